@@ -1,0 +1,351 @@
+#include "acquisition/CTamsorDoc.h"
+
+#include "acquisition/Numeric.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace vexar {
+
+namespace {
+CTamsorDoc* g_document = nullptr;
+
+// The beam counts a head can form; anything else (a damaged file) is kept inside the buffers.
+int SafeBeamCount(int beams) {
+    return std::clamp(beams, 0, kMaxBeams);
+}
+
+int SafeSampleCount(int samples) {
+    return std::clamp(samples, 0, kMaxSamples);
+}
+} // namespace
+
+CTamsorDoc* TheDocument() {
+    return g_document;
+}
+
+std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports) {
+    return std::make_unique<CTamsorDoc>(ports);
+}
+
+CTamsorDoc::CTamsorDoc(const DocumentPorts& ports) : m_ports(ports) {
+    for (int k = 0; k < kHeadCount; ++k) {
+        COndrel& head = Head(k);
+        head.m_headIndex = k;
+        head.m_commandPacket[2] = static_cast<std::uint8_t>(0x10 + k);
+        head.m_rawSamples.fill(0);
+        head.m_transducerUp = 1;
+    }
+    UpdateHeadAzimuths();
+    m_cacheBeams = Head(0).m_beams;
+    m_cacheSamples = Head(0).m_samples;
+    m_cacheBaseFrequency = Head(0).m_baseFrequencyKHz;
+    m_cacheFrequencyStep = Head(0).m_frequencyStep;
+    m_cacheRange = Head(0).m_rangeM;
+}
+
+CTamsorDoc::~CTamsorDoc() {
+    if (g_document == this) {
+        g_document = nullptr;
+    }
+}
+
+void CTamsorDoc::SetTitle(const std::string& title) {
+    m_title = title;
+    if (m_ports.operatorPort != nullptr) {
+        m_ports.operatorPort->SetTitle(title);
+    }
+}
+
+bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::string& settingsPath) {
+    g_document = this;
+    m_programFolder = programFolder;
+    m_settingsPath = settingsPath.empty() ? programFolder + kSettingsFileName : settingsPath;
+    m_readFolder = programFolder;
+    m_writeFolder = programFolder;
+    if (m_ports.operatorPort != nullptr) {
+        m_ports.operatorPort->CreateDialogs();
+    }
+    m_commPort = 2;
+    m_baudRate = 57600;
+    LoadSettings();
+    m_useFileSlc = 0;
+    if (m_processing != nullptr) {
+        m_processing->InitialiseProcessors(*this);
+    }
+    m_playbackRecordSizes = {1024, 1024};
+    OnRealTime();
+    ProcessPing();
+    return true;
+}
+
+void CTamsorDoc::OnRealTime() {
+    m_fileConversion = 0;
+    if (m_ports.timers != nullptr) {
+        m_ports.timers->Stop(kPlaybackTimer);
+    }
+    if (m_playback != 0) {
+        CloseAllFiles();
+        m_playback = 0;
+        ClearCombinedImage();
+        m_clearImage = 1;
+        RefreshStatus();
+    }
+    LoadSettings();
+    if (m_ports.operatorPort != nullptr) {
+        m_ports.operatorPort->ShowRealTimeBar();
+    }
+    SetTitle("Real Time");
+    for (COndrel& head : m_heads) {
+        head.m_newData = 0;
+        head.m_pingCounter = 0;
+        head.ResetCommandPacket();
+    }
+    StartAcquisition();
+}
+
+void CTamsorDoc::CheckProcessingParameters() {
+    const COndrel& first = Head(0);
+    const bool changed = first.m_beams != m_cacheBeams || first.m_samples != m_cacheSamples ||
+                         first.m_baseFrequencyKHz != m_cacheBaseFrequency ||
+                         first.m_frequencyStep != m_cacheFrequencyStep || first.m_rangeM != m_cacheRange;
+    if (!changed && m_forceReconfigure == 0) {
+        return;
+    }
+    m_cacheBeams = first.m_beams;
+    m_cacheSamples = first.m_samples;
+    m_cacheBaseFrequency = first.m_baseFrequencyKHz;
+    m_cacheFrequencyStep = first.m_frequencyStep;
+    m_cacheRange = first.m_rangeM;
+    CopyHeadSettings();
+    if (m_processing != nullptr) {
+        m_processing->InitialiseProcessors(*this);
+    }
+    m_imageReset = 1;
+    m_forceReconfigure = 0;
+}
+
+void CTamsorDoc::CopyHeadRows(int head, int firstRow, int rowCount, int toRow) {
+    const int samples = SafeSampleCount(m_cacheSamples);
+    const COndrel& source = Head(head);
+    for (int r = 0; r < rowCount; ++r) {
+        const int from = firstRow + r;
+        const int to = toRow + r;
+        if (from < 0 || from >= kMaxBeams || to < 0 || to >= kCombinedBeams) {
+            continue;
+        }
+        std::copy_n(source.m_headImage.begin() + static_cast<std::ptrdiff_t>(from) * kMaxSamples, samples,
+                    m_combinedImage.begin() + static_cast<std::ptrdiff_t>(to) * kMaxSamples);
+        m_combinedProfile[static_cast<std::size_t>(to)] = source.m_beamProfile[static_cast<std::size_t>(from)];
+    }
+}
+
+void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadrant) {
+    const int t = perHead;
+    const int f = firstCentral;
+    const int j = quadrant;
+    const int samples = SafeSampleCount(m_cacheSamples);
+    IClockPort* clock = m_ports.clock;
+    const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
+
+    std::array<bool, kHeadCount> fresh{};
+    for (int k = 0; k < kHeadCount; ++k) {
+        fresh[static_cast<std::size_t>(k)] = Head(k).m_newData != 0;
+        if (fresh[static_cast<std::size_t>(k)]) {
+            Head(k).m_headImage.fill(0.0f);
+        }
+    }
+    if (m_processing != nullptr) {
+        m_processing->ProcessHeads(*this, fresh);
+    }
+    for (int k = 0; k < kHeadCount; ++k) {
+        if (fresh[static_cast<std::size_t>(k)]) {
+            m_currentHead = k;
+            CopyHeadRows(k, f, t + kWrapMarginRows, k * t);
+        }
+        if (clock != nullptr) {
+            Head(0).m_processingTimeMs = static_cast<float>(clock->TickMs() - start);
+        }
+    }
+
+    if (Head(0).m_transducerUp != 0) {
+        CopyHeadRows(3, f, t, t);
+        CopyHeadRows(1, f, t + kWrapMarginRows, 3 * t);
+    }
+
+    // Rotate by half a head sector so that the circle starts at the centre of head 0.
+    for (int r = 0; r <= 4 * t - j + 9; ++r) {
+        const int from = r + j;
+        if (from >= kCombinedBeams) {
+            break;
+        }
+        std::copy_n(m_combinedImage.begin() + static_cast<std::ptrdiff_t>(from) * kMaxSamples, samples,
+                    m_combinedImage.begin() + static_cast<std::ptrdiff_t>(r) * kMaxSamples);
+        m_combinedProfile[static_cast<std::size_t>(r)] = m_combinedProfile[static_cast<std::size_t>(from)];
+    }
+    CopyHeadRows(0, f, j + kWrapMarginRows, 4 * t - j);
+}
+
+void CTamsorDoc::ProcessPing() {
+    CheckProcessingParameters();
+
+    const int beams = SafeBeamCount(m_cacheBeams);
+    const int j = TruncToInt(beams * 0.75 * 0.5);
+    const int t = 2 * j;
+    const int f = (beams - t) / 2;
+    m_beamsPerQuadrant = j;
+
+    if (Head(0).m_displayMode == 0) {
+        AssembleCombinedImage(t, f, j);
+    }
+
+    const float samples = static_cast<float>(m_cacheSamples);
+    for (int i = 0; i < 4 * t; ++i) {
+        float& p = m_combinedProfile[static_cast<std::size_t>(i)];
+        if (!(p > 0.0f) || !(p < samples - 1.0f)) {
+            p = 0.0f;
+        }
+    }
+
+    if (Head(0).m_newData != 0 && m_products != nullptr) {
+        if (m_udpOutputPoint != 0 || m_recordPoint != 0) {
+            m_products->BuildPointRecord(*this);
+        }
+        if (m_udpOutputBeam != 0 || m_recordBeam != 0) {
+            m_products->BuildBeamRecord(*this);
+        }
+    }
+    if (m_playback != 0 && m_xyzConversion != 0 && m_xyzFile.IsOpen() && m_products != nullptr) {
+        m_products->WriteXyzPing(*this);
+    }
+    RefreshStatus();
+}
+
+void CTamsorDoc::RefreshStatus() {
+    IOperatorPort* op = m_ports.operatorPort;
+    if (op != nullptr) {
+        op->RefreshViews();
+        op->RefreshDiagnostics();
+        if (op->IsSettingsDialogVisible()) {
+            op->RefreshSettingsDialog();
+        }
+        op->RefreshInfoPanel();
+    }
+    if (m_ports.clock != nullptr) {
+        const std::uint64_t now = m_ports.clock->TickMs();
+        if (m_lastRefreshTick != 0 && now > m_lastRefreshTick) {
+            m_loopTimeMs = static_cast<float>(now - m_lastRefreshTick);
+        }
+        m_lastRefreshTick = now;
+    }
+    if (m_playback == 0) {
+        m_displayedPingPeriodMs = m_loopTimeMs;
+    }
+    if ((m_recordRaw != 0 || m_recordBeam != 0 || m_recordPoint != 0) && m_recordFile.IsOpen()) {
+        char size[64];
+        std::snprintf(size, sizeof size, "%.1f M Bytes",
+                      static_cast<double>(m_recordFile.Length()) / 1048576.0);
+        SetTitle(m_recordFile.Path() + "    ___" + size);
+    }
+}
+
+void CTamsorDoc::ClearCombinedImage() {
+    m_combinedImage.fill(0.0f);
+    m_combinedProfile.fill(0.0f);
+}
+
+void CTamsorDoc::CloseAllFiles() {
+    if (m_playbackFile.IsOpen()) {
+        m_playbackFile.Close();
+        m_playback = 0;
+    }
+    if (m_recordFile.IsOpen()) {
+        m_recordFile.Close();
+        m_recordRaw = 0;
+    }
+    if (m_xyzFile.IsOpen()) {
+        m_xyzFile.Close();
+        m_xyzConversion = 0;
+    }
+}
+
+void CTamsorDoc::OnCloseDocument() {
+    SaveHeadSettings();
+    if (m_ports.operatorPort != nullptr) {
+        m_ports.operatorPort->DestroyDialogs();
+    }
+    CloseAllFiles();
+    CloseSockets();
+    m_connected = 0;
+    SaveOtherSettings();
+    if (g_document == this) {
+        g_document = nullptr;
+    }
+}
+
+void CTamsorDoc::CompletePing() {
+    for (COndrel& head : m_heads) {
+        ++head.m_pingCounter;
+        head.m_newData = 1;
+        std::copy_n(m_replyBuffer.begin(), kReplyHeaderSize, head.m_replyHeader.begin());
+        head.ParseReturnHeader();
+    }
+    // A scrambled ping (mode byte 0x4_) would be descrambled here; the transform belongs to the
+    // head and is not known, so its words are taken as they came.
+    DeinterleavePing(m_pingBuffer, Head(0).m_samples, m_heads);
+}
+
+void CTamsorDoc::CopyHeadSettings() {
+    const COndrel& first = Head(0);
+    for (int k = 1; k < kHeadCount; ++k) {
+        COndrel& head = Head(k);
+        head.m_rangeM = first.m_rangeM;
+        head.m_rangeIndex = first.m_rangeIndex;
+        head.m_baseFrequencyKHz = first.m_baseFrequencyKHz;
+        head.m_frequencyStep = first.m_frequencyStep;
+        head.m_beamsIndex = first.m_beamsIndex;
+        head.m_beams = first.m_beams;
+        head.m_samples = first.m_samples;
+        head.m_beamWidth = first.m_beamWidth;
+        head.m_displayMode = first.m_displayMode;
+        head.m_transducerUp = first.m_transducerUp;
+        head.m_pulseLength = first.m_pulseLength;
+        head.m_pulseLengthMultiplier = first.m_pulseLengthMultiplier;
+        head.m_externalTriggerEnable = first.m_externalTriggerEnable;
+        head.m_externalTriggerLevel = first.m_externalTriggerLevel;
+        head.m_externalTransmitDelay = first.m_externalTransmitDelay;
+        head.m_detectProfilePoints = first.m_detectProfilePoints;
+        head.m_profileFilterType = first.m_profileFilterType;
+    }
+}
+
+void CTamsorDoc::UpdateHeadAzimuths() {
+    const int b = -TruncToInt(static_cast<double>(m_azimuthOffsetDeg) * 10.0 + 0.5);
+    Head(0).m_azimuth = b;
+    Head(1).m_azimuth = b + (Head(1).m_transducerUp != 0 ? 900 : 2700);
+    Head(2).m_azimuth = b + 1800;
+    Head(3).m_azimuth = b + (Head(3).m_transducerUp != 0 ? 2700 : 900);
+}
+
+void CTamsorDoc::RefreshClockStrings() {
+    static constexpr std::array<const char*, 12> kMonths = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                                            "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    const LocalTime t = m_ports.clock != nullptr ? m_ports.clock->Now() : LocalTime{};
+    const char* month = (t.month >= 1 && t.month <= 12) ? kMonths[static_cast<std::size_t>(t.month - 1)] : "";
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d-%s-%04d", t.day, month, t.year);
+    m_dateText = text;
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    m_timeText = text;
+    std::snprintf(text, sizeof text, "%03d", t.millisecond);
+    m_millisecondText = text;
+    std::snprintf(text, sizeof text, "%02d%s%04d-%02d%02d%02d", t.day, month, t.year, t.hour, t.minute,
+                  t.second);
+    m_autoName = text;
+    std::snprintf(text, sizeof text, "%02d%02d%04d%02d%02d%02d%03d", t.day, t.month, t.year, t.hour, t.minute,
+                  t.second, t.millisecond);
+    m_timeStamp = text;
+}
+
+} // namespace vexar

@@ -1,0 +1,245 @@
+#pragma once
+// CTamsorDoc: the one document of the console. It owns every buffer, the four head parameter
+// sets, the link, the open files and all settings; every ping, live or played, passes through
+// ProcessPing.
+
+#include "acquisition/COndrel.h"
+#include "acquisition/ReplyData.h"
+#include "files/CDataFile.h"
+#include "platform/Ports.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace vexar {
+
+inline constexpr int kCombinedBeams = 1920;
+inline constexpr int kWrapMarginRows = 10;
+inline constexpr const char* kVersionText = "1.022 (July 17, 2019)";
+inline constexpr const char* kSettingsFileName = "Vexar.INI";
+inline constexpr const char* kInitialNavigationSentence =
+    "$AULOG,2;29.9805646N,N,99;13.3141814E,W,,-35.4,,64.8,-0.0,-1.1,0.6,,,0.0,230,0,9913,0.00,"
+    "10/14/1999,**6B";
+inline constexpr std::uint16_t kSonarTcpPort = 4040;
+inline constexpr std::uint16_t kOutputLocalPort = 2;
+inline constexpr int kWatchdogMs = 5000;
+inline constexpr int kConnectPingDelayMs = 500;
+inline constexpr int kReplyWaitMs = 500;
+
+class CTamsorDoc;
+
+/// Work that ProcessPing hands on after the combined image is assembled: the point and beam
+/// records and the XYZ lines. Installed by the recording and export code.
+class IPingProducts {
+public:
+    virtual ~IPingProducts() = default;
+    virtual void BuildPointRecord(CTamsorDoc& doc) = 0;
+    virtual void BuildBeamRecord(CTamsorDoc& doc) = 0;
+    virtual void WriteXyzPing(CTamsorDoc& doc) = 0;
+    /// Called at block 0 of a recorded live ping, for every packet pair and after the last one.
+    virtual void WriteRawRecordStart(CTamsorDoc& doc) { (void)doc; }
+    virtual void WriteRawPacketPair(CTamsorDoc& doc) { (void)doc; }
+    virtual void WriteRawRecordEnd(CTamsorDoc& doc) { (void)doc; }
+};
+
+/// Runs the ping processors of the heads; installed by the processing code.
+class IHeadProcessing {
+public:
+    virtual ~IHeadProcessing() = default;
+    /// Recomputes the processing tables of all four processors.
+    virtual void InitialiseProcessors(CTamsorDoc& doc) = 0;
+    /// Processes the heads whose flag is set; the head images are cleared beforehand.
+    virtual void ProcessHeads(CTamsorDoc& doc, const std::array<bool, kHeadCount>& heads) = 0;
+};
+
+
+class CTamsorDoc {
+public:
+    /// The document is large: create it on the heap.
+    static std::unique_ptr<CTamsorDoc> Create(const DocumentPorts& ports);
+    explicit CTamsorDoc(const DocumentPorts& ports);
+    virtual ~CTamsorDoc();
+    CTamsorDoc(const CTamsorDoc&) = delete;
+    CTamsorDoc& operator=(const CTamsorDoc&) = delete;
+
+    /// Document initialisation. `settingsPath` is the settings file; empty means the file beside
+    /// the executable, whose folder `programFolder` is (with a trailing separator).
+    bool OnNewDocument(const std::string& programFolder, const std::string& settingsPath = {});
+    /// "Real Time": leaves playback, reloads the settings and restarts acquisition.
+    void OnRealTime();
+    /// The per-ping routine.
+    void ProcessPing();
+    void RefreshStatus();
+    void ClearCombinedImage();
+    void CloseAllFiles();
+    void OnCloseDocument();
+
+    // Sonar link and ping cycle.
+    void StartAcquisition();
+    void CloseSockets();
+    void OnConnect(int errorCode);
+    void OnClose(int errorCode);
+    void ResetPingCycle();
+    void AcquirePing();
+    void WatchdogTimerProc();
+    /// The main frame's handler of any timer message.
+    void OnTimer(int timerId);
+    /// "&Hold".
+    void OnHold();
+    /// Stores the payloads of a complete ping in the heads (reply buffer holds the last block).
+    void CompletePing();
+    /// Rebuilds the date, time, millisecond, automatic-name and time-stamp strings.
+    void RefreshClockStrings();
+    /// Creates the output socket if it does not exist.
+    void OpenOutputSocket();
+
+    // Settings file.
+    void LoadSettings();
+    void SaveHeadSettings();
+    void SaveOtherSettings();
+    /// Copies head 0's shared values to heads 1..3.
+    void CopyHeadSettings();
+    /// Recomputes the four head azimuths from the azimuth offset and "Transducer Up".
+    void UpdateHeadAzimuths();
+
+    void SetProducts(IPingProducts* products) { m_products = products; }
+    void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }
+    /// The step the playback timer runs while playback is active.
+    void SetPlaybackStep(std::function<void()> step) { m_playbackStep = std::move(step); }
+    const DocumentPorts& Ports() const { return m_ports; }
+    COndrel& Head(int index) { return m_heads[static_cast<std::size_t>(index)]; }
+    const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
+    COndrel& CurrentHead() { return m_heads[static_cast<std::size_t>(m_currentHead)]; }
+    /// Rows of the combined image filled for the current beam setting (4 * 2J).
+    int CombinedBeamCount() const { return 4 * m_beamsPerQuadrant; }
+    float& CombinedImage(int beam, int sample) {
+        return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)];
+    }
+    void SetTitle(const std::string& title);
+
+    // ---- Sonar objects ----
+    std::array<COndrel, kHeadCount> m_heads;
+    int m_currentHead = 0;
+
+    // ---- Link ----
+    int m_connected = 0;
+    std::string m_sonarAddress = "192.168.0.2";
+    std::string m_outputAddress = "192.168.0.23";
+    int m_outputPort = 4040;
+
+    // ---- Acquisition buffers ----
+    ReplyBlock m_replyBuffer{};
+    PingBuffer m_pingBuffer{};
+    int m_blocksPerPing = 128;
+    int m_blockIndex = 0;
+    int m_blocksReceived = 0;
+    int m_recordThisPing = 0; ///< set while the ping in progress is being recorded
+
+    // ---- Image and profile buffers ----
+    std::array<float, static_cast<std::size_t>(kCombinedBeams) * kMaxSamples> m_combinedImage{};
+    std::array<float, kCombinedBeams> m_combinedProfile{};
+    int m_beamsPerQuadrant = 0; ///< J of the last ProcessPing: each head gives 2J beams
+
+    // ---- Modes and flags ----
+    int m_playback = 0;
+    int m_hold = 0;
+    int m_recordRaw = 0;
+    int m_recordBeam = 0;
+    int m_recordPoint = 0;
+    int m_udpOutputPoint = 0;
+    int m_udpOutputBeam = 0;
+    int m_xyzConversion = 0;
+    int m_fileConversion = 0;
+    std::uint8_t m_imageReset = 0;
+    std::uint8_t m_clearImage = 0;
+    int m_forceReconfigure = 1;
+    int m_soundVelocityChanged = 0;
+    int m_transmitEnableMask = 0;
+    int m_unit = 0;
+    int m_measuring = 0;
+    int m_diagnosticsVisible = 0;
+    int m_dragging = 0;
+
+    // ---- Parameter-change cache ----
+    int m_cacheBeams = 0;
+    int m_cacheSamples = 0;
+    int m_cacheBaseFrequency = 0;
+    int m_cacheFrequencyStep = 0;
+    float m_cacheRange = 0.0f;
+
+    // ---- Timing values (ms) ----
+    std::array<std::uint64_t, 2> m_pingStartTicks{};
+    float m_sonarTimeMs = 0.0f;
+    float m_acquisitionTimeMs = 0.0f;
+    float m_loopTimeMs = 0.0f;
+    float m_displayedPingPeriodMs = 250.0f;
+    std::uint64_t m_lastRefreshTick = 0;
+
+    // ---- Settings held by the document ----
+    int m_pingDelayMs = 0;
+    int m_sleepTimeMs = 0;
+    float m_soundVelocity = 1480.0f;
+    float m_fileSoundVelocity = 1480.0f;
+    int m_startGain = 6;
+    int m_fileStartGain = 0;
+    std::array<int, kHeadCount> m_fileQuadrantGains{};
+    int m_fileDisplayGain = 0;
+    int m_syncHeads = 1;
+    int m_commPort = 2;
+    int m_baudRate = 57600;
+    int m_autoFileName = 1;
+    int m_autoFileSize = 1;
+    int m_useFileSlc = 0;
+    std::string m_readFolder;
+    std::string m_writeFolder;
+    int m_colorTable = 0;
+    int m_grid = 1;
+    int m_rangeMark = 1;
+    int m_zoomIndex = 0;
+    int m_profileDisplay = 0;
+    float m_azimuthOffsetDeg = 0.0f;
+    int m_gyroEarthRateCorr = 1;
+
+    // ---- View values shared with the view ----
+    float m_zoomFactor = 1.0f;
+    int m_panX = 0;
+    int m_panY = 0;
+    float m_cursorRangeM = 0.0f;
+    float m_cursorBearingDeg = 0.0f;
+
+    // ---- Files ----
+    CDataFile m_playbackFile;
+    CDataFile m_recordFile;
+    CDataFile m_xyzFile;
+    std::array<std::uint64_t, 2> m_playbackRecordSizes{};
+
+    // ---- Strings ----
+    std::string m_programFolder;
+    std::string m_settingsPath;
+    std::string m_title;
+    std::string m_dateText;
+    std::string m_timeText;
+    std::string m_millisecondText;
+    std::string m_autoName;
+    std::string m_timeStamp;
+    std::string m_navigationSentence = kInitialNavigationSentence;
+    std::string m_version = kVersionText;
+
+private:
+    void CheckProcessingParameters();
+    void AssembleCombinedImage(int perHead, int firstCentral, int quadrant);
+    void CopyHeadRows(int head, int firstRow, int rowCount, int toRow);
+
+    DocumentPorts m_ports;
+    IPingProducts* m_products = nullptr;
+    IHeadProcessing* m_processing = nullptr;
+    std::function<void()> m_playbackStep;
+};
+
+/// The process-wide document, published by OnNewDocument; null before and after.
+CTamsorDoc* TheDocument();
+
+} // namespace vexar

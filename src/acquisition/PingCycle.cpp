@@ -1,0 +1,263 @@
+// The real-time ping cycle of the document: link start and recovery, the block exchanges of
+// one ping, and the three one-shot timers that drive them.
+
+#include "acquisition/CTamsorDoc.h"
+
+namespace vexar {
+
+namespace {
+void StopTimer(ITimerPort* timers, int id) {
+    if (timers != nullptr) {
+        timers->Stop(id);
+    }
+}
+
+void ArmTimer(ITimerPort* timers, int id, int delayMs) {
+    if (timers != nullptr) {
+        timers->Arm(id, delayMs);
+    }
+}
+
+// TCP is a byte stream: a reply may arrive in pieces. Collect until the whole block is in or
+// the wait runs out; returns the bytes collected.
+int ReceiveBlock(ITcpLink& link, IClockPort* clock, ReplyBlock& reply) {
+    int total = 0;
+    const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
+    while (total < kReplyBlockSize) {
+        int remaining = kReplyWaitMs;
+        if (clock != nullptr) {
+            const std::uint64_t elapsed = clock->TickMs() - start;
+            if (elapsed >= static_cast<std::uint64_t>(kReplyWaitMs)) {
+                break;
+            }
+            remaining = kReplyWaitMs - static_cast<int>(elapsed);
+        }
+        if (!link.WaitReadable(remaining)) {
+            break;
+        }
+        const int got = link.Receive(std::span<std::uint8_t>(reply).subspan(static_cast<std::size_t>(total)));
+        if (got <= 0) {
+            break;
+        }
+        total += got;
+    }
+    return total;
+}
+} // namespace
+
+void CTamsorDoc::OpenOutputSocket() {
+    if (m_ports.datagrams != nullptr && !m_ports.datagrams->IsOpen()) {
+        m_ports.datagrams->Open(kOutputLocalPort);
+    }
+}
+
+void CTamsorDoc::StartAcquisition() {
+    StopTimer(m_ports.timers, kWatchdogTimer);
+    CloseSockets();
+    RefreshClockStrings();
+    OpenOutputSocket();
+    if (ITcpLink* link = m_ports.link; link != nullptr) {
+        if (!link->IsOpen()) {
+            link->Create();
+        }
+        if (link->IsOpen()) {
+            link->Connect(m_sonarAddress, kSonarTcpPort);
+        }
+    }
+    if (m_ports.operatorPort != nullptr) {
+        m_ports.operatorPort->RefreshInfoPanel();
+    }
+    ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
+}
+
+void CTamsorDoc::CloseSockets() {
+    if (m_ports.link != nullptr && m_ports.link->IsOpen()) {
+        m_ports.link->Close();
+        m_connected = 0;
+    }
+    if (m_ports.datagrams != nullptr && m_ports.datagrams->IsOpen()) {
+        m_ports.datagrams->Close();
+    }
+}
+
+void CTamsorDoc::OnConnect(int errorCode) {
+    StopTimer(m_ports.timers, kWatchdogTimer);
+    if (m_playback != 0) {
+        return;
+    }
+    if (errorCode == 0) {
+        m_connected = 1;
+        ResetPingCycle();
+        ArmTimer(m_ports.timers, kPingTimer, kConnectPingDelayMs);
+        if (m_ports.operatorPort != nullptr) {
+            m_ports.operatorPort->RefreshDiagnostics();
+            m_ports.operatorPort->RedrawViews();
+        }
+    } else {
+        m_connected = 0;
+        ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
+        if (m_ports.operatorPort != nullptr) {
+            m_ports.operatorPort->RefreshDiagnostics();
+        }
+    }
+}
+
+void CTamsorDoc::OnClose(int errorCode) {
+    (void)errorCode;
+    StopTimer(m_ports.timers, kWatchdogTimer);
+    m_connected = 0;
+    if (m_ports.operatorPort != nullptr) {
+        m_ports.operatorPort->RefreshDiagnostics();
+        m_ports.operatorPort->RedrawViews();
+    }
+    for (COndrel& head : m_heads) {
+        head.m_newData = 0;
+    }
+    if (m_playback == 0) {
+        StartAcquisition();
+    }
+}
+
+void CTamsorDoc::ResetPingCycle() {
+    m_blockIndex = 0;
+    Head(0).m_commandPacket[kPacketBlockByte] = 0;
+    for (COndrel& head : m_heads) {
+        head.BuildCommandPacket();
+    }
+}
+
+void CTamsorDoc::WatchdogTimerProc() {
+    StopTimer(m_ports.timers, kWatchdogTimer);
+    if (m_playback != 0 || m_hold != 0) {
+        return;
+    }
+    RefreshClockStrings();
+    if (m_connected == 1) {
+        ResetPingCycle();
+        ArmTimer(m_ports.timers, kPingTimer, kConnectPingDelayMs);
+        ProcessPing();
+        return;
+    }
+    for (COndrel& head : m_heads) {
+        head.m_newData = 0;
+    }
+    StartAcquisition();
+    ProcessPing();
+}
+
+void CTamsorDoc::OnTimer(int timerId) {
+    if (timerId == kWatchdogTimer) {
+        WatchdogTimerProc();
+        return;
+    }
+    StopTimer(m_ports.timers, timerId);
+    if (m_playback != 0) {
+        if (m_playbackStep) {
+            m_playbackStep();
+        }
+        if (m_hold == 0) {
+            ArmTimer(m_ports.timers, kPlaybackTimer, m_sleepTimeMs);
+        }
+    } else if (timerId == kPingTimer && m_connected == 1) {
+        AcquirePing();
+    }
+}
+
+void CTamsorDoc::OnHold() {
+    StopTimer(m_ports.timers, kWatchdogTimer);
+    m_hold = m_hold != 0 ? 0 : 1;
+    if (m_hold == 0) {
+        if (m_playback != 0) {
+            ArmTimer(m_ports.timers, kPlaybackTimer, m_sleepTimeMs);
+        } else {
+            ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
+        }
+    }
+}
+
+void CTamsorDoc::AcquirePing() {
+    StopTimer(m_ports.timers, kWatchdogTimer);
+    StopTimer(m_ports.timers, kPingTimer);
+    m_blockIndex = 0;
+    RefreshClockStrings();
+    IClockPort* clock = m_ports.clock;
+    const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
+    m_pingStartTicks = {start, start};
+    for (COndrel& head : m_heads) {
+        head.m_newData = 0;
+    }
+    ITcpLink* link = m_ports.link;
+    if (link == nullptr || !link->IsOpen()) {
+        ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
+        return;
+    }
+
+    m_blocksReceived = 0;
+    for (int f = 0; f < m_blocksPerPing; ++f) {
+        const auto& packet = Head(0).m_commandPacket;
+        if (link->Send(packet) != kCommandPacketSize) {
+            break;
+        }
+        if (ReceiveBlock(*link, clock, m_replyBuffer) != kReplyBlockSize) {
+            break;
+        }
+        StoreBlockPayload(m_replyBuffer, m_blockIndex, m_pingBuffer);
+        if (m_replyBuffer[kReplyEchoByte] != f) {
+            ArmTimer(m_ports.timers, kPingTimer, 0);
+            break;
+        }
+        ++m_blocksReceived;
+
+        if (m_recordRaw != 0 && m_products != nullptr) {
+            if (m_blockIndex == 0) {
+                m_products->WriteRawRecordStart(*this);
+                m_recordThisPing = 1;
+            }
+            if (m_recordFile.IsOpen() && m_recordThisPing != 0) {
+                m_products->WriteRawPacketPair(*this);
+            }
+            if (m_blockIndex == m_blocksPerPing - 1) {
+                m_products->WriteRawRecordEnd(*this);
+                m_recordThisPing = 0;
+            }
+        }
+
+        m_blockIndex = m_blockIndex + 1 >= m_blocksPerPing ? 0 : m_blockIndex + 1;
+        for (COndrel& head : m_heads) {
+            head.m_commandPacket[kPacketBlockByte] = static_cast<std::uint8_t>(m_blockIndex);
+        }
+        if (m_blockIndex == 1 && start != 0 && clock != nullptr) {
+            const std::uint64_t now = clock->TickMs();
+            if (now > start) {
+                m_sonarTimeMs = static_cast<float>(now - start);
+            }
+        }
+    }
+
+    StopTimer(m_ports.timers, kWatchdogTimer);
+    const bool complete = m_blocksPerPing > 0 && m_blocksReceived == m_blocksPerPing;
+    if (complete) {
+        if (start != 0 && clock != nullptr) {
+            const std::uint64_t now = clock->TickMs();
+            if (now > start) {
+                m_acquisitionTimeMs = static_cast<float>(now - start);
+            }
+        }
+        CompletePing();
+    }
+    ProcessPing();
+    m_blocksPerPing = BlocksPerPingFor(Head(0).m_samples);
+    for (COndrel& head : m_heads) {
+        head.BuildCommandPacket();
+    }
+    if (m_hold != 0) {
+        return;
+    }
+    if (complete) {
+        ArmTimer(m_ports.timers, kPingTimer, m_pingDelayMs);
+    } else {
+        ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
+    }
+}
+
+} // namespace vexar

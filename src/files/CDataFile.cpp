@@ -1,0 +1,89 @@
+#include "files/CDataFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace vexar {
+
+bool CDataFile::Open(const std::string& path, Mode mode) {
+    Close();
+    m_lastError.clear();
+    m_file = std::fopen(path.c_str(), mode == Mode::Read ? "rb" : "w+b");
+    if (m_file == nullptr) {
+        m_lastError = std::strerror(errno);
+        return false;
+    }
+    m_path = path;
+    return true;
+}
+
+void CDataFile::Close() {
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+}
+
+std::string CDataFile::FileName() const {
+    const auto slash = m_path.find_last_of("/\\");
+    return slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+}
+
+std::size_t CDataFile::Read(std::span<std::uint8_t> buffer) {
+    if (m_file == nullptr || buffer.empty()) {
+        return 0;
+    }
+    return std::fread(buffer.data(), 1, buffer.size(), m_file);
+}
+
+bool CDataFile::Write(std::span<const std::uint8_t> bytes) {
+    if (m_file == nullptr) {
+        return false;
+    }
+    if (bytes.empty()) {
+        return true;
+    }
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
+        m_lastError = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool CDataFile::Seek(std::uint64_t offset) {
+    return m_file != nullptr && fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+std::uint64_t CDataFile::Position() const {
+    if (m_file == nullptr) {
+        return 0;
+    }
+    const off_t at = ftello(m_file);
+    return at < 0 ? 0 : static_cast<std::uint64_t>(at);
+}
+
+std::uint64_t CDataFile::Length() const {
+    if (m_file == nullptr) {
+        return 0;
+    }
+    std::fflush(m_file);
+    struct stat info {};
+    if (fstat(fileno(m_file), &info) != 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool CDataFile::Flush() {
+    if (m_file == nullptr) {
+        return false;
+    }
+    if (std::fflush(m_file) != 0) {
+        m_lastError = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace vexar

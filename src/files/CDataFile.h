@@ -1,0 +1,45 @@
+#pragma once
+// A byte-stream file with 64-bit positions: the playback, recording and XYZ files.
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+
+namespace vexar {
+
+class CDataFile {
+public:
+    enum class Mode { Read, CreateWrite };
+
+    CDataFile() = default;
+    ~CDataFile() { Close(); }
+    CDataFile(const CDataFile&) = delete;
+    CDataFile& operator=(const CDataFile&) = delete;
+
+    /// Opens the file; CreateWrite creates or truncates it. On failure `LastError` says why.
+    bool Open(const std::string& path, Mode mode);
+    void Close();
+    bool IsOpen() const { return m_file != nullptr; }
+    const std::string& Path() const { return m_path; }
+    /// The name without its folder.
+    std::string FileName() const;
+    const std::string& LastError() const { return m_lastError; }
+
+    /// Reads up to buffer.size() bytes; returns the count read.
+    std::size_t Read(std::span<std::uint8_t> buffer);
+    /// Writes all bytes; false on any failure (the error is kept in `LastError`).
+    bool Write(std::span<const std::uint8_t> bytes);
+    bool Seek(std::uint64_t offset);
+    std::uint64_t Position() const;
+    /// Current length in bytes (flushes pending writes first).
+    std::uint64_t Length() const;
+    bool Flush();
+
+private:
+    std::FILE* m_file = nullptr;
+    std::string m_path;
+    std::string m_lastError;
+};
+
+} // namespace vexar

@@ -1,0 +1,141 @@
+#pragma once
+// The small interfaces through which the core reaches the outside world. The programs
+// implement them with Qt (platform/qt); the tests implement them with fakes that run
+// time forward instantly and record what the operator was shown.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace vexar {
+
+/// Identifiers of the three one-shot timers that drive the console.
+enum TimerId : int {
+    kWatchdogTimer = 3010, ///< restarts the ping cycle or reconnects (5000 ms)
+    kPlaybackTimer = 3020, ///< plays the next record ("Sleep Time")
+    kPingTimer = 3030,     ///< requests the next real-time ping
+};
+
+/// One-shot timers. Arming a timer that is armed restarts it; stopping an idle timer is harmless.
+/// Expiry is delivered on the document's thread by the owner of the port (it calls the document).
+class ITimerPort {
+public:
+    virtual ~ITimerPort() = default;
+    virtual void Arm(int timerId, int delayMs) = 0;
+    virtual void Stop(int timerId) = 0;
+    virtual bool IsArmed(int timerId) const = 0;
+};
+
+/// Local calendar time with milliseconds.
+struct LocalTime {
+    int year = 1970;
+    int month = 1; ///< 1..12
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+
+/// Millisecond ticks (monotonic) and local time.
+class IClockPort {
+public:
+    virtual ~IClockPort() = default;
+    virtual std::uint64_t TickMs() = 0;
+    virtual LocalTime Now() = 0;
+};
+
+/// The TCP link to the sonar head. Connect is asynchronous: completion and peer close are
+/// reported by the adapter calling the document's OnConnect/OnClose on the document's thread.
+class ITcpLink {
+public:
+    virtual ~ITcpLink() = default;
+    /// Creates the socket; true when it is open afterwards.
+    virtual bool Create() = 0;
+    virtual bool IsOpen() const = 0;
+    /// Starts an asynchronous connect; false when it fails at once.
+    virtual bool Connect(const std::string& host, std::uint16_t port) = 0;
+    /// Sends the bytes; returns the count sent or -1.
+    virtual int Send(std::span<const std::uint8_t> bytes) = 0;
+    /// Waits until data can be read or the time runs out; true when readable.
+    virtual bool WaitReadable(int timeoutMs) = 0;
+    /// Receives what is available, at most buffer.size() bytes; returns the count, 0 or -1.
+    virtual int Receive(std::span<std::uint8_t> buffer) = 0;
+    /// Shuts the link down in both directions and closes it.
+    virtual void Close() = 0;
+};
+
+/// The datagram socket of the data output.
+class IDatagramSender {
+public:
+    virtual ~IDatagramSender() = default;
+    /// Opens the socket bound to localPort where the system allows it, else to any free port.
+    virtual bool Open(std::uint16_t localPort) = 0;
+    virtual bool IsOpen() const = 0;
+    /// Sends one datagram; returns the count sent or -1. The address text is resolved at each send.
+    virtual int SendTo(const std::string& host, std::uint16_t port, std::span<const std::uint8_t> bytes) = 0;
+    virtual void Close() = 0;
+};
+
+enum class MessageIcon { Information, Warning, Error };
+
+/// A file dialog request: title, initial folder, proposed name, one filter.
+struct FileDialogRequest {
+    std::string title;
+    std::string folder;
+    std::string proposedName;
+    std::string filterText;    ///< e.g. "Sonar Raw Data File: (*.R96)"
+    std::string filterPattern; ///< e.g. "*.R96"
+};
+
+/// Everything the core shows to, or asks of, the operator. Defaults do nothing so that a port
+/// only implements what its program has.
+class IOperatorPort {
+public:
+    virtual ~IOperatorPort() = default;
+    /// A modal message box with a fixed text.
+    virtual void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::Information) {
+        (void)text;
+        (void)icon;
+    }
+    /// Returns the chosen full path, or nothing when cancelled.
+    virtual std::optional<std::string> AskOpenFile(const FileDialogRequest& request) {
+        (void)request;
+        return std::nullopt;
+    }
+    virtual std::optional<std::string> AskSaveFile(const FileDialogRequest& request) {
+        (void)request;
+        return std::nullopt;
+    }
+    virtual void SetTitle(const std::string& title) { (void)title; }
+    /// Per-ping update and repaint of every view.
+    virtual void RefreshViews() {}
+    /// Repaint of every view without a per-ping update (link events).
+    virtual void RedrawViews() {}
+    virtual void RefreshDiagnostics() {}
+    virtual void RefreshSettingsDialog() {}
+    /// Refills the four lists of the settings dialog after a settings load.
+    virtual void RefillSettingsLists() {}
+    virtual void RefreshInfoPanel() {}
+    virtual void RefreshControlBars() {}
+    virtual void ShowRealTimeBar() {}
+    /// Shows the playback bar for a file of the given length.
+    virtual void ShowPlaybackBar(std::uint64_t fileLength) { (void)fileLength; }
+    virtual void SetPlaybackPosition(int percent) { (void)percent; }
+    virtual void CreateDialogs() {}
+    virtual void DestroyDialogs() {}
+    virtual bool IsSettingsDialogVisible() const { return false; }
+};
+
+/// The ports a document talks through; none is owned.
+struct DocumentPorts {
+    ITimerPort* timers = nullptr;
+    IClockPort* clock = nullptr;
+    ITcpLink* link = nullptr;
+    IDatagramSender* datagrams = nullptr;
+    IOperatorPort* operatorPort = nullptr;
+};
+
+} // namespace vexar

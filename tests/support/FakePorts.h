@@ -1,0 +1,137 @@
+#pragma once
+// Fakes of the core's ports: time that runs forward only when a test says so, a scripted TCP
+// peer, a recording datagram sender and an operator who remembers what was shown.
+
+#include "platform/Ports.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexar::test {
+
+class FakeClock : public IClockPort {
+public:
+    std::uint64_t TickMs() override { return m_tick; }
+    LocalTime Now() override { return m_now; }
+    void Advance(std::uint64_t ms) { m_tick += ms; }
+
+    std::uint64_t m_tick = 1000;
+    LocalTime m_now{2026, 12, 7, 11, 41, 39, 42};
+};
+
+class FakeTimers : public ITimerPort {
+public:
+    explicit FakeTimers(FakeClock& clock) : m_clock(clock) {}
+    void Arm(int timerId, int delayMs) override;
+    void Stop(int timerId) override { m_armed.erase(timerId); }
+    bool IsArmed(int timerId) const override { return m_armed.count(timerId) != 0; }
+    /// Delay the timer was last armed with, if it is armed.
+    std::optional<int> DelayOf(int timerId) const;
+    /// Moves the clock to the earliest armed timer and delivers it through `deliver`.
+    /// Returns the timer that fired, or nothing when none is armed.
+    std::optional<int> FireNext(const std::function<void(int)>& deliver);
+
+    std::vector<std::pair<int, int>> m_history; ///< every Arm call: (timer, delay)
+
+private:
+    FakeClock& m_clock;
+    std::map<int, std::uint64_t> m_armed; ///< timer -> due tick
+    std::map<int, int> m_delays;
+};
+
+/// A TCP peer driven by a function that answers each packet sent with the bytes to deliver.
+class FakeTcpLink : public ITcpLink {
+public:
+    using Responder = std::function<std::vector<std::uint8_t>(const std::vector<std::uint8_t>& packet)>;
+
+    bool Create() override;
+    bool IsOpen() const override { return m_open; }
+    bool Connect(const std::string& host, std::uint16_t port) override;
+    int Send(std::span<const std::uint8_t> bytes) override;
+    bool WaitReadable(int timeoutMs) override;
+    int Receive(std::span<std::uint8_t> buffer) override;
+    void Close() override;
+
+    Responder m_responder;
+    std::size_t m_chunk = 0; ///< deliver at most this many bytes per Receive (0: all)
+    bool m_failCreate = false;
+    std::vector<std::pair<std::string, std::uint16_t>> m_connects;
+    std::vector<std::vector<std::uint8_t>> m_sent;
+    int m_closes = 0;
+    FakeClock* m_clock = nullptr; ///< when set, a wait with nothing to read advances it
+
+private:
+    bool m_open = false;
+    std::deque<std::uint8_t> m_incoming;
+};
+
+class FakeDatagrams : public IDatagramSender {
+public:
+    bool Open(std::uint16_t localPort) override;
+    bool IsOpen() const override { return m_open; }
+    int SendTo(const std::string& host, std::uint16_t port, std::span<const std::uint8_t> bytes) override;
+    void Close() override { m_open = false; }
+
+    struct Datagram {
+        std::string host;
+        std::uint16_t port;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<Datagram> m_sent;
+    std::vector<std::uint16_t> m_opens;
+
+private:
+    bool m_open = false;
+};
+
+class FakeOperator : public IOperatorPort {
+public:
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
+    std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
+    void SetTitle(const std::string& title) override { m_titles.push_back(title); }
+    void RefreshViews() override { ++m_viewRefreshes; }
+    void RedrawViews() override { ++m_redraws; }
+    void RefreshDiagnostics() override { ++m_diagnosticsRefreshes; }
+    void RefreshSettingsDialog() override { ++m_settingsRefreshes; }
+    void RefillSettingsLists() override { ++m_listRefills; }
+    void RefreshInfoPanel() override { ++m_infoRefreshes; }
+    void ShowRealTimeBar() override { m_playbackBarShown = false; }
+    void ShowPlaybackBar(std::uint64_t fileLength) override;
+    void CreateDialogs() override { ++m_dialogsCreated; }
+    void DestroyDialogs() override { ++m_dialogsDestroyed; }
+    bool IsSettingsDialogVisible() const override { return m_settingsVisible; }
+
+    std::vector<std::string> m_messages;
+    std::vector<std::string> m_titles;
+    std::vector<FileDialogRequest> m_dialogs;
+    std::deque<std::optional<std::string>> m_dialogAnswers; ///< next answers of file dialogs
+    int m_viewRefreshes = 0;
+    int m_redraws = 0;
+    int m_diagnosticsRefreshes = 0;
+    int m_settingsRefreshes = 0;
+    int m_listRefills = 0;
+    int m_infoRefreshes = 0;
+    int m_dialogsCreated = 0;
+    int m_dialogsDestroyed = 0;
+    bool m_settingsVisible = false;
+    bool m_playbackBarShown = false;
+    std::uint64_t m_playbackBarLength = 0;
+};
+
+/// All fakes together, wired into a DocumentPorts.
+struct FakeWorld {
+    FakeClock clock;
+    FakeTimers timers{clock};
+    FakeTcpLink link;
+    FakeDatagrams datagrams;
+    FakeOperator op;
+    DocumentPorts Ports() { return DocumentPorts{&timers, &clock, &link, &datagrams, &op}; }
+};
+
+} // namespace vexar::test
