@@ -194,7 +194,7 @@ void CTamsorDoc::ProcessPing() {
     const int j = TruncToInt(beams * 0.75 * 0.5);
     const int t = 2 * j;
     const int f = (beams - t) / 2;
-    m_beamsPerQuadrant = j;
+    m_beamsPerHeadShown = t;
 
     if (Head(0).m_displayMode == 0) {
         AssembleCombinedImage(t, f, j);

@@ -113,8 +113,8 @@ public:
     COndrel& Head(int index) { return m_heads[static_cast<std::size_t>(index)]; }
     const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
     COndrel& CurrentHead() { return m_heads[static_cast<std::size_t>(m_currentHead)]; }
-    /// Rows of the combined image filled for the current beam setting (4 * 2J).
-    int CombinedBeamCount() const { return 4 * m_beamsPerQuadrant; }
+    /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
+    int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
     float& CombinedImage(int beam, int sample) {
         return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)];
     }
@@ -141,7 +141,7 @@ public:
     // ---- Image and profile buffers ----
     std::array<float, static_cast<std::size_t>(kCombinedBeams) * kMaxSamples> m_combinedImage{};
     std::array<float, kCombinedBeams> m_combinedProfile{};
-    int m_beamsPerQuadrant = 0; ///< J of the last ProcessPing: each head gives 2J beams
+    int m_beamsPerHeadShown = 0; ///< beams each head gave the combined image at the last ping
 
     // ---- Modes and flags ----
     int m_playback = 0;

@@ -1,0 +1,334 @@
+#include "acquisition/CTamsorDoc.h"
+#include "config/CProfileFile.h"
+#include "support/FakePorts.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+
+namespace vexar {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("vexar-ini-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        path = folder / "Vexar.INI";
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // A document that reads and writes the test's file without starting acquisition.
+    std::unique_ptr<CTamsorDoc> Load() {
+        auto doc = CTamsorDoc::Create(world.Ports());
+        doc->m_programFolder = folder.string() + "/";
+        doc->m_settingsPath = path.string();
+        doc->LoadSettings();
+        return doc;
+    }
+    void Write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+    test::FakeWorld world;
+    fs::path folder;
+    fs::path path;
+};
+
+TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
+    auto doc = Load();
+    const COndrel& h = doc->Head(0);
+    EXPECT_EQ(doc->m_autoFileSize, 1);
+    EXPECT_EQ(doc->m_sonarAddress, "192.168.0.2");
+    EXPECT_EQ(doc->m_outputAddress, "192.168.0.23");
+    EXPECT_EQ(doc->m_outputPort, 4040);
+    EXPECT_EQ(doc->m_autoFileName, 1);
+    EXPECT_EQ(doc->m_commPort, 2);
+    EXPECT_EQ(doc->m_baudRate, 57600);
+    EXPECT_EQ(doc->m_readFolder, folder.string() + "/");
+    EXPECT_EQ(doc->m_writeFolder, folder.string() + "/");
+    EXPECT_EQ(doc->m_syncHeads, 1);
+    EXPECT_EQ(doc->m_unit, 0);
+    EXPECT_EQ(doc->m_sleepTimeMs, 0);
+    EXPECT_EQ(doc->m_pingDelayMs, 0);
+    EXPECT_FLOAT_EQ(doc->m_soundVelocity, 1480.0f);
+    EXPECT_EQ(doc->m_useFileSlc, 0);
+    EXPECT_EQ(doc->m_udpOutputPoint, 0);
+    EXPECT_EQ(doc->m_udpOutputBeam, 0);
+    EXPECT_EQ(h.m_rangeIndex, 4);
+    EXPECT_FLOAT_EQ(h.m_rangeM, 20.0f);
+    EXPECT_EQ(h.m_frequencyStep, 0);
+    EXPECT_EQ(h.m_displayGain, 50);
+    EXPECT_EQ(doc->m_startGain, 1);
+    EXPECT_EQ(h.m_samples, 500);
+    EXPECT_EQ(doc->m_blocksPerPing, 64);
+    EXPECT_EQ(h.m_average, 3);
+    EXPECT_EQ(h.m_beams, 480);
+    EXPECT_EQ(h.m_beamsIndex, 0);
+    EXPECT_EQ(h.m_beamWidth, 2);
+    EXPECT_EQ(h.m_persistence, 0);
+    EXPECT_EQ(h.m_transducerUp, 0);
+    EXPECT_FLOAT_EQ(h.m_pulseLengthMultiplier, 1.0f);
+    EXPECT_FLOAT_EQ(doc->m_azimuthOffsetDeg, 0.0f);
+    EXPECT_EQ(doc->m_gyroEarthRateCorr, 1);
+    EXPECT_EQ(h.m_externalTriggerEnable, 0);
+    EXPECT_EQ(h.m_externalTriggerLevel, 0);
+    EXPECT_EQ(h.m_externalTransmitDelay, 0);
+    EXPECT_EQ(h.m_profileFilterType, 1);
+    EXPECT_EQ(h.m_detectProfilePoints, 0);
+    EXPECT_EQ(doc->m_profileDisplay, 0);
+    EXPECT_EQ(doc->m_colorTable, 0);
+    EXPECT_EQ(h.m_displayMode, 0); // "Polar"
+    EXPECT_EQ(doc->m_imageReset, 1);
+    EXPECT_EQ(doc->m_grid, 1);
+    EXPECT_EQ(doc->m_rangeMark, 1);
+    EXPECT_EQ(doc->m_zoomIndex, 0);
+    // The load ends by copying head 0 and rebuilding every packet.
+    EXPECT_EQ(doc->Head(3).m_beams, 480);
+    EXPECT_EQ(doc->Head(2).m_commandPacket[3], 20);
+    EXPECT_EQ(doc->Head(1).m_azimuth, 2700);
+    EXPECT_EQ(world.op.m_listRefills, 1);
+}
+
+TEST_F(SettingsTest, ClampsAndConversions) {
+    struct Case {
+        const char* text;
+        int rangeIndex;
+        int step;
+        int beams;
+        int beamsIndex;
+    };
+    const Case cases[] = {
+        {"Operating Range=0\nOperating Frequency=675049\nBeams=360\n", 1, 0, 120, 2},
+        {"Operating Range=9\nOperating Frequency=675100\nBeams=240\n", 4, 2, 240, 1},
+        {"Operating Range=fast\nOperating Frequency=674900\nBeams=many\n", 1, -2, 120, 2},
+        {"Operating Range= 3 m\nOperating Frequency=-2147483648\nBeams=480abc\n", 3, -42963172, 480, 0},
+    };
+    for (const Case& c : cases) {
+        Write(std::string("[Sonar]\n") + c.text);
+        auto doc = Load();
+        EXPECT_EQ(doc->Head(0).m_rangeIndex, c.rangeIndex) << c.text;
+        EXPECT_FLOAT_EQ(doc->Head(0).m_rangeM, kRangeTable[static_cast<std::size_t>(c.rangeIndex)]) << c.text;
+        EXPECT_EQ(doc->Head(0).m_frequencyStep, c.step) << c.text;
+        EXPECT_EQ(doc->Head(0).m_beams, c.beams) << c.text;
+        EXPECT_EQ(doc->Head(0).m_beamsIndex, c.beamsIndex) << c.text;
+    }
+}
+
+TEST_F(SettingsTest, SamplesDisplayFlagsAndTables) {
+    Write("[Sonar]\nNumber of Samples=1000\nDetectProfilePoints=5\n[View]\nDisplay=BeamTest\nColorTable=12\n");
+    auto doc = Load();
+    EXPECT_EQ(doc->Head(0).m_samples, 1000);
+    EXPECT_EQ(doc->m_blocksPerPing, 128);
+    EXPECT_EQ(doc->Head(0).m_detectProfilePoints, 1);
+    EXPECT_EQ(doc->Head(3).m_displayMode, 2);
+    EXPECT_EQ(doc->m_colorTable, 8);
+
+    // An unknown sample count would overrun the ping buffers: it is taken as 500.
+    Write("[Sonar]\nNumber of Samples=5000\n[View]\nDisplay=beams\nColorTable=-4\n");
+    doc->LoadSettings();
+    EXPECT_EQ(doc->Head(0).m_samples, 500);
+    EXPECT_EQ(doc->m_blocksPerPing, 64);
+    EXPECT_EQ(doc->Head(0).m_displayMode, 2); // lower-case b leaves the mode unchanged
+    EXPECT_EQ(doc->m_colorTable, 0);
+}
+
+TEST_F(SettingsTest, EveryKeyRoundTrips) {
+    Write("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n");
+    auto doc = Load();
+    COndrel& h = doc->Head(0);
+    doc->m_outputPort = 5050;
+    doc->m_autoFileName = 0;
+    doc->m_autoFileSize = 3;
+    doc->m_commPort = 4;
+    doc->m_baudRate = 9600;
+    doc->m_readFolder = "/data/in/";
+    doc->m_writeFolder = "/data/out/";
+    doc->m_syncHeads = 0;
+    doc->m_unit = 1;
+    doc->m_sleepTimeMs = 150;
+    doc->m_pingDelayMs = 20;
+    doc->m_soundVelocity = 1502.256f;
+    doc->m_useFileSlc = 1;
+    doc->m_udpOutputPoint = 1;
+    doc->m_udpOutputBeam = 1;
+    h.m_rangeIndex = 2;
+    h.m_frequencyStep = -7;
+    h.m_samples = 1000;
+    h.m_transducerUp = 1;
+    h.m_pulseLengthMultiplier = 1.7f;
+    h.m_displayGain = 77;
+    doc->m_startGain = 9;
+    h.m_average = 5;
+    h.m_beams = 240;
+    h.m_beamWidth = 1;
+    h.m_persistence = 3;
+    h.m_externalTriggerEnable = 1;
+    h.m_externalTriggerLevel = 1;
+    h.m_externalTransmitDelay = 321;
+    h.m_detectProfilePoints = 1;
+    h.m_profileFilterType = 2;
+    doc->m_profileDisplay = 3;
+    doc->m_colorTable = 5;
+    doc->m_grid = 3;
+    doc->m_rangeMark = 0;
+    h.m_displayMode = 2;
+    doc->m_zoomIndex = 2;
+    doc->SaveHeadSettings();
+    doc->SaveOtherSettings();
+
+    auto back = Load();
+    const COndrel& b = back->Head(0);
+    EXPECT_EQ(back->m_sonarAddress, "127.0.0.1");
+    EXPECT_EQ(back->m_outputAddress, "127.0.0.1");
+    EXPECT_EQ(back->m_outputPort, 5050);
+    EXPECT_EQ(back->m_autoFileName, 0);
+    EXPECT_EQ(back->m_autoFileSize, 3);
+    EXPECT_EQ(back->m_commPort, 4);
+    EXPECT_EQ(back->m_baudRate, 9600);
+    EXPECT_EQ(back->m_readFolder, "/data/in/");
+    EXPECT_EQ(back->m_writeFolder, "/data/out/");
+    EXPECT_EQ(back->m_syncHeads, 0);
+    EXPECT_EQ(back->m_unit, 1);
+    EXPECT_EQ(back->m_sleepTimeMs, 150);
+    EXPECT_EQ(back->m_pingDelayMs, 20);
+    EXPECT_FLOAT_EQ(back->m_soundVelocity, 1502.26f); // written with two decimals
+    EXPECT_EQ(back->m_useFileSlc, 1);
+    EXPECT_EQ(back->m_udpOutputPoint, 1);
+    EXPECT_EQ(back->m_udpOutputBeam, 1);
+    EXPECT_EQ(b.m_rangeIndex, 2);
+    EXPECT_EQ(b.m_frequencyStep, -7);
+    EXPECT_EQ(b.m_samples, 1000);
+    EXPECT_EQ(b.m_transducerUp, 1);
+    EXPECT_FLOAT_EQ(b.m_pulseLengthMultiplier, 1.7f);
+    EXPECT_EQ(b.m_displayGain, 77);
+    EXPECT_EQ(back->m_startGain, 9);
+    EXPECT_EQ(b.m_average, 5);
+    EXPECT_EQ(b.m_beams, 240);
+    EXPECT_EQ(b.m_beamWidth, 1);
+    EXPECT_EQ(b.m_persistence, 3);
+    EXPECT_EQ(b.m_externalTriggerEnable, 1);
+    EXPECT_EQ(b.m_externalTriggerLevel, 1);
+    EXPECT_EQ(b.m_externalTransmitDelay, 321);
+    EXPECT_EQ(b.m_detectProfilePoints, 1);
+    EXPECT_EQ(b.m_profileFilterType, 2);
+    EXPECT_EQ(back->m_profileDisplay, 3);
+    EXPECT_EQ(back->m_colorTable, 5);
+    EXPECT_EQ(back->m_grid, 3);
+    EXPECT_EQ(back->m_rangeMark, 0);
+    EXPECT_EQ(b.m_displayMode, 2);
+    EXPECT_EQ(back->m_zoomIndex, 2);
+    const std::string text = ReadFile(path);
+    EXPECT_NE(text.find("Operating Frequency=674650\n"), std::string::npos);
+    EXPECT_NE(text.find("Sound Velocity=1502.26\n"), std::string::npos);
+    EXPECT_NE(text.find("Pulse Length Multiplier=1.7\n"), std::string::npos);
+    EXPECT_NE(text.find("Display=BeamTest\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
+    const std::string original =
+        "; site settings\r\n[System]\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
+        "Operator=J. Doe\r\n\r\n[Sonar]\r\nAzimuth Offset=12.5\r\nGyroEarthRateCorr=0\r\n"
+        "; trimmed by hand\r\nBeams=240\r\n\r\n[Custom]\r\nkey=value\r\n";
+    Write(original);
+    for (int run = 0; run < 3; ++run) {
+        auto doc = Load();
+        EXPECT_FLOAT_EQ(doc->m_azimuthOffsetDeg, 12.5f);
+        EXPECT_EQ(doc->m_gyroEarthRateCorr, 0);
+        EXPECT_EQ(doc->Head(0).m_azimuth, -125);
+        doc->SaveHeadSettings();
+        doc->SaveOtherSettings();
+    }
+    const std::string text = ReadFile(path);
+    for (const char* kept : {"; site settings\r\n", "Operator=J. Doe\r\n", "Azimuth Offset=12.5\r\n",
+                             "GyroEarthRateCorr=0\r\n", "; trimmed by hand\r\n", "[Custom]\r\nkey=value\r\n"}) {
+        EXPECT_NE(text.find(kept), std::string::npos) << kept;
+    }
+    // Keys are updated in place, not duplicated, and new keys join their section.
+    EXPECT_EQ(text.find("Beams="), text.rfind("Beams="));
+    EXPECT_LT(text.find("Beams=240"), text.find("[Custom]"));
+    EXPECT_LT(text.find("Sleep Time=0"), text.find("[Sonar]"));
+}
+
+TEST_F(SettingsTest, HeadSettingsAreNotWrittenDuringPlayback) {
+    Write("[Sonar]\nNumber of Samples=500\n");
+    auto doc = Load();
+    doc->Head(0).m_samples = 1000;
+    doc->m_playback = 1;
+    doc->SaveHeadSettings();
+    EXPECT_EQ(ReadFile(path), "[Sonar]\nNumber of Samples=500\n");
+}
+
+TEST_F(SettingsTest, FailedSaveLeavesTheOldFileWhole) {
+    const std::string original = "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n";
+    Write(original);
+    auto doc = Load();
+    // A file-size limit makes every write past a few bytes fail, as a full disk would, and
+    // works even for a privileged user.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    doc->SaveOtherSettings();
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(ReadFile(path), original);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) {
+        ++files;
+    }
+    EXPECT_EQ(files, 1u) << "no temporary file is left behind";
+}
+
+TEST_F(SettingsTest, SaveIntoAMissingFolderFailsQuietly) {
+    auto doc = Load();
+    doc->m_settingsPath = (folder / "gone" / "Vexar.INI").string();
+    doc->SaveOtherSettings();
+    EXPECT_FALSE(fs::exists(folder / "gone"));
+}
+
+TEST_F(SettingsTest, GarbageLoadsDefaultsAndNeverCrashes) {
+    std::string garbage;
+    for (int i = 0; i < 5000; ++i) {
+        garbage.push_back(static_cast<char>((i * 131 + 7) % 256));
+    }
+    garbage += "\n[Sonar]\nBeams=\xff\xfe\nAverage=\0\0\n";
+    Write(garbage);
+    auto doc = Load();
+    EXPECT_EQ(doc->Head(0).m_beams, 120);
+    EXPECT_EQ(doc->m_outputPort, 4040);
+}
+
+TEST(ProfileFile, ValuesAreTrimmedUnquotedAndBounded) {
+    CProfileFile ini;
+    ini.SetText("[A]\nkey =  \"quoted value\"  \nlong=" + std::string(5000, 'x') + "\n[b]\nK=1\n");
+    EXPECT_EQ(ini.GetString("A", "KEY", "d"), "quoted value");
+    EXPECT_EQ(ini.GetString("A", "long", "d").size(), kProfileValueMax);
+    EXPECT_EQ(ini.GetString("B", "k", "d"), "1");
+    EXPECT_EQ(ini.GetString("A", "missing", "fallback"), "fallback");
+    EXPECT_EQ(ini.GetString("Missing", "key", "fallback"), "fallback");
+}
+
+TEST(ProfileFile, NumbersConvertLikeTheCLibrary) {
+    EXPECT_EQ(ParseInt("  42abc"), 42);
+    EXPECT_EQ(ParseInt("-17"), -17);
+    EXPECT_EQ(ParseInt("abc"), 0);
+    EXPECT_EQ(ParseInt(""), 0);
+    EXPECT_EQ(ParseInt("99999999999999999999"), std::numeric_limits<int>::max());
+    EXPECT_DOUBLE_EQ(ParseDouble("1480.5 m/s"), 1480.5);
+    EXPECT_DOUBLE_EQ(ParseDouble("x1"), 0.0);
+}
+
+} // namespace
+} // namespace vexar
