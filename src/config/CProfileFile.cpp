@@ -176,7 +176,10 @@ void CProfileFile::SetString(std::string_view section, std::string_view key, std
     } else if (at.sectionLine >= 0) {
         m_lines.insert(m_lines.begin() + at.lastLine + 1, line);
     } else {
-        m_lines.push_back("[" + std::string(section) + "]");
+        std::string header(1, '[');
+        header.append(section);
+        header.push_back(']');
+        m_lines.push_back(std::move(header));
         m_lines.push_back(line);
     }
 }
