@@ -328,6 +328,12 @@ void CTamsorDoc::UpdateHeadAzimuths() {
     Head(3).m_azimuth = b + (Head(3).m_transducerUp != 0 ? 2700 : 900);
 }
 
+void CTamsorDoc::ClearProcessingHistory() {
+    if (m_processing != nullptr) {
+        m_processing->ClearHistory(*this);
+    }
+}
+
 void CTamsorDoc::RefreshClockStrings() {
     static constexpr std::array<const char*, 12> kMonths = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                                             "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};

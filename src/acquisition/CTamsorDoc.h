@@ -53,6 +53,8 @@ public:
     virtual void InitialiseProcessors(CTamsorDoc& doc) = 0;
     /// Processes the heads whose flag is set; the head images are cleared beforehand.
     virtual void ProcessHeads(CTamsorDoc& doc, const std::array<bool, kHeadCount>& heads) = 0;
+    /// Forgets the averaging history of every processor.
+    virtual void ClearHistory(CTamsorDoc& doc) = 0;
 };
 
 
@@ -104,6 +106,8 @@ public:
     void CopyHeadSettings();
     /// Recomputes the four head azimuths from the azimuth offset and "Transducer Up".
     void UpdateHeadAzimuths();
+    /// Clears the averaging history of the four ping processors.
+    void ClearProcessingHistory();
 
     void SetProducts(IPingProducts* products) { m_products = products; }
     void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }

@@ -34,8 +34,13 @@ public:
             }
         }
     }
+    void ClearHistory(CTamsorDoc& doc) override {
+        (void)doc;
+        ++historyClears;
+    }
     static float Mark(int head, int row) { return static_cast<float>(head * 1000 + row); }
     int initialisations = 0;
+    int historyClears = 0;
     std::array<int, kHeadCount> processed{};
 };
 

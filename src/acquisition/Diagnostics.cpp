@@ -1,0 +1,71 @@
+#include "acquisition/Diagnostics.h"
+
+#include "acquisition/CTamsorDoc.h"
+#include "acquisition/Numeric.h"
+#include "display/RangeText.h"
+
+#include <cstdio>
+
+namespace vexar {
+
+const std::array<DiagnosticsRow, kDiagnosticsRows> kDiagnosticsLayout = {{
+    {1000, "Header"},       {1001, "Head ID"},     {1002, "Status"},        {1017, "XdcrType"},
+    {1003, "Range"},        {1004, "Gain"},        {1090, "Gain (From File)"}, {1021, "Enable Xmit"},
+    {1005, "Freq"},         {1006, "Pulse Length"}, {1018, "Data Points"},  {1025, "Acqu Time"},
+    {1024, "Sonar Time"},   {1060, "Proc Time"},   {1063, "Loop Time"},     {1019, "Real Time PRF"},
+    {1030, "Sound Velocity"}, {1007, "IP Address"}, {1023, "Connection"},
+}};
+
+namespace {
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+int Rounded(float value) {
+    return TruncToInt(static_cast<double>(value) + 0.5);
+}
+} // namespace
+
+std::array<std::string, kDiagnosticsRows> InitialDiagnosticsTexts() {
+    std::array<std::string, kDiagnosticsRows> texts;
+    texts.fill(":   n/a");
+    texts[kDiagnosticsRows - 1] = ":   No";
+    return texts;
+}
+
+std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(CTamsorDoc& doc) {
+    const COndrel& h = doc.Head(0);
+    const bool playback = doc.m_playback != 0;
+    if (playback) {
+        doc.m_sonarTimeMs = 0.0f;
+        doc.m_acquisitionTimeMs = 0.0f;
+    }
+    std::array<std::string, kDiagnosticsRows> t;
+    t[0] = ":   " + h.m_headerText;
+    t[1] = Format(":   0x%02x", h.m_headId);
+    t[2] = Format(":   0x%02x ", h.m_status);
+    t[3] = Format(":   0x%02x ", h.m_transducerType);
+    t[4] = ":   " + RangeText(h.m_rangeM, doc.m_unit);
+    t[5] = Format(":   %d dB", doc.m_startGain);
+    t[6] = playback ? Format(":   %d dB", doc.m_fileStartGain) : std::string(":   n/a");
+    t[7] = Format(":   0x%02x", doc.m_transmitEnableMask);
+    t[8] = Format(":   %.1f kHz", h.m_baseFrequencyKHz + h.m_frequencyStep * 0.5);
+    t[9] = Format(":   %d us", h.m_pulseLength * 10);
+    t[10] = Format(":   %d", h.m_samples);
+    t[11] = Format(":   %d msec", Rounded(doc.m_acquisitionTimeMs));
+    t[12] = Format(":   %d msec", Rounded(doc.m_sonarTimeMs));
+    t[13] = Format(":   %d msec", TruncToInt(static_cast<double>(h.m_processingTimeMs)));
+    t[14] = Format(":   %d msec", Rounded(doc.m_loopTimeMs));
+    t[15] = Format(":   %.1f ms", static_cast<double>(doc.m_displayedPingPeriodMs));
+    t[16] = playback ? Format(":   %.1f (%.1f) m/s", static_cast<double>(doc.m_soundVelocity),
+                              static_cast<double>(doc.m_fileSoundVelocity))
+                     : Format(":   %.1f (n/a) m/s", static_cast<double>(doc.m_soundVelocity));
+    t[17] = ":   " + doc.m_sonarAddress;
+    t[18] = doc.m_connected == 1 ? ":   Yes" : ":   No";
+    return t;
+}
+
+} // namespace vexar

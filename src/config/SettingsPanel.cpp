@@ -1,0 +1,222 @@
+#include "config/SettingsPanel.h"
+
+#include "acquisition/CTamsorDoc.h"
+#include "config/CProfileFile.h"
+#include "display/RangeText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace vexar {
+
+namespace {
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    char text[96];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+} // namespace
+
+SettingsPanelView CSettingsPanel::Refresh(CTamsorDoc& doc) {
+    COndrel& h = doc.Head(0);
+    const bool live = doc.m_playback == 0;
+    SettingsPanelView v;
+    v.rangeSpinEnabled = live;
+    v.frequencyEnabled = live;
+    v.multiplierEnabled = live;
+    v.pointsEnabled = live;
+    v.frequency = Format("%.1f", h.m_baseFrequencyKHz + 0.5 * h.m_frequencyStep);
+    for (int k = 0; k < kHeadCount; ++k) {
+        v.quadrantGains[static_cast<std::size_t>(k)] = Format("%d", doc.Head(k).m_quadrantGain);
+    }
+    v.range = RangeText(h.m_rangeM, doc.m_unit);
+    v.startGain = Format("%d dB", doc.m_startGain);
+    v.dataGain = Format("%d %%", h.m_displayGain);
+    v.persistence = Format("%d s", h.m_persistence);
+    v.multiplier = Format("%.1f", static_cast<double>(h.m_pulseLengthMultiplier));
+    h.m_pulseLength = COndrel::PulseLengthFor(h.m_rangeM, h.m_pulseLengthMultiplier);
+    v.pulseLength = Format("%d us", h.m_pulseLength * 10);
+    for (int k = 1; k < kHeadCount; ++k) {
+        doc.Head(k).m_pulseLengthMultiplier = h.m_pulseLengthMultiplier;
+    }
+    v.beamWidthSelection = h.m_beamWidth;
+    v.beamsSelection = h.m_beamsIndex;
+    v.averagingSelection = (h.m_average - 1) / 2;
+    v.pointsSelection = (h.m_samples - 500) / 500;
+    if (!live) {
+        v.fileDataGain = Format(" (%d %%)", doc.m_fileDisplayGain);
+        v.fileStartGain = Format(" (%d dB)", doc.m_fileStartGain);
+        for (int k = 0; k < kHeadCount; ++k) {
+            v.fileQuadrantGains[static_cast<std::size_t>(k)] =
+                Format(" (%d dB)", doc.m_fileQuadrantGains[static_cast<std::size_t>(k)]);
+        }
+    }
+    return v;
+}
+
+bool CSettingsPanel::RefreshesControlBar(const CTamsorDoc& doc, SettingsSpin spin) {
+    return doc.m_playback == 0 && (spin == SettingsSpin::Range || spin == SettingsSpin::DataGain ||
+                                   spin == SettingsSpin::StartGain || spin == SettingsSpin::QuadrantGain ||
+                                   spin == SettingsSpin::Persistence);
+}
+
+bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int head) {
+    COndrel& first = doc.Head(0);
+    const bool live = doc.m_playback == 0;
+    const auto forAll = [&doc](auto apply) {
+        for (int k = 0; k < kHeadCount; ++k) {
+            apply(doc.Head(k));
+        }
+    };
+    switch (spin) {
+    case SettingsSpin::Range: {
+        const int index = std::clamp(first.m_rangeIndex + delta, 1, 4);
+        if (!live || index == first.m_rangeIndex) {
+            return false;
+        }
+        forAll([index](COndrel& h) {
+            h.m_rangeIndex = index;
+            h.m_rangeM = kRangeTable[static_cast<std::size_t>(index)];
+        });
+        return true;
+    }
+    case SettingsSpin::Frequency: {
+        const int step = std::clamp(first.m_frequencyStep + delta, -100, 100);
+        if (!live || step == first.m_frequencyStep) {
+            return false;
+        }
+        forAll([step](COndrel& h) { h.m_frequencyStep = step; });
+        return true;
+    }
+    case SettingsSpin::DataGain: {
+        const int gain = std::clamp(first.m_displayGain + delta, 1, 100);
+        if (gain == first.m_displayGain) {
+            return false;
+        }
+        forAll([gain](COndrel& h) { h.m_displayGain = gain; });
+        return true;
+    }
+    case SettingsSpin::StartGain: {
+        const int gain = std::clamp(doc.m_startGain + delta, 0, 20);
+        if (gain == doc.m_startGain) {
+            return false;
+        }
+        doc.m_startGain = gain;
+        return true;
+    }
+    case SettingsSpin::QuadrantGain: {
+        if (head < 0 || head >= kHeadCount) {
+            return false;
+        }
+        COndrel& target = doc.Head(head);
+        const int gain = std::clamp(target.m_quadrantGain + delta, 0, 20);
+        if (gain == target.m_quadrantGain) {
+            return false;
+        }
+        target.m_quadrantGain = gain;
+        return true;
+    }
+    case SettingsSpin::Persistence: {
+        const int seconds = std::clamp(first.m_persistence + delta, 0, 1200);
+        if (seconds == first.m_persistence) {
+            return false;
+        }
+        forAll([seconds](COndrel& h) { h.m_persistence = seconds; });
+        return true;
+    }
+    case SettingsSpin::PulseLength: {
+        const int pulse = std::clamp(first.m_pulseLength + delta, 3, 65535);
+        if (pulse == first.m_pulseLength) {
+            return false;
+        }
+        forAll([pulse](COndrel& h) { h.m_pulseLength = pulse; });
+        return true;
+    }
+    case SettingsSpin::Multiplier: {
+        // Tenths are counted as integers so that repeated clicks land on exact tenths.
+        const int tenths = static_cast<int>(std::lround(first.m_pulseLengthMultiplier * 10.0f));
+        const int lowest = first.m_samples == 500 ? 10 : 5;
+        const int next = std::clamp(tenths + delta, lowest, 20);
+        if (!live || next == tenths) {
+            return false;
+        }
+        const float multiplier = static_cast<float>(next) / 10.0f;
+        forAll([multiplier](COndrel& h) { h.m_pulseLengthMultiplier = multiplier; });
+        return true;
+    }
+    }
+    return false;
+}
+
+void CSettingsPanel::SelectPoints(CTamsorDoc& doc, int index) {
+    if (index < 0 || index > 1 || doc.m_playback != 0) {
+        return;
+    }
+    COndrel& first = doc.Head(0);
+    first.m_samples = 500 * index + 500;
+    if (first.m_samples == 1000) {
+        if (first.m_rangeM < 2.5f) {
+            first.m_rangeM = 2.5f;
+        }
+        first.m_rangeIndex = RangeIndexFromMetres(first.m_rangeM);
+    } else if (!(first.m_pulseLengthMultiplier > 1.0f)) {
+        first.m_pulseLengthMultiplier = 1.0f;
+    }
+    doc.CopyHeadSettings();
+}
+
+void CSettingsPanel::SelectBeams(CTamsorDoc& doc, int index) {
+    static constexpr int kBeams[] = {480, 240, 120};
+    if (index < 0 || index > 2) {
+        return;
+    }
+    doc.Head(0).m_beamsIndex = index;
+    doc.Head(0).m_beams = kBeams[index];
+    doc.CopyHeadSettings();
+}
+
+void CSettingsPanel::SelectAveraging(CTamsorDoc& doc, int index) {
+    if (index < 0 || index > 4) {
+        return;
+    }
+    for (int k = 0; k < kHeadCount; ++k) {
+        doc.Head(k).m_average = 2 * index + 1;
+    }
+}
+
+void CSettingsPanel::SelectBeamWidth(CTamsorDoc& doc, int index) {
+    if (index < 0 || index > 2) {
+        return;
+    }
+    doc.Head(0).m_beamWidth = index;
+    doc.CopyHeadSettings();
+}
+
+float SpinSoundVelocity(float velocity, int delta) {
+    return std::clamp(velocity + static_cast<float>(delta) / 10.0f, 1400.0f, 1600.0f);
+}
+
+float AcceptSoundVelocity(const std::string& text) {
+    return std::clamp(static_cast<float>(ParseDouble(text)), 1400.0f, 1600.0f);
+}
+
+void ApplySoundVelocity(CTamsorDoc& doc, float velocity, bool useFileVelocity) {
+    doc.m_useFileSlc = useFileVelocity ? 1 : 0;
+    if (doc.m_playback == 0 || !useFileVelocity) {
+        doc.m_soundVelocity = velocity;
+    }
+    doc.m_soundVelocityChanged = 1;
+    doc.ProcessPing();
+}
+
+int SpinPingDelay(int delayMs, int delta) {
+    return std::clamp(delayMs + delta, 0, 5000);
+}
+
+int AcceptPingDelay(const std::string& text) {
+    return std::clamp(ParseInt(text), 0, 5000);
+}
+
+} // namespace vexar
