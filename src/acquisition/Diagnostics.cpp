@@ -4,7 +4,7 @@
 #include "acquisition/Numeric.h"
 #include "display/RangeText.h"
 
-#include <cstdio>
+#include "acquisition/TextFormat.h"
 
 namespace vexar {
 
@@ -17,12 +17,6 @@ const std::array<DiagnosticsRow, kDiagnosticsRows> kDiagnosticsLayout = {{
 }};
 
 namespace {
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[160];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
 
 int Rounded(float value) {
     return TruncToInt(static_cast<double>(value) + 0.5);
@@ -45,24 +39,24 @@ std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(CTamsorDoc& doc
     }
     std::array<std::string, kDiagnosticsRows> t;
     t[0] = ":   " + h.m_headerText;
-    t[1] = Format(":   0x%02x", h.m_headId);
-    t[2] = Format(":   0x%02x ", h.m_status);
-    t[3] = Format(":   0x%02x ", h.m_transducerType);
+    t[1] = FormatText(":   0x%02x", h.m_headId);
+    t[2] = FormatText(":   0x%02x ", h.m_status);
+    t[3] = FormatText(":   0x%02x ", h.m_transducerType);
     t[4] = ":   " + RangeText(h.m_rangeM, doc.m_unit);
-    t[5] = Format(":   %d dB", doc.m_startGain);
-    t[6] = playback ? Format(":   %d dB", doc.m_fileStartGain) : std::string(":   n/a");
-    t[7] = Format(":   0x%02x", doc.m_transmitEnableMask);
-    t[8] = Format(":   %.1f kHz", h.m_baseFrequencyKHz + h.m_frequencyStep * 0.5);
-    t[9] = Format(":   %d us", h.m_pulseLength * 10);
-    t[10] = Format(":   %d", h.m_samples);
-    t[11] = Format(":   %d msec", Rounded(doc.m_acquisitionTimeMs));
-    t[12] = Format(":   %d msec", Rounded(doc.m_sonarTimeMs));
-    t[13] = Format(":   %d msec", TruncToInt(static_cast<double>(h.m_processingTimeMs)));
-    t[14] = Format(":   %d msec", Rounded(doc.m_loopTimeMs));
-    t[15] = Format(":   %.1f ms", static_cast<double>(doc.m_displayedPingPeriodMs));
-    t[16] = playback ? Format(":   %.1f (%.1f) m/s", static_cast<double>(doc.m_soundVelocity),
+    t[5] = FormatText(":   %d dB", doc.m_startGain);
+    t[6] = playback ? FormatText(":   %d dB", doc.m_fileStartGain) : std::string(":   n/a");
+    t[7] = FormatText(":   0x%02x", doc.m_transmitEnableMask);
+    t[8] = FormatText(":   %.1f kHz", h.m_baseFrequencyKHz + h.m_frequencyStep * 0.5);
+    t[9] = FormatText(":   %d us", h.m_pulseLength * 10);
+    t[10] = FormatText(":   %d", h.m_samples);
+    t[11] = FormatText(":   %d msec", Rounded(doc.m_acquisitionTimeMs));
+    t[12] = FormatText(":   %d msec", Rounded(doc.m_sonarTimeMs));
+    t[13] = FormatText(":   %d msec", TruncToInt(static_cast<double>(h.m_processingTimeMs)));
+    t[14] = FormatText(":   %d msec", Rounded(doc.m_loopTimeMs));
+    t[15] = FormatText(":   %.1f ms", static_cast<double>(doc.m_displayedPingPeriodMs));
+    t[16] = playback ? FormatText(":   %.1f (%.1f) m/s", static_cast<double>(doc.m_soundVelocity),
                               static_cast<double>(doc.m_fileSoundVelocity))
-                     : Format(":   %.1f (n/a) m/s", static_cast<double>(doc.m_soundVelocity));
+                     : FormatText(":   %.1f (n/a) m/s", static_cast<double>(doc.m_soundVelocity));
     t[17] = ":   " + doc.m_sonarAddress;
     t[18] = doc.m_connected == 1 ? ":   Yes" : ":   No";
     return t;

@@ -6,18 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include "acquisition/TextFormat.h"
 
 namespace vexar {
-
-namespace {
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[96];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
-} // namespace
 
 SettingsPanelView CSettingsPanel::Refresh(CTamsorDoc& doc) {
     COndrel& h = doc.Head(0);
@@ -27,17 +18,17 @@ SettingsPanelView CSettingsPanel::Refresh(CTamsorDoc& doc) {
     v.frequencyEnabled = live;
     v.multiplierEnabled = live;
     v.pointsEnabled = live;
-    v.frequency = Format("%.1f", h.m_baseFrequencyKHz + 0.5 * h.m_frequencyStep);
+    v.frequency = FormatText("%.1f", h.m_baseFrequencyKHz + 0.5 * h.m_frequencyStep);
     for (int k = 0; k < kHeadCount; ++k) {
-        v.quadrantGains[static_cast<std::size_t>(k)] = Format("%d", doc.Head(k).m_quadrantGain);
+        v.quadrantGains[static_cast<std::size_t>(k)] = FormatText("%d", doc.Head(k).m_quadrantGain);
     }
     v.range = RangeText(h.m_rangeM, doc.m_unit);
-    v.startGain = Format("%d dB", doc.m_startGain);
-    v.dataGain = Format("%d %%", h.m_displayGain);
-    v.persistence = Format("%d s", h.m_persistence);
-    v.multiplier = Format("%.1f", static_cast<double>(h.m_pulseLengthMultiplier));
+    v.startGain = FormatText("%d dB", doc.m_startGain);
+    v.dataGain = FormatText("%d %%", h.m_displayGain);
+    v.persistence = FormatText("%d s", h.m_persistence);
+    v.multiplier = FormatText("%.1f", static_cast<double>(h.m_pulseLengthMultiplier));
     h.m_pulseLength = COndrel::PulseLengthFor(h.m_rangeM, h.m_pulseLengthMultiplier);
-    v.pulseLength = Format("%d us", h.m_pulseLength * 10);
+    v.pulseLength = FormatText("%d us", h.m_pulseLength * 10);
     for (int k = 1; k < kHeadCount; ++k) {
         doc.Head(k).m_pulseLengthMultiplier = h.m_pulseLengthMultiplier;
     }
@@ -46,11 +37,11 @@ SettingsPanelView CSettingsPanel::Refresh(CTamsorDoc& doc) {
     v.averagingSelection = (h.m_average - 1) / 2;
     v.pointsSelection = (h.m_samples - 500) / 500;
     if (!live) {
-        v.fileDataGain = Format(" (%d %%)", doc.m_fileDisplayGain);
-        v.fileStartGain = Format(" (%d dB)", doc.m_fileStartGain);
+        v.fileDataGain = FormatText(" (%d %%)", doc.m_fileDisplayGain);
+        v.fileStartGain = FormatText(" (%d dB)", doc.m_fileStartGain);
         for (int k = 0; k < kHeadCount; ++k) {
             v.fileQuadrantGains[static_cast<std::size_t>(k)] =
-                Format(" (%d dB)", doc.m_fileQuadrantGains[static_cast<std::size_t>(k)]);
+                FormatText(" (%d dB)", doc.m_fileQuadrantGains[static_cast<std::size_t>(k)]);
         }
     }
     return v;
