@@ -1,0 +1,455 @@
+#include "display/CPictureModel.h"
+
+#include "acquisition/CTamsorDoc.h"
+#include "display/OverlayLayout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace vexar {
+
+namespace {
+
+constexpr float kDegToRad = 0.017453292f;
+constexpr float kMaskStepRad = 0.0008726645f; // 0.05 degree
+constexpr int kMaskCircleSteps = 7200;
+constexpr std::uint32_t kIndexBits = 21;
+constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1u;
+constexpr std::size_t kCapacity = static_cast<std::size_t>(kMaxPictureSide) * kMaxPictureSide;
+
+int FloorToInt(float value) {
+    return value >= 0.0f ? static_cast<int>(value) : static_cast<int>(std::floor(value));
+}
+
+// The beam and sample counts a head can be set to; a damaged settings file is kept inside.
+int SafeBeams(int beams) {
+    return std::clamp(beams, 1, kMaxBeams);
+}
+
+int SafeSamples(int samples) {
+    return std::clamp(samples, 1, kMaxSamples);
+}
+
+std::uint8_t ClampToByte(float value) {
+    if (!(value > 0.0f)) {
+        return 0; // also NaN
+    }
+    if (value >= 255.0f) {
+        return 255;
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+} // namespace
+
+CPictureModel::CPictureModel(bool useHelperThread)
+    : m_picture(kCapacity, 0),
+      m_pixelMap(kCapacity, 0),
+      m_discMask(kCapacity, 0),
+      m_rowSpans(kMaxPictureSide),
+      m_hold(kCapacity, 0.0f),
+      m_image8(static_cast<std::size_t>(kCombinedBeams) * kMaxSamples, 0),
+      m_splitter(useHelperThread) {
+    for (int i = 0; i < 20; ++i) {
+        m_weights[static_cast<std::size_t>(i)] = Weight(i);
+    }
+    m_tables = BuildColorTables();
+}
+
+SweepPlan CPictureModel::PlanSweep(int beamsPerHead) {
+    const int b = SafeBeams(beamsPerHead);
+    SweepPlan plan;
+    plan.totalBeams = b / 120 + 4 * QuarterBeams(b);
+    int o = static_cast<int>(360.0 * 15.0 / plan.totalBeams + 0.5);
+    if (o % 2 != 0) {
+        ++o;
+    }
+    plan.subSteps = std::clamp(o, 2, 20);
+    plan.steps = plan.totalBeams * plan.subSteps;
+    return plan;
+}
+
+int CPictureModel::PictureSide(int samples, float zoomFactor) {
+    const int p = SafeSamples(samples);
+    const float zoom = std::isfinite(zoomFactor) && zoomFactor > 0.0f ? zoomFactor : 1.0f;
+    const float wanted = std::min(2.0f * static_cast<float>(p) * zoom, 2.0f * kMaxPictureSide);
+    const int side = 4 * ((static_cast<int>(wanted) + 3) / 4);
+    return std::clamp(side, 4, kMaxPictureSide);
+}
+
+WeightTriple CPictureModel::Weight(int index) {
+    const int i = std::clamp(index, 0, 19);
+    WeightTriple w;
+    w.previous = static_cast<std::int16_t>(static_cast<int>((95 - 5 * i) * 1.28));
+    w.same = static_cast<std::int16_t>(static_cast<int>(105 * 1.28));
+    w.next = static_cast<std::int16_t>(static_cast<int>(5 * i * 1.28));
+    return w;
+}
+
+int CPictureModel::QuarterBeams(int beamsPerHead) {
+    return static_cast<int>(0.75 * beamsPerHead + 0.5);
+}
+
+std::optional<float> CPictureModel::PersistenceDecay(float pingIntervalMs, int persistenceS) {
+    if (persistenceS <= 0) {
+        return std::nullopt;
+    }
+    const double interval = pingIntervalMs > 0.0f ? static_cast<double>(pingIntervalMs) : 250.0;
+    if (std::floor(interval) >= persistenceS * 1000.0) {
+        return std::nullopt;
+    }
+    return static_cast<float>(80.0 / (persistenceS / (interval * 0.001)));
+}
+
+std::span<const std::uint8_t> CPictureModel::Picture() const {
+    return {m_picture.data(), static_cast<std::size_t>(m_side) * static_cast<std::size_t>(m_side)};
+}
+
+std::span<std::uint8_t> CPictureModel::MutablePicture() {
+    return {m_picture.data(), static_cast<std::size_t>(m_side) * static_cast<std::size_t>(m_side)};
+}
+
+PixelMapEntry CPictureModel::PixelMapAt(int x, int y) const {
+    const std::uint32_t code = m_pixelMap[Offset(x, y)];
+    PixelMapEntry entry;
+    if (code == 0) {
+        return entry;
+    }
+    const std::uint32_t index = code & kIndexMask;
+    entry.beam = static_cast<int>(index / kMaxSamples);
+    entry.sample = static_cast<int>(index % kMaxSamples);
+    const std::uint32_t triple = code >> kIndexBits;
+    if (triple > 0) {
+        const WeightTriple& w = m_weights[triple - 1];
+        entry.w0 = static_cast<std::uint8_t>(w.previous);
+        entry.w1 = static_cast<std::uint8_t>(w.same);
+        entry.w2 = static_cast<std::uint8_t>(w.next);
+    }
+    return entry;
+}
+
+void CPictureModel::InitialUpdate(CTamsorDoc& doc) {
+    const COndrel& first = doc.Head(0);
+    m_beams = SafeBeams(first.m_beams);
+    m_samples = SafeSamples(first.m_samples);
+    m_quarterBeams = QuarterBeams(m_beams);
+    m_displayMode = first.m_displayMode;
+    m_persistence = first.m_persistence;
+    SelectColorTable(doc.m_colorTable);
+    m_profileDisplay = doc.m_profileDisplay;
+    SetZoomFromIndex(doc);
+    Rebuild(doc);
+}
+
+void CPictureModel::Resize(CTamsorDoc& doc, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        return; // minimised: keep what we have
+    }
+    m_clientWidth = (width + 3) / 4 * 4;
+    m_clientHeight = height;
+    m_beamTest.assign(static_cast<std::size_t>(m_clientWidth) * static_cast<std::size_t>(m_clientHeight), 0);
+    m_beamTestTop = (m_clientWidth / 4 - 8) / 16 * 3 - 2;
+    if (doc.m_zoomIndex == kZoomFillScreen && m_samples > 0) {
+        SetZoomFromIndex(doc);
+        Rebuild(doc);
+    }
+}
+
+void CPictureModel::SetZoomFromIndex(CTamsorDoc& doc) {
+    const int p = SafeSamples(m_samples > 0 ? m_samples : doc.Head(0).m_samples);
+    float zoom = 1.0f;
+    if (doc.m_zoomIndex == kZoomHalf) {
+        zoom = 0.5f;
+    } else if (doc.m_zoomIndex == kZoomFillScreen) {
+        doc.m_panX = 0;
+        doc.m_panY = 0;
+        if (m_clientWidth > 0 && m_clientHeight > 0) {
+            zoom = static_cast<float>(std::min(m_clientHeight, m_clientWidth)) / static_cast<float>(p) * 0.5f;
+        }
+    }
+    // A picture larger than the buffers is shown at the largest size they hold; the zoom factor
+    // follows so that the grid, the cursor readout and measuring stay true to the picture.
+    const float largest = static_cast<float>(kMaxPictureSide) / (2.0f * static_cast<float>(p));
+    doc.m_zoomFactor = std::min(zoom, largest);
+}
+
+void CPictureModel::CheckGeometry(CTamsorDoc& doc) {
+    const COndrel& first = doc.Head(0);
+    m_displayMode = first.m_displayMode;
+    m_persistence = first.m_persistence;
+    m_profileDisplay = doc.m_profileDisplay;
+    const int beams = SafeBeams(first.m_beams);
+    const int samples = SafeSamples(first.m_samples);
+    m_quarterBeams = QuarterBeams(beams);
+    if (beams != m_beams || samples != m_samples || doc.m_imageReset != 0 || m_side == 0) {
+        m_beams = beams;
+        m_samples = samples;
+        SetZoomFromIndex(doc);
+        Rebuild(doc);
+        doc.m_imageReset = 0;
+    }
+}
+
+void CPictureModel::Rebuild(CTamsorDoc& doc) {
+    if (m_samples == 0) {
+        m_beams = SafeBeams(doc.Head(0).m_beams);
+        m_samples = SafeSamples(doc.Head(0).m_samples);
+        m_quarterBeams = QuarterBeams(m_beams);
+    }
+    std::fill(m_picture.begin(), m_picture.end(), std::uint8_t{1});
+    std::fill(m_hold.begin(), m_hold.end(), 0.0f);
+    m_side = PictureSide(m_samples, doc.m_zoomFactor);
+    m_radius = static_cast<float>(m_side) / 2.0f;
+    m_centreX = m_radius;
+    m_centreY = m_radius;
+    const COndrel& first = doc.Head(0);
+    const float scale = SoundVelocityScale(doc.m_soundVelocity, first.m_rangeCoefficient);
+    m_measureScale = first.m_rangeM > 0.0f ? m_radius / first.m_rangeM * doc.m_zoomFactor * scale : 0.0f;
+
+    // Beam 0 is never drawn; the last readable beam keeps its next neighbour inside the image.
+    const int l = 4 * m_quarterBeams + (360 - 90) * m_beams / 120;
+    const int high = std::min(l - 1, kCombinedBeams - 1);
+    m_drawableLow = kMaxSamples;
+    m_drawableHigh = static_cast<std::uint32_t>(std::max(high, 1)) * kMaxSamples;
+    m_convertedRows = std::min(PlanSweep(m_beams).totalBeams + 1, kCombinedBeams);
+
+    std::fill(m_pixelMap.begin(), m_pixelMap.end(), 0u);
+    BuildPixelMap();
+    BuildDiscMask();
+}
+
+void CPictureModel::BuildPixelMap() {
+    const SweepPlan plan = PlanSweep(m_beams);
+    const float delta = (360.0f / static_cast<float>(plan.steps)) * kDegToRad;
+    const int lastRadius = static_cast<int>(m_radius) - 2;
+    const int n = m_side;
+    float angle = 0.0f;
+    for (int s = 0; s < plan.steps; ++s) {
+        const int beam = s / plan.subSteps;
+        const int sub = s - beam * plan.subSteps;
+        const int triple = 10 - plan.subSteps / 2 + sub;
+        const std::uint32_t code = static_cast<std::uint32_t>(triple + 1) << kIndexBits;
+        const std::uint32_t beamBase = static_cast<std::uint32_t>(beam) * kMaxSamples;
+        const float sinA = std::sin(angle);
+        const float cosA = std::cos(angle);
+        for (int e = 0; e <= lastRadius; ++e) {
+            const float fe = static_cast<float>(e);
+            int x = FloorToInt(m_centreX + fe * sinA + 0.5f);
+            int y = FloorToInt(m_centreY - fe * cosA + 0.5f);
+            if (x < 0 || x >= n || y < 0 || y >= n) {
+                x = 0;
+                y = 0;
+            }
+            const int sample = FloorToInt(static_cast<float>(e * m_samples) / m_radius + 0.5f);
+            m_pixelMap[Offset(x, y)] = code | (beamBase + static_cast<std::uint32_t>(sample));
+        }
+        angle -= delta;
+    }
+}
+
+void CPictureModel::BuildDiscMask() {
+    const int n = m_side;
+    std::fill(m_discMask.begin(), m_discMask.end(), std::uint8_t{0});
+    std::fill(m_rowSpans.begin(), m_rowSpans.end(), RowSpan{});
+    auto mark = [&](float radius, float angle) {
+        const int x = std::clamp(FloorToInt(m_centreX + radius * std::sin(angle) + 0.5f), 0, n - 1);
+        const int y = std::clamp(FloorToInt(m_centreY - radius * std::cos(angle) + 0.5f), 0, n - 1);
+        m_discMask[Offset(x, y)] = 128;
+    };
+    const float half = 180.0f * kDegToRad;
+    for (const float edge : {-half, half}) {
+        for (int e = 0; e < static_cast<int>(m_radius); ++e) {
+            mark(static_cast<float>(e), edge);
+        }
+    }
+    float angle = half;
+    for (int k = 0; k < kMaskCircleSteps; ++k) {
+        mark(m_radius - 1.0f, angle);
+        angle -= kMaskStepRad;
+    }
+    for (int y = 1; y < n; ++y) {
+        const std::uint8_t* row = &m_discMask[Offset(0, y)];
+        int first = 0;
+        for (int x = 0; x < n; ++x) {
+            if (row[x] >= 128) {
+                first = x + 1 >= n - 1 ? 0 : x + 1;
+                break;
+            }
+        }
+        int last = 1;
+        for (int x = n - 1; x >= 0; --x) {
+            if (row[x] >= 128) {
+                last = x - 1 <= 0 ? 1 : x - 1;
+                break;
+            }
+        }
+        m_rowSpans[static_cast<std::size_t>(y)] = RowSpan{static_cast<std::int16_t>(first), static_cast<std::int16_t>(last)};
+    }
+}
+
+void CPictureModel::ClearPicture() {
+    std::fill(m_picture.begin(), m_picture.end(), std::uint8_t{1});
+    std::fill(m_hold.begin(), m_hold.end(), 0.0f);
+}
+
+void CPictureModel::Update(CTamsorDoc& doc) {
+    CheckGeometry(doc);
+    const COndrel& first = doc.Head(0);
+    if (first.m_newData != 0) {
+        if (m_displayMode == kDisplayModeBeamTest) {
+            for (int k = 0; k < kHeadCount; ++k) {
+                if (doc.Head(k).m_newData != 0) {
+                    DrawBeamTestStrip(doc, k);
+                }
+            }
+        } else {
+            const bool profiles = first.m_detectProfilePoints != 0;
+            if (profiles && m_profileDisplay == kProfileDisplayPointsOnly) {
+                std::fill_n(m_picture.begin(), static_cast<std::ptrdiff_t>(Picture().size()), std::uint8_t{0});
+            } else {
+                int dimShift = 0;
+                if (profiles && m_profileDisplay == 1) {
+                    dimShift = 1;
+                } else if (profiles && m_profileDisplay == 2) {
+                    dimShift = 2;
+                }
+                BuildPicture(doc, dimShift, PersistenceDecay(doc.m_displayedPingPeriodMs, m_persistence));
+            }
+            if (profiles) {
+                DrawProfilePoints(doc);
+            }
+        }
+    }
+    if (doc.m_clearImage != 0) {
+        ClearPicture();
+        doc.m_clearImage = 0;
+    }
+}
+
+void CPictureModel::ConvertCombinedImage(const CTamsorDoc& doc) {
+    const float* source = doc.m_combinedImage.data();
+    std::uint8_t* target = m_image8.data();
+    const int samples = m_samples;
+    m_splitter.Run(m_convertedRows, [&](int firstRow, int endRow) {
+        for (int row = firstRow; row < endRow; ++row) {
+            const std::size_t base = static_cast<std::size_t>(row) * kMaxSamples;
+            for (int s = 0; s < samples; ++s) {
+                target[base + static_cast<std::size_t>(s)] = ClampToByte(source[base + static_cast<std::size_t>(s)]);
+            }
+        }
+    });
+}
+
+void CPictureModel::BuildPicture(const CTamsorDoc& doc, int dimShift, std::optional<float> decay) {
+    ConvertCombinedImage(doc);
+    m_splitter.Run(m_side, [&](int firstRow, int endRow) { BuildRows(firstRow, endRow, dimShift, decay); });
+}
+
+void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay) {
+    const int n = m_side;
+    const std::uint8_t* image = m_image8.data();
+    const std::uint32_t low = m_drawableLow;
+    const std::uint32_t range = m_drawableHigh > low ? m_drawableHigh - low : 0;
+    std::array<int, 21> w0{};
+    std::array<int, 21> w2{};
+    for (std::size_t t = 1; t < 21; ++t) {
+        w0[t] = m_weights[t - 1].previous;
+        w2[t] = m_weights[t - 1].next;
+    }
+    const int w1 = m_weights[0].same;
+    const float d = decay.value_or(0.0f);
+    for (int y = firstRow; y < endRow; ++y) {
+        std::uint8_t* out = &m_picture[Offset(0, y)];
+        float* hold = &m_hold[Offset(0, y)];
+        const std::uint32_t* map = &m_pixelMap[Offset(0, y)];
+        const int first = m_rowSpans[static_cast<std::size_t>(y)].first;
+        const int last = m_rowSpans[static_cast<std::size_t>(y)].last;
+        if (first > last) {
+            std::memset(out, 0, static_cast<std::size_t>(n));
+            continue;
+        }
+        // The map is built counter-clockwise; storing it mirrored puts beam numbers clockwise.
+        std::memset(out, 0, static_cast<std::size_t>(n - 1 - last));
+        std::memset(out + (n - first), 0, static_cast<std::size_t>(first));
+        for (int x = first; x <= last; ++x) {
+            const std::uint32_t code = map[x];
+            const std::uint32_t index = code & kIndexMask;
+            int v = 0;
+            if (index - low < range) {
+                const std::size_t t = code >> kIndexBits;
+                v = (w0[t] * image[index - kMaxSamples] + w1 * image[index] + w2[t] * image[index + kMaxSamples]) >> 8;
+                if (v == 0) {
+                    v = 1;
+                }
+                v >>= dimShift;
+            }
+            const int column = n - 1 - x;
+            if (decay) {
+                float h = std::max(hold[column], static_cast<float>(v));
+                out[column] = static_cast<std::uint8_t>(h);
+                h -= d;
+                hold[column] = h > 0.0f ? h : 0.0f;
+            } else {
+                out[column] = static_cast<std::uint8_t>(v);
+            }
+        }
+    }
+}
+
+void CPictureModel::DrawProfilePoints(const CTamsorDoc& doc) {
+    const int beams = std::min(4 * m_quarterBeams, kCombinedBeams);
+    if (m_quarterBeams <= 0) {
+        return;
+    }
+    const float step = 90.0f / static_cast<float>(m_quarterBeams);
+    const float lastSample = static_cast<float>(m_samples - 1);
+    const float halfSide = static_cast<float>(m_side / 2);
+    float angle = -90.0f - step / 2.0f;
+    for (int i = 0; i < beams; ++i, angle += step) {
+        const float h = doc.m_combinedProfile[static_cast<std::size_t>(i)];
+        if (!(h > 0.0f) || h == lastSample || !std::isfinite(h)) {
+            continue;
+        }
+        const float rho = h * halfSide / static_cast<float>(m_samples);
+        const float radians = angle * kDegToRad;
+        const int x = FloorToInt(m_centreX + rho * std::cos(radians) + 0.5f);
+        const int y = FloorToInt(m_centreY + rho * std::sin(radians) + 0.5f);
+        if (y > 0 && y < m_side && x >= 0 && x <= m_side - 1) {
+            m_picture[Offset(x, y)] = kProfilePointValue;
+        }
+    }
+}
+
+void CPictureModel::DrawBeamTestStrip(const CTamsorDoc& doc, int head) {
+    const int w = m_clientWidth;
+    const int h = m_clientHeight;
+    const int q = w / 4;
+    const int x0 = head * q + 4;
+    const int x1 = (head + 1) * q - 4;
+    const int y0 = m_beamTestTop + 20;
+    if (q - 8 <= 0 || h - y0 <= 0 || m_beamTest.empty()) {
+        return;
+    }
+    const COndrel& first = doc.Head(0);
+    const bool reversed = (first.m_transducerType == 1) == (first.m_transducerUp != 0);
+    const auto& raw = doc.Head(head).m_rawSamples;
+    const float channelStep = static_cast<float>(kElementCount) / static_cast<float>(q - 8);
+    const float sampleStep = static_cast<float>(m_samples) / static_cast<float>(h - y0);
+    float samplePos = static_cast<float>(m_samples - 1);
+    for (int y = std::max(y0, 0); y < h; ++y, samplePos -= sampleStep) {
+        const int sample = std::clamp(static_cast<int>(samplePos), 0, kMaxSamples - 1);
+        std::uint8_t* row = &m_beamTest[static_cast<std::size_t>(y) * static_cast<std::size_t>(w)];
+        float channelPos = 0.0f;
+        for (int x = x0; x < x1 && x < w; ++x, channelPos += channelStep) {
+            int channel = std::clamp(static_cast<int>(channelPos), 0, kElementCount - 1);
+            if (reversed) {
+                channel = kElementCount - 1 - channel;
+            }
+            const int v = raw[static_cast<std::size_t>(channel * kMaxSamples + sample)];
+            row[x] = static_cast<std::uint8_t>(std::min(255, std::abs(v - 32767) / 128));
+        }
+    }
+}
+
+} // namespace vexar

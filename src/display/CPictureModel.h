@@ -1,0 +1,172 @@
+#pragma once
+// CPictureModel: the sonar picture of the view, without any toolkit. It turns the document's
+// combined image into an 8-bit palette-indexed disc through per-pixel lookup tables built once
+// per geometry, applies persistence and profile points, and draws the Beam Test strips. The Qt
+// view and the headless renderer only paint what this model holds.
+
+#include "display/ColorTables.h"
+#include "display/CRowSplitter.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace vexar {
+
+class CTamsorDoc;
+
+inline constexpr int kMaxPictureSide = 2000;
+inline constexpr int kDisplayModePolar = 0;
+inline constexpr int kDisplayModeBeamTest = 2;
+inline constexpr int kZoomFull = 0;
+inline constexpr int kZoomHalf = 1;
+inline constexpr int kZoomFillScreen = 2;
+inline constexpr int kProfileDisplayPointsOnly = 3;
+/// Picture value of a profile point.
+inline constexpr std::uint8_t kProfilePointValue = 235;
+
+/// Interpolation weights of the previous beam, the beam itself and the next beam (sum 255).
+struct WeightTriple {
+    std::int16_t previous = 0;
+    std::int16_t same = 0;
+    std::int16_t next = 0;
+};
+
+/// One pixel map entry; all zero when no sweep step reached the pixel.
+struct PixelMapEntry {
+    int beam = 0;
+    int sample = 0;
+    std::uint8_t w0 = 0;
+    std::uint8_t w1 = 0;
+    std::uint8_t w2 = 0;
+};
+
+/// How the angular sweep spreads the beams over the circle.
+struct SweepPlan {
+    int totalBeams = 0; ///< G: beams spread over 360 degrees
+    int subSteps = 0;   ///< O: sweep steps per beam (even, at most 20)
+    int steps = 0;      ///< S = G * O
+};
+
+/// First and last column (inclusive) of the disc interior in one map row.
+struct RowSpan {
+    std::int16_t first = 0;
+    std::int16_t last = 0;
+};
+
+class CPictureModel {
+public:
+    /// `useHelperThread` lets the per-ping picture build split its rows across two cores.
+    explicit CPictureModel(bool useHelperThread = true);
+    CPictureModel(const CPictureModel&) = delete;
+    CPictureModel& operator=(const CPictureModel&) = delete;
+
+    // ---- Geometry helpers (pure) ----
+    static SweepPlan PlanSweep(int beamsPerHead);
+    /// Picture side N for P data points and a zoom factor: a multiple of 4, at least 4,
+    /// limited to the 2000 x 2000 capacity.
+    static int PictureSide(int samples, float zoomFactor);
+    static WeightTriple Weight(int index);
+    /// Quarter-circle beam count Q for B beams per head (360, 180, 90).
+    static int QuarterBeams(int beamsPerHead);
+    /// Hold decay per ping in palette steps, or nothing when persistence has no effect.
+    static std::optional<float> PersistenceDecay(float pingIntervalMs, int persistenceS);
+
+    // ---- View life cycle ----
+    /// First update: takes B, P, the colour table and the profile level from the document and
+    /// builds the tables for the document's zoom.
+    void InitialUpdate(CTamsorDoc& doc);
+    /// Client area change. Fill Screen re-fits the picture (and resets the pan).
+    void Resize(CTamsorDoc& doc, int width, int height);
+    /// Per-ping update: geometry check, picture or Beam Test strips, clear request.
+    void Update(CTamsorDoc& doc);
+    /// Recomputes picture size and pixel map for the current zoom factor of the document.
+    void Rebuild(CTamsorDoc& doc);
+    /// "Clear Image" typed in the view: every pixel 1, hold values 0.
+    void ClearPicture();
+    /// Takes over a colour table index (clamped to 0..8).
+    void SelectColorTable(int index) { m_colorTable = ClampColorTableIndex(index); }
+    void SetProfileDisplay(int level) { m_profileDisplay = level; }
+
+    // ---- State read by painting and tests ----
+    int Side() const { return m_side; }
+    float Radius() const { return m_radius; }
+    float CentreX() const { return m_centreX; }
+    float CentreY() const { return m_centreY; }
+    int BeamsPerHead() const { return m_beams; }
+    int Samples() const { return m_samples; }
+    int QuarterBeams() const { return m_quarterBeams; }
+    int DisplayMode() const { return m_displayMode; }
+    int ClientWidth() const { return m_clientWidth; }
+    int ClientHeight() const { return m_clientHeight; }
+    /// Top of the Beam Test channel area (the lamps sit above it).
+    int BeamTestTop() const { return m_beamTestTop; }
+    /// Measuring scale k: pixels per stored measuring unit.
+    float MeasureScale() const { return m_measureScale; }
+    int ColorTableIndex() const { return m_colorTable; }
+    const ColorTable& CurrentColorTable() const { return m_tables[static_cast<std::size_t>(m_colorTable)]; }
+    const ColorTableSet& ColorTables() const { return m_tables; }
+
+    /// N x N picture bytes, row-major, top row first.
+    std::span<const std::uint8_t> Picture() const;
+    std::uint8_t PictureAt(int x, int y) const { return m_picture[Offset(x, y)]; }
+    std::span<std::uint8_t> MutablePicture();
+    float HoldAt(int x, int y) const { return m_hold[Offset(x, y)]; }
+    PixelMapEntry PixelMapAt(int x, int y) const;
+    std::uint8_t DiscMaskAt(int x, int y) const { return m_discMask[Offset(x, y)]; }
+    RowSpan RowSpanAt(int y) const { return m_rowSpans[static_cast<std::size_t>(y)]; }
+    /// Client-sized Beam Test picture (width x height bytes).
+    std::span<const std::uint8_t> BeamTestBuffer() const { return m_beamTest; }
+
+private:
+    std::size_t Offset(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(m_side) + static_cast<std::size_t>(x);
+    }
+    void CheckGeometry(CTamsorDoc& doc);
+    void SetZoomFromIndex(CTamsorDoc& doc);
+    void BuildPixelMap();
+    void BuildDiscMask();
+    void ConvertCombinedImage(const CTamsorDoc& doc);
+    void BuildPicture(const CTamsorDoc& doc, int dimShift, std::optional<float> decay);
+    void BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay);
+    void DrawProfilePoints(const CTamsorDoc& doc);
+    void DrawBeamTestStrip(const CTamsorDoc& doc, int head);
+
+    // Cached document values.
+    int m_beams = 0;
+    int m_samples = 0;
+    int m_quarterBeams = 0;
+    int m_displayMode = kDisplayModePolar;
+    int m_persistence = 0;
+    int m_profileDisplay = 0;
+    int m_colorTable = 0;
+
+    // Geometry.
+    int m_side = 0;
+    float m_radius = 0.0f;
+    float m_centreX = 0.0f;
+    float m_centreY = 0.0f;
+    float m_measureScale = 0.0f;
+    int m_clientWidth = 0;
+    int m_clientHeight = 0;
+    int m_beamTestTop = 60;
+    std::uint32_t m_drawableLow = 0;  ///< first combined index the picture may draw
+    std::uint32_t m_drawableHigh = 0; ///< one past the last
+    int m_convertedRows = 0;
+
+    // Buffers, sized once for the 2000 x 2000 capacity.
+    std::vector<std::uint8_t> m_picture;
+    std::vector<std::uint32_t> m_pixelMap; ///< combined index | (weight triple + 1) << 21
+    std::vector<std::uint8_t> m_discMask;
+    std::vector<RowSpan> m_rowSpans;
+    std::vector<float> m_hold;
+    std::vector<std::uint8_t> m_image8; ///< combined image clamped to bytes, same indexing
+    std::vector<std::uint8_t> m_beamTest;
+    std::array<WeightTriple, 20> m_weights{};
+    ColorTableSet m_tables{};
+    CRowSplitter m_splitter;
+};
+
+} // namespace vexar

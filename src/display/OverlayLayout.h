@@ -1,0 +1,56 @@
+#pragma once
+// What the overlays of the sonar picture say and where they go: texts with their number rules,
+// grid spacing and ring radii. Drawing them is the painter's job (platform/qt).
+
+#include <string>
+
+namespace vexar {
+
+inline constexpr int kUnitMetric = 0;
+inline constexpr int kUnitImperial = 1;
+inline constexpr int kGridNone = 0;
+inline constexpr int kGridPolar = 1;
+inline constexpr int kGridRectangular = 2;
+inline constexpr int kGridLine = 3;
+
+/// Correction of distances on screen for the sound velocity: 1500 / v / c. A velocity or range
+/// coefficient that is not positive (damaged settings) gives no correction.
+float SoundVelocityScale(float soundVelocity, float rangeCoefficient);
+
+/// Pixels between grid marks for picture radius R: R/5 m per step (Metric) or 3R/5 ft
+/// (Imperial, feet taken as metres x 3 and placed with 0.3048 m per foot).
+float GridSpacingPx(float radius, int unit, float scale);
+
+/// Radius in pixels of grid mark i (1..5) or offset of line i (-5..5): floor(i x spacing).
+int GridMarkPx(int i, float spacing);
+
+/// Label of range mark i (1..5) for range r metres.
+std::string RangeMarkLabel(int i, float rangeM, int unit);
+
+/// The range shown top left: "%.2f m" below 1.5 m, "%.1f m" strictly between 1.5 and 5 m,
+/// otherwise "%d m" of the truncated range; Imperial uses 3 ft per metre with the same thresholds.
+std::string RangeText(float rangeM, int unit);
+
+/// "(%.2f m / div)" of r/5, or "(%.2f ft / div)" of 3r/5.
+std::string ScaleText(float rangeM, int unit);
+
+/// "SysGain: %d dB", during playback with the recorded gain in brackets.
+std::string SysGainText(int startGain, bool playback, int fileStartGain);
+
+/// "Display Gain: %d %%", during playback with the recorded gain in brackets.
+std::string DisplayGainText(int displayGain, bool playback, int fileDisplayGain);
+
+/// The activity spinner character for a ping counter: \ | / -.
+char SpinnerChar(int pingCounter);
+
+inline constexpr const char* kWaitingText = "Waiting for data from Sonar ...";
+inline constexpr const char* kConvertingText = "XYZ File converting.....  Please wait !";
+inline constexpr const char* kHeldText = "Held...";
+
+/// Left edge of a message of n characters centred the console's way: W/2 - 4n + 10.
+int CentredTextLeft(int clientWidth, int length);
+
+/// "%.2f M" of a measured distance in metres.
+std::string MeasureText(float distanceM);
+
+} // namespace vexar

@@ -1,0 +1,90 @@
+#include "display/CMeasureState.h"
+#include "display/OverlayLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vexar {
+namespace {
+
+std::vector<std::string> Labels(float rangeM, int unit) {
+    std::vector<std::string> labels;
+    for (int i = 1; i <= 5; ++i) {
+        labels.push_back(RangeMarkLabel(i, rangeM, unit));
+    }
+    return labels;
+}
+
+TEST(OverlayLayout, RangeMarkLabels) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(Labels(10.0f, kUnitMetric), (V{"2 m", "4 m", "6 m", "8 m", "10 m"}));
+    EXPECT_EQ(Labels(2.5f, kUnitMetric), (V{"0.5 m", "1.0 m", "1.5 m", "2.0 m", "2.5 m"}));
+    EXPECT_EQ(Labels(1.25f, kUnitMetric), (V{"0.25 m", "0.50 m", "0.75 m", "1.00 m", "1.25 m"}));
+    EXPECT_EQ(Labels(10.0f, kUnitImperial), (V{"6 ft", "12 ft", "18 ft", "24 ft", "30 ft"}));
+    EXPECT_EQ(Labels(5.0f, kUnitMetric), (V{"1 m", "2 m", "3 m", "4 m", "5 m"}));
+    EXPECT_EQ(Labels(2.5f, kUnitImperial), (V{"1.5 ft", "3.0 ft", "4.5 ft", "6.0 ft", "7.5 ft"}));
+}
+
+TEST(OverlayLayout, RangeAndScaleTexts) {
+    EXPECT_EQ(RangeText(1.25f, kUnitMetric), "1.25 m");
+    EXPECT_EQ(RangeText(2.5f, kUnitMetric), "2.5 m");
+    EXPECT_EQ(RangeText(10.0f, kUnitMetric), "10 m");
+    EXPECT_EQ(RangeText(10.0f, kUnitImperial), "30 ft");
+    EXPECT_EQ(RangeText(2.5f, kUnitImperial), "7.5 ft");
+    EXPECT_EQ(ScaleText(10.0f, kUnitMetric), "(2.00 m / div)");
+    EXPECT_EQ(ScaleText(10.0f, kUnitImperial), "(6.00 ft / div)");
+    EXPECT_EQ(ScaleText(1.25f, kUnitMetric), "(0.25 m / div)");
+}
+
+TEST(OverlayLayout, GainTexts) {
+    EXPECT_EQ(SysGainText(6, false, 9), "SysGain: 6 dB");
+    EXPECT_EQ(SysGainText(6, true, 9), "SysGain: 6 dB (9 dB)");
+    EXPECT_EQ(DisplayGainText(50, false, 40), "Display Gain: 50 %");
+    EXPECT_EQ(DisplayGainText(50, true, 40), "Display Gain: 50 %  (40 %)");
+}
+
+TEST(OverlayLayout, SpinnerCyclesThroughFourCharacters) {
+    EXPECT_EQ(SpinnerChar(0), '\\');
+    EXPECT_EQ(SpinnerChar(1), '|');
+    EXPECT_EQ(SpinnerChar(2), '/');
+    EXPECT_EQ(SpinnerChar(3), '-');
+    EXPECT_EQ(SpinnerChar(4), '\\');
+    EXPECT_EQ(SpinnerChar(-1), '-');
+}
+
+TEST(OverlayLayout, FifthRingOnThePictureEdgeAt1500MetresPerSecond) {
+    for (const float radius : {1000.0f, 500.0f, 250.0f}) {
+        const float d = GridSpacingPx(radius, kUnitMetric, SoundVelocityScale(1500.0f, 1.0f));
+        EXPECT_EQ(GridMarkPx(5, d), static_cast<int>(radius));
+    }
+    const float slower = GridSpacingPx(1000.0f, kUnitMetric, SoundVelocityScale(1400.0f, 1.0f));
+    EXPECT_GT(GridMarkPx(5, slower), 1000);
+    // Imperial at 10 m: 6 ft steps drawn at 1.83 m.
+    const float feet = GridSpacingPx(1000.0f, kUnitImperial, 1.0f);
+    EXPECT_EQ(GridMarkPx(1, feet), 182);
+    EXPECT_EQ(GridMarkPx(-2, 200.0f), -400);
+}
+
+TEST(OverlayLayout, DamagedSoundVelocityGivesNoCorrection) {
+    EXPECT_FLOAT_EQ(SoundVelocityScale(0.0f, 1.0f), 1.0f);
+    EXPECT_FLOAT_EQ(SoundVelocityScale(1500.0f, 0.0f), 1.0f);
+    EXPECT_FLOAT_EQ(SoundVelocityScale(1480.0f, 1.0f), 1500.0f / 1480.0f);
+}
+
+TEST(OverlayLayout, MeasureDistanceFollowsStoredOffsets) {
+    // k = R / r x zoom x s; at 50 % zoom with R = 250 and 10 m: k = 12.5 pixels per unit.
+    const float k = 250.0f / 10.0f * 0.5f;
+    CMeasureState m;
+    m.m_a.Set(300, 300, 300, 300, k);
+    m.m_b.Set(300 + 50, 300, 300, 300, k); // 50 pixels = 2 m at 25 pixels per metre
+    EXPECT_FLOAT_EQ(m.DistanceM(0.5f), 2.0f);
+    EXPECT_EQ(MeasureText(m.DistanceM(0.5f)), "2.00 M");
+    EXPECT_EQ(MeasurePoint::ScreenFromOffset(-2.5f, 1.0f, 10), 7); // half away from zero
+    EXPECT_EQ(MeasurePoint::ScreenFromOffset(2.5f, 1.0f, 10), 13);
+    EXPECT_EQ(CentredTextLeft(800, 7), 800 / 2 - 28 + 10);
+}
+
+} // namespace
+} // namespace vexar

@@ -1,0 +1,397 @@
+#include "acquisition/CTamsorDoc.h"
+#include "display/CPictureModel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace vexar {
+namespace {
+
+class PictureModelTest : public ::testing::Test {
+protected:
+    // Polar mode, no profile points, given beams per head, data points and zoom.
+    void Configure(int beams, int samples, int zoomIndex, int width = 1200, int height = 1100) {
+        COndrel& head = doc->Head(0);
+        head.m_beams = beams;
+        head.m_samples = samples;
+        head.m_displayMode = kDisplayModePolar;
+        head.m_rangeM = 10.0f;
+        doc->m_soundVelocity = 1500.0f;
+        doc->m_zoomIndex = zoomIndex;
+        model->InitialUpdate(*doc);
+        model->Resize(*doc, width, height);
+    }
+
+    // Every beam the picture can read (with the wrap margin) at one intensity.
+    void FillCombined(float value) {
+        std::fill(doc->m_combinedImage.begin(), doc->m_combinedImage.end(), value);
+    }
+
+    void Ping() {
+        doc->Head(0).m_newData = 1;
+        model->Update(*doc);
+    }
+
+    // Picture value at a screen bearing (degrees clockwise from up) and radius.
+    int ValueAt(float bearingDeg, float radius) const {
+        const double a = static_cast<double>(bearingDeg) * 3.14159265358979 / 180.0;
+        const double r = static_cast<double>(radius);
+        const int x = static_cast<int>(std::lround(static_cast<double>(model->CentreX()) + r * std::sin(a)));
+        const int y = static_cast<int>(std::lround(static_cast<double>(model->CentreY()) - r * std::cos(a)));
+        return model->PictureAt(x, y);
+    }
+
+    std::unique_ptr<CTamsorDoc> doc = CTamsorDoc::Create(DocumentPorts{});
+    std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(false);
+};
+
+TEST(PictureGeometry, SweepStepsAndSubSteps) {
+    struct Case {
+        int beams, total, sub;
+    };
+    for (const Case c : {Case{480, 1444, 4}, Case{240, 722, 8}, Case{120, 361, 16}}) {
+        const SweepPlan plan = CPictureModel::PlanSweep(c.beams);
+        EXPECT_EQ(plan.totalBeams, c.total) << c.beams;
+        EXPECT_EQ(plan.subSteps, c.sub) << c.beams;
+        EXPECT_EQ(plan.steps, 5776) << c.beams;
+    }
+    EXPECT_EQ(CPictureModel::QuarterBeams(480), 360);
+    EXPECT_EQ(CPictureModel::QuarterBeams(240), 180);
+    EXPECT_EQ(CPictureModel::QuarterBeams(120), 90);
+}
+
+TEST(PictureGeometry, WeightTable) {
+    const WeightTriple first = CPictureModel::Weight(0);
+    EXPECT_EQ(first.previous, 121);
+    EXPECT_EQ(first.same, 134);
+    EXPECT_EQ(first.next, 0);
+    const WeightTriple third = CPictureModel::Weight(3);
+    EXPECT_EQ(third.previous, 102);
+    EXPECT_EQ(third.next, 19);
+    const WeightTriple last = CPictureModel::Weight(19);
+    EXPECT_EQ(last.previous, 0);
+    EXPECT_EQ(last.next, 121);
+    // Truncation leaves some triples one short of 255.
+    for (int i = 0; i < 20; ++i) {
+        const WeightTriple w = CPictureModel::Weight(i);
+        EXPECT_EQ(w.previous + w.same + w.next, i % 5 == 2 ? 254 : 255) << i;
+    }
+}
+
+TEST(PictureGeometry, PictureSideFromDataPointsAndZoom) {
+    EXPECT_EQ(CPictureModel::PictureSide(1000, 1.0f), 2000);
+    EXPECT_EQ(CPictureModel::PictureSide(500, 0.5f), 500);
+    EXPECT_EQ(CPictureModel::PictureSide(1000, 0.5f), 1000);
+    EXPECT_EQ(CPictureModel::PictureSide(500, 1.0f), 1000);
+    EXPECT_EQ(CPictureModel::PictureSide(1000, 0.4005f), 804); // rounded up to a multiple of 4
+    EXPECT_EQ(CPictureModel::PictureSide(1000, 3.0f), kMaxPictureSide);
+}
+
+TEST_F(PictureModelTest, ZoomSetsPictureSideAndCentre) {
+    Configure(480, 1000, kZoomFull);
+    EXPECT_EQ(model->Side(), 2000);
+    EXPECT_FLOAT_EQ(model->Radius(), 1000.0f);
+    EXPECT_FLOAT_EQ(model->CentreX(), 1000.0f);
+    EXPECT_FLOAT_EQ(doc->m_zoomFactor, 1.0f);
+
+    Configure(240, 500, kZoomHalf);
+    EXPECT_EQ(model->Side(), 500);
+    EXPECT_FLOAT_EQ(doc->m_zoomFactor, 0.5f);
+}
+
+TEST_F(PictureModelTest, FillScreenFitsTheSmallerSideAndResetsThePan) {
+    doc->m_panX = 40;
+    doc->m_panY = -7;
+    Configure(480, 1000, kZoomFillScreen, 1201, 801);
+    EXPECT_EQ(model->ClientWidth(), 1204);
+    EXPECT_EQ(model->Side(), 804);
+    EXPECT_EQ(doc->m_panX, 0);
+    EXPECT_EQ(doc->m_panY, 0);
+}
+
+TEST_F(PictureModelTest, FillScreenOnAHugeWindowStaysWithinCapacity) {
+    Configure(480, 1000, kZoomFillScreen, 3000, 2600);
+    EXPECT_EQ(model->Side(), kMaxPictureSide);
+    // The zoom factor describes the picture actually drawn.
+    EXPECT_FLOAT_EQ(doc->m_zoomFactor, 1.0f);
+    FillCombined(100.0f);
+    Ping();
+    EXPECT_EQ(ValueAt(45.0f, 700.0f), 99);
+}
+
+TEST_F(PictureModelTest, UnreachedPixelsAndBeamZeroStayBlackZeroValuesBecomeOne) {
+    Configure(480, 1000, kZoomFull);
+    FillCombined(0.0f);
+    Ping();
+    const int n = model->Side();
+    int beamZeroPixels = 0;
+    int drawn = 0;
+    for (int y = 0; y < n; ++y) {
+        const RowSpan span = model->RowSpanAt(y);
+        for (int x = 0; x < n; ++x) {
+            const int shown = model->PictureAt(n - 1 - x, y);
+            const PixelMapEntry e = model->PixelMapAt(x, y);
+            const bool reached = e.w1 != 0;
+            if (x < span.first || x > span.last || !reached || e.beam == 0) {
+                ASSERT_EQ(shown, 0) << x << "," << y;
+                beamZeroPixels += reached && e.beam == 0 ? 1 : 0;
+            } else {
+                ASSERT_EQ(shown, 1) << x << "," << y;
+                ++drawn;
+            }
+        }
+    }
+    EXPECT_GT(beamZeroPixels, 500); // the wedge of beam 0 straight up
+    EXPECT_GT(drawn, 2900000);      // nearly the whole disc of radius 1000
+    // The corners lie outside the disc and no sweep step reaches them.
+    EXPECT_EQ(model->PixelMapAt(0, n - 1).w1, 0);
+    EXPECT_EQ(model->PixelMapAt(n - 1, n - 1).beam, 0);
+    // Straight up, just inside beam 0's wedge, stays 0; a few degrees on it is drawn.
+    EXPECT_EQ(ValueAt(0.1f, 800.0f), 0);
+    EXPECT_EQ(ValueAt(3.0f, 800.0f), 1);
+}
+
+TEST_F(PictureModelTest, PixelMapCarriesBeamSampleAndWeights) {
+    Configure(120, 1000, kZoomHalf);
+    const int n = model->Side();
+    ASSERT_EQ(n, 1000);
+    // Straight down (map built counter-clockwise, so half way round) at radius 250.
+    const PixelMapEntry e = model->PixelMapAt(n / 2, n / 2 + 250);
+    EXPECT_EQ(e.sample, 500);
+    EXPECT_NEAR(e.beam, 180, 1);
+    EXPECT_EQ(e.w1, 134);
+    EXPECT_EQ(e.w0 + e.w1 + e.w2, 255);
+}
+
+TEST_F(PictureModelTest, TargetAppearsAtItsBearingClockwiseFromTheTop) {
+    Configure(120, 1000, kZoomHalf); // 360 beams, N = 1000, R = 500
+    const SweepPlan plan = CPictureModel::PlanSweep(120);
+    for (const int beam : {10, 90, 200, 300}) {
+        FillCombined(0.0f);
+        for (int s = 590; s <= 610; ++s) {
+            doc->CombinedImage(beam, s) = 255.0f;
+        }
+        Ping();
+        // Centroid of the pixels that belong to the target's own beam (weight 134 of 255).
+        double sx = 0.0;
+        double sy = 0.0;
+        int count = 0;
+        const int n = model->Side();
+        for (int y = 0; y < n; ++y) {
+            for (int x = 0; x < n; ++x) {
+                if (model->PictureAt(x, y) >= 125) {
+                    sx += x + 0.5 - static_cast<double>(model->CentreX());
+                    sy += y + 0.5 - static_cast<double>(model->CentreY());
+                    ++count;
+                }
+            }
+        }
+        ASSERT_GT(count, 0) << beam;
+        sx /= count;
+        sy /= count;
+        double bearing = std::atan2(sx, -sy) * 180.0 / 3.14159265358979;
+        if (bearing < 0.0) {
+            bearing += 360.0;
+        }
+        const double expectedBearing = (beam + 0.5) * 360.0 / plan.totalBeams;
+        EXPECT_NEAR(bearing, expectedBearing, 0.5) << beam;
+        EXPECT_NEAR(std::hypot(sx, sy), 300.0, 2.0) << beam; // sample 600 of 1000 at R = 500
+    }
+}
+
+TEST_F(PictureModelTest, WeightsBlendNeighbouringBeams) {
+    Configure(480, 1000, kZoomFull);
+    FillCombined(0.0f);
+    for (int b = 0; b < kCombinedBeams; b += 2) {
+        for (int s = 0; s < 1000; ++s) {
+            doc->CombinedImage(b, s) = 200.0f;
+        }
+    }
+    Ping();
+    // Even beams show their own weight (134 x 200 >> 8 = 104) plus nothing from their odd
+    // neighbours; odd beams show the weighted neighbours only, never more than 255.
+    const int n = model->Side();
+    for (int y = 100; y < n; y += 97) {
+        const RowSpan span = model->RowSpanAt(y);
+        for (int x = span.first; x <= span.last; x += 13) {
+            const PixelMapEntry e = model->PixelMapAt(x, y);
+            if (e.beam == 0 || e.w1 == 0) {
+                continue;
+            }
+            const int expected = e.beam % 2 == 0 ? (134 * 200) >> 8 : ((e.w0 + e.w2) * 200) >> 8;
+            ASSERT_EQ(model->PictureAt(n - 1 - x, y), expected) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(PictureModelTest, ValuesAboveTheScaleAreClampedAndBadValuesAreZero) {
+    Configure(120, 500, kZoomHalf);
+    FillCombined(1.0e9f);
+    Ping();
+    EXPECT_EQ(ValueAt(90.0f, 100.0f), 254); // 255 x 255 >> 8
+    FillCombined(std::nanf(""));
+    Ping();
+    EXPECT_EQ(ValueAt(90.0f, 100.0f), 1);
+    FillCombined(-40.0f);
+    Ping();
+    EXPECT_EQ(ValueAt(90.0f, 100.0f), 1);
+}
+
+TEST(PictureGeometry, PersistenceDecay) {
+    EXPECT_FLOAT_EQ(CPictureModel::PersistenceDecay(100.0f, 2).value_or(-1.0f), 4.0f);
+    EXPECT_FLOAT_EQ(CPictureModel::PersistenceDecay(0.0f, 2).value_or(-1.0f), 10.0f); // 250 ms assumed
+    EXPECT_FALSE(CPictureModel::PersistenceDecay(2000.0f, 2).has_value());
+    EXPECT_FALSE(CPictureModel::PersistenceDecay(2500.0f, 2).has_value());
+    EXPECT_TRUE(CPictureModel::PersistenceDecay(1999.5f, 2).has_value());
+    EXPECT_FALSE(CPictureModel::PersistenceDecay(100.0f, 0).has_value());
+    EXPECT_FALSE(CPictureModel::PersistenceDecay(100.0f, -5).has_value());
+}
+
+TEST_F(PictureModelTest, PersistenceFadesFourLevelsPerPingAtTwoSecondsAnd100Ms) {
+    Configure(120, 500, kZoomHalf);
+    doc->Head(0).m_persistence = 2;
+    doc->m_displayedPingPeriodMs = 100.0f;
+    FillCombined(100.0f);
+    Ping();
+    EXPECT_EQ(ValueAt(120.0f, 150.0f), 99);
+    FillCombined(0.0f);
+    for (int ping = 1; ping <= 5; ++ping) {
+        Ping();
+        EXPECT_EQ(ValueAt(120.0f, 150.0f), 99 - 4 * ping) << ping;
+    }
+    // Beam 0 is never drawn, so persistence keeps it black too.
+    EXPECT_EQ(ValueAt(0.1f, 150.0f), 0);
+}
+
+TEST_F(PictureModelTest, PersistenceHasNoEffectAtLongPingIntervals) {
+    Configure(120, 500, kZoomHalf);
+    doc->Head(0).m_persistence = 2;
+    doc->m_displayedPingPeriodMs = 2000.0f;
+    FillCombined(200.0f);
+    Ping();
+    FillCombined(0.0f);
+    Ping();
+    EXPECT_EQ(ValueAt(120.0f, 150.0f), 1);
+}
+
+TEST_F(PictureModelTest, ClearRequestGivesIndexOneEverywhere) {
+    Configure(120, 500, kZoomHalf);
+    FillCombined(200.0f);
+    doc->m_clearImage = 1;
+    Ping();
+    EXPECT_EQ(doc->m_clearImage, 0);
+    for (const std::uint8_t v : model->Picture()) {
+        ASSERT_EQ(v, 1);
+    }
+    // The hold values are cleared too: the next ping shows only fresh data.
+    doc->Head(0).m_persistence = 5;
+    doc->m_displayedPingPeriodMs = 100.0f;
+    FillCombined(0.0f);
+    Ping();
+    EXPECT_EQ(ValueAt(200.0f, 150.0f), 1);
+}
+
+TEST_F(PictureModelTest, NoNewDataLeavesThePictureAlone) {
+    Configure(120, 500, kZoomHalf);
+    FillCombined(200.0f);
+    doc->Head(0).m_newData = 0;
+    model->Update(*doc);
+    EXPECT_EQ(ValueAt(120.0f, 150.0f), 1); // as cleared by the rebuild
+}
+
+TEST_F(PictureModelTest, GeometryChangeOrResetRebuilds) {
+    Configure(120, 500, kZoomHalf);
+    doc->m_zoomIndex = kZoomFull;
+    doc->m_imageReset = 1;
+    Ping();
+    EXPECT_EQ(doc->m_imageReset, 0);
+    EXPECT_EQ(model->Side(), 1000);
+    doc->Head(0).m_samples = 1000;
+    Ping();
+    EXPECT_EQ(model->Side(), 2000);
+    doc->Head(0).m_beams = 480;
+    Ping();
+    EXPECT_EQ(model->BeamsPerHead(), 480);
+    EXPECT_EQ(model->QuarterBeams(), 360);
+}
+
+TEST_F(PictureModelTest, ProfilePointsAreWrittenWithValue235) {
+    Configure(480, 1000, kZoomFull); // f = 0.25 degree per beam
+    COndrel& head = doc->Head(0);
+    head.m_detectProfilePoints = 1;
+    doc->m_profileDisplay = kProfileDisplayPointsOnly;
+    FillCombined(200.0f);
+    doc->m_combinedProfile.fill(0.0f);
+    doc->m_combinedProfile[0] = 500.0f;   // straight up, half a beam to the left
+    doc->m_combinedProfile[360] = 250.0f; // a quarter turn clockwise: to the right
+    doc->m_combinedProfile[720] = 999.0f; // the last sample is not drawn
+    Ping();
+    EXPECT_EQ(model->PictureAt(999, 500), kProfilePointValue);
+    EXPECT_EQ(model->PictureAt(1250, 999), kProfilePointValue);
+    int points = 0;
+    for (const std::uint8_t v : model->Picture()) {
+        points += v == kProfilePointValue ? 1 : 0;
+        ASSERT_TRUE(v == 0 || v == kProfilePointValue);
+    }
+    EXPECT_EQ(points, 2);
+}
+
+TEST_F(PictureModelTest, ProfileDisplayLevelsDimTheEchoes) {
+    Configure(120, 500, kZoomHalf);
+    doc->Head(0).m_detectProfilePoints = 1;
+    doc->m_combinedProfile.fill(0.0f);
+    FillCombined(100.0f);
+    const int expected[] = {99, 49, 24};
+    for (int level = 0; level < 3; ++level) {
+        doc->m_profileDisplay = level;
+        Ping();
+        EXPECT_EQ(ValueAt(120.0f, 150.0f), expected[level]) << level;
+    }
+    // Without profile points the level does not dim.
+    doc->Head(0).m_detectProfilePoints = 0;
+    doc->m_profileDisplay = 2;
+    Ping();
+    EXPECT_EQ(ValueAt(120.0f, 150.0f), 99);
+}
+
+TEST_F(PictureModelTest, BeamTestStripsOnlyForHeadsWithData) {
+    Configure(120, 1000, kZoomFull, 800, 600);
+    doc->Head(0).m_displayMode = kDisplayModeBeamTest;
+    EXPECT_EQ(model->BeamTestTop(), (800 / 4 - 8) / 16 * 3 - 2);
+    const int top = model->BeamTestTop();
+    for (int k = 0; k < kHeadCount; ++k) {
+        doc->Head(k).m_rawSamples.fill(32767); // silence: 0
+        doc->Head(k).m_newData = 0;
+    }
+    // Head 1: only element 15 loud. Type 1 with Transducer Up reverses the channel order, so
+    // it shows at the strip's left edge.
+    for (int s = 0; s < 1000; ++s) {
+        doc->Head(1).m_rawSamples[static_cast<std::size_t>(15 * 1000 + s)] = 0;
+    }
+    doc->Head(0).m_transducerType = 1;
+    doc->Head(0).m_transducerUp = 1;
+    doc->Head(1).m_newData = 1;
+    doc->Head(2).m_rawSamples.fill(0); // loud, but no new data
+    Ping();
+    const auto buffer = model->BeamTestBuffer();
+    auto at = [&](int x, int y) { return buffer[static_cast<std::size_t>(y * model->ClientWidth() + x)]; };
+    const int q = 800 / 4;
+    const int row = top + 100;
+    EXPECT_EQ(at(q + 4, row), 255);
+    EXPECT_EQ(at(2 * q - 5, row), 0);
+    for (int x = 2 * q; x < 3 * q; ++x) {
+        ASSERT_EQ(at(x, row), 0) << x; // head 2 without data: black
+    }
+    EXPECT_EQ(at(q + 4, top + 19), 0); // above the strip area
+
+    // Transducer Up off: normal order, element 15 at the right edge.
+    doc->Head(0).m_transducerUp = 0;
+    Ping();
+    EXPECT_EQ(at(2 * q - 5, row), 255);
+    EXPECT_EQ(at(q + 4, row), 0);
+}
+
+} // namespace
+} // namespace vexar
