@@ -2,6 +2,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "display/OverlayLayout.h"
+#include "display/PictureKernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,8 +15,20 @@ namespace {
 constexpr float kDegToRad = 0.017453292f;
 constexpr float kMaskStepRad = 0.0008726645f; // 0.05 degree
 constexpr int kMaskCircleSteps = 7200;
+// A pixel map entry is packed into 32 bits. While the sweep builds the map (map columns,
+// counter-clockwise) it holds the combined index and the weight triple + 1 at bit 21. Once built,
+// each row is mirrored into picture columns and re-coded for the per-ping walk: bits 0..20 the
+// position of the previous beam's sample in the transposed byte image (sample-major, so the
+// three beams a pixel blends share one cache line), bits 21..25 the weight slot (0 = not drawn),
+// bits 26..30 the triple + 1 of a reached pixel that is not drawn (beam 0), so that the entry can
+// still be reported.
 constexpr std::uint32_t kIndexBits = 21;
 constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1u;
+constexpr std::uint32_t kSlotMask = 31u;
+constexpr std::uint32_t kHiddenShift = 26;
+// Beams per sample row of the transposed byte image: every beam the sweep reads plus the next.
+constexpr std::uint32_t kImageStride = 1448;
+static_assert(kImageStride * kMaxSamples <= kIndexMask + 1u, "positions must fit 21 bits");
 constexpr std::size_t kCapacity = static_cast<std::size_t>(kMaxPictureSide) * kMaxPictureSide;
 
 int FloorToInt(float value) {
@@ -31,14 +44,10 @@ int SafeSamples(int samples) {
     return std::clamp(samples, 1, kMaxSamples);
 }
 
+// Branch-free so that the conversion loop vectorises; NaN and negative values give 0.
 std::uint8_t ClampToByte(float value) {
-    if (!(value > 0.0f)) {
-        return 0; // also NaN
-    }
-    if (value >= 255.0f) {
-        return 255;
-    }
-    return static_cast<std::uint8_t>(value);
+    const float positive = value > 0.0f ? value : 0.0f;
+    return static_cast<std::uint8_t>(static_cast<int>(positive < 255.0f ? positive : 255.0f));
 }
 
 } // namespace
@@ -49,7 +58,7 @@ CPictureModel::CPictureModel(bool useHelperThread)
       m_discMask(kCapacity, 0),
       m_rowSpans(kMaxPictureSide),
       m_hold(kCapacity, 0.0f),
-      m_image8(static_cast<std::size_t>(kCombinedBeams) * kMaxSamples, 0),
+      m_image8(static_cast<std::size_t>(kImageStride) * kMaxSamples + 4, 0),
       m_splitter(useHelperThread) {
     for (int i = 0; i < 20; ++i) {
         m_weights[static_cast<std::size_t>(i)] = Weight(i);
@@ -111,21 +120,20 @@ std::span<std::uint8_t> CPictureModel::MutablePicture() {
 }
 
 PixelMapEntry CPictureModel::PixelMapAt(int x, int y) const {
-    const std::uint32_t code = m_pixelMap[Offset(x, y)];
+    const std::uint32_t code = m_pixelMap[Offset(m_side - 1 - x, y)];
     PixelMapEntry entry;
-    if (code == 0) {
-        return entry;
+    const std::uint32_t slot = (code >> kIndexBits) & kSlotMask;
+    const std::uint32_t hidden = (code >> kHiddenShift) & kSlotMask;
+    if (slot == 0 && hidden == 0) {
+        return entry; // no sweep step reached the pixel
     }
-    const std::uint32_t index = code & kIndexMask;
-    entry.beam = static_cast<int>(index / kMaxSamples);
-    entry.sample = static_cast<int>(index % kMaxSamples);
-    const std::uint32_t triple = code >> kIndexBits;
-    if (triple > 0) {
-        const WeightTriple& w = m_weights[triple - 1];
-        entry.w0 = static_cast<std::uint8_t>(w.previous);
-        entry.w1 = static_cast<std::uint8_t>(w.same);
-        entry.w2 = static_cast<std::uint8_t>(w.next);
-    }
+    const std::uint32_t position = code & kIndexMask;
+    entry.beam = static_cast<int>(position % kImageStride + (slot != 0 ? 1u : 0u));
+    entry.sample = static_cast<int>(position / kImageStride);
+    const WeightTriple& w = m_weights[(slot != 0 ? slot : hidden) - 1];
+    entry.w0 = static_cast<std::uint8_t>(w.previous);
+    entry.w1 = static_cast<std::uint8_t>(w.same);
+    entry.w2 = static_cast<std::uint8_t>(w.next);
     return entry;
 }
 
@@ -212,11 +220,37 @@ void CPictureModel::Rebuild(CTamsorDoc& doc) {
     const int high = std::min(l - 1, kCombinedBeams - 1);
     m_drawableLow = kMaxSamples;
     m_drawableHigh = static_cast<std::uint32_t>(std::max(high, 1)) * kMaxSamples;
-    m_convertedRows = std::min(PlanSweep(m_beams).totalBeams + 1, kCombinedBeams);
+    m_convertedRows = std::min(PlanSweep(m_beams).totalBeams + 1, static_cast<int>(kImageStride));
 
     std::fill(m_pixelMap.begin(), m_pixelMap.end(), 0u);
     BuildPixelMap();
     BuildDiscMask();
+    PreparePixelMapForPing();
+}
+
+void CPictureModel::PreparePixelMapForPing() {
+    const int n = m_side;
+    for (int y = 0; y < n; ++y) {
+        std::uint32_t* row = &m_pixelMap[Offset(0, y)];
+        std::reverse(row, row + n);
+        for (int c = 0; c < n; ++c) {
+            const std::uint32_t code = row[c];
+            if (code == 0) {
+                continue;
+            }
+            const std::uint32_t index = code & kIndexMask;
+            const std::uint32_t slot = code >> kIndexBits;
+            const std::uint32_t beam = index / kMaxSamples;
+            const std::uint32_t sample = index % kMaxSamples;
+            if (index >= m_drawableLow && index < m_drawableHigh && beam + 1 < kImageStride) {
+                row[c] = (sample * kImageStride + beam - 1) | (slot << kIndexBits);
+            } else {
+                // Beam 0 (the only beam outside the readable range for every beam count): the
+                // walk reads a harmless position with zero weights and draws 0.
+                row[c] = (beam + 2 < kImageStride ? sample * kImageStride + beam : 0u) | (slot << kHiddenShift);
+            }
+        }
+    }
 }
 
 void CPictureModel::BuildPixelMap() {
@@ -328,14 +362,22 @@ void CPictureModel::Update(CTamsorDoc& doc) {
 }
 
 void CPictureModel::ConvertCombinedImage(const CTamsorDoc& doc) {
+    // Clamp to bytes and transpose in blocks of 16 beams, so that reads stream along the beams
+    // and writes fill 16 neighbouring bytes of each sample row.
+    constexpr int kBlock = 16;
     const float* source = doc.m_combinedImage.data();
     std::uint8_t* target = m_image8.data();
     const int samples = m_samples;
-    m_splitter.Run(m_convertedRows, [&](int firstRow, int endRow) {
-        for (int row = firstRow; row < endRow; ++row) {
-            const std::size_t base = static_cast<std::size_t>(row) * kMaxSamples;
+    const int rows = m_convertedRows;
+    m_splitter.Run((rows + kBlock - 1) / kBlock, [&](int firstBlock, int endBlock) {
+        for (int block = firstBlock; block < endBlock; ++block) {
+            const int b0 = block * kBlock;
+            const int b1 = std::min(b0 + kBlock, rows);
             for (int s = 0; s < samples; ++s) {
-                target[base + static_cast<std::size_t>(s)] = ClampToByte(source[base + static_cast<std::size_t>(s)]);
+                std::uint8_t* out = target + static_cast<std::size_t>(s) * kImageStride;
+                for (int b = b0; b < b1; ++b) {
+                    out[b] = ClampToByte(source[static_cast<std::size_t>(b) * kMaxSamples + static_cast<std::size_t>(s)]);
+                }
             }
         }
     });
@@ -349,49 +391,37 @@ void CPictureModel::BuildPicture(const CTamsorDoc& doc, int dimShift, std::optio
 void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay) {
     const int n = m_side;
     const std::uint8_t* image = m_image8.data();
-    const std::uint32_t low = m_drawableLow;
-    const std::uint32_t range = m_drawableHigh > low ? m_drawableHigh - low : 0;
-    std::array<int, 21> w0{};
-    std::array<int, 21> w2{};
-    for (std::size_t t = 1; t < 21; ++t) {
-        w0[t] = m_weights[t - 1].previous;
-        w2[t] = m_weights[t - 1].next;
+    // Slot 0 draws nothing; slots 1..20 are the weight triples, and their result is at least 1.
+    BlendWeights weights;
+    for (std::size_t t = 1; t <= 20; ++t) {
+        const WeightTriple& w = m_weights[t - 1];
+        weights.outer[t] = w.previous | (w.next << 16);
+        weights.inner[t] = w.same | (1 << 16);
     }
-    const int w1 = m_weights[0].same;
     const float d = decay.value_or(0.0f);
     for (int y = firstRow; y < endRow; ++y) {
         std::uint8_t* out = &m_picture[Offset(0, y)];
-        float* hold = &m_hold[Offset(0, y)];
         const std::uint32_t* map = &m_pixelMap[Offset(0, y)];
-        const int first = m_rowSpans[static_cast<std::size_t>(y)].first;
-        const int last = m_rowSpans[static_cast<std::size_t>(y)].last;
-        if (first > last) {
+        const RowSpan span = m_rowSpans[static_cast<std::size_t>(y)];
+        if (span.first > span.last) {
             std::memset(out, 0, static_cast<std::size_t>(n));
             continue;
         }
-        // The map is built counter-clockwise; storing it mirrored puts beam numbers clockwise.
-        std::memset(out, 0, static_cast<std::size_t>(n - 1 - last));
-        std::memset(out + (n - first), 0, static_cast<std::size_t>(first));
-        for (int x = first; x <= last; ++x) {
-            const std::uint32_t code = map[x];
-            const std::uint32_t index = code & kIndexMask;
-            int v = 0;
-            if (index - low < range) {
-                const std::size_t t = code >> kIndexBits;
-                v = (w0[t] * image[index - kMaxSamples] + w1 * image[index] + w2[t] * image[index + kMaxSamples]) >> 8;
-                if (v == 0) {
-                    v = 1;
-                }
-                v >>= dimShift;
-            }
-            const int column = n - 1 - x;
-            if (decay) {
-                float h = std::max(hold[column], static_cast<float>(v));
-                out[column] = static_cast<std::uint8_t>(h);
-                h -= d;
-                hold[column] = h > 0.0f ? h : 0.0f;
-            } else {
-                out[column] = static_cast<std::uint8_t>(v);
+        // The map is built counter-clockwise and stored mirrored, so beam numbers run clockwise.
+        const int c0 = n - 1 - span.last;
+        const int c1 = n - 1 - span.first;
+        std::memset(out, 0, static_cast<std::size_t>(c0));
+        std::memset(out + c1 + 1, 0, static_cast<std::size_t>(n - 1 - c1));
+        BlendRow(map + c0, image, out + c0, c1 - c0 + 1, weights, dimShift);
+        if (decay) {
+            // Peak hold with linear decay; pixels outside the span stay 0 and so do their holds.
+            float* hold = &m_hold[Offset(0, y)];
+            for (int c = c0; c <= c1; ++c) {
+                const float shown = static_cast<float>(out[c]);
+                const float h = hold[c] > shown ? hold[c] : shown;
+                out[c] = static_cast<std::uint8_t>(static_cast<int>(h));
+                const float next = h - d;
+                hold[c] = next > 0.0f ? next : 0.0f;
             }
         }
     }

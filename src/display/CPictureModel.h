@@ -128,6 +128,7 @@ private:
     void SetZoomFromIndex(CTamsorDoc& doc);
     void BuildPixelMap();
     void BuildDiscMask();
+    void PreparePixelMapForPing();
     void ConvertCombinedImage(const CTamsorDoc& doc);
     void BuildPicture(const CTamsorDoc& doc, int dimShift, std::optional<float> decay);
     void BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay);
@@ -158,11 +159,11 @@ private:
 
     // Buffers, sized once for the 2000 x 2000 capacity.
     std::vector<std::uint8_t> m_picture;
-    std::vector<std::uint32_t> m_pixelMap; ///< combined index | (weight triple + 1) << 21
+    std::vector<std::uint32_t> m_pixelMap; ///< packed entries, see CPictureModel.cpp
     std::vector<std::uint8_t> m_discMask;
     std::vector<RowSpan> m_rowSpans;
     std::vector<float> m_hold;
-    std::vector<std::uint8_t> m_image8; ///< combined image clamped to bytes, same indexing
+    std::vector<std::uint8_t> m_image8; ///< combined image clamped to bytes, sample-major
     std::vector<std::uint8_t> m_beamTest;
     std::array<WeightTriple, 20> m_weights{};
     ColorTableSet m_tables{};

@@ -1,10 +1,12 @@
 #include "acquisition/CTamsorDoc.h"
 #include "display/CPictureModel.h"
+#include "display/PictureKernels.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace vexar {
 namespace {
@@ -391,6 +393,52 @@ TEST_F(PictureModelTest, BeamTestStripsOnlyForHeadsWithData) {
     Ping();
     EXPECT_EQ(at(2 * q - 5, row), 255);
     EXPECT_EQ(at(q + 4, row), 0);
+}
+
+} // namespace
+} // namespace vexar
+
+namespace vexar {
+namespace {
+
+TEST(PictureKernels, VectorAndPlainBlendGiveTheSameBytes) {
+    BlendWeights weights;
+    for (std::size_t t = 1; t <= 20; ++t) {
+        const WeightTriple w = CPictureModel::Weight(static_cast<int>(t) - 1);
+        weights.outer[t] = w.previous | (w.next << 16);
+        weights.inner[t] = w.same | (1 << 16);
+    }
+    std::vector<std::uint8_t> image(5000);
+    std::vector<std::uint32_t> map(1001);
+    std::uint32_t state = 12345u;
+    auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (auto& b : image) {
+        b = static_cast<std::uint8_t>(next());
+    }
+    for (auto& code : map) {
+        code = (next() % 4990u) | ((next() % 21u) << 21);
+    }
+    map[3] = 0;                 // nothing drawn
+    image[10] = image[11] = image[12] = 0;
+    map[4] = 10u | (5u << 21);  // all zero: drawn as 1
+    for (int shift = 0; shift <= 2; ++shift) {
+        std::vector<std::uint8_t> plain(map.size());
+        std::vector<std::uint8_t> simd(map.size());
+        BlendRow(map.data(), image.data(), plain.data(), static_cast<int>(map.size()), weights, shift, false);
+        BlendRow(map.data(), image.data(), simd.data(), static_cast<int>(map.size()), weights, shift, true);
+        EXPECT_EQ(plain, simd) << shift;
+        EXPECT_EQ(plain[3], 0);
+        EXPECT_EQ(plain[4], 1 >> shift);
+        const std::size_t t = 7;
+        const WeightTriple w = CPictureModel::Weight(6);
+        const int expected = std::max((w.previous * image[100] + w.same * image[101] + w.next * image[102]) >> 8, 1);
+        map[0] = 100u | (static_cast<std::uint32_t>(t) << 21);
+        BlendRow(map.data(), image.data(), plain.data(), 1, weights, shift, false);
+        EXPECT_EQ(plain[0], expected >> shift);
+    }
 }
 
 } // namespace
