@@ -1,34 +1,11 @@
 #include "display/OverlayLayout.h"
 
+#include "acquisition/Numeric.h"
+#include "acquisition/TextFormat.h"
+
 #include <cmath>
-#include <cstdio>
 
 namespace vexar {
-
-namespace {
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[96];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
-
-// "%d" of a value truncated toward zero that may be anything a settings file held.
-int TruncatedInt(double value) {
-    if (!std::isfinite(value)) {
-        return 0;
-    }
-    if (value > 2.0e9) {
-        return 2000000000;
-    }
-    if (value < -2.0e9) {
-        return -2000000000;
-    }
-    return static_cast<int>(value);
-}
-
-} // namespace
 
 float SoundVelocityScale(float soundVelocity, float rangeCoefficient) {
     if (!(soundVelocity > 0.0f) || !(rangeCoefficient > 0.0f) || !std::isfinite(soundVelocity) ||
@@ -54,42 +31,29 @@ std::string RangeMarkLabel(int i, float rangeM, int unit) {
     const bool imperial = unit == kUnitImperial;
     const double value = imperial ? 3.0 * i * r / 5.0 : i * r / 5.0;
     if (r >= 5.0) {
-        return Format(imperial ? "%d ft" : "%d m", TruncatedInt(value));
+        return FormatText(imperial ? "%d ft" : "%d m", TruncToInt(value));
     }
     if (r >= 2.5) {
-        return Format(imperial ? "%.1f ft" : "%.1f m", value);
+        return FormatText(imperial ? "%.1f ft" : "%.1f m", value);
     }
-    return Format(imperial ? "%.2f ft" : "%.2f m", value);
-}
-
-std::string RangeText(float rangeM, int unit) {
-    const double r = static_cast<double>(rangeM);
-    const bool imperial = unit == kUnitImperial;
-    const double value = imperial ? 3.0 * r : r;
-    if (r < 1.5) {
-        return Format(imperial ? "%.2f ft" : "%.2f m", value);
-    }
-    if (r > 1.5 && r < 5.0) {
-        return Format(imperial ? "%.1f ft" : "%.1f m", value);
-    }
-    return Format(imperial ? "%d ft" : "%d m", TruncatedInt(value));
+    return FormatText(imperial ? "%.2f ft" : "%.2f m", value);
 }
 
 std::string ScaleText(float rangeM, int unit) {
     const double r = static_cast<double>(rangeM);
     if (unit == kUnitImperial) {
-        return Format("(%.2f ft / div)", 3.0 * r / 5.0);
+        return FormatText("(%.2f ft / div)", 3.0 * r / 5.0);
     }
-    return Format("(%.2f m / div)", r / 5.0);
+    return FormatText("(%.2f m / div)", r / 5.0);
 }
 
 std::string SysGainText(int startGain, bool playback, int fileStartGain) {
-    return playback ? Format("SysGain: %d dB (%d dB)", startGain, fileStartGain) : Format("SysGain: %d dB", startGain);
+    return playback ? FormatText("SysGain: %d dB (%d dB)", startGain, fileStartGain) : FormatText("SysGain: %d dB", startGain);
 }
 
 std::string DisplayGainText(int displayGain, bool playback, int fileDisplayGain) {
-    return playback ? Format("Display Gain: %d %%  (%d %%)", displayGain, fileDisplayGain)
-                    : Format("Display Gain: %d %%", displayGain);
+    return playback ? FormatText("Display Gain: %d %%  (%d %%)", displayGain, fileDisplayGain)
+                    : FormatText("Display Gain: %d %%", displayGain);
 }
 
 char SpinnerChar(int pingCounter) {
@@ -102,7 +66,7 @@ int CentredTextLeft(int clientWidth, int length) {
 }
 
 std::string MeasureText(float distanceM) {
-    return Format("%.2f M", static_cast<double>(distanceM));
+    return FormatText("%.2f M", static_cast<double>(distanceM));
 }
 
 } // namespace vexar

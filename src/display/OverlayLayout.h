@@ -2,6 +2,8 @@
 // What the overlays of the sonar picture say and where they go: texts with their number rules,
 // grid spacing and ring radii. Drawing them is the painter's job (platform/qt).
 
+#include "display/RangeText.h"
+
 #include <string>
 
 namespace vexar {
@@ -26,10 +28,6 @@ int GridMarkPx(int i, float spacing);
 
 /// Label of range mark i (1..5) for range r metres.
 std::string RangeMarkLabel(int i, float rangeM, int unit);
-
-/// The range shown top left: "%.2f m" below 1.5 m, "%.1f m" strictly between 1.5 and 5 m,
-/// otherwise "%d m" of the truncated range; Imperial uses 3 ft per metre with the same thresholds.
-std::string RangeText(float rangeM, int unit);
 
 /// "(%.2f m / div)" of r/5, or "(%.2f ft / div)" of 3r/5.
 std::string ScaleText(float rangeM, int unit);

@@ -27,12 +27,7 @@ TEST(OverlayLayout, RangeMarkLabels) {
     EXPECT_EQ(Labels(2.5f, kUnitImperial), (V{"1.5 ft", "3.0 ft", "4.5 ft", "6.0 ft", "7.5 ft"}));
 }
 
-TEST(OverlayLayout, RangeAndScaleTexts) {
-    EXPECT_EQ(RangeText(1.25f, kUnitMetric), "1.25 m");
-    EXPECT_EQ(RangeText(2.5f, kUnitMetric), "2.5 m");
-    EXPECT_EQ(RangeText(10.0f, kUnitMetric), "10 m");
-    EXPECT_EQ(RangeText(10.0f, kUnitImperial), "30 ft");
-    EXPECT_EQ(RangeText(2.5f, kUnitImperial), "7.5 ft");
+TEST(OverlayLayout, ScaleTexts) {
     EXPECT_EQ(ScaleText(10.0f, kUnitMetric), "(2.00 m / div)");
     EXPECT_EQ(ScaleText(10.0f, kUnitImperial), "(6.00 ft / div)");
     EXPECT_EQ(ScaleText(1.25f, kUnitMetric), "(0.25 m / div)");
