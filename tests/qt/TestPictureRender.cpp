@@ -1,0 +1,320 @@
+#include "acquisition/CTamsorDoc.h"
+#include "display/CMeasureState.h"
+#include "display/CPictureModel.h"
+#include "display/OverlayLayout.h"
+#include "platform/qt/PictureRenderer.h"
+
+#include <QDir>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace vexar {
+namespace {
+
+using namespace overlay_colors;
+
+constexpr double kPi = 3.14159265358979323846;
+
+class PictureRenderTest : public ::testing::Test {
+protected:
+    void Configure(int beams, int samples, int zoomIndex, QSize size) {
+        COndrel& head = doc->Head(0);
+        head.m_beams = beams;
+        head.m_samples = samples;
+        head.m_displayMode = kDisplayModePolar;
+        head.m_rangeM = 10.0f;
+        head.m_pingCounter = 2;
+        head.m_displayGain = 50;
+        doc->m_soundVelocity = 1500.0f;
+        doc->m_startGain = 6;
+        doc->m_grid = kGridPolar;
+        doc->m_rangeMark = 1;
+        doc->m_unit = kUnitMetric;
+        doc->m_colorTable = 0;
+        doc->m_zoomIndex = zoomIndex;
+        model->InitialUpdate(*doc);
+        model->Resize(*doc, size.width(), size.height());
+    }
+
+    void Ping() {
+        doc->Head(0).m_newData = 1;
+        model->Update(*doc);
+    }
+
+    QImage Render(const CMeasureState* measure = nullptr) { return RenderDocumentPicture(*doc, *model, measure); }
+
+    int CentreX() const { return model->ClientWidth() / 2 - doc->m_panX; }
+    int CentreY() const { return model->ClientHeight() / 2 - doc->m_panY; }
+
+    static bool Is(const QImage& image, int x, int y, const QColor& colour) {
+        return image.valid(x, y) && QColor(image.pixel(x, y)) == colour;
+    }
+
+    static int Count(const QImage& image, const QColor& colour, QRect area = {}) {
+        if (area.isNull()) {
+            area = image.rect();
+        }
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                count += Is(image, x, y, colour) ? 1 : 0;
+            }
+        }
+        return count;
+    }
+
+    std::unique_ptr<CTamsorDoc> doc = CTamsorDoc::Create(DocumentPorts{});
+    std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(false);
+};
+
+TEST_F(PictureRenderTest, OverlayFontIsArialOrItsMetricTwin) {
+    const QFont font = OverlayFont(17);
+    const QString family = QFontInfo(font).family();
+    EXPECT_TRUE(family == "Arial" || family == "Liberation Sans") << family.toStdString();
+    EXPECT_LE(QFontMetrics(font).height(), 17);
+    EXPECT_GE(QFontMetrics(font).height(), 15);
+    EXPECT_EQ(QFontInfo(OverlayFont(22, true)).weight(), QFont::Bold);
+}
+
+TEST_F(PictureRenderTest, TargetsAppearAtTheirBearingClockwiseFromTheTop) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600)); // 360 beams, N = 500
+    doc->m_grid = kGridNone;
+    doc->m_colorTable = 3; // Grey: every echo above 101 is white, nothing else is
+    model->SelectColorTable(3);
+    doc->m_panX = 40;
+    doc->m_panY = -25;
+    const double radius = 300.0 * static_cast<double>(model->Radius()) / 500.0;
+    const SweepPlan plan = CPictureModel::PlanSweep(120);
+    for (const int beam : {10, 90, 180, 270}) {
+        std::fill(doc->m_combinedImage.begin(), doc->m_combinedImage.end(), 0.0f);
+        for (int s = 295; s <= 305; ++s) {
+            doc->CombinedImage(beam, s) = 255.0f;
+        }
+        Ping();
+        const QImage image = Render();
+        double sx = 0.0;
+        double sy = 0.0;
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (Is(image, x, y, Qt::white)) {
+                    sx += x + 0.5 - CentreX();
+                    sy += y + 0.5 - CentreY();
+                    ++count;
+                }
+            }
+        }
+        ASSERT_GT(count, 0) << beam;
+        sx /= count;
+        sy /= count;
+        double bearing = std::atan2(sx, -sy) * 180.0 / kPi;
+        bearing += bearing < 0.0 ? 360.0 : 0.0;
+        EXPECT_NEAR(bearing, (beam + 0.5) * 360.0 / plan.totalBeams, 0.75) << beam;
+        EXPECT_NEAR(std::hypot(sx, sy), radius, 2.0) << beam;
+    }
+}
+
+TEST_F(PictureRenderTest, FifthRingLiesOnThePictureEdgeAt1500MetresPerSecond) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600));
+    doc->m_rangeMark = 0;
+    Ping();
+    // Walk outwards at 30 degrees and note where the ring colour is met beyond the fourth ring.
+    const double edge = static_cast<double>(model->Radius());
+    auto fifthRing = [&](const QImage& image) {
+        const double a = 30.0 * kPi / 180.0;
+        for (double t = edge * 0.9; t < edge * 1.3; t += 0.25) {
+            const int x = static_cast<int>(std::lround(CentreX() + t * std::sin(a)));
+            const int y = static_cast<int>(std::lround(CentreY() - t * std::cos(a)));
+            if (Is(image, x, y, kGrid)) {
+                return t;
+            }
+        }
+        return -1.0;
+    };
+    EXPECT_NEAR(fifthRing(Render()), edge, 1.5);
+    doc->m_soundVelocity = 1400.0f;
+    EXPECT_NEAR(fifthRing(Render()), edge * 1500.0 / 1400.0, 1.5);
+}
+
+TEST_F(PictureRenderTest, GridNoneDrawsNoRingsAxesOrLabels) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600));
+    Ping();
+    const QImage withGrid = Render();
+    EXPECT_GT(Count(withGrid, kGrid), 500);
+    EXPECT_GT(Count(withGrid, kAxis), 500);
+    EXPECT_GT(Count(withGrid, kRangeLabel), 20);
+    doc->m_grid = kGridNone;
+    const QImage without = Render();
+    // Inside the picture, away from the status texts, whose smoothed edges may match any colour.
+    const QRect disc(CentreX() - 240, CentreY() - 240, 480, 480);
+    EXPECT_EQ(Count(without, kGrid, disc), 0);
+    EXPECT_EQ(Count(without, kAxis, disc), 0);
+    EXPECT_EQ(Count(without, kRangeLabel, disc), 0);
+}
+
+TEST_F(PictureRenderTest, RectangularGridDrawsStraightLines) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600));
+    doc->m_grid = kGridRectangular;
+    doc->m_rangeMark = 0;
+    Ping();
+    const QImage image = Render();
+    // The horizontal line one step (R / 5 = 50 px) above the centre, across the whole picture.
+    const int y = CentreY() - 50;
+    EXPECT_TRUE(Is(image, CentreX() - 200, y, kGrid));
+    EXPECT_TRUE(Is(image, CentreX() + 240, y, kGrid));
+    EXPECT_TRUE(Is(image, CentreX() + 30, CentreY(), kAxis));
+}
+
+TEST_F(PictureRenderTest, SpinnerWithDataWaitingMessageWithout) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600));
+    const QRect topRight(630, 0, 10, 20);
+    const QRect middle(0, 290, 640, 30);
+    doc->Head(0).m_newData = 0;
+    const QImage waiting = Render();
+    EXPECT_GT(Count(waiting, kWaiting, middle), 10);
+    EXPECT_EQ(Count(waiting, Qt::black, topRight), topRight.width() * topRight.height());
+    Ping();
+    const QImage running = Render();
+    EXPECT_EQ(Count(running, kWaiting), 0);
+    EXPECT_LT(Count(running, Qt::black, topRight), topRight.width() * topRight.height() - 5);
+    // The spinner moves on with the ping counter.
+    doc->Head(0).m_pingCounter += 1;
+    EXPECT_NE(Render().copy(topRight), running.copy(topRight));
+}
+
+TEST_F(PictureRenderTest, HeldAndConvertingMessages) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600));
+    Ping();
+    const QRect topBand(150, 0, 340, 24);
+    doc->m_hold = 1;
+    EXPECT_GT(Count(Render(), kWaiting, topBand), 10);
+    // A running conversion in playback replaces "Held..." by its own message.
+    doc->m_playback = 1;
+    doc->m_xyzConversion = 1;
+    const QImage converting = Render();
+    EXPECT_EQ(Count(converting, kWaiting, topBand), 0);
+    EXPECT_GT(Count(converting, kStatus, topBand), 10);
+}
+
+TEST_F(PictureRenderTest, BeamTestLampsFollowTheElementStatus) {
+    Configure(120, 1000, kZoomFull, QSize(800, 600));
+    doc->Head(0).m_displayMode = kDisplayModeBeamTest;
+    doc->m_grid = kGridLine;
+    auto& status = doc->Head(0).m_elementStatus;
+    status.fill(1);
+    status[0] = 2; // weak
+    status[1] = 0; // no signal
+    for (int k = 0; k < kHeadCount; ++k) {
+        doc->Head(k).m_rawSamples.fill(0); // full scale where drawn
+        doc->Head(k).m_newData = k == 0 ? 1 : 0;
+    }
+    model->Update(*doc);
+    const QImage image = Render();
+    // w = (800 / 4 - 8) / 16 = 12: lamps of diameter 8 centred at 4 + 12 i + 6.
+    EXPECT_TRUE(Is(image, 10, 16, kRedOn));
+    EXPECT_TRUE(Is(image, 10, 26, kYellowOff));
+    EXPECT_TRUE(Is(image, 10, 36, kGreenOff));
+    EXPECT_TRUE(Is(image, 22, 16, kRedOff));
+    EXPECT_TRUE(Is(image, 22, 26, kYellowOn));
+    EXPECT_TRUE(Is(image, 34, 36, kGreenOn));
+    // Strips: head 0 has data (white in NormHi at 255 is dark red), head 2 has none and stays black.
+    const int row = model->BeamTestTop() + 120;
+    EXPECT_FALSE(Is(image, 50, row, Qt::black));
+    EXPECT_TRUE(Is(image, 2 * 200 + 50, row, Qt::black));
+    EXPECT_EQ(Count(image, kGrid, QRect(0, model->BeamTestTop() + 19, 800, 1)), 800 - 3 - 3);
+}
+
+TEST_F(PictureRenderTest, MeasureGraphics) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600));
+    doc->m_grid = kGridNone;
+    Ping();
+    const float k = model->MeasureScale();
+    CMeasureState measure;
+    measure.m_active = true;
+    measure.m_a.Set(200, 200, CentreX(), CentreY(), k);
+    measure.m_b.Set(300, 260, CentreX(), CentreY(), k);
+    const QImage image = Render(&measure);
+    EXPECT_TRUE(Is(image, 204, 200, kMeasureLine)); // cross at A
+    EXPECT_TRUE(Is(image, 300, 255, kMeasureLine)); // cross at B
+    EXPECT_TRUE(Is(image, 250, 230, kMeasureLine)); // the line between them
+    EXPECT_GT(Count(image, kMeasureText, QRect(315, 252, 60, 20)), 10);
+    measure.m_active = false;
+    EXPECT_EQ(Count(Render(&measure), kMeasureLine), 0);
+}
+
+TEST_F(PictureRenderTest, ReverseGreyShowsTheSquareOutsideTheDiscWhite) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600));
+    model->SelectColorTable(4);
+    Ping();
+    const QImage image = Render();
+    const int left = CentreX() - model->Side() / 2;
+    const int top = CentreY() - model->Side() / 2;
+    EXPECT_TRUE(Is(image, left + 3, top + 3, Qt::white));
+    EXPECT_TRUE(Is(image, left - 3, top + 3, Qt::black));
+}
+
+TEST_F(PictureRenderTest, RenderAtARequestedSize) {
+    Configure(120, 500, kZoomFillScreen, QSize(640, 600));
+    Ping();
+    const QImage image = RenderDocumentPicture(*doc, *model, QSize(801, 403));
+    EXPECT_EQ(image.size(), QSize(801, 403));
+    EXPECT_EQ(model->Side(), 404);
+}
+
+// A fixed synthetic ping at 50 %, with grid, labels, texts, profile points and measuring, compared
+// byte for byte. Regenerate only on purpose: VEXAR_REGENERATE_GOLDEN=1.
+TEST_F(PictureRenderTest, GoldenPictureAtHalfZoom) {
+    Configure(120, 500, kZoomHalf, QSize(560, 540));
+    COndrel& head = doc->Head(0);
+    head.m_detectProfilePoints = 1;
+    doc->m_profileDisplay = 0;
+    for (int b = 0; b < 370; ++b) {
+        for (int s = 0; s < 500; ++s) {
+            float v = static_cast<float>((s / 20) % 6) * 25.0f + static_cast<float>(b % 90 < 45 ? 0 : 10);
+            if (s >= 300 && s < 306) {
+                v = 220.0f;
+            }
+            if (b >= 40 && b < 45 && s >= 150 && s < 170) {
+                v = 300.0f;
+            }
+            doc->CombinedImage(b, s) = v;
+        }
+        doc->m_combinedProfile[static_cast<std::size_t>(b)] = b < 360 ? static_cast<float>(400 + b % 20) : 0.0f;
+    }
+    Ping();
+    CMeasureState measure;
+    measure.m_active = true;
+    measure.m_a.Set(150, 170, CentreX(), CentreY(), model->MeasureScale());
+    measure.m_b.Set(320, 330, CentreX(), CentreY(), model->MeasureScale());
+    const QImage image = Render(&measure);
+
+    const QString path = QStringLiteral(VEXAR_TEST_DATA "/picture_golden_50.png");
+    if (qEnvironmentVariableIntValue("VEXAR_REGENERATE_GOLDEN") == 1) {
+        ASSERT_TRUE(image.save(path, "PNG"));
+        GTEST_SKIP() << "golden picture written to " << path.toStdString();
+    }
+    QImage golden(path);
+    ASSERT_FALSE(golden.isNull()) << "missing " << path.toStdString();
+    golden = golden.convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(golden.size(), image.size());
+    int differing = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            differing += image.pixel(x, y) != golden.pixel(x, y) ? 1 : 0;
+        }
+    }
+    if (differing != 0) {
+        image.save(QDir::temp().filePath(QStringLiteral("picture_golden_50.actual.png")), "PNG");
+    }
+    EXPECT_EQ(differing, 0) << "the rendering differs; the actual picture is in "
+                            << QDir::temp().filePath(QStringLiteral("picture_golden_50.actual.png")).toStdString();
+}
+
+} // namespace
+} // namespace vexar
