@@ -3,6 +3,7 @@
 // screen centre in measuring units (pixels / k), so that they follow zoom, pan and resizing.
 
 #include <cmath>
+#include <initializer_list>
 
 namespace vexar {
 
@@ -41,6 +42,16 @@ public:
         return zoomFactor * std::sqrt(dx * dx + dy * dy);
     }
     void Forget() { *this = CMeasureState{}; }
+    /// After a resize, zoom or pan: every point with a screen position takes it again from its
+    /// stored offset around the screen centre (cx, cy) with measuring scale k.
+    void Reproject(int cx, int cy, float k) {
+        for (MeasurePoint* point : {&m_a, &m_b, &m_c}) {
+            if (point->IsSet()) {
+                point->x = MeasurePoint::ScreenFromOffset(point->offsetX, k, cx);
+                point->y = MeasurePoint::ScreenFromOffset(point->offsetY, k, cy);
+            }
+        }
+    }
 };
 
 } // namespace vexar

@@ -1,6 +1,7 @@
 #include "display/CPictureModel.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "display/CMeasureState.h"
 #include "display/OverlayLayout.h"
 #include "display/PictureKernels.h"
 
@@ -319,6 +320,15 @@ void CPictureModel::BuildDiscMask() {
             }
         }
         m_rowSpans[static_cast<std::size_t>(y)] = RowSpan{static_cast<std::int16_t>(first), static_cast<std::int16_t>(last)};
+    }
+}
+
+void CPictureModel::BeforePaint(CTamsorDoc& doc, CMeasureState& measure) {
+    if (doc.m_measuring == 0) {
+        measure.Forget();
+    }
+    if (doc.m_playback != 0 && doc.m_xyzConversion != 0) {
+        doc.m_hold = 0;
     }
 }
 

@@ -81,5 +81,15 @@ TEST(OverlayLayout, MeasureDistanceFollowsStoredOffsets) {
     EXPECT_EQ(CentredTextLeft(800, 7), 800 / 2 - 28 + 10);
 }
 
+TEST(OverlayLayout, MeasurePointsFollowZoomAndPan) {
+    CMeasureState m;
+    m.m_a.Set(140, 80, 100, 100, 4.0f); // offset (10, -5)
+    m.m_c = MeasurePoint{};
+    m.Reproject(300, 200, 8.0f); // twice the scale around a moved centre
+    EXPECT_EQ(m.m_a.x, 380);
+    EXPECT_EQ(m.m_a.y, 160);
+    EXPECT_FALSE(m.m_c.IsSet()); // unset points stay unset
+}
+
 } // namespace
 } // namespace vexar

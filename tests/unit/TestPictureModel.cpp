@@ -1,9 +1,11 @@
 #include "acquisition/CTamsorDoc.h"
+#include "display/CMeasureState.h"
 #include "display/CPictureModel.h"
 #include "display/PictureKernels.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -356,6 +358,50 @@ TEST_F(PictureModelTest, ProfileDisplayLevelsDimTheEchoes) {
     doc->m_profileDisplay = 2;
     Ping();
     EXPECT_EQ(ValueAt(120.0f, 150.0f), 99);
+}
+
+TEST_F(PictureModelTest, TwoThreadsBuildTheSamePictureAsOne) {
+    Configure(480, 1000, kZoomFull);
+    auto twoCores = std::make_unique<CPictureModel>(true);
+    twoCores->InitialUpdate(*doc);
+    twoCores->Resize(*doc, 1200, 1100);
+    doc->Head(0).m_persistence = 3;
+    doc->Head(0).m_detectProfilePoints = 1;
+    doc->m_profileDisplay = 1;
+    doc->m_displayedPingPeriodMs = 120.0f;
+    for (int ping = 0; ping < 3; ++ping) {
+        for (int b = 0; b < kCombinedBeams; ++b) {
+            for (int s = 0; s < 1000; s += 1) {
+                doc->CombinedImage(b, s) = static_cast<float>((b * 31 + s * 17 + ping * 101) % 300);
+            }
+            doc->m_combinedProfile[static_cast<std::size_t>(b)] = static_cast<float>((b * 7 + ping) % 990);
+        }
+        doc->Head(0).m_newData = 1;
+        model->Update(*doc);
+        twoCores->Update(*doc);
+        const auto one = model->Picture();
+        const auto two = twoCores->Picture();
+        ASSERT_TRUE(std::equal(one.begin(), one.end(), two.begin(), two.end())) << ping;
+    }
+}
+
+TEST_F(PictureModelTest, PaintForgetsMeasurePointsAndConversionReleasesHold) {
+    Configure(120, 500, kZoomHalf);
+    CMeasureState measure;
+    measure.m_active = true;
+    measure.m_a.Set(10, 20, 0, 0, 2.0f);
+    doc->m_measuring = 1;
+    doc->m_hold = 1;
+    CPictureModel::BeforePaint(*doc, measure);
+    EXPECT_TRUE(measure.m_a.IsSet());
+    EXPECT_EQ(doc->m_hold, 1);
+    doc->m_measuring = 0;
+    doc->m_playback = 1;
+    doc->m_xyzConversion = 1;
+    CPictureModel::BeforePaint(*doc, measure);
+    EXPECT_FALSE(measure.m_a.IsSet());
+    EXPECT_FALSE(measure.m_active);
+    EXPECT_EQ(doc->m_hold, 0);
 }
 
 TEST_F(PictureModelTest, BeamTestStripsOnlyForHeadsWithData) {
