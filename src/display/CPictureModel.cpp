@@ -20,7 +20,8 @@ constexpr int kMaskCircleSteps = 7200;
 // counter-clockwise) it holds the combined index and the weight triple + 1 at bit 21. Once built,
 // each row is mirrored into picture columns and re-coded for the per-ping walk: bits 0..20 the
 // position of the previous beam's sample in the transposed byte image (sample-major, so the
-// three beams a pixel blends share one cache line), bits 21..25 the weight slot (0 = not drawn),
+// three beams a pixel blends share one cache line), bits 21..25 the weight slot (0 = not drawn,
+// k + 1 for the sweep's sub-step k, whose triple is m_firstTriple + k),
 // bits 26..30 the triple + 1 of a reached pixel that is not drawn (beam 0), so that the entry can
 // still be reported.
 constexpr std::uint32_t kIndexBits = 21;
@@ -131,7 +132,8 @@ PixelMapEntry CPictureModel::PixelMapAt(int x, int y) const {
     const std::uint32_t position = code & kIndexMask;
     entry.beam = static_cast<int>(position % kImageStride + (slot != 0 ? 1u : 0u));
     entry.sample = static_cast<int>(position / kImageStride);
-    const WeightTriple& w = m_weights[(slot != 0 ? slot : hidden) - 1];
+    const std::uint32_t triple = slot != 0 ? slot - 1 + static_cast<std::uint32_t>(m_firstTriple) : hidden - 1;
+    const WeightTriple& w = m_weights[std::min<std::size_t>(triple, m_weights.size() - 1)];
     entry.w0 = static_cast<std::uint8_t>(w.previous);
     entry.w1 = static_cast<std::uint8_t>(w.same);
     entry.w2 = static_cast<std::uint8_t>(w.next);
@@ -223,6 +225,17 @@ void CPictureModel::Rebuild(CTamsorDoc& doc) {
     m_drawableHigh = static_cast<std::uint32_t>(std::max(high, 1)) * kMaxSamples;
     m_convertedRows = std::min(PlanSweep(m_beams).totalBeams + 1, static_cast<int>(kImageStride));
 
+    // Slot 0 draws nothing; slot k + 1 holds the triple of sub-step k, whose result is at least 1.
+    const SweepPlan plan = PlanSweep(m_beams);
+    m_firstTriple = 10 - plan.subSteps / 2;
+    m_blendWeights = BlendWeights{};
+    m_blendWeights.slotCount = plan.subSteps;
+    for (int k = 0; k < plan.subSteps; ++k) {
+        const WeightTriple& w = m_weights[static_cast<std::size_t>(m_firstTriple + k)];
+        const auto slot = static_cast<std::size_t>(k + 1);
+        m_blendWeights.outer[slot] = w.previous | (w.next << 16);
+        m_blendWeights.inner[slot] = w.same | (1 << 16);
+    }
     std::fill(m_pixelMap.begin(), m_pixelMap.end(), 0u);
     BuildPixelMap();
     BuildDiscMask();
@@ -240,7 +253,8 @@ void CPictureModel::PreparePixelMapForPing() {
                 continue;
             }
             const std::uint32_t index = code & kIndexMask;
-            const std::uint32_t slot = code >> kIndexBits;
+            const std::uint32_t triple = (code >> kIndexBits) - 1;
+            const std::uint32_t slot = triple - static_cast<std::uint32_t>(m_firstTriple) + 1;
             const std::uint32_t beam = index / kMaxSamples;
             const std::uint32_t sample = index % kMaxSamples;
             if (index >= m_drawableLow && index < m_drawableHigh && beam + 1 < kImageStride) {
@@ -248,7 +262,7 @@ void CPictureModel::PreparePixelMapForPing() {
             } else {
                 // Beam 0 (the only beam outside the readable range for every beam count): the
                 // walk reads a harmless position with zero weights and draws 0.
-                row[c] = (beam + 2 < kImageStride ? sample * kImageStride + beam : 0u) | (slot << kHiddenShift);
+                row[c] = (beam + 2 < kImageStride ? sample * kImageStride + beam : 0u) | ((triple + 1) << kHiddenShift);
             }
         }
     }
@@ -401,13 +415,6 @@ void CPictureModel::BuildPicture(const CTamsorDoc& doc, int dimShift, std::optio
 void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay) {
     const int n = m_side;
     const std::uint8_t* image = m_image8.data();
-    // Slot 0 draws nothing; slots 1..20 are the weight triples, and their result is at least 1.
-    BlendWeights weights;
-    for (std::size_t t = 1; t <= 20; ++t) {
-        const WeightTriple& w = m_weights[t - 1];
-        weights.outer[t] = w.previous | (w.next << 16);
-        weights.inner[t] = w.same | (1 << 16);
-    }
     const float d = decay.value_or(0.0f);
     for (int y = firstRow; y < endRow; ++y) {
         std::uint8_t* out = &m_picture[Offset(0, y)];
@@ -422,7 +429,7 @@ void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optio
         const int c1 = n - 1 - span.first;
         std::memset(out, 0, static_cast<std::size_t>(c0));
         std::memset(out + c1 + 1, 0, static_cast<std::size_t>(n - 1 - c1));
-        BlendRow(map + c0, image, out + c0, c1 - c0 + 1, weights, dimShift);
+        BlendRow(map + c0, image, out + c0, c1 - c0 + 1, m_blendWeights, dimShift);
         if (decay) {
             // Peak hold with linear decay; pixels outside the span stay 0 and so do their holds.
             float* hold = &m_hold[Offset(0, y)];

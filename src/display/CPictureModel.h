@@ -6,6 +6,7 @@
 
 #include "display/ColorTables.h"
 #include "display/CRowSplitter.h"
+#include "display/PictureKernels.h"
 
 #include <array>
 #include <cstdint>
@@ -160,6 +161,8 @@ private:
     std::uint32_t m_drawableLow = 0;  ///< first combined index the picture may draw
     std::uint32_t m_drawableHigh = 0; ///< one past the last
     int m_convertedRows = 0;
+    int m_firstTriple = 0; ///< weight triple of the sweep's first sub-step
+    BlendWeights m_blendWeights;
 
     // Buffers, sized once for the 2000 x 2000 capacity.
     std::vector<std::uint8_t> m_picture;

@@ -53,20 +53,33 @@ __attribute__((target("avx2"))) int BlendRowAvx2(const std::uint32_t* map, const
     const __m256i pick = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
                                           -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     const auto* imageWords = reinterpret_cast<const int*>(image);
+    // Slots 1..16 as two 8-entry tables picked by permutes; slot 0 is masked to 0 at the end.
+    const __m256i outerLow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights.outer.data() + 1));
+    const __m256i outerHigh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights.outer.data() + 9));
+    const __m256i innerLow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights.inner.data() + 1));
+    const __m256i innerHigh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights.inner.data() + 9));
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i eight = _mm256_set1_epi32(8);
+    const __m256i zero = _mm256_setzero_si256();
     int i = 0;
     for (; i + 8 <= count; i += 8) {
         const __m256i code = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(map + i));
         const __m256i p = _mm256_and_si256(code, positionMask);
         const __m256i t = _mm256_and_si256(_mm256_srli_epi32(code, 21), slotMask);
         const __m256i beams = _mm256_i32gather_epi32(imageWords, p, 1);
-        const __m256i outer = _mm256_i32gather_epi32(weights.outer.data(), t, 4);
-        const __m256i inner = _mm256_i32gather_epi32(weights.inner.data(), t, 4);
+        const __m256i index = _mm256_sub_epi32(t, one);
+        const __m256i high = _mm256_cmpeq_epi32(_mm256_and_si256(index, eight), eight);
+        const __m256i outer = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(outerLow, index),
+                                                 _mm256_permutevar8x32_epi32(outerHigh, index), high);
+        const __m256i inner = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(innerLow, index),
+                                                 _mm256_permutevar8x32_epi32(innerHigh, index), high);
+        const __m256i drawn = _mm256_cmpgt_epi32(t, zero);
         // 16-bit pairs: (previous, next) against (w0, w2) and (same, 0) against (w1, least).
         const __m256i pairs = _mm256_and_si256(beams, outerBytes);
         const __m256i same = _mm256_and_si256(_mm256_srli_epi32(beams, 8), lowByte);
         __m256i v = _mm256_add_epi32(_mm256_madd_epi16(pairs, outer), _mm256_madd_epi16(same, inner));
         v = _mm256_max_epi32(_mm256_srli_epi32(v, 8), _mm256_srli_epi32(inner, 16));
-        v = _mm256_srl_epi32(v, shift);
+        v = _mm256_and_si256(_mm256_srl_epi32(v, shift), drawn);
         const __m256i packed = _mm256_shuffle_epi8(v, pick);
         const __m128i bytes =
             _mm_unpacklo_epi32(_mm256_castsi256_si128(packed), _mm256_extracti128_si256(packed, 1));
@@ -95,7 +108,7 @@ void BlendRow(const std::uint32_t* map, const std::uint8_t* image, std::uint8_t*
               const BlendWeights& weights, int dimShift, bool allowSimd) {
     int done = 0;
 #ifdef VEXAR_HAVE_AVX2_KERNEL
-    if (allowSimd && CpuHasAvx2()) {
+    if (allowSimd && weights.slotCount <= 16 && CpuHasAvx2()) {
         done = BlendRowAvx2(map, image, out, count, weights, dimShift);
     }
 #else

@@ -8,11 +8,12 @@
 
 namespace vexar {
 
-/// Per weight slot (0 = draw nothing, 1..20 = weight triples): previous | next << 16 and
+/// Per weight slot (0 = draw nothing, 1..slots = weight triples): previous | next << 16 and
 /// same | least << 16, where least is the smallest value drawn (1, or 0 for slot 0).
 struct BlendWeights {
     std::array<std::int32_t, 32> outer{};
     std::array<std::int32_t, 32> inner{};
+    int slotCount = 20; ///< highest slot in use; the 8-pixel version handles up to 16
 };
 
 /// Writes out[i] for i < count from map[i]: bits 0..20 the position of the previous beam's byte

@@ -448,9 +448,11 @@ namespace vexar {
 namespace {
 
 TEST(PictureKernels, VectorAndPlainBlendGiveTheSameBytes) {
+    // Sixteen sub-steps (360 beams): slots 1..16 hold triples 2..17.
     BlendWeights weights;
-    for (std::size_t t = 1; t <= 20; ++t) {
-        const WeightTriple w = CPictureModel::Weight(static_cast<int>(t) - 1);
+    weights.slotCount = 16;
+    for (std::size_t t = 1; t <= 16; ++t) {
+        const WeightTriple w = CPictureModel::Weight(static_cast<int>(t) + 1);
         weights.outer[t] = w.previous | (w.next << 16);
         weights.inner[t] = w.same | (1 << 16);
     }
@@ -465,7 +467,7 @@ TEST(PictureKernels, VectorAndPlainBlendGiveTheSameBytes) {
         b = static_cast<std::uint8_t>(next());
     }
     for (auto& code : map) {
-        code = (next() % 4990u) | ((next() % 21u) << 21);
+        code = (next() % 4990u) | ((next() % 17u) << 21);
     }
     map[3] = 0;                 // nothing drawn
     image[10] = image[11] = image[12] = 0;
@@ -479,7 +481,7 @@ TEST(PictureKernels, VectorAndPlainBlendGiveTheSameBytes) {
         EXPECT_EQ(plain[3], 0);
         EXPECT_EQ(plain[4], 1 >> shift);
         const std::size_t t = 7;
-        const WeightTriple w = CPictureModel::Weight(6);
+        const WeightTriple w = CPictureModel::Weight(8);
         const int expected = std::max((w.previous * image[100] + w.same * image[101] + w.next * image[102]) >> 8, 1);
         map[0] = 100u | (static_cast<std::uint32_t>(t) << 21);
         BlendRow(map.data(), image.data(), plain.data(), 1, weights, shift, false);
