@@ -6,6 +6,7 @@
 #include "acquisition/COndrel.h"
 #include "acquisition/ReplyData.h"
 #include "files/CDataFile.h"
+#include "navigation/CNavigation.h"
 #include "platform/Ports.h"
 
 #include <array>
@@ -230,6 +231,8 @@ public:
     std::string m_autoName;
     std::string m_timeStamp;
     std::string m_navigationSentence = kInitialNavigationSentence;
+    /// Position, attitude, display texts and XYZ track parsed from m_navigationSentence.
+    CNavigation m_navigation;
     std::string m_version = kVersionText;
 
 private:

@@ -1,0 +1,232 @@
+#include "navigation/CNavigation.h"
+
+#include "config/CProfileFile.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+namespace vexar {
+
+namespace {
+
+// Text positions are signed: -1 means "not found", as the parse below expects.
+int Length(std::string_view s) {
+    return s.size() > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(s.size());
+}
+
+/// Index of the first `c` at or after `from`; -1 when there is none or `from` is outside.
+int Find(std::string_view s, char c, int from) {
+    if (from < 0 || from >= Length(s)) {
+        return -1;
+    }
+    const auto at = s.find(c, static_cast<std::size_t>(from));
+    return at == std::string_view::npos ? -1 : static_cast<int>(at);
+}
+
+/// At most `count` characters from `first`; a negative first counts from 0, a negative count
+/// gives the empty text, and nothing is taken past the end.
+std::string_view Mid(std::string_view s, int first, int count) {
+    const int length = Length(s);
+    if (first < 0) {
+        first = 0;
+    }
+    if (count <= 0 || first >= length) {
+        return {};
+    }
+    const int available = length - first;
+    return s.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(count < available ? count : available));
+}
+
+/// The character at `index`, or NUL past the end: a letter after a final comma is absent.
+char At(std::string_view s, int index) {
+    return index >= 0 && index < Length(s) ? s[static_cast<std::size_t>(index)] : '\0';
+}
+
+std::string Format(const char* format, float value) {
+    char text[64];
+    // The widest float, FLT_MAX with three decimals, takes 43 characters.
+    std::snprintf(text, sizeof text, format, static_cast<double>(value));
+    return text;
+}
+
+double Degrees(std::string_view s, int comma, int semicolon, int nextComma) {
+    const int degrees = ParseInt(Mid(s, comma + 1, semicolon - 1));
+    const double minutes = ParseDouble(Mid(s, semicolon + 1, nextComma - 1));
+    return minutes / 60.0 + degrees;
+}
+
+} // namespace
+
+bool CNavigation::ParsePosition(std::string_view s, int& c2Out, int& c4Out) {
+    const int semi1 = Find(s, ';', 0);
+    const int c1 = Find(s, ',', 0);
+    if (c1 < 0 || c1 + 1 >= Length(s)) {
+        return false;
+    }
+    const int c2 = Find(s, ',', c1 + 1);
+    if (c2 < 0) {
+        return false;
+    }
+    const int dot1 = Find(s, '.', c1);
+    if (dot1 < 0) {
+        return false;
+    }
+    if (0 < c1 && c1 < c2 && c1 < dot1) {
+        m_latitude = Degrees(s, c1, semi1, c2);
+        m_latitudeHemisphere = At(s, c2 + 1);
+        if (m_latitudeHemisphere == 'S' || m_latitudeHemisphere == 's') {
+            m_latitude = -std::fabs(m_latitude);
+        }
+        m_latitudeText = Mid(s, c1 + 1, c2 - c1 - 1);
+    }
+
+    const int semi2 = Find(s, ';', c2 + 1);
+    const int c3 = Find(s, ',', c2 + 1);
+    if (c3 < 0) {
+        return false;
+    }
+    const int c4 = Find(s, ',', c3 + 1);
+    if (c4 < 0) {
+        return false;
+    }
+    const int dot2 = Find(s, '.', c3);
+    if (dot2 < 0) {
+        return false;
+    }
+    if (0 < c3 && c3 < c4 && c3 < dot2) {
+        m_longitude = Degrees(s, c3, semi2, c4);
+        m_longitudeHemisphere = At(s, c4 + 1);
+        if (m_longitudeHemisphere == 'W' || m_longitudeHemisphere == 'w') {
+            m_longitude = -std::fabs(m_longitude);
+        }
+        m_longitudeText = Mid(s, c3 + 1, c4 - c3 - 1);
+    }
+    c2Out = c2;
+    c4Out = c4;
+    return true;
+}
+
+bool CNavigation::ParseNumbers(std::string_view s, int& k) {
+    struct Field {
+        float* value;
+        std::string* text;
+        const char* format;
+    };
+    const Field fields[] = {
+        {&m_depth, &m_depthText, "%.3f m"},       {&m_altitude, &m_altitudeText, "%.1f m"},
+        {&m_heading, &m_headingText, "%.1f deg."}, {&m_pitch, &m_pitchText, "%.1f deg."},
+        {&m_roll, &m_rollText, "%.1f deg."},       {&m_speed, &m_speedText, "%.1f m/s"},
+    };
+    for (const Field& field : fields) {
+        const int n = Find(s, ',', k + 1);
+        if (n < 0) {
+            return false;
+        }
+        *field.value = static_cast<float>(ParseDouble(Mid(s, k + 1, n - k - 1)));
+        *field.text = Format(field.format, *field.value);
+        k = n;
+    }
+    return true;
+}
+
+void CNavigation::ParseDateAndTime(std::string_view s, int k) {
+    // Fields 12 to 17 are not read.
+    for (int skipped = 0; skipped < 6; ++skipped) {
+        k = Find(s, ',', k + 1);
+        if (k < 0) {
+            return;
+        }
+    }
+    const int timeEnd = Find(s, ',', k + 1);
+    const std::string_view time = timeEnd < 0 ? std::string_view{} : Mid(s, k + 1, timeEnd - k - 1);
+    m_timeText = time.size() > 7 ? std::string(time) : std::string();
+
+    const int dateEnd = timeEnd < 0 ? -1 : Find(s, ',', timeEnd + 1);
+    const std::string_view date = dateEnd < 0 ? std::string_view{} : Mid(s, timeEnd + 1, dateEnd - timeEnd - 1);
+    m_dateText = date.size() > 7 ? std::string(date) : std::string();
+}
+
+void CNavigation::ParseNavigationSentence(std::string_view s, bool trackActive) {
+    if (s.empty()) {
+        return;
+    }
+    int c2 = -1;
+    int c4 = -1;
+    if (!ParsePosition(s, c2, c4)) {
+        return;
+    }
+    // The comma that ends field 5 when the hemisphere of field 4 is one letter.
+    int k = Find(s, ',', c4 + 3);
+    if (k < 0) {
+        return;
+    }
+    if (!ParseNumbers(s, k)) {
+        return;
+    }
+    ParseDateAndTime(s, k);
+    if (!m_latitudeText.empty() && !m_longitudeText.empty() && trackActive) {
+        // UpdateTrack clears the first-fix flag itself once a fix is usable; clearing it here
+        // too would let an unusable first fix (easting or northing 0) start the track.
+        UpdateTrack();
+    }
+}
+
+void CNavigation::ClearNavigation() {
+    m_latitudeText.clear();
+    m_longitudeText.clear();
+    m_dateText.clear();
+    m_timeText.clear();
+    m_speedText.clear();
+    m_headingText.clear();
+    m_pitchText.clear();
+    m_rollText.clear();
+    m_depthText.clear();
+    m_altitudeText.clear();
+    m_sentenceLength = 0;
+}
+
+void CNavigation::UpdateTrack() {
+    m_previousEasting = m_easting;
+    m_previousNorthing = m_northing;
+    const UtmPoint fix = LatLonToUtm(m_latitude, m_longitude);
+    m_easting = fix.easting;
+    m_northing = fix.northing;
+    m_zone = fix.zone;
+
+    if (m_firstFix == 0) {
+        const double dE = m_easting - m_previousEasting;
+        const double dN = m_northing - m_previousNorthing;
+        // A move of 5 m or more between two pings is a jump of the fix, not travel.
+        if (std::fabs(dE) < 5.0 && std::fabs(dN) < 5.0 && std::sqrt(dE * dE + dN * dN) < 5.0) {
+            m_trackOffsetX += dE;
+            m_trackOffsetY += dN;
+        }
+        m_trackOffsetZ = static_cast<double>(m_depth) - static_cast<double>(m_referenceDepth);
+        return;
+    }
+    if (m_easting == 0.0 || m_northing == 0.0) {
+        return;
+    }
+    m_referenceDepth = m_depth;
+    m_originEasting = m_easting;
+    m_originNorthing = m_northing;
+    m_firstFix = 0;
+}
+
+void CNavigation::StartTrack() {
+    m_trackOffsetX = 0.0;
+    m_trackOffsetY = 0.0;
+    m_trackOffsetZ = 0.0;
+    m_easting = 0.0;
+    m_northing = 0.0;
+    m_previousEasting = 0.0;
+    m_previousNorthing = 0.0;
+    m_originEasting = 0.0;
+    m_originNorthing = 0.0;
+    m_rotated = RotatedPoint{};
+    m_firstFix = 1;
+    m_xyzWriteFailed = 0;
+}
+
+} // namespace vexar

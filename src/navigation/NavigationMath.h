@@ -1,0 +1,38 @@
+#pragma once
+// The computations built on a navigation fix: UTM projection and attitude rotation.
+
+namespace vexar {
+
+/// UTM coordinates of one position.
+struct UtmPoint {
+    double easting = 0.0;  ///< metres, 500000 on the central meridian
+    double northing = 0.0; ///< metres, 10000000 added south of the equator
+    int zone = 0;
+};
+
+/// Latitude and longitude (degrees, south and west negative) to UTM on the WGS-84 ellipsoid,
+/// series form. The zone follows the longitude, with the Norway and Svalbard exceptions.
+UtmPoint LatLonToUtm(double latitudeDeg, double longitudeDeg);
+
+/// Projects in the given zone (central meridian zone * 6 - 183 degrees); `zone` of the result
+/// is the one given. LatLonToUtm is this with the zone it chooses.
+UtmPoint LatLonToUtmInZone(double latitudeDeg, double longitudeDeg, int zone);
+
+/// The UTM zone of a position, 1..60 for finite values.
+int UtmZone(double latitudeDeg, double longitudeDeg);
+
+/// A longitude in degrees brought into -180 <= value < 180.
+double NormaliseLongitude(double longitudeDeg);
+
+/// A point turned by the vessel's attitude.
+struct RotatedPoint {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+/// Rotates x, y, z by roll, then pitch, then heading (degrees). The XYZ export passes the
+/// negated roll.
+RotatedPoint RotateByAttitude(double x, double y, double z, float pitchDeg, float headingDeg, float rollDeg);
+
+} // namespace vexar

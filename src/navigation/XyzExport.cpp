@@ -1,0 +1,206 @@
+#include "navigation/XyzExport.h"
+
+#include "acquisition/CTamsorDoc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string_view>
+#include <system_error>
+
+namespace vexar {
+
+namespace {
+
+constexpr const char* kConversionComplete = "Conversion Complete!";
+constexpr const char* kErrorCreatingXyz = "Error Creating XYZ File!";
+constexpr const char* kErrorWritingXyz = "Error Writing XYZ File!";
+constexpr const char* kDefaultFileError = "Failed to open document.";
+
+// Beam 0 points straight down; the beams step clockwise by the head's beam spacing.
+constexpr double kFirstBeamAngleRad = -1.5707963146269321;
+constexpr double kBeamStepPerDegree = 0.01745329238474369;
+constexpr double kNominalSoundVelocity = 1500.0;
+
+/// One profile point ready for output: its beam, the slant range in metres and the three
+/// coordinates (track offset plus the rotated point).
+struct XyzPoint {
+    int beam = 0;
+    double rangeM = 0.0;
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+std::string Printf(const char* format, auto... args) {
+    const int needed = std::snprintf(nullptr, 0, format, args...);
+    if (needed <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(needed) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, args...);
+    text.resize(static_cast<std::size_t>(needed));
+    return text;
+}
+
+void Write(CTamsorDoc& doc, std::string_view text) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    if (!doc.m_xyzFile.Write(std::span<const std::uint8_t>(bytes, text.size()))) {
+        doc.m_navigation.m_xyzWriteFailed = 1;
+    }
+}
+
+void Tell(CTamsorDoc& doc, const std::string& text, MessageIcon icon) {
+    if (doc.Ports().operatorPort != nullptr) {
+        doc.Ports().operatorPort->ShowMessage(text, icon);
+    }
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+    if (a == b) {
+        return true;
+    }
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+/// Calls `emit` for every beam of the ping that has a profile point, in beam order.
+template <typename Emit>
+void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
+    const COndrel& head = doc.Head(0);
+    const int beamSetting = head.m_beams;
+    const int samples = head.m_samples;
+    if (beamSetting <= 0 || samples <= 0) {
+        return;
+    }
+    // A damaged setting must not reach past the combined profile.
+    const int beams = static_cast<int>(std::min<long long>(3LL * beamSetting, kCombinedBeams));
+    const float rangeM = head.m_rangeM;
+    const double velocityScale = static_cast<double>(doc.m_soundVelocity) / kNominalSoundVelocity;
+    const double step = (120.0 / beamSetting) * kBeamStepPerDegree;
+    CNavigation& nav = doc.m_navigation;
+
+    double theta = kFirstBeamAngleRad;
+    for (int i = 0; i < beams; ++i, theta += step) {
+        const float p = doc.m_combinedProfile[static_cast<std::size_t>(i)];
+        if (!(p > 0.0f)) {
+            continue;
+        }
+        const double r = static_cast<double>(p * rangeM / static_cast<float>(samples));
+        const double x = r * std::cos(theta) * velocityScale;
+        const double y = -(r * std::sin(theta) * velocityScale);
+        nav.m_rotated = RotateByAttitude(x, y, 0.0, nav.m_pitch, nav.m_heading, -nav.m_roll);
+        emit(XyzPoint{i, r * velocityScale, nav.m_trackOffsetX + nav.m_rotated.x,
+                      nav.m_trackOffsetY + nav.m_rotated.y, nav.m_trackOffsetZ + nav.m_rotated.z});
+    }
+}
+
+void WriteTextPing(CTamsorDoc& doc) {
+    const std::string label = doc.m_dateText + "\t" + doc.m_timeText + "." + doc.m_millisecondText;
+    ForEachPoint(doc, [&](const XyzPoint& point) { Write(doc, FormatXyzLine(label, point.x, point.y, point.z)); });
+    const CNavigation& nav = doc.m_navigation;
+    Write(doc, FormatXyzLine(label, nav.m_trackOffsetX, nav.m_trackOffsetY, nav.m_trackOffsetZ));
+    Write(doc, "\n");
+}
+
+void WriteCsvPing(CTamsorDoc& doc) {
+    const std::string time = doc.m_timeText + "." + doc.m_millisecondText;
+    const CNavigation& nav = doc.m_navigation;
+    // Map coordinates: the UTM position of the fix that started the track plus the offsets.
+    ForEachPoint(doc, [&](const XyzPoint& point) {
+        Write(doc, Printf("%s,%s,%.3f,%.3f,%.3f,%d,%.3f\n", doc.m_dateText.c_str(), time.c_str(),
+                          nav.m_originEasting + point.x, nav.m_originNorthing + point.y, point.z, point.beam,
+                          point.rangeM));
+    });
+}
+
+} // namespace
+
+void ParseNavigationSentence(CTamsorDoc& doc) {
+    doc.m_navigation.ParseNavigationSentence(doc.m_navigationSentence, doc.m_xyzConversion != 0);
+}
+
+void ClearNavigation(CTamsorDoc& doc) {
+    doc.m_navigationSentence.clear();
+    doc.m_navigation.ClearNavigation();
+}
+
+std::string FormatXyzLine(const std::string& label, double x, double y, double z) {
+    return Printf("%s\t% 015.3f\t% 015.3f\t% 015.3f\n", label.c_str(), x, y, z);
+}
+
+std::string CompanionXyzPath(const std::string& playedPath) {
+    if (playedPath.size() < 3) {
+        return playedPath + ".xyz";
+    }
+    return playedPath.substr(0, playedPath.size() - 3) + "xyz";
+}
+
+bool StartXyzExport(CTamsorDoc& doc, const std::string& playedPath) {
+    return StartXyzExportTo(doc, CompanionXyzPath(playedPath), XyzFormat::Text);
+}
+
+bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat format) {
+    doc.m_xyzConversion = 1;
+    if (doc.m_xyzFile.IsOpen()) {
+        return true;
+    }
+    // Creating the output truncates it: never let that be the recording being played (a played
+    // file whose name ends in "xyz" has itself as companion).
+    const bool clobbersPlayed = doc.m_playbackFile.IsOpen() && IsSameFile(outputPath, doc.m_playbackFile.Path());
+    if (clobbersPlayed || !doc.m_xyzFile.Open(outputPath, CDataFile::Mode::CreateWrite)) {
+        const std::string& reason = doc.m_xyzFile.LastError();
+        Tell(doc, clobbersPlayed || reason.empty() ? kDefaultFileError : outputPath + "\n" + reason,
+             MessageIcon::Error);
+        Tell(doc, kErrorCreatingXyz, MessageIcon::Error);
+        return false;
+    }
+    doc.m_navigation.StartTrack();
+    doc.m_navigation.m_xyzFormat = format;
+    if (format == XyzFormat::Csv) {
+        Write(doc, kXyzCsvHeader);
+    }
+    return true;
+}
+
+void WriteXyzPing(CTamsorDoc& doc) {
+    if (!doc.m_xyzFile.IsOpen()) {
+        return;
+    }
+    if (doc.m_navigation.m_xyzFormat == XyzFormat::Csv) {
+        WriteCsvPing(doc);
+    } else {
+        WriteTextPing(doc);
+    }
+}
+
+void FinishXyzExport(CTamsorDoc& doc) {
+    if (doc.m_xyzConversion == 0 && !doc.m_xyzFile.IsOpen()) {
+        return;
+    }
+    doc.m_xyzConversion = 0;
+    const bool wasOpen = doc.m_xyzFile.IsOpen();
+    const bool flushed = wasOpen && doc.m_xyzFile.Flush();
+    doc.m_xyzFile.Close();
+    // A file that could not be created was reported at the start; a file that lost lines must
+    // not be reported as complete.
+    if (wasOpen) {
+        if (flushed && doc.m_navigation.m_xyzWriteFailed == 0) {
+            Tell(doc, kConversionComplete, MessageIcon::Information);
+        } else {
+            Tell(doc, kErrorWritingXyz, MessageIcon::Error);
+        }
+    }
+    if (doc.Ports().timers != nullptr) {
+        doc.Ports().timers->Stop(kPlaybackTimer);
+    }
+    // The timer handler re-arms after every step unless playback holds: stay on the last ping
+    // instead of replaying the file without writing.
+    if (doc.m_playback != 0) {
+        doc.m_hold = 1;
+    }
+}
+
+} // namespace vexar

@@ -1,0 +1,345 @@
+#include "acquisition/CTamsorDoc.h"
+#include "navigation/NavigationMath.h"
+#include "navigation/XyzExport.h"
+#include "support/FakePorts.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vexar {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        EXPECT_NE(end, std::string::npos) << "every line ends with a line feed";
+        if (end == std::string::npos) {
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+/// Label and three coordinates of one XYZ line.
+struct XyzLine {
+    std::string date, time;
+    double x = 0.0, y = 0.0, z = 0.0;
+};
+
+XyzLine ParseLine(const std::string& line) {
+    XyzLine out;
+    std::istringstream in(line);
+    std::string x, y, z;
+    std::getline(in, out.date, '\t');
+    std::getline(in, out.time, '\t');
+    std::getline(in, x, '\t');
+    std::getline(in, y, '\t');
+    std::getline(in, z, '\t');
+    EXPECT_EQ(x.size(), 15u) << line;
+    EXPECT_EQ(y.size(), 15u) << line;
+    EXPECT_EQ(z.size(), 15u) << line;
+    out.x = std::stod(x);
+    out.y = std::stod(y);
+    out.z = std::stod(z);
+    return out;
+}
+
+class XyzExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("vexar_xyz_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                              "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        doc = CTamsorDoc::Create(world.Ports());
+        doc->m_playback = 1;
+        COndrel& head = doc->Head(0);
+        head.m_beams = 120;
+        head.m_samples = 500;
+        head.m_rangeM = 10.0f;
+        doc->m_soundVelocity = 1500.0f;
+        doc->m_dateText = "07-12-2026";
+        doc->m_timeText = "11:41:39";
+        doc->m_millisecondText = "042";
+        // Level and at rest: the attitude of the sentence plays no part unless a test sets it.
+        doc->m_navigationSentence = "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
+        ParseNavigationSentence(*doc);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string Played() const { return (folder / "survey.R96").string(); }
+    std::string Output() const { return (folder / "survey.xyz").string(); }
+
+    /// Starts a conversion, writes one ping and finishes; returns the file's lines.
+    std::vector<std::string> OnePing() {
+        EXPECT_TRUE(StartXyzExport(*doc, Played()));
+        ParseNavigationSentence(*doc);
+        WriteXyzPing(*doc);
+        FinishXyzExport(*doc);
+        return Lines(ReadAll(Output()));
+    }
+
+    test::FakeWorld world;
+    std::unique_ptr<CTamsorDoc> doc;
+    fs::path folder;
+};
+
+TEST_F(XyzExport, LineFormat) {
+    EXPECT_EQ(FormatXyzLine("07-12-2026\t11:41:39.042", 12.345, -1.5, 0.0),
+              "07-12-2026\t11:41:39.042\t 0000000012.345\t-0000000001.500\t 0000000000.000\n");
+    EXPECT_EQ(FormatXyzLine("a", 1234567890.1234, -0.0004, 5e13), "a\t 1234567890.123\t-0000000000.000\t 50000000000000.000\n");
+    EXPECT_EQ(CompanionXyzPath("/data/run 7/survey.R96"), "/data/run 7/survey.xyz");
+    EXPECT_EQ(CompanionXyzPath("x.r96"), "x.xyz");
+}
+
+TEST_F(XyzExport, BeamAheadLiesOnTheFirstAxis) {
+    // Beam 90 of 360 lies at angle 0: 250 of 500 samples at 10 m is 5 m.
+    doc->m_combinedProfile[90] = 250.0f;
+    const auto lines = OnePing();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "07-12-2026\t11:41:39.042\t 0000000005.000\t 0000000000.000\t 0000000000.000");
+    EXPECT_EQ(lines[1], "07-12-2026\t11:41:39.042\t 0000000000.000\t 0000000000.000\t 0000000000.000");
+    EXPECT_EQ(lines[2], "");
+}
+
+TEST_F(XyzExport, BeamZeroGoesToTheThirdColumn) {
+    doc->m_combinedProfile[0] = 250.0f;
+    const auto lines = OnePing();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "07-12-2026\t11:41:39.042\t 0000000000.000\t 0000000000.000\t 0000000005.000");
+}
+
+TEST_F(XyzExport, SoundVelocityScalesEveryOffset) {
+    doc->m_soundVelocity = 1485.0f;
+    doc->m_combinedProfile[0] = 250.0f;
+    doc->m_combinedProfile[90] = 250.0f;
+    doc->m_combinedProfile[135] = 400.0f; // 8 m at 45 degrees
+    const auto lines = OnePing();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(ParseLine(lines[0]).z, 4.950);
+    EXPECT_EQ(ParseLine(lines[1]).x, 4.950);
+    const XyzLine diagonal = ParseLine(lines[2]);
+    EXPECT_NEAR(diagonal.x, 8.0 * 0.99 * std::sqrt(0.5), 0.0006);
+    EXPECT_NEAR(diagonal.z, -8.0 * 0.99 * std::sqrt(0.5), 0.0006);
+}
+
+TEST_F(XyzExport, OtherBeamSettingsKeepTheGeometry) {
+    // 480 beams: 1440 display beams a quarter of a degree apart; beam 360 lies at angle 0.
+    doc->Head(0).m_beams = 480;
+    doc->m_combinedProfile[360] = 250.0f;
+    doc->m_combinedProfile[1439] = 100.0f;
+    const auto lines = OnePing();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(ParseLine(lines[0]).x, 5.0);
+    const XyzLine last = ParseLine(lines[1]);
+    const double theta = -std::numbers::pi / 2 + 1439 * 0.25 * std::numbers::pi / 180.0;
+    EXPECT_NEAR(last.x, 2.0 * std::cos(theta), 0.0006);
+    EXPECT_NEAR(last.z, -2.0 * std::sin(theta), 0.0006);
+}
+
+TEST_F(XyzExport, DamagedBeamSettingStaysInsideTheProfile) {
+    doc->Head(0).m_beams = 100000;
+    doc->m_combinedProfile[kCombinedBeams - 1] = 10.0f;
+    auto lines = OnePing();
+    EXPECT_EQ(lines.size(), 3u);
+    doc->Head(0).m_beams = 0;
+    lines = OnePing();
+    EXPECT_EQ(lines.size(), 2u) << "no beams: only the track line and the empty line";
+}
+
+TEST_F(XyzExport, FinishReportsOnceAndHoldsOnTheLastPing) {
+    world.timers.Arm(kPlaybackTimer, 10);
+    ASSERT_TRUE(StartXyzExport(*doc, Played()));
+    EXPECT_EQ(doc->m_xyzConversion, 1);
+    EXPECT_TRUE(doc->m_xyzFile.IsOpen());
+    FinishXyzExport(*doc);
+    FinishXyzExport(*doc);
+    EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
+    EXPECT_EQ(doc->m_xyzConversion, 0);
+    EXPECT_FALSE(doc->m_xyzFile.IsOpen());
+    EXPECT_FALSE(world.timers.IsArmed(kPlaybackTimer));
+    EXPECT_EQ(doc->m_hold, 1);
+    // The timer handler does not start the file over.
+    doc->OnTimer(kPlaybackTimer);
+    EXPECT_FALSE(world.timers.IsArmed(kPlaybackTimer));
+}
+
+TEST_F(XyzExport, StartingAgainWhileOpenKeepsTheFileAndTrack) {
+    ASSERT_TRUE(StartXyzExport(*doc, Played()));
+    doc->m_navigation.m_trackOffsetX = 2.0;
+    doc->m_xyzConversion = 0;
+    ASSERT_TRUE(StartXyzExport(*doc, Played()));
+    EXPECT_EQ(doc->m_xyzConversion, 1);
+    EXPECT_EQ(doc->m_navigation.m_trackOffsetX, 2.0);
+}
+
+TEST_F(XyzExport, StartZeroesTheTrack) {
+    doc->m_navigation.m_trackOffsetX = 1.0;
+    doc->m_navigation.m_trackOffsetY = 2.0;
+    doc->m_navigation.m_trackOffsetZ = 3.0;
+    doc->m_navigation.m_easting = 4.0;
+    doc->m_navigation.m_firstFix = 0;
+    ASSERT_TRUE(StartXyzExport(*doc, Played()));
+    EXPECT_EQ(doc->m_navigation.m_trackOffsetX, 0.0);
+    EXPECT_EQ(doc->m_navigation.m_trackOffsetY, 0.0);
+    EXPECT_EQ(doc->m_navigation.m_trackOffsetZ, 0.0);
+    EXPECT_EQ(doc->m_navigation.m_easting, 0.0);
+    EXPECT_EQ(doc->m_navigation.m_firstFix, 1);
+}
+
+TEST_F(XyzExport, CreateFailureIsReportedAndNothingIsWritten) {
+    EXPECT_FALSE(StartXyzExport(*doc, (folder / "missing" / "survey.R96").string()));
+    ASSERT_EQ(world.op.m_messages.size(), 2u);
+    EXPECT_NE(world.op.m_messages[0].find("missing"), std::string::npos) << "the platform's file-error report";
+    EXPECT_EQ(world.op.m_messages[1], "Error Creating XYZ File!");
+    EXPECT_EQ(doc->m_xyzConversion, 1) << "the switch stays set";
+    doc->m_combinedProfile[0] = 250.0f;
+    WriteXyzPing(*doc);
+    // Nothing was written, so nothing is reported complete.
+    FinishXyzExport(*doc);
+    EXPECT_EQ(world.op.m_messages.size(), 2u);
+    EXPECT_EQ(doc->m_xyzConversion, 0);
+}
+
+TEST_F(XyzExport, PlayedFileIsNeverOverwritten) {
+    // A recording named *.xyz would be its own companion.
+    const std::string played = (folder / "odd.xyz").string();
+    std::ofstream(played) << "recorded bytes";
+    ASSERT_TRUE(doc->m_playbackFile.Open(played, CDataFile::Mode::Read));
+    EXPECT_FALSE(StartXyzExport(*doc, played));
+    EXPECT_EQ(world.op.m_messages.back(), "Error Creating XYZ File!");
+    EXPECT_EQ(ReadAll(played), "recorded bytes");
+}
+
+TEST_F(XyzExport, LostLinesAreNotReportedComplete) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    ASSERT_TRUE(StartXyzExportTo(*doc, "/dev/full", XyzFormat::Text));
+    doc->m_combinedProfile[0] = 250.0f;
+    for (int ping = 0; ping < 200; ++ping) {
+        WriteXyzPing(*doc);
+    }
+    FinishXyzExport(*doc);
+    EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Error Writing XYZ File!"});
+}
+
+/// A synthetic survey: the vessel runs east at 1 m per ping with heading 90 while the profile
+/// shows a flat bottom; every line written is parsed back and checked against the geometry.
+TEST_F(XyzExport, WholeSurveyWrittenAndParsedBack) {
+    constexpr int kPings = 12;
+    const double lat0 = 2.5;
+    const double lon0 = 3.0;
+    ASSERT_TRUE(StartXyzExport(*doc, Played()));
+    std::vector<std::vector<int>> beamsOfPing;
+    std::vector<UtmPoint> fixes;
+    for (int ping = 0; ping < kPings; ++ping) {
+        const double lon = lon0 + ping * 1.0 / (111320.0 * std::cos(lat0 * std::numbers::pi / 180.0));
+        char sentence[256];
+        std::snprintf(sentence, sizeof sentence,
+                      "$AULOG,2;30.0,N,3;%.9f,E,,%.1f,,90.0,0.0,0.0,1.0,,,0,0,0,0,10:00:%02d.00,12/07/2026,*",
+                      (lon - 3.0) * 60.0, -10.0 - 0.1 * ping, ping);
+        doc->m_navigationSentence = sentence;
+        ParseNavigationSentence(*doc);
+        fixes.push_back(LatLonToUtm(doc->m_navigation.m_latitude, doc->m_navigation.m_longitude));
+
+        char time[16];
+        std::snprintf(time, sizeof time, "10:00:%02d", ping);
+        doc->m_timeText = time;
+        doc->m_millisecondText = "500";
+        doc->m_combinedProfile.fill(0.0f);
+        std::vector<int> beams;
+        for (int beam = 0; beam < 90; beam += 4 + ping % 3) {
+            // A flat bottom 4 m below: the slant range grows away from the vertical beam 0.
+            const double theta = -std::numbers::pi / 2 + beam * std::numbers::pi / 180.0;
+            const double slant = -4.0 / std::sin(theta);
+            if (slant < 9.9) {
+                doc->m_combinedProfile[static_cast<std::size_t>(beam)] = static_cast<float>(slant * 50.0);
+                beams.push_back(beam);
+            }
+        }
+        beamsOfPing.push_back(beams);
+        WriteXyzPing(*doc);
+    }
+    FinishXyzExport(*doc);
+    ASSERT_EQ(world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
+
+    const auto lines = Lines(ReadAll(Output()));
+    std::size_t at = 0;
+    for (int ping = 0; ping < kPings; ++ping) {
+        const auto& beams = beamsOfPing[static_cast<std::size_t>(ping)];
+        ASSERT_LE(at + beams.size() + 2, lines.size());
+        // The track: 1 m east per ping (UTM scale near the central meridian), depth change.
+        const double east = fixes[static_cast<std::size_t>(ping)].easting - fixes[0].easting;
+        const XyzLine track = ParseLine(lines[at + beams.size()]);
+        EXPECT_NEAR(track.x, east, 0.0006) << ping;
+        EXPECT_NEAR(track.x, 0.9996 * ping, 0.01) << ping;
+        EXPECT_NEAR(track.y, 0.0, 0.0006) << ping;
+        EXPECT_NEAR(track.z, -0.1 * ping, 0.0006) << ping;
+        for (std::size_t k = 0; k < beams.size(); ++k) {
+            const XyzLine point = ParseLine(lines[at + k]);
+            char time[16];
+            std::snprintf(time, sizeof time, "10:00:%02d.500", ping);
+            EXPECT_EQ(point.date, "07-12-2026");
+            EXPECT_EQ(point.time, time);
+            // Heading 90: the across axis of the head turns to the south, the bottom stays
+            // 4 m below the track.
+            const double theta = -std::numbers::pi / 2 + beams[k] * std::numbers::pi / 180.0;
+            const double across = -4.0 / std::tan(theta);
+            EXPECT_NEAR(point.x - track.x, 0.0, 0.002) << ping << " beam " << beams[k];
+            EXPECT_NEAR(point.y - track.y, -across, 0.002) << ping << " beam " << beams[k];
+            EXPECT_NEAR(point.z - track.z, 4.0, 0.002) << ping << " beam " << beams[k];
+        }
+        EXPECT_EQ(lines[at + beams.size() + 1], "");
+        at += beams.size() + 2;
+    }
+    EXPECT_EQ(at, lines.size());
+}
+
+TEST_F(XyzExport, CsvHasAHeaderAndTheSamePointsInMapCoordinates) {
+    const std::string csvPath = (folder / "survey.csv").string();
+    ASSERT_TRUE(StartXyzExportTo(*doc, csvPath, XyzFormat::Csv));
+    ParseNavigationSentence(*doc);
+    ParseNavigationSentence(*doc);
+    const UtmPoint fix = LatLonToUtm(doc->m_navigation.m_latitude, doc->m_navigation.m_longitude);
+    doc->m_combinedProfile[0] = 250.0f;
+    doc->m_combinedProfile[90] = 100.0f;
+    WriteXyzPing(*doc);
+    FinishXyzExport(*doc);
+    EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
+
+    const auto lines = Lines(ReadAll(csvPath));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "date,time,easting,northing,depth,beam,range");
+    char expected[256];
+    std::snprintf(expected, sizeof expected, "07-12-2026,11:41:39.042,%.3f,%.3f,5.000,0,5.000", fix.easting,
+                  fix.northing);
+    EXPECT_EQ(lines[1], expected);
+    std::snprintf(expected, sizeof expected, "07-12-2026,11:41:39.042,%.3f,%.3f,0.000,90,2.000", fix.easting + 2.0,
+                  fix.northing);
+    EXPECT_EQ(lines[2], expected);
+}
+
+} // namespace
+} // namespace vexar
