@@ -131,6 +131,16 @@ std::string FormatXyzLine(const std::string& label, double x, double y, double z
     return Printf("%s\t% 015.3f\t% 015.3f\t% 015.3f\n", label.c_str(), x, y, z);
 }
 
+std::optional<XyzFormat> ParseXyzFormat(std::string_view name) {
+    if (name == "xyz" || name == "text") {
+        return XyzFormat::Text;
+    }
+    if (name == "csv") {
+        return XyzFormat::Csv;
+    }
+    return std::nullopt;
+}
+
 std::string CompanionXyzPath(const std::string& playedPath) {
     if (playedPath.size() < 3) {
         return playedPath + ".xyz";

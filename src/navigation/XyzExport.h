@@ -4,7 +4,9 @@
 
 #include "navigation/CNavigation.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace vexar {
 
@@ -36,6 +38,9 @@ void FinishXyzExport(CTamsorDoc& doc);
 
 /// One line of the XYZ file: "%s\t% 015.3f\t% 015.3f\t% 015.3f\n".
 std::string FormatXyzLine(const std::string& label, double x, double y, double z);
+
+/// The layout named on a command line: "xyz" or "text", or "csv"; nothing for any other name.
+std::optional<XyzFormat> ParseXyzFormat(std::string_view name);
 
 /// The first line of a CSV export.
 inline constexpr const char* kXyzCsvHeader = "date,time,easting,northing,depth,beam,range\n";

@@ -111,6 +111,9 @@ TEST_F(XyzExport, LineFormat) {
     EXPECT_EQ(FormatXyzLine("a", 1234567890.1234, -0.0004, 5e13), "a\t 1234567890.123\t-0000000000.000\t 50000000000000.000\n");
     EXPECT_EQ(CompanionXyzPath("/data/run 7/survey.R96"), "/data/run 7/survey.xyz");
     EXPECT_EQ(CompanionXyzPath("x.r96"), "x.xyz");
+    EXPECT_EQ(ParseXyzFormat("csv"), XyzFormat::Csv);
+    EXPECT_EQ(ParseXyzFormat("xyz"), XyzFormat::Text);
+    EXPECT_EQ(ParseXyzFormat("CSV"), std::nullopt);
 }
 
 TEST_F(XyzExport, BeamAheadLiesOnTheFirstAxis) {
