@@ -1,10 +1,10 @@
 #include "navigation/CNavigation.h"
 
+#include "acquisition/TextFormat.h"
 #include "config/CProfileFile.h"
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
 
 namespace vexar {
 
@@ -41,13 +41,6 @@ std::string_view Mid(std::string_view s, int first, int count) {
 /// The character at `index`, or NUL past the end: a letter after a final comma is absent.
 char At(std::string_view s, int index) {
     return index >= 0 && index < Length(s) ? s[static_cast<std::size_t>(index)] : '\0';
-}
-
-std::string Format(const char* format, float value) {
-    char text[64];
-    // The widest float, FLT_MAX with three decimals, takes 43 characters.
-    std::snprintf(text, sizeof text, format, static_cast<double>(value));
-    return text;
 }
 
 double Degrees(std::string_view s, int comma, int semicolon, int nextComma) {
@@ -124,7 +117,7 @@ bool CNavigation::ParseNumbers(std::string_view s, int& k) {
             return false;
         }
         *field.value = static_cast<float>(ParseDouble(Mid(s, k + 1, n - k - 1)));
-        *field.text = Format(field.format, *field.value);
+        *field.text = FormatText(field.format, static_cast<double>(*field.value));
         k = n;
     }
     return true;
