@@ -232,7 +232,7 @@ public:
     std::string m_timeStamp;
     std::string m_navigationSentence = kInitialNavigationSentence;
     /// Position, attitude, display texts and XYZ track parsed from m_navigationSentence.
-    CNavigation m_navigation;
+    CNavigation m_navigationValues;
     std::string m_version = kVersionText;
 
 private:

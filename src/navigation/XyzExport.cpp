@@ -48,7 +48,7 @@ std::string Printf(const char* format, auto... args) {
 void Write(CTamsorDoc& doc, std::string_view text) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     if (!doc.m_xyzFile.Write(std::span<const std::uint8_t>(bytes, text.size()))) {
-        doc.m_navigation.m_xyzWriteFailed = 1;
+        doc.m_navigationValues.m_xyzWriteFailed = 1;
     }
 }
 
@@ -80,7 +80,7 @@ void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
     const float rangeM = head.m_rangeM;
     const double velocityScale = static_cast<double>(doc.m_soundVelocity) / kNominalSoundVelocity;
     const double step = (120.0 / beamSetting) * kBeamStepPerDegree;
-    CNavigation& nav = doc.m_navigation;
+    CNavigation& nav = doc.m_navigationValues;
 
     double theta = kFirstBeamAngleRad;
     for (int i = 0; i < beams; ++i, theta += step) {
@@ -100,14 +100,14 @@ void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
 void WriteTextPing(CTamsorDoc& doc) {
     const std::string label = doc.m_dateText + "\t" + doc.m_timeText + "." + doc.m_millisecondText;
     ForEachPoint(doc, [&](const XyzPoint& point) { Write(doc, FormatXyzLine(label, point.x, point.y, point.z)); });
-    const CNavigation& nav = doc.m_navigation;
+    const CNavigation& nav = doc.m_navigationValues;
     Write(doc, FormatXyzLine(label, nav.m_trackOffsetX, nav.m_trackOffsetY, nav.m_trackOffsetZ));
     Write(doc, "\n");
 }
 
 void WriteCsvPing(CTamsorDoc& doc) {
     const std::string time = doc.m_timeText + "." + doc.m_millisecondText;
-    const CNavigation& nav = doc.m_navigation;
+    const CNavigation& nav = doc.m_navigationValues;
     // Map coordinates: the UTM position of the fix that started the track plus the offsets.
     ForEachPoint(doc, [&](const XyzPoint& point) {
         Write(doc, Printf("%s,%s,%.3f,%.3f,%.3f,%d,%.3f\n", doc.m_dateText.c_str(), time.c_str(),
@@ -119,12 +119,12 @@ void WriteCsvPing(CTamsorDoc& doc) {
 } // namespace
 
 void ParseNavigationSentence(CTamsorDoc& doc) {
-    doc.m_navigation.ParseNavigationSentence(doc.m_navigationSentence, doc.m_xyzConversion != 0);
+    doc.m_navigationValues.ParseNavigationSentence(doc.m_navigationSentence, doc.m_xyzConversion != 0);
 }
 
 void ClearNavigation(CTamsorDoc& doc) {
     doc.m_navigationSentence.clear();
-    doc.m_navigation.ClearNavigation();
+    doc.m_navigationValues.ClearNavigation();
 }
 
 std::string FormatXyzLine(const std::string& label, double x, double y, double z) {
@@ -167,8 +167,8 @@ bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat 
         Tell(doc, kErrorCreatingXyz, MessageIcon::Error);
         return false;
     }
-    doc.m_navigation.StartTrack();
-    doc.m_navigation.m_xyzFormat = format;
+    doc.m_navigationValues.StartTrack();
+    doc.m_navigationValues.m_xyzFormat = format;
     if (format == XyzFormat::Csv) {
         Write(doc, kXyzCsvHeader);
     }
@@ -179,7 +179,7 @@ void WriteXyzPing(CTamsorDoc& doc) {
     if (!doc.m_xyzFile.IsOpen()) {
         return;
     }
-    if (doc.m_navigation.m_xyzFormat == XyzFormat::Csv) {
+    if (doc.m_navigationValues.m_xyzFormat == XyzFormat::Csv) {
         WriteCsvPing(doc);
     } else {
         WriteTextPing(doc);
@@ -197,7 +197,7 @@ void FinishXyzExport(CTamsorDoc& doc) {
     // A file that could not be created was reported at the start; a file that lost lines must
     // not be reported as complete.
     if (wasOpen) {
-        if (flushed && doc.m_navigation.m_xyzWriteFailed == 0) {
+        if (flushed && doc.m_navigationValues.m_xyzWriteFailed == 0) {
             Tell(doc, kConversionComplete, MessageIcon::Information);
         } else {
             Tell(doc, kErrorWritingXyz, MessageIcon::Error);

@@ -195,10 +195,10 @@ TEST(NavigationSentence, EveryCutKeepsWhatWasNotReached) {
 TEST(NavigationSentence, ClearEmptiesTextsAndSentence) {
     auto doc = CTamsorDoc::Create(DocumentPorts{});
     ParseNavigationSentence(*doc);
-    doc->m_navigation.m_sentenceLength = 109;
-    ASSERT_EQ(doc->m_navigation.m_depthText, "-35.400 m");
+    doc->m_navigationValues.m_sentenceLength = 109;
+    ASSERT_EQ(doc->m_navigationValues.m_depthText, "-35.400 m");
     ClearNavigation(*doc);
-    const CNavigation& nav = doc->m_navigation;
+    const CNavigation& nav = doc->m_navigationValues;
     EXPECT_TRUE(doc->m_navigationSentence.empty());
     EXPECT_EQ(nav.m_sentenceLength, 0);
     for (const std::string* text : {&nav.m_latitudeText, &nav.m_longitudeText, &nav.m_dateText, &nav.m_timeText,

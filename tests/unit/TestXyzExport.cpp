@@ -190,25 +190,25 @@ TEST_F(XyzExport, FinishReportsOnceAndHoldsOnTheLastPing) {
 
 TEST_F(XyzExport, StartingAgainWhileOpenKeepsTheFileAndTrack) {
     ASSERT_TRUE(StartXyzExport(*doc, Played()));
-    doc->m_navigation.m_trackOffsetX = 2.0;
+    doc->m_navigationValues.m_trackOffsetX = 2.0;
     doc->m_xyzConversion = 0;
     ASSERT_TRUE(StartXyzExport(*doc, Played()));
     EXPECT_EQ(doc->m_xyzConversion, 1);
-    EXPECT_EQ(doc->m_navigation.m_trackOffsetX, 2.0);
+    EXPECT_EQ(doc->m_navigationValues.m_trackOffsetX, 2.0);
 }
 
 TEST_F(XyzExport, StartZeroesTheTrack) {
-    doc->m_navigation.m_trackOffsetX = 1.0;
-    doc->m_navigation.m_trackOffsetY = 2.0;
-    doc->m_navigation.m_trackOffsetZ = 3.0;
-    doc->m_navigation.m_easting = 4.0;
-    doc->m_navigation.m_firstFix = 0;
+    doc->m_navigationValues.m_trackOffsetX = 1.0;
+    doc->m_navigationValues.m_trackOffsetY = 2.0;
+    doc->m_navigationValues.m_trackOffsetZ = 3.0;
+    doc->m_navigationValues.m_easting = 4.0;
+    doc->m_navigationValues.m_firstFix = 0;
     ASSERT_TRUE(StartXyzExport(*doc, Played()));
-    EXPECT_EQ(doc->m_navigation.m_trackOffsetX, 0.0);
-    EXPECT_EQ(doc->m_navigation.m_trackOffsetY, 0.0);
-    EXPECT_EQ(doc->m_navigation.m_trackOffsetZ, 0.0);
-    EXPECT_EQ(doc->m_navigation.m_easting, 0.0);
-    EXPECT_EQ(doc->m_navigation.m_firstFix, 1);
+    EXPECT_EQ(doc->m_navigationValues.m_trackOffsetX, 0.0);
+    EXPECT_EQ(doc->m_navigationValues.m_trackOffsetY, 0.0);
+    EXPECT_EQ(doc->m_navigationValues.m_trackOffsetZ, 0.0);
+    EXPECT_EQ(doc->m_navigationValues.m_easting, 0.0);
+    EXPECT_EQ(doc->m_navigationValues.m_firstFix, 1);
 }
 
 TEST_F(XyzExport, CreateFailureIsReportedAndNothingIsWritten) {
@@ -265,7 +265,7 @@ TEST_F(XyzExport, WholeSurveyWrittenAndParsedBack) {
                       (lon - 3.0) * 60.0, -10.0 - 0.1 * ping, ping);
         doc->m_navigationSentence = sentence;
         ParseNavigationSentence(*doc);
-        fixes.push_back(LatLonToUtm(doc->m_navigation.m_latitude, doc->m_navigation.m_longitude));
+        fixes.push_back(LatLonToUtm(doc->m_navigationValues.m_latitude, doc->m_navigationValues.m_longitude));
 
         char time[16];
         std::snprintf(time, sizeof time, "10:00:%02d", ping);
@@ -325,7 +325,7 @@ TEST_F(XyzExport, CsvHasAHeaderAndTheSamePointsInMapCoordinates) {
     ASSERT_TRUE(StartXyzExportTo(*doc, csvPath, XyzFormat::Csv));
     ParseNavigationSentence(*doc);
     ParseNavigationSentence(*doc);
-    const UtmPoint fix = LatLonToUtm(doc->m_navigation.m_latitude, doc->m_navigation.m_longitude);
+    const UtmPoint fix = LatLonToUtm(doc->m_navigationValues.m_latitude, doc->m_navigationValues.m_longitude);
     doc->m_combinedProfile[0] = 250.0f;
     doc->m_combinedProfile[90] = 100.0f;
     WriteXyzPing(*doc);
