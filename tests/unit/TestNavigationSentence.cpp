@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace vexar {
 namespace {
@@ -154,9 +155,10 @@ TEST(NavigationSentence, EveryCutKeepsWhatWasNotReached) {
     for (std::size_t n = 0; n <= after.size(); ++n) {
         CNavigation nav;
         nav.ParseNavigationSentence(before, false);
-        // A copy of exactly n bytes: nothing behind the cut is readable without tripping ASan.
-        const std::string cut = after.substr(0, n);
-        nav.ParseNavigationSentence(cut, false);
+        // A heap copy of exactly n bytes without a terminator: under AddressSanitizer any read
+        // behind the cut fails the test.
+        const std::vector<char> cut(after.begin(), after.begin() + static_cast<std::ptrdiff_t>(n));
+        nav.ParseNavigationSentence(std::string_view(cut.data(), cut.size()), false);
         const Snapshot now = Take(nav);
 
         // Each value is either the old one or the new one, and the new ones form a prefix of
