@@ -3,6 +3,7 @@
 #include "acquisition/CTamsorDoc.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -45,6 +46,21 @@ std::string Printf(const char* format, auto... args) {
     return text;
 }
 
+/// Formats one output line without allocating: into `buffer`, or into `spill` for the rare line
+/// that does not fit (a huge label or coordinate).
+template <std::size_t N>
+std::string_view FormatLine(std::array<char, N>& buffer, std::string& spill, const char* format, auto... args) {
+    const int needed = std::snprintf(buffer.data(), buffer.size(), format, args...);
+    if (needed < 0) {
+        return {};
+    }
+    if (static_cast<std::size_t>(needed) < buffer.size()) {
+        return {buffer.data(), static_cast<std::size_t>(needed)};
+    }
+    spill = Printf(format, args...);
+    return spill;
+}
+
 void Write(CTamsorDoc& doc, std::string_view text) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     if (!doc.m_xyzFile.Write(std::span<const std::uint8_t>(bytes, text.size()))) {
@@ -78,7 +94,7 @@ void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
     // A damaged setting must not reach past the combined profile.
     const int beams = static_cast<int>(std::min<long long>(3LL * beamSetting, kCombinedBeams));
     const float rangeM = head.m_rangeM;
-    const double velocityScale = static_cast<double>(doc.m_soundVelocity) / kNominalSoundVelocity;
+    const double c = static_cast<double>(doc.m_soundVelocity);
     const double step = (120.0 / beamSetting) * kBeamStepPerDegree;
     CNavigation& nav = doc.m_navigationValues;
 
@@ -89,30 +105,44 @@ void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
             continue;
         }
         const double r = static_cast<double>(p * rangeM / static_cast<float>(samples));
-        const double x = r * std::cos(theta) * velocityScale;
-        const double y = -(r * std::sin(theta) * velocityScale);
+        const double x = r * std::cos(theta) * c / kNominalSoundVelocity;
+        const double y = -(r * std::sin(theta) * c / kNominalSoundVelocity);
         nav.m_rotated = RotateByAttitude(x, y, 0.0, nav.m_pitch, nav.m_heading, -nav.m_roll);
-        emit(XyzPoint{i, r * velocityScale, nav.m_trackOffsetX + nav.m_rotated.x,
+        emit(XyzPoint{i, r * c / kNominalSoundVelocity, nav.m_trackOffsetX + nav.m_rotated.x,
                       nav.m_trackOffsetY + nav.m_rotated.y, nav.m_trackOffsetZ + nav.m_rotated.z});
     }
 }
 
+constexpr const char* kXyzLineFormat = "%s\t%s.%s\t% 015.3f\t% 015.3f\t% 015.3f\n";
+
 void WriteTextPing(CTamsorDoc& doc) {
-    const std::string label = doc.m_dateText + "\t" + doc.m_timeText + "." + doc.m_millisecondText;
-    ForEachPoint(doc, [&](const XyzPoint& point) { Write(doc, FormatXyzLine(label, point.x, point.y, point.z)); });
+    // The label is the record's date, a tab, its time, a point and its milliseconds.
+    const char* date = doc.m_dateText.c_str();
+    const char* time = doc.m_timeText.c_str();
+    const char* ms = doc.m_millisecondText.c_str();
+    std::array<char, 256> buffer;
+    std::string spill;
+    ForEachPoint(doc, [&](const XyzPoint& point) {
+        Write(doc, FormatLine(buffer, spill, kXyzLineFormat, date, time, ms, point.x, point.y, point.z));
+    });
     const CNavigation& nav = doc.m_navigationValues;
-    Write(doc, FormatXyzLine(label, nav.m_trackOffsetX, nav.m_trackOffsetY, nav.m_trackOffsetZ));
+    Write(doc, FormatLine(buffer, spill, kXyzLineFormat, date, time, ms, nav.m_trackOffsetX, nav.m_trackOffsetY,
+                          nav.m_trackOffsetZ));
     Write(doc, "\n");
 }
 
 void WriteCsvPing(CTamsorDoc& doc) {
-    const std::string time = doc.m_timeText + "." + doc.m_millisecondText;
+    const char* date = doc.m_dateText.c_str();
+    const char* time = doc.m_timeText.c_str();
+    const char* ms = doc.m_millisecondText.c_str();
     const CNavigation& nav = doc.m_navigationValues;
+    std::array<char, 256> buffer;
+    std::string spill;
     // Map coordinates: the UTM position of the fix that started the track plus the offsets.
     ForEachPoint(doc, [&](const XyzPoint& point) {
-        Write(doc, Printf("%s,%s,%.3f,%.3f,%.3f,%d,%.3f\n", doc.m_dateText.c_str(), time.c_str(),
-                          nav.m_originEasting + point.x, nav.m_originNorthing + point.y, point.z, point.beam,
-                          point.rangeM));
+        Write(doc, FormatLine(buffer, spill, "%s,%s.%s,%.3f,%.3f,%.3f,%d,%.3f\n", date, time, ms,
+                              nav.m_originEasting + point.x, nav.m_originNorthing + point.y, point.z, point.beam,
+                              point.rangeM));
     });
 }
 

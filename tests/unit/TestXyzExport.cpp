@@ -126,6 +126,14 @@ TEST_F(XyzExport, BeamAheadLiesOnTheFirstAxis) {
     EXPECT_EQ(lines[2], "");
 }
 
+TEST_F(XyzExport, LongLabelsAreWrittenWhole) {
+    doc->m_dateText = std::string(300, 'd');
+    doc->m_combinedProfile[90] = 250.0f;
+    const auto lines = OnePing();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], std::string(300, 'd') + "\t11:41:39.042\t 0000000005.000\t 0000000000.000\t 0000000000.000");
+}
+
 TEST_F(XyzExport, BeamZeroGoesToTheThirdColumn) {
     doc->m_combinedProfile[0] = 250.0f;
     const auto lines = OnePing();
