@@ -73,6 +73,8 @@ bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::stri
     m_useFileSlc = 0;
     if (m_processing != nullptr) {
         m_processing->InitialiseProcessors(*this);
+    } else {
+        m_processors.InitialiseProcessors(m_heads, m_soundVelocity);
     }
     m_playbackRecordSizes = {1024, 1024};
     OnRealTime();
@@ -107,6 +109,10 @@ void CTamsorDoc::OnRealTime() {
 
 void CTamsorDoc::CheckProcessingParameters() {
     const COndrel& first = Head(0);
+    if (m_soundVelocityChanged != 0) {
+        m_soundVelocityChanged = 0;
+        m_processors.RebuildGeometry(m_soundVelocity);
+    }
     const bool changed = first.m_beams != m_cacheBeams || first.m_samples != m_cacheSamples ||
                          first.m_baseFrequencyKHz != m_cacheBaseFrequency ||
                          first.m_frequencyStep != m_cacheFrequencyStep || first.m_rangeM != m_cacheRange;
@@ -121,6 +127,8 @@ void CTamsorDoc::CheckProcessingParameters() {
     CopyHeadSettings();
     if (m_processing != nullptr) {
         m_processing->InitialiseProcessors(*this);
+    } else {
+        m_processors.InitialiseProcessors(m_heads, m_soundVelocity);
     }
     m_imageReset = 1;
     m_forceReconfigure = 0;
@@ -152,12 +160,17 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
     std::array<bool, kHeadCount> fresh{};
     for (int k = 0; k < kHeadCount; ++k) {
         fresh[static_cast<std::size_t>(k)] = Head(k).m_newData != 0;
-        if (fresh[static_cast<std::size_t>(k)]) {
-            Head(k).m_headImage.fill(0.0f);
-        }
     }
+    // The heads are independent: their images are cleared and processed side by side.
     if (m_processing != nullptr) {
+        for (int k = 0; k < kHeadCount; ++k) {
+            if (fresh[static_cast<std::size_t>(k)]) {
+                Head(k).m_headImage.fill(0.0f);
+            }
+        }
         m_processing->ProcessHeads(*this, fresh);
+    } else {
+        m_processors.ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity);
     }
     for (int k = 0; k < kHeadCount; ++k) {
         if (fresh[static_cast<std::size_t>(k)]) {
@@ -329,7 +342,11 @@ void CTamsorDoc::UpdateHeadAzimuths() {
 }
 
 void CTamsorDoc::ClearProcessingHistory() {
-    if (m_processing != nullptr) {
+    if (m_processing == nullptr) {
+        for (int k = 0; k < kHeadCount; ++k) {
+            m_processors.Processor(k).ClearAveraging();
+        }
+    } else {
         m_processing->ClearHistory(*this);
     }
 }

@@ -8,6 +8,7 @@
 #include "files/CDataFile.h"
 #include "navigation/CNavigation.h"
 #include "platform/Ports.h"
+#include "processing/HeadProcessors.h"
 
 #include <array>
 #include <cstdint>
@@ -46,7 +47,7 @@ public:
     virtual void WriteRawRecordEnd(CTamsorDoc& doc) { (void)doc; }
 };
 
-/// Runs the ping processors of the heads; installed by the processing code.
+/// Replaces the document's own ping processors (tests install fakes through it).
 class IHeadProcessing {
 public:
     virtual ~IHeadProcessing() = default;
@@ -111,12 +112,14 @@ public:
     void ClearProcessingHistory();
 
     void SetProducts(IPingProducts* products) { m_products = products; }
-    void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }
     /// The step the playback timer runs while playback is active.
     void SetPlaybackStep(std::function<void()> step) { m_playbackStep = std::move(step); }
     const DocumentPorts& Ports() const { return m_ports; }
     COndrel& Head(int index) { return m_heads[static_cast<std::size_t>(index)]; }
     const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
+    void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }
+    /// The four ping processors, one per head.
+    HeadProcessors& Processors() { return m_processors; }
     COndrel& CurrentHead() { return m_heads[static_cast<std::size_t>(m_currentHead)]; }
     /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
     int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
@@ -161,7 +164,7 @@ public:
     std::uint8_t m_imageReset = 0;
     std::uint8_t m_clearImage = 0;
     int m_forceReconfigure = 1;
-    int m_soundVelocityChanged = 0;
+    int m_soundVelocityChanged = 0; ///< velocity changed: ProcessPing rebuilds the steering tables
     int m_transmitEnableMask = 0;
     int m_unit = 0;
     int m_measuring = 0;
@@ -242,6 +245,7 @@ private:
 
     DocumentPorts m_ports;
     IPingProducts* m_products = nullptr;
+    HeadProcessors m_processors;
     IHeadProcessing* m_processing = nullptr;
     std::function<void()> m_playbackStep;
 };

@@ -1,0 +1,142 @@
+// One full ProcessPing of the heaviest configuration: 4 heads, 480 beams, 1000 samples, Narrow,
+// averaging 9, maximum-return profile points. Production against the step-by-step reference.
+
+#include "acquisition/CTamsorDoc.h"
+#include "support/FakePorts.h"
+#include "support/ProcessingFixtures.h"
+#include "support/ReferenceProcessor.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <string>
+
+namespace {
+std::atomic<long> g_allocations{0};
+}
+
+// Counts every allocation of the program; the pairing with free is deliberate.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using namespace vexar;
+
+double g_productionRate = 0.0;
+double g_referenceRate = 0.0;
+long g_allocationsPerPing = -1;
+
+void Configure(COndrel& head, int index) {
+    head = test::ProcessingHead(480, 1000, 10.0f);
+    head.m_headIndex = index;
+    head.m_beamWidth = 2;
+    head.m_average = 9;
+    head.m_detectProfilePoints = 1;
+    head.m_profileFilterType = 1;
+    head.m_displayMode = 0;
+    head.m_newData = 1;
+    test::SynthSettings synth;
+    test::RandomScene(head, synth, static_cast<std::uint32_t>(100 + index));
+}
+
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return -1;
+}
+
+void BM_ProcessPing(benchmark::State& state) {
+    test::FakeWorld world;
+    auto doc = CTamsorDoc::Create(world.Ports());
+    for (int k = 0; k < kHeadCount; ++k) {
+        Configure(doc->Head(k), k);
+    }
+    doc->m_forceReconfigure = 1;
+    doc->ProcessPing(); // initialises the processors
+    doc->ProcessPing();
+    const long before = g_allocations.load();
+    long pings = 0;
+    for (auto _ : state) {
+        doc->ProcessPing();
+        ++pings;
+    }
+    g_allocationsPerPing = pings > 0 ? (g_allocations.load() - before) / pings : -1;
+    state.counters["pings/s"] = benchmark::Counter(static_cast<double>(pings), benchmark::Counter::kIsRate);
+    state.counters["allocs/ping"] = static_cast<double>(g_allocationsPerPing);
+    state.counters["RSS_MB"] = static_cast<double>(ResidentKb()) / 1024.0;
+    state.counters["workers"] = doc->Processors().Workers();
+}
+BENCHMARK(BM_ProcessPing)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+// The reference processes the four heads one after another, as the document did originally.
+void BM_ReferencePing(benchmark::State& state) {
+    std::array<COndrel, kHeadCount> heads;
+    std::array<std::unique_ptr<test::ReferenceProcessor>, kHeadCount> processors;
+    for (int k = 0; k < kHeadCount; ++k) {
+        Configure(heads[static_cast<std::size_t>(k)], k);
+        processors[static_cast<std::size_t>(k)] = std::make_unique<test::ReferenceProcessor>();
+        processors[static_cast<std::size_t>(k)]->InitialiseProcessor(heads[0], 1480.0f);
+    }
+    for (auto _ : state) {
+        for (int k = 0; k < kHeadCount; ++k) {
+            COndrel& head = heads[static_cast<std::size_t>(k)];
+            head.m_headImage.fill(0.0f);
+            processors[static_cast<std::size_t>(k)]->ProcessHeadPing(heads[0], head, 6, 1480.0f);
+        }
+    }
+    state.counters["pings/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ReferencePing)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+class RateReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const double seconds = run.GetAdjustedRealTime() / 1000.0; // milliseconds per ping
+            const double rate = seconds > 0.0 ? 1.0 / seconds : 0.0;
+            if (run.benchmark_name().find("BM_ProcessPing") != std::string::npos) {
+                g_productionRate = rate;
+            } else if (run.benchmark_name().find("BM_ReferencePing") != std::string::npos) {
+                g_referenceRate = rate;
+            }
+        }
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RateReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    std::printf("allocations per ping: %ld, resident %.1f MB\n", g_allocationsPerPing,
+                static_cast<double>(ResidentKb()) / 1024.0);
+    std::printf("production %.1f pings/s, reference %.1f pings/s, ratio %.1f\n", g_productionRate, g_referenceRate,
+                g_referenceRate > 0.0 ? g_productionRate / g_referenceRate : 0.0);
+    return 0;
+}

@@ -1,0 +1,228 @@
+#include "processing/BeamKernels.h"
+
+#include "acquisition/COndrel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexar {
+
+namespace {
+
+using Vec4 = float __attribute__((vector_size(16)));
+using Vec8 = float __attribute__((vector_size(32)));
+using Vec16 = float __attribute__((vector_size(64)));
+
+constexpr int kHalfElements = kElementCount / 2;
+
+// Vectors are passed by reference only: their by-value ABI differs between instruction sets.
+template <class V>
+[[gnu::always_inline]] inline void Load(V& v, const float* p) {
+    std::memcpy(&v, p, sizeof(V));
+}
+
+template <class V>
+[[gnu::always_inline]] inline void Store(float* p, const V& v) {
+    std::memcpy(p, &v, sizeof(V));
+}
+
+// The coherence weight of the selected width applied to the in-phase cross product. Powers are
+// formed by successive products and the polynomial summed left to right.
+template <class V>
+[[gnu::always_inline]] inline void Combine(V& out, const V& are, const V& aim, const V& bre, const V& bim, int width,
+                                           float gainFactor) {
+    const V p = are * bre + aim * bim;
+    const V q = bre * aim - bim * are;
+    const V x = p * p / (p * p + q * q + 1.0f);
+    V value;
+    if (width == 0) {
+        value = p * gainFactor * x;
+    } else if (width == 1) {
+        const V x2 = x * x;
+        const V x3 = x2 * x;
+        const V x4 = x3 * x;
+        const V x5 = x4 * x;
+        const V d = 0.5034f + 0.0783f * x - 0.1533f * x2 + 2.9357f * x3 - 6.0816f * x4 + 30.9087f * x5;
+        value = p * gainFactor * d;
+    } else {
+        const V x2 = x * x;
+        const V x3 = x2 * x;
+        const V x4 = x3 * x;
+        const V x5 = x4 * x;
+        const V x6 = x5 * x;
+        const V x7 = x6 * x;
+        const V x8 = x7 * x;
+        const V x9 = x8 * x;
+        const V x10 = x9 * x;
+        const V x11 = x10 * x;
+        const V x12 = x11 * x;
+        const V x13 = x12 * x;
+        const V x14 = x13 * x;
+        const V x15 = x14 * x;
+        const V d = 0.5034f + 0.0783f * x + 0.1533f * x2 - 2.9357f * x3 - 6.0816f * x4 + 30.9087f * x5 +
+                    68.5798f * x6 - 124.5031f * x7 - 321.1395f * x8 + 191.2037f * x9 + 712.976f * x10 -
+                    8.88f * x11 - 744.021f * x12 - 230.0377f * x13 + 293.4049f * x14 + 148.0401f * x15;
+        value = p * gainFactor * d;
+    }
+    // NaN (from absurd gains) and negative values both become 0.
+    const V zero{};
+    out = value > zero ? value : zero;
+}
+
+// Moving average of one row over the history slot being replaced.
+[[gnu::always_inline]] inline void AverageRow(float* image, float* sum, float* history, int samples, float scale) {
+    for (int s = 0; s < samples; ++s) {
+        float total = sum[s] - history[s];
+        total = total >= 0.0f ? total : 0.0f;
+        const float value = image[s];
+        history[s] = value;
+        total = total + value;
+        sum[s] = total;
+        float out = total * scale;
+        out = out > 0.0f ? out : 0.0f;
+        out = out >= 255.0f ? 255.0f : out;
+        image[s] = out;
+    }
+}
+
+// Two beams at a time share the element loads.
+template <class V>
+[[gnu::always_inline]] inline void FormBody(const BeamFormJob& job) {
+    constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(float));
+    const std::size_t stride = job.rowStride;
+    const int blocks = (job.formedSamples + kLanes - 1) / kLanes;
+    const int samples = job.samples;
+    for (int b0 = 0; b0 < job.beams; b0 += 2) {
+        const int b1 = std::min(b0 + 1, job.beams - 1);
+        const float* c0 = job.steerCos + static_cast<std::size_t>(b0) * kElementCount;
+        const float* s0 = job.steerSin + static_cast<std::size_t>(b0) * kElementCount;
+        const float* c1 = job.steerCos + static_cast<std::size_t>(b1) * kElementCount;
+        const float* s1 = job.steerSin + static_cast<std::size_t>(b1) * kElementCount;
+        float* row0 = job.image + static_cast<std::size_t>(b0) * stride;
+        float* row1 = job.image + static_cast<std::size_t>(b1) * stride;
+        for (int blk = 0; blk < blocks; ++blk) {
+            const std::size_t j = static_cast<std::size_t>(blk) * kLanes;
+            V are0{}, aim0{}, bre0{}, bim0{};
+            V are1{}, aim1{}, bre1{}, bim1{};
+            for (int k = 0; k < kHalfElements; ++k) {
+                V i, q;
+                Load(i, job.demodI + static_cast<std::size_t>(k) * stride + j);
+                Load(q, job.demodQ + static_cast<std::size_t>(k) * stride + j);
+                are0 = are0 + (i * c0[k] - q * s0[k]);
+                aim0 = aim0 + (q * c0[k] + i * s0[k]);
+                are1 = are1 + (i * c1[k] - q * s1[k]);
+                aim1 = aim1 + (q * c1[k] + i * s1[k]);
+            }
+            for (int k = kHalfElements; k < kElementCount; ++k) {
+                V i, q;
+                Load(i, job.demodI + static_cast<std::size_t>(k) * stride + j);
+                Load(q, job.demodQ + static_cast<std::size_t>(k) * stride + j);
+                bre0 = bre0 + (i * c0[k] - q * s0[k]);
+                bim0 = bim0 + (q * c0[k] + i * s0[k]);
+                bre1 = bre1 + (i * c1[k] - q * s1[k]);
+                bim1 = bim1 + (q * c1[k] + i * s1[k]);
+            }
+            V value;
+            Combine(value, are0, aim0, bre0, bim0, job.width, job.gainFactor);
+            Store(row0 + j, value);
+            if (b1 != b0) {
+                Combine(value, are1, aim1, bre1, bim1, job.width, job.gainFactor);
+                Store(row1 + j, value);
+            }
+        }
+        // Sample 0 and the samples the combination does not store stay 0.
+        const int keepEnd = std::min(job.lastStored, job.formedSamples - 1);
+        for (int b = b0; b <= b1; ++b) {
+            float* row = job.image + static_cast<std::size_t>(b) * stride;
+            row[0] = 0.0f;
+            const int clearTo = blocks * kLanes > samples ? blocks * kLanes : samples;
+            for (int s = std::max(keepEnd + 1, 1); s < clearTo; ++s) {
+                row[s] = 0.0f;
+            }
+            AverageRow(row, job.averageSum + static_cast<std::size_t>(b) * stride,
+                       job.history + static_cast<std::size_t>(b) * stride, samples, job.averageScale);
+        }
+    }
+}
+
+[[gnu::always_inline]] inline void AverageBody(const BeamFormJob& job) {
+    for (int b = 0; b < job.beams; ++b) {
+        const std::size_t offset = static_cast<std::size_t>(b) * job.rowStride;
+        AverageRow(job.image + offset, job.averageSum + offset, job.history + offset, job.samples,
+                   job.averageScale);
+    }
+}
+
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void FormAvx512(const BeamFormJob& job) {
+    FormBody<Vec16>(job);
+}
+[[gnu::target("avx2,bmi2")]] void FormAvx2(const BeamFormJob& job) {
+    FormBody<Vec8>(job);
+}
+void FormDefault(const BeamFormJob& job) {
+    FormBody<Vec4>(job);
+}
+
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void AverageAvx512(const BeamFormJob& job) {
+    AverageBody(job);
+}
+[[gnu::target("avx2,bmi2")]] void AverageAvx2(const BeamFormJob& job) {
+    AverageBody(job);
+}
+void AverageDefault(const BeamFormJob& job) {
+    AverageBody(job);
+}
+
+enum class Isa { Avx512, Avx2, Baseline };
+
+Isa DetectIsa() {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw")) {
+        return Isa::Avx512;
+    }
+    if (__builtin_cpu_supports("avx2")) {
+        return Isa::Avx2;
+    }
+    return Isa::Baseline;
+}
+
+Isa MachineIsa() {
+    static const Isa isa = DetectIsa();
+    return isa;
+}
+
+} // namespace
+
+void FormAndAverageBeams(const BeamFormJob& job) {
+    switch (MachineIsa()) {
+    case Isa::Avx512: FormAvx512(job); break;
+    case Isa::Avx2: FormAvx2(job); break;
+    case Isa::Baseline: FormDefault(job); break;
+    }
+}
+
+void AverageImage(const BeamFormJob& job) {
+    switch (MachineIsa()) {
+    case Isa::Avx512: AverageAvx512(job); break;
+    case Isa::Avx2: AverageAvx2(job); break;
+    case Isa::Baseline: AverageDefault(job); break;
+    }
+}
+
+float CombineSample(float aRe, float aIm, float bRe, float bIm, int width, float gainFactor) {
+    float value = 0.0f;
+    Combine(value, aRe, aIm, bRe, bIm, width, gainFactor);
+    return value;
+}
+
+const char* BeamKernelIsa() {
+    switch (MachineIsa()) {
+    case Isa::Avx512: return "avx512";
+    case Isa::Avx2: return "avx2";
+    case Isa::Baseline: return "baseline";
+    }
+    return "baseline";
+}
+
+} // namespace vexar

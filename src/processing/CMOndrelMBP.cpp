@@ -1,0 +1,432 @@
+#include "processing/CMOndrelMBP.h"
+
+#include "acquisition/Numeric.h"
+#include "processing/BeamKernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace vexar {
+
+namespace {
+
+constexpr float kDegToRadSector = 3.1415927f / 180.0f;
+constexpr float kDegToRadReprojection = 0.017453292f;
+constexpr std::size_t kRowFloats = kSampleRowCapacity;
+constexpr std::size_t kElementFloats = static_cast<std::size_t>(kElementCount) * kRowFloats;
+constexpr std::size_t kImageFloats = static_cast<std::size_t>(kMaxBeams) * kRowFloats;
+constexpr std::size_t kReprojEntries = static_cast<std::size_t>(kMaxBeams / 2) * kRowFloats;
+constexpr std::int16_t kNoColumn = -1;
+
+// Sample index of a float that may be anything, limited to [lo, hi].
+int ClampIndex(float value, int lo, int hi) {
+    return std::clamp(TruncToInt(static_cast<double>(std::floor(value))), lo, hi);
+}
+
+} // namespace
+
+CMOndrelMBP::CMOndrelMBP()
+    : m_elements(kElementFloats), m_demodI(kElementFloats), m_demodQ(kElementFloats), m_image(kImageFloats),
+      m_averageSum(kImageFloats), m_history(static_cast<std::size_t>(kAveragingSlots) * kImageFloats),
+      m_steerCos(static_cast<std::size_t>(kMaxBeams) * kElementCount),
+      m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount), m_reprojOffset(kReprojEntries),
+      m_reprojColumn(kReprojEntries) {}
+
+void CMOndrelMBP::InitialiseProcessor(const COndrel& first, float soundVelocityMps, const COndrel* current,
+                                      int startGainDb) {
+    // Damaged settings (a played file) are kept inside the buffers.
+    m_samples = std::clamp(first.m_samples, 1, kMaxSamples);
+    m_beams = std::clamp(first.m_beams, 1, kMaxBeams);
+    m_frequencyKHz = first.m_baseFrequencyKHz;
+    m_frequencyHz = static_cast<float>(m_frequencyKHz) * 1000.0f;
+    m_pitch = kElementPitchM;
+    m_sectorWidthDeg = first.m_sectorWidthDeg;
+    m_halfWidthRad = m_sectorWidthDeg * 0.5f * kDegToRadSector;
+    m_beamStep = 2.0f * m_halfWidthRad / static_cast<float>(m_beams);
+
+    std::fill_n(m_elements.data(), m_elements.size(), 0.0f);
+    std::fill_n(m_demodI.data(), m_demodI.size(), 0.0f);
+    std::fill_n(m_demodQ.data(), m_demodQ.size(), 0.0f);
+    m_omega = static_cast<float>(2.0 * 3.14159265358979 * static_cast<double>(m_frequencyHz));
+    ClearAveraging();
+    if (current != nullptr) {
+        BuildGainTable(first, *current, startGainDb);
+    }
+    m_soundVelocity = soundVelocityMps;
+    BuildSteeringTables();
+    std::fill_n(m_bottomRange.begin(), kMaxBeams, 500.0f);
+    m_reprojBeams = -1;
+}
+
+void CMOndrelMBP::ClearAveraging() {
+    // Only the rows and slots written since the last clear can hold anything but zeros.
+    const std::size_t used = static_cast<std::size_t>(m_dirtyBeams) * kRowFloats;
+    for (int slot = 0; slot < m_dirtySlots; ++slot) {
+        std::fill_n(m_history.data() + static_cast<std::size_t>(slot) * kImageFloats, used, 0.0f);
+    }
+    std::fill_n(m_averageSum.data(), used, 0.0f);
+    m_dirtyBeams = 0;
+    m_dirtySlots = 0;
+    m_ringPosition = 0;
+}
+
+void CMOndrelMBP::RebuildGeometry(float soundVelocityMps) {
+    m_soundVelocity = soundVelocityMps;
+    BuildSteeringTables();
+}
+
+float CMOndrelMBP::BeamAngleRad(int beam) const {
+    return static_cast<float>(beam) * m_beamStep + (m_beamStep * 0.5f - m_halfWidthRad);
+}
+
+float CMOndrelMBP::SteeringPhase(int beam, int element) const {
+    const float delay = std::sin(BeamAngleRad(beam)) * m_pitch / m_soundVelocity;
+    return (static_cast<float>(element) - 7.5f) * delay * m_omega;
+}
+
+void CMOndrelMBP::BuildSteeringTables() {
+    m_beamStep = 2.0f * m_halfWidthRad / static_cast<float>(m_beams);
+    std::array<float, kElementCount> window{};
+    for (int k = 0; k < kElementCount; ++k) {
+        window[static_cast<std::size_t>(k)] = 0.54f - 0.46f * std::cos(static_cast<float>(k) * 6.2831855f * 0.0625f);
+    }
+    for (int b = 0; b < m_beams; ++b) {
+        for (int k = 0; k < kElementCount; ++k) {
+            const float phase = SteeringPhase(b, k);
+            m_steerCos[Index(b, k)] = std::cos(phase) * window[static_cast<std::size_t>(k)];
+            m_steerSin[Index(b, k)] = std::sin(phase) * window[static_cast<std::size_t>(k)];
+        }
+    }
+}
+
+void CMOndrelMBP::LoadElementSamples(const COndrel& first, const COndrel& current) {
+    std::fill_n(m_elements.data(), m_elements.size(), 0.0f);
+    if (first.m_transducerType != 4) {
+        return;
+    }
+    // An inverted head is mirrored left to right by reversing its elements.
+    const bool mirrored = current.m_transducerUp != 0;
+    for (int ch = 0; ch < kElementCount; ++ch) {
+        const int element = mirrored ? kElementCount - 1 - ch : ch;
+        const std::uint16_t* raw = current.m_rawSamples.data() + static_cast<std::size_t>(ch) * kMaxSamples;
+        float* row = m_elements.data() + Row(element);
+        for (int i = 0; i < m_samples; ++i) {
+            // 32768 is no signal; the full 16-bit range maps to -1..+1 (exactly, by 2^-15).
+            row[i] = (static_cast<float>(raw[i]) - 32768.0f) * (1.0f / 32768.0f);
+        }
+    }
+}
+
+void CMOndrelMBP::BuildGainTable(const COndrel& first, const COndrel& current, int startGainDb) {
+    const float range = first.m_rangeM;
+    const int n = m_samples;
+    if (n == 500) {
+        m_quadStepBase = range * 0.8f;
+    } else if (n == 1000) {
+        m_quadStepBase = range * 0.4f;
+    }
+    const float slope = 0.2f * range / static_cast<float>(n);
+    const float near = 0.02f * static_cast<float>(n);
+    const float k = 20.0f * std::log10(0.02f * range) + 20.0f;
+    // Gains are added as integers; a wide type keeps absurd values from overflowing.
+    const float g = static_cast<float>(static_cast<long long>(current.m_quadrantGain) + startGainDb);
+    const auto level = [&](int i) {
+        const float t = 20.0f * std::log10(static_cast<float>(i) / near) + (g + k) + slope * static_cast<float>(i);
+        return std::pow(10.0f, t / 20.0f);
+    };
+    m_gain.fill(0.0f);
+    const int nearEnd = std::min(static_cast<int>(near), kSampleRowCapacity - 1);
+    std::fill_n(m_gain.begin(), nearEnd + 1, 1.0f);
+    for (int i = nearEnd; i < n; ++i) {
+        m_gain[static_cast<std::size_t>(i)] = level(i);
+    }
+    // Near field: the level of the sample at 0.7 m holds from the first sample.
+    const int plateau = ClampIndex(static_cast<float>(n) * 0.7f / range + 0.5f, 0, kSampleRowCapacity);
+    const float plateauGain = level(plateau);
+    std::fill_n(m_gain.begin(), plateau, plateauGain);
+}
+
+void CMOndrelMBP::BuildQuadWeights() {
+    const float step = 2.34f / (0.5f * m_quadStepBase);
+    for (int q = 0; q < 9; ++q) {
+        const float angle = (static_cast<float>(q) * step + 45.0f) * kDegToRadSector;
+        const float re = -std::cos(angle);
+        const float im = -std::sin(angle);
+        for (int e = 0; e < 4; ++e) {
+            m_quadRe[static_cast<std::size_t>(4 * q + e)] = re;
+            m_quadIm[static_cast<std::size_t>(4 * q + e)] = im;
+        }
+    }
+}
+
+void CMOndrelMBP::Demodulate() {
+    const int n = m_samples;
+    // Signed logarithmic compression after the time-varied gain.
+    for (int k = 0; k < kElementCount; ++k) {
+        float* row = m_elements.data() + Row(k);
+        for (int i = 0; i < n; ++i) {
+            float v = row[i] * m_gain[static_cast<std::size_t>(i)];
+            v = v <= 0.0f ? v - 1.0f : v + 1.0f;
+            row[i] = v >= 0.0f ? std::log10(v) : -std::log10(-v);
+        }
+    }
+    BuildQuadWeights();
+
+    // Damped sliding DFT of length 8, all 16 elements side by side.
+    constexpr float r = kDemodulatorDamping;
+    const float r2 = r * r;
+    const float r4 = r2 * r2;
+    const float r8 = r4 * r4;
+    std::array<float, 4> twRe{};
+    std::array<float, 4> twIm{};
+    for (int m = 1; m <= 3; ++m) {
+        twRe[static_cast<std::size_t>(m)] = r * std::cos(static_cast<float>(m) * 0.7853982f);
+        twIm[static_cast<std::size_t>(m)] = r * std::sin(static_cast<float>(m) * 0.7853982f);
+    }
+    float delay[8][kElementCount] = {};
+    float s1r[kElementCount] = {}, s1i[kElementCount] = {};
+    float s2r[kElementCount] = {}, s2i[kElementCount] = {};
+    float s3r[kElementCount] = {}, s3i[kElementCount] = {};
+    float wRe[kElementCount], wIm[kElementCount];
+    for (int k = 0; k < kElementCount; ++k) {
+        wRe[k] = m_quadRe[static_cast<std::size_t>(k)];
+        wIm[k] = m_quadIm[static_cast<std::size_t>(k)];
+    }
+    const float t1r = twRe[1], t1i = twIm[1], t2r = twRe[2], t2i = twIm[2], t3r = twRe[3], t3i = twIm[3];
+    float* elements = m_elements.data();
+    float* outI = m_demodI.data();
+    float* outQ = m_demodQ.data();
+    for (int t = 0; t < n + 4; ++t) {
+        float x[kElementCount];
+        for (int k = 0; k < kElementCount; ++k) {
+            x[k] = t < n ? elements[Row(k) + static_cast<std::size_t>(t)] : 0.0f;
+        }
+        float* line = delay[t & 7];
+        float sumRe[kElementCount], sumIm[kElementCount];
+        for (int k = 0; k < kElementCount; ++k) {
+            const float d = r8 * line[k] - x[k];
+            line[k] = x[k];
+            float re = d + (t1r * s1r[k] - t1i * s1i[k]);
+            float im = t1r * s1i[k] + t1i * s1r[k];
+            s1r[k] = re;
+            s1i[k] = im;
+            re = d + (t2r * s2r[k] - t2i * s2i[k]);
+            im = t2r * s2i[k] + t2i * s2r[k];
+            s2r[k] = re;
+            s2i[k] = im;
+            re = d + (t3r * s3r[k] - t3i * s3i[k]);
+            im = t3r * s3i[k] + t3i * s3r[k];
+            s3r[k] = re;
+            s3i[k] = im;
+            sumRe[k] = s3r[k] - (s2r[k] - s1r[k]);
+            sumIm[k] = s3i[k] - (s2i[k] - s1i[k]);
+        }
+        // The window delays by four samples: output t belongs to sample t - 4.
+        if (t >= 4) {
+            const std::size_t l = static_cast<std::size_t>(t - 4);
+            for (int k = 0; k < kElementCount; ++k) {
+                outI[Row(k) + l] = 0.5f * (wRe[k] * sumRe[k]);
+                outQ[Row(k) + l] = 0.5f * (wIm[k] * sumIm[k]);
+            }
+        }
+    }
+    for (int k = 0; k < kElementCount; ++k) {
+        for (int l = n; l < n + 4; ++l) {
+            outI[Row(k) + static_cast<std::size_t>(l)] = 0.0f;
+            outQ[Row(k) + static_cast<std::size_t>(l)] = 0.0f;
+        }
+        for (int l = 0; l < n + 4; ++l) {
+            const std::size_t at = Row(k) + static_cast<std::size_t>(l);
+            elements[at] = (outI[at] + outQ[at]) * 0.5f;
+        }
+    }
+}
+
+void CMOndrelMBP::MeasureElementLevels(COndrel& current) {
+    const int n = m_samples;
+    for (int k = 0; k < kElementCount; ++k) {
+        const float* row = m_elements.data() + Row(k);
+        float total = 0.0f;
+        for (int i = 0; i < n; ++i) {
+            total += std::fabs(row[i]);
+        }
+        m_elementLevel[static_cast<std::size_t>(k)] = total / static_cast<float>(n);
+    }
+    float mean = 0.0f;
+    for (int k = 0; k < kElementCount; ++k) {
+        mean += m_elementLevel[static_cast<std::size_t>(k)];
+    }
+    mean = mean * 0.0625f;
+    for (int k = 0; k < kElementCount; ++k) {
+        std::uint8_t status = 0;
+        if (mean > 0.5f) {
+            status = m_elementLevel[static_cast<std::size_t>(k)] < 0.067f * mean ? 2 : 1;
+        }
+        m_elementStatus[static_cast<std::size_t>(k)] = status;
+        current.m_elementStatus[static_cast<std::size_t>(k)] = status;
+    }
+}
+
+void CMOndrelMBP::FormAverageImage(const COndrel& first) {
+    const int m = std::clamp(first.m_average, 1, kAveragingSlots);
+    if (m != m_averageCount) {
+        m_averageCount = m;
+        ClearAveraging();
+    }
+    if (m_ringPosition >= m) {
+        m_ringPosition = 0;
+    }
+    BeamFormJob job;
+    job.demodI = m_demodI.data();
+    job.demodQ = m_demodQ.data();
+    job.steerCos = m_steerCos.data();
+    job.steerSin = m_steerSin.data();
+    job.image = m_image.data();
+    job.averageSum = m_averageSum.data();
+    job.history = m_history.data() + static_cast<std::size_t>(m_ringPosition) * kImageFloats;
+    job.rowStride = kRowFloats;
+    job.beams = m_beams;
+    job.samples = m_samples;
+    job.formedSamples = 4 * ((m_samples - 5) / 4) + 4;
+    job.width = first.m_beamWidth;
+    const float displayGain = static_cast<float>(first.m_displayGain);
+    switch (first.m_beamWidth) {
+    case 0:
+        job.gainFactor = 0.5f * 0.15f * displayGain;
+        job.lastStored = m_samples - 2;
+        break;
+    case 1:
+        job.gainFactor = 0.5f * 0.005f * displayGain;
+        job.lastStored = m_samples - 2;
+        break;
+    case 2:
+        job.gainFactor = 0.5f * 0.01f * 4.0f * displayGain;
+        job.lastStored = m_samples - 1;
+        break;
+    default: break;
+    }
+    job.averageScale = 1.0f / static_cast<float>(m) * 1.3f;
+    if (first.m_beamWidth >= 0 && first.m_beamWidth <= 2) {
+        FormAndAverageBeams(job);
+    } else {
+        for (int b = 0; b < m_beams; ++b) {
+            std::fill_n(m_image.data() + Row(b), m_samples, 0.0f);
+        }
+        AverageImage(job);
+    }
+    m_dirtyBeams = std::max(m_dirtyBeams, m_beams);
+    m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);
+    m_ringPosition = m_ringPosition + 1 >= m ? 0 : m_ringPosition + 1;
+}
+
+void CMOndrelMBP::BuildReprojectionTable(float rangeM) {
+    m_reprojBeams = m_beams;
+    m_reprojSamples = m_samples;
+    m_reprojRange = rangeM;
+    const float c = 120.0f / static_cast<float>(m_beams);
+    const int half = m_beams / 2;
+    const float d = static_cast<float>(m_samples) * kHeadOffsetM / rangeM;
+    for (int i = 1; i < half; ++i) {
+        const float cosA = std::cos((180.0f - static_cast<float>(i) * c) * kDegToRadReprojection);
+        std::int16_t* offsets = m_reprojOffset.data() + Row(i);
+        std::int16_t* columns = m_reprojColumn.data() + Row(i);
+        for (int j = 0; j < m_samples; ++j) {
+            const float jf = static_cast<float>(j);
+            const float o = jf * jf + d * d - jf * (2.0f * d) * cosA;
+            const float t = std::sqrt(o);
+            const float ratio = (o + d * d - jf * jf) / (t * (2.0f * d));
+            columns[j] = kNoColumn;
+            offsets[j] = 0;
+            if (std::isnan(ratio)) {
+                continue;
+            }
+            // Rounding can leave the cosine just outside [-1, 1].
+            const float u = std::acos(std::clamp(ratio, -1.0f, 1.0f));
+            const int a = TruncToInt(static_cast<double>(std::floor(u / kDegToRadReprojection / c + c * 0.5f)));
+            const int column = TruncToInt(static_cast<double>(std::floor(t)));
+            if (column < 0 || column >= kMaxSamples || a < 0 || a > m_beams) {
+                continue;
+            }
+            columns[j] = static_cast<std::int16_t>(column);
+            offsets[j] = static_cast<std::int16_t>(a);
+        }
+    }
+}
+
+void CMOndrelMBP::Reproject(COndrel& current) {
+    const int half = m_beams / 2;
+    float* head = current.m_headImage.data();
+    for (int i = 1; i < half; ++i) {
+        const std::int16_t* offsets = m_reprojOffset.data() + Row(i);
+        const std::int16_t* columns = m_reprojColumn.data() + Row(i);
+        const float* source1 = m_image.data() + Row(half - i);
+        const float* source2 = m_image.data() + Row(half + i - 1);
+        float* base1 = head + static_cast<std::size_t>(half - 1) * kMaxSamples;
+        float* base2 = head + static_cast<std::size_t>(half) * kMaxSamples;
+        for (int j = 0; j < m_samples; ++j) {
+            const int column = columns[j];
+            if (column < 0) {
+                continue;
+            }
+            // Targets outside the fan are dropped; the table has already dropped columns past
+            // the row and points whose angle could not be formed.
+            const int a = offsets[j];
+            const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(a) * kMaxSamples;
+            if (half + a - 1 < m_beams) {
+                float& target1 = base1[shift + column];
+                target1 = std::max(target1, std::min(source1[j], 255.0f));
+            }
+            if (half - a >= 0) {
+                float& target2 = base2[column - shift];
+                target2 = std::max(target2, std::min(source2[j], 255.0f));
+            }
+        }
+    }
+    for (int r = 0; r < m_beams; ++r) {
+        std::memcpy(m_image.data() + Row(m_beams - 1 - r), head + static_cast<std::size_t>(r) * kMaxSamples,
+                    static_cast<std::size_t>(m_samples) * sizeof(float));
+    }
+}
+
+void CMOndrelMBP::ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb,
+                                  float soundVelocityMps) {
+    if (first.m_transducerType != m_transducerTypeSeen) {
+        m_transducerTypeSeen = first.m_transducerType;
+        InitialiseProcessor(first, soundVelocityMps, &current, startGainDb);
+    }
+    if (first.m_average != m_averageSeen || first.m_detectProfilePoints != m_detectSeen) {
+        ClearAveraging();
+        m_averageSeen = first.m_average;
+        m_detectSeen = first.m_detectProfilePoints;
+    }
+    if (first.m_profileFilterType != m_filterTypeSeen) {
+        ClearAveraging();
+        m_filterTypeSeen = first.m_profileFilterType;
+    }
+    LoadElementSamples(first, current);
+    // The steering tables depend only on the velocity and the geometry of the last initialisation.
+    if (soundVelocityMps != m_soundVelocity) {
+        RebuildGeometry(soundVelocityMps);
+    }
+    BuildGainTable(first, current, startGainDb);
+    Demodulate();
+    MeasureElementLevels(current);
+    FormAverageImage(first);
+    if (m_reprojBeams != m_beams || m_reprojSamples != m_samples || m_reprojRange != first.m_rangeM) {
+        BuildReprojectionTable(first.m_rangeM);
+    }
+    Reproject(current);
+    if (first.m_detectProfilePoints != 0) {
+        RunProfileFilter(first);
+    }
+    CopyProfileToHead(current);
+}
+
+void CMOndrelMBP::CopyProfileToHead(COndrel& current) const {
+    for (int i = 0; i < m_beams; ++i) {
+        current.m_beamProfile[static_cast<std::size_t>(i)] = m_profilePosition[static_cast<std::size_t>(m_beams - 1 - i)];
+    }
+}
+
+} // namespace vexar

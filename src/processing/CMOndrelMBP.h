@@ -1,0 +1,148 @@
+#pragma once
+// CMOndrelMBP: the ping processor of one head. It turns the 16 element channels of a head's ping
+// into a 0..255 beam image and one profile point per beam, and measures the element levels.
+
+#include "acquisition/COndrel.h"
+#include "processing/ProcessingBuffer.h"
+
+#include <array>
+#include <cstdint>
+
+namespace vexar {
+
+inline constexpr int kSubArraySize = 8;
+inline constexpr int kSampleRowCapacity = 1024;
+/// Averaging can span at most 9 pings, so 9 history slots hold everything it ever reads.
+inline constexpr int kAveragingSlots = 9;
+inline constexpr float kElementPitchM = 0.0010668f;
+inline constexpr float kHeadOffsetM = 0.07f;
+inline constexpr float kDemodulatorDamping = 0.99995f;
+
+/// Processing width ("Beam Width"): the coherence weighting of the split-aperture combination.
+enum class ProcessingWidth : int { Wide = 0, Normal = 1, Narrow = 2 };
+
+class CMOndrelMBP {
+public:
+    /// Allocates every buffer at its largest size; nothing is allocated afterwards.
+    CMOndrelMBP();
+    CMOndrelMBP(const CMOndrelMBP&) = delete;
+    CMOndrelMBP& operator=(const CMOndrelMBP&) = delete;
+
+    /// Takes beams, samples, frequency and sector width from `first` (the first head's
+    /// parameters), clears the element, demodulator and averaging state and rebuilds the tables.
+    /// The gain table is built only when `current` names the head being processed.
+    void InitialiseProcessor(const COndrel& first, float soundVelocityMps, const COndrel* current = nullptr,
+                             int startGainDb = 0);
+    /// Processes the ping held in `current` with the settings of `first` (may be the same head).
+    /// Writes the current head's image (which the caller has cleared), profile and element status.
+    void ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb, float soundVelocityMps);
+    /// Forgets the pings being averaged.
+    void ClearAveraging();
+    /// Rebuilds the steering tables for a new sound velocity.
+    void RebuildGeometry(float soundVelocityMps);
+    /// Picks one echo per beam from the finished beam image with the selected filter.
+    void RunProfileFilter(const COndrel& first);
+
+    // Read access for the view, the records and the tests.
+    int Beams() const { return m_beams; }
+    int Samples() const { return m_samples; }
+    float BeamStepRad() const { return m_beamStep; }
+    float HalfWidthRad() const { return m_halfWidthRad; }
+    /// Angle of beam b relative to the head's axis, radians.
+    float BeamAngleRad(int beam) const;
+    float SteeringCos(int beam, int element) const { return m_steerCos[Index(beam, element)]; }
+    float SteeringSin(int beam, int element) const { return m_steerSin[Index(beam, element)]; }
+    /// Phase of element k when steering beam b, radians.
+    float SteeringPhase(int beam, int element) const;
+    float Gain(int sample) const { return m_gain[static_cast<std::size_t>(sample)]; }
+    float QuadWeightRe(int element) const { return m_quadRe[static_cast<std::size_t>(element)]; }
+    float QuadWeightIm(int element) const { return m_quadIm[static_cast<std::size_t>(element)]; }
+    float ElementSample(int element, int sample) const { return m_elements[Row(element) + Col(sample)]; }
+    float DemodI(int element, int sample) const { return m_demodI[Row(element) + Col(sample)]; }
+    float DemodQ(int element, int sample) const { return m_demodQ[Row(element) + Col(sample)]; }
+    float BeamImage(int beam, int sample) const { return m_image[Row(beam) + Col(sample)]; }
+    float ProfilePosition(int beam) const { return m_profilePosition[static_cast<std::size_t>(beam)]; }
+    int ProfileIntensity(int beam) const { return m_profileIntensity[static_cast<std::size_t>(beam)]; }
+    float ElementLevel(int element) const { return m_elementLevel[static_cast<std::size_t>(element)]; }
+    std::uint8_t ElementStatus(int element) const { return m_elementStatus[static_cast<std::size_t>(element)]; }
+    int AveragingRingPosition() const { return m_ringPosition; }
+    /// Row of the beam image, for running the profile filter on a given image.
+    float* BeamImageRow(int beam) { return m_image.data() + Row(beam); }
+
+private:
+    static std::size_t Row(int row) { return static_cast<std::size_t>(row) * kSampleRowCapacity; }
+    static std::size_t Col(int sample) { return static_cast<std::size_t>(sample); }
+    static std::size_t Index(int beam, int element) {
+        return static_cast<std::size_t>(beam) * kElementCount + static_cast<std::size_t>(element);
+    }
+
+    // One step of the ping each.
+    void LoadElementSamples(const COndrel& first, const COndrel& current);
+    void BuildSteeringTables();
+    void BuildGainTable(const COndrel& first, const COndrel& current, int startGainDb);
+    void BuildQuadWeights();
+    void Demodulate();
+    void MeasureElementLevels(COndrel& current);
+    void FormAverageImage(const COndrel& first);
+    void Reproject(COndrel& current);
+    void BuildReprojectionTable(float rangeM);
+    void CopyProfileToHead(COndrel& current) const;
+
+    // Profile filters.
+    void RunFirstReturn(const COndrel& first);
+    void RunMaximumReturn(const COndrel& first);
+    void RunBottomFollowing(const COndrel& first);
+    float FilterBeamAngleRad(const COndrel& first, int beam) const;
+
+    // Geometry and settings of the last initialisation.
+    int m_beams = 90;
+    int m_samples = 1000;
+    int m_frequencyKHz = 675;
+    float m_frequencyHz = 675000.0f;
+    float m_omega = 0.0f;
+    float m_pitch = kElementPitchM;
+    float m_sectorWidthDeg = 120.0f;
+    float m_halfWidthRad = 0.0f;
+    float m_beamStep = 0.0f;
+    float m_soundVelocity = 0.0f; ///< velocity the steering tables were built for
+    float m_quadStepBase = 0.0f;   ///< F of the quad weights
+
+    // Remembered settings, compared at every ping.
+    int m_averageSeen = 3;
+    int m_averageCount = 3;
+    int m_ringPosition = 0;
+    int m_dirtyBeams = 0; ///< history rows and slots written since the last clear
+    int m_dirtySlots = 0;
+    int m_transducerTypeSeen = 4;
+    int m_filterTypeSeen = 1;
+    std::uint8_t m_detectSeen = 0;
+
+    // Re-projection table: for beam pair i and sample j, the beam offset and column it maps to.
+    int m_reprojBeams = -1;
+    int m_reprojSamples = -1;
+    float m_reprojRange = -1.0f;
+
+    ProcessingBuffer<float> m_elements;  ///< 16 rows
+    ProcessingBuffer<float> m_demodI;    ///< 16 rows
+    ProcessingBuffer<float> m_demodQ;    ///< 16 rows
+    ProcessingBuffer<float> m_image;     ///< 480 rows
+    ProcessingBuffer<float> m_averageSum; ///< 480 rows
+    ProcessingBuffer<float> m_history;   ///< 9 slots of 480 rows
+    ProcessingBuffer<float> m_steerCos;  ///< 480 x 16
+    ProcessingBuffer<float> m_steerSin;  ///< 480 x 16
+    ProcessingBuffer<std::int16_t> m_reprojOffset; ///< 240 x 1024 target beam offsets
+    ProcessingBuffer<std::int16_t> m_reprojColumn; ///< 240 x 1024 target columns (-1: none)
+
+    std::array<float, kSampleRowCapacity> m_gain{};
+    std::array<float, 36> m_quadRe{};
+    std::array<float, 36> m_quadIm{};
+    std::array<float, kElementCount> m_elementLevel{};
+    std::array<std::uint8_t, kElementCount> m_elementStatus{};
+    std::array<float, kMaxBeams> m_profilePosition{};
+    std::array<int, kMaxBeams> m_profileIntensity{};
+    std::array<float, kMaxBeams> m_chosenPosition{};
+    std::array<float, kMaxBeams> m_chosenPeak{};
+    std::array<float, kMaxBeams> m_bottomRange{};
+};
+
+} // namespace vexar

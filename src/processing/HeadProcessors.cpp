@@ -1,0 +1,48 @@
+#include "processing/HeadProcessors.h"
+
+#include <algorithm>
+
+namespace vexar {
+
+HeadProcessors::HeadProcessors(int workers) : m_pool(workers) {}
+
+void HeadProcessors::InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps) {
+    for (CMOndrelMBP& processor : m_processors) {
+        processor.InitialiseProcessor(heads[0], soundVelocityMps);
+    }
+}
+
+void HeadProcessors::RebuildGeometry(float soundVelocityMps) {
+    for (CMOndrelMBP& processor : m_processors) {
+        processor.RebuildGeometry(soundVelocityMps);
+    }
+}
+
+void HeadProcessors::RunHead(void* context, int task) {
+    PingJob& job = *static_cast<PingJob*>(context);
+    const int head = job.order[static_cast<std::size_t>(task)];
+    std::array<COndrel, kHeadCount>& heads = *job.heads;
+    COndrel& current = heads[static_cast<std::size_t>(head)];
+    current.m_headImage.fill(0.0f);
+    // Every processor reads head 0's settings; only processor 0 writes head 0's buffers.
+    job.self->m_processors[static_cast<std::size_t>(head)].ProcessHeadPing(heads[0], current, job.startGainDb,
+                                                                          job.soundVelocityMps);
+}
+
+void HeadProcessors::ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
+                                  int startGainDb, float soundVelocityMps) {
+    PingJob job;
+    job.self = this;
+    job.heads = &heads;
+    job.startGainDb = startGainDb;
+    job.soundVelocityMps = soundVelocityMps;
+    int count = 0;
+    for (int k = 0; k < kHeadCount; ++k) {
+        if (flagged[static_cast<std::size_t>(k)]) {
+            job.order[static_cast<std::size_t>(count++)] = k;
+        }
+    }
+    m_pool.Run(count, &HeadProcessors::RunHead, &job);
+}
+
+} // namespace vexar

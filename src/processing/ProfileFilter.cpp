@@ -1,0 +1,264 @@
+// Profile-point detection of CMOndrelMBP: one echo per beam from the finished beam image.
+
+#include "acquisition/Numeric.h"
+#include "processing/CMOndrelMBP.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vexar {
+
+namespace {
+
+constexpr float kDegToRadFilter = 0.017453293f;
+constexpr int kNoUpperBound = std::numeric_limits<int>::max();
+
+// Echo scan over one beam row. Samples at or beyond the sample count read as 0.
+class EchoScanner {
+public:
+    // The scan looks first at the sample after `start`; a start before the row begins at 0.
+    EchoScanner(const float* row, int samples, int start)
+        : m_row(row), m_samples(samples), m_i(std::clamp(start, -1, samples)) {}
+
+    /// Looks for the next sample above `threshold` and below `upper`. Returns true when an echo
+    /// starts there; the echo's start, peak and sum are then set.
+    bool Search(float threshold, int upper = kNoUpperBound) {
+        do {
+            ++m_i;
+        } while (!(m_i >= m_samples || m_i >= upper || m_row[m_i] > threshold));
+        const bool found = m_i < m_samples - 1 && m_i + 1 < upper;
+        if (found) {
+            m_start = m_i;
+            m_peak = m_row[m_i];
+            m_sum = m_row[m_i];
+        }
+        return found;
+    }
+
+    /// Extends the echo up to the first sample below `threshold` (first-return rule).
+    void ExtendPeak(float threshold) {
+        do {
+            ++m_i;
+            m_peak = std::max(m_peak, At(m_i));
+        } while (!(m_i >= m_samples || m_row[m_i] < threshold));
+        SetEnd();
+    }
+
+    /// Extends the echo summing its samples, the first one below `threshold` included.
+    void ExtendSum(float threshold) {
+        do {
+            const float next = At(m_i + 1);
+            m_sum += next;
+            m_peak = std::max(m_peak, next);
+            ++m_i;
+        } while (!(m_i >= m_samples || m_row[m_i] < threshold));
+        SetEnd();
+    }
+
+    int Start() const { return m_start; }
+    int End() const { return m_end; }
+    int Centre() const { return (m_start + m_end) / 2; }
+    float Peak() const { return m_peak; }
+    float Sum() const { return m_sum; }
+
+private:
+    float At(int i) const { return i < m_samples ? m_row[i] : 0.0f; }
+    // An echo that runs to the end of the beam keeps the previous end (0 for the first echo).
+    void SetEnd() {
+        if (m_i < m_samples - 1) {
+            m_end = m_i;
+        }
+    }
+
+    const float* m_row;
+    int m_samples;
+    int m_i;
+    int m_start = 0;
+    int m_end = 0;
+    float m_peak = 0.0f;
+    float m_sum = 0.0f;
+};
+
+int FloorToInt(float value) {
+    return TruncToInt(static_cast<double>(std::floor(value)));
+}
+
+int JumpLimit(int beamsIndex) {
+    switch (beamsIndex) {
+    case 1: return 20;
+    case 2: return 40;
+    default: return 10;
+    }
+}
+
+} // namespace
+
+float CMOndrelMBP::FilterBeamAngleRad(const COndrel& first, int beam) const {
+    const float azimuthRad = static_cast<float>(first.m_azimuth / 10) * kDegToRadFilter;
+    return static_cast<float>(beam) * m_beamStep + (azimuthRad + m_beamStep * 0.5f - m_halfWidthRad);
+}
+
+void CMOndrelMBP::RunProfileFilter(const COndrel& first) {
+    std::fill_n(m_profilePosition.begin(), m_beams, 0.0f);
+    std::fill_n(m_profileIntensity.begin(), m_beams, 0);
+    switch (first.m_profileFilterType) {
+    case 0: RunFirstReturn(first); break;
+    case 1: RunMaximumReturn(first); break;
+    case 2: RunBottomFollowing(first); break;
+    default: break;
+    }
+}
+
+void CMOndrelMBP::RunFirstReturn(const COndrel& first) {
+    const float range = first.m_rangeM;
+    const float threshold = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+    const int nearIndex =
+        FloorToInt(std::max(0.0f, static_cast<float>(first.m_nearLimitCm) / 100.0f) * 500.0f / range + 0.5f);
+    // These two use 500 samples whatever the sample count is.
+    const float w1 = static_cast<float>(first.m_windowStartMm) * 500.0f / 1000.0f / range + 0.5f;
+    const float w2 = static_cast<float>(first.m_windowEndMm) * 500.0f / 1000.0f / range + 0.5f;
+    for (int b = 0; b < m_beams; ++b) {
+        const float cosAlpha = std::cos(FilterBeamAngleRad(first, b));
+        int lo = cosAlpha > 0.0f ? FloorToInt(w1 / cosAlpha) : FloorToInt(w1);
+        int hi = cosAlpha > 0.0f ? FloorToInt(w2 / cosAlpha) : FloorToInt(w2);
+        lo = std::max(lo, nearIndex);
+        hi = std::max(hi, nearIndex);
+        const float* row = m_image.data() + static_cast<std::size_t>(b) * kSampleRowCapacity;
+        EchoScanner scan(row, m_samples, lo);
+        int position1 = 0, width1 = 0, position2 = 0, width2 = 0;
+        float peak1 = 0.0f, peak2 = 0.0f;
+        if (scan.Search(threshold, hi)) {
+            scan.ExtendPeak(threshold);
+            position1 = scan.Centre();
+            width1 = scan.End() - scan.Start();
+            peak1 = scan.Peak();
+        }
+        if (scan.Search(threshold * 0.5f, hi)) {
+            scan.ExtendPeak(threshold * 0.5f);
+            position2 = scan.Centre();
+            width2 = scan.End() - scan.Start();
+            peak2 = scan.Peak();
+        }
+        float position = static_cast<float>(position1);
+        float peak = peak1;
+        if (position2 > 0 && b > 0) {
+            const float previous = m_chosenPosition[static_cast<std::size_t>(b - 1)];
+            if (std::floor(std::fabs(previous - static_cast<float>(position2))) <=
+                std::floor(std::fabs(previous - static_cast<float>(position1)))) {
+                position = static_cast<float>(position2);
+                peak = peak2;
+            }
+        }
+        if (width2 > width1) {
+            position = static_cast<float>(position2);
+            peak = peak2;
+        }
+        m_chosenPosition[static_cast<std::size_t>(b)] = position;
+        m_chosenPeak[static_cast<std::size_t>(b)] = peak;
+    }
+    const float jump = static_cast<float>(JumpLimit(first.m_beamsIndex));
+    for (int b = 1; b < m_beams - 1; ++b) {
+        const std::size_t at = static_cast<std::size_t>(b);
+        const float p = m_chosenPosition[at];
+        m_profilePosition[at] = p;
+        m_profileIntensity[at] = std::min(FloorToInt(m_chosenPeak[at]), 255);
+        if (std::fabs(p - m_chosenPosition[at - 1]) >= jump || std::fabs(p - m_chosenPosition[at + 1]) >= jump) {
+            m_profilePosition[at] = 0.0f;
+            m_profileIntensity[at] = 0;
+        }
+    }
+}
+
+void CMOndrelMBP::RunMaximumReturn(const COndrel& first) {
+    const float range = first.m_rangeM;
+    const float n = static_cast<float>(m_samples);
+    const float threshold = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+    const int nearIndex = FloorToInt(n * 0.25f / range + 0.5f);
+    const float w1 = static_cast<float>(first.m_windowStartMm) * n / 1000.0f / range + 0.5f;
+    const float w2 = static_cast<float>(first.m_windowEndMm) * n / 1000.0f / range + 0.5f;
+    for (int b = 0; b < m_beams; ++b) {
+        const float cosAlpha = std::cos(FilterBeamAngleRad(first, b));
+        const float* row = m_image.data() + static_cast<std::size_t>(b) * kSampleRowCapacity;
+        EchoScanner scan(row, m_samples, nearIndex);
+        float best = threshold;
+        float position = 0.0f;
+        float peak = 0.0f;
+        for (int echo = 0; echo < 2; ++echo) {
+            if (!scan.Search(threshold)) {
+                break;
+            }
+            scan.ExtendSum(threshold);
+            const float depth = static_cast<float>(scan.Centre()) * cosAlpha;
+            if (best <= scan.Sum() && w1 <= depth && depth <= w2) {
+                best = scan.Sum();
+                position = static_cast<float>(scan.Centre());
+                peak = scan.Peak();
+            }
+        }
+        m_chosenPosition[static_cast<std::size_t>(b)] = position;
+        m_chosenPeak[static_cast<std::size_t>(b)] = peak;
+    }
+    const float jump = static_cast<float>(JumpLimit(first.m_beamsIndex));
+    for (int b = 1; b < m_beams - 1; ++b) {
+        const std::size_t at = static_cast<std::size_t>(b);
+        const float p = m_chosenPosition[at];
+        m_profilePosition[at] = p;
+        m_profileIntensity[at] = FloorToInt(m_chosenPeak[at]);
+        if (std::fabs(p - m_chosenPosition[at - 1]) >= jump || std::fabs(p - m_chosenPosition[at + 1]) >= jump) {
+            m_profilePosition[at] = 0.0f;
+            m_profileIntensity[at] = 0;
+        }
+    }
+    for (int b = 0; b < m_beams; ++b) {
+        const std::size_t at = static_cast<std::size_t>(b);
+        if (m_profilePosition[at] > n) {
+            m_profilePosition[at] = 0.0f;
+        }
+        if (m_profilePosition[at] <= 0.0f) {
+            m_profilePosition[at] = 0.0f;
+            m_profileIntensity[at] = 0;
+        } else if (m_profileIntensity[at] > 255) {
+            m_profileIntensity[at] = 255;
+        }
+    }
+}
+
+void CMOndrelMBP::RunBottomFollowing(const COndrel& first) {
+    const float range = first.m_rangeM;
+    const float n = static_cast<float>(m_samples);
+    const float threshold = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+    const int nearIndex = FloorToInt(n * 0.25f / range + 0.5f);
+    const float w1 = static_cast<float>(first.m_windowStartMm) * n / 1000.0f / range;
+    const float w2 = static_cast<float>(first.m_windowEndMm) * n / 1000.0f / range;
+    for (int b = 1; b < m_beams; ++b) {
+        const std::size_t at = static_cast<std::size_t>(b);
+        const float upper = std::min(1.1f * m_bottomRange[at], w2);
+        const float cosAlpha = std::cos(FilterBeamAngleRad(first, b));
+        const float* row = m_image.data() + at * kSampleRowCapacity;
+        EchoScanner scan(row, m_samples, nearIndex);
+        if (!scan.Search(threshold)) {
+            continue;
+        }
+        scan.ExtendSum(threshold);
+        const float depth = static_cast<float>(scan.Centre()) * cosAlpha;
+        if (threshold <= scan.Sum() && w1 <= depth && depth <= upper) {
+            m_profilePosition[at] = static_cast<float>(scan.Centre());
+            m_profileIntensity[at] = FloorToInt(scan.Peak());
+        }
+    }
+    for (int b = 0; b < m_beams; ++b) {
+        const std::size_t at = static_cast<std::size_t>(b);
+        if (m_profilePosition[at] > n) {
+            m_profilePosition[at] = 0.0f;
+        }
+        if (m_profilePosition[at] == 0.0f) {
+            m_profileIntensity[at] = 0;
+        }
+        if (m_profileIntensity[at] > 255) {
+            m_profileIntensity[at] = 255;
+        }
+    }
+}
+
+} // namespace vexar

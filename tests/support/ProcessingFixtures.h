@@ -1,0 +1,50 @@
+#pragma once
+// Head settings and pings shared by the processing tests.
+
+#include "acquisition/COndrel.h"
+#include "support/ElementSynth.h"
+
+#include <cstdint>
+#include <random>
+
+namespace vexar::test {
+
+/// Head 0 settings for a ping of `beams` x `samples` at `rangeM`, element data on.
+inline COndrel ProcessingHead(int beams, int samples, float rangeM = 10.0f) {
+    COndrel head;
+    head.m_transducerType = 4;
+    head.m_transducerUp = 0;
+    head.m_beams = beams;
+    head.m_beamsIndex = beams == 480 ? 0 : beams == 240 ? 1 : 2;
+    head.m_samples = samples;
+    head.m_rangeM = rangeM;
+    head.m_beamWidth = 2;
+    head.m_average = 1;
+    head.m_displayGain = 50;
+    head.m_detectProfilePoints = 1;
+    head.m_profileFilterType = 1;
+    return head;
+}
+
+/// A ping of a few random targets in noise, different for every seed.
+inline void RandomScene(COndrel& head, const SynthSettings& base, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> bearing(-1.0f, 1.0f);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    SynthSettings settings = base;
+    settings.seed = seed;
+    settings.noiseAmplitude = 50.0f + 2000.0f * unit(rng);
+    std::vector<PointTarget> targets;
+    const int count = 2 + static_cast<int>(rng() % 4);
+    for (int t = 0; t < count; ++t) {
+        PointTarget target;
+        target.bearingRad = bearing(rng);
+        target.rangeM = settings.rangeM * (0.1f + 0.85f * unit(rng));
+        target.amplitude = 500.0f + 15000.0f * unit(rng);
+        target.pulseSamples = 8 + static_cast<int>(rng() % 40);
+        targets.push_back(target);
+    }
+    SynthesiseHead(head, targets, settings);
+}
+
+} // namespace vexar::test
