@@ -128,6 +128,7 @@ void CMOndrelMBP::RunFirstReturn(const COndrel& first) {
         EchoScanner scan(row, m_samples, lo);
         int position1 = 0, width1 = 0, position2 = 0, width2 = 0;
         float peak1 = 0.0f, peak2 = 0.0f;
+        bool found2 = false;
         if (scan.Search(threshold, hi)) {
             scan.ExtendPeak(threshold);
             position1 = scan.Centre();
@@ -139,6 +140,7 @@ void CMOndrelMBP::RunFirstReturn(const COndrel& first) {
             position2 = scan.Centre();
             width2 = scan.End() - scan.Start();
             peak2 = scan.Peak();
+            found2 = true;
         }
         float position = static_cast<float>(position1);
         float peak = peak1;
@@ -150,7 +152,9 @@ void CMOndrelMBP::RunFirstReturn(const COndrel& first) {
                 peak = peak2;
             }
         }
-        if (width2 > width1) {
+        // An echo that ran to the end has a negative width; an empty second pass must not win
+        // over it.
+        if (found2 && width2 > width1) {
             position = static_cast<float>(position2);
             peak = peak2;
         }

@@ -525,7 +525,7 @@ void ReferenceProcessor::Filter0(const COndrel& first) {
                 pk = p2;
             }
         }
-        if (width2 > width1) {
+        if (found2 && width2 > width1) {
             pos = static_cast<float>(pos2);
             pk = p2;
         }

@@ -1,0 +1,170 @@
+// Profile-point filters on hand-made beam images, and the document's parallel processing.
+
+#include "acquisition/CTamsorDoc.h"
+#include "processing/CMOndrelMBP.h"
+#include "support/FakePorts.h"
+#include "support/ProcessingFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace vexar {
+namespace {
+
+struct FilterRig {
+    explicit FilterRig(int filter, int beams = 120, int samples = 1000) : first(test::ProcessingHead(beams, samples)) {
+        first.m_profileFilterType = filter;
+        processor = std::make_unique<CMOndrelMBP>();
+        processor->InitialiseProcessor(first, 1480.0f);
+        for (int b = 0; b < beams; ++b) {
+            std::fill_n(processor->BeamImageRow(b), samples, 0.0f);
+        }
+    }
+    void Echo(int beam, int from, int to, float value) {
+        std::fill(processor->BeamImageRow(beam) + from, processor->BeamImageRow(beam) + to, value);
+    }
+    // A flat bottom at `sample` on every beam.
+    void Bottom(int from, int to) {
+        for (int b = 0; b < processor->Beams(); ++b) {
+            Echo(b, from, to, 200.0f);
+        }
+    }
+    void Run() { processor->RunProfileFilter(first); }
+    float At(int beam) const { return processor->ProfilePosition(beam); }
+    COndrel first;
+    std::unique_ptr<CMOndrelMBP> processor;
+};
+
+TEST(ProfileFilter, NothingAboveThresholdGivesNoPoints) {
+    for (int filter = 0; filter <= 2; ++filter) {
+        FilterRig rig(filter);
+        for (int b = 0; b < 120; ++b) {
+            rig.Echo(b, 100, 200, 63.0f); // just below 63.75
+        }
+        rig.Run();
+        for (int b = 0; b < 120; ++b) {
+            EXPECT_EQ(rig.At(b), 0.0f) << filter;
+        }
+    }
+}
+
+TEST(ProfileFilter, IsolatedOutlierRemovedByFirstAndMaximumKeptByBottomFollowing) {
+    for (int filter = 0; filter <= 2; ++filter) {
+        FilterRig rig(filter);
+        rig.Bottom(300, 311);
+        std::fill_n(rig.processor->BeamImageRow(60), 1000, 0.0f);
+        rig.Echo(60, 200, 211, 200.0f);
+        rig.Run();
+        // Filters 0 and 1 compare positions before rejection: the outlier's neighbours go too.
+        EXPECT_EQ(rig.At(58), 305.0f) << filter;
+        EXPECT_EQ(rig.At(59), filter == 2 ? 305.0f : 0.0f) << filter;
+        EXPECT_EQ(rig.At(60), filter == 2 ? 205.0f : 0.0f) << filter;
+        EXPECT_EQ(rig.At(61), filter == 2 ? 305.0f : 0.0f) << filter;
+        // First and last beam rules.
+        EXPECT_EQ(rig.At(0), 0.0f) << filter;
+        EXPECT_EQ(rig.At(119), filter == 2 ? 305.0f : 0.0f) << filter;
+    }
+}
+
+TEST(ProfileFilter, FirstReturnEchoToTheLastSampleHasEndZero) {
+    FilterRig rig(0);
+    rig.Bottom(600, 1000);
+    rig.Run();
+    EXPECT_EQ(rig.At(50), 300.0f); // half its start
+}
+
+TEST(ProfileFilter, MaximumReturnTakesTheLargerSum) {
+    FilterRig rig(1);
+    // Sums of 500 and 800 (the first sample below the threshold adds 0).
+    for (int b = 0; b < 120; ++b) {
+        rig.Echo(b, 200, 205, 100.0f);
+        rig.Echo(b, 400, 405, 160.0f);
+    }
+    rig.Run();
+    EXPECT_EQ(rig.At(60), 402.0f);
+    EXPECT_EQ(rig.processor->ProfileIntensity(60), 160);
+}
+
+TEST(ProfileFilter, BottomFollowingLimitAt1000Samples) {
+    FilterRig rig(2);
+    rig.Bottom(700, 711);
+    rig.Run();
+    for (int b = 1; b < 120; ++b) {
+        const float depth = 705.0f * std::cos(rig.processor->BeamAngleRad(b));
+        EXPECT_EQ(rig.At(b), depth <= 550.0f ? 705.0f : 0.0f) << b;
+    }
+    EXPECT_GT(rig.At(1), 0.0f); // outer beams see the bottom within the limit
+    EXPECT_EQ(rig.At(60), 0.0f);
+}
+
+TEST(ProfileFilter, HeadKeepsTheLastPointsWhenDetectionIsOff) {
+    COndrel first = test::ProcessingHead(120, 1000);
+    first.m_profileFilterType = 2;
+    auto processor = std::make_unique<CMOndrelMBP>();
+    processor->InitialiseProcessor(first, 1480.0f);
+    test::PointTarget target;
+    target.rangeM = 4.0f;
+    target.amplitude = 20000.0f;
+    test::SynthesiseHead(first, {target}, test::SynthSettings{});
+    processor->ProcessHeadPing(first, first, 6, 1480.0f);
+    const auto detected = first.m_beamProfile;
+    EXPECT_GT(std::count_if(detected.begin(), detected.begin() + 120, [](float p) { return p > 0.0f; }), 0);
+    first.m_detectProfilePoints = 0;
+    first.m_rawSamples.fill(32768);
+    first.m_beamProfile.fill(-1.0f);
+    processor->ProcessHeadPing(first, first, 6, 1480.0f);
+    for (int i = 0; i < 120; ++i) {
+        EXPECT_EQ(first.m_beamProfile[static_cast<std::size_t>(i)], detected[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(detected[static_cast<std::size_t>(i)], processor->ProfilePosition(119 - i));
+    }
+}
+
+// The document's processors on worker threads give what four processors give one after another.
+TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
+    test::FakeWorld world;
+    auto doc = CTamsorDoc::Create(world.Ports());
+    auto sequential = std::make_unique<HeadProcessors>(0);
+    auto heads = std::make_unique<std::array<COndrel, kHeadCount>>();
+    for (int k = 0; k < kHeadCount; ++k) {
+        COndrel& head = doc->Head(k);
+        head = test::ProcessingHead(240, 1000);
+        head.m_average = 3;
+        head.m_displayMode = 0;
+        head.m_newData = 1;
+        head.m_quadrantGain = 2 * k;
+        test::RandomScene(head, test::SynthSettings{}, static_cast<std::uint32_t>(k + 1));
+    }
+    doc->CopyHeadSettings();
+    *heads = doc->m_heads;
+    doc->m_forceReconfigure = 1;
+    sequential->InitialiseProcessors(*heads, doc->m_soundVelocity);
+    for (int ping = 0; ping < 2; ++ping) {
+        doc->ProcessPing();
+        sequential->ProcessHeads(*heads, {true, true, true, true}, doc->m_startGain, doc->m_soundVelocity);
+        for (int k = 0; k < kHeadCount; ++k) {
+            ASSERT_TRUE(doc->Head(k).m_headImage == (*heads)[static_cast<std::size_t>(k)].m_headImage) << k;
+            ASSERT_TRUE(doc->Head(k).m_beamProfile == (*heads)[static_cast<std::size_t>(k)].m_beamProfile) << k;
+            ASSERT_TRUE(doc->Head(k).m_elementStatus == (*heads)[static_cast<std::size_t>(k)].m_elementStatus) << k;
+        }
+    }
+}
+
+TEST(DocumentProcessing, SoundVelocityChangeRebuildsTheSteering) {
+    test::FakeWorld world;
+    auto doc = CTamsorDoc::Create(world.Ports());
+    doc->Head(0) = test::ProcessingHead(120, 1000);
+    doc->m_forceReconfigure = 1;
+    doc->ProcessPing();
+    const float before = doc->Processors().Processor(2).SteeringPhase(5, 0);
+    doc->m_soundVelocity = 1500.0f;
+    doc->m_soundVelocityChanged = 1;
+    doc->ProcessPing();
+    EXPECT_EQ(doc->m_soundVelocityChanged, 0);
+    EXPECT_NEAR(doc->Processors().Processor(2).SteeringPhase(5, 0), before * 1480.0f / 1500.0f, 1e-5f);
+}
+
+} // namespace
+} // namespace vexar
