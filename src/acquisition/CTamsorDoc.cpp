@@ -109,10 +109,8 @@ void CTamsorDoc::OnRealTime() {
 
 void CTamsorDoc::CheckProcessingParameters() {
     const COndrel& first = Head(0);
-    if (m_soundVelocityChanged != 0) {
-        m_soundVelocityChanged = 0;
-        m_processors.RebuildGeometry(m_soundVelocity);
-    }
+    // The processors compare the velocity in use with the one their steering was built for at
+    // every ping, so a change (m_soundVelocityChanged) takes effect on the next ping.
     const bool changed = first.m_beams != m_cacheBeams || first.m_samples != m_cacheSamples ||
                          first.m_baseFrequencyKHz != m_cacheBaseFrequency ||
                          first.m_frequencyStep != m_cacheFrequencyStep || first.m_rangeM != m_cacheRange;

@@ -112,12 +112,12 @@ public:
     void ClearProcessingHistory();
 
     void SetProducts(IPingProducts* products) { m_products = products; }
+    void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }
     /// The step the playback timer runs while playback is active.
     void SetPlaybackStep(std::function<void()> step) { m_playbackStep = std::move(step); }
     const DocumentPorts& Ports() const { return m_ports; }
     COndrel& Head(int index) { return m_heads[static_cast<std::size_t>(index)]; }
     const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
-    void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }
     /// The four ping processors, one per head.
     HeadProcessors& Processors() { return m_processors; }
     COndrel& CurrentHead() { return m_heads[static_cast<std::size_t>(m_currentHead)]; }
@@ -164,7 +164,7 @@ public:
     std::uint8_t m_imageReset = 0;
     std::uint8_t m_clearImage = 0;
     int m_forceReconfigure = 1;
-    int m_soundVelocityChanged = 0; ///< velocity changed: ProcessPing rebuilds the steering tables
+    int m_soundVelocityChanged = 0;
     int m_transmitEnableMask = 0;
     int m_unit = 0;
     int m_measuring = 0;
