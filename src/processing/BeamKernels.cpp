@@ -90,7 +90,8 @@ template <class V>
 [[gnu::always_inline]] inline void FormBody(const BeamFormJob& job) {
     constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(float));
     const std::size_t stride = job.rowStride;
-    const int blocks = (job.formedSamples + kLanes - 1) / kLanes;
+    constexpr int kSteps = kDemodBlockSamples / kLanes;
+    const int blocks = (job.formedSamples + kDemodBlockSamples - 1) / kDemodBlockSamples;
     const int samples = job.samples;
     for (int b0 = 0; b0 < job.beams; b0 += 2) {
         const int b1 = std::min(b0 + 1, job.beams - 1);
@@ -100,34 +101,50 @@ template <class V>
         const float* s1 = job.steerSin + static_cast<std::size_t>(b1) * kElementCount;
         float* row0 = job.image + static_cast<std::size_t>(b0) * stride;
         float* row1 = job.image + static_cast<std::size_t>(b1) * stride;
+        float* history0 = job.history + static_cast<std::size_t>(b0) * stride;
+        float* history1 = job.history + static_cast<std::size_t>(b1) * stride;
+        float* sum0 = job.averageSum + static_cast<std::size_t>(b0) * stride;
+        float* sum1 = job.averageSum + static_cast<std::size_t>(b1) * stride;
         for (int blk = 0; blk < blocks; ++blk) {
-            const std::size_t j = static_cast<std::size_t>(blk) * kLanes;
-            V are0{}, aim0{}, bre0{}, bim0{};
-            V are1{}, aim1{}, bre1{}, bim1{};
-            for (int k = 0; k < kHalfElements; ++k) {
-                V i, q;
-                Load(i, job.demodI + static_cast<std::size_t>(k) * stride + j);
-                Load(q, job.demodQ + static_cast<std::size_t>(k) * stride + j);
-                are0 = are0 + (i * c0[k] - q * s0[k]);
-                aim0 = aim0 + (q * c0[k] + i * s0[k]);
-                are1 = are1 + (i * c1[k] - q * s1[k]);
-                aim1 = aim1 + (q * c1[k] + i * s1[k]);
-            }
-            for (int k = kHalfElements; k < kElementCount; ++k) {
-                V i, q;
-                Load(i, job.demodI + static_cast<std::size_t>(k) * stride + j);
-                Load(q, job.demodQ + static_cast<std::size_t>(k) * stride + j);
-                bre0 = bre0 + (i * c0[k] - q * s0[k]);
-                bim0 = bim0 + (q * c0[k] + i * s0[k]);
-                bre1 = bre1 + (i * c1[k] - q * s1[k]);
-                bim1 = bim1 + (q * c1[k] + i * s1[k]);
-            }
-            V value;
-            Combine(value, are0, aim0, bre0, bim0, job.width, job.gainFactor);
-            Store(row0 + j, value);
-            if (b1 != b0) {
-                Combine(value, are1, aim1, bre1, bim1, job.width, job.gainFactor);
-                Store(row1 + j, value);
+            // The history slot was written pings ago and is far out of cache: fetch the lines
+            // the averaging of these two rows needs while the beams are being formed.
+            const std::size_t line = static_cast<std::size_t>(blk * kDemodBlockSamples);
+            __builtin_prefetch(history0 + line, 1);
+            __builtin_prefetch(history1 + line, 1);
+            __builtin_prefetch(sum0 + line, 1);
+            __builtin_prefetch(sum1 + line, 1);
+            for (int step = 0; step < kSteps; ++step) {
+                const std::size_t j = static_cast<std::size_t>(blk * kDemodBlockSamples + step * kLanes);
+                const float* iBase = job.demod + static_cast<std::size_t>(blk) * kDemodBlockFloats +
+                                     static_cast<std::size_t>(step * kLanes);
+                const float* qBase = iBase + kDemodBlockFloats / 2;
+                V are0{}, aim0{}, bre0{}, bim0{};
+                V are1{}, aim1{}, bre1{}, bim1{};
+                for (int k = 0; k < kHalfElements; ++k) {
+                    V i, q;
+                    Load(i, iBase + k * kDemodBlockSamples);
+                    Load(q, qBase + k * kDemodBlockSamples);
+                    are0 = are0 + (i * c0[k] - q * s0[k]);
+                    aim0 = aim0 + (q * c0[k] + i * s0[k]);
+                    are1 = are1 + (i * c1[k] - q * s1[k]);
+                    aim1 = aim1 + (q * c1[k] + i * s1[k]);
+                }
+                for (int k = kHalfElements; k < kElementCount; ++k) {
+                    V i, q;
+                    Load(i, iBase + k * kDemodBlockSamples);
+                    Load(q, qBase + k * kDemodBlockSamples);
+                    bre0 = bre0 + (i * c0[k] - q * s0[k]);
+                    bim0 = bim0 + (q * c0[k] + i * s0[k]);
+                    bre1 = bre1 + (i * c1[k] - q * s1[k]);
+                    bim1 = bim1 + (q * c1[k] + i * s1[k]);
+                }
+                V value;
+                Combine(value, are0, aim0, bre0, bim0, job.width, job.gainFactor);
+                Store(row0 + j, value);
+                if (b1 != b0) {
+                    Combine(value, are1, aim1, bre1, bim1, job.width, job.gainFactor);
+                    Store(row1 + j, value);
+                }
             }
         }
         // Sample 0 and the samples the combination does not store stay 0.
@@ -135,7 +152,7 @@ template <class V>
         for (int b = b0; b <= b1; ++b) {
             float* row = job.image + static_cast<std::size_t>(b) * stride;
             row[0] = 0.0f;
-            const int clearTo = blocks * kLanes > samples ? blocks * kLanes : samples;
+            const int clearTo = blocks * kDemodBlockSamples > samples ? blocks * kDemodBlockSamples : samples;
             for (int s = std::max(keepEnd + 1, 1); s < clearTo; ++s) {
                 row[s] = 0.0f;
             }

@@ -7,9 +7,19 @@
 
 namespace vexar {
 
+/// The demodulated elements are stored in blocks of 16 samples: I of the 16 elements, then Q of
+/// the 16 elements, so that one step of the beamformer reads 2 KB in one piece.
+inline constexpr int kDemodBlockSamples = 16;
+inline constexpr std::size_t kDemodBlockFloats = 2 * 16 * kDemodBlockSamples;
+
+inline std::size_t DemodIndex(int element, int sample, bool quadrature) {
+    return static_cast<std::size_t>(sample / kDemodBlockSamples) * kDemodBlockFloats +
+           (quadrature ? kDemodBlockFloats / 2 : 0) + static_cast<std::size_t>(element * kDemodBlockSamples) +
+           static_cast<std::size_t>(sample % kDemodBlockSamples);
+}
+
 struct BeamFormJob {
-    const float* demodI = nullptr;   ///< 16 rows, stride `rowStride`
-    const float* demodQ = nullptr;   ///< 16 rows, stride `rowStride`
+    const float* demod = nullptr;    ///< I and Q in blocks (DemodIndex)
     const float* steerCos = nullptr; ///< beams x 16
     const float* steerSin = nullptr; ///< beams x 16
     float* image = nullptr;          ///< beams rows, stride `rowStride`

@@ -27,7 +27,7 @@ int ClampIndex(float value, int lo, int hi) {
 } // namespace
 
 CMOndrelMBP::CMOndrelMBP()
-    : m_elements(kElementFloats), m_demodI(kElementFloats), m_demodQ(kElementFloats), m_image(kImageFloats),
+    : m_elements(kElementFloats), m_demod(static_cast<std::size_t>(kSampleRowCapacity / kDemodBlockSamples) * kDemodBlockFloats), m_image(kImageFloats),
       m_averageSum(kImageFloats), m_history(static_cast<std::size_t>(kAveragingSlots) * kImageFloats),
       m_steerCos(static_cast<std::size_t>(kMaxBeams) * kElementCount),
       m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount), m_reprojOffset(kReprojEntries),
@@ -46,8 +46,7 @@ void CMOndrelMBP::InitialiseProcessor(const COndrel& first, float soundVelocityM
     m_beamStep = 2.0f * m_halfWidthRad / static_cast<float>(m_beams);
 
     std::fill_n(m_elements.data(), m_elements.size(), 0.0f);
-    std::fill_n(m_demodI.data(), m_demodI.size(), 0.0f);
-    std::fill_n(m_demodQ.data(), m_demodQ.size(), 0.0f);
+    std::fill_n(m_demod.data(), m_demod.size(), 0.0f);
     m_omega = static_cast<float>(2.0 * 3.14159265358979 * static_cast<double>(m_frequencyHz));
     ClearAveraging();
     if (current != nullptr) {
@@ -74,6 +73,14 @@ void CMOndrelMBP::ClearAveraging() {
 void CMOndrelMBP::RebuildGeometry(float soundVelocityMps) {
     m_soundVelocity = soundVelocityMps;
     BuildSteeringTables();
+}
+
+float CMOndrelMBP::DemodI(int element, int sample) const {
+    return m_demod[DemodIndex(element, sample, false)];
+}
+
+float CMOndrelMBP::DemodQ(int element, int sample) const {
+    return m_demod[DemodIndex(element, sample, true)];
 }
 
 float CMOndrelMBP::BeamAngleRad(int beam) const {
@@ -195,8 +202,7 @@ void CMOndrelMBP::Demodulate() {
     }
     const float t1r = twRe[1], t1i = twIm[1], t2r = twRe[2], t2i = twIm[2], t3r = twRe[3], t3i = twIm[3];
     float* elements = m_elements.data();
-    float* outI = m_demodI.data();
-    float* outQ = m_demodQ.data();
+    float* demod = m_demod.data();
     for (int t = 0; t < n + 4; ++t) {
         float x[kElementCount];
         for (int k = 0; k < kElementCount; ++k) {
@@ -224,21 +230,20 @@ void CMOndrelMBP::Demodulate() {
         }
         // The window delays by four samples: output t belongs to sample t - 4.
         if (t >= 4) {
-            const std::size_t l = static_cast<std::size_t>(t - 4);
             for (int k = 0; k < kElementCount; ++k) {
-                outI[Row(k) + l] = 0.5f * (wRe[k] * sumRe[k]);
-                outQ[Row(k) + l] = 0.5f * (wIm[k] * sumIm[k]);
+                demod[DemodIndex(k, t - 4, false)] = 0.5f * (wRe[k] * sumRe[k]);
+                demod[DemodIndex(k, t - 4, true)] = 0.5f * (wIm[k] * sumIm[k]);
             }
         }
     }
     for (int k = 0; k < kElementCount; ++k) {
         for (int l = n; l < n + 4; ++l) {
-            outI[Row(k) + static_cast<std::size_t>(l)] = 0.0f;
-            outQ[Row(k) + static_cast<std::size_t>(l)] = 0.0f;
+            demod[DemodIndex(k, l, false)] = 0.0f;
+            demod[DemodIndex(k, l, true)] = 0.0f;
         }
         for (int l = 0; l < n + 4; ++l) {
-            const std::size_t at = Row(k) + static_cast<std::size_t>(l);
-            elements[at] = (outI[at] + outQ[at]) * 0.5f;
+            elements[Row(k) + static_cast<std::size_t>(l)] =
+                (demod[DemodIndex(k, l, false)] + demod[DemodIndex(k, l, true)]) * 0.5f;
         }
     }
 }
@@ -278,8 +283,7 @@ void CMOndrelMBP::FormAverageImage(const COndrel& first) {
         m_ringPosition = 0;
     }
     BeamFormJob job;
-    job.demodI = m_demodI.data();
-    job.demodQ = m_demodQ.data();
+    job.demod = m_demod.data();
     job.steerCos = m_steerCos.data();
     job.steerSin = m_steerSin.data();
     job.image = m_image.data();

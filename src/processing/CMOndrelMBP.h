@@ -58,8 +58,8 @@ public:
     float QuadWeightRe(int element) const { return m_quadRe[static_cast<std::size_t>(element)]; }
     float QuadWeightIm(int element) const { return m_quadIm[static_cast<std::size_t>(element)]; }
     float ElementSample(int element, int sample) const { return m_elements[Row(element) + Col(sample)]; }
-    float DemodI(int element, int sample) const { return m_demodI[Row(element) + Col(sample)]; }
-    float DemodQ(int element, int sample) const { return m_demodQ[Row(element) + Col(sample)]; }
+    float DemodI(int element, int sample) const;
+    float DemodQ(int element, int sample) const;
     float BeamImage(int beam, int sample) const { return m_image[Row(beam) + Col(sample)]; }
     float ProfilePosition(int beam) const { return m_profilePosition[static_cast<std::size_t>(beam)]; }
     int ProfileIntensity(int beam) const { return m_profileIntensity[static_cast<std::size_t>(beam)]; }
@@ -123,8 +123,7 @@ private:
     float m_reprojRange = -1.0f;
 
     ProcessingBuffer<float> m_elements;  ///< 16 rows
-    ProcessingBuffer<float> m_demodI;    ///< 16 rows
-    ProcessingBuffer<float> m_demodQ;    ///< 16 rows
+    ProcessingBuffer<float> m_demod;     ///< element I and Q in blocks of 16 samples
     ProcessingBuffer<float> m_image;     ///< 480 rows
     ProcessingBuffer<float> m_averageSum; ///< 480 rows
     ProcessingBuffer<float> m_history;   ///< 9 slots of 480 rows
