@@ -159,7 +159,6 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
     for (int k = 0; k < kHeadCount; ++k) {
         fresh[static_cast<std::size_t>(k)] = Head(k).m_newData != 0;
     }
-    // The heads are independent: their images are cleared and processed side by side.
     if (m_processing != nullptr) {
         for (int k = 0; k < kHeadCount; ++k) {
             if (fresh[static_cast<std::size_t>(k)]) {
@@ -168,6 +167,7 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
         }
         m_processing->ProcessHeads(*this, fresh);
     } else {
+        // The heads are independent: their images are cleared and processed side by side.
         m_processors.ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity);
     }
     for (int k = 0; k < kHeadCount; ++k) {

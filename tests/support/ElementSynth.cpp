@@ -22,7 +22,7 @@ void SynthesiseHead(COndrel& head, const std::vector<PointTarget>& targets, cons
         const double delay = std::sin(static_cast<double>(target.bearingRad)) * 0.0010668 / static_cast<double>(settings.soundVelocityMps);
         for (int k = 0; k < kElementCount; ++k) {
             // The beamformer adds the phase (k - 7.5) * delay * omega: the wave brings its negative.
-            const double phase = -(k - 7.5) * delay * omega;
+            const double phase = static_cast<double>(target.phaseRad) - (k - 7.5) * delay * omega;
             for (int n = 0; n < settings.samples; ++n) {
                 const double offset = (n - centre) / target.pulseSamples;
                 if (std::fabs(offset) >= 0.5) {

@@ -15,6 +15,7 @@ struct PointTarget {
     float rangeM = 5.0f;     ///< from the head
     float amplitude = 12000.0f; ///< counts around 32768
     int pulseSamples = 16;   ///< length of the burst
+    float phaseRad = 0.0f;   ///< carrier phase of the echo (scatterers of a seabed differ)
 };
 
 struct SynthSettings {
