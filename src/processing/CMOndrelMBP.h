@@ -10,16 +10,12 @@
 
 namespace vexar {
 
-inline constexpr int kSubArraySize = 8;
 inline constexpr int kSampleRowCapacity = 1024;
 /// Averaging can span at most 9 pings, so 9 history slots hold everything it ever reads.
 inline constexpr int kAveragingSlots = 9;
 inline constexpr float kElementPitchM = 0.0010668f;
 inline constexpr float kHeadOffsetM = 0.07f;
 inline constexpr float kDemodulatorDamping = 0.99995f;
-
-/// Processing width ("Beam Width"): the coherence weighting of the split-aperture combination.
-enum class ProcessingWidth : int { Wide = 0, Normal = 1, Narrow = 2 };
 
 class CMOndrelMBP {
 public:
