@@ -93,6 +93,10 @@ void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, 
     }
 }
 
+constexpr double kR = 0.70710678118654752;
+constexpr double kCos8[8] = {1.0, kR, 0.0, -kR, -1.0, -kR, 0.0, kR};
+constexpr double kSin8[8] = {0.0, kR, 1.0, kR, 0.0, -kR, -1.0, -kR};
+
 std::uint16_t ToSample(double value) {
     const double word = std::round(32768.0 + 32767.0 * value);
     return static_cast<std::uint16_t>(std::clamp(word, 0.0, 65535.0));
@@ -177,6 +181,7 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
     const double half = burst * 0.5;
 
     std::vector<double> signal(static_cast<std::size_t>(kElementCount) * kMaxSamples, 0.0);
+    std::vector<double> envelope(static_cast<std::size_t>(burst) + 2, 0.0);
     std::vector<Scatterer> scatterers;
     CollectScatterers(scene, ping, static_cast<float>(rangeM), scatterers);
     for (const Scatterer& s : scatterers) {
@@ -194,15 +199,22 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
         if (first > last) {
             continue;
         }
+        for (int n = first; n <= last; ++n) {
+            envelope[static_cast<std::size_t>(n - first)] = 0.5 + 0.5 * std::cos(kPi * (n - centre) / half);
+        }
         const double travel = std::fmod(2.0 * omega * rh / c, 2.0 * kPi) + s.phase;
         const double elementStep = D(kElementPitchM) * std::sin(a) * omega / c;
         for (int k = 0; k < kElementCount; ++k) {
             const int channel = geometry.transducerUp != 0 ? kElementCount - 1 - k : k;
             const double psi = (k - 7.5) * elementStep + travel;
+            const double cosPsi = std::cos(psi);
+            const double sinPsi = std::sin(psi);
             double* row = signal.data() + static_cast<std::size_t>(channel) * kMaxSamples;
             for (int n = first; n <= last; ++n) {
-                const double w = 0.5 + 0.5 * std::cos(kPi * (n - centre) / half);
-                row[n] += amplitude * w * std::cos(2.0 * kPi * n / 8.0 + psi);
+                // cos(2 pi n / 8 + psi), with the carrier's eight phases from a table
+                const auto phase = static_cast<std::size_t>(n % 8);
+                const double carrier = kCos8[phase] * cosPsi - kSin8[phase] * sinPsi;
+                row[n] += amplitude * envelope[static_cast<std::size_t>(n - first)] * carrier;
             }
         }
     }
