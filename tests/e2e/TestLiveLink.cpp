@@ -13,6 +13,8 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -272,6 +274,68 @@ TEST(LiveLinkFakeTime, AnUnreachableHeadIsRetriedEveryFiveSecondsWithoutAMessage
         EXPECT_EQ(console.m_link.m_connects, attempt + 1);
     }
     EXPECT_TRUE(console.m_operator.m_messages.empty());
+}
+
+TEST(QtAdapters, OutputSocketFallsBackToAFreePortWhenItsPortIsTaken) {
+    QUdpSocket receiver;
+    ASSERT_TRUE(receiver.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    const std::uint16_t taken = receiver.localPort();
+    QtDatagramSocket output(QHostAddress(QHostAddress::LocalHost));
+    ASSERT_TRUE(output.Open(taken));
+    EXPECT_NE(output.LocalPort(), taken);
+    EXPECT_NE(output.LocalPort(), 0);
+    const std::array<std::uint8_t, 3> bytes{1, 2, 3};
+    EXPECT_EQ(output.SendTo("127.0.0.1", taken, bytes), 3);
+    ASSERT_TRUE(RunUntil([&] { return receiver.hasPendingDatagrams(); }, 10000));
+    QByteArray got(static_cast<qsizetype>(receiver.pendingDatagramSize()), 0);
+    QHostAddress from;
+    quint16 fromPort = 0;
+    receiver.readDatagram(got.data(), got.size(), &from, &fromPort);
+    EXPECT_EQ(got, QByteArray("\x01\x02\x03", 3));
+    EXPECT_EQ(fromPort, output.LocalPort());
+    output.Close();
+    EXPECT_FALSE(output.IsOpen());
+    EXPECT_EQ(output.SendTo("127.0.0.1", taken, bytes), -1);
+}
+
+TEST(QtAdapters, TimersAreOneShotAndStopDisarms) {
+    std::vector<int> fired;
+    QtTimers timers([&fired](int id) { fired.push_back(id); });
+    timers.Arm(kPingTimer, 0);
+    timers.Arm(kWatchdogTimer, 0);
+    timers.Stop(kWatchdogTimer);
+    EXPECT_TRUE(timers.IsArmed(kPingTimer));
+    EXPECT_FALSE(timers.IsArmed(kWatchdogTimer));
+    ASSERT_TRUE(RunUntil([&] { return !fired.empty(); }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fired, std::vector<int>{kPingTimer});
+    EXPECT_FALSE(timers.IsArmed(kPingTimer));
+    QtClock clock;
+    EXPECT_NE(clock.TickMs(), 0u);
+    EXPECT_GE(clock.Now().year, 2000);
+}
+
+TEST(HeadsimServer, SkipsBytesThatAreNotAPacketAndAnswersTheNextOne) {
+    HeadThread head(HeadOptions{});
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress(QHostAddress::LocalHost), head.Server().Port());
+    ASSERT_TRUE(socket.waitForConnected(10000));
+    COndrel request;
+    request.ResetCommandPacket();
+    request.BuildCommandPacket();
+    request.m_commandPacket[kPacketBlockByte] = 5;
+    QByteArray bytes("\x01\x02\xFE\x00garbage", 11);
+    bytes.append(reinterpret_cast<const char*>(request.m_commandPacket.data()), kCommandPacketSize);
+    socket.write(bytes);
+    QByteArray reply;
+    while (reply.size() < kReplyBlockSize && socket.waitForReadyRead(5000)) {
+        reply.append(socket.readAll());
+    }
+    ASSERT_EQ(reply.size(), kReplyBlockSize);
+    EXPECT_EQ(reply.left(3), QByteArray("SIM"));
+    EXPECT_EQ(reply[kReplyEchoByte], 5);
+    EXPECT_EQ(static_cast<std::uint8_t>(reply[8]), 4);
+    EXPECT_EQ(head.Server().m_packets.load(), 1);
 }
 
 // The real program, started as the operator would start it, on a free loopback port.

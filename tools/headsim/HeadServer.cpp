@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace vexar::headsim {
 
@@ -81,13 +82,12 @@ void HeadServer::OnReadable(Connection& connection) {
         if (connection.pending.size() < kCommandPacketSize) {
             return;
         }
-        const auto* packet = reinterpret_cast<const std::uint8_t*>(connection.pending.constData());
-        if (packet[kCommandPacketSize - 1] != kPacketEnd) {
+        std::array<std::uint8_t, kCommandPacketSize> copy{};
+        std::memcpy(copy.data(), connection.pending.constData(), copy.size());
+        if (copy.back() != kPacketEnd) {
             connection.pending.remove(0, 1);
             continue;
         }
-        std::array<std::uint8_t, kCommandPacketSize> copy{};
-        std::copy_n(packet, kCommandPacketSize, copy.begin());
         connection.pending.remove(0, kCommandPacketSize);
         Answer(connection, copy.data());
     }

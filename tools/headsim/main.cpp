@@ -1,5 +1,19 @@
 // vexar-headsim: a simulated sonar head on the head's TCP protocol, for demonstrations, tests
 // and anyone without a head on the cable.
+//
+// It listens on 127.0.0.1:4040 unless told otherwise (--listen ADDR:PORT; port 0 picks a free
+// port, and the first line on stdout names it). Every 27-byte command packet gets one 1034-byte
+// reply: header "SIM", head ID 0x10, status 0, the requested block number in byte 5, transducer
+// type 4 in byte 8, and block k of a ping synthesised for the packet's range and data-points
+// codes. A request for block 0 starts a new ping: new noise, moving targets one step on. The
+// element samples follow the signal model described in src/sim/Scene.h, so the console draws
+// every reflector at its bearing and range. Point the console's "IPAddress_Sonar1" at
+// 127.0.0.1 and set its "Transducer Up" like --transducer-up here.
+//
+// Faults, for tests and for watching the console recover: --delay-ms (every reply late),
+// --split (replies in pieces), --silence BLOCK[@PING] (no reply), --wrong-echo BLOCK[@PING]
+// (the reply names the next block), --drop-after N (close after N pings), --refuse N (close the
+// first N connections at once). Pings are counted from 0 since the start of the program.
 
 #include "HeadServer.h"
 
@@ -70,7 +84,7 @@ int main(int argc, char** argv) {
     cli.add_option("--noise", noise, "noise RMS, full scale 1.0")->capture_default_str();
     cli.add_option("--seed", seed, "noise and speckle seed")->capture_default_str();
     cli.add_option("--sound-velocity", options.soundVelocity, "sound velocity of the water, m/s")->capture_default_str();
-    cli.add_flag("--transducer-up", options.transducerUp, "heads mounted upside down");
+    cli.add_flag("--transducer-up", options.transducerUp, "heads mounted upside down (set \"Transducer Up\" on the console too)");
     cli.add_option("--delay-ms", options.replyDelayMs, "delay of every reply, ms")->capture_default_str();
     cli.add_option("--split", options.splitWrites, "write every reply in this many pieces")->capture_default_str();
     cli.add_option("--silence", silences, "leave BLOCK[@PING] unanswered (repeatable)");
