@@ -2,8 +2,11 @@
 // console's demodulator and sub-array beamformer at the reflector's true bearing and range.
 
 #include "acquisition/COndrel.h"
+#include "acquisition/CTamsorDoc.h"
 #include "acquisition/ReplyData.h"
 #include "sim/Scene.h"
+#include "support/FakePorts.h"
+#include "support/ReferenceBeamformer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,94 +17,8 @@
 namespace vexar::sim {
 namespace {
 
-constexpr float kPi = 3.1415927f;
+using test::ReferenceBeamformer;
 
-// The console's chain up to the split-aperture product, in single precision: element loading
-// (with the reversal of an inverted head), signed log compression at unit gain, the damped
-// 8-point sliding DFT with bins 1..3 and the quad weights, and Hamming-weighted phase steering of
-// the two 8-element sub-arrays. Returns the in-phase cross product P[beam][sample].
-class ReferenceBeamformer {
-public:
-    ReferenceBeamformer(const PingGeometry& g, int beams) : m_g(g), m_beams(beams) {}
-
-    float BeamAngleDeg(int b) const {
-        const float step = 2.0f * (60.0f * kPi / 180.0f) / static_cast<float>(m_beams);
-        return (static_cast<float>(b) * step + (step * 0.5f - 60.0f * kPi / 180.0f)) * 180.0f / kPi;
-    }
-
-    std::vector<std::vector<float>> Form(std::span<const std::uint16_t> raw) const {
-        const int n = m_g.samples;
-        std::array<std::vector<float>, 16> iRows, qRows;
-        for (int k = 0; k < 16; ++k) {
-            const int ch = m_g.transducerUp != 0 ? 15 - k : k;
-            std::vector<float> x(static_cast<std::size_t>(n) + 4, 0.0f);
-            for (int i = 0; i < n; ++i) {
-                float v = (static_cast<float>(raw[static_cast<std::size_t>(ch * 1000 + i)]) - 32768.0f) / 32768.0f;
-                v = v <= 0.0f ? v - 1.0f : v + 1.0f;
-                x[static_cast<std::size_t>(i)] = v >= 0.0f ? std::log10(v) : -std::log10(-v);
-            }
-            Demodulate(k, x, iRows[static_cast<std::size_t>(k)], qRows[static_cast<std::size_t>(k)]);
-        }
-        std::vector<std::vector<float>> p(static_cast<std::size_t>(m_beams), std::vector<float>(static_cast<std::size_t>(n), 0.0f));
-        const float omega = 2.0f * kPi * m_g.frequencyKHz * 1000.0f;
-        for (int b = 0; b < m_beams; ++b) {
-            const float s = std::sin(BeamAngleDeg(b) * kPi / 180.0f) * kElementPitchM / m_g.soundVelocity;
-            for (int j = 0; j < n; ++j) {
-                float are = 0, aim = 0, bre = 0, bim = 0;
-                for (int k = 0; k < 16; ++k) {
-                    const float w = 0.54f - 0.46f * std::cos(static_cast<float>(k) * 6.2831855f * 0.0625f);
-                    const float phi = (static_cast<float>(k) - 7.5f) * s * omega;
-                    const float c = std::cos(phi) * w, sn = std::sin(phi) * w;
-                    const float ik = iRows[static_cast<std::size_t>(k)][static_cast<std::size_t>(j)];
-                    const float qk = qRows[static_cast<std::size_t>(k)][static_cast<std::size_t>(j)];
-                    (k < 8 ? are : bre) += ik * c - qk * sn;
-                    (k < 8 ? aim : bim) += qk * c + ik * sn;
-                }
-                p[static_cast<std::size_t>(b)][static_cast<std::size_t>(j)] = are * bre + aim * bim;
-            }
-        }
-        return p;
-    }
-
-private:
-    void Demodulate(int k, const std::vector<float>& x, std::vector<float>& iOut, std::vector<float>& qOut) const {
-        const int n = m_g.samples;
-        const float f = n == 500 ? m_g.rangeM * 0.8f : m_g.rangeM * 0.4f;
-        const float g = 2.34f / (0.5f * f);
-        const float angle = (static_cast<float>(k / 4) * g + 45.0f) * 3.1415927f / 180.0f;
-        const float wr = -std::cos(angle), wi = -std::sin(angle);
-        const float r = 0.99995f;
-        const float r8 = r * r * r * r * r * r * r * r;
-        std::array<float, 8> line{};
-        std::array<float, 4> sr{}, si{};
-        std::vector<float> o1(static_cast<std::size_t>(n) + 4), o2(static_cast<std::size_t>(n) + 4);
-        for (int t = 0; t < n + 4; ++t) {
-            const float xi = t < n ? x[static_cast<std::size_t>(t)] : 0.0f;
-            const float x8 = line[static_cast<std::size_t>(t % 8)];
-            line[static_cast<std::size_t>(t % 8)] = xi;
-            const float d = r8 * x8 - xi;
-            for (int m = 1; m <= 3; ++m) {
-                const float tr = r * std::cos(static_cast<float>(m) * 0.7853982f);
-                const float ti = r * std::sin(static_cast<float>(m) * 0.7853982f);
-                const float re = d + tr * sr[static_cast<std::size_t>(m)] - ti * si[static_cast<std::size_t>(m)];
-                const float im = tr * si[static_cast<std::size_t>(m)] + ti * sr[static_cast<std::size_t>(m)];
-                sr[static_cast<std::size_t>(m)] = re;
-                si[static_cast<std::size_t>(m)] = im;
-            }
-            o1[static_cast<std::size_t>(t)] = wr * (sr[1] - sr[2] + sr[3]);
-            o2[static_cast<std::size_t>(t)] = wi * (si[1] - si[2] + si[3]);
-        }
-        iOut.assign(static_cast<std::size_t>(n) + 4, 0.0f);
-        qOut.assign(static_cast<std::size_t>(n) + 4, 0.0f);
-        for (int l = 0; l < n; ++l) {
-            iOut[static_cast<std::size_t>(l)] = 0.5f * o1[static_cast<std::size_t>(l + 4)];
-            qOut[static_cast<std::size_t>(l)] = 0.5f * o2[static_cast<std::size_t>(l + 4)];
-        }
-    }
-
-    PingGeometry m_g;
-    int m_beams;
-};
 
 struct Peak {
     int beam = -1;
@@ -292,3 +209,105 @@ TEST(Scene, ReplyCarriesHeaderEchoAndBlock) {
 
 } // namespace
 } // namespace vexar::sim
+
+namespace vexar {
+namespace {
+
+/// Runs the reference front end on each fresh head and leaves its beams in the head image in
+/// mirrored order, as the console's processor does (without re-projection).
+class ReferenceProcessing : public IHeadProcessing {
+public:
+    void InitialiseProcessors(CTamsorDoc&) override {}
+    void ClearHistory(CTamsorDoc&) override {}
+    void ProcessHeads(CTamsorDoc& doc, const std::array<bool, kHeadCount>& heads) override {
+        const COndrel& first = doc.Head(0);
+        for (int h = 0; h < kHeadCount; ++h) {
+            if (!heads[static_cast<std::size_t>(h)]) {
+                continue;
+            }
+            COndrel& head = doc.Head(h);
+            sim::PingGeometry g;
+            g.rangeM = first.m_rangeM;
+            g.samples = first.m_samples;
+            g.transducerUp = head.m_transducerUp;
+            const test::ReferenceBeamformer former(g, first.m_beams);
+            const auto p = former.Form(head.m_rawSamples);
+            for (int b = 0; b < first.m_beams; ++b) {
+                const auto row = static_cast<std::size_t>(first.m_beams - 1 - b) * kMaxSamples;
+                for (int j = 0; j < g.samples; ++j) {
+                    head.m_headImage[row + static_cast<std::size_t>(j)] =
+                        std::max(0.0f, p[static_cast<std::size_t>(b)][static_cast<std::size_t>(j)]);
+                }
+            }
+        }
+    }
+};
+
+struct PictureCase {
+    float bearingDeg;
+    float rangeM;
+    int transducerUp;
+};
+
+class SceneInCombinedImage : public ::testing::TestWithParam<PictureCase> {};
+
+// The whole road of a simulated ping through the console: the ping buffer of the head, the
+// document's de-interleaving, a reference beamformer per head and the document's assembly of the
+// full circle. The brightest row must sit at the target's bearing (rows run clockwise from the
+// top, 360 / 4T degrees each).
+TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
+    const PictureCase c = GetParam();
+    test::FakeWorld world;
+    auto doc = CTamsorDoc::Create(world.Ports());
+    ReferenceProcessing processing;
+    doc->SetHeadProcessing(&processing);
+    COndrel& first = doc->Head(0);
+    first.m_beams = 120;
+    first.m_samples = 1000;
+    first.m_rangeM = 10.0f;
+    first.m_displayMode = 0;
+    first.m_transducerUp = c.transducerUp;
+    doc->CopyHeadSettings();
+
+    sim::Scene scene;
+    scene.noise = 0.0f;
+    scene.points = {{c.bearingDeg, c.rangeM, 1.0f}};
+    sim::PingGeometry g;
+    g.transducerUp = c.transducerUp;
+    sim::SynthesisePing(scene, g, 0, doc->m_pingBuffer);
+    sim::BuildReply(doc->m_pingBuffer, 127, 127, sim::ReplyHeaderFields{}, doc->m_replyBuffer);
+    doc->CompletePing();
+    doc->ProcessPing();
+
+    const int rows = doc->CombinedBeamCount();
+    ASSERT_EQ(rows, 360);
+    int bestRow = -1;
+    int bestSample = -1;
+    float best = 0.0f;
+    for (int r = 0; r < rows; ++r) {
+        for (int s = 0; s < 1000; ++s) {
+            if (doc->CombinedImage(r, s) > best) {
+                best = doc->CombinedImage(r, s);
+                bestRow = r;
+                bestSample = s;
+            }
+        }
+    }
+    ASSERT_GE(bestRow, 0);
+    const float rowDeg = 360.0f / static_cast<float>(rows);
+    float error = static_cast<float>(bestRow) * rowDeg - c.bearingDeg;
+    error = std::remainder(error, 360.0f);
+    EXPECT_LE(std::abs(error), 1.5f * rowDeg) << "row " << bestRow;
+    // Without re-projection the echo sits at its range from the head's centre.
+    EXPECT_NEAR(static_cast<float>(bestSample), c.rangeM * 100.0f, 10.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundTheCircle, SceneInCombinedImage,
+                         ::testing::Values(PictureCase{10.0f, 5.0f, 0}, PictureCase{75.0f, 4.0f, 0},
+                                           PictureCase{100.0f, 6.0f, 0}, PictureCase{200.0f, 3.0f, 0},
+                                           PictureCase{300.0f, 7.0f, 0}, PictureCase{350.0f, 5.0f, 0},
+                                           PictureCase{100.0f, 6.0f, 1}, PictureCase{260.0f, 4.0f, 1},
+                                           PictureCase{30.0f, 5.0f, 1}));
+
+} // namespace
+} // namespace vexar
