@@ -211,8 +211,6 @@ void CTamsorDoc::AcquirePing() {
     }
 
     m_blocksReceived = 0;
-    // The sample count this ping asks for; the operator may change it while the ping runs.
-    const int blocksThisPing = m_blocksPerPing;
     DiscardPending(*link);
     for (int f = 0; f < m_blocksPerPing; ++f) {
         const auto& packet = Head(0).m_commandPacket;
@@ -264,9 +262,10 @@ void CTamsorDoc::AcquirePing() {
                 m_acquisitionTimeMs = static_cast<float>(now - start);
             }
         }
-        // A ping requested with another sample count than head 0 now has would be laid out and
-        // drawn at the wrong range scale; it is dropped and the next ping carries the new count.
-        if (blocksThisPing == BlocksPerPingFor(Head(0).m_samples)) {
+        // Blocks per ping and the packet follow the sample count one ping late. A ping requested
+        // with another count than head 0 now has would be laid out and drawn at the wrong range
+        // scale; it is dropped, and the next ping carries the new count.
+        if (m_blocksPerPing == BlocksPerPingFor(Head(0).m_samples)) {
             CompletePing();
         }
     }
