@@ -236,6 +236,19 @@ TEST(LiveLink, DroppedConnectionIsReconnectedAtOnce) {
     EXPECT_TRUE(console.m_operator.m_messages.empty());
 }
 
+TEST(LiveLink, APeerThatClosesMidBlockEndsThePingAndIsReconnected) {
+    HeadOptions options;
+    options.cutOffs = {{20, 1}};
+    HeadThread head(options);
+    Console console(head.Server().Port());
+    console.Doc().StartAcquisition();
+    ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 3; }));
+    EXPECT_EQ(console.m_closeReports, 1);
+    EXPECT_EQ(head.Server().m_connections.load(), 2);
+    console.ExpectHeadsHoldLatest(options.scene, head.Server().m_pingsStarted.load());
+    EXPECT_TRUE(console.m_operator.m_messages.empty());
+}
+
 TEST(LiveLink, ARefusedConnectionIsRetried) {
     HeadOptions options;
     options.refuseConnections = 2;

@@ -112,10 +112,22 @@ void HeadServer::Answer(Connection& connection, const std::uint8_t* packet) {
         }
         return;
     }
+    const bool cutOff = std::any_of(m_options.cutOffs.begin(), m_options.cutOffs.end(),
+                                    [&](const BlockFault& f) { return f.Matches(block, m_pingNumber); });
     const bool wrong = std::any_of(m_options.wrongEchoes.begin(), m_options.wrongEchoes.end(),
                                    [&](const BlockFault& f) { return f.Matches(block, m_pingNumber); });
     ReplyBlock reply{};
     sim::BuildReply(*m_ping, block, static_cast<std::uint8_t>(wrong ? block + 1 : block), m_options.header, reply);
+    if (cutOff) {
+        if (m_options.verbose) {
+            std::fprintf(stderr, "headsim: ping %lld block %d cut off\n", m_pingNumber, block);
+        }
+        connection.closing = true;
+        connection.socket->write(reinterpret_cast<const char*>(reply.data()), kReplyBlockSize / 2);
+        connection.socket->flush();
+        connection.socket->disconnectFromHost();
+        return;
+    }
     Write(connection.socket, reply, m_options.replyDelayMs);
 
     if (block == BlocksPerPingFor(geometry.samples) - 1) {

@@ -38,6 +38,7 @@ struct HeadOptions {
     int splitWrites = 1;           ///< every reply is written in this many pieces
     std::vector<BlockFault> silences;    ///< blocks that get no reply
     std::vector<BlockFault> wrongEchoes; ///< blocks whose reply names the next block
+    std::vector<BlockFault> cutOffs;     ///< blocks whose reply stops halfway and the link closes
     int dropAfterPings = 0;        ///< a connection is closed after this many complete pings (0 never)
     int refuseConnections = 0;     ///< so many connections are closed at once (-1 all)
     bool verbose = false;

@@ -12,8 +12,8 @@
 //
 // Faults, for tests and for watching the console recover: --delay-ms (every reply late),
 // --split (replies in pieces), --silence BLOCK[@PING] (no reply), --wrong-echo BLOCK[@PING]
-// (the reply names the next block), --drop-after N (close after N pings), --refuse N (close the
-// first N connections at once). Pings are counted from 0 since the start of the program.
+// (the reply names the next block), --cut-off BLOCK[@PING] (half a reply, then the link closes),
+// --drop-after N (close after N pings), --refuse N (close the first N connections at once). Pings are counted from 0 since the start of the program.
 
 #include "HeadServer.h"
 
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     cli.set_version_flag("--version", std::string("vexar-headsim ") + VEXAR_VERSION);
 
     std::string listen = "127.0.0.1:4040";
-    std::vector<std::string> targets, rings, walls, movers, silences, wrongEchoes;
+    std::vector<std::string> targets, rings, walls, movers, silences, wrongEchoes, cutOffs;
     vexar::headsim::HeadOptions options;
     float noise = options.scene.noise;
     unsigned seed = options.scene.seed;
@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
     cli.add_option("--split", options.splitWrites, "write every reply in this many pieces")->capture_default_str();
     cli.add_option("--silence", silences, "leave BLOCK[@PING] unanswered (repeatable)");
     cli.add_option("--wrong-echo", wrongEchoes, "answer BLOCK[@PING] with the wrong block number (repeatable)");
+    cli.add_option("--cut-off", cutOffs, "send half the reply to BLOCK[@PING], then close (repeatable)");
     cli.add_option("--drop-after", options.dropAfterPings, "close each connection after N complete pings");
     cli.add_option("--refuse", options.refuseConnections, "close the first N connections at once (-1: all)");
     cli.add_flag("--verbose", options.verbose, "report connections and faults on stderr");
@@ -131,6 +132,9 @@ int main(int argc, char** argv) {
         }
         for (const auto& w : wrongEchoes) {
             options.wrongEchoes.push_back(Fault(w, "--wrong-echo"));
+        }
+        for (const auto& c : cutOffs) {
+            options.cutOffs.push_back(Fault(c, "--cut-off"));
         }
     } catch (const CLI::ParseError& e) {
         return cli.exit(e);
