@@ -135,6 +135,7 @@ public:
     // ---- Link ----
     int m_connected = 0;
     std::string m_sonarAddress = "192.168.0.2";
+    std::uint16_t m_sonarPort = kSonarTcpPort; ///< the head listens here; tests use a free port
     std::string m_outputAddress = "192.168.0.23";
     int m_outputPort = 4040;
 

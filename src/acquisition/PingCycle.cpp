@@ -43,6 +43,18 @@ int ReceiveBlock(ITcpLink& link, IClockPort* clock, ReplyBlock& reply) {
     }
     return total;
 }
+
+// Bytes left over from an earlier exchange (a reply that came after its wait ran out, or the tail
+// of an over-long reply) would shift every block of the next ping by one reply and keep the link
+// out of step for good; they are thrown away before the first request of a ping.
+void DiscardPending(ITcpLink& link) {
+    ReplyBlock scratch{};
+    for (int reads = 0; reads < kMaxBlocksPerPing && link.WaitReadable(0); ++reads) {
+        if (link.Receive(scratch) <= 0) {
+            break;
+        }
+    }
+}
 } // namespace
 
 void CTamsorDoc::OpenOutputSocket() {
@@ -61,7 +73,7 @@ void CTamsorDoc::StartAcquisition() {
             link->Create();
         }
         if (link->IsOpen()) {
-            link->Connect(m_sonarAddress, kSonarTcpPort);
+            link->Connect(m_sonarAddress, m_sonarPort);
         }
     }
     if (m_ports.operatorPort != nullptr) {
@@ -179,6 +191,12 @@ void CTamsorDoc::AcquirePing() {
     StopTimer(m_ports.timers, kWatchdogTimer);
     StopTimer(m_ports.timers, kPingTimer);
     m_blockIndex = 0;
+    // The ping starts at block 0 whatever block the last one ended on: after an out-of-step
+    // block the packets still name that block, and the ping started at once would be out of step
+    // again at its first block, for ever.
+    for (COndrel& head : m_heads) {
+        head.m_commandPacket[kPacketBlockByte] = 0;
+    }
     RefreshClockStrings();
     IClockPort* clock = m_ports.clock;
     const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
@@ -193,6 +211,7 @@ void CTamsorDoc::AcquirePing() {
     }
 
     m_blocksReceived = 0;
+    DiscardPending(*link);
     for (int f = 0; f < m_blocksPerPing; ++f) {
         const auto& packet = Head(0).m_commandPacket;
         if (link->Send(packet) != kCommandPacketSize) {
@@ -243,7 +262,12 @@ void CTamsorDoc::AcquirePing() {
                 m_acquisitionTimeMs = static_cast<float>(now - start);
             }
         }
-        CompletePing();
+        // Blocks per ping and the packet follow the sample count one ping late. A ping requested
+        // with another count than head 0 now has would be laid out and drawn at the wrong range
+        // scale; it is dropped, and the next ping carries the new count.
+        if (m_blocksPerPing == BlocksPerPingFor(Head(0).m_samples)) {
+            CompletePing();
+        }
     }
     ProcessPing();
     m_blocksPerPing = BlocksPerPingFor(Head(0).m_samples);

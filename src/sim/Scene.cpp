@@ -1,0 +1,276 @@
+#include "sim/Scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace vexar::sim {
+
+namespace {
+constexpr double kPi = 3.14159265358979;
+constexpr double kDegToRad = kPi / 180.0;
+constexpr int kMinBurstSamples = 16;
+constexpr double kScattererSpacingM = 0.05;
+constexpr int kMaxScatterersPerReflector = 2000;
+constexpr double kMinMoverRangeM = 0.3;
+
+constexpr double D(float value) {
+    return static_cast<double>(value);
+}
+
+/// A small deterministic generator, so that the head and the tests agree bit for bit.
+class NoiseSource {
+public:
+    explicit NoiseSource(std::uint64_t seed) : m_state(seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull) {}
+    /// Roughly normal, unit variance (sum of four uniforms).
+    double Next() {
+        double sum = 0.0;
+        for (int i = 0; i < 4; ++i) {
+            sum += static_cast<double>(NextBits() >> 11) * (1.0 / 9007199254740992.0);
+        }
+        return (sum - 2.0) * std::sqrt(3.0);
+    }
+
+private:
+    std::uint64_t NextBits() {
+        m_state ^= m_state >> 12;
+        m_state ^= m_state << 25;
+        m_state ^= m_state >> 27;
+        return m_state * 0x2545F4914F6CDD1Dull;
+    }
+    std::uint64_t m_state;
+};
+
+struct Scatterer {
+    double bearingDeg;
+    double rangeM;
+    double strength;
+    double phase; ///< extra phase of a scatterer of an extended reflector
+};
+
+// Scatterers along a reflector get a fixed pseudo-random phase so that the ring and the wall
+// show the speckle of a rough surface instead of a single coherent flash.
+double ScattererPhase(std::uint32_t seed, std::size_t reflector, std::size_t index) {
+    NoiseSource source((static_cast<std::uint64_t>(seed) << 32) ^ (reflector * 7919u) ^ (index * 104729u));
+    return std::fmod(std::abs(source.Next()) * 1000.0, 2.0 * kPi);
+}
+
+void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, std::vector<Scatterer>& out) {
+    for (const PointTarget& p : scene.points) {
+        out.push_back({D(p.bearingDeg), D(p.rangeM), D(p.strength), 0.0});
+    }
+    for (const MovingTarget& m : scene.movers) {
+        const PointTarget p = MoverAt(m, ping, maxRangeM);
+        out.push_back({D(p.bearingDeg), D(p.rangeM), D(p.strength), 0.0});
+    }
+    std::size_t reflector = 0;
+    for (const SeabedRing& ring : scene.rings) {
+        ++reflector;
+        const double circumference = 2.0 * kPi * static_cast<double>(ring.rangeM);
+        const int count = std::clamp(static_cast<int>(circumference / kScattererSpacingM), 8, kMaxScatterersPerReflector);
+        const double each = static_cast<double>(ring.strength) / std::sqrt(static_cast<double>(count) / 50.0);
+        for (int i = 0; i < count; ++i) {
+            out.push_back({360.0 * i / count, D(ring.rangeM), each,
+                           ScattererPhase(scene.seed, reflector, static_cast<std::size_t>(i))});
+        }
+    }
+    for (const Wall& wall : scene.walls) {
+        ++reflector;
+        const double x1 = D(wall.range1M) * std::sin(D(wall.bearing1Deg) * kDegToRad);
+        const double y1 = D(wall.range1M) * std::cos(D(wall.bearing1Deg) * kDegToRad);
+        const double x2 = D(wall.range2M) * std::sin(D(wall.bearing2Deg) * kDegToRad);
+        const double y2 = D(wall.range2M) * std::cos(D(wall.bearing2Deg) * kDegToRad);
+        const double length = std::hypot(x2 - x1, y2 - y1);
+        const int count = std::clamp(static_cast<int>(length / kScattererSpacingM) + 1, 2, kMaxScatterersPerReflector);
+        const double each = static_cast<double>(wall.strength) / std::sqrt(static_cast<double>(count) / 50.0);
+        for (int i = 0; i < count; ++i) {
+            const double t = static_cast<double>(i) / (count - 1);
+            const double x = x1 + t * (x2 - x1);
+            const double y = y1 + t * (y2 - y1);
+            out.push_back({std::atan2(x, y) / kDegToRad, std::hypot(x, y), each,
+                           ScattererPhase(scene.seed, reflector, static_cast<std::size_t>(i))});
+        }
+    }
+}
+
+constexpr double kR = 0.70710678118654752;
+constexpr double kCos8[8] = {1.0, kR, 0.0, -kR, -1.0, -kR, 0.0, kR};
+constexpr double kSin8[8] = {0.0, kR, 1.0, kR, 0.0, -kR, -1.0, -kR};
+
+std::uint16_t ToSample(double value) {
+    const double word = std::round(32768.0 + 32767.0 * value);
+    return static_cast<std::uint16_t>(std::clamp(word, 0.0, 65535.0));
+}
+} // namespace
+
+Scene DefaultScene() {
+    Scene scene;
+    scene.points = {{30.0f, 3.0f, 0.8f}, {100.0f, 6.0f, 1.0f}, {200.0f, 4.5f, 0.6f}, {315.0f, 2.0f, 0.5f}};
+    scene.rings = {{8.5f, 0.25f}};
+    scene.walls = {{230.0f, 7.0f, 290.0f, 6.0f, 0.4f}};
+    scene.movers = {{60.0f, 5.0f, 1.0f, 0.5f, 0.02f}};
+    return scene;
+}
+
+PingGeometry GeometryFromPacket(std::span<const std::uint8_t, kCommandPacketSize> packet, float soundVelocity,
+                                int transducerUp) {
+    PingGeometry geometry;
+    geometry.soundVelocity = soundVelocity;
+    geometry.transducerUp = transducerUp;
+    geometry.rangeM = 10.0f;
+    // The range code is the console's own encoding of the range table; decode by matching it.
+    for (float range : kRangeTable) {
+        if (COndrel::RangeCode(range) == packet[3]) {
+            geometry.rangeM = range;
+            break;
+        }
+    }
+    geometry.samples = packet[19] == 2 ? 500 : 1000;
+    geometry.pulseLength = std::max<int>(packet[14], 1);
+    geometry.frequencyKHz = static_cast<float>((packet[25] - 100) * 5 + 330);
+    return geometry;
+}
+
+float HeadAxisBearingDeg(int head, int transducerUp) {
+    static constexpr float kNormal[kHeadCount] = {0.0f, 90.0f, 180.0f, 270.0f};
+    static constexpr float kUp[kHeadCount] = {0.0f, 270.0f, 180.0f, 90.0f};
+    const auto h = static_cast<std::size_t>(std::clamp(head, 0, kHeadCount - 1));
+    return transducerUp != 0 ? kUp[h] : kNormal[h];
+}
+
+HeadBearing SeenFromHead(float bearingDeg, float rangeM, int head, int transducerUp) {
+    const double axis = D(HeadAxisBearingDeg(head, transducerUp)) * kDegToRad;
+    const double b = D(bearingDeg) * kDegToRad;
+    const double x = D(rangeM) * std::sin(b) - D(kHeadOffsetM) * std::sin(axis);
+    const double y = D(rangeM) * std::cos(b) - D(kHeadOffsetM) * std::cos(axis);
+    const double along = x * std::sin(axis) + y * std::cos(axis);
+    const double across = x * std::cos(axis) - y * std::sin(axis);
+    return {static_cast<float>(std::hypot(x, y)), static_cast<float>(std::atan2(across, along) / kDegToRad)};
+}
+
+PointTarget MoverAt(const MovingTarget& mover, std::uint64_t ping, float maxRangeM) {
+    const double steps = static_cast<double>(ping);
+    double bearing = std::fmod(D(mover.bearingDeg) + steps * D(mover.bearingStepDeg), 360.0);
+    if (bearing < 0.0) {
+        bearing += 360.0;
+    }
+    double range = D(mover.rangeM);
+    const double low = kMinMoverRangeM;
+    const double high = std::max(static_cast<double>(maxRangeM), low + 0.1);
+    if (mover.rangeStepM != 0.0f) {
+        // Back and forth between the limits: fold the unbounded path into [low, high].
+        const double span = high - low;
+        double t = std::fmod(D(mover.rangeM) - low + steps * D(mover.rangeStepM), 2.0 * span);
+        if (t < 0.0) {
+            t += 2.0 * span;
+        }
+        range = low + (t <= span ? t : 2.0 * span - t);
+    }
+    return {static_cast<float>(bearing), static_cast<float>(range), mover.strength};
+}
+
+void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
+                    HeadSamples raw) {
+    const int samples = std::clamp(geometry.samples, 0, kMaxSamples);
+    const double rangeM = geometry.rangeM > 0.0f ? D(geometry.rangeM) : 10.0;
+    const double c = geometry.soundVelocity > 0.0f ? D(geometry.soundVelocity) : 1480.0;
+    const double omega = 2.0 * kPi * D(geometry.frequencyKHz) * 1000.0;
+    const double metresPerSample = rangeM / std::max(samples, 1);
+    const double pulseSamples = geometry.pulseLength * 10e-6 * c * 0.5 / metresPerSample;
+    const int burst = std::max(kMinBurstSamples, static_cast<int>(std::ceil(pulseSamples)));
+    const double half = burst * 0.5;
+
+    std::vector<double> signal(static_cast<std::size_t>(kElementCount) * kMaxSamples, 0.0);
+    std::vector<double> envelope(static_cast<std::size_t>(burst) + 2, 0.0);
+    std::vector<Scatterer> scatterers;
+    CollectScatterers(scene, ping, static_cast<float>(rangeM), scatterers);
+    for (const Scatterer& s : scatterers) {
+        const HeadBearing seen = SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM), head,
+                                              geometry.transducerUp);
+        const double a = D(seen.angleDeg) * kDegToRad;
+        if (std::abs(a) >= kPi / 2.0 || s.strength <= 0.0) {
+            continue;
+        }
+        const double rh = D(seen.rangeM);
+        const double amplitude = s.strength * std::cos(a) / std::max(rh, 0.7) * std::pow(10.0, -0.01 * rh);
+        const double centre = rh / metresPerSample;
+        const int first = std::max(0, static_cast<int>(std::ceil(centre - half)));
+        const int last = std::min(samples - 1, static_cast<int>(std::floor(centre + half)));
+        if (first > last) {
+            continue;
+        }
+        for (int n = first; n <= last; ++n) {
+            envelope[static_cast<std::size_t>(n - first)] = 0.5 + 0.5 * std::cos(kPi * (n - centre) / half);
+        }
+        const double travel = std::fmod(2.0 * omega * rh / c, 2.0 * kPi) + s.phase;
+        const double elementStep = D(kElementPitchM) * std::sin(a) * omega / c;
+        for (int k = 0; k < kElementCount; ++k) {
+            const int channel = geometry.transducerUp != 0 ? kElementCount - 1 - k : k;
+            const double psi = (k - 7.5) * elementStep + travel;
+            const double cosPsi = std::cos(psi);
+            const double sinPsi = std::sin(psi);
+            double* row = signal.data() + static_cast<std::size_t>(channel) * kMaxSamples;
+            for (int n = first; n <= last; ++n) {
+                // cos(2 pi n / 8 + psi), with the carrier's eight phases from a table
+                const auto phase = static_cast<std::size_t>(n % 8);
+                const double carrier = kCos8[phase] * cosPsi - kSin8[phase] * sinPsi;
+                row[n] += amplitude * envelope[static_cast<std::size_t>(n - first)] * carrier;
+            }
+        }
+    }
+
+    NoiseSource noise((static_cast<std::uint64_t>(scene.seed) << 20) ^ (ping * 4u + static_cast<std::uint64_t>(head)));
+    for (int ch = 0; ch < kElementCount; ++ch) {
+        const std::size_t row = static_cast<std::size_t>(ch) * kMaxSamples;
+        for (int j = 0; j < kMaxSamples; ++j) {
+            const std::size_t at = row + static_cast<std::size_t>(j);
+            raw[at] = j < samples ? ToSample(signal[at] + D(scene.noise) * noise.Next()) : kNoSignal;
+        }
+    }
+}
+
+void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint64_t ping, PingBuffer& buffer) {
+    const int samples = std::clamp(geometry.samples, 0, kMaxSamples);
+    for (std::size_t i = 0; i + 1 < buffer.size(); i += 2) {
+        buffer[i] = kNoSignal >> 8;
+        buffer[i + 1] = kNoSignal & 0xFF;
+    }
+    std::vector<std::uint16_t> raw(static_cast<std::size_t>(kElementCount) * kMaxSamples);
+    for (int h = 0; h < kHeadCount; ++h) {
+        SynthesiseHead(scene, geometry, h, ping, HeadSamples(raw.data(), raw.size()));
+        for (int j = 0; j < samples; ++j) {
+            for (int c = 0; c < kElementCount; ++c) {
+                const std::uint16_t word = raw[static_cast<std::size_t>(c * kMaxSamples + j)];
+                const auto at = static_cast<std::size_t>(((j * 4 + h) * 16 + c) * 2);
+                buffer[at] = static_cast<std::uint8_t>(word >> 8);
+                buffer[at + 1] = static_cast<std::uint8_t>(word & 0xFF);
+            }
+        }
+    }
+}
+
+void BuildReply(const PingBuffer& buffer, int blockIndex, std::uint8_t echo, const ReplyHeaderFields& fields,
+                ReplyBlock& reply) {
+    reply.fill(0);
+    for (std::size_t i = 0; i < 3 && i < fields.text.size(); ++i) {
+        reply[i] = static_cast<std::uint8_t>(fields.text[i]);
+    }
+    reply[3] = fields.headId;
+    reply[4] = fields.status;
+    reply[kReplyEchoByte] = echo;
+    reply[kReplyModeByte] = fields.mode;
+    reply[8] = fields.transducerType;
+    reply[9] = fields.byte9;
+    std::uint8_t* payload = reply.data() + kReplyPayloadOffset;
+    if (blockIndex >= 0 && blockIndex < kMaxBlocksPerPing) {
+        std::memcpy(payload, buffer.data() + static_cast<std::size_t>(blockIndex) * kReplyPayloadSize,
+                    kReplyPayloadSize);
+    } else {
+        for (int i = 0; i < kReplyPayloadSize; i += 2) {
+            payload[i] = kNoSignal >> 8;
+            payload[i + 1] = kNoSignal & 0xFF;
+        }
+    }
+}
+
+} // namespace vexar::sim

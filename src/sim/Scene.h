@@ -1,0 +1,151 @@
+#pragma once
+// The scene of the simulated head: reflectors around the four-head assembly, and the element
+// samples a head would deliver for them.
+//
+// Signal model. Every reflector is a set of point scatterers. For head h the scatterer is seen
+// from the head's acoustic centre, 0.07 m out along the head's axis, at range rh and at angle a
+// (clockwise from the head's axis, as the picture shows it). The head delivers, per element, a
+// real band-pass signal on an intermediate frequency of one cycle per 8 samples, that is bin 1 of
+// the console's 8-point sliding demodulator; samples are spaced R / N metres in range. An echo is
+// a Hann-shaped burst of at least 16 samples centred on sample rh * N / R:
+//
+//     x_k[n] = A * w(n - n0) * cos(2 pi n / 8 + 2 w rh / c + psi_k),
+//     psi_k  = (k - 7.5) * pitch * sin(a) * w / c,           pitch = 0.0010668 m,
+//
+// with w = 2 pi f the carrier's angular frequency and c the sound velocity of the water. The
+// demodulator turns x_k into I + jQ with phase psi_k (plus a phase common to all elements), and
+// the console's beamformer multiplies element k by exp(j phi_k(theta)) with
+// phi_k(theta) = (k - 7.5) * sin(theta) * pitch / c * w, so both 8-element sub-arrays add up in
+// phase at theta = -a. Beam theta = -a is the beam the console draws at clockwise angle a from
+// the head's axis (the head image holds the beams in mirrored order), and the console's
+// re-projection moves it from the head's centre to the assembly centre; the echo therefore
+// shows at the reflector's true bearing and range.
+//
+// Element k is channel k; on a head mounted upside down ("Transducer Up") it is channel 15 - k,
+// because the console reverses the element order of such a head, and heads 1 and 3 change places
+// (head 1 looks to 270 degrees, head 3 to 90 degrees). The amplitude A = strength * cos(a) / rh
+// * 10^(-0.01 rh) falls off as the console's time-varied gain rises, so a reflector of a given
+// strength looks alike at every range; nothing is received from behind a head. A little
+// deterministic noise (seeded by the ping number) keeps the picture alive. Samples are unsigned
+// 16-bit with 32768 as no signal; 1.0 is full scale.
+
+#include "acquisition/COndrel.h"
+#include "acquisition/ReplyData.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vexar::sim {
+
+inline constexpr float kElementPitchM = 0.0010668f;
+inline constexpr float kHeadOffsetM = 0.07f;
+inline constexpr std::uint16_t kNoSignal = 32768;
+/// Transducer type the simulated head reports: the console only processes type 4.
+inline constexpr std::uint8_t kTransducerType = 4;
+
+/// A point reflector, by bearing (degrees clockwise from the top of the view) and range (m)
+/// from the assembly centre; strength 1.0 is a full-scale echo at 1 m.
+struct PointTarget {
+    float bearingDeg = 0.0f;
+    float rangeM = 0.0f;
+    float strength = 0.0f;
+};
+
+/// The seabed seen all around at one range.
+struct SeabedRing {
+    float rangeM = 0.0f;
+    float strength = 0.0f;
+};
+
+/// A straight wall between two points given by bearing and range.
+struct Wall {
+    float bearing1Deg = 0.0f;
+    float range1M = 0.0f;
+    float bearing2Deg = 0.0f;
+    float range2M = 0.0f;
+    float strength = 0.0f;
+};
+
+/// A point reflector that moves by the given steps at every new ping; its range turns back at
+/// 0.3 m and at the maximum range of the ping.
+struct MovingTarget {
+    float bearingDeg = 0.0f;
+    float rangeM = 0.0f;
+    float strength = 0.0f;
+    float bearingStepDeg = 0.0f;
+    float rangeStepM = 0.0f;
+};
+
+struct Scene {
+    std::vector<PointTarget> points;
+    std::vector<SeabedRing> rings;
+    std::vector<Wall> walls;
+    std::vector<MovingTarget> movers;
+    float noise = 0.0005f; ///< RMS of the noise, full scale 1.0
+    std::uint32_t seed = 1;
+};
+
+/// How the head is set for one ping: taken from the command packet, except the water's sound
+/// velocity and the mounting, which belong to the head.
+struct PingGeometry {
+    float rangeM = 10.0f;
+    int samples = 1000;
+    float soundVelocity = 1480.0f; ///< m/s
+    int transducerUp = 0;
+    float frequencyKHz = 675.0f;
+    int pulseLength = 6; ///< 10 us units
+};
+
+/// The scene the simulated head shows when it is given no other.
+Scene DefaultScene();
+
+/// Range, sample count, frequency and pulse length of a command packet (range code byte 3,
+/// pulse byte 14, data-points code byte 19, frequency code byte 25). An unknown range code
+/// gives 10 m; a data-points code other than 2 gives 1000 samples.
+PingGeometry GeometryFromPacket(std::span<const std::uint8_t, kCommandPacketSize> packet,
+                                float soundVelocity, int transducerUp);
+
+/// Bearing of head h's axis, degrees clockwise from the top of the view.
+float HeadAxisBearingDeg(int head, int transducerUp);
+
+/// A point as a head sees it: range from its acoustic centre and angle clockwise from its axis.
+struct HeadBearing {
+    float rangeM = 0.0f;
+    float angleDeg = 0.0f;
+};
+HeadBearing SeenFromHead(float bearingDeg, float rangeM, int head, int transducerUp);
+
+/// Position of a moving target at a ping number.
+PointTarget MoverAt(const MovingTarget& mover, std::uint64_t ping, float maxRangeM);
+
+/// Channel-major raw samples of one head: channel c, sample j at [c * 1000 + j]; columns from
+/// the sample count on hold no signal.
+using HeadSamples = std::span<std::uint16_t, kElementCount * kMaxSamples>;
+
+/// The samples head h delivers for ping number `ping` of the scene.
+void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
+                    HeadSamples raw);
+
+/// The ping buffer of one ping, laid out as the head sends it: for sample j, head h, channel c
+/// the big-endian word at ((j * 4 + h) * 16 + c) * 2; bytes after the ping's last sample hold
+/// no signal.
+void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint64_t ping, PingBuffer& buffer);
+
+/// What the head writes into the header of its replies.
+struct ReplyHeaderFields {
+    std::string text = "SIM";
+    std::uint8_t headId = 0x10;
+    std::uint8_t status = 0x00;
+    std::uint8_t mode = 0x00; ///< upper four bits 0x4 would mark scrambled data
+    std::uint8_t transducerType = kTransducerType;
+    std::uint8_t byte9 = 0x04;
+};
+
+/// The reply to one command packet: header, block echo = packet byte 13, and payload = block
+/// `blockIndex` of the ping buffer (no signal beyond the buffer).
+void BuildReply(const PingBuffer& buffer, int blockIndex, std::uint8_t echo, const ReplyHeaderFields& fields,
+                ReplyBlock& reply);
+
+} // namespace vexar::sim
