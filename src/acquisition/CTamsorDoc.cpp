@@ -29,7 +29,8 @@ std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports) {
     return std::make_unique<CTamsorDoc>(ports);
 }
 
-CTamsorDoc::CTamsorDoc(const DocumentPorts& ports) : m_ports(ports) {
+CTamsorDoc::CTamsorDoc(const DocumentPorts& ports)
+    : m_ports(ports), m_recorder(std::make_unique<CRecorder>(*this)), m_player(std::make_unique<CPlayer>(*this)) {
     for (int k = 0; k < kHeadCount; ++k) {
         COndrel& head = Head(k);
         head.m_headIndex = k;
@@ -219,16 +220,16 @@ void CTamsorDoc::ProcessPing() {
         }
     }
 
-    if (Head(0).m_newData != 0 && m_products != nullptr) {
+    if (Head(0).m_newData != 0) {
         if (m_udpOutputPoint != 0 || m_recordPoint != 0) {
-            m_products->BuildPointRecord(*this);
+            m_recorder->BuildPointRecord();
         }
         if (m_udpOutputBeam != 0 || m_recordBeam != 0) {
-            m_products->BuildBeamRecord(*this);
+            m_recorder->BuildBeamRecord();
         }
     }
-    if (m_playback != 0 && m_xyzConversion != 0 && m_xyzFile.IsOpen() && m_products != nullptr) {
-        m_products->WriteXyzPing(*this);
+    if (m_playback != 0 && m_xyzConversion != 0 && m_xyzFile.IsOpen() && m_navigation != nullptr) {
+        m_navigation->WriteXyzPing(*this);
     }
     RefreshStatus();
 }
@@ -273,8 +274,11 @@ void CTamsorDoc::CloseAllFiles() {
     }
     if (m_recordFile.IsOpen()) {
         m_recordFile.Close();
-        m_recordRaw = 0;
     }
+    m_recordRaw = 0;
+    m_recordBeam = 0;
+    m_recordPoint = 0;
+    m_recordThisPing = 0;
     if (m_xyzFile.IsOpen()) {
         m_xyzFile.Close();
         m_xyzConversion = 0;

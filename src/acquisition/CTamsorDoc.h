@@ -6,6 +6,8 @@
 #include "acquisition/COndrel.h"
 #include "acquisition/ReplyData.h"
 #include "files/CDataFile.h"
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
 #include "navigation/CNavigation.h"
 #include "platform/Ports.h"
 #include "processing/HeadProcessors.h"
@@ -13,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <memory>
 #include <string>
 
@@ -33,18 +36,19 @@ inline constexpr int kReplyWaitMs = 500;
 
 class CTamsorDoc;
 
-/// Work that ProcessPing hands on after the combined image is assembled: the point and beam
-/// records and the XYZ lines. Installed by the recording and export code.
-class IPingProducts {
+/// The navigation side of played pings: the sentence of each played record and the XYZ
+/// export. Installed by the navigation code; without it played sentences are only held.
+class INavigationHooks {
 public:
-    virtual ~IPingProducts() = default;
-    virtual void BuildPointRecord(CTamsorDoc& doc) = 0;
-    virtual void BuildBeamRecord(CTamsorDoc& doc) = 0;
-    virtual void WriteXyzPing(CTamsorDoc& doc) = 0;
-    /// Called at block 0 of a recorded live ping, for every packet pair and after the last one.
-    virtual void WriteRawRecordStart(CTamsorDoc& doc) { (void)doc; }
-    virtual void WriteRawPacketPair(CTamsorDoc& doc) { (void)doc; }
-    virtual void WriteRawRecordEnd(CTamsorDoc& doc) { (void)doc; }
+    virtual ~INavigationHooks() = default;
+    /// The played record's sentence, now in m_navigationSentence, is to be parsed.
+    virtual void ParseNavigationSentence(CTamsorDoc& doc) { (void)doc; }
+    /// The played record holds no usable sentence: the navigation texts are cleared.
+    virtual void ClearNavigationTexts(CTamsorDoc& doc) { (void)doc; }
+    /// Called by ProcessPing in playback while the XYZ export runs and its file is open.
+    virtual void WriteXyzPing(CTamsorDoc& doc) { (void)doc; }
+    /// Called by the playback step at the end of the played file while the export runs.
+    virtual void FinishXyzExport(CTamsorDoc& doc) { (void)doc; }
 };
 
 /// Replaces the document's own ping processors (tests install fakes through it).
@@ -111,10 +115,14 @@ public:
     /// Clears the averaging history of the four ping processors.
     void ClearProcessingHistory();
 
-    void SetProducts(IPingProducts* products) { m_products = products; }
+    /// Sends one datagram of a record to the output address when the output socket exists.
+    void SendRecordChunk(std::span<const std::uint8_t> bytes);
+    /// The recorder and the player, created with the document.
+    CRecorder& Recorder() { return *m_recorder; }
+    CPlayer& Player() { return *m_player; }
+    void SetNavigationHooks(INavigationHooks* hooks) { m_navigation = hooks; }
+    INavigationHooks* NavigationHooks() const { return m_navigation; }
     void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }
-    /// The step the playback timer runs while playback is active.
-    void SetPlaybackStep(std::function<void()> step) { m_playbackStep = std::move(step); }
     const DocumentPorts& Ports() const { return m_ports; }
     COndrel& Head(int index) { return m_heads[static_cast<std::size_t>(index)]; }
     const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
@@ -245,10 +253,11 @@ private:
     void CopyHeadRows(int head, int firstRow, int rowCount, int toRow);
 
     DocumentPorts m_ports;
-    IPingProducts* m_products = nullptr;
     HeadProcessors m_processors;
+    std::unique_ptr<CRecorder> m_recorder;
+    std::unique_ptr<CPlayer> m_player;
+    INavigationHooks* m_navigation = nullptr;
     IHeadProcessing* m_processing = nullptr;
-    std::function<void()> m_playbackStep;
 };
 
 /// The process-wide document, published by OnNewDocument; null before and after.

@@ -164,9 +164,7 @@ void CTamsorDoc::OnTimer(int timerId) {
     }
     StopTimer(m_ports.timers, timerId);
     if (m_playback != 0) {
-        if (m_playbackStep) {
-            m_playbackStep();
-        }
+        m_player->PlaybackStep();
         if (m_hold == 0) {
             ArmTimer(m_ports.timers, kPlaybackTimer, m_sleepTimeMs);
         }
@@ -227,17 +225,15 @@ void CTamsorDoc::AcquirePing() {
         }
         ++m_blocksReceived;
 
-        if (m_recordRaw != 0 && m_products != nullptr) {
+        if (m_recordRaw != 0) {
             if (m_blockIndex == 0) {
-                m_products->WriteRawRecordStart(*this);
-                m_recordThisPing = 1;
+                m_recorder->WriteRawRecordStart();
             }
             if (m_recordFile.IsOpen() && m_recordThisPing != 0) {
-                m_products->WriteRawPacketPair(*this);
+                m_recorder->WriteRawPacketPair(packet, m_replyBuffer);
             }
             if (m_blockIndex == m_blocksPerPing - 1) {
-                m_products->WriteRawRecordEnd(*this);
-                m_recordThisPing = 0;
+                m_recorder->WriteRawRecordEnd();
             }
         }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vexar {
 
@@ -84,6 +85,15 @@ bool CDataFile::Flush() {
         return false;
     }
     return true;
+}
+
+bool CDataFile::Truncate(std::uint64_t length) {
+    if (m_file == nullptr) {
+        return false;
+    }
+    std::fflush(m_file);
+    std::clearerr(m_file);
+    return ftruncate(fileno(m_file), static_cast<off_t>(length)) == 0 && Seek(length);
 }
 
 } // namespace vexar

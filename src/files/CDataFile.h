@@ -35,6 +35,8 @@ public:
     /// Current length in bytes (flushes pending writes first).
     std::uint64_t Length() const;
     bool Flush();
+    /// Cuts the file back to `length` bytes and moves to its new end.
+    bool Truncate(std::uint64_t length);
 
 private:
     std::FILE* m_file = nullptr;

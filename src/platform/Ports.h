@@ -124,6 +124,11 @@ public:
     /// Shows the playback bar for a file of the given length.
     virtual void ShowPlaybackBar(std::uint64_t fileLength) { (void)fileLength; }
     virtual void SetPlaybackPosition(int percent) { (void)percent; }
+    /// Positions of the playback "Speed" spinner (0..20) and the bar beside it (0..20).
+    virtual void SetPlaybackSpeed(int spinnerPosition, int barPosition) {
+        (void)spinnerPosition;
+        (void)barPosition;
+    }
     virtual void CreateDialogs() {}
     virtual void DestroyDialogs() {}
     virtual bool IsSettingsDialogVisible() const { return false; }

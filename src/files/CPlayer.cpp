@@ -1,0 +1,450 @@
+#include "files/CPlayer.h"
+
+#include "acquisition/CTamsorDoc.h"
+#include "acquisition/Numeric.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace vexar {
+
+namespace {
+constexpr std::size_t kEchoAt = kCommandPacketSize + kReplyEchoByte;
+constexpr std::uint8_t kCommandStart = 0xFE;
+
+// Fixed block layout of a header at the start of `bytes`: what tells a record signature from
+// the same three bytes inside sample data.
+bool PlausibleHeader(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= static_cast<std::size_t>(kRecordHeaderSize) && HasRawSignature(bytes) &&
+           GetU32(bytes, 75) == kRecordHeaderSize && GetU32(bytes, 79) == kRecordHeaderSize &&
+           GetU32(bytes, 83) == kReservedBlockSize && GetU32(bytes, 87) == kRecordDataOffset;
+}
+
+// A part of the time stamp as the C string formatting of the stamp would show it.
+std::string StampPart(const std::string& stamp, std::size_t at, std::size_t length) {
+    std::string part = stamp.substr(at, length);
+    if (const auto nul = part.find('\0'); nul != std::string::npos) {
+        part.resize(nul);
+    }
+    return part;
+}
+} // namespace
+
+CPlayer::CPlayer(CTamsorDoc& doc) : m_doc(doc) {}
+
+int CPlayer::PositionPercent() const {
+    return m_fileLength == 0 ? 0 : static_cast<int>(m_position * 100 / m_fileLength);
+}
+
+int CPlayer::SpeedSpinnerPosition() const {
+    return m_doc.m_sleepTimeMs / kSpeedStepMs;
+}
+
+int CPlayer::SpeedBarPosition() const {
+    return (kMaxSleepTimeMs - m_doc.m_sleepTimeMs) / kSpeedStepMs;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening
+
+void CPlayer::OnOpenPlayback() {
+    ITimerPort* timers = m_doc.Ports().timers;
+    const bool wasPlayback = m_doc.m_playback != 0 && m_doc.m_playbackFile.IsOpen();
+    if (timers != nullptr) {
+        timers->Stop(kWatchdogTimer);
+        timers->Stop(kPingTimer);
+        // No step runs under the dialog; it resumes if the dialog is cancelled.
+        timers->Stop(kPlaybackTimer);
+    }
+    IOperatorPort* op = m_doc.Ports().operatorPort;
+    std::optional<std::string> chosen;
+    if (op != nullptr) {
+        FileDialogRequest request;
+        request.title = "Open Data File:";
+        request.folder = m_doc.m_readFolder;
+        request.filterText = "Sonar Data Files: (*.R96) ";
+        request.filterPattern = "*.R96";
+        chosen = op->AskOpenFile(request);
+    }
+    if (!chosen || chosen->empty()) {
+        ResumeAfterCancel(wasPlayback);
+        return;
+    }
+    OpenPlayback(*chosen);
+}
+
+void CPlayer::ResumeAfterCancel(bool wasPlayback) {
+    ITimerPort* timers = m_doc.Ports().timers;
+    if (timers == nullptr || m_doc.m_hold != 0) {
+        return;
+    }
+    if (wasPlayback) {
+        timers->Arm(kPlaybackTimer, m_doc.m_sleepTimeMs);
+    } else if (m_doc.m_connected == 1) {
+        timers->Arm(kPingTimer, m_doc.m_pingDelayMs);
+    } else {
+        timers->Arm(kWatchdogTimer, kWatchdogMs);
+    }
+}
+
+bool CPlayer::OpenPlayback(const std::string& path) {
+    const bool wasPlayback = m_doc.m_playback != 0;
+    IOperatorPort* op = m_doc.Ports().operatorPort;
+    ITimerPort* timers = m_doc.Ports().timers;
+    if (timers != nullptr) {
+        timers->Stop(kWatchdogTimer);
+        timers->Stop(kPingTimer);
+    }
+    m_doc.CloseAllFiles();
+    if (!wasPlayback) {
+        m_doc.SaveHeadSettings();
+    }
+    const auto refuse = [&](const char* text) {
+        if (op != nullptr) {
+            op->ShowMessage(text, MessageIcon::Error);
+        }
+        m_doc.m_playbackFile.Close();
+        if (wasPlayback) {
+            m_doc.OnRealTime();
+        } else {
+            m_doc.StartAcquisition();
+        }
+        return false;
+    };
+    CDataFile& file = m_doc.m_playbackFile;
+    if (!file.Open(path, CDataFile::Mode::Read)) {
+        return refuse("Error opening file !   ");
+    }
+    m_fileLength = file.Length();
+    if (m_fileLength < 100) {
+        return refuse("File has no data!!!  ");
+    }
+    file.Seek(0);
+    m_position = 0;
+    m_recordStart = 0;
+    m_recordLength = 0;
+    m_pingsPlayed = 0;
+    m_damaged = 0;
+
+    if (const std::string folder = FolderOf(path); !folder.empty()) {
+        m_doc.m_readFolder = folder;
+    }
+    m_doc.m_playback = 1;
+    m_doc.m_imageReset = 1;
+    m_doc.m_soundVelocityChanged = 0;
+    m_doc.CloseSockets();
+
+    m_titlePrefix = "Playback File: " + path;
+    m_doc.SetTitle(m_titlePrefix);
+    m_xyzPath = path.size() >= 3 ? path.substr(0, path.size() - 3) + "xyz" : path;
+
+    m_bytesPerPercent = m_fileLength / 100;
+    if (op != nullptr) {
+        op->ShowPlaybackBar(m_fileLength);
+        op->SetPlaybackPosition(0);
+        op->SetPlaybackSpeed(SpeedSpinnerPosition(), SpeedBarPosition());
+    }
+    if (timers != nullptr) {
+        timers->Stop(kWatchdogTimer);
+        timers->Stop(kPingTimer);
+    }
+    m_doc.OpenOutputSocket();
+    if (timers != nullptr) {
+        timers->Arm(kPlaybackTimer, m_doc.m_sleepTimeMs);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// One step
+
+void CPlayer::UpdateTitle() {
+    char text[128];
+    std::snprintf(text, sizeof text, "%.1f M ( %d%% of Total %.1f M Bytes)",
+                  static_cast<double>(m_position) / 1048576.0, PositionPercent(),
+                  static_cast<double>(m_fileLength) / 1048576.0);
+    m_doc.SetTitle(m_titlePrefix + "    ___" + text);
+}
+
+bool CPlayer::ReadExact(std::uint8_t* to, std::size_t count) {
+    return m_doc.m_playbackFile.Read(std::span<std::uint8_t>(to, count)) == count;
+}
+
+StepResult CPlayer::Skip(RecordCheck why) {
+    (void)why;
+    ++m_damaged;
+    // Resynchronise after this record's signature: the next step scans on from there.
+    m_position = m_recordStart + 4;
+    return StepResult::Damaged;
+}
+
+StepResult CPlayer::PlaybackStep() {
+    CDataFile& file = m_doc.m_playbackFile;
+    if (!file.IsOpen()) {
+        return StepResult::Idle;
+    }
+    IOperatorPort* op = m_doc.Ports().operatorPort;
+    if (m_doc.m_dragging == 0) {
+        if (op != nullptr) {
+            op->SetPlaybackPosition(PositionPercent());
+        }
+        if (m_position + 3 >= m_fileLength) {
+            if (!m_loop) {
+                return StepResult::AtEnd;
+            }
+            if (m_doc.m_xyzConversion != 0 && m_doc.NavigationHooks() != nullptr) {
+                m_doc.NavigationHooks()->FinishXyzExport(m_doc);
+            }
+            file.Seek(0);
+            m_position = 0;
+        }
+        if (!m_doc.Recorder().AnyRecording()) {
+            UpdateTitle();
+        }
+    }
+    // Always resynchronise, also at the start of a file that does not begin with a record.
+    ResyncToRecord(m_position >= 3 ? m_position - 3 : 0);
+    m_recordStart = m_position;
+    if (!ReadExact(m_header.data(), 3) || !HasRawSignature(m_header)) {
+        return StepResult::NoRecord;
+    }
+    if (!ReadExact(m_header.data() + 3, kRecordHeaderSize - 3)) {
+        return Skip(RecordCheck::BadLayout);
+    }
+    m_fields = ReadRecordHeader(m_header);
+    int packets = 0;
+    if (const RecordCheck check = CheckRawHeader(m_fields, packets); check != RecordCheck::Whole) {
+        return Skip(check);
+    }
+    m_recordLength = m_fields.totalLength;
+    // A record that runs past the end of the file was cut short: not whole.
+    if (m_recordStart + m_recordLength > m_fileLength) {
+        return Skip(RecordCheck::BadLayout);
+    }
+    const std::size_t pairBytes = static_cast<std::size_t>(packets) * kPacketPairSize;
+    if (!ReadExact(m_reserved.data(), m_reserved.size()) || !ReadExact(m_pairs.data(), pairBytes)) {
+        return Skip(RecordCheck::BadLayout);
+    }
+    // A ping abandoned while it was recorded leaves a record shorter than its header says; the
+    // bytes after it belong to the next record and must not be mixed into this ping.
+    if (!CheckPairs(packets)) {
+        return Skip(RecordCheck::BadLayout);
+    }
+
+    PutU32(m_header, 59, m_doc.Recorder().PreviousLength());
+    const bool copying = m_doc.Recorder().IsCopying();
+    if (copying) {
+        // A write error stops the copy (with its message); playback goes on.
+        CopyRecord(packets);
+    }
+    if (!PassExtension(copying && m_doc.Recorder().IsCopying())) {
+        return Skip(RecordCheck::BadLayout);
+    }
+    ApplyHeader();
+    FeedPairs(packets);
+    TakeSentence();
+    if (m_doc.Recorder().IsCopying()) {
+        const std::size_t length = m_fields.sentenceLength;
+        if (m_doc.Recorder().WriteCopied(std::span<const std::uint8_t>(m_sentence.data(), length))) {
+            m_doc.Recorder().EndCopiedRecord(m_fields.totalLength);
+        }
+    }
+    m_doc.Head(0).m_samples = packets > 65 ? 1000 : 500;
+    m_position = m_recordStart + m_recordLength;
+    file.Seek(m_position);
+
+    m_doc.CompletePing();
+    m_doc.CopyHeadSettings();
+    ++m_pingsPlayed;
+    m_doc.ProcessPing();
+    return StepResult::Ping;
+}
+
+bool CPlayer::CheckPairs(int packets) const {
+    for (int k = 0; k < packets; ++k) {
+        const std::uint8_t* pair = m_pairs.data() + static_cast<std::size_t>(k) * kPacketPairSize;
+        if (pair[0] != kCommandStart || pair[kEchoAt] != static_cast<std::uint8_t>(k)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CPlayer::CopyRecord(int packets) {
+    CRecorder& recorder = m_doc.Recorder();
+    recorder.BeginCopiedRecord();
+    return recorder.WriteCopied(m_header) && recorder.WriteCopied(m_reserved) &&
+           recorder.WriteCopied(std::span<const std::uint8_t>(m_pairs.data(),
+                                                              static_cast<std::size_t>(packets) * kPacketPairSize));
+}
+
+bool CPlayer::PassExtension(bool copy) {
+    std::uint64_t left = m_fields.extensionLength;
+    if (!copy) {
+        return left == 0 || m_doc.m_playbackFile.Seek(m_doc.m_playbackFile.Position() + left);
+    }
+    // The copy carries the extension block too, so that it matches the header it copies.
+    while (left > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, m_scratch.size()));
+        if (!ReadExact(m_scratch.data(), n)) {
+            return false;
+        }
+        m_doc.Recorder().WriteCopied(std::span<const std::uint8_t>(m_scratch.data(), n));
+        left -= n;
+    }
+    return true;
+}
+
+void CPlayer::ApplyHeader() {
+    const RecordHeaderFields& f = m_fields;
+    COndrel& head = m_doc.Head(0);
+
+    const std::string& stamp = f.timeStamp;
+    m_doc.m_dateText = StampPart(stamp, 0, 2) + "-" + StampPart(stamp, 2, 2) + "-" + StampPart(stamp, 4, 4);
+    m_doc.m_timeText = StampPart(stamp, 8, 2) + ":" + StampPart(stamp, 10, 2) + ":" + StampPart(stamp, 12, 2);
+    m_doc.m_millisecondText = StampPart(stamp, 14, 3);
+    m_doc.m_timeStamp = StampPart(stamp, 0, kTimeStampLength);
+
+    const int up = f.transducerUp == 0x80 ? 1 : 0;
+    if (up != head.m_transducerUp) {
+        head.m_transducerUp = up;
+        m_doc.CopyHeadSettings();
+        m_doc.UpdateHeadAzimuths();
+        m_doc.m_imageReset = 1;
+    }
+    m_doc.m_fileStartGain = f.systemGainDb;
+    for (std::size_t k = 0; k < f.quadrantGainsDb.size(); ++k) {
+        m_doc.m_fileQuadrantGains[k] = f.quadrantGainsDb[k];
+    }
+    m_doc.m_fileDisplayGain = f.displayGain;
+
+    // The recorder stores microseconds and seconds; reading inverts exactly that, whatever the
+    // label byte says, so a recording plays back with the values it was recorded with.
+    head.m_pulseLength = f.pulseLengthUs / 10;
+    if (std::isfinite(f.pingPeriodS)) {
+        m_doc.m_displayedPingPeriodMs = f.pingPeriodS * 1000.0f;
+    }
+
+    switch (f.beamCount) {
+    case 1440: head.m_beams = 480; head.m_beamsIndex = 0; break;
+    case 720: head.m_beams = 240; head.m_beamsIndex = 1; break;
+    case 360: head.m_beams = 120; head.m_beamsIndex = 2; break;
+    default: break; // not a beam setting of the head: keep the current one
+    }
+
+    float velocity = f.soundVelocity;
+    if (!(velocity >= 1400.0f && velocity <= 1600.0f)) {
+        velocity = 1500.0f;
+    }
+    m_doc.m_fileSoundVelocity = velocity;
+    if (m_doc.m_useFileSlc != 0 && velocity != m_doc.m_soundVelocity) {
+        m_doc.m_soundVelocity = velocity;
+        m_doc.m_soundVelocityChanged = 1;
+    }
+
+    const double frequency = f.frequencyHz;
+    if (std::isfinite(frequency) && frequency >= 100000.0 && frequency <= 2000000.0) {
+        const int base = TruncToInt(frequency / 1000.0);
+        head.m_baseFrequencyKHz = base;
+        head.m_frequencyStep = TruncToInt((frequency - base * 1000.0) / 50.0);
+    }
+    head.m_rangeM = f.rangeM;
+}
+
+void CPlayer::FeedPairs(int packets) {
+    COndrel& head = m_doc.Head(0);
+    for (int k = 0; k < packets; ++k) {
+        const std::uint8_t* pair = m_pairs.data() + static_cast<std::size_t>(k) * kPacketPairSize;
+        const std::uint8_t* reply = pair + kCommandPacketSize;
+        std::memcpy(m_doc.m_pingBuffer.data() + static_cast<std::size_t>(k) * kReplyPayloadSize,
+                    reply + kReplyPayloadOffset, kReplyPayloadSize);
+        if (k == 0) {
+            std::memcpy(head.m_replyHeader.data(), reply, kReplyHeaderSize);
+            head.ParseReturnHeader();
+            head.m_rangeIndex = RangeIndexFromMetres(head.m_rangeM);
+        }
+        if (k == packets - 1) {
+            std::memcpy(head.m_commandPacket.data(), pair, kCommandPacketSize);
+            std::memcpy(m_doc.m_replyBuffer.data(), reply, kReplyBlockSize);
+        }
+    }
+}
+
+void CPlayer::TakeSentence() {
+    INavigationHooks* nav = m_doc.NavigationHooks();
+    const std::size_t length = m_fields.sentenceLength;
+    if (length > 0 && ReadExact(m_sentence.data(), length)) {
+        m_doc.m_navigationSentence.assign(reinterpret_cast<const char*>(m_sentence.data()), length);
+    } else {
+        m_doc.m_navigationSentence.clear();
+        if (nav != nullptr) {
+            nav->ClearNavigationTexts(m_doc);
+        }
+    }
+    if (m_doc.m_navigationSentence.size() < 6) {
+        if (nav != nullptr) {
+            nav->ClearNavigationTexts(m_doc);
+        }
+    } else if (nav != nullptr) {
+        nav->ParseNavigationSentence(m_doc);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Position
+
+void CPlayer::ResyncToRecord(std::uint64_t offset) {
+    if (m_doc.m_playback == 0) {
+        return;
+    }
+    CDataFile& file = m_doc.m_playbackFile;
+    // Chunks overlap by two bytes so that a signature across a chunk boundary is found.
+    std::uint64_t at = offset;
+    while (at < m_fileLength) {
+        file.Seek(at);
+        const std::size_t got = file.Read(m_scratch);
+        if (got < 3) {
+            break;
+        }
+        for (std::size_t i = 0; i + 3 <= got; ++i) {
+            if (m_scratch[i] != 'R' || m_scratch[i + 1] != '9' || m_scratch[i + 2] != '6') {
+                continue;
+            }
+            const std::uint64_t candidate = at + i;
+            file.Seek(candidate);
+            const std::size_t headerBytes = file.Read(m_header);
+            if (PlausibleHeader(std::span<const std::uint8_t>(m_header.data(), headerBytes))) {
+                file.Seek(candidate);
+                m_position = candidate;
+                return;
+            }
+        }
+        at += got - 2;
+    }
+    file.Seek(m_fileLength);
+    m_position = m_fileLength;
+}
+
+void CPlayer::OnSpeedChange(int change) {
+    m_doc.m_sleepTimeMs = std::clamp(m_doc.m_sleepTimeMs - kSpeedStepMs * change, 0, kMaxSleepTimeMs);
+    if (IOperatorPort* op = m_doc.Ports().operatorPort; op != nullptr) {
+        op->SetPlaybackSpeed(SpeedSpinnerPosition(), SpeedBarPosition());
+    }
+    if (m_doc.m_playback != 0 && m_doc.Ports().timers != nullptr) {
+        m_doc.Ports().timers->Arm(kPlaybackTimer, m_doc.m_sleepTimeMs);
+    }
+}
+
+void CPlayer::OnSliderDragStart() {
+    m_doc.m_dragging = 1;
+}
+
+void CPlayer::OnSliderRelease(int position) {
+    const int at = position >= 100 ? 0 : std::max(position, 0);
+    ResyncToRecord(m_bytesPerPercent * static_cast<std::uint64_t>(at));
+    m_doc.m_dragging = 0;
+}
+
+} // namespace vexar

@@ -1,0 +1,543 @@
+#include "files/CRecorder.h"
+
+#include "acquisition/CTamsorDoc.h"
+#include "acquisition/Numeric.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace vexar {
+
+namespace {
+constexpr std::array<RecordKind, 3> kKinds = {RecordKind::Raw, RecordKind::Beam, RecordKind::Point};
+
+const char* ExtensionOf(RecordKind kind) {
+    switch (kind) {
+    case RecordKind::Raw: return ".R96";
+    case RecordKind::Beam: return ".B96";
+    case RecordKind::Point: return ".P96";
+    }
+    return ".R96";
+}
+
+FileDialogRequest SaveRequest(RecordKind kind, const std::string& folder, const std::string& name) {
+    FileDialogRequest request;
+    request.title = "Save Sonar Data File:";
+    request.folder = folder;
+    request.proposedName = name;
+    switch (kind) {
+    case RecordKind::Raw:
+        request.filterText = "Sonar Raw Data File: (*.R96)";
+        request.filterPattern = "*.R96";
+        break;
+    case RecordKind::Beam:
+        request.filterText = "Sonar Beam Data File: (*.B96)";
+        request.filterPattern = "*.B96";
+        break;
+    case RecordKind::Point:
+        request.filterText = "Sonar Profile Points Data File: (*.P96)";
+        request.filterPattern = "*.P96";
+        break;
+    }
+    return request;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// A roll-over must never replace a file this recording did not create: an existing name gets
+// "-2", "-3", ... before its extension.
+std::string UnusedName(const std::string& folder, const std::string& stem, const char* extension) {
+    std::string path = folder + stem + extension;
+    for (int n = 2; Exists(path) && n < 10000; ++n) {
+        path = folder + stem + "-" + std::to_string(n) + extension;
+    }
+    return path;
+}
+
+// Float to byte as the image stores it: truncated toward zero, low 8 bits; values no int can
+// hold give 0.
+inline std::uint8_t SampleByte(float value) {
+    if (!(value > -2147483648.0f && value < 2147483648.0f)) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(static_cast<unsigned>(static_cast<int>(value)) & 0xFFu);
+}
+} // namespace
+
+std::string FormatAutoName(const LocalTime& t) {
+    static constexpr std::array<const char*, 12> kMonths = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                                            "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    const char* month = (t.month >= 1 && t.month <= 12) ? kMonths[static_cast<std::size_t>(t.month - 1)] : "";
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d%s%04d-%02d%02d%02d", t.day, month, t.year, t.hour, t.minute, t.second);
+    return text;
+}
+
+std::uint64_t SizeLimitBytes(int value) {
+    if (value == 1) {
+        return std::uint64_t{512} * 1024 * 1024;
+    }
+    if (value >= 2 && value <= 5) {
+        return static_cast<std::uint64_t>(value - 1) * std::uint64_t{1073741824};
+    }
+    return 0;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto at = path.find_last_of("/\\");
+    return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto at = path.find_last_of("/\\");
+    return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+CRecorder::CRecorder(CTamsorDoc& doc) : m_doc(doc) {}
+
+int& CRecorder::SwitchOf(RecordKind kind) const {
+    switch (kind) {
+    case RecordKind::Beam: return m_doc.m_recordBeam;
+    case RecordKind::Point: return m_doc.m_recordPoint;
+    case RecordKind::Raw: break;
+    }
+    return m_doc.m_recordRaw;
+}
+
+bool CRecorder::IsRecording(RecordKind kind) const {
+    return SwitchOf(kind) != 0;
+}
+
+bool CRecorder::AnyRecording() const {
+    return m_doc.m_recordRaw != 0 || m_doc.m_recordBeam != 0 || m_doc.m_recordPoint != 0;
+}
+
+bool CRecorder::IsCopying() const {
+    return m_doc.m_playback != 0 && m_doc.m_recordRaw != 0 && m_doc.m_recordFile.IsOpen();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Header
+
+std::span<const std::uint8_t> CRecorder::SentenceFor(RecordKind kind) const {
+    const std::string& sentence = m_doc.m_navigationSentence;
+    if (kind == RecordKind::Raw && sentence.size() <= kMinRawSentenceLength) {
+        return {};
+    }
+    const std::size_t length = std::min(sentence.size(), static_cast<std::size_t>(kMaxSentenceLength));
+    return {reinterpret_cast<const std::uint8_t*>(sentence.data()), length};
+}
+
+const RecordHeaderBytes& CRecorder::BuildRecordHeader(RecordKind kind, std::uint32_t dataLength) {
+    const COndrel& head = m_doc.Head(0);
+    RecordHeaderFields f;
+    f.signature = RecordSignature(kind);
+    f.dataLength = dataLength;
+    f.sentenceLength = static_cast<std::uint32_t>(SentenceFor(kind).size());
+    f.timeStamp = m_doc.m_timeStamp;
+    f.previousLength = m_previousLength;
+    f.transducerUp = head.m_transducerUp != 0 ? 0x80 : 0;
+    f.systemGainDb = LowByte(m_doc.m_startGain);
+    for (int k = 0; k < kHeadCount; ++k) {
+        f.quadrantGainsDb[static_cast<std::size_t>(k)] = LowByte(m_doc.Head(k).m_quadrantGain);
+    }
+    f.field329 = 20.0f / 100.0f;
+    f.average = LowByte(head.m_average);
+    f.pulseLengthUs = head.m_pulseLength * 10;
+    f.soundVelocity = m_doc.m_soundVelocity;
+    f.frequencyHz = static_cast<float>(head.m_baseFrequencyKHz) * 1000.0f;
+    f.pingPeriodS = m_doc.m_displayedPingPeriodMs / 1000.0f;
+    f.displayGain = LowByte(head.m_displayGain);
+    f.beamCount = static_cast<std::uint16_t>(head.m_beams * 3);
+    f.samples = head.m_samples;
+    f.beamSpacingDeg = head.m_beams != 0 ? head.m_sectorWidthDeg / static_cast<float>(head.m_beams) : 0.0f;
+    f.rangeM = head.m_rangeM;
+    f.metresPerSample = head.m_samples != 0 ? head.m_rangeM / static_cast<float>(head.m_samples) : 0.0f;
+    f.recordCounter = static_cast<std::uint32_t>(m_recordCounter & 0xFFFFFFFFu);
+    f.pulseLengthMultiplier = head.m_pulseLengthMultiplier;
+    WriteRecordHeader(f, m_header);
+    m_previousLength = GetU32(m_header, 4);
+    return m_header;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+bool CRecorder::OpenRecordFile(const std::string& path) {
+    if (m_doc.m_recordFile.Open(path, CDataFile::Mode::CreateWrite)) {
+        m_recordStart = 0;
+        return true;
+    }
+    if (IOperatorPort* op = m_doc.Ports().operatorPort; op != nullptr) {
+        op->ShowMessage("Failed to open document.\n" + path + ": " + m_doc.m_recordFile.LastError(),
+                        MessageIcon::Error);
+        op->ShowMessage("Error Opening File!", MessageIcon::Error);
+    }
+    return false;
+}
+
+bool CRecorder::WriteRecordBytes(std::span<const std::uint8_t> bytes) {
+    if (m_doc.m_recordFile.Write(bytes)) {
+        return true;
+    }
+    FailWrite();
+    return false;
+}
+
+bool CRecorder::EndRecord() {
+    if (m_doc.m_recordFile.Flush()) {
+        return true;
+    }
+    FailWrite();
+    return false;
+}
+
+void CRecorder::FailWrite() {
+    CDataFile& file = m_doc.m_recordFile;
+    const std::string path = file.Path();
+    const std::string error = file.LastError();
+    // Cut the unfinished record back so that every record left in the file is whole.
+    file.Truncate(m_recordStart);
+    StopAll();
+    if (IOperatorPort* op = m_doc.Ports().operatorPort; op != nullptr) {
+        op->ShowMessage("A write error occurred on " + path + ": " + error, MessageIcon::Error);
+        op->ShowMessage("Error Writing File!", MessageIcon::Error);
+    }
+}
+
+void CRecorder::StopAll() {
+    if (AnyRecording() || m_doc.m_recordFile.IsOpen()) {
+        m_doc.m_recordFile.Close();
+    }
+    m_doc.m_recordRaw = 0;
+    m_doc.m_recordBeam = 0;
+    m_doc.m_recordPoint = 0;
+    m_doc.m_recordThisPing = 0;
+    if (m_doc.m_playback == 0) {
+        m_doc.SetTitle("Real Time");
+    }
+}
+
+void CRecorder::WriteRawRecordStart() {
+    if (m_doc.m_recordRaw == 0) {
+        return;
+    }
+    CheckFileSizeLimit();
+    m_doc.m_recordThisPing = 0;
+    if (m_doc.m_recordRaw == 0 || !m_doc.m_recordFile.IsOpen()) {
+        return;
+    }
+    const int pairs = std::clamp(m_doc.m_blocksPerPing, 0, kMaxPacketPairs);
+    BuildRecordHeader(RecordKind::Raw, static_cast<std::uint32_t>(pairs * kPacketPairSize));
+    ++m_recordCounter;
+    m_recordStart = m_doc.m_recordFile.Position();
+    static constexpr std::array<std::uint8_t, kReservedBlockSize> kZeros{};
+    if (WriteRecordBytes(m_header) && WriteRecordBytes(kZeros)) {
+        m_doc.m_recordThisPing = 1;
+    }
+}
+
+void CRecorder::WriteRawPacketPair(std::span<const std::uint8_t> command, std::span<const std::uint8_t> reply) {
+    if (m_doc.m_recordThisPing == 0 || !m_doc.m_recordFile.IsOpen()) {
+        return;
+    }
+    if (!WriteRecordBytes(command)) {
+        return;
+    }
+    WriteRecordBytes(reply);
+}
+
+void CRecorder::WriteRawRecordEnd() {
+    if (m_doc.m_recordThisPing == 0 || !m_doc.m_recordFile.IsOpen()) {
+        m_doc.m_recordThisPing = 0;
+        return;
+    }
+    m_doc.m_recordThisPing = 0;
+    if (WriteRecordBytes(SentenceFor(RecordKind::Raw))) {
+        EndRecord();
+    }
+}
+
+void CRecorder::BeginCopiedRecord() {
+    m_recordStart = m_doc.m_recordFile.Position();
+}
+
+bool CRecorder::WriteCopied(std::span<const std::uint8_t> bytes) {
+    return IsCopying() && WriteRecordBytes(bytes);
+}
+
+void CRecorder::EndCopiedRecord(std::uint32_t totalLength) {
+    if (IsCopying() && EndRecord()) {
+        m_previousLength = totalLength;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Products
+
+int CRecorder::ProductBeams() const {
+    return std::clamp(TruncToInt(0.75 * m_doc.Head(0).m_beams) * 4, 0, kCombinedBeams);
+}
+
+int CRecorder::ProductSamples() const {
+    return std::clamp(m_doc.Head(0).m_samples, 0, kMaxSamples);
+}
+
+void CRecorder::HandOn(RecordKind kind, std::span<const std::uint8_t> bytes) {
+    const bool udp = kind == RecordKind::Beam ? m_doc.m_udpOutputBeam != 0 : m_doc.m_udpOutputPoint != 0;
+    if (udp) {
+        m_doc.SendRecordChunk(bytes);
+    }
+    if (SwitchOf(kind) != 0 && m_doc.m_recordFile.IsOpen()) {
+        WriteRecordBytes(bytes);
+    }
+}
+
+void CRecorder::FillProductHeader(RecordKind kind, std::uint32_t dataLength) {
+    if (SwitchOf(kind) != 0) {
+        CheckFileSizeLimit();
+    }
+    m_recordStart = m_doc.m_recordFile.Position();
+    BuildRecordHeader(kind, dataLength);
+    std::fill(m_buffer.begin(), m_buffer.begin() + kRecordDataOffset, std::uint8_t{0});
+    std::copy(m_header.begin(), m_header.end(), m_buffer.begin());
+}
+
+void CRecorder::BuildPointRecord() {
+    const int beams = ProductBeams();
+    const int samples = ProductSamples();
+    const std::uint32_t dataLength = static_cast<std::uint32_t>(beams) * 8;
+    FillProductHeader(RecordKind::Point, dataLength);
+    const float rangeM = m_doc.Head(0).m_rangeM;
+    std::size_t at = kRecordDataOffset;
+    for (int b = 0; b < beams; ++b) {
+        const float p = m_doc.m_combinedProfile[static_cast<std::size_t>(b)];
+        const bool point = p > 0.0f && p < static_cast<float>(samples - 1);
+        PutF32(m_buffer, at, point ? p * rangeM / static_cast<float>(samples) : 0.0f);
+        PutF32(m_buffer, at + 4, 0.0f);
+        at += 8;
+    }
+    const auto sentence = SentenceFor(RecordKind::Point);
+    std::copy(sentence.begin(), sentence.end(), m_buffer.begin() + static_cast<std::ptrdiff_t>(at));
+    at += sentence.size();
+    HandOn(RecordKind::Point, std::span<const std::uint8_t>(m_buffer.data(), at));
+    if (m_doc.m_recordPoint != 0 && m_doc.m_recordFile.IsOpen()) {
+        EndRecord();
+    }
+    ++m_recordCounter;
+}
+
+void CRecorder::BuildBeamRecord() {
+    const int beams = ProductBeams();
+    const int samples = ProductSamples();
+    FillProductHeader(RecordKind::Beam, static_cast<std::uint32_t>(beams) * static_cast<std::uint32_t>(samples));
+    std::size_t at = kRecordDataOffset;
+    constexpr std::size_t kChunk = kRecordChunkSize;
+    const float* image = m_doc.m_combinedImage.data();
+    for (int b = 0; b < beams; ++b) {
+        const float* row = image + static_cast<std::size_t>(b) * kMaxSamples;
+        std::size_t s = 0;
+        const std::size_t count = static_cast<std::size_t>(samples);
+        while (s < count) {
+            const std::size_t n = std::min(count - s, kChunk - at);
+            std::uint8_t* out = m_buffer.data() + at;
+            for (std::size_t i = 0; i < n; ++i) {
+                out[i] = SampleByte(row[s + i]);
+            }
+            s += n;
+            at += n;
+            if (at == kChunk) {
+                HandOn(RecordKind::Beam, std::span<const std::uint8_t>(m_buffer.data(), kChunk));
+                at = 0;
+            }
+        }
+    }
+    // The sentence is bounded to the room left in the buffer; after a partial chunk of at most
+    // 63 999 bytes that is at least 1 537 bytes, more than any sentence a record may carry.
+    const auto sentence = SentenceFor(RecordKind::Beam);
+    const std::size_t length = std::min(sentence.size(), m_buffer.size() - at);
+    std::copy_n(sentence.begin(), length, m_buffer.begin() + static_cast<std::ptrdiff_t>(at));
+    at += length;
+    if (at > 0) {
+        HandOn(RecordKind::Beam, std::span<const std::uint8_t>(m_buffer.data(), at));
+    }
+    if (m_doc.m_recordBeam != 0 && m_doc.m_recordFile.IsOpen()) {
+        EndRecord();
+    }
+    ++m_recordCounter;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Size limit
+
+void CRecorder::CheckFileSizeLimit() {
+    const std::uint64_t limit = SizeLimitBytes(m_doc.m_autoFileSize);
+    CDataFile& file = m_doc.m_recordFile;
+    if (limit == 0 || !file.IsOpen() || file.Length() <= limit) {
+        return;
+    }
+    file.Close();
+    // In real time the automatic name is that of the current ping's clock reading; playback
+    // keeps the played record's time in the clock strings, so the name is read afresh.
+    std::string stem = m_doc.m_autoName;
+    if (m_doc.m_playback != 0 && m_doc.Ports().clock != nullptr) {
+        stem = FormatAutoName(m_doc.Ports().clock->Now());
+    }
+    RecordKind active = RecordKind::Point;
+    if (m_doc.m_recordRaw != 0) {
+        active = RecordKind::Raw;
+    } else if (m_doc.m_recordBeam != 0) {
+        active = RecordKind::Beam;
+    }
+    const std::string path = UnusedName(m_doc.m_writeFolder, stem, ExtensionOf(active));
+    if (!file.Open(path, CDataFile::Mode::CreateWrite)) {
+        if (IOperatorPort* op = m_doc.Ports().operatorPort; op != nullptr) {
+            op->ShowMessage("Error Opening File!", MessageIcon::Error);
+        }
+        SwitchOf(active) = 0;
+        m_doc.m_recordThisPing = 0;
+        return;
+    }
+    m_recordStart = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+std::string CRecorder::ProposedName(RecordKind kind) const {
+    if (kind == RecordKind::Raw && m_doc.m_playback != 0) {
+        return "Copy of " + m_doc.m_playbackFile.FileName();
+    }
+    return m_doc.m_autoName + ExtensionOf(kind);
+}
+
+void CRecorder::OnRecord(RecordKind kind) {
+    if (SwitchOf(kind) != 0) {
+        m_doc.m_recordFile.Close();
+        SwitchOf(kind) = 0;
+        m_doc.m_recordThisPing = 0;
+        if (m_doc.m_playback == 0) {
+            m_doc.SetTitle("Real Time");
+        }
+        return;
+    }
+    if (m_doc.m_playback == 0) {
+        m_doc.RefreshClockStrings();
+    } else if (m_doc.Ports().clock != nullptr) {
+        // The played record's time stays in the clock strings; only the name is refreshed.
+        m_doc.m_autoName = FormatAutoName(m_doc.Ports().clock->Now());
+    }
+    IOperatorPort* op = m_doc.Ports().operatorPort;
+    if (op == nullptr) {
+        return;
+    }
+    const auto chosen = op->AskSaveFile(SaveRequest(kind, m_doc.m_writeFolder, ProposedName(kind)));
+    if (!chosen || chosen->empty()) {
+        return;
+    }
+    StartRecording(kind, *chosen);
+}
+
+bool CRecorder::StartRecording(RecordKind kind, const std::string& path) {
+    IOperatorPort* op = m_doc.Ports().operatorPort;
+    if (AnyRecording()) {
+        if (op != nullptr) {
+            op->ShowMessage("Data is already being saved to file.   ", MessageIcon::Warning);
+        }
+        return false;
+    }
+    if (m_doc.m_playback != 0 && NameOf(path) == m_doc.m_playbackFile.FileName()) {
+        if (op != nullptr) {
+            op->ShowMessage("Can't write in this file ...\nThis file is used as playback!   ", MessageIcon::Warning);
+        }
+        return false;
+    }
+    const std::string previousTitle = m_doc.m_title;
+    if (m_doc.m_playback == 0) {
+        m_doc.SetTitle("Real Time -- Recording to File: " + path);
+    } else if (kind == RecordKind::Raw) {
+        m_doc.SetTitle("Playback -- Copying to File: " + path);
+    } else {
+        m_doc.SetTitle("Playback -- Converting to File: " + path);
+    }
+    if (const std::string folder = FolderOf(path); !folder.empty()) {
+        m_doc.m_writeFolder = folder;
+    }
+    if (!m_doc.m_recordFile.IsOpen() && !OpenRecordFile(path)) {
+        m_doc.SetTitle(previousTitle);
+        return false;
+    }
+    m_doc.m_recordThisPing = 0;
+    SwitchOf(kind) = 1;
+    return true;
+}
+
+void CRecorder::OnStopRecording() {
+    if (AnyRecording()) {
+        m_doc.m_recordFile.Close();
+    }
+    m_doc.m_recordRaw = 0;
+    m_doc.m_recordBeam = 0;
+    m_doc.m_recordPoint = 0;
+    m_doc.m_recordThisPing = 0;
+    if (m_doc.m_playback == 0) {
+        m_doc.SetTitle("Real Time");
+    }
+}
+
+void CRecorder::OnAutoFileName() {
+    m_doc.m_autoFileName = m_doc.m_autoFileName != 0 ? 0 : 1;
+}
+
+void CRecorder::OnAutoFileSizeEnable() {
+    m_doc.m_autoFileSize = m_doc.m_autoFileSize == 0 ? 1 : 0;
+}
+
+void CRecorder::OnAutoFileSize(int value) {
+    if (value >= 1 && value <= 5) {
+        m_doc.m_autoFileSize = value;
+    }
+}
+
+bool CRecorder::OnCommand(int id) {
+    switch (id) {
+    case kCmdRecordRaw: OnRecord(RecordKind::Raw); return true;
+    case kCmdRecordBeam: OnRecord(RecordKind::Beam); return true;
+    case kCmdRecordPoint: OnRecord(RecordKind::Point); return true;
+    case kCmdStopRecording: OnStopRecording(); return true;
+    case kCmdAutoFileName: OnAutoFileName(); return true;
+    case kCmdAutoFileSizeEnable: OnAutoFileSizeEnable(); return true;
+    default: break;
+    }
+    if (id >= kCmdAutoFileSize500M && id <= kCmdAutoFileSize4G) {
+        OnAutoFileSize(id - kCmdAutoFileSize500M + 1);
+        return true;
+    }
+    return false;
+}
+
+std::optional<CommandState> CRecorder::StateOf(int id) const {
+    const bool idle = !AnyRecording();
+    switch (id) {
+    case kCmdRecordRaw: return CommandState{idle, m_doc.m_recordRaw != 0};
+    case kCmdRecordBeam: return CommandState{idle, m_doc.m_recordBeam != 0};
+    case kCmdRecordPoint: return CommandState{idle, m_doc.m_recordPoint != 0};
+    case kCmdStopRecording: return CommandState{!idle, false};
+    case kCmdAutoFileName: return CommandState{true, m_doc.m_autoFileName != 0};
+    case kCmdAutoFileSizeEnable: return CommandState{true, m_doc.m_autoFileSize > 0};
+    default: break;
+    }
+    if (id >= kCmdAutoFileSize500M && id <= kCmdAutoFileSize4G) {
+        const int value = id - kCmdAutoFileSize500M + 1;
+        return CommandState{m_doc.m_playback == 0 && m_doc.m_autoFileSize != 0, m_doc.m_autoFileSize == value};
+    }
+    return std::nullopt;
+}
+
+} // namespace vexar
