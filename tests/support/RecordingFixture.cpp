@@ -1,0 +1,125 @@
+#include "support/RecordingFixture.h"
+
+#include "files/RecordHeader.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace vexar::test {
+
+Bytes MakeReply(const Bytes& packet, int ping, std::uint32_t seed) {
+    Bytes reply(kReplyBlockSize, 0);
+    reply[0] = 'S';
+    reply[1] = 'O';
+    reply[2] = 'N';
+    reply[3] = 0x10;
+    reply[kReplyEchoByte] = packet.size() > kPacketBlockByte ? packet[kPacketBlockByte] : 0;
+    reply[8] = 1;
+    reply[9] = 4;
+    std::uint32_t state = seed * 2654435761u + static_cast<std::uint32_t>(ping) * 40503u + reply[kReplyEchoByte];
+    for (int i = kReplyPayloadOffset; i < kReplyPayloadOffset + kReplyPayloadSize; ++i) {
+        state = state * 1103515245u + 12345u;
+        reply[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(state >> 16);
+    }
+    return reply;
+}
+
+RecordingFolder::RecordingFolder() {
+    static std::atomic<int> counter{0};
+    m_path = std::filesystem::temp_directory_path() /
+             ("vexar-rec-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path);
+}
+
+RecordingFolder::~RecordingFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(m_path, error);
+}
+
+DocFixture::DocFixture(const std::string& extraSettings) {
+    std::ofstream ini(folder / "Vexar.INI");
+    ini << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRemotePort_Output1=4041\n"
+        << "Enable AutoFileSize=0\n"
+        << "[Sonar]\nOperating Range=3\nNumber of Samples=1000\nBeams=480\n"
+        << extraSettings;
+    ini.close();
+    world.link.m_clock = &world.clock;
+    world.link.m_responder = [this](const std::vector<std::uint8_t>& packet) -> std::vector<std::uint8_t> {
+        const int index = packet.size() > kPacketBlockByte ? packet[kPacketBlockByte] : 0;
+        if (abandonAt >= 0 && index == abandonAt) {
+            abandonAt = -1;
+            return {};
+        }
+        return MakeReply(packet, pingNumber, seed);
+    };
+    doc = CTamsorDoc::Create(world.Ports());
+    doc->OnNewDocument(folder.Folder(), folder / "Vexar.INI");
+}
+
+void DocFixture::RunLivePings(int pings) {
+    if (doc->m_connected != 1) {
+        doc->OnConnect(0);
+    }
+    for (int i = 0; i < pings; ++i) {
+        doc->AcquirePing();
+        ++pingNumber;
+    }
+}
+
+int DocFixture::PlaySteps(int steps) {
+    int played = 0;
+    for (int i = 0; i < steps; ++i) {
+        if (doc->Player().PlaybackStep() == StepResult::Ping) {
+            ++played;
+        }
+    }
+    return played;
+}
+
+Bytes MakeRawRecord(int packets, int ping, const std::string& sentence, const Bytes& extension, float rangeM) {
+    RecordHeaderFields f;
+    f.signature = "R96";
+    f.dataLength = static_cast<std::uint32_t>(packets * kPacketPairSize);
+    f.extensionLength = static_cast<std::uint32_t>(extension.size());
+    f.sentenceLength = static_cast<std::uint32_t>(sentence.size());
+    f.timeStamp = "07122026114139042";
+    f.soundVelocity = 1480.0f;
+    f.frequencyHz = 675000.0f;
+    f.beamCount = 1440;
+    f.samples = packets > 65 ? 1000 : 500;
+    f.rangeM = rangeM;
+    f.pulseLengthUs = 60;
+    RecordHeaderBytes header{};
+    WriteRecordHeader(f, header);
+    Bytes record(header.begin(), header.end());
+    record.resize(kRecordDataOffset, 0);
+    COndrel head;
+    for (int k = 0; k < packets; ++k) {
+        head.m_commandPacket[kPacketBlockByte] = static_cast<std::uint8_t>(k);
+        const Bytes packet(head.m_commandPacket.begin(), head.m_commandPacket.end());
+        Append(record, packet);
+        Append(record, MakeReply(packet, ping, 7));
+    }
+    Append(record, extension);
+    record.insert(record.end(), sentence.begin(), sentence.end());
+    return record;
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void Append(Bytes& to, const Bytes& bytes) {
+    to.insert(to.end(), bytes.begin(), bytes.end());
+}
+
+} // namespace vexar::test

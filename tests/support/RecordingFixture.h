@@ -1,0 +1,64 @@
+#pragma once
+// A document on fake ports with a scripted head that answers every command packet with a
+// reply block echoing the packet index, and builders of raw records for damaged-file tests.
+
+#include "acquisition/CTamsorDoc.h"
+#include "support/FakePorts.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexar::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+/// The reply a head gives to a command packet: header "SON", echo of byte 13 at byte 5,
+/// payload bytes derived from the ping number, the packet index and `seed`.
+Bytes MakeReply(const Bytes& packet, int ping, std::uint32_t seed);
+
+/// A fresh folder under the test temp dir, removed by the destructor.
+class RecordingFolder {
+public:
+    RecordingFolder();
+    ~RecordingFolder();
+    RecordingFolder(const RecordingFolder&) = delete;
+    RecordingFolder& operator=(const RecordingFolder&) = delete;
+    /// Path of a file in the folder.
+    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+    /// The folder with a trailing separator.
+    std::string Folder() const { return m_path.string() + "/"; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+/// A document with loopback settings in its own folder, started in real time.
+struct DocFixture {
+    explicit DocFixture(const std::string& extraSettings = {});
+    /// Connects the fake head and runs `pings` real-time pings.
+    void RunLivePings(int pings);
+    /// Plays up to `steps` steps; returns the number that played a ping.
+    int PlaySteps(int steps);
+
+    RecordingFolder folder;
+    FakeWorld world;
+    std::unique_ptr<CTamsorDoc> doc;
+    int pingNumber = 0;
+    std::uint32_t seed = 7;
+    /// When >= 0, the head stops answering at this packet index of the next ping (once).
+    int abandonAt = -1;
+};
+
+/// A raw record as the recorder writes it: `packets` pairs, each a command packet with the
+/// index in byte 13 and the reply of MakeReply; the given sentence and extension block.
+Bytes MakeRawRecord(int packets, int ping, const std::string& sentence = {}, const Bytes& extension = {},
+                    float rangeM = 10.0f);
+
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
+void Append(Bytes& to, const Bytes& bytes);
+
+} // namespace vexar::test

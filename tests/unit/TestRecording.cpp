@@ -1,0 +1,281 @@
+// Live raw recording through the ping cycle, the record commands, and what a write error
+// leaves behind.
+
+#include "files/RecordHeader.h"
+#include "support/RecordingFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
+namespace vexar::test {
+namespace {
+
+constexpr std::size_t kRaw1000 = 1024 + 1024 + 128 * 1061;
+
+std::size_t SentenceBytes(const CTamsorDoc& doc) {
+    return doc.m_navigationSentence.size() > 6 ? doc.m_navigationSentence.size() : 0;
+}
+
+TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    const std::string path = f.folder / "live.R96";
+    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, path));
+    EXPECT_EQ(doc.m_title, "Real Time -- Recording to File: " + path);
+    f.world.link.m_sent.clear();
+
+    // Keep what the head was sent and what it answered, ping by ping.
+    std::vector<Bytes> exchanged;
+    auto responder = f.world.link.m_responder;
+    f.world.link.m_responder = [&](const std::vector<std::uint8_t>& packet) {
+        auto reply = responder(packet);
+        Bytes pair(packet);
+        Append(pair, reply);
+        exchanged.push_back(pair);
+        return reply;
+    };
+    std::vector<PingBuffer> livePings;
+    std::vector<std::array<std::uint16_t, kElementCount * kMaxSamples>> liveSamples;
+    for (int i = 0; i < 3; ++i) {
+        f.RunLivePings(1);
+        livePings.push_back(doc.m_pingBuffer);
+        liveSamples.push_back(doc.Head(2).m_rawSamples);
+    }
+    doc.Recorder().OnStopRecording();
+    EXPECT_EQ(doc.m_title, "Real Time");
+
+    const Bytes file = ReadFile(path);
+    const std::size_t sentence = SentenceBytes(doc);
+    ASSERT_EQ(file.size(), 3 * (kRaw1000 + sentence));
+    ASSERT_EQ(exchanged.size(), 3u * 128u);
+    for (std::size_t ping = 0; ping < 3; ++ping) {
+        const std::size_t base = ping * (kRaw1000 + sentence);
+        EXPECT_EQ(GetU32(file, base + 4), kRaw1000 + sentence);
+        EXPECT_EQ(GetU32(file, base + 91), 128u * 1061u);
+        EXPECT_EQ(GetU32(file, base + 107), sentence);
+        EXPECT_EQ(GetU32(file, base + 59), ping == 0 ? 0u : kRaw1000 + sentence);
+        for (std::size_t k = 0; k < 128; ++k) {
+            const Bytes& pair = exchanged[ping * 128 + k];
+            ASSERT_TRUE(std::equal(pair.begin(), pair.end(), file.begin() + static_cast<std::ptrdiff_t>(base + 2048 + k * 1061)))
+                << "ping " << ping << " pair " << k;
+        }
+    }
+
+    // Playback gives every ping back as it came in.
+    ASSERT_TRUE(doc.Player().OpenPlayback(path));
+    for (std::size_t ping = 0; ping < 3; ++ping) {
+        ASSERT_EQ(doc.Player().PlaybackStep(), StepResult::Ping);
+        EXPECT_EQ(doc.m_pingBuffer, livePings[ping]);
+        EXPECT_EQ(doc.Head(2).m_rawSamples, liveSamples[ping]);
+        EXPECT_EQ(doc.Head(0).m_samples, 1000);
+        EXPECT_EQ(doc.Head(0).m_rangeM, 10.0f);
+        EXPECT_EQ(doc.Head(0).m_pulseLength, 6); // recorded in microseconds, read back in 10 us
+    }
+}
+
+TEST(Recording, AbandonedPingLeavesAShortRecordThatPlaybackSkips) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    const std::string path = f.folder / "cut.R96";
+    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, path));
+    f.RunLivePings(1);
+    f.abandonAt = 40;
+    f.RunLivePings(1);
+    doc.WatchdogTimerProc(); // the cycle recovers through the watchdog
+    f.RunLivePings(1);
+    doc.Recorder().OnStopRecording();
+    const std::size_t whole = kRaw1000 + SentenceBytes(doc);
+    const Bytes file = ReadFile(path);
+    ASSERT_EQ(file.size(), 2 * whole + 2048 + 40 * 1061);
+
+    ASSERT_TRUE(doc.Player().OpenPlayback(path));
+    doc.Player().SetLooping(false);
+    int pings = 0;
+    int damaged = 0;
+    for (int i = 0; i < 10; ++i) {
+        const StepResult r = doc.Player().PlaybackStep();
+        pings += r == StepResult::Ping ? 1 : 0;
+        damaged += r == StepResult::Damaged ? 1 : 0;
+        if (r == StepResult::AtEnd) {
+            break;
+        }
+    }
+    EXPECT_EQ(pings, 2);
+    EXPECT_EQ(damaged, 1);
+}
+
+TEST(Recording, CommandsProposeRefuseAndTitle) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    FakeOperator& op = f.world.op;
+    doc.m_writeFolder = f.folder.Folder();
+
+    op.m_dialogAnswers.push_back(std::nullopt); // cancelled
+    doc.Recorder().OnCommand(kCmdRecordBeam);
+    ASSERT_EQ(op.m_dialogs.size(), 1u);
+    EXPECT_EQ(op.m_dialogs[0].title, "Save Sonar Data File:");
+    EXPECT_EQ(op.m_dialogs[0].folder, f.folder.Folder());
+    EXPECT_EQ(op.m_dialogs[0].proposedName, "07DEC2026-114139.B96");
+    EXPECT_EQ(op.m_dialogs[0].filterText, "Sonar Beam Data File: (*.B96)");
+    EXPECT_EQ(op.m_dialogs[0].filterPattern, "*.B96");
+    EXPECT_FALSE(doc.Recorder().AnyRecording());
+
+    const std::string sub = f.folder / "sub";
+    std::filesystem::create_directories(sub);
+    op.m_dialogAnswers.push_back(sub + "/a.P96");
+    doc.Recorder().OnCommand(kCmdRecordPoint);
+    EXPECT_EQ(op.m_dialogs.back().filterText, "Sonar Profile Points Data File: (*.P96)");
+    EXPECT_TRUE(doc.Recorder().IsRecording(RecordKind::Point));
+    EXPECT_EQ(doc.m_writeFolder, sub + "/");
+    EXPECT_EQ(doc.m_title, "Real Time -- Recording to File: " + sub + "/a.P96");
+    EXPECT_EQ(*doc.Recorder().StateOf(kCmdRecordRaw), (CommandState{false, false}));
+    EXPECT_EQ(*doc.Recorder().StateOf(kCmdRecordPoint), (CommandState{false, true}));
+    EXPECT_EQ(*doc.Recorder().StateOf(kCmdStopRecording), (CommandState{true, false}));
+
+    // Another kind while one is on is refused after the dialog.
+    op.m_dialogAnswers.push_back(f.folder / "b.R96");
+    doc.Recorder().OnCommand(kCmdRecordRaw);
+    ASSERT_FALSE(op.m_messages.empty());
+    EXPECT_EQ(op.m_messages.back(), "Data is already being saved to file.   ");
+    EXPECT_FALSE(std::filesystem::exists(f.folder / "b.R96"));
+
+    // The same command again stops it.
+    doc.Recorder().OnCommand(kCmdRecordPoint);
+    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_EQ(doc.m_title, "Real Time");
+    EXPECT_EQ(*doc.Recorder().StateOf(kCmdRecordRaw), (CommandState{true, false}));
+
+    // A file that cannot be created.
+    op.m_messages.clear();
+    op.m_dialogAnswers.push_back(f.folder / "missing/c.R96");
+    doc.Recorder().OnCommand(kCmdRecordRaw);
+    ASSERT_EQ(op.m_messages.size(), 2u);
+    EXPECT_EQ(op.m_messages[1], "Error Opening File!");
+    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_EQ(doc.m_title, "Real Time");
+}
+
+TEST(Recording, CopyDuringPlaybackIsProposedAndThePlayedNameRefused) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    Bytes data = MakeRawRecord(64, 0);
+    WriteFile(f.folder / "played.R96", data);
+    ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "played.R96"));
+    EXPECT_EQ(doc.m_title, "Playback File: " + (f.folder / "played.R96"));
+
+    FakeOperator& op = f.world.op;
+    std::filesystem::create_directories(f.folder / "other");
+    op.m_dialogAnswers.push_back(f.folder / "other/played.R96");
+    doc.Recorder().OnCommand(kCmdRecordRaw);
+    EXPECT_EQ(op.m_dialogs.back().proposedName, "Copy of played.R96");
+    EXPECT_EQ(op.m_messages.back(), "Can't write in this file ...\nThis file is used as playback!   ");
+    EXPECT_FALSE(doc.Recorder().AnyRecording());
+
+    op.m_dialogAnswers.push_back(f.folder / "conv.B96");
+    doc.Recorder().OnCommand(kCmdRecordBeam);
+    EXPECT_EQ(doc.m_title, "Playback -- Converting to File: " + (f.folder / "conv.B96"));
+    doc.Recorder().OnCommand(kCmdStopRecording);
+    op.m_dialogAnswers.push_back(f.folder / "copy.R96");
+    doc.Recorder().OnCommand(kCmdRecordRaw);
+    EXPECT_EQ(doc.m_title, "Playback -- Copying to File: " + (f.folder / "copy.R96"));
+}
+
+TEST(Recording, AutoFileNameAndSizeMenus) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    CRecorder& r = doc.Recorder();
+    doc.m_autoFileName = 1;
+    r.OnCommand(kCmdAutoFileName);
+    EXPECT_EQ(doc.m_autoFileName, 0);
+    EXPECT_EQ(*r.StateOf(kCmdAutoFileName), (CommandState{true, false}));
+
+    doc.m_autoFileSize = 3;
+    EXPECT_EQ(*r.StateOf(32907), (CommandState{true, true}));
+    EXPECT_EQ(*r.StateOf(32905), (CommandState{true, false}));
+    r.OnCommand(kCmdAutoFileSizeEnable);
+    EXPECT_EQ(doc.m_autoFileSize, 0);
+    EXPECT_EQ(*r.StateOf(kCmdAutoFileSizeEnable), (CommandState{true, false}));
+    EXPECT_EQ(*r.StateOf(32907), (CommandState{false, false}));
+    r.OnCommand(kCmdAutoFileSizeEnable);
+    EXPECT_EQ(doc.m_autoFileSize, 1); // 500 MBytes, not the 2 GBytes chosen before
+    r.OnCommand(32909);
+    EXPECT_EQ(doc.m_autoFileSize, 5);
+    doc.m_playback = 1;
+    EXPECT_EQ(*r.StateOf(32909), (CommandState{false, true}));
+    doc.m_playback = 0;
+    EXPECT_FALSE(r.StateOf(12345).has_value());
+
+    EXPECT_EQ(SizeLimitBytes(0), 0u);
+    EXPECT_EQ(SizeLimitBytes(1), 536870912u);
+    EXPECT_EQ(SizeLimitBytes(2), 1073741824u);
+    EXPECT_EQ(SizeLimitBytes(5), 4294967296u);
+}
+
+TEST(Recording, SizeLimitRollsOverToANewFileWithoutReplacingOne) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    doc.m_autoFileSize = 1;
+    doc.m_writeFolder = f.folder.Folder();
+    const std::string first = f.folder / "first.R96";
+    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, first));
+    f.RunLivePings(1);
+    const std::size_t whole = kRaw1000 + SentenceBytes(doc);
+    // A file that already carries the name the roll-over would take is not replaced.
+    f.world.clock.m_now = LocalTime{2026, 12, 7, 12, 0, 1, 0};
+    const std::string taken = f.folder / "07DEC2026-120001.R96";
+    WriteFile(taken, Bytes{1, 2, 3});
+    // A sparse file past the limit without writing half a gigabyte.
+    std::filesystem::resize_file(first, 536870913);
+    f.RunLivePings(2);
+    doc.Recorder().OnStopRecording();
+    EXPECT_EQ(std::filesystem::file_size(first), 536870913u);
+    EXPECT_EQ(ReadFile(taken), (Bytes{1, 2, 3}));
+    const std::string next = f.folder / "07DEC2026-120001-2.R96";
+    ASSERT_TRUE(std::filesystem::exists(next));
+    EXPECT_EQ(std::filesystem::file_size(next), 2 * whole);
+    EXPECT_EQ(doc.m_title, "Real Time");
+}
+
+TEST(Recording, WriteErrorStopsTheRecordingWithAMessage) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, "/dev/full"));
+    f.RunLivePings(2);
+    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    ASSERT_GE(f.world.op.m_messages.size(), 2u);
+    EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");
+    EXPECT_EQ(doc.m_title, "Real Time");
+}
+
+TEST(Recording, RecordsBeforeAWriteErrorStayWhole) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    const std::size_t whole = kRaw1000 + SentenceBytes(doc);
+    const std::string path = f.folder / "full.R96";
+    // The file may grow to 2.5 records: the third record fails part-way.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = static_cast<rlim_t>(2 * whole + whole / 2);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, path));
+    f.RunLivePings(4);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");
+    EXPECT_EQ(std::filesystem::file_size(path), 2 * whole);
+    ASSERT_TRUE(doc.Player().OpenPlayback(path));
+    EXPECT_EQ(f.PlaySteps(3), 3); // loops over two whole records
+}
+
+} // namespace
+} // namespace vexar::test
