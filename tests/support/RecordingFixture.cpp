@@ -39,12 +39,11 @@ RecordingFolder::~RecordingFolder() {
     std::filesystem::remove_all(m_path, error);
 }
 
-DocFixture::DocFixture(const std::string& extraSettings) {
+DocFixture::DocFixture(const std::string& systemSettings) {
     std::ofstream ini(folder / "Vexar.INI");
     ini << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRemotePort_Output1=4041\n"
         << "Enable AutoFileSize=0\n"
-        << "[Sonar]\nOperating Range=3\nNumber of Samples=1000\nBeams=480\n"
-        << extraSettings;
+        << systemSettings << "[Sonar]\nOperating Range=3\nNumber of Samples=1000\nBeams=480\n";
     ini.close();
     world.link.m_clock = &world.clock;
     world.link.m_responder = [this](const std::vector<std::uint8_t>& packet) -> std::vector<std::uint8_t> {

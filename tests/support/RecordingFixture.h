@@ -37,7 +37,8 @@ private:
 
 /// A document with loopback settings in its own folder, started in real time.
 struct DocFixture {
-    explicit DocFixture(const std::string& extraSettings = {});
+    /// `systemSettings`: more lines of the "System" section.
+    explicit DocFixture(const std::string& systemSettings = {});
     /// Connects the fake head and runs `pings` real-time pings.
     void RunLivePings(int pings);
     /// Plays up to `steps` steps; returns the number that played a ping.
