@@ -11,17 +11,6 @@
 namespace vexar {
 
 namespace {
-constexpr std::size_t kEchoAt = kCommandPacketSize + kReplyEchoByte;
-constexpr std::uint8_t kCommandStart = 0xFE;
-
-// Fixed block layout of a header at the start of `bytes`: what tells a record signature from
-// the same three bytes inside sample data.
-bool PlausibleHeader(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= static_cast<std::size_t>(kRecordHeaderSize) && HasRawSignature(bytes) &&
-           GetU32(bytes, 75) == kRecordHeaderSize && GetU32(bytes, 79) == kRecordHeaderSize &&
-           GetU32(bytes, 83) == kReservedBlockSize && GetU32(bytes, 87) == kRecordDataOffset;
-}
-
 // A part of the time stamp as the C string formatting of the stamp would show it.
 std::string StampPart(const std::string& stamp, std::size_t at, std::size_t length) {
     std::string part = stamp.substr(at, length);
@@ -229,7 +218,7 @@ StepResult CPlayer::PlaybackStep() {
     }
     // A ping abandoned while it was recorded leaves a record shorter than its header says; the
     // bytes after it belong to the next record and must not be mixed into this ping.
-    if (!CheckPairs(packets)) {
+    if (!CheckRawPairs(std::span<const std::uint8_t>(m_pairs.data(), pairBytes), packets)) {
         return Skip(RecordCheck::BadLayout);
     }
 
@@ -260,16 +249,6 @@ StepResult CPlayer::PlaybackStep() {
     ++m_pingsPlayed;
     m_doc.ProcessPing();
     return StepResult::Ping;
-}
-
-bool CPlayer::CheckPairs(int packets) const {
-    for (int k = 0; k < packets; ++k) {
-        const std::uint8_t* pair = m_pairs.data() + static_cast<std::size_t>(k) * kPacketPairSize;
-        if (pair[0] != kCommandStart || pair[kEchoAt] != static_cast<std::uint8_t>(k)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool CPlayer::CopyRecord(int packets) {
@@ -415,7 +394,7 @@ void CPlayer::ResyncToRecord(std::uint64_t offset) {
             const std::uint64_t candidate = at + i;
             file.Seek(candidate);
             const std::size_t headerBytes = file.Read(m_header);
-            if (PlausibleHeader(std::span<const std::uint8_t>(m_header.data(), headerBytes))) {
+            if (IsPlausibleHeader(std::span<const std::uint8_t>(m_header.data(), headerBytes), true)) {
                 file.Seek(candidate);
                 m_position = candidate;
                 return;

@@ -73,7 +73,6 @@ private:
     bool ReadExact(std::uint8_t* to, std::size_t count);
     StepResult Skip(RecordCheck why);
     void ApplyHeader();
-    bool CheckPairs(int packets) const;
     void FeedPairs(int packets);
     bool CopyRecord(int packets);
     bool PassExtension(bool copy);

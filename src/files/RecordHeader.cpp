@@ -192,4 +192,74 @@ RecordCheck CheckRawHeader(const RecordHeaderFields& f, int& packets) {
     return RecordCheck::Whole;
 }
 
+RecordCheck CheckRecordHeader(const RecordHeaderFields& f, RecordKind& kind, int& packets) {
+    packets = 0;
+    if (f.signature == "R96") {
+        kind = RecordKind::Raw;
+        return CheckRawHeader(f, packets);
+    }
+    if (f.signature == "B96") {
+        kind = RecordKind::Beam;
+    } else if (f.signature == "P96") {
+        kind = RecordKind::Point;
+    } else {
+        return RecordCheck::BadLayout;
+    }
+    if (f.headerLength != kRecordHeaderSize || f.reservedOffset != kRecordHeaderSize ||
+        f.reservedLength != kReservedBlockSize || f.dataOffset != kRecordDataOffset) {
+        return RecordCheck::BadLayout;
+    }
+    if (f.sentenceLength > static_cast<std::uint32_t>(kMaxSentenceLength)) {
+        return RecordCheck::SentenceTooLong;
+    }
+    const std::uint64_t sum = std::uint64_t{kRecordDataOffset} + f.dataLength + f.extensionLength + f.sentenceLength;
+    if (sum != f.totalLength) {
+        return RecordCheck::BadLayout;
+    }
+    const bool beamsOk = f.beamCount == 360 || f.beamCount == 720 || f.beamCount == 1440;
+    const std::uint64_t perBeam = kind == RecordKind::Beam ? static_cast<std::uint64_t>(f.samples) : 8u;
+    if (!beamsOk || (kind == RecordKind::Beam && f.samples != 500 && f.samples != 1000) ||
+        f.dataLength != f.beamCount * perBeam) {
+        return RecordCheck::BadValues;
+    }
+    return RecordCheck::Whole;
+}
+
+bool IsPlausibleHeader(std::span<const std::uint8_t> bytes, bool rawOnly) {
+    if (bytes.size() < static_cast<std::size_t>(kRecordHeaderSize) || bytes[1] != '9' || bytes[2] != '6') {
+        return false;
+    }
+    const std::uint8_t first = bytes[0];
+    if (first != 'R' && (rawOnly || (first != 'B' && first != 'P'))) {
+        return false;
+    }
+    return GetU32(bytes, kHeaderLengthAt) == kRecordHeaderSize && GetU32(bytes, kReservedOffsetAt) == kRecordHeaderSize &&
+           GetU32(bytes, kReservedLengthAt) == kReservedBlockSize && GetU32(bytes, kDataOffsetAt) == kRecordDataOffset;
+}
+
+bool CheckRawPairs(std::span<const std::uint8_t> pairs, int packets) {
+    constexpr std::size_t kEchoAt = 27 + 5;
+    if (packets < 0 || pairs.size() < static_cast<std::size_t>(packets) * kPacketPairSize) {
+        return false;
+    }
+    for (int k = 0; k < packets; ++k) {
+        const std::size_t at = static_cast<std::size_t>(k) * kPacketPairSize;
+        if (pairs[at] != 0xFE || pairs[at + kEchoAt] != static_cast<std::uint8_t>(k)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const char* RecordCheckText(RecordCheck check) {
+    switch (check) {
+    case RecordCheck::Whole: return "whole";
+    case RecordCheck::BadLayout: return "block lengths do not fit";
+    case RecordCheck::TooManyPackets: return "more than 128 packet pairs";
+    case RecordCheck::SentenceTooLong: return "sentence longer than 1024 bytes";
+    case RecordCheck::BadValues: return "values no head produces";
+    }
+    return "damaged";
+}
+
 } // namespace vexar

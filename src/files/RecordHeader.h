@@ -91,6 +91,23 @@ enum class RecordCheck { Whole, BadLayout, TooManyPackets, SentenceTooLong, BadV
 /// playable values (range, sound velocity need not be). `packets` receives the pair count.
 RecordCheck CheckRawHeader(const RecordHeaderFields& fields, int& packets);
 
+/// What a header of any kind claims, checked: the fixed block layout, the block lengths adding
+/// up to the total, a sentence of at most 1024 bytes, and a data block that fits the kind (raw:
+/// 1..128 packet pairs and a playable range; beam: beam count x samples; point: beam count x 8).
+/// `kind` and `packets` (raw only) receive what the header says.
+RecordCheck CheckRecordHeader(const RecordHeaderFields& fields, RecordKind& kind, int& packets);
+
+/// True when the bytes start with a signature and the fixed block layout of a header: what tells
+/// a record from the same three letters inside sample data. `rawOnly` accepts "R96" only.
+bool IsPlausibleHeader(std::span<const std::uint8_t> bytes, bool rawOnly);
+
+/// Checks the packet pairs of a raw record: each command packet starts with 0xFE and each reply
+/// echoes its pair's index. A ping abandoned while it was recorded fails here.
+bool CheckRawPairs(std::span<const std::uint8_t> pairs, int packets);
+
+/// Text of a check result for reports.
+const char* RecordCheckText(RecordCheck check);
+
 /// Packet pairs a raw record holds: ceil((total - sentence - extension - 2048) / 1061), 0 when
 /// nothing is left for them.
 std::int64_t RawPacketCount(const RecordHeaderFields& fields);
