@@ -221,12 +221,7 @@ void CTamsorDoc::ProcessPing() {
     }
 
     if (Head(0).m_newData != 0) {
-        if (m_udpOutputPoint != 0 || m_recordPoint != 0) {
-            m_recorder->BuildPointRecord();
-        }
-        if (m_udpOutputBeam != 0 || m_recordBeam != 0) {
-            m_recorder->BuildBeamRecord();
-        }
+        m_recorder->BuildProducts();
     }
     if (m_playback != 0 && m_xyzConversion != 0 && m_xyzFile.IsOpen() && m_navigation != nullptr) {
         m_navigation->WriteXyzPing(*this);

@@ -87,7 +87,7 @@ bool CPlayer::OpenPlayback(const std::string& path) {
         timers->Stop(kPingTimer);
     }
     m_doc.CloseAllFiles();
-    if (!wasPlayback) {
+    if (!wasPlayback && m_saveHeadSettings) {
         m_doc.SaveHeadSettings();
     }
     const auto refuse = [&](const char* text) {

@@ -52,6 +52,8 @@ public:
 
     /// Off: the end of the file ends playback steps (AtEnd) instead of looping (one-pass tools).
     void SetLooping(bool loop) { m_loop = loop; }
+    /// Off: opening a file leaves the settings file alone (headless tools).
+    void SetSaveHeadSettings(bool save) { m_saveHeadSettings = save; }
 
     std::uint64_t FileLength() const { return m_fileLength; }
     std::uint64_t Position() const { return m_position; }
@@ -89,6 +91,7 @@ private:
     std::uint64_t m_pingsPlayed = 0;
     std::uint64_t m_damaged = 0;
     bool m_loop = true;
+    bool m_saveHeadSettings = true;
     std::string m_titlePrefix;
     std::string m_xyzPath;
     RecordHeaderFields m_fields;

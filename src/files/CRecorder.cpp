@@ -259,8 +259,8 @@ void CRecorder::WriteRawRecordEnd() {
         return;
     }
     m_doc.m_recordThisPing = 0;
-    if (WriteRecordBytes(SentenceFor(RecordKind::Raw))) {
-        EndRecord();
+    if (WriteRecordBytes(SentenceFor(RecordKind::Raw)) && EndRecord()) {
+        ++m_rawRecordsWritten;
     }
 }
 
@@ -289,9 +289,23 @@ int CRecorder::ProductSamples() const {
     return std::clamp(m_doc.Head(0).m_samples, 0, kMaxSamples);
 }
 
-void CRecorder::HandOn(RecordKind kind, std::span<const std::uint8_t> bytes) {
+void CRecorder::BuildProducts() {
+    const bool sinkPoint = m_sink != nullptr && m_sink->Wants(RecordKind::Point);
+    const bool sinkBeam = m_sink != nullptr && m_sink->Wants(RecordKind::Beam);
+    if (m_doc.m_udpOutputPoint != 0 || m_doc.m_recordPoint != 0 || sinkPoint) {
+        BuildPointRecord();
+    }
+    if (m_doc.m_udpOutputBeam != 0 || m_doc.m_recordBeam != 0 || sinkBeam) {
+        BuildBeamRecord();
+    }
+}
+
+void CRecorder::HandOn(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) {
+    if (m_sink != nullptr && m_sink->Wants(kind)) {
+        m_sink->Take(kind, bytes, recordEnd);
+    }
     const bool udp = kind == RecordKind::Beam ? m_doc.m_udpOutputBeam != 0 : m_doc.m_udpOutputPoint != 0;
-    if (udp) {
+    if (udp && !bytes.empty()) {
         m_doc.SendRecordChunk(bytes);
     }
     if (SwitchOf(kind) != 0 && m_doc.m_recordFile.IsOpen()) {
@@ -326,7 +340,7 @@ void CRecorder::BuildPointRecord() {
     const auto sentence = SentenceFor(RecordKind::Point);
     std::copy(sentence.begin(), sentence.end(), m_buffer.begin() + static_cast<std::ptrdiff_t>(at));
     at += sentence.size();
-    HandOn(RecordKind::Point, std::span<const std::uint8_t>(m_buffer.data(), at));
+    HandOn(RecordKind::Point, std::span<const std::uint8_t>(m_buffer.data(), at), true);
     if (m_doc.m_recordPoint != 0 && m_doc.m_recordFile.IsOpen()) {
         EndRecord();
     }
@@ -353,7 +367,7 @@ void CRecorder::BuildBeamRecord() {
             s += n;
             at += n;
             if (at == kChunk) {
-                HandOn(RecordKind::Beam, std::span<const std::uint8_t>(m_buffer.data(), kChunk));
+                HandOn(RecordKind::Beam, std::span<const std::uint8_t>(m_buffer.data(), kChunk), false);
                 at = 0;
             }
         }
@@ -364,9 +378,7 @@ void CRecorder::BuildBeamRecord() {
     const std::size_t length = std::min(sentence.size(), m_buffer.size() - at);
     std::copy_n(sentence.begin(), length, m_buffer.begin() + static_cast<std::ptrdiff_t>(at));
     at += length;
-    if (at > 0) {
-        HandOn(RecordKind::Beam, std::span<const std::uint8_t>(m_buffer.data(), at));
-    }
+    HandOn(RecordKind::Beam, std::span<const std::uint8_t>(m_buffer.data(), at), true);
     if (m_doc.m_recordBeam != 0 && m_doc.m_recordFile.IsOpen()) {
         EndRecord();
     }

@@ -29,6 +29,17 @@ enum RecorderCommand : int {
     kCmdAutoFileSize4G = 32909,
 };
 
+/// A further taker of the products, besides the recording file and the UDP output (headless
+/// conversion writes both products in one pass).
+class IProductSink {
+public:
+    virtual ~IProductSink() = default;
+    /// Whether records of the kind are wanted.
+    virtual bool Wants(RecordKind kind) const = 0;
+    /// The next bytes of a record of the kind; `recordEnd` with its last bytes.
+    virtual void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) = 0;
+};
+
 /// Enabled and checked state of a menu item or toolbar button.
 struct CommandState {
     bool enabled = false;
@@ -61,6 +72,8 @@ public:
     /// than 6 characters; every kind at most 1024 bytes.
     std::span<const std::uint8_t> SentenceFor(RecordKind kind) const;
     std::uint64_t RecordCounter() const { return m_recordCounter; }
+    /// Raw records completed by the ping cycle since program start.
+    std::uint64_t RawRecordsWritten() const { return m_rawRecordsWritten; }
     std::uint32_t PreviousLength() const { return m_previousLength; }
     /// A record copied during playback continues the chain of previous lengths.
     void SetPreviousLength(std::uint32_t length) { m_previousLength = length; }
@@ -74,6 +87,10 @@ public:
     void WriteRawRecordEnd();
 
     // ---- Products of a processed ping ----
+    /// After the profile points are final: the point record, then the beam record, each when
+    /// its UDP output, its recording or the product sink asks for it.
+    void BuildProducts();
+    void SetProductSink(IProductSink* sink) { m_sink = sink; }
     /// The point record: to the UDP output as one datagram and to the P96 file.
     void BuildPointRecord();
     /// The beam record, handed on in chunks of 64 000 bytes as its buffer fills.
@@ -127,11 +144,13 @@ private:
     void FailWrite();
     void StopAll();
     /// Hands a finished part of a product record on to the UDP output and the file.
-    void HandOn(RecordKind kind, std::span<const std::uint8_t> bytes);
+    void HandOn(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd);
     void FillProductHeader(RecordKind kind, std::uint32_t dataLength);
 
     CTamsorDoc& m_doc;
     std::uint64_t m_recordCounter = 0;
+    std::uint64_t m_rawRecordsWritten = 0;
+    IProductSink* m_sink = nullptr;
     std::uint32_t m_previousLength = 0;
     std::uint64_t m_recordStart = 0;
     RecordHeaderBytes m_header{};
