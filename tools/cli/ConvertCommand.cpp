@@ -1,0 +1,115 @@
+// vexar-cli convert FILE.R96 [--p96 OUT] [--b96 OUT]: one pass over a raw recording through the
+// console's playback and per-ping code, writing the profile-point and beam records (and sending
+// them by UDP when the settings ask for it).
+
+#include "CliCommand.h"
+#include "HeadlessDocument.h"
+
+#include "files/CDataFile.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace vexar::cli {
+namespace {
+
+struct ConvertOptions {
+    std::string input;
+    std::string p96;
+    std::string b96;
+    int sleepMs = 0;
+};
+
+/// Writes each product to its own file.
+class ProductFiles : public IProductSink {
+public:
+    ProductFiles(const std::string& p96, const std::string& b96) {
+        Open(m_point, p96);
+        Open(m_beam, b96);
+    }
+    bool Wants(RecordKind kind) const override { return File(kind).IsOpen(); }
+    void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) override {
+        CDataFile& file = File(kind);
+        if (m_error.empty() && (!file.Write(bytes) || (recordEnd && !file.Flush()))) {
+            m_error = file.Path() + ": " + file.LastError();
+        }
+    }
+    const std::string& Error() const { return m_error; }
+
+private:
+    static void Open(CDataFile& file, const std::string& path) {
+        if (!path.empty() && !file.Open(path, CDataFile::Mode::CreateWrite)) {
+            throw Failure("cannot create " + path + ": " + file.LastError());
+        }
+    }
+    CDataFile& File(RecordKind kind) { return kind == RecordKind::Beam ? m_beam : m_point; }
+    const CDataFile& File(RecordKind kind) const { return kind == RecordKind::Beam ? m_beam : m_point; }
+
+    CDataFile m_point;
+    CDataFile m_beam;
+    std::string m_error;
+};
+
+int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
+    HeadlessDocument headless(common, false, false);
+    CTamsorDoc& doc = *headless.doc;
+    ProductFiles files(options.p96, options.b96);
+    doc.Recorder().SetProductSink(&files);
+    CPlayer& player = doc.Player();
+    player.SetLooping(false);
+    player.SetSaveHeadSettings(false);
+    if (!player.OpenPlayback(options.input)) {
+        throw Failure("cannot play " + options.input);
+    }
+    const bool progress = StderrIsTerminal();
+    const auto start = std::chrono::steady_clock::now();
+    std::uint64_t pings = 0;
+    for (;;) {
+        const StepResult result = player.PlaybackStep();
+        if (result == StepResult::AtEnd || result == StepResult::Idle) {
+            break;
+        }
+        if (result == StepResult::Ping) {
+            ++pings;
+            if (options.sleepMs > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(options.sleepMs));
+            }
+        }
+        if (!files.Error().empty()) {
+            throw Failure("write error: " + files.Error());
+        }
+        if (progress && (pings % 8 == 0 || result != StepResult::Ping)) {
+            DrawProgress("converting", static_cast<double>(player.Position()) /
+                                           static_cast<double>(player.FileLength()));
+        }
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (progress) {
+        DrawProgress("converting", 1.0);
+        EndProgress();
+    }
+    doc.Recorder().SetProductSink(nullptr);
+    std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(pings), seconds,
+                seconds > 0.0 ? static_cast<double>(pings) / seconds : 0.0);
+    if (player.DamagedRecords() > 0) {
+        std::printf(", %llu damaged records skipped", static_cast<unsigned long long>(player.DamagedRecords()));
+    }
+    std::printf("\n");
+    return kExitOk;
+}
+
+const bool kRegistered = RegisterCommand(
+    "convert", "Convert a raw recording to profile-point (P96) and beam (B96) files in one pass",
+    [](CLI::App& command, const CommonOptions& common) -> std::function<int()> {
+        auto options = std::make_shared<ConvertOptions>();
+        command.add_option("FILE", options->input, "raw recording (.R96)")->required()->check(CLI::ExistingFile);
+        command.add_option("--p96", options->p96, "profile-point file to write");
+        command.add_option("--b96", options->b96, "beam file to write");
+        command.add_option("--sleep", options->sleepMs, "pause after each ping in ms (paces the UDP output)")
+            ->check(CLI::Range(0, 10000));
+        return [options, &common] { return RunConvert(*options, common); };
+    });
+
+} // namespace
+} // namespace vexar::cli

@@ -1,0 +1,43 @@
+#include "HeadlessDocument.h"
+
+#include <filesystem>
+
+namespace vexar::cli {
+
+HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, bool withTimers) {
+    if (!common.settingsPath.empty() && !std::filesystem::exists(common.settingsPath)) {
+        throw Failure("settings file " + common.settingsPath + " does not exist");
+    }
+    DocumentPorts ports;
+    ports.clock = &clock;
+    ports.datagrams = &datagrams;
+    ports.operatorPort = &op;
+    if (withLink) {
+        socket = std::make_unique<CSSocket>();
+        link = std::make_unique<GatedLink>(*socket);
+        ports.link = link.get();
+    }
+    if (withTimers) {
+        timers = std::make_unique<QtTimers>([this](int id) {
+            if (doc) {
+                doc->OnTimer(id);
+            }
+        });
+        ports.timers = timers.get();
+    }
+    doc = CTamsorDoc::Create(ports);
+    if (socket) {
+        socket->Attach(*doc);
+    }
+    doc->OnNewDocument(ProgramFolder(), common.settingsPath);
+}
+
+HeadlessDocument::~HeadlessDocument() {
+    // The settings file is left as it was: a headless run saves nothing.
+    if (doc) {
+        doc->CloseAllFiles();
+        doc->CloseSockets();
+    }
+}
+
+} // namespace vexar::cli

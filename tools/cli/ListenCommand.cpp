@@ -1,0 +1,129 @@
+// vexar-cli listen --port P [--count N] [--out DIR]: receives the UDP data output, joins beam
+// records from their datagrams, checks every record and writes or summarises it.
+
+#include "CliCommand.h"
+
+#include "files/CDataFile.h"
+#include "output/CRecordAssembler.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QVariant>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+namespace vexar::cli {
+namespace {
+
+struct ListenOptions {
+    int port = 0;
+    std::string bind = "127.0.0.1";
+    std::uint64_t count = 0;
+    std::string outFolder;
+    double timeoutS = 0.0;
+};
+
+int RunListen(const ListenOptions& options) {
+    const QHostAddress address(QString::fromStdString(options.bind));
+    if (address.isNull()) {
+        throw CLI::ValidationError("--bind", "not an address: " + options.bind);
+    }
+    std::array<CDataFile, 3> files; // by record kind
+    if (!options.outFolder.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.outFolder, error);
+        if (!std::filesystem::is_directory(options.outFolder)) {
+            throw Failure("cannot use folder " + options.outFolder);
+        }
+    }
+    std::uint64_t records = 0;
+    std::uint64_t damaged = 0;
+    std::string writeError;
+    CRecordAssembler assembler(
+        [&](const ScannedRecord& r, std::span<const std::uint8_t> bytes) {
+            const RecordHeaderFields& f = r.fields;
+            std::printf("%llu\t%s\t%u bytes\t%.17s\t%.2f m\t%d samples\t%u beams\tsentence %u\n",
+                        static_cast<unsigned long long>(records), f.signature.c_str(), f.totalLength,
+                        f.timeStamp.c_str(), static_cast<double>(f.rangeM), f.samples, f.beamCount, f.sentenceLength);
+            std::fflush(stdout);
+            ++records;
+            if (!options.outFolder.empty()) {
+                CDataFile& file = files[static_cast<std::size_t>(r.kind)];
+                if (!file.IsOpen()) {
+                    const std::string path =
+                        (std::filesystem::path(options.outFolder) / ("received." + f.signature)).string();
+                    if (!file.Open(path, CDataFile::Mode::CreateWrite)) {
+                        writeError = path + ": " + file.LastError();
+                    }
+                }
+                if (file.IsOpen() && (!file.Write(bytes) || !file.Flush())) {
+                    writeError = file.Path() + ": " + file.LastError();
+                }
+            }
+            if (!writeError.empty() || (options.count > 0 && records >= options.count)) {
+                QCoreApplication::quit();
+            }
+        },
+        [&](const std::string& reason, std::size_t bytes) {
+            ++damaged;
+            std::printf("damaged\t%zu bytes\t%s\n", bytes, reason.c_str());
+            std::fflush(stdout);
+        });
+
+    QUdpSocket socket;
+    // Beam records arrive as bursts of 64 000-byte datagrams: ask for a large receive buffer.
+    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 16 * 1024 * 1024);
+    if (!socket.bind(address, static_cast<quint16>(options.port))) {
+        throw Failure("cannot listen on " + options.bind + ":" + std::to_string(options.port) + ": " +
+                      socket.errorString().toStdString());
+    }
+    QObject::connect(&socket, &QUdpSocket::readyRead, [&] {
+        while (socket.hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = socket.receiveDatagram();
+            const QByteArray data = datagram.data();
+            assembler.Take(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                                         static_cast<std::size_t>(data.size())));
+        }
+    });
+    bool timedOut = false;
+    if (options.timeoutS > 0.0) {
+        QTimer::singleShot(static_cast<int>(options.timeoutS * 1000.0), [&] {
+            timedOut = true;
+            QCoreApplication::quit();
+        });
+    }
+    std::fprintf(stderr, "listening on %s:%u\n", options.bind.c_str(), static_cast<unsigned>(socket.localPort()));
+    QCoreApplication::exec();
+    assembler.Finish();
+    std::printf("# %llu records, %llu damaged\n", static_cast<unsigned long long>(records),
+                static_cast<unsigned long long>(damaged));
+    if (!writeError.empty()) {
+        throw Failure("write error: " + writeError);
+    }
+    if (timedOut && options.count > 0 && records < options.count) {
+        throw Failure("timed out after " + std::to_string(records) + " of " + std::to_string(options.count) +
+                      " records");
+    }
+    return kExitOk;
+}
+
+const bool kRegistered = RegisterCommand(
+    "listen", "Receive the UDP data output, check each record and write or summarise it",
+    [](CLI::App& command, const CommonOptions&) -> std::function<int()> {
+        auto options = std::make_shared<ListenOptions>();
+        command.add_option("--port", options->port, "UDP port to listen on")->required()->check(CLI::Range(1, 65535));
+        command.add_option("--bind", options->bind, "local address to listen on (default 127.0.0.1)");
+        command.add_option("--count", options->count, "stop after this many whole records");
+        command.add_option("--out", options->outFolder, "folder for received.P96 / received.B96");
+        command.add_option("--timeout", options->timeoutS, "stop after this many seconds")
+            ->check(CLI::Range(0.0, 1.0e6));
+        return [options] { return RunListen(*options); };
+    });
+
+} // namespace
+} // namespace vexar::cli
