@@ -2,6 +2,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/Numeric.h"
+#include "display/DisplayCommands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,14 +26,6 @@ CPlayer::CPlayer(CTamsorDoc& doc) : m_doc(doc) {}
 
 int CPlayer::PositionPercent() const {
     return m_fileLength == 0 ? 0 : static_cast<int>(m_position * 100 / m_fileLength);
-}
-
-int CPlayer::SpeedSpinnerPosition() const {
-    return m_doc.m_sleepTimeMs / kSpeedStepMs;
-}
-
-int CPlayer::SpeedBarPosition() const {
-    return (kMaxSleepTimeMs - m_doc.m_sleepTimeMs) / kSpeedStepMs;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -133,7 +126,7 @@ bool CPlayer::OpenPlayback(const std::string& path) {
     if (op != nullptr) {
         op->ShowPlaybackBar(m_fileLength);
         op->SetPlaybackPosition(0);
-        op->SetPlaybackSpeed(SpeedSpinnerPosition(), SpeedBarPosition());
+        op->SetPlaybackSpeed(m_doc.m_sleepTimeMs / 50, SpeedBarPosition(m_doc));
     }
     if (timers != nullptr) {
         timers->Stop(kWatchdogTimer);
@@ -404,16 +397,6 @@ void CPlayer::ResyncToRecord(std::uint64_t offset) {
     }
     file.Seek(m_fileLength);
     m_position = m_fileLength;
-}
-
-void CPlayer::OnSpeedChange(int change) {
-    m_doc.m_sleepTimeMs = std::clamp(m_doc.m_sleepTimeMs - kSpeedStepMs * change, 0, kMaxSleepTimeMs);
-    if (IOperatorPort* op = m_doc.Ports().operatorPort; op != nullptr) {
-        op->SetPlaybackSpeed(SpeedSpinnerPosition(), SpeedBarPosition());
-    }
-    if (m_doc.m_playback != 0 && m_doc.Ports().timers != nullptr) {
-        m_doc.Ports().timers->Arm(kPlaybackTimer, m_doc.m_sleepTimeMs);
-    }
 }
 
 void CPlayer::OnSliderDragStart() {

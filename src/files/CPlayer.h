@@ -14,11 +14,6 @@ namespace vexar {
 
 class CTamsorDoc;
 
-inline constexpr int kCmdPlayback = 32772;
-/// Playback pace limits of "Sleep Time", ms, and the step of one "Speed" click.
-inline constexpr int kMaxSleepTimeMs = 1000;
-inline constexpr int kSpeedStepMs = 50;
-
 /// What one playback step did.
 enum class StepResult {
     Idle,      ///< no file is being played
@@ -44,8 +39,6 @@ public:
     /// Positions the file at the next record signature at or after the offset.
     void ResyncToRecord(std::uint64_t offset);
 
-    /// "Speed" spinner: one click up (+1) makes playback faster by 50 ms.
-    void OnSpeedChange(int change);
     /// "File Pos" slider held / released at a position of 0..100.
     void OnSliderDragStart();
     void OnSliderRelease(int position);
@@ -61,8 +54,6 @@ public:
     std::uint64_t RecordLength() const { return m_recordLength; }
     /// Slider position for the current position, 0..100.
     int PositionPercent() const;
-    int SpeedSpinnerPosition() const;
-    int SpeedBarPosition() const;
     /// Companion path of an XYZ export: the played path ending in "xyz".
     const std::string& XyzPath() const { return m_xyzPath; }
     const std::string& TitlePrefix() const { return m_titlePrefix; }

@@ -519,16 +519,16 @@ void CRecorder::OnAutoFileSize(int value) {
 
 bool CRecorder::OnCommand(int id) {
     switch (id) {
-    case kCmdRecordRaw: OnRecord(RecordKind::Raw); return true;
-    case kCmdRecordBeam: OnRecord(RecordKind::Beam); return true;
-    case kCmdRecordPoint: OnRecord(RecordKind::Point); return true;
+    case kCmdRecordR96: OnRecord(RecordKind::Raw); return true;
+    case kCmdRecordB96: OnRecord(RecordKind::Beam); return true;
+    case kCmdRecordP96: OnRecord(RecordKind::Point); return true;
     case kCmdStopRecording: OnStopRecording(); return true;
     case kCmdAutoFileName: OnAutoFileName(); return true;
-    case kCmdAutoFileSizeEnable: OnAutoFileSizeEnable(); return true;
+    case kCmdAutoSizeEnable: OnAutoFileSizeEnable(); return true;
     default: break;
     }
-    if (id >= kCmdAutoFileSize500M && id <= kCmdAutoFileSize4G) {
-        OnAutoFileSize(id - kCmdAutoFileSize500M + 1);
+    if (id >= kCmdAutoSize500M && id <= kCmdAutoSize4G) {
+        OnAutoFileSize(id - kCmdAutoSize500M + 1);
         return true;
     }
     return false;
@@ -537,16 +537,16 @@ bool CRecorder::OnCommand(int id) {
 std::optional<CommandState> CRecorder::StateOf(int id) const {
     const bool idle = !AnyRecording();
     switch (id) {
-    case kCmdRecordRaw: return CommandState{idle, m_doc.m_recordRaw != 0};
-    case kCmdRecordBeam: return CommandState{idle, m_doc.m_recordBeam != 0};
-    case kCmdRecordPoint: return CommandState{idle, m_doc.m_recordPoint != 0};
+    case kCmdRecordR96: return CommandState{idle, m_doc.m_recordRaw != 0};
+    case kCmdRecordB96: return CommandState{idle, m_doc.m_recordBeam != 0};
+    case kCmdRecordP96: return CommandState{idle, m_doc.m_recordPoint != 0};
     case kCmdStopRecording: return CommandState{!idle, false};
     case kCmdAutoFileName: return CommandState{true, m_doc.m_autoFileName != 0};
-    case kCmdAutoFileSizeEnable: return CommandState{true, m_doc.m_autoFileSize > 0};
+    case kCmdAutoSizeEnable: return CommandState{true, m_doc.m_autoFileSize > 0};
     default: break;
     }
-    if (id >= kCmdAutoFileSize500M && id <= kCmdAutoFileSize4G) {
-        const int value = id - kCmdAutoFileSize500M + 1;
+    if (id >= kCmdAutoSize500M && id <= kCmdAutoSize4G) {
+        const int value = id - kCmdAutoSize500M + 1;
         return CommandState{m_doc.m_playback == 0 && m_doc.m_autoFileSize != 0, m_doc.m_autoFileSize == value};
     }
     return std::nullopt;

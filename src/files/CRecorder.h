@@ -4,6 +4,7 @@
 // point records of each processed ping for the files and the UDP output, runs the record
 // commands of the File menu and rolls recordings over at the size limit.
 
+#include "display/DisplayCommands.h"
 #include "files/RecordHeader.h"
 
 #include <array>
@@ -17,18 +18,6 @@ namespace vexar {
 class CTamsorDoc;
 struct LocalTime;
 
-/// Menu commands of the recorder.
-enum RecorderCommand : int {
-    kCmdRecordRaw = 32773,
-    kCmdStopRecording = 32774,
-    kCmdAutoFileName = 32777,
-    kCmdRecordPoint = 32898,
-    kCmdRecordBeam = 32899,
-    kCmdAutoFileSizeEnable = 32904,
-    kCmdAutoFileSize500M = 32905, ///< 32905..32909: limit values 1..5
-    kCmdAutoFileSize4G = 32909,
-};
-
 /// A further taker of the products, besides the recording file and the UDP output (headless
 /// conversion writes both products in one pass).
 class IProductSink {
@@ -38,13 +27,6 @@ public:
     virtual bool Wants(RecordKind kind) const = 0;
     /// The next bytes of a record of the kind; `recordEnd` with its last bytes.
     virtual void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) = 0;
-};
-
-/// Enabled and checked state of a menu item or toolbar button.
-struct CommandState {
-    bool enabled = false;
-    bool checked = false;
-    bool operator==(const CommandState&) const = default;
 };
 
 /// The automatic name of a clock reading: "07DEC2026-114139".

@@ -9,8 +9,6 @@ namespace vexar {
 
 class CTamsorDoc;
 
-inline constexpr int kCmdDataOutput = 32897;
-
 /// The values the data output dialog shows and edits.
 class CDataOutputDlgModel {
 public:

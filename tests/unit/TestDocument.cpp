@@ -212,34 +212,19 @@ TEST_F(DocumentTest, ProfileCleanUpDropsPointsAtTheEnds) {
     EXPECT_EQ(doc->m_combinedProfile[4], 250.0f);
 }
 
-class CountingProducts : public IPingProducts {
-public:
-    void BuildPointRecord(CTamsorDoc& doc) override {
-        (void)doc;
-        order.push_back('P');
-    }
-    void BuildBeamRecord(CTamsorDoc& doc) override {
-        (void)doc;
-        order.push_back('B');
-    }
-    void WriteXyzPing(CTamsorDoc& doc) override {
-        (void)doc;
-        order.push_back('X');
-    }
-    std::string order;
-};
-
 TEST_F(DocumentTest, OutputsOnlyFollowNewDataPointBeforeBeam) {
-    CountingProducts products;
-    doc->SetProducts(&products);
     Start();
+    doc->OpenOutputSocket();
     doc->m_udpOutputBeam = 1;
-    doc->m_recordPoint = 1;
+    doc->m_udpOutputPoint = 1;
+    world.datagrams.m_sent.clear();
     doc->ProcessPing();
-    EXPECT_EQ(products.order, "");
+    EXPECT_TRUE(world.datagrams.m_sent.empty());
     doc->Head(0).m_newData = 1;
     doc->ProcessPing();
-    EXPECT_EQ(products.order, "PB");
+    ASSERT_GE(world.datagrams.m_sent.size(), 2u);
+    EXPECT_EQ(world.datagrams.m_sent[0].bytes[0], 'P');
+    EXPECT_EQ(world.datagrams.m_sent[1].bytes[0], 'B');
 }
 
 TEST_F(DocumentTest, TitleShowsTheRecordingFileAndItsSize) {

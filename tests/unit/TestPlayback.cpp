@@ -1,5 +1,6 @@
 // Playback of whole and damaged raw files, copying while playing, and the playback controls.
 
+#include "display/DisplayCommands.h"
 #include "files/RecordHeader.h"
 #include "support/RecordingFixture.h"
 
@@ -231,14 +232,7 @@ TEST(Playback, ControlsSpeedSliderAndHold) {
     EXPECT_EQ(*f.world.timers.DelayOf(kPlaybackTimer), 100);
     EXPECT_FALSE(f.world.timers.IsArmed(kWatchdogTimer));
 
-    doc.Player().OnSpeedChange(+1);
-    EXPECT_EQ(doc.m_sleepTimeMs, 50);
-    EXPECT_EQ(doc.Player().SpeedBarPosition(), 19);
-    doc.Player().OnSpeedChange(+5);
-    EXPECT_EQ(doc.m_sleepTimeMs, 0);
-    doc.Player().OnSpeedChange(-30);
-    EXPECT_EQ(doc.m_sleepTimeMs, 1000);
-    EXPECT_EQ(doc.Player().SpeedBarPosition(), 0);
+    StepSpeed(doc, -18);
     EXPECT_EQ(*f.world.timers.DelayOf(kPlaybackTimer), 1000);
 
     // Releasing the slider at 50 % moves to the record there; at 100 % to the start.

@@ -13,6 +13,13 @@
 namespace vexar::test {
 namespace {
 
+void ExpectState(const CRecorder& recorder, int id, bool enabled, bool checked) {
+    const auto state = recorder.StateOf(id);
+    ASSERT_TRUE(state.has_value()) << id;
+    EXPECT_EQ(state->enabled, enabled) << id;
+    EXPECT_EQ(state->checked, checked) << id;
+}
+
 constexpr std::size_t kRaw1000 = 1024 + 1024 + 128 * 1061;
 
 std::size_t SentenceBytes(const CTamsorDoc& doc) {
@@ -114,7 +121,7 @@ TEST(Recording, CommandsProposeRefuseAndTitle) {
     doc.m_writeFolder = f.folder.Folder();
 
     op.m_dialogAnswers.push_back(std::nullopt); // cancelled
-    doc.Recorder().OnCommand(kCmdRecordBeam);
+    doc.Recorder().OnCommand(kCmdRecordB96);
     ASSERT_EQ(op.m_dialogs.size(), 1u);
     EXPECT_EQ(op.m_dialogs[0].title, "Save Sonar Data File:");
     EXPECT_EQ(op.m_dialogs[0].folder, f.folder.Folder());
@@ -126,32 +133,32 @@ TEST(Recording, CommandsProposeRefuseAndTitle) {
     const std::string sub = f.folder / "sub";
     std::filesystem::create_directories(sub);
     op.m_dialogAnswers.push_back(sub + "/a.P96");
-    doc.Recorder().OnCommand(kCmdRecordPoint);
+    doc.Recorder().OnCommand(kCmdRecordP96);
     EXPECT_EQ(op.m_dialogs.back().filterText, "Sonar Profile Points Data File: (*.P96)");
     EXPECT_TRUE(doc.Recorder().IsRecording(RecordKind::Point));
     EXPECT_EQ(doc.m_writeFolder, sub + "/");
     EXPECT_EQ(doc.m_title, "Real Time -- Recording to File: " + sub + "/a.P96");
-    EXPECT_EQ(*doc.Recorder().StateOf(kCmdRecordRaw), (CommandState{false, false}));
-    EXPECT_EQ(*doc.Recorder().StateOf(kCmdRecordPoint), (CommandState{false, true}));
-    EXPECT_EQ(*doc.Recorder().StateOf(kCmdStopRecording), (CommandState{true, false}));
+    ExpectState(doc.Recorder(), kCmdRecordR96, false, false);
+    ExpectState(doc.Recorder(), kCmdRecordP96, false, true);
+    ExpectState(doc.Recorder(), kCmdStopRecording, true, false);
 
     // Another kind while one is on is refused after the dialog.
     op.m_dialogAnswers.push_back(f.folder / "b.R96");
-    doc.Recorder().OnCommand(kCmdRecordRaw);
+    doc.Recorder().OnCommand(kCmdRecordR96);
     ASSERT_FALSE(op.m_messages.empty());
     EXPECT_EQ(op.m_messages.back(), "Data is already being saved to file.   ");
     EXPECT_FALSE(std::filesystem::exists(f.folder / "b.R96"));
 
     // The same command again stops it.
-    doc.Recorder().OnCommand(kCmdRecordPoint);
+    doc.Recorder().OnCommand(kCmdRecordP96);
     EXPECT_FALSE(doc.Recorder().AnyRecording());
     EXPECT_EQ(doc.m_title, "Real Time");
-    EXPECT_EQ(*doc.Recorder().StateOf(kCmdRecordRaw), (CommandState{true, false}));
+    ExpectState(doc.Recorder(), kCmdRecordR96, true, false);
 
     // A file that cannot be created.
     op.m_messages.clear();
     op.m_dialogAnswers.push_back(f.folder / "missing/c.R96");
-    doc.Recorder().OnCommand(kCmdRecordRaw);
+    doc.Recorder().OnCommand(kCmdRecordR96);
     ASSERT_EQ(op.m_messages.size(), 2u);
     EXPECT_EQ(op.m_messages[1], "Error Opening File!");
     EXPECT_FALSE(doc.Recorder().AnyRecording());
@@ -169,17 +176,17 @@ TEST(Recording, CopyDuringPlaybackIsProposedAndThePlayedNameRefused) {
     FakeOperator& op = f.world.op;
     std::filesystem::create_directories(f.folder / "other");
     op.m_dialogAnswers.push_back(f.folder / "other/played.R96");
-    doc.Recorder().OnCommand(kCmdRecordRaw);
+    doc.Recorder().OnCommand(kCmdRecordR96);
     EXPECT_EQ(op.m_dialogs.back().proposedName, "Copy of played.R96");
     EXPECT_EQ(op.m_messages.back(), "Can't write in this file ...\nThis file is used as playback!   ");
     EXPECT_FALSE(doc.Recorder().AnyRecording());
 
     op.m_dialogAnswers.push_back(f.folder / "conv.B96");
-    doc.Recorder().OnCommand(kCmdRecordBeam);
+    doc.Recorder().OnCommand(kCmdRecordB96);
     EXPECT_EQ(doc.m_title, "Playback -- Converting to File: " + (f.folder / "conv.B96"));
     doc.Recorder().OnCommand(kCmdStopRecording);
     op.m_dialogAnswers.push_back(f.folder / "copy.R96");
-    doc.Recorder().OnCommand(kCmdRecordRaw);
+    doc.Recorder().OnCommand(kCmdRecordR96);
     EXPECT_EQ(doc.m_title, "Playback -- Copying to File: " + (f.folder / "copy.R96"));
 }
 
@@ -190,21 +197,21 @@ TEST(Recording, AutoFileNameAndSizeMenus) {
     doc.m_autoFileName = 1;
     r.OnCommand(kCmdAutoFileName);
     EXPECT_EQ(doc.m_autoFileName, 0);
-    EXPECT_EQ(*r.StateOf(kCmdAutoFileName), (CommandState{true, false}));
+    ExpectState(r, kCmdAutoFileName, true, false);
 
     doc.m_autoFileSize = 3;
-    EXPECT_EQ(*r.StateOf(32907), (CommandState{true, true}));
-    EXPECT_EQ(*r.StateOf(32905), (CommandState{true, false}));
-    r.OnCommand(kCmdAutoFileSizeEnable);
+    ExpectState(r, 32907, true, true);
+    ExpectState(r, 32905, true, false);
+    r.OnCommand(kCmdAutoSizeEnable);
     EXPECT_EQ(doc.m_autoFileSize, 0);
-    EXPECT_EQ(*r.StateOf(kCmdAutoFileSizeEnable), (CommandState{true, false}));
-    EXPECT_EQ(*r.StateOf(32907), (CommandState{false, false}));
-    r.OnCommand(kCmdAutoFileSizeEnable);
+    ExpectState(r, kCmdAutoSizeEnable, true, false);
+    ExpectState(r, 32907, false, false);
+    r.OnCommand(kCmdAutoSizeEnable);
     EXPECT_EQ(doc.m_autoFileSize, 1); // 500 MBytes, not the 2 GBytes chosen before
     r.OnCommand(32909);
     EXPECT_EQ(doc.m_autoFileSize, 5);
     doc.m_playback = 1;
-    EXPECT_EQ(*r.StateOf(32909), (CommandState{false, true}));
+    ExpectState(r, 32909, false, true);
     doc.m_playback = 0;
     EXPECT_FALSE(r.StateOf(12345).has_value());
 
