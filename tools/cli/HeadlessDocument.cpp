@@ -22,6 +22,9 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
             if (doc) {
                 doc->OnTimer(id);
             }
+            if (afterTimer) {
+                afterTimer();
+            }
         });
         ports.timers = timers.get();
     }

@@ -7,6 +7,7 @@
 #include "platform/qt/CSSocket.h"
 #include "platform/qt/QtPorts.h"
 
+#include <functional>
 #include <memory>
 
 namespace vexar::cli {
@@ -39,6 +40,9 @@ struct HeadlessDocument {
     ~HeadlessDocument();
     HeadlessDocument(const HeadlessDocument&) = delete;
     HeadlessDocument& operator=(const HeadlessDocument&) = delete;
+
+    /// Runs after each timer event the document handled (one ping at most).
+    std::function<void()> afterTimer;
 
     QtClock clock;
     QtDatagramSocket datagrams;

@@ -116,7 +116,9 @@ const bool kRegistered = RegisterCommand(
     "listen", "Receive the UDP data output, check each record and write or summarise it",
     [](CLI::App& command, const CommonOptions&) -> std::function<int()> {
         auto options = std::make_shared<ListenOptions>();
-        command.add_option("--port", options->port, "UDP port to listen on")->required()->check(CLI::Range(1, 65535));
+        command.add_option("--port", options->port, "UDP port to listen on (0: any free port, printed on stderr)")
+            ->required()
+            ->check(CLI::Range(0, 65535));
         command.add_option("--bind", options->bind, "local address to listen on (default 127.0.0.1)");
         command.add_option("--count", options->count, "stop after this many whole records");
         command.add_option("--out", options->outFolder, "folder for received.P96 / received.B96");

@@ -59,29 +59,35 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     const std::uint64_t target = static_cast<std::uint64_t>(options.pings);
     const std::uint64_t first = doc.Recorder().RawRecordsWritten();
     bool timedOut = false;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
+    // Checked after every timer event, so that recording stops with the ping that completes
+    // the count.
+    bool finished = false;
+    headless.afterTimer = [&] {
+        if (finished) {
+            return;
+        }
         const std::uint64_t done = doc.Recorder().RawRecordsWritten() - first;
         if (StderrIsTerminal()) {
             DrawProgress("recording", static_cast<double>(done) / static_cast<double>(target));
         }
         if (done >= target || !doc.Recorder().IsRecording(RecordKind::Raw)) {
+            finished = true;
+            // Nothing more is recorded while the event loop winds down.
+            doc.Recorder().OnStopRecording();
             QCoreApplication::quit();
         }
-    });
+    };
     QTimer::singleShot(static_cast<int>(options.timeoutS * 1000.0), [&] {
         timedOut = true;
         QCoreApplication::quit();
     });
-    watch.start();
     headless.link->Open();
     doc.StartAcquisition();
     QCoreApplication::exec();
-    watch.stop();
-    const bool stoppedByError = !doc.Recorder().IsRecording(RecordKind::Raw);
-    doc.Recorder().OnStopRecording();
     const std::uint64_t done = doc.Recorder().RawRecordsWritten() - first;
+    const bool stoppedByError = done < target && !doc.Recorder().IsRecording(RecordKind::Raw) && !timedOut;
+    doc.Recorder().OnStopRecording();
+    doc.CloseSockets();
     if (StderrIsTerminal()) {
         EndProgress();
     }
