@@ -61,12 +61,10 @@ std::string UnusedName(const std::string& folder, const std::string& stem, const
 }
 
 // Float to byte as the image stores it: truncated toward zero, low 8 bits; values no int can
-// hold give 0.
+// hold give 0. Written without branches so that the row loop vectorises.
 inline std::uint8_t SampleByte(float value) {
-    if (!(value > -2147483648.0f && value < 2147483648.0f)) {
-        return 0;
-    }
-    return static_cast<std::uint8_t>(static_cast<unsigned>(static_cast<int>(value)) & 0xFFu);
+    const float safe = (value > -2147483648.0f && value < 2147483648.0f) ? value : 0.0f;
+    return static_cast<std::uint8_t>(static_cast<unsigned>(static_cast<int>(safe)) & 0xFFu);
 }
 } // namespace
 
