@@ -3,6 +3,7 @@
 #include "files/RecordHeader.h"
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -93,8 +94,8 @@ Bytes MakeRawRecord(int packets, int ping, const std::string& sentence, const By
     f.pulseLengthUs = 60;
     RecordHeaderBytes header{};
     WriteRecordHeader(f, header);
-    Bytes record(header.begin(), header.end());
-    record.resize(kRecordDataOffset, 0);
+    Bytes record(kRecordDataOffset, 0);
+    std::memcpy(record.data(), header.data(), header.size());
     COndrel head;
     for (int k = 0; k < packets; ++k) {
         head.m_commandPacket[kPacketBlockByte] = static_cast<std::uint8_t>(k);
