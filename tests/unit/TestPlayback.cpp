@@ -79,6 +79,12 @@ TEST_P(DamagedFiles, PlayWhatIsWholeAndNeverCrash) {
     EXPECT_EQ(r.pings, GetParam().pings) << GetParam().name;
 }
 
+// Keeps the first `keep` bytes.
+Bytes Cut(Bytes b, std::size_t keep) {
+    b.erase(b.begin() + static_cast<std::ptrdiff_t>(keep), b.end());
+    return b;
+}
+
 Bytes Patched(Bytes file, std::size_t at, std::uint32_t value) {
     PutU32(file, at, value);
     return file;
@@ -89,15 +95,13 @@ const std::size_t kRec64 = MakeRawRecord(64, 0, "$AULOG,1,2,3").size();
 INSTANTIATE_TEST_SUITE_P(
     Cases, DamagedFiles,
     ::testing::Values(
-        DamageCase{"truncated last record", [] { Bytes b = ThreeRecords(); b.resize(b.size() - 500); return b; }, 2},
+        DamageCase{"truncated last record", [] { const Bytes b = ThreeRecords(); return Cut(b, b.size() - 500); }, 2},
         DamageCase{"truncated inside a header",
-                   [] { Bytes b = ThreeRecords(); b.resize(b.size() - kRec64 + 500); return b; }, 2},
+                   [] { const Bytes b = ThreeRecords(); return Cut(b, b.size() - kRec64 + 500); }, 2},
         DamageCase{"abandoned ping between whole ones",
                    [] {
                        Bytes b = MakeRawRecord(64, 0);
-                       Bytes cut = MakeRawRecord(64, 1);
-                       cut.resize(2048 + 20 * 1061);
-                       Append(b, cut);
+                       Append(b, Cut(MakeRawRecord(64, 1), 2048 + 20 * 1061));
                        Append(b, MakeRawRecord(64, 2));
                        return b;
                    },
@@ -147,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    1},
         DamageCase{"100 bytes", [] { return Bytes(100, 'R'); }, 0},
-        DamageCase{"only a header", [] { Bytes b = MakeRawRecord(64, 0); b.resize(1024); Append(b, Bytes(100, 0)); return b; }, 0}));
+        DamageCase{"only a header", [] { Bytes b = Cut(MakeRawRecord(64, 0), 1024); Append(b, Bytes(100, 0)); return b; }, 0}));
 
 TEST(Playback, ShortFilesAreRefusedAndRealTimeResumes) {
     DocFixture f;
