@@ -1,6 +1,7 @@
 #include "acquisition/CTamsorDoc.h"
 
 #include "acquisition/Numeric.h"
+#include "navigation/XyzExport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -223,8 +224,8 @@ void CTamsorDoc::ProcessPing() {
     if (Head(0).m_newData != 0) {
         m_recorder->BuildProducts();
     }
-    if (m_playback != 0 && m_xyzConversion != 0 && m_xyzFile.IsOpen() && m_navigation != nullptr) {
-        m_navigation->WriteXyzPing(*this);
+    if (m_playback != 0 && m_xyzConversion != 0 && m_xyzFile.IsOpen()) {
+        WriteXyzPing(*this);
     }
     RefreshStatus();
 }

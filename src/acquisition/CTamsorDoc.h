@@ -36,21 +36,6 @@ inline constexpr int kReplyWaitMs = 500;
 
 class CTamsorDoc;
 
-/// The navigation side of played pings: the sentence of each played record and the XYZ
-/// export. Installed by the navigation code; without it played sentences are only held.
-class INavigationHooks {
-public:
-    virtual ~INavigationHooks() = default;
-    /// The played record's sentence, now in m_navigationSentence, is to be parsed.
-    virtual void ParseNavigationSentence(CTamsorDoc& doc) { (void)doc; }
-    /// The played record holds no usable sentence: the navigation texts are cleared.
-    virtual void ClearNavigationTexts(CTamsorDoc& doc) { (void)doc; }
-    /// Called by ProcessPing in playback while the XYZ export runs and its file is open.
-    virtual void WriteXyzPing(CTamsorDoc& doc) { (void)doc; }
-    /// Called by the playback step at the end of the played file while the export runs.
-    virtual void FinishXyzExport(CTamsorDoc& doc) { (void)doc; }
-};
-
 /// Replaces the document's own ping processors (tests install fakes through it).
 class IHeadProcessing {
 public:
@@ -120,8 +105,6 @@ public:
     /// The recorder and the player, created with the document.
     CRecorder& Recorder() { return *m_recorder; }
     CPlayer& Player() { return *m_player; }
-    void SetNavigationHooks(INavigationHooks* hooks) { m_navigation = hooks; }
-    INavigationHooks* NavigationHooks() const { return m_navigation; }
     void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }
     const DocumentPorts& Ports() const { return m_ports; }
     COndrel& Head(int index) { return m_heads[static_cast<std::size_t>(index)]; }
@@ -256,7 +239,6 @@ private:
     HeadProcessors m_processors;
     std::unique_ptr<CRecorder> m_recorder;
     std::unique_ptr<CPlayer> m_player;
-    INavigationHooks* m_navigation = nullptr;
     IHeadProcessing* m_processing = nullptr;
 };
 

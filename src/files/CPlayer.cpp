@@ -3,6 +3,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/Numeric.h"
 #include "display/DisplayCommands.h"
+#include "navigation/XyzExport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,6 +56,13 @@ void CPlayer::OnOpenPlayback() {
         return;
     }
     OpenPlayback(*chosen);
+}
+
+void CPlayer::OnConvertToXyz() {
+    OnOpenPlayback();
+    if (m_doc.m_playback != 0 && m_doc.m_playbackFile.IsOpen()) {
+        StartXyzExport(m_doc, m_doc.m_playbackFile.Path());
+    }
 }
 
 void CPlayer::ResumeAfterCancel(bool wasPlayback) {
@@ -120,7 +128,7 @@ bool CPlayer::OpenPlayback(const std::string& path) {
 
     m_titlePrefix = "Playback File: " + path;
     m_doc.SetTitle(m_titlePrefix);
-    m_xyzPath = path.size() >= 3 ? path.substr(0, path.size() - 3) + "xyz" : path;
+    m_xyzPath = CompanionXyzPath(path);
 
     m_bytesPerPercent = m_fileLength / 100;
     if (op != nullptr) {
@@ -176,8 +184,10 @@ StepResult CPlayer::PlaybackStep() {
             if (!m_loop) {
                 return StepResult::AtEnd;
             }
-            if (m_doc.m_xyzConversion != 0 && m_doc.NavigationHooks() != nullptr) {
-                m_doc.NavigationHooks()->FinishXyzExport(m_doc);
+            if (m_doc.m_xyzConversion != 0) {
+                // The export ends with the file: playback holds on its last ping.
+                FinishXyzExport(m_doc);
+                return StepResult::AtEnd;
             }
             file.Seek(0);
             m_position = 0;
@@ -345,22 +355,17 @@ void CPlayer::FeedPairs(int packets) {
 }
 
 void CPlayer::TakeSentence() {
-    INavigationHooks* nav = m_doc.NavigationHooks();
     const std::size_t length = m_fields.sentenceLength;
     if (length > 0 && ReadExact(m_sentence.data(), length)) {
         m_doc.m_navigationSentence.assign(reinterpret_cast<const char*>(m_sentence.data()), length);
     } else {
-        m_doc.m_navigationSentence.clear();
-        if (nav != nullptr) {
-            nav->ClearNavigationTexts(m_doc);
-        }
+        ClearNavigation(m_doc);
     }
+    // The attitude of the last parsed sentence stays in force through records without one.
     if (m_doc.m_navigationSentence.size() < 6) {
-        if (nav != nullptr) {
-            nav->ClearNavigationTexts(m_doc);
-        }
-    } else if (nav != nullptr) {
-        nav->ParseNavigationSentence(m_doc);
+        ClearNavigation(m_doc);
+    } else {
+        ParseNavigationSentence(m_doc);
     }
 }
 

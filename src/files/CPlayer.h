@@ -31,6 +31,8 @@ public:
 
     /// "&Playback...": asks for a file and starts playing it. Cancelling resumes what ran before.
     void OnOpenPlayback();
+    /// "Convert .R96 File to .xyz...": the open command, then the XYZ export of the played file.
+    void OnConvertToXyz();
     /// Opens a file and starts playback without asking (headless tools, tests, the command).
     /// False when the file was refused; real-time acquisition has then restarted.
     bool OpenPlayback(const std::string& path);

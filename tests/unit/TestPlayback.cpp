@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace vexar::test {
@@ -273,6 +274,21 @@ TEST(Playback, CancellingTheOpenDialogResumesWhatRan) {
     EXPECT_EQ(doc.m_playback, 1);
     EXPECT_TRUE(f.world.timers.IsArmed(kPlaybackTimer));
     EXPECT_FALSE(f.world.timers.IsArmed(kPingTimer));
+}
+
+TEST(Playback, XyzExportEndsWithTheFile) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    WriteFile(f.folder / "survey.R96", ThreeRecords());
+    f.world.op.m_dialogAnswers.push_back(f.folder / "survey.R96");
+    doc.Player().OnConvertToXyz();
+    ASSERT_EQ(doc.m_xyzConversion, 1);
+    ASSERT_TRUE(doc.m_xyzFile.IsOpen());
+    EXPECT_EQ(f.PlaySteps(3), 3);
+    EXPECT_EQ(doc.Player().PlaybackStep(), StepResult::AtEnd);
+    EXPECT_EQ(doc.m_xyzConversion, 0);
+    EXPECT_EQ(std::count(f.world.op.m_messages.begin(), f.world.op.m_messages.end(), "Conversion Complete!"), 1);
+    EXPECT_TRUE(std::filesystem::exists(f.folder / "survey.xyz"));
 }
 
 TEST(Playback, ConversionWritesOneProductRecordPerPlayedPing) {
