@@ -26,7 +26,7 @@ QList<QRgb> ColourRamp() {
 
 void CCombinedImagePicture::InitialUpdate(CTamsorDoc& doc) {
     SetZoomFactor(doc);
-    Rebuild(doc);
+    m_dirty = true;
 }
 
 void CCombinedImagePicture::Resize(CTamsorDoc& doc, QSize client) {
@@ -35,7 +35,7 @@ void CCombinedImagePicture::Resize(CTamsorDoc& doc, QSize client) {
         doc.m_panX = 0;
         doc.m_panY = 0;
         SetZoomFactor(doc);
-        Rebuild(doc);
+        m_dirty = true;
     }
 }
 
@@ -87,6 +87,7 @@ void CCombinedImagePicture::Rebuild(CTamsorDoc& doc) {
             }
         }
     }
+    m_dirty = false;
     m_picture = QImage(m_side, m_side, QImage::Format_Indexed8);
     m_picture.setColorTable(ColourRamp());
     ClearPicture();
@@ -96,8 +97,11 @@ void CCombinedImagePicture::Update(CTamsorDoc& doc) {
     if (doc.m_imageReset != 0 || doc.Head(0).m_samples != m_samples ||
         std::clamp(doc.CombinedBeamCount(), 0, kCombinedBeams) != m_beams) {
         SetZoomFactor(doc);
-        Rebuild(doc);
+        m_dirty = true;
         doc.m_imageReset = 0;
+    }
+    if (m_dirty) {
+        Rebuild(doc);
     }
     if (doc.m_clearImage != 0) {
         doc.m_clearImage = 0;
@@ -132,6 +136,9 @@ void CCombinedImagePicture::ClearPicture() {
 
 void CCombinedImagePicture::Paint(QPainter& painter, CTamsorDoc& doc, QSize client, QPoint centre) {
     painter.fillRect(QRect(QPoint(0, 0), client), Qt::black);
+    if (m_dirty) {
+        Rebuild(doc);
+    }
     if (doc.Head(0).m_displayMode != 0 || m_picture.isNull()) {
         return;
     }

@@ -27,6 +27,7 @@ private:
     void Rebuild(CTamsorDoc& doc);
 
     QSize m_client;
+    bool m_dirty = true; ///< the geometry changed: the table is rebuilt before its next use
     int m_beams = 0;   ///< combined beams of the geometry
     int m_samples = 0; ///< data points P
     int m_side = 0;    ///< picture side N

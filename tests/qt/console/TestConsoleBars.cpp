@@ -1,0 +1,89 @@
+// The up-downs of the live and playback bars stop at their limits and write their texts.
+
+#include "ConsoleFixture.h"
+
+#include "app/CUpDown.h"
+#include "app/ControlBars.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSlider>
+#include <QToolBar>
+
+namespace vexar::test {
+namespace {
+
+class BarTest : public ConsoleTest {
+protected:
+    CLiveBar& Live() { return *m_frame->LiveBar(); }
+    CPlaybackBar& Playback() { return *m_frame->PlaybackBar(); }
+    void Click(CUpDown* upDown, int step, int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            upDown->Click(step);
+        }
+    }
+};
+
+TEST_F(BarTest, LiveBarShowsAtStartAndPlaybackBarIsHidden) {
+    EXPECT_TRUE(m_frame->LiveBand()->isVisible());
+    EXPECT_FALSE(m_frame->PlaybackBand()->isVisible());
+    EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("10 m"));
+    m_frame->ShowPlaybackBar(12345);
+    EXPECT_FALSE(m_frame->LiveBand()->isVisible());
+    EXPECT_TRUE(m_frame->PlaybackBand()->isVisible());
+    EXPECT_EQ(m_frame->BytesPerSliderStep(), 123u);
+    EXPECT_EQ(Playback().m_filePos->maximum(), 100);
+    EXPECT_EQ(Playback().m_filePos->tickInterval(), 10);
+    m_frame->ShowRealTimeBar();
+    EXPECT_TRUE(m_frame->LiveBand()->isVisible());
+}
+
+TEST_F(BarTest, RangeStopsAtItsEndsAndIsRefusedInPlayback) {
+    Click(Live().m_rangeUpDown, +1, 5);
+    EXPECT_EQ(m_doc->Head(0).m_rangeIndex, 4);
+    EXPECT_FLOAT_EQ(m_doc->Head(3).m_rangeM, 20.0f);
+    EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("20 m"));
+    Click(Live().m_rangeUpDown, -1, 6);
+    EXPECT_EQ(m_doc->Head(0).m_rangeIndex, 1);
+    EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("2.5 m"));
+    m_frame->OnCommand(kCmdUnitsImperial);
+    m_frame->RefreshControlBars();
+    EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("7.5 ft"));
+
+    m_doc->m_playback = 1;
+    Click(Live().m_rangeUpDown, +1);
+    EXPECT_EQ(m_doc->Head(0).m_rangeIndex, 1);
+}
+
+TEST_F(BarTest, GainsStopAtTheirLimitsInBothBars) {
+    Click(Live().m_gains.startGainUpDown, +1, 25);
+    EXPECT_EQ(m_doc->m_startGain, 20);
+    EXPECT_EQ(Live().m_gains.startGainText->text(), QStringLiteral("20 dB"));
+    EXPECT_EQ(Playback().m_gains.startGainText->text(), QStringLiteral("20 dB"));
+    Click(Playback().m_gains.startGainUpDown, -1, 25);
+    EXPECT_EQ(m_doc->m_startGain, 0);
+    EXPECT_EQ(Live().m_gains.startGainText->text(), QStringLiteral("0 dB"));
+
+    Click(Live().m_gains.displayGainUpDown, +1, 120);
+    EXPECT_EQ(m_doc->Head(0).m_displayGain, 100);
+    EXPECT_EQ(m_doc->Head(2).m_displayGain, 100);
+    EXPECT_EQ(Playback().m_gains.displayGainText->text(), QStringLiteral("100 %"));
+    Click(Live().m_gains.displayGainUpDown, -1, 120);
+    EXPECT_EQ(m_doc->Head(0).m_displayGain, 1);
+    EXPECT_EQ(Live().m_gains.displayGainText->text(), QStringLiteral("1 %"));
+}
+
+TEST_F(BarTest, SpeedMovesTheSleepTimeAndTheProgressBar) {
+    m_doc->m_sleepTimeMs = 100;
+    m_frame->ShowPlaybackBar(1000);
+    EXPECT_EQ(Playback().m_speedBar->value(), 18);
+    Click(Playback().m_speedUpDown, +1, 5);
+    EXPECT_EQ(m_doc->m_sleepTimeMs, 0);
+    EXPECT_EQ(Playback().m_speedBar->value(), 20);
+    Click(Playback().m_speedUpDown, -1, 25);
+    EXPECT_EQ(m_doc->m_sleepTimeMs, 1000);
+    EXPECT_EQ(Playback().m_speedBar->value(), 0);
+}
+
+} // namespace
+} // namespace vexar::test
