@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vexar {
 
 namespace {
@@ -52,6 +54,9 @@ InfoTexts CollectInfoTexts(const CTamsorDoc& doc) {
 
 CInfoBar::CInfoBar(bool second, QWidget* parent) : QWidget(parent) {
     const auto& specs = second ? kSecondBar : kFirstBar;
+    // The widths suit a small status font; a larger system font widens every pane alike so that
+    // the labels still fit.
+    const double scale = std::max(1.0, fontMetrics().horizontalAdvance(QStringLiteral("Altitude:")) / 36.0);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 1, 2, 1);
     layout->setSpacing(2);
@@ -67,10 +72,10 @@ CInfoBar::CInfoBar(bool second, QWidget* parent) : QWidget(parent) {
         pane->setEnabled(spec.enabled);
         if (i == 0) {
             // The message pane takes what the others leave, as a status line does.
-            pane->setMinimumWidth(spec.width);
+            pane->setMinimumWidth(static_cast<int>(spec.width * scale));
             layout->addWidget(pane, 1);
         } else {
-            pane->setFixedWidth(spec.width);
+            pane->setFixedWidth(static_cast<int>(spec.width * scale));
             layout->addWidget(pane);
         }
         m_panes[i] = pane;
