@@ -14,10 +14,17 @@ namespace vexar {
 namespace {
 constexpr int kMaxSide = 2000;
 
-QList<QRgb> ColourRamp() {
+// Grey and reversed grey for those tables, a blue-green ramp for the others.
+QList<QRgb> ColourRamp(int table) {
     QList<QRgb> ramp(256);
     for (int i = 0; i < 256; ++i) {
-        ramp[i] = qRgb(i / 3, std::min(255, i * 3 / 4 + 20), std::min(255, i + 40));
+        if (table == 3) {
+            ramp[i] = qRgb(i, i, i);
+        } else if (table == 4) {
+            ramp[i] = qRgb(255 - i, 255 - i, 255 - i);
+        } else {
+            ramp[i] = qRgb(i / 3, std::min(255, i * 3 / 4 + 20), std::min(255, i + 40));
+        }
     }
     ramp[0] = qRgb(0, 0, 0);
     return ramp;
@@ -25,6 +32,7 @@ QList<QRgb> ColourRamp() {
 } // namespace
 
 void CCombinedImagePicture::InitialUpdate(CTamsorDoc& doc) {
+    m_colorTable = std::clamp(doc.m_colorTable, 0, 8);
     SetZoomFactor(doc);
     m_dirty = true;
 }
@@ -89,7 +97,7 @@ void CCombinedImagePicture::Rebuild(CTamsorDoc& doc) {
     }
     m_dirty = false;
     m_picture = QImage(m_side, m_side, QImage::Format_Indexed8);
-    m_picture.setColorTable(ColourRamp());
+    m_picture.setColorTable(ColourRamp(m_colorTable));
     ClearPicture();
 }
 
@@ -120,6 +128,13 @@ void CCombinedImagePicture::Update(CTamsorDoc& doc) {
                 row[x] = static_cast<uchar>(std::clamp(v, 1.0f, 255.0f));
             }
         }
+    }
+}
+
+void CCombinedImagePicture::SelectColorTable(int index) {
+    m_colorTable = std::clamp(index, 0, 8);
+    if (!m_picture.isNull()) {
+        m_picture.setColorTable(ColourRamp(m_colorTable));
     }
 }
 

@@ -17,6 +17,7 @@ public:
     void Resize(CTamsorDoc& doc, QSize client) override;
     void Update(CTamsorDoc& doc) override;
     void ClearPicture() override;
+    void SelectColorTable(int index) override;
     void Paint(QPainter& painter, CTamsorDoc& doc, QSize client, QPoint centre) override;
     float MeasureScale() const override { return m_measureScale; }
 
@@ -34,6 +35,7 @@ private:
     float m_measureScale = 0.0f;
     std::vector<std::uint32_t> m_lookup; ///< combined index + 1 per pixel, 0 outside the disc
     QImage m_picture;                    ///< N x N, 8-bit with a colour ramp
+    int m_colorTable = 0;
 };
 
 } // namespace vexar

@@ -330,6 +330,9 @@ void CMainFrame::OnCommand(int id) {
         break;
     default:
         if (!ExecuteFileCommand(m_doc, id) && ExecuteDisplayCommand(m_doc, id) && m_view != nullptr) {
+            if (id >= kCmdColorFirst && id <= kCmdColorLast) {
+                m_view->Picture().SelectColorTable(m_doc.m_colorTable);
+            }
             m_view->update();
         }
         break;

@@ -22,6 +22,8 @@ public:
     virtual void Update(CTamsorDoc& doc) = 0;
     /// The view's own "c": every pixel cleared at once.
     virtual void ClearPicture() = 0;
+    /// "Color Table": the view takes over the document's table index (0..8).
+    virtual void SelectColorTable(int index) = 0;
     /// Paints picture and overlays (not the measure graphics) for the screen centre.
     virtual void Paint(QPainter& painter, CTamsorDoc& doc, QSize client, QPoint centre) = 0;
     /// Measuring scale k: pixels per stored measuring unit.

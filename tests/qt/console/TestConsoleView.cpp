@@ -8,6 +8,7 @@
 #include "app/CMOndrelView.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QMdiSubWindow>
 #include <QTest>
 
@@ -98,6 +99,13 @@ TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
     QTest::mouseClick(&View(), Qt::LeftButton, {}, b);
     EXPECT_EQ(m_doc->m_measuring, 0);
     EXPECT_FALSE(View().Pointer().Measure().m_active);
+}
+
+TEST_F(ViewTest, RightButtonOpensTheFileMenu) {
+    QTest::mouseClick(&View(), Qt::RightButton, {}, QPoint(100, 100));
+    EXPECT_TRUE(m_frame->FileMenu()->isVisible());
+    m_frame->FileMenu()->close();
+    EXPECT_EQ(View().cursor().shape(), Qt::BitmapCursor); // the drawn cross-hair
 }
 
 TEST_F(ViewTest, TypedKeysCycleTheZoom) {
