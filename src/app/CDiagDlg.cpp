@@ -39,6 +39,11 @@ void CDiagDlg::Toggle() {
     m_doc.m_diagnosticsVisible = isVisible() ? 1 : 0;
 }
 
+void CDiagDlg::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    m_doc.m_diagnosticsVisible = 0;
+}
+
 QString CDiagDlg::ValueText(int id) const {
     for (std::size_t i = 0; i < kDiagnosticsLayout.size(); ++i) {
         if (kDiagnosticsLayout[i].id == id) {

@@ -25,6 +25,10 @@ public:
     /// Value text of the row with control id `id`.
     QString ValueText(int id) const;
 
+protected:
+    /// Closing the window by its frame also clears the document's mirror flag.
+    void hideEvent(QHideEvent* event) override;
+
 private:
     CTamsorDoc& m_doc;
     std::array<QLabel*, kDiagnosticsRows> m_values{};

@@ -57,6 +57,10 @@ TEST_F(DialogTest, DiagnosticsBeforeTheFirstReply) {
     m_frame->OnCommand(kCmdDiagnostics);
     EXPECT_FALSE(diag.isVisible());
     EXPECT_EQ(m_doc->m_diagnosticsVisible, 0);
+
+    m_frame->OnCommand(kCmdDiagnostics);
+    diag.close(); // by its frame
+    EXPECT_EQ(m_doc->m_diagnosticsVisible, 0);
 }
 
 TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
