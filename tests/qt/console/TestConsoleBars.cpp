@@ -2,9 +2,11 @@
 
 #include "ConsoleFixture.h"
 
+#include "app/CInfoPanel.h"
 #include "app/CUpDown.h"
 #include "app/ControlBars.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSlider>
@@ -83,6 +85,31 @@ TEST_F(BarTest, SpeedMovesTheSleepTimeAndTheProgressBar) {
     Click(Playback().m_speedUpDown, -1, 25);
     EXPECT_EQ(m_doc->m_sleepTimeMs, 1000);
     EXPECT_EQ(Playback().m_speedBar->value(), 0);
+}
+
+TEST_F(BarTest, InfoPanelHasItsLabelsAndShowsTheClock) {
+    const CInfoBar& first = *m_frame->InfoPanel()->First();
+    const CInfoBar& second = *m_frame->InfoPanel()->Second();
+    const std::pair<int, const char*> firstLabels[] = {{2, "Bearing:"}, {7, "Roll:"},      {10, "Altitude:"},
+                                                       {13, "Long:"},   {16, "Heading:"}};
+    const std::pair<int, const char*> secondLabels[] = {{2, "Range:"}, {7, "Pitch:"}, {10, "Depth:"},
+                                                        {13, "Lat:"},  {16, "Speed:"}};
+    for (const auto& [pane, text] : firstLabels) {
+        EXPECT_EQ(first.Pane(pane)->text(), QString::fromLatin1(text));
+    }
+    for (const auto& [pane, text] : secondLabels) {
+        EXPECT_EQ(second.Pane(pane)->text(), QString::fromLatin1(text));
+    }
+    EXPECT_FALSE(first.Pane(4)->isEnabled());
+    EXPECT_TRUE(first.Pane(6)->isEnabled());
+    EXPECT_TRUE(second.Pane(9)->isEnabled());
+    EXPECT_FALSE(first.Pane(9)->isEnabled());
+    EXPECT_GT(first.Pane(14)->width(), first.Pane(13)->width());
+
+    m_doc->RefreshClockStrings();
+    m_frame->RefreshInfoPanel();
+    EXPECT_EQ(first.Pane(5)->text(), QStringLiteral("11:41:39"));
+    EXPECT_EQ(second.Pane(5)->text(), QStringLiteral("07-DEC-2026"));
 }
 
 } // namespace
