@@ -2,6 +2,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "display/DisplayCommands.h"
+#include "platform/qt/PictureRenderer.h"
 
 #include <QBitmap>
 #include <QCursor>
@@ -11,12 +12,10 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include <cstdio>
 
 namespace vexar {
 
-CMOndrelView::CMOndrelView(CTamsorDoc& doc, std::unique_ptr<IViewPicture> picture, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_picture(std::move(picture)) {
+CMOndrelView::CMOndrelView(CTamsorDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -48,71 +47,40 @@ QCursor CMOndrelView::CrossHairCursor() {
 
 ViewGeometry CMOndrelView::Geometry() const {
     // The client width is kept as a multiple of 4, as the picture rows are.
-    return ViewGeometry{(width() + 3) / 4 * 4, height(), m_picture->MeasureScale()};
+    return ViewGeometry{(width() + 3) / 4 * 4, height(), m_picture.MeasureScale()};
+}
+
+void CMOndrelView::EnsureInitialised() {
+    if (!m_initialised) {
+        m_picture.InitialUpdate(m_doc);
+        m_picture.Resize(m_doc, width(), height());
+        m_initialised = true;
+    }
 }
 
 void CMOndrelView::OnUpdate() {
-    if (!m_initialised) {
-        m_picture->InitialUpdate(m_doc);
-        m_picture->Resize(m_doc, size());
-        m_initialised = true;
-    }
-    m_picture->Update(m_doc);
+    EnsureInitialised();
+    m_picture.Update(m_doc);
     m_pointer.Reproject(m_doc, Geometry());
     update();
 }
 
 void CMOndrelView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (!m_initialised) {
-        m_picture->InitialUpdate(m_doc);
-        m_initialised = true;
-    }
-    m_picture->Resize(m_doc, size());
+    EnsureInitialised();
+    m_picture.Resize(m_doc, width(), height());
     m_pointer.Reproject(m_doc, Geometry());
 }
 
 void CMOndrelView::paintEvent(QPaintEvent* event) {
     (void)event;
-    QPainter painter(this);
-    const ViewGeometry view = Geometry();
-    const QPoint centre(CViewPointer::CentreX(m_doc, view), CViewPointer::CentreY(m_doc, view));
+    EnsureInitialised();
+    CPictureModel::BeforePaint(m_doc, m_pointer.MutableMeasure());
     m_pointer.SyncWithDocument(m_doc);
-    m_picture->Paint(painter, m_doc, size(), centre);
-    if (m_doc.Head(0).m_displayMode == 0) {
-        m_pointer.Reproject(m_doc, view);
-        PaintMeasure(painter);
-    }
-}
-
-void CMOndrelView::PaintMeasure(QPainter& painter) {
-    const CMeasureState& measure = m_pointer.Measure();
-    if (!measure.m_active) {
-        return;
-    }
-    const ViewGeometry view = Geometry();
-    const int ax = measure.m_a.x;
-    const int ay = measure.m_a.y;
-    const int bx = m_pointer.EndX(m_doc, view);
-    const int by = m_pointer.EndY(m_doc, view);
-    painter.setPen(QColor(120, 150, 126));
-    painter.drawLine(ax - 6, ay, ax + 6, ay);
-    painter.drawLine(ax, ay - 6, ax, ay + 6);
-    painter.drawLine(ax, ay, bx, by);
-    painter.drawLine(bx - 6, by, bx + 6, by);
-    painter.drawLine(bx, by - 6, bx, by + 6);
-
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f M", static_cast<double>(m_pointer.DistanceM(m_doc)));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(16);
-    painter.setFont(font);
-    painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(Qt::black);
-    painter.setPen(QColor(220, 220, 0));
-    const QFontMetrics metrics(font);
-    painter.drawText(QPoint(bx + 15, by - 8 + metrics.ascent()), QString::fromLatin1(text));
-    painter.setBackgroundMode(Qt::TransparentMode);
+    m_pointer.Reproject(m_doc, Geometry());
+    const CMeasureState* measure = m_doc.Head(0).m_displayMode == 0 ? &m_pointer.Measure() : nullptr;
+    QPainter painter(this);
+    painter.drawImage(0, 0, RenderDocumentPicture(m_doc, m_picture, measure));
 }
 
 void CMOndrelView::HandleResult(const PointerResult& result) {
@@ -163,7 +131,7 @@ void CMOndrelView::keyPressEvent(QKeyEvent* event) {
     if (text.size() == 1) {
         const char key = text.at(0).toLatin1();
         if (key == 'c' || key == 'C') {
-            m_picture->ClearPicture();
+            m_picture.ClearPicture();
             update();
             return;
         }

@@ -1,14 +1,14 @@
 #pragma once
-// CMOndrelView: the sonar view. It paints the picture, turns mouse and pointer keys into the
-// readout, panning and measuring of CViewPointer, and offers the File menu on the right button.
+// CMOndrelView: the sonar view. It paints the picture model with the shared overlay renderer,
+// turns mouse and pointer keys into the readout, panning and measuring of CViewPointer, and offers
+// the File menu on the right button.
 
-#include "app/IViewPicture.h"
+#include "display/CPictureModel.h"
 #include "display/ViewPointer.h"
 
 #include <QWidget>
 
 #include <functional>
-#include <memory>
 
 class QMenu;
 
@@ -19,7 +19,7 @@ class CTamsorDoc;
 class CMOndrelView : public QWidget {
     Q_OBJECT
 public:
-    CMOndrelView(CTamsorDoc& doc, std::unique_ptr<IViewPicture> picture, QWidget* parent = nullptr);
+    explicit CMOndrelView(CTamsorDoc& doc, QWidget* parent = nullptr);
     ~CMOndrelView() override;
 
     /// Per-ping update and repaint.
@@ -35,7 +35,7 @@ public:
     ViewGeometry Geometry() const;
     const CViewPointer& Pointer() const { return m_pointer; }
     CViewPointer& Pointer() { return m_pointer; }
-    IViewPicture& Picture() { return *m_picture; }
+    CPictureModel& Picture() { return m_picture; }
     /// The program's own pointer shape: a cross-hair.
     static QCursor CrossHairCursor();
 
@@ -49,10 +49,10 @@ protected:
 
 private:
     void HandleResult(const PointerResult& result);
-    void PaintMeasure(QPainter& painter);
+    void EnsureInitialised();
 
     CTamsorDoc& m_doc;
-    std::unique_ptr<IViewPicture> m_picture;
+    CPictureModel m_picture;
     CViewPointer m_pointer;
     QMenu* m_fileMenu = nullptr;
     std::function<void()> m_readout;

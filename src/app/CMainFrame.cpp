@@ -265,8 +265,8 @@ void CMainFrame::ArrangeBars() {
     UpdateCommandStates();
 }
 
-void CMainFrame::CreateView(std::unique_ptr<IViewPicture> picture) {
-    m_view = new CMOndrelView(m_doc, std::move(picture));
+void CMainFrame::CreateView() {
+    m_view = new CMOndrelView(m_doc);
     m_view->SetFileMenu(m_fileMenu);
     m_view->SetReadoutHandler([this] { m_info->UpdateCursorReadout(m_doc); });
     m_child = new CChildFrame;

@@ -26,7 +26,6 @@ class CMOndrelView;
 class CPlaybackBar;
 class CSettingsDlg;
 class CTamsorDoc;
-class IViewPicture;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -35,7 +34,7 @@ public:
     ~CMainFrame() override;
 
     /// Creates the maximised child frame with the view of the document.
-    void CreateView(std::unique_ptr<IViewPicture> picture);
+    void CreateView();
     /// Puts the bands in place, shows the live bar, hides the playback bar, refreshes the bars.
     void ArrangeBars();
 

@@ -1,7 +1,6 @@
 #include "app/CTamsorApp.h"
 
 #include "acquisition/CTamsorDoc.h"
-#include "app/CCombinedImagePicture.h"
 #include "app/CMainFrame.h"
 #include "platform/qt/CSSocket.h"
 
@@ -30,7 +29,7 @@ bool CTamsorApp::Start(bool show) {
 
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     m_operator.SetFrame(m_frame.get());
-    m_frame->CreateView(std::make_unique<CCombinedImagePicture>());
+    m_frame->CreateView();
     if (!m_doc->OnNewDocument(m_programFolder.toStdString(), m_settingsPath.toStdString())) {
         return false;
     }

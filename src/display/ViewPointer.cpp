@@ -1,6 +1,7 @@
 #include "display/ViewPointer.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "display/OverlayLayout.h"
 
 #include <cmath>
 #include <cstdio>
@@ -38,17 +39,6 @@ float CursorRangeM(float distancePx, float rangeM, float zoomFactor, int samples
         return 0.0f;
     }
     return rangeM * distancePx / zoomFactor / static_cast<float>(samples) / soundScale;
-}
-
-float SoundVelocityScale(float soundVelocity, float rangeCoefficient) {
-    if (soundVelocity <= 0.0f || rangeCoefficient <= 0.0f) {
-        return 1.0f;
-    }
-    return 1500.0f / soundVelocity / rangeCoefficient;
-}
-
-float MeasureScale(float radiusPx, float rangeM, float zoomFactor, float soundScale) {
-    return rangeM > 0.0f ? radiusPx / rangeM * zoomFactor * soundScale : 0.0f;
 }
 
 std::string CursorRangeText(float rangeM, int unit) {
@@ -161,14 +151,7 @@ void CViewPointer::FollowZoom(float zoomFactor) {
 
 void CViewPointer::Reproject(const CTamsorDoc& doc, const ViewGeometry& view) {
     FollowZoom(doc.m_zoomFactor);
-    const int cx = CentreX(doc, view);
-    const int cy = CentreY(doc, view);
-    for (MeasurePoint* point : {&m_measure.m_a, &m_measure.m_b, &m_measure.m_c}) {
-        if (point->IsSet()) {
-            point->x = MeasurePoint::ScreenFromOffset(point->offsetX, view.measureScale, cx);
-            point->y = MeasurePoint::ScreenFromOffset(point->offsetY, view.measureScale, cy);
-        }
-    }
+    m_measure.Reproject(CentreX(doc, view), CentreY(doc, view), view.measureScale);
 }
 
 void CViewPointer::SyncWithDocument(const CTamsorDoc& doc) {

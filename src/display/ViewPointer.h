@@ -17,10 +17,6 @@ float CursorBearingDeg(int x, int y, int cx, int cy);
 /// Range in metres of a pointer `distancePx` pixels from the centre: the picture radius of P data
 /// points covers the range r at zoom factor z, shortened by the sound-velocity scale s.
 float CursorRangeM(float distancePx, float rangeM, float zoomFactor, int samples, float soundScale);
-/// Sound-velocity scale 1500 / v / c; 1 when either is not positive.
-float SoundVelocityScale(float soundVelocity, float rangeCoefficient);
-/// Measuring scale k = R / r x zoom factor x s (pixels per stored unit).
-float MeasureScale(float radiusPx, float rangeM, float zoomFactor, float soundScale);
 
 /// Info-panel texts of the readout: "%.2f m" or, in Imperial units, "%.2f ft" with true feet.
 std::string CursorRangeText(float rangeM, int unit);
@@ -60,6 +56,7 @@ public:
 
     bool Panning() const { return m_panning; }
     const CMeasureState& Measure() const { return m_measure; }
+    CMeasureState& MutableMeasure() { return m_measure; }
 
 private:
     void Pan(CTamsorDoc& doc, int x, int y);

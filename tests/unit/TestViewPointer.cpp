@@ -26,7 +26,6 @@ TEST(CursorReadout, RangeAndTexts) {
     EXPECT_FLOAT_EQ(CursorRangeM(500.0f, 10.0f, 1.0f, 1000, 1.0f), 5.0f);
     EXPECT_FLOAT_EQ(CursorRangeM(500.0f, 10.0f, 0.5f, 1000, 1.0f), 10.0f);
     EXPECT_FLOAT_EQ(CursorRangeM(100.0f, 10.0f, 1.0f, 1000, 0.0f), 0.0f);
-    EXPECT_FLOAT_EQ(SoundVelocityScale(1500.0f, 1.0f), 1.0f);
     EXPECT_EQ(CursorRangeText(3.048f, 0), "3.05 m");
     EXPECT_EQ(CursorRangeText(3.048f, 1), "10.00 ft");
     EXPECT_EQ(CursorBearingText(271.25f), "271.2 deg.");
@@ -44,7 +43,7 @@ protected:
     void SetZoom(float zoom) {
         doc->m_zoomFactor = zoom;
         const float radius = 1000.0f * zoom;
-        view = ViewGeometry{800, 600, MeasureScale(radius, 10.0f, zoom, 1.0f)};
+        view = ViewGeometry{800, 600, radius / 10.0f * zoom}; // k = R / r x zoom x s, s = 1
     }
 
     test::FakeWorld world;

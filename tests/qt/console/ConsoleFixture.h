@@ -4,7 +4,6 @@
 // 127.0.0.1; messages for the operator are recorded instead of shown.
 
 #include "acquisition/CTamsorDoc.h"
-#include "app/CCombinedImagePicture.h"
 #include "app/CMainFrame.h"
 #include "app/QtOperatorPort.h"
 #include "support/FakePorts.h"
@@ -46,7 +45,7 @@ protected:
         m_doc = CTamsorDoc::Create(ports);
         m_frame = std::make_unique<CMainFrame>(*m_doc);
         m_operator.SetFrame(m_frame.get());
-        m_frame->CreateView(std::make_unique<CCombinedImagePicture>());
+        m_frame->CreateView();
         ASSERT_TRUE(m_doc->OnNewDocument(m_folder.path().toStdString() + "/", settings));
         ASSERT_EQ(m_doc->m_sonarAddress, "127.0.0.1");
         ASSERT_EQ(m_doc->m_outputAddress, "127.0.0.1");
