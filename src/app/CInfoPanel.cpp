@@ -46,9 +46,20 @@ QString Text(const std::string& text) {
 } // namespace
 
 InfoTexts CollectInfoTexts(const CTamsorDoc& doc) {
+    const CNavigation& nav = doc.m_navigationValues;
     InfoTexts texts;
     texts.time = doc.m_timeText;
     texts.date = doc.m_dateText;
+    texts.roll = nav.m_rollText;
+    texts.pitch = nav.m_pitchText;
+    texts.altitude = nav.m_altitudeText;
+    texts.depth = nav.m_depthText;
+    texts.longitude = nav.m_longitudeText;
+    texts.latitude = nav.m_latitudeText;
+    texts.heading = nav.m_headingText;
+    texts.speed = nav.m_speedText;
+    texts.navigationTime = nav.m_timeText;
+    texts.navigationDate = nav.m_dateText;
     return texts;
 }
 

@@ -107,9 +107,15 @@ TEST_F(BarTest, InfoPanelHasItsLabelsAndShowsTheClock) {
     EXPECT_GT(first.Pane(14)->width(), first.Pane(13)->width());
 
     m_doc->RefreshClockStrings();
+    m_doc->m_navigationValues.m_headingText = "64.8 deg.";
+    m_doc->m_navigationValues.m_depthText = "35.400 m";
+    m_doc->m_navigationValues.m_dateText = "10/14/1999";
     m_frame->RefreshInfoPanel();
     EXPECT_EQ(first.Pane(5)->text(), QStringLiteral("11:41:39"));
     EXPECT_EQ(second.Pane(5)->text(), QStringLiteral("07-DEC-2026"));
+    EXPECT_EQ(first.Pane(17)->text(), QStringLiteral("64.8 deg."));
+    EXPECT_EQ(second.Pane(11)->text(), QStringLiteral("35.400 m"));
+    EXPECT_EQ(second.Pane(19)->text(), QStringLiteral("10/14/1999"));
 }
 
 } // namespace
