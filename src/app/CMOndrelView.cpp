@@ -67,14 +67,19 @@ void CMOndrelView::OnUpdate() {
 
 void CMOndrelView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    EnsureInitialised();
+    if (!m_initialised) {
+        return; // the first update takes the size along with the settings
+    }
     m_picture.Resize(m_doc, width(), height());
     m_pointer.Reproject(m_doc, Geometry());
 }
 
 void CMOndrelView::paintEvent(QPaintEvent* event) {
     (void)event;
-    EnsureInitialised();
+    if (!m_initialised) {
+        QPainter(this).fillRect(rect(), Qt::black);
+        return;
+    }
     CPictureModel::BeforePaint(m_doc, m_pointer.MutableMeasure());
     m_pointer.SyncWithDocument(m_doc);
     m_pointer.Reproject(m_doc, Geometry());

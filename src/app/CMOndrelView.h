@@ -49,6 +49,7 @@ protected:
 
 private:
     void HandleResult(const PointerResult& result);
+    /// The first per-ping update (after the settings are loaded) builds the picture tables.
     void EnsureInitialised();
 
     CTamsorDoc& m_doc;
