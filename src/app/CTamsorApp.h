@@ -2,11 +2,13 @@
 // CTamsorApp: the application shell. It owns the platform adapters, the one document and the main
 // frame, and starts them in order: frame, document with its view, window placement, bars.
 
+#include "acquisition/CTamsorDoc.h"
 #include "app/QtOperatorPort.h"
 #include "platform/qt/QtPorts.h"
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 namespace vexar {
@@ -25,6 +27,8 @@ public:
 
     /// Creates the frame and the document, places the window at (0, 0), 1280 x 1024, and shows it.
     bool Start(bool show = true);
+    /// The head's TCP port (4040 unless a test runs its own head); call before Start.
+    void SetSonarPort(std::uint16_t port) { m_sonarPort = port; }
     /// Saves the settings and closes files and sockets; the windows go afterwards.
     void Shutdown();
 
@@ -42,6 +46,7 @@ private:
     std::unique_ptr<CTamsorDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
     bool m_started = false;
+    std::uint16_t m_sonarPort = kSonarTcpPort;
 };
 
 } // namespace vexar
