@@ -1,0 +1,99 @@
+#include "app/CDataOutputDlg.h"
+
+#include "acquisition/CTamsorDoc.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace vexar {
+
+std::array<int, 4> OutputAddressOctets(const std::string& address) {
+    std::array<int, 4> octets{};
+    if (address.size() <= 6) {
+        return octets;
+    }
+    std::size_t start = 0;
+    for (std::size_t part = 0; part < octets.size() && start <= address.size(); ++part) {
+        const std::size_t dot = address.find('.', start);
+        const std::string text = address.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        octets[part] = std::clamp(std::atoi(text.c_str()), 0, 255);
+        if (dot == std::string::npos) {
+            break;
+        }
+        start = dot + 1;
+    }
+    return octets;
+}
+
+std::string OutputAddressText(const std::array<int, 4>& octets) {
+    return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." + std::to_string(octets[2]) + "." +
+           std::to_string(octets[3]);
+}
+
+CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)
+    : QDialog(parent), m_none(new QRadioButton(QStringLiteral("  None"), this)),
+      m_point(new QRadioButton(QStringLiteral("  P96 (Point Output)"), this)),
+      m_beam(new QRadioButton(QStringLiteral("  B96 (Beam Output)"), this)), m_doc(doc) {
+    setWindowTitle(QStringLiteral("Data Output Settings"));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(m_none, 0, 0, 1, 2);
+    grid->addWidget(m_point, 1, 0, 1, 2);
+    grid->addWidget(m_beam, 2, 0, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("UDP Output IP :"), this), 3, 0);
+    auto* field = new QHBoxLayout;
+    field->setSpacing(1);
+    const std::array<int, 4> octets = OutputAddressOctets(doc.m_outputAddress);
+    for (std::size_t i = 0; i < m_octets.size(); ++i) {
+        if (i > 0) {
+            field->addWidget(new QLabel(QStringLiteral("."), this));
+        }
+        m_octets[i] = new QLineEdit(QString::number(octets[i]), this);
+        m_octets[i]->setValidator(new QIntValidator(0, 255, m_octets[i]));
+        m_octets[i]->setFixedWidth(36);
+        m_octets[i]->setAlignment(Qt::AlignCenter);
+        field->addWidget(m_octets[i]);
+    }
+    grid->addLayout(field, 3, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    grid->addWidget(buttons, 4, 0, 1, 2);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    // Both products on (possible from the settings file) shows both buttons set, and OK keeps
+    // both; the buttons are therefore not an exclusive group until the operator clicks one.
+    for (QRadioButton* button : {m_none, m_point, m_beam}) {
+        button->setAutoExclusive(false);
+    }
+    m_point->setChecked(doc.m_udpOutputPoint != 0);
+    m_beam->setChecked(doc.m_udpOutputBeam != 0);
+    m_none->setChecked(doc.m_udpOutputPoint == 0 && doc.m_udpOutputBeam == 0);
+    const auto choose = [this](QRadioButton* chosen) {
+        for (QRadioButton* button : {m_none, m_point, m_beam}) {
+            button->setChecked(button == chosen);
+        }
+    };
+    connect(m_none, &QRadioButton::clicked, this, [this, choose] { choose(m_none); });
+    connect(m_point, &QRadioButton::clicked, this, [this, choose] { choose(m_point); });
+    connect(m_beam, &QRadioButton::clicked, this, [this, choose] { choose(m_beam); });
+}
+
+void CDataOutputDlg::accept() {
+    m_doc.m_udpOutputPoint = m_point->isChecked() ? 1 : 0;
+    m_doc.m_udpOutputBeam = m_beam->isChecked() ? 1 : 0;
+    std::array<int, 4> octets{};
+    for (std::size_t i = 0; i < octets.size(); ++i) {
+        octets[i] = std::clamp(m_octets[i]->text().toInt(), 0, 255);
+    }
+    m_doc.m_outputAddress = OutputAddressText(octets);
+    QDialog::accept();
+}
+
+} // namespace vexar

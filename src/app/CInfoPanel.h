@@ -1,0 +1,59 @@
+#pragma once
+// The info panel: two status bars of 20 panes each under the view. The first shows the message
+// pane, the cursor bearing, the time, roll, altitude, longitude, heading and navigation time;
+// the second the cursor range, the date, pitch, depth, latitude, speed and navigation date.
+
+#include <QWidget>
+
+#include <array>
+#include <string>
+
+class QLabel;
+
+namespace vexar {
+
+class CTamsorDoc;
+
+inline constexpr int kInfoPanes = 20;
+
+/// The document's status texts as the two bars show them.
+struct InfoTexts {
+    std::string time, date;
+    std::string roll, pitch, altitude, depth, longitude, latitude, heading, speed;
+    std::string navigationTime, navigationDate;
+};
+
+/// Collects the texts from the document.
+InfoTexts CollectInfoTexts(const CTamsorDoc& doc);
+
+class CInfoBar : public QWidget {
+    Q_OBJECT
+public:
+    /// `second` selects the layout of the second bar.
+    CInfoBar(bool second, QWidget* parent = nullptr);
+    /// Pane n, 1..20.
+    QLabel* Pane(int n) const { return m_panes[static_cast<std::size_t>(n - 1)]; }
+
+private:
+    std::array<QLabel*, kInfoPanes> m_panes{};
+};
+
+class CInfoPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit CInfoPanel(QWidget* parent = nullptr);
+    /// Panes 5, 8, 11, 14, 17 and 19 of both bars.
+    void UpdateInfo(const InfoTexts& texts);
+    void UpdateCursorReadout(const CTamsorDoc& doc);
+    /// The message pane (status prompts).
+    void ShowMessage(const QString& text);
+
+    CInfoBar* First() const { return m_first; }
+    CInfoBar* Second() const { return m_second; }
+
+private:
+    CInfoBar* m_first;
+    CInfoBar* m_second;
+};
+
+} // namespace vexar

@@ -1,0 +1,63 @@
+#pragma once
+// CMOndrelView: the sonar view. It paints the picture model with the shared overlay renderer,
+// turns mouse and pointer keys into the readout, panning and measuring of CViewPointer, and offers
+// the File menu on the right button.
+
+#include "display/CPictureModel.h"
+#include "display/ViewPointer.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QMenu;
+
+namespace vexar {
+
+class CTamsorDoc;
+
+class CMOndrelView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CMOndrelView(CTamsorDoc& doc, QWidget* parent = nullptr);
+    ~CMOndrelView() override;
+
+    /// Per-ping update and repaint.
+    void OnUpdate();
+    /// The four pointer commands: the pointer moves one pixel and the move is processed.
+    void OnPointerCommand(int commandId);
+    /// A pointer move at view position (x, y), as the mouse would deliver it.
+    void PointerMovedTo(int x, int y);
+    void SetFileMenu(QMenu* menu) { m_fileMenu = menu; }
+    /// Called after every pointer move in Polar mode with the new readout.
+    void SetReadoutHandler(std::function<void()> handler) { m_readout = std::move(handler); }
+
+    ViewGeometry Geometry() const;
+    const CViewPointer& Pointer() const { return m_pointer; }
+    CViewPointer& Pointer() { return m_pointer; }
+    CPictureModel& Picture() { return m_picture; }
+    /// The program's own pointer shape: a cross-hair.
+    static QCursor CrossHairCursor();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void HandleResult(const PointerResult& result);
+    /// The first per-ping update (after the settings are loaded) builds the picture tables.
+    void EnsureInitialised();
+
+    CTamsorDoc& m_doc;
+    CPictureModel m_picture;
+    CViewPointer m_pointer;
+    QMenu* m_fileMenu = nullptr;
+    std::function<void()> m_readout;
+    bool m_initialised = false;
+};
+
+} // namespace vexar

@@ -1,0 +1,63 @@
+#pragma once
+// CSettingsDlg: the modeless panel of acquisition and processing parameters. Values change only
+// through its spin controls and lists; every refresh rewrites all texts and enables.
+
+#include "config/SettingsPanel.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace vexar {
+
+class CTamsorDoc;
+class CUpDown;
+
+class CSettingsDlg : public QDialog {
+    Q_OBJECT
+public:
+    CSettingsDlg(CTamsorDoc& doc, QWidget* parent = nullptr);
+    /// Re-reads every value into the controls.
+    void RefreshSettingsDialog();
+    /// After a settings load: only the four lists are re-selected.
+    void RefillLists();
+    /// Show/Hide command: hidden -> shown and refreshed.
+    void Toggle();
+    /// Called after a change of range, gains or persistence in real time.
+    void SetControlBarRefresh(std::function<void()> refresh) { m_refreshBars = std::move(refresh); }
+
+    // Controls, for the frame's tests.
+    struct Row {
+        QLineEdit* edit = nullptr;
+        CUpDown* spin = nullptr;
+    };
+    Row m_range, m_frequency, m_dataGain, m_startGain, m_persistence, m_pulseLength, m_multiplier;
+    std::array<Row, 4> m_quadrantGains;
+    QComboBox* m_beamWidth = nullptr; ///< 1062
+    QComboBox* m_beams = nullptr;     ///< 1049
+    QComboBox* m_averaging = nullptr; ///< 1065
+    QComboBox* m_points = nullptr;    ///< 1067
+    QLabel* m_fileDataGain = nullptr; ///< 1089
+    QLabel* m_fileStartGain = nullptr; ///< 1091
+    std::array<QLabel*, 4> m_fileQuadrantGains{}; ///< 1092..1095
+
+private:
+    void OnSpin(SettingsSpin spin, int delta, int head);
+    void SelectLists(const SettingsPanelView& view);
+
+    CTamsorDoc& m_doc;
+    CSettingsPanel m_panel;
+    std::function<void()> m_refreshBars;
+    // Last list selections, so that a refresh re-selects a list only when its value changed.
+    int m_cachedPoints = 0;
+    int m_cachedAveraging = 0;
+    int m_cachedBeams = 0;
+    int m_cachedBeamWidth = 0;
+};
+
+} // namespace vexar

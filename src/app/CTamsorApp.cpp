@@ -1,0 +1,54 @@
+#include "app/CTamsorApp.h"
+
+#include "acquisition/CTamsorDoc.h"
+#include "app/CMainFrame.h"
+#include "platform/qt/CSSocket.h"
+
+namespace vexar {
+
+CTamsorApp::CTamsorApp(QString programFolder, QString settingsPath)
+    : m_programFolder(std::move(programFolder)), m_settingsPath(std::move(settingsPath)) {}
+
+CTamsorApp::~CTamsorApp() {
+    Shutdown();
+    m_frame.reset();
+    m_operator.SetFrame(nullptr);
+}
+
+bool CTamsorApp::Start(bool show) {
+    // Qt needs no socket or component layer start-up, so neither start-up failure can occur.
+    m_timers = std::make_unique<QtTimers>([this](int timerId) {
+        if (m_doc) {
+            m_doc->OnTimer(timerId);
+        }
+    });
+    m_link = std::make_unique<CSSocket>();
+    m_datagrams = std::make_unique<QtDatagramSocket>();
+    m_doc = CTamsorDoc::Create(DocumentPorts{m_timers.get(), &m_clock, m_link.get(), m_datagrams.get(), &m_operator});
+    m_doc->m_sonarPort = m_sonarPort;
+    m_link->Attach(*m_doc);
+
+    m_frame = std::make_unique<CMainFrame>(*m_doc);
+    m_operator.SetFrame(m_frame.get());
+    m_frame->CreateView();
+    if (!m_doc->OnNewDocument(m_programFolder.toStdString(), m_settingsPath.toStdString())) {
+        return false;
+    }
+    m_started = true;
+    m_frame->move(0, 0);
+    m_frame->resize(1280, 1024);
+    m_frame->ArrangeBars();
+    if (show) {
+        m_frame->show();
+    }
+    return true;
+}
+
+void CTamsorApp::Shutdown() {
+    if (m_started && m_doc) {
+        m_started = false;
+        m_doc->OnCloseDocument();
+    }
+}
+
+} // namespace vexar

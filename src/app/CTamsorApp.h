@@ -1,0 +1,52 @@
+#pragma once
+// CTamsorApp: the application shell. It owns the platform adapters, the one document and the main
+// frame, and starts them in order: frame, document with its view, window placement, bars.
+
+#include "acquisition/CTamsorDoc.h"
+#include "app/QtOperatorPort.h"
+#include "platform/qt/QtPorts.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace vexar {
+
+class CMainFrame;
+class CSSocket;
+class CTamsorDoc;
+
+class CTamsorApp {
+public:
+    /// `programFolder` ends with a separator; `settingsPath` empty means Vexar.INI in it.
+    CTamsorApp(QString programFolder, QString settingsPath);
+    ~CTamsorApp();
+    CTamsorApp(const CTamsorApp&) = delete;
+    CTamsorApp& operator=(const CTamsorApp&) = delete;
+
+    /// Creates the frame and the document, places the window at (0, 0), 1280 x 1024, and shows it.
+    bool Start(bool show = true);
+    /// The head's TCP port (4040 unless a test runs its own head); call before Start.
+    void SetSonarPort(std::uint16_t port) { m_sonarPort = port; }
+    /// Saves the settings and closes files and sockets; the windows go afterwards.
+    void Shutdown();
+
+    CMainFrame& Frame() { return *m_frame; }
+    CTamsorDoc& Document() { return *m_doc; }
+
+private:
+    QString m_programFolder;
+    QString m_settingsPath;
+    QtOperatorPort m_operator;
+    QtClock m_clock;
+    std::unique_ptr<QtTimers> m_timers;
+    std::unique_ptr<CSSocket> m_link;
+    std::unique_ptr<QtDatagramSocket> m_datagrams;
+    std::unique_ptr<CTamsorDoc> m_doc;
+    std::unique_ptr<CMainFrame> m_frame;
+    bool m_started = false;
+    std::uint16_t m_sonarPort = kSonarTcpPort;
+};
+
+} // namespace vexar

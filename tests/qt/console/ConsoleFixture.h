@@ -1,0 +1,71 @@
+#pragma once
+// A console as the operator sees it: the real main frame, view and dialogs around a document whose
+// timers, clock and link are fakes. The settings file points the sonar and the output at
+// 127.0.0.1; messages for the operator are recorded instead of shown.
+
+#include "acquisition/CTamsorDoc.h"
+#include "app/CMainFrame.h"
+#include "app/QtOperatorPort.h"
+#include "support/FakePorts.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexar::test {
+
+/// The console's operator port with message boxes recorded instead of shown.
+class RecordingOperatorPort : public QtOperatorPort {
+public:
+    void ShowMessage(const std::string& text, MessageIcon icon) override {
+        m_messages.push_back(text);
+        m_icons.push_back(icon);
+    }
+    std::vector<std::string> m_messages;
+    std::vector<MessageIcon> m_icons;
+};
+
+class ConsoleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_folder.isValid());
+        const std::string settings = m_folder.filePath(QStringLiteral("Vexar.INI")).toStdString();
+        std::ofstream(settings) << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+                                   "RemotePort_Output1=4041\n[Sonar]\nOperating Range=3\n"
+                                   "Number of Samples=1000\nBeams=480\nDetectProfilePoints=1\n"
+                                   "[View]\nDisplay=Polar\n"
+                                << m_extraSettings;
+        DocumentPorts ports = m_world.Ports();
+        ports.operatorPort = &m_operator;
+        m_doc = CTamsorDoc::Create(ports);
+        m_frame = std::make_unique<CMainFrame>(*m_doc);
+        m_operator.SetFrame(m_frame.get());
+        m_frame->CreateView();
+        ASSERT_TRUE(m_doc->OnNewDocument(m_folder.path().toStdString() + "/", settings));
+        ASSERT_EQ(m_doc->m_sonarAddress, "127.0.0.1");
+        ASSERT_EQ(m_doc->m_outputAddress, "127.0.0.1");
+        m_frame->move(0, 0);
+        m_frame->resize(1280, 1024);
+        m_frame->ArrangeBars();
+        m_frame->show();
+    }
+
+    void TearDown() override {
+        m_operator.SetFrame(nullptr);
+        m_frame.reset();
+    }
+
+    std::string m_extraSettings;
+    QTemporaryDir m_folder;
+    FakeWorld m_world;
+    RecordingOperatorPort m_operator;
+    std::unique_ptr<CTamsorDoc> m_doc;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+} // namespace vexar::test

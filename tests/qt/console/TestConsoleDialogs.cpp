@@ -1,0 +1,193 @@
+// Formats and limits of the dialogs: diagnostics, settings, sound velocity, ping delay and data
+// output.
+
+#include "ConsoleFixture.h"
+
+#include "app/CDataOutputDlg.h"
+#include "app/CDiagDlg.h"
+#include "app/CPingDelayDlg.h"
+#include "app/CSVInputDlg.h"
+#include "app/CSettingsDlg.h"
+#include "app/CUpDown.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace vexar::test {
+namespace {
+
+using DialogTest = ConsoleTest;
+
+TEST_F(DialogTest, DiagnosticsBeforeTheFirstReply) {
+    CDiagDlg& diag = *m_frame->DiagDlg();
+    EXPECT_FALSE(diag.isVisible());
+    EXPECT_EQ(diag.windowTitle(), QStringLiteral("Dialog"));
+    EXPECT_EQ(diag.ValueText(1000), QStringLiteral(":   n/a"));
+    EXPECT_EQ(diag.ValueText(1023), QStringLiteral(":   No"));
+
+    // Hidden, nothing is rewritten.
+    m_doc->RefreshStatus();
+    EXPECT_EQ(diag.ValueText(1001), QStringLiteral(":   n/a"));
+
+    m_frame->OnCommand(kCmdDiagnostics);
+    ASSERT_TRUE(diag.isVisible());
+    m_doc->RefreshStatus();
+    EXPECT_EQ(diag.ValueText(1000), QStringLiteral(":   "));
+    EXPECT_EQ(diag.ValueText(1001), QStringLiteral(":   0x10"));
+    EXPECT_EQ(diag.ValueText(1002), QStringLiteral(":   0x00 "));
+    EXPECT_EQ(diag.ValueText(1017), QStringLiteral(":   0x01 "));
+    EXPECT_EQ(diag.ValueText(1007), QStringLiteral(":   127.0.0.1"));
+    EXPECT_EQ(diag.ValueText(1090), QStringLiteral(":   n/a"));
+
+    m_doc->m_unit = 1;
+    const std::pair<float, const char*> ranges[] = {{10.0f, ":   30 ft"}, {2.5f, ":   7.5 ft"}, {1.25f, ":   3.75 ft"}};
+    for (const auto& [range, text] : ranges) {
+        m_doc->Head(0).m_rangeM = range;
+        diag.UpdateDiagnostics();
+        EXPECT_EQ(diag.ValueText(1003), QString::fromLatin1(text));
+    }
+    m_doc->Head(0).m_baseFrequencyKHz = 675;
+    m_doc->Head(0).m_frequencyStep = -3;
+    diag.UpdateDiagnostics();
+    EXPECT_EQ(diag.ValueText(1005), QStringLiteral(":   673.5 kHz"));
+
+    m_frame->OnCommand(kCmdDiagnostics);
+    EXPECT_FALSE(diag.isVisible());
+    EXPECT_EQ(m_doc->m_diagnosticsVisible, 0);
+
+    m_frame->OnCommand(kCmdDiagnostics);
+    diag.close(); // by its frame
+    EXPECT_EQ(m_doc->m_diagnosticsVisible, 0);
+}
+
+TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
+    CSettingsDlg& settings = *m_frame->SettingsDlg();
+    m_frame->OnCommand(kCmdSettings);
+    ASSERT_TRUE(settings.isVisible());
+    ASSERT_EQ(settings.m_beamWidth->count(), 3);
+    EXPECT_EQ(settings.m_beamWidth->itemText(1), QStringLiteral("Nomal"));
+    EXPECT_EQ(settings.m_beams->currentText(), QStringLiteral("1440"));
+    EXPECT_EQ(settings.m_points->currentText(), QStringLiteral("1000"));
+
+    m_doc->Head(0).m_average = 5;
+    m_doc->ProcessPing(); // refreshed after every ping while visible
+    EXPECT_EQ(settings.m_averaging->currentText(), QStringLiteral("5 shots"));
+    m_doc->Head(0).m_average = 1;
+    m_doc->ProcessPing();
+    EXPECT_EQ(settings.m_averaging->currentText(), QStringLiteral("OFF"));
+
+    // Pulse length from range and multiplier.
+    const struct {
+        int rangeIndex;
+        float multiplier;
+        const char* text;
+    } pulses[] = {{4, 1.0f, "120 us"}, {1, 2.0f, "40 us"}, {0, 1.0f, "10 us"}};
+    for (const auto& pulse : pulses) {
+        m_doc->Head(0).m_rangeIndex = pulse.rangeIndex;
+        m_doc->Head(0).m_rangeM = kRangeTable[static_cast<std::size_t>(pulse.rangeIndex)];
+        m_doc->Head(0).m_pulseLengthMultiplier = pulse.multiplier;
+        settings.RefreshSettingsDialog();
+        EXPECT_EQ(settings.m_pulseLength.edit->text(), QString::fromLatin1(pulse.text));
+    }
+
+    // The range spin stops at 20 m and refreshes the control bar.
+    m_doc->Head(0).m_rangeIndex = 3;
+    m_doc->Head(0).m_rangeM = 10.0f;
+    settings.m_range.spin->Click(+1);
+    settings.m_range.spin->Click(+1);
+    EXPECT_EQ(settings.m_range.edit->text(), QStringLiteral("20 m"));
+
+    // Choosing "500" raises a multiplier of 0.5 to 1.0.
+    m_doc->Head(0).m_pulseLengthMultiplier = 0.5f;
+    settings.m_points->activated(0);
+    EXPECT_EQ(m_doc->Head(2).m_samples, 500);
+    EXPECT_EQ(settings.m_multiplier.edit->text(), QStringLiteral("1.0"));
+
+    EXPECT_FALSE(settings.m_persistence.spin->isEnabled());
+    EXPECT_FALSE(settings.m_pulseLength.spin->isEnabled());
+    EXPECT_TRUE(settings.m_points->isEnabled());
+    EXPECT_TRUE(settings.m_fileStartGain->text().isEmpty());
+    m_doc->m_playback = 1;
+    m_doc->m_fileStartGain = 7;
+    settings.RefreshSettingsDialog();
+    EXPECT_FALSE(settings.m_points->isEnabled());
+    EXPECT_FALSE(settings.m_range.spin->isEnabled());
+    EXPECT_FALSE(settings.m_frequency.edit->isEnabled());
+    EXPECT_TRUE(settings.m_startGain.spin->isEnabled());
+    EXPECT_EQ(settings.m_fileStartGain->text(), QStringLiteral(" (7 dB)"));
+
+    m_frame->OnCommand(kCmdSettings);
+    EXPECT_FALSE(settings.isVisible());
+}
+
+TEST_F(DialogTest, SoundVelocityIsLimitedOnOk) {
+    CSVInputDlg dialog(m_frame.get());
+    dialog.Load(1480.0f, 1450.0f, false, false);
+    EXPECT_EQ(dialog.m_fileText->text(), QStringLiteral("n/a"));
+    EXPECT_FALSE(dialog.m_useFileBox->isEnabled());
+    dialog.m_spin->Click(+1);
+    EXPECT_EQ(dialog.m_edit->text(), QStringLiteral("1480.1"));
+
+    dialog.m_edit->setText(QStringLiteral("1700"));
+    dialog.accept();
+    EXPECT_FLOAT_EQ(dialog.Velocity(), 1600.0f);
+    dialog.m_edit->setText(QStringLiteral("fast"));
+    dialog.accept();
+    EXPECT_FLOAT_EQ(dialog.Velocity(), 1400.0f);
+
+    dialog.Load(1480.0f, 1450.0f, true, true);
+    EXPECT_EQ(dialog.m_fileText->text(), QStringLiteral("(1450.0 m/s)"));
+    EXPECT_TRUE(dialog.m_useFileBox->isEnabled());
+    EXPECT_TRUE(dialog.m_useFileBox->isChecked());
+}
+
+TEST_F(DialogTest, PingDelayIsLimitedOnOk) {
+    CPingDelayDlg dialog(250, m_frame.get());
+    EXPECT_EQ(dialog.m_edit->text(), QStringLiteral("250"));
+    dialog.m_spin->Click(-1);
+    EXPECT_EQ(dialog.m_edit->text(), QStringLiteral("249"));
+    dialog.m_edit->setText(QStringLiteral("7000"));
+    dialog.accept();
+    EXPECT_EQ(dialog.DelayMs(), 5000);
+    dialog.m_edit->setText(QStringLiteral("-5"));
+    dialog.accept();
+    EXPECT_EQ(dialog.DelayMs(), 0);
+}
+
+TEST(DataOutputAddress, SplitsAtDotsWithAtoiSemantics) {
+    EXPECT_EQ(OutputAddressOctets("192.168.0.23"), (std::array<int, 4>{192, 168, 0, 23}));
+    EXPECT_EQ(OutputAddressOctets("10.1.2"), (std::array<int, 4>{}));          // six characters
+    EXPECT_EQ(OutputAddressOctets("10.1.2.x3"), (std::array<int, 4>{10, 1, 2, 0}));
+    EXPECT_EQ(OutputAddressOctets("300.1.2.3.4"), (std::array<int, 4>{255, 1, 2, 3}));
+    EXPECT_EQ(OutputAddressText({127, 0, 0, 1}), "127.0.0.1");
+}
+
+TEST_F(DialogTest, DataOutputShowsBothProductsAndKeepsThemOnOk) {
+    m_doc->m_udpOutputPoint = 1;
+    m_doc->m_udpOutputBeam = 1;
+    CDataOutputDlg dialog(*m_doc, m_frame.get());
+    EXPECT_EQ(dialog.m_point->text(), QStringLiteral("  P96 (Point Output)"));
+    EXPECT_TRUE(dialog.m_point->isChecked());
+    EXPECT_TRUE(dialog.m_beam->isChecked());
+    EXPECT_FALSE(dialog.m_none->isChecked());
+    EXPECT_EQ(dialog.m_octets[0]->text(), QStringLiteral("127"));
+    dialog.accept();
+    EXPECT_EQ(m_doc->m_udpOutputPoint, 1);
+    EXPECT_EQ(m_doc->m_udpOutputBeam, 1);
+    EXPECT_EQ(m_doc->m_outputAddress, "127.0.0.1");
+
+    CDataOutputDlg second(*m_doc, m_frame.get());
+    second.m_beam->click();
+    EXPECT_FALSE(second.m_point->isChecked());
+    second.m_octets[3]->setText(QStringLiteral("2"));
+    second.accept();
+    EXPECT_EQ(m_doc->m_udpOutputPoint, 0);
+    EXPECT_EQ(m_doc->m_udpOutputBeam, 1);
+    EXPECT_EQ(m_doc->m_outputAddress, "127.0.0.2");
+}
+
+} // namespace
+} // namespace vexar::test

@@ -1,0 +1,190 @@
+// The real menus and toolbar show the document's check marks and enabled states, and their
+// commands reach the document.
+
+#include "ConsoleFixture.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CInfoPanel.h"
+#include "app/CSettingsDlg.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusTipEvent>
+#include <QTest>
+
+namespace vexar::test {
+namespace {
+
+class MenuTest : public ConsoleTest {
+protected:
+    /// Opens every menu of the menu bar (and its submenus) as the operator would see it.
+    void ShowMenus() {
+        for (QAction* top : m_frame->menuBar()->actions()) {
+            if (QMenu* menu = top->menu()) {
+                emit menu->aboutToShow();
+                for (QAction* item : menu->actions()) {
+                    if (QMenu* sub = item->menu()) {
+                        emit sub->aboutToShow();
+                    }
+                }
+            }
+        }
+    }
+    bool Checked(int id) { return m_frame->Action(id)->isChecked(); }
+    bool Enabled(int id) { return m_frame->Action(id)->isEnabled(); }
+    /// Menu texts of a top-level menu, separators and submenus included by title.
+    QStringList Texts(const QString& title) {
+        QStringList texts;
+        for (QAction* top : m_frame->menuBar()->actions()) {
+            if (top->text() == title && top->menu() != nullptr) {
+                for (QAction* item : top->menu()->actions()) {
+                    texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
+                }
+            }
+        }
+        return texts;
+    }
+};
+
+TEST_F(MenuTest, MenusCarryTheirTextsAndIds) {
+    EXPECT_EQ(Texts(QStringLiteral("&Options")),
+              (QStringList{"&Settings...", "&Diagnostics...", "&Measure", "&Transducer Up", "&Sound Velocity",
+                           "Ping Delay...", "Com Port Settings..."}));
+    EXPECT_EQ(Texts(QStringLiteral("&File")).first(), QStringLiteral("Real &Time"));
+    EXPECT_TRUE(Texts(QStringLiteral("&File")).contains(QStringLiteral("Convert .R96 File to .xyz...")));
+    EXPECT_EQ(m_frame->Action(kCmdMixHigh)->text(), QStringLiteral("High MIx"));
+    EXPECT_EQ(m_frame->Action(kCmdPointsOnly)->text(), QStringLiteral("Points  Only"));
+    EXPECT_EQ(m_frame->Action(kCmdColorFirst + 5)->text(), QStringLiteral("Brown / Yellow"));
+    EXPECT_EQ(m_frame->Action(kCmdSaveScreen)->text(), QStringLiteral("Save Screen"));
+    EXPECT_EQ(m_frame->Action(kCmdDataOutput)->statusTip(), QStringLiteral("Display Data Output Settings Dlg"));
+    EXPECT_EQ(m_frame->Action(kCmdRealTime)->toolTip(), QStringLiteral("Real Time Data Acquisition"));
+    EXPECT_EQ(m_frame->Action(kCmdStopRecording)->toolTip(), QStringLiteral("Stop Recording Process"));
+}
+
+TEST(AboutBox, ShowsTheVersion) {
+    CAboutDlg about(QString::fromLatin1(kVersionText));
+    EXPECT_TRUE(about.findChild<QLabel*>(QStringLiteral("version"))->text().endsWith(
+        QStringLiteral("1.022 (July 17, 2019)")));
+}
+
+TEST_F(MenuTest, ModeChangesMoveTheGridAndGreyItsItems) {
+    m_frame->OnCommand(kCmdGridPolar);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdModePolar));
+    EXPECT_TRUE(Checked(kCmdGridPolar));
+    EXPECT_FALSE(Enabled(kCmdGridLine));
+    EXPECT_TRUE(Enabled(kCmdGridRectangular));
+
+    m_frame->OnCommand(kCmdModeBeamTest);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdModeBeamTest));
+    EXPECT_FALSE(Checked(kCmdModePolar));
+    EXPECT_TRUE(Checked(kCmdGridLine));
+    EXPECT_FALSE(Enabled(kCmdGridPolar));
+    EXPECT_FALSE(Enabled(kCmdGridRectangular));
+    EXPECT_TRUE(Enabled(kCmdGridLine));
+
+    m_frame->OnCommand(kCmdModePolar);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdGridPolar));
+}
+
+TEST_F(MenuTest, ZoomReselectionSetsNoResetFlag) {
+    m_frame->OnCommand(kCmdZoom50);
+    m_doc->m_imageReset = 0;
+    m_frame->OnCommand(kCmdZoom50);
+    EXPECT_EQ(m_doc->m_imageReset, 0);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdZoom50));
+    EXPECT_FALSE(Checked(kCmdZoom100));
+    m_frame->OnCommand(kCmdZoomFill);
+    EXPECT_EQ(m_doc->m_imageReset, 1);
+}
+
+TEST_F(MenuTest, DataPointsAreLockedInPlayback) {
+    ShowMenus();
+    EXPECT_TRUE(Enabled(kCmdPoints500));
+    EXPECT_TRUE(Checked(kCmdPoints1000));
+    m_doc->m_playback = 1;
+    ShowMenus();
+    EXPECT_FALSE(Enabled(kCmdPoints500));
+    EXPECT_FALSE(Enabled(kCmdPoints1000));
+    m_frame->Action(kCmdPoints500)->trigger(); // a disabled item does nothing
+    EXPECT_EQ(m_doc->Head(0).m_samples, 1000);
+    m_doc->m_playback = 0;
+    ShowMenus();
+    m_frame->Action(kCmdPoints500)->trigger();
+    EXPECT_EQ(m_doc->Head(3).m_samples, 500);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdPoints500));
+}
+
+TEST_F(MenuTest, ProfileLevelsAreGreyWhileProfilesAreOff) {
+    ShowMenus();
+    EXPECT_FALSE(Checked(kCmdProfileOff));
+    EXPECT_TRUE(Enabled(kCmdMixLow));
+    m_frame->OnCommand(kCmdProfileOff);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdProfileOff));
+    for (int id = kCmdMixHigh; id <= kCmdPointsOnly; ++id) {
+        EXPECT_FALSE(Enabled(id)) << id;
+    }
+    EXPECT_EQ(m_doc->Head(2).m_detectProfilePoints, 0);
+}
+
+TEST_F(MenuTest, OptionsShowTheirStates) {
+    ShowMenus();
+    EXPECT_FALSE(Enabled(kCmdComPort));
+    EXPECT_FALSE(Checked(kCmdDiagnostics));
+    m_frame->OnCommand(kCmdDiagnostics);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdDiagnostics));
+    EXPECT_EQ(m_doc->m_diagnosticsVisible, 1);
+
+    // Measure is set from the menu and cannot be cleared there.
+    m_frame->OnCommand(kCmdMeasure);
+    m_frame->OnCommand(kCmdMeasure);
+    EXPECT_TRUE(Checked(kCmdMeasure));
+
+    EXPECT_FALSE(Checked(kCmdHold));
+    m_frame->Action(kCmdHold)->trigger(); // the toolbar button is the same action
+    EXPECT_EQ(m_doc->m_hold, 1);
+    EXPECT_TRUE(Checked(kCmdHold));
+}
+
+TEST_F(MenuTest, FileCommandsTheDocumentCannotRunAreGrey) {
+    ShowMenus();
+    EXPECT_TRUE(Enabled(kCmdRealTime));
+    EXPECT_TRUE(Enabled(kCmdSaveScreen));
+    for (int id : {int(kCmdPlayback), int(kCmdRecordR96), int(kCmdStopRecording), int(kCmdConvertXyz)}) {
+        EXPECT_NE(m_frame->Action(id), nullptr) << id;
+    }
+}
+
+TEST_F(MenuTest, StatusPromptsGoToTheMessagePane) {
+    m_frame->Action(kCmdModeBeamTest)->showStatusText(m_frame.get());
+    EXPECT_EQ(m_frame->InfoPanel()->First()->Pane(1)->text(), QStringLiteral("Display Raw Beams Data"));
+    QStatusTipEvent empty{QString()};
+    QApplication::sendEvent(m_frame.get(), &empty);
+    EXPECT_EQ(m_frame->InfoPanel()->First()->Pane(1)->text(), QStringLiteral("Ready"));
+}
+
+TEST_F(MenuTest, AcceleratorsWorkWhileTheSettingsDialogHasFocus) {
+    m_frame->OnCommand(kCmdSettings);
+    CSettingsDlg* settings = m_frame->SettingsDlg();
+    ASSERT_TRUE(settings->isVisible());
+    settings->activateWindow();
+    if (!QTest::qWaitForWindowActive(settings)) {
+        GTEST_SKIP() << "the platform does not activate windows";
+    }
+    QTest::keyClick(settings, Qt::Key_H);
+    EXPECT_EQ(m_doc->m_hold, 1);
+    m_doc->m_clearImage = 0;
+    QTest::keyClick(settings, Qt::Key_C);
+    EXPECT_EQ(m_doc->m_clearImage, 1);
+}
+
+} // namespace
+} // namespace vexar::test

@@ -1,0 +1,91 @@
+// The console against the simulated head, both on 127.0.0.1: pings arrive, the picture changes
+// and the diagnostics report the connection.
+
+#include "acquisition/CTamsorDoc.h"
+#include "app/CDiagDlg.h"
+#include "app/CMOndrelView.h"
+#include "app/CMainFrame.h"
+#include "app/CTamsorApp.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#ifdef VEXAR_HEADSIM_PATH
+
+namespace vexar::test {
+namespace {
+
+class HeadProcess {
+public:
+    /// Starts the simulated head on a free loopback port; 0 when it did not come up.
+    std::uint16_t Start() {
+        m_process.setProgram(QStringLiteral(VEXAR_HEADSIM_PATH));
+        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        m_process.start();
+        if (!m_process.waitForStarted(10000)) {
+            return 0;
+        }
+        const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+        QByteArray output;
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            output += m_process.readAllStandardOutput();
+            const auto match = listening.match(QString::fromLatin1(output));
+            if (match.hasMatch()) {
+                return static_cast<std::uint16_t>(match.captured(1).toUInt());
+            }
+        }
+        return 0;
+    }
+    ~HeadProcess() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    QProcess m_process;
+};
+
+TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
+    HeadProcess head;
+    const std::uint16_t port = head.Start();
+    ASSERT_NE(port, 0) << "the simulated head did not start";
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
+    std::ofstream(settings.toStdString()) << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+                                             "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
+                                             "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
+    CTamsorApp app(folder.path() + QLatin1Char('/'), settings);
+    app.SetSonarPort(port);
+    ASSERT_TRUE(app.Start());
+    CTamsorDoc& doc = app.Document();
+    ASSERT_EQ(doc.m_sonarAddress, "127.0.0.1");
+    ASSERT_EQ(doc.m_outputAddress, "127.0.0.1");
+    app.Frame().OnCommand(kCmdDiagnostics);
+
+    const QImage before = app.Frame().View()->grab().toImage();
+    const QDeadlineTimer deadline(30000);
+    while (doc.Head(0).m_pingCounter < 5 && !deadline.hasExpired()) {
+        QTest::qWait(50);
+    }
+    ASSERT_GE(doc.Head(0).m_pingCounter, 5);
+    QTest::qWait(100);
+    const QImage after = app.Frame().View()->grab().toImage();
+    EXPECT_NE(before, after);
+    EXPECT_EQ(app.Frame().DiagDlg()->ValueText(1023), QStringLiteral(":   Yes"));
+    app.Shutdown();
+}
+
+} // namespace
+} // namespace vexar::test
+
+#endif // VEXAR_HEADSIM_PATH
