@@ -1,11 +1,13 @@
-// vexar-cli convert FILE.R96 [--p96 OUT] [--b96 OUT]: one pass over a raw recording through the
-// console's playback and per-ping code, writing the profile-point and beam records (and sending
-// them by UDP when the settings ask for it).
+// vexar-cli convert FILE.R96 [--p96 OUT] [--b96 OUT] [--xyz OUT [--xyz-format xyz|csv]]: one
+// pass over a raw recording through the console's playback and per-ping code, writing the
+// profile-point and beam records (and sending them by UDP when the settings ask for it) and the
+// profile points in map coordinates.
 
 #include "CliCommand.h"
 #include "HeadlessDocument.h"
 
 #include "files/CDataFile.h"
+#include "navigation/XyzExport.h"
 
 #include <chrono>
 #include <cstdio>
@@ -18,6 +20,8 @@ struct ConvertOptions {
     std::string input;
     std::string p96;
     std::string b96;
+    std::string xyz;
+    std::string xyzFormat = "xyz";
     int sleepMs = 0;
 };
 
@@ -62,6 +66,10 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
     if (!player.OpenPlayback(options.input)) {
         throw Failure("cannot play " + options.input);
     }
+    if (!options.xyz.empty() &&
+        !StartXyzExportTo(doc, options.xyz, ParseXyzFormat(options.xyzFormat).value_or(XyzFormat::Text))) {
+        throw Failure("cannot create " + options.xyz);
+    }
     const bool progress = StderrIsTerminal();
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t pings = 0;
@@ -90,6 +98,13 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
         EndProgress();
     }
     doc.Recorder().SetProductSink(nullptr);
+    if (!options.xyz.empty()) {
+        const bool lost = doc.m_navigationValues.m_xyzWriteFailed != 0;
+        FinishXyzExport(doc);
+        if (lost) {
+            throw Failure("write error: " + options.xyz);
+        }
+    }
     std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(pings), seconds,
                 seconds > 0.0 ? static_cast<double>(pings) / seconds : 0.0);
     if (player.DamagedRecords() > 0) {
@@ -106,6 +121,10 @@ const bool kRegistered = RegisterCommand(
         command.add_option("FILE", options->input, "raw recording (.R96)")->required()->check(CLI::ExistingFile);
         command.add_option("--p96", options->p96, "profile-point file to write");
         command.add_option("--b96", options->b96, "beam file to write");
+        command.add_option("--xyz", options->xyz, "profile points in map coordinates to write");
+        command.add_option("--xyz-format", options->xyzFormat, "xyz (tab-separated, as the console writes) or csv")
+            ->check(CLI::IsMember({"xyz", "csv"}))
+            ->capture_default_str();
         command.add_option("--sleep", options->sleepMs, "pause after each ping in ms (paces the UDP output)")
             ->check(CLI::Range(0, 10000));
         return [options, &common] { return RunConvert(*options, common); };
