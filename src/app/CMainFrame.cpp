@@ -229,7 +229,7 @@ void CMainFrame::CreateBars() {
         connect(gains->displayGainUpDown, &CUpDown::stepped, this, &CMainFrame::OnDisplayGainStep);
     }
     connect(m_playbackBar->m_speedUpDown, &CUpDown::stepped, this, &CMainFrame::OnSpeedStep);
-    connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this, [this] { m_doc.m_dragging = 1; });
+    connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this, [this] { SliderPressed(m_doc); });
     connect(m_playbackBar->m_filePos, &QSlider::sliderReleased, this, &CMainFrame::OnSliderReleased);
 }
 
@@ -389,16 +389,10 @@ void CMainFrame::OnSpeedStep(int step) {
 }
 
 void CMainFrame::OnSliderReleased() {
-    m_doc.m_dragging = 1;
     QSlider* slider = m_playbackBar->m_filePos;
-    int position = slider->value();
-    if (position >= slider->maximum()) {
-        position = slider->minimum(); // the right end starts the file again
-    }
     slider->setTickInterval(10);
-    SeekPlayback(m_doc, m_bytesPerStep * static_cast<std::uint64_t>(position));
+    SliderReleased(m_doc, slider->value());
     setFocus();
-    m_doc.m_dragging = 0;
 }
 
 void CMainFrame::OnSaveScreen() {

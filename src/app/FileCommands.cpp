@@ -1,48 +1,48 @@
 #include "app/FileCommands.h"
 
 #include "acquisition/CTamsorDoc.h"
-
-#include <algorithm>
-#include <array>
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
+#include "navigation/XyzExport.h"
 
 namespace vexar {
-
-namespace {
-constexpr std::array<int, 13> kFileCommands = {
-    kCmdRealTime,      kCmdPlayback,        kCmdRecordR96,    kCmdRecordB96,         kCmdRecordP96,
-    kCmdStopRecording, kCmdConvertXyz,      kCmdAutoFileName, kCmdAutoSizeEnable,    kCmdAutoSize500M,
-    kCmdAutoSize500M + 1, kCmdAutoSize500M + 2, kCmdAutoSize500M + 3,
-};
-
-bool IsFileCommand(int id) {
-    return id == kCmdAutoSize4G || std::find(kFileCommands.begin(), kFileCommands.end(), id) != kFileCommands.end();
-}
-} // namespace
 
 bool ExecuteFileCommand(CTamsorDoc& doc, int id) {
     switch (id) {
     case kCmdRealTime:
         doc.OnRealTime();
         return true;
+    case kCmdPlayback:
+        doc.Player().OnOpenPlayback();
+        return true;
+    case kCmdConvertXyz:
+        // Plays the chosen file and writes its profile points beside it.
+        doc.Player().OnOpenPlayback();
+        if (doc.m_playback != 0 && doc.m_playbackFile.IsOpen()) {
+            StartXyzExport(doc, doc.m_playbackFile.Path());
+        }
+        return true;
     default:
-        return false;
+        return doc.Recorder().OnCommand(id);
     }
 }
 
-std::optional<CommandState> QueryFileCommand(const CTamsorDoc& doc, int id) {
-    (void)doc;
-    if (!IsFileCommand(id)) {
-        return std::nullopt;
+std::optional<CommandState> QueryFileCommand(CTamsorDoc& doc, int id) {
+    if (const auto state = doc.Recorder().StateOf(id)) {
+        return state;
     }
-    CommandState state;
-    state.enabled = id == kCmdRealTime;
-    return state;
+    if (id == kCmdRealTime || id == kCmdPlayback || id == kCmdConvertXyz) {
+        return CommandState{};
+    }
+    return std::nullopt;
 }
 
-bool SeekPlayback(CTamsorDoc& doc, std::uint64_t offset) {
-    (void)doc;
-    (void)offset;
-    return false;
+void SliderPressed(CTamsorDoc& doc) {
+    doc.Player().OnSliderDragStart();
+}
+
+void SliderReleased(CTamsorDoc& doc, int position) {
+    doc.Player().OnSliderRelease(position);
 }
 
 } // namespace vexar

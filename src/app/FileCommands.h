@@ -13,11 +13,11 @@ class CTamsorDoc;
 
 /// Runs a File command; false when the id is not one that the document can run.
 bool ExecuteFileCommand(CTamsorDoc& doc, int id);
-/// Menu state of a File command; nothing when the id is not a File command. Commands the
-/// document cannot run are shown disabled.
-std::optional<CommandState> QueryFileCommand(const CTamsorDoc& doc, int id);
-/// The file-position slider: playback continues at the next record at or after the byte offset.
-/// False when the document cannot do it.
-bool SeekPlayback(CTamsorDoc& doc, std::uint64_t offset);
+/// Menu state of a File command; nothing when the id is not a File command.
+std::optional<CommandState> QueryFileCommand(CTamsorDoc& doc, int id);
+/// The file-position slider: held, and released at a position of 0..100 (the right end plays
+/// the file again from its start).
+void SliderPressed(CTamsorDoc& doc);
+void SliderReleased(CTamsorDoc& doc, int position);
 
 } // namespace vexar

@@ -154,13 +154,22 @@ TEST_F(MenuTest, OptionsShowTheirStates) {
     EXPECT_TRUE(Checked(kCmdHold));
 }
 
-TEST_F(MenuTest, FileCommandsTheDocumentCannotRunAreGrey) {
+TEST_F(MenuTest, FileMenuFollowsTheRecorder) {
     ShowMenus();
     EXPECT_TRUE(Enabled(kCmdRealTime));
+    EXPECT_TRUE(Enabled(kCmdPlayback));
     EXPECT_TRUE(Enabled(kCmdSaveScreen));
-    for (int id : {int(kCmdPlayback), int(kCmdRecordR96), int(kCmdStopRecording), int(kCmdConvertXyz)}) {
-        EXPECT_NE(m_frame->Action(id), nullptr) << id;
-    }
+    EXPECT_TRUE(Enabled(kCmdRecordR96));
+    EXPECT_FALSE(Checked(kCmdRecordR96));
+    EXPECT_FALSE(Enabled(kCmdStopRecording));
+    const bool autoName = Checked(kCmdAutoFileName);
+    m_frame->OnCommand(kCmdAutoFileName);
+    EXPECT_NE(Checked(kCmdAutoFileName), autoName);
+    m_doc->m_playback = 1;
+    m_doc->m_autoFileSize = 2;
+    ShowMenus();
+    EXPECT_FALSE(Enabled(kCmdAutoSize500M));
+    EXPECT_TRUE(Checked(kCmdAutoSize500M + 1));
 }
 
 TEST_F(MenuTest, StatusPromptsGoToTheMessagePane) {
