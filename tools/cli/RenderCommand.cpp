@@ -91,7 +91,7 @@ const bool kRegistered = RegisterCommand(
         auto options = std::make_shared<RenderOptions>();
         command.add_option("FILE", options->input, "raw recording (.R96)")->required()->check(CLI::ExistingFile);
         command.add_option("--ping", options->ping, "ping to draw, counted from 0 like `info` lists them")
-            ->required();
+            ->capture_default_str();
         command.add_option("--out", options->output, "image to write (.png, .bmp, .jpg, ...)")->required();
         command.add_option("--size", options->size, "picture size WxH in pixels")->capture_default_str();
         command.add_option("--zoom", options->zoom, "100, 50 or fill")
