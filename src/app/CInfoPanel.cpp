@@ -72,21 +72,21 @@ CInfoBar::CInfoBar(bool second, QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(2, 1, 2, 1);
     layout->setSpacing(2);
     for (std::size_t i = 0; i < specs.size(); ++i) {
-        const PaneSpec& spec = specs[i];
+        const PaneSpec& paneLayout = specs[i];
         auto* pane = new QLabel(this);
-        if (spec.label != nullptr) {
-            pane->setText(QString::fromLatin1(spec.label));
+        if (paneLayout.label != nullptr) {
+            pane->setText(QString::fromLatin1(paneLayout.label));
         }
-        if (!spec.spacer) {
+        if (!paneLayout.spacer) {
             pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         }
-        pane->setEnabled(spec.enabled);
+        pane->setEnabled(paneLayout.enabled);
         if (i == 0) {
             // The message pane takes what the others leave, as a status line does.
-            pane->setMinimumWidth(static_cast<int>(spec.width * scale));
+            pane->setMinimumWidth(static_cast<int>(paneLayout.width * scale));
             layout->addWidget(pane, 1);
         } else {
-            pane->setFixedWidth(static_cast<int>(spec.width * scale));
+            pane->setFixedWidth(static_cast<int>(paneLayout.width * scale));
             layout->addWidget(pane);
         }
         m_panes[i] = pane;
