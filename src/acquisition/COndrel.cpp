@@ -10,7 +10,7 @@ int RangeToIndex(float rangeM) {
     if (rangeM == 2.5f) {
         return 1;
     }
-    switch (TruncToInt(rangeM)) {
+    switch (TruncToInt(static_cast<double>(rangeM))) {
     case 5: return 2;
     case 10: return 3;
     case 20: return 4;
@@ -44,7 +44,7 @@ std::uint8_t COndrel::RangeCode(float rangeM) {
     if (rangeM == 2.5f) {
         return 2;
     }
-    const int metres = TruncToInt(rangeM);
+    const int metres = TruncToInt(static_cast<double>(rangeM));
     switch (metres) {
     case 250: return 0xC9;
     case 300: return 0xCA;
@@ -55,7 +55,7 @@ std::uint8_t COndrel::RangeCode(float rangeM) {
 }
 
 int COndrel::PulseLengthFor(float rangeM, float multiplier) {
-    const double m = multiplier;
+    const double m = static_cast<double>(multiplier);
     int pulse = std::min(TruncToInt(static_cast<double>(rangeM) * 6.0 * m + 0.5), 65535) / 10;
     if (rangeM < 5.0f) {
         pulse = TruncToInt((m * 20.0 + 0.5) / 10.0);
