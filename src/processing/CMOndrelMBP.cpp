@@ -17,7 +17,6 @@ constexpr std::size_t kRowFloats = kSampleRowCapacity;
 constexpr std::size_t kElementFloats = static_cast<std::size_t>(kElementCount) * kRowFloats;
 constexpr std::size_t kImageFloats = static_cast<std::size_t>(kMaxBeams) * kRowFloats;
 constexpr std::size_t kReprojEntries = static_cast<std::size_t>(kMaxBeams / 2) * kRowFloats;
-constexpr std::int16_t kNoColumn = -1;
 
 // Sample index of a float that may be anything, limited to [lo, hi].
 int ClampIndex(float value, int lo, int hi) {
@@ -30,8 +29,7 @@ CMOndrelMBP::CMOndrelMBP()
     : m_elements(kElementFloats), m_demod(static_cast<std::size_t>(kSampleRowCapacity / kDemodBlockSamples) * kDemodBlockFloats), m_image(kImageFloats),
       m_averageSum(kImageFloats), m_history(static_cast<std::size_t>(kAveragingSlots) * kImageFloats),
       m_steerCos(static_cast<std::size_t>(kMaxBeams) * kElementCount),
-      m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount), m_reprojOffset(kReprojEntries),
-      m_reprojColumn(kReprojEntries) {}
+      m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount), m_reprojRuns(kReprojEntries) {}
 
 void CMOndrelMBP::InitialiseProcessor(const COndrel& first, float soundVelocityMps, const COndrel* current,
                                       int startGainDb) {
@@ -331,59 +329,76 @@ void CMOndrelMBP::BuildReprojectionTable(float rangeM) {
     const float c = 120.0f / static_cast<float>(m_beams);
     const int half = m_beams / 2;
     const float d = static_cast<float>(m_samples) * kHeadOffsetM / rangeM;
+    std::size_t count = 0;
+    m_reprojRowStart[0] = 0;
+    m_reprojRowStart[1] = 0;
     for (int i = 1; i < half; ++i) {
         const float cosA = std::cos((180.0f - static_cast<float>(i) * c) * kDegToRadReprojection);
-        std::int16_t* offsets = m_reprojOffset.data() + Row(i);
-        std::int16_t* columns = m_reprojColumn.data() + Row(i);
+        ReprojRun* run = nullptr;
         for (int j = 0; j < m_samples; ++j) {
             const float jf = static_cast<float>(j);
             const float o = jf * jf + d * d - jf * (2.0f * d) * cosA;
             const float t = std::sqrt(o);
             const float ratio = (o + d * d - jf * jf) / (t * (2.0f * d));
-            columns[j] = kNoColumn;
-            offsets[j] = 0;
             if (std::isnan(ratio)) {
+                run = nullptr;
                 continue;
             }
             // Rounding can leave the cosine just outside [-1, 1].
             const float u = std::acos(std::clamp(ratio, -1.0f, 1.0f));
             const int a = TruncToInt(static_cast<double>(std::floor(u / kDegToRadReprojection / c + c * 0.5f)));
             const int column = TruncToInt(static_cast<double>(std::floor(t)));
+            // Points past the row or whose angle falls outside the fan are dropped.
             if (column < 0 || column >= kMaxSamples || a < 0 || a > m_beams) {
+                run = nullptr;
                 continue;
             }
-            columns[j] = static_cast<std::int16_t>(column);
-            offsets[j] = static_cast<std::int16_t>(a);
+            if (run != nullptr && run->offset == a && run->column + run->length == column) {
+                ++run->length;
+                continue;
+            }
+            run = &m_reprojRuns[count++];
+            run->firstSample = static_cast<std::int16_t>(j);
+            run->length = 1;
+            run->offset = static_cast<std::int16_t>(a);
+            run->column = static_cast<std::int16_t>(column);
         }
+        m_reprojRowStart[static_cast<std::size_t>(i + 1)] = static_cast<int>(count);
     }
 }
+
+namespace {
+
+// target[x] = max(target[x], min(source[x], 255)) over a run; the values are never NaN, so the
+// order in which runs overlap does not matter.
+void MaxInto(float* target, const float* source, int length) {
+    for (int x = 0; x < length; ++x) {
+        const float v = source[x] < 255.0f ? source[x] : 255.0f;
+        target[x] = target[x] < v ? v : target[x];
+    }
+}
+
+} // namespace
 
 void CMOndrelMBP::Reproject(COndrel& current) {
     const int half = m_beams / 2;
     float* head = current.m_headImage.data();
     for (int i = 1; i < half; ++i) {
-        const std::int16_t* offsets = m_reprojOffset.data() + Row(i);
-        const std::int16_t* columns = m_reprojColumn.data() + Row(i);
         const float* source1 = m_image.data() + Row(half - i);
         const float* source2 = m_image.data() + Row(half + i - 1);
         float* base1 = head + static_cast<std::size_t>(half - 1) * kMaxSamples;
         float* base2 = head + static_cast<std::size_t>(half) * kMaxSamples;
-        for (int j = 0; j < m_samples; ++j) {
-            const int column = columns[j];
-            if (column < 0) {
-                continue;
-            }
-            // Targets outside the fan are dropped; the table has already dropped columns past
-            // the row and points whose angle could not be formed.
-            const int a = offsets[j];
+        const int end = m_reprojRowStart[static_cast<std::size_t>(i + 1)];
+        for (int r = m_reprojRowStart[static_cast<std::size_t>(i)]; r < end; ++r) {
+            const ReprojRun& run = m_reprojRuns[static_cast<std::size_t>(r)];
+            // Targets outside the fan are dropped.
+            const int a = run.offset;
             const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(a) * kMaxSamples;
             if (half + a - 1 < m_beams) {
-                float& target1 = base1[shift + column];
-                target1 = std::max(target1, std::min(source1[j], 255.0f));
+                MaxInto(base1 + shift + run.column, source1 + run.firstSample, run.length);
             }
             if (half - a >= 0) {
-                float& target2 = base2[column - shift];
-                target2 = std::max(target2, std::min(source2[j], 255.0f));
+                MaxInto(base2 - shift + run.column, source2 + run.firstSample, run.length);
             }
         }
     }

@@ -113,7 +113,14 @@ private:
     int m_filterTypeSeen = 1;
     std::uint8_t m_detectSeen = 0;
 
-    // Re-projection table: for beam pair i and sample j, the beam offset and column it maps to.
+    // Re-projection table: for each beam pair, runs of samples that land on consecutive columns
+    // of one target beam pair (the map is close to the identity, so runs are long).
+    struct ReprojRun {
+        std::int16_t firstSample;
+        std::int16_t length;
+        std::int16_t offset; ///< target beam offset a
+        std::int16_t column; ///< target column of the first sample
+    };
     int m_reprojBeams = -1;
     int m_reprojSamples = -1;
     float m_reprojRange = -1.0f;
@@ -125,8 +132,8 @@ private:
     ProcessingBuffer<float> m_history;   ///< 9 slots of 480 rows
     ProcessingBuffer<float> m_steerCos;  ///< 480 x 16
     ProcessingBuffer<float> m_steerSin;  ///< 480 x 16
-    ProcessingBuffer<std::int16_t> m_reprojOffset; ///< 240 x 1024 target beam offsets
-    ProcessingBuffer<std::int16_t> m_reprojColumn; ///< 240 x 1024 target columns (-1: none)
+    ProcessingBuffer<ReprojRun> m_reprojRuns;      ///< at most one run per sample of every pair
+    std::array<int, kMaxBeams / 2 + 1> m_reprojRowStart{}; ///< runs of pair i: [start[i], start[i + 1])
 
     std::array<float, kSampleRowCapacity> m_gain{};
     std::array<float, 36> m_quadRe{};
