@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace vexar {
 
@@ -29,7 +28,19 @@ CMOndrelMBP::CMOndrelMBP()
     : m_elements(kElementFloats), m_demod(static_cast<std::size_t>(kSampleRowCapacity / kDemodBlockSamples) * kDemodBlockFloats), m_image(kImageFloats),
       m_averageSum(kImageFloats), m_history(static_cast<std::size_t>(kAveragingSlots) * kImageFloats),
       m_steerCos(static_cast<std::size_t>(kMaxBeams) * kElementCount),
-      m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount), m_reprojRuns(kReprojEntries) {}
+      m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount), m_reprojRuns(kReprojEntries) {
+    UseOwnImage();
+}
+
+void CMOndrelMBP::UseOwnImage() {
+    m_imageRows = m_image.data();
+    m_imageStride = static_cast<std::ptrdiff_t>(kRowFloats);
+}
+
+void CMOndrelMBP::UseHeadImage(const COndrel& current) {
+    m_imageRows = current.m_headImage.data() + static_cast<std::ptrdiff_t>(m_beams - 1) * kMaxSamples;
+    m_imageStride = -static_cast<std::ptrdiff_t>(kMaxSamples);
+}
 
 void CMOndrelMBP::InitialiseProcessor(const COndrel& first, float soundVelocityMps, const COndrel* current,
                                       int startGainDb) {
@@ -402,10 +413,7 @@ void CMOndrelMBP::Reproject(COndrel& current) {
             }
         }
     }
-    for (int r = 0; r < m_beams; ++r) {
-        std::memcpy(m_image.data() + Row(m_beams - 1 - r), head + static_cast<std::size_t>(r) * kMaxSamples,
-                    static_cast<std::size_t>(m_samples) * sizeof(float));
-    }
+    UseHeadImage(current);
 }
 
 void CMOndrelMBP::ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb,
@@ -437,7 +445,7 @@ void CMOndrelMBP::ProcessHeadPing(const COndrel& first, COndrel& current, int st
     }
     Reproject(current);
     if (first.m_detectProfilePoints != 0) {
-        RunProfileFilter(first);
+        RunSelectedFilter(first);
     }
     CopyProfileToHead(current);
 }

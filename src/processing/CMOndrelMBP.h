@@ -56,13 +56,14 @@ public:
     float ElementSample(int element, int sample) const { return m_elements[Row(element) + Col(sample)]; }
     float DemodI(int element, int sample) const;
     float DemodQ(int element, int sample) const;
-    float BeamImage(int beam, int sample) const { return m_image[Row(beam) + Col(sample)]; }
+    /// The finished beam image of the last ping (or of the image the profile filter last ran on).
+    float BeamImage(int beam, int sample) const { return ImageRow(beam)[sample]; }
     float ProfilePosition(int beam) const { return m_profilePosition[static_cast<std::size_t>(beam)]; }
     int ProfileIntensity(int beam) const { return m_profileIntensity[static_cast<std::size_t>(beam)]; }
     float ElementLevel(int element) const { return m_elementLevel[static_cast<std::size_t>(element)]; }
     std::uint8_t ElementStatus(int element) const { return m_elementStatus[static_cast<std::size_t>(element)]; }
     int AveragingRingPosition() const { return m_ringPosition; }
-    /// Row of the beam image, for running the profile filter on a given image.
+    /// Row of the processor's own beam image, for running the profile filter on a given image.
     float* BeamImageRow(int beam) { return m_image.data() + Row(beam); }
 
 private:
@@ -84,7 +85,14 @@ private:
     void BuildReprojectionTable(float rangeM);
     void CopyProfileToHead(COndrel& current) const;
 
+    // The finished image is the current head's image read in reverse beam order; the profile
+    // filter and the readers see it through this view instead of a copy.
+    const float* ImageRow(int beam) const { return m_imageRows + static_cast<std::ptrdiff_t>(beam) * m_imageStride; }
+    void UseOwnImage();
+    void UseHeadImage(const COndrel& current);
+
     // Profile filters.
+    void RunSelectedFilter(const COndrel& first);
     void RunFirstReturn(const COndrel& first);
     void RunMaximumReturn(const COndrel& first);
     void RunBottomFollowing(const COndrel& first);
@@ -124,6 +132,9 @@ private:
     int m_reprojBeams = -1;
     int m_reprojSamples = -1;
     float m_reprojRange = -1.0f;
+
+    const float* m_imageRows = nullptr; ///< row 0 of the finished image
+    std::ptrdiff_t m_imageStride = 0;    ///< floats from one beam row to the next
 
     ProcessingBuffer<float> m_elements;  ///< 16 rows
     ProcessingBuffer<float> m_demod;     ///< element I and Q in blocks of 16 samples

@@ -100,6 +100,11 @@ float CMOndrelMBP::FilterBeamAngleRad(const COndrel& first, int beam) const {
 }
 
 void CMOndrelMBP::RunProfileFilter(const COndrel& first) {
+    UseOwnImage();
+    RunSelectedFilter(first);
+}
+
+void CMOndrelMBP::RunSelectedFilter(const COndrel& first) {
     std::fill_n(m_profilePosition.begin(), m_beams, 0.0f);
     std::fill_n(m_profileIntensity.begin(), m_beams, 0);
     switch (first.m_profileFilterType) {
@@ -124,7 +129,7 @@ void CMOndrelMBP::RunFirstReturn(const COndrel& first) {
         int hi = cosAlpha > 0.0f ? FloorToInt(w2 / cosAlpha) : FloorToInt(w2);
         lo = std::max(lo, nearIndex);
         hi = std::max(hi, nearIndex);
-        const float* row = m_image.data() + static_cast<std::size_t>(b) * kSampleRowCapacity;
+        const float* row = ImageRow(b);
         EchoScanner scan(row, m_samples, lo);
         int position1 = 0, width1 = 0, position2 = 0, width2 = 0;
         float peak1 = 0.0f, peak2 = 0.0f;
@@ -183,7 +188,7 @@ void CMOndrelMBP::RunMaximumReturn(const COndrel& first) {
     const float w2 = static_cast<float>(first.m_windowEndMm) * n / 1000.0f / range + 0.5f;
     for (int b = 0; b < m_beams; ++b) {
         const float cosAlpha = std::cos(FilterBeamAngleRad(first, b));
-        const float* row = m_image.data() + static_cast<std::size_t>(b) * kSampleRowCapacity;
+        const float* row = ImageRow(b);
         EchoScanner scan(row, m_samples, nearIndex);
         float best = threshold;
         float position = 0.0f;
@@ -239,7 +244,7 @@ void CMOndrelMBP::RunBottomFollowing(const COndrel& first) {
         const std::size_t at = static_cast<std::size_t>(b);
         const float upper = std::min(1.1f * m_bottomRange[at], w2);
         const float cosAlpha = std::cos(FilterBeamAngleRad(first, b));
-        const float* row = m_image.data() + at * kSampleRowCapacity;
+        const float* row = ImageRow(b);
         EchoScanner scan(row, m_samples, nearIndex);
         if (!scan.Search(threshold)) {
             continue;
