@@ -134,32 +134,98 @@ void CTamsorDoc::CheckProcessingParameters() {
     m_forceReconfigure = 0;
 }
 
-void CTamsorDoc::CopyHeadRows(int head, int firstRow, int rowCount, int toRow) {
-    const int samples = SafeSampleCount(m_cacheSamples);
-    const COndrel& source = Head(head);
+void CTamsorDoc::PlanHeadRows(int head, int firstRow, int rowCount, int toRow) {
     for (int r = 0; r < rowCount; ++r) {
         const int from = firstRow + r;
         const int to = toRow + r;
         if (from < 0 || from >= kMaxBeams || to < 0 || to >= kCombinedBeams) {
             continue;
         }
-        std::copy_n(source.m_headImage.begin() + static_cast<std::ptrdiff_t>(from) * kMaxSamples, samples,
-                    m_combinedImage.begin() + static_cast<std::ptrdiff_t>(to) * kMaxSamples);
-        m_combinedProfile[static_cast<std::size_t>(to)] = source.m_beamProfile[static_cast<std::size_t>(from)];
+        m_rowPlan[static_cast<std::size_t>(to)] = {static_cast<std::int16_t>(head), static_cast<std::int16_t>(from)};
     }
 }
 
-void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadrant) {
+// The full circle is assembled by copying each fresh head's central rows (with a margin of the
+// next rows) side by side, swapping heads 1 and 3 for an inverted assembly, rotating everything
+// up by half a head sector and appending head 0's first rows. The copies are worked out on row
+// numbers first, so that every combined row is written once, straight from its source.
+void CTamsorDoc::PlanCombinedRows(int perHead, int firstCentral, int quadrant,
+                                  const std::array<bool, kHeadCount>& fresh) {
     const int t = perHead;
     const int f = firstCentral;
     const int j = quadrant;
-    const int samples = SafeSampleCount(m_cacheSamples);
+    for (int r = 0; r < kCombinedBeams; ++r) {
+        m_rowPlan[static_cast<std::size_t>(r)] = {-1, static_cast<std::int16_t>(r)};
+    }
+    for (int k = 0; k < kHeadCount; ++k) {
+        if (fresh[static_cast<std::size_t>(k)]) {
+            PlanHeadRows(k, f, t + kWrapMarginRows, k * t);
+        }
+    }
+    if (Head(0).m_transducerUp != 0) {
+        PlanHeadRows(3, f, t, t);
+        PlanHeadRows(1, f, t + kWrapMarginRows, 3 * t);
+    }
+    // Rotate by half a head sector so that the circle starts at the centre of head 0.
+    for (int r = 0; r <= 4 * t - j + 9; ++r) {
+        const int from = r + j;
+        if (from >= kCombinedBeams) {
+            break;
+        }
+        m_rowPlan[static_cast<std::size_t>(r)] = m_rowPlan[static_cast<std::size_t>(from)];
+    }
+    PlanHeadRows(0, f, j + kWrapMarginRows, 4 * t - j);
+}
+
+void CTamsorDoc::MoveOldCombinedRows() {
+    // Rows of heads without new data move down with the rotation. Sources lie above their
+    // targets, so moving in ascending order reads every source before it is overwritten.
+    const std::size_t samples = static_cast<std::size_t>(SafeSampleCount(m_cacheSamples));
+    for (int r = 0; r < kCombinedBeams; ++r) {
+        const CombinedRowSource source = m_rowPlan[static_cast<std::size_t>(r)];
+        if (source.head >= 0 || source.row == r) {
+            continue;
+        }
+        std::copy_n(m_combinedImage.begin() + static_cast<std::ptrdiff_t>(source.row) * kMaxSamples, samples,
+                    m_combinedImage.begin() + static_cast<std::ptrdiff_t>(r) * kMaxSamples);
+        m_combinedProfile[static_cast<std::size_t>(r)] = m_combinedProfile[static_cast<std::size_t>(source.row)];
+    }
+}
+
+void CTamsorDoc::CopyPlannedRows(int head) {
+    const std::size_t samples = static_cast<std::size_t>(SafeSampleCount(m_cacheSamples));
+    const COndrel& source = Head(head);
+    for (int r = 0; r < kCombinedBeams; ++r) {
+        const CombinedRowSource from = m_rowPlan[static_cast<std::size_t>(r)];
+        if (from.head != head) {
+            continue;
+        }
+        std::copy_n(source.m_headImage.begin() + static_cast<std::ptrdiff_t>(from.row) * kMaxSamples, samples,
+                    m_combinedImage.begin() + static_cast<std::ptrdiff_t>(r) * kMaxSamples);
+        m_combinedProfile[static_cast<std::size_t>(r)] = source.m_beamProfile[static_cast<std::size_t>(from.row)];
+    }
+}
+
+void CTamsorDoc::CopyPlannedRowsOfHead(void* document, int head) {
+    static_cast<CTamsorDoc*>(document)->CopyPlannedRows(head);
+}
+
+void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadrant) {
     IClockPort* clock = m_ports.clock;
     const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
 
     std::array<bool, kHeadCount> fresh{};
     for (int k = 0; k < kHeadCount; ++k) {
         fresh[static_cast<std::size_t>(k)] = Head(k).m_newData != 0;
+    }
+    PlanCombinedRows(perHead, firstCentral, quadrant, fresh);
+    MoveOldCombinedRows();
+    // Heads without new data can be copied now; the others are copied by the thread that
+    // processed them, as soon as they are done.
+    for (int k = 0; k < kHeadCount; ++k) {
+        if (!fresh[static_cast<std::size_t>(k)]) {
+            CopyPlannedRows(k);
+        }
     }
     if (m_processing != nullptr) {
         for (int k = 0; k < kHeadCount; ++k) {
@@ -168,36 +234,24 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
             }
         }
         m_processing->ProcessHeads(*this, fresh);
+        for (int k = 0; k < kHeadCount; ++k) {
+            if (fresh[static_cast<std::size_t>(k)]) {
+                CopyPlannedRows(k);
+            }
+        }
     } else {
-        // The heads are independent: their images are cleared and processed side by side.
-        m_processors.ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity);
+        // The heads are independent: they are processed and copied side by side.
+        m_processors.ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity, &CTamsorDoc::CopyPlannedRowsOfHead,
+                                  this);
     }
     for (int k = 0; k < kHeadCount; ++k) {
         if (fresh[static_cast<std::size_t>(k)]) {
             m_currentHead = k;
-            CopyHeadRows(k, f, t + kWrapMarginRows, k * t);
-        }
-        if (clock != nullptr) {
-            Head(0).m_processingTimeMs = static_cast<float>(clock->TickMs() - start);
         }
     }
-
-    if (Head(0).m_transducerUp != 0) {
-        CopyHeadRows(3, f, t, t);
-        CopyHeadRows(1, f, t + kWrapMarginRows, 3 * t);
+    if (clock != nullptr) {
+        Head(0).m_processingTimeMs = static_cast<float>(clock->TickMs() - start);
     }
-
-    // Rotate by half a head sector so that the circle starts at the centre of head 0.
-    for (int r = 0; r <= 4 * t - j + 9; ++r) {
-        const int from = r + j;
-        if (from >= kCombinedBeams) {
-            break;
-        }
-        std::copy_n(m_combinedImage.begin() + static_cast<std::ptrdiff_t>(from) * kMaxSamples, samples,
-                    m_combinedImage.begin() + static_cast<std::ptrdiff_t>(r) * kMaxSamples);
-        m_combinedProfile[static_cast<std::size_t>(r)] = m_combinedProfile[static_cast<std::size_t>(from)];
-    }
-    CopyHeadRows(0, f, j + kWrapMarginRows, 4 * t - j);
 }
 
 void CTamsorDoc::ProcessPing() {

@@ -233,7 +233,19 @@ public:
 private:
     void CheckProcessingParameters();
     void AssembleCombinedImage(int perHead, int firstCentral, int quadrant);
-    void CopyHeadRows(int head, int firstRow, int rowCount, int toRow);
+    void PlanCombinedRows(int perHead, int firstCentral, int quadrant, const std::array<bool, kHeadCount>& fresh);
+    void PlanHeadRows(int head, int firstRow, int rowCount, int toRow);
+    void MoveOldCombinedRows();
+    void CopyPlannedRows(int head);
+    static void CopyPlannedRowsOfHead(void* document, int head);
+
+    /// Where a combined row comes from in this ping: kept as it is, moved from another combined
+    /// row of the last ping, or copied from a head image row.
+    struct CombinedRowSource {
+        std::int16_t head = -1; ///< -1: combined row `row` of the last ping
+        std::int16_t row = 0;
+    };
+    std::array<CombinedRowSource, kCombinedBeams> m_rowPlan{};
 
     DocumentPorts m_ports;
     HeadProcessors m_processors;

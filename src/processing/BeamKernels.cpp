@@ -85,109 +85,129 @@ template <class V>
     }
 }
 
-// Two beams at a time share the element loads.
+// Two beams at a time share the element loads. Beams b0 and b1 (b1 may equal b0) are formed into
+// row0 and row1 and averaged with their own history rows.
 template <class V>
-[[gnu::always_inline]] inline void FormBody(const BeamFormJob& job) {
+[[gnu::always_inline]] inline void FormPairBody(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(float));
     const std::size_t stride = job.rowStride;
     constexpr int kSteps = kDemodBlockSamples / kLanes;
     const int blocks = (job.formedSamples + kDemodBlockSamples - 1) / kDemodBlockSamples;
     const int samples = job.samples;
-    for (int b0 = 0; b0 < job.beams; b0 += 2) {
-        const int b1 = std::min(b0 + 1, job.beams - 1);
-        const float* c0 = job.steerCos + static_cast<std::size_t>(b0) * kElementCount;
-        const float* s0 = job.steerSin + static_cast<std::size_t>(b0) * kElementCount;
-        const float* c1 = job.steerCos + static_cast<std::size_t>(b1) * kElementCount;
-        const float* s1 = job.steerSin + static_cast<std::size_t>(b1) * kElementCount;
-        float* row0 = job.image + static_cast<std::size_t>(b0) * stride;
-        float* row1 = job.image + static_cast<std::size_t>(b1) * stride;
-        float* history0 = job.history + static_cast<std::size_t>(b0) * stride;
-        float* history1 = job.history + static_cast<std::size_t>(b1) * stride;
-        float* sum0 = job.averageSum + static_cast<std::size_t>(b0) * stride;
-        float* sum1 = job.averageSum + static_cast<std::size_t>(b1) * stride;
-        for (int blk = 0; blk < blocks; ++blk) {
-            // The history slot was written pings ago and is far out of cache: fetch the lines
-            // the averaging of these two rows needs while the beams are being formed.
-            const std::size_t line = static_cast<std::size_t>(blk * kDemodBlockSamples);
-            __builtin_prefetch(history0 + line, 1);
-            __builtin_prefetch(history1 + line, 1);
-            __builtin_prefetch(sum0 + line, 1);
-            __builtin_prefetch(sum1 + line, 1);
-            for (int step = 0; step < kSteps; ++step) {
-                const std::size_t j = static_cast<std::size_t>(blk * kDemodBlockSamples + step * kLanes);
-                const float* iBase = job.demod + static_cast<std::size_t>(blk) * kDemodBlockFloats +
-                                     static_cast<std::size_t>(step * kLanes);
-                const float* qBase = iBase + kDemodBlockFloats / 2;
-                V are0{}, aim0{}, bre0{}, bim0{};
-                V are1{}, aim1{}, bre1{}, bim1{};
-                for (int k = 0; k < kHalfElements; ++k) {
-                    V i, q;
-                    Load(i, iBase + k * kDemodBlockSamples);
-                    Load(q, qBase + k * kDemodBlockSamples);
-                    are0 = are0 + (i * c0[k] - q * s0[k]);
-                    aim0 = aim0 + (q * c0[k] + i * s0[k]);
-                    are1 = are1 + (i * c1[k] - q * s1[k]);
-                    aim1 = aim1 + (q * c1[k] + i * s1[k]);
-                }
-                for (int k = kHalfElements; k < kElementCount; ++k) {
-                    V i, q;
-                    Load(i, iBase + k * kDemodBlockSamples);
-                    Load(q, qBase + k * kDemodBlockSamples);
-                    bre0 = bre0 + (i * c0[k] - q * s0[k]);
-                    bim0 = bim0 + (q * c0[k] + i * s0[k]);
-                    bre1 = bre1 + (i * c1[k] - q * s1[k]);
-                    bim1 = bim1 + (q * c1[k] + i * s1[k]);
-                }
-                V value;
-                Combine(value, are0, aim0, bre0, bim0, job.width, job.gainFactor);
-                Store(row0 + j, value);
-                if (b1 != b0) {
-                    Combine(value, are1, aim1, bre1, bim1, job.width, job.gainFactor);
-                    Store(row1 + j, value);
-                }
+    const float* c0 = job.steerCos + static_cast<std::size_t>(b0) * kElementCount;
+    const float* s0 = job.steerSin + static_cast<std::size_t>(b0) * kElementCount;
+    const float* c1 = job.steerCos + static_cast<std::size_t>(b1) * kElementCount;
+    const float* s1 = job.steerSin + static_cast<std::size_t>(b1) * kElementCount;
+    float* history0 = job.history + static_cast<std::size_t>(b0) * stride;
+    float* history1 = job.history + static_cast<std::size_t>(b1) * stride;
+    float* sum0 = job.averageSum + static_cast<std::size_t>(b0) * stride;
+    float* sum1 = job.averageSum + static_cast<std::size_t>(b1) * stride;
+    for (int blk = 0; blk < blocks; ++blk) {
+        // The history slot was written pings ago and is far out of cache: fetch the lines the
+        // averaging of these two rows needs while the beams are being formed.
+        const std::size_t line = static_cast<std::size_t>(blk * kDemodBlockSamples);
+        __builtin_prefetch(history0 + line, 1);
+        __builtin_prefetch(history1 + line, 1);
+        __builtin_prefetch(sum0 + line, 1);
+        __builtin_prefetch(sum1 + line, 1);
+        for (int step = 0; step < kSteps; ++step) {
+            const std::size_t j = static_cast<std::size_t>(blk * kDemodBlockSamples + step * kLanes);
+            const float* iBase = job.demod + static_cast<std::size_t>(blk) * kDemodBlockFloats +
+                                 static_cast<std::size_t>(step * kLanes);
+            const float* qBase = iBase + kDemodBlockFloats / 2;
+            V are0{}, aim0{}, bre0{}, bim0{};
+            V are1{}, aim1{}, bre1{}, bim1{};
+            for (int k = 0; k < kHalfElements; ++k) {
+                V i, q;
+                Load(i, iBase + k * kDemodBlockSamples);
+                Load(q, qBase + k * kDemodBlockSamples);
+                are0 = are0 + (i * c0[k] - q * s0[k]);
+                aim0 = aim0 + (q * c0[k] + i * s0[k]);
+                are1 = are1 + (i * c1[k] - q * s1[k]);
+                aim1 = aim1 + (q * c1[k] + i * s1[k]);
+            }
+            for (int k = kHalfElements; k < kElementCount; ++k) {
+                V i, q;
+                Load(i, iBase + k * kDemodBlockSamples);
+                Load(q, qBase + k * kDemodBlockSamples);
+                bre0 = bre0 + (i * c0[k] - q * s0[k]);
+                bim0 = bim0 + (q * c0[k] + i * s0[k]);
+                bre1 = bre1 + (i * c1[k] - q * s1[k]);
+                bim1 = bim1 + (q * c1[k] + i * s1[k]);
+            }
+            V value;
+            Combine(value, are0, aim0, bre0, bim0, job.width, job.gainFactor);
+            Store(row0 + j, value);
+            if (b1 != b0) {
+                Combine(value, are1, aim1, bre1, bim1, job.width, job.gainFactor);
+                Store(row1 + j, value);
             }
         }
-        // Sample 0 and the samples the combination does not store stay 0.
-        const int keepEnd = std::min(job.lastStored, job.formedSamples - 1);
-        for (int b = b0; b <= b1; ++b) {
-            float* row = job.image + static_cast<std::size_t>(b) * stride;
-            row[0] = 0.0f;
-            const int clearTo = blocks * kDemodBlockSamples > samples ? blocks * kDemodBlockSamples : samples;
-            for (int s = std::max(keepEnd + 1, 1); s < clearTo; ++s) {
-                row[s] = 0.0f;
-            }
-            AverageRow(row, job.averageSum + static_cast<std::size_t>(b) * stride,
-                       job.history + static_cast<std::size_t>(b) * stride, samples, job.averageScale);
+    }
+    // Sample 0 and the samples the combination does not store stay 0.
+    const int keepEnd = std::min(job.lastStored, job.formedSamples - 1);
+    const int clearTo = blocks * kDemodBlockSamples > samples ? blocks * kDemodBlockSamples : samples;
+    for (int which = 0; which < (b1 != b0 ? 2 : 1); ++which) {
+        float* row = which == 0 ? row0 : row1;
+        const int b = which == 0 ? b0 : b1;
+        row[0] = 0.0f;
+        for (int s = std::max(keepEnd + 1, 1); s < clearTo; ++s) {
+            row[s] = 0.0f;
         }
+        AverageRow(row, job.averageSum + static_cast<std::size_t>(b) * stride,
+                   job.history + static_cast<std::size_t>(b) * stride, samples, job.averageScale);
     }
 }
 
-[[gnu::always_inline]] inline void AverageBody(const BeamFormJob& job) {
-    for (int b = 0; b < job.beams; ++b) {
-        const std::size_t offset = static_cast<std::size_t>(b) * job.rowStride;
-        AverageRow(job.image + offset, job.averageSum + offset, job.history + offset, job.samples,
-                   job.averageScale);
+// No beams formed: the rows are 0 and only the averaging runs.
+[[gnu::always_inline]] inline void AveragePairBody(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+    for (int which = 0; which < (b1 != b0 ? 2 : 1); ++which) {
+        float* row = which == 0 ? row0 : row1;
+        const std::size_t offset = static_cast<std::size_t>(which == 0 ? b0 : b1) * job.rowStride;
+        std::fill_n(row, job.samples, 0.0f);
+        AverageRow(row, job.averageSum + offset, job.history + offset, job.samples, job.averageScale);
     }
 }
 
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void FormAvx512(const BeamFormJob& job) {
-    FormBody<Vec16>(job);
-}
-[[gnu::target("avx2,bmi2")]] void FormAvx2(const BeamFormJob& job) {
-    FormBody<Vec8>(job);
-}
-void FormDefault(const BeamFormJob& job) {
-    FormBody<Vec4>(job);
+// target = max(target, min(source, 255)) element by element.
+[[gnu::always_inline]] inline void MaxClampedBody(float* target, const float* source, int length) {
+    for (int x = 0; x < length; ++x) {
+        const float v = source[x] < 255.0f ? source[x] : 255.0f;
+        target[x] = target[x] < v ? v : target[x];
+    }
 }
 
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void AverageAvx512(const BeamFormJob& job) {
-    AverageBody(job);
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void FormAvx512(const BeamFormJob& job, int b0,
+                                                                              int b1, float* row0, float* row1) {
+    FormPairBody<Vec16>(job, b0, b1, row0, row1);
 }
-[[gnu::target("avx2,bmi2")]] void AverageAvx2(const BeamFormJob& job) {
-    AverageBody(job);
+[[gnu::target("avx2,bmi2")]] void FormAvx2(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+    FormPairBody<Vec8>(job, b0, b1, row0, row1);
 }
-void AverageDefault(const BeamFormJob& job) {
-    AverageBody(job);
+void FormDefault(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+    FormPairBody<Vec4>(job, b0, b1, row0, row1);
+}
+
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void AverageAvx512(const BeamFormJob& job, int b0,
+                                                                                 int b1, float* row0, float* row1) {
+    AveragePairBody(job, b0, b1, row0, row1);
+}
+[[gnu::target("avx2,bmi2")]] void AverageAvx2(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+    AveragePairBody(job, b0, b1, row0, row1);
+}
+void AverageDefault(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+    AveragePairBody(job, b0, b1, row0, row1);
+}
+
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void MaxClampedAvx512(float* target,
+                                                                                    const float* source, int length) {
+    MaxClampedBody(target, source, length);
+}
+[[gnu::target("avx2,bmi2")]] void MaxClampedAvx2(float* target, const float* source, int length) {
+    MaxClampedBody(target, source, length);
+}
+void MaxClampedDefault(float* target, const float* source, int length) {
+    MaxClampedBody(target, source, length);
 }
 
 enum class Isa { Avx512, Avx2, Baseline };
@@ -211,19 +231,27 @@ Isa MachineIsa() {
 
 } // namespace
 
-void FormAndAverageBeams(const BeamFormJob& job) {
+void FormAndAverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     switch (MachineIsa()) {
-    case Isa::Avx512: FormAvx512(job); break;
-    case Isa::Avx2: FormAvx2(job); break;
-    case Isa::Baseline: FormDefault(job); break;
+    case Isa::Avx512: FormAvx512(job, b0, b1, row0, row1); break;
+    case Isa::Avx2: FormAvx2(job, b0, b1, row0, row1); break;
+    case Isa::Baseline: FormDefault(job, b0, b1, row0, row1); break;
     }
 }
 
-void AverageImage(const BeamFormJob& job) {
+void AverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     switch (MachineIsa()) {
-    case Isa::Avx512: AverageAvx512(job); break;
-    case Isa::Avx2: AverageAvx2(job); break;
-    case Isa::Baseline: AverageDefault(job); break;
+    case Isa::Avx512: AverageAvx512(job, b0, b1, row0, row1); break;
+    case Isa::Avx2: AverageAvx2(job, b0, b1, row0, row1); break;
+    case Isa::Baseline: AverageDefault(job, b0, b1, row0, row1); break;
+    }
+}
+
+void MaxClampedInto(float* target, const float* source, int length) {
+    switch (MachineIsa()) {
+    case Isa::Avx512: MaxClampedAvx512(target, source, length); break;
+    case Isa::Avx2: MaxClampedAvx2(target, source, length); break;
+    case Isa::Baseline: MaxClampedDefault(target, source, length); break;
     }
 }
 

@@ -22,7 +22,6 @@ struct BeamFormJob {
     const float* demod = nullptr;    ///< I and Q in blocks (DemodIndex)
     const float* steerCos = nullptr; ///< beams x 16
     const float* steerSin = nullptr; ///< beams x 16
-    float* image = nullptr;          ///< beams rows, stride `rowStride`
     float* averageSum = nullptr;     ///< beams rows, stride `rowStride`
     float* history = nullptr;        ///< the history slot being replaced, beams rows
     std::size_t rowStride = 0;
@@ -35,12 +34,15 @@ struct BeamFormJob {
     float averageScale = 0.0f;
 };
 
-/// Forms, combines and averages beams 0..beams-1 into `image`; rows must have room for the
-/// samples rounded up to 16.
-void FormAndAverageBeams(const BeamFormJob& job);
+/// Forms, combines and averages beams b0 and b1 (b1 may equal b0) into row0 and row1, which must
+/// have room for the samples rounded up to 16.
+void FormAndAverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1);
 
-/// Averaging alone (used when no beams are formed): image rows are 0 on entry.
-void AverageImage(const BeamFormJob& job);
+/// Averaging alone, when no beams are formed: the rows are set to 0 and averaged.
+void AverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1);
+
+/// target[x] = max(target[x], min(source[x], 255)) for x < length; neither holds NaN.
+void MaxClampedInto(float* target, const float* source, int length);
 
 /// The combination of one sample, as the kernels compute it: in-phase cross product of the two
 /// sub-array sums times `gainFactor` and the coherence weight of `width`; never below 0.

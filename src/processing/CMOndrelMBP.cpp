@@ -282,7 +282,7 @@ void CMOndrelMBP::MeasureElementLevels(COndrel& current) {
     }
 }
 
-void CMOndrelMBP::FormAverageImage(const COndrel& first) {
+void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
     const int m = std::clamp(first.m_average, 1, kAveragingSlots);
     if (m != m_averageCount) {
         m_averageCount = m;
@@ -295,7 +295,6 @@ void CMOndrelMBP::FormAverageImage(const COndrel& first) {
     job.demod = m_demod.data();
     job.steerCos = m_steerCos.data();
     job.steerSin = m_steerSin.data();
-    job.image = m_image.data();
     job.averageSum = m_averageSum.data();
     job.history = m_history.data() + static_cast<std::size_t>(m_ringPosition) * kImageFloats;
     job.rowStride = kRowFloats;
@@ -320,14 +319,41 @@ void CMOndrelMBP::FormAverageImage(const COndrel& first) {
     default: break;
     }
     job.averageScale = 1.0f / static_cast<float>(m) * 1.3f;
-    if (first.m_beamWidth >= 0 && first.m_beamWidth <= 2) {
-        FormAndAverageBeams(job);
-    } else {
-        for (int b = 0; b < m_beams; ++b) {
-            std::fill_n(m_image.data() + Row(b), m_samples, 0.0f);
+    const bool form = first.m_beamWidth >= 0 && first.m_beamWidth <= 2;
+    m_rowCleared.fill(false);
+    // Beams are formed in mirror pairs from the centre of the fan outwards, and each pair is
+    // re-projected while it is still in cache.
+    const int half = m_beams / 2;
+    float* row0 = m_pairRows.data();
+    float* row1 = m_pairRows.data() + kRowFloats;
+    for (int i = 1; i <= half; ++i) {
+        const int b0 = half - i;
+        const int b1 = half + i - 1;
+        if (form) {
+            FormAndAverageBeamPair(job, b0, b1, row0, row1);
+        } else {
+            AverageBeamPair(job, b0, b1, row0, row1);
         }
-        AverageImage(job);
+        if (i < half) {
+            ReprojectPair(current, i, row0, row1);
+        }
     }
+    if (m_beams % 2 != 0) {
+        // The last beam of an odd count has no mirror; it is averaged but never drawn.
+        if (form) {
+            FormAndAverageBeamPair(job, m_beams - 1, m_beams - 1, row0, row0);
+        } else {
+            AverageBeamPair(job, m_beams - 1, m_beams - 1, row0, row0);
+        }
+    }
+    // Rows no echo was moved to are empty.
+    float* head = current.m_headImage.data();
+    for (int r = 0; r < kMaxBeams; ++r) {
+        if (!m_rowCleared[static_cast<std::size_t>(r)]) {
+            std::fill_n(head + static_cast<std::size_t>(r) * kMaxSamples, kMaxSamples, 0.0f);
+        }
+    }
+    UseHeadImage(current);
     m_dirtyBeams = std::max(m_dirtyBeams, m_beams);
     m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);
     m_ringPosition = m_ringPosition + 1 >= m ? 0 : m_ringPosition + 1;
@@ -378,42 +404,43 @@ void CMOndrelMBP::BuildReprojectionTable(float rangeM) {
     }
 }
 
-namespace {
-
-// target[x] = max(target[x], min(source[x], 255)) over a run; the values are never NaN, so the
-// order in which runs overlap does not matter.
-void MaxInto(float* target, const float* source, int length) {
-    for (int x = 0; x < length; ++x) {
-        const float v = source[x] < 255.0f ? source[x] : 255.0f;
-        target[x] = target[x] < v ? v : target[x];
+float* CMOndrelMBP::HeadRow(COndrel& current, int row) {
+    float* target = current.m_headImage.data() + static_cast<std::size_t>(row) * kMaxSamples;
+    bool& cleared = m_rowCleared[static_cast<std::size_t>(row)];
+    if (!cleared) {
+        std::fill_n(target, kMaxSamples, 0.0f);
+        cleared = true;
     }
+    return target;
 }
 
-} // namespace
-
-void CMOndrelMBP::Reproject(COndrel& current) {
+void CMOndrelMBP::ReprojectPair(COndrel& current, int i, const float* source1, const float* source2) {
+    // Source 1 is beam half - i, source 2 beam half + i - 1; both move by the same offset a
+    // towards opposite sides. Targets outside the fan are dropped. Every head row is cleared
+    // when it is first written, while it is in cache, instead of all of them up front.
     const int half = m_beams / 2;
-    float* head = current.m_headImage.data();
-    for (int i = 1; i < half; ++i) {
-        const float* source1 = m_image.data() + Row(half - i);
-        const float* source2 = m_image.data() + Row(half + i - 1);
-        float* base1 = head + static_cast<std::size_t>(half - 1) * kMaxSamples;
-        float* base2 = head + static_cast<std::size_t>(half) * kMaxSamples;
-        const int end = m_reprojRowStart[static_cast<std::size_t>(i + 1)];
-        for (int r = m_reprojRowStart[static_cast<std::size_t>(i)]; r < end; ++r) {
-            const ReprojRun& run = m_reprojRuns[static_cast<std::size_t>(r)];
-            // Targets outside the fan are dropped.
-            const int a = run.offset;
-            const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(a) * kMaxSamples;
-            if (half + a - 1 < m_beams) {
-                MaxInto(base1 + shift + run.column, source1 + run.firstSample, run.length);
-            }
-            if (half - a >= 0) {
-                MaxInto(base2 - shift + run.column, source2 + run.firstSample, run.length);
-            }
+    const int end = m_reprojRowStart[static_cast<std::size_t>(i + 1)];
+    // Near the head the runs are a sample or two long: those are done in place.
+    const auto maxInto = [](float* target, const float* source, int length) {
+        if (length >= 16) {
+            MaxClampedInto(target, source, length);
+            return;
+        }
+        for (int x = 0; x < length; ++x) {
+            const float v = std::min(source[x], 255.0f);
+            target[x] = std::max(target[x], v);
+        }
+    };
+    for (int r = m_reprojRowStart[static_cast<std::size_t>(i)]; r < end; ++r) {
+        const ReprojRun& run = m_reprojRuns[static_cast<std::size_t>(r)];
+        const int a = run.offset;
+        if (half + a - 1 < m_beams) {
+            maxInto(HeadRow(current, half + a - 1) + run.column, source1 + run.firstSample, run.length);
+        }
+        if (half - a >= 0) {
+            maxInto(HeadRow(current, half - a) + run.column, source2 + run.firstSample, run.length);
         }
     }
-    UseHeadImage(current);
 }
 
 void CMOndrelMBP::ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb,
@@ -439,11 +466,10 @@ void CMOndrelMBP::ProcessHeadPing(const COndrel& first, COndrel& current, int st
     BuildGainTable(first, current, startGainDb);
     Demodulate();
     MeasureElementLevels(current);
-    FormAverageImage(first);
     if (m_reprojBeams != m_beams || m_reprojSamples != m_samples || m_reprojRange != first.m_rangeM) {
         BuildReprojectionTable(first.m_rangeM);
     }
-    Reproject(current);
+    FormAndReproject(first, current);
     if (first.m_detectProfilePoints != 0) {
         RunSelectedFilter(first);
     }

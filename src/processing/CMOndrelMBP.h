@@ -30,7 +30,7 @@ public:
     void InitialiseProcessor(const COndrel& first, float soundVelocityMps, const COndrel* current = nullptr,
                              int startGainDb = 0);
     /// Processes the ping held in `current` with the settings of `first` (may be the same head).
-    /// Writes the current head's image (which the caller has cleared), profile and element status.
+    /// Writes the whole of the current head's image, its profile and its element status.
     void ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb, float soundVelocityMps);
     /// Forgets the pings being averaged.
     void ClearAveraging();
@@ -80,8 +80,11 @@ private:
     void BuildQuadWeights();
     void Demodulate();
     void MeasureElementLevels(COndrel& current);
-    void FormAverageImage(const COndrel& first);
-    void Reproject(COndrel& current);
+    /// Forms, averages and re-projects every beam into the current head's image.
+    void FormAndReproject(const COndrel& first, COndrel& current);
+    void ReprojectPair(COndrel& current, int pair, const float* source1, const float* source2);
+    /// Row of the head image, cleared on first use in a ping.
+    float* HeadRow(COndrel& current, int row);
     void BuildReprojectionTable(float rangeM);
     void CopyProfileToHead(COndrel& current) const;
 
@@ -138,7 +141,7 @@ private:
 
     ProcessingBuffer<float> m_elements;  ///< 16 rows
     ProcessingBuffer<float> m_demod;     ///< element I and Q in blocks of 16 samples
-    ProcessingBuffer<float> m_image;     ///< 480 rows
+    ProcessingBuffer<float> m_image;     ///< 480 rows, for running the profile filter on a given image
     ProcessingBuffer<float> m_averageSum; ///< 480 rows
     ProcessingBuffer<float> m_history;   ///< 9 slots of 480 rows
     ProcessingBuffer<float> m_steerCos;  ///< 480 x 16
@@ -146,6 +149,8 @@ private:
     ProcessingBuffer<ReprojRun> m_reprojRuns;      ///< at most one run per sample of every pair
     std::array<int, kMaxBeams / 2 + 1> m_reprojRowStart{}; ///< runs of pair i: [start[i], start[i + 1])
 
+    alignas(64) std::array<float, 2 * kSampleRowCapacity> m_pairRows{}; ///< the beam pair being formed
+    std::array<bool, kMaxBeams> m_rowCleared{};
     std::array<float, kSampleRowCapacity> m_gain{};
     std::array<float, 36> m_quadRe{};
     std::array<float, 36> m_quadIm{};

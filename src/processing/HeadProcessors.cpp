@@ -23,15 +23,19 @@ void HeadProcessors::RunHead(void* context, int task) {
     const int head = job.order[static_cast<std::size_t>(task)];
     std::array<COndrel, kHeadCount>& heads = *job.heads;
     COndrel& current = heads[static_cast<std::size_t>(head)];
-    current.m_headImage.fill(0.0f);
     // Every processor reads head 0's settings; only processor 0 writes head 0's buffers.
     job.self->m_processors[static_cast<std::size_t>(head)].ProcessHeadPing(heads[0], current, job.startGainDb,
                                                                           job.soundVelocityMps);
+    if (job.done != nullptr) {
+        job.done(job.doneContext, head);
+    }
 }
 
 void HeadProcessors::ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                                  int startGainDb, float soundVelocityMps) {
+                                  int startGainDb, float soundVelocityMps, HeadDoneFn done, void* doneContext) {
     PingJob job;
+    job.done = done;
+    job.doneContext = doneContext;
     job.self = this;
     job.heads = &heads;
     job.startGainDb = startGainDb;

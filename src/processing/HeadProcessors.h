@@ -19,10 +19,15 @@ public:
     void InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps);
     /// Rebuilds the steering tables of all four processors for a new sound velocity.
     void RebuildGeometry(float soundVelocityMps);
-    /// Clears the image of every flagged head and processes its ping; returns when all are done.
-    /// The result does not depend on how the heads are spread over the threads.
+    /// Called on the thread that processed a head, right after its ping.
+    using HeadDoneFn = void (*)(void* context, int head);
+
+    /// Processes the ping of every flagged head; returns when all are done. `done` (if given)
+    /// runs for each head as it finishes, on its thread. The result does not depend on how the
+    /// heads are spread over the threads.
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      int startGainDb, float soundVelocityMps);
+                      int startGainDb, float soundVelocityMps, HeadDoneFn done = nullptr,
+                      void* doneContext = nullptr);
 
     CMOndrelMBP& Processor(int head) { return m_processors[static_cast<std::size_t>(head)]; }
     const CMOndrelMBP& Processor(int head) const { return m_processors[static_cast<std::size_t>(head)]; }
@@ -35,6 +40,8 @@ private:
         std::array<int, kHeadCount> order{};
         int startGainDb = 0;
         float soundVelocityMps = 0.0f;
+        HeadDoneFn done = nullptr;
+        void* doneContext = nullptr;
     };
     static void RunHead(void* context, int task);
 

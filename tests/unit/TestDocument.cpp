@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace vexar {
 namespace {
@@ -177,6 +179,91 @@ TEST_P(AssemblyTest, CombinedImageHoldsTheFullCircleFromTheCentreOfHeadZero) {
 
 INSTANTIATE_TEST_SUITE_P(Beams, AssemblyTest,
                          ::testing::Combine(::testing::Values(120, 240, 480), ::testing::Bool()));
+
+// Marks every processed row with the ping it was processed in, so stale rows can be told apart.
+class PingMarkingProcessing : public MarkingProcessing {
+public:
+    void ProcessHeads(CTamsorDoc& doc, const std::array<bool, kHeadCount>& heads) override {
+        ++ping;
+        for (int k = 0; k < kHeadCount; ++k) {
+            if (!heads[static_cast<std::size_t>(k)]) {
+                continue;
+            }
+            COndrel& head = doc.Head(k);
+            for (int row = 0; row < kMaxBeams; ++row) {
+                const float mark = static_cast<float>(ping * 10000) + Mark(k, row);
+                std::fill_n(head.m_headImage.begin() + row * kMaxSamples, kMaxSamples, mark);
+                head.m_beamProfile[static_cast<std::size_t>(row)] = mark;
+            }
+        }
+    }
+    int ping = 0;
+};
+
+// Heads without new data keep their old rows, which move with the rotation like everything else:
+// the combined rows must be what copying, swapping and rotating row by row would give.
+TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
+    PingMarkingProcessing processing;
+    doc->SetHeadProcessing(&processing);
+    Start();
+    for (const bool up : {false, true}) {
+        for (int k = 0; k < kHeadCount; ++k) {
+            doc->Head(k).m_displayMode = 0;
+            doc->Head(k).m_newData = 1;
+        }
+        doc->Head(0).m_beams = 240;
+        doc->Head(0).m_samples = 500;
+        doc->Head(0).m_transducerUp = up ? 1 : 0;
+        doc->ProcessPing();
+        const std::array<std::array<int, kHeadCount>, 3> patterns{{{1, 0, 0, 1}, {0, 1, 1, 0}, {1, 1, 0, 1}}};
+        for (const auto& pattern : patterns) {
+            std::vector<float> rows(kCombinedBeams);
+            std::vector<float> profile(kCombinedBeams);
+            for (int r = 0; r < kCombinedBeams; ++r) {
+                rows[static_cast<std::size_t>(r)] = doc->CombinedImage(r, 0);
+                profile[static_cast<std::size_t>(r)] = doc->m_combinedProfile[static_cast<std::size_t>(r)];
+            }
+            for (int k = 0; k < kHeadCount; ++k) {
+                doc->Head(k).m_newData = static_cast<std::uint8_t>(pattern[static_cast<std::size_t>(k)]);
+            }
+            doc->ProcessPing();
+
+            const int j = static_cast<int>(240 * 0.75 * 0.5);
+            const int t = 2 * j;
+            const int f = (240 - t) / 2;
+            const auto copy = [&](int head, int first, int count, int to) {
+                for (int r = 0; r < count; ++r) {
+                    const std::size_t from = static_cast<std::size_t>(first + r);
+                    rows[static_cast<std::size_t>(to + r)] = doc->Head(head).m_headImage[from * kMaxSamples];
+                    profile[static_cast<std::size_t>(to + r)] = doc->Head(head).m_beamProfile[from];
+                }
+            };
+            for (int k = 0; k < kHeadCount; ++k) {
+                if (pattern[static_cast<std::size_t>(k)] != 0) {
+                    copy(k, f, t + kWrapMarginRows, k * t);
+                }
+            }
+            if (up) {
+                copy(3, f, t, t);
+                copy(1, f, t + kWrapMarginRows, 3 * t);
+            }
+            for (int r = 0; r <= 4 * t - j + 9; ++r) {
+                rows[static_cast<std::size_t>(r)] = rows[static_cast<std::size_t>(r + j)];
+                profile[static_cast<std::size_t>(r)] = profile[static_cast<std::size_t>(r + j)];
+            }
+            copy(0, f, j + kWrapMarginRows, 4 * t - j);
+
+            for (int r = 0; r < kCombinedBeams; ++r) {
+                ASSERT_EQ(doc->CombinedImage(r, 0), rows[static_cast<std::size_t>(r)]) << "row " << r << " up " << up;
+                ASSERT_EQ(doc->CombinedImage(r, 499), rows[static_cast<std::size_t>(r)]) << "row " << r;
+                // Inside the circle the marks are out of range and cleaned up; past it they stay.
+                ASSERT_EQ(doc->m_combinedProfile[static_cast<std::size_t>(r)],
+                          r < 4 * t ? 0.0f : profile[static_cast<std::size_t>(r)])
+                    << "row " << r;
+            }
+        }
+    }
+}
 
 TEST_F(DocumentTest, BeamTestModeLeavesTheCombinedImageAlone) {
     MarkingProcessing processing;
