@@ -87,7 +87,7 @@ template <class V>
 
 // Two beams at a time share the element loads. Beams b0 and b1 (b1 may equal b0) are formed into
 // row0 and row1 and averaged with their own history rows.
-template <class V>
+template <class V, bool kMirrored>
 [[gnu::always_inline]] inline void FormPairBody(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(float));
     const std::size_t stride = job.rowStride;
@@ -117,23 +117,59 @@ template <class V>
             const float* qBase = iBase + kDemodBlockFloats / 2;
             V are0{}, aim0{}, bre0{}, bim0{};
             V are1{}, aim1{}, bre1{}, bim1{};
-            for (int k = 0; k < kHalfElements; ++k) {
-                V i, q;
-                Load(i, iBase + k * kDemodBlockSamples);
-                Load(q, qBase + k * kDemodBlockSamples);
-                are0 = are0 + (i * c0[k] - q * s0[k]);
-                aim0 = aim0 + (q * c0[k] + i * s0[k]);
-                are1 = are1 + (i * c1[k] - q * s1[k]);
-                aim1 = aim1 + (q * c1[k] + i * s1[k]);
-            }
-            for (int k = kHalfElements; k < kElementCount; ++k) {
-                V i, q;
-                Load(i, iBase + k * kDemodBlockSamples);
-                Load(q, qBase + k * kDemodBlockSamples);
-                bre0 = bre0 + (i * c0[k] - q * s0[k]);
-                bim0 = bim0 + (q * c0[k] + i * s0[k]);
-                bre1 = bre1 + (i * c1[k] - q * s1[k]);
-                bim1 = bim1 + (q * c1[k] + i * s1[k]);
+            if constexpr (kMirrored) {
+                // Beam b1 mirrors b0: same cosines, opposite sines. The four partial sums of
+                // b0 give both beams.
+                V ic{}, qs{}, qc{}, is{};
+                for (int k = 0; k < kHalfElements; ++k) {
+                    V i, q;
+                    Load(i, iBase + k * kDemodBlockSamples);
+                    Load(q, qBase + k * kDemodBlockSamples);
+                    ic = ic + i * c0[k];
+                    qs = qs + q * s0[k];
+                    qc = qc + q * c0[k];
+                    is = is + i * s0[k];
+                }
+                are0 = ic - qs;
+                aim0 = qc + is;
+                are1 = ic + qs;
+                aim1 = qc - is;
+                ic = V{};
+                qs = V{};
+                qc = V{};
+                is = V{};
+                for (int k = kHalfElements; k < kElementCount; ++k) {
+                    V i, q;
+                    Load(i, iBase + k * kDemodBlockSamples);
+                    Load(q, qBase + k * kDemodBlockSamples);
+                    ic = ic + i * c0[k];
+                    qs = qs + q * s0[k];
+                    qc = qc + q * c0[k];
+                    is = is + i * s0[k];
+                }
+                bre0 = ic - qs;
+                bim0 = qc + is;
+                bre1 = ic + qs;
+                bim1 = qc - is;
+            } else {
+                for (int k = 0; k < kHalfElements; ++k) {
+                    V i, q;
+                    Load(i, iBase + k * kDemodBlockSamples);
+                    Load(q, qBase + k * kDemodBlockSamples);
+                    are0 = are0 + (i * c0[k] - q * s0[k]);
+                    aim0 = aim0 + (q * c0[k] + i * s0[k]);
+                    are1 = are1 + (i * c1[k] - q * s1[k]);
+                    aim1 = aim1 + (q * c1[k] + i * s1[k]);
+                }
+                for (int k = kHalfElements; k < kElementCount; ++k) {
+                    V i, q;
+                    Load(i, iBase + k * kDemodBlockSamples);
+                    Load(q, qBase + k * kDemodBlockSamples);
+                    bre0 = bre0 + (i * c0[k] - q * s0[k]);
+                    bim0 = bim0 + (q * c0[k] + i * s0[k]);
+                    bre1 = bre1 + (i * c1[k] - q * s1[k]);
+                    bim1 = bim1 + (q * c1[k] + i * s1[k]);
+                }
             }
             V value;
             Combine(value, are0, aim0, bre0, bim0, job.width, job.gainFactor);
@@ -179,13 +215,25 @@ template <class V>
 
 [[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void FormAvx512(const BeamFormJob& job, int b0,
                                                                               int b1, float* row0, float* row1) {
-    FormPairBody<Vec16>(job, b0, b1, row0, row1);
+    if (b1 == job.beams - 1 - b0 && b1 != b0) {
+        FormPairBody<Vec16, true>(job, b0, b1, row0, row1);
+    } else {
+        FormPairBody<Vec16, false>(job, b0, b1, row0, row1);
+    }
 }
 [[gnu::target("avx2,bmi2")]] void FormAvx2(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
-    FormPairBody<Vec8>(job, b0, b1, row0, row1);
+    if (b1 == job.beams - 1 - b0 && b1 != b0) {
+        FormPairBody<Vec8, true>(job, b0, b1, row0, row1);
+    } else {
+        FormPairBody<Vec8, false>(job, b0, b1, row0, row1);
+    }
 }
 void FormDefault(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
-    FormPairBody<Vec4>(job, b0, b1, row0, row1);
+    if (b1 == job.beams - 1 - b0 && b1 != b0) {
+        FormPairBody<Vec4, true>(job, b0, b1, row0, row1);
+    } else {
+        FormPairBody<Vec4, false>(job, b0, b1, row0, row1);
+    }
 }
 
 [[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void AverageAvx512(const BeamFormJob& job, int b0,

@@ -18,10 +18,12 @@ using test::ProcessingHead;
 using test::RandomScene;
 using test::ReferenceProcessor;
 
-// Both implementations perform the same single-precision operations in the same order for each
-// sample, so they agree to rounding; the tolerance only absorbs a different libm on another
-// machine. Profile points must be identical.
-constexpr float kImageTolerance = 1e-3f;
+// The production beamformer sums each sub-array's products by their cosine and sine parts and
+// shares those sums between a beam and its mirror image, where the reference accumulates every
+// element's complex product for each beam. The rounding differs (measured worst: 0.021 on the
+// 0..255 scale, after the coherence weight has amplified it), so images agree within 0.05, the
+// truncated peak intensities of profile points within 1, and profile positions exactly.
+constexpr float kImageTolerance = 0.05f;
 
 class ProcessingAgreement : public ::testing::TestWithParam<std::tuple<int, int, int, bool>> {};
 
@@ -80,7 +82,7 @@ TEST_P(ProcessingAgreement, MatchesReferenceForEveryAveragingAndFilter) {
                 }
                 for (int b = 0; b < beams; ++b) {
                     ASSERT_EQ(production->ProfilePosition(b), reference->ProfilePosition(b)) << "beam " << b;
-                    ASSERT_EQ(production->ProfileIntensity(b), reference->ProfileIntensity(b)) << "beam " << b;
+                    ASSERT_LE(std::abs(production->ProfileIntensity(b) - reference->ProfileIntensity(b)), 1) << "beam " << b;
                     ASSERT_EQ(prodHead.m_beamProfile[static_cast<std::size_t>(b)],
                               refHead.m_beamProfile[static_cast<std::size_t>(b)]);
                 }
