@@ -14,6 +14,25 @@ namespace {
 constexpr float kDegToRadFilter = 0.017453293f;
 constexpr int kNoUpperBound = std::numeric_limits<int>::max();
 
+// First i in [from, end) with row[i] > threshold, or end. Most of a row is below the threshold:
+// it is skipped sixteen samples at a time.
+int FirstAbove(const float* row, int from, int end, float threshold) {
+    int i = from;
+    for (; i + 16 <= end; i += 16) {
+        bool any = false;
+        for (int k = 0; k < 16; ++k) {
+            any |= row[i + k] > threshold;
+        }
+        if (any) {
+            break;
+        }
+    }
+    while (i < end && !(row[i] > threshold)) {
+        ++i;
+    }
+    return i;
+}
+
 // Echo scan over one beam row. Samples at or beyond the sample count read as 0.
 class EchoScanner {
 public:
@@ -24,9 +43,8 @@ public:
     /// Looks for the next sample above `threshold` and below `upper`. Returns true when an echo
     /// starts there; the echo's start, peak and sum are then set.
     bool Search(float threshold, int upper = kNoUpperBound) {
-        do {
-            ++m_i;
-        } while (!(m_i >= m_samples || m_i >= upper || m_row[m_i] > threshold));
+        const int end = std::min(m_samples, upper);
+        m_i = m_i + 1 < end ? FirstAbove(m_row, m_i + 1, end, threshold) : m_i + 1;
         const bool found = m_i < m_samples - 1 && m_i + 1 < upper;
         if (found) {
             m_start = m_i;
