@@ -46,11 +46,6 @@ int SafeSamples(int samples) {
     return std::clamp(samples, 1, kMaxSamples);
 }
 
-// Branch-free so that the conversion loop vectorises; NaN and negative values give 0.
-std::uint8_t ClampToByte(float value) {
-    const float positive = value > 0.0f ? value : 0.0f;
-    return static_cast<std::uint8_t>(static_cast<int>(positive < 255.0f ? positive : 255.0f));
-}
 
 } // namespace
 
@@ -394,16 +389,10 @@ void CPictureModel::ConvertCombinedImage(const CTamsorDoc& doc) {
     const int samples = m_samples;
     const int rows = m_convertedRows;
     m_splitter.Run((rows + kBlock - 1) / kBlock, [&](int firstBlock, int endBlock) {
-        for (int block = firstBlock; block < endBlock; ++block) {
-            const int b0 = block * kBlock;
-            const int b1 = std::min(b0 + kBlock, rows);
-            for (int s = 0; s < samples; ++s) {
-                std::uint8_t* out = target + static_cast<std::size_t>(s) * kImageStride;
-                for (int b = b0; b < b1; ++b) {
-                    out[b] = ClampToByte(source[static_cast<std::size_t>(b) * kMaxSamples + static_cast<std::size_t>(s)]);
-                }
-            }
-        }
+        const int b0 = firstBlock * kBlock;
+        const int b1 = std::min(endBlock * kBlock, rows);
+        ConvertTransposed(source + static_cast<std::size_t>(b0) * kMaxSamples, kMaxSamples, b1 - b0, samples,
+                          target + b0, kImageStride);
     });
 }
 
@@ -429,18 +418,13 @@ void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optio
         const int c1 = n - 1 - span.first;
         std::memset(out, 0, static_cast<std::size_t>(c0));
         std::memset(out + c1 + 1, 0, static_cast<std::size_t>(n - 1 - c1));
-        BlendRow(map + c0, image, out + c0, c1 - c0 + 1, m_blendWeights, dimShift);
+        // Peak hold with linear decay; pixels outside the span stay 0 and so do their holds.
+        HoldRow hold;
         if (decay) {
-            // Peak hold with linear decay; pixels outside the span stay 0 and so do their holds.
-            float* hold = &m_hold[Offset(0, y)];
-            for (int c = c0; c <= c1; ++c) {
-                const float shown = static_cast<float>(out[c]);
-                const float h = hold[c] > shown ? hold[c] : shown;
-                out[c] = static_cast<std::uint8_t>(static_cast<int>(h));
-                const float next = h - d;
-                hold[c] = next > 0.0f ? next : 0.0f;
-            }
+            hold.hold = &m_hold[Offset(c0, y)];
+            hold.decay = d;
         }
+        BlendRow(map + c0, image, out + c0, c1 - c0 + 1, m_blendWeights, dimShift, hold);
     }
 }
 

@@ -4,6 +4,7 @@
 // run time; both give the same bytes.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace vexar {
@@ -21,6 +22,20 @@ struct BlendWeights {
 /// every position. The result is (w0 a + w1 b + w2 c) >> 8, at least `least`, then >> dimShift.
 void BlendRow(const std::uint32_t* map, const std::uint8_t* image, std::uint8_t* out, int count,
               const BlendWeights& weights, int dimShift, bool allowSimd = true);
+
+/// Persistence of the same row segment, fused with the blend: hold = max(hold, out),
+/// out = trunc(hold), hold = max(0, hold - decay).
+struct HoldRow {
+    float* hold = nullptr; ///< null: no persistence
+    float decay = 0.0f;
+};
+void BlendRow(const std::uint32_t* map, const std::uint8_t* image, std::uint8_t* out, int count,
+              const BlendWeights& weights, int dimShift, HoldRow hold, bool allowSimd = true);
+
+/// Clamps rows x samples floats (row stride `sourceStride`) to bytes and writes them transposed:
+/// sample s of row r goes to target[s * targetStride + r]. NaN and negative values give 0.
+void ConvertTransposed(const float* source, std::size_t sourceStride, int rows, int samples, std::uint8_t* target,
+                       std::size_t targetStride, bool allowSimd = true);
 
 /// True when BlendRow uses the AVX2 version on this processor.
 bool BlendRowHasSimd();

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -487,6 +489,68 @@ TEST(PictureKernels, VectorAndPlainBlendGiveTheSameBytes) {
         BlendRow(map.data(), image.data(), plain.data(), 1, weights, shift, false);
         EXPECT_EQ(plain[0], expected >> shift);
     }
+
+    // With persistence the vector version must hold and decay exactly as the plain one, over
+    // several pings and with a fractional decay.
+    std::vector<float> holdPlain(map.size());
+    std::vector<float> holdSimd(map.size());
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        holdPlain[i] = holdSimd[i] = static_cast<float>(next() % 300u) * 0.9f;
+    }
+    for (int ping = 0; ping < 5; ++ping) {
+        std::vector<std::uint8_t> plain(map.size());
+        std::vector<std::uint8_t> simd(map.size());
+        const float decay = 2.7f + static_cast<float>(ping);
+        BlendRow(map.data(), image.data(), plain.data(), static_cast<int>(map.size()), weights, 0,
+                 HoldRow{holdPlain.data(), decay}, false);
+        BlendRow(map.data(), image.data(), simd.data(), static_cast<int>(map.size()), weights, 0,
+                 HoldRow{holdSimd.data(), decay}, true);
+        ASSERT_EQ(plain, simd) << "ping " << ping;
+        ASSERT_EQ(holdPlain, holdSimd) << "ping " << ping;
+        for (std::size_t i = 0; i < map.size(); ++i) {
+            ASSERT_GE(holdPlain[i], 0.0f);
+        }
+        map[5 + static_cast<std::size_t>(ping)] = 0; // nothing drawn: the hold alone shows
+    }
+}
+
+TEST(PictureKernels, TransposedConversionClampsAndMatchesThePlainLoop) {
+    // Row and sample counts that are not multiples of the 16 x 16 blocks.
+    constexpr int kRows = 37;
+    constexpr int kSamples = 53;
+    constexpr std::size_t kSourceStride = 60;
+    constexpr std::size_t kTargetStride = 41;
+    std::vector<float> source(kRows * kSourceStride);
+    std::uint32_t state = 99u;
+    for (auto& v : source) {
+        state = state * 1664525u + 1013904223u;
+        v = static_cast<float>(static_cast<int>(state >> 20) - 1024) * 0.37f; // about -380..380
+    }
+    source[0] = std::numeric_limits<float>::quiet_NaN();
+    source[1] = std::numeric_limits<float>::infinity();
+    source[2] = 254.99f;
+    source[kSourceStride + 5] = -std::numeric_limits<float>::infinity();
+    std::vector<std::uint8_t> plain(kSamples * kTargetStride, 7);
+    std::vector<std::uint8_t> simd(kSamples * kTargetStride, 7);
+    ConvertTransposed(source.data(), kSourceStride, kRows, kSamples, plain.data(), kTargetStride, false);
+    ConvertTransposed(source.data(), kSourceStride, kRows, kSamples, simd.data(), kTargetStride, true);
+    EXPECT_EQ(plain, simd);
+    const auto at = [&](int sample, int row) { return plain[static_cast<std::size_t>(sample) * kTargetStride + static_cast<std::size_t>(row)]; };
+    EXPECT_EQ(at(0, 0), 0);   // NaN
+    EXPECT_EQ(at(1, 0), 255); // +inf
+    EXPECT_EQ(at(2, 0), 254);
+    EXPECT_EQ(at(5, 1), 0);   // -inf
+    for (int r = 0; r < kRows; ++r) {
+        for (int s = 3; s < kSamples; ++s) {
+            const float v = source[static_cast<std::size_t>(r) * kSourceStride + static_cast<std::size_t>(s)];
+            if (r == 1 && s == 5) {
+                continue;
+            }
+            ASSERT_EQ(at(s, r), v <= 0.0f ? 0 : v >= 255.0f ? 255 : static_cast<int>(v)) << r << " " << s;
+        }
+    }
+    // Bytes past the rows are not touched.
+    EXPECT_EQ(plain[static_cast<std::size_t>(kRows)], 7);
 }
 
 } // namespace
