@@ -1,6 +1,7 @@
 #include "app/CDataOutputDlg.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "output/DataOutput.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -10,33 +11,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include <algorithm>
-#include <cstdlib>
 
 namespace vexar {
-
-std::array<int, 4> OutputAddressOctets(const std::string& address) {
-    std::array<int, 4> octets{};
-    if (address.size() <= 6) {
-        return octets;
-    }
-    std::size_t start = 0;
-    for (std::size_t part = 0; part < octets.size() && start <= address.size(); ++part) {
-        const std::size_t dot = address.find('.', start);
-        const std::string text = address.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-        octets[part] = std::clamp(std::atoi(text.c_str()), 0, 255);
-        if (dot == std::string::npos) {
-            break;
-        }
-        start = dot + 1;
-    }
-    return octets;
-}
-
-std::string OutputAddressText(const std::array<int, 4>& octets) {
-    return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." + std::to_string(octets[2]) + "." +
-           std::to_string(octets[3]);
-}
 
 CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)
     : QDialog(parent), m_none(new QRadioButton(QStringLiteral("  None"), this)),
@@ -50,7 +26,7 @@ CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)
     grid->addWidget(new QLabel(QStringLiteral("UDP Output IP :"), this), 3, 0);
     auto* field = new QHBoxLayout;
     field->setSpacing(1);
-    const std::array<int, 4> octets = OutputAddressOctets(doc.m_outputAddress);
+    const std::array<int, 4> octets = CDataOutputDlgModel::ParseAddress(doc.m_outputAddress);
     for (std::size_t i = 0; i < m_octets.size(); ++i) {
         if (i > 0) {
             field->addWidget(new QLabel(QStringLiteral("."), this));
@@ -86,13 +62,14 @@ CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)
 }
 
 void CDataOutputDlg::accept() {
-    m_doc.m_udpOutputPoint = m_point->isChecked() ? 1 : 0;
-    m_doc.m_udpOutputBeam = m_beam->isChecked() ? 1 : 0;
+    // Both buttons may be set (from the settings file); the model's choices are taken as shown.
+    CDataOutputDlgModel model(m_point->isChecked() ? 1 : 0, m_beam->isChecked() ? 1 : 0, std::string());
     std::array<int, 4> octets{};
     for (std::size_t i = 0; i < octets.size(); ++i) {
-        octets[i] = std::clamp(m_octets[i]->text().toInt(), 0, 255);
+        octets[i] = m_octets[i]->text().toInt();
     }
-    m_doc.m_outputAddress = OutputAddressText(octets);
+    model.SetOctets(octets);
+    model.Apply(m_doc);
     QDialog::accept();
 }
 

@@ -5,7 +5,6 @@
 #include <QDialog>
 
 #include <array>
-#include <string>
 
 class QLineEdit;
 class QRadioButton;
@@ -13,12 +12,6 @@ class QRadioButton;
 namespace vexar {
 
 class CTamsorDoc;
-
-/// The address field's four octets of an "IPAddress_Output1" text: split at each '.', each
-/// part as atoi (kept to 0..255), first most significant; six characters or fewer give zeros.
-std::array<int, 4> OutputAddressOctets(const std::string& address);
-/// "%d.%d.%d.%d" of the four octets.
-std::string OutputAddressText(const std::array<int, 4>& octets);
 
 class CDataOutputDlg : public QDialog {
     Q_OBJECT

@@ -213,6 +213,10 @@ void CRecorder::StopAll() {
     if (AnyRecording() || m_doc.m_recordFile.IsOpen()) {
         m_doc.m_recordFile.Close();
     }
+    ClearRecordingSwitches();
+}
+
+void CRecorder::ClearRecordingSwitches() {
     m_doc.m_recordRaw = 0;
     m_doc.m_recordBeam = 0;
     m_doc.m_recordPoint = 0;
@@ -492,13 +496,7 @@ void CRecorder::OnStopRecording() {
     if (AnyRecording()) {
         m_doc.m_recordFile.Close();
     }
-    m_doc.m_recordRaw = 0;
-    m_doc.m_recordBeam = 0;
-    m_doc.m_recordPoint = 0;
-    m_doc.m_recordThisPing = 0;
-    if (m_doc.m_playback == 0) {
-        m_doc.SetTitle("Real Time");
-    }
+    ClearRecordingSwitches();
 }
 
 void CRecorder::OnAutoFileName() {

@@ -125,6 +125,8 @@ private:
     bool EndRecord();
     void FailWrite();
     void StopAll();
+    /// Turns every recording switch off and gives the window back its live title.
+    void ClearRecordingSwitches();
     /// Hands a finished part of a product record on to the UDP output and the file.
     void HandOn(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd);
     void FillProductHeader(RecordKind kind, std::uint32_t dataLength);

@@ -85,6 +85,43 @@ template <class V>
     }
 }
 
+// Sums of one sub-array (elements k0..k0+7) for two beams with their own steering.
+template <class V>
+[[gnu::always_inline]] inline void PairSums(const float* iBase, const float* qBase, const float* c0, const float* s0,
+                                            const float* c1, const float* s1, int k0, V& re0, V& im0, V& re1,
+                                            V& im1) {
+    for (int k = k0; k < k0 + kHalfElements; ++k) {
+        V i, q;
+        Load(i, iBase + k * kDemodBlockSamples);
+        Load(q, qBase + k * kDemodBlockSamples);
+        re0 = re0 + (i * c0[k] - q * s0[k]);
+        im0 = im0 + (q * c0[k] + i * s0[k]);
+        re1 = re1 + (i * c1[k] - q * s1[k]);
+        im1 = im1 + (q * c1[k] + i * s1[k]);
+    }
+}
+
+// The same for a beam and its mirror image (same cosines, opposite sines): the four partial
+// sums of the first beam give both.
+template <class V>
+[[gnu::always_inline]] inline void MirrorPairSums(const float* iBase, const float* qBase, const float* c,
+                                                  const float* s, int k0, V& re0, V& im0, V& re1, V& im1) {
+    V ic{}, qs{}, qc{}, is{};
+    for (int k = k0; k < k0 + kHalfElements; ++k) {
+        V i, q;
+        Load(i, iBase + k * kDemodBlockSamples);
+        Load(q, qBase + k * kDemodBlockSamples);
+        ic = ic + i * c[k];
+        qs = qs + q * s[k];
+        qc = qc + q * c[k];
+        is = is + i * s[k];
+    }
+    re0 = ic - qs;
+    im0 = qc + is;
+    re1 = ic + qs;
+    im1 = qc - is;
+}
+
 // Two beams at a time share the element loads. Beams b0 and b1 (b1 may equal b0) are formed into
 // row0 and row1 and averaged with their own history rows.
 template <class V, bool kMirrored>
@@ -118,58 +155,11 @@ template <class V, bool kMirrored>
             V are0{}, aim0{}, bre0{}, bim0{};
             V are1{}, aim1{}, bre1{}, bim1{};
             if constexpr (kMirrored) {
-                // Beam b1 mirrors b0: same cosines, opposite sines. The four partial sums of
-                // b0 give both beams.
-                V ic{}, qs{}, qc{}, is{};
-                for (int k = 0; k < kHalfElements; ++k) {
-                    V i, q;
-                    Load(i, iBase + k * kDemodBlockSamples);
-                    Load(q, qBase + k * kDemodBlockSamples);
-                    ic = ic + i * c0[k];
-                    qs = qs + q * s0[k];
-                    qc = qc + q * c0[k];
-                    is = is + i * s0[k];
-                }
-                are0 = ic - qs;
-                aim0 = qc + is;
-                are1 = ic + qs;
-                aim1 = qc - is;
-                ic = V{};
-                qs = V{};
-                qc = V{};
-                is = V{};
-                for (int k = kHalfElements; k < kElementCount; ++k) {
-                    V i, q;
-                    Load(i, iBase + k * kDemodBlockSamples);
-                    Load(q, qBase + k * kDemodBlockSamples);
-                    ic = ic + i * c0[k];
-                    qs = qs + q * s0[k];
-                    qc = qc + q * c0[k];
-                    is = is + i * s0[k];
-                }
-                bre0 = ic - qs;
-                bim0 = qc + is;
-                bre1 = ic + qs;
-                bim1 = qc - is;
+                MirrorPairSums(iBase, qBase, c0, s0, 0, are0, aim0, are1, aim1);
+                MirrorPairSums(iBase, qBase, c0, s0, kHalfElements, bre0, bim0, bre1, bim1);
             } else {
-                for (int k = 0; k < kHalfElements; ++k) {
-                    V i, q;
-                    Load(i, iBase + k * kDemodBlockSamples);
-                    Load(q, qBase + k * kDemodBlockSamples);
-                    are0 = are0 + (i * c0[k] - q * s0[k]);
-                    aim0 = aim0 + (q * c0[k] + i * s0[k]);
-                    are1 = are1 + (i * c1[k] - q * s1[k]);
-                    aim1 = aim1 + (q * c1[k] + i * s1[k]);
-                }
-                for (int k = kHalfElements; k < kElementCount; ++k) {
-                    V i, q;
-                    Load(i, iBase + k * kDemodBlockSamples);
-                    Load(q, qBase + k * kDemodBlockSamples);
-                    bre0 = bre0 + (i * c0[k] - q * s0[k]);
-                    bim0 = bim0 + (q * c0[k] + i * s0[k]);
-                    bre1 = bre1 + (i * c1[k] - q * s1[k]);
-                    bim1 = bim1 + (q * c1[k] + i * s1[k]);
-                }
+                PairSums(iBase, qBase, c0, s0, c1, s1, 0, are0, aim0, are1, aim1);
+                PairSums(iBase, qBase, c0, s0, c1, s1, kHalfElements, bre0, bim0, bre1, bim1);
             }
             V value;
             Combine(value, are0, aim0, bre0, bim0, job.width, job.gainFactor);

@@ -4,6 +4,7 @@
 #include "ConsoleFixture.h"
 
 #include "app/CDataOutputDlg.h"
+#include "output/DataOutput.h"
 #include "app/CDiagDlg.h"
 #include "app/CPingDelayDlg.h"
 #include "app/CSVInputDlg.h"
@@ -158,11 +159,10 @@ TEST_F(DialogTest, PingDelayIsLimitedOnOk) {
 }
 
 TEST(DataOutputAddress, SplitsAtDotsWithAtoiSemantics) {
-    EXPECT_EQ(OutputAddressOctets("192.168.0.23"), (std::array<int, 4>{192, 168, 0, 23}));
-    EXPECT_EQ(OutputAddressOctets("10.1.2"), (std::array<int, 4>{}));          // six characters
-    EXPECT_EQ(OutputAddressOctets("10.1.2.x3"), (std::array<int, 4>{10, 1, 2, 0}));
-    EXPECT_EQ(OutputAddressOctets("300.1.2.3.4"), (std::array<int, 4>{255, 1, 2, 3}));
-    EXPECT_EQ(OutputAddressText({127, 0, 0, 1}), "127.0.0.1");
+    EXPECT_EQ(CDataOutputDlgModel::ParseAddress("192.168.0.23"), (std::array<int, 4>{192, 168, 0, 23}));
+    EXPECT_EQ(CDataOutputDlgModel::ParseAddress("10.1.2"), (std::array<int, 4>{}));          // six characters
+    EXPECT_EQ(CDataOutputDlgModel::ParseAddress("10.1.2.x3"), (std::array<int, 4>{10, 1, 2, 0}));
+    EXPECT_EQ(CDataOutputDlgModel::ParseAddress("300.1.2.3.4"), (std::array<int, 4>{255, 1, 2, 3}));
 }
 
 TEST_F(DialogTest, DataOutputShowsBothProductsAndKeepsThemOnOk) {
