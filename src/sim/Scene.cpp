@@ -12,6 +12,7 @@ constexpr double kDegToRad = kPi / 180.0;
 constexpr int kMinBurstSamples = 16;
 constexpr double kScattererSpacingM = 0.05;
 constexpr int kMaxScatterersPerReflector = 2000;
+constexpr int kMaxRingRows = 20;
 constexpr double kMinMoverRangeM = 0.3;
 
 constexpr double D(float value) {
@@ -30,6 +31,8 @@ public:
         }
         return (sum - 2.0) * std::sqrt(3.0);
     }
+    /// Uniform in [0, 1).
+    double Uniform() { return static_cast<double>(NextBits() >> 11) * (1.0 / 9007199254740992.0); }
 
 private:
     std::uint64_t NextBits() {
@@ -55,6 +58,13 @@ double ScattererPhase(std::uint32_t seed, std::size_t reflector, std::size_t ind
     return std::fmod(std::abs(source.Next()) * 1000.0, 2.0 * kPi);
 }
 
+// Where within a ring's band a scatterer lies, 0..1; independent of its phase.
+double ScattererBandFraction(std::uint32_t seed, std::size_t reflector, std::size_t index) {
+    NoiseSource source((static_cast<std::uint64_t>(seed) << 32) ^ (reflector * 15485863u) ^
+                       (index * 32452843u) ^ 0x5851F42D4C957F2Dull);
+    return source.Uniform();
+}
+
 void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, std::vector<Scatterer>& out) {
     for (const PointTarget& p : scene.points) {
         out.push_back({D(p.bearingDeg), D(p.rangeM), D(p.strength), 0.0});
@@ -67,11 +77,25 @@ void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, 
     for (const SeabedRing& ring : scene.rings) {
         ++reflector;
         const double circumference = 2.0 * kPi * static_cast<double>(ring.rangeM);
-        const int count = std::clamp(static_cast<int>(circumference / kScattererSpacingM), 8, kMaxScatterersPerReflector);
+        // A band holds as many scatterers as rows 0.05 m apart across it would.
+        const double thickness =
+            std::isfinite(ring.thicknessM) && ring.thicknessM > 0.0f ? D(ring.thicknessM) : 0.0;
+        const int rows =
+            static_cast<int>(std::ceil(std::min(thickness / kScattererSpacingM, D(kMaxRingRows))));
+        // Compared before the conversion: a range of no finite size must not reach it.
+        const double along = circumference / kScattererSpacingM;
+        const int perRow = along < kMaxScatterersPerReflector ? std::max(static_cast<int>(along), 8)
+                                                              : kMaxScatterersPerReflector;
+        const int count = perRow * std::max(rows, 1);
         const double each = static_cast<double>(ring.strength) / std::sqrt(static_cast<double>(count) / 50.0);
         for (int i = 0; i < count; ++i) {
-            out.push_back({360.0 * i / count, D(ring.rangeM), each,
-                           ScattererPhase(scene.seed, reflector, static_cast<std::size_t>(i))});
+            const auto index = static_cast<std::size_t>(i);
+            double range = D(ring.rangeM);
+            if (thickness > 0.0) {
+                range = std::max(
+                    range + thickness * (ScattererBandFraction(scene.seed, reflector, index) - 0.5), 0.0);
+            }
+            out.push_back({360.0 * i / count, range, each, ScattererPhase(scene.seed, reflector, index)});
         }
     }
     for (const Wall& wall : scene.walls) {
@@ -194,6 +218,10 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
         const double rh = D(seen.rangeM);
         const double amplitude = s.strength * std::cos(a) / std::max(rh, 0.7) * std::pow(10.0, -0.01 * rh);
         const double centre = rh / metresPerSample;
+        // Also keeps absurd ranges (and NaN) away from the conversions below.
+        if (!(centre - half < samples && centre + half >= 0.0)) {
+            continue;
+        }
         const int first = std::max(0, static_cast<int>(std::ceil(centre - half)));
         const int last = std::min(samples - 1, static_cast<int>(std::floor(centre + half)));
         if (first > last) {

@@ -25,7 +25,15 @@
 // because the console reverses the element order of such a head, and heads 1 and 3 change places
 // (head 1 looks to 270 degrees, head 3 to 90 degrees). The amplitude A = strength * cos(a) / rh
 // * 10^(-0.01 rh) falls off as the console's time-varied gain rises, so a reflector of a given
-// strength looks alike at every range; nothing is received from behind a head. A little
+// strength looks alike at every range; nothing is received from behind a head.
+//
+// A seabed ring and a wall are rows of scatterers 0.05 m apart (at most 2000 to a row), each of
+// strength / sqrt(count / 50), so that the reflector's echo power does not grow with its size,
+// and each with a fixed pseudo-random phase added to 2 w rh / c: the speckle of a rough surface.
+// All scatterers of a thin ring lie at one range and share one envelope, so a beam sees the same
+// mixture of them at every sample of the echo. A ring with a thickness has as many scatterers as
+// rows 0.05 m apart across its band would hold (up to 20 rows), each at its own random range
+// within the band, so that each range cell of the band sums a different set of scatterers. A little
 // deterministic noise (seeded by the ping number) keeps the picture alive. Samples are unsigned
 // 16-bit with 32768 as no signal; 1.0 is full scale.
 
@@ -53,10 +61,14 @@ struct PointTarget {
     float strength = 0.0f;
 };
 
-/// The seabed seen all around at one range.
+/// The seabed seen all around at one range. A rough seabed answers from a band of ranges:
+/// with a thickness its scatterers lie at seeded random ranges spread evenly over
+/// [range - thickness / 2, range + thickness / 2], as densely across the band as along it;
+/// thickness 0 puts them all at the range itself.
 struct SeabedRing {
     float rangeM = 0.0f;
     float strength = 0.0f;
+    float thicknessM = 0.0f;
 };
 
 /// A straight wall between two points given by bearing and range.

@@ -155,6 +155,53 @@ TEST(Scene, PingsDifferOnlyWhereTheSceneMovesOrTheNoiseChanges) {
     EXPECT_EQ(a, again);
 }
 
+// A thin ring's scatterers lie at one range, so a head hears it for one burst; a ring with a
+// thickness answers from its whole band, with scatterers the scene's seed places.
+TEST(Scene, RingWithAThicknessAnswersFromItsWholeBand) {
+    PingGeometry g; // 10 m in 1000 samples: 100 samples a metre, bursts of 16 samples
+    std::vector<std::uint16_t> raw(16 * 1000);
+    // Samples at which head 0 hears anything.
+    const auto heard = [&](const Scene& scene) {
+        SynthesiseHead(scene, g, 0, 0, HeadSamples(raw.data(), raw.size()));
+        std::vector<int> samples;
+        for (int j = 0; j < 1000; ++j) {
+            for (int c = 0; c < 16; ++c) {
+                if (raw[static_cast<std::size_t>(c * 1000 + j)] != kNoSignal) {
+                    samples.push_back(j);
+                    break;
+                }
+            }
+        }
+        return samples;
+    };
+    Scene scene;
+    scene.noise = 0.0f;
+    scene.rings = {{5.0f, 0.5f}};
+    // Head 0 sees the ring 4.93 m away on its axis and 5.00 m abeam.
+    const std::vector<int> thin = heard(scene);
+    ASSERT_FALSE(thin.empty());
+    EXPECT_GE(thin.front(), 493 - 8);
+    EXPECT_LE(thin.back(), 500 + 8);
+
+    // A band from 4.8 to 5.2 m: 473 to 520 samples from head 0, each scatterer's burst 8 samples
+    // either side; heard without a gap.
+    scene.rings = {{5.0f, 0.5f, 0.4f}};
+    const std::vector<int> band = heard(scene);
+    ASSERT_FALSE(band.empty());
+    EXPECT_GE(band.front(), 473 - 8);
+    EXPECT_LE(band.front(), 480 - 8);
+    EXPECT_LE(band.back(), 520 + 8);
+    EXPECT_GE(band.back(), 520);
+    EXPECT_EQ(band.back() - band.front() + 1, static_cast<int>(band.size()));
+
+    const std::vector<std::uint16_t> first = raw;
+    heard(scene);
+    EXPECT_EQ(raw, first);
+    scene.seed = 2;
+    heard(scene);
+    EXPECT_NE(raw, first);
+}
+
 TEST(Scene, MovingTargetAdvancesAndTurnsBackAtTheRangeLimits) {
     const MovingTarget mover{350.0f, 9.0f, 1.0f, 4.0f, 0.5f};
     EXPECT_FLOAT_EQ(MoverAt(mover, 0, 10.0f).rangeM, 9.0f);

@@ -29,7 +29,10 @@ namespace {
 
 using vexar::headsim::BlockFault;
 
-std::vector<float> Numbers(const std::string& text, std::size_t count, const char* what) {
+// `count` numbers separated by commas; the last ones may be left out down to `fewest`.
+std::vector<float> Numbers(const std::string& text, std::size_t count, const char* what,
+                           std::size_t fewest = 0) {
+    fewest = fewest == 0 ? count : fewest;
     std::vector<float> values;
     std::stringstream stream(text);
     std::string item;
@@ -44,8 +47,10 @@ std::vector<float> Numbers(const std::string& text, std::size_t count, const cha
             throw CLI::ValidationError(what, "'" + text + "' is not a list of numbers");
         }
     }
-    if (values.size() != count) {
-        throw CLI::ValidationError(what, "'" + text + "' needs " + std::to_string(count) + " numbers");
+    if (values.size() < fewest || values.size() > count) {
+        const std::string needed =
+            fewest == count ? std::to_string(count) : std::to_string(fewest) + " to " + std::to_string(count);
+        throw CLI::ValidationError(what, "'" + text + "' needs " + needed + " numbers");
     }
     return values;
 }
@@ -78,7 +83,7 @@ int main(int argc, char** argv) {
     unsigned seed = options.scene.seed;
     cli.add_option("--listen", listen, "ADDR:PORT to listen on (port 0: any free port)")->capture_default_str();
     cli.add_option("--target", targets, "point target BEARING,RANGE,STRENGTH (repeatable)");
-    cli.add_option("--ring", rings, "seabed ring RANGE,STRENGTH (repeatable)");
+    cli.add_option("--ring", rings, "seabed ring RANGE,STRENGTH[,THICKNESS] (repeatable)");
     cli.add_option("--wall", walls, "wall BEARING1,RANGE1,BEARING2,RANGE2,STRENGTH (repeatable)");
     cli.add_option("--mover", movers, "moving target BEARING,RANGE,STRENGTH,DBEARING,DRANGE per ping (repeatable)");
     cli.add_option("--noise", noise, "noise RMS, full scale 1.0")->capture_default_str();
@@ -114,8 +119,8 @@ int main(int argc, char** argv) {
             options.scene.points.push_back({v[0], v[1], v[2]});
         }
         for (const auto& r : rings) {
-            const auto v = Numbers(r, 2, "--ring");
-            options.scene.rings.push_back({v[0], v[1]});
+            const auto v = Numbers(r, 3, "--ring", 2);
+            options.scene.rings.push_back({v[0], v[1], v.size() > 2 ? v[2] : 0.0f});
         }
         for (const auto& w : walls) {
             const auto v = Numbers(w, 5, "--wall");
