@@ -208,6 +208,18 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
     std::vector<double> envelope(static_cast<std::size_t>(burst) + 2, 0.0);
     std::vector<Scatterer> scatterers;
     CollectScatterers(scene, ping, static_cast<float>(rangeM), scatterers);
+    if (scene.swayM > 0.0f && std::isfinite(scene.swayM)) {
+        // The same displacement for every head of a ping: the assembly moves as one.
+        NoiseSource sway((static_cast<std::uint64_t>(scene.seed) << 32) ^ (ping * 0x9E3779B97F4A7C15ull) ^ 0x5EA5ull);
+        const double dx = D(scene.swayM) * sway.Next();
+        const double dy = D(scene.swayM) * sway.Next();
+        for (Scatterer& s : scatterers) {
+            const double x = s.rangeM * std::sin(s.bearingDeg * kDegToRad) - dx;
+            const double y = s.rangeM * std::cos(s.bearingDeg * kDegToRad) - dy;
+            s.rangeM = std::hypot(x, y);
+            s.bearingDeg = std::atan2(x, y) / kDegToRad;
+        }
+    }
     for (const Scatterer& s : scatterers) {
         const HeadBearing seen = SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM), head,
                                               geometry.transducerUp);

@@ -97,6 +97,10 @@ struct Scene {
     std::vector<MovingTarget> movers;
     float noise = 0.0005f; ///< RMS of the noise, full scale 1.0
     std::uint32_t seed = 1;
+    /// RMS of the assembly's random displacement at every ping (m) in each horizontal axis: a
+    /// vehicle is never quite still, and millimetres renew the speckle of rough reflectors at
+    /// these frequencies. 0 keeps the assembly fixed.
+    float swayM = 0.0f;
 };
 
 /// How the head is set for one ping: taken from the command packet, except the water's sound

@@ -88,6 +88,8 @@ int main(int argc, char** argv) {
     cli.add_option("--mover", movers, "moving target BEARING,RANGE,STRENGTH,DBEARING,DRANGE per ping (repeatable)");
     cli.add_option("--noise", noise, "noise RMS, full scale 1.0")->capture_default_str();
     cli.add_option("--seed", seed, "noise and speckle seed")->capture_default_str();
+    float sway = options.scene.swayM;
+    cli.add_option("--sway", sway, "RMS of the assembly's random displacement per ping, m")->capture_default_str();
     cli.add_option("--sound-velocity", options.soundVelocity, "sound velocity of the water, m/s")->capture_default_str();
     cli.add_flag("--transducer-up", options.transducerUp, "heads mounted upside down (set \"Transducer Up\" on the console too)");
     cli.add_option("--delay-ms", options.replyDelayMs, "delay of every reply, ms")->capture_default_str();
@@ -132,6 +134,7 @@ int main(int argc, char** argv) {
         }
         options.scene.noise = noise;
         options.scene.seed = seed;
+        options.scene.swayM = sway;
         for (const auto& s : silences) {
             options.silences.push_back(Fault(s, "--silence"));
         }
