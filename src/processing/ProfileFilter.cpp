@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace vexar {
@@ -17,13 +18,18 @@ constexpr int kNoUpperBound = std::numeric_limits<int>::max();
 // First i in [from, end) with row[i] > threshold, or end. Most of a row is below the threshold:
 // it is skipped sixteen samples at a time.
 int FirstAbove(const float* row, int from, int end, float threshold) {
+    using Floats = float __attribute__((vector_size(16)));
+    using Mask = int __attribute__((vector_size(16)));
+    const Floats limit = {threshold, threshold, threshold, threshold};
     int i = from;
     for (; i + 16 <= end; i += 16) {
-        bool any = false;
-        for (int k = 0; k < 16; ++k) {
-            any |= row[i + k] > threshold;
+        Mask above{};
+        for (int k = 0; k < 16; k += 4) {
+            Floats v;
+            std::memcpy(&v, row + i + k, sizeof v);
+            above |= v > limit;
         }
-        if (any) {
+        if ((above[0] | above[1] | above[2] | above[3]) != 0) {
             break;
         }
     }
