@@ -137,6 +137,12 @@ void CMOndrelMBP::LoadElementSamples(const COndrel& first, const COndrel& curren
 void CMOndrelMBP::BuildGainTable(const COndrel& first, const COndrel& current, int startGainDb) {
     const float range = first.m_rangeM;
     const int n = m_samples;
+    // The table depends on these four values only; most pings find it built already.
+    const GainKey key{range, n, current.m_quadrantGain, startGainDb};
+    if (m_gainKey && *m_gainKey == key) {
+        return;
+    }
+    m_gainKey = key;
     if (n == 500) {
         m_quadStepBase = range * 0.8f;
     } else if (n == 1000) {

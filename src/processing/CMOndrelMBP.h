@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace vexar {
 
@@ -152,6 +153,14 @@ private:
     alignas(64) std::array<float, 2 * kSampleRowCapacity> m_pairRows{}; ///< the beam pair being formed
     std::array<bool, kMaxBeams> m_rowCleared{};
     std::array<float, kSampleRowCapacity> m_gain{};
+    struct GainKey {
+        float rangeM;
+        int samples;
+        int quadrantGain;
+        int startGainDb;
+        bool operator==(const GainKey&) const = default;
+    };
+    std::optional<GainKey> m_gainKey; ///< what m_gain was built for
     std::array<float, 36> m_quadRe{};
     std::array<float, 36> m_quadIm{};
     std::array<float, kElementCount> m_elementLevel{};

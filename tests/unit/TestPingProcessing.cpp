@@ -282,6 +282,15 @@ TEST(GainEqualisation, QuadrantGainScalesTheGainCurve) {
     // Near field: the level of the sample at 0.7 m from the first sample on.
     EXPECT_EQ(rig.processor->Gain(0), rig.processor->Gain(70));
     EXPECT_NE(rig.processor->Gain(71), rig.processor->Gain(70));
+
+    // The table is kept between pings: a change of the start gain or the range must rebuild it.
+    rig.Ping(head2, 10);
+    const float moreFactor = std::pow(10.0f, 10.0f / 20.0f);
+    EXPECT_NEAR(rig.processor->Gain(500), before[500] * moreFactor, 2e-5f * before[500] * moreFactor);
+    rig.first.m_rangeM = 20.0f;
+    rig.Ping(head2, 10);
+    EXPECT_EQ(rig.processor->Gain(0), rig.processor->Gain(35)); // 0.7 m is now sample 35
+    EXPECT_NE(rig.processor->Gain(36), rig.processor->Gain(35));
 }
 
 TEST(GainEqualisation, DeadElementIsWeak) {
