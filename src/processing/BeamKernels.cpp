@@ -29,10 +29,13 @@ template <class V>
 // The coherence weight of the selected width applied to the in-phase cross product. Powers are
 // formed by successive products and the polynomial summed left to right.
 template <class V>
-[[gnu::always_inline]] inline void Combine(V& out, const V& are, const V& aim, const V& bre, const V& bim, int width,
-                                           float gainFactor) {
-    const V p = are * bre + aim * bim;
-    const V q = bre * aim - bim * are;
+[[gnu::always_inline]] inline void CrossProducts(V& p, V& q, const V& are, const V& aim, const V& bre, const V& bim) {
+    p = are * bre + aim * bim;
+    q = bre * aim - bim * are;
+}
+
+template <class V>
+[[gnu::always_inline]] inline void CombineCross(V& out, const V& p, const V& q, int width, float gainFactor) {
     const V x = p * p / (p * p + q * q + 1.0f);
     V value;
     if (width == 0) {
@@ -67,6 +70,14 @@ template <class V>
     // NaN (from absurd gains) and negative values both become 0.
     const V zero{};
     out = value > zero ? value : zero;
+}
+
+template <class V>
+[[gnu::always_inline]] inline void Combine(V& out, const V& are, const V& aim, const V& bre, const V& bim, int width,
+                                           float gainFactor) {
+    V p, q;
+    CrossProducts(p, q, are, aim, bre, bim);
+    CombineCross(out, p, q, width, gainFactor);
 }
 
 // Moving average of one row over the history slot being replaced.
@@ -139,6 +150,8 @@ template <class V, bool kMirrored>
     float* history1 = job.history + static_cast<std::size_t>(b1) * stride;
     float* sum0 = job.averageSum + static_cast<std::size_t>(b0) * stride;
     float* sum1 = job.averageSum + static_cast<std::size_t>(b1) * stride;
+    alignas(64) float cross0[kMaxSamples + kDemodBlockSamples];
+    alignas(64) float cross1[kMaxSamples + kDemodBlockSamples];
     for (int blk = 0; blk < blocks; ++blk) {
         // The history slot was written pings ago and is far out of cache: fetch the lines the
         // averaging of these two rows needs while the beams are being formed.
@@ -161,13 +174,28 @@ template <class V, bool kMirrored>
                 PairSums(iBase, qBase, c0, s0, c1, s1, 0, are0, aim0, are1, aim1);
                 PairSums(iBase, qBase, c0, s0, c1, s1, kHalfElements, bre0, bim0, bre1, bim1);
             }
-            V value;
-            Combine(value, are0, aim0, bre0, bim0, job.width, job.gainFactor);
-            Store(row0 + j, value);
+            // The cross products wait in the rows; the coherence weights follow in a loop of
+            // their own, where independent samples overlap their long chains of products.
+            V p, q;
+            CrossProducts(p, q, are0, aim0, bre0, bim0);
+            Store(row0 + j, p);
+            Store(cross0 + j, q);
             if (b1 != b0) {
-                Combine(value, are1, aim1, bre1, bim1, job.width, job.gainFactor);
-                Store(row1 + j, value);
+                CrossProducts(p, q, are1, aim1, bre1, bim1);
+                Store(row1 + j, p);
+                Store(cross1 + j, q);
             }
+        }
+    }
+    for (int which = 0; which < (b1 != b0 ? 2 : 1); ++which) {
+        float* row = which == 0 ? row0 : row1;
+        const float* cross = which == 0 ? cross0 : cross1;
+        for (int j = 0; j < blocks * kDemodBlockSamples; j += kLanes) {
+            V p, q, value;
+            Load(p, row + j);
+            Load(q, cross + j);
+            CombineCross(value, p, q, job.width, job.gainFactor);
+            Store(row + j, value);
         }
     }
     // Sample 0 and the samples the combination does not store stay 0.
