@@ -41,30 +41,28 @@ template <class V>
     if (width == 0) {
         value = p * gainFactor * x;
     } else if (width == 1) {
-        const V x2 = x * x;
-        const V x3 = x2 * x;
-        const V x4 = x3 * x;
-        const V x5 = x4 * x;
-        const V d = 0.5034f + 0.0783f * x - 0.1533f * x2 + 2.9357f * x3 - 6.0816f * x4 + 30.9087f * x5;
+        V d = 30.9087f * x - 6.0816f;
+        d = d * x + 2.9357f;
+        d = d * x - 0.1533f;
+        d = d * x + 0.0783f;
+        d = d * x + 0.5034f;
         value = p * gainFactor * d;
     } else {
-        const V x2 = x * x;
-        const V x3 = x2 * x;
-        const V x4 = x3 * x;
-        const V x5 = x4 * x;
-        const V x6 = x5 * x;
-        const V x7 = x6 * x;
-        const V x8 = x7 * x;
-        const V x9 = x8 * x;
-        const V x10 = x9 * x;
-        const V x11 = x10 * x;
-        const V x12 = x11 * x;
-        const V x13 = x12 * x;
-        const V x14 = x13 * x;
-        const V x15 = x14 * x;
-        const V d = 0.5034f + 0.0783f * x + 0.1533f * x2 - 2.9357f * x3 - 6.0816f * x4 + 30.9087f * x5 +
-                    68.5798f * x6 - 124.5031f * x7 - 321.1395f * x8 + 191.2037f * x9 + 712.976f * x10 -
-                    8.88f * x11 - 744.021f * x12 - 230.0377f * x13 + 293.4049f * x14 + 148.0401f * x15;
+        V d = 148.0401f * x + 293.4049f;
+        d = d * x - 230.0377f;
+        d = d * x - 744.021f;
+        d = d * x - 8.88f;
+        d = d * x + 712.976f;
+        d = d * x + 191.2037f;
+        d = d * x - 321.1395f;
+        d = d * x - 124.5031f;
+        d = d * x + 68.5798f;
+        d = d * x + 30.9087f;
+        d = d * x - 6.0816f;
+        d = d * x - 2.9357f;
+        d = d * x + 0.1533f;
+        d = d * x + 0.0783f;
+        d = d * x + 0.5034f;
         value = p * gainFactor * d;
     }
     // NaN (from absurd gains) and negative values both become 0.

@@ -19,8 +19,9 @@ using test::RandomScene;
 using test::ReferenceProcessor;
 
 // The production beamformer sums each sub-array's products by their cosine and sine parts and
-// shares those sums between a beam and its mirror image, where the reference accumulates every
-// element's complex product for each beam. The rounding differs (measured worst: 0.021 on the
+// shares those sums between a beam and its mirror image, and evaluates the coherence polynomials
+// by Horner's rule, where the reference accumulates every element's complex product for each
+// beam and sums the polynomial term by term. The rounding differs (measured worst: 0.029 on the
 // 0..255 scale, after the coherence weight has amplified it), so images agree within 0.05, the
 // truncated peak intensities of profile points within 1, and profile positions exactly.
 constexpr float kImageTolerance = 0.05f;
