@@ -26,14 +26,15 @@ template <class V>
     std::memcpy(p, &v, sizeof(V));
 }
 
-// The coherence weight of the selected width applied to the in-phase cross product. Powers are
-// formed by successive products and the polynomial summed left to right.
+// In-phase and quadrature cross products of the two sub-array sums.
 template <class V>
 [[gnu::always_inline]] inline void CrossProducts(V& p, V& q, const V& are, const V& aim, const V& bre, const V& bim) {
     p = are * bre + aim * bim;
     q = bre * aim - bim * are;
 }
 
+// The coherence weight of the selected width applied to the in-phase cross product; the
+// polynomials are evaluated by Horner's rule.
 template <class V>
 [[gnu::always_inline]] inline void CombineCross(V& out, const V& p, const V& q, int width, float gainFactor) {
     const V x = p * p / (p * p + q * q + 1.0f);
