@@ -105,7 +105,12 @@ void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, 
         const double x2 = D(wall.range2M) * std::sin(D(wall.bearing2Deg) * kDegToRad);
         const double y2 = D(wall.range2M) * std::cos(D(wall.bearing2Deg) * kDegToRad);
         const double length = std::hypot(x2 - x1, y2 - y1);
-        const int count = std::clamp(static_cast<int>(length / kScattererSpacingM) + 1, 2, kMaxScatterersPerReflector);
+        // Absurd or non-finite ends still give a bounded number of scatterers; their echoes are
+        // dropped when the samples are made.
+        const double steps = length / kScattererSpacingM;
+        const int count = steps >= 0.0 && steps < kMaxScatterersPerReflector
+                              ? std::max(static_cast<int>(steps) + 1, 2)
+                              : kMaxScatterersPerReflector;
         const double each = static_cast<double>(wall.strength) / std::sqrt(static_cast<double>(count) / 50.0);
         for (int i = 0; i < count; ++i) {
             const double t = static_cast<double>(i) / (count - 1);
@@ -123,7 +128,10 @@ constexpr double kSin8[8] = {0.0, kR, 1.0, kR, 0.0, -kR, -1.0, -kR};
 
 std::uint16_t ToSample(double value) {
     const double word = std::round(32768.0 + 32767.0 * value);
-    return static_cast<std::uint16_t>(std::clamp(word, 0.0, 65535.0));
+    if (!(word >= 0.0)) {
+        return 0; // NaN as well as anything below full scale
+    }
+    return static_cast<std::uint16_t>(std::min(word, 65535.0));
 }
 } // namespace
 
@@ -224,7 +232,8 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
         const HeadBearing seen = SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM), head,
                                               geometry.transducerUp);
         const double a = D(seen.angleDeg) * kDegToRad;
-        if (std::abs(a) >= kPi / 2.0 || s.strength <= 0.0) {
+        // Nothing from behind the head, and nothing from a reflector with a NaN bearing or strength.
+        if (!(std::abs(a) < kPi / 2.0) || !(s.strength > 0.0)) {
             continue;
         }
         const double rh = D(seen.rangeM);

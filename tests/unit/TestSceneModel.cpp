@@ -10,12 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include <algorithm>
-
 #include <array>
 #include <cmath>
+#include <limits>
+#include <utility>
 #include <vector>
 
 namespace vexar::sim {
@@ -254,6 +253,28 @@ TEST(Scene, SwayRenewsTheSpeckleButKeepsTheRange) {
         shifted += std::abs((a0 + a1) / 2 - 493) > 1 ? 1 : 0;
     }
     EXPECT_GT(shifted, 0);
+}
+
+// Reflectors with infinite or NaN positions give no echo and no undefined conversion.
+TEST(Scene, NonFiniteReflectorsAreSilent) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Scene scene;
+    scene.noise = 0.0f;
+    scene.walls = {{inf, 5.0f, 10.0f, 5.0f, 1.0f}, {0.0f, nan, 10.0f, 5.0f, 1.0f}, {0.0f, 1e30f, 10.0f, -1e30f, 1.0f}};
+    scene.rings = {{inf, 1.0f, 0.2f}, {5.0f, 1.0f, nan}};
+    scene.points = {{nan, 3.0f, 1.0f}, {10.0f, inf, 1.0f}};
+    scene.swayM = inf;
+    std::vector<std::uint16_t> raw(16 * 1000, 0);
+    for (int head = 0; head < 4; ++head) {
+        SynthesiseHead(scene, PingGeometry{}, head, 0, HeadSamples(raw.data(), raw.size()));
+        // Only the ring at 5 m (a NaN thickness counts as none) is heard.
+        for (int j = 0; j < 1000; ++j) {
+            if (j < 470 || j > 510) {
+                ASSERT_EQ(raw[static_cast<std::size_t>(j)], kNoSignal) << "head " << head << " sample " << j;
+            }
+        }
+    }
 }
 
 TEST(Scene, MovingTargetAdvancesAndTurnsBackAtTheRangeLimits) {

@@ -20,6 +20,7 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -40,7 +41,7 @@ std::vector<float> Numbers(const std::string& text, std::size_t count, const cha
         try {
             std::size_t used = 0;
             values.push_back(std::stof(item, &used));
-            if (used != item.size()) {
+            if (used != item.size() || !std::isfinite(values.back())) {
                 throw std::invalid_argument(item);
             }
         } catch (const std::exception&) {
