@@ -93,6 +93,32 @@ void SetUpHeads(CTamsorDoc& doc, int beams, bool up) {
     }
 }
 
+// Where a target shows in the combined image and where it should, as row and sample.
+struct TargetLanding {
+    Found found;
+    float expectedRow = 0.0f;
+    float expectedSample = 0.0f;
+};
+
+// One ping with a single target in `head`'s fan (bearing from the head's axis, range from its
+// acoustic centre), through the per-ping routine.
+TargetLanding PingOneTarget(CTamsorDoc& doc, int beams, bool up, int head, const test::PointTarget& target) {
+    SetUpHeads(doc, beams, up);
+    test::SynthSettings synth;
+    synth.transducerUp = up;
+    test::SynthesiseHead(doc.Head(head), {target}, synth);
+    doc.m_forceReconfigure = 1;
+    doc.ProcessPing();
+    // Seen from the assembly centre, 0.07 m behind the head's centre.
+    const float x = target.rangeM * std::cos(target.bearingRad) + 0.07f;
+    const float y = target.rangeM * std::sin(target.bearingRad);
+    TargetLanding landing;
+    landing.found = Brightest(doc, doc.CombinedBeamCount(), 1000);
+    landing.expectedRow = ExpectedRow(head, up, beams, std::atan2(y, x) * kRadToDeg);
+    landing.expectedSample = std::hypot(x, y) * 100.0f;
+    return landing;
+}
+
 // A strong echo (a third of full scale) is flattened by the logarithmic compression that comes
 // before the demodulator. Its odd harmonics fold back onto the demodulator's bins (the carrier is
 // an eighth of the sample rate: harmonics 7 and 9 fall on the carrier's own bin, 3 and 5 on the
@@ -113,25 +139,15 @@ TEST(PingEndToEnd, PointTargetLandsOnItsCombinedBeamAndSample) {
     for (int beams : {120, 480}) {
         for (bool up : {false, true}) {
             for (int head = 0; head < kHeadCount; ++head) {
-                SetUpHeads(*doc, beams, up);
-                test::SynthSettings synth;
-                synth.transducerUp = up;
                 test::PointTarget target;
                 target.bearingRad = (head % 2 == 0 ? 20.0f : -35.0f) / kRadToDeg;
                 target.rangeM = 4.0f + static_cast<float>(head);
-                test::SynthesiseHead(doc->Head(head), {target}, synth);
-                doc->m_forceReconfigure = 1;
-                doc->ProcessPing();
-
-                const float x = target.rangeM * std::cos(target.bearingRad) + 0.07f;
-                const float y = target.rangeM * std::sin(target.bearingRad);
-                const Found found = Brightest(*doc, doc->CombinedBeamCount(), 1000);
+                const TargetLanding landing = PingOneTarget(*doc, beams, up, head, target);
                 const float step = 120.0f / static_cast<float>(beams);
                 SCOPED_TRACE(::testing::Message() << "beams " << beams << " up " << up << " head " << head);
                 // The fan is about 7 degrees wide at 3 dB; the peak lies within a degree (see above).
-                EXPECT_NEAR(found.row, ExpectedRow(head, up, beams, std::atan2(y, x) * kRadToDeg),
-                            std::max(1.0f, 1.0f / step));
-                EXPECT_NEAR(found.centre, std::hypot(x, y) * 100.0f, 2.0f);
+                EXPECT_NEAR(landing.found.row, landing.expectedRow, std::max(1.0f, 1.0f / step));
+                EXPECT_NEAR(landing.found.centre, landing.expectedSample, 2.0f);
             }
         }
     }
@@ -149,24 +165,15 @@ TEST(PingEndToEnd, FaintPointTargetLandsWithinABeamOfItsBearing) {
     for (int beams : {120, 480}) {
         for (bool up : {false, true}) {
             for (int head = 0; head < kHeadCount; ++head) {
-                SetUpHeads(*doc, beams, up);
-                test::SynthSettings synth;
-                synth.transducerUp = up;
                 test::PointTarget target;
                 target.bearingRad = BeamCentreRad(beams, kBearingDeg[head]);
                 target.rangeM = 4.0f + static_cast<float>(head);
                 target.amplitude = 100.0f;
-                test::SynthesiseHead(doc->Head(head), {target}, synth);
-                doc->m_forceReconfigure = 1;
-                doc->ProcessPing();
-
-                const float x = target.rangeM * std::cos(target.bearingRad) + 0.07f;
-                const float y = target.rangeM * std::sin(target.bearingRad);
-                const Found found = Brightest(*doc, doc->CombinedBeamCount(), 1000);
+                const TargetLanding landing = PingOneTarget(*doc, beams, up, head, target);
                 SCOPED_TRACE(::testing::Message() << "beams " << beams << " up " << up << " head " << head);
-                ASSERT_GE(found.row, 0);
-                EXPECT_NEAR(found.row, ExpectedRow(head, up, beams, std::atan2(y, x) * kRadToDeg), 1.0f);
-                EXPECT_NEAR(found.centre, std::hypot(x, y) * 100.0f, 2.0f);
+                ASSERT_GE(landing.found.row, 0);
+                EXPECT_NEAR(landing.found.row, landing.expectedRow, 1.0f);
+                EXPECT_NEAR(landing.found.centre, landing.expectedSample, 2.0f);
             }
         }
     }

@@ -142,16 +142,22 @@ TEST(Scene, PingBufferIsTheConsolesLayoutOfEachHeadsSamples) {
     }
 }
 
+// Head 0's samples of pings 1 and 2 of a scene.
+void TwoPings(const Scene& scene, std::vector<std::uint16_t>& a, std::vector<std::uint16_t>& b) {
+    a.assign(16 * 1000, 0);
+    b.assign(16 * 1000, 0);
+    SynthesiseHead(scene, PingGeometry{}, 0, 1, HeadSamples(a.data(), a.size()));
+    SynthesiseHead(scene, PingGeometry{}, 0, 2, HeadSamples(b.data(), b.size()));
+}
+
 TEST(Scene, PingsDifferOnlyWhereTheSceneMovesOrTheNoiseChanges) {
     Scene scene = OneTarget(45.0f, 4.0f);
     PingGeometry g;
-    std::vector<std::uint16_t> a(16 * 1000), b(16 * 1000);
-    SynthesiseHead(scene, g, 0, 1, HeadSamples(a.data(), a.size()));
-    SynthesiseHead(scene, g, 0, 2, HeadSamples(b.data(), b.size()));
+    std::vector<std::uint16_t> a, b;
+    TwoPings(scene, a, b);
     EXPECT_EQ(a, b);
     scene.noise = 0.001f;
-    SynthesiseHead(scene, g, 0, 1, HeadSamples(a.data(), a.size()));
-    SynthesiseHead(scene, g, 0, 2, HeadSamples(b.data(), b.size()));
+    TwoPings(scene, a, b);
     EXPECT_NE(a, b);
     std::vector<std::uint16_t> again(16 * 1000);
     SynthesiseHead(scene, g, 0, 1, HeadSamples(again.data(), again.size()));
@@ -213,14 +219,12 @@ TEST(Scene, SwayRenewsTheSpeckleButKeepsTheRange) {
     Scene scene;
     scene.noise = 0.0f;
     scene.rings = {{5.0f, 0.5f, 0.2f}};
-    std::vector<std::uint16_t> a(16 * 1000), b(16 * 1000);
-    SynthesiseHead(scene, g, 0, 1, HeadSamples(a.data(), a.size()));
-    SynthesiseHead(scene, g, 0, 2, HeadSamples(b.data(), b.size()));
+    std::vector<std::uint16_t> a, b;
+    TwoPings(scene, a, b);
     EXPECT_EQ(a, b);
 
     scene.swayM = 0.003f;
-    SynthesiseHead(scene, g, 0, 1, HeadSamples(a.data(), a.size()));
-    SynthesiseHead(scene, g, 0, 2, HeadSamples(b.data(), b.size()));
+    TwoPings(scene, a, b);
     EXPECT_NE(a, b);
     const auto extent = [](const std::vector<std::uint16_t>& raw) {
         int first = 1000, last = -1;
