@@ -404,7 +404,6 @@ void CPictureModel::BuildPicture(const CTamsorDoc& doc, int dimShift, std::optio
 void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay) {
     const int n = m_side;
     const std::uint8_t* image = m_image8.data();
-    const float d = decay.value_or(0.0f);
     for (int y = firstRow; y < endRow; ++y) {
         std::uint8_t* out = &m_picture[Offset(0, y)];
         const std::uint32_t* map = &m_pixelMap[Offset(0, y)];
@@ -422,7 +421,7 @@ void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optio
         HoldRow hold;
         if (decay) {
             hold.hold = &m_hold[Offset(c0, y)];
-            hold.decay = d;
+            hold.decay = *decay;
         }
         BlendRow(map + c0, image, out + c0, c1 - c0 + 1, m_blendWeights, dimShift, hold);
     }

@@ -212,6 +212,16 @@ template <class V, bool kMirrored>
     }
 }
 
+// A beam and its mirror image take the shared sums.
+template <class V>
+[[gnu::always_inline]] inline void FormPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+    if (b1 == job.beams - 1 - b0 && b1 != b0) {
+        FormPairBody<V, true>(job, b0, b1, row0, row1);
+    } else {
+        FormPairBody<V, false>(job, b0, b1, row0, row1);
+    }
+}
+
 // No beams formed: the rows are 0 and only the averaging runs.
 [[gnu::always_inline]] inline void AveragePairBody(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     for (int which = 0; which < (b1 != b0 ? 2 : 1); ++which) {
@@ -232,25 +242,13 @@ template <class V, bool kMirrored>
 
 [[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void FormAvx512(const BeamFormJob& job, int b0,
                                                                               int b1, float* row0, float* row1) {
-    if (b1 == job.beams - 1 - b0 && b1 != b0) {
-        FormPairBody<Vec16, true>(job, b0, b1, row0, row1);
-    } else {
-        FormPairBody<Vec16, false>(job, b0, b1, row0, row1);
-    }
+    FormPair<Vec16>(job, b0, b1, row0, row1);
 }
 [[gnu::target("avx2,bmi2")]] void FormAvx2(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
-    if (b1 == job.beams - 1 - b0 && b1 != b0) {
-        FormPairBody<Vec8, true>(job, b0, b1, row0, row1);
-    } else {
-        FormPairBody<Vec8, false>(job, b0, b1, row0, row1);
-    }
+    FormPair<Vec8>(job, b0, b1, row0, row1);
 }
 void FormDefault(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
-    if (b1 == job.beams - 1 - b0 && b1 != b0) {
-        FormPairBody<Vec4, true>(job, b0, b1, row0, row1);
-    } else {
-        FormPairBody<Vec4, false>(job, b0, b1, row0, row1);
-    }
+    FormPair<Vec4>(job, b0, b1, row0, row1);
 }
 
 [[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void AverageAvx512(const BeamFormJob& job, int b0,

@@ -100,6 +100,8 @@ private:
     void RunFirstReturn(const COndrel& first);
     void RunMaximumReturn(const COndrel& first);
     void RunBottomFollowing(const COndrel& first);
+    /// Profile points of beams 1..beams-2 from the chosen echoes, outliers dropped.
+    void KeepSteadyPoints(const COndrel& first);
     float FilterBeamAngleRad(const COndrel& first, int beam) const;
 
     // Geometry and settings of the last initialisation.

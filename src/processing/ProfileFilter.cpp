@@ -190,17 +190,7 @@ void CMOndrelMBP::RunFirstReturn(const COndrel& first) {
         m_chosenPosition[static_cast<std::size_t>(b)] = position;
         m_chosenPeak[static_cast<std::size_t>(b)] = peak;
     }
-    const float jump = static_cast<float>(JumpLimit(first.m_beamsIndex));
-    for (int b = 1; b < m_beams - 1; ++b) {
-        const std::size_t at = static_cast<std::size_t>(b);
-        const float p = m_chosenPosition[at];
-        m_profilePosition[at] = p;
-        m_profileIntensity[at] = std::min(FloorToInt(m_chosenPeak[at]), 255);
-        if (std::fabs(p - m_chosenPosition[at - 1]) >= jump || std::fabs(p - m_chosenPosition[at + 1]) >= jump) {
-            m_profilePosition[at] = 0.0f;
-            m_profileIntensity[at] = 0;
-        }
-    }
+    KeepSteadyPoints(first);
 }
 
 void CMOndrelMBP::RunMaximumReturn(const COndrel& first) {
@@ -232,17 +222,7 @@ void CMOndrelMBP::RunMaximumReturn(const COndrel& first) {
         m_chosenPosition[static_cast<std::size_t>(b)] = position;
         m_chosenPeak[static_cast<std::size_t>(b)] = peak;
     }
-    const float jump = static_cast<float>(JumpLimit(first.m_beamsIndex));
-    for (int b = 1; b < m_beams - 1; ++b) {
-        const std::size_t at = static_cast<std::size_t>(b);
-        const float p = m_chosenPosition[at];
-        m_profilePosition[at] = p;
-        m_profileIntensity[at] = FloorToInt(m_chosenPeak[at]);
-        if (std::fabs(p - m_chosenPosition[at - 1]) >= jump || std::fabs(p - m_chosenPosition[at + 1]) >= jump) {
-            m_profilePosition[at] = 0.0f;
-            m_profileIntensity[at] = 0;
-        }
-    }
+    KeepSteadyPoints(first);
     for (int b = 0; b < m_beams; ++b) {
         const std::size_t at = static_cast<std::size_t>(b);
         if (m_profilePosition[at] > n) {
@@ -251,8 +231,22 @@ void CMOndrelMBP::RunMaximumReturn(const COndrel& first) {
         if (m_profilePosition[at] <= 0.0f) {
             m_profilePosition[at] = 0.0f;
             m_profileIntensity[at] = 0;
-        } else if (m_profileIntensity[at] > 255) {
-            m_profileIntensity[at] = 255;
+        }
+    }
+}
+
+void CMOndrelMBP::KeepSteadyPoints(const COndrel& first) {
+    // A point that jumps away from either neighbour is an outlier; the first and last beams have
+    // only one neighbour and keep no point.
+    const float jump = static_cast<float>(JumpLimit(first.m_beamsIndex));
+    for (int b = 1; b < m_beams - 1; ++b) {
+        const std::size_t at = static_cast<std::size_t>(b);
+        const float p = m_chosenPosition[at];
+        m_profilePosition[at] = p;
+        m_profileIntensity[at] = std::min(FloorToInt(m_chosenPeak[at]), 255);
+        if (std::fabs(p - m_chosenPosition[at - 1]) >= jump || std::fabs(p - m_chosenPosition[at + 1]) >= jump) {
+            m_profilePosition[at] = 0.0f;
+            m_profileIntensity[at] = 0;
         }
     }
 }
