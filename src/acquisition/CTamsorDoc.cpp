@@ -1,6 +1,6 @@
 #include "acquisition/CTamsorDoc.h"
 
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 #include "navigation/XyzExport.h"
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 // sets, the link, the open files and all settings; every ping, live or played, passes through
 // ProcessPing.
 
-#include "acquisition/COndrel.h"
-#include "acquisition/ReplyData.h"
+#include "head/COndrel.h"
+#include "head/ReplyData.h"
 #include "files/CDataFile.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"

@@ -1,10 +1,10 @@
 #include "acquisition/Diagnostics.h"
 
 #include "acquisition/CTamsorDoc.h"
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 #include "display/RangeText.h"
 
-#include "acquisition/TextFormat.h"
+#include "common/TextFormat.h"
 
 namespace vexar {
 

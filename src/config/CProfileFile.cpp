@@ -65,18 +65,6 @@ bool WriteAll(int fd, const std::string& text) {
 }
 } // namespace
 
-int ParseInt(std::string_view text) {
-    std::string copy(text.substr(0, 64));
-    errno = 0;
-    const long value = std::strtol(copy.c_str(), nullptr, 10);
-    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
-}
-
-double ParseDouble(std::string_view text) {
-    std::string copy(text.substr(0, 256));
-    return std::strtod(copy.c_str(), nullptr);
-}
-
 bool CProfileFile::Load(const std::string& path) {
     m_lines.clear();
     std::FILE* file = std::fopen(path.c_str(), "rb");

@@ -40,10 +40,4 @@ private:
     std::string m_newline = "\n";
 };
 
-/// The C library's atoi: leading blanks, sign, digits; 0 when there is no number. Saturates
-/// instead of overflowing.
-int ParseInt(std::string_view text);
-/// The C library's atof: the leading number, 0 when there is none.
-double ParseDouble(std::string_view text);
-
 } // namespace vexar

@@ -1,6 +1,7 @@
 // Loading and saving of the document's settings file.
 
 #include "acquisition/CTamsorDoc.h"
+#include "common/TextParse.h"
 #include "config/CProfileFile.h"
 
 #include <algorithm>

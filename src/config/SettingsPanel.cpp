@@ -1,12 +1,12 @@
 #include "config/SettingsPanel.h"
 
 #include "acquisition/CTamsorDoc.h"
-#include "config/CProfileFile.h"
+#include "common/TextParse.h"
 #include "display/RangeText.h"
 
 #include <algorithm>
 #include <cmath>
-#include "acquisition/TextFormat.h"
+#include "common/TextFormat.h"
 
 namespace vexar {
 

@@ -1,7 +1,7 @@
 #include "display/OverlayLayout.h"
 
-#include "acquisition/Numeric.h"
-#include "acquisition/TextFormat.h"
+#include "common/Numeric.h"
+#include "common/TextFormat.h"
 
 #include <cmath>
 

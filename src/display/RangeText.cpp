@@ -1,6 +1,6 @@
 #include "display/RangeText.h"
 
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 
 #include <cstdio>
 

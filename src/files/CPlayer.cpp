@@ -1,7 +1,7 @@
 #include "files/CPlayer.h"
 
 #include "acquisition/CTamsorDoc.h"
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 #include "display/DisplayCommands.h"
 #include "navigation/XyzExport.h"
 

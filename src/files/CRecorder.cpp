@@ -1,7 +1,7 @@
 #include "files/CRecorder.h"
 
 #include "acquisition/CTamsorDoc.h"
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 
 #include <algorithm>
 #include <cstdio>

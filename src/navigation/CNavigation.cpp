@@ -1,7 +1,7 @@
 #include "navigation/CNavigation.h"
 
-#include "acquisition/TextFormat.h"
-#include "config/CProfileFile.h"
+#include "common/TextFormat.h"
+#include "common/TextParse.h"
 
 #include <climits>
 #include <cmath>

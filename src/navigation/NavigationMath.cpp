@@ -1,6 +1,6 @@
 #include "navigation/NavigationMath.h"
 
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 
 #include <algorithm>
 #include <cmath>

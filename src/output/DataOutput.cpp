@@ -1,7 +1,7 @@
 #include "output/DataOutput.h"
 
 #include "acquisition/CTamsorDoc.h"
-#include "config/CProfileFile.h"
+#include "common/TextParse.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "processing/BeamKernels.h"
 
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "processing/CMOndrelMBP.h"
 
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 #include "processing/BeamKernels.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // CMOndrelMBP: the ping processor of one head. It turns the 16 element channels of a head's ping
 // into a 0..255 beam image and one profile point per beam, and measures the element levels.
 
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 #include "processing/ProcessingBuffer.h"
 
 #include <array>

@@ -2,9 +2,9 @@
 // The document's four ping processors, one per head in head order, and the worker threads that
 // process the heads of a ping side by side.
 
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 #include "processing/CMOndrelMBP.h"
-#include "processing/WorkerPool.h"
+#include "common/WorkerPool.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 // Profile-point detection of CMOndrelMBP: one echo per beam from the finished beam image.
 
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 #include "processing/CMOndrelMBP.h"
 
 #include <algorithm>

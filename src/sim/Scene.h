@@ -37,8 +37,8 @@
 // deterministic noise (seeded by the ping number) keeps the picture alive. Samples are unsigned
 // 16-bit with 32768 as no signal; 1.0 is full scale.
 
-#include "acquisition/COndrel.h"
-#include "acquisition/ReplyData.h"
+#include "head/COndrel.h"
+#include "head/ReplyData.h"
 
 #include <cstdint>
 #include <span>

@@ -3,7 +3,7 @@
 // phase across the 16 elements is that of a plane wave from the target's bearing, on the carrier
 // the demodulator listens to (an eighth of the sample rate).
 
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 
 #include <cstdint>
 #include <vector>

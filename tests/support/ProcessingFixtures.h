@@ -1,7 +1,7 @@
 #pragma once
 // Head settings and pings shared by the processing tests.
 
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 #include "support/ElementSynth.h"
 
 #include <cstdint>

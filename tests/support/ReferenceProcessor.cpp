@@ -1,6 +1,6 @@
 #include "support/ReferenceProcessor.h"
 
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // A plain, step-by-step ping processor: no tables kept between pings, no vectors, no threads.
 // The tests use it as the oracle for CMOndrelMBP and the benchmark as its baseline.
 
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 
 #include <array>
 #include <cstdint>

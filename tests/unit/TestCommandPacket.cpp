@@ -1,4 +1,4 @@
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 #include "acquisition/CTamsorDoc.h"
 #include "support/FakePorts.h"
 

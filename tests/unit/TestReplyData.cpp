@@ -1,5 +1,5 @@
 #include "acquisition/CTamsorDoc.h"
-#include "acquisition/ReplyData.h"
+#include "head/ReplyData.h"
 #include "support/FakePorts.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The simulated head's scene model: the element samples it synthesises must be imaged by the
 // console's demodulator and sub-array beamformer at the reflector's true bearing and range.
 
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 #include "acquisition/CTamsorDoc.h"
-#include "acquisition/ReplyData.h"
+#include "head/ReplyData.h"
 #include "sim/Scene.h"
 #include "support/FakePorts.h"
 #include "support/ReferenceBeamformer.h"

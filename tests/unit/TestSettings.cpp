@@ -1,4 +1,5 @@
 #include "acquisition/CTamsorDoc.h"
+#include "common/TextParse.h"
 #include "config/CProfileFile.h"
 #include "support/FakePorts.h"
 

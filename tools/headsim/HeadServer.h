@@ -2,7 +2,7 @@
 // HeadServer: the simulated sonar head. It answers every command packet on its TCP port with one
 // reply block of a synthesised ping, and can misbehave on purpose.
 
-#include "acquisition/ReplyData.h"
+#include "head/ReplyData.h"
 #include "sim/Scene.h"
 
 #include <QHostAddress>

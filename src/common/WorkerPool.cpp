@@ -1,4 +1,4 @@
-#include "processing/WorkerPool.h"
+#include "common/WorkerPool.h"
 
 #include <algorithm>
 

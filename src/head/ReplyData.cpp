@@ -1,4 +1,4 @@
-#include "acquisition/ReplyData.h"
+#include "head/ReplyData.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 
-#include "acquisition/Numeric.h"
+#include "common/Numeric.h"
 
 #include <algorithm>
 

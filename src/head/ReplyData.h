@@ -1,7 +1,7 @@
 #pragma once
 // The head's reply block and the ping buffer that the blocks of one ping fill.
 
-#include "acquisition/COndrel.h"
+#include "head/COndrel.h"
 
 #include <array>
 #include <cstdint>

@@ -1,0 +1,15 @@
+#pragma once
+// Numbers read from outside text (settings, sentences, typed values) with the C library's
+// forgiving rules: text that is not a number gives 0.
+
+#include <string_view>
+
+namespace vexar {
+
+/// The C library's atoi: leading blanks, sign, digits; 0 when there is no number. Saturates
+/// instead of overflowing.
+int ParseInt(std::string_view text);
+/// The C library's atof: the leading number, 0 when there is none.
+double ParseDouble(std::string_view text);
+
+} // namespace vexar
