@@ -15,7 +15,8 @@ using vexar::CPictureModel;
 using vexar::CTamsorDoc;
 
 struct Scene {
-    explicit Scene(bool helperThread, int persistenceS = 5) : model(std::make_unique<CPictureModel>(helperThread)) {
+    explicit Scene(bool helperThread, int persistenceS = 5)
+        : workers(helperThread ? 1 : 0), model(std::make_unique<CPictureModel>(workers)) {
         vexar::COndrel& head = doc->Head(0);
         head.m_beams = 480;
         head.m_samples = 1000;
@@ -34,6 +35,7 @@ struct Scene {
         model->Resize(*doc, 2000, 2000);
     }
     std::unique_ptr<CTamsorDoc> doc = CTamsorDoc::Create(vexar::DocumentPorts{});
+    vexar::WorkerPool workers;
     std::unique_ptr<CPictureModel> model;
 };
 

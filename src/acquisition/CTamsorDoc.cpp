@@ -73,11 +73,7 @@ bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::stri
     m_baudRate = 57600;
     LoadSettings();
     m_useFileSlc = 0;
-    if (m_processing != nullptr) {
-        m_processing->InitialiseProcessors(*this);
-    } else {
-        m_processors.InitialiseProcessors(m_heads, m_soundVelocity);
-    }
+    m_processing->InitialiseProcessors(m_heads, m_soundVelocity);
     m_playbackRecordSizes = {1024, 1024};
     OnRealTime();
     ProcessPing();
@@ -125,11 +121,7 @@ void CTamsorDoc::CheckProcessingParameters() {
     m_cacheFrequencyStep = first.m_frequencyStep;
     m_cacheRange = first.m_rangeM;
     CopyHeadSettings();
-    if (m_processing != nullptr) {
-        m_processing->InitialiseProcessors(*this);
-    } else {
-        m_processors.InitialiseProcessors(m_heads, m_soundVelocity);
-    }
+    m_processing->InitialiseProcessors(m_heads, m_soundVelocity);
     m_imageReset = 1;
     m_forceReconfigure = 0;
 }
@@ -227,23 +219,9 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
             CopyPlannedRows(k);
         }
     }
-    if (m_processing != nullptr) {
-        for (int k = 0; k < kHeadCount; ++k) {
-            if (fresh[static_cast<std::size_t>(k)]) {
-                Head(k).m_headImage.fill(0.0f);
-            }
-        }
-        m_processing->ProcessHeads(*this, fresh);
-        for (int k = 0; k < kHeadCount; ++k) {
-            if (fresh[static_cast<std::size_t>(k)]) {
-                CopyPlannedRows(k);
-            }
-        }
-    } else {
-        // The heads are independent: they are processed and copied side by side.
-        m_processors.ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity, &CTamsorDoc::CopyPlannedRowsOfHead,
-                                  this);
-    }
+    // The heads are independent: they are processed and copied side by side.
+    m_processing->ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity, &CTamsorDoc::CopyPlannedRowsOfHead,
+                               this);
     for (int k = 0; k < kHeadCount; ++k) {
         if (fresh[static_cast<std::size_t>(k)]) {
             m_currentHead = k;
@@ -394,13 +372,7 @@ void CTamsorDoc::UpdateHeadAzimuths() {
 }
 
 void CTamsorDoc::ClearProcessingHistory() {
-    if (m_processing == nullptr) {
-        for (int k = 0; k < kHeadCount; ++k) {
-            m_processors.Processor(k).ClearAveraging();
-        }
-    } else {
-        m_processing->ClearHistory(*this);
-    }
+    m_processing->ClearHistory();
 }
 
 void CTamsorDoc::RefreshClockStrings() {

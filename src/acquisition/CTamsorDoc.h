@@ -34,21 +34,6 @@ inline constexpr int kWatchdogMs = 5000;
 inline constexpr int kConnectPingDelayMs = 500;
 inline constexpr int kReplyWaitMs = 500;
 
-class CTamsorDoc;
-
-/// Replaces the document's own ping processors (tests install fakes through it).
-class IHeadProcessing {
-public:
-    virtual ~IHeadProcessing() = default;
-    /// Recomputes the processing tables of all four processors.
-    virtual void InitialiseProcessors(CTamsorDoc& doc) = 0;
-    /// Processes the heads whose flag is set; the head images are cleared beforehand.
-    virtual void ProcessHeads(CTamsorDoc& doc, const std::array<bool, kHeadCount>& heads) = 0;
-    /// Forgets the averaging history of every processor.
-    virtual void ClearHistory(CTamsorDoc& doc) = 0;
-};
-
-
 class CTamsorDoc {
 public:
     /// The document is large: create it on the heap.
@@ -105,12 +90,16 @@ public:
     /// The recorder and the player, created with the document.
     CRecorder& Recorder() { return *m_recorder; }
     CPlayer& Player() { return *m_player; }
-    void SetHeadProcessing(IHeadProcessing* processing) { m_processing = processing; }
+    /// Runs the heads' ping processing through `processing` instead of the document's own
+    /// processors (tests follow the assembly of the combined image with it).
+    void SetHeadProcessing(IHeadProcessing& processing) { m_processing = &processing; }
     const DocumentPorts& Ports() const { return m_ports; }
     COndrel& Head(int index) { return m_heads[static_cast<std::size_t>(index)]; }
     const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
     /// The four ping processors, one per head.
     HeadProcessors& Processors() { return m_processors; }
+    /// The worker threads of the heads of a ping and of the picture rows.
+    WorkerPool& Workers() { return m_workers; }
     COndrel& CurrentHead() { return m_heads[static_cast<std::size_t>(m_currentHead)]; }
     /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
     int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
@@ -248,10 +237,11 @@ private:
     std::array<CombinedRowSource, kCombinedBeams> m_rowPlan{};
 
     DocumentPorts m_ports;
-    HeadProcessors m_processors;
+    WorkerPool m_workers{WorkerPool::DefaultWorkers(kHeadCount - 1)};
+    HeadProcessors m_processors{m_workers};
     std::unique_ptr<CRecorder> m_recorder;
     std::unique_ptr<CPlayer> m_player;
-    IHeadProcessing* m_processing = nullptr;
+    IHeadProcessing* m_processing = &m_processors;
 };
 
 /// The process-wide document, published by OnNewDocument; null before and after.

@@ -49,14 +49,14 @@ int SafeSamples(int samples) {
 
 } // namespace
 
-CPictureModel::CPictureModel(bool useHelperThread)
+CPictureModel::CPictureModel(WorkerPool& workers)
     : m_picture(kCapacity, 0),
       m_pixelMap(kCapacity, 0),
       m_discMask(kCapacity, 0),
       m_rowSpans(kMaxPictureSide),
       m_hold(kCapacity, 0.0f),
       m_image8(static_cast<std::size_t>(kImageStride) * kMaxSamples + 4, 0),
-      m_splitter(useHelperThread) {
+      m_workers(workers) {
     for (int i = 0; i < 20; ++i) {
         m_weights[static_cast<std::size_t>(i)] = Weight(i);
     }
@@ -388,7 +388,7 @@ void CPictureModel::ConvertCombinedImage(const CTamsorDoc& doc) {
     std::uint8_t* target = m_image8.data();
     const int samples = m_samples;
     const int rows = m_convertedRows;
-    m_splitter.Run((rows + kBlock - 1) / kBlock, [&](int firstBlock, int endBlock) {
+    m_workers.RunSplit((rows + kBlock - 1) / kBlock, [&](int firstBlock, int endBlock) {
         const int b0 = firstBlock * kBlock;
         const int b1 = std::min(endBlock * kBlock, rows);
         ConvertTransposed(source + static_cast<std::size_t>(b0) * kMaxSamples, kMaxSamples, b1 - b0, samples,
@@ -398,7 +398,7 @@ void CPictureModel::ConvertCombinedImage(const CTamsorDoc& doc) {
 
 void CPictureModel::BuildPicture(const CTamsorDoc& doc, int dimShift, std::optional<float> decay) {
     ConvertCombinedImage(doc);
-    m_splitter.Run(m_side, [&](int firstRow, int endRow) { BuildRows(firstRow, endRow, dimShift, decay); });
+    m_workers.RunSplit(m_side, [&](int firstRow, int endRow) { BuildRows(firstRow, endRow, dimShift, decay); });
 }
 
 void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay) {

@@ -4,8 +4,8 @@
 // per geometry, applies persistence and profile points, and draws the Beam Test strips. The Qt
 // view and the headless renderer only paint what this model holds.
 
+#include "common/WorkerPool.h"
 #include "display/ColorTables.h"
-#include "display/CRowSplitter.h"
 #include "display/PictureKernels.h"
 
 #include <array>
@@ -60,8 +60,8 @@ struct RowSpan {
 
 class CPictureModel {
 public:
-    /// `useHelperThread` lets the per-ping picture build split its rows across two cores.
-    explicit CPictureModel(bool useHelperThread = true);
+    /// The per-ping picture build splits its rows over `workers` (the document's pool).
+    explicit CPictureModel(WorkerPool& workers);
     CPictureModel(const CPictureModel&) = delete;
     CPictureModel& operator=(const CPictureModel&) = delete;
 
@@ -174,7 +174,7 @@ private:
     std::vector<std::uint8_t> m_beamTest;
     std::array<WeightTriple, 20> m_weights{};
     ColorTableSet m_tables{};
-    CRowSplitter m_splitter;
+    WorkerPool& m_workers;
 };
 
 } // namespace vexar

@@ -4,17 +4,15 @@
 
 namespace vexar {
 
-HeadProcessors::HeadProcessors(int workers) : m_pool(workers) {}
-
 void HeadProcessors::InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps) {
     for (CMOndrelMBP& processor : m_processors) {
         processor.InitialiseProcessor(heads[0], soundVelocityMps);
     }
 }
 
-void HeadProcessors::RebuildGeometry(float soundVelocityMps) {
+void HeadProcessors::ClearHistory() {
     for (CMOndrelMBP& processor : m_processors) {
-        processor.RebuildGeometry(soundVelocityMps);
+        processor.ClearAveraging();
     }
 }
 
@@ -46,7 +44,7 @@ void HeadProcessors::ProcessHeads(std::array<COndrel, kHeadCount>& heads, const 
             job.order[static_cast<std::size_t>(count++)] = k;
         }
     }
-    m_pool.Run(count, &HeadProcessors::RunHead, &job);
+    m_workers.Run(count, &HeadProcessors::RunHead, &job);
 }
 
 } // namespace vexar

@@ -1,37 +1,47 @@
 #pragma once
-// The document's four ping processors, one per head in head order, and the worker threads that
-// process the heads of a ping side by side.
+// The document's ping processing: the interface through which the document runs it, and the
+// console's implementation, four ping processors (one per head) that process the heads of a
+// ping side by side on a worker pool.
 
+#include "common/WorkerPool.h"
 #include "head/COndrel.h"
 #include "processing/CMOndrelMBP.h"
-#include "common/WorkerPool.h"
 
 #include <array>
 
 namespace vexar {
 
-class HeadProcessors {
+/// What the document asks of its ping processing. `HeadProcessors` is the console's; tests
+/// substitute their own to follow the assembly of the combined image.
+class IHeadProcessing {
 public:
-    /// `workers` threads besides the caller; by default one fewer than the machine's cores.
-    explicit HeadProcessors(int workers = WorkerPool::DefaultWorkers(kHeadCount - 1));
-
-    /// Initialises all four processors from head 0's settings.
-    void InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps);
-    /// Rebuilds the steering tables of all four processors for a new sound velocity.
-    void RebuildGeometry(float soundVelocityMps);
     /// Called on the thread that processed a head, right after its ping.
     using HeadDoneFn = void (*)(void* context, int head);
 
-    /// Processes the ping of every flagged head; returns when all are done. `done` (if given)
-    /// runs for each head as it finishes, on its thread. The result does not depend on how the
-    /// heads are spread over the threads.
+    virtual ~IHeadProcessing() = default;
+    /// Recomputes the processing tables from head 0's settings.
+    virtual void InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps) = 0;
+    /// Processes the ping of every flagged head into its head image and profile, and returns when
+    /// all are done. `done` runs for each flagged head as soon as it is finished.
+    virtual void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
+                              int startGainDb, float soundVelocityMps, HeadDoneFn done, void* doneContext) = 0;
+    /// Forgets the averaging history of every head.
+    virtual void ClearHistory() = 0;
+};
+
+class HeadProcessors final : public IHeadProcessing {
+public:
+    /// The heads of a ping run as tasks of `workers`.
+    explicit HeadProcessors(WorkerPool& workers) : m_workers(workers) {}
+
+    void InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps) override;
+    /// The result does not depend on how the heads are spread over the threads.
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      int startGainDb, float soundVelocityMps, HeadDoneFn done = nullptr,
-                      void* doneContext = nullptr);
+                      int startGainDb, float soundVelocityMps, HeadDoneFn done, void* doneContext) override;
+    void ClearHistory() override;
 
     CMOndrelMBP& Processor(int head) { return m_processors[static_cast<std::size_t>(head)]; }
     const CMOndrelMBP& Processor(int head) const { return m_processors[static_cast<std::size_t>(head)]; }
-    int Workers() const { return m_pool.Workers(); }
 
 private:
     struct PingJob {
@@ -46,7 +56,7 @@ private:
     static void RunHead(void* context, int task);
 
     std::array<CMOndrelMBP, kHeadCount> m_processors;
-    WorkerPool m_pool;
+    WorkerPool& m_workers;
 };
 
 } // namespace vexar

@@ -70,7 +70,8 @@ protected:
     }
 
     std::unique_ptr<CTamsorDoc> doc = CTamsorDoc::Create(DocumentPorts{});
-    std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(false);
+    WorkerPool serial{0};
+    std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(serial);
 };
 
 TEST_F(PictureRenderTest, OverlayFontIsArialOrItsMetricTwin) {

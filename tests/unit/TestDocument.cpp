@@ -17,29 +17,25 @@ namespace fs = std::filesystem;
 // and row so that the assembly of the combined image can be followed.
 class MarkingProcessing : public IHeadProcessing {
 public:
-    void InitialiseProcessors(CTamsorDoc& doc) override {
-        (void)doc;
-        ++initialisations;
-    }
-    void ProcessHeads(CTamsorDoc& doc, const std::array<bool, kHeadCount>& heads) override {
+    void InitialiseProcessors(const std::array<COndrel, kHeadCount>&, float) override { ++initialisations; }
+    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged, int, float,
+                      HeadDoneFn done, void* doneContext) override {
         for (int k = 0; k < kHeadCount; ++k) {
-            if (!heads[static_cast<std::size_t>(k)]) {
+            if (!flagged[static_cast<std::size_t>(k)]) {
                 continue;
             }
             ++processed[static_cast<std::size_t>(k)];
-            COndrel& head = doc.Head(k);
+            COndrel& head = heads[static_cast<std::size_t>(k)];
             for (int row = 0; row < kMaxBeams; ++row) {
                 for (int s = 0; s < kMaxSamples; ++s) {
                     head.m_headImage[static_cast<std::size_t>(row * kMaxSamples + s)] = Mark(k, row);
                 }
                 head.m_beamProfile[static_cast<std::size_t>(row)] = Mark(k, row);
             }
+            done(doneContext, k);
         }
     }
-    void ClearHistory(CTamsorDoc& doc) override {
-        (void)doc;
-        ++historyClears;
-    }
+    void ClearHistory() override { ++historyClears; }
     static float Mark(int head, int row) { return static_cast<float>(head * 1000 + row); }
     int initialisations = 0;
     int historyClears = 0;
@@ -100,7 +96,7 @@ TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
 
 TEST_F(DocumentTest, FirstProcessPingWithoutDataMakesNoOutputs) {
     MarkingProcessing processing;
-    doc->SetHeadProcessing(&processing);
+    doc->SetHeadProcessing(processing);
     Start();
     EXPECT_GE(processing.initialisations, 1);
     EXPECT_EQ(processing.processed, (std::array<int, kHeadCount>{}));
@@ -108,7 +104,7 @@ TEST_F(DocumentTest, FirstProcessPingWithoutDataMakesNoOutputs) {
 
 TEST_F(DocumentTest, BeamCountChangeReinitialisesOnTheNextPing) {
     MarkingProcessing processing;
-    doc->SetHeadProcessing(&processing);
+    doc->SetHeadProcessing(processing);
     Start();
     const int before = processing.initialisations;
     doc->m_imageReset = 0;
@@ -152,7 +148,7 @@ class AssemblyTest : public DocumentTest, public ::testing::WithParamInterface<s
 TEST_P(AssemblyTest, CombinedImageHoldsTheFullCircleFromTheCentreOfHeadZero) {
     const auto [beams, up] = GetParam();
     MarkingProcessing processing;
-    doc->SetHeadProcessing(&processing);
+    doc->SetHeadProcessing(processing);
     Start();
     for (int k = 0; k < kHeadCount; ++k) {
         doc->Head(k).m_displayMode = 0;
@@ -183,18 +179,20 @@ INSTANTIATE_TEST_SUITE_P(Beams, AssemblyTest,
 // Marks every processed row with the ping it was processed in, so stale rows can be told apart.
 class PingMarkingProcessing : public MarkingProcessing {
 public:
-    void ProcessHeads(CTamsorDoc& doc, const std::array<bool, kHeadCount>& heads) override {
+    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged, int, float,
+                      HeadDoneFn done, void* doneContext) override {
         ++ping;
         for (int k = 0; k < kHeadCount; ++k) {
-            if (!heads[static_cast<std::size_t>(k)]) {
+            if (!flagged[static_cast<std::size_t>(k)]) {
                 continue;
             }
-            COndrel& head = doc.Head(k);
+            COndrel& head = heads[static_cast<std::size_t>(k)];
             for (int row = 0; row < kMaxBeams; ++row) {
                 const float mark = static_cast<float>(ping * 10000) + Mark(k, row);
                 std::fill_n(head.m_headImage.begin() + row * kMaxSamples, kMaxSamples, mark);
                 head.m_beamProfile[static_cast<std::size_t>(row)] = mark;
             }
+            done(doneContext, k);
         }
     }
     int ping = 0;
@@ -204,7 +202,7 @@ public:
 // the combined rows must be what copying, swapping and rotating row by row would give.
 TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
     PingMarkingProcessing processing;
-    doc->SetHeadProcessing(&processing);
+    doc->SetHeadProcessing(processing);
     Start();
     for (const bool up : {false, true}) {
         for (int k = 0; k < kHeadCount; ++k) {
@@ -267,7 +265,7 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
 
 TEST_F(DocumentTest, BeamTestModeLeavesTheCombinedImageAlone) {
     MarkingProcessing processing;
-    doc->SetHeadProcessing(&processing);
+    doc->SetHeadProcessing(processing);
     Start();
     doc->Head(0).m_displayMode = 2;
     doc->CombinedImage(5, 5) = 77.0f;

@@ -50,7 +50,8 @@ protected:
     }
 
     std::unique_ptr<CTamsorDoc> doc = CTamsorDoc::Create(DocumentPorts{});
-    std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(false);
+    WorkerPool serial{0};
+    std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(serial);
 };
 
 TEST(PictureGeometry, SweepStepsAndSubSteps) {
@@ -364,7 +365,8 @@ TEST_F(PictureModelTest, ProfileDisplayLevelsDimTheEchoes) {
 
 TEST_F(PictureModelTest, TwoThreadsBuildTheSamePictureAsOne) {
     Configure(480, 1000, kZoomFull);
-    auto twoCores = std::make_unique<CPictureModel>(true);
+    WorkerPool oneWorker(1);
+    auto twoCores = std::make_unique<CPictureModel>(oneWorker);
     twoCores->InitialUpdate(*doc);
     twoCores->Resize(*doc, 1200, 1100);
     doc->Head(0).m_persistence = 3;

@@ -126,7 +126,8 @@ TEST(ProfileFilter, HeadKeepsTheLastPointsWhenDetectionIsOff) {
 TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
     test::FakeWorld world;
     auto doc = CTamsorDoc::Create(world.Ports());
-    auto sequential = std::make_unique<HeadProcessors>(0);
+    WorkerPool serial(0);
+    auto sequential = std::make_unique<HeadProcessors>(serial);
     auto heads = std::make_unique<std::array<COndrel, kHeadCount>>();
     for (int k = 0; k < kHeadCount; ++k) {
         COndrel& head = doc->Head(k);
@@ -143,7 +144,8 @@ TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
     sequential->InitialiseProcessors(*heads, doc->m_soundVelocity);
     for (int ping = 0; ping < 2; ++ping) {
         doc->ProcessPing();
-        sequential->ProcessHeads(*heads, {true, true, true, true}, doc->m_startGain, doc->m_soundVelocity);
+        sequential->ProcessHeads(*heads, {true, true, true, true}, doc->m_startGain, doc->m_soundVelocity,
+                                 [](void*, int) {}, nullptr);
         for (int k = 0; k < kHeadCount; ++k) {
             ASSERT_TRUE(doc->Head(k).m_headImage == (*heads)[static_cast<std::size_t>(k)].m_headImage) << k;
             ASSERT_TRUE(doc->Head(k).m_beamProfile == (*heads)[static_cast<std::size_t>(k)].m_beamProfile) << k;

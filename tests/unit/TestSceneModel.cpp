@@ -343,15 +343,17 @@ namespace {
 /// mirrored order, as the console's processor does (without re-projection).
 class ReferenceProcessing : public IHeadProcessing {
 public:
-    void InitialiseProcessors(CTamsorDoc&) override {}
-    void ClearHistory(CTamsorDoc&) override {}
-    void ProcessHeads(CTamsorDoc& doc, const std::array<bool, kHeadCount>& heads) override {
-        const COndrel& first = doc.Head(0);
+    void InitialiseProcessors(const std::array<COndrel, kHeadCount>&, float) override {}
+    void ClearHistory() override {}
+    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged, int, float,
+                      HeadDoneFn done, void* doneContext) override {
+        const COndrel& first = heads[0];
         for (int h = 0; h < kHeadCount; ++h) {
-            if (!heads[static_cast<std::size_t>(h)]) {
+            if (!flagged[static_cast<std::size_t>(h)]) {
                 continue;
             }
-            COndrel& head = doc.Head(h);
+            COndrel& head = heads[static_cast<std::size_t>(h)];
+            head.m_headImage.fill(0.0f);
             sim::PingGeometry g;
             g.rangeM = first.m_rangeM;
             g.samples = first.m_samples;
@@ -365,6 +367,7 @@ public:
                         std::max(0.0f, p[static_cast<std::size_t>(b)][static_cast<std::size_t>(j)]);
                 }
             }
+            done(doneContext, h);
         }
     }
 };
@@ -386,7 +389,7 @@ TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
     test::FakeWorld world;
     auto doc = CTamsorDoc::Create(world.Ports());
     ReferenceProcessing processing;
-    doc->SetHeadProcessing(&processing);
+    doc->SetHeadProcessing(processing);
     COndrel& first = doc->Head(0);
     first.m_beams = 120;
     first.m_samples = 1000;

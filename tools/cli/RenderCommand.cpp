@@ -53,7 +53,7 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
     }
     doc.m_imageReset = 1;
 
-    CPictureModel model;
+    CPictureModel model(doc.Workers());
     model.InitialUpdate(doc);
     model.Resize(doc, size.width, size.height);
     headless.op.onRefreshViews = [&model, &doc] { model.Update(doc); };
