@@ -60,15 +60,22 @@ void CTamsorDoc::SetTitle(const std::string& title) {
     }
 }
 
+void CTamsorDoc::Subscribe(IDocumentListener& listener) {
+    if (std::find(m_listeners.begin(), m_listeners.end(), &listener) == m_listeners.end()) {
+        m_listeners.push_back(&listener);
+    }
+}
+
+void CTamsorDoc::Unsubscribe(IDocumentListener& listener) {
+    std::erase(m_listeners, &listener);
+}
+
 bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::string& settingsPath) {
     g_document = this;
     m_programFolder = programFolder;
     m_settingsPath = settingsPath.empty() ? programFolder + kSettingsFileName : settingsPath;
     m_readFolder = programFolder;
     m_writeFolder = programFolder;
-    if (m_ports.operatorPort != nullptr) {
-        m_ports.operatorPort->CreateDialogs();
-    }
     m_commPort = 2;
     m_baudRate = 57600;
     LoadSettings();
@@ -93,9 +100,7 @@ void CTamsorDoc::OnRealTime() {
         RefreshStatus();
     }
     LoadSettings();
-    if (m_ports.operatorPort != nullptr) {
-        m_ports.operatorPort->ShowRealTimeBar();
-    }
+    Notify(&IDocumentListener::OnRealTimeStarted);
     SetTitle("Real Time");
     for (COndrel& head : m_heads) {
         head.m_newData = 0;
@@ -263,15 +268,7 @@ void CTamsorDoc::ProcessPing() {
 }
 
 void CTamsorDoc::RefreshStatus() {
-    IOperatorPort* op = m_ports.operatorPort;
-    if (op != nullptr) {
-        op->RefreshViews();
-        op->RefreshDiagnostics();
-        if (op->IsSettingsDialogVisible()) {
-            op->RefreshSettingsDialog();
-        }
-        op->RefreshInfoPanel();
-    }
+    Notify(&IDocumentListener::OnPingProcessed);
     if (m_ports.clock != nullptr) {
         const std::uint64_t now = m_ports.clock->TickMs();
         if (m_lastRefreshTick != 0 && now > m_lastRefreshTick) {
@@ -315,9 +312,6 @@ void CTamsorDoc::CloseAllFiles() {
 
 void CTamsorDoc::OnCloseDocument() {
     SaveHeadSettings();
-    if (m_ports.operatorPort != nullptr) {
-        m_ports.operatorPort->DestroyDialogs();
-    }
     CloseAllFiles();
     CloseSockets();
     m_connected = 0;

@@ -18,6 +18,7 @@
 #include <span>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vexar {
 
@@ -107,6 +108,17 @@ public:
         return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)];
     }
     void SetTitle(const std::string& title);
+
+    /// Adds a listener of the document's events (not owned; it must unsubscribe before it goes).
+    void Subscribe(IDocumentListener& listener);
+    void Unsubscribe(IDocumentListener& listener);
+    /// Delivers an event to every listener, in the order they subscribed.
+    template <typename... Params, typename... Args>
+    void Notify(void (IDocumentListener::*handler)(Params...), Args&&... args) {
+        for (IDocumentListener* listener : m_listeners) {
+            (listener->*handler)(args...);
+        }
+    }
 
     // ---- Sonar objects ----
     std::array<COndrel, kHeadCount> m_heads;
@@ -237,6 +249,7 @@ private:
     std::array<CombinedRowSource, kCombinedBeams> m_rowPlan{};
 
     DocumentPorts m_ports;
+    std::vector<IDocumentListener*> m_listeners;
     WorkerPool m_workers{WorkerPool::DefaultWorkers(kHeadCount - 1)};
     HeadProcessors m_processors{m_workers};
     std::unique_ptr<CRecorder> m_recorder;

@@ -76,9 +76,7 @@ void CTamsorDoc::StartAcquisition() {
             link->Connect(m_sonarAddress, m_sonarPort);
         }
     }
-    if (m_ports.operatorPort != nullptr) {
-        m_ports.operatorPort->RefreshInfoPanel();
-    }
+    Notify(&IDocumentListener::OnLinkStateChanged, LinkState::Connecting);
     ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
 }
 
@@ -101,16 +99,11 @@ void CTamsorDoc::OnConnect(int errorCode) {
         m_connected = 1;
         ResetPingCycle();
         ArmTimer(m_ports.timers, kPingTimer, kConnectPingDelayMs);
-        if (m_ports.operatorPort != nullptr) {
-            m_ports.operatorPort->RefreshDiagnostics();
-            m_ports.operatorPort->RedrawViews();
-        }
+        Notify(&IDocumentListener::OnLinkStateChanged, LinkState::Connected);
     } else {
         m_connected = 0;
         ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
-        if (m_ports.operatorPort != nullptr) {
-            m_ports.operatorPort->RefreshDiagnostics();
-        }
+        Notify(&IDocumentListener::OnLinkStateChanged, LinkState::Disconnected);
     }
 }
 
@@ -118,10 +111,7 @@ void CTamsorDoc::OnClose(int errorCode) {
     (void)errorCode;
     StopTimer(m_ports.timers, kWatchdogTimer);
     m_connected = 0;
-    if (m_ports.operatorPort != nullptr) {
-        m_ports.operatorPort->RefreshDiagnostics();
-        m_ports.operatorPort->RedrawViews();
-    }
+    Notify(&IDocumentListener::OnLinkStateChanged, LinkState::Disconnected);
     for (COndrel& head : m_heads) {
         head.m_newData = 0;
     }

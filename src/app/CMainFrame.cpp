@@ -60,9 +60,15 @@ CMainFrame::CMainFrame(CTamsorDoc& doc, QWidget* parent) : QMainWindow(parent), 
     CreateToolBar();
     CreateBars();
     CreateAccelerators();
+    m_diag = new CDiagDlg(m_doc, this);
+    m_settings = new CSettingsDlg(m_doc, this);
+    m_settings->SetControlBarRefresh([this] { RefreshControlBars(); });
+    m_doc.Subscribe(*this);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    m_doc.Unsubscribe(*this);
+}
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const char* text, bool checkable) {
     auto* action = new QAction(QString::fromLatin1(text), this);
@@ -447,35 +453,33 @@ void CMainFrame::SetDocumentTitle(const QString& title) {
     }
 }
 
-void CMainFrame::RefreshViews() {
+void CMainFrame::OnPingProcessed() {
     if (m_view != nullptr) {
         m_view->OnUpdate();
     }
     UpdateCommandStates();
+    m_diag->UpdateDiagnostics();
+    if (m_settings->isVisible()) {
+        m_settings->RefreshSettingsDialog();
+    }
+    RefreshInfoPanel();
 }
 
-void CMainFrame::RedrawViews() {
-    if (m_view != nullptr) {
+void CMainFrame::OnLinkStateChanged(LinkState state) {
+    m_diag->UpdateDiagnostics();
+    if (state == LinkState::Connecting) {
+        RefreshInfoPanel();
+    } else if (m_view != nullptr) {
         m_view->update();
     }
 }
 
-void CMainFrame::RefreshDiagnostics() {
-    if (m_diag != nullptr) {
-        m_diag->UpdateDiagnostics();
-    }
+void CMainFrame::OnSettingsLoaded() {
+    m_settings->RefillLists();
 }
 
-void CMainFrame::RefreshSettingsDialog() {
-    if (m_settings != nullptr) {
-        m_settings->RefreshSettingsDialog();
-    }
-}
-
-void CMainFrame::RefillSettingsLists() {
-    if (m_settings != nullptr) {
-        m_settings->RefillLists();
-    }
+void CMainFrame::OnSettingsChanged() {
+    RefreshControlBars();
 }
 
 void CMainFrame::RefreshInfoPanel() {
@@ -486,12 +490,12 @@ void CMainFrame::RefreshControlBars() {
     RefreshBarTexts(m_doc, *m_liveBar, *m_playbackBar);
 }
 
-void CMainFrame::ShowRealTimeBar() {
+void CMainFrame::OnRealTimeStarted() {
     m_playbackBand->hide();
     m_liveBand->show();
 }
 
-void CMainFrame::ShowPlaybackBar(std::uint64_t fileLength) {
+void CMainFrame::OnPlaybackOpened(std::uint64_t fileLength) {
     m_liveBand->hide();
     m_playbackBand->show();
     QSlider* slider = m_playbackBar->m_filePos;
@@ -500,33 +504,12 @@ void CMainFrame::ShowPlaybackBar(std::uint64_t fileLength) {
     m_playbackBar->m_speedBar->setRange(0, 20);
     m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
     m_bytesPerStep = fileLength / 100;
+    OnPlaybackMoved(0);
 }
 
-void CMainFrame::SetPlaybackPosition(int percent) {
+void CMainFrame::OnPlaybackMoved(int percent) {
     m_playbackBar->m_filePos->setValue(percent);
     m_playbackBar->m_filePos->setTickInterval(10);
-}
-
-void CMainFrame::CreateDialogs() {
-    if (m_diag == nullptr) {
-        m_diag = new CDiagDlg(m_doc, this);
-    }
-    if (m_settings == nullptr) {
-        m_settings = new CSettingsDlg(m_doc, this);
-        m_settings->SetControlBarRefresh([this] { RefreshControlBars(); });
-    }
-}
-
-void CMainFrame::DestroyDialogs() {
-    delete m_diag;
-    m_diag = nullptr;
-    delete m_settings;
-    m_settings = nullptr;
-    m_doc.m_diagnosticsVisible = 0;
-}
-
-bool CMainFrame::IsSettingsDialogVisible() const {
-    return m_settings != nullptr && m_settings->isVisible();
 }
 
 } // namespace vexar

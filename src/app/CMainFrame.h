@@ -4,6 +4,7 @@
 // and routes every command id to the document, the view or a dialog.
 
 #include "display/DisplayCommands.h"
+#include "platform/Ports.h"
 
 #include <QMainWindow>
 
@@ -27,7 +28,7 @@ class CPlaybackBar;
 class CSettingsDlg;
 class CTamsorDoc;
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public IDocumentListener {
     Q_OBJECT
 public:
     explicit CMainFrame(CTamsorDoc& doc, QWidget* parent = nullptr);
@@ -47,21 +48,16 @@ public:
     QAction* Action(int id) const;
     QMenu* FileMenu() const { return m_fileMenu; }
 
-    // ---- What the document asks of the windows (through the operator port) ----
     void SetDocumentTitle(const QString& title);
-    void RefreshViews();
-    void RedrawViews();
-    void RefreshDiagnostics();
-    void RefreshSettingsDialog();
-    void RefillSettingsLists();
-    void RefreshInfoPanel();
-    void RefreshControlBars();
-    void ShowRealTimeBar();
-    void ShowPlaybackBar(std::uint64_t fileLength);
-    void SetPlaybackPosition(int percent);
-    void CreateDialogs();
-    void DestroyDialogs();
-    bool IsSettingsDialogVisible() const;
+
+    // ---- The document's events, shown by the windows ----
+    void OnPingProcessed() override;
+    void OnLinkStateChanged(LinkState state) override;
+    void OnRealTimeStarted() override;
+    void OnPlaybackOpened(std::uint64_t fileLength) override;
+    void OnPlaybackMoved(int percent) override;
+    void OnSettingsLoaded() override;
+    void OnSettingsChanged() override;
 
     // ---- Parts, for the tests ----
     CMOndrelView* View() const { return m_view; }
@@ -100,6 +96,8 @@ private:
     void OnDisplayGainStep(int step);
     void OnSpeedStep(int step);
     void OnSliderReleased();
+    void RefreshControlBars();
+    void RefreshInfoPanel();
 
     CTamsorDoc& m_doc;
     QMdiArea* m_mdi = nullptr;

@@ -107,9 +107,7 @@ void CTamsorDoc::LoadSettings() {
     for (COndrel& head : m_heads) {
         head.BuildCommandPacket();
     }
-    if (m_ports.operatorPort != nullptr) {
-        m_ports.operatorPort->RefillSettingsLists();
-    }
+    Notify(&IDocumentListener::OnSettingsLoaded);
 }
 
 void CTamsorDoc::SaveHeadSettings() {

@@ -45,9 +45,7 @@ void SetSamples(CTamsorDoc& doc, int samples) {
     }
     first.m_rangeIndex = RangeIndexFromMetres(first.m_rangeM);
     doc.CopyHeadSettings();
-    if (doc.Ports().operatorPort != nullptr) {
-        doc.Ports().operatorPort->RefreshControlBars();
-    }
+    doc.Notify(&IDocumentListener::OnSettingsChanged);
 }
 
 void ToggleTransducerUp(CTamsorDoc& doc) {

@@ -131,11 +131,7 @@ bool CPlayer::OpenPlayback(const std::string& path) {
     m_xyzPath = CompanionXyzPath(path);
 
     m_bytesPerPercent = m_fileLength / 100;
-    if (op != nullptr) {
-        op->ShowPlaybackBar(m_fileLength);
-        op->SetPlaybackPosition(0);
-        op->SetPlaybackSpeed(m_doc.m_sleepTimeMs / 50, SpeedBarPosition(m_doc));
-    }
+    m_doc.Notify(&IDocumentListener::OnPlaybackOpened, m_fileLength);
     if (timers != nullptr) {
         timers->Stop(kWatchdogTimer);
         timers->Stop(kPingTimer);
@@ -175,11 +171,8 @@ StepResult CPlayer::PlaybackStep() {
     if (!file.IsOpen()) {
         return StepResult::Idle;
     }
-    IOperatorPort* op = m_doc.Ports().operatorPort;
     if (m_doc.m_dragging == 0) {
-        if (op != nullptr) {
-            op->SetPlaybackPosition(PositionPercent());
-        }
+        m_doc.Notify(&IDocumentListener::OnPlaybackMoved, PositionPercent());
         if (m_position + 3 >= m_fileLength) {
             if (!m_loop) {
                 return StepResult::AtEnd;

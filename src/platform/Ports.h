@@ -90,8 +90,8 @@ struct FileDialogRequest {
     std::string filterPattern; ///< e.g. "*.R96"
 };
 
-/// Everything the core shows to, or asks of, the operator. Defaults do nothing so that a port
-/// only implements what its program has.
+/// What the core shows to, or asks of, the operator. Defaults do nothing so that a port only
+/// implements what its program has.
 class IOperatorPort {
 public:
     virtual ~IOperatorPort() = default;
@@ -109,29 +109,37 @@ public:
         (void)request;
         return std::nullopt;
     }
+    /// The document title: the operator's status line of acquisition, recording and playback.
     virtual void SetTitle(const std::string& title) { (void)title; }
-    /// Per-ping update and repaint of every view.
-    virtual void RefreshViews() {}
-    /// Repaint of every view without a per-ping update (link events).
-    virtual void RedrawViews() {}
-    virtual void RefreshDiagnostics() {}
-    virtual void RefreshSettingsDialog() {}
-    /// Refills the four lists of the settings dialog after a settings load.
-    virtual void RefillSettingsLists() {}
-    virtual void RefreshInfoPanel() {}
-    virtual void RefreshControlBars() {}
-    virtual void ShowRealTimeBar() {}
-    /// Shows the playback bar for a file of the given length.
-    virtual void ShowPlaybackBar(std::uint64_t fileLength) { (void)fileLength; }
-    virtual void SetPlaybackPosition(int percent) { (void)percent; }
-    /// Positions of the playback "Speed" spinner (0..20) and the bar beside it (0..20).
-    virtual void SetPlaybackSpeed(int spinnerPosition, int barPosition) {
-        (void)spinnerPosition;
-        (void)barPosition;
-    }
-    virtual void CreateDialogs() {}
-    virtual void DestroyDialogs() {}
-    virtual bool IsSettingsDialogVisible() const { return false; }
+};
+
+/// The link to the head as the operator sees it.
+enum class LinkState {
+    Connecting,   ///< the link was (re)started and a connection is being made
+    Connected,    ///< the head accepted the connection
+    Disconnected, ///< a connection failed or the head closed it
+};
+
+/// What happens in the document that a program may show. Listeners subscribe to the document;
+/// every handler defaults to nothing, so a listener implements only what it shows. Events are
+/// delivered on the document's thread after the document's state has been updated.
+class IDocumentListener {
+public:
+    virtual ~IDocumentListener() = default;
+    /// A ping (live, played, or the current one again) went through the per-ping routine: the
+    /// combined image, the profile, the timings and the status values are current.
+    virtual void OnPingProcessed() {}
+    virtual void OnLinkStateChanged(LinkState state) { (void)state; }
+    /// Real-time acquisition started: at start-up and whenever playback ends.
+    virtual void OnRealTimeStarted() {}
+    /// A file of `fileLength` bytes was opened for playback; playing starts at its beginning.
+    virtual void OnPlaybackOpened(std::uint64_t fileLength) { (void)fileLength; }
+    /// Playback moved to `percent` (0..100) of its file.
+    virtual void OnPlaybackMoved(int percent) { (void)percent; }
+    /// The settings were (re)loaded from the settings file.
+    virtual void OnSettingsLoaded() {}
+    /// An operator command changed a setting that the control bars show.
+    virtual void OnSettingsChanged() {}
 };
 
 /// The ports a document talks through; none is owned.

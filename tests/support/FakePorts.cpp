@@ -118,9 +118,9 @@ std::optional<std::string> FakeOperator::AskSaveFile(const FileDialogRequest& re
     return AskOpenFile(request);
 }
 
-void FakeOperator::ShowPlaybackBar(std::uint64_t fileLength) {
-    m_playbackBarShown = true;
-    m_playbackBarLength = fileLength;
+void FakeOperator::OnPlaybackOpened(std::uint64_t fileLength) {
+    m_playbackOpen = true;
+    m_playbackLength = fileLength;
 }
 
 } // namespace vexar::test

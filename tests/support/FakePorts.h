@@ -89,39 +89,29 @@ private:
     bool m_open = false;
 };
 
-class FakeOperator : public IOperatorPort {
+/// The operator: records messages, titles and file dialogs, answers the dialogs from a queue,
+/// and counts the document's events once subscribed to it.
+class FakeOperator : public IOperatorPort, public IDocumentListener {
 public:
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
     void SetTitle(const std::string& title) override { m_titles.push_back(title); }
-    void RefreshViews() override { ++m_viewRefreshes; }
-    void RedrawViews() override { ++m_redraws; }
-    void RefreshDiagnostics() override { ++m_diagnosticsRefreshes; }
-    void RefreshSettingsDialog() override { ++m_settingsRefreshes; }
-    void RefillSettingsLists() override { ++m_listRefills; }
-    void RefreshInfoPanel() override { ++m_infoRefreshes; }
-    void ShowRealTimeBar() override { m_playbackBarShown = false; }
-    void ShowPlaybackBar(std::uint64_t fileLength) override;
-    void CreateDialogs() override { ++m_dialogsCreated; }
-    void DestroyDialogs() override { ++m_dialogsDestroyed; }
-    bool IsSettingsDialogVisible() const override { return m_settingsVisible; }
+    void OnPingProcessed() override { ++m_pingsProcessed; }
+    void OnLinkStateChanged(LinkState state) override { m_linkStates.push_back(state); }
+    void OnRealTimeStarted() override { m_playbackOpen = false; }
+    void OnPlaybackOpened(std::uint64_t fileLength) override;
+    void OnSettingsLoaded() override { ++m_settingsLoads; }
 
     std::vector<std::string> m_messages;
     std::vector<std::string> m_titles;
     std::vector<FileDialogRequest> m_dialogs;
     std::deque<std::optional<std::string>> m_dialogAnswers; ///< next answers of file dialogs
-    int m_viewRefreshes = 0;
-    int m_redraws = 0;
-    int m_diagnosticsRefreshes = 0;
-    int m_settingsRefreshes = 0;
-    int m_listRefills = 0;
-    int m_infoRefreshes = 0;
-    int m_dialogsCreated = 0;
-    int m_dialogsDestroyed = 0;
-    bool m_settingsVisible = false;
-    bool m_playbackBarShown = false;
-    std::uint64_t m_playbackBarLength = 0;
+    int m_pingsProcessed = 0;
+    int m_settingsLoads = 0;
+    std::vector<LinkState> m_linkStates;
+    bool m_playbackOpen = false;
+    std::uint64_t m_playbackLength = 0;
 };
 
 /// All fakes together, wired into a DocumentPorts.

@@ -56,6 +56,7 @@ DocFixture::DocFixture(const std::string& systemSettings) {
         return MakeReply(packet, pingNumber, seed);
     };
     doc = CTamsorDoc::Create(world.Ports());
+    doc->Subscribe(world.op);
     doc->OnNewDocument(folder.Folder(), folder / "Vexar.INI");
 }
 

@@ -50,6 +50,7 @@ protected:
         fs::create_directories(folder);
         WriteSettings("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n");
         doc = CTamsorDoc::Create(world.Ports());
+        doc->Subscribe(world.op);
     }
     void TearDown() override {
         doc.reset();
@@ -69,8 +70,7 @@ TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
     Start();
     EXPECT_EQ(TheDocument(), doc.get());
     EXPECT_EQ(doc->m_settingsPath, folder.string() + "/Vexar.INI");
-    EXPECT_EQ(world.op.m_dialogsCreated, 1);
-    EXPECT_EQ(world.op.m_listRefills, 2); // loaded at initialisation and again by "Real Time"
+    EXPECT_EQ(world.op.m_settingsLoads, 2); // loaded at initialisation and again by "Real Time"
     // Initialisation clears "UseFileSLC", but entering real time reloads the file after it.
     EXPECT_EQ(doc->m_useFileSlc, 1);
     EXPECT_EQ(doc->m_commPort, 7);
@@ -85,7 +85,7 @@ TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
     // The first ProcessPing recomputes the tables, processes nothing and only refreshes.
     EXPECT_EQ(doc->m_forceReconfigure, 0);
     EXPECT_EQ(doc->m_imageReset, 1);
-    EXPECT_EQ(world.op.m_viewRefreshes, 1);
+    EXPECT_EQ(world.op.m_pingsProcessed, 1);
     EXPECT_EQ(doc->CombinedBeamCount(), 720);
     for (int k = 0; k < kHeadCount; ++k) {
         EXPECT_EQ(doc->Head(k).m_newData, 0);
@@ -272,11 +272,11 @@ TEST_F(DocumentTest, BeamTestModeLeavesTheCombinedImageAlone) {
     for (int k = 0; k < kHeadCount; ++k) {
         doc->Head(k).m_newData = 1;
     }
-    const int refreshes = world.op.m_viewRefreshes;
+    const int refreshes = world.op.m_pingsProcessed;
     doc->ProcessPing();
     EXPECT_EQ(doc->CombinedImage(5, 5), 77.0f);
     EXPECT_EQ(processing.processed, (std::array<int, kHeadCount>{}));
-    EXPECT_EQ(world.op.m_viewRefreshes, refreshes + 1);
+    EXPECT_EQ(world.op.m_pingsProcessed, refreshes + 1);
 }
 
 TEST_F(DocumentTest, ProfileCleanUpDropsPointsAtTheEnds) {
@@ -361,7 +361,6 @@ TEST_F(DocumentTest, ShutdownSavesBothGroupsAndClosesEverything) {
     doc->m_startGain = 13;
     doc->OnCloseDocument();
     EXPECT_EQ(TheDocument(), nullptr);
-    EXPECT_EQ(world.op.m_dialogsDestroyed, 1);
     EXPECT_FALSE(world.link.IsOpen());
     std::ifstream in(folder / "Vexar.INI");
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

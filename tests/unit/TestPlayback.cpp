@@ -233,7 +233,7 @@ TEST(Playback, ControlsSpeedSliderAndHold) {
     }
     WriteFile(f.folder / "ten.R96", file);
     ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "ten.R96"));
-    EXPECT_TRUE(f.world.op.m_playbackBarShown);
+    EXPECT_TRUE(f.world.op.m_playbackOpen);
     EXPECT_EQ(*f.world.timers.DelayOf(kPlaybackTimer), 100);
     EXPECT_FALSE(f.world.timers.IsArmed(kWatchdogTimer));
 

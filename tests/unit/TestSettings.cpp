@@ -34,6 +34,7 @@ protected:
     // A document that reads and writes the test's file without starting acquisition.
     std::unique_ptr<CTamsorDoc> Load() {
         auto doc = CTamsorDoc::Create(world.Ports());
+        doc->Subscribe(world.op);
         doc->m_programFolder = folder.string() + "/";
         doc->m_settingsPath = path.string();
         doc->LoadSettings();
@@ -98,7 +99,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     EXPECT_EQ(doc->Head(3).m_beams, 480);
     EXPECT_EQ(doc->Head(2).m_commandPacket[3], 20);
     EXPECT_EQ(doc->Head(1).m_azimuth, 2700);
-    EXPECT_EQ(world.op.m_listRefills, 1);
+    EXPECT_EQ(world.op.m_settingsLoads, 1);
 }
 
 TEST_F(SettingsTest, ClampsAndConversions) {

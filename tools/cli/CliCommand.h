@@ -49,14 +49,7 @@ std::string ProgramFolder();
 class StderrOperator : public IOperatorPort {
 public:
     void ShowMessage(const std::string& text, MessageIcon icon) override;
-    void RefreshViews() override {
-        if (onRefreshViews) {
-            onRefreshViews();
-        }
-    }
     std::size_t MessageCount() const { return m_messages; }
-    /// What a per-ping view update does in a headless run (render draws the picture).
-    std::function<void()> onRefreshViews;
 
 private:
     std::size_t m_messages = 0;

@@ -56,7 +56,16 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
     CPictureModel model(doc.Workers());
     model.InitialUpdate(doc);
     model.Resize(doc, size.width, size.height);
-    headless.op.onRefreshViews = [&model, &doc] { model.Update(doc); };
+    // Every processed ping updates the picture, as the console's view does.
+    struct PictureUpdater : IDocumentListener {
+        PictureUpdater(CTamsorDoc& d, CPictureModel& m) : doc(d), model(m) { doc.Subscribe(*this); }
+        ~PictureUpdater() override { doc.Unsubscribe(*this); }
+        PictureUpdater(const PictureUpdater&) = delete;
+        PictureUpdater& operator=(const PictureUpdater&) = delete;
+        void OnPingProcessed() override { model.Update(doc); }
+        CTamsorDoc& doc;
+        CPictureModel& model;
+    } updater(doc, model);
 
     CPlayer& player = doc.Player();
     player.SetLooping(false);
@@ -76,7 +85,6 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
         }
     }
     const QImage image = RenderDocumentPicture(doc, model, QSize(size.width, size.height));
-    headless.op.onRefreshViews = nullptr;
     if (image.isNull() || !image.save(QString::fromStdString(options.output))) {
         throw Failure("cannot write " + options.output);
     }

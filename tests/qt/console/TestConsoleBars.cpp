@@ -30,13 +30,13 @@ TEST_F(BarTest, LiveBarShowsAtStartAndPlaybackBarIsHidden) {
     EXPECT_TRUE(m_frame->LiveBand()->isVisible());
     EXPECT_FALSE(m_frame->PlaybackBand()->isVisible());
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("10 m"));
-    m_frame->ShowPlaybackBar(12345);
+    m_frame->OnPlaybackOpened(12345);
     EXPECT_FALSE(m_frame->LiveBand()->isVisible());
     EXPECT_TRUE(m_frame->PlaybackBand()->isVisible());
     EXPECT_EQ(m_frame->BytesPerSliderStep(), 123u);
     EXPECT_EQ(Playback().m_filePos->maximum(), 100);
     EXPECT_EQ(Playback().m_filePos->tickInterval(), 10);
-    m_frame->ShowRealTimeBar();
+    m_frame->OnRealTimeStarted();
     EXPECT_TRUE(m_frame->LiveBand()->isVisible());
 }
 
@@ -49,7 +49,7 @@ TEST_F(BarTest, RangeStopsAtItsEndsAndIsRefusedInPlayback) {
     EXPECT_EQ(m_doc->Head(0).m_rangeIndex, 1);
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("2.5 m"));
     m_frame->OnCommand(kCmdUnitsImperial);
-    m_frame->RefreshControlBars();
+    m_frame->OnSettingsChanged();
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("7.5 ft"));
 
     m_doc->m_playback = 1;
@@ -77,7 +77,7 @@ TEST_F(BarTest, GainsStopAtTheirLimitsInBothBars) {
 
 TEST_F(BarTest, SpeedMovesTheSleepTimeAndTheProgressBar) {
     m_doc->m_sleepTimeMs = 100;
-    m_frame->ShowPlaybackBar(1000);
+    m_frame->OnPlaybackOpened(1000);
     EXPECT_EQ(Playback().m_speedBar->value(), 18);
     Click(Playback().m_speedUpDown, +1, 5);
     EXPECT_EQ(m_doc->m_sleepTimeMs, 0);
@@ -110,7 +110,7 @@ TEST_F(BarTest, InfoPanelHasItsLabelsAndShowsTheClock) {
     m_doc->m_navigationValues.m_headingText = "64.8 deg.";
     m_doc->m_navigationValues.m_depthText = "35.400 m";
     m_doc->m_navigationValues.m_dateText = "10/14/1999";
-    m_frame->RefreshInfoPanel();
+    m_frame->OnPingProcessed();
     EXPECT_EQ(first.Pane(5)->text(), QStringLiteral("11:41:39"));
     EXPECT_EQ(second.Pane(5)->text(), QStringLiteral("07-DEC-2026"));
     EXPECT_EQ(first.Pane(17)->text(), QStringLiteral("64.8 deg."));
