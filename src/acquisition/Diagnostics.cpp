@@ -30,13 +30,9 @@ std::array<std::string, kDiagnosticsRows> InitialDiagnosticsTexts() {
     return texts;
 }
 
-std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(CTamsorDoc& doc) {
+std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDoc& doc) {
     const COndrel& h = doc.Head(0);
     const bool playback = doc.m_playback != 0;
-    if (playback) {
-        doc.m_sonarTimeMs = 0.0f;
-        doc.m_acquisitionTimeMs = 0.0f;
-    }
     std::array<std::string, kDiagnosticsRows> t;
     t[0] = ":   " + h.m_headerText;
     t[1] = FormatText(":   0x%02x", h.m_headId);

@@ -22,8 +22,7 @@ extern const std::array<DiagnosticsRow, kDiagnosticsRows> kDiagnosticsLayout;
 /// Value texts before the first update: ":   n/a", and ":   No" for the connection.
 std::array<std::string, kDiagnosticsRows> InitialDiagnosticsTexts();
 
-/// Value texts of every row, in layout order. In playback the sonar and acquisition times are
-/// reset to 0 in the document first.
-std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(CTamsorDoc& doc);
+/// Value texts of every row, in layout order.
+std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDoc& doc);
 
 } // namespace vexar

@@ -80,7 +80,6 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
         QPainter(this).fillRect(rect(), Qt::black);
         return;
     }
-    CPictureModel::BeforePaint(m_doc, m_pointer.MutableMeasure());
     m_pointer.SyncWithDocument(m_doc);
     m_pointer.Reproject(m_doc, Geometry());
     const CMeasureState* measure = m_doc.Head(0).m_displayMode == 0 ? &m_pointer.Measure() : nullptr;

@@ -16,11 +16,7 @@ bool ExecuteFileCommand(CTamsorDoc& doc, int id) {
         doc.Player().OnOpenPlayback();
         return true;
     case kCmdConvertXyz:
-        // Plays the chosen file and writes its profile points beside it.
-        doc.Player().OnOpenPlayback();
-        if (doc.m_playback != 0 && doc.m_playbackFile.IsOpen()) {
-            StartXyzExport(doc, doc.m_playbackFile.Path());
-        }
+        doc.Player().OnConvertToXyz();
         return true;
     default:
         return doc.Recorder().OnCommand(id);

@@ -10,8 +10,20 @@
 
 namespace vexar {
 
-SettingsPanelView CSettingsPanel::Refresh(CTamsorDoc& doc) {
-    COndrel& h = doc.Head(0);
+namespace {
+// The pulse follows range and multiplier at once, so the dialog, the diagnostics and the next
+// records show the pulse that the next command packet carries.
+void ApplyPulseLength(CTamsorDoc& doc) {
+    COndrel& first = doc.Head(0);
+    first.m_pulseLength = COndrel::PulseLengthFor(first.m_rangeM, first.m_pulseLengthMultiplier);
+    for (int k = 1; k < kHeadCount; ++k) {
+        doc.Head(k).m_pulseLengthMultiplier = first.m_pulseLengthMultiplier;
+    }
+}
+} // namespace
+
+SettingsPanelView CSettingsPanel::Refresh(const CTamsorDoc& doc) {
+    const COndrel& h = doc.Head(0);
     const bool live = doc.m_playback == 0;
     SettingsPanelView v;
     v.rangeSpinEnabled = live;
@@ -27,11 +39,9 @@ SettingsPanelView CSettingsPanel::Refresh(CTamsorDoc& doc) {
     v.dataGain = FormatText("%d %%", h.m_displayGain);
     v.persistence = FormatText("%d s", h.m_persistence);
     v.multiplier = FormatText("%.1f", static_cast<double>(h.m_pulseLengthMultiplier));
-    h.m_pulseLength = COndrel::PulseLengthFor(h.m_rangeM, h.m_pulseLengthMultiplier);
-    v.pulseLength = FormatText("%d us", h.m_pulseLength * 10);
-    for (int k = 1; k < kHeadCount; ++k) {
-        doc.Head(k).m_pulseLengthMultiplier = h.m_pulseLengthMultiplier;
-    }
+    // Shown as it will be sent: a pulse taken from a played record or typed into the (disabled)
+    // spin is not what the range and multiplier give.
+    v.pulseLength = FormatText("%d us", COndrel::PulseLengthFor(h.m_rangeM, h.m_pulseLengthMultiplier) * 10);
     v.beamWidthSelection = h.m_beamWidth;
     v.beamsSelection = h.m_beamsIndex;
     v.averagingSelection = (h.m_average - 1) / 2;
@@ -71,6 +81,7 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
             h.m_rangeIndex = index;
             h.m_rangeM = kRangeTable[static_cast<std::size_t>(index)];
         });
+        ApplyPulseLength(doc);
         return true;
     }
     case SettingsSpin::Frequency: {
@@ -123,6 +134,8 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
             return false;
         }
         forAll([pulse](COndrel& h) { h.m_pulseLength = pulse; });
+        // The pulse is derived from range and multiplier: a spun value does not last.
+        ApplyPulseLength(doc);
         return true;
     }
     case SettingsSpin::Multiplier: {
@@ -135,6 +148,7 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
         }
         const float multiplier = static_cast<float>(next) / 10.0f;
         forAll([multiplier](COndrel& h) { h.m_pulseLengthMultiplier = multiplier; });
+        ApplyPulseLength(doc);
         return true;
     }
     }
@@ -156,6 +170,7 @@ void CSettingsPanel::SelectPoints(CTamsorDoc& doc, int index) {
         first.m_pulseLengthMultiplier = 1.0f;
     }
     doc.CopyHeadSettings();
+    ApplyPulseLength(doc);
 }
 
 void CSettingsPanel::SelectBeams(CTamsorDoc& doc, int index) {

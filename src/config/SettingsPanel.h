@@ -30,11 +30,12 @@ enum class SettingsSpin { Range, Frequency, DataGain, StartGain, QuadrantGain, P
 
 class CSettingsPanel {
 public:
-    /// Re-reads every value; recomputes the pulse length from range and multiplier and copies
-    /// the multiplier to heads 1..3.
-    SettingsPanelView Refresh(CTamsorDoc& doc);
+    /// What every control shows now; changes nothing.
+    SettingsPanelView Refresh(const CTamsorDoc& doc);
     /// A spin click of `delta` (the notification's delta); `head` selects the quadrant gain.
-    /// Returns true when a value changed (the dialog then refreshes).
+    /// Returns true when a value changed (the dialog then refreshes). A change of range,
+    /// multiplier or pulse sets head 0's pulse from range and multiplier and copies the
+    /// multiplier to heads 1..3.
     bool Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int head = 0);
     /// True when a change of this spin also refreshes the main control bar.
     static bool RefreshesControlBar(const CTamsorDoc& doc, SettingsSpin spin);

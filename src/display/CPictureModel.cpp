@@ -332,15 +332,6 @@ void CPictureModel::BuildDiscMask() {
     }
 }
 
-void CPictureModel::BeforePaint(CTamsorDoc& doc, CMeasureState& measure) {
-    if (doc.m_measuring == 0) {
-        measure.Forget();
-    }
-    if (doc.m_playback != 0 && doc.m_xyzConversion != 0) {
-        doc.m_hold = 0;
-    }
-}
-
 void CPictureModel::ClearPicture() {
     std::fill(m_picture.begin(), m_picture.end(), std::uint8_t{1});
     std::fill(m_hold.begin(), m_hold.end(), 0.0f);

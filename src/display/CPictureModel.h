@@ -86,9 +86,6 @@ public:
     void Update(CTamsorDoc& doc);
     /// Recomputes picture size and pixel map for the current zoom factor of the document.
     void Rebuild(CTamsorDoc& doc);
-    /// What a paint of the view changes before drawing: with measuring off the measure points are
-    /// forgotten, and a running XYZ conversion during playback releases Hold.
-    static void BeforePaint(CTamsorDoc& doc, CMeasureState& measure);
     /// "Clear Image" typed in the view: every pixel 1, hold values 0.
     void ClearPicture();
     /// Takes over a colour table index (clamped to 0..8).

@@ -56,7 +56,6 @@ public:
 
     bool Panning() const { return m_panning; }
     const CMeasureState& Measure() const { return m_measure; }
-    CMeasureState& MutableMeasure() { return m_measure; }
 
 private:
     void Pan(CTamsorDoc& doc, int x, int y);

@@ -122,6 +122,9 @@ bool CPlayer::OpenPlayback(const std::string& path) {
         m_doc.m_readFolder = folder;
     }
     m_doc.m_playback = 1;
+    // Played pings are not timed: the times of the last live ping would describe nothing shown.
+    m_doc.m_sonarTimeMs = 0.0f;
+    m_doc.m_acquisitionTimeMs = 0.0f;
     m_doc.m_imageReset = 1;
     m_doc.m_soundVelocityChanged = 0;
     m_doc.CloseSockets();

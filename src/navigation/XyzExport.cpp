@@ -184,6 +184,13 @@ bool StartXyzExport(CTamsorDoc& doc, const std::string& playedPath) {
 
 bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat format) {
     doc.m_xyzConversion = 1;
+    // A conversion plays its file to the end: a held playback goes on.
+    if (doc.m_playback != 0 && doc.m_hold != 0) {
+        doc.m_hold = 0;
+        if (ITimerPort* timers = doc.Ports().timers; timers != nullptr && !timers->IsArmed(kPlaybackTimer)) {
+            timers->Arm(kPlaybackTimer, doc.m_sleepTimeMs);
+        }
+    }
     if (doc.m_xyzFile.IsOpen()) {
         return true;
     }

@@ -186,9 +186,8 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
     t = UpdateDiagnosticsTexts(*doc);
     EXPECT_EQ(t[8], ":   673.5 kHz");
     EXPECT_EQ(t[4], ":   7.5 ft");
-    EXPECT_EQ(t[11], ":   0 msec");
-    EXPECT_EQ(t[12], ":   0 msec");
-    EXPECT_FLOAT_EQ(doc->m_acquisitionTimeMs, 0.0f);
+    EXPECT_EQ(t[11], ":   100 msec");
+    EXPECT_EQ(t[12], ":   12 msec");
     EXPECT_EQ(t[6], ":   4 dB");
     EXPECT_EQ(t[16], ":   1480.0 (1480.0) m/s");
 }
@@ -209,7 +208,6 @@ TEST_F(ControlsTest, SettingsPanelSpinsListsAndTexts) {
     h.m_rangeIndex = 1;
     h.m_pulseLengthMultiplier = 2.0f;
     EXPECT_EQ(panel.Refresh(*doc).pulseLength, "40 us");
-    EXPECT_FLOAT_EQ(doc->Head(2).m_pulseLengthMultiplier, 2.0f);
     h.m_rangeM = 1.25f;
     h.m_pulseLengthMultiplier = 1.0f;
     EXPECT_EQ(panel.Refresh(*doc).pulseLength, "10 us");
@@ -238,6 +236,24 @@ TEST_F(ControlsTest, SettingsPanelSpinsListsAndTexts) {
     EXPECT_FALSE(v.pointsEnabled);
     EXPECT_EQ(v.fileDataGain, " (44 %)");
     EXPECT_EQ(v.fileQuadrantGains[3], " (4 dB)");
+}
+
+// The pulse follows a change of range or multiplier at once, not a later refresh of the dialog.
+TEST_F(ControlsTest, RangeAndMultiplierSpinsSetThePulse) {
+    CSettingsPanel panel;
+    COndrel& h = doc->Head(0);
+    h.m_rangeIndex = 3;
+    h.m_rangeM = 10.0f;
+    h.m_samples = 1000;
+    h.m_pulseLengthMultiplier = 1.0f;
+    h.m_pulseLength = 0;
+    ASSERT_TRUE(panel.Spin(*doc, SettingsSpin::Range, +1));
+    EXPECT_EQ(h.m_pulseLength, 12);
+    ASSERT_TRUE(panel.Spin(*doc, SettingsSpin::Multiplier, -5));
+    EXPECT_EQ(h.m_pulseLength, COndrel::PulseLengthFor(20.0f, 0.5f));
+    EXPECT_FLOAT_EQ(doc->Head(3).m_pulseLengthMultiplier, 0.5f);
+    ASSERT_TRUE(panel.Spin(*doc, SettingsSpin::PulseLength, +40));
+    EXPECT_EQ(h.m_pulseLength, COndrel::PulseLengthFor(20.0f, 0.5f));
 }
 
 TEST_F(ControlsTest, SoundVelocityAndPingDelayDialogs) {

@@ -389,25 +389,6 @@ TEST_F(PictureModelTest, TwoThreadsBuildTheSamePictureAsOne) {
     }
 }
 
-TEST_F(PictureModelTest, PaintForgetsMeasurePointsAndConversionReleasesHold) {
-    Configure(120, 500, kZoomHalf);
-    CMeasureState measure;
-    measure.m_active = true;
-    measure.m_a.Set(10, 20, 0, 0, 2.0f);
-    doc->m_measuring = 1;
-    doc->m_hold = 1;
-    CPictureModel::BeforePaint(*doc, measure);
-    EXPECT_TRUE(measure.m_a.IsSet());
-    EXPECT_EQ(doc->m_hold, 1);
-    doc->m_measuring = 0;
-    doc->m_playback = 1;
-    doc->m_xyzConversion = 1;
-    CPictureModel::BeforePaint(*doc, measure);
-    EXPECT_FALSE(measure.m_a.IsSet());
-    EXPECT_FALSE(measure.m_active);
-    EXPECT_EQ(doc->m_hold, 0);
-}
-
 TEST_F(PictureModelTest, BeamTestStripsOnlyForHeadsWithData) {
     Configure(120, 1000, kZoomFull, 800, 600);
     doc->Head(0).m_displayMode = kDisplayModeBeamTest;

@@ -223,6 +223,16 @@ TEST(Playback, ReaderInvertsTheWriterForPulseLengthAndPingPeriod) {
     EXPECT_FLOAT_EQ(doc.m_displayedPingPeriodMs, 320.0f);
 }
 
+TEST(Playback, OpeningForgetsTheLiveTimes) {
+    DocFixture f;
+    f.doc->m_sonarTimeMs = 12.0f;
+    f.doc->m_acquisitionTimeMs = 99.0f;
+    WriteFile(f.folder / "one.R96", MakeRawRecord(64, 0));
+    ASSERT_TRUE(f.doc->Player().OpenPlayback(f.folder / "one.R96"));
+    EXPECT_EQ(f.doc->m_sonarTimeMs, 0.0f);
+    EXPECT_EQ(f.doc->m_acquisitionTimeMs, 0.0f);
+}
+
 TEST(Playback, ControlsSpeedSliderAndHold) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;

@@ -196,6 +196,14 @@ TEST_F(XyzExport, FinishReportsOnceAndHoldsOnTheLastPing) {
     EXPECT_FALSE(world.timers.IsArmed(kPlaybackTimer));
 }
 
+TEST_F(XyzExport, StartReleasesAHeldPlayback) {
+    doc->m_hold = 1;
+    doc->m_sleepTimeMs = 40;
+    ASSERT_TRUE(StartXyzExport(*doc, Played()));
+    EXPECT_EQ(doc->m_hold, 0);
+    EXPECT_EQ(world.timers.DelayOf(kPlaybackTimer), 40);
+}
+
 TEST_F(XyzExport, StartingAgainWhileOpenKeepsTheFileAndTrack) {
     ASSERT_TRUE(StartXyzExport(*doc, Played()));
     doc->m_navigationValues.m_trackOffsetX = 2.0;
