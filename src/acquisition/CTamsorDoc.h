@@ -111,7 +111,6 @@ public:
     const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
     /// The four ping processors, one per head.
     HeadProcessors& Processors() { return m_processors; }
-    COndrel& CurrentHead() { return m_heads[static_cast<std::size_t>(m_currentHead)]; }
     /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
     int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
     float& CombinedImage(int beam, int sample) {
@@ -121,7 +120,6 @@ public:
 
     // ---- Sonar objects ----
     std::array<COndrel, kHeadCount> m_heads;
-    int m_currentHead = 0;
 
     // ---- Link ----
     int m_connected = 0;
