@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string_view>
 
 class QAction;
 class QMdiArea;
@@ -90,7 +91,7 @@ private:
     void CreateToolBar();
     void CreateBars();
     void CreateAccelerators();
-    QAction* AddCommand(QMenu* menu, int id, const char* text, bool checkable = false);
+    QAction* AddCommand(QMenu* menu, int id, std::string_view text, bool checkable = false);
     void OnAbout();
     void OnSoundVelocity();
     void OnPingDelay();
