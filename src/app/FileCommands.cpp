@@ -3,7 +3,6 @@
 #include "acquisition/CTamsorDoc.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
-#include "navigation/XyzExport.h"
 
 namespace vexar {
 
@@ -16,11 +15,7 @@ bool ExecuteFileCommand(CTamsorDoc& doc, int id) {
         doc.Player().OnOpenPlayback();
         return true;
     case kCmdConvertXyz:
-        // Plays the chosen file and writes its profile points beside it.
-        doc.Player().OnOpenPlayback();
-        if (doc.m_playback != 0 && doc.m_playbackFile.IsOpen()) {
-            StartXyzExport(doc, doc.m_playbackFile.Path());
-        }
+        doc.Player().OnConvertToXyz();
         return true;
     default:
         return doc.Recorder().OnCommand(id);
