@@ -227,11 +227,6 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
     // The heads are independent: they are processed and copied side by side.
     m_processing->ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity, &CTamsorDoc::CopyPlannedRowsOfHead,
                                this);
-    for (int k = 0; k < kHeadCount; ++k) {
-        if (fresh[static_cast<std::size_t>(k)]) {
-            m_currentHead = k;
-        }
-    }
     if (clock != nullptr) {
         Head(0).m_processingTimeMs = static_cast<float>(clock->TickMs() - start);
     }

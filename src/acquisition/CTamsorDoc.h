@@ -101,7 +101,6 @@ public:
     HeadProcessors& Processors() { return m_processors; }
     /// The worker threads of the heads of a ping and of the picture rows.
     WorkerPool& Workers() { return m_workers; }
-    COndrel& CurrentHead() { return m_heads[static_cast<std::size_t>(m_currentHead)]; }
     /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
     int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
     float& CombinedImage(int beam, int sample) {
@@ -122,7 +121,6 @@ public:
 
     // ---- Sonar objects ----
     std::array<COndrel, kHeadCount> m_heads;
-    int m_currentHead = 0;
 
     // ---- Link ----
     int m_connected = 0;

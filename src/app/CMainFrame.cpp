@@ -16,6 +16,7 @@
 #include "app/ScreenCapture.h"
 #include "app/ToolBarIcons.h"
 #include "config/SettingsPanel.h"
+#include "display/ColorTables.h"
 
 #include <QAction>
 #include <QApplication>
@@ -70,8 +71,8 @@ CMainFrame::~CMainFrame() {
     m_doc.Unsubscribe(*this);
 }
 
-QAction* CMainFrame::AddCommand(QMenu* menu, int id, const char* text, bool checkable) {
-    auto* action = new QAction(QString::fromLatin1(text), this);
+QAction* CMainFrame::AddCommand(QMenu* menu, int id, std::string_view text, bool checkable) {
+    auto* action = new QAction(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), this);
     action->setCheckable(checkable);
     action->setData(id);
     const std::string prompt = CommandPrompt(id);
@@ -141,11 +142,9 @@ void CMainFrame::CreateMenus() {
     AddCommand(view, kCmdHold, "&Hold", true);
 
     QMenu* colours = addMenu("&Color Table");
-    static constexpr std::array<const char*, 9> kTables = {"Norm Hi",        "Norm Lo",      "Green",
-                                                           "Grey",           "Rev Grey",     "Brown / Yellow",
-                                                           "Green / Blue",   "Green / Yellow", "Blue"};
-    for (std::size_t i = 0; i < kTables.size(); ++i) {
-        AddCommand(colours, kCmdColorFirst + static_cast<int>(i), kTables[i], true);
+    static_assert(kCmdColorLast - kCmdColorFirst + 1 == kColorTableCount);
+    for (int i = 0; i < kColorTableCount; ++i) {
+        AddCommand(colours, kCmdColorFirst + i, ColorTableMenuText(i), true);
     }
 
     QMenu* points = addMenu("&Data Points");

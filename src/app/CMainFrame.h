@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string_view>
 
 class QAction;
 class QMdiArea;
@@ -86,7 +87,7 @@ private:
     void CreateToolBar();
     void CreateBars();
     void CreateAccelerators();
-    QAction* AddCommand(QMenu* menu, int id, const char* text, bool checkable = false);
+    QAction* AddCommand(QMenu* menu, int id, std::string_view text, bool checkable = false);
     void OnAbout();
     void OnSoundVelocity();
     void OnPingDelay();

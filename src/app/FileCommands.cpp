@@ -3,7 +3,6 @@
 #include "acquisition/CTamsorDoc.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
-#include "navigation/XyzExport.h"
 
 namespace vexar {
 

@@ -21,7 +21,6 @@ struct MeasurePoint {
         offsetX = k != 0.0f ? static_cast<float>(sx - cx) / k : 0.0f;
         offsetY = k != 0.0f ? static_cast<float>(sy - cy) / k : 0.0f;
     }
-    void Clear() { *this = MeasurePoint{}; }
     /// Screen coordinate of a stored offset: offset x k rounded half away from zero, plus centre.
     static int ScreenFromOffset(float offset, float k, int centre) {
         return static_cast<int>(std::round(offset * k)) + centre;

@@ -112,10 +112,6 @@ std::span<const std::uint8_t> CPictureModel::Picture() const {
     return {m_picture.data(), static_cast<std::size_t>(m_side) * static_cast<std::size_t>(m_side)};
 }
 
-std::span<std::uint8_t> CPictureModel::MutablePicture() {
-    return {m_picture.data(), static_cast<std::size_t>(m_side) * static_cast<std::size_t>(m_side)};
-}
-
 PixelMapEntry CPictureModel::PixelMapAt(int x, int y) const {
     const std::uint32_t code = m_pixelMap[Offset(m_side - 1 - x, y)];
     PixelMapEntry entry;

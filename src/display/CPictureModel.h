@@ -90,7 +90,6 @@ public:
     void ClearPicture();
     /// Takes over a colour table index (clamped to 0..8).
     void SelectColorTable(int index) { m_colorTable = ClampColorTableIndex(index); }
-    void SetProfileDisplay(int level) { m_profileDisplay = level; }
 
     // ---- State read by painting and tests ----
     int Side() const { return m_side; }
@@ -107,17 +106,13 @@ public:
     int BeamTestTop() const { return m_beamTestTop; }
     /// Measuring scale k: pixels per stored measuring unit.
     float MeasureScale() const { return m_measureScale; }
-    int ColorTableIndex() const { return m_colorTable; }
     const ColorTable& CurrentColorTable() const { return m_tables[static_cast<std::size_t>(m_colorTable)]; }
     const ColorTableSet& ColorTables() const { return m_tables; }
 
     /// N x N picture bytes, row-major, top row first.
     std::span<const std::uint8_t> Picture() const;
     std::uint8_t PictureAt(int x, int y) const { return m_picture[Offset(x, y)]; }
-    std::span<std::uint8_t> MutablePicture();
-    float HoldAt(int x, int y) const { return m_hold[Offset(x, y)]; }
     PixelMapEntry PixelMapAt(int x, int y) const;
-    std::uint8_t DiscMaskAt(int x, int y) const { return m_discMask[Offset(x, y)]; }
     RowSpan RowSpanAt(int y) const { return m_rowSpans[static_cast<std::size_t>(y)]; }
     /// Client-sized Beam Test picture (width x height bytes).
     std::span<const std::uint8_t> BeamTestBuffer() const { return m_beamTest; }

@@ -9,8 +9,6 @@
 namespace vexar {
 
 inline constexpr int kColorTableCount = 9;
-/// Command id of the first "&Color Table" menu entry; the others follow in table order.
-inline constexpr int kFirstColorTableCommand = 32789;
 
 /// One colour table entry, laid out blue, green, red, 0 like a bitmap colour table entry.
 struct ColorEntry {

@@ -172,8 +172,4 @@ int CViewPointer::EndX(const CTamsorDoc& doc, const ViewGeometry& view) const {
     return MeasurePoint::ScreenFromOffset(m_measure.m_b.offsetX, view.measureScale, CentreX(doc, view));
 }
 
-int CViewPointer::EndY(const CTamsorDoc& doc, const ViewGeometry& view) const {
-    return MeasurePoint::ScreenFromOffset(m_measure.m_b.offsetY, view.measureScale, CentreY(doc, view));
-}
-
 } // namespace vexar

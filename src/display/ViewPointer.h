@@ -52,7 +52,6 @@ public:
     float DistanceM(const CTamsorDoc& doc);
     /// Screen position of the moving end B from its stored offset.
     int EndX(const CTamsorDoc& doc, const ViewGeometry& view) const;
-    int EndY(const CTamsorDoc& doc, const ViewGeometry& view) const;
 
     bool Panning() const { return m_panning; }
     const CMeasureState& Measure() const { return m_measure; }

@@ -115,7 +115,6 @@ bool CPlayer::OpenPlayback(const std::string& path) {
     m_position = 0;
     m_recordStart = 0;
     m_recordLength = 0;
-    m_pingsPlayed = 0;
     m_damaged = 0;
 
     if (const std::string folder = FolderOf(path); !folder.empty()) {
@@ -131,7 +130,6 @@ bool CPlayer::OpenPlayback(const std::string& path) {
 
     m_titlePrefix = "Playback File: " + path;
     m_doc.SetTitle(m_titlePrefix);
-    m_xyzPath = CompanionXyzPath(path);
 
     m_bytesPerPercent = m_fileLength / 100;
     m_doc.Notify(&IDocumentListener::OnPlaybackOpened, m_fileLength);
@@ -245,7 +243,6 @@ StepResult CPlayer::PlaybackStep() {
 
     m_doc.CompletePing();
     m_doc.CopyHeadSettings();
-    ++m_pingsPlayed;
     m_doc.ProcessPing();
     return StepResult::Ping;
 }

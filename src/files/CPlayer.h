@@ -53,15 +53,8 @@ public:
     std::uint64_t FileLength() const { return m_fileLength; }
     std::uint64_t Position() const { return m_position; }
     std::uint64_t RecordStart() const { return m_recordStart; }
-    std::uint64_t RecordLength() const { return m_recordLength; }
     /// Slider position for the current position, 0..100.
     int PositionPercent() const;
-    /// Companion path of an XYZ export: the played path ending in "xyz".
-    const std::string& XyzPath() const { return m_xyzPath; }
-    const std::string& TitlePrefix() const { return m_titlePrefix; }
-    /// Header fields of the last record read.
-    const RecordHeaderFields& CurrentHeader() const { return m_fields; }
-    std::uint64_t PingsPlayed() const { return m_pingsPlayed; }
     std::uint64_t DamagedRecords() const { return m_damaged; }
 
 private:
@@ -81,12 +74,10 @@ private:
     std::uint64_t m_recordStart = 0;
     std::uint64_t m_recordLength = 0;
     std::uint64_t m_bytesPerPercent = 0;
-    std::uint64_t m_pingsPlayed = 0;
     std::uint64_t m_damaged = 0;
     bool m_loop = true;
     bool m_saveHeadSettings = true;
     std::string m_titlePrefix;
-    std::string m_xyzPath;
     RecordHeaderFields m_fields;
     RecordHeaderBytes m_header{};
     std::array<std::uint8_t, kReservedBlockSize> m_reserved{};

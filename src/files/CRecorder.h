@@ -57,8 +57,6 @@ public:
     /// Raw records completed by the ping cycle since program start.
     std::uint64_t RawRecordsWritten() const { return m_rawRecordsWritten; }
     std::uint32_t PreviousLength() const { return m_previousLength; }
-    /// A record copied during playback continues the chain of previous lengths.
-    void SetPreviousLength(std::uint32_t length) { m_previousLength = length; }
 
     // ---- Raw records from the ping cycle ----
     /// Block 0 of a recorded ping: size limit, header and zero block; marks the ping recorded.

@@ -229,12 +229,15 @@ void FinishXyzExport(CTamsorDoc& doc) {
     }
     doc.m_xyzConversion = 0;
     const bool wasOpen = doc.m_xyzFile.IsOpen();
-    const bool flushed = wasOpen && doc.m_xyzFile.Flush();
+    // The last lines reach the file only here: a failed flush lost them as much as a failed write.
+    if (wasOpen && !doc.m_xyzFile.Flush()) {
+        doc.m_navigationValues.m_xyzWriteFailed = 1;
+    }
     doc.m_xyzFile.Close();
     // A file that could not be created was reported at the start; a file that lost lines must
     // not be reported as complete.
     if (wasOpen) {
-        if (flushed && doc.m_navigationValues.m_xyzWriteFailed == 0) {
+        if (doc.m_navigationValues.m_xyzWriteFailed == 0) {
             Tell(doc, kConversionComplete, MessageIcon::Information);
         } else {
             Tell(doc, kErrorWritingXyz, MessageIcon::Error);

@@ -33,7 +33,8 @@ bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat 
 /// empty line. Does nothing when the XYZ file is not open.
 void WriteXyzPing(CTamsorDoc& doc);
 /// End of the played file: clears the switch, closes the file, tells the operator the result
-/// once, stops the playback timer and holds playback on the last ping.
+/// once, stops the playback timer and holds playback on the last ping. Lines lost on the way,
+/// also by the final flush, leave the navigation's m_xyzWriteFailed set.
 void FinishXyzExport(CTamsorDoc& doc);
 
 /// One line of the XYZ file: "%s\t% 015.3f\t% 015.3f\t% 015.3f\n".

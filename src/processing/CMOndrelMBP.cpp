@@ -84,14 +84,6 @@ void CMOndrelMBP::RebuildGeometry(float soundVelocityMps) {
     BuildSteeringTables();
 }
 
-float CMOndrelMBP::DemodI(int element, int sample) const {
-    return m_demod[DemodIndex(element, sample, false)];
-}
-
-float CMOndrelMBP::DemodQ(int element, int sample) const {
-    return m_demod[DemodIndex(element, sample, true)];
-}
-
 float CMOndrelMBP::BeamAngleRad(int beam) const {
     return static_cast<float>(beam) * m_beamStep + (m_beamStep * 0.5f - m_halfWidthRad);
 }

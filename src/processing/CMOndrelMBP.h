@@ -44,7 +44,6 @@ public:
     int Beams() const { return m_beams; }
     int Samples() const { return m_samples; }
     float BeamStepRad() const { return m_beamStep; }
-    float HalfWidthRad() const { return m_halfWidthRad; }
     /// Angle of beam b relative to the head's axis, radians.
     float BeamAngleRad(int beam) const;
     float SteeringCos(int beam, int element) const { return m_steerCos[Index(beam, element)]; }
@@ -52,24 +51,17 @@ public:
     /// Phase of element k when steering beam b, radians.
     float SteeringPhase(int beam, int element) const;
     float Gain(int sample) const { return m_gain[static_cast<std::size_t>(sample)]; }
-    float QuadWeightRe(int element) const { return m_quadRe[static_cast<std::size_t>(element)]; }
-    float QuadWeightIm(int element) const { return m_quadIm[static_cast<std::size_t>(element)]; }
-    float ElementSample(int element, int sample) const { return m_elements[Row(element) + Col(sample)]; }
-    float DemodI(int element, int sample) const;
-    float DemodQ(int element, int sample) const;
     /// The finished beam image of the last ping (or of the image the profile filter last ran on).
     float BeamImage(int beam, int sample) const { return ImageRow(beam)[sample]; }
     float ProfilePosition(int beam) const { return m_profilePosition[static_cast<std::size_t>(beam)]; }
     int ProfileIntensity(int beam) const { return m_profileIntensity[static_cast<std::size_t>(beam)]; }
     float ElementLevel(int element) const { return m_elementLevel[static_cast<std::size_t>(element)]; }
     std::uint8_t ElementStatus(int element) const { return m_elementStatus[static_cast<std::size_t>(element)]; }
-    int AveragingRingPosition() const { return m_ringPosition; }
     /// Row of the processor's own beam image, for running the profile filter on a given image.
     float* BeamImageRow(int beam) { return m_image.data() + Row(beam); }
 
 private:
     static std::size_t Row(int row) { return static_cast<std::size_t>(row) * kSampleRowCapacity; }
-    static std::size_t Col(int sample) { return static_cast<std::size_t>(sample); }
     static std::size_t Index(int beam, int element) {
         return static_cast<std::size_t>(beam) * kElementCount + static_cast<std::size_t>(element);
     }

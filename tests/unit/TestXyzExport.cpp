@@ -264,6 +264,20 @@ TEST_F(XyzExport, LostLinesAreNotReportedComplete) {
     EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Error Writing XYZ File!"});
 }
 
+// A short export fits the file buffer: every write succeeds and only the final flush fails.
+TEST_F(XyzExport, LinesLostInTheLastFlushCountAsLost) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    ASSERT_TRUE(StartXyzExportTo(*doc, "/dev/full", XyzFormat::Text));
+    doc->m_combinedProfile[0] = 250.0f;
+    WriteXyzPing(*doc);
+    ASSERT_EQ(doc->m_navigationValues.m_xyzWriteFailed, 0);
+    FinishXyzExport(*doc);
+    EXPECT_EQ(doc->m_navigationValues.m_xyzWriteFailed, 1);
+    EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Error Writing XYZ File!"});
+}
+
 /// A synthetic survey: the vessel runs east at 1 m per ping with heading 90 while the profile
 /// shows a flat bottom; every line written is parsed back and checked against the geometry.
 TEST_F(XyzExport, WholeSurveyWrittenAndParsedBack) {

@@ -99,9 +99,8 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
     }
     doc.Recorder().SetProductSink(nullptr);
     if (!options.xyz.empty()) {
-        const bool lost = doc.m_navigationValues.m_xyzWriteFailed != 0;
         FinishXyzExport(doc);
-        if (lost) {
+        if (doc.m_navigationValues.m_xyzWriteFailed != 0) {
             throw Failure("write error: " + options.xyz);
         }
     }
