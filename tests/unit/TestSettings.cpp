@@ -236,6 +236,61 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
     EXPECT_NE(text.find("Display=BeamTest\n"), std::string::npos);
 }
 
+// Every key with a value other than its default, several in forms the load normalises or
+// leaves as read, with CRLF line ends.
+constexpr const char* kEveryKey =
+    "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
+    "RemotePort_Output1=5050\r\nAutoSaveFileName=0\r\nComm Port=4\r\nBaud Rate=9600\r\n"
+    "Read File Directory=\"/data/in/\"\r\nWrite File Directory=/data/out/\r\nSync Heads=0\r\nUnit=1\r\n"
+    "Sleep Time=150 ms\r\nPing Delay=20\r\nSound Velocity=1502.256\r\nUseFileSLC=1\r\nUdpOutputP96=1\r\n"
+    "UdpOutputB96=1\r\n"
+    "[Sonar]\r\nOperating Range=0\r\nOperating Frequency=674651\r\nDisplay Gain=77\r\nStart Gain=9\r\n"
+    "Number of Samples=1000\r\nAverage=4\r\nBeams=360\r\nBeam Width=1\r\nPersistence=5000\r\n"
+    "Transducer Up=1\r\nPulse Length Multiplier=0.5\r\nAzimuth Offset=12.5\r\nGyroEarthRateCorr=0\r\n"
+    "ExternalTriggerEnable=1\r\nExternalTriggerLevel=-1\r\nExternalXmitDelay=321\r\nProfileFilterType=2\r\n"
+    "DetectProfilePoints=7\r\nProfileDisplay=3\r\n"
+    "[View]\r\nColorTable=12\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n";
+
+// What the two saves make of it: written in place, with CRLF kept.
+constexpr const char* kEveryKeySaved =
+    "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
+    "RemotePort_Output1=5050\r\nAutoSaveFileName=0\r\nComm Port=4\r\nBaud Rate=9600\r\n"
+    "Read File Directory=/data/in/\r\nWrite File Directory=/data/out/\r\nSync Heads=0\r\nUnit=1\r\n"
+    "Sleep Time=150\r\nPing Delay=20\r\nSound Velocity=1502.26\r\nUseFileSLC=1\r\nUdpOutputP96=1\r\n"
+    "UdpOutputB96=1\r\n"
+    "[Sonar]\r\nOperating Range=1\r\nOperating Frequency=674700\r\nDisplay Gain=77\r\nStart Gain=9\r\n"
+    "Number of Samples=1000\r\nAverage=4\r\nBeams=120\r\nBeam Width=1\r\nPersistence=5000\r\n"
+    "Transducer Up=1\r\nPulse Length Multiplier=0.5\r\nAzimuth Offset=12.5\r\nGyroEarthRateCorr=0\r\n"
+    "ExternalTriggerEnable=1\r\nExternalTriggerLevel=-1\r\nExternalXmitDelay=321\r\nProfileFilterType=2\r\n"
+    "DetectProfilePoints=1\r\nProfileDisplay=3\r\n"
+    "[View]\r\nColorTable=8\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n";
+
+// The same values saved onto an empty file: every key in the order the saves write them.
+constexpr const char* kEveryKeyFresh =
+    "[System]\nSound Velocity=1502.26\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+    "RemotePort_Output1=5050\nAutoSaveFileName=0\nEnable AutoFileSize=3\nComm Port=4\nBaud Rate=9600\n"
+    "Read File Directory=/data/in/\nWrite File Directory=/data/out/\nSync Heads=0\nUnit=1\nSleep Time=150\n"
+    "Ping Delay=20\nUseFileSLC=1\nUdpOutputP96=1\nUdpOutputB96=1\n"
+    "[Sonar]\nOperating Range=1\nOperating Frequency=674700\nNumber of Samples=1000\nTransducer Up=1\n"
+    "Pulse Length Multiplier=0.5\nDisplay Gain=77\nStart Gain=9\nAverage=4\nBeams=120\nBeam Width=1\n"
+    "Persistence=5000\nExternalTriggerEnable=1\nExternalTriggerLevel=-1\nExternalXmitDelay=321\n"
+    "DetectProfilePoints=1\nProfileFilterType=2\nProfileDisplay=3\n"
+    "[View]\nColorTable=8\nGrid=3\nRange Mark=0\nDisplay=BeamTest\nZoomIndex=7\n";
+
+TEST_F(SettingsTest, EveryKeyIsWrittenBackByteForByte) {
+    Write(kEveryKey);
+    auto doc = Load();
+    doc->SaveHeadSettings();
+    doc->SaveOtherSettings();
+    EXPECT_EQ(ReadFile(path), kEveryKeySaved);
+
+    // Onto an empty file the keys arrive in the order the two saves write them.
+    doc->m_settingsPath = (folder / "New.INI").string();
+    doc->SaveHeadSettings();
+    doc->SaveOtherSettings();
+    EXPECT_EQ(ReadFile(folder / "New.INI"), kEveryKeyFresh);
+}
+
 TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
     const std::string original =
         "; site settings\r\n[System]\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
