@@ -1,6 +1,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "common/TextParse.h"
 #include "config/CProfileFile.h"
+#include "config/SettingsTable.h"
 #include "support/FakePorts.h"
 
 #include <gtest/gtest.h>
@@ -49,51 +50,63 @@ protected:
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     auto doc = Load();
     const COndrel& h = doc->Head(0);
-    EXPECT_EQ(doc->m_autoFileSize, 1);
-    EXPECT_EQ(doc->m_sonarAddress, "192.168.0.2");
-    EXPECT_EQ(doc->m_outputAddress, "192.168.0.23");
-    EXPECT_EQ(doc->m_outputPort, 4040);
-    EXPECT_EQ(doc->m_autoFileName, 1);
-    EXPECT_EQ(doc->m_commPort, 2);
-    EXPECT_EQ(doc->m_baudRate, 57600);
+    // Each value a missing file leaves, beside the key whose declared default it must be.
+    const std::pair<int, const SettingKey&> numbers[] = {
+        {doc->m_autoFileSize, SettingOf("Enable AutoFileSize")},
+        {doc->m_outputPort, SettingOf("RemotePort_Output1")},
+        {doc->m_autoFileName, SettingOf("AutoSaveFileName")},
+        {doc->m_commPort, SettingOf("Comm Port")},
+        {doc->m_baudRate, SettingOf("Baud Rate")},
+        {doc->m_syncHeads, SettingOf("Sync Heads")},
+        {doc->m_unit, SettingOf("Unit")},
+        {doc->m_sleepTimeMs, SettingOf("Sleep Time")},
+        {doc->m_pingDelayMs, SettingOf("Ping Delay")},
+        {doc->m_useFileSlc, SettingOf("UseFileSLC")},
+        {doc->m_udpOutputPoint, SettingOf("UdpOutputP96")},
+        {doc->m_udpOutputBeam, SettingOf("UdpOutputB96")},
+        {h.m_rangeIndex, SettingOf("Operating Range")},
+        {h.m_displayGain, SettingOf("Display Gain")},
+        {doc->m_startGain, SettingOf("Start Gain")},
+        {h.m_samples, SettingOf("Number of Samples")},
+        {h.m_average, SettingOf("Average")},
+        {h.m_beams, SettingOf("Beams")},
+        {h.m_beamWidth, SettingOf("Beam Width")},
+        {h.m_persistence, SettingOf("Persistence")},
+        {h.m_transducerUp, SettingOf("Transducer Up")},
+        {doc->m_gyroEarthRateCorr, SettingOf("GyroEarthRateCorr")},
+        {h.m_externalTriggerEnable, SettingOf("ExternalTriggerEnable")},
+        {h.m_externalTriggerLevel, SettingOf("ExternalTriggerLevel")},
+        {h.m_externalTransmitDelay, SettingOf("ExternalXmitDelay")},
+        {h.m_profileFilterType, SettingOf("ProfileFilterType")},
+        {h.m_detectProfilePoints, SettingOf("DetectProfilePoints")},
+        {doc->m_profileDisplay, SettingOf("ProfileDisplay")},
+        {doc->m_colorTable, SettingOf("ColorTable")},
+        {doc->m_grid, SettingOf("Grid")},
+        {doc->m_rangeMark, SettingOf("Range Mark")},
+        {doc->m_zoomIndex, SettingOf("ZoomIndex")},
+    };
+    for (const auto& [value, setting] : numbers) {
+        EXPECT_EQ(value, ParseInt(setting.fallback)) << setting.key;
+    }
+    const std::pair<float, const SettingKey&> reals[] = {
+        {doc->m_soundVelocity, SettingOf("Sound Velocity")},
+        {h.m_pulseLengthMultiplier, SettingOf("Pulse Length Multiplier")},
+        {doc->m_azimuthOffsetDeg, SettingOf("Azimuth Offset")},
+    };
+    for (const auto& [value, setting] : reals) {
+        EXPECT_FLOAT_EQ(value, static_cast<float>(ParseDouble(setting.fallback))) << setting.key;
+    }
+    EXPECT_EQ(doc->m_sonarAddress, SettingOf("IPAddress_Sonar1").fallback);
+    EXPECT_EQ(doc->m_outputAddress, SettingOf("IPAddress_Output1").fallback);
     EXPECT_EQ(doc->m_readFolder, folder.string() + "/");
     EXPECT_EQ(doc->m_writeFolder, folder.string() + "/");
-    EXPECT_EQ(doc->m_syncHeads, 1);
-    EXPECT_EQ(doc->m_unit, 0);
-    EXPECT_EQ(doc->m_sleepTimeMs, 0);
-    EXPECT_EQ(doc->m_pingDelayMs, 0);
-    EXPECT_FLOAT_EQ(doc->m_soundVelocity, 1480.0f);
-    EXPECT_EQ(doc->m_useFileSlc, 0);
-    EXPECT_EQ(doc->m_udpOutputPoint, 0);
-    EXPECT_EQ(doc->m_udpOutputBeam, 0);
-    EXPECT_EQ(h.m_rangeIndex, 4);
+    // What the load derives from the defaults.
     EXPECT_FLOAT_EQ(h.m_rangeM, 20.0f);
     EXPECT_EQ(h.m_frequencyStep, 0);
-    EXPECT_EQ(h.m_displayGain, 50);
-    EXPECT_EQ(doc->m_startGain, 1);
-    EXPECT_EQ(h.m_samples, 500);
     EXPECT_EQ(doc->m_blocksPerPing, 64);
-    EXPECT_EQ(h.m_average, 3);
-    EXPECT_EQ(h.m_beams, 480);
     EXPECT_EQ(h.m_beamsIndex, 0);
-    EXPECT_EQ(h.m_beamWidth, 2);
-    EXPECT_EQ(h.m_persistence, 0);
-    EXPECT_EQ(h.m_transducerUp, 0);
-    EXPECT_FLOAT_EQ(h.m_pulseLengthMultiplier, 1.0f);
-    EXPECT_FLOAT_EQ(doc->m_azimuthOffsetDeg, 0.0f);
-    EXPECT_EQ(doc->m_gyroEarthRateCorr, 1);
-    EXPECT_EQ(h.m_externalTriggerEnable, 0);
-    EXPECT_EQ(h.m_externalTriggerLevel, 0);
-    EXPECT_EQ(h.m_externalTransmitDelay, 0);
-    EXPECT_EQ(h.m_profileFilterType, 1);
-    EXPECT_EQ(h.m_detectProfilePoints, 0);
-    EXPECT_EQ(doc->m_profileDisplay, 0);
-    EXPECT_EQ(doc->m_colorTable, 0);
     EXPECT_EQ(h.m_displayMode, 0); // "Polar"
     EXPECT_EQ(doc->m_imageReset, 1);
-    EXPECT_EQ(doc->m_grid, 1);
-    EXPECT_EQ(doc->m_rangeMark, 1);
-    EXPECT_EQ(doc->m_zoomIndex, 0);
     // The load ends by copying head 0 and rebuilding every packet.
     EXPECT_EQ(doc->Head(3).m_beams, 480);
     EXPECT_EQ(doc->Head(2).m_commandPacket[3], 20);
@@ -363,7 +376,7 @@ TEST_F(SettingsTest, GarbageLoadsDefaultsAndNeverCrashes) {
     Write(garbage);
     auto doc = Load();
     EXPECT_EQ(doc->Head(0).m_beams, 120);
-    EXPECT_EQ(doc->m_outputPort, 4040);
+    EXPECT_EQ(doc->m_outputPort, ParseInt(SettingOf("RemotePort_Output1").fallback));
 }
 
 TEST(ProfileFile, ValuesAreTrimmedUnquotedAndBounded) {
