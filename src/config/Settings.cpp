@@ -59,8 +59,15 @@ void SaveGroupKeys(const CTamsorDoc& doc, SaveGroup group) {
     CProfileFile ini;
     ini.Load(doc.m_settingsPath);
     for (const SettingKey& setting : kSettingsTable) {
-        if (setting.group == group) {
-            ini.SetString(setting.section, setting.key, SavedText(doc, setting));
+        if (setting.group != group) {
+            continue;
+        }
+        // A line break would end the key's line early and make the rest of the value lines of
+        // their own: a folder named that way could add keys and sections to the file. Such a
+        // value is not written; the key keeps what the file has.
+        const std::string text = SavedText(doc, setting);
+        if (text.find_first_of("\r\n") == std::string::npos) {
+            ini.SetString(setting.section, setting.key, text);
         }
     }
     ini.Save(doc.m_settingsPath);

@@ -329,6 +329,16 @@ TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
     EXPECT_LT(text.find("Sleep Time=0"), text.find("[Sonar]"));
 }
 
+TEST_F(SettingsTest, AFolderWithALineBreakCannotAddLinesToTheFile) {
+    Write("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRead File Directory=/data/in/\n");
+    auto doc = Load();
+    doc->m_readFolder = "/data/x\r\n[Sonar]\nBeams=240\n/";
+    doc->SaveOtherSettings();
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(text.find("[Sonar]"), text.rfind("[Sonar]"));
+    EXPECT_EQ(Load()->m_readFolder, "/data/in/");
+}
+
 TEST_F(SettingsTest, HeadSettingsAreNotWrittenDuringPlayback) {
     Write("[Sonar]\nNumber of Samples=500\n");
     auto doc = Load();
