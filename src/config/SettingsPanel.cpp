@@ -2,6 +2,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "common/TextParse.h"
+#include "config/SettingsTable.h"
 #include "display/RangeText.h"
 
 #include <algorithm>
@@ -73,7 +74,7 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
     };
     switch (spin) {
     case SettingsSpin::Range: {
-        const int index = std::clamp(first.m_rangeIndex + delta, 1, 4);
+        const int index = SettingOf("Operating Range").limits.Clamp(first.m_rangeIndex + delta);
         if (!live || index == first.m_rangeIndex) {
             return false;
         }
@@ -85,7 +86,7 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
         return true;
     }
     case SettingsSpin::Frequency: {
-        const int step = std::clamp(first.m_frequencyStep + delta, -100, 100);
+        const int step = SettingOf("Operating Frequency").limits.Clamp(first.m_frequencyStep + delta);
         if (!live || step == first.m_frequencyStep) {
             return false;
         }
@@ -93,7 +94,7 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
         return true;
     }
     case SettingsSpin::DataGain: {
-        const int gain = std::clamp(first.m_displayGain + delta, 1, 100);
+        const int gain = SettingOf("Display Gain").limits.Clamp(first.m_displayGain + delta);
         if (gain == first.m_displayGain) {
             return false;
         }
@@ -101,7 +102,7 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
         return true;
     }
     case SettingsSpin::StartGain: {
-        const int gain = std::clamp(doc.m_startGain + delta, 0, 20);
+        const int gain = SettingOf("Start Gain").limits.Clamp(doc.m_startGain + delta);
         if (gain == doc.m_startGain) {
             return false;
         }
@@ -121,7 +122,7 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
         return true;
     }
     case SettingsSpin::Persistence: {
-        const int seconds = std::clamp(first.m_persistence + delta, 0, 1200);
+        const int seconds = SettingOf("Persistence").limits.Clamp(first.m_persistence + delta);
         if (seconds == first.m_persistence) {
             return false;
         }
@@ -141,8 +142,10 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
     case SettingsSpin::Multiplier: {
         // Tenths are counted as integers so that repeated clicks land on exact tenths.
         const int tenths = static_cast<int>(std::lround(first.m_pulseLengthMultiplier * 10.0f));
-        const int lowest = first.m_samples == 500 ? 10 : 5;
-        const int next = std::clamp(tenths + delta, lowest, 20);
+        const SettingLimits& limits = SettingOf("Pulse Length Multiplier").limits;
+        const int lowest = first.m_samples == 500 ? 10 : static_cast<int>(std::lround(limits.lowest * 10.0));
+        const int highest = static_cast<int>(std::lround(limits.highest * 10.0));
+        const int next = std::clamp(tenths + delta, lowest, highest);
         if (!live || next == tenths) {
             return false;
         }
@@ -201,11 +204,11 @@ void CSettingsPanel::SelectBeamWidth(CTamsorDoc& doc, int index) {
 }
 
 float SpinSoundVelocity(float velocity, int delta) {
-    return std::clamp(velocity + static_cast<float>(delta) / 10.0f, 1400.0f, 1600.0f);
+    return SettingOf("Sound Velocity").limits.Clamp(velocity + static_cast<float>(delta) / 10.0f);
 }
 
 float AcceptSoundVelocity(const std::string& text) {
-    return std::clamp(static_cast<float>(ParseDouble(text)), 1400.0f, 1600.0f);
+    return SettingOf("Sound Velocity").limits.Clamp(static_cast<float>(ParseDouble(text)));
 }
 
 void ApplySoundVelocity(CTamsorDoc& doc, float velocity, bool useFileVelocity) {
@@ -218,11 +221,11 @@ void ApplySoundVelocity(CTamsorDoc& doc, float velocity, bool useFileVelocity) {
 }
 
 int SpinPingDelay(int delayMs, int delta) {
-    return std::clamp(delayMs + delta, 0, 5000);
+    return SettingOf("Ping Delay").limits.Clamp(delayMs + delta);
 }
 
 int AcceptPingDelay(const std::string& text) {
-    return std::clamp(ParseInt(text), 0, 5000);
+    return SettingOf("Ping Delay").limits.Clamp(ParseInt(text));
 }
 
 } // namespace vexar

@@ -1,6 +1,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "common/TextParse.h"
 #include "config/CProfileFile.h"
+#include "config/SettingsTable.h"
 #include "support/FakePorts.h"
 
 #include <gtest/gtest.h>
@@ -50,51 +51,63 @@ protected:
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     auto doc = Load();
     const COndrel& h = doc->Head(0);
-    EXPECT_EQ(doc->m_autoFileSize, 1);
-    EXPECT_EQ(doc->m_sonarAddress, "192.168.0.2");
-    EXPECT_EQ(doc->m_outputAddress, "192.168.0.23");
-    EXPECT_EQ(doc->m_outputPort, 4040);
-    EXPECT_EQ(doc->m_autoFileName, 1);
-    EXPECT_EQ(doc->m_commPort, 2);
-    EXPECT_EQ(doc->m_baudRate, 57600);
+    // Each value a missing file leaves, beside the key whose declared default it must be.
+    const std::pair<int, const SettingKey&> numbers[] = {
+        {doc->m_autoFileSize, SettingOf("Enable AutoFileSize")},
+        {doc->m_outputPort, SettingOf("RemotePort_Output1")},
+        {doc->m_autoFileName, SettingOf("AutoSaveFileName")},
+        {doc->m_commPort, SettingOf("Comm Port")},
+        {doc->m_baudRate, SettingOf("Baud Rate")},
+        {doc->m_syncHeads, SettingOf("Sync Heads")},
+        {doc->m_unit, SettingOf("Unit")},
+        {doc->m_sleepTimeMs, SettingOf("Sleep Time")},
+        {doc->m_pingDelayMs, SettingOf("Ping Delay")},
+        {doc->m_useFileSlc, SettingOf("UseFileSLC")},
+        {doc->m_udpOutputPoint, SettingOf("UdpOutputP96")},
+        {doc->m_udpOutputBeam, SettingOf("UdpOutputB96")},
+        {h.m_rangeIndex, SettingOf("Operating Range")},
+        {h.m_displayGain, SettingOf("Display Gain")},
+        {doc->m_startGain, SettingOf("Start Gain")},
+        {h.m_samples, SettingOf("Number of Samples")},
+        {h.m_average, SettingOf("Average")},
+        {h.m_beams, SettingOf("Beams")},
+        {h.m_beamWidth, SettingOf("Beam Width")},
+        {h.m_persistence, SettingOf("Persistence")},
+        {h.m_transducerUp, SettingOf("Transducer Up")},
+        {doc->m_gyroEarthRateCorr, SettingOf("GyroEarthRateCorr")},
+        {h.m_externalTriggerEnable, SettingOf("ExternalTriggerEnable")},
+        {h.m_externalTriggerLevel, SettingOf("ExternalTriggerLevel")},
+        {h.m_externalTransmitDelay, SettingOf("ExternalXmitDelay")},
+        {h.m_profileFilterType, SettingOf("ProfileFilterType")},
+        {h.m_detectProfilePoints, SettingOf("DetectProfilePoints")},
+        {doc->m_profileDisplay, SettingOf("ProfileDisplay")},
+        {doc->m_colorTable, SettingOf("ColorTable")},
+        {doc->m_grid, SettingOf("Grid")},
+        {doc->m_rangeMark, SettingOf("Range Mark")},
+        {doc->m_zoomIndex, SettingOf("ZoomIndex")},
+    };
+    for (const auto& [value, setting] : numbers) {
+        EXPECT_EQ(value, ParseInt(setting.fallback)) << setting.key;
+    }
+    const std::pair<float, const SettingKey&> reals[] = {
+        {doc->m_soundVelocity, SettingOf("Sound Velocity")},
+        {h.m_pulseLengthMultiplier, SettingOf("Pulse Length Multiplier")},
+        {doc->m_azimuthOffsetDeg, SettingOf("Azimuth Offset")},
+    };
+    for (const auto& [value, setting] : reals) {
+        EXPECT_FLOAT_EQ(value, static_cast<float>(ParseDouble(setting.fallback))) << setting.key;
+    }
+    EXPECT_EQ(doc->m_sonarAddress, SettingOf("IPAddress_Sonar1").fallback);
+    EXPECT_EQ(doc->m_outputAddress, SettingOf("IPAddress_Output1").fallback);
     EXPECT_EQ(doc->m_readFolder, folder.string() + "/");
     EXPECT_EQ(doc->m_writeFolder, folder.string() + "/");
-    EXPECT_EQ(doc->m_syncHeads, 1);
-    EXPECT_EQ(doc->m_unit, 0);
-    EXPECT_EQ(doc->m_sleepTimeMs, 0);
-    EXPECT_EQ(doc->m_pingDelayMs, 0);
-    EXPECT_FLOAT_EQ(doc->m_soundVelocity, 1480.0f);
-    EXPECT_EQ(doc->m_useFileSlc, 0);
-    EXPECT_EQ(doc->m_udpOutputPoint, 0);
-    EXPECT_EQ(doc->m_udpOutputBeam, 0);
-    EXPECT_EQ(h.m_rangeIndex, 4);
+    // What the load derives from the defaults.
     EXPECT_FLOAT_EQ(h.m_rangeM, 20.0f);
     EXPECT_EQ(h.m_frequencyStep, 0);
-    EXPECT_EQ(h.m_displayGain, 50);
-    EXPECT_EQ(doc->m_startGain, 1);
-    EXPECT_EQ(h.m_samples, 500);
     EXPECT_EQ(doc->m_blocksPerPing, 64);
-    EXPECT_EQ(h.m_average, 3);
-    EXPECT_EQ(h.m_beams, 480);
     EXPECT_EQ(h.m_beamsIndex, 0);
-    EXPECT_EQ(h.m_beamWidth, 2);
-    EXPECT_EQ(h.m_persistence, 0);
-    EXPECT_EQ(h.m_transducerUp, 0);
-    EXPECT_FLOAT_EQ(h.m_pulseLengthMultiplier, 1.0f);
-    EXPECT_FLOAT_EQ(doc->m_azimuthOffsetDeg, 0.0f);
-    EXPECT_EQ(doc->m_gyroEarthRateCorr, 1);
-    EXPECT_EQ(h.m_externalTriggerEnable, 0);
-    EXPECT_EQ(h.m_externalTriggerLevel, 0);
-    EXPECT_EQ(h.m_externalTransmitDelay, 0);
-    EXPECT_EQ(h.m_profileFilterType, 1);
-    EXPECT_EQ(h.m_detectProfilePoints, 0);
-    EXPECT_EQ(doc->m_profileDisplay, 0);
-    EXPECT_EQ(doc->m_colorTable, 0);
     EXPECT_EQ(h.m_displayMode, 0); // "Polar"
     EXPECT_EQ(doc->m_imageReset, 1);
-    EXPECT_EQ(doc->m_grid, 1);
-    EXPECT_EQ(doc->m_rangeMark, 1);
-    EXPECT_EQ(doc->m_zoomIndex, 0);
     // The load ends by copying head 0 and rebuilding every packet.
     EXPECT_EQ(doc->Head(3).m_beams, 480);
     EXPECT_EQ(doc->Head(2).m_commandPacket[3], 20);
@@ -237,6 +250,61 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
     EXPECT_NE(text.find("Display=BeamTest\n"), std::string::npos);
 }
 
+// Every key with a value other than its default, several in forms the load normalises or
+// leaves as read, with CRLF line ends.
+constexpr const char* kEveryKey =
+    "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
+    "RemotePort_Output1=5050\r\nAutoSaveFileName=0\r\nComm Port=4\r\nBaud Rate=9600\r\n"
+    "Read File Directory=\"/data/in/\"\r\nWrite File Directory=/data/out/\r\nSync Heads=0\r\nUnit=1\r\n"
+    "Sleep Time=150 ms\r\nPing Delay=20\r\nSound Velocity=1502.256\r\nUseFileSLC=1\r\nUdpOutputP96=1\r\n"
+    "UdpOutputB96=1\r\n"
+    "[Sonar]\r\nOperating Range=0\r\nOperating Frequency=674651\r\nDisplay Gain=77\r\nStart Gain=9\r\n"
+    "Number of Samples=1000\r\nAverage=4\r\nBeams=360\r\nBeam Width=1\r\nPersistence=5000\r\n"
+    "Transducer Up=1\r\nPulse Length Multiplier=0.5\r\nAzimuth Offset=12.5\r\nGyroEarthRateCorr=0\r\n"
+    "ExternalTriggerEnable=1\r\nExternalTriggerLevel=-1\r\nExternalXmitDelay=321\r\nProfileFilterType=2\r\n"
+    "DetectProfilePoints=7\r\nProfileDisplay=3\r\n"
+    "[View]\r\nColorTable=12\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n";
+
+// What the two saves make of it: written in place, with CRLF kept.
+constexpr const char* kEveryKeySaved =
+    "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
+    "RemotePort_Output1=5050\r\nAutoSaveFileName=0\r\nComm Port=4\r\nBaud Rate=9600\r\n"
+    "Read File Directory=/data/in/\r\nWrite File Directory=/data/out/\r\nSync Heads=0\r\nUnit=1\r\n"
+    "Sleep Time=150\r\nPing Delay=20\r\nSound Velocity=1502.26\r\nUseFileSLC=1\r\nUdpOutputP96=1\r\n"
+    "UdpOutputB96=1\r\n"
+    "[Sonar]\r\nOperating Range=1\r\nOperating Frequency=674700\r\nDisplay Gain=77\r\nStart Gain=9\r\n"
+    "Number of Samples=1000\r\nAverage=4\r\nBeams=120\r\nBeam Width=1\r\nPersistence=5000\r\n"
+    "Transducer Up=1\r\nPulse Length Multiplier=0.5\r\nAzimuth Offset=12.5\r\nGyroEarthRateCorr=0\r\n"
+    "ExternalTriggerEnable=1\r\nExternalTriggerLevel=-1\r\nExternalXmitDelay=321\r\nProfileFilterType=2\r\n"
+    "DetectProfilePoints=1\r\nProfileDisplay=3\r\n"
+    "[View]\r\nColorTable=8\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n";
+
+// The same values saved onto an empty file: every key in the order the saves write them.
+constexpr const char* kEveryKeyFresh =
+    "[System]\nSound Velocity=1502.26\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+    "RemotePort_Output1=5050\nAutoSaveFileName=0\nEnable AutoFileSize=3\nComm Port=4\nBaud Rate=9600\n"
+    "Read File Directory=/data/in/\nWrite File Directory=/data/out/\nSync Heads=0\nUnit=1\nSleep Time=150\n"
+    "Ping Delay=20\nUseFileSLC=1\nUdpOutputP96=1\nUdpOutputB96=1\n"
+    "[Sonar]\nOperating Range=1\nOperating Frequency=674700\nNumber of Samples=1000\nTransducer Up=1\n"
+    "Pulse Length Multiplier=0.5\nDisplay Gain=77\nStart Gain=9\nAverage=4\nBeams=120\nBeam Width=1\n"
+    "Persistence=5000\nExternalTriggerEnable=1\nExternalTriggerLevel=-1\nExternalXmitDelay=321\n"
+    "DetectProfilePoints=1\nProfileFilterType=2\nProfileDisplay=3\n"
+    "[View]\nColorTable=8\nGrid=3\nRange Mark=0\nDisplay=BeamTest\nZoomIndex=7\n";
+
+TEST_F(SettingsTest, EveryKeyIsWrittenBackByteForByte) {
+    Write(kEveryKey);
+    auto doc = Load();
+    doc->SaveHeadSettings();
+    doc->SaveOtherSettings();
+    EXPECT_EQ(ReadFile(path), kEveryKeySaved);
+
+    // Onto an empty file the keys arrive in the order the two saves write them.
+    doc->m_settingsPath = (folder / "New.INI").string();
+    doc->SaveHeadSettings();
+    doc->SaveOtherSettings();
+    EXPECT_EQ(ReadFile(folder / "New.INI"), kEveryKeyFresh);
+}
+
 TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
     const std::string original =
         "; site settings\r\n[System]\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
@@ -260,6 +328,16 @@ TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
     EXPECT_EQ(text.find("Beams="), text.rfind("Beams="));
     EXPECT_LT(text.find("Beams=240"), text.find("[Custom]"));
     EXPECT_LT(text.find("Sleep Time=0"), text.find("[Sonar]"));
+}
+
+TEST_F(SettingsTest, AFolderWithALineBreakCannotAddLinesToTheFile) {
+    Write("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRead File Directory=/data/in/\n");
+    auto doc = Load();
+    doc->m_readFolder = "/data/x\r\n[Sonar]\nBeams=240\n/";
+    doc->SaveOtherSettings();
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(text.find("[Sonar]"), text.rfind("[Sonar]"));
+    EXPECT_EQ(Load()->m_readFolder, "/data/in/");
 }
 
 TEST_F(SettingsTest, HeadSettingsAreNotWrittenDuringPlayback) {
@@ -309,7 +387,7 @@ TEST_F(SettingsTest, GarbageLoadsDefaultsAndNeverCrashes) {
     Write(garbage);
     auto doc = Load();
     EXPECT_EQ(doc->Head(0).m_beams, 120);
-    EXPECT_EQ(doc->m_outputPort, 4040);
+    EXPECT_EQ(doc->m_outputPort, ParseInt(SettingOf("RemotePort_Output1").fallback));
 }
 
 TEST(ProfileFile, ValuesAreTrimmedUnquotedAndBounded) {
