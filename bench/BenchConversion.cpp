@@ -4,6 +4,8 @@
 // 480 beams x 1000 samples.
 
 #include "acquisition/CTamsorDoc.h"
+#include "files/CRecorder.h"
+#include "files/CPlayer.h"
 #include "files/CDataFile.h"
 
 #include <benchmark/benchmark.h>

@@ -1,14 +1,35 @@
-# Fails when the core library links Qt or a core source includes a Qt header.
+# Keeps the core what it claims to be: the library links no Qt, no core source includes a Qt
+# header or the console's and adapters' code, and the lowest folders include only what lies
+# below them.
+cmake_minimum_required(VERSION 3.25)
 file(READ ${LINKS_FILE} links)
 if(links MATCHES "Qt")
   message(FATAL_ERROR "vexar_core links Qt: ${links}")
 endif()
-foreach(dir acquisition processing files navigation config output display platform)
+
+set(core_dirs common head acquisition processing files navigation config output display sim platform)
+# Folders below the document, and the project folders each may include.
+set(allowed_common "")
+set(allowed_head common)
+set(allowed_processing common head)
+set(allowed_sim common head)
+set(allowed_platform common)
+
+foreach(dir IN LISTS core_dirs)
   file(GLOB sources ${SOURCE_DIR}/${dir}/*.h ${SOURCE_DIR}/${dir}/*.cpp)
   foreach(f IN LISTS sources)
-    file(STRINGS ${f} hits REGEX "#include[ \t]*<Q")
+    file(STRINGS ${f} hits REGEX "#include[ \t]*[<\"](Q|app/|platform/qt/)")
     if(hits)
-      message(FATAL_ERROR "${f} includes Qt: ${hits}")
+      message(FATAL_ERROR "${f} includes Qt or console code: ${hits}")
+    endif()
+    if(DEFINED allowed_${dir})
+      file(STRINGS ${f} includes REGEX "#include[ \t]*\"[a-z]+/")
+      foreach(line IN LISTS includes)
+        string(REGEX REPLACE ".*#include[ \t]*\"([a-z]+)/.*" "\\1" folder "${line}")
+        if(NOT folder STREQUAL dir AND NOT folder IN_LIST allowed_${dir})
+          message(FATAL_ERROR "${f} reaches up into ${folder}/: ${line}")
+        endif()
+      endforeach()
     endif()
   endforeach()
 endforeach()

@@ -1,6 +1,8 @@
 #include "acquisition/CTamsorDoc.h"
 
 #include "common/Numeric.h"
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
 #include "navigation/XyzExport.h"
 
 #include <algorithm>

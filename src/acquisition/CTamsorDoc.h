@@ -6,8 +6,6 @@
 #include "head/COndrel.h"
 #include "head/ReplyData.h"
 #include "files/CDataFile.h"
-#include "files/CPlayer.h"
-#include "files/CRecorder.h"
 #include "navigation/CNavigation.h"
 #include "platform/Ports.h"
 #include "processing/HeadProcessors.h"
@@ -21,6 +19,9 @@
 #include <vector>
 
 namespace vexar {
+
+class CPlayer;
+class CRecorder;
 
 inline constexpr int kCombinedBeams = 1920;
 inline constexpr int kWrapMarginRows = 10;
@@ -250,6 +251,10 @@ private:
     std::vector<IDocumentListener*> m_listeners;
     WorkerPool m_workers{WorkerPool::DefaultWorkers(kHeadCount - 1)};
     HeadProcessors m_processors{m_workers};
+    // The document owns the recorder and the player, and both drive the document's per-ping
+    // routine: that cycle is the design. This header only names them; their sources see the
+    // whole document. The same holds for the document's operations kept with their subsystem
+    // (settings, display commands, XYZ export, data output, the picture model).
     std::unique_ptr<CRecorder> m_recorder;
     std::unique_ptr<CPlayer> m_player;
     IHeadProcessing* m_processing = &m_processors;

@@ -2,7 +2,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "common/Numeric.h"
-#include "display/RangeText.h"
+#include "common/RangeText.h"
 
 #include "common/TextFormat.h"
 

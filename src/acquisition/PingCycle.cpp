@@ -2,6 +2,8 @@
 // one ping, and the three one-shot timers that drive them.
 
 #include "acquisition/CTamsorDoc.h"
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
 
 namespace vexar {
 

@@ -2,7 +2,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CUpDown.h"
-#include "display/RangeText.h"
+#include "common/RangeText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -3,7 +3,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "common/TextParse.h"
 #include "config/SettingsTable.h"
-#include "display/RangeText.h"
+#include "common/RangeText.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // What the overlays of the sonar picture say and where they go: texts with their number rules,
 // grid spacing and ring radii. Drawing them is the painter's job (platform/qt).
 
-#include "display/RangeText.h"
+#include "common/RangeText.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "common/Numeric.h"
-#include "display/DisplayCommands.h"
+#include "files/CRecorder.h"
 #include "navigation/XyzExport.h"
 
 #include <algorithm>

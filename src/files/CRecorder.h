@@ -4,7 +4,7 @@
 // point records of each processed ping for the files and the UDP output, runs the record
 // commands of the File menu and rolls recordings over at the size limit.
 
-#include "display/DisplayCommands.h"
+#include "common/Commands.h"
 #include "files/RecordHeader.h"
 
 #include <array>

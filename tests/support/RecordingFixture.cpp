@@ -1,3 +1,4 @@
+#include "files/CPlayer.h"
 #include "support/RecordingFixture.h"
 
 #include "files/RecordHeader.h"

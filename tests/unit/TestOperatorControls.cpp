@@ -2,7 +2,7 @@
 #include "acquisition/Diagnostics.h"
 #include "config/SettingsPanel.h"
 #include "display/DisplayCommands.h"
-#include "display/RangeText.h"
+#include "common/RangeText.h"
 #include "support/FakePorts.h"
 
 #include <gtest/gtest.h>

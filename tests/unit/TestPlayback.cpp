@@ -1,5 +1,7 @@
 // Playback of whole and damaged raw files, copying while playing, and the playback controls.
 
+#include "files/CRecorder.h"
+#include "files/CPlayer.h"
 #include "display/DisplayCommands.h"
 #include "files/RecordHeader.h"
 #include "support/RecordingFixture.h"

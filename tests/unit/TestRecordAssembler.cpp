@@ -1,5 +1,6 @@
 // Joining the UDP output's datagrams back into records.
 
+#include "files/CRecorder.h"
 #include "output/CRecordAssembler.h"
 #include "support/RecordingFixture.h"
 

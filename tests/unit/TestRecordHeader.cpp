@@ -1,5 +1,6 @@
 // Record header layout, record sizes, the previous-length chain and the record counter.
 
+#include "files/CRecorder.h"
 #include "files/RecordHeader.h"
 #include "support/RecordingFixture.h"
 

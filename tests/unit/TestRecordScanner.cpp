@@ -1,5 +1,6 @@
 // The record walk behind `vexar-cli info` and the UDP receiver's checks.
 
+#include "files/CRecorder.h"
 #include "files/CDataFile.h"
 #include "files/RecordScanner.h"
 #include "support/RecordingFixture.h"

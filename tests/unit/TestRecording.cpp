@@ -1,6 +1,8 @@
 // Live raw recording through the ping cycle, the record commands, and what a write error
 // leaves behind.
 
+#include "files/CRecorder.h"
+#include "files/CPlayer.h"
 #include "files/RecordHeader.h"
 #include "support/RecordingFixture.h"
 

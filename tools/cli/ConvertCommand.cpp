@@ -3,6 +3,8 @@
 // profile-point and beam records (and sending them by UDP when the settings ask for it) and the
 // profile points in map coordinates.
 
+#include "files/CRecorder.h"
+#include "files/CPlayer.h"
 #include "CliCommand.h"
 #include "HeadlessDocument.h"
 

@@ -1,4 +1,4 @@
-#include "display/RangeText.h"
+#include "common/RangeText.h"
 
 #include "common/Numeric.h"
 
