@@ -4,9 +4,9 @@
 // 480 beams x 1000 samples.
 
 #include "acquisition/CTamsorDoc.h"
-#include "files/CRecorder.h"
-#include "files/CPlayer.h"
 #include "files/CDataFile.h"
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,7 +54,8 @@ const std::string& Recording() {
             WriteRecordHeader(f, header);
             std::copy(header.begin(), header.end(), record.begin());
             for (int k = 0; k < 128; ++k) {
-                std::uint8_t* pair = record.data() + kRecordDataOffset + static_cast<std::size_t>(k) * kPacketPairSize;
+                std::uint8_t* pair =
+                    record.data() + kRecordDataOffset + static_cast<std::size_t>(k) * kPacketPairSize;
                 head.m_commandPacket[kPacketBlockByte] = static_cast<std::uint8_t>(k);
                 std::copy(head.m_commandPacket.begin(), head.m_commandPacket.end(), pair);
                 std::uint8_t* reply = pair + kCommandPacketSize;

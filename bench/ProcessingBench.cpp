@@ -8,17 +8,17 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <sys/resource.h>
 #include <fstream>
 #include <memory>
 #include <new>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
-#include <algorithm>
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -140,9 +140,11 @@ void BM_ReferencePing(benchmark::State& state) {
             processors[static_cast<std::size_t>(k)]->ProcessHeadPing(heads[0], head, 6, 1480.0f);
         }
     }
-    g_referenceCpuMs = (ProcessCpuMs() - cpuBefore) / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    g_referenceCpuMs = (ProcessCpuMs() - cpuBefore) /
+                       static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["cpu_ms/ping"] = g_referenceCpuMs;
-    state.counters["pings/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["pings/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReferencePing)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
@@ -172,10 +174,11 @@ int main(int argc, char** argv) {
     std::printf("allocations per ping: %ld, resident %.1f MB\n", g_allocationsPerPing,
                 static_cast<double>(ResidentKb()) / 1024.0);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    std::printf("cpu per ping: production %.2f ms, reference %.2f ms; on %u idle cores production could reach %.0f pings/s\n",
+    std::printf("cpu per ping: production %.2f ms, reference %.2f ms; on %u idle cores production could "
+                "reach %.0f pings/s\n",
                 g_productionCpuMs, g_referenceCpuMs, cores,
                 g_productionCpuMs > 0.0 ? 1000.0 * std::min(cores, 4u) / g_productionCpuMs : 0.0);
-    std::printf("production %.1f pings/s, reference %.1f pings/s, ratio %.1f\n", g_productionRate, g_referenceRate,
-                g_referenceRate > 0.0 ? g_productionRate / g_referenceRate : 0.0);
+    std::printf("production %.1f pings/s, reference %.1f pings/s, ratio %.1f\n", g_productionRate,
+                g_referenceRate, g_referenceRate > 0.0 ? g_productionRate / g_referenceRate : 0.0);
     return 0;
 }

@@ -3,8 +3,8 @@
 // of datagrams.
 
 #include "acquisition/CTamsorDoc.h"
-#include "files/CPlayer.h"
 #include "files/CDataFile.h"
+#include "files/CPlayer.h"
 #include "files/RecordScanner.h"
 #include "output/CRecordAssembler.h"
 

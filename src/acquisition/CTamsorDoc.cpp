@@ -33,7 +33,8 @@ std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports) {
 }
 
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports)
-    : m_ports(ports), m_recorder(std::make_unique<CRecorder>(*this)), m_player(std::make_unique<CPlayer>(*this)) {
+    : m_ports(ports), m_recorder(std::make_unique<CRecorder>(*this)),
+      m_player(std::make_unique<CPlayer>(*this)) {
     for (int k = 0; k < kHeadCount; ++k) {
         COndrel& head = Head(k);
         head.m_headIndex = k;
@@ -140,7 +141,8 @@ void CTamsorDoc::PlanHeadRows(int head, int firstRow, int rowCount, int toRow) {
         if (from < 0 || from >= kMaxBeams || to < 0 || to >= kCombinedBeams) {
             continue;
         }
-        m_rowPlan[static_cast<std::size_t>(to)] = {static_cast<std::int16_t>(head), static_cast<std::int16_t>(from)};
+        m_rowPlan[static_cast<std::size_t>(to)] = {static_cast<std::int16_t>(head),
+                                                   static_cast<std::int16_t>(from)};
     }
 }
 
@@ -187,7 +189,8 @@ void CTamsorDoc::MoveOldCombinedRows() {
         }
         std::copy_n(m_combinedImage.begin() + static_cast<std::ptrdiff_t>(source.row) * kMaxSamples, samples,
                     m_combinedImage.begin() + static_cast<std::ptrdiff_t>(r) * kMaxSamples);
-        m_combinedProfile[static_cast<std::size_t>(r)] = m_combinedProfile[static_cast<std::size_t>(source.row)];
+        m_combinedProfile[static_cast<std::size_t>(r)] =
+            m_combinedProfile[static_cast<std::size_t>(source.row)];
     }
 }
 
@@ -201,7 +204,8 @@ void CTamsorDoc::CopyPlannedRows(int head) {
         }
         std::copy_n(source.m_headImage.begin() + static_cast<std::ptrdiff_t>(from.row) * kMaxSamples, samples,
                     m_combinedImage.begin() + static_cast<std::ptrdiff_t>(r) * kMaxSamples);
-        m_combinedProfile[static_cast<std::size_t>(r)] = source.m_beamProfile[static_cast<std::size_t>(from.row)];
+        m_combinedProfile[static_cast<std::size_t>(r)] =
+            source.m_beamProfile[static_cast<std::size_t>(from.row)];
     }
 }
 
@@ -227,8 +231,8 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
         }
     }
     // The heads are independent: they are processed and copied side by side.
-    m_processing->ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity, &CTamsorDoc::CopyPlannedRowsOfHead,
-                               this);
+    m_processing->ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity,
+                               &CTamsorDoc::CopyPlannedRowsOfHead, this);
     if (clock != nullptr) {
         Head(0).m_processingTimeMs = static_cast<float>(clock->TickMs() - start);
     }

@@ -3,9 +3,9 @@
 // sets, the link, the open files and all settings; every ping, live or played, passes through
 // ProcessPing.
 
+#include "files/CDataFile.h"
 #include "head/COndrel.h"
 #include "head/ReplyData.h"
-#include "files/CDataFile.h"
 #include "navigation/CNavigation.h"
 #include "platform/Ports.h"
 #include "processing/HeadProcessors.h"
@@ -13,8 +13,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -105,7 +105,8 @@ public:
     /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
     int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
     float& CombinedImage(int beam, int sample) {
-        return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)];
+        return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples +
+                               static_cast<std::size_t>(sample)];
     }
     void SetTitle(const std::string& title);
 
@@ -233,7 +234,8 @@ public:
 private:
     void CheckProcessingParameters();
     void AssembleCombinedImage(int perHead, int firstCentral, int quadrant);
-    void PlanCombinedRows(int perHead, int firstCentral, int quadrant, const std::array<bool, kHeadCount>& fresh);
+    void PlanCombinedRows(int perHead, int firstCentral, int quadrant,
+                          const std::array<bool, kHeadCount>& fresh);
     void PlanHeadRows(int head, int firstRow, int rowCount, int toRow);
     void MoveOldCombinedRows();
     void CopyPlannedRows(int head);

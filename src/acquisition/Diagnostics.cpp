@@ -9,11 +9,11 @@
 namespace vexar {
 
 const std::array<DiagnosticsRow, kDiagnosticsRows> kDiagnosticsLayout = {{
-    {1000, "Header"},       {1001, "Head ID"},     {1002, "Status"},        {1017, "XdcrType"},
-    {1003, "Range"},        {1004, "Gain"},        {1090, "Gain (From File)"}, {1021, "Enable Xmit"},
-    {1005, "Freq"},         {1006, "Pulse Length"}, {1018, "Data Points"},  {1025, "Acqu Time"},
-    {1024, "Sonar Time"},   {1060, "Proc Time"},   {1063, "Loop Time"},     {1019, "Real Time PRF"},
-    {1030, "Sound Velocity"}, {1007, "IP Address"}, {1023, "Connection"},
+    {1000, "Header"},         {1001, "Head ID"},      {1002, "Status"},           {1017, "XdcrType"},
+    {1003, "Range"},          {1004, "Gain"},         {1090, "Gain (From File)"}, {1021, "Enable Xmit"},
+    {1005, "Freq"},           {1006, "Pulse Length"}, {1018, "Data Points"},      {1025, "Acqu Time"},
+    {1024, "Sonar Time"},     {1060, "Proc Time"},    {1063, "Loop Time"},        {1019, "Real Time PRF"},
+    {1030, "Sound Velocity"}, {1007, "IP Address"},   {1023, "Connection"},
 }};
 
 namespace {
@@ -51,7 +51,7 @@ std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDo
     t[14] = FormatText(":   %d msec", Rounded(doc.m_loopTimeMs));
     t[15] = FormatText(":   %.1f ms", static_cast<double>(doc.m_displayedPingPeriodMs));
     t[16] = playback ? FormatText(":   %.1f (%.1f) m/s", static_cast<double>(doc.m_soundVelocity),
-                              static_cast<double>(doc.m_fileSoundVelocity))
+                                  static_cast<double>(doc.m_fileSoundVelocity))
                      : FormatText(":   %.1f (n/a) m/s", static_cast<double>(doc.m_soundVelocity));
     t[17] = ":   " + doc.m_sonarAddress;
     t[18] = doc.m_connected == 1 ? ":   Yes" : ":   No";

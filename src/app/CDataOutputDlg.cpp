@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-
 namespace vexar {
 
 CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)

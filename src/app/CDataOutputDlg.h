@@ -19,9 +19,9 @@ public:
     CDataOutputDlg(CTamsorDoc& doc, QWidget* parent = nullptr);
     void accept() override;
 
-    QRadioButton* m_none;  ///< 1096
-    QRadioButton* m_point; ///< 1097
-    QRadioButton* m_beam;  ///< 1098
+    QRadioButton* m_none;                 ///< 1096
+    QRadioButton* m_point;                ///< 1097
+    QRadioButton* m_beam;                 ///< 1098
     std::array<QLineEdit*, 4> m_octets{}; ///< the IPv4 address field, 1101
 
 private:

@@ -31,13 +31,13 @@ constexpr std::array<PaneSpec, kInfoPanes> kFirstBar = {{
 }};
 
 constexpr std::array<PaneSpec, kInfoPanes> kSecondBar = {{
-    {nullptr, 50, false, true},   {"Range:", 40, false, true}, {nullptr, 50, false, true},
-    {nullptr, 10, true, false},   {nullptr, 70, false, true},  {nullptr, 20, true, true},
-    {"Pitch:", 35, false, true},  {nullptr, 60, false, true},  {nullptr, 10, true, true},
-    {"Depth:", 40, false, true},  {nullptr, 50, false, true},  {nullptr, 10, true, false},
-    {"Lat:", 40, false, true},    {nullptr, 80, false, true},  {nullptr, 10, true, false},
-    {"Speed:", 50, false, true},  {nullptr, 60, false, true},  {nullptr, 10, true, false},
-    {nullptr, 70, false, true},   {nullptr, 10, true, false},
+    {nullptr, 50, false, true},  {"Range:", 40, false, true}, {nullptr, 50, false, true},
+    {nullptr, 10, true, false},  {nullptr, 70, false, true},  {nullptr, 20, true, true},
+    {"Pitch:", 35, false, true}, {nullptr, 60, false, true},  {nullptr, 10, true, true},
+    {"Depth:", 40, false, true}, {nullptr, 50, false, true},  {nullptr, 10, true, false},
+    {"Lat:", 40, false, true},   {nullptr, 80, false, true},  {nullptr, 10, true, false},
+    {"Speed:", 50, false, true}, {nullptr, 60, false, true},  {nullptr, 10, true, false},
+    {nullptr, 70, false, true},  {nullptr, 10, true, false},
 }};
 
 QString Text(const std::string& text) {

@@ -12,10 +12,10 @@
 #include <QPainter>
 #include <QPixmap>
 
-
 namespace vexar {
 
-CMOndrelView::CMOndrelView(CTamsorDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc), m_picture(doc.Workers()) {
+CMOndrelView::CMOndrelView(CTamsorDoc& doc, QWidget* parent)
+    : QWidget(parent), m_doc(doc), m_picture(doc.Workers()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -151,11 +151,20 @@ void CMOndrelView::OnPointerCommand(int commandId) {
     int dx = 0;
     int dy = 0;
     switch (commandId) {
-    case kCmdPointerDown: dy = 1; break;
-    case kCmdPointerLeft: dx = -1; break;
-    case kCmdPointerRight: dx = 1; break;
-    case kCmdPointerUp: dy = -1; break;
-    default: return;
+    case kCmdPointerDown:
+        dy = 1;
+        break;
+    case kCmdPointerLeft:
+        dx = -1;
+        break;
+    case kCmdPointerRight:
+        dx = 1;
+        break;
+    case kCmdPointerUp:
+        dy = -1;
+        break;
+    default:
+        return;
     }
     const QPoint global = QCursor::pos() + QPoint(dx, dy);
     QCursor::setPos(global);

@@ -208,7 +208,8 @@ void CMainFrame::CreateToolBar() {
         QAction* action = m_actions.at(id);
         action->setIcon(DrawToolIcon(icon));
         const std::string prompt = CommandPrompt(id);
-        action->setToolTip(prompt.empty() ? action->text().remove(QLatin1Char('&')) : QString::fromStdString(prompt));
+        action->setToolTip(prompt.empty() ? action->text().remove(QLatin1Char('&'))
+                                          : QString::fromStdString(prompt));
         m_toolBar->addAction(action);
     };
     button(kCmdRealTime, ToolIcon::RealTime);
@@ -309,7 +310,9 @@ void CMainFrame::UpdateCommandStates() {
 
 void CMainFrame::OnCommand(int id) {
     switch (id) {
-    case kCmdSaveScreen: OnSaveScreen(); break;
+    case kCmdSaveScreen:
+        OnSaveScreen();
+        break;
     case kCmdSettings:
         if (m_settings != nullptr) {
             m_settings->Toggle();
@@ -320,11 +323,21 @@ void CMainFrame::OnCommand(int id) {
             m_diag->Toggle();
         }
         break;
-    case kCmdSoundVelocity: OnSoundVelocity(); break;
-    case kCmdPingDelay: OnPingDelay(); break;
-    case kCmdDataOutput: OnDataOutput(); break;
-    case kCmdAppAbout: OnAbout(); break;
-    case kCmdAppExit: close(); break;
+    case kCmdSoundVelocity:
+        OnSoundVelocity();
+        break;
+    case kCmdPingDelay:
+        OnPingDelay();
+        break;
+    case kCmdDataOutput:
+        OnDataOutput();
+        break;
+    case kCmdAppAbout:
+        OnAbout();
+        break;
+    case kCmdAppExit:
+        close();
+        break;
     case kCmdPointerDown:
     case kCmdPointerLeft:
     case kCmdPointerRight:
@@ -352,7 +365,8 @@ void CMainFrame::OnAbout() {
 
 void CMainFrame::OnSoundVelocity() {
     CSVInputDlg dialog(this);
-    dialog.Load(m_doc.m_soundVelocity, m_doc.m_fileSoundVelocity, m_doc.m_useFileSlc != 0, m_doc.m_playback != 0);
+    dialog.Load(m_doc.m_soundVelocity, m_doc.m_fileSoundVelocity, m_doc.m_useFileSlc != 0,
+                m_doc.m_playback != 0);
     if (dialog.exec() == QDialog::Accepted) {
         ApplySoundVelocity(m_doc, dialog.Velocity(), dialog.UseFile());
     }
@@ -404,8 +418,9 @@ void CMainFrame::OnSaveScreen() {
     if (TheDocument() == nullptr) {
         return;
     }
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Image As:"),
-                                                      QString::fromStdString(m_doc.m_writeFolder), SaveScreenFilters());
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save Image As:"),
+                                     QString::fromStdString(m_doc.m_writeFolder), SaveScreenFilters());
     // Redraw at once so that the dialog is not in the picture.
     repaint();
     QApplication::processEvents();

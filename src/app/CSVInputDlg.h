@@ -22,9 +22,9 @@ public:
     float Velocity() const { return m_velocity; }
     bool UseFile() const { return m_useFile; }
 
-    QLineEdit* m_edit;      ///< 1084
-    CUpDown* m_spin;        ///< 1085
-    QLabel* m_fileText;     ///< 1094
+    QLineEdit* m_edit;       ///< 1084
+    CUpDown* m_spin;         ///< 1085
+    QLabel* m_fileText;      ///< 1094
     QCheckBox* m_useFileBox; ///< 1095
 
     void accept() override;

@@ -48,7 +48,8 @@ CSettingsDlg::CSettingsDlg(CTamsorDoc& doc, QWidget* parent) : QDialog(parent), 
         grid->addWidget(target.edit, at, 1);
         target.spin = new CUpDown(this);
         grid->addWidget(target.spin, at, 2);
-        connect(target.spin, &CUpDown::stepped, this, [this, spin, head](int step) { OnSpin(spin, step, head); });
+        connect(target.spin, &CUpDown::stepped, this,
+                [this, spin, head](int step) { OnSpin(spin, step, head); });
         if (fileText != nullptr) {
             *fileText = new QLabel(this);
             (*fileText)->setMinimumWidth(60);
@@ -64,7 +65,8 @@ CSettingsDlg::CSettingsDlg(CTamsorDoc& doc, QWidget* parent) : QDialog(parent), 
     int gainRow = 0;
     addRow(gains, gainRow, "Data Gain:", m_dataGain, SettingsSpin::DataGain, 0, &m_fileDataGain);
     addRow(gains, gainRow, "S Gain:", m_startGain, SettingsSpin::StartGain, 0, &m_fileStartGain);
-    static constexpr std::array<const char*, 4> kQuadrantLabels = {"Gain Q1:", "Gain Q2:", "Gain Q3:", "Gain Q4:"};
+    static constexpr std::array<const char*, 4> kQuadrantLabels = {
+        "Gain Q1:", "Gain Q2:", "Gain Q3:", "Gain Q4:"};
     for (int k = 0; k < 4; ++k) {
         const auto index = static_cast<std::size_t>(k);
         addRow(gains, gainRow, kQuadrantLabels[index], m_quadrantGains[index], SettingsSpin::QuadrantGain, k,

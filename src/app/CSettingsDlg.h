@@ -38,12 +38,12 @@ public:
     };
     Row m_range, m_frequency, m_dataGain, m_startGain, m_persistence, m_pulseLength, m_multiplier;
     std::array<Row, 4> m_quadrantGains;
-    QComboBox* m_beamWidth = nullptr; ///< 1062
-    QComboBox* m_beams = nullptr;     ///< 1049
-    QComboBox* m_averaging = nullptr; ///< 1065
-    QComboBox* m_points = nullptr;    ///< 1067
-    QLabel* m_fileDataGain = nullptr; ///< 1089
-    QLabel* m_fileStartGain = nullptr; ///< 1091
+    QComboBox* m_beamWidth = nullptr;             ///< 1062
+    QComboBox* m_beams = nullptr;                 ///< 1049
+    QComboBox* m_averaging = nullptr;             ///< 1065
+    QComboBox* m_points = nullptr;                ///< 1067
+    QLabel* m_fileDataGain = nullptr;             ///< 1089
+    QLabel* m_fileStartGain = nullptr;            ///< 1091
     std::array<QLabel*, 4> m_fileQuadrantGains{}; ///< 1092..1095
 
 private:

@@ -24,7 +24,8 @@ bool CTamsorApp::Start(bool show) {
     });
     m_link = std::make_unique<CSSocket>();
     m_datagrams = std::make_unique<QtDatagramSocket>();
-    m_doc = CTamsorDoc::Create(DocumentPorts{m_timers.get(), &m_clock, m_link.get(), m_datagrams.get(), &m_operator});
+    m_doc = CTamsorDoc::Create(
+        DocumentPorts{m_timers.get(), &m_clock, m_link.get(), m_datagrams.get(), &m_operator});
     m_doc->m_sonarPort = m_sonarPort;
     m_link->Attach(*m_doc);
 

@@ -17,8 +17,8 @@ class CUpDown;
 
 /// Controls both bars have.
 struct GainControls {
-    QLineEdit* startGainText = nullptr; ///< 1041
-    CUpDown* startGainUpDown = nullptr; ///< 1044
+    QLineEdit* startGainText = nullptr;   ///< 1041
+    CUpDown* startGainUpDown = nullptr;   ///< 1044
     QLineEdit* displayGainText = nullptr; ///< 1038
     CUpDown* displayGainUpDown = nullptr; ///< 1039
 };
@@ -27,8 +27,8 @@ class CLiveBar : public QWidget {
     Q_OBJECT
 public:
     explicit CLiveBar(QWidget* parent = nullptr);
-    QLineEdit* m_rangeText;   ///< 1033
-    CUpDown* m_rangeUpDown;   ///< 1035
+    QLineEdit* m_rangeText; ///< 1033
+    CUpDown* m_rangeUpDown; ///< 1035
     GainControls m_gains;
 };
 
@@ -36,9 +36,9 @@ class CPlaybackBar : public QWidget {
     Q_OBJECT
 public:
     explicit CPlaybackBar(QWidget* parent = nullptr);
-    QSlider* m_filePos;        ///< 1020
-    QProgressBar* m_speedBar;  ///< 1026
-    CUpDown* m_speedUpDown;    ///< 1064
+    QSlider* m_filePos;       ///< 1020
+    QProgressBar* m_speedBar; ///< 1026
+    CUpDown* m_speedUpDown;   ///< 1064
     GainControls m_gains;
 };
 

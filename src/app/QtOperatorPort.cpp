@@ -15,7 +15,8 @@ QString DialogFilter(const FileDialogRequest& request) {
 }
 
 QString StartPath(const FileDialogRequest& request) {
-    return QDir(QString::fromStdString(request.folder)).filePath(QString::fromStdString(request.proposedName));
+    return QDir(QString::fromStdString(request.folder))
+        .filePath(QString::fromStdString(request.proposedName));
 }
 } // namespace
 

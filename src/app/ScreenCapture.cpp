@@ -91,11 +91,21 @@ SaveScreenResult SaveScreenImage(const QImage& image, const QString& path) {
     }
     bool ok = false;
     switch (*format) {
-    case ScreenImageFormat::Gif: ok = WriteGif(image, path); break;
-    case ScreenImageFormat::Bmp: ok = image.save(path, "BMP"); break;
-    case ScreenImageFormat::Jpeg: ok = image.save(path, "JPEG"); break;
-    case ScreenImageFormat::Tiff: ok = image.save(path, "TIFF"); break;
-    case ScreenImageFormat::Png: ok = image.save(path, "PNG"); break;
+    case ScreenImageFormat::Gif:
+        ok = WriteGif(image, path);
+        break;
+    case ScreenImageFormat::Bmp:
+        ok = image.save(path, "BMP");
+        break;
+    case ScreenImageFormat::Jpeg:
+        ok = image.save(path, "JPEG");
+        break;
+    case ScreenImageFormat::Tiff:
+        ok = image.save(path, "TIFF");
+        break;
+    case ScreenImageFormat::Png:
+        ok = image.save(path, "PNG");
+        break;
     }
     return ok ? SaveScreenResult::Saved : SaveScreenResult::WriteFailed;
 }

@@ -13,12 +13,14 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QString::fromLatin1(vexar::kVersionText));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Operator console of the 360-degree multibeam imaging sonar."));
+    parser.setApplicationDescription(
+        QStringLiteral("Operator console of the 360-degree multibeam imaging sonar."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption settings(QStringList{QStringLiteral("settings")},
-                                      QStringLiteral("Settings file to use instead of Vexar.INI beside the program."),
-                                      QStringLiteral("path"));
+    const QCommandLineOption settings(
+        QStringList{QStringLiteral("settings")},
+        QStringLiteral("Settings file to use instead of Vexar.INI beside the program."),
+        QStringLiteral("path"));
     parser.addOption(settings);
     parser.process(application);
 

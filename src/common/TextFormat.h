@@ -6,8 +6,7 @@
 
 namespace vexar {
 
-template <typename... Args>
-std::string FormatText(const char* format, Args... args) {
+template <typename... Args> std::string FormatText(const char* format, Args... args) {
     char text[256];
     std::snprintf(text, sizeof text, format, args...);
     return text;

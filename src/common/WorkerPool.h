@@ -32,8 +32,7 @@ public:
     /// caller's included), and returns when all are done. Loops shorter than `minimumCount` run
     /// on the caller alone. Each index belongs to exactly one range, so a job that writes only its
     /// own indices gives the same result as a plain loop.
-    template <typename Job>
-    void RunSplit(int count, Job&& job, int minimumCount = 8) {
+    template <typename Job> void RunSplit(int count, Job&& job, int minimumCount = 8) {
         using Stored = std::remove_reference_t<Job>;
         if (count <= 0) {
             return;
@@ -47,12 +46,15 @@ public:
             int count;
             int parts;
         } split{&job, count, Workers() + 1};
-        Run(split.parts, [](void* context, int part) {
-            const Split& s = *static_cast<const Split*>(context);
-            const int first = static_cast<int>(static_cast<long long>(s.count) * part / s.parts);
-            const int end = static_cast<int>(static_cast<long long>(s.count) * (part + 1) / s.parts);
-            (*s.job)(first, end);
-        }, &split);
+        Run(
+            split.parts,
+            [](void* context, int part) {
+                const Split& s = *static_cast<const Split*>(context);
+                const int first = static_cast<int>(static_cast<long long>(s.count) * part / s.parts);
+                const int end = static_cast<int>(static_cast<long long>(s.count) * (part + 1) / s.parts);
+                (*s.job)(first, end);
+            },
+            &split);
     }
 
     /// Worker threads for this machine: one fewer than its cores, at most `limit`.

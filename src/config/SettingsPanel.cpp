@@ -1,13 +1,13 @@
 #include "config/SettingsPanel.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "common/RangeText.h"
 #include "common/TextParse.h"
 #include "config/SettingsTable.h"
-#include "common/RangeText.h"
 
+#include "common/TextFormat.h"
 #include <algorithm>
 #include <cmath>
-#include "common/TextFormat.h"
 
 namespace vexar {
 

@@ -26,7 +26,16 @@ struct SettingsPanelView {
 };
 
 /// Spin controls of the dialog.
-enum class SettingsSpin { Range, Frequency, DataGain, StartGain, QuadrantGain, Persistence, PulseLength, Multiplier };
+enum class SettingsSpin {
+    Range,
+    Frequency,
+    DataGain,
+    StartGain,
+    QuadrantGain,
+    Persistence,
+    PulseLength,
+    Multiplier
+};
 
 class CSettingsPanel {
 public:

@@ -46,17 +46,12 @@ int SafeSamples(int samples) {
     return std::clamp(samples, 1, kMaxSamples);
 }
 
-
 } // namespace
 
 CPictureModel::CPictureModel(WorkerPool& workers)
-    : m_picture(kCapacity, 0),
-      m_pixelMap(kCapacity, 0),
-      m_discMask(kCapacity, 0),
-      m_rowSpans(kMaxPictureSide),
-      m_hold(kCapacity, 0.0f),
-      m_image8(static_cast<std::size_t>(kImageStride) * kMaxSamples + 4, 0),
-      m_workers(workers) {
+    : m_picture(kCapacity, 0), m_pixelMap(kCapacity, 0), m_discMask(kCapacity, 0),
+      m_rowSpans(kMaxPictureSide), m_hold(kCapacity, 0.0f),
+      m_image8(static_cast<std::size_t>(kImageStride) * kMaxSamples + 4, 0), m_workers(workers) {
     for (int i = 0; i < 20; ++i) {
         m_weights[static_cast<std::size_t>(i)] = Weight(i);
     }
@@ -123,7 +118,8 @@ PixelMapEntry CPictureModel::PixelMapAt(int x, int y) const {
     const std::uint32_t position = code & kIndexMask;
     entry.beam = static_cast<int>(position % kImageStride + (slot != 0 ? 1u : 0u));
     entry.sample = static_cast<int>(position / kImageStride);
-    const std::uint32_t triple = slot != 0 ? slot - 1 + static_cast<std::uint32_t>(m_firstTriple) : hidden - 1;
+    const std::uint32_t triple =
+        slot != 0 ? slot - 1 + static_cast<std::uint32_t>(m_firstTriple) : hidden - 1;
     const WeightTriple& w = m_weights[std::min<std::size_t>(triple, m_weights.size() - 1)];
     entry.w0 = static_cast<std::uint8_t>(w.previous);
     entry.w1 = static_cast<std::uint8_t>(w.same);
@@ -253,7 +249,8 @@ void CPictureModel::PreparePixelMapForPing() {
             } else {
                 // Beam 0 (the only beam outside the readable range for every beam count): the
                 // walk reads a harmless position with zero weights and draws 0.
-                row[c] = (beam + 2 < kImageStride ? sample * kImageStride + beam : 0u) | ((triple + 1) << kHiddenShift);
+                row[c] = (beam + 2 < kImageStride ? sample * kImageStride + beam : 0u) |
+                         ((triple + 1) << kHiddenShift);
             }
         }
     }
@@ -324,7 +321,8 @@ void CPictureModel::BuildDiscMask() {
                 break;
             }
         }
-        m_rowSpans[static_cast<std::size_t>(y)] = RowSpan{static_cast<std::int16_t>(first), static_cast<std::int16_t>(last)};
+        m_rowSpans[static_cast<std::size_t>(y)] =
+            RowSpan{static_cast<std::int16_t>(first), static_cast<std::int16_t>(last)};
     }
 }
 
@@ -346,7 +344,8 @@ void CPictureModel::Update(CTamsorDoc& doc) {
         } else {
             const bool profiles = first.m_detectProfilePoints != 0;
             if (profiles && m_profileDisplay == kProfileDisplayPointsOnly) {
-                std::fill_n(m_picture.begin(), static_cast<std::ptrdiff_t>(Picture().size()), std::uint8_t{0});
+                std::fill_n(m_picture.begin(), static_cast<std::ptrdiff_t>(Picture().size()),
+                            std::uint8_t{0});
             } else {
                 int dimShift = 0;
                 if (profiles && m_profileDisplay == 1) {
@@ -385,7 +384,8 @@ void CPictureModel::ConvertCombinedImage(const CTamsorDoc& doc) {
 
 void CPictureModel::BuildPicture(const CTamsorDoc& doc, int dimShift, std::optional<float> decay) {
     ConvertCombinedImage(doc);
-    m_workers.RunSplit(m_side, [&](int firstRow, int endRow) { BuildRows(firstRow, endRow, dimShift, decay); });
+    m_workers.RunSplit(m_side,
+                       [&](int firstRow, int endRow) { BuildRows(firstRow, endRow, dimShift, decay); });
 }
 
 void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay) {

@@ -8,9 +8,11 @@ namespace vexar {
 namespace {
 
 constexpr std::array<std::string_view, kColorTableCount> kNames = {
-    "NormHi", "NormLo", "Green", "Grey", "Reverse Grey", "Brown Yellow", "Green Blue", "Green Yellow", "Blue"};
+    "NormHi",       "NormLo",     "Green",        "Grey", "Reverse Grey",
+    "Brown Yellow", "Green Blue", "Green Yellow", "Blue"};
 constexpr std::array<std::string_view, kColorTableCount> kMenuTexts = {
-    "Norm Hi", "Norm Lo", "Green", "Grey", "Rev Grey", "Brown / Yellow", "Green / Blue", "Green / Yellow", "Blue"};
+    "Norm Hi",        "Norm Lo",      "Green",          "Grey", "Rev Grey",
+    "Brown / Yellow", "Green / Blue", "Green / Yellow", "Blue"};
 
 // 2.5 n rounded half up, in integers so that no rounding mode is involved.
 int HalfUp2p5(int n) {
@@ -104,7 +106,8 @@ ColorTableSet BuildColorTables() {
     for (int i = 0; i < 256; ++i) {
         const auto n = static_cast<std::size_t>(i);
         const ColorEntry base = BaseRampEntry(i);
-        tables[0][n] = ColorEntry{ToByte(1.5 * base.blue), ToByte(1.5 * base.green), ToByte(1.5 * base.red), 0};
+        tables[0][n] =
+            ColorEntry{ToByte(1.5 * base.blue), ToByte(1.5 * base.green), ToByte(1.5 * base.red), 0};
         tables[1][n] = base;
         tables[2][n] = ColorEntry{0, ToByte(2.5 * i), 0, 0};
         tables[3][n] = Grey(ToByte(2.5 * i));
@@ -124,7 +127,8 @@ ColorTableSet BuildColorTables() {
 }
 
 std::string_view ColorTableName(int index) {
-    return index >= 0 && index < kColorTableCount ? kNames[static_cast<std::size_t>(index)] : std::string_view{};
+    return index >= 0 && index < kColorTableCount ? kNames[static_cast<std::size_t>(index)]
+                                                  : std::string_view{};
 }
 
 std::string_view ColorTableMenuText(int index) {

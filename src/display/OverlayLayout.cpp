@@ -17,7 +17,8 @@ float SoundVelocityScale(float soundVelocity, float rangeCoefficient) {
 
 float GridSpacingPx(float radius, int unit, float scale) {
     if (unit == kUnitImperial) {
-        return static_cast<float>(static_cast<double>(radius) * 3.0 * 0.3048 / 5.0 * static_cast<double>(scale));
+        return static_cast<float>(static_cast<double>(radius) * 3.0 * 0.3048 / 5.0 *
+                                  static_cast<double>(scale));
     }
     return radius / 5.0f * scale;
 }
@@ -48,7 +49,8 @@ std::string ScaleText(float rangeM, int unit) {
 }
 
 std::string SysGainText(int startGain, bool playback, int fileStartGain) {
-    return playback ? FormatText("SysGain: %d dB (%d dB)", startGain, fileStartGain) : FormatText("SysGain: %d dB", startGain);
+    return playback ? FormatText("SysGain: %d dB (%d dB)", startGain, fileStartGain)
+                    : FormatText("SysGain: %d dB", startGain);
 }
 
 std::string DisplayGainText(int displayGain, bool playback, int fileDisplayGain) {

@@ -29,8 +29,8 @@ void HoldPlain(std::uint8_t* out, int first, int count, HoldRow hold) {
     }
 }
 
-void BlendRowPlain(const std::uint32_t* map, const std::uint8_t* image, std::uint8_t* out, int first, int count,
-                   const BlendWeights& weights, int dimShift) {
+void BlendRowPlain(const std::uint32_t* map, const std::uint8_t* image, std::uint8_t* out, int first,
+                   int count, const BlendWeights& weights, int dimShift) {
     for (int i = first; i < count; ++i) {
         const std::uint32_t code = map[i];
         const std::size_t p = code & kPositionMask;
@@ -55,8 +55,8 @@ void BlendRowPlain(const std::uint32_t* map, const std::uint8_t* image, std::uin
 
 #ifdef VEXAR_HAVE_AVX2_KERNEL
 __attribute__((target("avx2"))) int BlendRowAvx2(const std::uint32_t* map, const std::uint8_t* image,
-                                                  std::uint8_t* out, int count, const BlendWeights& weights,
-                                                  int dimShift, HoldRow hold) {
+                                                 std::uint8_t* out, int count, const BlendWeights& weights,
+                                                 int dimShift, HoldRow hold) {
     const __m256 decay = _mm256_set1_ps(hold.decay);
     const __m256 zeroF = _mm256_setzero_ps();
     const __m256i positionMask = _mm256_set1_epi32(static_cast<int>(kPositionMask));
@@ -65,8 +65,8 @@ __attribute__((target("avx2"))) int BlendRowAvx2(const std::uint32_t* map, const
     const __m256i lowByte = _mm256_set1_epi32(0xFF);
     const __m128i shift = _mm_cvtsi32_si128(dimShift);
     // Byte 0 of every 32-bit lane into the first four bytes of each 128-bit half.
-    const __m256i pick = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
-                                          -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i pick = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4,
+                                          8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     // Slots 1..16 as two 8-entry tables picked by permutes; slot 0 is masked to 0 at the end.
     const __m256i outerLow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights.outer.data() + 1));
     const __m256i outerHigh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights.outer.data() + 9));
@@ -93,7 +93,8 @@ __attribute__((target("avx2"))) int BlendRowAvx2(const std::uint32_t* map, const
             std::memcpy(&w, image + at[k], sizeof w);
             return static_cast<int>(w);
         };
-        const __m256i beams = _mm256_setr_epi32(word(0), word(1), word(2), word(3), word(4), word(5), word(6), word(7));
+        const __m256i beams =
+            _mm256_setr_epi32(word(0), word(1), word(2), word(3), word(4), word(5), word(6), word(7));
         const __m256i index = _mm256_sub_epi32(t, one);
         const __m256i high = _mm256_cmpeq_epi32(_mm256_and_si256(index, eight), eight);
         const __m256i outer = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(outerLow, index),
@@ -168,9 +169,9 @@ __attribute__((target("avx2"))) void Transpose16(const __m128i* in, __m128i* out
 }
 
 // Whole 16 x 16 blocks; returns the rows and samples done (the rest is left to the plain loop).
-__attribute__((target("avx2"))) void ConvertTransposedAvx2(const float* source, std::size_t sourceStride, int rows,
-                                                            int samples, std::uint8_t* target,
-                                                            std::size_t targetStride) {
+__attribute__((target("avx2"))) void ConvertTransposedAvx2(const float* source, std::size_t sourceStride,
+                                                           int rows, int samples, std::uint8_t* target,
+                                                           std::size_t targetStride) {
     for (int r0 = 0; r0 + 16 <= rows; r0 += 16) {
         for (int s0 = 0; s0 + 16 <= samples; s0 += 16) {
             __m128i in[16];
@@ -181,7 +182,8 @@ __attribute__((target("avx2"))) void ConvertTransposedAvx2(const float* source, 
             __m128i out[16];
             Transpose16(in, out);
             for (int k = 0; k < 16; ++k) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(target + static_cast<std::size_t>(s0 + k) * targetStride +
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(target +
+                                                            static_cast<std::size_t>(s0 + k) * targetStride +
                                                             static_cast<std::size_t>(r0)),
                                  out[k]);
             }
@@ -224,8 +226,8 @@ void BlendRow(const std::uint32_t* map, const std::uint8_t* image, std::uint8_t*
     HoldPlain(out, done, count, hold);
 }
 
-void ConvertTransposed(const float* source, std::size_t sourceStride, int rows, int samples, std::uint8_t* target,
-                       std::size_t targetStride, bool allowSimd) {
+void ConvertTransposed(const float* source, std::size_t sourceStride, int rows, int samples,
+                       std::uint8_t* target, std::size_t targetStride, bool allowSimd) {
     const auto clamp = [](float value) {
         const float positive = value > 0.0f ? value : 0.0f;
         return static_cast<std::uint8_t>(static_cast<int>(positive < 255.0f ? positive : 255.0f));
@@ -234,7 +236,8 @@ void ConvertTransposed(const float* source, std::size_t sourceStride, int rows, 
         for (int r = r0; r < r1; ++r) {
             const float* row = source + static_cast<std::size_t>(r) * sourceStride;
             for (int s = s0; s < s1; ++s) {
-                target[static_cast<std::size_t>(s) * targetStride + static_cast<std::size_t>(r)] = clamp(row[s]);
+                target[static_cast<std::size_t>(s) * targetStride + static_cast<std::size_t>(r)] =
+                    clamp(row[s]);
             }
         }
     };

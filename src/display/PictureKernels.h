@@ -34,8 +34,8 @@ void BlendRow(const std::uint32_t* map, const std::uint8_t* image, std::uint8_t*
 
 /// Clamps rows x samples floats (row stride `sourceStride`) to bytes and writes them transposed:
 /// sample s of row r goes to target[s * targetStride + r]. NaN and negative values give 0.
-void ConvertTransposed(const float* source, std::size_t sourceStride, int rows, int samples, std::uint8_t* target,
-                       std::size_t targetStride, bool allowSimd = true);
+void ConvertTransposed(const float* source, std::size_t sourceStride, int rows, int samples,
+                       std::uint8_t* target, std::size_t targetStride, bool allowSimd = true);
 
 /// True when BlendRow uses the AVX2 version on this processor.
 bool BlendRowHasSimd();

@@ -251,8 +251,8 @@ bool CPlayer::CopyRecord(int packets) {
     CRecorder& recorder = m_doc.Recorder();
     recorder.BeginCopiedRecord();
     return recorder.WriteCopied(m_header) && recorder.WriteCopied(m_reserved) &&
-           recorder.WriteCopied(std::span<const std::uint8_t>(m_pairs.data(),
-                                                              static_cast<std::size_t>(packets) * kPacketPairSize));
+           recorder.WriteCopied(std::span<const std::uint8_t>(
+               m_pairs.data(), static_cast<std::size_t>(packets) * kPacketPairSize));
 }
 
 bool CPlayer::PassExtension(bool copy) {
@@ -303,10 +303,20 @@ void CPlayer::ApplyHeader() {
     }
 
     switch (f.beamCount) {
-    case 1440: head.m_beams = 480; head.m_beamsIndex = 0; break;
-    case 720: head.m_beams = 240; head.m_beamsIndex = 1; break;
-    case 360: head.m_beams = 120; head.m_beamsIndex = 2; break;
-    default: break; // not a beam setting of the head: keep the current one
+    case 1440:
+        head.m_beams = 480;
+        head.m_beamsIndex = 0;
+        break;
+    case 720:
+        head.m_beams = 240;
+        head.m_beamsIndex = 1;
+        break;
+    case 360:
+        head.m_beams = 120;
+        head.m_beamsIndex = 2;
+        break;
+    default:
+        break; // not a beam setting of the head: keep the current one
     }
 
     float velocity = f.soundVelocity;

@@ -16,11 +16,11 @@ class CTamsorDoc;
 
 /// What one playback step did.
 enum class StepResult {
-    Idle,      ///< no file is being played
-    Ping,      ///< a whole record was played through the per-ping routine
-    NoRecord,  ///< no signature where a record was expected (end of data)
-    Damaged,   ///< a record failed its checks and was skipped
-    AtEnd,     ///< end of file reached with looping off
+    Idle,     ///< no file is being played
+    Ping,     ///< a whole record was played through the per-ping routine
+    NoRecord, ///< no signature where a record was expected (end of data)
+    Damaged,  ///< a record failed its checks and was skipped
+    AtEnd,    ///< end of file reached with looping off
 };
 
 class CPlayer {

@@ -16,9 +16,12 @@ constexpr std::array<RecordKind, 3> kKinds = {RecordKind::Raw, RecordKind::Beam,
 
 const char* ExtensionOf(RecordKind kind) {
     switch (kind) {
-    case RecordKind::Raw: return ".R96";
-    case RecordKind::Beam: return ".B96";
-    case RecordKind::Point: return ".P96";
+    case RecordKind::Raw:
+        return ".R96";
+    case RecordKind::Beam:
+        return ".B96";
+    case RecordKind::Point:
+        return ".P96";
     }
     return ".R96";
 }
@@ -73,7 +76,8 @@ std::string FormatAutoName(const LocalTime& t) {
                                                             "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
     const char* month = (t.month >= 1 && t.month <= 12) ? kMonths[static_cast<std::size_t>(t.month - 1)] : "";
     char text[64];
-    std::snprintf(text, sizeof text, "%02d%s%04d-%02d%02d%02d", t.day, month, t.year, t.hour, t.minute, t.second);
+    std::snprintf(text, sizeof text, "%02d%s%04d-%02d%02d%02d", t.day, month, t.year, t.hour, t.minute,
+                  t.second);
     return text;
 }
 
@@ -101,9 +105,12 @@ CRecorder::CRecorder(CTamsorDoc& doc) : m_doc(doc) {}
 
 int& CRecorder::SwitchOf(RecordKind kind) const {
     switch (kind) {
-    case RecordKind::Beam: return m_doc.m_recordBeam;
-    case RecordKind::Point: return m_doc.m_recordPoint;
-    case RecordKind::Raw: break;
+    case RecordKind::Beam:
+        return m_doc.m_recordBeam;
+    case RecordKind::Point:
+        return m_doc.m_recordPoint;
+    case RecordKind::Raw:
+        break;
     }
     return m_doc.m_recordRaw;
 }
@@ -245,7 +252,8 @@ void CRecorder::WriteRawRecordStart() {
     }
 }
 
-void CRecorder::WriteRawPacketPair(std::span<const std::uint8_t> command, std::span<const std::uint8_t> reply) {
+void CRecorder::WriteRawPacketPair(std::span<const std::uint8_t> command,
+                                   std::span<const std::uint8_t> reply) {
     if (m_doc.m_recordThisPing == 0 || !m_doc.m_recordFile.IsOpen()) {
         return;
     }
@@ -352,7 +360,8 @@ void CRecorder::BuildPointRecord() {
 void CRecorder::BuildBeamRecord() {
     const int beams = ProductBeams();
     const int samples = ProductSamples();
-    FillProductHeader(RecordKind::Beam, static_cast<std::uint32_t>(beams) * static_cast<std::uint32_t>(samples));
+    FillProductHeader(RecordKind::Beam,
+                      static_cast<std::uint32_t>(beams) * static_cast<std::uint32_t>(samples));
     std::size_t at = kRecordDataOffset;
     constexpr std::size_t kChunk = kRecordChunkSize;
     const float* image = m_doc.m_combinedImage.data();
@@ -468,7 +477,8 @@ bool CRecorder::StartRecording(RecordKind kind, const std::string& path) {
     }
     if (m_doc.m_playback != 0 && NameOf(path) == m_doc.m_playbackFile.FileName()) {
         if (op != nullptr) {
-            op->ShowMessage("Can't write in this file ...\nThis file is used as playback!   ", MessageIcon::Warning);
+            op->ShowMessage("Can't write in this file ...\nThis file is used as playback!   ",
+                            MessageIcon::Warning);
         }
         return false;
     }
@@ -515,13 +525,26 @@ void CRecorder::OnAutoFileSize(int value) {
 
 bool CRecorder::OnCommand(int id) {
     switch (id) {
-    case kCmdRecordR96: OnRecord(RecordKind::Raw); return true;
-    case kCmdRecordB96: OnRecord(RecordKind::Beam); return true;
-    case kCmdRecordP96: OnRecord(RecordKind::Point); return true;
-    case kCmdStopRecording: OnStopRecording(); return true;
-    case kCmdAutoFileName: OnAutoFileName(); return true;
-    case kCmdAutoSizeEnable: OnAutoFileSizeEnable(); return true;
-    default: break;
+    case kCmdRecordR96:
+        OnRecord(RecordKind::Raw);
+        return true;
+    case kCmdRecordB96:
+        OnRecord(RecordKind::Beam);
+        return true;
+    case kCmdRecordP96:
+        OnRecord(RecordKind::Point);
+        return true;
+    case kCmdStopRecording:
+        OnStopRecording();
+        return true;
+    case kCmdAutoFileName:
+        OnAutoFileName();
+        return true;
+    case kCmdAutoSizeEnable:
+        OnAutoFileSizeEnable();
+        return true;
+    default:
+        break;
     }
     if (id >= kCmdAutoSize500M && id <= kCmdAutoSize4G) {
         OnAutoFileSize(id - kCmdAutoSize500M + 1);
@@ -533,17 +556,25 @@ bool CRecorder::OnCommand(int id) {
 std::optional<CommandState> CRecorder::StateOf(int id) const {
     const bool idle = !AnyRecording();
     switch (id) {
-    case kCmdRecordR96: return CommandState{idle, m_doc.m_recordRaw != 0};
-    case kCmdRecordB96: return CommandState{idle, m_doc.m_recordBeam != 0};
-    case kCmdRecordP96: return CommandState{idle, m_doc.m_recordPoint != 0};
-    case kCmdStopRecording: return CommandState{!idle, false};
-    case kCmdAutoFileName: return CommandState{true, m_doc.m_autoFileName != 0};
-    case kCmdAutoSizeEnable: return CommandState{true, m_doc.m_autoFileSize > 0};
-    default: break;
+    case kCmdRecordR96:
+        return CommandState{idle, m_doc.m_recordRaw != 0};
+    case kCmdRecordB96:
+        return CommandState{idle, m_doc.m_recordBeam != 0};
+    case kCmdRecordP96:
+        return CommandState{idle, m_doc.m_recordPoint != 0};
+    case kCmdStopRecording:
+        return CommandState{!idle, false};
+    case kCmdAutoFileName:
+        return CommandState{true, m_doc.m_autoFileName != 0};
+    case kCmdAutoSizeEnable:
+        return CommandState{true, m_doc.m_autoFileSize > 0};
+    default:
+        break;
     }
     if (id >= kCmdAutoSize500M && id <= kCmdAutoSize4G) {
         const int value = id - kCmdAutoSize500M + 1;
-        return CommandState{m_doc.m_playback == 0 && m_doc.m_autoFileSize != 0, m_doc.m_autoFileSize == value};
+        return CommandState{m_doc.m_playback == 0 && m_doc.m_autoFileSize != 0,
+                            m_doc.m_autoFileSize == value};
     }
     return std::nullopt;
 }

@@ -29,9 +29,12 @@ constexpr std::uint8_t kSentenceFlag = 0x02;
 
 const char* RecordSignature(RecordKind kind) {
     switch (kind) {
-    case RecordKind::Raw: return "R96";
-    case RecordKind::Beam: return "B96";
-    case RecordKind::Point: return "P96";
+    case RecordKind::Raw:
+        return "R96";
+    case RecordKind::Beam:
+        return "B96";
+    case RecordKind::Point:
+        return "P96";
     }
     return "R96";
 }
@@ -159,22 +162,24 @@ bool HasRawSignature(std::span<const std::uint8_t> bytes) {
 }
 
 std::int64_t RawPacketCount(const RecordHeaderFields& f) {
-    const std::int64_t left = static_cast<std::int64_t>(f.totalLength) - f.sentenceLength - f.extensionLength -
-                              kRecordDataOffset;
+    const std::int64_t left =
+        static_cast<std::int64_t>(f.totalLength) - f.sentenceLength - f.extensionLength - kRecordDataOffset;
     return left > 0 ? (left - 1) / kPacketPairSize + 1 : 0;
 }
 
 RecordCheck CheckRawHeader(const RecordHeaderFields& f, int& packets) {
     packets = 0;
-    if (f.signature != "R96" || f.headerLength != kRecordHeaderSize || f.reservedOffset != kRecordHeaderSize ||
-        f.reservedLength != kReservedBlockSize || f.dataOffset != kRecordDataOffset) {
+    if (f.signature != "R96" || f.headerLength != kRecordHeaderSize ||
+        f.reservedOffset != kRecordHeaderSize || f.reservedLength != kReservedBlockSize ||
+        f.dataOffset != kRecordDataOffset) {
         return RecordCheck::BadLayout;
     }
     if (f.sentenceLength > static_cast<std::uint32_t>(kMaxSentenceLength)) {
         return RecordCheck::SentenceTooLong;
     }
     // The three block lengths must add up to the total; 64-bit so that no sum wraps.
-    const std::uint64_t sum = std::uint64_t{kRecordDataOffset} + f.dataLength + f.extensionLength + f.sentenceLength;
+    const std::uint64_t sum =
+        std::uint64_t{kRecordDataOffset} + f.dataLength + f.extensionLength + f.sentenceLength;
     if (sum != f.totalLength || f.dataLength % kPacketPairSize != 0) {
         return RecordCheck::BadLayout;
     }
@@ -212,7 +217,8 @@ RecordCheck CheckRecordHeader(const RecordHeaderFields& f, RecordKind& kind, int
     if (f.sentenceLength > static_cast<std::uint32_t>(kMaxSentenceLength)) {
         return RecordCheck::SentenceTooLong;
     }
-    const std::uint64_t sum = std::uint64_t{kRecordDataOffset} + f.dataLength + f.extensionLength + f.sentenceLength;
+    const std::uint64_t sum =
+        std::uint64_t{kRecordDataOffset} + f.dataLength + f.extensionLength + f.sentenceLength;
     if (sum != f.totalLength) {
         return RecordCheck::BadLayout;
     }
@@ -233,8 +239,10 @@ bool IsPlausibleHeader(std::span<const std::uint8_t> bytes, bool rawOnly) {
     if (first != 'R' && (rawOnly || (first != 'B' && first != 'P'))) {
         return false;
     }
-    return GetU32(bytes, kHeaderLengthAt) == kRecordHeaderSize && GetU32(bytes, kReservedOffsetAt) == kRecordHeaderSize &&
-           GetU32(bytes, kReservedLengthAt) == kReservedBlockSize && GetU32(bytes, kDataOffsetAt) == kRecordDataOffset;
+    return GetU32(bytes, kHeaderLengthAt) == kRecordHeaderSize &&
+           GetU32(bytes, kReservedOffsetAt) == kRecordHeaderSize &&
+           GetU32(bytes, kReservedLengthAt) == kReservedBlockSize &&
+           GetU32(bytes, kDataOffsetAt) == kRecordDataOffset;
 }
 
 bool CheckRawPairs(std::span<const std::uint8_t> pairs, int packets) {
@@ -253,11 +261,16 @@ bool CheckRawPairs(std::span<const std::uint8_t> pairs, int packets) {
 
 const char* RecordCheckText(RecordCheck check) {
     switch (check) {
-    case RecordCheck::Whole: return "whole";
-    case RecordCheck::BadLayout: return "block lengths do not fit";
-    case RecordCheck::TooManyPackets: return "more than 128 packet pairs";
-    case RecordCheck::SentenceTooLong: return "sentence longer than 1024 bytes";
-    case RecordCheck::BadValues: return "values no head produces";
+    case RecordCheck::Whole:
+        return "whole";
+    case RecordCheck::BadLayout:
+        return "block lengths do not fit";
+    case RecordCheck::TooManyPackets:
+        return "more than 128 packet pairs";
+    case RecordCheck::SentenceTooLong:
+        return "sentence longer than 1024 bytes";
+    case RecordCheck::BadValues:
+        return "values no head produces";
     }
     return "damaged";
 }

@@ -35,42 +35,42 @@ using RecordHeaderBytes = std::array<std::uint8_t, kRecordHeaderSize>;
 
 /// Every field of the header, at the widths the file holds them.
 struct RecordHeaderFields {
-    std::string signature;          ///< bytes 0..2
-    std::uint32_t totalLength = 0;  ///< 4: header included
-    std::string timeStamp;          ///< 10..26, DDMMYYYYHHMMSSmmm
-    std::uint8_t labelByte = 0;     ///< 29: first byte of the label text
-    std::uint32_t previousLength = 0; ///< 59
-    std::uint8_t flags = 0;         ///< 63: bit 0 extension, bit 1 sentence
-    std::uint32_t headerLength = kRecordHeaderSize;         ///< 75
-    std::uint32_t reservedOffset = kRecordHeaderSize;       ///< 79
-    std::uint32_t reservedLength = kReservedBlockSize;      ///< 83
-    std::uint32_t dataOffset = kRecordDataOffset;           ///< 87
-    std::uint32_t dataLength = 0;                           ///< 91
-    std::uint32_t extensionOffset = 0;                      ///< 95
-    std::uint32_t extensionLength = 0;                      ///< 99
-    std::uint32_t sentenceOffset = 0;                       ///< 103
-    std::uint32_t sentenceLength = 0;                       ///< 107
-    std::uint8_t transducerUp = 0;  ///< 319: 0x80 when mounted up
-    std::uint8_t systemGainDb = 0;  ///< 320
-    std::array<std::uint8_t, 4> quadrantGainsDb{}; ///< 321..324
-    float field325 = 0.0f;          ///< 325
-    float field329 = 0.2f;          ///< 329
-    std::uint8_t average = 0;       ///< 333
-    std::int32_t pulseLengthUs = 0; ///< 334
-    float soundVelocity = 0.0f;     ///< 338, m/s
-    float frequencyHz = 0.0f;       ///< 342
-    float pingPeriodS = 0.0f;       ///< 346
-    std::uint8_t displayGain = 0;   ///< 350
-    std::uint16_t beamCount = 0;    ///< 351
-    std::int32_t samples = 0;       ///< 353
-    float sectorDeg = 360.0f;       ///< 357
-    float field361 = 0.0f;          ///< 361
-    float beamSpacingDeg = 0.0f;    ///< 365
-    float rangeM = 0.0f;            ///< 369
-    float metresPerSample = 0.0f;   ///< 373
-    std::uint32_t recordCounter = 0; ///< 377
-    float pulseLengthMultiplier = 1.0f; ///< 381
-    std::uint8_t field385 = 8;      ///< 385
+    std::string signature;                             ///< bytes 0..2
+    std::uint32_t totalLength = 0;                     ///< 4: header included
+    std::string timeStamp;                             ///< 10..26, DDMMYYYYHHMMSSmmm
+    std::uint8_t labelByte = 0;                        ///< 29: first byte of the label text
+    std::uint32_t previousLength = 0;                  ///< 59
+    std::uint8_t flags = 0;                            ///< 63: bit 0 extension, bit 1 sentence
+    std::uint32_t headerLength = kRecordHeaderSize;    ///< 75
+    std::uint32_t reservedOffset = kRecordHeaderSize;  ///< 79
+    std::uint32_t reservedLength = kReservedBlockSize; ///< 83
+    std::uint32_t dataOffset = kRecordDataOffset;      ///< 87
+    std::uint32_t dataLength = 0;                      ///< 91
+    std::uint32_t extensionOffset = 0;                 ///< 95
+    std::uint32_t extensionLength = 0;                 ///< 99
+    std::uint32_t sentenceOffset = 0;                  ///< 103
+    std::uint32_t sentenceLength = 0;                  ///< 107
+    std::uint8_t transducerUp = 0;                     ///< 319: 0x80 when mounted up
+    std::uint8_t systemGainDb = 0;                     ///< 320
+    std::array<std::uint8_t, 4> quadrantGainsDb{};     ///< 321..324
+    float field325 = 0.0f;                             ///< 325
+    float field329 = 0.2f;                             ///< 329
+    std::uint8_t average = 0;                          ///< 333
+    std::int32_t pulseLengthUs = 0;                    ///< 334
+    float soundVelocity = 0.0f;                        ///< 338, m/s
+    float frequencyHz = 0.0f;                          ///< 342
+    float pingPeriodS = 0.0f;                          ///< 346
+    std::uint8_t displayGain = 0;                      ///< 350
+    std::uint16_t beamCount = 0;                       ///< 351
+    std::int32_t samples = 0;                          ///< 353
+    float sectorDeg = 360.0f;                          ///< 357
+    float field361 = 0.0f;                             ///< 361
+    float beamSpacingDeg = 0.0f;                       ///< 365
+    float rangeM = 0.0f;                               ///< 369
+    float metresPerSample = 0.0f;                      ///< 373
+    std::uint32_t recordCounter = 0;                   ///< 377
+    float pulseLengthMultiplier = 1.0f;                ///< 381
+    std::uint8_t field385 = 8;                         ///< 385
 };
 
 /// Writes every field into a zeroed header. The block offsets and the total length are derived

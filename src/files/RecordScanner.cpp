@@ -12,8 +12,8 @@ namespace {
 constexpr std::size_t kScanChunk = 65536;
 
 // Offset of the next plausible header at or after `from`, or the file length.
-std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t length, std::vector<std::uint8_t>& chunk,
-                             RecordHeaderBytes& header) {
+std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t length,
+                             std::vector<std::uint8_t>& chunk, RecordHeaderBytes& header) {
     std::uint64_t at = from;
     while (at < length) {
         file.Seek(at);
@@ -111,8 +111,7 @@ bool CheckRecordBytes(std::span<const std::uint8_t> bytes, ScannedRecord& record
         reason = "length differs from the header's total length";
         return false;
     }
-    if (record.kind == RecordKind::Raw &&
-        !CheckRawPairs(bytes.subspan(kRecordDataOffset), record.packets)) {
+    if (record.kind == RecordKind::Raw && !CheckRawPairs(bytes.subspan(kRecordDataOffset), record.packets)) {
         reason = "packet pairs cut short (abandoned ping)";
         return false;
     }

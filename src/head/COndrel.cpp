@@ -11,21 +11,36 @@ int RangeToIndex(float rangeM) {
         return 1;
     }
     switch (TruncToInt(static_cast<double>(rangeM))) {
-    case 5: return 2;
-    case 10: return 3;
-    case 20: return 4;
-    case 30: return 5;
-    case 40: return 6;
-    case 60: return 8;
-    case 80: return 9;
-    case 100: return 10;
-    case 150: return 11;
-    case 200: return 12;
-    case 250: return 13;
-    case 300: return 14;
-    case 400: return 15;
-    case 500: return 16;
-    default: return 7;
+    case 5:
+        return 2;
+    case 10:
+        return 3;
+    case 20:
+        return 4;
+    case 30:
+        return 5;
+    case 40:
+        return 6;
+    case 60:
+        return 8;
+    case 80:
+        return 9;
+    case 100:
+        return 10;
+    case 150:
+        return 11;
+    case 200:
+        return 12;
+    case 250:
+        return 13;
+    case 300:
+        return 14;
+    case 400:
+        return 15;
+    case 500:
+        return 16;
+    default:
+        return 7;
     }
 }
 
@@ -46,11 +61,16 @@ std::uint8_t COndrel::RangeCode(float rangeM) {
     }
     const int metres = TruncToInt(static_cast<double>(rangeM));
     switch (metres) {
-    case 250: return 0xC9;
-    case 300: return 0xCA;
-    case 400: return 0xCB;
-    case 500: return 0xCC;
-    default: return LowByte(metres);
+    case 250:
+        return 0xC9;
+    case 300:
+        return 0xCA;
+    case 400:
+        return 0xCB;
+    case 500:
+        return 0xCC;
+    default:
+        return LowByte(metres);
     }
 }
 

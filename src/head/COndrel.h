@@ -16,8 +16,8 @@ inline constexpr int kCommandPacketSize = 27;
 inline constexpr int kReplyHeaderSize = 32;
 
 /// Range table in metres, indexed 0..16.
-inline constexpr std::array<float, 17> kRangeTable = {1.25f, 2.5f,  5.0f,   10.0f,  20.0f,  30.0f,
-                                                      40.0f, 50.0f, 60.0f,  80.0f,  100.0f, 150.0f,
+inline constexpr std::array<float, 17> kRangeTable = {1.25f,  2.5f,   5.0f,   10.0f,  20.0f,  30.0f,
+                                                      40.0f,  50.0f,  60.0f,  80.0f,  100.0f, 150.0f,
                                                       200.0f, 250.0f, 300.0f, 400.0f, 500.0f};
 
 /// Range in metres -> index into the range table. 2.5 gives 1; the truncated ranges 5..500 give
@@ -51,10 +51,10 @@ public:
     int m_transducerUp = 0;
     int m_newData = 0;
     int m_headIndex = 0;
-    int m_pulseLength = 6;        ///< 10 us units
+    int m_pulseLength = 6; ///< 10 us units
     int m_baseFrequencyKHz = 675;
-    int m_frequencyStep = 0;      ///< -100..+100
-    int m_azimuth = 0;            ///< tenths of a degree
+    int m_frequencyStep = 0; ///< -100..+100
+    int m_azimuth = 0;       ///< tenths of a degree
     int m_displayGain = 50;
     int m_profileFilterType = 1;
     std::uint8_t m_detectProfilePoints = 0;
@@ -81,7 +81,7 @@ public:
     int m_externalTransmitDelay = 0;
 
     // Processing settings that have no key or dialog; they keep these defaults.
-    int m_quadrantGain = 0;            ///< dB, 0..20 ("Gain Q1".."Gain Q4")
+    int m_quadrantGain = 0; ///< dB, 0..20 ("Gain Q1".."Gain Q4")
     int m_detectionThresholdPct = 25;
     int m_nearLimitCm = 0;
     int m_windowStartMm = 0;

@@ -35,7 +35,8 @@ std::string_view Mid(std::string_view s, int first, int count) {
         return {};
     }
     const int available = length - first;
-    return s.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(count < available ? count : available));
+    return s.substr(static_cast<std::size_t>(first),
+                    static_cast<std::size_t>(count < available ? count : available));
 }
 
 /// The character at `index`, or NUL past the end: a letter after a final comma is absent.
@@ -107,7 +108,7 @@ bool CNavigation::ParseNumbers(std::string_view s, int& k) {
         const char* format;
     };
     const Field fields[] = {
-        {&m_depth, &m_depthText, "%.3f m"},       {&m_altitude, &m_altitudeText, "%.1f m"},
+        {&m_depth, &m_depthText, "%.3f m"},        {&m_altitude, &m_altitudeText, "%.1f m"},
         {&m_heading, &m_headingText, "%.1f deg."}, {&m_pitch, &m_pitchText, "%.1f deg."},
         {&m_roll, &m_rollText, "%.1f deg."},       {&m_speed, &m_speedText, "%.1f m/s"},
     };
@@ -136,7 +137,8 @@ void CNavigation::ParseDateAndTime(std::string_view s, int k) {
     m_timeText = time.size() > 7 ? std::string(time) : std::string();
 
     const int dateEnd = timeEnd < 0 ? -1 : Find(s, ',', timeEnd + 1);
-    const std::string_view date = dateEnd < 0 ? std::string_view{} : Mid(s, timeEnd + 1, dateEnd - timeEnd - 1);
+    const std::string_view date =
+        dateEnd < 0 ? std::string_view{} : Mid(s, timeEnd + 1, dateEnd - timeEnd - 1);
     m_dateText = date.size() > 7 ? std::string(date) : std::string();
 }
 

@@ -59,7 +59,7 @@ public:
     double m_northing = 0.0;
     double m_previousEasting = 0.0;
     double m_previousNorthing = 0.0;
-    double m_originEasting = 0.0;  ///< UTM of the fix that started the track
+    double m_originEasting = 0.0; ///< UTM of the fix that started the track
     double m_originNorthing = 0.0;
     int m_zone = 0;                ///< zone of the current fix
     double m_trackOffsetX = 0.0;   ///< m, east since the first fix
@@ -67,7 +67,7 @@ public:
     double m_trackOffsetZ = 0.0;   ///< m, depth change since the first fix
     float m_referenceDepth = 0.0f; ///< depth at the first fix
     int m_firstFix = 1;
-    RotatedPoint m_rotated;        ///< the last profile point after RotateByAttitude
+    RotatedPoint m_rotated; ///< the last profile point after RotateByAttitude
 
     // ---- State of the XYZ export ----
     XyzFormat m_xyzFormat = XyzFormat::Text;

@@ -84,10 +84,11 @@ UtmPoint LatLonToUtmInZone(double latitudeDeg, double longitudeDeg, int zone) {
 
     UtmPoint result;
     result.zone = zone;
-    result.easting = kScaleFactor * n *
-                         (a + (1.0 - t + c) * a3 / 6.0 +
-                          (5.0 - 18.0 * t + t * t + 72.0 * c - 58.0 * kSecondEccentricitySquared) * a5 / 120.0) +
-                     kFalseEastingM;
+    result.easting =
+        kScaleFactor * n *
+            (a + (1.0 - t + c) * a3 / 6.0 +
+             (5.0 - 18.0 * t + t * t + 72.0 * c - 58.0 * kSecondEccentricitySquared) * a5 / 120.0) +
+        kFalseEastingM;
     result.northing =
         kScaleFactor *
         (m + n * tanPhi *

@@ -49,7 +49,8 @@ std::string Printf(const char* format, auto... args) {
 /// Formats one output line without allocating: into `buffer`, or into `spill` for the rare line
 /// that does not fit (a huge label or coordinate).
 template <std::size_t N>
-std::string_view FormatLine(std::array<char, N>& buffer, std::string& spill, const char* format, auto... args) {
+std::string_view FormatLine(std::array<char, N>& buffer, std::string& spill, const char* format,
+                            auto... args) {
     const int needed = std::snprintf(buffer.data(), buffer.size(), format, args...);
     if (needed < 0) {
         return {};
@@ -83,8 +84,7 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 }
 
 /// Calls `emit` for every beam of the ping that has a profile point, in beam order.
-template <typename Emit>
-void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
+template <typename Emit> void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
     const COndrel& head = doc.Head(0);
     const int beamSetting = head.m_beams;
     const int samples = head.m_samples;
@@ -126,8 +126,8 @@ void WriteTextPing(CTamsorDoc& doc) {
         Write(doc, FormatLine(buffer, spill, kXyzLineFormat, date, time, ms, point.x, point.y, point.z));
     });
     const CNavigation& nav = doc.m_navigationValues;
-    Write(doc, FormatLine(buffer, spill, kXyzLineFormat, date, time, ms, nav.m_trackOffsetX, nav.m_trackOffsetY,
-                          nav.m_trackOffsetZ));
+    Write(doc, FormatLine(buffer, spill, kXyzLineFormat, date, time, ms, nav.m_trackOffsetX,
+                          nav.m_trackOffsetY, nav.m_trackOffsetZ));
     Write(doc, "\n");
 }
 
@@ -141,8 +141,8 @@ void WriteCsvPing(CTamsorDoc& doc) {
     // Map coordinates: the UTM position of the fix that started the track plus the offsets.
     ForEachPoint(doc, [&](const XyzPoint& point) {
         Write(doc, FormatLine(buffer, spill, "%s,%s.%s,%.3f,%.3f,%.3f,%d,%.3f\n", date, time, ms,
-                              nav.m_originEasting + point.x, nav.m_originNorthing + point.y, point.z, point.beam,
-                              point.rangeM));
+                              nav.m_originEasting + point.x, nav.m_originNorthing + point.y, point.z,
+                              point.beam, point.rangeM));
     });
 }
 
@@ -196,7 +196,8 @@ bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat 
     }
     // Creating the output truncates it: never let that be the recording being played (a played
     // file whose name ends in "xyz" has itself as companion).
-    const bool clobbersPlayed = doc.m_playbackFile.IsOpen() && IsSameFile(outputPath, doc.m_playbackFile.Path());
+    const bool clobbersPlayed =
+        doc.m_playbackFile.IsOpen() && IsSameFile(outputPath, doc.m_playbackFile.Path());
     if (clobbersPlayed || !doc.m_xyzFile.Open(outputPath, CDataFile::Mode::CreateWrite)) {
         const std::string& reason = doc.m_xyzFile.LastError();
         Tell(doc, clobbersPlayed || reason.empty() ? kDefaultFileError : outputPath + "\n" + reason,

@@ -11,7 +11,8 @@ void CRecordAssembler::Take(std::span<const std::uint8_t> datagram) {
     const bool header = IsPlausibleHeader(datagram, false);
     if (m_expected != 0 && header) {
         // A new record began before the last one was whole: a datagram was lost.
-        Drop("record incomplete: " + std::to_string(m_bytes.size()) + " of " + std::to_string(m_expected) + " bytes");
+        Drop("record incomplete: " + std::to_string(m_bytes.size()) + " of " + std::to_string(m_expected) +
+             " bytes");
     }
     if (m_expected == 0) {
         if (!header) {

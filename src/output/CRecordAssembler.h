@@ -17,7 +17,8 @@ public:
     /// Largest record accepted: a beam record of 1440 x 1000 samples with room for the blocks.
     static constexpr std::uint32_t kMaxRecordBytes = 4u * 1024u * 1024u;
 
-    using RecordHandler = std::function<void(const ScannedRecord& record, std::span<const std::uint8_t> bytes)>;
+    using RecordHandler =
+        std::function<void(const ScannedRecord& record, std::span<const std::uint8_t> bytes)>;
     using DamageHandler = std::function<void(const std::string& reason, std::size_t bytes)>;
 
     CRecordAssembler(RecordHandler onRecord, DamageHandler onDamage);

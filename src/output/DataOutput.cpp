@@ -54,7 +54,8 @@ std::array<int, 4> CDataOutputDlgModel::ParseAddress(const std::string& address)
     std::size_t start = 0;
     for (std::size_t part = 0; part < octets.size() && start <= address.size(); ++part) {
         const std::size_t dot = address.find('.', start);
-        const std::string text = address.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        const std::string text =
+            address.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
         octets[part] = std::clamp(ParseInt(text), 0, 255);
         if (dot == std::string::npos) {
             break;

@@ -16,19 +16,18 @@ using Vec16 = float __attribute__((vector_size(64)));
 constexpr int kHalfElements = kElementCount / 2;
 
 // Vectors are passed by reference only: their by-value ABI differs between instruction sets.
-template <class V>
-[[gnu::always_inline]] inline void Load(V& v, const float* p) {
+template <class V> [[gnu::always_inline]] inline void Load(V& v, const float* p) {
     std::memcpy(&v, p, sizeof(V));
 }
 
-template <class V>
-[[gnu::always_inline]] inline void Store(float* p, const V& v) {
+template <class V> [[gnu::always_inline]] inline void Store(float* p, const V& v) {
     std::memcpy(p, &v, sizeof(V));
 }
 
 // In-phase and quadrature cross products of the two sub-array sums.
 template <class V>
-[[gnu::always_inline]] inline void CrossProducts(V& p, V& q, const V& are, const V& aim, const V& bre, const V& bim) {
+[[gnu::always_inline]] inline void CrossProducts(V& p, V& q, const V& are, const V& aim, const V& bre,
+                                                 const V& bim) {
     p = are * bre + aim * bim;
     q = bre * aim - bim * are;
 }
@@ -72,15 +71,16 @@ template <class V>
 }
 
 template <class V>
-[[gnu::always_inline]] inline void Combine(V& out, const V& are, const V& aim, const V& bre, const V& bim, int width,
-                                           float gainFactor) {
+[[gnu::always_inline]] inline void Combine(V& out, const V& are, const V& aim, const V& bre, const V& bim,
+                                           int width, float gainFactor) {
     V p, q;
     CrossProducts(p, q, are, aim, bre, bim);
     CombineCross(out, p, q, width, gainFactor);
 }
 
 // Moving average of one row over the history slot being replaced.
-[[gnu::always_inline]] inline void AverageRow(float* image, float* sum, float* history, int samples, float scale) {
+[[gnu::always_inline]] inline void AverageRow(float* image, float* sum, float* history, int samples,
+                                              float scale) {
     for (int s = 0; s < samples; ++s) {
         float total = sum[s] - history[s];
         total = total >= 0.0f ? total : 0.0f;
@@ -97,9 +97,9 @@ template <class V>
 
 // Sums of one sub-array (elements k0..k0+7) for two beams with their own steering.
 template <class V>
-[[gnu::always_inline]] inline void PairSums(const float* iBase, const float* qBase, const float* c0, const float* s0,
-                                            const float* c1, const float* s1, int k0, V& re0, V& im0, V& re1,
-                                            V& im1) {
+[[gnu::always_inline]] inline void PairSums(const float* iBase, const float* qBase, const float* c0,
+                                            const float* s0, const float* c1, const float* s1, int k0, V& re0,
+                                            V& im0, V& re1, V& im1) {
     for (int k = k0; k < k0 + kHalfElements; ++k) {
         V i, q;
         Load(i, iBase + k * kDemodBlockSamples);
@@ -135,7 +135,8 @@ template <class V>
 // Two beams at a time share the element loads. Beams b0 and b1 (b1 may equal b0) are formed into
 // row0 and row1 and averaged with their own history rows.
 template <class V, bool kMirrored>
-[[gnu::always_inline]] inline void FormPairBody(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+[[gnu::always_inline]] inline void FormPairBody(const BeamFormJob& job, int b0, int b1, float* row0,
+                                                float* row1) {
     constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(float));
     const std::size_t stride = job.rowStride;
     constexpr int kSteps = kDemodBlockSamples / kLanes;
@@ -214,7 +215,8 @@ template <class V, bool kMirrored>
 
 // A beam and its mirror image take the shared sums.
 template <class V>
-[[gnu::always_inline]] inline void FormPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+[[gnu::always_inline]] inline void FormPair(const BeamFormJob& job, int b0, int b1, float* row0,
+                                            float* row1) {
     if (b1 == job.beams - 1 - b0 && b1 != b0) {
         FormPairBody<V, true>(job, b0, b1, row0, row1);
     } else {
@@ -223,7 +225,8 @@ template <class V>
 }
 
 // No beams formed: the rows are 0 and only the averaging runs.
-[[gnu::always_inline]] inline void AveragePairBody(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+[[gnu::always_inline]] inline void AveragePairBody(const BeamFormJob& job, int b0, int b1, float* row0,
+                                                   float* row1) {
     for (int which = 0; which < (b1 != b0 ? 2 : 1); ++which) {
         float* row = which == 0 ? row0 : row1;
         const std::size_t offset = static_cast<std::size_t>(which == 0 ? b0 : b1) * job.rowStride;
@@ -240,8 +243,8 @@ template <class V>
     }
 }
 
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void FormAvx512(const BeamFormJob& job, int b0,
-                                                                              int b1, float* row0, float* row1) {
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void
+FormAvx512(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     FormPair<Vec16>(job, b0, b1, row0, row1);
 }
 [[gnu::target("avx2,bmi2")]] void FormAvx2(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
@@ -251,19 +254,20 @@ void FormDefault(const BeamFormJob& job, int b0, int b1, float* row0, float* row
     FormPair<Vec4>(job, b0, b1, row0, row1);
 }
 
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void AverageAvx512(const BeamFormJob& job, int b0,
-                                                                                 int b1, float* row0, float* row1) {
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void
+AverageAvx512(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     AveragePairBody(job, b0, b1, row0, row1);
 }
-[[gnu::target("avx2,bmi2")]] void AverageAvx2(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
+[[gnu::target("avx2,bmi2")]] void AverageAvx2(const BeamFormJob& job, int b0, int b1, float* row0,
+                                              float* row1) {
     AveragePairBody(job, b0, b1, row0, row1);
 }
 void AverageDefault(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     AveragePairBody(job, b0, b1, row0, row1);
 }
 
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void MaxClampedAvx512(float* target,
-                                                                                    const float* source, int length) {
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,avx2,bmi2")]] void
+MaxClampedAvx512(float* target, const float* source, int length) {
     MaxClampedBody(target, source, length);
 }
 [[gnu::target("avx2,bmi2")]] void MaxClampedAvx2(float* target, const float* source, int length) {
@@ -296,25 +300,43 @@ Isa MachineIsa() {
 
 void FormAndAverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     switch (MachineIsa()) {
-    case Isa::Avx512: FormAvx512(job, b0, b1, row0, row1); break;
-    case Isa::Avx2: FormAvx2(job, b0, b1, row0, row1); break;
-    case Isa::Baseline: FormDefault(job, b0, b1, row0, row1); break;
+    case Isa::Avx512:
+        FormAvx512(job, b0, b1, row0, row1);
+        break;
+    case Isa::Avx2:
+        FormAvx2(job, b0, b1, row0, row1);
+        break;
+    case Isa::Baseline:
+        FormDefault(job, b0, b1, row0, row1);
+        break;
     }
 }
 
 void AverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
     switch (MachineIsa()) {
-    case Isa::Avx512: AverageAvx512(job, b0, b1, row0, row1); break;
-    case Isa::Avx2: AverageAvx2(job, b0, b1, row0, row1); break;
-    case Isa::Baseline: AverageDefault(job, b0, b1, row0, row1); break;
+    case Isa::Avx512:
+        AverageAvx512(job, b0, b1, row0, row1);
+        break;
+    case Isa::Avx2:
+        AverageAvx2(job, b0, b1, row0, row1);
+        break;
+    case Isa::Baseline:
+        AverageDefault(job, b0, b1, row0, row1);
+        break;
     }
 }
 
 void MaxClampedInto(float* target, const float* source, int length) {
     switch (MachineIsa()) {
-    case Isa::Avx512: MaxClampedAvx512(target, source, length); break;
-    case Isa::Avx2: MaxClampedAvx2(target, source, length); break;
-    case Isa::Baseline: MaxClampedDefault(target, source, length); break;
+    case Isa::Avx512:
+        MaxClampedAvx512(target, source, length);
+        break;
+    case Isa::Avx2:
+        MaxClampedAvx2(target, source, length);
+        break;
+    case Isa::Baseline:
+        MaxClampedDefault(target, source, length);
+        break;
     }
 }
 
@@ -326,9 +348,12 @@ float CombineSample(float aRe, float aIm, float bRe, float bIm, int width, float
 
 const char* BeamKernelIsa() {
     switch (MachineIsa()) {
-    case Isa::Avx512: return "avx512";
-    case Isa::Avx2: return "avx2";
-    case Isa::Baseline: return "baseline";
+    case Isa::Avx512:
+        return "avx512";
+    case Isa::Avx2:
+        return "avx2";
+    case Isa::Baseline:
+        return "baseline";
     }
     return "baseline";
 }

@@ -25,8 +25,10 @@ int ClampIndex(float value, int lo, int hi) {
 } // namespace
 
 CMOndrelMBP::CMOndrelMBP()
-    : m_elements(kElementFloats), m_demod(static_cast<std::size_t>(kSampleRowCapacity / kDemodBlockSamples) * kDemodBlockFloats), m_image(kImageFloats),
-      m_averageSum(kImageFloats), m_history(static_cast<std::size_t>(kAveragingSlots) * kImageFloats),
+    : m_elements(kElementFloats),
+      m_demod(static_cast<std::size_t>(kSampleRowCapacity / kDemodBlockSamples) * kDemodBlockFloats),
+      m_image(kImageFloats), m_averageSum(kImageFloats),
+      m_history(static_cast<std::size_t>(kAveragingSlots) * kImageFloats),
       m_steerCos(static_cast<std::size_t>(kMaxBeams) * kElementCount),
       m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount), m_reprojRuns(kReprojEntries) {
     UseOwnImage();
@@ -97,7 +99,8 @@ void CMOndrelMBP::BuildSteeringTables() {
     m_beamStep = 2.0f * m_halfWidthRad / static_cast<float>(m_beams);
     std::array<float, kElementCount> window{};
     for (int k = 0; k < kElementCount; ++k) {
-        window[static_cast<std::size_t>(k)] = 0.54f - 0.46f * std::cos(static_cast<float>(k) * 6.2831855f * 0.0625f);
+        window[static_cast<std::size_t>(k)] =
+            0.54f - 0.46f * std::cos(static_cast<float>(k) * 6.2831855f * 0.0625f);
     }
     for (int b = 0; b < m_beams; ++b) {
         for (int k = 0; k < kElementCount; ++k) {
@@ -146,7 +149,8 @@ void CMOndrelMBP::BuildGainTable(const COndrel& first, const COndrel& current, i
     // Gains are added as integers; a wide type keeps absurd values from overflowing.
     const float g = static_cast<float>(static_cast<long long>(current.m_quadrantGain) + startGainDb);
     const auto level = [&](int i) {
-        const float t = 20.0f * std::log10(static_cast<float>(i) / near) + (g + k) + slope * static_cast<float>(i);
+        const float t =
+            20.0f * std::log10(static_cast<float>(i) / near) + (g + k) + slope * static_cast<float>(i);
         return std::pow(10.0f, t / 20.0f);
     };
     m_gain.fill(0.0f);
@@ -314,7 +318,8 @@ void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
         job.gainFactor = 0.5f * 0.01f * 4.0f * displayGain;
         job.lastStored = m_samples - 1;
         break;
-    default: break;
+    default:
+        break;
     }
     job.averageScale = 1.0f / static_cast<float>(m) * 1.3f;
     const bool form = first.m_beamWidth >= 0 && first.m_beamWidth <= 2;
@@ -381,7 +386,8 @@ void CMOndrelMBP::BuildReprojectionTable(float rangeM) {
             }
             // Rounding can leave the cosine just outside [-1, 1].
             const float u = std::acos(std::clamp(ratio, -1.0f, 1.0f));
-            const int a = TruncToInt(static_cast<double>(std::floor(u / kDegToRadReprojection / c + c * 0.5f)));
+            const int a =
+                TruncToInt(static_cast<double>(std::floor(u / kDegToRadReprojection / c + c * 0.5f)));
             const int column = TruncToInt(static_cast<double>(std::floor(t)));
             // Points past the row or whose angle falls outside the fan are dropped.
             if (column < 0 || column >= kMaxSamples || a < 0 || a > m_beams) {
@@ -476,7 +482,8 @@ void CMOndrelMBP::ProcessHeadPing(const COndrel& first, COndrel& current, int st
 
 void CMOndrelMBP::CopyProfileToHead(COndrel& current) const {
     for (int i = 0; i < m_beams; ++i) {
-        current.m_beamProfile[static_cast<std::size_t>(i)] = m_profilePosition[static_cast<std::size_t>(m_beams - 1 - i)];
+        current.m_beamProfile[static_cast<std::size_t>(i)] =
+            m_profilePosition[static_cast<std::size_t>(m_beams - 1 - i)];
     }
 }
 

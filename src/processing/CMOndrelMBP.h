@@ -56,7 +56,9 @@ public:
     float ProfilePosition(int beam) const { return m_profilePosition[static_cast<std::size_t>(beam)]; }
     int ProfileIntensity(int beam) const { return m_profileIntensity[static_cast<std::size_t>(beam)]; }
     float ElementLevel(int element) const { return m_elementLevel[static_cast<std::size_t>(element)]; }
-    std::uint8_t ElementStatus(int element) const { return m_elementStatus[static_cast<std::size_t>(element)]; }
+    std::uint8_t ElementStatus(int element) const {
+        return m_elementStatus[static_cast<std::size_t>(element)];
+    }
     /// Row of the processor's own beam image, for running the profile filter on a given image.
     float* BeamImageRow(int beam) { return m_image.data() + Row(beam); }
 
@@ -83,7 +85,9 @@ private:
 
     // The finished image is the current head's image read in reverse beam order; the profile
     // filter and the readers see it through this view instead of a copy.
-    const float* ImageRow(int beam) const { return m_imageRows + static_cast<std::ptrdiff_t>(beam) * m_imageStride; }
+    const float* ImageRow(int beam) const {
+        return m_imageRows + static_cast<std::ptrdiff_t>(beam) * m_imageStride;
+    }
     void UseOwnImage();
     void UseHeadImage(const COndrel& current);
 
@@ -107,7 +111,7 @@ private:
     float m_halfWidthRad = 0.0f;
     float m_beamStep = 0.0f;
     float m_soundVelocity = 0.0f; ///< velocity the steering tables were built for
-    float m_quadStepBase = 0.0f;   ///< F of the quad weights
+    float m_quadStepBase = 0.0f;  ///< F of the quad weights
 
     // Remembered settings, compared at every ping.
     int m_averageSeen = 3;
@@ -132,16 +136,16 @@ private:
     float m_reprojRange = -1.0f;
 
     const float* m_imageRows = nullptr; ///< row 0 of the finished image
-    std::ptrdiff_t m_imageStride = 0;    ///< floats from one beam row to the next
+    std::ptrdiff_t m_imageStride = 0;   ///< floats from one beam row to the next
 
-    ProcessingBuffer<float> m_elements;  ///< 16 rows
-    ProcessingBuffer<float> m_demod;     ///< element I and Q in blocks of 16 samples
-    ProcessingBuffer<float> m_image;     ///< 480 rows, for running the profile filter on a given image
-    ProcessingBuffer<float> m_averageSum; ///< 480 rows
-    ProcessingBuffer<float> m_history;   ///< 9 slots of 480 rows
-    ProcessingBuffer<float> m_steerCos;  ///< 480 x 16
-    ProcessingBuffer<float> m_steerSin;  ///< 480 x 16
-    ProcessingBuffer<ReprojRun> m_reprojRuns;      ///< at most one run per sample of every pair
+    ProcessingBuffer<float> m_elements;       ///< 16 rows
+    ProcessingBuffer<float> m_demod;          ///< element I and Q in blocks of 16 samples
+    ProcessingBuffer<float> m_image;          ///< 480 rows, for running the profile filter on a given image
+    ProcessingBuffer<float> m_averageSum;     ///< 480 rows
+    ProcessingBuffer<float> m_history;        ///< 9 slots of 480 rows
+    ProcessingBuffer<float> m_steerCos;       ///< 480 x 16
+    ProcessingBuffer<float> m_steerSin;       ///< 480 x 16
+    ProcessingBuffer<ReprojRun> m_reprojRuns; ///< at most one run per sample of every pair
     std::array<int, kMaxBeams / 2 + 1> m_reprojRowStart{}; ///< runs of pair i: [start[i], start[i + 1])
 
     alignas(64) std::array<float, 2 * kSampleRowCapacity> m_pairRows{}; ///< the beam pair being formed

@@ -4,7 +4,8 @@
 
 namespace vexar {
 
-void HeadProcessors::InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps) {
+void HeadProcessors::InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads,
+                                          float soundVelocityMps) {
     for (CMOndrelMBP& processor : m_processors) {
         processor.InitialiseProcessor(heads[0], soundVelocityMps);
     }
@@ -23,14 +24,15 @@ void HeadProcessors::RunHead(void* context, int task) {
     COndrel& current = heads[static_cast<std::size_t>(head)];
     // Every processor reads head 0's settings; only processor 0 writes head 0's buffers.
     job.self->m_processors[static_cast<std::size_t>(head)].ProcessHeadPing(heads[0], current, job.startGainDb,
-                                                                          job.soundVelocityMps);
+                                                                           job.soundVelocityMps);
     if (job.done != nullptr) {
         job.done(job.doneContext, head);
     }
 }
 
-void HeadProcessors::ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                                  int startGainDb, float soundVelocityMps, HeadDoneFn done, void* doneContext) {
+void HeadProcessors::ProcessHeads(std::array<COndrel, kHeadCount>& heads,
+                                  const std::array<bool, kHeadCount>& flagged, int startGainDb,
+                                  float soundVelocityMps, HeadDoneFn done, void* doneContext) {
     PingJob job;
     job.done = done;
     job.doneContext = doneContext;

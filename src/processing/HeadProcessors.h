@@ -20,11 +20,13 @@ public:
 
     virtual ~IHeadProcessing() = default;
     /// Recomputes the processing tables from head 0's settings.
-    virtual void InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps) = 0;
+    virtual void InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads,
+                                      float soundVelocityMps) = 0;
     /// Processes the ping of every flagged head into its head image and profile, and returns when
     /// all are done. `done` runs for each flagged head as soon as it is finished.
-    virtual void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                              int startGainDb, float soundVelocityMps, HeadDoneFn done, void* doneContext) = 0;
+    virtual void ProcessHeads(std::array<COndrel, kHeadCount>& heads,
+                              const std::array<bool, kHeadCount>& flagged, int startGainDb,
+                              float soundVelocityMps, HeadDoneFn done, void* doneContext) = 0;
     /// Forgets the averaging history of every head.
     virtual void ClearHistory() = 0;
 };

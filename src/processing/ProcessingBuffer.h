@@ -10,8 +10,7 @@
 
 namespace vexar {
 
-template <class T>
-class ProcessingBuffer {
+template <class T> class ProcessingBuffer {
     static_assert(std::is_trivial_v<T>);
 
 public:

@@ -110,9 +110,12 @@ int FloorToInt(float value) {
 
 int JumpLimit(int beamsIndex) {
     switch (beamsIndex) {
-    case 1: return 20;
-    case 2: return 40;
-    default: return 10;
+    case 1:
+        return 20;
+    case 2:
+        return 40;
+    default:
+        return 10;
     }
 }
 
@@ -132,10 +135,17 @@ void CMOndrelMBP::RunSelectedFilter(const COndrel& first) {
     std::fill_n(m_profilePosition.begin(), m_beams, 0.0f);
     std::fill_n(m_profileIntensity.begin(), m_beams, 0);
     switch (first.m_profileFilterType) {
-    case 0: RunFirstReturn(first); break;
-    case 1: RunMaximumReturn(first); break;
-    case 2: RunBottomFollowing(first); break;
-    default: break;
+    case 0:
+        RunFirstReturn(first);
+        break;
+    case 1:
+        RunMaximumReturn(first);
+        break;
+    case 2:
+        RunBottomFollowing(first);
+        break;
+    default:
+        break;
     }
 }
 
@@ -244,7 +254,8 @@ void CMOndrelMBP::KeepSteadyPoints(const COndrel& first) {
         const float p = m_chosenPosition[at];
         m_profilePosition[at] = p;
         m_profileIntensity[at] = std::min(FloorToInt(m_chosenPeak[at]), 255);
-        if (std::fabs(p - m_chosenPosition[at - 1]) >= jump || std::fabs(p - m_chosenPosition[at + 1]) >= jump) {
+        if (std::fabs(p - m_chosenPosition[at - 1]) >= jump ||
+            std::fabs(p - m_chosenPosition[at + 1]) >= jump) {
             m_profilePosition[at] = 0.0f;
             m_profileIntensity[at] = 0;
         }

@@ -22,7 +22,8 @@ constexpr double D(float value) {
 /// A small deterministic generator, so that the head and the tests agree bit for bit.
 class NoiseSource {
 public:
-    explicit NoiseSource(std::uint64_t seed) : m_state(seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull) {}
+    explicit NoiseSource(std::uint64_t seed)
+        : m_state(seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull) {}
     /// Roughly normal, unit variance (sum of four uniforms).
     double Next() {
         double sum = 0.0;
@@ -218,7 +219,8 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
     CollectScatterers(scene, ping, static_cast<float>(rangeM), scatterers);
     if (scene.swayM > 0.0f && std::isfinite(scene.swayM)) {
         // The same displacement for every head of a ping: the assembly moves as one.
-        NoiseSource sway((static_cast<std::uint64_t>(scene.seed) << 32) ^ (ping * 0x9E3779B97F4A7C15ull) ^ 0x5EA5ull);
+        NoiseSource sway((static_cast<std::uint64_t>(scene.seed) << 32) ^ (ping * 0x9E3779B97F4A7C15ull) ^
+                         0x5EA5ull);
         const double dx = D(scene.swayM) * sway.Next();
         const double dy = D(scene.swayM) * sway.Next();
         for (Scatterer& s : scatterers) {
@@ -229,8 +231,8 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
         }
     }
     for (const Scatterer& s : scatterers) {
-        const HeadBearing seen = SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM), head,
-                                              geometry.transducerUp);
+        const HeadBearing seen = SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM),
+                                              head, geometry.transducerUp);
         const double a = D(seen.angleDeg) * kDegToRad;
         // Nothing from behind the head, and nothing from a reflector with a NaN bearing or strength.
         if (!(std::abs(a) < kPi / 2.0) || !(s.strength > 0.0)) {
@@ -268,7 +270,8 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
         }
     }
 
-    NoiseSource noise((static_cast<std::uint64_t>(scene.seed) << 20) ^ (ping * 4u + static_cast<std::uint64_t>(head)));
+    NoiseSource noise((static_cast<std::uint64_t>(scene.seed) << 20) ^
+                      (ping * 4u + static_cast<std::uint64_t>(head)));
     for (int ch = 0; ch < kElementCount; ++ch) {
         const std::size_t row = static_cast<std::size_t>(ch) * kMaxSamples;
         for (int j = 0; j < kMaxSamples; ++j) {
@@ -278,7 +281,8 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
     }
 }
 
-void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint64_t ping, PingBuffer& buffer) {
+void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint64_t ping,
+                    PingBuffer& buffer) {
     const int samples = std::clamp(geometry.samples, 0, kMaxSamples);
     for (std::size_t i = 0; i + 1 < buffer.size(); i += 2) {
         buffer[i] = kNoSignal >> 8;

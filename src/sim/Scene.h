@@ -120,8 +120,8 @@ Scene DefaultScene();
 /// Range, sample count, frequency and pulse length of a command packet (range code byte 3,
 /// pulse byte 14, data-points code byte 19, frequency code byte 25). An unknown range code
 /// gives 10 m; a data-points code other than 2 gives 1000 samples.
-PingGeometry GeometryFromPacket(std::span<const std::uint8_t, kCommandPacketSize> packet,
-                                float soundVelocity, int transducerUp);
+PingGeometry GeometryFromPacket(std::span<const std::uint8_t, kCommandPacketSize> packet, float soundVelocity,
+                                int transducerUp);
 
 /// Bearing of head h's axis, degrees clockwise from the top of the view.
 float HeadAxisBearingDeg(int head, int transducerUp);

@@ -14,8 +14,8 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QUdpSocket>
 #include <QThread>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -52,8 +52,8 @@ public:
         QObject::connect(&m_thread, &QThread::finished, m_server, &QObject::deleteLater);
         m_thread.start();
         bool started = false;
-        QMetaObject::invokeMethod(m_server, [this, &started] { started = m_server->Start(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_server, [this, &started] { started = m_server->Start(); }, Qt::BlockingQueuedConnection);
         EXPECT_TRUE(started);
     }
     ~HeadThread() {
@@ -95,8 +95,8 @@ public:
               m_doc->OnTimer(id);
           }),
           m_datagrams(QHostAddress(QHostAddress::LocalHost)) {
-        DocumentPorts ports{timers != nullptr ? timers : &m_timers, clock != nullptr ? clock : &m_clock, &m_link,
-                            &m_datagrams, &m_operator};
+        DocumentPorts ports{timers != nullptr ? timers : &m_timers, clock != nullptr ? clock : &m_clock,
+                            &m_link, &m_datagrams, &m_operator};
         m_doc = CTamsorDoc::Create(ports);
         m_link.SetHandlers(
             [this](int error) {
@@ -149,8 +149,8 @@ public:
             for (int c = 0; c < kElementCount; ++c) {
                 for (int j = 0; j < g.samples; ++j) {
                     const auto at = static_cast<std::size_t>(c * kMaxSamples + j);
-                    ASSERT_EQ(raw[at], expected[at]) << "ping " << ping << " head " << h << " channel " << c
-                                                     << " sample " << j;
+                    ASSERT_EQ(raw[at], expected[at])
+                        << "ping " << ping << " head " << h << " channel " << c << " sample " << j;
                 }
             }
         }

@@ -39,9 +39,9 @@ std::vector<Position> TestPositions() {
     for (int i = 0; i < 24; ++i) {
         positions.push_back({uniform(72.0, 84.0), uniform(0.0, 42.0)});
     }
-    const Position corners[] = {{56.0, 3.0},   {63.999, 3.0},   {72.0, 8.999},  {72.0, 9.0},
-                                {72.0, 20.999}, {72.0, 21.0},   {72.0, 32.999}, {72.0, 33.0},
-                                {83.999, 8.999}, {0.0, 5.999}, {-80.0, -0.001}, {84.0, 179.999}};
+    const Position corners[] = {{56.0, 3.0},     {63.999, 3.0}, {72.0, 8.999},   {72.0, 9.0},
+                                {72.0, 20.999},  {72.0, 21.0},  {72.0, 32.999},  {72.0, 33.0},
+                                {83.999, 8.999}, {0.0, 5.999},  {-80.0, -0.001}, {84.0, 179.999}};
     positions.insert(positions.end(), std::begin(corners), std::end(corners));
     return positions;
 }
@@ -96,8 +96,8 @@ TEST(UtmAgainstProj, SeriesFormAgreesWithinAMillimetre) {
     }
     EXPECT_GT(exceptions, 20) << "the exception areas must change the zone of many positions";
     EXPECT_EQ(TestPositions().size(), 200u);
-    std::printf("largest difference from the library: %.3f mm at %.4f, %.4f\n", worst * 1000.0, worstAt.latitude,
-                worstAt.longitude);
+    std::printf("largest difference from the library: %.3f mm at %.4f, %.4f\n", worst * 1000.0,
+                worstAt.latitude, worstAt.longitude);
 }
 
 } // namespace

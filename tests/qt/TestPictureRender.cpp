@@ -47,7 +47,9 @@ protected:
         model->Update(*doc);
     }
 
-    QImage Render(const CMeasureState* measure = nullptr) { return RenderDocumentPicture(*doc, *model, measure); }
+    QImage Render(const CMeasureState* measure = nullptr) {
+        return RenderDocumentPicture(*doc, *model, measure);
+    }
 
     int CentreX() const { return model->ClientWidth() / 2 - doc->m_panX; }
     int CentreY() const { return model->ClientHeight() / 2 - doc->m_panY; }
@@ -286,7 +288,8 @@ TEST_F(PictureRenderTest, GoldenPictureAtHalfZoom) {
             }
             doc->CombinedImage(b, s) = v;
         }
-        doc->m_combinedProfile[static_cast<std::size_t>(b)] = b < 360 ? static_cast<float>(400 + b % 20) : 0.0f;
+        doc->m_combinedProfile[static_cast<std::size_t>(b)] =
+            b < 360 ? static_cast<float>(400 + b % 20) : 0.0f;
     }
     Ping();
     CMeasureState measure;
@@ -313,8 +316,9 @@ TEST_F(PictureRenderTest, GoldenPictureAtHalfZoom) {
     if (differing != 0) {
         image.save(QDir::temp().filePath(QStringLiteral("picture_golden_50.actual.png")), "PNG");
     }
-    EXPECT_EQ(differing, 0) << "the rendering differs; the actual picture is in "
-                            << QDir::temp().filePath(QStringLiteral("picture_golden_50.actual.png")).toStdString();
+    EXPECT_EQ(differing, 0)
+        << "the rendering differs; the actual picture is in "
+        << QDir::temp().filePath(QStringLiteral("picture_golden_50.actual.png")).toStdString();
 }
 
 } // namespace

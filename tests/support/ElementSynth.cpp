@@ -19,7 +19,8 @@ void SynthesiseHead(COndrel& head, const std::vector<PointTarget>& targets, cons
     std::vector<double> field(static_cast<std::size_t>(kElementCount) * kMaxSamples, 0.0);
     for (const PointTarget& target : targets) {
         const double centre = SampleOf(target.rangeM, settings);
-        const double delay = std::sin(static_cast<double>(target.bearingRad)) * 0.0010668 / static_cast<double>(settings.soundVelocityMps);
+        const double delay = std::sin(static_cast<double>(target.bearingRad)) * 0.0010668 /
+                             static_cast<double>(settings.soundVelocityMps);
         for (int k = 0; k < kElementCount; ++k) {
             // The beamformer adds the phase (k - 7.5) * delay * omega: the wave brings its negative.
             const double phase = static_cast<double>(target.phaseRad) - (k - 7.5) * delay * omega;

@@ -11,11 +11,11 @@
 namespace vexar::test {
 
 struct PointTarget {
-    float bearingRad = 0.0f; ///< from the head's axis, positive towards the high beams
-    float rangeM = 5.0f;     ///< from the head
+    float bearingRad = 0.0f;    ///< from the head's axis, positive towards the high beams
+    float rangeM = 5.0f;        ///< from the head
     float amplitude = 12000.0f; ///< counts around 32768
-    int pulseSamples = 16;   ///< length of the burst
-    float phaseRad = 0.0f;   ///< carrier phase of the echo (scatterers of a seabed differ)
+    int pulseSamples = 16;      ///< length of the burst
+    float phaseRad = 0.0f;      ///< carrier phase of the echo (scatterers of a seabed differ)
 };
 
 struct SynthSettings {
@@ -23,7 +23,7 @@ struct SynthSettings {
     int samples = 1000;
     float soundVelocityMps = 1480.0f;
     int frequencyKHz = 675;
-    bool transducerUp = false;  ///< the head is inverted: its channels run the other way
+    bool transducerUp = false;   ///< the head is inverted: its channels run the other way
     float noiseAmplitude = 0.0f; ///< uniform noise, counts
     std::uint32_t seed = 1;
     std::uint16_t unusedSlotValue = 32768; ///< written to the slots past the sample count

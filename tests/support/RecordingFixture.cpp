@@ -1,5 +1,5 @@
-#include "files/CPlayer.h"
 #include "support/RecordingFixture.h"
+#include "files/CPlayer.h"
 
 #include "files/RecordHeader.h"
 
@@ -20,7 +20,8 @@ Bytes MakeReply(const Bytes& packet, int ping, std::uint32_t seed) {
     reply[kReplyEchoByte] = packet.size() > kPacketBlockByte ? packet[kPacketBlockByte] : 0;
     reply[8] = 1;
     reply[9] = 4;
-    std::uint32_t state = seed * 2654435761u + static_cast<std::uint32_t>(ping) * 40503u + reply[kReplyEchoByte];
+    std::uint32_t state =
+        seed * 2654435761u + static_cast<std::uint32_t>(ping) * 40503u + reply[kReplyEchoByte];
     for (int i = kReplyPayloadOffset; i < kReplyPayloadOffset + kReplyPayloadSize; ++i) {
         state = state * 1103515245u + 12345u;
         reply[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(state >> 16);
@@ -81,7 +82,8 @@ int DocFixture::PlaySteps(int steps) {
     return played;
 }
 
-Bytes MakeRawRecord(int packets, int ping, const std::string& sentence, const Bytes& extension, float rangeM) {
+Bytes MakeRawRecord(int packets, int ping, const std::string& sentence, const Bytes& extension,
+                    float rangeM) {
     RecordHeaderFields f;
     f.signature = "R96";
     f.dataLength = static_cast<std::uint32_t>(packets * kPacketPairSize);

@@ -21,13 +21,15 @@ std::vector<std::vector<float>> ReferenceBeamformer::Form(std::span<const std::u
         const int ch = m_g.transducerUp != 0 ? 15 - k : k;
         std::vector<float> x(static_cast<std::size_t>(n) + 4, 0.0f);
         for (int i = 0; i < n; ++i) {
-            float v = (static_cast<float>(raw[static_cast<std::size_t>(ch * 1000 + i)]) - 32768.0f) / 32768.0f;
+            float v =
+                (static_cast<float>(raw[static_cast<std::size_t>(ch * 1000 + i)]) - 32768.0f) / 32768.0f;
             v = v <= 0.0f ? v - 1.0f : v + 1.0f;
             x[static_cast<std::size_t>(i)] = v >= 0.0f ? std::log10(v) : -std::log10(-v);
         }
         Demodulate(k, x, iRows[static_cast<std::size_t>(k)], qRows[static_cast<std::size_t>(k)]);
     }
-    std::vector<std::vector<float>> p(static_cast<std::size_t>(m_beams), std::vector<float>(static_cast<std::size_t>(n), 0.0f));
+    std::vector<std::vector<float>> p(static_cast<std::size_t>(m_beams),
+                                      std::vector<float>(static_cast<std::size_t>(n), 0.0f));
     const float omega = 2.0f * kPi * m_g.frequencyKHz * 1000.0f;
     for (int b = 0; b < m_beams; ++b) {
         const float s = std::sin(BeamAngleDeg(b) * kPi / 180.0f) * sim::kElementPitchM / m_g.soundVelocity;

@@ -24,7 +24,8 @@ public:
     std::vector<std::vector<float>> Form(std::span<const std::uint16_t> raw) const;
 
 private:
-    void Demodulate(int k, const std::vector<float>& x, std::vector<float>& iOut, std::vector<float>& qOut) const;
+    void Demodulate(int k, const std::vector<float>& x, std::vector<float>& iOut,
+                    std::vector<float>& qOut) const;
 
     sim::PingGeometry m_g;
     int m_beams;

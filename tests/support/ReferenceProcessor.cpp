@@ -15,10 +15,11 @@ int FloorInt(float v) {
 
 ReferenceProcessor::ReferenceProcessor()
     : m_elem(16 * kRow), m_I(16 * kRow), m_Q(16 * kRow), m_out1(kRow), m_out2(kRow), m_sums(4 * kRow),
-      m_tvg(kRow), m_image(480 * kRow), m_avgSum(480 * kRow), m_history(static_cast<std::size_t>(kSlots) * 480 * kRow),
-      m_cosTable(480 * 16), m_sinTable(480 * 16) {}
+      m_tvg(kRow), m_image(480 * kRow), m_avgSum(480 * kRow),
+      m_history(static_cast<std::size_t>(kSlots) * 480 * kRow), m_cosTable(480 * 16), m_sinTable(480 * 16) {}
 
-void ReferenceProcessor::InitialiseProcessor(const COndrel& first, float c, const COndrel* current, int startGainDb) {
+void ReferenceProcessor::InitialiseProcessor(const COndrel& first, float c, const COndrel* current,
+                                             int startGainDb) {
     m_nSamples = std::clamp(first.m_samples, 1, 1000);
     m_nBeams = std::clamp(first.m_beams, 1, 480);
     m_freqKHz = first.m_baseFrequencyKHz;
@@ -89,7 +90,8 @@ void ReferenceProcessor::LoadElementSamples(const COndrel& first, const COndrel&
     for (int i = 0; i < m_nSamples; ++i) {
         for (int ch = 0; ch < 16; ++ch) {
             const int row = current.m_transducerUp == 0 ? ch : 15 - ch;
-            m_elem[At(row, i)] = static_cast<float>(current.m_rawSamples[static_cast<std::size_t>(ch * 1000 + i)]);
+            m_elem[At(row, i)] =
+                static_cast<float>(current.m_rawSamples[static_cast<std::size_t>(ch * 1000 + i)]);
         }
     }
     for (int k = 0; k < 16; ++k) {
@@ -255,14 +257,16 @@ void ReferenceProcessor::FormBeams(const COndrel& first) {
             if (width == 0) {
                 value = P * (0.5f * 0.15f * dg) * x;
             } else if (width == 1) {
-                const float D = 0.5034f + 0.0783f * x - 0.1533f * x2 + 2.9357f * x3 - 6.0816f * x4 + 30.9087f * x5;
+                const float D =
+                    0.5034f + 0.0783f * x - 0.1533f * x2 + 2.9357f * x3 - 6.0816f * x4 + 30.9087f * x5;
                 value = P * (0.5f * 0.005f * dg) * D;
             } else {
                 const float x6 = x5 * x, x7 = x6 * x, x8 = x7 * x, x9 = x8 * x, x10 = x9 * x, x11 = x10 * x;
                 const float x12 = x11 * x, x13 = x12 * x, x14 = x13 * x, x15 = x14 * x;
-                const float D = 0.5034f + 0.0783f * x + 0.1533f * x2 - 2.9357f * x3 - 6.0816f * x4 + 30.9087f * x5 +
-                                68.5798f * x6 - 124.5031f * x7 - 321.1395f * x8 + 191.2037f * x9 + 712.976f * x10 -
-                                8.88f * x11 - 744.021f * x12 - 230.0377f * x13 + 293.4049f * x14 + 148.0401f * x15;
+                const float D = 0.5034f + 0.0783f * x + 0.1533f * x2 - 2.9357f * x3 - 6.0816f * x4 +
+                                30.9087f * x5 + 68.5798f * x6 - 124.5031f * x7 - 321.1395f * x8 +
+                                191.2037f * x9 + 712.976f * x10 - 8.88f * x11 - 744.021f * x12 -
+                                230.0377f * x13 + 293.4049f * x14 + 148.0401f * x15;
                 value = P * (0.5f * 0.01f * 4.0f * dg) * D;
                 store = true;
             }
@@ -350,7 +354,8 @@ void ReferenceProcessor::Reproject(const COndrel& first, COndrel& current) {
     }
     for (int r = 0; r < m_nBeams; ++r) {
         for (int s = 0; s < N; ++s) {
-            m_image[At(m_nBeams - 1 - r, s)] = head[static_cast<std::size_t>(r) * 1000 + static_cast<std::size_t>(s)];
+            m_image[At(m_nBeams - 1 - r, s)] =
+                head[static_cast<std::size_t>(r) * 1000 + static_cast<std::size_t>(s)];
         }
     }
 }
@@ -399,7 +404,8 @@ void ReferenceProcessor::ProcessHeadPing(const COndrel& first, COndrel& current,
     }
     // 13.
     for (int i = 0; i < m_nBeams; ++i) {
-        current.m_beamProfile[static_cast<std::size_t>(i)] = m_profilePos[static_cast<std::size_t>(m_nBeams - 1 - i)];
+        current.m_beamProfile[static_cast<std::size_t>(i)] =
+            m_profilePos[static_cast<std::size_t>(m_nBeams - 1 - i)];
     }
 }
 
@@ -478,7 +484,8 @@ void ReferenceProcessor::RunProfileFilter(const COndrel& first) {
 void ReferenceProcessor::Filter0(const COndrel& first) {
     const float R = first.m_rangeM;
     const float thr = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
-    const int n0 = FloorInt(std::max(0.0f, static_cast<float>(first.m_nearLimitCm) / 100.0f) * 500.0f / R + 0.5f);
+    const int n0 =
+        FloorInt(std::max(0.0f, static_cast<float>(first.m_nearLimitCm) / 100.0f) * 500.0f / R + 0.5f);
     const float w1 = static_cast<float>(first.m_windowStartMm) * 500.0f / 1000.0f / R + 0.5f;
     const float w2 = static_cast<float>(first.m_windowEndMm) * 500.0f / 1000.0f / R + 0.5f;
     std::array<float, 480> chosen{};
@@ -520,7 +527,8 @@ void ReferenceProcessor::Filter0(const COndrel& first) {
         float pk = p1;
         if (pos2 > 0 && b > 0) {
             const float P = chosen[static_cast<std::size_t>(b - 1)];
-            if (std::floor(std::fabs(P - static_cast<float>(pos2))) <= std::floor(std::fabs(P - static_cast<float>(pos1)))) {
+            if (std::floor(std::fabs(P - static_cast<float>(pos2))) <=
+                std::floor(std::fabs(P - static_cast<float>(pos1)))) {
                 pos = static_cast<float>(pos2);
                 pk = p2;
             }

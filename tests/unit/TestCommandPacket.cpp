@@ -1,5 +1,5 @@
-#include "head/COndrel.h"
 #include "acquisition/CTamsorDoc.h"
+#include "head/COndrel.h"
 #include "support/FakePorts.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ TEST(CommandPacket, DefaultPacketAfterResetAndBuild) {
     head.m_externalTriggerLevel = 0;
     head.ResetCommandPacket();
     head.BuildCommandPacket();
-    const std::vector<int> expected = {0xFE, 0x44, 0x10, 0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    const std::vector<int> expected = {0xFE, 0x44, 0x10, 0x0A, 0, 0,    0, 0, 0, 0,    0, 0,    0,   0,
                                        0x06, 0,    0,    0,    0, 0x03, 0, 0, 0, 0x24, 0, 0xA9, 0xFD};
     EXPECT_EQ(Bytes(head), expected);
     EXPECT_EQ(head.m_pulseLength, 6);

@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, DataOutputAddress,
     ::testing::Values(AddressCase{"192.168.0.23", {192, 168, 0, 23}, "192.168.0.23"},
                       AddressCase{"127.0.0.1", {127, 0, 0, 1}, "127.0.0.1"},
-                      AddressCase{"1.2.3", {0, 0, 0, 0}, "0.0.0.0"},          // six characters or fewer
+                      AddressCase{"1.2.3", {0, 0, 0, 0}, "0.0.0.0"}, // six characters or fewer
                       AddressCase{"10.1.2", {0, 0, 0, 0}, "0.0.0.0"},
                       AddressCase{"10.1.2.3.4.5", {10, 1, 2, 3}, "10.1.2.3"}, // extra parts ignored
                       AddressCase{"10.xx.7", {10, 0, 7, 0}, "10.0.7.0"},      // text that is no number is 0

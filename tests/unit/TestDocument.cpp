@@ -18,8 +18,8 @@ namespace fs = std::filesystem;
 class MarkingProcessing : public IHeadProcessing {
 public:
     void InitialiseProcessors(const std::array<COndrel, kHeadCount>&, float) override { ++initialisations; }
-    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged, int, float,
-                      HeadDoneFn done, void* doneContext) override {
+    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
+                      int, float, HeadDoneFn done, void* doneContext) override {
         for (int k = 0; k < kHeadCount; ++k) {
             if (!flagged[static_cast<std::size_t>(k)]) {
                 continue;
@@ -45,8 +45,9 @@ public:
 class DocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("vexar-doc-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            fs::temp_directory_path() / ("vexar-doc-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(folder);
         WriteSettings("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n");
         doc = CTamsorDoc::Create(world.Ports());
@@ -179,8 +180,8 @@ INSTANTIATE_TEST_SUITE_P(Beams, AssemblyTest,
 // Marks every processed row with the ping it was processed in, so stale rows can be told apart.
 class PingMarkingProcessing : public MarkingProcessing {
 public:
-    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged, int, float,
-                      HeadDoneFn done, void* doneContext) override {
+    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
+                      int, float, HeadDoneFn done, void* doneContext) override {
         ++ping;
         for (int k = 0; k < kHeadCount; ++k) {
             if (!flagged[static_cast<std::size_t>(k)]) {
@@ -252,7 +253,8 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
             copy(0, f, j + kWrapMarginRows, 4 * t - j);
 
             for (int r = 0; r < kCombinedBeams; ++r) {
-                ASSERT_EQ(doc->CombinedImage(r, 0), rows[static_cast<std::size_t>(r)]) << "row " << r << " up " << up;
+                ASSERT_EQ(doc->CombinedImage(r, 0), rows[static_cast<std::size_t>(r)])
+                    << "row " << r << " up " << up;
                 ASSERT_EQ(doc->CombinedImage(r, 499), rows[static_cast<std::size_t>(r)]) << "row " << r;
                 // Inside the circle the marks are out of range and cleaned up; past it they stay.
                 ASSERT_EQ(doc->m_combinedProfile[static_cast<std::size_t>(r)],
@@ -284,8 +286,8 @@ TEST_F(DocumentTest, ProfileCleanUpDropsPointsAtTheEnds) {
     doc->Head(0).m_displayMode = 2; // keep the assembly out of the way
     doc->Head(0).m_samples = 500;
     doc->ProcessPing();
-    doc->m_combinedProfile[0] = 499.0f;  // samples - 1
-    doc->m_combinedProfile[1] = 498.5f;  // samples - 1.5
+    doc->m_combinedProfile[0] = 499.0f; // samples - 1
+    doc->m_combinedProfile[1] = 498.5f; // samples - 1.5
     doc->m_combinedProfile[2] = -3.0f;
     doc->m_combinedProfile[3] = std::numeric_limits<float>::quiet_NaN();
     doc->m_combinedProfile[4] = 250.0f;

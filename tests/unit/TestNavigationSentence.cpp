@@ -16,8 +16,9 @@ namespace {
 std::string Sentence(const char* latitude, char latHemisphere, const char* longitude, char lonHemisphere,
                      const char* depth, const char* heading = "64.8") {
     char text[256];
-    std::snprintf(text, sizeof text, "$AULOG,%s,%c,%s,%c,,%s,,%s,-0.0,-1.1,0.6,,,0.0,230,0,9913,0.00,10/14/1999,**6B",
-                  latitude, latHemisphere, longitude, lonHemisphere, depth, heading);
+    std::snprintf(text, sizeof text,
+                  "$AULOG,%s,%c,%s,%c,,%s,,%s,-0.0,-1.1,0.6,,,0.0,230,0,9913,0.00,10/14/1999,**6B", latitude,
+                  latHemisphere, longitude, lonHemisphere, depth, heading);
     return text;
 }
 
@@ -50,11 +51,13 @@ TEST(NavigationSentence, ConstructionSentenceValuesAndTexts) {
 
 TEST(NavigationSentence, TimeLongerThanSevenCharactersIsKept) {
     CNavigation nav;
-    nav.ParseNavigationSentence("$AULOG,2;30.0,N,99;15.0,W,,1.0,,0,0,0,0,,,0.0,230,0,9913,12:30:45,short,**6B", false);
+    nav.ParseNavigationSentence(
+        "$AULOG,2;30.0,N,99;15.0,W,,1.0,,0,0,0,0,,,0.0,230,0,9913,12:30:45,short,**6B", false);
     EXPECT_EQ(nav.m_timeText, "12:30:45");
     EXPECT_EQ(nav.m_dateText, "");
     // Without a comma after the date there is no date, and a later sentence empties the old one.
-    nav.ParseNavigationSentence("$AULOG,2;30.0,N,99;15.0,W,,1.0,,0,0,0,0,,,0.0,230,0,9913,12:30:45,10/14/1999", false);
+    nav.ParseNavigationSentence(
+        "$AULOG,2;30.0,N,99;15.0,W,,1.0,,0,0,0,0,,,0.0,230,0,9913,12:30:45,10/14/1999", false);
     EXPECT_EQ(nav.m_dateText, "");
 }
 
@@ -143,7 +146,8 @@ Snapshot Take(const CNavigation& nav) {
 }
 
 TEST(NavigationSentence, EveryCutKeepsWhatWasNotReached) {
-    const std::string before = "$AULOG,50;6.0N,N,1;3.0E,E,,-10.0,2.0,10.0,1.0,2.0,3.0,,,0,0,0,0,01:02:03.5,01/01/2001,*";
+    const std::string before =
+        "$AULOG,50;6.0N,N,1;3.0E,E,,-10.0,2.0,10.0,1.0,2.0,3.0,,,0,0,0,0,01:02:03.5,01/01/2001,*";
     const std::string after = Sentence("2;29.9805646N", 'S', "99;13.3141814E", 'W', "-35.4");
     CNavigation full;
     full.ParseNavigationSentence(before, false);
@@ -203,9 +207,9 @@ TEST(NavigationSentence, ClearEmptiesTextsAndSentence) {
     const CNavigation& nav = doc->m_navigationValues;
     EXPECT_TRUE(doc->m_navigationSentence.empty());
     EXPECT_EQ(nav.m_sentenceLength, 0);
-    for (const std::string* text : {&nav.m_latitudeText, &nav.m_longitudeText, &nav.m_dateText, &nav.m_timeText,
-                                    &nav.m_speedText, &nav.m_headingText, &nav.m_pitchText, &nav.m_rollText,
-                                    &nav.m_depthText, &nav.m_altitudeText}) {
+    for (const std::string* text :
+         {&nav.m_latitudeText, &nav.m_longitudeText, &nav.m_dateText, &nav.m_timeText, &nav.m_speedText,
+          &nav.m_headingText, &nav.m_pitchText, &nav.m_rollText, &nav.m_depthText, &nav.m_altitudeText}) {
         EXPECT_TRUE(text->empty());
     }
     // The values stay: attitude of the last sentence still applies to the next ping.

@@ -20,7 +20,8 @@ std::string FixSentence(double latitude, double longitude, double depth) {
         return std::string(text);
     };
     char text[256];
-    std::snprintf(text, sizeof text, "$AULOG,%s,%c,%s,%c,,%.2f,,0.0,0.0,0.0,0.5,,,0.0,230,0,9913,0.00,10/14/1999,**6B",
+    std::snprintf(text, sizeof text,
+                  "$AULOG,%s,%c,%s,%c,,%.2f,,0.0,0.0,0.0,0.5,,,0.0,230,0,9913,0.00,10/14/1999,**6B",
                   field(latitude).c_str(), latitude < 0 ? 'S' : 'N', field(longitude).c_str(),
                   longitude < 0 ? 'W' : 'E', depth);
     return text;
@@ -35,7 +36,9 @@ void Offset(double lat, double east, double north, double& dLat, double& dLon) {
 
 class Track : public ::testing::Test {
 protected:
-    void Fix(double lat, double lon, double depth) { nav.ParseNavigationSentence(FixSentence(lat, lon, depth), true); }
+    void Fix(double lat, double lon, double depth) {
+        nav.ParseNavigationSentence(FixSentence(lat, lon, depth), true);
+    }
     CNavigation nav;
 };
 
@@ -115,7 +118,7 @@ TEST_F(Track, OnlyRunsWhileExportingAndWithAPosition) {
 }
 
 TEST(Utm, ZonesAndExceptions) {
-    EXPECT_EQ(UtmZone(60.0, 5.0), 32);  // south-west Norway
+    EXPECT_EQ(UtmZone(60.0, 5.0), 32); // south-west Norway
     EXPECT_EQ(UtmZone(60.0, 2.9), 31);
     EXPECT_EQ(UtmZone(64.0, 5.0), 31);  // the exception ends below 64
     EXPECT_EQ(UtmZone(75.0, 10.0), 33); // Svalbard

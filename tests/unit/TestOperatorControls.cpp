@@ -1,8 +1,8 @@
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/Diagnostics.h"
+#include "common/RangeText.h"
 #include "config/SettingsPanel.h"
 #include "display/DisplayCommands.h"
-#include "common/RangeText.h"
 #include "support/FakePorts.h"
 
 #include <gtest/gtest.h>

@@ -454,9 +454,9 @@ TEST(PictureKernels, VectorAndPlainBlendGiveTheSameBytes) {
     for (auto& code : map) {
         code = (next() % 4990u) | ((next() % 17u) << 21);
     }
-    map[3] = 0;                 // nothing drawn
+    map[3] = 0; // nothing drawn
     image[10] = image[11] = image[12] = 0;
-    map[4] = 10u | (5u << 21);  // all zero: drawn as 1
+    map[4] = 10u | (5u << 21); // all zero: drawn as 1
     for (int shift = 0; shift <= 2; ++shift) {
         std::vector<std::uint8_t> plain(map.size());
         std::vector<std::uint8_t> simd(map.size());
@@ -467,7 +467,8 @@ TEST(PictureKernels, VectorAndPlainBlendGiveTheSameBytes) {
         EXPECT_EQ(plain[4], 1 >> shift);
         const std::size_t t = 7;
         const WeightTriple w = CPictureModel::Weight(8);
-        const int expected = std::max((w.previous * image[100] + w.same * image[101] + w.next * image[102]) >> 8, 1);
+        const int expected =
+            std::max((w.previous * image[100] + w.same * image[101] + w.next * image[102]) >> 8, 1);
         map[0] = 100u | (static_cast<std::uint32_t>(t) << 21);
         BlendRow(map.data(), image.data(), plain.data(), 1, weights, shift, false);
         EXPECT_EQ(plain[0], expected >> shift);
@@ -518,11 +519,13 @@ TEST(PictureKernels, TransposedConversionClampsAndMatchesThePlainLoop) {
     ConvertTransposed(source.data(), kSourceStride, kRows, kSamples, plain.data(), kTargetStride, false);
     ConvertTransposed(source.data(), kSourceStride, kRows, kSamples, simd.data(), kTargetStride, true);
     EXPECT_EQ(plain, simd);
-    const auto at = [&](int sample, int row) { return plain[static_cast<std::size_t>(sample) * kTargetStride + static_cast<std::size_t>(row)]; };
+    const auto at = [&](int sample, int row) {
+        return plain[static_cast<std::size_t>(sample) * kTargetStride + static_cast<std::size_t>(row)];
+    };
     EXPECT_EQ(at(0, 0), 0);   // NaN
     EXPECT_EQ(at(1, 0), 255); // +inf
     EXPECT_EQ(at(2, 0), 254);
-    EXPECT_EQ(at(5, 1), 0);   // -inf
+    EXPECT_EQ(at(5, 1), 0); // -inf
     for (int r = 0; r < kRows; ++r) {
         for (int s = 3; s < kSamples; ++s) {
             const float v = source[static_cast<std::size_t>(r) * kSourceStride + static_cast<std::size_t>(s)];

@@ -239,11 +239,23 @@ TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     };
     head.fault = [&](int, long long, std::vector<std::uint8_t>& reply) {
         switch (next() % 5) {
-        case 0: reply.resize(next() % kReplyBlockSize); break;                 // short
-        case 1: reply.insert(reply.end(), next() % 3000, 0xEE); break;         // over-long
-        case 2: for (auto& b : reply) { b = static_cast<std::uint8_t>(next()); } break; // garbage
-        case 3: reply.clear(); break;                                          // nothing
-        default: reply[kReplyEchoByte] = static_cast<std::uint8_t>(reply[kReplyEchoByte] + 1 + next() % 200); break;
+        case 0:
+            reply.resize(next() % kReplyBlockSize);
+            break; // short
+        case 1:
+            reply.insert(reply.end(), next() % 3000, 0xEE);
+            break; // over-long
+        case 2:
+            for (auto& b : reply) {
+                b = static_cast<std::uint8_t>(next());
+            }
+            break; // garbage
+        case 3:
+            reply.clear();
+            break; // nothing
+        default:
+            reply[kReplyEchoByte] = static_cast<std::uint8_t>(reply[kReplyEchoByte] + 1 + next() % 200);
+            break;
         }
     };
     for (int attempt = 0; attempt < 25; ++attempt) {

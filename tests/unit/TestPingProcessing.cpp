@@ -330,7 +330,8 @@ TEST(BadInput, AnySamplesAndSettingsGiveFiniteImages) {
     };
     auto processor = std::make_unique<CMOndrelMBP>();
     for (int round = 0; round < 24; ++round) {
-        COndrel first = ProcessingHead(pick({120, 240, 480, 1, 7, 479, -5, 100000}), pick({500, 1000, 1, 4, 5, 999, 0}));
+        COndrel first =
+            ProcessingHead(pick({120, 240, 480, 1, 7, 479, -5, 100000}), pick({500, 1000, 1, 4, 5, 999, 0}));
         first.m_rangeM = static_cast<float>(pick({1, 5, 10, 20, 500}));
         if (round % 6 == 5) {
             first.m_rangeM = 1.25f;

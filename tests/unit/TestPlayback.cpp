@@ -1,8 +1,8 @@
 // Playback of whole and damaged raw files, copying while playing, and the playback controls.
 
-#include "files/CRecorder.h"
-#include "files/CPlayer.h"
 #include "display/DisplayCommands.h"
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
 #include "files/RecordHeader.h"
 #include "support/RecordingFixture.h"
 
@@ -60,8 +60,8 @@ TEST(Playback, WholeFilePlaysEveryRecordOnce) {
     const PlayResult r = PlayOnce(f, ThreeRecords());
     EXPECT_EQ(r.pings, 3);
     EXPECT_EQ(r.damaged, 0);
-    EXPECT_EQ(r.firstPayloadBytes, (std::vector<std::uint8_t>{FirstPayload(0), MakeRawRecord(128, 1)[2048 + 60],
-                                                               FirstPayload(2)}));
+    EXPECT_EQ(r.firstPayloadBytes, (std::vector<std::uint8_t>{
+                                       FirstPayload(0), MakeRawRecord(128, 1)[2048 + 60], FirstPayload(2)}));
     EXPECT_EQ(f.doc->m_navigationSentence, "$AULOG,1,2,3");
     EXPECT_EQ(f.doc->m_dateText, "07-12-2026");
     EXPECT_EQ(f.doc->m_timeText, "11:41:39");
@@ -98,9 +98,18 @@ const std::size_t kRec64 = MakeRawRecord(64, 0, "$AULOG,1,2,3").size();
 INSTANTIATE_TEST_SUITE_P(
     Cases, DamagedFiles,
     ::testing::Values(
-        DamageCase{"truncated last record", [] { const Bytes b = ThreeRecords(); return Cut(b, b.size() - 500); }, 2},
+        DamageCase{"truncated last record",
+                   [] {
+                       const Bytes b = ThreeRecords();
+                       return Cut(b, b.size() - 500);
+                   },
+                   2},
         DamageCase{"truncated inside a header",
-                   [] { const Bytes b = ThreeRecords(); return Cut(b, b.size() - kRec64 + 500); }, 2},
+                   [] {
+                       const Bytes b = ThreeRecords();
+                       return Cut(b, b.size() - kRec64 + 500);
+                   },
+                   2},
         DamageCase{"abandoned ping between whole ones",
                    [] {
                        Bytes b = MakeRawRecord(64, 0);
@@ -154,7 +163,13 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    1},
         DamageCase{"100 bytes", [] { return Bytes(100, 'R'); }, 0},
-        DamageCase{"only a header", [] { Bytes b = Cut(MakeRawRecord(64, 0), 1024); Append(b, Bytes(100, 0)); return b; }, 0}));
+        DamageCase{"only a header",
+                   [] {
+                       Bytes b = Cut(MakeRawRecord(64, 0), 1024);
+                       Append(b, Bytes(100, 0));
+                       return b;
+                   },
+                   0}));
 
 TEST(Playback, ShortFilesAreRefusedAndRealTimeResumes) {
     DocFixture f;
@@ -299,7 +314,8 @@ TEST(Playback, XyzExportEndsWithTheFile) {
     EXPECT_EQ(f.PlaySteps(3), 3);
     EXPECT_EQ(doc.Player().PlaybackStep(), StepResult::AtEnd);
     EXPECT_EQ(doc.m_xyzConversion, 0);
-    EXPECT_EQ(std::count(f.world.op.m_messages.begin(), f.world.op.m_messages.end(), "Conversion Complete!"), 1);
+    EXPECT_EQ(std::count(f.world.op.m_messages.begin(), f.world.op.m_messages.end(), "Conversion Complete!"),
+              1);
     EXPECT_TRUE(std::filesystem::exists(f.folder / "survey.xyz"));
 }
 
@@ -316,7 +332,8 @@ TEST(Playback, ConversionWritesOneProductRecordPerPlayedPing) {
     const std::size_t record = 2048 + 1440 * 8 + 12;
     ASSERT_EQ(points.size(), 3 * record);
     EXPECT_EQ(std::string(points.begin() + static_cast<std::ptrdiff_t>(record),
-                          points.begin() + static_cast<std::ptrdiff_t>(record) + 3), "P96");
+                          points.begin() + static_cast<std::ptrdiff_t>(record) + 3),
+              "P96");
     // The played record's time stamp and sentence go into the product.
     EXPECT_EQ(std::string(points.begin() + 10, points.begin() + 27), "07122026114139042");
     // What went out by UDP is what went to the file.

@@ -62,7 +62,8 @@ TEST_P(ProcessingAgreement, MatchesReferenceForEveryAveragingAndFilter) {
                 refHead.m_headImage.fill(0.0f);
                 production->ProcessHeadPing(first, prodHead, startGain, velocity);
                 reference->ProcessHeadPing(first, refHead, startGain, velocity);
-                SCOPED_TRACE(::testing::Message() << "filter " << filter << " average " << average << " ping " << ping);
+                SCOPED_TRACE(::testing::Message()
+                             << "filter " << filter << " average " << average << " ping " << ping);
                 float worst = 0.0f;
                 int worstBeam = 0, worstSample = 0;
                 for (int b = 0; b < beams; ++b) {
@@ -79,11 +80,13 @@ TEST_P(ProcessingAgreement, MatchesReferenceForEveryAveragingAndFilter) {
                 }
                 ASSERT_LE(worst, kImageTolerance) << "beam " << worstBeam << " sample " << worstSample;
                 for (std::size_t i = 0; i < prodHead.m_headImage.size(); ++i) {
-                    ASSERT_NEAR(prodHead.m_headImage[i], refHead.m_headImage[i], kImageTolerance) << "head image " << i;
+                    ASSERT_NEAR(prodHead.m_headImage[i], refHead.m_headImage[i], kImageTolerance)
+                        << "head image " << i;
                 }
                 for (int b = 0; b < beams; ++b) {
                     ASSERT_EQ(production->ProfilePosition(b), reference->ProfilePosition(b)) << "beam " << b;
-                    ASSERT_LE(std::abs(production->ProfileIntensity(b) - reference->ProfileIntensity(b)), 1) << "beam " << b;
+                    ASSERT_LE(std::abs(production->ProfileIntensity(b) - reference->ProfileIntensity(b)), 1)
+                        << "beam " << b;
                     ASSERT_EQ(prodHead.m_beamProfile[static_cast<std::size_t>(b)],
                               refHead.m_beamProfile[static_cast<std::size_t>(b)]);
                 }

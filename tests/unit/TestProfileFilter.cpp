@@ -15,7 +15,8 @@ namespace vexar {
 namespace {
 
 struct FilterRig {
-    explicit FilterRig(int filter, int beams = 120, int samples = 1000) : first(test::ProcessingHead(beams, samples)) {
+    explicit FilterRig(int filter, int beams = 120, int samples = 1000)
+        : first(test::ProcessingHead(beams, samples)) {
         first.m_profileFilterType = filter;
         processor = std::make_unique<CMOndrelMBP>();
         processor->InitialiseProcessor(first, 1480.0f);
@@ -144,12 +145,15 @@ TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
     sequential->InitialiseProcessors(*heads, doc->m_soundVelocity);
     for (int ping = 0; ping < 2; ++ping) {
         doc->ProcessPing();
-        sequential->ProcessHeads(*heads, {true, true, true, true}, doc->m_startGain, doc->m_soundVelocity,
-                                 [](void*, int) {}, nullptr);
+        sequential->ProcessHeads(
+            *heads, {true, true, true, true}, doc->m_startGain, doc->m_soundVelocity, [](void*, int) {},
+            nullptr);
         for (int k = 0; k < kHeadCount; ++k) {
             ASSERT_TRUE(doc->Head(k).m_headImage == (*heads)[static_cast<std::size_t>(k)].m_headImage) << k;
-            ASSERT_TRUE(doc->Head(k).m_beamProfile == (*heads)[static_cast<std::size_t>(k)].m_beamProfile) << k;
-            ASSERT_TRUE(doc->Head(k).m_elementStatus == (*heads)[static_cast<std::size_t>(k)].m_elementStatus) << k;
+            ASSERT_TRUE(doc->Head(k).m_beamProfile == (*heads)[static_cast<std::size_t>(k)].m_beamProfile)
+                << k;
+            ASSERT_TRUE(doc->Head(k).m_elementStatus == (*heads)[static_cast<std::size_t>(k)].m_elementStatus)
+                << k;
         }
     }
 }

@@ -29,8 +29,11 @@ TEST(RecordAssembler, JoinsBeamRecordsAndReportsLostDatagrams) {
     ASSERT_EQ(sent.size(), 48u);
 
     Received got;
-    CRecordAssembler assembler([&](const ScannedRecord&, std::span<const std::uint8_t> b) { got.records.emplace_back(b.begin(), b.end()); },
-                               [&](const std::string& reason, std::size_t) { got.damage.push_back(reason); });
+    CRecordAssembler assembler(
+        [&](const ScannedRecord&, std::span<const std::uint8_t> b) {
+            got.records.emplace_back(b.begin(), b.end());
+        },
+        [&](const std::string& reason, std::size_t) { got.damage.push_back(reason); });
     for (std::size_t i = 0; i < sent.size(); ++i) {
         if (i == 10) {
             continue; // lost inside the first beam record

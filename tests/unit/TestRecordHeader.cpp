@@ -99,7 +99,8 @@ TEST_P(RecordHeaderKinds, EveryFieldAtItsOffset) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, RecordHeaderKinds,
-                         ::testing::Values(HeaderCase{RecordKind::Raw, "R96"}, HeaderCase{RecordKind::Beam, "B96"},
+                         ::testing::Values(HeaderCase{RecordKind::Raw, "R96"},
+                                           HeaderCase{RecordKind::Beam, "B96"},
                                            HeaderCase{RecordKind::Point, "P96"}));
 
 TEST(RecordHeader, RawRecordsCarryOnlySentencesLongerThanSix) {

@@ -1,7 +1,7 @@
 // The record walk behind `vexar-cli info` and the UDP receiver's checks.
 
-#include "files/CRecorder.h"
 #include "files/CDataFile.h"
+#include "files/CRecorder.h"
 #include "files/RecordScanner.h"
 #include "support/RecordingFixture.h"
 
@@ -40,7 +40,8 @@ TEST(RecordScanner, ReportsRecordsOfEveryKindAndDamagedStretchesWithOffsets) {
     std::vector<ScannedRecord> records;
     std::vector<DamagedStretch> damaged;
     const ScanTotals totals = ScanRecordFile(
-        in, [&](const ScannedRecord& r) { records.push_back(r); }, [&](const DamagedStretch& d) { damaged.push_back(d); });
+        in, [&](const ScannedRecord& r) { records.push_back(r); },
+        [&](const DamagedStretch& d) { damaged.push_back(d); });
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].kind, RecordKind::Raw);
     EXPECT_EQ(records[0].packets, 64);
@@ -59,7 +60,8 @@ TEST(RecordScanner, ReportsRecordsOfEveryKindAndDamagedStretchesWithOffsets) {
     std::string reason;
     EXPECT_TRUE(CheckRecordBytes(products, one, reason) == false); // two records are not one
     const std::size_t pointLength = GetU32(products, 4);
-    EXPECT_TRUE(CheckRecordBytes(std::span<const std::uint8_t>(products.data(), pointLength), one, reason)) << reason;
+    EXPECT_TRUE(CheckRecordBytes(std::span<const std::uint8_t>(products.data(), pointLength), one, reason))
+        << reason;
     EXPECT_EQ(one.kind, RecordKind::Point);
     EXPECT_FALSE(CheckRecordBytes(std::span<const std::uint8_t>(products.data(), 1000), one, reason));
 }

@@ -1,8 +1,8 @@
 // Live raw recording through the ping cycle, the record commands, and what a write error
 // leaves behind.
 
-#include "files/CRecorder.h"
 #include "files/CPlayer.h"
+#include "files/CRecorder.h"
 #include "files/RecordHeader.h"
 #include "support/RecordingFixture.h"
 
@@ -68,7 +68,8 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
         EXPECT_EQ(GetU32(file, base + 59), ping == 0 ? 0u : kRaw1000 + sentence);
         for (std::size_t k = 0; k < 128; ++k) {
             const Bytes& pair = exchanged[ping * 128 + k];
-            ASSERT_TRUE(std::equal(pair.begin(), pair.end(), file.begin() + static_cast<std::ptrdiff_t>(base + 2048 + k * 1061)))
+            ASSERT_TRUE(std::equal(pair.begin(), pair.end(),
+                                   file.begin() + static_cast<std::ptrdiff_t>(base + 2048 + k * 1061)))
                 << "ping " << ping << " pair " << k;
         }
     }

@@ -1,8 +1,8 @@
 // The simulated head's scene model: the element samples it synthesises must be imaged by the
 // console's demodulator and sub-array beamformer at the reflector's true bearing and range.
 
-#include "head/COndrel.h"
 #include "acquisition/CTamsorDoc.h"
+#include "head/COndrel.h"
 #include "head/ReplyData.h"
 #include "sim/Scene.h"
 #include "support/FakePorts.h"
@@ -21,7 +21,6 @@ namespace vexar::sim {
 namespace {
 
 using test::ReferenceBeamformer;
-
 
 struct Peak {
     int beam = -1;
@@ -68,14 +67,16 @@ TEST_P(BeamPattern, PeakLiesAtTheTargetsAngleAndRangeAsSeenFromTheHead) {
     constexpr int kBeams = 240; // 0.5 degree steps
     ReferenceBeamformer former(g, kBeams);
     std::vector<std::uint16_t> raw(16 * 1000);
-    SynthesiseHead(OneTarget(c.bearingDeg, c.rangeM), g, c.expectedHead, 0, HeadSamples(raw.data(), raw.size()));
+    SynthesiseHead(OneTarget(c.bearingDeg, c.rangeM), g, c.expectedHead, 0,
+                   HeadSamples(raw.data(), raw.size()));
 
     const Peak peak = FindPeak(former.Form(raw));
     const HeadBearing seen = SeenFromHead(c.bearingDeg, c.rangeM, c.expectedHead, c.transducerUp);
     ASSERT_GE(peak.beam, 0);
     // The beam drawn at clockwise angle a from the head's axis is the beam steered to -a.
     EXPECT_NEAR(former.BeamAngleDeg(peak.beam), -seen.angleDeg, 0.5f);
-    EXPECT_NEAR(static_cast<float>(peak.sample), seen.rangeM * static_cast<float>(c.samples) / c.rangeScaleM, 2.0f);
+    EXPECT_NEAR(static_cast<float>(peak.sample), seen.rangeM * static_cast<float>(c.samples) / c.rangeScaleM,
+                2.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -98,7 +99,8 @@ TEST(BeamPattern, MainLobeStandsWellAboveTheRestOfTheFan) {
     float outside = 0.0f;
     for (int b = 0; b < 120; ++b) {
         if (std::abs(b - peak.beam) > 12) {
-            outside = std::max(outside, p[static_cast<std::size_t>(b)][static_cast<std::size_t>(peak.sample)]);
+            outside =
+                std::max(outside, p[static_cast<std::size_t>(b)][static_cast<std::size_t>(peak.sample)]);
         }
     }
     EXPECT_LT(outside, 0.05f * peak.value);
@@ -265,7 +267,8 @@ TEST(Scene, NonFiniteReflectorsAreSilent) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     Scene scene;
     scene.noise = 0.0f;
-    scene.walls = {{inf, 5.0f, 10.0f, 5.0f, 1.0f}, {0.0f, nan, 10.0f, 5.0f, 1.0f}, {0.0f, 1e30f, 10.0f, -1e30f, 1.0f}};
+    scene.walls = {
+        {inf, 5.0f, 10.0f, 5.0f, 1.0f}, {0.0f, nan, 10.0f, 5.0f, 1.0f}, {0.0f, 1e30f, 10.0f, -1e30f, 1.0f}};
     scene.rings = {{inf, 1.0f, 0.2f}, {5.0f, 1.0f, nan}};
     scene.points = {{nan, 3.0f, 1.0f}, {10.0f, inf, 1.0f}};
     scene.swayM = inf;
@@ -345,8 +348,8 @@ class ReferenceProcessing : public IHeadProcessing {
 public:
     void InitialiseProcessors(const std::array<COndrel, kHeadCount>&, float) override {}
     void ClearHistory() override {}
-    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged, int, float,
-                      HeadDoneFn done, void* doneContext) override {
+    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
+                      int, float, HeadDoneFn done, void* doneContext) override {
         const COndrel& first = heads[0];
         for (int h = 0; h < kHeadCount; ++h) {
             if (!flagged[static_cast<std::size_t>(h)]) {

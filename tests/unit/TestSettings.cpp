@@ -24,8 +24,9 @@ std::string ReadFile(const fs::path& path) {
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("vexar-ini-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            fs::temp_directory_path() / ("vexar-ini-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
         path = folder / "Vexar.INI";
@@ -141,7 +142,8 @@ TEST_F(SettingsTest, ClampsAndConversions) {
 }
 
 TEST_F(SettingsTest, SamplesDisplayFlagsAndTables) {
-    Write("[Sonar]\nNumber of Samples=1000\nDetectProfilePoints=5\n[View]\nDisplay=BeamTest\nColorTable=12\n");
+    Write(
+        "[Sonar]\nNumber of Samples=1000\nDetectProfilePoints=5\n[View]\nDisplay=BeamTest\nColorTable=12\n");
     auto doc = Load();
     EXPECT_EQ(doc->Head(0).m_samples, 1000);
     EXPECT_EQ(doc->m_blocksPerPing, 128);
@@ -320,8 +322,9 @@ TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
         doc->SaveOtherSettings();
     }
     const std::string text = ReadFile(path);
-    for (const char* kept : {"; site settings\r\n", "Operator=J. Doe\r\n", "Azimuth Offset=12.5\r\n",
-                             "GyroEarthRateCorr=0\r\n", "; trimmed by hand\r\n", "[Custom]\r\nkey=value\r\n"}) {
+    for (const char* kept :
+         {"; site settings\r\n", "Operator=J. Doe\r\n", "Azimuth Offset=12.5\r\n", "GyroEarthRateCorr=0\r\n",
+          "; trimmed by hand\r\n", "[Custom]\r\nkey=value\r\n"}) {
         EXPECT_NE(text.find(kept), std::string::npos) << kept;
     }
     // Keys are updated in place, not duplicated, and new keys join their section.
@@ -331,7 +334,8 @@ TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
 }
 
 TEST_F(SettingsTest, AFolderWithALineBreakCannotAddLinesToTheFile) {
-    Write("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRead File Directory=/data/in/\n");
+    Write(
+        "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRead File Directory=/data/in/\n");
     auto doc = Load();
     doc->m_readFolder = "/data/x\r\n[Sonar]\nBeams=240\n/";
     doc->SaveOtherSettings();

@@ -13,9 +13,9 @@ TEST(CursorReadout, BearingIsClockwiseFromTheTop) {
     const struct {
         int x, y;
         float bearing;
-    } cases[] = {{500, 400, 90.0f},  {500, 300, 0.0f},   {400, 400, 270.0f}, {600, 400, 90.0f},
-                 {500, 500, 180.0f}, {600, 300, 45.0f},  {400, 300, 315.0f}, {400, 500, 225.0f},
-                 {600, 500, 135.0f}};
+    } cases[] = {{500, 400, 90.0f},  {500, 300, 0.0f},   {400, 400, 270.0f},
+                 {600, 400, 90.0f},  {500, 500, 180.0f}, {600, 300, 45.0f},
+                 {400, 300, 315.0f}, {400, 500, 225.0f}, {600, 500, 135.0f}};
     for (const auto& c : cases) {
         EXPECT_NEAR(CursorBearingDeg(c.x, c.y, 500, 400), c.bearing, 1e-4f) << c.x << "," << c.y;
     }
@@ -60,7 +60,7 @@ TEST_F(PointerTest, ThreeClicksMeasureAndEnd) {
     pointer.Move(*doc, view, 700, 300);
     EXPECT_NEAR(pointer.DistanceM(*doc), 3.0f, 1e-4f);
     pointer.LeftDown(*doc, view, 400, 700); // outside the view height: still the second click
-    pointer.Move(*doc, view, 500, 300);      // B no longer follows
+    pointer.Move(*doc, view, 500, 300);     // B no longer follows
     EXPECT_NEAR(pointer.DistanceM(*doc), 4.0f, 1e-4f);
     const PointerResult third = pointer.LeftDown(*doc, view, 10, 10);
     EXPECT_TRUE(third.repaint);

@@ -68,8 +68,9 @@ XyzLine ParseLine(const std::string& line) {
 class XyzExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("vexar_xyz_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                              "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder = fs::temp_directory_path() /
+                 ("vexar_xyz_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
         doc = CTamsorDoc::Create(world.Ports());
@@ -83,7 +84,8 @@ protected:
         doc->m_timeText = "11:41:39";
         doc->m_millisecondText = "042";
         // Level and at rest: the attitude of the sentence plays no part unless a test sets it.
-        doc->m_navigationSentence = "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
+        doc->m_navigationSentence =
+            "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
         ParseNavigationSentence(*doc);
     }
     void TearDown() override { fs::remove_all(folder); }
@@ -108,7 +110,8 @@ protected:
 TEST_F(XyzExport, LineFormat) {
     EXPECT_EQ(FormatXyzLine("07-12-2026\t11:41:39.042", 12.345, -1.5, 0.0),
               "07-12-2026\t11:41:39.042\t 0000000012.345\t-0000000001.500\t 0000000000.000\n");
-    EXPECT_EQ(FormatXyzLine("a", 1234567890.1234, -0.0004, 5e13), "a\t 1234567890.123\t-0000000000.000\t 50000000000000.000\n");
+    EXPECT_EQ(FormatXyzLine("a", 1234567890.1234, -0.0004, 5e13),
+              "a\t 1234567890.123\t-0000000000.000\t 50000000000000.000\n");
     EXPECT_EQ(CompanionXyzPath("/data/run 7/survey.R96"), "/data/run 7/survey.xyz");
     EXPECT_EQ(CompanionXyzPath("x.r96"), "x.xyz");
     EXPECT_EQ(ParseXyzFormat("csv"), XyzFormat::Csv);
@@ -131,7 +134,8 @@ TEST_F(XyzExport, LongLabelsAreWrittenWhole) {
     doc->m_combinedProfile[90] = 250.0f;
     const auto lines = OnePing();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], std::string(300, 'd') + "\t11:41:39.042\t 0000000005.000\t 0000000000.000\t 0000000000.000");
+    EXPECT_EQ(lines[0],
+              std::string(300, 'd') + "\t11:41:39.042\t 0000000005.000\t 0000000000.000\t 0000000000.000");
 }
 
 TEST_F(XyzExport, BeamZeroGoesToTheThirdColumn) {
@@ -230,7 +234,8 @@ TEST_F(XyzExport, StartZeroesTheTrack) {
 TEST_F(XyzExport, CreateFailureIsReportedAndNothingIsWritten) {
     EXPECT_FALSE(StartXyzExport(*doc, (folder / "missing" / "survey.R96").string()));
     ASSERT_EQ(world.op.m_messages.size(), 2u);
-    EXPECT_NE(world.op.m_messages[0].find("missing"), std::string::npos) << "the platform's file-error report";
+    EXPECT_NE(world.op.m_messages[0].find("missing"), std::string::npos)
+        << "the platform's file-error report";
     EXPECT_EQ(world.op.m_messages[1], "Error Creating XYZ File!");
     EXPECT_EQ(doc->m_xyzConversion, 1) << "the switch stays set";
     doc->m_combinedProfile[0] = 250.0f;
@@ -369,8 +374,8 @@ TEST_F(XyzExport, CsvHasAHeaderAndTheSamePointsInMapCoordinates) {
     std::snprintf(expected, sizeof expected, "07-12-2026,11:41:39.042,%.3f,%.3f,5.000,0,5.000", fix.easting,
                   fix.northing);
     EXPECT_EQ(lines[1], expected);
-    std::snprintf(expected, sizeof expected, "07-12-2026,11:41:39.042,%.3f,%.3f,0.000,90,2.000", fix.easting + 2.0,
-                  fix.northing);
+    std::snprintf(expected, sizeof expected, "07-12-2026,11:41:39.042,%.3f,%.3f,0.000,90,2.000",
+                  fix.easting + 2.0, fix.northing);
     EXPECT_EQ(lines[2], expected);
 }
 

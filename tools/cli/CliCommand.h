@@ -15,7 +15,7 @@ namespace vexar::cli {
 
 /// Exit statuses of every subcommand.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;   ///< a failure reported on stderr
+inline constexpr int kExitFailure = 1; ///< a failure reported on stderr
 inline constexpr int kExitBadArguments = 2;
 
 /// A failure the subcommand reports on stderr and ends with status 1.

@@ -3,10 +3,10 @@
 // profile-point and beam records (and sending them by UDP when the settings ask for it) and the
 // profile points in map coordinates.
 
-#include "files/CRecorder.h"
-#include "files/CPlayer.h"
 #include "CliCommand.h"
 #include "HeadlessDocument.h"
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
 
 #include "files/CDataFile.h"
 #include "navigation/XyzExport.h"
@@ -90,8 +90,8 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
             throw Failure("write error: " + files.Error());
         }
         if (progress && (pings % 8 == 0 || result != StepResult::Ping)) {
-            DrawProgress("converting", static_cast<double>(player.Position()) /
-                                           static_cast<double>(player.FileLength()));
+            DrawProgress("converting",
+                         static_cast<double>(player.Position()) / static_cast<double>(player.FileLength()));
         }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -106,10 +106,11 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
             throw Failure("write error: " + options.xyz);
         }
     }
-    std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(pings), seconds,
-                seconds > 0.0 ? static_cast<double>(pings) / seconds : 0.0);
+    std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(pings),
+                seconds, seconds > 0.0 ? static_cast<double>(pings) / seconds : 0.0);
     if (player.DamagedRecords() > 0) {
-        std::printf(", %llu damaged records skipped", static_cast<unsigned long long>(player.DamagedRecords()));
+        std::printf(", %llu damaged records skipped",
+                    static_cast<unsigned long long>(player.DamagedRecords()));
     }
     std::printf("\n");
     return kExitOk;
@@ -119,11 +120,15 @@ const bool kRegistered = RegisterCommand(
     "convert", "Convert a raw recording to profile-point (P96) and beam (B96) files in one pass",
     [](CLI::App& command, const CommonOptions& common) -> std::function<int()> {
         auto options = std::make_shared<ConvertOptions>();
-        command.add_option("FILE", options->input, "raw recording (.R96)")->required()->check(CLI::ExistingFile);
+        command.add_option("FILE", options->input, "raw recording (.R96)")
+            ->required()
+            ->check(CLI::ExistingFile);
         command.add_option("--p96", options->p96, "profile-point file to write");
         command.add_option("--b96", options->b96, "beam file to write");
         command.add_option("--xyz", options->xyz, "profile points in map coordinates to write");
-        command.add_option("--xyz-format", options->xyzFormat, "xyz (tab-separated, as the console writes) or csv")
+        command
+            .add_option("--xyz-format", options->xyzFormat,
+                        "xyz (tab-separated, as the console writes) or csv")
             ->check(CLI::IsMember({"xyz", "csv"}))
             ->capture_default_str();
         command.add_option("--sleep", options->sleepMs, "pause after each ping in ms (paces the UDP output)")

@@ -32,10 +32,10 @@ int RunInfo(const InfoOptions& options) {
         file,
         [](const ScannedRecord& r) {
             const RecordHeaderFields& f = r.fields;
-            std::printf("%llu\t%llu\t%s\t%u\t%s\t%.2f\t%d\t%u\t%d\t%u\n", static_cast<unsigned long long>(r.index),
-                        static_cast<unsigned long long>(r.offset), f.signature.c_str(), f.totalLength,
-                        Printable(f.timeStamp).c_str(), static_cast<double>(f.rangeM), f.samples, f.beamCount,
-                        r.packets, f.sentenceLength);
+            std::printf("%llu\t%llu\t%s\t%u\t%s\t%.2f\t%d\t%u\t%d\t%u\n",
+                        static_cast<unsigned long long>(r.index), static_cast<unsigned long long>(r.offset),
+                        f.signature.c_str(), f.totalLength, Printable(f.timeStamp).c_str(),
+                        static_cast<double>(f.rangeM), f.samples, f.beamCount, r.packets, f.sentenceLength);
         },
         [](const DamagedStretch& d) {
             std::printf("damaged\t%llu\t%llu bytes\t%s\n", static_cast<unsigned long long>(d.offset),

@@ -49,7 +49,8 @@ int RunListen(const ListenOptions& options) {
             const RecordHeaderFields& f = r.fields;
             std::printf("%llu\t%s\t%u bytes\t%.17s\t%.2f m\t%d samples\t%u beams\tsentence %u\n",
                         static_cast<unsigned long long>(records), f.signature.c_str(), f.totalLength,
-                        f.timeStamp.c_str(), static_cast<double>(f.rangeM), f.samples, f.beamCount, f.sentenceLength);
+                        f.timeStamp.c_str(), static_cast<double>(f.rangeM), f.samples, f.beamCount,
+                        f.sentenceLength);
             std::fflush(stdout);
             ++records;
             if (!options.outFolder.empty()) {
@@ -86,8 +87,9 @@ int RunListen(const ListenOptions& options) {
         while (socket.hasPendingDatagrams()) {
             const QNetworkDatagram datagram = socket.receiveDatagram();
             const QByteArray data = datagram.data();
-            assembler.Take(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                                         static_cast<std::size_t>(data.size())));
+            assembler.Take(
+                std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                              static_cast<std::size_t>(data.size())));
         }
     });
     bool timedOut = false;
@@ -97,7 +99,8 @@ int RunListen(const ListenOptions& options) {
             QCoreApplication::quit();
         });
     }
-    std::fprintf(stderr, "listening on %s:%u\n", options.bind.c_str(), static_cast<unsigned>(socket.localPort()));
+    std::fprintf(stderr, "listening on %s:%u\n", options.bind.c_str(),
+                 static_cast<unsigned>(socket.localPort()));
     QCoreApplication::exec();
     assembler.Finish();
     std::printf("# %llu records, %llu damaged\n", static_cast<unsigned long long>(records),
@@ -116,7 +119,9 @@ const bool kRegistered = RegisterCommand(
     "listen", "Receive the UDP data output, check each record and write or summarise it",
     [](CLI::App& command, const CommonOptions&) -> std::function<int()> {
         auto options = std::make_shared<ListenOptions>();
-        command.add_option("--port", options->port, "UDP port to listen on (0: any free port, printed on stderr)")
+        command
+            .add_option("--port", options->port,
+                        "UDP port to listen on (0: any free port, printed on stderr)")
             ->required()
             ->check(CLI::Range(0, 65535));
         command.add_option("--bind", options->bind, "local address to listen on (default 127.0.0.1)");

@@ -1,9 +1,9 @@
 // vexar-cli record --sonar ADDR[:PORT] --pings N OUT.R96: headless live recording from a head
 // through the console's ping cycle.
 
-#include "files/CRecorder.h"
 #include "CliCommand.h"
 #include "HeadlessDocument.h"
+#include "files/CRecorder.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -97,7 +97,9 @@ const bool kRegistered = RegisterCommand(
     "render", "Draw the console's picture of one ping of a raw recording to an image file",
     [](CLI::App& command, const CommonOptions& common) -> std::function<int()> {
         auto options = std::make_shared<RenderOptions>();
-        command.add_option("FILE", options->input, "raw recording (.R96)")->required()->check(CLI::ExistingFile);
+        command.add_option("FILE", options->input, "raw recording (.R96)")
+            ->required()
+            ->check(CLI::ExistingFile);
         command.add_option("--ping", options->ping, "ping to draw, counted from 0 like `info` lists them")
             ->capture_default_str();
         command.add_option("--out", options->output, "image to write (.png, .bmp, .jpg, ...)")->required();
@@ -108,7 +110,9 @@ const bool kRegistered = RegisterCommand(
         command.add_option("--mode", options->mode, "polar or beamtest")
             ->check(CLI::IsMember({"polar", "beamtest"}))
             ->capture_default_str();
-        command.add_option("--color-table", options->colorTable, "colour table 0-8 (default: the settings file's)")
+        command
+            .add_option("--color-table", options->colorTable,
+                        "colour table 0-8 (default: the settings file's)")
             ->check(CLI::Range(0, 8));
         return [options, &common] { return RunRender(*options, common); };
     });

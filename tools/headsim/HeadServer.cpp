@@ -54,7 +54,8 @@ void HeadServer::OnNewConnection() {
         }
         ++m_connections;
         if (m_options.verbose) {
-            std::fprintf(stderr, "headsim: connection from %s\n", qPrintable(socket->peerAddress().toString()));
+            std::fprintf(stderr, "headsim: connection from %s\n",
+                         qPrintable(socket->peerAddress().toString()));
         }
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto connection = std::make_unique<Connection>();
@@ -96,7 +97,8 @@ void HeadServer::OnReadable(Connection& connection) {
 void HeadServer::Answer(Connection& connection, const std::uint8_t* packet) {
     ++m_packets;
     const std::span<const std::uint8_t, kCommandPacketSize> bytes(packet, kCommandPacketSize);
-    const sim::PingGeometry geometry = sim::GeometryFromPacket(bytes, m_options.soundVelocity, m_options.transducerUp);
+    const sim::PingGeometry geometry =
+        sim::GeometryFromPacket(bytes, m_options.soundVelocity, m_options.transducerUp);
     const int block = packet[kPacketBlockByte];
     // Every request sequence that starts at block 0 is a new transmission.
     if (block == 0 || m_pingNumber < 0) {
@@ -117,7 +119,8 @@ void HeadServer::Answer(Connection& connection, const std::uint8_t* packet) {
     const bool wrong = std::any_of(m_options.wrongEchoes.begin(), m_options.wrongEchoes.end(),
                                    [&](const BlockFault& f) { return f.Matches(block, m_pingNumber); });
     ReplyBlock reply{};
-    sim::BuildReply(*m_ping, block, static_cast<std::uint8_t>(wrong ? block + 1 : block), m_options.header, reply);
+    sim::BuildReply(*m_ping, block, static_cast<std::uint8_t>(wrong ? block + 1 : block), m_options.header,
+                    reply);
     if (cutOff) {
         if (m_options.verbose) {
             std::fprintf(stderr, "headsim: ping %lld block %d cut off\n", m_pingNumber, block);
@@ -135,8 +138,8 @@ void HeadServer::Answer(Connection& connection, const std::uint8_t* packet) {
         ++connection.pingsFinished;
         if (m_options.dropAfterPings > 0 && connection.pingsFinished >= m_options.dropAfterPings) {
             connection.closing = true;
-            QTimer::singleShot(m_options.replyDelayMs + m_options.splitWrites * kSplitGapMs + 1, connection.socket,
-                               [this, socket = connection.socket] { Drop(socket); });
+            QTimer::singleShot(m_options.replyDelayMs + m_options.splitWrites * kSplitGapMs + 1,
+                               connection.socket, [this, socket = connection.socket] { Drop(socket); });
         }
     }
 }

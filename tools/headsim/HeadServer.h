@@ -32,15 +32,15 @@ struct HeadOptions {
     std::uint16_t port = 4040;
     sim::Scene scene = sim::DefaultScene();
     sim::ReplyHeaderFields header;
-    float soundVelocity = 1480.0f; ///< of the water, m/s
-    int transducerUp = 0;          ///< the heads are mounted upside down
-    int replyDelayMs = 0;          ///< every reply waits this long
-    int splitWrites = 1;           ///< every reply is written in this many pieces
+    float soundVelocity = 1480.0f;       ///< of the water, m/s
+    int transducerUp = 0;                ///< the heads are mounted upside down
+    int replyDelayMs = 0;                ///< every reply waits this long
+    int splitWrites = 1;                 ///< every reply is written in this many pieces
     std::vector<BlockFault> silences;    ///< blocks that get no reply
     std::vector<BlockFault> wrongEchoes; ///< blocks whose reply names the next block
     std::vector<BlockFault> cutOffs;     ///< blocks whose reply stops halfway and the link closes
-    int dropAfterPings = 0;        ///< a connection is closed after this many complete pings (0 never)
-    int refuseConnections = 0;     ///< so many connections are closed at once (-1 all)
+    int dropAfterPings = 0;              ///< a connection is closed after this many complete pings (0 never)
+    int refuseConnections = 0;           ///< so many connections are closed at once (-1 all)
     bool verbose = false;
 };
 

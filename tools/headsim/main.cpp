@@ -13,7 +13,8 @@
 // Faults, for tests and for watching the console recover: --delay-ms (every reply late),
 // --split (replies in pieces), --silence BLOCK[@PING] (no reply), --wrong-echo BLOCK[@PING]
 // (the reply names the next block), --cut-off BLOCK[@PING] (half a reply, then the link closes),
-// --drop-after N (close after N pings), --refuse N (close the first N connections at once). Pings are counted from 0 since the start of the program.
+// --drop-after N (close after N pings), --refuse N (close the first N connections at once). Pings are counted
+// from 0 since the start of the program.
 
 #include "HeadServer.h"
 
@@ -82,21 +83,28 @@ int main(int argc, char** argv) {
     vexar::headsim::HeadOptions options;
     float noise = options.scene.noise;
     unsigned seed = options.scene.seed;
-    cli.add_option("--listen", listen, "ADDR:PORT to listen on (port 0: any free port)")->capture_default_str();
+    cli.add_option("--listen", listen, "ADDR:PORT to listen on (port 0: any free port)")
+        ->capture_default_str();
     cli.add_option("--target", targets, "point target BEARING,RANGE,STRENGTH (repeatable)");
     cli.add_option("--ring", rings, "seabed ring RANGE,STRENGTH[,THICKNESS] (repeatable)");
     cli.add_option("--wall", walls, "wall BEARING1,RANGE1,BEARING2,RANGE2,STRENGTH (repeatable)");
-    cli.add_option("--mover", movers, "moving target BEARING,RANGE,STRENGTH,DBEARING,DRANGE per ping (repeatable)");
+    cli.add_option("--mover", movers,
+                   "moving target BEARING,RANGE,STRENGTH,DBEARING,DRANGE per ping (repeatable)");
     cli.add_option("--noise", noise, "noise RMS, full scale 1.0")->capture_default_str();
     cli.add_option("--seed", seed, "noise and speckle seed")->capture_default_str();
     float sway = options.scene.swayM;
-    cli.add_option("--sway", sway, "RMS of the assembly's random displacement per ping, m")->capture_default_str();
-    cli.add_option("--sound-velocity", options.soundVelocity, "sound velocity of the water, m/s")->capture_default_str();
-    cli.add_flag("--transducer-up", options.transducerUp, "heads mounted upside down (set \"Transducer Up\" on the console too)");
+    cli.add_option("--sway", sway, "RMS of the assembly's random displacement per ping, m")
+        ->capture_default_str();
+    cli.add_option("--sound-velocity", options.soundVelocity, "sound velocity of the water, m/s")
+        ->capture_default_str();
+    cli.add_flag("--transducer-up", options.transducerUp,
+                 "heads mounted upside down (set \"Transducer Up\" on the console too)");
     cli.add_option("--delay-ms", options.replyDelayMs, "delay of every reply, ms")->capture_default_str();
-    cli.add_option("--split", options.splitWrites, "write every reply in this many pieces")->capture_default_str();
+    cli.add_option("--split", options.splitWrites, "write every reply in this many pieces")
+        ->capture_default_str();
     cli.add_option("--silence", silences, "leave BLOCK[@PING] unanswered (repeatable)");
-    cli.add_option("--wrong-echo", wrongEchoes, "answer BLOCK[@PING] with the wrong block number (repeatable)");
+    cli.add_option("--wrong-echo", wrongEchoes,
+                   "answer BLOCK[@PING] with the wrong block number (repeatable)");
     cli.add_option("--cut-off", cutOffs, "send half the reply to BLOCK[@PING], then close (repeatable)");
     cli.add_option("--drop-after", options.dropAfterPings, "close each connection after N complete pings");
     cli.add_option("--refuse", options.refuseConnections, "close the first N connections at once (-1: all)");

@@ -87,7 +87,8 @@ int CSSocket::Send(std::span<const std::uint8_t> bytes) {
     if (m_socket == nullptr || m_socket->state() != QAbstractSocket::ConnectedState) {
         return -1;
     }
-    const qint64 sent = m_socket->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    const qint64 sent =
+        m_socket->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     m_socket->flush();
     return static_cast<int>(sent);
 }
@@ -109,7 +110,8 @@ int CSSocket::Receive(std::span<std::uint8_t> buffer) {
     if (m_socket == nullptr) {
         return -1;
     }
-    const qint64 got = m_socket->read(reinterpret_cast<char*>(buffer.data()), static_cast<qint64>(buffer.size()));
+    const qint64 got =
+        m_socket->read(reinterpret_cast<char*>(buffer.data()), static_cast<qint64>(buffer.size()));
     return static_cast<int>(got);
 }
 

@@ -52,7 +52,8 @@ QPen SolidPen(const QColor& colour) {
 }
 
 // Text with its top-left corner at (x, y) on a black box.
-void DrawBoxedText(QPainter& painter, const QFont& font, const QColor& colour, int x, int y, const QString& text) {
+void DrawBoxedText(QPainter& painter, const QFont& font, const QColor& colour, int x, int y,
+                   const QString& text) {
     const QFontMetrics metrics(font);
     const QRect box(x, y, metrics.horizontalAdvance(text), metrics.height());
     painter.fillRect(box, Qt::black);
@@ -75,7 +76,8 @@ void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureMode
     const float radius = model.Radius();
     const int r = static_cast<int>(radius);
     const COndrel& head = doc.Head(0);
-    const float d = GridSpacingPx(radius, doc.m_unit, SoundVelocityScale(doc.m_soundVelocity, head.m_rangeCoefficient));
+    const float d =
+        GridSpacingPx(radius, doc.m_unit, SoundVelocityScale(doc.m_soundVelocity, head.m_rangeCoefficient));
 
     painter.setBrush(Qt::NoBrush);
     painter.setPen(SolidPen(kGrid));
@@ -171,25 +173,28 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
                       text(DisplayGainText(head.m_displayGain, playback, doc.m_fileDisplayGain)));
     }
     if (head.m_newData != 0) {
-        DrawBoxedText(painter, font, kSpinner, width - 10, 1, QString(QChar(SpinnerChar(head.m_pingCounter))));
+        DrawBoxedText(painter, font, kSpinner, width - 10, 1,
+                      QString(QChar(SpinnerChar(head.m_pingCounter))));
     } else {
         const QString waiting = QString::fromLatin1(kWaitingText);
-        DrawBoxedText(painter, font, kWaiting, CentredTextLeft(width, static_cast<int>(waiting.size())), height / 2,
-                      waiting);
+        DrawBoxedText(painter, font, kWaiting, CentredTextLeft(width, static_cast<int>(waiting.size())),
+                      height / 2, waiting);
     }
     // A running conversion releases Hold (the view clears the flag when it paints).
     const bool converting = playback && doc.m_xyzConversion != 0;
     if (converting) {
         const QString message = QString::fromLatin1(kConvertingText);
-        DrawBoxedText(painter, font, kStatus, CentredTextLeft(width, static_cast<int>(message.size())), 2, message);
+        DrawBoxedText(painter, font, kStatus, CentredTextLeft(width, static_cast<int>(message.size())), 2,
+                      message);
     } else if (doc.m_hold != 0) {
         const QString held = QString::fromLatin1(kHeldText);
-        DrawBoxedText(painter, OverlayFont(22, true), kWaiting, CentredTextLeft(width, static_cast<int>(held.size())),
-                      2, held);
+        DrawBoxedText(painter, OverlayFont(22, true), kWaiting,
+                      CentredTextLeft(width, static_cast<int>(held.size())), 2, held);
     }
 }
 
-void PaintMeasure(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model, const CMeasureState& measure) {
+void PaintMeasure(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model,
+                  const CMeasureState& measure) {
     if (!measure.m_active) {
         return;
     }
@@ -228,7 +233,8 @@ void PaintSonarPicture(QImage& target, const CTamsorDoc& doc, const CPictureMode
     const std::array<QRgb, 256> palette = Palette(model.CurrentColorTable());
     if (model.DisplayMode() == kDisplayModeBeamTest) {
         const auto buffer = model.BeamTestBuffer();
-        if (buffer.size() >= static_cast<std::size_t>(model.ClientWidth()) * static_cast<std::size_t>(model.ClientHeight())) {
+        if (buffer.size() >=
+            static_cast<std::size_t>(model.ClientWidth()) * static_cast<std::size_t>(model.ClientHeight())) {
             BlitIndexed(target, buffer.data(), model.ClientWidth(), model.ClientHeight(), 0, 0, palette);
         }
         return;
@@ -238,7 +244,8 @@ void PaintSonarPicture(QImage& target, const CTamsorDoc& doc, const CPictureMode
     BlitIndexed(target, model.Picture().data(), n, n, c.x - n / 2, c.y - n / 2, palette);
 }
 
-void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model, const CMeasureState* measure) {
+void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model,
+                   const CMeasureState* measure) {
     painter.setRenderHint(QPainter::Antialiasing, false);
     const bool polar = model.DisplayMode() != kDisplayModeBeamTest;
     if (polar && doc.m_grid != kGridNone) {
@@ -252,7 +259,8 @@ void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel
     }
 }
 
-QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, const CMeasureState* measure) {
+QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model,
+                             const CMeasureState* measure) {
     if (model.ClientWidth() <= 0 || model.ClientHeight() <= 0) {
         return {};
     }
@@ -265,14 +273,16 @@ QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, 
     return image;
 }
 
-QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size, const CMeasureState* measure) {
+QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size,
+                             const CMeasureState* measure) {
     if (size.width() > 0 && size.height() > 0 &&
         (model.ClientWidth() != (size.width() + 3) / 4 * 4 || model.ClientHeight() != size.height())) {
         model.Resize(doc, size.width(), size.height());
     }
     // The off-screen picture is as wide as the client rounded up to 4; the window shows the client.
     const QImage image = RenderDocumentPicture(doc, model, measure);
-    return size.isValid() && image.width() != size.width() ? image.copy(0, 0, size.width(), size.height()) : image;
+    return size.isValid() && image.width() != size.width() ? image.copy(0, 0, size.width(), size.height())
+                                                           : image;
 }
 
 } // namespace vexar

@@ -48,7 +48,8 @@ LocalTime QtClock::Now() {
     const QDateTime now = QDateTime::currentDateTime();
     const QDate date = now.date();
     const QTime time = now.time();
-    return LocalTime{date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second(), time.msec()};
+    return LocalTime{date.year(),   date.month(),  date.day(), time.hour(),
+                     time.minute(), time.second(), time.msec()};
 }
 
 QtDatagramSocket::QtDatagramSocket(QHostAddress bindAddress) : m_bindAddress(std::move(bindAddress)) {}
@@ -70,7 +71,8 @@ bool QtDatagramSocket::Open(std::uint16_t localPort) {
     return true;
 }
 
-int QtDatagramSocket::SendTo(const std::string& host, std::uint16_t port, std::span<const std::uint8_t> bytes) {
+int QtDatagramSocket::SendTo(const std::string& host, std::uint16_t port,
+                             std::span<const std::uint8_t> bytes) {
     if (m_socket == nullptr) {
         return -1;
     }

@@ -90,10 +90,10 @@ TEST_F(BarTest, SpeedMovesTheSleepTimeAndTheProgressBar) {
 TEST_F(BarTest, InfoPanelHasItsLabelsAndShowsTheClock) {
     const CInfoBar& first = *m_frame->InfoPanel()->First();
     const CInfoBar& second = *m_frame->InfoPanel()->Second();
-    const std::pair<int, const char*> firstLabels[] = {{2, "Bearing:"}, {7, "Roll:"},      {10, "Altitude:"},
-                                                       {13, "Long:"},   {16, "Heading:"}};
-    const std::pair<int, const char*> secondLabels[] = {{2, "Range:"}, {7, "Pitch:"}, {10, "Depth:"},
-                                                        {13, "Lat:"},  {16, "Speed:"}};
+    const std::pair<int, const char*> firstLabels[] = {
+        {2, "Bearing:"}, {7, "Roll:"}, {10, "Altitude:"}, {13, "Long:"}, {16, "Heading:"}};
+    const std::pair<int, const char*> secondLabels[] = {
+        {2, "Range:"}, {7, "Pitch:"}, {10, "Depth:"}, {13, "Lat:"}, {16, "Speed:"}};
     for (const auto& [pane, text] : firstLabels) {
         EXPECT_EQ(first.Pane(pane)->text(), QString::fromLatin1(text));
     }

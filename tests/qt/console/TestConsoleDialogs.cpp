@@ -4,12 +4,12 @@
 #include "ConsoleFixture.h"
 
 #include "app/CDataOutputDlg.h"
-#include "output/DataOutput.h"
 #include "app/CDiagDlg.h"
 #include "app/CPingDelayDlg.h"
 #include "app/CSVInputDlg.h"
 #include "app/CSettingsDlg.h"
 #include "app/CUpDown.h"
+#include "output/DataOutput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,7 +44,8 @@ TEST_F(DialogTest, DiagnosticsBeforeTheFirstReply) {
     EXPECT_EQ(diag.ValueText(1090), QStringLiteral(":   n/a"));
 
     m_doc->m_unit = 1;
-    const std::pair<float, const char*> ranges[] = {{10.0f, ":   30 ft"}, {2.5f, ":   7.5 ft"}, {1.25f, ":   3.75 ft"}};
+    const std::pair<float, const char*> ranges[] = {
+        {10.0f, ":   30 ft"}, {2.5f, ":   7.5 ft"}, {1.25f, ":   3.75 ft"}};
     for (const auto& [range, text] : ranges) {
         m_doc->Head(0).m_rangeM = range;
         diag.UpdateDiagnostics();
@@ -160,7 +161,7 @@ TEST_F(DialogTest, PingDelayIsLimitedOnOk) {
 
 TEST(DataOutputAddress, SplitsAtDotsWithAtoiSemantics) {
     EXPECT_EQ(CDataOutputDlgModel::ParseAddress("192.168.0.23"), (std::array<int, 4>{192, 168, 0, 23}));
-    EXPECT_EQ(CDataOutputDlgModel::ParseAddress("10.1.2"), (std::array<int, 4>{}));          // six characters
+    EXPECT_EQ(CDataOutputDlgModel::ParseAddress("10.1.2"), (std::array<int, 4>{})); // six characters
     EXPECT_EQ(CDataOutputDlgModel::ParseAddress("10.1.2.x3"), (std::array<int, 4>{10, 1, 2, 0}));
     EXPECT_EQ(CDataOutputDlgModel::ParseAddress("300.1.2.3.4"), (std::array<int, 4>{255, 1, 2, 3}));
 }

@@ -58,15 +58,17 @@ TEST_F(MenuTest, MenusCarryTheirTextsAndIds) {
     EXPECT_EQ(m_frame->Action(kCmdPointsOnly)->text(), QStringLiteral("Points  Only"));
     EXPECT_EQ(m_frame->Action(kCmdColorFirst + 5)->text(), QStringLiteral("Brown / Yellow"));
     EXPECT_EQ(m_frame->Action(kCmdSaveScreen)->text(), QStringLiteral("Save Screen"));
-    EXPECT_EQ(m_frame->Action(kCmdDataOutput)->statusTip(), QStringLiteral("Display Data Output Settings Dlg"));
+    EXPECT_EQ(m_frame->Action(kCmdDataOutput)->statusTip(),
+              QStringLiteral("Display Data Output Settings Dlg"));
     EXPECT_EQ(m_frame->Action(kCmdRealTime)->toolTip(), QStringLiteral("Real Time Data Acquisition"));
     EXPECT_EQ(m_frame->Action(kCmdStopRecording)->toolTip(), QStringLiteral("Stop Recording Process"));
 }
 
 TEST(AboutBox, ShowsTheVersion) {
     CAboutDlg about(QString::fromLatin1(kVersionText));
-    EXPECT_TRUE(about.findChild<QLabel*>(QStringLiteral("version"))->text().endsWith(
-        QStringLiteral("1.022 (July 17, 2019)")));
+    EXPECT_TRUE(about.findChild<QLabel*>(QStringLiteral("version"))
+                    ->text()
+                    .endsWith(QStringLiteral("1.022 (July 17, 2019)")));
 }
 
 TEST_F(MenuTest, ModeChangesMoveTheGridAndGreyItsItems) {

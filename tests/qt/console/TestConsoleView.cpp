@@ -3,13 +3,13 @@
 
 #include "ConsoleFixture.h"
 
-#include "app/CInfoPanel.h"
 #include "app/CChildFrame.h"
+#include "app/CInfoPanel.h"
 #include "app/CMOndrelView.h"
 
 #include <QLabel>
-#include <QMenu>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QTest>
 
 #include <cmath>

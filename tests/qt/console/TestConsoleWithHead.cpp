@@ -35,7 +35,8 @@ public:
         const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
         QByteArray output;
         const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() && m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+        while (!deadline.hasExpired() &&
+               m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
             output += m_process.readAllStandardOutput();
             const auto match = listening.match(QString::fromLatin1(output));
             if (match.hasMatch()) {
@@ -61,9 +62,10 @@ TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
-    std::ofstream(settings.toStdString()) << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
-                                             "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
-                                             "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
+    std::ofstream(settings.toStdString())
+        << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+           "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
+           "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
     CTamsorApp app(folder.path() + QLatin1Char('/'), settings);
     app.SetSonarPort(port);
     ASSERT_TRUE(app.Start());

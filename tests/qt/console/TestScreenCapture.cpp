@@ -28,9 +28,9 @@ TEST(ScreenImageFormat, FirstThreeLettersOfTheLowerCasedExtension) {
 
 TEST_F(CaptureTest, WritesEachFormatAtTheWindowSize) {
     const QSize size = m_frame->size();
-    const std::pair<const char*, const char*> files[] = {
-        {"shot.bmp", "bmp"}, {"shot.gif", "gif"}, {"shot.jpg", "jpeg"}, {"Shot.TIF", "tiff"}, {"Screen.PNG", "png"},
-        {"shot.tiff", "tiff"}};
+    const std::pair<const char*, const char*> files[] = {{"shot.bmp", "bmp"},   {"shot.gif", "gif"},
+                                                         {"shot.jpg", "jpeg"},  {"Shot.TIF", "tiff"},
+                                                         {"Screen.PNG", "png"}, {"shot.tiff", "tiff"}};
     for (const auto& [name, format] : files) {
         const QString path = m_folder.filePath(QString::fromLatin1(name));
         m_frame->SaveScreenTo(path);
