@@ -50,51 +50,46 @@ double Degrees(std::string_view s, int comma, int semicolon, int nextComma) {
     return minutes / 60.0 + degrees;
 }
 
+/// One coordinate field: "degrees;minutes" after the first comma at or after `from`, then the
+/// hemisphere letter after the comma that ends it; a letter in `negative` makes the value
+/// negative. The value, letter and text are set only when the field is well placed. Returns the
+/// comma that ends the field, or -1 when the sentence stops before it (or has no '.' after it).
+int ParseCoordinate(std::string_view s, int from, std::string_view negative, double& value, char& hemisphere,
+                    std::string& text) {
+    const int semicolon = Find(s, ';', from);
+    const int comma = Find(s, ',', from);
+    if (comma < 0) {
+        return -1;
+    }
+    const int end = Find(s, ',', comma + 1);
+    if (end < 0) {
+        return -1;
+    }
+    const int dot = Find(s, '.', comma);
+    if (dot < 0) {
+        return -1;
+    }
+    if (0 < comma && comma < end && comma < dot) {
+        value = Degrees(s, comma, semicolon, end);
+        hemisphere = At(s, end + 1);
+        if (hemisphere != '\0' && negative.find(hemisphere) != std::string_view::npos) {
+            value = -std::fabs(value);
+        }
+        text = Mid(s, comma + 1, end - comma - 1);
+    }
+    return end;
+}
+
 } // namespace
 
 bool CNavigation::ParsePosition(std::string_view s, int& c2Out, int& c4Out) {
-    const int semi1 = Find(s, ';', 0);
-    const int c1 = Find(s, ',', 0);
-    if (c1 < 0 || c1 + 1 >= Length(s)) {
-        return false;
-    }
-    const int c2 = Find(s, ',', c1 + 1);
+    const int c2 = ParseCoordinate(s, 0, "Ss", m_latitude, m_latitudeHemisphere, m_latitudeText);
     if (c2 < 0) {
         return false;
     }
-    const int dot1 = Find(s, '.', c1);
-    if (dot1 < 0) {
-        return false;
-    }
-    if (0 < c1 && c1 < c2 && c1 < dot1) {
-        m_latitude = Degrees(s, c1, semi1, c2);
-        m_latitudeHemisphere = At(s, c2 + 1);
-        if (m_latitudeHemisphere == 'S' || m_latitudeHemisphere == 's') {
-            m_latitude = -std::fabs(m_latitude);
-        }
-        m_latitudeText = Mid(s, c1 + 1, c2 - c1 - 1);
-    }
-
-    const int semi2 = Find(s, ';', c2 + 1);
-    const int c3 = Find(s, ',', c2 + 1);
-    if (c3 < 0) {
-        return false;
-    }
-    const int c4 = Find(s, ',', c3 + 1);
+    const int c4 = ParseCoordinate(s, c2 + 1, "Ww", m_longitude, m_longitudeHemisphere, m_longitudeText);
     if (c4 < 0) {
         return false;
-    }
-    const int dot2 = Find(s, '.', c3);
-    if (dot2 < 0) {
-        return false;
-    }
-    if (0 < c3 && c3 < c4 && c3 < dot2) {
-        m_longitude = Degrees(s, c3, semi2, c4);
-        m_longitudeHemisphere = At(s, c4 + 1);
-        if (m_longitudeHemisphere == 'W' || m_longitudeHemisphere == 'w') {
-            m_longitude = -std::fabs(m_longitude);
-        }
-        m_longitudeText = Mid(s, c3 + 1, c4 - c3 - 1);
     }
     c2Out = c2;
     c4Out = c4;
