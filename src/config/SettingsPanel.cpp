@@ -21,6 +21,22 @@ void ApplyPulseLength(CTamsorDoc& doc) {
         doc.Head(k).m_pulseLengthMultiplier = first.m_pulseLengthMultiplier;
     }
 }
+
+// Moves the integer `member` of every head to head 0's value plus `delta`, kept within `limits`.
+// False, with nothing stored, when the value stays where it is.
+bool SpinEveryHead(CTamsorDoc& doc, int COndrel::*member, int delta, const SettingLimits& limits) {
+    const int value = limits.Clamp(doc.Head(0).*member + delta);
+    if (value == doc.Head(0).*member) {
+        return false;
+    }
+    for (int k = 0; k < kHeadCount; ++k) {
+        doc.Head(k).*member = value;
+    }
+    return true;
+}
+
+// The pulse spin's own bounds, in 10 us units: the settings file has no key for the pulse.
+constexpr SettingLimits kSpunPulseLimits{.lowest = 3.0, .highest = 65535.0};
 } // namespace
 
 SettingsPanelView CSettingsPanel::Refresh(const CTamsorDoc& doc) {
@@ -73,34 +89,19 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
         }
     };
     switch (spin) {
-    case SettingsSpin::Range: {
-        const int index = SettingOf("Operating Range").limits.Clamp(first.m_rangeIndex + delta);
-        if (!live || index == first.m_rangeIndex) {
+    case SettingsSpin::Range:
+        if (!live ||
+            !SpinEveryHead(doc, &COndrel::m_rangeIndex, delta, SettingOf("Operating Range").limits)) {
             return false;
         }
-        forAll([index](COndrel& h) {
-            h.m_rangeIndex = index;
-            h.m_rangeM = kRangeTable[static_cast<std::size_t>(index)];
-        });
+        forAll([](COndrel& h) { h.m_rangeM = kRangeTable[static_cast<std::size_t>(h.m_rangeIndex)]; });
         ApplyPulseLength(doc);
         return true;
-    }
-    case SettingsSpin::Frequency: {
-        const int step = SettingOf("Operating Frequency").limits.Clamp(first.m_frequencyStep + delta);
-        if (!live || step == first.m_frequencyStep) {
-            return false;
-        }
-        forAll([step](COndrel& h) { h.m_frequencyStep = step; });
-        return true;
-    }
-    case SettingsSpin::DataGain: {
-        const int gain = SettingOf("Display Gain").limits.Clamp(first.m_displayGain + delta);
-        if (gain == first.m_displayGain) {
-            return false;
-        }
-        forAll([gain](COndrel& h) { h.m_displayGain = gain; });
-        return true;
-    }
+    case SettingsSpin::Frequency:
+        return live &&
+               SpinEveryHead(doc, &COndrel::m_frequencyStep, delta, SettingOf("Operating Frequency").limits);
+    case SettingsSpin::DataGain:
+        return SpinEveryHead(doc, &COndrel::m_displayGain, delta, SettingOf("Display Gain").limits);
     case SettingsSpin::StartGain: {
         const int gain = SettingOf("Start Gain").limits.Clamp(doc.m_startGain + delta);
         if (gain == doc.m_startGain) {
@@ -121,24 +122,15 @@ bool CSettingsPanel::Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int hea
         target.m_quadrantGain = gain;
         return true;
     }
-    case SettingsSpin::Persistence: {
-        const int seconds = SettingOf("Persistence").limits.Clamp(first.m_persistence + delta);
-        if (seconds == first.m_persistence) {
+    case SettingsSpin::Persistence:
+        return SpinEveryHead(doc, &COndrel::m_persistence, delta, SettingOf("Persistence").limits);
+    case SettingsSpin::PulseLength:
+        if (!SpinEveryHead(doc, &COndrel::m_pulseLength, delta, kSpunPulseLimits)) {
             return false;
         }
-        forAll([seconds](COndrel& h) { h.m_persistence = seconds; });
-        return true;
-    }
-    case SettingsSpin::PulseLength: {
-        const int pulse = std::clamp(first.m_pulseLength + delta, 3, 65535);
-        if (pulse == first.m_pulseLength) {
-            return false;
-        }
-        forAll([pulse](COndrel& h) { h.m_pulseLength = pulse; });
         // The pulse is derived from range and multiplier: a spun value does not last.
         ApplyPulseLength(doc);
         return true;
-    }
     case SettingsSpin::Multiplier: {
         // Tenths are counted as integers so that repeated clicks land on exact tenths.
         const int tenths = static_cast<int>(std::lround(first.m_pulseLengthMultiplier * 10.0f));
