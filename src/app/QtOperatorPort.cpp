@@ -18,6 +18,20 @@ QString StartPath(const FileDialogRequest& request) {
     return QDir(QString::fromStdString(request.folder))
         .filePath(QString::fromStdString(request.proposedName));
 }
+
+// QFileDialog::getOpenFileName or QFileDialog::getSaveFileName.
+using FileDialog = QString (*)(QWidget*, const QString&, const QString&, const QString&, QString*,
+                               QFileDialog::Options);
+
+// The path the operator chose in `dialog`, or nothing when the dialog was cancelled.
+std::optional<std::string> AskFile(FileDialog dialog, QWidget* parent, const FileDialogRequest& request) {
+    const QString path = dialog(parent, QString::fromStdString(request.title), StartPath(request),
+                                DialogFilter(request), nullptr, QFileDialog::Options());
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path.toStdString();
+}
 } // namespace
 
 void QtOperatorPort::ShowMessage(const std::string& text, MessageIcon icon) {
@@ -31,21 +45,11 @@ void QtOperatorPort::ShowMessage(const std::string& text, MessageIcon icon) {
 }
 
 std::optional<std::string> QtOperatorPort::AskOpenFile(const FileDialogRequest& request) {
-    const QString path = QFileDialog::getOpenFileName(m_frame, QString::fromStdString(request.title),
-                                                      StartPath(request), DialogFilter(request));
-    if (path.isEmpty()) {
-        return std::nullopt;
-    }
-    return path.toStdString();
+    return AskFile(&QFileDialog::getOpenFileName, m_frame, request);
 }
 
 std::optional<std::string> QtOperatorPort::AskSaveFile(const FileDialogRequest& request) {
-    const QString path = QFileDialog::getSaveFileName(m_frame, QString::fromStdString(request.title),
-                                                      StartPath(request), DialogFilter(request));
-    if (path.isEmpty()) {
-        return std::nullopt;
-    }
-    return path.toStdString();
+    return AskFile(&QFileDialog::getSaveFileName, m_frame, request);
 }
 
 void QtOperatorPort::SetTitle(const std::string& title) {
