@@ -1,9 +1,9 @@
 #include "app/CDataOutputDlg.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "app/DialogLayout.h"
 #include "output/DataOutput.h"
 
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -37,10 +37,7 @@ CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)
         field->addWidget(m_octets[i]);
     }
     grid->addLayout(field, 3, 1);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    grid->addWidget(buttons, 4, 0, 1, 2);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    AddOkCancel(this, grid, 4, 2);
 
     // Both products on (possible from the settings file) shows both buttons set, and OK keeps
     // both; the buttons are therefore not an exclusive group until the operator clicks one.

@@ -1,10 +1,10 @@
 #include "app/CSVInputDlg.h"
 
 #include "app/CUpDown.h"
+#include "app/DialogLayout.h"
 #include "config/SettingsPanel.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,17 +16,11 @@ CSVInputDlg::CSVInputDlg(QWidget* parent)
       m_useFileBox(new QCheckBox(this)) {
     setWindowTitle(QStringLiteral("Input Sound Velocity"));
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("Sound Velocity:"), this), 0, 0);
-    grid->addWidget(m_edit, 0, 1);
-    grid->addWidget(m_spin, 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("m/s"), this), 0, 3);
+    AddValueRow(this, grid, 0, QStringLiteral("Sound Velocity:"), m_edit, m_spin, QStringLiteral("m/s"));
     grid->addWidget(new QLabel(QStringLiteral("Use Sound Velocity In File:"), this), 1, 0);
     grid->addWidget(m_fileText, 1, 1);
     grid->addWidget(m_useFileBox, 1, 2);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    grid->addWidget(buttons, 2, 0, 1, 4);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    AddOkCancel(this, grid, 2, 4);
     connect(m_spin, &CUpDown::stepped, this, [this](int step) {
         m_velocity = SpinSoundVelocity(m_velocity, step);
         m_edit->setText(QString::asprintf("%.1f", static_cast<double>(m_velocity)));
