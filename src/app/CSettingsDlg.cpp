@@ -77,36 +77,25 @@ CSettingsDlg::CSettingsDlg(CTamsorDoc& doc, QWidget* parent) : QDialog(parent), 
     addRow(layout, row, "Pulse Length:", m_pulseLength, SettingsSpin::PulseLength, 0, nullptr);
     addRow(layout, row, "Multiplier:", m_multiplier, SettingsSpin::Multiplier, 0, nullptr);
 
-    const auto addList = [this, layout, &row](const char* label, QComboBox* list) {
+    // A list the operator picks from: the panel applies the pick, then the dialog shows it.
+    const auto addList = [this, layout, &row](const char* label, QComboBox* list,
+                                              void (CSettingsPanel::*select)(CTamsorDoc&, int)) {
         layout->addWidget(new QLabel(QString::fromLatin1(label), this), row, 0);
         layout->addWidget(list, row, 1, 1, 2);
         ++row;
+        connect(list, &QComboBox::activated, this, [this, select](int index) {
+            (m_panel.*select)(m_doc, index);
+            RefreshSettingsDialog();
+        });
     };
     m_beamWidth = MakeList(this, {"Wide", "Nomal", "Narrow"});
     m_beams = MakeList(this, {"1440", "720", "360"});
     m_averaging = MakeList(this, {"OFF", "3 shots", "5 shots", "7 shots", "9 shots"});
     m_points = MakeList(this, {"500", "1000"});
-    addList("BeamW:", m_beamWidth);
-    addList("Beams:", m_beams);
-    addList("Averaging:", m_averaging);
-    addList("Points:", m_points);
-
-    connect(m_beamWidth, &QComboBox::activated, this, [this](int index) {
-        m_panel.SelectBeamWidth(m_doc, index);
-        RefreshSettingsDialog();
-    });
-    connect(m_beams, &QComboBox::activated, this, [this](int index) {
-        m_panel.SelectBeams(m_doc, index);
-        RefreshSettingsDialog();
-    });
-    connect(m_averaging, &QComboBox::activated, this, [this](int index) {
-        m_panel.SelectAveraging(m_doc, index);
-        RefreshSettingsDialog();
-    });
-    connect(m_points, &QComboBox::activated, this, [this](int index) {
-        m_panel.SelectPoints(m_doc, index);
-        RefreshSettingsDialog();
-    });
+    addList("BeamW:", m_beamWidth, &CSettingsPanel::SelectBeamWidth);
+    addList("Beams:", m_beams, &CSettingsPanel::SelectBeams);
+    addList("Averaging:", m_averaging, &CSettingsPanel::SelectAveraging);
+    addList("Points:", m_points, &CSettingsPanel::SelectPoints);
     RefreshSettingsDialog();
 }
 
