@@ -3,6 +3,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "common/Numeric.h"
 #include "files/CRecorder.h"
+#include "files/RecordScanner.h"
 #include "navigation/XyzExport.h"
 
 #include <algorithm>
@@ -379,32 +380,8 @@ void CPlayer::ResyncToRecord(std::uint64_t offset) {
     if (m_doc.m_playback == 0) {
         return;
     }
-    CDataFile& file = m_doc.m_playbackFile;
-    // Chunks overlap by two bytes so that a signature across a chunk boundary is found.
-    std::uint64_t at = offset;
-    while (at < m_fileLength) {
-        file.Seek(at);
-        const std::size_t got = file.Read(m_scratch);
-        if (got < 3) {
-            break;
-        }
-        for (std::size_t i = 0; i + 3 <= got; ++i) {
-            if (m_scratch[i] != 'R' || m_scratch[i + 1] != '9' || m_scratch[i + 2] != '6') {
-                continue;
-            }
-            const std::uint64_t candidate = at + i;
-            file.Seek(candidate);
-            const std::size_t headerBytes = file.Read(m_header);
-            if (IsPlausibleHeader(std::span<const std::uint8_t>(m_header.data(), headerBytes), true)) {
-                file.Seek(candidate);
-                m_position = candidate;
-                return;
-            }
-        }
-        at += got - 2;
-    }
-    file.Seek(m_fileLength);
-    m_position = m_fileLength;
+    m_position = FindNextHeader(m_doc.m_playbackFile, offset, m_fileLength, m_scratch, m_header, true);
+    m_doc.m_playbackFile.Seek(m_position);
 }
 
 void CPlayer::OnSliderDragStart() {

@@ -11,9 +11,11 @@ namespace vexar {
 namespace {
 constexpr std::size_t kScanChunk = 65536;
 
-// Offset of the next plausible header at or after `from`, or the file length.
+} // namespace
+
 std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t length,
-                             std::vector<std::uint8_t>& chunk, RecordHeaderBytes& header) {
+                             std::span<std::uint8_t> chunk, RecordHeaderBytes& header, bool rawOnly) {
+    // Chunks overlap by two bytes so that a signature across a chunk boundary is found.
     std::uint64_t at = from;
     while (at < length) {
         file.Seek(at);
@@ -22,13 +24,14 @@ std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t 
             break;
         }
         for (std::size_t i = 0; i + 3 <= got; ++i) {
+            const std::uint8_t first = chunk[i];
             if (chunk[i + 1] != '9' || chunk[i + 2] != '6' ||
-                (chunk[i] != 'R' && chunk[i] != 'B' && chunk[i] != 'P')) {
+                (first != 'R' && (rawOnly || (first != 'B' && first != 'P')))) {
                 continue;
             }
             file.Seek(at + i);
             const std::size_t n = file.Read(header);
-            if (IsPlausibleHeader(std::span<const std::uint8_t>(header.data(), n), false)) {
+            if (IsPlausibleHeader(std::span<const std::uint8_t>(header.data(), n), rawOnly)) {
                 return at + i;
             }
         }
@@ -36,7 +39,6 @@ std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t 
     }
     return length;
 }
-} // namespace
 
 ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const ScannedRecord&)>& onRecord,
                           const std::function<void(const DamagedStretch&)>& onDamage) {
@@ -54,7 +56,7 @@ ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const Scanne
         }
     };
     while (position < length) {
-        const std::uint64_t next = FindNextHeader(file, position, length, chunk, header);
+        const std::uint64_t next = FindNextHeader(file, position, length, chunk, header, false);
         if (next > position) {
             damage(position, next, "no record signature");
         }
@@ -82,7 +84,7 @@ ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const Scanne
         }
         if (check != RecordCheck::Whole) {
             // Skip to the next header after this signature.
-            const std::uint64_t resume = FindNextHeader(file, position + 1, length, chunk, header);
+            const std::uint64_t resume = FindNextHeader(file, position + 1, length, chunk, header, false);
             damage(position, resume, reason);
             position = resume;
             continue;

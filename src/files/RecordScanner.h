@@ -32,6 +32,13 @@ struct ScanTotals {
     std::uint64_t damagedBytes = 0;
 };
 
+/// Offset of the first plausible header (IsPlausibleHeader with `rawOnly`) at or after `from`,
+/// or `length` when there is none before it. The file is read a chunk at a time into `chunk`
+/// (three bytes at the least); `header` holds the found header's bytes. The file position is
+/// left where the search stopped.
+std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t length,
+                             std::span<std::uint8_t> chunk, RecordHeaderBytes& header, bool rawOnly);
+
 /// Walks the open file from byte 0 to its end.
 ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const ScannedRecord&)>& onRecord,
                           const std::function<void(const DamagedStretch&)>& onDamage);

@@ -283,6 +283,24 @@ TEST(Playback, ControlsSpeedSliderAndHold) {
     EXPECT_TRUE(f.world.timers.IsArmed(kPlaybackTimer));
 }
 
+// A slider release inside a record plays on from the next raw record: a product header in a
+// raw file (laid out as a header, but not "R96") is no place to resume.
+TEST(Playback, SliderReleaseInsideARecordSkipsToTheNextRawHeader) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    Bytes file = MakeRawRecord(64, 0);
+    const std::size_t length = file.size();
+    Bytes beamLike = MakeRawRecord(64, 1);
+    beamLike[0] = 'B';
+    Append(file, beamLike);
+    Append(file, MakeRawRecord(64, 2));
+    WriteFile(f.folder / "three.R96", file);
+    ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "three.R96"));
+
+    doc.Player().OnSliderRelease(10); // 30 % into the first record
+    EXPECT_EQ(doc.Player().Position(), 2 * length);
+}
+
 TEST(Playback, CancellingTheOpenDialogResumesWhatRan) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
