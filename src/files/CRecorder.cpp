@@ -14,16 +14,9 @@ namespace vexar {
 namespace {
 constexpr std::array<RecordKind, 3> kKinds = {RecordKind::Raw, RecordKind::Beam, RecordKind::Point};
 
-const char* ExtensionOf(RecordKind kind) {
-    switch (kind) {
-    case RecordKind::Raw:
-        return ".R96";
-    case RecordKind::Beam:
-        return ".B96";
-    case RecordKind::Point:
-        return ".P96";
-    }
-    return ".R96";
+// A record file is named after the signature its records start with.
+std::string ExtensionOf(RecordKind kind) {
+    return std::string(".") + RecordSignature(kind);
 }
 
 FileDialogRequest SaveRequest(RecordKind kind, const std::string& folder, const std::string& name) {
@@ -55,7 +48,7 @@ bool Exists(const std::string& path) {
 
 // A roll-over must never replace a file this recording did not create: an existing name gets
 // "-2", "-3", ... before its extension.
-std::string UnusedName(const std::string& folder, const std::string& stem, const char* extension) {
+std::string UnusedName(const std::string& folder, const std::string& stem, const std::string& extension) {
     std::string path = folder + stem + extension;
     for (int n = 2; Exists(path) && n < 10000; ++n) {
         path = folder + stem + "-" + std::to_string(n) + extension;
