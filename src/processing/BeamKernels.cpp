@@ -296,48 +296,31 @@ Isa MachineIsa() {
     return isa;
 }
 
+// Of one thing built for each instruction set, the one for this machine.
+template <typename T> T ForMachine(T avx512, T avx2, T baseline) {
+    switch (MachineIsa()) {
+    case Isa::Avx512:
+        return avx512;
+    case Isa::Avx2:
+        return avx2;
+    case Isa::Baseline:
+        return baseline;
+    }
+    return baseline;
+}
+
 } // namespace
 
 void FormAndAverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
-    switch (MachineIsa()) {
-    case Isa::Avx512:
-        FormAvx512(job, b0, b1, row0, row1);
-        break;
-    case Isa::Avx2:
-        FormAvx2(job, b0, b1, row0, row1);
-        break;
-    case Isa::Baseline:
-        FormDefault(job, b0, b1, row0, row1);
-        break;
-    }
+    ForMachine(FormAvx512, FormAvx2, FormDefault)(job, b0, b1, row0, row1);
 }
 
 void AverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1) {
-    switch (MachineIsa()) {
-    case Isa::Avx512:
-        AverageAvx512(job, b0, b1, row0, row1);
-        break;
-    case Isa::Avx2:
-        AverageAvx2(job, b0, b1, row0, row1);
-        break;
-    case Isa::Baseline:
-        AverageDefault(job, b0, b1, row0, row1);
-        break;
-    }
+    ForMachine(AverageAvx512, AverageAvx2, AverageDefault)(job, b0, b1, row0, row1);
 }
 
 void MaxClampedInto(float* target, const float* source, int length) {
-    switch (MachineIsa()) {
-    case Isa::Avx512:
-        MaxClampedAvx512(target, source, length);
-        break;
-    case Isa::Avx2:
-        MaxClampedAvx2(target, source, length);
-        break;
-    case Isa::Baseline:
-        MaxClampedDefault(target, source, length);
-        break;
-    }
+    ForMachine(MaxClampedAvx512, MaxClampedAvx2, MaxClampedDefault)(target, source, length);
 }
 
 float CombineSample(float aRe, float aIm, float bRe, float bIm, int width, float gainFactor) {
@@ -347,15 +330,7 @@ float CombineSample(float aRe, float aIm, float bRe, float bIm, int width, float
 }
 
 const char* BeamKernelIsa() {
-    switch (MachineIsa()) {
-    case Isa::Avx512:
-        return "avx512";
-    case Isa::Avx2:
-        return "avx2";
-    case Isa::Baseline:
-        return "baseline";
-    }
-    return "baseline";
+    return ForMachine("avx512", "avx2", "baseline");
 }
 
 } // namespace vexar
