@@ -24,6 +24,10 @@ const std::vector<RegisteredCommand>& RegisteredCommands() {
     return Registry();
 }
 
+void AddRecordingArgument(CLI::App& command, std::string& path) {
+    command.add_option("FILE", path, "raw recording (.R96)")->required()->check(CLI::ExistingFile);
+}
+
 std::string ProgramFolder() {
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);

@@ -42,6 +42,9 @@ struct RegisteredCommand {
 };
 const std::vector<RegisteredCommand>& RegisteredCommands();
 
+/// The FILE argument of a subcommand that reads a raw recording: required, and it must exist.
+void AddRecordingArgument(CLI::App& command, std::string& path);
+
 /// The folder of the running program, with a trailing separator.
 std::string ProgramFolder();
 

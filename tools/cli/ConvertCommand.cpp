@@ -62,12 +62,7 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
     CTamsorDoc& doc = *headless.doc;
     ProductFiles files(options.p96, options.b96);
     doc.Recorder().SetProductSink(&files);
-    CPlayer& player = doc.Player();
-    player.SetLooping(false);
-    player.SetSaveHeadSettings(false);
-    if (!player.OpenPlayback(options.input)) {
-        throw Failure("cannot play " + options.input);
-    }
+    CPlayer& player = PlayRecordingOnce(doc, options.input);
     if (!options.xyz.empty() &&
         !StartXyzExportTo(doc, options.xyz, ParseXyzFormat(options.xyzFormat).value_or(XyzFormat::Text))) {
         throw Failure("cannot create " + options.xyz);
@@ -120,9 +115,7 @@ const bool kRegistered = RegisterCommand(
     "convert", "Convert a raw recording to profile-point (P96) and beam (B96) files in one pass",
     [](CLI::App& command, const CommonOptions& common) -> std::function<int()> {
         auto options = std::make_shared<ConvertOptions>();
-        command.add_option("FILE", options->input, "raw recording (.R96)")
-            ->required()
-            ->check(CLI::ExistingFile);
+        AddRecordingArgument(command, options->input);
         command.add_option("--p96", options->p96, "profile-point file to write");
         command.add_option("--b96", options->b96, "beam file to write");
         command.add_option("--xyz", options->xyz, "profile points in map coordinates to write");

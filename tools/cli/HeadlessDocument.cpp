@@ -1,5 +1,7 @@
 #include "HeadlessDocument.h"
 
+#include "files/CPlayer.h"
+
 #include <filesystem>
 
 namespace vexar::cli {
@@ -41,6 +43,16 @@ HeadlessDocument::~HeadlessDocument() {
         doc->CloseAllFiles();
         doc->CloseSockets();
     }
+}
+
+CPlayer& PlayRecordingOnce(CTamsorDoc& doc, const std::string& path) {
+    CPlayer& player = doc.Player();
+    player.SetLooping(false);
+    player.SetSaveHeadSettings(false);
+    if (!player.OpenPlayback(path)) {
+        throw Failure("cannot play " + path);
+    }
+    return player;
 }
 
 } // namespace vexar::cli

@@ -67,12 +67,7 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
         CPictureModel& model;
     } updater(doc, model);
 
-    CPlayer& player = doc.Player();
-    player.SetLooping(false);
-    player.SetSaveHeadSettings(false);
-    if (!player.OpenPlayback(options.input)) {
-        throw Failure("cannot play " + options.input);
-    }
+    CPlayer& player = PlayRecordingOnce(doc, options.input);
     std::uint64_t played = 0;
     for (;;) {
         const StepResult result = player.PlaybackStep();
@@ -97,9 +92,7 @@ const bool kRegistered = RegisterCommand(
     "render", "Draw the console's picture of one ping of a raw recording to an image file",
     [](CLI::App& command, const CommonOptions& common) -> std::function<int()> {
         auto options = std::make_shared<RenderOptions>();
-        command.add_option("FILE", options->input, "raw recording (.R96)")
-            ->required()
-            ->check(CLI::ExistingFile);
+        AddRecordingArgument(command, options->input);
         command.add_option("--ping", options->ping, "ping to draw, counted from 0 like `info` lists them")
             ->capture_default_str();
         command.add_option("--out", options->output, "image to write (.png, .bmp, .jpg, ...)")->required();
