@@ -1,5 +1,6 @@
 #include "support/RecordingFixture.h"
 #include "files/CPlayer.h"
+#include "files/CRecorder.h"
 
 #include "files/RecordHeader.h"
 
@@ -80,6 +81,16 @@ int DocFixture::PlaySteps(int steps) {
         }
     }
     return played;
+}
+
+const std::vector<FakeDatagrams::Datagram>& DocFixture::SendPointAndBeamRecords() {
+    doc->m_udpOutputPoint = 1;
+    doc->m_udpOutputBeam = 1;
+    doc->OpenOutputSocket();
+    world.datagrams.m_sent.clear();
+    doc->Recorder().BuildPointRecord();
+    doc->Recorder().BuildBeamRecord();
+    return world.datagrams.m_sent;
 }
 
 Bytes MakeRawRecord(int packets, int ping, const std::string& sentence, const Bytes& extension,

@@ -43,6 +43,9 @@ struct DocFixture {
     void RunLivePings(int pings);
     /// Plays up to `steps` steps; returns the number that played a ping.
     int PlaySteps(int steps);
+    /// Turns both UDP products on and sends one point record, then one beam record, of the
+    /// document as it is; returns the datagrams sent for them.
+    const std::vector<FakeDatagrams::Datagram>& SendPointAndBeamRecords();
 
     RecordingFolder folder;
     FakeWorld world;

@@ -16,16 +16,9 @@ struct Received {
 
 TEST(RecordAssembler, JoinsBeamRecordsAndReportsLostDatagrams) {
     DocFixture f;
-    CTamsorDoc& doc = *f.doc;
-    doc.m_udpOutputPoint = 1;
-    doc.m_udpOutputBeam = 1;
-    doc.OpenOutputSocket();
-    f.world.datagrams.m_sent.clear();
-    doc.Recorder().BuildPointRecord();
-    doc.Recorder().BuildBeamRecord();
-    doc.Recorder().BuildPointRecord();
-    doc.Recorder().BuildBeamRecord();
-    const auto& sent = f.world.datagrams.m_sent;
+    const auto& sent = f.SendPointAndBeamRecords();
+    f.doc->Recorder().BuildPointRecord();
+    f.doc->Recorder().BuildBeamRecord();
     ASSERT_EQ(sent.size(), 48u);
 
     Received got;

@@ -158,12 +158,7 @@ TEST_P(ProductSizes, DataLengthsTotalsAndChunks) {
     doc.Head(0).m_beams = c.beams;
     doc.Head(0).m_samples = c.samples;
     doc.m_navigationSentence = "$AULOG,12345";
-    doc.m_udpOutputPoint = 1;
-    doc.m_udpOutputBeam = 1;
-    doc.OpenOutputSocket();
-    doc.Recorder().BuildPointRecord();
-    doc.Recorder().BuildBeamRecord();
-    const auto& sent = f.world.datagrams.m_sent;
+    const auto& sent = f.SendPointAndBeamRecords();
     ASSERT_EQ(sent.size(), 1 + c.chunks);
     EXPECT_EQ(GetU32(sent[0].bytes, 91), c.pointData);
     EXPECT_EQ(sent[0].bytes.size(), 2048 + c.pointData + 12);
@@ -222,12 +217,7 @@ TEST(RecordHeader, BeamBytesAndPointRangesFromTheCombinedImage) {
     doc.m_combinedProfile[0] = 250.0f;
     doc.m_combinedProfile[1] = 499.0f; // S - 1: no point
     doc.m_combinedProfile[2] = 0.0f;
-    doc.m_udpOutputPoint = 1;
-    doc.m_udpOutputBeam = 1;
-    doc.OpenOutputSocket();
-    doc.Recorder().BuildPointRecord();
-    doc.Recorder().BuildBeamRecord();
-    const auto& sent = f.world.datagrams.m_sent;
+    const auto& sent = f.SendPointAndBeamRecords();
     const Bytes& point = sent[0].bytes;
     EXPECT_EQ(GetF32(point, 2048), 5.0f);
     EXPECT_EQ(GetF32(point, 2052), 0.0f);

@@ -12,15 +12,8 @@ namespace {
 
 TEST(RecordScanner, ReportsRecordsOfEveryKindAndDamagedStretchesWithOffsets) {
     DocFixture f;
-    CTamsorDoc& doc = *f.doc;
-    doc.m_udpOutputPoint = 1;
-    doc.m_udpOutputBeam = 1;
-    doc.OpenOutputSocket();
-    f.world.datagrams.m_sent.clear();
-    doc.Recorder().BuildPointRecord();
-    doc.Recorder().BuildBeamRecord();
     Bytes products;
-    for (const auto& d : f.world.datagrams.m_sent) {
+    for (const auto& d : f.SendPointAndBeamRecords()) {
         Append(products, d.bytes);
     }
 
