@@ -12,7 +12,6 @@
 namespace vexar {
 
 namespace {
-constexpr std::array<RecordKind, 3> kKinds = {RecordKind::Raw, RecordKind::Beam, RecordKind::Point};
 
 // A record file is named after the signature its records start with.
 std::string ExtensionOf(RecordKind kind) {
@@ -50,7 +49,7 @@ bool Exists(const std::string& path) {
 // "-2", "-3", ... before its extension.
 std::string UnusedName(const std::string& folder, const std::string& stem, const std::string& extension) {
     std::string path = folder + stem + extension;
-    for (int n = 2; Exists(path) && n < 10000; ++n) {
+    for (long n = 2; Exists(path); ++n) {
         path = folder + stem + "-" + std::to_string(n) + extension;
     }
     return path;
