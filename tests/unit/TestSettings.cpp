@@ -50,6 +50,7 @@ protected:
 };
 
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
+    ASSERT_TRUE(EveryKeyIsSound());
     auto doc = Load();
     const COndrel& h = doc->Head(0);
     // Each value a missing file leaves, beside the key whose declared default it must be.
