@@ -35,6 +35,9 @@ std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports) {
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports)
     : m_ports(ports), m_recorder(std::make_unique<CRecorder>(*this)),
       m_player(std::make_unique<CPlayer>(*this)) {
+    if (ports.link != nullptr && ports.clock != nullptr && ports.linkRunner != nullptr) {
+        m_link = std::make_unique<CSonarLink>(*ports.link, *ports.clock, m_recorder->Chain());
+    }
     for (int k = 0; k < kHeadCount; ++k) {
         COndrel& head = Head(k);
         head.m_headIndex = k;
@@ -51,6 +54,8 @@ CTamsorDoc::CTamsorDoc(const DocumentPorts& ports)
 }
 
 CTamsorDoc::~CTamsorDoc() {
+    // The link's thread must not outlive the link.
+    CloseSockets();
     if (g_document == this) {
         g_document = nullptr;
     }
@@ -280,11 +285,23 @@ void CTamsorDoc::RefreshStatus() {
     if (m_playback == 0) {
         m_displayedPingPeriodMs = m_loopTimeMs;
     }
+    // The title shows the file being recorded and its size: a live raw recording is the link's.
+    std::string path;
+    std::uint64_t bytes = 0;
     if ((m_recordRaw != 0 || m_recordBeam != 0 || m_recordPoint != 0) && m_recordFile.IsOpen()) {
+        path = m_recordFile.Path();
+        bytes = m_recordFile.Length();
+    } else if (m_recordRaw != 0 && m_playback == 0 && m_link) {
+        const RawRecordingState recording = m_link->Recording();
+        if (recording.active) {
+            path = recording.path;
+            bytes = recording.bytes;
+        }
+    }
+    if (!path.empty()) {
         char size[64];
-        std::snprintf(size, sizeof size, "%.1f M Bytes",
-                      static_cast<double>(m_recordFile.Length()) / 1048576.0);
-        SetTitle(m_recordFile.Path() + "    ___" + size);
+        std::snprintf(size, sizeof size, "%.1f M Bytes", static_cast<double>(bytes) / 1048576.0);
+        SetTitle(path + "    ___" + size);
     }
 }
 
@@ -301,10 +318,12 @@ void CTamsorDoc::CloseAllFiles() {
     if (m_recordFile.IsOpen()) {
         m_recordFile.Close();
     }
+    if (m_recordRaw != 0 && m_link) {
+        m_link->StopRecording();
+    }
     m_recordRaw = 0;
     m_recordBeam = 0;
     m_recordPoint = 0;
-    m_recordThisPing = 0;
     if (m_xyzFile.IsOpen()) {
         m_xyzFile.Close();
         m_xyzConversion = 0;
@@ -322,16 +341,16 @@ void CTamsorDoc::OnCloseDocument() {
     }
 }
 
-void CTamsorDoc::CompletePing() {
+void CTamsorDoc::CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply) {
     for (COndrel& head : m_heads) {
         ++head.m_pingCounter;
         head.m_newData = 1;
-        std::copy_n(m_replyBuffer.begin(), kReplyHeaderSize, head.m_replyHeader.begin());
+        std::copy_n(lastReply.begin(), kReplyHeaderSize, head.m_replyHeader.begin());
         head.ParseReturnHeader();
     }
     // A scrambled ping (mode byte 0x4_) would be descrambled here; the transform belongs to the
     // head and is not known, so its words are taken as they came.
-    DeinterleavePing(m_pingBuffer, Head(0).m_samples, m_heads);
+    DeinterleavePing(payloads, Head(0).m_samples, m_heads);
 }
 
 void CTamsorDoc::CopyHeadSettings() {
@@ -371,9 +390,12 @@ void CTamsorDoc::ClearProcessingHistory() {
 }
 
 void CTamsorDoc::RefreshClockStrings() {
+    RefreshClockStrings(m_ports.clock != nullptr ? m_ports.clock->Now() : LocalTime{});
+}
+
+void CTamsorDoc::RefreshClockStrings(const LocalTime& t) {
     static constexpr std::array<const char*, 12> kMonths = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                                             "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    const LocalTime t = m_ports.clock != nullptr ? m_ports.clock->Now() : LocalTime{};
     const char* month = (t.month >= 1 && t.month <= 12) ? kMonths[static_cast<std::size_t>(t.month - 1)] : "";
     char text[64];
     std::snprintf(text, sizeof text, "%02d-%s-%04d", t.day, month, t.year);
@@ -382,12 +404,8 @@ void CTamsorDoc::RefreshClockStrings() {
     m_timeText = text;
     std::snprintf(text, sizeof text, "%03d", t.millisecond);
     m_millisecondText = text;
-    std::snprintf(text, sizeof text, "%02d%s%04d-%02d%02d%02d", t.day, month, t.year, t.hour, t.minute,
-                  t.second);
-    m_autoName = text;
-    std::snprintf(text, sizeof text, "%02d%02d%04d%02d%02d%02d%03d", t.day, t.month, t.year, t.hour, t.minute,
-                  t.second, t.millisecond);
-    m_timeStamp = text;
+    m_autoName = FormatAutoName(t);
+    m_timeStamp = FormatTimeStamp(t);
 }
 
 } // namespace vexar

@@ -3,6 +3,7 @@
 // sets, the link, the open files and all settings; every ping, live or played, passes through
 // ProcessPing.
 
+#include "acquisition/CSonarLink.h"
 #include "files/CDataFile.h"
 #include "head/COndrel.h"
 #include "head/ReplyData.h"
@@ -32,9 +33,6 @@ inline constexpr const char* kInitialNavigationSentence =
     "10/14/1999,**6B";
 inline constexpr std::uint16_t kSonarTcpPort = 4040;
 inline constexpr std::uint16_t kOutputLocalPort = 2;
-inline constexpr int kWatchdogMs = 5000;
-inline constexpr int kConnectPingDelayMs = 500;
-inline constexpr int kReplyWaitMs = 500;
 
 class CTamsorDoc {
 public:
@@ -57,22 +55,35 @@ public:
     void CloseAllFiles();
     void OnCloseDocument();
 
-    // Sonar link and ping cycle.
+    // Sonar link. The exchanges of each ping run on the link's own thread (CSonarLink); the
+    // document gives it what to request and takes the pings it hands over.
+    /// (Re)starts the link to the head and the output socket.
     void StartAcquisition();
+    /// Stops the link (it closes its socket) and closes the output socket.
     void CloseSockets();
-    void OnConnect(int errorCode);
-    void OnClose(int errorCode);
-    void ResetPingCycle();
-    void AcquirePing();
+    /// The link has news (a ping, a state change, an ended recording): runs on the document's
+    /// thread.
+    void OnLinkNews();
+    /// Hands the link what it requests from the next ping on: the packet of the current
+    /// parameters, the blocks per ping, the ping delay, Hold, and the raw records' template.
+    void UpdateLinkRequest();
+    /// No ping for the watchdog's period: the status is refreshed.
     void WatchdogTimerProc();
     /// The main frame's handler of any timer message.
     void OnTimer(int timerId);
     /// "&Hold".
     void OnHold();
-    /// Stores the payloads of a complete ping in the heads (reply buffer holds the last block).
-    void CompletePing();
-    /// Rebuilds the date, time, millisecond, automatic-name and time-stamp strings.
+    /// Stores the payloads of a complete ping in the heads; `lastReply` holds the ping's header.
+    void CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply);
+    /// Rebuilds the date, time, millisecond, automatic-name and time-stamp strings from the
+    /// clock, or from the time a ping was requested.
     void RefreshClockStrings();
+    void RefreshClockStrings(const LocalTime& time);
+    /// The link to the head (absent without a TCP port).
+    CSonarLink* Link() { return m_link.get(); }
+    /// The head's address and port in use: the settings', unless overridden for this run.
+    std::string SonarHost() const;
+    std::uint16_t SonarPort() const;
     /// Creates the output socket if it does not exist.
     void OpenOutputSocket();
 
@@ -126,18 +137,19 @@ public:
 
     // ---- Link ----
     int m_connected = 0;
+    LinkState m_linkState = LinkState::Disconnected;
+    LinkStats m_linkStats; ///< as the link reported them last
     std::string m_sonarAddress = "192.168.0.2";
-    std::uint16_t m_sonarPort = kSonarTcpPort; ///< the head listens here; tests use a free port
+    int m_sonarPort = kSonarTcpPort; ///< "RemotePort_Sonar1"
+    /// "--sonar ADDR[:PORT]" of this run: used instead of the settings, never saved.
+    std::string m_sonarHostOverride;
+    std::uint16_t m_sonarPortOverride = 0;
     std::string m_outputAddress = "192.168.0.23";
     int m_outputPort = 4040;
 
-    // ---- Acquisition buffers ----
+    // ---- Playback buffers ----
     ReplyBlock m_replyBuffer{};
     PingBuffer m_pingBuffer{};
-    int m_blocksPerPing = 128;
-    int m_blockIndex = 0;
-    int m_blocksReceived = 0;
-    int m_recordThisPing = 0; ///< set while the ping in progress is being recorded
 
     // ---- Image and profile buffers ----
     std::array<float, static_cast<std::size_t>(kCombinedBeams) * kMaxSamples> m_combinedImage{};
@@ -172,7 +184,6 @@ public:
     float m_cacheRange = 0.0f;
 
     // ---- Timing values (ms) ----
-    std::array<std::uint64_t, 2> m_pingStartTicks{};
     float m_sonarTimeMs = 0.0f;
     float m_acquisitionTimeMs = 0.0f;
     float m_loopTimeMs = 0.0f;
@@ -232,6 +243,7 @@ public:
     std::string m_version = kVersionText;
 
 private:
+    void TakeLivePing(const LinkPing& ping);
     void CheckProcessingParameters();
     void AssembleCombinedImage(int perHead, int firstCentral, int quadrant);
     void PlanCombinedRows(int perHead, int firstCentral, int quadrant,
@@ -259,6 +271,7 @@ private:
     // (settings, display commands, XYZ export, data output, the picture model).
     std::unique_ptr<CRecorder> m_recorder;
     std::unique_ptr<CPlayer> m_player;
+    std::unique_ptr<CSonarLink> m_link;
     IHeadProcessing* m_processing = &m_processors;
 };
 

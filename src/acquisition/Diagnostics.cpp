@@ -9,11 +9,30 @@
 namespace vexar {
 
 const std::array<DiagnosticsRow, kDiagnosticsRows> kDiagnosticsLayout = {{
-    {1000, "Header"},         {1001, "Head ID"},      {1002, "Status"},           {1017, "XdcrType"},
-    {1003, "Range"},          {1004, "Gain"},         {1090, "Gain (From File)"}, {1021, "Enable Xmit"},
-    {1005, "Freq"},           {1006, "Pulse Length"}, {1018, "Data Points"},      {1025, "Acqu Time"},
-    {1024, "Sonar Time"},     {1060, "Proc Time"},    {1063, "Loop Time"},        {1019, "Real Time PRF"},
-    {1030, "Sound Velocity"}, {1007, "IP Address"},   {1023, "Connection"},
+    {1000, "Header"},
+    {1001, "Head ID"},
+    {1002, "Status"},
+    {1017, "XdcrType"},
+    {1003, "Range"},
+    {1004, "Gain"},
+    {1090, "Gain (From File)"},
+    {1021, "Enable Xmit"},
+    {1005, "Freq"},
+    {1006, "Pulse Length"},
+    {1018, "Data Points"},
+    {1025, "Acqu Time"},
+    {1024, "Sonar Time"},
+    {1060, "Proc Time"},
+    {1063, "Loop Time"},
+    {1019, "Real Time PRF"},
+    {1030, "Sound Velocity"},
+    {1007, "IP Address"},
+    {1023, "Connection"},
+    // The link's own counters, after the rows above.
+    {1101, "Pings/s"},
+    {1102, "Retried Pings"},
+    {1103, "Skipped Pings"},
+    {1104, "Reconnects"},
 }};
 
 namespace {
@@ -26,7 +45,7 @@ int Rounded(float value) {
 std::array<std::string, kDiagnosticsRows> InitialDiagnosticsTexts() {
     std::array<std::string, kDiagnosticsRows> texts;
     texts.fill(":   n/a");
-    texts[kDiagnosticsRows - 1] = ":   No";
+    texts[18] = ":   No";
     return texts;
 }
 
@@ -53,8 +72,13 @@ std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDo
     t[16] = playback ? FormatText(":   %.1f (%.1f) m/s", static_cast<double>(doc.m_soundVelocity),
                                   static_cast<double>(doc.m_fileSoundVelocity))
                      : FormatText(":   %.1f (n/a) m/s", static_cast<double>(doc.m_soundVelocity));
-    t[17] = ":   " + doc.m_sonarAddress;
+    t[17] = ":   " + doc.SonarHost();
     t[18] = doc.m_connected == 1 ? ":   Yes" : ":   No";
+    const LinkStats& link = doc.m_linkStats;
+    t[19] = FormatText(":   %.1f", static_cast<double>(link.pingsPerSecond));
+    t[20] = FormatText(":   %llu", static_cast<unsigned long long>(link.retries));
+    t[21] = FormatText(":   %llu", static_cast<unsigned long long>(link.skipped));
+    t[22] = FormatText(":   %llu", static_cast<unsigned long long>(link.reconnects));
     return t;
 }
 

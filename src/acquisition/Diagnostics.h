@@ -9,7 +9,7 @@ namespace vexar {
 
 class CTamsorDoc;
 
-inline constexpr int kDiagnosticsRows = 19;
+inline constexpr int kDiagnosticsRows = 23;
 
 struct DiagnosticsRow {
     int id;            ///< value control id

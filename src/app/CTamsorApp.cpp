@@ -23,11 +23,20 @@ bool CTamsorApp::Start(bool show) {
         }
     });
     m_link = std::make_unique<CSSocket>();
+    m_poster = std::make_unique<QtPoster>();
+    m_linkThread = std::make_unique<CLinkThread>(
+        [poster = m_poster.get()](std::function<void()> news) { poster->Post(std::move(news)); });
     m_datagrams = std::make_unique<QtDatagramSocket>();
-    m_doc = CTamsorDoc::Create(
-        DocumentPorts{m_timers.get(), &m_clock, m_link.get(), m_datagrams.get(), &m_operator});
-    m_doc->m_sonarPort = m_sonarPort;
-    m_link->Attach(*m_doc);
+    DocumentPorts ports;
+    ports.timers = m_timers.get();
+    ports.clock = &m_clock;
+    ports.link = m_link.get();
+    ports.datagrams = m_datagrams.get();
+    ports.operatorPort = &m_operator;
+    ports.linkRunner = m_linkThread.get();
+    m_doc = CTamsorDoc::Create(ports);
+    m_doc->m_sonarHostOverride = m_sonarHost;
+    m_doc->m_sonarPortOverride = m_sonarPort;
 
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     m_operator.SetFrame(m_frame.get());

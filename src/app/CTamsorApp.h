@@ -27,8 +27,12 @@ public:
 
     /// Creates the frame and the document, places the window at (0, 0), 1280 x 1024, and shows it.
     bool Start(bool show = true);
-    /// The head's TCP port (4040 unless a test runs its own head); call before Start.
-    void SetSonarPort(std::uint16_t port) { m_sonarPort = port; }
+    /// The head to use for this run instead of the settings' (never saved); a port of 0 keeps the
+    /// settings' port. Call before Start.
+    void SetSonarOverride(std::string host, std::uint16_t port) {
+        m_sonarHost = std::move(host);
+        m_sonarPort = port;
+    }
     /// Saves the settings and closes files and sockets; the windows go afterwards.
     void Shutdown();
 
@@ -42,11 +46,14 @@ private:
     QtClock m_clock;
     std::unique_ptr<QtTimers> m_timers;
     std::unique_ptr<CSSocket> m_link;
+    std::unique_ptr<QtPoster> m_poster;
+    std::unique_ptr<CLinkThread> m_linkThread;
     std::unique_ptr<QtDatagramSocket> m_datagrams;
     std::unique_ptr<CTamsorDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
     bool m_started = false;
-    std::uint16_t m_sonarPort = kSonarTcpPort;
+    std::string m_sonarHost;
+    std::uint16_t m_sonarPort = 0;
 };
 
 } // namespace vexar

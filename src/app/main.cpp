@@ -2,10 +2,13 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CTamsorApp.h"
+#include "common/TextParse.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -22,6 +25,12 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Settings file to use instead of Vexar.INI beside the program."),
         QStringLiteral("path"));
     parser.addOption(settings);
+    const QCommandLineOption sonar(
+        QStringList{QStringLiteral("sonar")},
+        QStringLiteral("Sonar head to use for this run instead of the settings' address and port "
+                       "(never saved)."),
+        QStringLiteral("addr[:port]"));
+    parser.addOption(sonar);
     parser.process(application);
 
     const QString folder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
@@ -30,6 +39,15 @@ int main(int argc, char* argv[]) {
         settingsPath = QDir::current().absoluteFilePath(parser.value(settings));
     }
     vexar::CTamsorApp app(folder, settingsPath);
+    if (parser.isSet(sonar)) {
+        std::string host;
+        std::uint16_t port = 0;
+        if (!vexar::ParseHostAndPort(parser.value(sonar).toStdString(), host, port)) {
+            std::fprintf(stderr, "vexar: --sonar wants ADDR or ADDR:PORT (port 1..65535)\n");
+            return 2;
+        }
+        app.SetSonarOverride(host, port);
+    }
     if (!app.Start()) {
         return 1;
     }

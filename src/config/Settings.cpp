@@ -94,11 +94,15 @@ std::string SaveOperatingFrequency(const CTamsorDoc& doc) {
 }
 
 // The head knows 500 and 1000 samples only; any other count would run the ping and processing
-// buffers past their ends, so it is taken as 500 like the block count is.
+// buffers past their ends, so it is taken as 500 (and the blocks per ping follow it).
+void LoadSonarPort(CTamsorDoc& doc, const std::string& text) {
+    const int port = ParseInt(text);
+    const SettingLimits limits = SettingOf("RemotePort_Sonar1").limits;
+    doc.m_sonarPort = port >= limits.lowest && port <= limits.highest ? port : kSonarTcpPort;
+}
+
 void LoadNumberOfSamples(CTamsorDoc& doc, const std::string& text) {
-    COndrel& first = doc.Head(0);
-    first.m_samples = ParseInt(text) == 1000 ? 1000 : 500;
-    doc.m_blocksPerPing = first.m_samples == 1000 ? 128 : 64;
+    doc.Head(0).m_samples = ParseInt(text) == 1000 ? 1000 : 500;
 }
 
 // 480, 240 and 120 beams are the head's three settings; anything else is taken as 120.

@@ -68,6 +68,8 @@ void LoadOperatingRange(CTamsorDoc& doc, const std::string& text);
 void LoadOperatingFrequency(CTamsorDoc& doc, const std::string& text);
 /// The head's base frequency plus its step, in Hz.
 std::string SaveOperatingFrequency(const CTamsorDoc& doc);
+/// A TCP port 1..65535, else the head's 4040.
+void LoadSonarPort(CTamsorDoc& doc, const std::string& text);
 /// 1000 or else 500 samples, and the blocks per ping that go with them.
 void LoadNumberOfSamples(CTamsorDoc& doc, const std::string& text);
 /// 480, 240 or else 120 beams, and the beams index that goes with them.
@@ -109,6 +111,9 @@ inline constexpr std::array kSettingsTable = {
     // SaveOtherSettings
     SettingKey{.section = kSystemSection, .key = "IPAddress_Sonar1", .fallback = "192.168.0.2",
                .group = SaveGroup::Other, .docText = &CTamsorDoc::m_sonarAddress},
+    SettingKey{.section = kSystemSection, .key = "RemotePort_Sonar1", .fallback = "4040",
+               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_sonarPort, .limits = {1, 65535},
+               .load = LoadSonarPort},
     SettingKey{.section = kSystemSection, .key = "IPAddress_Output1", .fallback = "192.168.0.23",
                .group = SaveGroup::Other, .docText = &CTamsorDoc::m_outputAddress},
     SettingKey{.section = kSystemSection, .key = "RemotePort_Output1", .fallback = "4040",

@@ -1,11 +1,30 @@
 #include "files/CDataFile.h"
 
+#include <utility>
+
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vexar {
+
+CDataFile::CDataFile(CDataFile&& other) noexcept
+    : m_file(std::exchange(other.m_file, nullptr)), m_path(std::move(other.m_path)),
+      m_lastError(std::move(other.m_lastError)) {
+    other.m_path.clear();
+}
+
+CDataFile& CDataFile::operator=(CDataFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_file = std::exchange(other.m_file, nullptr);
+        m_path = std::move(other.m_path);
+        m_lastError = std::move(other.m_lastError);
+        other.m_path.clear();
+    }
+    return *this;
+}
 
 bool CDataFile::Open(const std::string& path, Mode mode) {
     Close();

@@ -16,6 +16,9 @@ public:
     ~CDataFile() { Close(); }
     CDataFile(const CDataFile&) = delete;
     CDataFile& operator=(const CDataFile&) = delete;
+    /// Takes over the other's open file; the other is left closed.
+    CDataFile(CDataFile&& other) noexcept;
+    CDataFile& operator=(CDataFile&& other) noexcept;
 
     /// Opens the file; CreateWrite creates or truncates it. On failure `LastError` says why.
     bool Open(const std::string& path, Mode mode);

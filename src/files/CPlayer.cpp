@@ -242,7 +242,7 @@ StepResult CPlayer::PlaybackStep() {
     m_position = m_recordStart + m_recordLength;
     file.Seek(m_position);
 
-    m_doc.CompletePing();
+    m_doc.CompletePing(m_doc.m_pingBuffer, m_doc.m_replyBuffer);
     m_doc.CopyHeadSettings();
     m_doc.ProcessPing();
     return StepResult::Ping;

@@ -45,16 +45,6 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(path, error);
 }
 
-// A roll-over must never replace a file this recording did not create: an existing name gets
-// "-2", "-3", ... before its extension.
-std::string UnusedName(const std::string& folder, const std::string& stem, const std::string& extension) {
-    std::string path = folder + stem + extension;
-    for (long n = 2; Exists(path); ++n) {
-        path = folder + stem + "-" + std::to_string(n) + extension;
-    }
-    return path;
-}
-
 // Float to byte as the image stores it: truncated toward zero, low 8 bits; values no int can
 // hold give 0. Written without branches so that the row loop vectorises.
 inline std::uint8_t SampleByte(float value) {
@@ -70,6 +60,21 @@ std::string FormatAutoName(const LocalTime& t) {
     char text[64];
     std::snprintf(text, sizeof text, "%02d%s%04d-%02d%02d%02d", t.day, month, t.year, t.hour, t.minute,
                   t.second);
+    return text;
+}
+
+std::string UnusedName(const std::string& folder, const std::string& stem, const std::string& extension) {
+    std::string path = folder + stem + extension;
+    for (long n = 2; Exists(path); ++n) {
+        path = folder + stem + "-" + std::to_string(n) + extension;
+    }
+    return path;
+}
+
+std::string FormatTimeStamp(const LocalTime& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d%02d%04d%02d%02d%02d%03d", t.day, t.month, t.year, t.hour, t.minute,
+                  t.second, t.millisecond);
     return text;
 }
 
@@ -131,14 +136,13 @@ std::span<const std::uint8_t> CRecorder::SentenceFor(RecordKind kind) const {
     return {reinterpret_cast<const std::uint8_t*>(sentence.data()), length};
 }
 
-const RecordHeaderBytes& CRecorder::BuildRecordHeader(RecordKind kind, std::uint32_t dataLength) {
+RecordHeaderFields CRecorder::HeaderFields(RecordKind kind, std::uint32_t dataLength) const {
     const COndrel& head = m_doc.Head(0);
     RecordHeaderFields f;
     f.signature = RecordSignature(kind);
     f.dataLength = dataLength;
     f.sentenceLength = static_cast<std::uint32_t>(SentenceFor(kind).size());
     f.timeStamp = m_doc.m_timeStamp;
-    f.previousLength = m_previousLength;
     f.transducerUp = head.m_transducerUp != 0 ? 0x80 : 0;
     f.systemGainDb = LowByte(m_doc.m_startGain);
     for (int k = 0; k < kHeadCount; ++k) {
@@ -156,11 +160,26 @@ const RecordHeaderBytes& CRecorder::BuildRecordHeader(RecordKind kind, std::uint
     f.beamSpacingDeg = head.m_beams != 0 ? head.m_sectorWidthDeg / static_cast<float>(head.m_beams) : 0.0f;
     f.rangeM = head.m_rangeM;
     f.metresPerSample = head.m_samples != 0 ? head.m_rangeM / static_cast<float>(head.m_samples) : 0.0f;
-    f.recordCounter = static_cast<std::uint32_t>(m_recordCounter & 0xFFFFFFFFu);
     f.pulseLengthMultiplier = head.m_pulseLengthMultiplier;
+    return f;
+}
+
+const RecordHeaderBytes& CRecorder::BuildRecordHeader(RecordKind kind, std::uint32_t dataLength) {
+    RecordHeaderFields f = HeaderFields(kind, dataLength);
+    const std::uint32_t total = kRecordDataOffset + f.dataLength + f.extensionLength + f.sentenceLength;
+    const RecordChain::Link link = m_chain.Claim(total);
+    f.recordCounter = static_cast<std::uint32_t>(link.counter & 0xFFFFFFFFu);
+    f.previousLength = link.previousLength;
     WriteRecordHeader(f, m_header);
-    m_previousLength = GetU32(m_header, 4);
     return m_header;
+}
+
+RawRecordTemplate CRecorder::RawTemplate() const {
+    RawRecordTemplate record;
+    record.fields = HeaderFields(RecordKind::Raw, 0);
+    const auto sentence = SentenceFor(RecordKind::Raw);
+    record.sentence.assign(sentence.begin(), sentence.end());
+    return record;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -216,54 +235,36 @@ void CRecorder::StopAll() {
 }
 
 void CRecorder::ClearRecordingSwitches() {
+    if (LinkRecords()) {
+        m_doc.Link()->StopRecording();
+    }
     m_doc.m_recordRaw = 0;
     m_doc.m_recordBeam = 0;
     m_doc.m_recordPoint = 0;
-    m_doc.m_recordThisPing = 0;
     if (m_doc.m_playback == 0) {
         m_doc.SetTitle("Real Time");
     }
 }
 
-void CRecorder::WriteRawRecordStart() {
-    if (m_doc.m_recordRaw == 0) {
-        return;
-    }
-    CheckFileSizeLimit();
-    m_doc.m_recordThisPing = 0;
-    if (m_doc.m_recordRaw == 0 || !m_doc.m_recordFile.IsOpen()) {
-        return;
-    }
-    const int pairs = std::clamp(m_doc.m_blocksPerPing, 0, kMaxPacketPairs);
-    BuildRecordHeader(RecordKind::Raw, static_cast<std::uint32_t>(pairs * kPacketPairSize));
-    ++m_recordCounter;
-    m_recordStart = m_doc.m_recordFile.Position();
-    static constexpr std::array<std::uint8_t, kReservedBlockSize> kZeros{};
-    if (WriteRecordBytes(m_header) && WriteRecordBytes(kZeros)) {
-        m_doc.m_recordThisPing = 1;
-    }
+bool CRecorder::LinkRecords() const {
+    return m_doc.m_recordRaw != 0 && m_doc.m_playback == 0 && m_doc.Link() != nullptr;
 }
 
-void CRecorder::WriteRawPacketPair(std::span<const std::uint8_t> command,
-                                   std::span<const std::uint8_t> reply) {
-    if (m_doc.m_recordThisPing == 0 || !m_doc.m_recordFile.IsOpen()) {
+void CRecorder::FollowLinkRecording(const RawRecordingState& state) {
+    if (!LinkRecords() || state.active || !state.ended) {
         return;
     }
-    if (!WriteRecordBytes(command)) {
+    ClearRecordingSwitches();
+    IOperatorPort* op = m_doc.Ports().operatorPort;
+    if (op == nullptr || state.error.empty()) {
+        return; // the record limit of a headless recording
+    }
+    if (state.error == kRollOverOpenFailed) {
+        op->ShowMessage(kRollOverOpenFailed, MessageIcon::Error);
         return;
     }
-    WriteRecordBytes(reply);
-}
-
-void CRecorder::WriteRawRecordEnd() {
-    if (m_doc.m_recordThisPing == 0 || !m_doc.m_recordFile.IsOpen()) {
-        m_doc.m_recordThisPing = 0;
-        return;
-    }
-    m_doc.m_recordThisPing = 0;
-    if (WriteRecordBytes(SentenceFor(RecordKind::Raw)) && EndRecord()) {
-        ++m_rawRecordsWritten;
-    }
+    op->ShowMessage(state.error, MessageIcon::Error);
+    op->ShowMessage("Error Writing File!", MessageIcon::Error);
 }
 
 void CRecorder::BeginCopiedRecord() {
@@ -276,7 +277,7 @@ bool CRecorder::WriteCopied(std::span<const std::uint8_t> bytes) {
 
 void CRecorder::EndCopiedRecord(std::uint32_t totalLength) {
     if (IsCopying() && EndRecord()) {
-        m_previousLength = totalLength;
+        m_chain.SetPreviousLength(totalLength);
     }
 }
 
@@ -346,7 +347,6 @@ void CRecorder::BuildPointRecord() {
     if (m_doc.m_recordPoint != 0 && m_doc.m_recordFile.IsOpen()) {
         EndRecord();
     }
-    ++m_recordCounter;
 }
 
 void CRecorder::BuildBeamRecord() {
@@ -385,7 +385,6 @@ void CRecorder::BuildBeamRecord() {
     if (m_doc.m_recordBeam != 0 && m_doc.m_recordFile.IsOpen()) {
         EndRecord();
     }
-    ++m_recordCounter;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -416,7 +415,6 @@ void CRecorder::CheckFileSizeLimit() {
             op->ShowMessage("Error Opening File!", MessageIcon::Error);
         }
         SwitchOf(active) = 0;
-        m_doc.m_recordThisPing = 0;
         return;
     }
     m_recordStart = 0;
@@ -434,9 +432,11 @@ std::string CRecorder::ProposedName(RecordKind kind) const {
 
 void CRecorder::OnRecord(RecordKind kind) {
     if (SwitchOf(kind) != 0) {
+        if (kind == RecordKind::Raw && LinkRecords()) {
+            m_doc.Link()->StopRecording();
+        }
         m_doc.m_recordFile.Close();
         SwitchOf(kind) = 0;
-        m_doc.m_recordThisPing = 0;
         if (m_doc.m_playback == 0) {
             m_doc.SetTitle("Real Time");
         }
@@ -459,7 +459,7 @@ void CRecorder::OnRecord(RecordKind kind) {
     StartRecording(kind, *chosen);
 }
 
-bool CRecorder::StartRecording(RecordKind kind, const std::string& path) {
+bool CRecorder::StartRecording(RecordKind kind, const std::string& path, std::uint64_t maxRecords) {
     IOperatorPort* op = m_doc.Ports().operatorPort;
     if (AnyRecording()) {
         if (op != nullptr) {
@@ -489,8 +489,17 @@ bool CRecorder::StartRecording(RecordKind kind, const std::string& path) {
         m_doc.SetTitle(previousTitle);
         return false;
     }
-    m_doc.m_recordThisPing = 0;
     SwitchOf(kind) = 1;
+    if (LinkRecords()) {
+        // Live pings are recorded where they are exchanged: the link takes the open file and
+        // writes each whole ping from the next one on.
+        RawRecordingRequest request;
+        request.path = path;
+        request.folder = m_doc.m_writeFolder;
+        request.sizeLimitBytes = SizeLimitBytes(m_doc.m_autoFileSize);
+        request.maxRecords = maxRecords;
+        m_doc.Link()->StartRecording(std::move(m_doc.m_recordFile), request, RawTemplate());
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 // point records of each processed ping for the files and the UDP output, runs the record
 // commands of the File menu and rolls recordings over at the size limit.
 
+#include "acquisition/CSonarLink.h"
 #include "common/Commands.h"
 #include "files/RecordHeader.h"
 
@@ -31,6 +32,11 @@ public:
 
 /// The automatic name of a clock reading: "07DEC2026-114139".
 std::string FormatAutoName(const LocalTime& time);
+/// A record's time stamp of a clock reading: "07122026114139042".
+std::string FormatTimeStamp(const LocalTime& time);
+/// `folder` + `stem` + `extension`, or with "-2", "-3", ... before the extension when that
+/// file exists: a roll-over never replaces a file this recording did not create.
+std::string UnusedName(const std::string& folder, const std::string& stem, const std::string& extension);
 
 /// Size limit in bytes of an "Enable AutoFileSize" value; 0 for no limit.
 std::uint64_t SizeLimitBytes(int value);
@@ -47,24 +53,26 @@ public:
     CRecorder& operator=(const CRecorder&) = delete;
 
     // ---- Record header ----
-    /// Fills the header of a record of the kind from the document's head 0 values, clock strings
-    /// and held sentence; the record's total length becomes the next record's previous length.
+    /// The header fields of a record of the kind from the document's head 0 values, clock
+    /// strings and held sentence; counter and previous length are left to the record chain.
+    RecordHeaderFields HeaderFields(RecordKind kind, std::uint32_t dataLength) const;
+    /// Fills the header of a record of the kind and claims its place in the record chain: the
+    /// record's total length becomes the next record's previous length.
     const RecordHeaderBytes& BuildRecordHeader(RecordKind kind, std::uint32_t dataLength);
     /// The held sentence as a record of the kind carries it: raw records only a sentence of more
     /// than 6 characters; every kind at most 1024 bytes.
     std::span<const std::uint8_t> SentenceFor(RecordKind kind) const;
-    std::uint64_t RecordCounter() const { return m_recordCounter; }
-    /// Raw records completed by the ping cycle since program start.
-    std::uint64_t RawRecordsWritten() const { return m_rawRecordsWritten; }
-    std::uint32_t PreviousLength() const { return m_previousLength; }
+    std::uint64_t RecordCounter() const { return m_chain.Peek().counter; }
+    std::uint32_t PreviousLength() const { return m_chain.Peek().previousLength; }
+    /// Counter and previous length of every record, shared with the sonar link's raw records.
+    RecordChain& Chain() { return m_chain; }
 
-    // ---- Raw records from the ping cycle ----
-    /// Block 0 of a recorded ping: size limit, header and zero block; marks the ping recorded.
-    void WriteRawRecordStart();
-    /// One exchange of the ping: the command packet as sent, then the reply as received.
-    void WriteRawPacketPair(std::span<const std::uint8_t> command, std::span<const std::uint8_t> reply);
-    /// After the last block: the sentence; the ping is no longer recorded.
-    void WriteRawRecordEnd();
+    // ---- Live raw records (written by the sonar link) ----
+    /// What the link's raw records of the next pings carry besides the ping.
+    RawRecordTemplate RawTemplate() const;
+    /// Follows the link's raw recording: a recording that ended by itself (a write error, a
+    /// roll-over file that did not open, or its record limit) is switched off with its messages.
+    void FollowLinkRecording(const RawRecordingState& state);
 
     // ---- Products of a processed ping ----
     /// After the profile points are final: the point record, then the beam record, each when
@@ -107,8 +115,9 @@ public:
     /// Menu state of a command of the recorder; nothing when the id is not one.
     std::optional<CommandState> StateOf(int commandId) const;
     /// Starts recording the kind into a path without asking (headless tools, tests); the
-    /// refusals and titles are those of the command.
-    bool StartRecording(RecordKind kind, const std::string& path);
+    /// refusals and titles are those of the command. A live raw recording may stop by itself
+    /// after `maxRecords` records (0: no limit).
+    bool StartRecording(RecordKind kind, const std::string& path, std::uint64_t maxRecords = 0);
 
     bool AnyRecording() const;
     /// Recording switch of a kind.
@@ -125,15 +134,15 @@ private:
     void StopAll();
     /// Turns every recording switch off and gives the window back its live title.
     void ClearRecordingSwitches();
+    /// True while the sonar link writes the raw recording.
+    bool LinkRecords() const;
     /// Hands a finished part of a product record on to the UDP output and the file.
     void HandOn(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd);
     void FillProductHeader(RecordKind kind, std::uint32_t dataLength);
 
     CTamsorDoc& m_doc;
-    std::uint64_t m_recordCounter = 0;
-    std::uint64_t m_rawRecordsWritten = 0;
+    RecordChain m_chain;
     IProductSink* m_sink = nullptr;
-    std::uint32_t m_previousLength = 0;
     std::uint64_t m_recordStart = 0;
     RecordHeaderBytes m_header{};
     std::array<std::uint8_t, kRecordBufferSize> m_buffer{};

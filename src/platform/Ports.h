@@ -5,17 +5,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 
 namespace vexar {
 
-/// Identifiers of the three one-shot timers that drive the console.
+/// Identifiers of the one-shot timers of the document.
 enum TimerId : int {
-    kWatchdogTimer = 3010, ///< restarts the ping cycle or reconnects (5000 ms)
+    kWatchdogTimer = 3010, ///< refreshes the status when no ping came for 5000 ms
     kPlaybackTimer = 3020, ///< plays the next record ("Sleep Time")
-    kPingTimer = 3030,     ///< requests the next real-time ping
+    kPingTimer = 3030,     ///< the next step of the sonar link where it runs on the timers
 };
 
 /// One-shot timers. Arming a timer that is armed restarts it; stopping an idle timer is harmless.
@@ -47,16 +48,16 @@ public:
     virtual LocalTime Now() = 0;
 };
 
-/// The TCP link to the sonar head. Connect is asynchronous: completion and peer close are
-/// reported by the adapter calling the document's OnConnect/OnClose on the document's thread.
+/// The TCP link to the sonar head, used by one thread at a time (the sonar link's).
 class ITcpLink {
 public:
+    enum class ConnectState { Connected, Pending, Failed };
     virtual ~ITcpLink() = default;
-    /// Creates the socket; true when it is open afterwards.
-    virtual bool Create() = 0;
-    virtual bool IsOpen() const = 0;
-    /// Starts an asynchronous connect; false when it fails at once.
-    virtual bool Connect(const std::string& host, std::uint16_t port) = 0;
+    /// Closes any earlier connection and starts connecting; false when that fails at once.
+    virtual bool StartConnect(const std::string& host, std::uint16_t port) = 0;
+    /// Waits up to `timeoutMs` for the connection started last.
+    virtual ConnectState WaitConnected(int timeoutMs) = 0;
+    virtual bool IsConnected() const = 0;
     /// Sends the bytes; returns the count sent or -1.
     virtual int Send(std::span<const std::uint8_t> bytes) = 0;
     /// Waits until data can be read or the time runs out; true when readable.
@@ -65,6 +66,28 @@ public:
     virtual int Receive(std::span<std::uint8_t> buffer) = 0;
     /// Shuts the link down in both directions and closes it.
     virtual void Close() = 0;
+};
+
+/// What a step of the sonar link reports to the runner.
+struct LinkStepResult {
+    int dueMs = -1;    ///< until the next step is due; negative: only after a Poke
+    bool news = false; ///< the document should look at the link
+};
+using LinkStepFn = std::function<LinkStepResult()>;
+
+/// Runs the steps of the sonar link: on a thread of its own beside the document in the
+/// programs, on the document's own timers in the tests (which run time forward instantly).
+class ILinkRunner {
+public:
+    virtual ~ILinkRunner() = default;
+    /// Calls `step` whenever it is due until Stop. `news` runs on the document's thread after
+    /// a step that had news; `finish` runs once after the last step, where the steps ran.
+    virtual void Start(LinkStepFn step, std::function<void()> news, std::function<void()> finish) = 0;
+    /// Returns when no step runs any more and `finish` has run.
+    virtual void Stop() = 0;
+    /// Something the step reads has changed: step now.
+    virtual void Poke() = 0;
+    virtual bool IsRunning() const = 0;
 };
 
 /// The datagram socket of the data output.
@@ -149,6 +172,7 @@ struct DocumentPorts {
     ITcpLink* link = nullptr;
     IDatagramSender* datagrams = nullptr;
     IOperatorPort* operatorPort = nullptr;
+    ILinkRunner* linkRunner = nullptr;
 };
 
 } // namespace vexar

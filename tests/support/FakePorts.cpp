@@ -28,19 +28,31 @@ std::optional<int> FakeTimers::FireNext(const std::function<void(int)>& deliver)
         m_clock.m_tick = next->second;
     }
     m_armed.erase(next);
-    deliver(id);
+    if (const auto route = m_routes.find(id); route != m_routes.end()) {
+        route->second();
+    } else {
+        deliver(id);
+    }
     return id;
 }
 
-bool FakeTcpLink::Create() {
-    m_open = !m_failCreate;
+bool FakeTcpLink::StartConnect(const std::string& host, std::uint16_t port) {
+    m_connects.emplace_back(host, port);
     m_incoming.clear();
-    return m_open;
+    m_open = false;
+    return true;
 }
 
-bool FakeTcpLink::Connect(const std::string& host, std::uint16_t port) {
-    m_connects.emplace_back(host, port);
-    return m_open;
+ITcpLink::ConnectState FakeTcpLink::WaitConnected(int timeoutMs) {
+    (void)timeoutMs;
+    if (m_refuse != 0) {
+        if (m_refuse > 0) {
+            --m_refuse;
+        }
+        return ConnectState::Failed;
+    }
+    m_open = true;
+    return ConnectState::Connected;
 }
 
 int FakeTcpLink::Send(std::span<const std::uint8_t> bytes) {
@@ -121,6 +133,54 @@ std::optional<std::string> FakeOperator::AskSaveFile(const FileDialogRequest& re
 void FakeOperator::OnPlaybackOpened(std::uint64_t fileLength) {
     m_playbackOpen = true;
     m_playbackLength = fileLength;
+}
+
+FakeLinkRunner::FakeLinkRunner(FakeTimers& timers) : m_timers(timers) {
+    m_timers.Route(kPingTimer, [this] { RunStep(); });
+}
+
+void FakeLinkRunner::Start(LinkStepFn step, std::function<void()> news, std::function<void()> finish) {
+    Stop();
+    m_step = std::move(step);
+    m_news = std::move(news);
+    m_finish = std::move(finish);
+    m_running = true;
+    m_timers.Arm(kPingTimer, 0);
+}
+
+void FakeLinkRunner::Stop() {
+    if (!m_running) {
+        return;
+    }
+    m_running = false;
+    m_timers.Stop(kPingTimer);
+    if (m_finish) {
+        m_finish();
+    }
+}
+
+void FakeLinkRunner::Poke() {
+    if (m_stepping) {
+        m_poked = true; // from the news handler: the next step follows at once
+    } else if (m_running) {
+        m_timers.Arm(kPingTimer, 0);
+    }
+}
+
+void FakeLinkRunner::RunStep() {
+    if (!m_running) {
+        return;
+    }
+    m_stepping = true;
+    m_poked = false;
+    const LinkStepResult result = m_step();
+    if (result.news && m_news) {
+        m_news();
+    }
+    m_stepping = false;
+    if (m_running && (m_poked || result.dueMs >= 0)) {
+        m_timers.Arm(kPingTimer, m_poked ? 0 : result.dueMs);
+    }
 }
 
 } // namespace vexar::test

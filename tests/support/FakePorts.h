@@ -32,14 +32,17 @@ public:
     bool IsArmed(int timerId) const override { return m_armed.count(timerId) != 0; }
     /// Delay the timer was last armed with, if it is armed.
     std::optional<int> DelayOf(int timerId) const;
-    /// Moves the clock to the earliest armed timer and delivers it through `deliver`.
-    /// Returns the timer that fired, or nothing when none is armed.
+    /// Moves the clock to the earliest armed timer and delivers it through `deliver`, or through
+    /// the handler routed for it. Returns the timer that fired, or nothing when none is armed.
     std::optional<int> FireNext(const std::function<void(int)>& deliver);
+    /// Timer `timerId` goes to `handler` instead of the `deliver` of FireNext.
+    void Route(int timerId, std::function<void()> handler) { m_routes[timerId] = std::move(handler); }
 
     std::vector<std::pair<int, int>> m_history; ///< every Arm call: (timer, delay)
 
 private:
     FakeClock& m_clock;
+    std::map<int, std::function<void()>> m_routes;
     std::map<int, std::uint64_t> m_armed; ///< timer -> due tick
     std::map<int, int> m_delays;
 };
@@ -49,17 +52,19 @@ class FakeTcpLink : public ITcpLink {
 public:
     using Responder = std::function<std::vector<std::uint8_t>(const std::vector<std::uint8_t>& packet)>;
 
-    bool Create() override;
-    bool IsOpen() const override { return m_open; }
-    bool Connect(const std::string& host, std::uint16_t port) override;
+    bool StartConnect(const std::string& host, std::uint16_t port) override;
+    ConnectState WaitConnected(int timeoutMs) override;
+    bool IsConnected() const override { return m_open; }
     int Send(std::span<const std::uint8_t> bytes) override;
     bool WaitReadable(int timeoutMs) override;
     int Receive(std::span<std::uint8_t> buffer) override;
     void Close() override;
+    /// The peer closes the connection.
+    void Drop() { m_open = false; }
 
     Responder m_responder;
     std::size_t m_chunk = 0; ///< deliver at most this many bytes per Receive (0: all)
-    bool m_failCreate = false;
+    int m_refuse = 0;        ///< so many connection attempts fail (-1: all)
     std::vector<std::pair<std::string, std::uint16_t>> m_connects;
     std::vector<std::vector<std::uint8_t>> m_sent;
     int m_closes = 0;
@@ -114,6 +119,28 @@ public:
     std::uint64_t m_playbackLength = 0;
 };
 
+/// Runs the sonar link's steps on the fake timers (timer kPingTimer) on the test's thread, so
+/// that its waits are the fake clock's and every step happens when a test fires it.
+class FakeLinkRunner : public ILinkRunner {
+public:
+    explicit FakeLinkRunner(FakeTimers& timers);
+    void Start(LinkStepFn step, std::function<void()> news, std::function<void()> finish) override;
+    void Stop() override;
+    void Poke() override;
+    bool IsRunning() const override { return m_running; }
+
+private:
+    void RunStep();
+
+    FakeTimers& m_timers;
+    LinkStepFn m_step;
+    std::function<void()> m_news;
+    std::function<void()> m_finish;
+    bool m_running = false;
+    bool m_stepping = false;
+    bool m_poked = false;
+};
+
 /// All fakes together, wired into a DocumentPorts.
 struct FakeWorld {
     FakeClock clock;
@@ -121,7 +148,17 @@ struct FakeWorld {
     FakeTcpLink link;
     FakeDatagrams datagrams;
     FakeOperator op;
-    DocumentPorts Ports() { return DocumentPorts{&timers, &clock, &link, &datagrams, &op}; }
+    FakeLinkRunner runner{timers};
+    DocumentPorts Ports() {
+        DocumentPorts ports;
+        ports.timers = &timers;
+        ports.clock = &clock;
+        ports.link = &link;
+        ports.datagrams = &datagrams;
+        ports.operatorPort = &op;
+        ports.linkRunner = &runner;
+        return ports;
+    }
 };
 
 } // namespace vexar::test

@@ -52,6 +52,9 @@ DocFixture::DocFixture(const std::string& systemSettings) {
     world.link.m_clock = &world.clock;
     world.link.m_responder = [this](const std::vector<std::uint8_t>& packet) -> std::vector<std::uint8_t> {
         const int index = packet.size() > kPacketBlockByte ? packet[kPacketBlockByte] : 0;
+        if (index == 0) {
+            ++pingNumber;
+        }
         if (abandonAt >= 0 && index == abandonAt) {
             abandonAt = -1;
             return {};
@@ -64,12 +67,11 @@ DocFixture::DocFixture(const std::string& systemSettings) {
 }
 
 void DocFixture::RunLivePings(int pings) {
-    if (doc->m_connected != 1) {
-        doc->OnConnect(0);
-    }
-    for (int i = 0; i < pings; ++i) {
-        doc->AcquirePing();
-        ++pingNumber;
+    const int target = doc->Head(0).m_pingCounter + pings;
+    for (int fired = 0; fired < 10000 && doc->Head(0).m_pingCounter < target; ++fired) {
+        if (!world.timers.FireNext([this](int id) { doc->OnTimer(id); })) {
+            break;
+        }
     }
 }
 

@@ -39,7 +39,7 @@ private:
 struct DocFixture {
     /// `systemSettings`: more lines of the "System" section.
     explicit DocFixture(const std::string& systemSettings = {});
-    /// Connects the fake head and runs `pings` real-time pings.
+    /// Runs the link on the fake timers until `pings` more live pings were processed.
     void RunLivePings(int pings);
     /// Plays up to `steps` steps; returns the number that played a ping.
     int PlaySteps(int steps);
@@ -50,7 +50,7 @@ struct DocFixture {
     RecordingFolder folder;
     FakeWorld world;
     std::unique_ptr<CTamsorDoc> doc;
-    int pingNumber = 0;
+    int pingNumber = -1; ///< counts the pings the fake head has begun, from 0
     std::uint32_t seed = 7;
     /// When >= 0, the head stops answering at this packet index of the next ping (once).
     int abandonAt = -1;

@@ -78,10 +78,13 @@ TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
     EXPECT_EQ(doc->m_playbackRecordSizes[0], 1024u);
     ASSERT_FALSE(world.op.m_titles.empty());
     EXPECT_EQ(world.op.m_titles.back(), "Real Time");
+    // The link is started and connects at its first step.
+    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 0);
+    EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), kWatchdogMs);
+    world.timers.FireNext([](int) {});
     ASSERT_EQ(world.link.m_connects.size(), 1u);
     EXPECT_EQ(world.link.m_connects[0].first, "127.0.0.1");
     EXPECT_EQ(world.link.m_connects[0].second, 4040);
-    EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), kWatchdogMs);
     EXPECT_EQ(world.datagrams.m_opens, std::vector<std::uint16_t>{2});
     // The first ProcessPing recomputes the tables, processes nothing and only refreshes.
     EXPECT_EQ(doc->m_forceReconfigure, 0);
@@ -363,7 +366,7 @@ TEST_F(DocumentTest, ShutdownSavesBothGroupsAndClosesEverything) {
     doc->m_startGain = 13;
     doc->OnCloseDocument();
     EXPECT_EQ(TheDocument(), nullptr);
-    EXPECT_FALSE(world.link.IsOpen());
+    EXPECT_FALSE(world.link.IsConnected());
     std::ifstream in(folder / "Vexar.INI");
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Number of Samples=1000"), std::string::npos);

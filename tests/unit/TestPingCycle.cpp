@@ -1,5 +1,6 @@
-// The real-time ping cycle against a scripted head: block exchanges, partial and damaged
-// replies, out-of-step blocks, silence, Hold, reconnection and the timing values.
+// The real-time ping cycle against a scripted head, with the link's steps on the fake timers:
+// block exchanges, partial and damaged replies, out-of-step blocks, silence and quick retries,
+// Hold, the reconnection back-off and the timing values.
 
 #include "acquisition/CTamsorDoc.h"
 #include "sim/Scene.h"
@@ -15,7 +16,6 @@ namespace vexar {
 namespace {
 
 using test::FakeWorld;
-constexpr int kRefused = 1; // any non-zero platform code
 
 /// A head on the fake link built from the simulated head's scene and reply codec.
 struct ScriptedHead {
@@ -55,12 +55,14 @@ protected:
         doc->CopyHeadSettings();
     }
 
+    /// Starts the link and lets it connect; the first ping is due half a second later.
     void Connect() {
         doc->StartAcquisition();
-        doc->OnConnect(0);
+        EXPECT_EQ(Fire(), kPingTimer);
+        EXPECT_EQ(doc->m_connected, 1);
     }
 
-    /// Fires the next timer; returns its id.
+    /// Fires the next timer (a link step for kPingTimer); returns its id.
     int Fire() {
         const auto id = world.timers.FireNext([this](int timer) { doc->OnTimer(timer); });
         EXPECT_TRUE(id.has_value());
@@ -95,6 +97,8 @@ protected:
         }
     }
 
+    LinkStats Stats() const { return doc->Link()->Stats(); }
+
     bool AnyNewData() const {
         for (int h = 0; h < kHeadCount; ++h) {
             if (doc->Head(h).m_newData != 0) {
@@ -109,14 +113,13 @@ protected:
     std::unique_ptr<CTamsorDoc> doc;
 };
 
-TEST_F(PingCycle, ConnectArmsThePingTimerAndACompletePingFillsEveryHead) {
+TEST_F(PingCycle, ConnectWaitsHalfASecondAndACompletePingFillsEveryHead) {
     Connect();
-    EXPECT_EQ(doc->m_connected, 1);
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 500);
-    EXPECT_FALSE(world.timers.IsArmed(kWatchdogTimer));
+    EXPECT_EQ(world.link.m_connects.back(), (std::pair<std::string, std::uint16_t>{"127.0.0.1", 4040}));
     doc->m_pingDelayMs = 40;
+    doc->UpdateLinkRequest();
     EXPECT_EQ(SendsOf([&] { EXPECT_EQ(Fire(), kPingTimer); }), 128u);
-    EXPECT_EQ(doc->m_blocksReceived, 128);
     for (int f = 0; f < 128; ++f) {
         EXPECT_EQ(world.link.m_sent[static_cast<std::size_t>(f)][kPacketBlockByte], f);
     }
@@ -127,8 +130,9 @@ TEST_F(PingCycle, ConnectArmsThePingTimerAndACompletePingFillsEveryHead) {
         EXPECT_EQ(doc->Head(h).m_transducerType, 4);
         EXPECT_EQ(doc->Head(h).m_pingCounter, 1);
     }
+    // The next request follows after the ping delay; the watchdog only refreshes the status.
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 40);
-    EXPECT_FALSE(world.timers.IsArmed(kWatchdogTimer));
+    EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), 5000);
     EXPECT_EQ(Fire(), kPingTimer);
     ExpectHeadsHoldPing(1, 1000);
     EXPECT_TRUE(world.op.m_messages.empty());
@@ -139,65 +143,55 @@ TEST_F(PingCycle, RepliesArrivingInPiecesAreCollected) {
         world.link.m_chunk = chunk;
         Connect();
         Fire();
-        EXPECT_EQ(doc->m_blocksReceived, 128) << "chunk " << chunk;
         ExpectHeadsHoldPing(head.pingNumber, 1000);
+        EXPECT_EQ(doc->Head(0).m_newData, 1) << "chunk " << chunk;
     }
 }
 
-TEST_F(PingCycle, WrongEchoAtBlockTenEndsThePingAndANewOneStartsAtOnce) {
+// An out-of-step or missing reply ends the ping; the next is requested after the ping delay, so a
+// lost reply costs its 500 ms wait and one more ping, not the watchdog's five seconds.
+TEST_F(PingCycle, AnIncompletePingIsRequestedAgainAfterThePingDelay) {
     head.fault = [](int block, long long ping, std::vector<std::uint8_t>& reply) {
         if (ping == 0 && block == 10) {
             reply[kReplyEchoByte] = 11;
+        } else if (ping == 1 && block == 3) {
+            reply.clear();
         }
     };
+    doc->m_pingDelayMs = 20;
     Connect();
     Fire();
     EXPECT_EQ(world.link.m_sent.size(), 11u);
-    EXPECT_EQ(doc->m_blocksReceived, 10);
     EXPECT_FALSE(AnyNewData());
-    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 0);
-    EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), 5000);
-    // The next ping starts from block 0 and completes.
-    EXPECT_EQ(SendsOf([&] { EXPECT_EQ(Fire(), kPingTimer); }), 128u);
-    EXPECT_EQ(world.link.m_sent[11][kPacketBlockByte], 0);
-    EXPECT_EQ(doc->m_blocksReceived, 128);
-    ExpectHeadsHoldPing(1, 1000);
-}
-
-TEST_F(PingCycle, WrongEchoAtTheLastBlockLeavesThePingIncomplete) {
-    head.fault = [](int block, long long, std::vector<std::uint8_t>& reply) {
-        if (block == 127) {
-            reply[kReplyEchoByte] = 0;
-        }
-    };
-    Connect();
+    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 20);
+    const std::uint64_t lost = world.clock.TickMs();
     Fire();
-    EXPECT_EQ(world.link.m_sent.size(), 128u);
-    EXPECT_EQ(doc->m_blocksReceived, 127);
-    EXPECT_FALSE(AnyNewData());
-    EXPECT_EQ(doc->Head(0).m_pingCounter, 0);
-    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 0);
+    EXPECT_EQ(world.link.m_sent[11][kPacketBlockByte], 0); // a new ping starts at block 0
+    EXPECT_EQ(world.clock.TickMs() - lost, 20u + 500u);    // the delay and the wait for the reply
+    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 20);
+    EXPECT_EQ(Fire(), kPingTimer);
+    ExpectHeadsHoldPing(2, 1000);
+    EXPECT_EQ(world.clock.TickMs() - lost, 20u + 500u + 20u);
+    EXPECT_EQ(Stats().retries, 2u);
 }
 
-TEST_F(PingCycle, SilenceEndsThePingAndTheWatchdogRestartsTheCycle) {
+TEST_F(PingCycle, AfterThreeRetriesTheWatchdogTakesOver) {
     head.fault = [](int block, long long ping, std::vector<std::uint8_t>& reply) {
-        if (ping == 0 && block == 3) {
+        if (ping < 4 && block == 0) {
             reply.clear();
         }
     };
     Connect();
-    Fire();
-    EXPECT_EQ(world.link.m_sent.size(), 4u);
-    EXPECT_FALSE(AnyNewData());
-    EXPECT_FALSE(world.timers.IsArmed(kPingTimer));
-    EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), 5000);
-    EXPECT_EQ(Fire(), kWatchdogTimer);
-    EXPECT_EQ(doc->m_connected, 1);
-    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 500);
-    EXPECT_EQ(doc->Head(0).m_commandPacket[kPacketBlockByte], 0);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        EXPECT_EQ(Fire(), kPingTimer);
+        EXPECT_FALSE(AnyNewData());
+    }
+    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 5000);
+    EXPECT_EQ(Stats().retries, 3u);
+    EXPECT_EQ(Fire(), kWatchdogTimer); // the status refresh comes first
     EXPECT_EQ(Fire(), kPingTimer);
-    EXPECT_EQ(doc->m_blocksReceived, 128);
-    ExpectHeadsHoldPing(1, 1000);
+    ExpectHeadsHoldPing(4, 1000);
+    EXPECT_EQ(doc->m_connected, 1);
     EXPECT_TRUE(world.op.m_messages.empty());
 }
 
@@ -215,21 +209,16 @@ TEST_F(PingCycle, AReplyThatComesLateDoesNotKeepTheLinkOutOfStep) {
     };
     Connect();
     Fire();
-    EXPECT_EQ(doc->m_blocksReceived, 3);
-    EXPECT_EQ(Fire(), kWatchdogTimer);
-    EXPECT_EQ(Fire(), kPingTimer);
-    EXPECT_EQ(doc->m_blocksReceived, 0); // block 0 got block 3's reply
-    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 0);
-    // Block 0's reply of that ping is still waiting; it must not shift the next ping.
-    EXPECT_EQ(Fire(), kPingTimer);
-    EXPECT_EQ(doc->m_blocksReceived, 128);
+    Fire(); // block 0 gets block 3's reply: out of step
+    EXPECT_FALSE(AnyNewData());
+    Fire(); // block 0's reply of that ping is still waiting; it must not shift this ping
     ExpectHeadsHoldPing(2, 1000);
 }
 
 TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     Connect();
     Fire();
-    ASSERT_EQ(doc->m_blocksReceived, 128);
+    ASSERT_EQ(doc->Head(0).m_pingCounter, 1);
     const auto rawBefore = doc->Head(2).m_rawSamples;
     const auto headerBefore = doc->Head(2).m_replyHeader;
     std::uint32_t state = 12345;
@@ -260,8 +249,7 @@ TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     };
     for (int attempt = 0; attempt < 25; ++attempt) {
         Fire();
-        ASSERT_LT(doc->m_blocksReceived, 128);
-        ASSERT_FALSE(AnyNewData());
+        ASSERT_EQ(doc->Head(0).m_pingCounter, 1);
         ASSERT_EQ(doc->m_connected, 1);
     }
     EXPECT_EQ(doc->Head(2).m_rawSamples, rawBefore);
@@ -269,105 +257,84 @@ TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     EXPECT_EQ(doc->Head(0).m_pingCounter, 1);
     // A good head again: the cycle recovers by itself.
     head.fault = nullptr;
-    for (int i = 0; i < 3 && doc->m_blocksReceived != 128; ++i) {
+    for (int i = 0; i < 6 && doc->Head(0).m_pingCounter == 1; ++i) {
         Fire();
     }
-    EXPECT_EQ(doc->m_blocksReceived, 128);
     ExpectHeadsHoldPing(head.pingNumber, 1000);
 }
 
 TEST_F(PingCycle, SampleCountChangeTakesEffectOnePingLater) {
     doc->Head(0).m_samples = 500;
     doc->CopyHeadSettings();
-    Connect(); // ResetPingCycle builds the packets; blocks per ping follow after a ping
-    Fire();
-    Fire();
-    ASSERT_EQ(doc->m_blocksPerPing, 64);
+    Connect();
     EXPECT_EQ(SendsOf([&] { Fire(); }), 64u);
     EXPECT_EQ(world.link.m_sent.back()[19], 2);
     ExpectHeadsHoldPing(head.pingNumber, 500);
-    EXPECT_EQ(doc->Head(0).m_newData, 1);
 
     doc->Head(0).m_samples = 1000; // the operator's command between two pings
     const long long before = head.pingNumber;
     EXPECT_EQ(SendsOf([&] { Fire(); }), 64u);
-    EXPECT_EQ(world.link.m_sent.back()[19], 2);
     // That ping carried 500 samples; drawn as 1000 it would show every echo at half its range.
     EXPECT_FALSE(AnyNewData());
-    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 0);
     EXPECT_EQ(SendsOf([&] { Fire(); }), 128u);
     EXPECT_EQ(world.link.m_sent.back()[19], 3);
     ExpectHeadsHoldPing(before + 2, 1000);
-    EXPECT_EQ(doc->Head(0).m_newData, 1);
 }
 
-TEST_F(PingCycle, HoldDuringAPingLetsItFinishAndArmsNothing) {
-    head.fault = [this](int block, long long ping, std::vector<std::uint8_t>&) {
-        if (ping == 0 && block == 5) {
-            doc->OnHold();
-        }
-    };
+TEST_F(PingCycle, HoldStopsTheRequestsAndReleaseResumesThem) {
     Connect();
     Fire();
-    EXPECT_EQ(doc->m_hold, 1);
-    EXPECT_EQ(doc->m_blocksReceived, 128);
-    EXPECT_EQ(doc->Head(0).m_newData, 1);
+    doc->OnHold();
+    const std::size_t sent = world.link.m_sent.size();
+    EXPECT_EQ(Fire(), kPingTimer); // the link takes the request and idles
     EXPECT_FALSE(world.timers.IsArmed(kPingTimer));
     EXPECT_FALSE(world.timers.IsArmed(kWatchdogTimer));
-    EXPECT_FALSE(world.timers.IsArmed(kPlaybackTimer));
+    EXPECT_EQ(world.link.m_sent.size(), sent);
     doc->OnHold();
-    EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), 5000);
-    EXPECT_FALSE(world.timers.IsArmed(kPingTimer));
-    EXPECT_EQ(Fire(), kWatchdogTimer);
+    EXPECT_EQ(Fire(), kPingTimer);
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 500);
     EXPECT_EQ(Fire(), kPingTimer);
     ExpectHeadsHoldPing(1, 1000);
 }
 
-TEST_F(PingCycle, AnUnreachableHeadIsRetriedEveryFiveSecondsWithoutAMessage) {
+// A head that refuses or drops connections is tried at most once a second, doubling to the
+// watchdog's five seconds, and never with a message.
+TEST_F(PingCycle, ConnectionAttemptsBackOff) {
+    world.link.m_refuse = -1;
     doc->StartAcquisition();
-    doc->OnConnect(kRefused);
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    std::vector<std::uint64_t> attempts;
+    while (attempts.size() < 6) {
+        if (Fire() == kPingTimer) { // the watchdog's status refreshes come between
+            attempts.push_back(world.clock.TickMs());
+        }
         EXPECT_EQ(doc->m_connected, 0);
-        EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), 5000);
-        EXPECT_FALSE(world.timers.IsArmed(kPingTimer));
-        const std::uint64_t before = world.clock.TickMs();
-        EXPECT_EQ(Fire(), kWatchdogTimer);
-        EXPECT_EQ(world.clock.TickMs() - before, 5000u);
-        EXPECT_EQ(world.link.m_connects.size(), static_cast<std::size_t>(attempt + 2));
-        EXPECT_EQ(world.link.m_connects.back().first, "127.0.0.1");
-        EXPECT_EQ(world.link.m_connects.back().second, 4040);
-        doc->OnConnect(kRefused);
     }
+    std::vector<std::uint64_t> gaps;
+    for (std::size_t i = 1; i < attempts.size(); ++i) {
+        gaps.push_back(attempts[i] - attempts[i - 1]);
+    }
+    EXPECT_EQ(gaps, (std::vector<std::uint64_t>{1000, 2000, 4000, 5000, 5000}));
+    EXPECT_EQ(Stats().reconnects, 5u);
     EXPECT_TRUE(world.op.m_messages.empty());
 }
 
-TEST_F(PingCycle, PeerCloseClearsTheHeadsAndReconnectsAtOnce) {
-    Connect();
+TEST_F(PingCycle, ACompletePingResetsTheBackOffAndADroppedLinkReconnects) {
+    world.link.m_refuse = 2;
+    doc->StartAcquisition();
     Fire();
-    ASSERT_EQ(doc->Head(1).m_newData, 1);
-    const std::size_t connects = world.link.m_connects.size();
-    doc->OnClose(0);
+    Fire();
+    Fire(); // connected at the third attempt, 3 s after the first
+    ASSERT_EQ(doc->m_connected, 1);
+    const std::uint64_t connected = world.clock.TickMs();
+    Fire();
+    ASSERT_EQ(doc->Head(0).m_newData, 1);
+    world.link.Drop();
+    Fire(); // the next request finds the link gone
     EXPECT_EQ(doc->m_connected, 0);
     EXPECT_FALSE(AnyNewData());
-    EXPECT_EQ(world.link.m_connects.size(), connects + 1);
-    EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), 5000);
-    doc->OnConnect(0);
-    EXPECT_EQ(Fire(), kPingTimer);
-    EXPECT_EQ(doc->m_blocksReceived, 128);
-}
-
-TEST_F(PingCycle, LinkClosedDuringAPingEndsItAndTheWatchdogTakesOver) {
-    head.fault = [this](int block, long long ping, std::vector<std::uint8_t>&) {
-        if (ping == 0 && block == 7) {
-            world.link.Close();
-        }
-    };
-    Connect();
-    Fire();
-    EXPECT_LT(doc->m_blocksReceived, 128);
-    EXPECT_FALSE(AnyNewData());
-    EXPECT_EQ(world.timers.DelayOf(kWatchdogTimer), 5000);
+    EXPECT_EQ(Fire(), kPingTimer); // a second after the last attempt, not four
+    EXPECT_EQ(world.clock.TickMs() - connected, 1000u);
+    EXPECT_EQ(doc->m_connected, 1);
 }
 
 TEST_F(PingCycle, TimingValuesAreMeasuredFromThePingStart) {
@@ -381,16 +348,6 @@ TEST_F(PingCycle, TimingValuesAreMeasuredFromThePingStart) {
     // From the end of one status refresh to the end of the next: ping delay + one ping.
     EXPECT_FLOAT_EQ(doc->m_loopTimeMs, 100.0f + 3.0f * 128);
     EXPECT_FLOAT_EQ(doc->m_displayedPingPeriodMs, doc->m_loopTimeMs);
-    // An incomplete ping measures the sonar time but keeps the last acquisition time.
-    head.fault = [this](int block, long long, std::vector<std::uint8_t>& reply) {
-        world.clock.Advance(5);
-        if (block == 2) {
-            reply.clear();
-        }
-    };
-    Fire();
-    EXPECT_FLOAT_EQ(doc->m_sonarTimeMs, 5.0f);
-    EXPECT_FLOAT_EQ(doc->m_acquisitionTimeMs, 3.0f * 128);
 }
 
 } // namespace

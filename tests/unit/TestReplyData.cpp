@@ -101,7 +101,7 @@ TEST(ReplyData, CompletePingMarksEveryHeadAndSplitsTheBuffer) {
     doc->m_pingBuffer.fill(0);
     doc->m_pingBuffer[2] = 0x7F; // head 0, channel 1, sample 0
     doc->m_pingBuffer[3] = 0xFF;
-    doc->CompletePing();
+    doc->CompletePing(doc->m_pingBuffer, doc->m_replyBuffer);
     for (int k = 0; k < kHeadCount; ++k) {
         EXPECT_EQ(doc->Head(k).m_newData, 1);
         EXPECT_EQ(doc->Head(k).m_pingCounter, 1);

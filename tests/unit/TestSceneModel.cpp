@@ -408,7 +408,7 @@ TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
     g.transducerUp = c.transducerUp;
     sim::SynthesisePing(scene, g, 0, doc->m_pingBuffer);
     sim::BuildReply(doc->m_pingBuffer, 127, 127, sim::ReplyHeaderFields{}, doc->m_replyBuffer);
-    doc->CompletePing();
+    doc->CompletePing(doc->m_pingBuffer, doc->m_replyBuffer);
     doc->ProcessPing();
 
     const int rows = doc->CombinedBeamCount();

@@ -106,7 +106,6 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     // What the load derives from the defaults.
     EXPECT_FLOAT_EQ(h.m_rangeM, 20.0f);
     EXPECT_EQ(h.m_frequencyStep, 0);
-    EXPECT_EQ(doc->m_blocksPerPing, 64);
     EXPECT_EQ(h.m_beamsIndex, 0);
     EXPECT_EQ(h.m_displayMode, 0); // "Polar"
     EXPECT_EQ(doc->m_imageReset, 1);
@@ -142,12 +141,20 @@ TEST_F(SettingsTest, ClampsAndConversions) {
     }
 }
 
+TEST_F(SettingsTest, SonarPortIsAPortOrElseTheHeadsOwn) {
+    const std::pair<const char*, int> cases[] = {{"4141", 4141},  {"1", 1},     {"65535", 65535}, {"0", 4040},
+                                                 {"65536", 4040}, {"-7", 4040}, {"many", 4040}};
+    for (const auto& [text, port] : cases) {
+        Write(std::string("[System]\nRemotePort_Sonar1=") + text + "\n");
+        EXPECT_EQ(Load()->SonarPort(), port) << text;
+    }
+}
+
 TEST_F(SettingsTest, SamplesDisplayFlagsAndTables) {
     Write(
         "[Sonar]\nNumber of Samples=1000\nDetectProfilePoints=5\n[View]\nDisplay=BeamTest\nColorTable=12\n");
     auto doc = Load();
     EXPECT_EQ(doc->Head(0).m_samples, 1000);
-    EXPECT_EQ(doc->m_blocksPerPing, 128);
     EXPECT_EQ(doc->Head(0).m_detectProfilePoints, 1);
     EXPECT_EQ(doc->Head(3).m_displayMode, 2);
     EXPECT_EQ(doc->m_colorTable, 8);
@@ -156,7 +163,6 @@ TEST_F(SettingsTest, SamplesDisplayFlagsAndTables) {
     Write("[Sonar]\nNumber of Samples=5000\n[View]\nDisplay=beams\nColorTable=-4\n");
     doc->LoadSettings();
     EXPECT_EQ(doc->Head(0).m_samples, 500);
-    EXPECT_EQ(doc->m_blocksPerPing, 64);
     EXPECT_EQ(doc->Head(0).m_displayMode, 2); // lower-case b leaves the mode unchanged
     EXPECT_EQ(doc->m_colorTable, 0);
 }
@@ -256,7 +262,8 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
 // Every key with a value other than its default, several in forms the load normalises or
 // leaves as read, with CRLF line ends.
 constexpr const char* kEveryKey =
-    "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
+    "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nRemotePort_Sonar1=4141\r\n"
+    "IPAddress_Output1=127.0.0.1\r\n"
     "RemotePort_Output1=5050\r\nAutoSaveFileName=0\r\nComm Port=4\r\nBaud Rate=9600\r\n"
     "Read File Directory=\"/data/in/\"\r\nWrite File Directory=/data/out/\r\nSync Heads=0\r\nUnit=1\r\n"
     "Sleep Time=150 ms\r\nPing Delay=20\r\nSound Velocity=1502.256\r\nUseFileSLC=1\r\nUdpOutputP96=1\r\n"
@@ -270,7 +277,8 @@ constexpr const char* kEveryKey =
 
 // What the two saves make of it: written in place, with CRLF kept.
 constexpr const char* kEveryKeySaved =
-    "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nIPAddress_Output1=127.0.0.1\r\n"
+    "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nRemotePort_Sonar1=4141\r\n"
+    "IPAddress_Output1=127.0.0.1\r\n"
     "RemotePort_Output1=5050\r\nAutoSaveFileName=0\r\nComm Port=4\r\nBaud Rate=9600\r\n"
     "Read File Directory=/data/in/\r\nWrite File Directory=/data/out/\r\nSync Heads=0\r\nUnit=1\r\n"
     "Sleep Time=150\r\nPing Delay=20\r\nSound Velocity=1502.26\r\nUseFileSLC=1\r\nUdpOutputP96=1\r\n"
@@ -284,7 +292,8 @@ constexpr const char* kEveryKeySaved =
 
 // The same values saved onto an empty file: every key in the order the saves write them.
 constexpr const char* kEveryKeyFresh =
-    "[System]\nSound Velocity=1502.26\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+    "[System]\nSound Velocity=1502.26\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=4141\n"
+    "IPAddress_Output1=127.0.0.1\n"
     "RemotePort_Output1=5050\nAutoSaveFileName=0\nEnable AutoFileSize=3\nComm Port=4\nBaud Rate=9600\n"
     "Read File Directory=/data/in/\nWrite File Directory=/data/out/\nSync Heads=0\nUnit=1\nSleep Time=150\n"
     "Ping Delay=20\nUseFileSLC=1\nUdpOutputP96=1\nUdpOutputB96=1\n"

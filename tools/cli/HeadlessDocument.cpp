@@ -6,7 +6,8 @@
 
 namespace vexar::cli {
 
-HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, bool withTimers) {
+HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, bool withTimers,
+                                   const std::string& sonarHost, std::uint16_t sonarPort) {
     if (!common.settingsPath.empty() && !std::filesystem::exists(common.settingsPath)) {
         throw Failure("settings file " + common.settingsPath + " does not exist");
     }
@@ -17,22 +18,24 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
     if (withLink) {
         socket = std::make_unique<CSSocket>();
         link = std::make_unique<GatedLink>(*socket);
+        linkThread = std::make_unique<CLinkThread>(
+            [this](std::function<void()> news) { poster.Post(std::move(news)); });
         ports.link = link.get();
+        ports.linkRunner = linkThread.get();
     }
     if (withTimers) {
         timers = std::make_unique<QtTimers>([this](int id) {
             if (doc) {
                 doc->OnTimer(id);
             }
-            if (afterTimer) {
-                afterTimer();
-            }
         });
         ports.timers = timers.get();
     }
     doc = CTamsorDoc::Create(ports);
-    if (socket) {
-        socket->Attach(*doc);
+    if (link && !sonarHost.empty()) {
+        doc->m_sonarHostOverride = sonarHost;
+        doc->m_sonarPortOverride = sonarPort;
+        link->Open();
     }
     doc->OnNewDocument(ProgramFolder(), common.settingsPath);
 }

@@ -1,13 +1,13 @@
 #pragma once
 // A document on the Qt ports for headless runs. No connection is made before the caller has
-// set the addresses it means.
+// set the address it means.
 
 #include "CliCommand.h"
 
 #include "platform/qt/CSSocket.h"
 #include "platform/qt/QtPorts.h"
 
-#include <functional>
+#include <atomic>
 #include <memory>
 
 namespace vexar::cli {
@@ -17,12 +17,12 @@ namespace vexar::cli {
 class GatedLink : public ITcpLink {
 public:
     explicit GatedLink(ITcpLink& link) : m_link(link) {}
-    void Open() { m_open = true; }
-    bool Create() override { return m_link.Create(); }
-    bool IsOpen() const override { return m_link.IsOpen(); }
-    bool Connect(const std::string& host, std::uint16_t port) override {
-        return m_open && m_link.Connect(host, port);
+    void Open() { m_open.store(true); }
+    bool StartConnect(const std::string& host, std::uint16_t port) override {
+        return m_open.load() && m_link.StartConnect(host, port);
     }
+    ConnectState WaitConnected(int timeoutMs) override { return m_link.WaitConnected(timeoutMs); }
+    bool IsConnected() const override { return m_link.IsConnected(); }
     int Send(std::span<const std::uint8_t> bytes) override { return m_link.Send(bytes); }
     bool WaitReadable(int timeoutMs) override { return m_link.WaitReadable(timeoutMs); }
     int Receive(std::span<std::uint8_t> buffer) override { return m_link.Receive(buffer); }
@@ -30,25 +30,25 @@ public:
 
 private:
     ITcpLink& m_link;
-    bool m_open = false;
+    std::atomic<bool> m_open{false};
 };
 
 struct HeadlessDocument {
-    /// `withLink`: a TCP link (closed until `link.Open()`); `withTimers`: Qt timers that deliver to
-    /// the document.
-    HeadlessDocument(const CommonOptions& common, bool withLink, bool withTimers);
+    /// `withLink`: a sonar link on its own thread; it connects only when `sonarHost` names the
+    /// head (port 0: the settings' port). `withTimers`: Qt timers that deliver to the document.
+    HeadlessDocument(const CommonOptions& common, bool withLink, bool withTimers,
+                     const std::string& sonarHost = {}, std::uint16_t sonarPort = 0);
     ~HeadlessDocument();
     HeadlessDocument(const HeadlessDocument&) = delete;
     HeadlessDocument& operator=(const HeadlessDocument&) = delete;
 
-    /// Runs after each timer event the document handled (one ping at most).
-    std::function<void()> afterTimer;
-
     QtClock clock;
     QtDatagramSocket datagrams;
     StderrOperator op;
+    QtPoster poster;
     std::unique_ptr<CSSocket> socket;
     std::unique_ptr<GatedLink> link;
+    std::unique_ptr<CLinkThread> linkThread;
     std::unique_ptr<QtTimers> timers;
     std::unique_ptr<CTamsorDoc> doc;
 };

@@ -5,7 +5,10 @@
 #include "HeadlessDocument.h"
 #include "files/CRecorder.h"
 
+#include "common/TextParse.h"
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdio>
@@ -20,81 +23,67 @@ struct RecordOptions {
     double timeoutS = 60.0;
 };
 
-/// "ADDR" or "ADDR:PORT"; the port defaults to the head's 4040.
-void SplitAddress(const std::string& text, std::string& host, std::uint16_t& port) {
-    host = text;
-    port = kSonarTcpPort;
-    const auto colon = text.rfind(':');
-    if (colon == std::string::npos) {
-        return;
-    }
-    host = text.substr(0, colon);
-    const std::string digits = text.substr(colon + 1);
-    int value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9' || value > 65535) {
-            throw CLI::ValidationError("--sonar", "bad port in " + text);
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (digits.empty() || value < 1 || value > 65535) {
-        throw CLI::ValidationError("--sonar", "bad port in " + text);
-    }
-    port = static_cast<std::uint16_t>(value);
-}
-
 int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     std::string host;
-    std::uint16_t port = 0;
-    SplitAddress(options.sonar, host, port);
-    if (host.empty()) {
-        throw CLI::ValidationError("--sonar", "no address");
+    std::uint16_t port = kSonarTcpPort;
+    if (!ParseHostAndPort(options.sonar, host, port)) {
+        throw CLI::ValidationError("--sonar",
+                                   "wants ADDR or ADDR:PORT (port 1..65535), not " + options.sonar);
     }
-    HeadlessDocument headless(common, true, true);
+    HeadlessDocument headless(common, true, true, host, port);
     CTamsorDoc& doc = *headless.doc;
-    doc.m_sonarAddress = host;
-    doc.m_sonarPort = port;
-    if (!doc.Recorder().StartRecording(RecordKind::Raw, options.output)) {
+    // The link writes every whole ping from the next one on and stops by itself at the count.
+    const auto target = static_cast<std::uint64_t>(options.pings);
+    if (!doc.Recorder().StartRecording(RecordKind::Raw, options.output, target)) {
         throw Failure("cannot record to " + options.output);
     }
-    const std::uint64_t target = static_cast<std::uint64_t>(options.pings);
-    const std::uint64_t first = doc.Recorder().RawRecordsWritten();
+    CSonarLink& link = *doc.Link();
     bool timedOut = false;
-    // Checked after every timer event, so that recording stops with the ping that completes
-    // the count.
-    bool finished = false;
-    headless.afterTimer = [&] {
-        if (finished) {
-            return;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firstRecordMs = -1;
+    std::uint64_t firstRecords = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const RawRecordingState state = link.Recording();
+        if (state.records > 0 && firstRecordMs < 0) {
+            firstRecordMs = clock.elapsed();
+            firstRecords = state.records;
         }
-        const std::uint64_t done = doc.Recorder().RawRecordsWritten() - first;
         if (StderrIsTerminal()) {
-            DrawProgress("recording", static_cast<double>(done) / static_cast<double>(target));
+            DrawProgress("recording", static_cast<double>(state.records) / static_cast<double>(target));
         }
-        if (done >= target || !doc.Recorder().IsRecording(RecordKind::Raw)) {
-            finished = true;
-            // Nothing more is recorded while the event loop winds down.
-            doc.Recorder().OnStopRecording();
+        if (!doc.Recorder().IsRecording(RecordKind::Raw)) {
             QCoreApplication::quit();
         }
-    };
+    });
+    watch.start(20);
     QTimer::singleShot(static_cast<int>(options.timeoutS * 1000.0), [&] {
         timedOut = true;
         QCoreApplication::quit();
     });
-    headless.link->Open();
-    doc.StartAcquisition();
     QCoreApplication::exec();
-    const std::uint64_t done = doc.Recorder().RawRecordsWritten() - first;
-    const bool stoppedByError = done < target && !doc.Recorder().IsRecording(RecordKind::Raw) && !timedOut;
+    const qint64 endMs = clock.elapsed();
+    const RawRecordingState state = link.Recording();
+    const bool failed = !state.error.empty();
     doc.Recorder().OnStopRecording();
     doc.CloseSockets();
+    const LinkStats stats = link.Stats();
     if (StderrIsTerminal()) {
         EndProgress();
     }
-    std::printf("%llu pings recorded to %s\n", static_cast<unsigned long long>(done), options.output.c_str());
-    if (stoppedByError) {
-        throw Failure("the recording stopped on a write error");
+    const std::uint64_t done = state.records;
+    // The rate from the first record seen to the end, so that the connect does not count.
+    double rate = 0.0;
+    if (firstRecordMs >= 0 && endMs > firstRecordMs && done > firstRecords) {
+        rate = static_cast<double>(done - firstRecords) * 1000.0 / static_cast<double>(endMs - firstRecordMs);
+    }
+    std::printf("%llu pings recorded to %s at %.1f pings/s (%llu retried, %llu reconnects)\n",
+                static_cast<unsigned long long>(done), options.output.c_str(), rate,
+                static_cast<unsigned long long>(stats.retries),
+                static_cast<unsigned long long>(stats.reconnects));
+    if (failed) {
+        throw Failure("the recording stopped: " + state.error);
     }
     if (done < target) {
         throw Failure(timedOut ? "timed out waiting for the head" : "the head stopped answering");

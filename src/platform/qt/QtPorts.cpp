@@ -38,6 +38,10 @@ bool QtTimers::IsArmed(int timerId) const {
     return it != m_timers.end() && it->second->isActive();
 }
 
+void QtPoster::Post(std::function<void()> function) {
+    QMetaObject::invokeMethod(this, std::move(function), Qt::QueuedConnection);
+}
+
 std::uint64_t QtClock::TickMs() {
     QElapsedTimer timer;
     timer.start();

@@ -29,6 +29,15 @@ private:
     std::map<int, QTimer*> m_timers;
 };
 
+/// Runs functions on the thread that owns this object, later: how the threads beside the
+/// document (the sonar link's) get the document's attention. Post may be called from any thread;
+/// what is posted after this object is gone is dropped.
+class QtPoster : public QObject {
+public:
+    explicit QtPoster(QObject* parent = nullptr) : QObject(parent) {}
+    void Post(std::function<void()> function);
+};
+
 /// Monotonic milliseconds since an arbitrary start (never 0) and the local time of day.
 class QtClock : public IClockPort {
 public:

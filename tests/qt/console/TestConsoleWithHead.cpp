@@ -63,11 +63,11 @@ TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
     ASSERT_TRUE(folder.isValid());
     const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
     std::ofstream(settings.toStdString())
-        << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+        << "[System]\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=" << port
+        << "\nIPAddress_Output1=127.0.0.1\n"
            "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
            "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
     CTamsorApp app(folder.path() + QLatin1Char('/'), settings);
-    app.SetSonarPort(port);
     ASSERT_TRUE(app.Start());
     CTamsorDoc& doc = app.Document();
     ASSERT_EQ(doc.m_sonarAddress, "127.0.0.1");

@@ -1,0 +1,549 @@
+#include "acquisition/CSonarLink.h"
+
+#include "files/CRecorder.h"
+
+#include <algorithm>
+
+namespace vexar {
+
+namespace {
+// Waits on the socket are cut into slices this long, so that a stopping runner is not held up.
+constexpr int kWaitSliceMs = 50;
+// Completions older than this do not count towards the ping rate.
+constexpr std::uint64_t kRateWindowMs = 5000;
+constexpr std::size_t kRecordCapacity =
+    static_cast<std::size_t>(kRecordDataOffset) + kMaxPacketPairs * kPacketPairSize + kMaxSentenceLength;
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Record chain
+
+RecordChain::Link RecordChain::Claim(std::uint32_t totalLength) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const Link claimed = m_next;
+    ++m_next.counter;
+    m_next.previousLength = totalLength;
+    return claimed;
+}
+
+RecordChain::Link RecordChain::Peek() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_next;
+}
+
+void RecordChain::SetPreviousLength(std::uint32_t totalLength) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_next.previousLength = totalLength;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Document's thread
+
+CSonarLink::CSonarLink(ITcpLink& socket, IClockPort& clock, RecordChain& chain)
+    : m_socket(socket), m_clock(clock), m_chain(chain), m_record(kRecordCapacity, 0) {
+    for (auto& slot : m_slots) {
+        slot = std::make_unique<LinkPing>();
+    }
+}
+
+CSonarLink::~CSonarLink() = default;
+
+void CSonarLink::SetRequest(const LinkRequest& request) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pending = request;
+    ++m_requestGeneration;
+}
+
+LinkRequest CSonarLink::Request() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_pending;
+}
+
+void CSonarLink::StartRecording(CDataFile&& file, const RawRecordingRequest& request,
+                                const RawRecordTemplate& record) {
+    auto handed = std::make_unique<CDataFile>(std::move(file));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_incomingFile = std::move(handed);
+    m_incomingRecording = request;
+    m_pendingTemplate = record;
+    m_stopRecording = false;
+    m_recordingState = RawRecordingState{};
+    m_recordingState.active = true;
+    m_recordingState.path = request.path;
+}
+
+void CSonarLink::SetRecordTemplate(const RawRecordTemplate& record) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pendingTemplate = record;
+}
+
+void CSonarLink::StopRecording() {
+    std::unique_ptr<CDataFile> unused;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_incomingFile) {
+            unused = std::move(m_incomingFile); // never started: nothing of it is written
+        } else {
+            m_stopRecording = true;
+        }
+        m_recordingState.active = false;
+    }
+}
+
+RawRecordingState CSonarLink::Recording() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_recordingState;
+}
+
+const LinkPing* CSonarLink::TakePing() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_otherReady) {
+        return nullptr;
+    }
+    std::swap(m_reading, m_other);
+    m_otherReady = false;
+    return m_slots[static_cast<std::size_t>(m_reading)].get();
+}
+
+LinkStats CSonarLink::Stats() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stats;
+}
+
+LinkState CSonarLink::State() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_state;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Link's thread
+
+int CSonarLink::Step() {
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_requestGeneration != m_appliedGeneration) {
+            m_appliedGeneration = m_requestGeneration;
+            m_request = m_pending;
+            changed = true;
+        }
+    }
+    ApplyRecordingRequests();
+    if (!m_request.run) {
+        if (m_connected.load()) {
+            Disconnect();
+        }
+        return kIdle;
+    }
+    const std::uint64_t now = m_clock.TickMs();
+    if (!m_connected.load()) {
+        if (now < m_nextConnectAt) {
+            return static_cast<int>(m_nextConnectAt - now);
+        }
+        return Connect(now);
+    }
+    if (m_request.paused) {
+        m_wasPaused = true;
+        return kIdle;
+    }
+    if (changed && m_wasPaused) {
+        // Pinging resumes as after a connect.
+        m_nextPingAt = now + kConnectPingDelayMs;
+    }
+    m_wasPaused = false;
+    if (now < m_nextPingAt) {
+        return static_cast<int>(m_nextPingAt - now);
+    }
+
+    LinkPing& ping = *m_slots[static_cast<std::size_t>(m_filling)];
+    const PingResult result = ExchangePing(ping);
+    if (m_abort.load()) {
+        return kIdle; // the runner is stopping: the ping was cut short on purpose
+    }
+    const std::uint64_t end = m_clock.TickMs();
+    switch (result) {
+    case PingResult::Complete:
+        m_failedPings = 0;
+        m_backoffMs = kReconnectBackoffMs;
+        if (m_file) {
+            WriteRawRecord(ping);
+        }
+        Publish(end);
+        m_nextPingAt = end + static_cast<std::uint64_t>(std::max(m_request.pingDelayMs, 0));
+        break;
+    case PingResult::Incomplete: {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_failedPings < kPingRetries) {
+            ++m_failedPings;
+            ++m_stats.retries;
+            m_nextPingAt = end + static_cast<std::uint64_t>(std::max(m_request.pingDelayMs, 0));
+        } else {
+            // Left to the watchdog: the cycle starts again after its period.
+            m_failedPings = 0;
+            m_nextPingAt = end + kWatchdogMs;
+        }
+        break;
+    }
+    case PingResult::Lost:
+        Disconnect();
+        m_nextConnectAt = m_lastAttemptAt + static_cast<std::uint64_t>(m_backoffMs);
+        m_backoffMs = std::min(2 * m_backoffMs, kWatchdogMs);
+        break;
+    }
+    if (m_request.paused) {
+        return kIdle;
+    }
+    const std::uint64_t after = m_clock.TickMs();
+    const std::uint64_t due = m_connected.load() ? m_nextPingAt : m_nextConnectAt;
+    return due > after ? static_cast<int>(due - after) : 0;
+}
+
+void CSonarLink::Shutdown() {
+    Disconnect();
+    if (m_file) {
+        m_file.reset();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_recordingState.active = false;
+    }
+    m_abort.store(false);
+}
+
+void CSonarLink::ApplyRecordingRequests() {
+    std::unique_ptr<CDataFile> incoming;
+    bool stop = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        stop = m_stopRecording;
+        m_stopRecording = false;
+        incoming = std::move(m_incomingFile);
+        if (incoming) {
+            m_recording = m_incomingRecording;
+        }
+        m_template = m_pendingTemplate;
+    }
+    if (stop || incoming) {
+        m_file.reset();
+    }
+    if (incoming) {
+        m_file = std::move(incoming);
+        m_recordsWritten = 0;
+        const std::uint64_t bytes = m_file->Length();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_recordingState.bytes = bytes;
+    }
+}
+
+int CSonarLink::Connect(std::uint64_t now) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_attempted) {
+            ++m_stats.reconnects;
+        }
+    }
+    m_attempted = true;
+    m_lastAttemptAt = now;
+    SetState(LinkState::Connecting);
+    bool connected = false;
+    if (m_socket.StartConnect(m_request.host, m_request.port)) {
+        // Waited for in slices: an unreachable head takes the watchdog's period to give up.
+        for (;;) {
+            const std::uint64_t elapsed = m_clock.TickMs() - now;
+            if (m_abort.load() || elapsed >= static_cast<std::uint64_t>(kWatchdogMs)) {
+                break;
+            }
+            const int slice = std::min(kWaitSliceMs, kWatchdogMs - static_cast<int>(elapsed));
+            const ITcpLink::ConnectState state = m_socket.WaitConnected(slice);
+            if (state != ITcpLink::ConnectState::Pending) {
+                connected = state == ITcpLink::ConnectState::Connected;
+                break;
+            }
+        }
+    }
+    const std::uint64_t after = m_clock.TickMs();
+    if (connected) {
+        m_connected.store(true);
+        m_failedPings = 0;
+        m_nextPingAt = after + kConnectPingDelayMs;
+        SetState(LinkState::Connected);
+        return kConnectPingDelayMs;
+    }
+    m_socket.Close();
+    SetState(LinkState::Disconnected);
+    m_nextConnectAt = now + static_cast<std::uint64_t>(m_backoffMs);
+    m_backoffMs = std::min(2 * m_backoffMs, kWatchdogMs);
+    return m_nextConnectAt > after ? static_cast<int>(m_nextConnectAt - after) : 0;
+}
+
+void CSonarLink::Disconnect() {
+    m_socket.Close();
+    if (m_connected.exchange(false)) {
+        SetState(LinkState::Disconnected);
+    }
+}
+
+void CSonarLink::SetState(LinkState state) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state = state;
+    m_news.store(true);
+}
+
+// TCP is a byte stream: a reply may arrive in pieces. Collect until the whole block is in or
+// the wait runs out; returns the bytes collected.
+int CSonarLink::ReceiveBlock(ReplyBlock& reply) {
+    int total = 0;
+    const std::uint64_t start = m_clock.TickMs();
+    while (total < kReplyBlockSize && !m_abort.load()) {
+        const std::uint64_t elapsed = m_clock.TickMs() - start;
+        if (elapsed >= static_cast<std::uint64_t>(kReplyWaitMs)) {
+            break;
+        }
+        const int remaining = kReplyWaitMs - static_cast<int>(elapsed);
+        if (!m_socket.WaitReadable(std::min(remaining, kWaitSliceMs))) {
+            if (!m_socket.IsConnected()) {
+                break;
+            }
+            continue;
+        }
+        const int got = m_socket.Receive(std::span<std::uint8_t>(reply).subspan(static_cast<std::size_t>(total)));
+        if (got <= 0) {
+            break;
+        }
+        total += got;
+    }
+    return total;
+}
+
+// Bytes left over from an earlier exchange (a reply that came after its wait ran out, or the tail
+// of an over-long reply) would shift every block of the next ping by one reply and keep the link
+// out of step for good; they are thrown away before the first request of a ping.
+void CSonarLink::DiscardPending() {
+    for (int reads = 0; reads < kMaxBlocksPerPing && m_socket.WaitReadable(0); ++reads) {
+        if (m_socket.Receive(m_reply) <= 0) {
+            break;
+        }
+    }
+}
+
+CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
+    const std::uint64_t start = m_clock.TickMs();
+    ping.startTime = m_clock.Now();
+    DiscardPending();
+    const int blocks = std::clamp(m_request.blocksPerPing, 1, kMaxBlocksPerPing);
+    m_packet = m_request.packet;
+    const auto failed = [this] { return m_socket.IsConnected() ? PingResult::Incomplete : PingResult::Lost; };
+    for (int f = 0; f < blocks; ++f) {
+        if (m_abort.load()) {
+            return PingResult::Incomplete;
+        }
+        m_packet[kPacketBlockByte] = static_cast<std::uint8_t>(f);
+        if (m_socket.Send(m_packet) != kCommandPacketSize) {
+            return failed();
+        }
+        if (ReceiveBlock(m_reply) != kReplyBlockSize) {
+            return failed();
+        }
+        StoreBlockPayload(m_reply, f, ping.payloads);
+        if (m_reply[kReplyEchoByte] != f) {
+            return PingResult::Incomplete;
+        }
+        if (m_file) {
+            AppendPair(f, m_reply);
+        }
+        if (f == 0) {
+            ping.sonarTimeMs = static_cast<float>(m_clock.TickMs() - start);
+        }
+    }
+    ping.acquisitionTimeMs = static_cast<float>(m_clock.TickMs() - start);
+    ping.lastReply = m_reply;
+    ping.blocksPerPing = blocks;
+    return PingResult::Complete;
+}
+
+void CSonarLink::Publish(std::uint64_t now) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    LinkPing& ping = *m_slots[static_cast<std::size_t>(m_filling)];
+    ping.number = ++m_stats.pings;
+    if (m_otherReady) {
+        ++m_stats.skipped; // the document had not taken the last one: it is replaced
+    }
+    std::swap(m_filling, m_other);
+    m_otherReady = true;
+    // The ping rate over the completions of the last few seconds.
+    m_completions[m_completionCount % m_completions.size()] = now;
+    ++m_completionCount;
+    const std::size_t held = std::min(m_completionCount, m_completions.size());
+    std::uint64_t first = now;
+    std::size_t counted = 0;
+    for (std::size_t i = 0; i < held; ++i) {
+        const std::uint64_t at = m_completions[i];
+        if (now - at <= kRateWindowMs) {
+            first = std::min(first, at);
+            ++counted;
+        }
+    }
+    m_stats.pingsPerSecond =
+        counted > 1 && now > first ? static_cast<float>(counted - 1) * 1000.0f / static_cast<float>(now - first)
+                                   : 0.0f;
+    m_news.store(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Raw recording (link's thread)
+
+void CSonarLink::AppendPair(int block, const ReplyBlock& reply) {
+    const std::size_t at =
+        static_cast<std::size_t>(kRecordDataOffset) + static_cast<std::size_t>(block) * kPacketPairSize;
+    std::copy(m_packet.begin(), m_packet.end(), m_record.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy(reply.begin(), reply.end(),
+              m_record.begin() + static_cast<std::ptrdiff_t>(at + kCommandPacketSize));
+}
+
+// Past the size limit the recording goes on in a new file, named after the ping's clock reading.
+bool CSonarLink::RollOverIfFull(const LinkPing& ping) {
+    const std::uint64_t limit = m_recording.sizeLimitBytes;
+    if (limit == 0 || m_file->Length() <= limit) {
+        return true;
+    }
+    m_file.reset();
+    const std::string path = UnusedName(m_recording.folder, FormatAutoName(ping.startTime), ".R96");
+    auto next = std::make_unique<CDataFile>();
+    if (!next->Open(path, CDataFile::Mode::CreateWrite)) {
+        EndRecording(kRollOverOpenFailed);
+        return false;
+    }
+    m_file = std::move(next);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_recordingState.path = path;
+    m_recordingState.bytes = 0;
+    m_news.store(true);
+    return true;
+}
+
+void CSonarLink::WriteRawRecord(const LinkPing& ping) {
+    if (!RollOverIfFull(ping)) {
+        return;
+    }
+    const std::size_t pairs = static_cast<std::size_t>(ping.blocksPerPing) * kPacketPairSize;
+    const std::size_t sentence = std::min(m_template.sentence.size(), static_cast<std::size_t>(kMaxSentenceLength));
+    const std::size_t length = static_cast<std::size_t>(kRecordDataOffset) + pairs + sentence;
+
+    RecordHeaderFields fields = m_template.fields;
+    fields.signature = RecordSignature(RecordKind::Raw);
+    fields.dataLength = static_cast<std::uint32_t>(pairs);
+    fields.extensionLength = 0;
+    fields.sentenceLength = static_cast<std::uint32_t>(sentence);
+    fields.timeStamp = FormatTimeStamp(ping.startTime);
+    const RecordChain::Link link = m_chain.Claim(static_cast<std::uint32_t>(length));
+    fields.recordCounter = static_cast<std::uint32_t>(link.counter & 0xFFFFFFFFu);
+    fields.previousLength = link.previousLength;
+    RecordHeaderBytes header{};
+    WriteRecordHeader(fields, header);
+    std::copy(header.begin(), header.end(), m_record.begin());
+    std::fill(m_record.begin() + kRecordHeaderSize, m_record.begin() + kRecordDataOffset, std::uint8_t{0});
+    std::copy_n(m_template.sentence.begin(), sentence,
+                m_record.begin() + static_cast<std::ptrdiff_t>(kRecordDataOffset + pairs));
+
+    // The whole record goes out in one write; a failed one is cut back, so that every record in
+    // the file is whole.
+    const std::uint64_t start = m_file->Position();
+    if (!m_file->Write(std::span<const std::uint8_t>(m_record.data(), length)) || !m_file->Flush()) {
+        const std::string error = "A write error occurred on " + m_file->Path() + ": " + m_file->LastError();
+        m_file->Truncate(start);
+        EndRecording(error);
+        return;
+    }
+    ++m_recordsWritten;
+    const std::uint64_t bytes = start + length;
+    bool limitReached = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_stats.rawRecords;
+        ++m_recordingState.records;
+        m_recordingState.bytes = bytes;
+        limitReached = m_recording.maxRecords != 0 && m_recordsWritten >= m_recording.maxRecords;
+    }
+    if (limitReached) {
+        EndRecording({});
+    }
+}
+
+void CSonarLink::EndRecording(const std::string& error) {
+    m_file.reset();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_recordingState.active = false;
+    m_recordingState.ended = true;
+    m_recordingState.error = error;
+    m_news.store(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Thread runner
+
+CLinkThread::CLinkThread(Post post) : m_post(std::move(post)) {}
+
+CLinkThread::~CLinkThread() {
+    Stop();
+}
+
+void CLinkThread::Start(LinkStepFn step, std::function<void()> news, std::function<void()> finish) {
+    Stop();
+    m_step = std::move(step);
+    m_news = std::move(news);
+    m_finish = std::move(finish);
+    m_stop = false;
+    m_poked = false;
+    m_thread = std::thread([this] { Run(); });
+}
+
+void CLinkThread::Stop() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+void CLinkThread::Poke() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_poked = true;
+    }
+    m_wake.notify_one();
+}
+
+void CLinkThread::Run() {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stop) {
+                break;
+            }
+            m_poked = false;
+        }
+        const LinkStepResult result = m_step();
+        if (result.news && !m_newsPending->exchange(true)) {
+            // Several news before the document looks are one: it reads the link's state as it
+            // is then. The flag outlives this runner, in case the post is delivered after it.
+            m_post([pending = m_newsPending, news = m_news] {
+                pending->store(false);
+                news();
+            });
+        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const auto woken = [this] { return m_stop || m_poked; };
+        if (result.dueMs < 0) {
+            m_wake.wait(lock, woken);
+        } else if (result.dueMs > 0) {
+            m_wake.wait_for(lock, std::chrono::milliseconds(result.dueMs), woken);
+        }
+    }
+    if (m_finish) {
+        m_finish();
+    }
+}
+
+} // namespace vexar

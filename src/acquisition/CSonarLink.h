@@ -1,0 +1,255 @@
+#pragma once
+// CSonarLink: the TCP link to the sonar head and the exchanges of each ping. It runs beside the
+// document (on a thread of its own in the programs): it connects and reconnects with a back-off,
+// requests pings, collects the 1034-byte replies, checks their echoes, times the exchange, writes
+// raw records of whole pings, and hands complete pings to the document through a small hand-off
+// that always holds the newest one.
+//
+// Threads: Step(), the socket and the raw recording file belong to the thread that runs the
+// steps. Everything marked "document's thread" may be called while a step runs; those calls
+// only exchange values under the link's lock and never wait on the socket or the disk.
+
+#include "files/CDataFile.h"
+#include "files/RecordHeader.h"
+#include "head/ReplyData.h"
+#include "platform/Ports.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vexar {
+
+inline constexpr int kWatchdogMs = 5000;
+inline constexpr int kConnectPingDelayMs = 500;
+inline constexpr int kReplyWaitMs = 500;
+/// Incomplete pings requested again before recovery is left to the watchdog.
+inline constexpr int kPingRetries = 3;
+/// First wait between connection attempts; it doubles up to the watchdog's period.
+inline constexpr int kReconnectBackoffMs = 1000;
+
+/// What the document wants of the link; takes effect at the next step.
+struct LinkRequest {
+    bool run = false; ///< connect and ping; false closes the link
+    bool paused = false; ///< connected, but no pings requested (Hold)
+    std::string host;
+    std::uint16_t port = 4040;
+    std::array<std::uint8_t, kCommandPacketSize> packet{}; ///< head 0's packet; byte 13 is set per block
+    int blocksPerPing = 128;
+    int pingDelayMs = 0;
+};
+
+/// A complete ping, as handed to the document.
+struct LinkPing {
+    PingBuffer payloads{};
+    ReplyBlock lastReply{}; ///< its header is the ping's reply header
+    int blocksPerPing = 0;
+    LocalTime startTime{};       ///< local time when the ping was requested
+    float sonarTimeMs = 0.0f;    ///< from the request to the first reply
+    float acquisitionTimeMs = 0.0f; ///< from the request to the last reply
+    std::uint64_t number = 0;    ///< counts complete pings from 1
+};
+
+/// What a raw record of the next pings carries besides the ping: every header field but the
+/// time stamp, the counter and the previous length, and the navigation sentence.
+struct RawRecordTemplate {
+    RecordHeaderFields fields;
+    std::vector<std::uint8_t> sentence;
+};
+
+/// Counter and previous length shared by every record the console builds, whichever thread
+/// builds it.
+class RecordChain {
+public:
+    struct Link {
+        std::uint64_t counter = 0;
+        std::uint32_t previousLength = 0;
+    };
+    /// The counter and previous length of the next record, which is `totalLength` bytes long.
+    Link Claim(std::uint32_t totalLength);
+    /// What the next record would get, without claiming it.
+    Link Peek() const;
+    /// After a copied record: the next record follows one of this length.
+    void SetPreviousLength(std::uint32_t totalLength);
+
+private:
+    mutable std::mutex m_mutex;
+    Link m_next;
+};
+
+/// A raw recording the link writes: where, how large a file may grow before the recording goes
+/// on in a new one, and how many records to write before stopping by itself (0: no limit).
+struct RawRecordingRequest {
+    std::string path;
+    std::string folder; ///< where files of a size roll-over go
+    std::uint64_t sizeLimitBytes = 0;
+    std::uint64_t maxRecords = 0;
+};
+
+/// The raw recording as the document shows it.
+struct RawRecordingState {
+    bool active = false;
+    std::string path;
+    std::uint64_t bytes = 0;
+    std::uint64_t records = 0; ///< written by this recording
+    /// Set when the recording stopped by itself: a write or open error (text) or its record limit.
+    bool ended = false;
+    std::string error; ///< the write error's text, kRollOverOpenFailed, or empty at the record limit
+};
+
+/// The error of a recording whose roll-over file could not be created.
+inline constexpr const char* kRollOverOpenFailed = "Error Opening File!";
+
+/// Counters of the link since it was created.
+struct LinkStats {
+    std::uint64_t pings = 0;      ///< complete pings
+    std::uint64_t retries = 0;    ///< pings requested again after an incomplete one
+    std::uint64_t skipped = 0;    ///< complete pings replaced by a newer one before the document took them
+    std::uint64_t reconnects = 0; ///< connection attempts after the first
+    float pingsPerSecond = 0.0f;  ///< over the last few seconds
+    std::uint64_t rawRecords = 0; ///< raw records written since the link was created
+};
+
+class CSonarLink {
+public:
+    /// Returned by Step when nothing is due until the request changes.
+    static constexpr int kIdle = -1;
+
+    CSonarLink(ITcpLink& socket, IClockPort& clock, RecordChain& chain);
+    ~CSonarLink();
+    CSonarLink(const CSonarLink&) = delete;
+    CSonarLink& operator=(const CSonarLink&) = delete;
+
+    // ---- Document's thread ----
+    void SetRequest(const LinkRequest& request);
+    LinkRequest Request() const;
+    /// Raw records of the pings from the next one on: the file is opened by the document and
+    /// handed over; the template is refreshed with every processed ping.
+    void StartRecording(CDataFile&& file, const RawRecordingRequest& request, const RawRecordTemplate& record);
+    void SetRecordTemplate(const RawRecordTemplate& record);
+    /// Ends the recording between two pings; the file is closed by the step that follows.
+    void StopRecording();
+    RawRecordingState Recording() const;
+    /// The newest complete ping, if one came since the last take; it stays valid until the
+    /// next take.
+    const LinkPing* TakePing();
+    bool IsConnected() const { return m_connected.load(); }
+    LinkState State() const;
+    LinkStats Stats() const;
+    /// Makes a step that waits on the socket return soon (the runner is stopping).
+    void Abort() { m_abort.store(true); }
+
+    // ---- Link's thread ----
+    /// Does what is due now (a connection attempt or one ping) and returns the milliseconds
+    /// until the next step is due, or kIdle.
+    int Step();
+    /// Closes the socket and any recording (when the runner stops).
+    void Shutdown();
+    /// Set by Step when the document should look at the link (a ping, a state change, an
+    /// ended recording); read and cleared by the runner.
+    bool TakeNews() { return m_news.exchange(false); }
+
+private:
+    enum class PingResult { Complete, Incomplete, Lost };
+
+    void ApplyRecordingRequests();
+    int Connect(std::uint64_t now);
+    void Disconnect();
+    PingResult ExchangePing(LinkPing& ping);
+    int ReceiveBlock(ReplyBlock& reply);
+    void DiscardPending();
+    void Publish(std::uint64_t now);
+    void AppendPair(int block, const ReplyBlock& reply);
+    void WriteRawRecord(const LinkPing& ping);
+    bool RollOverIfFull(const LinkPing& ping);
+    void EndRecording(const std::string& error);
+    void SetState(LinkState state);
+
+    ITcpLink& m_socket;
+    IClockPort& m_clock;
+    RecordChain& m_chain;
+    std::atomic<bool> m_abort{false};
+    std::atomic<bool> m_news{false};
+    std::atomic<bool> m_connected{false};
+
+    // Shared with the document's thread (m_mutex).
+    mutable std::mutex m_mutex;
+    LinkRequest m_pending;
+    std::uint64_t m_requestGeneration = 0;
+    RawRecordTemplate m_pendingTemplate;
+    std::unique_ptr<CDataFile> m_incomingFile;
+    RawRecordingRequest m_incomingRecording;
+    bool m_stopRecording = false;
+    RawRecordingState m_recordingState;
+    LinkStats m_stats;
+    LinkState m_state = LinkState::Disconnected;
+    // Hand-off: the link fills m_slots[m_filling], the document reads m_slots[m_reading], and
+    // m_slots[m_other] holds the newest complete ping when m_otherReady.
+    std::array<std::unique_ptr<LinkPing>, 3> m_slots;
+    int m_filling = 0;
+    int m_other = 1;
+    int m_reading = 2;
+    bool m_otherReady = false;
+
+    // The link's own (its thread).
+    LinkRequest m_request;
+    std::uint64_t m_appliedGeneration = 0;
+    bool m_attempted = false;
+    bool m_wasPaused = false;
+    std::uint64_t m_lastAttemptAt = 0;
+    std::uint64_t m_nextConnectAt = 0;
+    std::uint64_t m_nextPingAt = 0;
+    int m_backoffMs = kReconnectBackoffMs;
+    int m_failedPings = 0;
+    std::array<std::uint8_t, kCommandPacketSize> m_packet{};
+    ReplyBlock m_reply{};
+    std::array<std::uint64_t, 16> m_completions{};
+    std::size_t m_completionCount = 0;
+
+    // Raw recording (its thread).
+    std::unique_ptr<CDataFile> m_file;
+    RawRecordingRequest m_recording;
+    RawRecordTemplate m_template;
+    std::uint64_t m_recordsWritten = 0;
+    std::vector<std::uint8_t> m_record; ///< the record of the ping in progress, sized once
+    std::size_t m_recordLength = 0;
+};
+
+/// Runs a link's steps on a thread of its own. News goes to the document through `post`, which
+/// must run its function on the document's thread later (several news may arrive as one).
+class CLinkThread final : public ILinkRunner {
+public:
+    using Post = std::function<void(std::function<void()>)>;
+    explicit CLinkThread(Post post);
+    ~CLinkThread() override;
+    CLinkThread(const CLinkThread&) = delete;
+    CLinkThread& operator=(const CLinkThread&) = delete;
+
+    void Start(LinkStepFn step, std::function<void()> news, std::function<void()> finish) override;
+    void Stop() override;
+    void Poke() override;
+    bool IsRunning() const override { return m_thread.joinable(); }
+
+private:
+    void Run();
+
+    Post m_post;
+    LinkStepFn m_step;
+    std::function<void()> m_news;
+    std::function<void()> m_finish;
+    std::shared_ptr<std::atomic<bool>> m_newsPending = std::make_shared<std::atomic<bool>>(false);
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_poked = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+} // namespace vexar
