@@ -1,6 +1,14 @@
-# ASan + UBSan for the asan preset (applies to every target of the build).
+# Sanitizers for the asan and tsan presets (they apply to every target of the build).
 option(VEXAR_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(VEXAR_TSAN "Build with ThreadSanitizer" OFF)
+if(VEXAR_SANITIZE AND VEXAR_TSAN)
+  message(FATAL_ERROR "VEXAR_SANITIZE and VEXAR_TSAN exclude each other")
+endif()
 if(VEXAR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(VEXAR_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()

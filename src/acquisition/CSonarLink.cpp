@@ -54,11 +54,6 @@ void CSonarLink::SetRequest(const LinkRequest& request) {
     ++m_requestGeneration;
 }
 
-LinkRequest CSonarLink::Request() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_pending;
-}
-
 void CSonarLink::StartRecording(CDataFile&& file, const RawRecordingRequest& request,
                                 const RawRecordTemplate& record) {
     auto handed = std::make_unique<CDataFile>(std::move(file));
@@ -93,6 +88,11 @@ void CSonarLink::StopRecording() {
 RawRecordingState CSonarLink::Recording() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_recordingState;
+}
+
+std::uint64_t CSonarLink::UntakenSince() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_otherReady ? std::max<std::uint64_t>(m_publishedAt, 1) : 0;
 }
 
 const LinkPing* CSonarLink::TakePing() {
@@ -153,6 +153,13 @@ int CSonarLink::Step() {
     m_wasPaused = false;
     if (now < m_nextPingAt) {
         return static_cast<int>(m_nextPingAt - now);
+    }
+    // One ping ahead of the document at most: the next is requested once the document has taken
+    // the last, so that acquisition overlaps processing and the ping rate is that of the slower
+    // of the two. A document that does not take it within the grace period (a busy or stalled
+    // window) does not stop the pings: the newer one then replaces it, and is counted as skipped.
+    if (const std::uint64_t waiting = UntakenSince(); waiting != 0 && now - waiting < kTakeGraceMs) {
+        return static_cast<int>(waiting + kTakeGraceMs - now);
     }
 
     LinkPing& ping = *m_slots[static_cast<std::size_t>(m_filling)];
@@ -304,7 +311,8 @@ int CSonarLink::ReceiveBlock(ReplyBlock& reply) {
             }
             continue;
         }
-        const int got = m_socket.Receive(std::span<std::uint8_t>(reply).subspan(static_cast<std::size_t>(total)));
+        const int got =
+            m_socket.Receive(std::span<std::uint8_t>(reply).subspan(static_cast<std::size_t>(total)));
         if (got <= 0) {
             break;
         }
@@ -368,6 +376,7 @@ void CSonarLink::Publish(std::uint64_t now) {
     }
     std::swap(m_filling, m_other);
     m_otherReady = true;
+    m_publishedAt = now;
     // The ping rate over the completions of the last few seconds.
     m_completions[m_completionCount % m_completions.size()] = now;
     ++m_completionCount;
@@ -381,9 +390,9 @@ void CSonarLink::Publish(std::uint64_t now) {
             ++counted;
         }
     }
-    m_stats.pingsPerSecond =
-        counted > 1 && now > first ? static_cast<float>(counted - 1) * 1000.0f / static_cast<float>(now - first)
-                                   : 0.0f;
+    m_stats.pingsPerSecond = counted > 1 && now > first
+                                 ? static_cast<float>(counted - 1) * 1000.0f / static_cast<float>(now - first)
+                                 : 0.0f;
     m_news.store(true);
 }
 
@@ -424,7 +433,8 @@ void CSonarLink::WriteRawRecord(const LinkPing& ping) {
         return;
     }
     const std::size_t pairs = static_cast<std::size_t>(ping.blocksPerPing) * kPacketPairSize;
-    const std::size_t sentence = std::min(m_template.sentence.size(), static_cast<std::size_t>(kMaxSentenceLength));
+    const std::size_t sentence =
+        std::min(m_template.sentence.size(), static_cast<std::size_t>(kMaxSentenceLength));
     const std::size_t length = static_cast<std::size_t>(kRecordDataOffset) + pairs + sentence;
 
     RecordHeaderFields fields = m_template.fields;

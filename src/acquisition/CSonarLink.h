@@ -34,10 +34,12 @@ inline constexpr int kReplyWaitMs = 500;
 inline constexpr int kPingRetries = 3;
 /// First wait between connection attempts; it doubles up to the watchdog's period.
 inline constexpr int kReconnectBackoffMs = 1000;
+/// How long the link waits for the document to take a ping before it requests the next anyway.
+inline constexpr std::uint64_t kTakeGraceMs = 1000;
 
 /// What the document wants of the link; takes effect at the next step.
 struct LinkRequest {
-    bool run = false; ///< connect and ping; false closes the link
+    bool run = false;    ///< connect and ping; false closes the link
     bool paused = false; ///< connected, but no pings requested (Hold)
     std::string host;
     std::uint16_t port = 4040;
@@ -51,10 +53,10 @@ struct LinkPing {
     PingBuffer payloads{};
     ReplyBlock lastReply{}; ///< its header is the ping's reply header
     int blocksPerPing = 0;
-    LocalTime startTime{};       ///< local time when the ping was requested
-    float sonarTimeMs = 0.0f;    ///< from the request to the first reply
+    LocalTime startTime{};          ///< local time when the ping was requested
+    float sonarTimeMs = 0.0f;       ///< from the request to the first reply
     float acquisitionTimeMs = 0.0f; ///< from the request to the last reply
-    std::uint64_t number = 0;    ///< counts complete pings from 1
+    std::uint64_t number = 0;       ///< counts complete pings from 1
 };
 
 /// What a raw record of the next pings carries besides the ping: every header field but the
@@ -129,16 +131,16 @@ public:
 
     // ---- Document's thread ----
     void SetRequest(const LinkRequest& request);
-    LinkRequest Request() const;
     /// Raw records of the pings from the next one on: the file is opened by the document and
     /// handed over; the template is refreshed with every processed ping.
-    void StartRecording(CDataFile&& file, const RawRecordingRequest& request, const RawRecordTemplate& record);
+    void StartRecording(CDataFile&& file, const RawRecordingRequest& request,
+                        const RawRecordTemplate& record);
     void SetRecordTemplate(const RawRecordTemplate& record);
     /// Ends the recording between two pings; the file is closed by the step that follows.
     void StopRecording();
     RawRecordingState Recording() const;
     /// The newest complete ping, if one came since the last take; it stays valid until the
-    /// next take.
+    /// next take. The link requests its next ping once this one is taken (poke the runner).
     const LinkPing* TakePing();
     bool IsConnected() const { return m_connected.load(); }
     LinkState State() const;
@@ -166,6 +168,8 @@ private:
     int ReceiveBlock(ReplyBlock& reply);
     void DiscardPending();
     void Publish(std::uint64_t now);
+    /// When the ping the document has not taken yet was published; 0 when there is none.
+    std::uint64_t UntakenSince() const;
     void AppendPair(int block, const ReplyBlock& reply);
     void WriteRawRecord(const LinkPing& ping);
     bool RollOverIfFull(const LinkPing& ping);
@@ -197,6 +201,7 @@ private:
     int m_other = 1;
     int m_reading = 2;
     bool m_otherReady = false;
+    std::uint64_t m_publishedAt = 0;
 
     // The link's own (its thread).
     LinkRequest m_request;

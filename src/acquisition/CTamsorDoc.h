@@ -138,7 +138,11 @@ public:
     // ---- Link ----
     int m_connected = 0;
     LinkState m_linkState = LinkState::Disconnected;
-    LinkStats m_linkStats; ///< as the link reported them last
+    LinkStats m_linkStats;            ///< as the link reported them last
+    std::uint64_t m_nextTakeTick = 0; ///< no live ping is taken before this tick
+    /// How long the document rests after a live ping, as a share of the time it took: the
+    /// operator's input is served between pings. Headless programs without input set 0.
+    double m_restShare = 1.0;
     std::string m_sonarAddress = "192.168.0.2";
     int m_sonarPort = kSonarTcpPort; ///< "RemotePort_Sonar1"
     /// "--sonar ADDR[:PORT]" of this run: used instead of the settings, never saved.

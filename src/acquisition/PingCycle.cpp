@@ -109,8 +109,18 @@ void CTamsorDoc::OnLinkNews() {
         Notify(&IDocumentListener::OnLinkStateChanged, state);
     }
     m_recorder->FollowLinkRecording(m_link->Recording());
+    // The document rests as long as its last ping took before it takes the next, so that the
+    // operator's input is never queued behind a run of pings; the link keeps the newest meanwhile.
+    const std::uint64_t now = m_ports.clock->TickMs();
+    if (now < m_nextTakeTick) {
+        ArmTimer(m_ports.timers, kTakePingTimer, static_cast<int>(m_nextTakeTick - now));
+        return;
+    }
     if (const LinkPing* ping = m_link->TakePing()) {
+        m_ports.linkRunner->Poke(); // the link may request the next ping now
         TakeLivePing(*ping);
+        const std::uint64_t done = m_ports.clock->TickMs();
+        m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(done - now) * m_restShare);
     }
 }
 
@@ -151,6 +161,11 @@ void CTamsorDoc::WatchdogTimerProc() {
 void CTamsorDoc::OnTimer(int timerId) {
     if (timerId == kWatchdogTimer) {
         WatchdogTimerProc();
+        return;
+    }
+    if (timerId == kTakePingTimer) {
+        StopTimer(m_ports.timers, timerId);
+        OnLinkNews();
         return;
     }
     StopTimer(m_ports.timers, timerId);

@@ -468,8 +468,20 @@ void CMainFrame::SetDocumentTitle(const QString& title) {
 }
 
 void CMainFrame::OnPingProcessed() {
-    if (m_view != nullptr) {
-        m_view->OnUpdate();
+    // The picture follows in the next turn of the event loop, so that processing a ping and
+    // drawing it are two short waits for the operator's input instead of one long one. Pings
+    // processed before it runs are drawn as one.
+    if (m_view != nullptr && !m_viewUpdatePending) {
+        m_viewUpdatePending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_viewUpdatePending = false;
+                if (m_view != nullptr) {
+                    m_view->OnUpdate();
+                }
+            },
+            Qt::QueuedConnection);
     }
     UpdateCommandStates();
     m_diag->UpdateDiagnostics();

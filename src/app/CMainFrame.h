@@ -115,6 +115,7 @@ private:
     CSettingsDlg* m_settings = nullptr;
     std::map<int, QAction*> m_actions;
     std::uint64_t m_bytesPerStep = 0;
+    bool m_viewUpdatePending = false;
 };
 
 } // namespace vexar

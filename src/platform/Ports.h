@@ -17,6 +17,7 @@ enum TimerId : int {
     kWatchdogTimer = 3010, ///< refreshes the status when no ping came for 5000 ms
     kPlaybackTimer = 3020, ///< plays the next record ("Sleep Time")
     kPingTimer = 3030,     ///< the next step of the sonar link where it runs on the timers
+    kTakePingTimer = 3040, ///< takes the newest live ping once the document has rested
 };
 
 /// One-shot timers. Arming a timer that is armed restarts it; stopping an idle timer is harmless.

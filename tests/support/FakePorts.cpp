@@ -160,9 +160,9 @@ void FakeLinkRunner::Stop() {
 }
 
 void FakeLinkRunner::Poke() {
-    if (m_stepping) {
-        m_poked = true; // from the news handler: the next step follows at once
-    } else if (m_running) {
+    // A poke from the news handler (the document took a ping) leaves the step's own due: the
+    // link looks at the hand-off only when its next ping is due.
+    if (m_running && !m_stepping) {
         m_timers.Arm(kPingTimer, 0);
     }
 }
@@ -172,14 +172,13 @@ void FakeLinkRunner::RunStep() {
         return;
     }
     m_stepping = true;
-    m_poked = false;
     const LinkStepResult result = m_step();
     if (result.news && m_news) {
         m_news();
     }
     m_stepping = false;
-    if (m_running && (m_poked || result.dueMs >= 0)) {
-        m_timers.Arm(kPingTimer, m_poked ? 0 : result.dueMs);
+    if (m_running && result.dueMs >= 0) {
+        m_timers.Arm(kPingTimer, result.dueMs);
     }
 }
 

@@ -138,7 +138,6 @@ private:
     std::function<void()> m_finish;
     bool m_running = false;
     bool m_stepping = false;
-    bool m_poked = false;
 };
 
 /// All fakes together, wired into a DocumentPorts.

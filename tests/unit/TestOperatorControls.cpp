@@ -190,6 +190,15 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
     EXPECT_EQ(t[12], ":   12 msec");
     EXPECT_EQ(t[6], ":   4 dB");
     EXPECT_EQ(t[16], ":   1480.0 (1480.0) m/s");
+    // The link's counters follow the existing rows.
+    doc->m_linkStats.pingsPerSecond = 12.34f;
+    doc->m_linkStats.retries = 3;
+    doc->m_linkStats.skipped = 4;
+    doc->m_linkStats.reconnects = 5;
+    t = UpdateDiagnosticsTexts(*doc);
+    EXPECT_EQ(std::vector<std::string>(t.begin() + 19, t.end()),
+              (std::vector<std::string>{":   12.3", ":   3", ":   4", ":   5"}));
+    EXPECT_STREQ(kDiagnosticsLayout[19].label, "Pings/s");
 }
 
 TEST_F(ControlsTest, SettingsPanelSpinsListsAndTexts) {

@@ -32,6 +32,7 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     }
     HeadlessDocument headless(common, true, true, host, port);
     CTamsorDoc& doc = *headless.doc;
+    doc.m_restShare = 0.0; // nobody waits for input here
     // The link writes every whole ping from the next one on and stops by itself at the count.
     const auto target = static_cast<std::uint64_t>(options.pings);
     if (!doc.Recorder().StartRecording(RecordKind::Raw, options.output, target)) {

@@ -85,6 +85,7 @@ TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
 
     m_frame->OnCommand(kCmdZoom100);
     m_doc->ProcessPing();
+    QApplication::processEvents(); // the picture follows the processed ping in the next turn
     EXPECT_FLOAT_EQ(m_doc->m_zoomFactor, 1.0f);
     EXPECT_NEAR(View().Pointer().DistanceM(*m_doc), distance, 1e-3f);
     // The points follow the picture: A is now twice as far from the centre.
