@@ -247,7 +247,10 @@ TEST(LiveLink, ASilentHeadCostsHalfASecondNotTheWatchdog) {
     ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 3; }));
     EXPECT_EQ(console.Stats().retries, 1u);
     EXPECT_EQ(console.m_watchdogs, 0);
-    EXPECT_LT(console.m_watch->LongestGap(), 1500);
+    // Well inside the watchdog's five seconds (about a second here; the bound leaves room for a busy
+    // machine).
+    EXPECT_LT(console.m_watch->LongestGap(), 3000)
+        << "longest gap " << console.m_watch->LongestGap() << " ms";
 }
 
 TEST(LiveLink, DroppedConnectionIsReconnectedWithinASecond) {
@@ -275,7 +278,10 @@ TEST(LiveLink, APeerThatClosesMidBlockEndsThePingAndIsReconnected) {
     ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 3; }));
     EXPECT_EQ(console.m_watch->m_drops, 1);
     EXPECT_EQ(head.Server().m_connections.load(), 2);
-    EXPECT_LT(console.m_watch->LongestGap(), 1500);
+    // Well inside the watchdog's five seconds (about a second here; the bound leaves room for a busy
+    // machine).
+    EXPECT_LT(console.m_watch->LongestGap(), 3000)
+        << "longest gap " << console.m_watch->LongestGap() << " ms";
     console.ExpectHeadsHoldLatest(options.scene, head.Server().m_pingsStarted.load());
     EXPECT_TRUE(console.m_operator.m_messages.empty());
 }

@@ -424,5 +424,18 @@ TEST(ProfileFile, NumbersConvertLikeTheCLibrary) {
     EXPECT_DOUBLE_EQ(ParseDouble("x1"), 0.0);
 }
 
+TEST(ProfileFile, HeadAddressesWithAndWithoutAPort) {
+    std::string host = "unchanged";
+    std::uint16_t port = 4040;
+    EXPECT_TRUE(ParseHostAndPort("127.0.0.1", host, port));
+    EXPECT_EQ(host + ":" + std::to_string(port), "127.0.0.1:4040");
+    EXPECT_TRUE(ParseHostAndPort("127.0.0.1:47001", host, port));
+    EXPECT_EQ(port, 47001);
+    for (const char* bad : {"", ":4040", "127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:40x"}) {
+        EXPECT_FALSE(ParseHostAndPort(bad, host, port)) << bad;
+    }
+    EXPECT_EQ(host + ":" + std::to_string(port), "127.0.0.1:47001");
+}
+
 } // namespace
 } // namespace vexar
