@@ -1,13 +1,17 @@
 // The console against the simulated head, both on 127.0.0.1: pings arrive, the picture changes
-// and the diagnostics report the connection.
+// and the diagnostics report the connection; a head that dies is shown at once, and its return
+// clears the alarms.
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CDiagDlg.h"
+#include "app/CInfoPanel.h"
 #include "app/CMOndrelView.h"
 #include "app/CMainFrame.h"
 #include "app/CTamsorApp.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -15,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 
 #ifdef VEXAR_HEADSIM_PATH
 
@@ -24,10 +30,10 @@ namespace {
 
 class HeadProcess {
 public:
-    /// Starts the simulated head on a free loopback port; 0 when it did not come up.
-    std::uint16_t Start() {
+    /// Starts the simulated head on a loopback port (0: a free one); 0 when it did not come up.
+    std::uint16_t Start(std::uint16_t port = 0) {
         m_process.setProgram(QStringLiteral(VEXAR_HEADSIM_PATH));
-        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
         m_process.start();
         if (!m_process.waitForStarted(10000)) {
             return 0;
@@ -45,14 +51,40 @@ public:
         }
         return 0;
     }
-    ~HeadProcess() {
+    /// The head dies at once, as a head that loses power does.
+    void Kill() {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
+    ~HeadProcess() { Kill(); }
 
 private:
     QProcess m_process;
 };
+
+// A settings file in `folder` that points the console at the head on `port` and the output at
+// 127.0.0.1.
+QString LoopbackSettings(const QTemporaryDir& folder, std::uint16_t port) {
+    const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
+    std::ofstream(settings.toStdString())
+        << "[System]\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=" << port
+        << "\nIPAddress_Output1=127.0.0.1\n"
+           "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
+           "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
+    return settings;
+}
+
+// Runs the event loop until `done` or the deadline; true when done.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QTest::qWait(20);
+    }
+    return true;
+}
 
 TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
     HeadProcess head;
@@ -61,12 +93,7 @@ TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
 
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
-    std::ofstream(settings.toStdString())
-        << "[System]\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=" << port
-        << "\nIPAddress_Output1=127.0.0.1\n"
-           "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
-           "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
+    const QString settings = LoopbackSettings(folder, port);
     CTamsorApp app(folder.path() + QLatin1Char('/'), settings);
     ASSERT_TRUE(app.Start());
     CTamsorDoc& doc = app.Document();
@@ -84,6 +111,46 @@ TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
     const QImage after = app.Frame().View()->grab().toImage();
     EXPECT_NE(before, after);
     EXPECT_EQ(app.Frame().DiagDlg()->ValueText(1023), QStringLiteral(":   Yes"));
+    app.Shutdown();
+}
+
+TEST(ConsoleWithHead, ADeadHeadIsShownWithinThreeSecondsAndItsReturnClearsTheAlarms) {
+    HeadProcess head;
+    const std::uint16_t port = head.Start();
+    ASSERT_NE(port, 0) << "the simulated head did not start";
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    CTamsorApp app(folder.path() + QLatin1Char('/'), LoopbackSettings(folder, port));
+    ASSERT_TRUE(app.Start());
+    CTamsorDoc& doc = app.Document();
+    ASSERT_EQ(doc.m_sonarAddress, "127.0.0.1");
+    ASSERT_EQ(doc.m_outputAddress, "127.0.0.1");
+    CMainFrame& frame = app.Frame();
+    const auto link = [&frame] { return frame.InfoPanel()->LinkPane()->text(); };
+    const auto message = [&frame] { return frame.InfoPanel()->First()->Pane(1)->text(); };
+    const auto banner = [&frame] {
+        frame.View()->repaint();
+        const OverlayItems& items = frame.View()->LastOverlay();
+        return std::any_of(items.begin(), items.end(), [](const OverlayItem& item) {
+            return item.text.startsWith(QStringLiteral("No new data for"));
+        });
+    };
+    const auto pinging = [&] { return link().endsWith(QStringLiteral("pings/s")); };
+    ASSERT_TRUE(WaitFor(pinging, 30000)) << link().toStdString();
+    EXPECT_FALSE(banner());
+    EXPECT_EQ(message(), QStringLiteral("Ready"));
+
+    QElapsedTimer sinceDeath;
+    head.Kill();
+    sinceDeath.start();
+    // Both alarms are up within 3 s of the head's death, and the link is not said to work.
+    EXPECT_TRUE(WaitFor([&] { return banner() && !pinging(); }, 3000))
+        << link().toStdString() << " after " << sinceDeath.elapsed() << " ms";
+    EXPECT_NE(message(), QStringLiteral("Ready"));
+
+    ASSERT_EQ(head.Start(port), port) << "the simulated head did not come back on its port";
+    EXPECT_TRUE(WaitFor([&] { return pinging() && !banner(); }, 15000)) << link().toStdString();
+    EXPECT_EQ(message(), QStringLiteral("Ready"));
     app.Shutdown();
 }
 
