@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QSignalBlocker>
 #include <QToolTip>
 
@@ -24,6 +25,15 @@ QComboBox* MakeList(QWidget* parent, std::initializer_list<const char*> items) {
         list->addItem(QString::fromLatin1(item));
     }
     return list;
+}
+
+// A box that takes no typing looks like it: on the dialog's own background, not a white field.
+void SetReadOnly(QLineEdit* edit, bool readOnly) {
+    edit->setReadOnly(readOnly);
+    QPalette palette = edit->palette();
+    const QPalette& dialog = edit->parentWidget()->palette();
+    palette.setColor(QPalette::Base, dialog.color(readOnly ? QPalette::Window : QPalette::Base));
+    edit->setPalette(palette);
 }
 
 void Select(QComboBox* list, int index, int& cached) {
@@ -52,7 +62,7 @@ CSettingsDlg::CSettingsDlg(CTamsorDoc& doc, QWidget* parent) : QDialog(parent), 
         connect(target.spin, &CUpDown::stepped, this,
                 [this, spin, head](int step) { OnSpin(spin, step, head); });
         // Boxes that only show a value say so by being read-only.
-        target.edit->setReadOnly(!CSettingsPanel::TakesTypedValues(spin));
+        SetReadOnly(target.edit, !CSettingsPanel::TakesTypedValues(spin));
         connect(target.edit, &QLineEdit::editingFinished, this,
                 [this, &target, spin, head] { OnTyped(target, spin, head); });
         if (fileText != nullptr) {
@@ -154,7 +164,7 @@ void CSettingsDlg::RefreshSettingsDialog() {
     }
     m_pulseLength.spin->setEnabled(false);
     m_range.edit->setEnabled(true);
-    m_range.edit->setReadOnly(!view.rangeSpinEnabled); // the range comes from the played file
+    SetReadOnly(m_range.edit, !view.rangeSpinEnabled); // the range comes from the played file
     m_range.spin->setEnabled(view.rangeSpinEnabled);
     m_frequency.edit->setEnabled(view.frequencyEnabled);
     m_frequency.spin->setEnabled(view.frequencyEnabled);
