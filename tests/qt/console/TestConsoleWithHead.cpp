@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 #ifdef VEXAR_HEADSIM_PATH
 
@@ -86,51 +87,50 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
-    HeadProcess head;
-    const std::uint16_t port = head.Start();
-    ASSERT_NE(port, 0) << "the simulated head did not start";
-
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString settings = LoopbackSettings(folder, port);
-    CTamsorApp app(folder.path() + QLatin1Char('/'), settings);
-    ASSERT_TRUE(app.Start());
-    CTamsorDoc& doc = app.Document();
-    ASSERT_EQ(doc.m_sonarAddress, "127.0.0.1");
-    ASSERT_EQ(doc.m_outputAddress, "127.0.0.1");
-    app.Frame().OnCommand(kCmdDiagnostics);
-
-    const QImage before = app.Frame().View()->grab().toImage();
-    const QDeadlineTimer deadline(30000);
-    while (doc.Head(0).m_pingCounter < 5 && !deadline.hasExpired()) {
-        QTest::qWait(50);
+// The console on its own settings file, talking to a simulated head of its own.
+class ConsoleWithHead : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_port = m_head.Start();
+        ASSERT_NE(m_port, 0) << "the simulated head did not start";
+        ASSERT_TRUE(m_folder.isValid());
+        m_app = std::make_unique<CTamsorApp>(m_folder.path() + QLatin1Char('/'),
+                                             LoopbackSettings(m_folder, m_port));
+        ASSERT_TRUE(m_app->Start());
+        ASSERT_EQ(Doc().m_sonarAddress, "127.0.0.1");
+        ASSERT_EQ(Doc().m_outputAddress, "127.0.0.1");
     }
-    ASSERT_GE(doc.Head(0).m_pingCounter, 5);
+    void TearDown() override {
+        if (m_app) {
+            m_app->Shutdown();
+        }
+    }
+    CTamsorDoc& Doc() { return m_app->Document(); }
+    CMainFrame& Frame() { return m_app->Frame(); }
+
+    HeadProcess m_head;
+    std::uint16_t m_port = 0;
+    QTemporaryDir m_folder;
+    std::unique_ptr<CTamsorApp> m_app;
+};
+
+TEST_F(ConsoleWithHead, PingsArriveAndThePictureChanges) {
+    Frame().OnCommand(kCmdDiagnostics);
+    const QImage before = Frame().View()->grab().toImage();
+    ASSERT_TRUE(WaitFor([this] { return Doc().Head(0).m_pingCounter >= 5; }, 30000));
     QTest::qWait(100);
-    const QImage after = app.Frame().View()->grab().toImage();
+    const QImage after = Frame().View()->grab().toImage();
     EXPECT_NE(before, after);
-    EXPECT_EQ(app.Frame().DiagDlg()->ValueText(1023), QStringLiteral(":   Yes"));
-    app.Shutdown();
+    EXPECT_EQ(Frame().DiagDlg()->ValueText(1023), QStringLiteral(":   Yes"));
 }
 
-TEST(ConsoleWithHead, ADeadHeadIsShownWithinThreeSecondsAndItsReturnClearsTheAlarms) {
-    HeadProcess head;
-    const std::uint16_t port = head.Start();
-    ASSERT_NE(port, 0) << "the simulated head did not start";
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    CTamsorApp app(folder.path() + QLatin1Char('/'), LoopbackSettings(folder, port));
-    ASSERT_TRUE(app.Start());
-    CTamsorDoc& doc = app.Document();
-    ASSERT_EQ(doc.m_sonarAddress, "127.0.0.1");
-    ASSERT_EQ(doc.m_outputAddress, "127.0.0.1");
-    CMainFrame& frame = app.Frame();
-    const auto link = [&frame] { return frame.InfoPanel()->LinkPane()->text(); };
-    const auto message = [&frame] { return frame.InfoPanel()->First()->Pane(1)->text(); };
-    const auto banner = [&frame] {
-        frame.View()->repaint();
-        const OverlayItems& items = frame.View()->LastOverlay();
+TEST_F(ConsoleWithHead, ADeadHeadIsShownWithinThreeSecondsAndItsReturnClearsTheAlarms) {
+    CInfoPanel& info = *Frame().InfoPanel();
+    const auto link = [&info] { return info.LinkPane()->text(); };
+    const auto message = [&info] { return info.First()->Pane(1)->text(); };
+    const auto banner = [this] {
+        Frame().View()->repaint();
+        const OverlayItems& items = Frame().View()->LastOverlay();
         return std::any_of(items.begin(), items.end(), [](const OverlayItem& item) {
             return item.text.startsWith(QStringLiteral("No new data for"));
         });
@@ -141,17 +141,16 @@ TEST(ConsoleWithHead, ADeadHeadIsShownWithinThreeSecondsAndItsReturnClearsTheAla
     EXPECT_EQ(message(), QStringLiteral("Ready"));
 
     QElapsedTimer sinceDeath;
-    head.Kill();
+    m_head.Kill();
     sinceDeath.start();
     // Both alarms are up within 3 s of the head's death, and the link is not said to work.
     EXPECT_TRUE(WaitFor([&] { return banner() && !pinging(); }, 3000))
         << link().toStdString() << " after " << sinceDeath.elapsed() << " ms";
     EXPECT_NE(message(), QStringLiteral("Ready"));
 
-    ASSERT_EQ(head.Start(port), port) << "the simulated head did not come back on its port";
+    ASSERT_EQ(m_head.Start(m_port), m_port) << "the simulated head did not come back on its port";
     EXPECT_TRUE(WaitFor([&] { return pinging() && !banner(); }, 15000)) << link().toStdString();
     EXPECT_EQ(message(), QStringLiteral("Ready"));
-    app.Shutdown();
 }
 
 } // namespace
