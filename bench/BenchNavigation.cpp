@@ -5,6 +5,7 @@
 #include "navigation/CNavigation.h"
 #include "navigation/NavigationMath.h"
 #include "navigation/XyzExport.h"
+#include "support/NavigationSample.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,7 +14,7 @@ namespace {
 void BM_ParseNavigationSentence(benchmark::State& state) {
     vexar::CNavigation nav;
     for (auto _ : state) {
-        nav.ParseNavigationSentence(vexar::kInitialNavigationSentence, true);
+        nav.ParseNavigationSentence(vexar::test::kSampleNavigationSentence, true);
         benchmark::DoNotOptimize(nav.m_trackOffsetX);
     }
 }

@@ -100,11 +100,19 @@ void CTamsorDoc::OnRealTime() {
     if (m_ports.timers != nullptr) {
         m_ports.timers->Stop(kPlaybackTimer);
     }
+    // The end of a conversion holds the played file on its last ping; that was never the
+    // operator's Hold.
+    if (m_holdAfterConversion != 0) {
+        m_hold = 0;
+        m_holdAfterConversion = 0;
+    }
     if (m_playback != 0) {
         CloseAllFiles();
         m_playback = 0;
         ClearCombinedImage();
         m_clearImage = 1;
+        // The position of the played file describes nothing live.
+        ClearNavigation(*this);
         RefreshStatus();
     }
     LoadSettings();
@@ -285,24 +293,33 @@ void CTamsorDoc::RefreshStatus() {
     if (m_playback == 0) {
         m_displayedPingPeriodMs = m_loopTimeMs;
     }
-    // The title shows the file being recorded and its size: a live raw recording is the link's.
-    std::string path;
-    std::uint64_t bytes = 0;
+    // The title shows the file being recorded and its size.
+    if (const RecordingStatus recording = CurrentRecording(); recording.active) {
+        char size[64];
+        std::snprintf(size, sizeof size, "%.1f M Bytes", static_cast<double>(recording.bytes) / 1048576.0);
+        SetTitle(recording.path + "    ___" + size);
+    }
+}
+
+RecordingStatus CTamsorDoc::CurrentRecording() const {
+    RecordingStatus status;
     if ((m_recordRaw != 0 || m_recordBeam != 0 || m_recordPoint != 0) && m_recordFile.IsOpen()) {
-        path = m_recordFile.Path();
-        bytes = m_recordFile.Length();
+        status.path = m_recordFile.Path();
+        status.bytes = m_recordFile.Length();
     } else if (m_recordRaw != 0 && m_playback == 0 && m_link) {
+        // A live raw recording is the link's.
         const RawRecordingState recording = m_link->Recording();
         if (recording.active) {
-            path = recording.path;
-            bytes = recording.bytes;
+            status.path = recording.path;
+            status.bytes = recording.bytes;
         }
     }
-    if (!path.empty()) {
-        char size[64];
-        std::snprintf(size, sizeof size, "%.1f M Bytes", static_cast<double>(bytes) / 1048576.0);
-        SetTitle(path + "    ___" + size);
-    }
+    status.active = !status.path.empty();
+    return status;
+}
+
+void CTamsorDoc::NotifyRecordingChanged() {
+    Notify(&IDocumentListener::OnRecordingChanged, CurrentRecording());
 }
 
 void CTamsorDoc::ClearCombinedImage() {
@@ -311,6 +328,7 @@ void CTamsorDoc::ClearCombinedImage() {
 }
 
 void CTamsorDoc::CloseAllFiles() {
+    const bool recording = m_recordRaw != 0 || m_recordBeam != 0 || m_recordPoint != 0;
     if (m_playbackFile.IsOpen()) {
         m_playbackFile.Close();
         m_playback = 0;
@@ -327,6 +345,9 @@ void CTamsorDoc::CloseAllFiles() {
     if (m_xyzFile.IsOpen()) {
         m_xyzFile.Close();
         m_xyzConversion = 0;
+    }
+    if (recording) {
+        NotifyRecordingChanged();
     }
 }
 

@@ -28,11 +28,10 @@ inline constexpr int kCombinedBeams = 1920;
 inline constexpr int kWrapMarginRows = 10;
 inline constexpr const char* kVersionText = "1.022 (July 17, 2019)";
 inline constexpr const char* kSettingsFileName = "Vexar.INI";
-inline constexpr const char* kInitialNavigationSentence =
-    "$AULOG,2;29.9805646N,N,99;13.3141814E,W,,-35.4,,64.8,-0.0,-1.1,0.6,,,0.0,230,0,9913,0.00,"
-    "10/14/1999,**6B";
 inline constexpr std::uint16_t kSonarTcpPort = 4040;
 inline constexpr std::uint16_t kOutputLocalPort = 2;
+/// In real time, a picture without a new ping for this long is shown as stale.
+inline constexpr int kStaleAfterMs = 2000;
 
 class CTamsorDoc {
 public:
@@ -69,6 +68,9 @@ public:
     void UpdateLinkRequest();
     /// No ping for the watchdog's period: the status is refreshed.
     void WatchdogTimerProc();
+    /// The stale timer: counts the whole seconds since the last live ping and tells the
+    /// listeners from kStaleAfterMs on.
+    void CheckPictureStale();
     /// The main frame's handler of any timer message.
     void OnTimer(int timerId);
     /// "&Hold".
@@ -86,6 +88,10 @@ public:
     std::uint16_t SonarPort() const;
     /// Creates the output socket if it does not exist.
     void OpenOutputSocket();
+    /// The file being recorded (a live raw recording is the link's) and its size now.
+    RecordingStatus CurrentRecording() const;
+    /// Tells the listeners that a recording started, stopped or went on in a new file.
+    void NotifyRecordingChanged();
 
     // Settings file.
     void LoadSettings();
@@ -138,7 +144,12 @@ public:
     // ---- Link ----
     int m_connected = 0;
     LinkState m_linkState = LinkState::Disconnected;
-    LinkStats m_linkStats;            ///< as the link reported them last
+    LinkStats m_linkStats;                ///< as the link reported them last
+    bool m_pingedSinceConnect = false;    ///< a live ping was taken since the link last connected
+    std::uint64_t m_lastLivePingTick = 0; ///< the last live ping, or the start of acquisition
+    /// Whole seconds without a new live ping, from kStaleAfterMs on; 0 while pings come, and
+    /// in Hold or playback.
+    int m_staleSeconds = 0;
     std::uint64_t m_nextTakeTick = 0; ///< no live ping is taken before this tick
     /// How long the document rests after a live ping, as a share of the time it took: the
     /// operator's input is served between pings. Headless programs without input set 0.
@@ -163,6 +174,7 @@ public:
     // ---- Modes and flags ----
     int m_playback = 0;
     int m_hold = 0;
+    int m_holdAfterConversion = 0; ///< Hold was set by the end of an XYZ conversion
     int m_recordRaw = 0;
     int m_recordBeam = 0;
     int m_recordPoint = 0;
@@ -241,13 +253,16 @@ public:
     std::string m_millisecondText;
     std::string m_autoName;
     std::string m_timeStamp;
-    std::string m_navigationSentence = kInitialNavigationSentence;
+    /// The sentence of the played record; empty until a recording gives one.
+    std::string m_navigationSentence;
     /// Position, attitude, display texts and XYZ track parsed from m_navigationSentence.
     CNavigation m_navigationValues;
     std::string m_version = kVersionText;
 
 private:
     void TakeLivePing(const LinkPing& ping);
+    /// Starts counting towards a stale picture from now, or stops counting (Hold, playback).
+    void RestartStaleCount(bool counting);
     void CheckProcessingParameters();
     void AssembleCombinedImage(int perHead, int firstCentral, int quadrant);
     void PlanCombinedRows(int perHead, int firstCentral, int quadrant,

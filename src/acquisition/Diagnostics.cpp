@@ -1,6 +1,7 @@
 #include "acquisition/Diagnostics.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "acquisition/LinkStatus.h"
 #include "common/Numeric.h"
 #include "common/RangeText.h"
 
@@ -75,7 +76,7 @@ std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDo
     t[17] = ":   " + doc.SonarHost();
     t[18] = doc.m_connected == 1 ? ":   Yes" : ":   No";
     const LinkStats& link = doc.m_linkStats;
-    t[19] = FormatText(":   %.1f", static_cast<double>(link.pingsPerSecond));
+    t[19] = FormatText(":   %.1f", static_cast<double>(ShownPingRate(doc)));
     t[20] = FormatText(":   %llu", static_cast<unsigned long long>(link.retries));
     t[21] = FormatText(":   %llu", static_cast<unsigned long long>(link.skipped));
     t[22] = FormatText(":   %llu", static_cast<unsigned long long>(link.reconnects));

@@ -54,8 +54,10 @@ void CTamsorDoc::StartAcquisition() {
             [this] { OnLinkNews(); }, [&link] { link.Shutdown(); });
     }
     m_linkState = LinkState::Connecting;
+    m_pingedSinceConnect = false;
     Notify(&IDocumentListener::OnLinkStateChanged, LinkState::Connecting);
     ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
+    RestartStaleCount(m_hold == 0);
 }
 
 void CTamsorDoc::CloseSockets() {
@@ -65,6 +67,7 @@ void CTamsorDoc::CloseSockets() {
     }
     m_connected = 0;
     m_linkState = LinkState::Disconnected;
+    RestartStaleCount(false); // without a link no new picture is expected
     if (m_ports.datagrams != nullptr && m_ports.datagrams->IsOpen()) {
         m_ports.datagrams->Close();
     }
@@ -101,6 +104,7 @@ void CTamsorDoc::OnLinkNews() {
     if (state != m_linkState) {
         m_linkState = state;
         m_connected = state == LinkState::Connected ? 1 : 0;
+        m_pingedSinceConnect = false;
         if (m_connected == 0) {
             for (COndrel& head : m_heads) {
                 head.m_newData = 0;
@@ -126,6 +130,9 @@ void CTamsorDoc::OnLinkNews() {
 
 void CTamsorDoc::TakeLivePing(const LinkPing& ping) {
     StopTimer(m_ports.timers, kWatchdogTimer);
+    // Counted before the ping is drawn, so that its picture is not shown as stale.
+    m_pingedSinceConnect = true;
+    RestartStaleCount(m_hold == 0);
     RefreshClockStrings(ping.startTime);
     m_sonarTimeMs = ping.sonarTimeMs;
     m_acquisitionTimeMs = ping.acquisitionTimeMs;
@@ -158,9 +165,45 @@ void CTamsorDoc::WatchdogTimerProc() {
     ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
 }
 
+void CTamsorDoc::RestartStaleCount(bool counting) {
+    StopTimer(m_ports.timers, kStaleTimer);
+    if (m_staleSeconds != 0) {
+        m_staleSeconds = 0;
+        Notify(&IDocumentListener::OnPictureStale, 0);
+    }
+    if (counting && m_ports.clock != nullptr) {
+        m_lastLivePingTick = m_ports.clock->TickMs();
+        ArmTimer(m_ports.timers, kStaleTimer, kStaleAfterMs);
+    }
+}
+
+void CTamsorDoc::CheckPictureStale() {
+    StopTimer(m_ports.timers, kStaleTimer);
+    if (m_playback != 0 || m_hold != 0 || m_ports.clock == nullptr) {
+        return;
+    }
+    const std::uint64_t now = m_ports.clock->TickMs();
+    const std::uint64_t since = now > m_lastLivePingTick ? now - m_lastLivePingTick : 0;
+    if (since < static_cast<std::uint64_t>(kStaleAfterMs)) {
+        ArmTimer(m_ports.timers, kStaleTimer, static_cast<int>(kStaleAfterMs - since));
+        return;
+    }
+    const int seconds = static_cast<int>(since / 1000);
+    if (seconds != m_staleSeconds) {
+        m_staleSeconds = seconds;
+        Notify(&IDocumentListener::OnPictureStale, seconds);
+    }
+    // Again when the count reaches the next whole second.
+    ArmTimer(m_ports.timers, kStaleTimer, static_cast<int>(1000 - since % 1000));
+}
+
 void CTamsorDoc::OnTimer(int timerId) {
     if (timerId == kWatchdogTimer) {
         WatchdogTimerProc();
+        return;
+    }
+    if (timerId == kStaleTimer) {
+        CheckPictureStale();
         return;
     }
     if (timerId == kTakePingTimer) {
@@ -171,8 +214,9 @@ void CTamsorDoc::OnTimer(int timerId) {
     StopTimer(m_ports.timers, timerId);
     if (m_playback != 0) {
         m_player->PlaybackStep();
-        if (m_hold == 0) {
-            ArmTimer(m_ports.timers, kPlaybackTimer, m_sleepTimeMs);
+        // The step may have ended playback (a file without data).
+        if (m_playback != 0 && m_hold == 0) {
+            ArmTimer(m_ports.timers, kPlaybackTimer, m_player->NextStepDelayMs());
         }
     }
 }
@@ -180,9 +224,15 @@ void CTamsorDoc::OnTimer(int timerId) {
 void CTamsorDoc::OnHold() {
     StopTimer(m_ports.timers, kWatchdogTimer);
     m_hold = m_hold != 0 ? 0 : 1;
+    m_holdAfterConversion = 0;
+    if (m_playback == 0 && m_link) {
+        // A held picture is frozen on purpose; the count starts afresh when it is released.
+        RestartStaleCount(m_hold == 0);
+    }
     if (m_hold == 0) {
         if (m_playback != 0) {
-            ArmTimer(m_ports.timers, kPlaybackTimer, m_sleepTimeMs);
+            m_player->RestartPace();
+            ArmTimer(m_ports.timers, kPlaybackTimer, m_player->NextStepDelayMs());
         } else {
             ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
         }

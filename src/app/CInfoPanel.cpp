@@ -1,8 +1,13 @@
 #include "app/CInfoPanel.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "acquisition/LinkStatus.h"
+#include "common/TextFormat.h"
 #include "display/ViewPointer.h"
+#include "navigation/XyzExport.h"
 
+#include <QApplication>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -43,6 +48,34 @@ constexpr std::array<PaneSpec, kInfoPanes> kSecondBar = {{
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+// The panes' widths suit a narrow face such as Arial; in it the two bars fit a window 1024
+// pixels wide. The size follows the system's font.
+QFont PanelFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(QFontInfo(QApplication::font()).pixelSize(), 8));
+    return font;
+}
+
+QLabel* AddIndicator(QHBoxLayout* layout, QWidget* parent, const QString& widest, int stretch) {
+    auto* pane = new QLabel(parent);
+    pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(widest) + 12);
+    pane->setAutoFillBackground(true);
+    layout->addWidget(pane, stretch);
+    return pane;
+}
+
+// A pane in a signal colour, or in the bar's own colours.
+void Colour(QLabel* pane, const QColor& background, const QColor& text) {
+    QPalette palette = pane->parentWidget()->palette();
+    if (background.isValid()) {
+        palette.setColor(QPalette::Window, background);
+        palette.setColor(QPalette::WindowText, text);
+    }
+    pane->setPalette(palette);
+}
 } // namespace
 
 InfoTexts CollectInfoTexts(const CTamsorDoc& doc) {
@@ -81,25 +114,72 @@ CInfoBar::CInfoBar(bool second, QWidget* parent) : QWidget(parent) {
             pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         }
         pane->setEnabled(paneLayout.enabled);
+        // Spacers keep their width; a label is never narrower than its text.
+        int width = paneLayout.spacer ? paneLayout.width : static_cast<int>(paneLayout.width * scale);
+        if (paneLayout.label != nullptr) {
+            width = std::max(width, pane->fontMetrics().horizontalAdvance(pane->text()) + 8);
+        }
         if (i == 0) {
             // The message pane takes what the others leave, as a status line does.
-            pane->setMinimumWidth(static_cast<int>(paneLayout.width * scale));
+            pane->setMinimumWidth(width);
             layout->addWidget(pane, 1);
         } else {
-            pane->setFixedWidth(static_cast<int>(paneLayout.width * scale));
+            pane->setFixedWidth(width);
             layout->addWidget(pane);
         }
         m_panes[i] = pane;
     }
 }
 
-CInfoPanel::CInfoPanel(QWidget* parent)
-    : QWidget(parent), m_first(new CInfoBar(false, this)), m_second(new CInfoBar(true, this)) {
+CInfoPanel::CInfoPanel(QWidget* parent) : QWidget(parent) {
+    setFont(PanelFont());
+    m_first = new CInfoBar(false, this);
+    m_second = new CInfoBar(true, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_second);
     layout->addWidget(m_first);
+
+    auto* status = new QWidget(this);
+    auto* row = new QHBoxLayout(status);
+    row->setContentsMargins(2, 1, 2, 1);
+    row->setSpacing(2);
+    m_link = AddIndicator(row, status, QStringLiteral("Sonar: connected, no pings"), 0);
+    m_recording = AddIndicator(row, status, QStringLiteral("Recording: 07DEC2026-114139.R96  9999.9 MB"), 1);
+    m_mapPosition = AddIndicator(row, status, QStringLiteral("E 500000.0 m  N 10000000.0 m  zone 60"), 0);
+    m_mapPosition->setToolTip(QStringLiteral("Map position (UTM) of the point under the pointer"));
+    layout->addWidget(status);
+    ShowRecording(RecordingStatus{});
+}
+
+void CInfoPanel::ShowLink(const LinkStatusView& link) {
+    m_link->setText(Text(link.text));
+    switch (link.indicator) {
+    case LinkIndicator::Pinging:
+        Colour(m_link, QColor(40, 130, 40), Qt::white);
+        break;
+    case LinkIndicator::NoPings:
+        Colour(m_link, QColor(240, 170, 20), Qt::black);
+        break;
+    case LinkIndicator::NotConnected:
+        Colour(m_link, QColor(190, 30, 30), Qt::white);
+        break;
+    case LinkIndicator::Held:
+    case LinkIndicator::Playback:
+        Colour(m_link, QColor(), QColor());
+        break;
+    }
+}
+
+void CInfoPanel::ShowRecording(const RecordingStatus& recording) {
+    m_recording->setText(Text(RecordingText(recording)));
+    m_recording->setToolTip(Text(recording.path));
+    if (recording.active) {
+        Colour(m_recording, QColor(190, 30, 30), Qt::white);
+    } else {
+        Colour(m_recording, QColor(), QColor());
+    }
 }
 
 void CInfoPanel::UpdateInfo(const InfoTexts& texts) {
@@ -120,6 +200,14 @@ void CInfoPanel::UpdateInfo(const InfoTexts& texts) {
 void CInfoPanel::UpdateCursorReadout(const CTamsorDoc& doc) {
     m_first->Pane(3)->setText(Text(CursorBearingText(doc.m_cursorBearingDeg)));
     m_second->Pane(3)->setText(Text(CursorRangeText(doc.m_cursorRangeM, doc.m_unit)));
+    ShowMapPosition(doc);
+}
+
+void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc) {
+    const std::optional<UtmPoint> map = PointerMapPosition(doc);
+    m_mapPosition->setText(
+        map ? Text(FormatText("E %.1f m  N %.1f m  zone %d", map->easting, map->northing, map->zone))
+            : QString());
 }
 
 void CInfoPanel::ShowMessage(const QString& text) {

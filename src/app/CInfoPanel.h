@@ -2,6 +2,8 @@
 // The info panel: two status bars of 20 panes each under the view. The first shows the message
 // pane, the cursor bearing, the time, roll, altitude, longitude, heading and navigation time;
 // the second the cursor range, the date, pitch, depth, latitude, speed and navigation date.
+// A third row shows the link to the head, the recording and, in playback with a position, the
+// map position of the point under the pointer.
 
 #include <QWidget>
 
@@ -13,6 +15,8 @@ class QLabel;
 namespace vexar {
 
 class CTamsorDoc;
+struct LinkStatusView;
+struct RecordingStatus;
 
 inline constexpr int kInfoPanes = 20;
 
@@ -45,15 +49,27 @@ public:
     /// Panes 5, 8, 11, 14, 17 and 19 of both bars.
     void UpdateInfo(const InfoTexts& texts);
     void UpdateCursorReadout(const CTamsorDoc& doc);
+    /// The map position of the point under the pointer; blank without a position fix.
+    void ShowMapPosition(const CTamsorDoc& doc);
     /// The message pane (status prompts).
     void ShowMessage(const QString& text);
+    /// The link indicator, coloured by its state.
+    void ShowLink(const LinkStatusView& link);
+    /// The recording indicator: file and size, or that nothing is recorded.
+    void ShowRecording(const RecordingStatus& recording);
 
     CInfoBar* First() const { return m_first; }
     CInfoBar* Second() const { return m_second; }
+    QLabel* LinkPane() const { return m_link; }
+    QLabel* RecordingPane() const { return m_recording; }
+    QLabel* MapPositionPane() const { return m_mapPosition; }
 
 private:
     CInfoBar* m_first;
     CInfoBar* m_second;
+    QLabel* m_link;
+    QLabel* m_recording;
+    QLabel* m_mapPosition;
 };
 
 } // namespace vexar

@@ -2,7 +2,6 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "display/DisplayCommands.h"
-#include "platform/qt/PictureRenderer.h"
 
 #include <QBitmap>
 #include <QCursor>
@@ -65,6 +64,12 @@ void CMOndrelView::OnUpdate() {
     update();
 }
 
+void CMOndrelView::ClearPictureNow() {
+    m_picture.ClearPicture();
+    m_doc.m_clearImage = 0;
+    update();
+}
+
 void CMOndrelView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!m_initialised) {
@@ -83,8 +88,9 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
     m_pointer.SyncWithDocument(m_doc);
     m_pointer.Reproject(m_doc, Geometry());
     const CMeasureState* measure = m_doc.Head(0).m_displayMode == 0 ? &m_pointer.Measure() : nullptr;
+    m_overlay.clear();
     QPainter painter(this);
-    painter.drawImage(0, 0, RenderDocumentPicture(m_doc, m_picture, measure));
+    painter.drawImage(0, 0, RenderDocumentPicture(m_doc, m_picture, measure, &m_overlay));
 }
 
 void CMOndrelView::HandleResult(const PointerResult& result) {
@@ -135,8 +141,7 @@ void CMOndrelView::keyPressEvent(QKeyEvent* event) {
     if (text.size() == 1) {
         const char key = text.at(0).toLatin1();
         if (key == 'c' || key == 'C') {
-            m_picture.ClearPicture();
-            update();
+            ClearPictureNow();
             return;
         }
         if (HandleViewKey(m_doc, key)) {

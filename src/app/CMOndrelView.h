@@ -5,6 +5,7 @@
 
 #include "display/CPictureModel.h"
 #include "display/ViewPointer.h"
+#include "platform/qt/PictureRenderer.h"
 
 #include <QWidget>
 
@@ -24,6 +25,8 @@ public:
 
     /// Per-ping update and repaint.
     void OnUpdate();
+    /// "Clear Image": the picture and its persistence are cleared now, not at the next ping.
+    void ClearPictureNow();
     /// The four pointer commands: the pointer moves one pixel and the move is processed.
     void OnPointerCommand(int commandId);
     /// A pointer move at view position (x, y), as the mouse would deliver it.
@@ -36,6 +39,8 @@ public:
     const CViewPointer& Pointer() const { return m_pointer; }
     CViewPointer& Pointer() { return m_pointer; }
     CPictureModel& Picture() { return m_picture; }
+    /// What the overlays of the last paint drew where.
+    const OverlayItems& LastOverlay() const { return m_overlay; }
     /// The program's own pointer shape: a cross-hair.
     static QCursor CrossHairCursor();
 
@@ -57,6 +62,7 @@ private:
     CViewPointer m_pointer;
     QMenu* m_fileMenu = nullptr;
     std::function<void()> m_readout;
+    OverlayItems m_overlay;
     bool m_initialised = false;
 };
 

@@ -1,6 +1,7 @@
 #include "app/CMainFrame.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "acquisition/LinkStatus.h"
 #include "app/CAboutDlg.h"
 #include "app/CChildFrame.h"
 #include "app/CDataOutputDlg.h"
@@ -17,17 +18,28 @@
 #include "app/ToolBarIcons.h"
 #include "config/SettingsPanel.h"
 #include "display/ColorTables.h"
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QSlider>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vexar {
@@ -40,6 +52,33 @@ void Report(CTamsorDoc& doc, const std::string& text, MessageIcon icon) {
     if (doc.Ports().operatorPort != nullptr) {
         doc.Ports().operatorPort->ShowMessage(text, icon);
     }
+}
+
+// Keys a control with the focus moves about with: its own, whatever accelerator they also have.
+bool IsNavigationKey(int key) {
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool UsesNavigationKeys(const QObject* widget) {
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
+        return !edit->isReadOnly();
+    }
+    return qobject_cast<const QComboBox*>(widget) != nullptr ||
+           qobject_cast<const QAbstractItemView*>(widget) != nullptr ||
+           qobject_cast<const QAbstractSpinBox*>(widget) != nullptr ||
+           qobject_cast<const QAbstractSlider*>(widget) != nullptr;
 }
 } // namespace
 
@@ -56,6 +95,7 @@ CMainFrame::CMainFrame(CTamsorDoc& doc, QWidget* parent) : QMainWindow(parent), 
     layout->addWidget(m_info);
     setCentralWidget(central);
     m_info->ShowMessage(QStringLiteral("Ready"));
+    qApp->installEventFilter(this);
 
     CreateMenus();
     CreateToolBar();
@@ -68,11 +108,12 @@ CMainFrame::CMainFrame(CTamsorDoc& doc, QWidget* parent) : QMainWindow(parent), 
 }
 
 CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
     m_doc.Unsubscribe(*this);
 }
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, std::string_view text, bool checkable) {
-    auto* action = new QAction(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), this);
+    auto* action = new QAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this);
     action->setCheckable(checkable);
     action->setData(id);
     const std::string prompt = CommandPrompt(id);
@@ -235,6 +276,27 @@ void CMainFrame::CreateBars() {
         connect(gains->displayGainUpDown, &CUpDown::stepped, this, &CMainFrame::OnDisplayGainStep);
     }
     connect(m_playbackBar->m_speedUpDown, &CUpDown::stepped, this, &CMainFrame::OnSpeedStep);
+    // The playback controls are commands: buttons and keys run the same actions.
+    const auto control = [this](QToolButton* button, int id, const char* text, const char* tip,
+                                QStyle::StandardPixmap icon, bool checkable) {
+        QAction* action = AddCommand(nullptr, id, text, checkable);
+        action->setToolTip(QString::fromUtf8(tip));
+        if (icon != QStyle::SP_CustomBase) {
+            action->setIcon(style()->standardIcon(icon));
+        }
+        addAction(action);
+        button->setDefaultAction(action);
+    };
+    control(m_playbackBar->m_jumpToStart, kCmdJumpToStart, "Start",
+            "Jump to the start of the file (Ctrl+Home)", QStyle::SP_MediaSkipBackward, false);
+    control(m_playbackBar->m_stepBack, kCmdStepBack, "Back", "One ping back, held (Ctrl+Left)",
+            QStyle::SP_MediaSeekBackward, false);
+    control(m_playbackBar->m_stepForward, kCmdStepForward, "Forward", "One ping forward, held (Ctrl+Right)",
+            QStyle::SP_MediaSeekForward, false);
+    control(m_playbackBar->m_jumpToEnd, kCmdJumpToEnd, "End", "Jump to the last ping of the file (Ctrl+End)",
+            QStyle::SP_MediaSkipForward, false);
+    control(m_playbackBar->m_recordedPace, kCmdRecordedPace, "1\u00d7",
+            "1\u00d7: play at the pace the pings were recorded", QStyle::SP_CustomBase, true);
     connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this, [this] { SliderPressed(m_doc); });
     connect(m_playbackBar->m_filePos, &QSlider::sliderReleased, this, &CMainFrame::OnSliderReleased);
 }
@@ -250,6 +312,16 @@ void CMainFrame::CreateAccelerators() {
     shortcut(kCmdStopRecording, QKeySequence(Qt::CTRL | Qt::Key_E));
     shortcut(kCmdClearImage, QKeySequence(Qt::Key_C));
     shortcut(kCmdHold, QKeySequence(Qt::Key_H));
+    shortcut(kCmdJumpToStart, QKeySequence(Qt::CTRL | Qt::Key_Home));
+    shortcut(kCmdStepBack, QKeySequence(Qt::CTRL | Qt::Key_Left));
+    shortcut(kCmdStepForward, QKeySequence(Qt::CTRL | Qt::Key_Right));
+    shortcut(kCmdJumpToEnd, QKeySequence(Qt::CTRL | Qt::Key_End));
+    // Esc ends measuring, in the main window.
+    auto* endMeasuring = new QAction(this);
+    endMeasuring->setShortcut(QKeySequence(Qt::Key_Escape));
+    endMeasuring->setShortcutContext(Qt::WindowShortcut);
+    connect(endMeasuring, &QAction::triggered, this, &CMainFrame::OnEndMeasuring);
+    addAction(endMeasuring);
     // The pointer keys have no menu item; they act while any of the console's windows is active.
     static constexpr std::array<std::pair<int, Qt::Key>, 4> kPointerKeys = {{
         {kCmdPointerDown, Qt::Key_Down},
@@ -279,6 +351,8 @@ void CMainFrame::CreateView() {
     m_child->setWidget(m_view);
     m_child->setWindowTitle(QString::fromStdString(m_doc.m_title));
     m_mdi->addSubWindow(m_child);
+    // Set once the frame is a sub-window: a frame without a parent is given a system menu.
+    m_child->setWindowFlags(CChildFrame::FrameFlags());
     m_child->showMaximized();
     m_view->setFocus();
 }
@@ -351,11 +425,26 @@ void CMainFrame::OnCommand(int id) {
             if (id >= kCmdColorFirst && id <= kCmdColorLast) {
                 m_view->Picture().SelectColorTable(m_doc.m_colorTable);
             }
+            if (id == kCmdClearImage) {
+                m_view->ClearPictureNow(); // also on a frozen picture, not at the next ping
+            }
             m_view->update();
         }
         break;
     }
     UpdateCommandStates();
+    RefreshLinkStatus();
+    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
+}
+
+void CMainFrame::OnEndMeasuring() {
+    if (m_doc.m_measuring != 0) {
+        m_doc.m_measuring = 0;
+        UpdateCommandStates();
+        if (m_view != nullptr) {
+            m_view->update();
+        }
+    }
 }
 
 void CMainFrame::OnAbout() {
@@ -405,6 +494,8 @@ void CMainFrame::OnDisplayGainStep(int step) {
 void CMainFrame::OnSpeedStep(int step) {
     StepSpeed(m_doc, step);
     m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
+    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
+    UpdateCommandStates();
 }
 
 void CMainFrame::OnSliderReleased() {
@@ -424,17 +515,7 @@ void CMainFrame::OnSaveScreen() {
     // Redraw at once so that the dialog is not in the picture.
     repaint();
     QApplication::processEvents();
-    const QImage image = CaptureWindow(*this);
-    if (image.isNull()) {
-        Report(m_doc, "Can't save the screen!", MessageIcon::Error);
-        return;
-    }
-    if (path.isEmpty()) {
-        return;
-    }
-    if (SaveScreenImage(image, path) == SaveScreenResult::InvalidFormat) {
-        Report(m_doc, "Invalid File Format", MessageIcon::Warning);
-    }
+    SaveScreenTo(path);
 }
 
 void CMainFrame::SaveScreenTo(const QString& path) {
@@ -443,21 +524,53 @@ void CMainFrame::SaveScreenTo(const QString& path) {
         Report(m_doc, "Can't save the screen!", MessageIcon::Error);
         return;
     }
-    if (SaveScreenImage(image, path) == SaveScreenResult::InvalidFormat) {
+    if (path.isEmpty()) {
+        return; // the dialog was cancelled
+    }
+    switch (SaveScreenImage(image, path)) {
+    case SaveScreenResult::InvalidFormat:
         Report(m_doc, "Invalid File Format", MessageIcon::Warning);
+        break;
+    case SaveScreenResult::WriteFailed:
+        Report(m_doc, "Can't save the screen!", MessageIcon::Error);
+        break;
+    case SaveScreenResult::Saved:
+        break;
     }
 }
 
 bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        m_info->ShowMessage(tip.isEmpty() ? QStringLiteral("Ready") : tip);
+        m_promptShown = !tip.isEmpty();
+        m_info->ShowMessage(m_promptShown ? tip : QString::fromStdString(IdleMessage(m_doc)));
         return true;
     }
     return QMainWindow::event(event);
 }
 
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && IsNavigationKey(static_cast<QKeyEvent*>(event)->key()) &&
+        UsesNavigationKeys(watched)) {
+        event->accept();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    const RecordingStatus recording = m_doc.CurrentRecording();
+    if (recording.active) {
+        IOperatorPort* op = m_doc.Ports().operatorPort;
+        const std::string question =
+            "Recording to " + recording.path + " is in progress.\n\nStop recording and exit?";
+        if (op != nullptr && !op->AskYesNo(question)) {
+            event->ignore();
+            return;
+        }
+        // Stopped between two records: the file ends with a whole record.
+        m_doc.Recorder().OnStopRecording();
+    }
     event->accept();
 }
 
@@ -484,15 +597,18 @@ void CMainFrame::OnPingProcessed() {
             Qt::QueuedConnection);
     }
     UpdateCommandStates();
-    m_diag->UpdateDiagnostics();
+    RefreshLinkStatus();
     if (m_settings->isVisible()) {
         m_settings->RefreshSettingsDialog();
     }
     RefreshInfoPanel();
+    if (m_doc.m_playback != 0) {
+        m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
+    }
 }
 
 void CMainFrame::OnLinkStateChanged(LinkState state) {
-    m_diag->UpdateDiagnostics();
+    RefreshLinkStatus();
     if (state == LinkState::Connecting) {
         RefreshInfoPanel();
     } else if (m_view != nullptr) {
@@ -501,15 +617,48 @@ void CMainFrame::OnLinkStateChanged(LinkState state) {
 }
 
 void CMainFrame::OnSettingsLoaded() {
-    m_settings->RefillLists();
+    // Everything the operator sees shows the values now in force.
+    RefreshControlBars();
+    m_settings->RefreshSettingsDialog();
+    m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
+    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
+    if (m_view != nullptr) {
+        m_view->Picture().SelectColorTable(m_doc.m_colorTable);
+        m_view->update();
+    }
+    UpdateCommandStates();
+    RefreshLinkStatus();
 }
 
 void CMainFrame::OnSettingsChanged() {
     RefreshControlBars();
 }
 
+void CMainFrame::OnPictureStale(int seconds) {
+    (void)seconds;
+    RefreshLinkStatus();
+    if (m_view != nullptr) {
+        m_view->update();
+    }
+}
+
+void CMainFrame::OnRecordingChanged(const RecordingStatus& recording) {
+    m_info->ShowRecording(recording);
+    UpdateCommandStates();
+}
+
+void CMainFrame::RefreshLinkStatus() {
+    m_info->ShowLink(DescribeLink(m_doc));
+    if (!m_promptShown) {
+        m_info->ShowMessage(QString::fromStdString(IdleMessage(m_doc)));
+    }
+    m_diag->UpdateDiagnostics();
+}
+
 void CMainFrame::RefreshInfoPanel() {
     m_info->UpdateInfo(CollectInfoTexts(m_doc));
+    m_info->ShowMapPosition(m_doc);
+    m_info->ShowRecording(m_doc.CurrentRecording());
 }
 
 void CMainFrame::RefreshControlBars() {
@@ -519,6 +668,7 @@ void CMainFrame::RefreshControlBars() {
 void CMainFrame::OnRealTimeStarted() {
     m_playbackBand->hide();
     m_liveBand->show();
+    RefreshLinkStatus();
 }
 
 void CMainFrame::OnPlaybackOpened(std::uint64_t fileLength) {
@@ -529,8 +679,10 @@ void CMainFrame::OnPlaybackOpened(std::uint64_t fileLength) {
     slider->setTickInterval(10);
     m_playbackBar->m_speedBar->setRange(0, 20);
     m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
+    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
     m_bytesPerStep = fileLength / 100;
     OnPlaybackMoved(0);
+    RefreshLinkStatus();
 }
 
 void CMainFrame::OnPlaybackMoved(int percent) {

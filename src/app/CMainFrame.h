@@ -59,6 +59,8 @@ public:
     void OnPlaybackMoved(int percent) override;
     void OnSettingsLoaded() override;
     void OnSettingsChanged() override;
+    void OnPictureStale(int seconds) override;
+    void OnRecordingChanged(const RecordingStatus& recording) override;
 
     // ---- Parts, for the tests ----
     CMOndrelView* View() const { return m_view; }
@@ -80,6 +82,10 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    /// Keys that a focused list, box or slider uses itself are left to it, not to the frame's
+    /// accelerators (the arrow keys move the pointer only when no such control has the focus).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Exit: while recording, the operator is asked first.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -97,8 +103,11 @@ private:
     void OnDisplayGainStep(int step);
     void OnSpeedStep(int step);
     void OnSliderReleased();
+    void OnEndMeasuring();
     void RefreshControlBars();
     void RefreshInfoPanel();
+    /// Link indicator, the message pane when it shows no prompt, and the diagnostics.
+    void RefreshLinkStatus();
 
     CTamsorDoc& m_doc;
     QMdiArea* m_mdi = nullptr;
@@ -116,6 +125,7 @@ private:
     std::map<int, QAction*> m_actions;
     std::uint64_t m_bytesPerStep = 0;
     bool m_viewUpdatePending = false;
+    bool m_promptShown = false; ///< the message pane shows a command's prompt
 };
 
 } // namespace vexar

@@ -8,7 +8,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QSignalBlocker>
+#include <QToolTip>
 
 namespace vexar {
 
@@ -23,6 +25,15 @@ QComboBox* MakeList(QWidget* parent, std::initializer_list<const char*> items) {
         list->addItem(QString::fromLatin1(item));
     }
     return list;
+}
+
+// A box that takes no typing looks like it: on the dialog's own background, not a white field.
+void SetReadOnly(QLineEdit* edit, bool readOnly) {
+    edit->setReadOnly(readOnly);
+    QPalette palette = edit->palette();
+    const QPalette& dialog = edit->parentWidget()->palette();
+    palette.setColor(QPalette::Base, dialog.color(readOnly ? QPalette::Window : QPalette::Base));
+    edit->setPalette(palette);
 }
 
 void Select(QComboBox* list, int index, int& cached) {
@@ -50,6 +61,10 @@ CSettingsDlg::CSettingsDlg(CTamsorDoc& doc, QWidget* parent) : QDialog(parent), 
         grid->addWidget(target.spin, at, 2);
         connect(target.spin, &CUpDown::stepped, this,
                 [this, spin, head](int step) { OnSpin(spin, step, head); });
+        // Boxes that only show a value say so by being read-only.
+        SetReadOnly(target.edit, !CSettingsPanel::TakesTypedValues(spin));
+        connect(target.edit, &QLineEdit::editingFinished, this,
+                [this, &target, spin, head] { OnTyped(target, spin, head); });
         if (fileText != nullptr) {
             *fileText = new QLabel(this);
             (*fileText)->setMinimumWidth(60);
@@ -109,6 +124,28 @@ void CSettingsDlg::OnSpin(SettingsSpin spin, int delta, int head) {
     }
 }
 
+void CSettingsDlg::OnTyped(Row& row, SettingsSpin spin, int head) {
+    if (!row.edit->isModified()) {
+        return; // left without typing
+    }
+    row.edit->setModified(false);
+    if (!m_panel.ApplyTyped(m_doc, spin, row.edit->text().toStdString(), head)) {
+        QToolTip::showText(row.edit->mapToGlobal(QPoint(0, row.edit->height())),
+                           QStringLiteral("Not a number: the value stays as it was"), row.edit);
+    }
+    RefreshSettingsDialog();
+    if (CSettingsPanel::RefreshesControlBar(m_doc, spin) && m_refreshBars) {
+        m_refreshBars();
+    }
+}
+
+void CSettingsDlg::Show(QLineEdit* edit, const std::string& text) {
+    if (edit->isModified() && edit->hasFocus()) {
+        return; // the operator is typing: the value is taken on Enter
+    }
+    edit->setText(Text(text));
+}
+
 void CSettingsDlg::SelectLists(const SettingsPanelView& view) {
     Select(m_beamWidth, view.beamWidthSelection, m_cachedBeamWidth);
     Select(m_beams, view.beamsSelection, m_cachedBeams);
@@ -127,6 +164,7 @@ void CSettingsDlg::RefreshSettingsDialog() {
     }
     m_pulseLength.spin->setEnabled(false);
     m_range.edit->setEnabled(true);
+    SetReadOnly(m_range.edit, !view.rangeSpinEnabled); // the range comes from the played file
     m_range.spin->setEnabled(view.rangeSpinEnabled);
     m_frequency.edit->setEnabled(view.frequencyEnabled);
     m_frequency.spin->setEnabled(view.frequencyEnabled);
@@ -134,32 +172,22 @@ void CSettingsDlg::RefreshSettingsDialog() {
     m_multiplier.spin->setEnabled(view.multiplierEnabled);
     m_points->setEnabled(view.pointsEnabled);
 
-    m_frequency.edit->setText(Text(view.frequency));
+    Show(m_frequency.edit, view.frequency);
     for (std::size_t k = 0; k < m_quadrantGains.size(); ++k) {
-        m_quadrantGains[k].edit->setText(Text(view.quadrantGains[k]));
+        Show(m_quadrantGains[k].edit, view.quadrantGains[k]);
     }
-    m_range.edit->setText(Text(view.range));
-    m_startGain.edit->setText(Text(view.startGain));
-    m_dataGain.edit->setText(Text(view.dataGain));
-    m_persistence.edit->setText(Text(view.persistence));
-    m_multiplier.edit->setText(Text(view.multiplier));
-    m_pulseLength.edit->setText(Text(view.pulseLength));
+    Show(m_range.edit, view.range);
+    Show(m_startGain.edit, view.startGain);
+    Show(m_dataGain.edit, view.dataGain);
+    Show(m_persistence.edit, view.persistence);
+    Show(m_multiplier.edit, view.multiplier);
+    Show(m_pulseLength.edit, view.pulseLength);
     SelectLists(view);
     m_fileDataGain->setText(Text(view.fileDataGain));
     m_fileStartGain->setText(Text(view.fileStartGain));
     for (std::size_t k = 0; k < m_fileQuadrantGains.size(); ++k) {
         m_fileQuadrantGains[k]->setText(Text(view.fileQuadrantGains[k]));
     }
-}
-
-void CSettingsDlg::RefillLists() {
-    const COndrel& first = m_doc.Head(0);
-    SettingsPanelView view;
-    view.beamWidthSelection = first.m_beamWidth;
-    view.beamsSelection = first.m_beamsIndex;
-    view.averagingSelection = (first.m_average - 1) / 2;
-    view.pointsSelection = (first.m_samples - 500) / 500;
-    SelectLists(view);
 }
 
 void CSettingsDlg::Toggle() {

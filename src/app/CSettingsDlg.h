@@ -1,6 +1,8 @@
 #pragma once
-// CSettingsDlg: the modeless panel of acquisition and processing parameters. Values change only
-// through its spin controls and lists; every refresh rewrites all texts and enables.
+// CSettingsDlg: the modeless panel of acquisition and processing parameters. Values change through
+// its spin controls and lists, and through values typed into the boxes of range, frequency, gains
+// and multiplier (applied on Enter or when the box is left). Every refresh rewrites all texts and
+// enables, except the text of a box the operator is typing in.
 
 #include "config/SettingsPanel.h"
 
@@ -24,8 +26,7 @@ public:
     CSettingsDlg(CTamsorDoc& doc, QWidget* parent = nullptr);
     /// Re-reads every value into the controls.
     void RefreshSettingsDialog();
-    /// After a settings load: only the four lists are re-selected.
-    void RefillLists();
+
     /// Show/Hide command: hidden -> shown and refreshed.
     void Toggle();
     /// Called after a change of range, gains or persistence in real time.
@@ -48,6 +49,9 @@ public:
 
 private:
     void OnSpin(SettingsSpin spin, int delta, int head);
+    void OnTyped(Row& row, SettingsSpin spin, int head);
+    /// Writes a box's text unless the operator is typing in it.
+    static void Show(QLineEdit* edit, const std::string& text);
     void SelectLists(const SettingsPanelView& view);
 
     CTamsorDoc& m_doc;

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSlider>
+#include <QToolButton>
 
 namespace vexar {
 
@@ -67,16 +68,32 @@ CPlaybackBar::CPlaybackBar(QWidget* parent) : QWidget(parent) {
     m_filePos->setRange(0, 100);
     m_filePos->setTickPosition(QSlider::TicksBelow);
     m_filePos->setTickInterval(10);
-    m_filePos->setFixedWidth(220);
+    m_filePos->setFixedWidth(160);
     layout->addWidget(m_filePos);
+    const auto button = [this, layout] {
+        auto* tool = new QToolButton(this);
+        tool->setAutoRaise(true);
+        tool->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(tool);
+        return tool;
+    };
+    m_jumpToStart = button();
+    m_stepBack = button();
+    m_stepForward = button();
+    m_jumpToEnd = button();
+    layout->addSpacing(6);
     m_speedBar = new QProgressBar(this);
     m_speedBar->setRange(0, 20);
     m_speedBar->setTextVisible(false);
-    m_speedBar->setFixedSize(138, 12);
+    m_speedBar->setFixedSize(84, 12);
     layout->addWidget(m_speedBar);
     m_speedUpDown = new CUpDown(this);
     layout->addWidget(m_speedUpDown);
     AddLabel(layout, this, "Speed");
+    m_speedText = new QLabel(this);
+    m_speedText->setMinimumWidth(m_speedText->fontMetrics().horizontalAdvance(QStringLiteral("1000 ms")));
+    layout->addWidget(m_speedText);
+    m_recordedPace = button();
     AddGains(layout, this, m_gains);
     layout->addStretch(1);
 }

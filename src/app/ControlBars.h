@@ -6,9 +6,11 @@
 
 #include <cstdint>
 
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QSlider;
+class QToolButton;
 
 namespace vexar {
 
@@ -39,6 +41,13 @@ public:
     QSlider* m_filePos;       ///< 1020
     QProgressBar* m_speedBar; ///< 1026
     CUpDown* m_speedUpDown;   ///< 1064
+    QLabel* m_speedText;      ///< the speed as a readout: "1x", "4x", "max"
+    // Buttons of the playback commands; the frame gives them their actions.
+    QToolButton* m_jumpToStart;
+    QToolButton* m_stepBack;
+    QToolButton* m_stepForward;
+    QToolButton* m_jumpToEnd;
+    QToolButton* m_recordedPace; ///< "1x"
     GainControls m_gains;
 };
 

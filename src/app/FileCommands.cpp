@@ -18,12 +18,15 @@ bool ExecuteFileCommand(CTamsorDoc& doc, int id) {
         doc.Player().OnConvertToXyz();
         return true;
     default:
-        return doc.Recorder().OnCommand(id);
+        return doc.Player().OnCommand(id) || doc.Recorder().OnCommand(id);
     }
 }
 
 std::optional<CommandState> QueryFileCommand(CTamsorDoc& doc, int id) {
     if (const auto state = doc.Recorder().StateOf(id)) {
+        return state;
+    }
+    if (const auto state = doc.Player().StateOf(id)) {
         return state;
     }
     if (id == kCmdRealTime || id == kCmdPlayback || id == kCmdConvertXyz) {

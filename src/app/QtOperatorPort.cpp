@@ -44,6 +44,11 @@ void QtOperatorPort::ShowMessage(const std::string& text, MessageIcon icon) {
     box.exec();
 }
 
+bool QtOperatorPort::AskYesNo(const std::string& text) {
+    return QMessageBox::question(m_frame, QStringLiteral("Vexar"), QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 std::optional<std::string> QtOperatorPort::AskOpenFile(const FileDialogRequest& request) {
     return AskFile(&QFileDialog::getOpenFileName, m_frame, request);
 }

@@ -17,6 +17,7 @@ public:
     std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
     void SetTitle(const std::string& title) override;
+    bool AskYesNo(const std::string& text) override;
 
 private:
     CMainFrame* m_frame = nullptr;

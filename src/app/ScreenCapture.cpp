@@ -1,5 +1,6 @@
 #include "app/ScreenCapture.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QWidget>
@@ -65,9 +66,21 @@ bool WriteGif(const QImage& image, const QString& path) {
     if (!map) {
         return false;
     }
+    // Written through QFile, as Qt writes the other formats, so that every screen file gets the
+    // same permissions (giflib's own open makes the file readable by its owner only).
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    const OutputFunc write = [](GifFileType* target, const GifByteType* bytes, int length) -> int {
+        auto* out = static_cast<QFile*>(target->UserData);
+        return static_cast<int>(out->write(reinterpret_cast<const char*>(bytes), length));
+    };
     int error = 0;
-    GifFileType* gif = EGifOpenFileName(QFile::encodeName(path).constData(), false, &error);
+    GifFileType* gif = EGifOpen(&file, write, &error);
     if (gif == nullptr) {
+        file.close();
+        QFile::remove(path);
         return false;
     }
     bool ok = EGifPutScreenDesc(gif, rgb.width(), rgb.height(), 8, 0, map.get()) != GIF_ERROR &&
@@ -75,9 +88,10 @@ bool WriteGif(const QImage& image, const QString& path) {
     for (unsigned y = 0; ok && y < height; ++y) {
         ok = EGifPutLine(gif, indices.data() + static_cast<std::size_t>(y) * width, rgb.width()) != GIF_ERROR;
     }
-    if (EGifCloseFile(gif, &error) == GIF_ERROR) {
+    if (EGifCloseFile(gif, &error) == GIF_ERROR || !file.flush()) {
         ok = false;
     }
+    file.close();
     if (!ok) {
         QFile::remove(path); // a cut-off GIF is worse than none
     }

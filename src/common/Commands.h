@@ -67,6 +67,12 @@ enum CommandId : int {
     kCmdAutoSize500M = 32905,
     kCmdAutoSize4G = 32909,
     kCmdPingDelay = 32920,
+    // Playback controls of the playback bar and their keys.
+    kCmdRecordedPace = 33001, ///< "1x": play at the pace of the records' time stamps
+    kCmdStepBack = 33002,
+    kCmdStepForward = 33003,
+    kCmdJumpToStart = 33004,
+    kCmdJumpToEnd = 33005,
 };
 
 /// Check mark and enabled state of a menu item.

@@ -84,7 +84,9 @@ void LoadOperatingRange(CTamsorDoc& doc, const std::string& text) {
 // 675049 is step 0 and 674900 is step -2).
 void LoadOperatingFrequency(CTamsorDoc& doc, const std::string& text) {
     const std::int64_t frequencyHz = ParseInt(text);
-    doc.Head(0).m_frequencyStep = static_cast<int>((frequencyHz - 675000) / 50);
+    // The base, too: a played record sets its own, which must not outlive playback.
+    doc.Head(0).m_baseFrequencyKHz = kBaseFrequencyKHz;
+    doc.Head(0).m_frequencyStep = static_cast<int>((frequencyHz - kBaseFrequencyKHz * 1000) / 50);
 }
 
 std::string SaveOperatingFrequency(const CTamsorDoc& doc) {
@@ -153,6 +155,8 @@ void CTamsorDoc::LoadSettings() {
     for (COndrel& head : m_heads) {
         head.BuildCommandPacket();
     }
+    // The zoom and the picture geometry may have changed with the file.
+    m_imageReset = 1;
     Notify(&IDocumentListener::OnSettingsLoaded);
 }
 

@@ -8,6 +8,8 @@
 #include "common/TextFormat.h"
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 
 namespace vexar {
 
@@ -37,6 +39,36 @@ bool SpinEveryHead(CTamsorDoc& doc, int COndrel::*member, int delta, const Setti
 
 // The pulse spin's own bounds, in 10 us units: the settings file has no key for the pulse.
 constexpr SettingLimits kSpunPulseLimits{.lowest = 3.0, .highest = 65535.0};
+
+// The number a typed text starts with (blanks before it allowed), or nothing. Far-out values are
+// held where the step arithmetic stays in range; the spin's limits apply afterwards.
+std::optional<double> LeadingNumber(const std::string& text) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(begin, &end);
+    if (end == begin || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return std::clamp(value, -1.0e6, 1.0e6);
+}
+
+int Rounded(double value) {
+    return static_cast<int>(std::lround(value));
+}
+
+// The range index 1..4 whose range lies nearest to `metres`; the larger one on a tie.
+int NearestRangeIndex(double metres) {
+    int best = 1;
+    for (int i = 2; i <= 4; ++i) {
+        const double d = std::fabs(static_cast<double>(kRangeTable[static_cast<std::size_t>(i)]) - metres);
+        const double bestD =
+            std::fabs(static_cast<double>(kRangeTable[static_cast<std::size_t>(best)]) - metres);
+        if (d <= bestD) {
+            best = i;
+        }
+    }
+    return best;
+}
 } // namespace
 
 SettingsPanelView CSettingsPanel::Refresh(const CTamsorDoc& doc) {
@@ -72,6 +104,46 @@ SettingsPanelView CSettingsPanel::Refresh(const CTamsorDoc& doc) {
         }
     }
     return v;
+}
+
+bool CSettingsPanel::TakesTypedValues(SettingsSpin spin) {
+    return spin == SettingsSpin::Range || spin == SettingsSpin::Frequency || spin == SettingsSpin::DataGain ||
+           spin == SettingsSpin::StartGain || spin == SettingsSpin::Multiplier;
+}
+
+bool CSettingsPanel::ApplyTyped(CTamsorDoc& doc, SettingsSpin spin, const std::string& text, int head) {
+    const std::optional<double> typed = LeadingNumber(text);
+    if (!typed || !TakesTypedValues(spin)) {
+        return false;
+    }
+    const COndrel& first = doc.Head(0);
+    int delta = 0;
+    switch (spin) {
+    case SettingsSpin::Range: {
+        const double metres = doc.m_unit == 1 ? *typed / 3.0 : *typed;
+        delta = NearestRangeIndex(metres) - first.m_rangeIndex;
+        break;
+    }
+    case SettingsSpin::Frequency:
+        // Shown as base + step / 2 kHz.
+        delta = Rounded((*typed - first.m_baseFrequencyKHz) * 2.0) - first.m_frequencyStep;
+        break;
+    case SettingsSpin::DataGain:
+        delta = Rounded(*typed) - first.m_displayGain;
+        break;
+    case SettingsSpin::StartGain:
+        delta = Rounded(*typed) - doc.m_startGain;
+        break;
+    case SettingsSpin::Multiplier:
+        delta = Rounded(*typed * 10.0) - Rounded(static_cast<double>(first.m_pulseLengthMultiplier) * 10.0);
+        break;
+    default:
+        return false;
+    }
+    if (delta != 0) {
+        Spin(doc, spin, delta, head);
+    }
+    return true;
 }
 
 bool CSettingsPanel::RefreshesControlBar(const CTamsorDoc& doc, SettingsSpin spin) {

@@ -46,6 +46,13 @@ public:
     /// multiplier or pulse sets head 0's pulse from range and multiplier and copies the
     /// multiplier to heads 1..3.
     bool Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int head = 0);
+    /// A value typed into the text box of a spin and confirmed: the spin steps to it, within the
+    /// same limits and rules as its clicks (a range goes to the nearest of the four; "ft" is
+    /// read as metres x 3 in Imperial units). False, with nothing changed, when the text does
+    /// not start with a number or the box only shows a value (persistence, quadrant gains, pulse).
+    bool ApplyTyped(CTamsorDoc& doc, SettingsSpin spin, const std::string& text, int head = 0);
+    /// True when the text box of this spin takes typed values.
+    static bool TakesTypedValues(SettingsSpin spin);
     /// True when a change of this spin also refreshes the main control bar.
     static bool RefreshesControlBar(const CTamsorDoc& doc, SettingsSpin spin);
 

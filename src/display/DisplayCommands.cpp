@@ -1,6 +1,7 @@
 #include "display/DisplayCommands.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "files/CPlayer.h"
 
 #include <algorithm>
 #include <array>
@@ -107,7 +108,8 @@ bool ExecuteDisplayCommand(CTamsorDoc& doc, int id) {
         first.m_profileFilterType = id - kCmdFilterFirst;
         doc.CopyHeadSettings();
     } else if (id == kCmdMeasure) {
-        doc.m_measuring = 1;
+        // The command ends measuring as well as starting it.
+        doc.m_measuring = doc.m_measuring != 0 ? 0 : 1;
     } else if (id == kCmdTransducerUp) {
         ToggleTransducerUp(doc);
     } else {
@@ -262,6 +264,8 @@ bool StepDisplayGain(CTamsorDoc& doc, int step) {
 bool StepSpeed(CTamsorDoc& doc, int step) {
     const int old = doc.m_sleepTimeMs;
     doc.m_sleepTimeMs = std::clamp(old - step * 50, 0, 1000);
+    // A click sets the speed by "Sleep Time" again.
+    doc.Player().SetRecordedPace(false);
     if (doc.Ports().timers != nullptr && doc.m_playback != 0) {
         doc.Ports().timers->Arm(kPlaybackTimer, doc.m_sleepTimeMs);
     }

@@ -3,7 +3,11 @@
 #include "common/Numeric.h"
 #include "common/TextFormat.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <vector>
 
 namespace vexar {
 
@@ -63,8 +67,36 @@ char SpinnerChar(int pingCounter) {
     return kSpinner[((pingCounter % 4) + 4) % 4];
 }
 
-int CentredTextLeft(int clientWidth, int length) {
-    return clientWidth / 2 - 4 * length + 10;
+std::string StaleText(int seconds) {
+    return FormatText("No new data for %d s", seconds);
+}
+
+TextBox PlaceClear(TextBox wanted, std::span<const TextBox> taken, int clientWidth, int clientHeight) {
+    wanted.x = std::clamp(wanted.x, 0, std::max(clientWidth - wanted.width, 0));
+    const int lowest = std::max(clientHeight - wanted.height, 0);
+    const auto clearAt = [&](int y) {
+        TextBox box = wanted;
+        box.y = y;
+        return std::none_of(taken.begin(), taken.end(), [&box](const TextBox& t) { return box.Overlaps(t); });
+    };
+    // The nearest clear place lies at the client's edges, where the box is meant to be, or right
+    // above or below a taken box.
+    std::vector<int> candidates = {std::clamp(wanted.y, 0, lowest), 0, lowest};
+    for (const TextBox& t : taken) {
+        candidates.push_back(t.y + t.height);
+        candidates.push_back(t.y - wanted.height);
+    }
+    std::optional<int> best;
+    for (const int y : candidates) {
+        if (y < 0 || y > lowest || !clearAt(y)) {
+            continue;
+        }
+        if (!best || std::abs(y - wanted.y) < std::abs(*best - wanted.y)) {
+            best = y;
+        }
+    }
+    wanted.y = best.value_or(wanted.y);
+    return wanted;
 }
 
 std::string MeasureText(float distanceM) {

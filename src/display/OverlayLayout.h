@@ -4,6 +4,7 @@
 
 #include "common/RangeText.h"
 
+#include <span>
 #include <string>
 
 namespace vexar {
@@ -45,8 +46,26 @@ inline constexpr const char* kWaitingText = "Waiting for data from Sonar ...";
 inline constexpr const char* kConvertingText = "XYZ File converting.....  Please wait !";
 inline constexpr const char* kHeldText = "Held...";
 
-/// Left edge of a message of n characters centred the console's way: W/2 - 4n + 10.
-int CentredTextLeft(int clientWidth, int length);
+/// "No new data for N s": the picture has not changed for N whole seconds in real time.
+std::string StaleText(int seconds);
+
+/// A text's box on screen: top-left corner and size in pixels.
+struct TextBox {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    bool Overlaps(const TextBox& other) const {
+        return x < other.x + other.width && other.x < x + width && y < other.y + other.height &&
+               other.y < y + height;
+    }
+};
+
+/// Where a message box goes so that it covers none of `taken` (texts and lamps already drawn):
+/// kept inside the client, and moved only up or down from where it was meant to be, to the
+/// nearest place that is clear. When no place is clear it stays where it was meant to be.
+TextBox PlaceClear(TextBox wanted, std::span<const TextBox> taken, int clientWidth, int clientHeight);
 
 /// "%.2f M" of a measured distance in metres.
 std::string MeasureText(float distanceM);

@@ -14,6 +14,25 @@
 namespace vexar {
 
 namespace {
+// At the recorded pace a longer pause between two records (the recording was stopped and
+// started again) is shortened to this.
+constexpr std::int64_t kLongestPaceGapMs = 5000;
+// At the recorded pace, a playback that fell this far behind (slow processing) starts counting
+// afresh instead of rushing to catch up.
+constexpr std::uint64_t kLargestPaceLagMs = 1000;
+// The "x" of a speed readout.
+constexpr const char* kTimesSign = "\xC3\x97";
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian calendar).
+std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
 // A part of the time stamp as the C string formatting of the stamp would show it.
 std::string StampPart(const std::string& stamp, std::size_t at, std::size_t length) {
     std::string part = stamp.substr(at, length);
@@ -23,6 +42,30 @@ std::string StampPart(const std::string& stamp, std::size_t at, std::size_t leng
     return part;
 }
 } // namespace
+
+std::optional<std::int64_t> TimeStampMs(const std::string& stamp) {
+    if (stamp.size() < static_cast<std::size_t>(kTimeStampLength)) {
+        return std::nullopt;
+    }
+    std::int64_t parts[7] = {};
+    static constexpr int kWidths[7] = {2, 2, 4, 2, 2, 2, 3};
+    std::size_t at = 0;
+    for (int i = 0; i < 7; ++i) {
+        for (int k = 0; k < kWidths[i]; ++k, ++at) {
+            const char c = stamp[at];
+            if (c < '0' || c > '9') {
+                return std::nullopt;
+            }
+            parts[i] = parts[i] * 10 + (c - '0');
+        }
+    }
+    const auto [day, month, year, hour, minute, second, millisecond] = parts;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+        return std::nullopt;
+    }
+    const std::int64_t days = DaysFromCivil(year, static_cast<int>(month), static_cast<int>(day));
+    return ((days * 24 + hour) * 60 + minute) * 60000 + second * 1000 + millisecond;
+}
 
 CPlayer::CPlayer(CTamsorDoc& doc) : m_doc(doc) {}
 
@@ -72,7 +115,7 @@ void CPlayer::ResumeAfterCancel(bool wasPlayback) {
         return;
     }
     if (wasPlayback) {
-        timers->Arm(kPlaybackTimer, m_doc.m_sleepTimeMs);
+        timers->Arm(kPlaybackTimer, NextStepDelayMs());
     } else if (m_doc.m_connected == 1) {
         timers->Arm(kPingTimer, m_doc.m_pingDelayMs);
     } else {
@@ -90,7 +133,10 @@ bool CPlayer::OpenPlayback(const std::string& path) {
     }
     m_doc.CloseAllFiles();
     if (!wasPlayback && m_saveHeadSettings) {
+        // "Real Time" reloads the settings file: with every live setting in it, the operator
+        // gets back exactly what was in force when the file was opened.
         m_doc.SaveHeadSettings();
+        m_doc.SaveOtherSettings();
     }
     const auto refuse = [&](const char* text) {
         if (op != nullptr) {
@@ -117,6 +163,13 @@ bool CPlayer::OpenPlayback(const std::string& path) {
     m_recordStart = 0;
     m_recordLength = 0;
     m_damaged = 0;
+    m_shownRecordStart = 0;
+    m_pingsThisPass = 0;
+    m_passFromStart = true;
+    m_paceValid = false;
+    m_waitMs = 0;
+    m_recordedIntervalMs = 0;
+    m_lastPlayedStampMs.reset();
 
     if (const std::string folder = FolderOf(path); !folder.empty()) {
         m_doc.m_readFolder = folder;
@@ -128,6 +181,12 @@ bool CPlayer::OpenPlayback(const std::string& path) {
     m_doc.m_imageReset = 1;
     m_doc.m_soundVelocityChanged = 0;
     m_doc.CloseSockets();
+    // The last live picture is not part of the file: it goes before the first played ping.
+    for (COndrel& head : m_doc.m_heads) {
+        head.m_newData = 0;
+    }
+    m_doc.ClearCombinedImage();
+    m_doc.m_clearImage = 1;
 
     m_titlePrefix = "Playback File: " + path;
     m_doc.SetTitle(m_titlePrefix);
@@ -139,8 +198,9 @@ bool CPlayer::OpenPlayback(const std::string& path) {
         timers->Stop(kPingTimer);
     }
     m_doc.OpenOutputSocket();
+    m_doc.RefreshStatus();
     if (timers != nullptr) {
-        timers->Arm(kPlaybackTimer, m_doc.m_sleepTimeMs);
+        timers->Arm(kPlaybackTimer, NextStepDelayMs());
     }
     return true;
 }
@@ -168,24 +228,52 @@ StepResult CPlayer::Skip(RecordCheck why) {
     return StepResult::Damaged;
 }
 
+int CPlayer::NextStepDelayMs() const {
+    return m_recordedPace ? m_waitMs : m_doc.m_sleepTimeMs;
+}
+
+bool CPlayer::EndPass() {
+    if (m_passFromStart && m_pingsThisPass == 0) {
+        // Not one record in the whole file: nothing to show, and nothing will come.
+        if (IOperatorPort* op = m_doc.Ports().operatorPort; op != nullptr) {
+            op->ShowMessage("File has no data!!!  ", MessageIcon::Error);
+        }
+        m_doc.OnRealTime();
+        return false;
+    }
+    m_doc.m_playbackFile.Seek(0);
+    m_position = 0;
+    m_passFromStart = true;
+    m_pingsThisPass = 0;
+    m_paceValid = false;
+    return true;
+}
+
 StepResult CPlayer::PlaybackStep() {
+    return Step(m_recordedPace);
+}
+
+StepResult CPlayer::Step(bool paced) {
     CDataFile& file = m_doc.m_playbackFile;
     if (!file.IsOpen()) {
         return StepResult::Idle;
     }
+    m_waitMs = 0;
     if (m_doc.m_dragging == 0) {
         m_doc.Notify(&IDocumentListener::OnPlaybackMoved, PositionPercent());
         if (m_position + 3 >= m_fileLength) {
             if (!m_loop) {
                 return StepResult::AtEnd;
             }
-            if (m_doc.m_xyzConversion != 0) {
+            const bool nothingPlayed = m_passFromStart && m_pingsThisPass == 0;
+            if (m_doc.m_xyzConversion != 0 && !nothingPlayed) {
                 // The export ends with the file: playback holds on its last ping.
                 FinishXyzExport(m_doc);
                 return StepResult::AtEnd;
             }
-            file.Seek(0);
-            m_position = 0;
+            if (!EndPass()) {
+                return StepResult::Idle;
+            }
         }
         if (!m_doc.Recorder().AnyRecording()) {
             UpdateTitle();
@@ -209,6 +297,9 @@ StepResult CPlayer::PlaybackStep() {
     // A record that runs past the end of the file was cut short: not whole.
     if (m_recordStart + m_recordLength > m_fileLength) {
         return Skip(RecordCheck::BadLayout);
+    }
+    if (paced && !IsDue()) {
+        return StepResult::Waiting;
     }
     const std::size_t pairBytes = static_cast<std::size_t>(packets) * kPacketPairSize;
     if (!ReadExact(m_reserved.data(), m_reserved.size()) || !ReadExact(m_pairs.data(), pairBytes)) {
@@ -242,10 +333,79 @@ StepResult CPlayer::PlaybackStep() {
     m_position = m_recordStart + m_recordLength;
     file.Seek(m_position);
 
+    m_shownRecordStart = m_recordStart;
+    ++m_pingsThisPass;
+    NoteRecordedInterval();
+
     m_doc.CompletePing(m_doc.m_pingBuffer, m_doc.m_replyBuffer);
     m_doc.CopyHeadSettings();
     m_doc.ProcessPing();
     return StepResult::Ping;
+}
+
+bool CPlayer::IsDue() {
+    const std::optional<std::int64_t> stamp = TimeStampMs(m_fields.timeStamp);
+    IClockPort* clock = m_doc.Ports().clock;
+    if (!stamp || clock == nullptr) {
+        m_paceValid = false;
+        return true; // a record without a usable time plays at once
+    }
+    const std::uint64_t now = clock->TickMs();
+    std::uint64_t due = now;
+    if (m_paceValid) {
+        const std::int64_t gap = std::clamp<std::int64_t>(*stamp - m_paceStampMs, 0, kLongestPaceGapMs);
+        due = m_paceDueTick + static_cast<std::uint64_t>(gap);
+        if (due > now) {
+            // Read again when it is due; nothing of it has been used yet.
+            m_waitMs = static_cast<int>(due - now);
+            m_position = m_recordStart;
+            m_doc.m_playbackFile.Seek(m_position);
+            return false;
+        }
+        if (now - due > kLargestPaceLagMs) {
+            due = now;
+        }
+    }
+    m_paceValid = true;
+    m_paceDueTick = due;
+    m_paceStampMs = *stamp;
+    return true;
+}
+
+void CPlayer::NoteRecordedInterval() {
+    const std::optional<std::int64_t> stamp = TimeStampMs(m_fields.timeStamp);
+    if (stamp && m_lastPlayedStampMs) {
+        const std::int64_t interval = *stamp - *m_lastPlayedStampMs;
+        if (interval > 0 && interval <= kLongestPaceGapMs) {
+            m_recordedIntervalMs = interval;
+        }
+    }
+    m_lastPlayedStampMs = stamp;
+}
+
+void CPlayer::SetRecordedPace(bool on) {
+    m_recordedPace = on;
+    m_paceValid = false;
+    m_waitMs = 0;
+}
+
+std::string CPlayer::SpeedText() const {
+    if (m_recordedPace) {
+        return std::string("1") + kTimesSign;
+    }
+    const int sleep = m_doc.m_sleepTimeMs;
+    if (sleep <= 0) {
+        return "max";
+    }
+    char text[32];
+    if (m_recordedIntervalMs <= 0) {
+        std::snprintf(text, sizeof text, "%d ms", sleep);
+        return text;
+    }
+    const double speed = static_cast<double>(m_recordedIntervalMs) / sleep;
+    const bool whole = speed >= 9.95 || std::abs(speed - std::round(speed)) < 0.05;
+    std::snprintf(text, sizeof text, whole ? "%.0f%s" : "%.1f%s", speed, kTimesSign);
+    return text;
 }
 
 bool CPlayer::CopyRecord(int packets) {
@@ -392,6 +552,149 @@ void CPlayer::OnSliderRelease(int position) {
     const int at = position >= 100 ? 0 : std::max(position, 0);
     ResyncToRecord(m_bytesPerPercent * static_cast<std::uint64_t>(at));
     m_doc.m_dragging = 0;
+    // A pass that starts here cannot tell whether the file holds a record.
+    m_passFromStart = at == 0;
+    m_pingsThisPass = 0;
+    m_paceValid = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The operator's controls
+
+std::optional<std::uint64_t> CPlayer::PreviousRecordStart(std::uint64_t before) {
+    // A raw record is at most this long, so the one before `before` starts within two of them.
+    constexpr std::uint64_t kLongestRecord = static_cast<std::uint64_t>(kRecordDataOffset) +
+                                             static_cast<std::uint64_t>(kMaxPacketPairs) * kPacketPairSize +
+                                             kMaxSentenceLength;
+    std::uint64_t from = before > 2 * kLongestRecord ? before - 2 * kLongestRecord : 0;
+    std::optional<std::uint64_t> found;
+    while (from < before) {
+        const std::uint64_t at =
+            FindNextHeader(m_doc.m_playbackFile, from, m_fileLength, m_scratch, m_header, true);
+        if (at >= before) {
+            break;
+        }
+        found = at;
+        from = at + 1;
+    }
+    return found;
+}
+
+void CPlayer::ShowRecordAt(std::uint64_t offset) {
+    m_position = offset;
+    m_doc.m_playbackFile.Seek(m_position);
+    // A few steps at most: the end of the file loops to its start.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const StepResult result = Step(false);
+        if (result == StepResult::Ping || result == StepResult::Idle || result == StepResult::AtEnd) {
+            break;
+        }
+    }
+    m_paceValid = false;
+}
+
+void CPlayer::HoldPlayback() {
+    if (m_doc.m_hold == 0) {
+        m_doc.OnHold();
+    }
+    if (ITimerPort* timers = m_doc.Ports().timers; timers != nullptr) {
+        timers->Stop(kPlaybackTimer);
+    }
+}
+
+void CPlayer::StepForward() {
+    if (m_doc.m_playback == 0 || !m_doc.m_playbackFile.IsOpen()) {
+        return;
+    }
+    HoldPlayback();
+    ShowRecordAt(m_position);
+}
+
+void CPlayer::StepBack() {
+    if (m_doc.m_playback == 0 || !m_doc.m_playbackFile.IsOpen()) {
+        return;
+    }
+    HoldPlayback();
+    if (const auto previous = PreviousRecordStart(m_shownRecordStart)) {
+        ShowRecordAt(*previous);
+    } else {
+        m_doc.m_playbackFile.Seek(m_position); // the first record is shown: stay
+    }
+}
+
+void CPlayer::JumpToStart() {
+    if (m_doc.m_playback == 0 || !m_doc.m_playbackFile.IsOpen()) {
+        return;
+    }
+    m_passFromStart = true;
+    m_pingsThisPass = 0;
+    if (m_doc.m_hold != 0) {
+        ShowRecordAt(0);
+        return;
+    }
+    m_position = 0;
+    m_doc.m_playbackFile.Seek(0);
+    m_paceValid = false;
+}
+
+void CPlayer::JumpToEnd() {
+    if (m_doc.m_playback == 0 || !m_doc.m_playbackFile.IsOpen()) {
+        return;
+    }
+    const auto last = PreviousRecordStart(m_fileLength);
+    if (!last) {
+        m_doc.m_playbackFile.Seek(m_position);
+        return;
+    }
+    m_passFromStart = false;
+    if (m_doc.m_hold != 0) {
+        ShowRecordAt(*last);
+        return;
+    }
+    m_position = *last;
+    m_doc.m_playbackFile.Seek(m_position);
+    m_paceValid = false;
+}
+
+bool CPlayer::OnCommand(int id) {
+    switch (id) {
+    case kCmdRecordedPace:
+        SetRecordedPace(!m_recordedPace);
+        if (ITimerPort* timers = m_doc.Ports().timers;
+            timers != nullptr && m_doc.m_playback != 0 && m_doc.m_hold == 0) {
+            timers->Arm(kPlaybackTimer, NextStepDelayMs());
+        }
+        return true;
+    case kCmdStepForward:
+        StepForward();
+        return true;
+    case kCmdStepBack:
+        StepBack();
+        return true;
+    case kCmdJumpToStart:
+        JumpToStart();
+        return true;
+    case kCmdJumpToEnd:
+        JumpToEnd();
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::optional<CommandState> CPlayer::StateOf(int id) const {
+    const bool playing = m_doc.m_playback != 0;
+    switch (id) {
+    case kCmdRecordedPace:
+        return CommandState{playing, m_recordedPace};
+    case kCmdStepForward:
+    case kCmdStepBack:
+    case kCmdJumpToStart:
+    case kCmdJumpToEnd:
+        return CommandState{playing, false};
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace vexar

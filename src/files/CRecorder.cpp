@@ -238,11 +238,15 @@ void CRecorder::ClearRecordingSwitches() {
     if (LinkRecords()) {
         m_doc.Link()->StopRecording();
     }
+    const bool wasRecording = AnyRecording();
     m_doc.m_recordRaw = 0;
     m_doc.m_recordBeam = 0;
     m_doc.m_recordPoint = 0;
     if (m_doc.m_playback == 0) {
         m_doc.SetTitle("Real Time");
+    }
+    if (wasRecording) {
+        m_doc.NotifyRecordingChanged();
     }
 }
 
@@ -415,15 +419,21 @@ void CRecorder::CheckFileSizeLimit() {
             op->ShowMessage("Error Opening File!", MessageIcon::Error);
         }
         SwitchOf(active) = 0;
+        m_doc.NotifyRecordingChanged();
         return;
     }
     m_recordStart = 0;
+    m_doc.NotifyRecordingChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Commands
 
 std::string CRecorder::ProposedName(RecordKind kind) const {
+    // With "&Auto File Name" off the operator names every file.
+    if (m_doc.m_autoFileName == 0) {
+        return {};
+    }
     if (kind == RecordKind::Raw && m_doc.m_playback != 0) {
         return "Copy of " + m_doc.m_playbackFile.FileName();
     }
@@ -440,6 +450,7 @@ void CRecorder::OnRecord(RecordKind kind) {
         if (m_doc.m_playback == 0) {
             m_doc.SetTitle("Real Time");
         }
+        m_doc.NotifyRecordingChanged();
         return;
     }
     if (m_doc.m_playback == 0) {
@@ -500,6 +511,7 @@ bool CRecorder::StartRecording(RecordKind kind, const std::string& path, std::ui
         request.maxRecords = maxRecords;
         m_doc.Link()->StartRecording(std::move(m_doc.m_recordFile), request, RawTemplate());
     }
+    m_doc.NotifyRecordingChanged();
     return true;
 }
 

@@ -14,6 +14,8 @@ inline constexpr int kMaxSamples = 1000;
 inline constexpr int kMaxBeams = 480;
 inline constexpr int kCommandPacketSize = 27;
 inline constexpr int kReplyHeaderSize = 32;
+/// The head's base frequency; the settings file keeps the frequency as this plus steps of 50 Hz.
+inline constexpr int kBaseFrequencyKHz = 675;
 
 /// Range table in metres, indexed 0..16.
 inline constexpr std::array<float, 17> kRangeTable = {1.25f,  2.5f,   5.0f,   10.0f,  20.0f,  30.0f,
@@ -52,7 +54,7 @@ public:
     int m_newData = 0;
     int m_headIndex = 0;
     int m_pulseLength = 6; ///< 10 us units
-    int m_baseFrequencyKHz = 675;
+    int m_baseFrequencyKHz = kBaseFrequencyKHz;
     int m_frequencyStep = 0; ///< -100..+100
     int m_azimuth = 0;       ///< tenths of a degree
     int m_displayGain = 50;

@@ -83,6 +83,14 @@ bool IsSameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
+/// A point at export angle `angleRad` and slant range `rangeM` (for the nominal sound velocity)
+/// as an offset from the vessel: scaled to the sound velocity `c` and turned by the attitude.
+RotatedPoint PointFromVessel(const CNavigation& nav, double angleRad, double rangeM, double c) {
+    const double x = rangeM * std::cos(angleRad) * c / kNominalSoundVelocity;
+    const double y = -(rangeM * std::sin(angleRad) * c / kNominalSoundVelocity);
+    return RotateByAttitude(x, y, 0.0, nav.m_pitch, nav.m_heading, -nav.m_roll);
+}
+
 /// Calls `emit` for every beam of the ping that has a profile point, in beam order.
 template <typename Emit> void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
     const COndrel& head = doc.Head(0);
@@ -105,9 +113,7 @@ template <typename Emit> void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
             continue;
         }
         const double r = static_cast<double>(p * rangeM / static_cast<float>(samples));
-        const double x = r * std::cos(theta) * c / kNominalSoundVelocity;
-        const double y = -(r * std::sin(theta) * c / kNominalSoundVelocity);
-        nav.m_rotated = RotateByAttitude(x, y, 0.0, nav.m_pitch, nav.m_heading, -nav.m_roll);
+        nav.m_rotated = PointFromVessel(nav, theta, r, c);
         emit(XyzPoint{i, r * c / kNominalSoundVelocity, nav.m_trackOffsetX + nav.m_rotated.x,
                       nav.m_trackOffsetY + nav.m_rotated.y, nav.m_trackOffsetZ + nav.m_rotated.z});
     }
@@ -155,6 +161,32 @@ void ParseNavigationSentence(CTamsorDoc& doc) {
 void ClearNavigation(CTamsorDoc& doc) {
     doc.m_navigationSentence.clear();
     doc.m_navigationValues.ClearNavigation();
+}
+
+std::optional<UtmPoint> PointerMapPosition(const CTamsorDoc& doc) {
+    const CNavigation& nav = doc.m_navigationValues;
+    const int beamSetting = doc.Head(0).m_beams;
+    if (doc.m_playback == 0 || nav.m_latitudeText.empty() || nav.m_longitudeText.empty() ||
+        beamSetting <= 0) {
+        return std::nullopt;
+    }
+    const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
+    if (fix.easting == 0.0 || fix.northing == 0.0) {
+        return std::nullopt; // not a usable fix, as the track sees it
+    }
+    // The picture draws combined beam i at bearing (i - 1/2) x f clockwise from the top, and the
+    // export turns it to the angle -90 degrees + i x f: the pointer's bearing is taken back to
+    // that angle. The readout's range is corrected for the sound velocity already; the export
+    // applies the correction itself.
+    const double c = static_cast<double>(doc.m_soundVelocity);
+    if (!(c > 0.0)) {
+        return std::nullopt;
+    }
+    const double beamDeg = 120.0 / beamSetting;
+    const double angleDeg = static_cast<double>(doc.m_cursorBearingDeg) - 90.0 + beamDeg / 2.0;
+    const double slantM = static_cast<double>(doc.m_cursorRangeM) * kNominalSoundVelocity / c;
+    const RotatedPoint point = PointFromVessel(nav, angleDeg * kBeamStepPerDegree, slantM, c);
+    return UtmPoint{fix.easting + point.x, fix.northing + point.y, fix.zone};
 }
 
 std::string FormatXyzLine(const std::string& label, double x, double y, double z) {
@@ -224,34 +256,52 @@ void WriteXyzPing(CTamsorDoc& doc) {
     }
 }
 
-void FinishXyzExport(CTamsorDoc& doc) {
+XyzExportResult FinishXyzExport(CTamsorDoc& doc) {
     if (doc.m_xyzConversion == 0 && !doc.m_xyzFile.IsOpen()) {
-        return;
+        return XyzExportResult::NotRunning;
     }
     doc.m_xyzConversion = 0;
     const bool wasOpen = doc.m_xyzFile.IsOpen();
+    CNavigation& nav = doc.m_navigationValues;
+    // Without a fix every coordinate would be made up: nothing but the CSV header stays.
+    const bool noFixes = wasOpen && nav.m_firstFix != 0;
+    if (noFixes) {
+        const std::uint64_t header =
+            nav.m_xyzFormat == XyzFormat::Csv ? std::string_view(kXyzCsvHeader).size() : 0;
+        if (!doc.m_xyzFile.Truncate(header)) {
+            nav.m_xyzWriteFailed = 1;
+        }
+    }
     // The last lines reach the file only here: a failed flush lost them as much as a failed write.
     if (wasOpen && !doc.m_xyzFile.Flush()) {
-        doc.m_navigationValues.m_xyzWriteFailed = 1;
+        nav.m_xyzWriteFailed = 1;
     }
     doc.m_xyzFile.Close();
     // A file that could not be created was reported at the start; a file that lost lines must
     // not be reported as complete.
+    XyzExportResult result = XyzExportResult::NotRunning;
     if (wasOpen) {
-        if (doc.m_navigationValues.m_xyzWriteFailed == 0) {
-            Tell(doc, kConversionComplete, MessageIcon::Information);
-        } else {
+        if (nav.m_xyzWriteFailed != 0) {
+            result = XyzExportResult::WriteFailed;
             Tell(doc, kErrorWritingXyz, MessageIcon::Error);
+        } else if (noFixes) {
+            result = XyzExportResult::NoFixes;
+            Tell(doc, kXyzNoFixesText, MessageIcon::Warning);
+        } else {
+            result = XyzExportResult::Complete;
+            Tell(doc, kConversionComplete, MessageIcon::Information);
         }
     }
     if (doc.Ports().timers != nullptr) {
         doc.Ports().timers->Stop(kPlaybackTimer);
     }
     // The timer handler re-arms after every step unless playback holds: stay on the last ping
-    // instead of replaying the file without writing.
-    if (doc.m_playback != 0) {
+    // instead of replaying the file without writing. "Real Time" releases this Hold.
+    if (doc.m_playback != 0 && doc.m_hold == 0) {
         doc.m_hold = 1;
+        doc.m_holdAfterConversion = 1;
     }
+    return result;
 }
 
 } // namespace vexar

@@ -32,10 +32,28 @@ bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat 
 /// Writes the profile points of the processed ping, then (text layout) the track line and an
 /// empty line. Does nothing when the XYZ file is not open.
 void WriteXyzPing(CTamsorDoc& doc);
+/// How an XYZ export ended.
+enum class XyzExportResult {
+    NotRunning, ///< no export was running
+    Complete,
+    NoFixes,     ///< no sentence gave a position: the file holds no points (a CSV file its header)
+    WriteFailed, ///< lines were lost on the way, also by the final flush
+};
+
 /// End of the played file: clears the switch, closes the file, tells the operator the result
-/// once, stops the playback timer and holds playback on the last ping. Lines lost on the way,
-/// also by the final flush, leave the navigation's m_xyzWriteFailed set.
-void FinishXyzExport(CTamsorDoc& doc);
+/// once, stops the playback timer and holds playback on the last ping. Lines lost on the way
+/// leave the navigation's m_xyzWriteFailed set. A recording without a single position fix gives
+/// no coordinates at all: the lines written before the end are taken back.
+XyzExportResult FinishXyzExport(CTamsorDoc& doc);
+
+/// The operator's message of an export whose recording gave no position fix.
+inline constexpr const char* kXyzNoFixesText =
+    "The recording holds no position fixes, so no XYZ points were written.";
+
+/// During playback of a ping with a position fix: the UTM position of the point under the
+/// pointer (the document's cursor range and bearing), placed as the export places a profile
+/// point there, with the same geometry and attitude. Nothing without a fix or outside playback.
+std::optional<UtmPoint> PointerMapPosition(const CTamsorDoc& doc);
 
 /// One line of the XYZ file: "%s\t% 015.3f\t% 015.3f\t% 015.3f\n".
 std::string FormatXyzLine(const std::string& label, double x, double y, double z);

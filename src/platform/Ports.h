@@ -18,6 +18,7 @@ enum TimerId : int {
     kPlaybackTimer = 3020, ///< plays the next record ("Sleep Time")
     kPingTimer = 3030,     ///< the next step of the sonar link where it runs on the timers
     kTakePingTimer = 3040, ///< takes the newest live ping once the document has rested
+    kStaleTimer = 3050,    ///< counts the seconds without a new live ping
 };
 
 /// One-shot timers. Arming a timer that is armed restarts it; stopping an idle timer is harmless.
@@ -135,6 +136,12 @@ public:
     }
     /// The document title: the operator's status line of acquisition, recording and playback.
     virtual void SetTitle(const std::string& title) { (void)title; }
+    /// A question the operator answers with yes or no; true for yes. Without an operator to ask,
+    /// the answer is yes.
+    virtual bool AskYesNo(const std::string& text) {
+        (void)text;
+        return true;
+    }
 };
 
 /// The link to the head as the operator sees it.
@@ -142,6 +149,13 @@ enum class LinkState {
     Connecting,   ///< the link was (re)started and a connection is being made
     Connected,    ///< the head accepted the connection
     Disconnected, ///< a connection failed or the head closed it
+};
+
+/// A recording as the operator sees it: which file, and how large it is now.
+struct RecordingStatus {
+    bool active = false;
+    std::string path;
+    std::uint64_t bytes = 0;
 };
 
 /// What happens in the document that a program may show. Listeners subscribe to the document;
@@ -164,6 +178,11 @@ public:
     virtual void OnSettingsLoaded() {}
     /// An operator command changed a setting that the control bars show.
     virtual void OnSettingsChanged() {}
+    /// In real time, no new ping has come for `seconds` (2 or more) whole seconds; 0 when a new
+    /// ping ends that, or when the picture is not expected to move (Hold, playback).
+    virtual void OnPictureStale(int seconds) { (void)seconds; }
+    /// A recording started or stopped (also by itself), or went on in a new file.
+    virtual void OnRecordingChanged(const RecordingStatus& recording) { (void)recording; }
 };
 
 /// The ports a document talks through; none is owned.

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -231,6 +232,96 @@ TEST_F(PictureRenderTest, BeamTestLampsFollowTheElementStatus) {
     EXPECT_FALSE(Is(image, 50, row, Qt::black));
     EXPECT_TRUE(Is(image, 2 * 200 + 50, row, Qt::black));
     EXPECT_EQ(Count(image, kGrid, QRect(0, model->BeamTestTop() + 19, 800, 1)), 800 - 3 - 3);
+}
+
+// Whatever the size, zoom, pan and mode: the messages cover no other text and no lamp, and every
+// text lies inside the picture.
+TEST_F(PictureRenderTest, TextsFitAndMessagesCoverNothing) {
+    struct Case {
+        QSize size;
+        int zoom;
+        QPoint pan;
+        int mode;
+        bool playback;
+    };
+    const Case cases[] = {
+        {{1020, 620}, kZoomFull, {0, 0}, kDisplayModePolar, false},
+        {{1020, 620}, kZoomHalf, {0, 0}, kDisplayModePolar, true},
+        {{1020, 620}, kZoomFillScreen, {0, 0}, kDisplayModePolar, false},
+        {{1276, 900}, kZoomFull, {180, -240}, kDisplayModePolar, true},
+        {{700, 1000}, kZoomHalf, {0, 300}, kDisplayModePolar, false},
+        {{1020, 620}, kZoomFull, {0, 0}, kDisplayModeBeamTest, false},
+        {{1276, 900}, kZoomFull, {0, 0}, kDisplayModeBeamTest, true},
+    };
+    for (const Case& c : cases) {
+        for (const int newData : {0, 1}) {
+            Configure(480, 1000, c.zoom, c.size);
+            for (int k = 0; k < kHeadCount; ++k) {
+                doc->Head(k).m_displayMode = c.mode;
+            }
+            doc->m_panX = c.pan.x();
+            doc->m_panY = c.pan.y();
+            doc->m_playback = c.playback ? 1 : 0;
+            doc->m_fileDisplayGain = 100;
+            doc->Head(0).m_displayGain = 100;
+            doc->m_hold = 1;
+            doc->m_staleSeconds = c.playback ? 0 : 12;
+            model->Update(*doc);
+            doc->Head(0).m_newData = newData;
+            OverlayItems items;
+            RenderDocumentPicture(*doc, *model, nullptr, &items);
+            const QRect client(0, 0, c.size.width(), c.size.height());
+            const std::string where = std::to_string(c.size.width()) + "x" + std::to_string(c.size.height()) +
+                                      " zoom " + std::to_string(c.zoom) + " mode " + std::to_string(c.mode) +
+                                      " data " + std::to_string(newData);
+            int messages = 0;
+            for (const OverlayItem& item : items) {
+                if (item.kind == OverlayItem::Kind::RangeLabel) {
+                    continue; // labels follow the rings, also out of the picture
+                }
+                EXPECT_TRUE(client.contains(item.box)) << item.text.toStdString() << " at " << where;
+                if (item.kind != OverlayItem::Kind::Message) {
+                    continue;
+                }
+                ++messages;
+                for (const OverlayItem& other : items) {
+                    if (&other != &item) {
+                        EXPECT_FALSE(item.box.intersects(other.box))
+                            << item.text.toStdString() << " covers " << other.text.toStdString() << " at "
+                            << where;
+                    }
+                }
+            }
+            // Held, stale (live only), and the spinner or the waiting message.
+            EXPECT_EQ(messages, (c.playback ? 1 : 2) + 1) << where;
+        }
+    }
+}
+
+// A live picture without a new ping for seconds is dimmed and says so; the next ping ends it.
+TEST_F(PictureRenderTest, StalePictureIsDimmedAndSaysSo) {
+    Configure(120, 500, kZoomHalf, QSize(640, 600));
+    doc->m_colorTable = 3;
+    model->SelectColorTable(3);
+    std::fill(doc->m_combinedImage.begin(), doc->m_combinedImage.end(), 255.0f);
+    Ping();
+    const QPoint echo(CentreX() + 100, CentreY() + 60);
+    ASSERT_TRUE(Is(Render(), echo.x(), echo.y(), Qt::white));
+    doc->m_staleSeconds = 7;
+    OverlayItems items;
+    const QImage stale = RenderDocumentPicture(*doc, *model, nullptr, &items);
+    EXPECT_LT(qGray(stale.pixel(echo)), 128);
+    const auto banner = std::find_if(items.begin(), items.end(), [](const OverlayItem& item) {
+        return item.text == QStringLiteral("No new data for 7 s");
+    });
+    ASSERT_NE(banner, items.end());
+    EXPECT_NEAR(banner->box.center().x(), 320, 2);
+    doc->m_staleSeconds = 0;
+    items.clear();
+    EXPECT_TRUE(Is(RenderDocumentPicture(*doc, *model, nullptr, &items), echo.x(), echo.y(), Qt::white));
+    EXPECT_TRUE(std::none_of(items.begin(), items.end(), [](const OverlayItem& item) {
+        return item.text.startsWith(QStringLiteral("No new data"));
+    }));
 }
 
 TEST_F(PictureRenderTest, MeasureGraphics) {

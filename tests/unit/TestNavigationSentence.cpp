@@ -1,6 +1,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "navigation/CNavigation.h"
 #include "navigation/XyzExport.h"
+#include "support/NavigationSample.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 namespace vexar {
 namespace {
 
+using test::kSampleNavigationSentence;
+
 /// A sentence with every field, in the layout the vehicle writes.
 std::string Sentence(const char* latitude, char latHemisphere, const char* longitude, char lonHemisphere,
                      const char* depth, const char* heading = "64.8") {
@@ -22,9 +25,9 @@ std::string Sentence(const char* latitude, char latHemisphere, const char* longi
     return text;
 }
 
-TEST(NavigationSentence, ConstructionSentenceValuesAndTexts) {
+TEST(NavigationSentence, SampleSentenceValuesAndTexts) {
     CNavigation nav;
-    nav.ParseNavigationSentence(kInitialNavigationSentence, false);
+    nav.ParseNavigationSentence(kSampleNavigationSentence, false);
     EXPECT_NEAR(nav.m_latitude, 2.49967608, 1e-8);
     EXPECT_NEAR(nav.m_longitude, -99.22190302, 1e-8);
     EXPECT_EQ(nav.m_latitudeHemisphere, 'N');
@@ -77,7 +80,7 @@ TEST(NavigationSentence, SouthAndWestLettersInEitherCase) {
 
 TEST(NavigationSentence, FourCommasGivePositionOnly) {
     CNavigation nav;
-    nav.ParseNavigationSentence(kInitialNavigationSentence, false);
+    nav.ParseNavigationSentence(kSampleNavigationSentence, false);
     nav.ParseNavigationSentence("$AULOG,10;30.0N,S,20;15.0E,E", false);
     EXPECT_DOUBLE_EQ(nav.m_latitude, -10.5);
     EXPECT_DOUBLE_EQ(nav.m_longitude, 20.25);
@@ -93,7 +96,7 @@ TEST(NavigationSentence, FourCommasGivePositionOnly) {
 TEST(NavigationSentence, EmptyAndSeparatorlessSentencesChangeNothing) {
     for (const char* text : {"", "$AULOG", "$AULOG,", "$AULOG,1;2", "$AULOG,1;2,N,3;4,W,,5,,6,7,8,9"}) {
         CNavigation nav;
-        nav.ParseNavigationSentence(kInitialNavigationSentence, false);
+        nav.ParseNavigationSentence(kSampleNavigationSentence, false);
         nav.ParseNavigationSentence(text, false);
         EXPECT_NEAR(nav.m_latitude, 2.49967608, 1e-8) << text;
         EXPECT_NEAR(nav.m_longitude, -99.22190302, 1e-8) << text;
@@ -200,6 +203,8 @@ TEST(NavigationSentence, EveryCutKeepsWhatWasNotReached) {
 
 TEST(NavigationSentence, ClearEmptiesTextsAndSentence) {
     auto doc = CTamsorDoc::Create(DocumentPorts{});
+    EXPECT_TRUE(doc->m_navigationSentence.empty()) << "no position before a recording gives one";
+    doc->m_navigationSentence = kSampleNavigationSentence;
     ParseNavigationSentence(*doc);
     doc->m_navigationValues.m_sentenceLength = 109;
     ASSERT_EQ(doc->m_navigationValues.m_depthText, "-35.400 m");

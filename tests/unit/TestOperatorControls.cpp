@@ -96,10 +96,11 @@ TEST_F(ControlsTest, BeamsWidthAveragingAndTablesAreCheckedByValue) {
     EXPECT_FALSE(QueryDisplayCommand(*doc, kCmdRecordR96).has_value());
 }
 
-TEST_F(ControlsTest, MeasureIsOnlySwitchedOnFromTheMenu) {
-    ExecuteDisplayCommand(*doc, kCmdMeasure);
+TEST_F(ControlsTest, MeasureCommandStartsAndEndsMeasuring) {
     ExecuteDisplayCommand(*doc, kCmdMeasure);
     EXPECT_EQ(doc->m_measuring, 1);
+    ExecuteDisplayCommand(*doc, kCmdMeasure);
+    EXPECT_EQ(doc->m_measuring, 0);
 }
 
 TEST_F(ControlsTest, TransducerUpSwapsHeadsAndForgetsHistory) {
@@ -190,14 +191,18 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
     EXPECT_EQ(t[12], ":   12 msec");
     EXPECT_EQ(t[6], ":   4 dB");
     EXPECT_EQ(t[16], ":   1480.0 (1480.0) m/s");
-    // The link's counters follow the existing rows.
+    // The link's counters follow the existing rows; the ping rate is that of pings coming now.
     doc->m_linkStats.pingsPerSecond = 12.34f;
     doc->m_linkStats.retries = 3;
     doc->m_linkStats.skipped = 4;
     doc->m_linkStats.reconnects = 5;
     t = UpdateDiagnosticsTexts(*doc);
     EXPECT_EQ(std::vector<std::string>(t.begin() + 19, t.end()),
-              (std::vector<std::string>{":   12.3", ":   3", ":   4", ":   5"}));
+              (std::vector<std::string>{":   0.0", ":   3", ":   4", ":   5"}));
+    doc->m_playback = 0;
+    doc->m_connected = 1;
+    doc->m_pingedSinceConnect = true;
+    EXPECT_EQ(UpdateDiagnosticsTexts(*doc)[19], ":   12.3");
     EXPECT_STREQ(kDiagnosticsLayout[19].label, "Pings/s");
 }
 
@@ -245,6 +250,37 @@ TEST_F(ControlsTest, SettingsPanelSpinsListsAndTexts) {
     EXPECT_FALSE(v.pointsEnabled);
     EXPECT_EQ(v.fileDataGain, " (44 %)");
     EXPECT_EQ(v.fileQuadrantGains[3], " (4 dB)");
+}
+
+// A typed value goes where the spin's clicks would take it, within the same limits.
+TEST_F(ControlsTest, TypedSettingsStepTheSpinsWithinTheirLimits) {
+    CSettingsPanel panel;
+    COndrel& h = doc->Head(0);
+    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::DataGain, " 72 %"));
+    EXPECT_EQ(doc->Head(3).m_displayGain, 72);
+    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::StartGain, "45 dB"));
+    EXPECT_EQ(doc->m_startGain, 20);
+    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Range, "6"));
+    EXPECT_FLOAT_EQ(h.m_rangeM, 5.0f); // the nearest of 2.5, 5, 10 and 20 m
+    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Range, "0.5"));
+    EXPECT_FLOAT_EQ(doc->Head(2).m_rangeM, 2.5f);
+    doc->m_unit = 1;
+    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Range, "30 ft"));
+    EXPECT_FLOAT_EQ(h.m_rangeM, 10.0f);
+    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Frequency, "676.5"));
+    EXPECT_EQ(h.m_frequencyStep, 3);
+    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Multiplier, "1.7"));
+    EXPECT_FLOAT_EQ(doc->Head(1).m_pulseLengthMultiplier, 1.7f);
+    EXPECT_EQ(h.m_pulseLength, COndrel::PulseLengthFor(10.0f, 1.7f));
+    // Not a number, or a box that only shows a value: nothing changes.
+    EXPECT_FALSE(panel.ApplyTyped(*doc, SettingsSpin::DataGain, "lots"));
+    EXPECT_EQ(h.m_displayGain, 72);
+    EXPECT_FALSE(panel.ApplyTyped(*doc, SettingsSpin::Persistence, "10"));
+    EXPECT_EQ(h.m_persistence, 0);
+    // In playback the range comes from the file.
+    doc->m_playback = 1;
+    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Range, "20"));
+    EXPECT_FLOAT_EQ(h.m_rangeM, 10.0f);
 }
 
 // The pulse follows a change of range or multiplier at once, not a later refresh of the dialog.

@@ -78,7 +78,21 @@ TEST(OverlayLayout, MeasureDistanceFollowsStoredOffsets) {
     EXPECT_EQ(MeasureText(m.DistanceM(0.5f)), "2.00 M");
     EXPECT_EQ(MeasurePoint::ScreenFromOffset(-2.5f, 1.0f, 10), 7); // half away from zero
     EXPECT_EQ(MeasurePoint::ScreenFromOffset(2.5f, 1.0f, 10), 13);
-    EXPECT_EQ(CentredTextLeft(800, 7), 800 / 2 - 28 + 10);
+}
+
+TEST(OverlayLayout, MessagesMoveToTheNearestClearPlace) {
+    // A message meant for the centre row of labels moves just below them; with the space below
+    // taken too, just above; a message meant off the client comes back inside.
+    const std::vector<TextBox> labels = {{380, 292, 40, 16}, {100, 292, 40, 16}};
+    EXPECT_EQ(PlaceClear({350, 300, 100, 17}, labels, 800, 600).y, 308);
+    std::vector<TextBox> crowded = labels;
+    crowded.push_back({300, 308, 200, 60});
+    EXPECT_EQ(PlaceClear({350, 300, 100, 17}, crowded, 800, 600).y, 292 - 17);
+    const TextBox outside = PlaceClear({790, 595, 40, 17}, {}, 800, 600);
+    EXPECT_EQ(outside.x, 760);
+    EXPECT_EQ(outside.y, 583);
+    // Nowhere clear: it stays.
+    EXPECT_EQ(PlaceClear({0, 10, 50, 17}, std::vector<TextBox>{{0, 0, 800, 600}}, 800, 600).y, 10);
 }
 
 TEST(OverlayLayout, MeasurePointsFollowZoomAndPan) {

@@ -3,6 +3,7 @@
 // Hold, the reconnection back-off and the timing values.
 
 #include "acquisition/CTamsorDoc.h"
+#include "acquisition/LinkStatus.h"
 #include "sim/Scene.h"
 #include "support/FakePorts.h"
 
@@ -62,11 +63,16 @@ protected:
         EXPECT_EQ(doc->m_connected, 1);
     }
 
-    /// Fires the next timer (a link step for kPingTimer); returns its id.
+    /// Fires the next timer (a link step for kPingTimer) and returns its id; the ticks of the
+    /// stale-picture count run on the way.
     int Fire() {
-        const auto id = world.timers.FireNext([this](int timer) { doc->OnTimer(timer); });
-        EXPECT_TRUE(id.has_value());
-        return id.value_or(0);
+        for (;;) {
+            const auto id = world.timers.FireNext([this](int timer) { doc->OnTimer(timer); });
+            EXPECT_TRUE(id.has_value());
+            if (id != kStaleTimer) {
+                return id.value_or(0);
+            }
+        }
     }
 
     std::size_t SendsOf(const std::function<void()>& action) {
@@ -335,6 +341,54 @@ TEST_F(PingCycle, ACompletePingResetsTheBackOffAndADroppedLinkReconnects) {
     EXPECT_EQ(Fire(), kPingTimer); // a second after the last attempt, not four
     EXPECT_EQ(world.clock.TickMs() - connected, 1000u);
     EXPECT_EQ(doc->m_connected, 1);
+}
+
+// What the status bar says of the link, and the whole seconds a live picture has not changed.
+TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
+    struct StaleListener : IDocumentListener {
+        std::vector<int> seconds;
+        void OnPictureStale(int s) override { seconds.push_back(s); }
+    } listener;
+    doc->Subscribe(listener);
+    const auto runUntil = [this](const std::function<bool()>& done) {
+        for (int fired = 0; fired < 1000 && !done(); ++fired) {
+            world.timers.FireNext([this](int timer) { doc->OnTimer(timer); });
+        }
+    };
+    doc->StartAcquisition();
+    EXPECT_EQ(DescribeLink(*doc).text, "Sonar: not connected");
+    EXPECT_EQ(IdleMessage(*doc), "No sonar link");
+    EXPECT_EQ(Fire(), kPingTimer);
+    EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, no pings");
+    doc->m_pingDelayMs = 100;
+    doc->UpdateLinkRequest();
+    runUntil([this] { return doc->Head(0).m_pingCounter >= 3; });
+    EXPECT_EQ(DescribeLink(*doc).indicator, LinkIndicator::Pinging);
+    EXPECT_GT(ShownPingRate(*doc), 0.0f);
+    EXPECT_EQ(IdleMessage(*doc), "Ready");
+
+    // The head goes quiet: from 2 s on, the count goes up a second at a time.
+    head.fault = [](int, long long, std::vector<std::uint8_t>& reply) { reply.clear(); };
+    const std::uint64_t last = doc->m_lastLivePingTick;
+    runUntil([this] { return doc->m_staleSeconds >= 3; });
+    EXPECT_EQ(listener.seconds, (std::vector<int>{2, 3}));
+    EXPECT_EQ(world.clock.TickMs(), last + 3000);
+    EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, no pings");
+    EXPECT_EQ(ShownPingRate(*doc), 0.0f);
+    EXPECT_EQ(IdleMessage(*doc), "No pings from sonar");
+    // The next ping ends it.
+    head.fault = nullptr;
+    runUntil([this] { return doc->m_staleSeconds == 0; });
+    EXPECT_EQ(listener.seconds.back(), 0);
+    EXPECT_EQ(DescribeLink(*doc).indicator, LinkIndicator::Pinging);
+
+    // A held picture is frozen on purpose: no count.
+    doc->OnHold();
+    world.clock.Advance(6000);
+    runUntil([] { return false; });
+    EXPECT_EQ(doc->m_staleSeconds, 0);
+    EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, held");
+    doc->Unsubscribe(listener);
 }
 
 TEST_F(PingCycle, TimingValuesAreMeasuredFromThePingStart) {

@@ -4,6 +4,7 @@
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
 #include "files/RecordHeader.h"
+#include "navigation/XyzExport.h"
 #include "support/RecordingFixture.h"
 
 #include <gtest/gtest.h>
@@ -184,7 +185,12 @@ TEST(Playback, ShortFilesAreRefusedAndRealTimeResumes) {
 
     WriteFile(f.folder / "hundred.R96", Bytes(100, 'R'));
     ASSERT_TRUE(f.doc->Player().OpenPlayback(f.folder / "hundred.R96"));
-    EXPECT_EQ(f.PlaySteps(5), 0); // loops without a ping
+    // Accepted, but a whole pass finds no record: the operator is told and real time resumes.
+    EXPECT_EQ(f.PlaySteps(5), 0);
+    EXPECT_EQ(f.world.op.m_messages.back(), "File has no data!!!  ");
+    EXPECT_EQ(f.doc->m_playback, 0);
+    EXPECT_EQ(f.doc->m_title, "Real Time");
+    EXPECT_TRUE(f.world.timers.IsArmed(kWatchdogTimer));
 }
 
 TEST(Playback, LoopsAtTheEndOfTheFile) {
@@ -240,14 +246,23 @@ TEST(Playback, ReaderInvertsTheWriterForPulseLengthAndPingPeriod) {
     EXPECT_FLOAT_EQ(doc.m_displayedPingPeriodMs, 320.0f);
 }
 
-TEST(Playback, OpeningForgetsTheLiveTimes) {
+TEST(Playback, OpeningForgetsTheLivePictureAndTimes) {
     DocFixture f;
+    f.RunLivePings(1);
+    f.doc->CombinedImage(5, 5) = 100.0f; // something of the live picture
+    const auto blank = [&] {
+        return std::all_of(f.doc->m_combinedImage.begin(), f.doc->m_combinedImage.end(),
+                           [](float v) { return v == 0.0f; });
+    };
     f.doc->m_sonarTimeMs = 12.0f;
     f.doc->m_acquisitionTimeMs = 99.0f;
     WriteFile(f.folder / "one.R96", MakeRawRecord(64, 0));
     ASSERT_TRUE(f.doc->Player().OpenPlayback(f.folder / "one.R96"));
     EXPECT_EQ(f.doc->m_sonarTimeMs, 0.0f);
     EXPECT_EQ(f.doc->m_acquisitionTimeMs, 0.0f);
+    EXPECT_TRUE(blank());
+    EXPECT_EQ(f.doc->m_clearImage, 1);
+    EXPECT_EQ(f.doc->Head(0).m_newData, 0);
 }
 
 TEST(Playback, ControlsSpeedSliderAndHold) {
@@ -332,9 +347,128 @@ TEST(Playback, XyzExportEndsWithTheFile) {
     EXPECT_EQ(f.PlaySteps(3), 3);
     EXPECT_EQ(doc.Player().PlaybackStep(), StepResult::AtEnd);
     EXPECT_EQ(doc.m_xyzConversion, 0);
-    EXPECT_EQ(std::count(f.world.op.m_messages.begin(), f.world.op.m_messages.end(), "Conversion Complete!"),
-              1);
+    // Its sentences hold no position: nothing is made up, and the operator is told once.
+    EXPECT_EQ(std::count(f.world.op.m_messages.begin(), f.world.op.m_messages.end(), kXyzNoFixesText), 1);
     EXPECT_TRUE(std::filesystem::exists(f.folder / "survey.xyz"));
+}
+
+// "Real Time" brings back the live settings as they were when the file was opened, even those
+// never saved, and releases the Hold that ended a conversion.
+TEST(Playback, RealTimeRestoresTheLiveSettingsAndReleasesTheConversionHold) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    doc.m_startGain = 9;
+    doc.Head(0).m_displayGain = 70;
+    doc.m_zoomIndex = 1;
+    doc.Head(0).m_average = 7;
+    Bytes file =
+        MakeRawRecord(64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*");
+    PutF32(file, 342, 700000.0f); // recorded at 700 kHz
+    WriteFile(f.folder / "f.R96", file);
+    f.world.op.m_dialogAnswers.push_back(f.folder / "f.R96");
+    doc.Player().OnConvertToXyz();
+    ASSERT_EQ(doc.m_playback, 1);
+    EXPECT_EQ(f.PlaySteps(2), 1);
+    ASSERT_EQ(doc.m_hold, 1) << "the conversion ended and holds";
+    EXPECT_EQ(doc.Head(0).m_baseFrequencyKHz, 700);
+    EXPECT_EQ(doc.m_navigationValues.m_latitudeText, "2;30.0");
+    doc.m_startGain = 2;
+    doc.Head(0).m_displayGain = 20;
+    doc.m_zoomIndex = 2;
+
+    doc.OnRealTime();
+    EXPECT_EQ(doc.m_hold, 0);
+    EXPECT_EQ(doc.m_startGain, 9);
+    EXPECT_EQ(doc.Head(0).m_displayGain, 70);
+    EXPECT_EQ(doc.m_zoomIndex, 1);
+    EXPECT_EQ(doc.Head(0).m_average, 7);
+    EXPECT_EQ(doc.Head(0).m_baseFrequencyKHz, 675);
+    // The played position is not the live one.
+    EXPECT_TRUE(doc.m_navigationSentence.empty());
+    EXPECT_TRUE(doc.m_navigationValues.m_latitudeText.empty());
+}
+
+// The operator's Hold is the operator's: "Real Time" keeps it.
+TEST(Playback, RealTimeKeepsTheOperatorsHold) {
+    DocFixture f;
+    WriteFile(f.folder / "h.R96", MakeRawRecord(64, 0));
+    ASSERT_TRUE(f.doc->Player().OpenPlayback(f.folder / "h.R96"));
+    f.doc->OnHold();
+    f.doc->OnRealTime();
+    EXPECT_EQ(f.doc->m_hold, 1);
+}
+
+// Three records 200 and 400 ms apart.
+Bytes PacedRecords() {
+    Bytes file;
+    const char* stamps[] = {"07122026114139000", "07122026114139200", "07122026114139600"};
+    for (int ping = 0; ping < 3; ++ping) {
+        Bytes record = MakeRawRecord(64, ping);
+        std::copy_n(stamps[ping], kTimeStampLength, record.begin() + 10);
+        Append(file, record);
+    }
+    return file;
+}
+
+TEST(Playback, RecordedPaceFollowsTheTimeStamps) {
+    DocFixture f;
+    CPlayer& player = f.doc->Player();
+    WriteFile(f.folder / "paced.R96", PacedRecords());
+    ASSERT_TRUE(player.OpenPlayback(f.folder / "paced.R96"));
+    player.SetRecordedPace(true);
+    EXPECT_EQ(player.SpeedText(), "1\xC3\x97");
+    EXPECT_EQ(player.PlaybackStep(), StepResult::Ping); // the first plays at once
+    EXPECT_EQ(player.PlaybackStep(), StepResult::Waiting);
+    EXPECT_EQ(player.NextStepDelayMs(), 200);
+    f.world.clock.Advance(150);
+    EXPECT_EQ(player.PlaybackStep(), StepResult::Waiting);
+    EXPECT_EQ(player.NextStepDelayMs(), 50);
+    f.world.clock.Advance(50);
+    EXPECT_EQ(player.PlaybackStep(), StepResult::Ping);
+    // A late step does not put the next record back: it is due 400 ms after this one was due.
+    f.world.clock.Advance(100);
+    EXPECT_EQ(player.PlaybackStep(), StepResult::Waiting);
+    EXPECT_EQ(player.NextStepDelayMs(), 300);
+
+    // By "Sleep Time", the readout tells the speed against the recording's last interval.
+    player.SetRecordedPace(false);
+    f.doc->m_sleepTimeMs = 100;
+    EXPECT_EQ(player.NextStepDelayMs(), 100);
+    EXPECT_EQ(player.SpeedText(), "2\xC3\x97");
+    f.doc->m_sleepTimeMs = 300;
+    EXPECT_EQ(player.SpeedText(), "0.7\xC3\x97");
+    f.doc->m_sleepTimeMs = 0;
+    EXPECT_EQ(player.SpeedText(), "max");
+    EXPECT_EQ(TimeStampMs("07122026114139600").value() - TimeStampMs("06122026114139000").value(), 86400600);
+    EXPECT_FALSE(TimeStampMs("0712202611413960"));
+    EXPECT_FALSE(TimeStampMs("07132026114139600"));
+}
+
+TEST(Playback, StepsAndJumpsShowOnePingAndHold) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    CPlayer& player = doc.Player();
+    WriteFile(f.folder / "s.R96", ThreeRecords());
+    ASSERT_TRUE(player.OpenPlayback(f.folder / "s.R96"));
+    const std::uint8_t second = MakeRawRecord(128, 1)[2048 + 60];
+    player.StepForward();
+    EXPECT_EQ(doc.m_hold, 1);
+    EXPECT_FALSE(f.world.timers.IsArmed(kPlaybackTimer));
+    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
+    player.StepForward();
+    EXPECT_EQ(doc.m_pingBuffer[0], second);
+    player.StepBack();
+    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
+    player.StepBack(); // the first stays
+    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
+    player.JumpToEnd();
+    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(2));
+    player.StepForward(); // on from the start
+    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
+    player.StepForward();
+    player.JumpToStart();
+    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
+    EXPECT_EQ(doc.m_hold, 1);
 }
 
 TEST(Playback, ConversionWritesOneProductRecordPerPlayedPing) {

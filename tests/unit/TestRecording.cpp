@@ -24,10 +24,6 @@ void ExpectState(const CRecorder& recorder, int id, bool enabled, bool checked) 
 
 constexpr std::size_t kRaw1000 = 1024 + 1024 + 128 * 1061;
 
-std::size_t SentenceBytes(const CTamsorDoc& doc) {
-    return doc.m_navigationSentence.size() > 6 ? doc.m_navigationSentence.size() : 0;
-}
-
 TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
@@ -55,7 +51,8 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
     EXPECT_EQ(doc.m_title, "Real Time");
 
     const Bytes file = ReadFile(path);
-    const std::size_t sentence = SentenceBytes(doc);
+    // Live records carry no navigation sentence: the console has no position of its own.
+    const std::size_t sentence = 0;
     ASSERT_EQ(file.size(), 3 * (kRaw1000 + sentence));
     ASSERT_EQ(exchanged.size(), 3u * 128u);
     for (std::size_t ping = 0; ping < 3; ++ping) {
@@ -94,7 +91,7 @@ TEST(Recording, AbandonedPingLeavesNoRecord) {
     f.abandonAt = 40;
     f.RunLivePings(2);
     doc.Recorder().OnStopRecording();
-    const std::size_t whole = kRaw1000 + SentenceBytes(doc);
+    const std::size_t whole = kRaw1000;
     const Bytes file = ReadFile(path);
     ASSERT_EQ(file.size(), 3 * whole);
     EXPECT_EQ(doc.Link()->Stats().retries, 1u);
@@ -188,6 +185,11 @@ TEST(Recording, AutoFileNameAndSizeMenus) {
     r.OnCommand(kCmdAutoFileName);
     EXPECT_EQ(doc.m_autoFileName, 0);
     ExpectState(r, kCmdAutoFileName, true, false);
+    // Off, the operator names the file: the dialog proposes none.
+    f.world.op.m_dialogAnswers.push_back(std::nullopt);
+    r.OnCommand(kCmdRecordR96);
+    ASSERT_FALSE(f.world.op.m_dialogs.empty());
+    EXPECT_EQ(f.world.op.m_dialogs.back().proposedName, "");
 
     doc.m_autoFileSize = 3;
     ExpectState(r, 32907, true, true);
@@ -219,7 +221,7 @@ TEST(Recording, SizeLimitRollsOverToANewFileWithoutReplacingOne) {
     const std::string first = f.folder / "first.R96";
     ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, first));
     f.RunLivePings(1);
-    const std::size_t whole = kRaw1000 + SentenceBytes(doc);
+    const std::size_t whole = kRaw1000;
     // A file that already carries the name the roll-over would take is not replaced.
     f.world.clock.m_now = LocalTime{2026, 12, 7, 12, 0, 1, 0};
     const std::string taken = f.folder / "07DEC2026-120001.R96";
@@ -253,7 +255,7 @@ TEST(Recording, WriteErrorStopsTheRecordingWithAMessage) {
 TEST(Recording, RecordsBeforeAWriteErrorStayWhole) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    const std::size_t whole = kRaw1000 + SentenceBytes(doc);
+    const std::size_t whole = kRaw1000;
     const std::string path = f.folder / "full.R96";
     // The file may grow to 2.5 records: the third record fails part-way.
     rlimit saved{};

@@ -188,6 +188,7 @@ TEST_F(XyzExport, FinishReportsOnceAndHoldsOnTheLastPing) {
     ASSERT_TRUE(StartXyzExport(*doc, Played()));
     EXPECT_EQ(doc->m_xyzConversion, 1);
     EXPECT_TRUE(doc->m_xyzFile.IsOpen());
+    ParseNavigationSentence(*doc); // a fix
     FinishXyzExport(*doc);
     FinishXyzExport(*doc);
     EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
@@ -377,6 +378,55 @@ TEST_F(XyzExport, CsvHasAHeaderAndTheSamePointsInMapCoordinates) {
     std::snprintf(expected, sizeof expected, "07-12-2026,11:41:39.042,%.3f,%.3f,0.000,90,2.000",
                   fix.easting + 2.0, fix.northing);
     EXPECT_EQ(lines[2], expected);
+}
+
+// A recording without a single position fix gets no coordinates: the text file ends empty, the
+// CSV file with its header only, and the operator is told once.
+TEST_F(XyzExport, NoFixNoCoordinates) {
+    doc->m_combinedProfile[90] = 250.0f;
+    ASSERT_TRUE(StartXyzExport(*doc, Played()));
+    WriteXyzPing(*doc);
+    EXPECT_EQ(FinishXyzExport(*doc), XyzExportResult::NoFixes);
+    EXPECT_EQ(ReadAll(Output()), "");
+    const std::string csvPath = (folder / "survey.csv").string();
+    ASSERT_TRUE(StartXyzExportTo(*doc, csvPath, XyzFormat::Csv));
+    WriteXyzPing(*doc);
+    EXPECT_EQ(FinishXyzExport(*doc), XyzExportResult::NoFixes);
+    EXPECT_EQ(ReadAll(csvPath), kXyzCsvHeader);
+    EXPECT_EQ(world.op.m_messages, (std::vector<std::string>{kXyzNoFixesText, kXyzNoFixesText}));
+}
+
+// The map position under the pointer is where the export puts a profile point at that bearing
+// and range: same beam angles, sound velocity and attitude.
+TEST_F(XyzExport, PointerMapPositionIsWhereTheExportPutsThePoint) {
+    doc->m_soundVelocity = 1485.0f;
+    doc->m_navigationSentence =
+        "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,37.0,2.0,-3.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
+    const std::string csvPath = (folder / "survey.csv").string();
+    ASSERT_TRUE(StartXyzExportTo(*doc, csvPath, XyzFormat::Csv));
+    ParseNavigationSentence(*doc);
+    doc->m_combinedProfile[200] = 300.0f; // 120 beams a head: 360 display beams a degree apart
+    WriteXyzPing(*doc);
+    FinishXyzExport(*doc);
+    const auto lines = Lines(ReadAll(csvPath));
+    ASSERT_EQ(lines.size(), 2u);
+    double easting = 0.0;
+    double northing = 0.0;
+    ASSERT_EQ(std::sscanf(lines[1].c_str(), "%*[^,],%*[^,],%lf,%lf", &easting, &northing), 2);
+
+    // Beam 200 is drawn from 199.5 to 200.5 degrees; 300 of 500 samples at 10 m, corrected.
+    doc->m_cursorBearingDeg = 199.5f;
+    doc->m_cursorRangeM = 6.0f * 1485.0f / 1500.0f;
+    const std::optional<UtmPoint> pointer = PointerMapPosition(*doc);
+    ASSERT_TRUE(pointer.has_value());
+    EXPECT_NEAR(pointer->easting, easting, 0.002);
+    EXPECT_NEAR(pointer->northing, northing, 0.002);
+    EXPECT_EQ(pointer->zone, 31);
+    doc->m_playback = 0;
+    EXPECT_FALSE(PointerMapPosition(*doc).has_value());
+    doc->m_playback = 1;
+    ClearNavigation(*doc);
+    EXPECT_FALSE(PointerMapPosition(*doc).has_value());
 }
 
 } // namespace

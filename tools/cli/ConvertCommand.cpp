@@ -95,17 +95,22 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
         EndProgress();
     }
     doc.Recorder().SetProductSink(nullptr);
+    bool noFixes = false;
     if (!options.xyz.empty()) {
-        FinishXyzExport(doc);
-        if (doc.m_navigationValues.m_xyzWriteFailed != 0) {
+        const XyzExportResult xyz = FinishXyzExport(doc);
+        if (xyz == XyzExportResult::WriteFailed) {
             throw Failure("write error: " + options.xyz);
         }
+        noFixes = xyz == XyzExportResult::NoFixes;
     }
     std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(pings),
                 seconds, seconds > 0.0 ? static_cast<double>(pings) / seconds : 0.0);
     if (player.DamagedRecords() > 0) {
         std::printf(", %llu damaged records skipped",
                     static_cast<unsigned long long>(player.DamagedRecords()));
+    }
+    if (noFixes) {
+        std::printf(", no position fixes: no XYZ points written");
     }
     std::printf("\n");
     return kExitOk;

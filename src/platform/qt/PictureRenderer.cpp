@@ -19,10 +19,15 @@ namespace {
 
 using namespace overlay_colors;
 
-std::array<QRgb, 256> Palette(const ColorTable& table) {
+// A stale picture keeps this share of its brightness: plainly not live, still readable.
+constexpr int kStaleBrightnessPercent = 35;
+
+std::array<QRgb, 256> Palette(const ColorTable& table, bool dimmed) {
+    const int share = dimmed ? kStaleBrightnessPercent : 100;
     std::array<QRgb, 256> palette{};
     for (std::size_t i = 0; i < palette.size(); ++i) {
-        palette[i] = qRgb(table[i].red, table[i].green, table[i].blue);
+        palette[i] =
+            qRgb(table[i].red * share / 100, table[i].green * share / 100, table[i].blue * share / 100);
     }
     return palette;
 }
@@ -51,16 +56,49 @@ QPen SolidPen(const QColor& colour) {
     return pen;
 }
 
-// Text with its top-left corner at (x, y) on a black box.
-void DrawBoxedText(QPainter& painter, const QFont& font, const QColor& colour, int x, int y,
-                   const QString& text) {
+QSize TextSize(const QFont& font, const QString& text) {
     const QFontMetrics metrics(font);
-    const QRect box(x, y, metrics.horizontalAdvance(text), metrics.height());
+    return {metrics.horizontalAdvance(text), metrics.height()};
+}
+
+// Text with its top-left corner at (x, y) on a black box; returns the box.
+QRect DrawBoxedText(QPainter& painter, const QFont& font, const QColor& colour, int x, int y,
+                    const QString& text) {
+    const QRect box(QPoint(x, y), TextSize(font, text));
     painter.fillRect(box, Qt::black);
     painter.setFont(font);
     painter.setPen(colour);
     painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    return box;
 }
+
+TextBox BoxOf(const QRect& rect) {
+    return {rect.x(), rect.y(), rect.width(), rect.height()};
+}
+
+// What the overlays have drawn so far, for the messages to keep clear of and for the record.
+class Layout {
+public:
+    explicit Layout(OverlayItems* items) : m_items(items) {}
+    void Take(OverlayItem::Kind kind, const QString& text, const QRect& box) {
+        m_taken.push_back(BoxOf(box));
+        if (m_items != nullptr) {
+            m_items->push_back({kind, text, box});
+        }
+    }
+    // Draws a message at the nearest place to (x, y) that covers nothing drawn before.
+    void DrawMessage(QPainter& painter, const QFont& font, const QColor& colour, int x, int y,
+                     const QString& text, int clientWidth, int clientHeight) {
+        const QSize size = TextSize(font, text);
+        const TextBox place =
+            PlaceClear({x, y, size.width(), size.height()}, m_taken, clientWidth, clientHeight);
+        Take(OverlayItem::Kind::Message, text, DrawBoxedText(painter, font, colour, place.x, place.y, text));
+    }
+
+private:
+    OverlayItems* m_items;
+    std::vector<TextBox> m_taken;
+};
 
 struct ScreenCentre {
     int x = 0;
@@ -71,7 +109,7 @@ ScreenCentre CentreOf(const CTamsorDoc& doc, const CPictureModel& model) {
     return {model.ClientWidth() / 2 - doc.m_panX, model.ClientHeight() / 2 - doc.m_panY};
 }
 
-void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model) {
+void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model, Layout& layout) {
     const ScreenCentre c = CentreOf(doc, model);
     const float radius = model.Radius();
     const int r = static_cast<int>(radius);
@@ -105,10 +143,11 @@ void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureMode
     for (int i = 1; i <= 5; ++i) {
         const int e = GridMarkPx(i, d);
         const QString label = QString::fromStdString(RangeMarkLabel(i, rangeM, doc.m_unit));
-        DrawBoxedText(painter, font, kRangeLabel, c.x - e - 10, c.y - 8, label);
-        DrawBoxedText(painter, font, kRangeLabel, c.x + e - 10, c.y - 8, label);
-        DrawBoxedText(painter, font, kRangeLabel, c.x - 10, c.y - e - 8, label);
-        DrawBoxedText(painter, font, kRangeLabel, c.x - 10, c.y + e - 8, label);
+        for (const QPoint at : {QPoint(c.x - e - 10, c.y - 8), QPoint(c.x + e - 10, c.y - 8),
+                                QPoint(c.x - 10, c.y - e - 8), QPoint(c.x - 10, c.y + e - 8)}) {
+            layout.Take(OverlayItem::Kind::RangeLabel, label,
+                        DrawBoxedText(painter, font, kRangeLabel, at.x(), at.y(), label));
+        }
     }
 }
 
@@ -118,12 +157,16 @@ void DrawLamp(QPainter& painter, double centreX, double top, double diameter, bo
     painter.drawEllipse(QRectF(centreX - diameter / 2.0, top, diameter, diameter));
 }
 
-void PaintBeamTestScale(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model) {
+void PaintBeamTestScale(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model,
+                        Layout& layout) {
     const int width = model.ClientWidth();
     const int height = model.ClientHeight();
     const int top = model.BeamTestTop();
     const float w = static_cast<float>(width / 4 - 8) / 16.0f;
     const double a = static_cast<double>(w) / 2.0 - 2.0;
+    // The channel frames run from y = 10 to top + 9 across the width, the lamps inside them, and
+    // the scale line under them at top + 19: texts keep clear of all of it.
+    layout.Take(OverlayItem::Kind::Lamps, {}, QRect(0, 10, width, top + 10));
 
     painter.setPen(SolidPen(kGrid));
     painter.drawLine(3, top + 19, width - 4, top + 19);
@@ -155,41 +198,57 @@ void PaintBeamTestScale(QPainter& painter, const CTamsorDoc& doc, const CPicture
     }
 }
 
-void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model) {
+void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model, Layout& layout) {
     const int width = model.ClientWidth();
     const int height = model.ClientHeight();
     const COndrel& head = doc.Head(0);
     const bool polar = model.DisplayMode() != kDisplayModeBeamTest;
     const bool playback = doc.m_playback != 0;
     const QFont font = OverlayFont(17);
+    const QFont bold = OverlayFont(22, true);
     auto text = [](const std::string& s) { return QString::fromStdString(s); };
+    const auto status = [&](int x, int y, const QString& s) {
+        layout.Take(OverlayItem::Kind::StatusText, s, DrawBoxedText(painter, font, kStatus, x, y, s));
+    };
+    // Texts on the right end 4 pixels inside the picture, whatever their width.
+    const auto rightAligned = [width](const QFont& f, const QString& s) {
+        return width - 4 - TextSize(f, s).width();
+    };
 
     if (polar) {
-        DrawBoxedText(painter, font, kStatus, 4, height - 24,
-                      text(SysGainText(doc.m_startGain, playback, doc.m_fileStartGain)));
-        DrawBoxedText(painter, font, kStatus, 4, 1, text(RangeText(head.m_rangeM, doc.m_unit)));
-        DrawBoxedText(painter, font, kStatus, 4, 24, text(ScaleText(head.m_rangeM, doc.m_unit)));
-        DrawBoxedText(painter, font, kStatus, playback ? width - 180 : width - 130, height - 24,
-                      text(DisplayGainText(head.m_displayGain, playback, doc.m_fileDisplayGain)));
+        status(4, height - 24, text(SysGainText(doc.m_startGain, playback, doc.m_fileStartGain)));
+        status(4, 1, text(RangeText(head.m_rangeM, doc.m_unit)));
+        status(4, 24, text(ScaleText(head.m_rangeM, doc.m_unit)));
+        const QString gain = text(DisplayGainText(head.m_displayGain, playback, doc.m_fileDisplayGain));
+        status(rightAligned(font, gain), height - 24, gain);
     }
+    const auto centred = [width](const QFont& f, const QString& s) {
+        return (width - TextSize(f, s).width()) / 2;
+    };
+    const auto message = [&](const QFont& f, const QColor& colour, int x, int y, const QString& s) {
+        layout.DrawMessage(painter, f, colour, x, y, s, width, height);
+    };
     if (head.m_newData != 0) {
-        DrawBoxedText(painter, font, kSpinner, width - 10, 1,
-                      QString(QChar(SpinnerChar(head.m_pingCounter))));
-    } else {
-        const QString waiting = QString::fromLatin1(kWaitingText);
-        DrawBoxedText(painter, font, kWaiting, CentredTextLeft(width, static_cast<int>(waiting.size())),
-                      height / 2, waiting);
+        const QString spinner(QChar(SpinnerChar(head.m_pingCounter)));
+        message(font, kSpinner, rightAligned(font, spinner), 1, spinner);
     }
     // A running conversion releases Hold (the view clears the flag when it paints).
     const bool converting = playback && doc.m_xyzConversion != 0;
     if (converting) {
-        const QString message = QString::fromLatin1(kConvertingText);
-        DrawBoxedText(painter, font, kStatus, CentredTextLeft(width, static_cast<int>(message.size())), 2,
-                      message);
+        const QString busy = QString::fromLatin1(kConvertingText);
+        message(font, kStatus, centred(font, busy), 2, busy);
     } else if (doc.m_hold != 0) {
         const QString held = QString::fromLatin1(kHeldText);
-        DrawBoxedText(painter, OverlayFont(22, true), kWaiting,
-                      CentredTextLeft(width, static_cast<int>(held.size())), 2, held);
+        message(bold, kWaiting, centred(bold, held), 2, held);
+    }
+    if (doc.m_staleSeconds > 0 && !playback) {
+        const QString stale = text(StaleText(doc.m_staleSeconds));
+        message(bold, kWaiting, centred(bold, stale), height / 2 - TextSize(bold, stale).height() - 12,
+                stale);
+    }
+    if (head.m_newData == 0) {
+        const QString waiting = QString::fromLatin1(kWaitingText);
+        message(font, kWaiting, centred(font, waiting), height / 2, waiting);
     }
 }
 
@@ -230,7 +289,8 @@ QFont OverlayFont(int cellHeight, bool bold) {
 }
 
 void PaintSonarPicture(QImage& target, const CTamsorDoc& doc, const CPictureModel& model) {
-    const std::array<QRgb, 256> palette = Palette(model.CurrentColorTable());
+    const bool stale = doc.m_staleSeconds > 0 && doc.m_playback == 0;
+    const std::array<QRgb, 256> palette = Palette(model.CurrentColorTable(), stale);
     if (model.DisplayMode() == kDisplayModeBeamTest) {
         const auto buffer = model.BeamTestBuffer();
         if (buffer.size() >=
@@ -245,22 +305,23 @@ void PaintSonarPicture(QImage& target, const CTamsorDoc& doc, const CPictureMode
 }
 
 void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model,
-                   const CMeasureState* measure) {
+                   const CMeasureState* measure, OverlayItems* items) {
     painter.setRenderHint(QPainter::Antialiasing, false);
+    Layout layout(items);
     const bool polar = model.DisplayMode() != kDisplayModeBeamTest;
     if (polar && doc.m_grid != kGridNone) {
-        PaintPolarGrid(painter, doc, model);
+        PaintPolarGrid(painter, doc, model, layout);
     } else if (!polar) {
-        PaintBeamTestScale(painter, doc, model);
+        PaintBeamTestScale(painter, doc, model, layout);
     }
-    PaintStatusTexts(painter, doc, model);
+    PaintStatusTexts(painter, doc, model, layout);
     if (polar && measure != nullptr) {
         PaintMeasure(painter, doc, model, *measure);
     }
 }
 
-QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model,
-                             const CMeasureState* measure) {
+QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, const CMeasureState* measure,
+                             OverlayItems* items) {
     if (model.ClientWidth() <= 0 || model.ClientHeight() <= 0) {
         return {};
     }
@@ -268,19 +329,19 @@ QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model,
     image.fill(Qt::black);
     PaintSonarPicture(image, doc, model);
     QPainter painter(&image);
-    PaintOverlays(painter, doc, model, measure);
+    PaintOverlays(painter, doc, model, measure, items);
     painter.end();
     return image;
 }
 
-QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size,
-                             const CMeasureState* measure) {
+QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size, const CMeasureState* measure,
+                             OverlayItems* items) {
     if (size.width() > 0 && size.height() > 0 &&
         (model.ClientWidth() != (size.width() + 3) / 4 * 4 || model.ClientHeight() != size.height())) {
         model.Resize(doc, size.width(), size.height());
     }
     // The off-screen picture is as wide as the client rounded up to 4; the window shows the client.
-    const QImage image = RenderDocumentPicture(doc, model, measure);
+    const QImage image = RenderDocumentPicture(doc, model, measure, items);
     return size.isValid() && image.width() != size.width() ? image.copy(0, 0, size.width(), size.height())
                                                            : image;
 }

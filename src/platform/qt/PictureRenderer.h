@@ -7,7 +7,11 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QRect>
 #include <QSize>
+#include <QString>
+
+#include <vector>
 
 class QPainter;
 
@@ -17,24 +21,42 @@ class CTamsorDoc;
 class CPictureModel;
 class CMeasureState;
 
+/// What the overlays put where: every text and the Beam Test lamp row, for the view's record
+/// and for checking the layout.
+struct OverlayItem {
+    enum class Kind {
+        RangeLabel, ///< a label of the range marks
+        StatusText, ///< gains, range and scale in the corners
+        Message,    ///< spinner, waiting, converting, held and stale messages
+        Lamps,      ///< the Beam Test channel frames with their lamps
+    };
+    Kind kind = Kind::StatusText;
+    QString text;
+    QRect box;
+};
+using OverlayItems = std::vector<OverlayItem>;
+
 /// The client-sized picture for the document's current state, RGB32. Empty when the model has no
-/// client area yet. `measure` may be null (no measuring graphics).
+/// client area yet. `measure` may be null (no measuring graphics); `items`, when given, receives
+/// what the overlays drew where.
 QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model,
-                             const CMeasureState* measure = nullptr);
+                             const CMeasureState* measure = nullptr, OverlayItems* items = nullptr);
 
 /// Same, for a client area of `size`: the model is resized first when its client area differs
 /// (Fill Screen zoom re-fits the picture, which also resets the pan in the document). The result
 /// is exactly `size`.
 QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size,
-                             const CMeasureState* measure = nullptr);
+                             const CMeasureState* measure = nullptr, OverlayItems* items = nullptr);
 
 /// Copies the picture or the Beam Test buffer through the current colour table into `target`
-/// (client-sized RGB32, filled black beforehand).
+/// (client-sized RGB32, filled black beforehand). A stale live picture is dimmed.
 void PaintSonarPicture(QImage& target, const CTamsorDoc& doc, const CPictureModel& model);
 
-/// Grid or Beam Test scale, status texts and measuring graphics, in that order.
+/// Grid or Beam Test scale, status texts and measuring graphics, in that order. Texts on the right
+/// are placed by their measured width; the messages are moved clear of every other text and of
+/// the lamps.
 void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model,
-                   const CMeasureState* measure);
+                   const CMeasureState* measure, OverlayItems* items = nullptr);
 
 /// Arial (a metric-compatible face where Arial is missing) whose cell height is `cellHeight` pixels.
 QFont OverlayFont(int cellHeight, bool bold = false);

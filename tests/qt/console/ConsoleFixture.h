@@ -26,8 +26,14 @@ public:
         m_messages.push_back(text);
         m_icons.push_back(icon);
     }
+    bool AskYesNo(const std::string& text) override {
+        m_questions.push_back(text);
+        return m_answerYes;
+    }
     std::vector<std::string> m_messages;
     std::vector<MessageIcon> m_icons;
+    std::vector<std::string> m_questions;
+    bool m_answerYes = true;
 };
 
 class ConsoleTest : public ::testing::Test {

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QStatusTipEvent>
 #include <QTest>
 
@@ -145,10 +146,11 @@ TEST_F(MenuTest, OptionsShowTheirStates) {
     EXPECT_TRUE(Checked(kCmdDiagnostics));
     EXPECT_EQ(m_doc->m_diagnosticsVisible, 1);
 
-    // Measure is set from the menu and cannot be cleared there.
-    m_frame->OnCommand(kCmdMeasure);
+    // Measure is started from the menu and ended there too.
     m_frame->OnCommand(kCmdMeasure);
     EXPECT_TRUE(Checked(kCmdMeasure));
+    m_frame->OnCommand(kCmdMeasure);
+    EXPECT_FALSE(Checked(kCmdMeasure));
 
     EXPECT_FALSE(Checked(kCmdHold));
     m_frame->Action(kCmdHold)->trigger(); // the toolbar button is the same action
@@ -179,7 +181,8 @@ TEST_F(MenuTest, StatusPromptsGoToTheMessagePane) {
     EXPECT_EQ(m_frame->InfoPanel()->First()->Pane(1)->text(), QStringLiteral("Display Raw Beams Data"));
     QStatusTipEvent empty{QString()};
     QApplication::sendEvent(m_frame.get(), &empty);
-    EXPECT_EQ(m_frame->InfoPanel()->First()->Pane(1)->text(), QStringLiteral("Ready"));
+    // No head answers in this console: the pane says so instead of "Ready".
+    EXPECT_EQ(m_frame->InfoPanel()->First()->Pane(1)->text(), QStringLiteral("No sonar link"));
 }
 
 TEST_F(MenuTest, AcceleratorsWorkWhileTheSettingsDialogHasFocus) {
@@ -192,9 +195,9 @@ TEST_F(MenuTest, AcceleratorsWorkWhileTheSettingsDialogHasFocus) {
     }
     QTest::keyClick(settings, Qt::Key_H);
     EXPECT_EQ(m_doc->m_hold, 1);
-    m_doc->m_clearImage = 0;
+    QSignalSpy cleared(m_frame->Action(kCmdClearImage), &QAction::triggered);
     QTest::keyClick(settings, Qt::Key_C);
-    EXPECT_EQ(m_doc->m_clearImage, 1);
+    EXPECT_EQ(cleared.count(), 1);
 }
 
 } // namespace

@@ -1,13 +1,17 @@
 // The console against the simulated head, both on 127.0.0.1: pings arrive, the picture changes
-// and the diagnostics report the connection.
+// and the diagnostics report the connection; a head that dies is shown at once, and its return
+// clears the alarms.
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CDiagDlg.h"
+#include "app/CInfoPanel.h"
 #include "app/CMOndrelView.h"
 #include "app/CMainFrame.h"
 #include "app/CTamsorApp.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -15,7 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
+#include <memory>
 
 #ifdef VEXAR_HEADSIM_PATH
 
@@ -24,10 +31,10 @@ namespace {
 
 class HeadProcess {
 public:
-    /// Starts the simulated head on a free loopback port; 0 when it did not come up.
-    std::uint16_t Start() {
+    /// Starts the simulated head on a loopback port (0: a free one); 0 when it did not come up.
+    std::uint16_t Start(std::uint16_t port = 0) {
         m_process.setProgram(QStringLiteral(VEXAR_HEADSIM_PATH));
-        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
         m_process.start();
         if (!m_process.waitForStarted(10000)) {
             return 0;
@@ -45,46 +52,105 @@ public:
         }
         return 0;
     }
-    ~HeadProcess() {
+    /// The head dies at once, as a head that loses power does.
+    void Kill() {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
+    ~HeadProcess() { Kill(); }
 
 private:
     QProcess m_process;
 };
 
-TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
-    HeadProcess head;
-    const std::uint16_t port = head.Start();
-    ASSERT_NE(port, 0) << "the simulated head did not start";
-
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
+// A settings file in `folder` that points the console at the head on `port` and the output at
+// 127.0.0.1.
+QString LoopbackSettings(const QTemporaryDir& folder, std::uint16_t port) {
     const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
     std::ofstream(settings.toStdString())
         << "[System]\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=" << port
         << "\nIPAddress_Output1=127.0.0.1\n"
            "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
            "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
-    CTamsorApp app(folder.path() + QLatin1Char('/'), settings);
-    ASSERT_TRUE(app.Start());
-    CTamsorDoc& doc = app.Document();
-    ASSERT_EQ(doc.m_sonarAddress, "127.0.0.1");
-    ASSERT_EQ(doc.m_outputAddress, "127.0.0.1");
-    app.Frame().OnCommand(kCmdDiagnostics);
+    return settings;
+}
 
-    const QImage before = app.Frame().View()->grab().toImage();
-    const QDeadlineTimer deadline(30000);
-    while (doc.Head(0).m_pingCounter < 5 && !deadline.hasExpired()) {
-        QTest::qWait(50);
+// Runs the event loop until `done` or the deadline; true when done.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QTest::qWait(20);
     }
-    ASSERT_GE(doc.Head(0).m_pingCounter, 5);
+    return true;
+}
+
+// The console on its own settings file, talking to a simulated head of its own.
+class ConsoleWithHead : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_port = m_head.Start();
+        ASSERT_NE(m_port, 0) << "the simulated head did not start";
+        ASSERT_TRUE(m_folder.isValid());
+        m_app = std::make_unique<CTamsorApp>(m_folder.path() + QLatin1Char('/'),
+                                             LoopbackSettings(m_folder, m_port));
+        ASSERT_TRUE(m_app->Start());
+        ASSERT_EQ(Doc().m_sonarAddress, "127.0.0.1");
+        ASSERT_EQ(Doc().m_outputAddress, "127.0.0.1");
+    }
+    void TearDown() override {
+        if (m_app) {
+            m_app->Shutdown();
+        }
+    }
+    CTamsorDoc& Doc() { return m_app->Document(); }
+    CMainFrame& Frame() { return m_app->Frame(); }
+
+    HeadProcess m_head;
+    std::uint16_t m_port = 0;
+    QTemporaryDir m_folder;
+    std::unique_ptr<CTamsorApp> m_app;
+};
+
+TEST_F(ConsoleWithHead, PingsArriveAndThePictureChanges) {
+    Frame().OnCommand(kCmdDiagnostics);
+    const QImage before = Frame().View()->grab().toImage();
+    ASSERT_TRUE(WaitFor([this] { return Doc().Head(0).m_pingCounter >= 5; }, 30000));
     QTest::qWait(100);
-    const QImage after = app.Frame().View()->grab().toImage();
+    const QImage after = Frame().View()->grab().toImage();
     EXPECT_NE(before, after);
-    EXPECT_EQ(app.Frame().DiagDlg()->ValueText(1023), QStringLiteral(":   Yes"));
-    app.Shutdown();
+    EXPECT_EQ(Frame().DiagDlg()->ValueText(1023), QStringLiteral(":   Yes"));
+}
+
+TEST_F(ConsoleWithHead, ADeadHeadIsShownWithinThreeSecondsAndItsReturnClearsTheAlarms) {
+    CInfoPanel& info = *Frame().InfoPanel();
+    const auto link = [&info] { return info.LinkPane()->text(); };
+    const auto message = [&info] { return info.First()->Pane(1)->text(); };
+    const auto banner = [this] {
+        Frame().View()->repaint();
+        const OverlayItems& items = Frame().View()->LastOverlay();
+        return std::any_of(items.begin(), items.end(), [](const OverlayItem& item) {
+            return item.text.startsWith(QStringLiteral("No new data for"));
+        });
+    };
+    const auto pinging = [&] { return link().endsWith(QStringLiteral("pings/s")); };
+    ASSERT_TRUE(WaitFor(pinging, 30000)) << link().toStdString();
+    EXPECT_FALSE(banner());
+    EXPECT_EQ(message(), QStringLiteral("Ready"));
+
+    QElapsedTimer sinceDeath;
+    m_head.Kill();
+    sinceDeath.start();
+    // Both alarms are up within 3 s of the head's death, and the link is not said to work.
+    EXPECT_TRUE(WaitFor([&] { return banner() && !pinging(); }, 3000))
+        << link().toStdString() << " after " << sinceDeath.elapsed() << " ms";
+    EXPECT_NE(message(), QStringLiteral("Ready"));
+
+    ASSERT_EQ(m_head.Start(m_port), m_port) << "the simulated head did not come back on its port";
+    EXPECT_TRUE(WaitFor([&] { return pinging() && !banner(); }, 15000)) << link().toStdString();
+    EXPECT_EQ(message(), QStringLiteral("Ready"));
 }
 
 } // namespace

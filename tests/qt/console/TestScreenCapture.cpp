@@ -52,6 +52,20 @@ TEST_F(CaptureTest, RefusesOtherExtensions) {
     EXPECT_EQ(m_operator.m_icons[0], MessageIcon::Warning);
 }
 
+TEST_F(CaptureTest, AFailedWriteIsReportedAndEveryFormatGetsTheSamePermissions) {
+    m_frame->SaveScreenTo(m_folder.filePath(QStringLiteral("missing/shot.png")));
+    ASSERT_EQ(m_operator.m_messages.size(), 1u);
+    EXPECT_EQ(m_operator.m_messages[0], "Can't save the screen!");
+    m_frame->SaveScreenTo(m_folder.filePath(QStringLiteral("missing/shot.gif")));
+    EXPECT_EQ(m_operator.m_messages.size(), 2u);
+
+    const QString png = m_folder.filePath(QStringLiteral("same.png"));
+    const QString gif = m_folder.filePath(QStringLiteral("same.gif"));
+    m_frame->SaveScreenTo(png);
+    m_frame->SaveScreenTo(gif);
+    EXPECT_EQ(QFileInfo(gif).permissions(), QFileInfo(png).permissions());
+}
+
 TEST_F(CaptureTest, GifKeepsThePicture) {
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(QColor(10, 200, 30));
