@@ -267,7 +267,7 @@ void CTamsorDoc::ProcessPing() {
     if (Head(0).m_newData != 0) {
         m_recorder->BuildProducts();
     }
-    if (m_playback != 0 && m_xyzConversion != 0 && m_xyzFile.IsOpen()) {
+    if (m_playback != 0 && m_xyzConversion != 0 && (m_xyzFile.IsOpen() || m_mapPointSink != nullptr)) {
         WriteXyzPing(*this);
     }
     RefreshStatus();
@@ -326,6 +326,10 @@ void CTamsorDoc::CloseAllFiles() {
     m_recordPoint = 0;
     if (m_xyzFile.IsOpen()) {
         m_xyzFile.Close();
+        m_xyzConversion = 0;
+    }
+    if (m_mapPointSink != nullptr) {
+        m_mapPointSink = nullptr;
         m_xyzConversion = 0;
     }
 }

@@ -23,6 +23,7 @@ namespace vexar {
 
 class CPlayer;
 class CRecorder;
+class IMapPointSink;
 
 inline constexpr int kCombinedBeams = 1920;
 inline constexpr int kWrapMarginRows = 10;
@@ -230,6 +231,8 @@ public:
     CDataFile m_playbackFile;
     CDataFile m_recordFile;
     CDataFile m_xyzFile;
+    /// Takes the converted points instead of m_xyzFile (map layouts of the command line).
+    IMapPointSink* m_mapPointSink = nullptr;
     std::array<std::uint64_t, 2> m_playbackRecordSizes{};
 
     // ---- Strings ----
