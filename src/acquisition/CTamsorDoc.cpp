@@ -290,7 +290,7 @@ void CTamsorDoc::RefreshStatus() {
     std::uint64_t bytes = 0;
     if ((m_recordRaw != 0 || m_recordBeam != 0 || m_recordPoint != 0) && m_recordFile.IsOpen()) {
         path = m_recordFile.Path();
-        bytes = m_recordFile.Length();
+        bytes = m_recorder->RecordFileBytes();
     } else if (m_recordRaw != 0 && m_playback == 0 && m_link) {
         const RawRecordingState recording = m_link->Recording();
         if (recording.active) {
@@ -316,6 +316,7 @@ void CTamsorDoc::CloseAllFiles() {
         m_playback = 0;
     }
     if (m_recordFile.IsOpen()) {
+        m_recorder->FinishProducts();
         m_recordFile.Close();
     }
     if (m_recordRaw != 0 && m_link) {

@@ -99,8 +99,6 @@ public:
     /// Clears the averaging history of the four ping processors.
     void ClearProcessingHistory();
 
-    /// Sends one datagram of a record to the output address when the output socket exists.
-    void SendRecordChunk(std::span<const std::uint8_t> bytes);
     /// The recorder and the player, created with the document.
     CRecorder& Recorder() { return *m_recorder; }
     CPlayer& Player() { return *m_player; }
