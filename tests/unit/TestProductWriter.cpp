@@ -65,8 +65,9 @@ TEST(ProductWriter, WriteErrorBesideTheDocumentStopsTheRecordingWithItsMessages)
     EXPECT_FALSE(doc.Recorder().AnyRecording());
     ASSERT_GE(f.world.op.m_messages.size(), 2u);
     EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");
-    EXPECT_EQ(f.world.op.m_messages[f.world.op.m_messages.size() - 2].rfind("A write error occurred on " + path, 0),
-              0u);
+    EXPECT_EQ(
+        f.world.op.m_messages[f.world.op.m_messages.size() - 2].rfind("A write error occurred on " + path, 0),
+        0u);
     EXPECT_EQ(std::filesystem::file_size(path), 2 * whole);
 }
 
