@@ -119,7 +119,8 @@ void CPacedSender::Run() {
         host = cell.host;
         const std::uint16_t port = cell.port;
         const std::size_t length = cell.length;
-        const double rate = std::max(kMinimumRate, kHeadroom * m_arrivalRate);
+        const double backlog = static_cast<double>(m_queued) * static_cast<double>(kRecordChunkSize);
+        const double rate = std::max({kMinimumRate, kHeadroom * m_arrivalRate, backlog / kCatchUpS});
         m_sending = true;
         lock.unlock();
         {

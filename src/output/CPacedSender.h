@@ -5,8 +5,8 @@
 //
 // It stands in for the datagram socket: SendTo queues a copy of the datagram and returns at
 // once; the thread sends the queue in order, each datagram a little after the last, at a byte
-// rate comfortably above the rate the records come in. A record that does not fit in the queue
-// is dropped whole, never in part.
+// rate a quarter above the rate the records come in, or faster while a backlog drains. A record that does not
+// fit in the queue is dropped whole, never in part.
 //
 // Threads: every public call may come from any thread; the wrapped socket is used by one thread
 // at a time, under the sender's socket lock.
@@ -31,8 +31,11 @@ public:
     static constexpr std::size_t kDefaultCells = 128;
     /// The slowest pace, bytes per second: a lone beam record leaves within 100 ms.
     static constexpr double kMinimumRate = 16.0e6;
-    /// The pace is this many times the rate the datagrams come in.
-    static constexpr double kHeadroom = 1.5;
+    /// The pace is this many times the rate the datagrams come in: a beam record is spread over
+    /// most of the time until the next one.
+    static constexpr double kHeadroom = 1.25;
+    /// A queue that has grown (the sender was held up) is sent within about this many seconds.
+    static constexpr double kCatchUpS = 0.25;
 
     /// Counters since the sender was made.
     struct Stats {
