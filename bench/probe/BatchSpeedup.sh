@@ -7,19 +7,8 @@ set -euo pipefail
 cli=$1
 headsim=$2
 pings=${3:-150}
-work=$(mktemp -d)
-head_pid=
-cleanup() {
-    [[ -n $head_pid ]] && kill "$head_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export QT_QPA_PLATFORM=offscreen
-
-"$headsim" --listen 127.0.0.1:0 --ring 6,0.8 --target 90,4,1 >"$work/headsim.out" 2>&1 &
-head_pid=$!
-for _ in $(seq 100); do grep -q "listening on 127.0.0.1:" "$work/headsim.out" && break; sleep 0.1; done
-port=$(grep -o "listening on 127.0.0.1:[0-9]*" "$work/headsim.out" | sed 's/.*://')
+source "$(dirname "$0")/../../tests/e2e/headsim_work.sh"
+start_headsim --ring 6,0.8 --target 90,4,1
 cat >"$work/Vexar.INI" <<INI
 [System]
 IPAddress_Sonar1=127.0.0.1
@@ -30,8 +19,7 @@ Beams=480
 INI
 mkdir "$work/survey"
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings "$pings" "$work/survey/r0.R96" >/dev/null
-kill "$head_pid"
-head_pid=
+stop_headsim
 for i in 1 2 3 4 5 6 7; do cp "$work/survey/r0.R96" "$work/survey/r$i.R96"; done
 
 convert() { # jobs

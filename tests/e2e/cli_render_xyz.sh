@@ -5,21 +5,8 @@
 set -euo pipefail
 cli=$1
 headsim=$2
-work=$(mktemp -d)
-head_pid=
-cleanup() {
-    [[ -n $head_pid ]] && kill "$head_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export QT_QPA_PLATFORM=offscreen
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-"$headsim" --listen 127.0.0.1:0 --ring 6,0.8 --target 90,4,1 >"$work/headsim.out" 2>&1 &
-head_pid=$!
-for _ in $(seq 100); do grep -q "listening on 127.0.0.1:" "$work/headsim.out" && break; sleep 0.1; done
-port=$(grep -o "listening on 127.0.0.1:[0-9]*" "$work/headsim.out" | sed 's/.*://')
-[[ -n $port ]] || fail "the simulated head did not start"
+source "$(dirname "$0")/headsim_work.sh"
+start_headsim --ring 6,0.8 --target 90,4,1
 
 cat >"$work/Vexar.INI" <<INI
 [System]

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -168,12 +169,15 @@ LoopbackOutputResult RunLoopbackOutput(int pings, double pingsPerSecond, bool pa
         }
         doc->m_combinedProfile[static_cast<std::size_t>(b)] = static_cast<float>(b % 900);
     }
-    const auto period = std::chrono::duration<double>(1.0 / pingsPerSecond);
-    const auto start = std::chrono::steady_clock::now();
+    const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(1.0 / pingsPerSecond));
+    auto due = std::chrono::steady_clock::now();
     for (int ping = 0; ping < pings; ++ping) {
-        std::this_thread::sleep_until(start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                  period * static_cast<double>(ping)));
+        std::this_thread::sleep_until(due);
         doc->Recorder().BuildProducts();
+        // Like the sonar link, which hands on only the newest ping, a run held up does not
+        // make up for lost time in a burst.
+        due = std::max(due + period, std::chrono::steady_clock::now());
     }
     doc->Recorder().FinishProducts();
     pacedSocket.Flush(10000);

@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <csignal>
 #include <filesystem>
 #include <mutex>
-#include <sys/resource.h>
 
 namespace vexar::test {
 namespace {
@@ -50,17 +48,13 @@ TEST(ProductWriter, WriteErrorBesideTheDocumentStopsTheRecordingWithItsMessages)
     doc.Recorder().SetProductThread(true);
     const std::string path = f.folder / "full.P96";
     const std::size_t whole = 2048 + 1440 * 8 + doc.m_navigationSentence.size();
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = static_cast<rlim_t>(2 * whole + whole / 2);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Point, path));
-    f.RunLivePings(4);
-    doc.Recorder().FinishProducts();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    {
+        const FileSizeLimit limit(2 * whole + whole / 2);
+        ASSERT_TRUE(limit.Set());
+        ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Point, path));
+        f.RunLivePings(4);
+        doc.Recorder().FinishProducts();
+    }
 
     EXPECT_FALSE(doc.Recorder().AnyRecording());
     ASSERT_GE(f.world.op.m_messages.size(), 2u);

@@ -108,15 +108,6 @@ std::string Describe(const MapProjection& projection) {
            std::to_string(projection.zone) + (projection.south ? "S" : "N") + ")";
 }
 
-/// The map layouts write points as they come; the text layout is the console's own file.
-struct MapOutput {
-    std::unique_ptr<CsvPointWriter> csv;
-    std::unique_ptr<GpkgPointWriter> gpkg;
-    IMapPointSink* Sink() {
-        return csv ? static_cast<IMapPointSink*>(csv.get()) : static_cast<IMapPointSink*>(gpkg.get());
-    }
-};
-
 int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
     const std::string& input = options.inputs.front();
     const std::string p96 = OutputPath(input, options.p96, ".P96", options.outFolder);
@@ -129,15 +120,16 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
     CPlayer& player = PlayRecordingOnce(doc, input);
     ProductFiles files(p96, b96);
     doc.Recorder().SetProductSink(&files);
-    MapOutput map;
+    // The map layouts take points as they come; the text layout is the console's own file.
+    std::unique_ptr<MapFileWriter> map;
     if (options.xyzFormat == "csv") {
-        map.csv = std::make_unique<CsvPointWriter>(xyz);
+        map = std::make_unique<CsvPointWriter>(xyz);
     } else if (options.xyzFormat == "gpkg") {
-        map.gpkg = std::make_unique<GpkgPointWriter>(xyz);
+        map = std::make_unique<GpkgPointWriter>(xyz);
     }
     if (!xyz.empty()) {
-        if (map.Sink() != nullptr) {
-            StartMapExport(doc, *map.Sink());
+        if (map) {
+            StartMapExport(doc, *map);
         } else if (!StartXyzExportTo(doc, xyz)) {
             throw Failure("cannot create " + xyz);
         }
@@ -188,20 +180,14 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
             throw Failure("write error: " + xyz);
         }
         const CNavigation& nav = doc.m_navigationValues;
-        if (map.Sink() != nullptr) {
+        if (map) {
             // Without a usable fix the points have no place on the map: nothing is written.
             if (nav.m_firstFix != 0) {
                 throw Failure("no usable position fix in " + input + ": " + xyz + " not written");
             }
-            const MapProjection projection{nav.m_originZone, nav.m_originSouth != 0};
-            if (map.csv) {
-                map.csv->Finish(projection);
-            } else {
-                map.gpkg->Finish(projection);
-            }
-            const std::uint64_t points = map.csv ? map.csv->Points() : map.gpkg->Points();
-            mapNote = std::to_string(points) + " points to " + xyz + ", easting/northing in " +
-                      Describe(projection);
+            map->Finish(MapProjection{nav.m_originZone, nav.m_originSouth != 0});
+            mapNote = std::to_string(map->Points()) + " points to " + xyz + ", easting/northing in " +
+                      Describe(map->Projection());
         }
     }
     std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(pings),

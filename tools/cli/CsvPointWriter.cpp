@@ -9,8 +9,6 @@
 
 namespace vexar::cli {
 
-CsvPointWriter::CsvPointWriter(std::string path) : m_path(std::move(path)) {}
-
 CsvPointWriter::~CsvPointWriter() {
     if (m_file != nullptr) {
         std::fclose(m_file);
@@ -23,8 +21,7 @@ CsvPointWriter::~CsvPointWriter() {
     }
 }
 
-void CsvPointWriter::Open(const MapProjection& projection) {
-    m_projection = projection;
+void CsvPointWriter::Create(const MapProjection& projection) {
     m_context = proj_context_create();
     // A pipeline of its own needs no projection database: the inverse of the zone's transverse
     // Mercator on WGS 84, in degrees.
@@ -35,49 +32,36 @@ void CsvPointWriter::Open(const MapProjection& projection) {
     if (m_inverse == nullptr) {
         throw Failure("cannot set up the projection of UTM zone " + std::to_string(projection.zone));
     }
-    m_file = std::fopen(m_path.c_str(), "wb");
-    std::FILE* types = std::fopen((m_path + "t").c_str(), "wb");
+    m_file = std::fopen(Path().c_str(), "wb");
+    std::FILE* types = std::fopen((Path() + "t").c_str(), "wb");
     const bool typed = types != nullptr && std::fputs(kCsvColumnTypes, types) >= 0;
     if (types != nullptr && std::fclose(types) != 0) {
-        m_error = std::strerror(errno);
+        Fail(std::strerror(errno));
     }
     if (m_file == nullptr || !typed) {
-        throw Failure("cannot create " + m_path + ": " + std::strerror(errno));
+        throw Failure("cannot create " + Path() + ": " + std::strerror(errno));
     }
     if (std::fputs(kCsvHeader, m_file) < 0) {
-        m_error = std::strerror(errno);
+        Fail(std::strerror(errno));
     }
 }
 
-void CsvPointWriter::TakePoint(const MapPoint& point) {
-    if (m_file == nullptr) {
-        Open(point.projection);
-    }
-    PJ_COORD utm = proj_coord(point.easting, point.northing, 0.0, 0.0);
+void CsvPointWriter::Write(const MapPoint& point) {
+    const PJ_COORD utm = proj_coord(point.easting, point.northing, 0.0, 0.0);
     const PJ_COORD degrees = proj_trans(m_inverse, PJ_FWD, utm);
     const std::string time = IsoTimeOfStamp(point.timeStamp);
     if (std::fprintf(m_file, "%s,%.3f,%.3f,%.3f,%d,%.3f,%.8f,%.8f\n", time.c_str(), point.easting,
                      point.northing, point.depth, point.beam, point.rangeM, degrees.lp.phi,
-                     degrees.lp.lam) < 0 &&
-        m_error.empty()) {
-        m_error = std::strerror(errno);
+                     degrees.lp.lam) < 0) {
+        Fail(std::strerror(errno));
     }
-    ++m_points;
 }
 
-void CsvPointWriter::Finish(const MapProjection& projection) {
-    if (m_file == nullptr && m_points == 0) {
-        Open(projection);
+void CsvPointWriter::Close() {
+    if (m_file != nullptr && std::fclose(m_file) != 0) {
+        Fail(std::strerror(errno));
     }
-    if (m_file != nullptr) {
-        if (std::fclose(m_file) != 0 && m_error.empty()) {
-            m_error = std::strerror(errno);
-        }
-        m_file = nullptr;
-    }
-    if (!m_error.empty()) {
-        throw Failure("write error: " + m_path + ": " + m_error);
-    }
+    m_file = nullptr;
 }
 
 } // namespace vexar::cli

@@ -27,8 +27,6 @@ int StampNumber(std::string_view stamp, std::size_t at, std::size_t length) {
 }
 } // namespace
 
-GpkgPointWriter::GpkgPointWriter(std::string path) : m_path(std::move(path)) {}
-
 GpkgPointWriter::~GpkgPointWriter() {
     if (m_feature != nullptr) {
         OGR_F_Destroy(static_cast<OGRFeatureH>(m_feature));
@@ -38,14 +36,11 @@ GpkgPointWriter::~GpkgPointWriter() {
     }
 }
 
-void GpkgPointWriter::Fail(const std::string& what) {
-    if (m_error.empty()) {
-        m_error = what + ": " + CPLGetLastErrorMsg();
-    }
+void GpkgPointWriter::FailWith(const std::string& what) {
+    Fail(what + ": " + CPLGetLastErrorMsg());
 }
 
 void GpkgPointWriter::Create(const MapProjection& projection) {
-    m_projection = projection;
     GDALAllRegister();
     GDALDriverH driver = GDALGetDriverByName("GPKG");
     if (driver == nullptr) {
@@ -53,10 +48,10 @@ void GpkgPointWriter::Create(const MapProjection& projection) {
     }
     // Creating replaces the file, as every other output of a conversion does.
     std::error_code ignored;
-    std::filesystem::remove(m_path, ignored);
-    GDALDatasetH dataset = GDALCreate(driver, m_path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    std::filesystem::remove(Path(), ignored);
+    GDALDatasetH dataset = GDALCreate(driver, Path().c_str(), 0, 0, 0, GDT_Unknown, nullptr);
     if (dataset == nullptr) {
-        throw Failure("cannot create " + m_path + ": " + CPLGetLastErrorMsg());
+        throw Failure("cannot create " + Path() + ": " + CPLGetLastErrorMsg());
     }
     m_dataset = dataset;
     OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
@@ -64,7 +59,7 @@ void GpkgPointWriter::Create(const MapProjection& projection) {
     OGRLayerH layer = GDALDatasetCreateLayer(dataset, kGpkgLayerName, srs, wkbPoint25D, nullptr);
     OSRRelease(srs);
     if (layer == nullptr) {
-        throw Failure("cannot create the point layer in " + m_path + ": " + CPLGetLastErrorMsg());
+        throw Failure("cannot create the point layer in " + Path() + ": " + CPLGetLastErrorMsg());
     }
     m_layer = layer;
     const std::pair<const char*, OGRFieldType> fields[] = {
@@ -74,19 +69,16 @@ void GpkgPointWriter::Create(const MapProjection& projection) {
         const OGRErr error = OGR_L_CreateField(layer, field, TRUE);
         OGR_Fld_Destroy(field);
         if (error != OGRERR_NONE) {
-            throw Failure("cannot create the field " + std::string(name) + " in " + m_path);
+            throw Failure("cannot create the field " + std::string(name) + " in " + Path());
         }
     }
     m_feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
     if (GDALDatasetStartTransaction(dataset, FALSE) != OGRERR_NONE) {
-        Fail("cannot start a transaction");
+        FailWith("cannot start a transaction");
     }
 }
 
-void GpkgPointWriter::TakePoint(const MapPoint& point) {
-    if (m_dataset == nullptr) {
-        Create(point.projection);
-    }
+void GpkgPointWriter::Write(const MapPoint& point) {
     auto* feature = static_cast<OGRFeatureH>(m_feature);
     const std::string_view s = point.timeStamp;
     if (s.size() == static_cast<std::size_t>(kTimeStampLength)) {
@@ -107,26 +99,22 @@ void GpkgPointWriter::TakePoint(const MapPoint& point) {
     OGR_F_SetGeometryDirectly(feature, geometry);
     OGR_F_SetFID(feature, OGRNullFID);
     if (OGR_L_CreateFeature(static_cast<OGRLayerH>(m_layer), feature) != OGRERR_NONE) {
-        Fail("cannot write a point");
+        FailWith("cannot write a point");
     }
-    ++m_points;
-    if (m_points % kPointsPerTransaction == 0) {
+    if (++m_written % kPointsPerTransaction == 0) {
         auto* dataset = static_cast<GDALDatasetH>(m_dataset);
         if (GDALDatasetCommitTransaction(dataset) != OGRERR_NONE ||
             GDALDatasetStartTransaction(dataset, FALSE) != OGRERR_NONE) {
-            Fail("cannot commit points");
+            FailWith("cannot commit points");
         }
     }
 }
 
-void GpkgPointWriter::Finish(const MapProjection& projection) {
-    if (m_dataset == nullptr) {
-        Create(projection);
-    }
+void GpkgPointWriter::Close() {
     if (m_dataset != nullptr) {
         auto* dataset = static_cast<GDALDatasetH>(m_dataset);
         if (GDALDatasetCommitTransaction(dataset) != OGRERR_NONE) {
-            Fail("cannot commit points");
+            FailWith("cannot commit points");
         }
         OGR_F_Destroy(static_cast<OGRFeatureH>(m_feature));
         m_feature = nullptr;
@@ -134,11 +122,8 @@ void GpkgPointWriter::Finish(const MapProjection& projection) {
         GDALClose(dataset);
         m_dataset = nullptr;
         if (CPLGetLastErrorType() == CE_Failure) {
-            Fail("cannot close");
+            FailWith("cannot close");
         }
-    }
-    if (!m_error.empty()) {
-        throw Failure("write error: " + m_path + ": " + m_error);
     }
 }
 
