@@ -9,15 +9,7 @@ cli=$1
 headsim=$2
 source "$(dirname "$0")/headsim_work.sh"
 start_headsim --ring 6,0.8
-cat >"$work/Vexar.INI" <<INI
-[System]
-IPAddress_Sonar1=127.0.0.1
-IPAddress_Output1=127.0.0.1
-[Sonar]
-Number of Samples=500
-Beams=120
-DetectProfilePoints=1
-INI
+loopback_settings "Number of Samples=500" "Beams=120" "DetectProfilePoints=1"
 mkdir "$work/survey"
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 6 "$work/survey/good.R96" >/dev/null
 # Garbage over the middle of the second record; an empty file.

@@ -8,17 +8,8 @@ headsim=$2
 source "$(dirname "$0")/headsim_work.sh"
 start_headsim --ring 6,0.8 --target 90,4,1
 
-cat >"$work/Vexar.INI" <<INI
-[System]
-IPAddress_Sonar1=127.0.0.1
-IPAddress_Output1=127.0.0.1
-[Sonar]
-Number of Samples=500
-Beams=120
-Operating Range=3
-DetectProfilePoints=1
-ProfileFilterType=1
-INI
+loopback_settings "Number of Samples=500" "Beams=120" "Operating Range=3" "DetectProfilePoints=1" \
+    "ProfileFilterType=1"
 
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 6 "$work/scene.R96"
 

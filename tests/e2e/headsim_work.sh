@@ -23,3 +23,10 @@ stop_headsim() {
     kill "$head_pid"
     head_pid=
 }
+
+# Writes $work/Vexar.INI pointing the sonar and the UDP output at 127.0.0.1, with the given
+# lines ("Key=value") in its [Sonar] section.
+loopback_settings() {
+    printf '[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n[Sonar]\n' >"$work/Vexar.INI"
+    printf '%s\n' "$@" >>"$work/Vexar.INI"
+}
