@@ -38,15 +38,31 @@ bool CPacedSender::IsOpen() const {
 
 void CPacedSender::Close() {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // A receiver joins a record's datagrams: the one leaving goes out whole, and the rest of
+        // one still being queued is not sent after its start was dropped.
+        m_queued = CellsLeaving();
+        m_dropping = m_reserved > 0;
+        m_reserved = 0;
+        m_changed.notify_all();
+        m_changed.wait_for(lock, std::chrono::milliseconds(kCloseWaitMs), [this] { return m_queued == 0; });
         // The datagram being sent keeps its cell until it has left.
         m_queued = m_sending ? 1 : 0;
-        m_reserved = 0;
-        m_dropping = false;
     }
     m_changed.notify_all();
     std::lock_guard<std::mutex> lock(m_socketMutex);
     m_socket.Close();
+}
+
+std::size_t CPacedSender::CellsLeaving() const {
+    if (m_queued == 0 || (!m_sending && m_cells[m_first].recordStart)) {
+        return 0;
+    }
+    std::size_t cells = 1;
+    while (cells < m_queued && !m_cells[(m_first + cells) % m_cellCount].recordStart) {
+        ++cells;
+    }
+    return cells;
 }
 
 std::size_t CPacedSender::CellsOf(std::uint32_t totalLength) {
@@ -57,7 +73,8 @@ std::size_t CPacedSender::CellsOf(std::uint32_t totalLength) {
 int CPacedSender::SendTo(const std::string& host, std::uint16_t port, std::span<const std::uint8_t> bytes) {
     std::unique_lock<std::mutex> lock(m_mutex);
     const std::size_t free = m_cellCount - m_queued;
-    if (IsPlausibleHeader(bytes, false)) {
+    const bool recordStart = IsPlausibleHeader(bytes, false);
+    if (recordStart) {
         // A record begins: it is queued only when all of its datagrams will fit.
         m_reserved = CellsOf(GetU32(bytes, 4));
         m_dropping = m_reserved > free;
@@ -77,6 +94,7 @@ int CPacedSender::SendTo(const std::string& host, std::uint16_t port, std::span<
     cell.host = host;
     cell.port = port;
     cell.length = bytes.size();
+    cell.recordStart = recordStart;
     std::copy(bytes.begin(), bytes.end(), m_bytes.begin() + static_cast<std::ptrdiff_t>(index * kCellBytes));
     ++m_queued;
     m_reserved -= m_reserved > 0 ? 1 : 0;

@@ -6,7 +6,8 @@
 // It stands in for the datagram socket: SendTo queues a copy of the datagram and returns at
 // once; the thread sends the queue in order, each datagram a little after the last, at a byte
 // rate a quarter above the rate the records come in, or faster while a backlog drains. A record that does not
-// fit in the queue is dropped whole, never in part.
+// fit in the queue is dropped whole, never in part; so are the records still queued at Close,
+// which lets the record already leaving go out whole first.
 //
 // Threads: every public call may come from any thread; the wrapped socket is used by one thread
 // at a time, under the sender's socket lock.
@@ -36,6 +37,8 @@ public:
     static constexpr double kHeadroom = 1.25;
     /// A queue that has grown (the sender was held up) is sent within about this many seconds.
     static constexpr double kCatchUpS = 0.25;
+    /// Close waits at most this long for the record leaving: a beam record takes under 100 ms.
+    static constexpr int kCloseWaitMs = 250;
 
     /// Counters since the sender was made.
     struct Stats {
@@ -53,7 +56,8 @@ public:
     bool IsOpen() const override;
     /// Queues the datagram; returns its length, or -1 when it was dropped.
     int SendTo(const std::string& host, std::uint16_t port, std::span<const std::uint8_t> bytes) override;
-    /// Drops what is queued and closes the socket.
+    /// Drops the records queued that have not begun to leave, waits (briefly) for the one leaving
+    /// to go out whole, and closes the socket. The rest of a record being queued is dropped.
     void Close() override;
 
     /// Waits until the queue is empty or `timeoutMs` passed; true when empty.
@@ -66,11 +70,14 @@ private:
         std::string host;
         std::uint16_t port = 0;
         std::size_t length = 0;
+        bool recordStart = false; ///< the first datagram of a record
     };
 
     void Run();
     /// Datagrams a record of `totalLength` bytes takes (its first datagram is the one given).
     static std::size_t CellsOf(std::uint32_t totalLength);
+    /// Queued cells of the record that has begun to leave (0 when none has). Needs m_mutex.
+    std::size_t CellsLeaving() const;
     /// The rate the datagrams come in, bytes per second (0 while unknown).
     double ArrivalRate() const;
 

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 namespace vexar::test {
 namespace {
@@ -131,6 +132,38 @@ TEST(PacedSender, SendsWholeRecordsInOrderAndDropsWholeRecordsThatDoNotFit) {
     }
     EXPECT_EQ(sender.GetStats().droppedRecords, 1u);
     EXPECT_EQ(sender.GetStats().droppedDatagrams, 3u);
+}
+
+TEST(PacedSender, CloseLetsTheRecordLeavingGoOutWholeAndDropsTheRest) {
+    DocFixture f("UdpOutputP96=1\nUdpOutputB96=1\n");
+    f.doc->Head(0).m_beams = 120;
+    f.doc->Head(0).m_samples = 500;
+    const auto records = f.SendPointAndBeamRecords(); // one datagram, then three
+    ASSERT_EQ(records.size(), 4u);
+    GatedSocket socket;
+    CPacedSender sender(socket, 8);
+    const auto send = [&](std::size_t first, std::size_t count) {
+        for (std::size_t i = first; i < first + count; ++i) {
+            sender.SendTo("127.0.0.1", 4041, records[i].bytes);
+        }
+    };
+    send(1, 3); // a beam record begins to leave
+    socket.WaitForFirstSend();
+    send(0, 1); // a point record waits its turn
+    send(1, 2); // and a beam record is half queued when the socket closes
+    std::thread closing([&] { sender.Close(); });
+    socket.OpenGate();
+    closing.join();
+    send(3, 1); // the rest of the half-queued record
+    send(0, 1);
+    ASSERT_TRUE(sender.Flush(10000));
+
+    const auto sent = socket.Sent();
+    ASSERT_EQ(sent.size(), 4u);
+    const std::size_t order[] = {1, 2, 3, 0};
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i], records[order[i]].bytes) << i;
+    }
 }
 
 } // namespace
