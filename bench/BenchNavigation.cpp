@@ -40,7 +40,7 @@ void BM_WriteXyzPing(benchmark::State& state) {
     for (int i = 0; i < 1440; ++i) {
         doc->m_combinedProfile[static_cast<std::size_t>(i)] = 100.0f + static_cast<float>(i % 700);
     }
-    if (!vexar::StartXyzExportTo(*doc, "/dev/null", vexar::XyzFormat::Text)) {
+    if (!vexar::StartXyzExportTo(*doc, "/dev/null")) {
         state.SkipWithError("cannot open /dev/null");
         return;
     }

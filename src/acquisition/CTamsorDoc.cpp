@@ -275,7 +275,7 @@ void CTamsorDoc::ProcessPing() {
     if (Head(0).m_newData != 0) {
         m_recorder->BuildProducts();
     }
-    if (m_playback != 0 && m_xyzConversion != 0 && m_xyzFile.IsOpen()) {
+    if (m_playback != 0 && m_xyzConversion != 0 && (m_xyzFile.IsOpen() || m_mapPointSink != nullptr)) {
         WriteXyzPing(*this);
     }
     RefreshStatus();
@@ -305,7 +305,7 @@ RecordingStatus CTamsorDoc::CurrentRecording() const {
     RecordingStatus status;
     if ((m_recordRaw != 0 || m_recordBeam != 0 || m_recordPoint != 0) && m_recordFile.IsOpen()) {
         status.path = m_recordFile.Path();
-        status.bytes = m_recordFile.Length();
+        status.bytes = m_recorder->RecordFileBytes();
     } else if (m_recordRaw != 0 && m_playback == 0 && m_link) {
         // A live raw recording is the link's.
         const RawRecordingState recording = m_link->Recording();
@@ -334,6 +334,7 @@ void CTamsorDoc::CloseAllFiles() {
         m_playback = 0;
     }
     if (m_recordFile.IsOpen()) {
+        m_recorder->FinishProducts();
         m_recordFile.Close();
     }
     if (m_recordRaw != 0 && m_link) {
@@ -344,6 +345,10 @@ void CTamsorDoc::CloseAllFiles() {
     m_recordPoint = 0;
     if (m_xyzFile.IsOpen()) {
         m_xyzFile.Close();
+        m_xyzConversion = 0;
+    }
+    if (m_mapPointSink != nullptr) {
+        m_mapPointSink = nullptr;
         m_xyzConversion = 0;
     }
     if (recording) {

@@ -23,6 +23,7 @@ namespace vexar {
 
 class CPlayer;
 class CRecorder;
+class IMapPointSink;
 
 inline constexpr int kCombinedBeams = 1920;
 inline constexpr int kWrapMarginRows = 10;
@@ -104,8 +105,6 @@ public:
     /// Clears the averaging history of the four ping processors.
     void ClearProcessingHistory();
 
-    /// Sends one datagram of a record to the output address when the output socket exists.
-    void SendRecordChunk(std::span<const std::uint8_t> bytes);
     /// The recorder and the player, created with the document.
     CRecorder& Recorder() { return *m_recorder; }
     CPlayer& Player() { return *m_player; }
@@ -242,6 +241,8 @@ public:
     CDataFile m_playbackFile;
     CDataFile m_recordFile;
     CDataFile m_xyzFile;
+    /// Takes the converted points instead of m_xyzFile (map layouts of the command line).
+    IMapPointSink* m_mapPointSink = nullptr;
     std::array<std::uint64_t, 2> m_playbackRecordSizes{};
 
     // ---- Strings ----

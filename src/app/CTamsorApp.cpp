@@ -2,6 +2,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CMainFrame.h"
+#include "files/CRecorder.h"
 #include "platform/qt/CSSocket.h"
 
 namespace vexar {
@@ -27,16 +28,19 @@ bool CTamsorApp::Start(bool show) {
     m_linkThread = std::make_unique<CLinkThread>(
         [poster = m_poster.get()](std::function<void()> news) { poster->Post(std::move(news)); });
     m_datagrams = std::make_unique<QtDatagramSocket>();
+    m_pacedDatagrams = std::make_unique<CPacedSender>(*m_datagrams);
     DocumentPorts ports;
     ports.timers = m_timers.get();
     ports.clock = &m_clock;
     ports.link = m_link.get();
-    ports.datagrams = m_datagrams.get();
+    ports.datagrams = m_pacedDatagrams.get();
     ports.operatorPort = &m_operator;
     ports.linkRunner = m_linkThread.get();
     m_doc = CTamsorDoc::Create(ports);
     m_doc->m_sonarHostOverride = m_sonarHost;
     m_doc->m_sonarPortOverride = m_sonarPort;
+    // Products are written beside the window while it processes the next ping.
+    m_doc->Recorder().SetProductThread(true);
 
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     m_operator.SetFrame(m_frame.get());

@@ -4,6 +4,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/QtOperatorPort.h"
+#include "output/CPacedSender.h"
 #include "platform/qt/QtPorts.h"
 
 #include <QString>
@@ -49,6 +50,7 @@ private:
     std::unique_ptr<QtPoster> m_poster;
     std::unique_ptr<CLinkThread> m_linkThread;
     std::unique_ptr<QtDatagramSocket> m_datagrams;
+    std::unique_ptr<CPacedSender> m_pacedDatagrams; ///< the UDP output's datagrams, spaced out
     std::unique_ptr<CTamsorDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
     bool m_started = false;

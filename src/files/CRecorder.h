@@ -6,6 +6,7 @@
 
 #include "acquisition/CSonarLink.h"
 #include "common/Commands.h"
+#include "files/CProductWriter.h"
 #include "files/RecordHeader.h"
 
 #include <array>
@@ -18,17 +19,6 @@ namespace vexar {
 
 class CTamsorDoc;
 struct LocalTime;
-
-/// A further taker of the products, besides the recording file and the UDP output (headless
-/// conversion writes both products in one pass).
-class IProductSink {
-public:
-    virtual ~IProductSink() = default;
-    /// Whether records of the kind are wanted.
-    virtual bool Wants(RecordKind kind) const = 0;
-    /// The next bytes of a record of the kind; `recordEnd` with its last bytes.
-    virtual void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) = 0;
-};
 
 /// The automatic name of a clock reading: "07DEC2026-114139".
 std::string FormatAutoName(const LocalTime& time);
@@ -78,11 +68,18 @@ public:
     /// After the profile points are final: the point record, then the beam record, each when
     /// its UDP output, its recording or the product sink asks for it.
     void BuildProducts();
-    void SetProductSink(IProductSink* sink) { m_sink = sink; }
+    void SetProductSink(IProductSink* sink) { m_writer.SetSink(sink); }
     /// The point record: to the UDP output as one datagram and to the P96 file.
     void BuildPointRecord();
-    /// The beam record, handed on in chunks of 64 000 bytes as its buffer fills.
+    /// The beam record: to the UDP output in datagrams of 64 000 bytes and to the B96 file.
     void BuildBeamRecord();
+    /// On: the records are written beside the document while it processes the next ping.
+    void SetProductThread(bool threaded) { m_writer.SetThreaded(threaded); }
+    /// Returns when every record built so far has been handed on, and reports a write error
+    /// of the recording file that happened on the way.
+    void FinishProducts();
+    /// Bytes of the recording file, the records still being written included.
+    std::uint64_t RecordFileBytes() const;
     /// Beams B and samples S of the products for head 0's settings.
     int ProductBeams() const;
     int ProductSamples() const;
@@ -136,16 +133,24 @@ private:
     void ClearRecordingSwitches();
     /// True while the sonar link writes the raw recording.
     bool LinkRecords() const;
-    /// Hands a finished part of a product record on to the UDP output and the file.
-    void HandOn(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd);
-    void FillProductHeader(RecordKind kind, std::uint32_t dataLength);
+    /// Where a record of the kind goes: the file, the sink, the UDP output.
+    ProductRoute RouteOf(RecordKind kind) const;
+    /// Applies the size limit and starts the record in a writer's buffer with its header and
+    /// the zero block; returns the buffer.
+    std::span<std::uint8_t> StartProduct(RecordKind kind, std::uint32_t dataLength);
+    void SubmitProduct(RecordKind kind, std::size_t length, const ProductRoute& route);
+    /// A write error of the products' file: the recording stops with its messages.
+    void FollowProductWrites();
+    /// True while a B96 or P96 file takes records.
+    bool RecordsProducts() const;
 
     CTamsorDoc& m_doc;
     RecordChain m_chain;
-    IProductSink* m_sink = nullptr;
     std::uint64_t m_recordStart = 0;
+    /// Length of the products' file once the records in flight are written.
+    std::uint64_t m_productFileBytes = 0;
     RecordHeaderBytes m_header{};
-    std::array<std::uint8_t, kRecordBufferSize> m_buffer{};
+    CProductWriter m_writer;
 };
 
 } // namespace vexar

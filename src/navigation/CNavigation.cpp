@@ -201,6 +201,8 @@ void CNavigation::UpdateTrack() {
     m_referenceDepth = m_depth;
     m_originEasting = m_easting;
     m_originNorthing = m_northing;
+    m_originZone = m_zone;
+    m_originSouth = m_latitude < 0.0 ? 1 : 0;
     m_firstFix = 0;
 }
 
@@ -214,6 +216,8 @@ void CNavigation::StartTrack() {
     m_previousNorthing = 0.0;
     m_originEasting = 0.0;
     m_originNorthing = 0.0;
+    m_originZone = 0;
+    m_originSouth = 0;
     m_rotated = RotatedPoint{};
     m_firstFix = 1;
     m_xyzWriteFailed = 0;

@@ -9,12 +9,6 @@
 
 namespace vexar {
 
-/// Output layout of the XYZ export.
-enum class XyzFormat {
-    Text, ///< tab-separated label and three coordinates, one line per point
-    Csv,  ///< comma-separated with a header line, for GIS tools
-};
-
 class CNavigation {
 public:
     /// Parses `sentence` into the values and texts below. Parsing stops at the first missing
@@ -62,6 +56,8 @@ public:
     double m_originEasting = 0.0; ///< UTM of the fix that started the track
     double m_originNorthing = 0.0;
     int m_zone = 0;                ///< zone of the current fix
+    int m_originZone = 0;          ///< zone of the fix that started the track
+    int m_originSouth = 0;         ///< that fix lies south of the equator
     double m_trackOffsetX = 0.0;   ///< m, east since the first fix
     double m_trackOffsetY = 0.0;   ///< m, north since the first fix
     double m_trackOffsetZ = 0.0;   ///< m, depth change since the first fix
@@ -70,7 +66,6 @@ public:
     RotatedPoint m_rotated; ///< the last profile point after RotateByAttitude
 
     // ---- State of the XYZ export ----
-    XyzFormat m_xyzFormat = XyzFormat::Text;
     int m_xyzWriteFailed = 0; ///< a line could not be written during this conversion
 
 private:

@@ -137,18 +137,15 @@ void WriteTextPing(CTamsorDoc& doc) {
     Write(doc, "\n");
 }
 
-void WriteCsvPing(CTamsorDoc& doc) {
-    const char* date = doc.m_dateText.c_str();
-    const char* time = doc.m_timeText.c_str();
-    const char* ms = doc.m_millisecondText.c_str();
+void WriteMapPing(CTamsorDoc& doc, IMapPointSink& sink) {
     const CNavigation& nav = doc.m_navigationValues;
-    std::array<char, 256> buffer;
-    std::string spill;
-    // Map coordinates: the UTM position of the fix that started the track plus the offsets.
+    if (nav.m_firstFix != 0) {
+        return;
+    }
+    const MapProjection projection{nav.m_originZone, nav.m_originSouth != 0};
     ForEachPoint(doc, [&](const XyzPoint& point) {
-        Write(doc, FormatLine(buffer, spill, "%s,%s.%s,%.3f,%.3f,%.3f,%d,%.3f\n", date, time, ms,
-                              nav.m_originEasting + point.x, nav.m_originNorthing + point.y, point.z,
-                              point.beam, point.rangeM));
+        sink.TakePoint(MapPoint{doc.m_timeStamp, projection, nav.m_originEasting + point.x,
+                                nav.m_originNorthing + point.y, point.z, point.beam, point.rangeM});
     });
 }
 
@@ -193,14 +190,16 @@ std::string FormatXyzLine(const std::string& label, double x, double y, double z
     return Printf("%s\t% 015.3f\t% 015.3f\t% 015.3f\n", label.c_str(), x, y, z);
 }
 
-std::optional<XyzFormat> ParseXyzFormat(std::string_view name) {
-    if (name == "xyz" || name == "text") {
-        return XyzFormat::Text;
+std::string IsoTimeOfStamp(std::string_view stamp) {
+    if (stamp.size() != static_cast<std::size_t>(kTimeStampLength) ||
+        !std::all_of(stamp.begin(), stamp.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return {};
     }
-    if (name == "csv") {
-        return XyzFormat::Csv;
-    }
-    return std::nullopt;
+    const auto part = [&](std::size_t at, std::size_t length) {
+        return std::string(stamp.substr(at, length));
+    };
+    return part(4, 4) + "-" + part(2, 2) + "-" + part(0, 2) + "T" + part(8, 2) + ":" + part(10, 2) + ":" +
+           part(12, 2) + "." + part(14, 3);
 }
 
 std::string CompanionXyzPath(const std::string& playedPath) {
@@ -211,10 +210,11 @@ std::string CompanionXyzPath(const std::string& playedPath) {
 }
 
 bool StartXyzExport(CTamsorDoc& doc, const std::string& playedPath) {
-    return StartXyzExportTo(doc, CompanionXyzPath(playedPath), XyzFormat::Text);
+    return StartXyzExportTo(doc, CompanionXyzPath(playedPath));
 }
 
-bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat format) {
+namespace {
+void SetConverting(CTamsorDoc& doc) {
     doc.m_xyzConversion = 1;
     // A conversion plays its file to the end: a held playback goes on.
     if (doc.m_playback != 0 && doc.m_hold != 0) {
@@ -223,6 +223,17 @@ bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat 
             timers->Arm(kPlaybackTimer, doc.m_sleepTimeMs);
         }
     }
+}
+} // namespace
+
+void StartMapExport(CTamsorDoc& doc, IMapPointSink& sink) {
+    SetConverting(doc);
+    doc.m_mapPointSink = &sink;
+    doc.m_navigationValues.StartTrack();
+}
+
+bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath) {
+    SetConverting(doc);
     if (doc.m_xyzFile.IsOpen()) {
         return true;
     }
@@ -238,25 +249,24 @@ bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat 
         return false;
     }
     doc.m_navigationValues.StartTrack();
-    doc.m_navigationValues.m_xyzFormat = format;
-    if (format == XyzFormat::Csv) {
-        Write(doc, kXyzCsvHeader);
-    }
     return true;
 }
 
 void WriteXyzPing(CTamsorDoc& doc) {
-    if (!doc.m_xyzFile.IsOpen()) {
-        return;
-    }
-    if (doc.m_navigationValues.m_xyzFormat == XyzFormat::Csv) {
-        WriteCsvPing(doc);
-    } else {
+    if (doc.m_mapPointSink != nullptr) {
+        WriteMapPing(doc, *doc.m_mapPointSink);
+    } else if (doc.m_xyzFile.IsOpen()) {
         WriteTextPing(doc);
     }
 }
 
 XyzExportResult FinishXyzExport(CTamsorDoc& doc) {
+    if (doc.m_mapPointSink != nullptr) {
+        // The sink's owner closes its output and tells the result.
+        doc.m_mapPointSink = nullptr;
+        doc.m_xyzConversion = 0;
+        return XyzExportResult::NotRunning;
+    }
     if (doc.m_xyzConversion == 0 && !doc.m_xyzFile.IsOpen()) {
         return XyzExportResult::NotRunning;
     }

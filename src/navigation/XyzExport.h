@@ -4,7 +4,6 @@
 
 #include "navigation/CNavigation.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,8 +25,40 @@ std::string CompanionXyzPath(const std::string& playedPath);
 /// the XYZ file is open already, creates it at the companion path and starts a new track.
 /// Returns false when the file could not be created (the operator has been told).
 bool StartXyzExport(CTamsorDoc& doc, const std::string& playedPath);
-/// As StartXyzExport, to a chosen file and layout (the command-line converter).
-bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath, XyzFormat format);
+/// As StartXyzExport, to a chosen file (the command-line converter).
+bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath);
+
+/// The map projection of a conversion's points: the UTM zone of the fix that started the track.
+struct MapProjection {
+    int zone = 0;
+    bool south = false;
+    /// The EPSG code of the zone on WGS 84: 326zz north, 327zz south.
+    int Epsg() const { return (south ? 32700 : 32600) + zone; }
+};
+
+/// One profile point of a converted ping in map coordinates.
+struct MapPoint {
+    std::string_view timeStamp; ///< the played record's DDMMYYYYHHMMSSmmm
+    MapProjection projection;
+    double easting = 0.0;  ///< m, UTM of the first fix plus the east offset
+    double northing = 0.0; ///< m
+    double depth = 0.0;    ///< m, the third coordinate of the text layout
+    int beam = 0;          ///< display beam index
+    double rangeM = 0.0;   ///< slant range corrected for the sound velocity
+};
+
+/// Takes the profile points of a conversion in map coordinates (the command-line converter's
+/// other layouts). Points come only once the track has a usable fix: before it they have no
+/// place on the map.
+class IMapPointSink {
+public:
+    virtual ~IMapPointSink() = default;
+    virtual void TakePoint(const MapPoint& point) = 0;
+};
+
+/// Starts converting the played file (playback is already open) into map points for `sink`
+/// instead of a text file; the sink is released by FinishXyzExport.
+void StartMapExport(CTamsorDoc& doc, IMapPointSink& sink);
 
 /// Writes the profile points of the processed ping, then (text layout) the track line and an
 /// empty line. Does nothing when the XYZ file is not open.
@@ -58,10 +89,8 @@ std::optional<UtmPoint> PointerMapPosition(const CTamsorDoc& doc);
 /// One line of the XYZ file: "%s\t% 015.3f\t% 015.3f\t% 015.3f\n".
 std::string FormatXyzLine(const std::string& label, double x, double y, double z);
 
-/// The layout named on a command line: "xyz" or "text", or "csv"; nothing for any other name.
-std::optional<XyzFormat> ParseXyzFormat(std::string_view name);
-
-/// The first line of a CSV export.
-inline constexpr const char* kXyzCsvHeader = "date,time,easting,northing,depth,beam,range\n";
+/// A record time stamp DDMMYYYYHHMMSSmmm as ISO 8601 local time, "2026-12-07T11:41:39.042";
+/// empty when the stamp is not 17 digits.
+std::string IsoTimeOfStamp(std::string_view stamp);
 
 } // namespace vexar

@@ -17,7 +17,7 @@ void CRecordAssembler::Take(std::span<const std::uint8_t> datagram) {
     if (m_expected == 0) {
         if (!header) {
             if (m_onDamage) {
-                m_onDamage("datagram without a record header", datagram.size());
+                m_onDamage(kStrayDatagram, datagram.size());
             }
             return;
         }

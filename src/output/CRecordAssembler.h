@@ -12,6 +12,9 @@
 
 namespace vexar {
 
+/// The damage reported for a datagram that continues a record whose start was lost.
+inline constexpr const char* kStrayDatagram = "datagram without a record header";
+
 class CRecordAssembler {
 public:
     /// Largest record accepted: a beam record of 1440 x 1000 samples with room for the blocks.

@@ -8,15 +8,6 @@
 
 namespace vexar {
 
-void CTamsorDoc::SendRecordChunk(std::span<const std::uint8_t> bytes) {
-    IDatagramSender* sender = m_ports.datagrams;
-    if (sender == nullptr || !sender->IsOpen() || m_outputPort <= 0 || m_outputPort > 65535) {
-        return;
-    }
-    // A failed send is not retried and not reported: the next ping sends again.
-    (void)sender->SendTo(m_outputAddress, static_cast<std::uint16_t>(m_outputPort), bytes);
-}
-
 CDataOutputDlgModel::CDataOutputDlgModel(const CTamsorDoc& doc)
     : CDataOutputDlgModel(doc.m_udpOutputPoint, doc.m_udpOutputBeam, doc.m_outputAddress) {}
 

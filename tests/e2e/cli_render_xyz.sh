@@ -5,33 +5,11 @@
 set -euo pipefail
 cli=$1
 headsim=$2
-work=$(mktemp -d)
-head_pid=
-cleanup() {
-    [[ -n $head_pid ]] && kill "$head_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export QT_QPA_PLATFORM=offscreen
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/headsim_work.sh"
+start_headsim --ring 6,0.8 --target 90,4,1
 
-"$headsim" --listen 127.0.0.1:0 --ring 6,0.8 --target 90,4,1 >"$work/headsim.out" 2>&1 &
-head_pid=$!
-for _ in $(seq 100); do grep -q "listening on 127.0.0.1:" "$work/headsim.out" && break; sleep 0.1; done
-port=$(grep -o "listening on 127.0.0.1:[0-9]*" "$work/headsim.out" | sed 's/.*://')
-[[ -n $port ]] || fail "the simulated head did not start"
-
-cat >"$work/Vexar.INI" <<INI
-[System]
-IPAddress_Sonar1=127.0.0.1
-IPAddress_Output1=127.0.0.1
-[Sonar]
-Number of Samples=500
-Beams=120
-Operating Range=3
-DetectProfilePoints=1
-ProfileFilterType=1
-INI
+loopback_settings "Number of Samples=500" "Beams=120" "Operating Range=3" "DetectProfilePoints=1" \
+    "ProfileFilterType=1"
 
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 6 "$work/scene.R96"
 
@@ -85,7 +63,45 @@ points=$(grep -cE "$line" "$work/scene.xyz")
 bad=$(grep -vE "$line" "$work/scene.xyz" | grep -vc '^$' || true)
 [[ $bad == 0 ]] || fail "$bad malformed XYZ lines"
 
-"$cli" convert --settings "$work/Vexar.INI" "$work/nav.R96" --xyz "$work/scene.csv" --xyz-format csv >/dev/null 2>&1
-[[ $(head -1 "$work/scene.csv") == "date,time,easting,northing,depth,beam,range" ]] || fail "CSV header"
-(($(wc -l <"$work/scene.csv") > 6 * 10)) || fail "CSV too short"
-echo "rendered one ping and converted $points XYZ lines"
+# CSV and GeoPackage, read by GDAL as they are: the CSV's time column is a date-time, the layer's
+# SRS is the UTM zone of the first fix (north, and south once the recording's hemisphere is
+# flipped), one feature per profile point, at the CSV's coordinates.
+python3 - "$work/nav.R96" "$work/south.R96" "$work/nofix.R96" <<'PY'
+import re, sys
+data = open(sys.argv[1], 'rb').read()
+assert data.count(b'N,N,99;') > 0
+open(sys.argv[2], 'wb').write(data.replace(b'N,N,99;', b'N,S,99;'))
+# On the equator every fix has northing 0, which starts no track.
+open(sys.argv[3], 'wb').write(re.sub(rb'2;29\.98[0-9]{5}N,N,', b'0;00.0000000N,N,', data))
+PY
+for case in nav:32614:14N south:32714:14S; do
+    IFS=: read -r name epsg zone <<<"$case"
+    "$cli" convert --settings "$work/Vexar.INI" "$work/$name.R96" --xyz "$work/$name.csv" --xyz-format csv \
+        >"$work/$name.csv.out" 2>&1
+    grep -q "easting/northing in EPSG:$epsg" "$work/$name.csv.out" || fail "CSV projection: $(cat "$work/$name.csv.out")"
+    "$cli" convert --settings "$work/Vexar.INI" "$work/$name.R96" --xyz "$work/$name.gpkg" --xyz-format gpkg \
+        >/dev/null 2>&1
+    [[ $(head -1 "$work/$name.csv") == "time,easting,northing,depth,beam,range,latitude,longitude" ]] || fail "CSV header"
+    ogrinfo -so "$work/$name.csv" "$name" >"$work/$name.csv.info" 2>/dev/null
+    grep -q "^time: DateTime" "$work/$name.csv.info" || fail "CSV time is not a date-time: $(cat "$work/$name.csv.info")"
+    ogrinfo -so "$work/$name.gpkg" profile_points >"$work/$name.gpkg.info" 2>/dev/null
+    grep -q "PROJCRS\[\"WGS 84 / UTM zone $zone\"" "$work/$name.gpkg.info" || fail "GeoPackage SRS of $name"
+    grep -q '^time: DateTime' "$work/$name.gpkg.info" || fail "GeoPackage time"
+    ogrinfo -q "$work/$name.gpkg" profile_points 2>/dev/null | python3 -c '
+import csv, re, sys
+rows = list(csv.DictReader(open(sys.argv[1])))
+points = re.findall(r"POINT Z \(([-0-9.e]+) ([-0-9.e]+) ([-0-9.e]+)\)", sys.stdin.read())
+assert len(rows) >= 30 and len(points) == len(rows), (len(points), len(rows))
+for row, point in zip(rows, points):
+    for key, value in zip(("easting", "northing", "depth"), point):
+        assert abs(float(row[key]) - float(value)) <= 0.001, (row, point)
+' "$work/$name.csv" || fail "GeoPackage points of $name differ from the CSV"
+done
+# Without a usable fix the points have no place on the map: said, and nothing written.
+if "$cli" convert --settings "$work/Vexar.INI" "$work/nofix.R96" --xyz "$work/nofix.gpkg" --xyz-format gpkg \
+    >/dev/null 2>"$work/nofix.err"; then
+    fail "a recording without a fix must fail"
+fi
+grep -q "no usable position fix" "$work/nofix.err" || fail "no fix: $(cat "$work/nofix.err")"
+[[ ! -e $work/nofix.gpkg ]] || fail "a GeoPackage was written without a fix"
+echo "rendered one ping and converted $points XYZ lines; CSV and GeoPackage agree"

@@ -5,9 +5,11 @@
 #include "files/RecordHeader.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace vexar::test {
@@ -93,6 +95,26 @@ const std::vector<FakeDatagrams::Datagram>& DocFixture::SendPointAndBeamRecords(
     doc->Recorder().BuildPointRecord();
     doc->Recorder().BuildBeamRecord();
     return world.datagrams.m_sent;
+}
+
+FileSizeLimit::FileSizeLimit(std::uint64_t bytes) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        return;
+    }
+    m_savedCurrent = limit.rlim_cur;
+    m_savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    if (m_set && getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+        limit.rlim_cur = static_cast<rlim_t>(m_savedCurrent);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    std::signal(SIGXFSZ, m_savedSignal);
 }
 
 Bytes MakeRawRecord(int packets, int ping, const std::string& sentence, const Bytes& extension,

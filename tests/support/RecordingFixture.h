@@ -61,6 +61,21 @@ struct DocFixture {
 Bytes MakeRawRecord(int packets, int ping, const std::string& sentence = {}, const Bytes& extension = {},
                     float rangeM = 10.0f);
 
+/// While it lives, files this process writes cannot grow past `bytes` (writes past it fail).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(std::uint64_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool Set() const { return m_set; }
+
+private:
+    bool m_set = false;
+    std::uint64_t m_savedCurrent = 0;
+    void (*m_savedSignal)(int) = nullptr;
+};
+
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 void Append(Bytes& to, const Bytes& bytes);

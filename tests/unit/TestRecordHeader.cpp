@@ -212,6 +212,11 @@ TEST(RecordHeader, BeamBytesAndPointRangesFromTheCombinedImage) {
     doc.m_navigationSentence.clear();
     doc.CombinedImage(0, 0) = 256.7f;
     doc.CombinedImage(0, 1) = 255.9f;
+    doc.CombinedImage(0, 2) = -1.5f;                                   // -1: low byte 255
+    doc.CombinedImage(0, 3) = 511.0f;                                  // low byte 255
+    doc.CombinedImage(0, 4) = std::numeric_limits<float>::quiet_NaN(); // no int holds these: 0
+    doc.CombinedImage(0, 5) = 3.0e9f;
+    doc.CombinedImage(0, 6) = -3.0e9f;
     doc.CombinedImage(1, 0) = 17.2f;
     doc.CombinedImage(359, 499) = 99.0f;
     doc.m_combinedProfile[0] = 250.0f;
@@ -228,6 +233,11 @@ TEST(RecordHeader, BeamBytesAndPointRangesFromTheCombinedImage) {
     }
     EXPECT_EQ(beam[2048], 0);
     EXPECT_EQ(beam[2049], 255);
+    EXPECT_EQ(beam[2050], 255);
+    EXPECT_EQ(beam[2051], 255);
+    EXPECT_EQ(beam[2052], 0);
+    EXPECT_EQ(beam[2053], 0);
+    EXPECT_EQ(beam[2054], 0);
     EXPECT_EQ(beam[2048 + 500], 17);
     EXPECT_EQ(beam[2048 + 359 * 500 + 499], 99);
 }

@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 
 namespace vexar::test {
 namespace {
@@ -258,16 +256,12 @@ TEST(Recording, RecordsBeforeAWriteErrorStayWhole) {
     const std::size_t whole = kRaw1000;
     const std::string path = f.folder / "full.R96";
     // The file may grow to 2.5 records: the third record fails part-way.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = static_cast<rlim_t>(2 * whole + whole / 2);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, path));
-    f.RunLivePings(4);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    {
+        const FileSizeLimit limit(2 * whole + whole / 2);
+        ASSERT_TRUE(limit.Set());
+        ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, path));
+        f.RunLivePings(4);
+    }
 
     EXPECT_FALSE(doc.Recorder().AnyRecording());
     EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");

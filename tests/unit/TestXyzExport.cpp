@@ -114,9 +114,9 @@ TEST_F(XyzExport, LineFormat) {
               "a\t 1234567890.123\t-0000000000.000\t 50000000000000.000\n");
     EXPECT_EQ(CompanionXyzPath("/data/run 7/survey.R96"), "/data/run 7/survey.xyz");
     EXPECT_EQ(CompanionXyzPath("x.r96"), "x.xyz");
-    EXPECT_EQ(ParseXyzFormat("csv"), XyzFormat::Csv);
-    EXPECT_EQ(ParseXyzFormat("xyz"), XyzFormat::Text);
-    EXPECT_EQ(ParseXyzFormat("CSV"), std::nullopt);
+    EXPECT_EQ(IsoTimeOfStamp("07122026114139042"), "2026-12-07T11:41:39.042");
+    EXPECT_EQ(IsoTimeOfStamp("0712202611413904"), "");
+    EXPECT_EQ(IsoTimeOfStamp("07122026114139O42"), "");
 }
 
 TEST_F(XyzExport, BeamAheadLiesOnTheFirstAxis) {
@@ -261,7 +261,7 @@ TEST_F(XyzExport, LostLinesAreNotReportedComplete) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full here";
     }
-    ASSERT_TRUE(StartXyzExportTo(*doc, "/dev/full", XyzFormat::Text));
+    ASSERT_TRUE(StartXyzExportTo(*doc, "/dev/full"));
     doc->m_combinedProfile[0] = 250.0f;
     for (int ping = 0; ping < 200; ++ping) {
         WriteXyzPing(*doc);
@@ -275,7 +275,7 @@ TEST_F(XyzExport, LinesLostInTheLastFlushCountAsLost) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full here";
     }
-    ASSERT_TRUE(StartXyzExportTo(*doc, "/dev/full", XyzFormat::Text));
+    ASSERT_TRUE(StartXyzExportTo(*doc, "/dev/full"));
     doc->m_combinedProfile[0] = 250.0f;
     WriteXyzPing(*doc);
     ASSERT_EQ(doc->m_navigationValues.m_xyzWriteFailed, 0);
@@ -356,28 +356,41 @@ TEST_F(XyzExport, WholeSurveyWrittenAndParsedBack) {
     EXPECT_EQ(at, lines.size());
 }
 
-TEST_F(XyzExport, CsvHasAHeaderAndTheSamePointsInMapCoordinates) {
-    const std::string csvPath = (folder / "survey.csv").string();
-    ASSERT_TRUE(StartXyzExportTo(*doc, csvPath, XyzFormat::Csv));
+TEST_F(XyzExport, MapPointsStartAtTheFirstUsableFixInItsZone) {
+    struct Points : IMapPointSink {
+        void TakePoint(const MapPoint& point) override {
+            taken.push_back(point);
+            stamps.emplace_back(point.timeStamp);
+        }
+        std::vector<MapPoint> taken;
+        std::vector<std::string> stamps;
+    } sink;
+    doc->m_timeStamp = "07122026114139042";
+    StartMapExport(*doc, sink);
+    doc->m_combinedProfile[0] = 250.0f;
+    doc->m_combinedProfile[90] = 100.0f;
+    // No fix yet: the points have no place on the map.
+    WriteXyzPing(*doc);
+    EXPECT_TRUE(sink.taken.empty());
+
+    doc->m_navigationSentence = "$AULOG,2;30.0,S,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
     ParseNavigationSentence(*doc);
     ParseNavigationSentence(*doc);
     const UtmPoint fix = LatLonToUtm(doc->m_navigationValues.m_latitude, doc->m_navigationValues.m_longitude);
-    doc->m_combinedProfile[0] = 250.0f;
-    doc->m_combinedProfile[90] = 100.0f;
     WriteXyzPing(*doc);
     FinishXyzExport(*doc);
-    EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
+    EXPECT_TRUE(world.op.m_messages.empty());
+    EXPECT_EQ(doc->m_mapPointSink, nullptr);
 
-    const auto lines = Lines(ReadAll(csvPath));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "date,time,easting,northing,depth,beam,range");
-    char expected[256];
-    std::snprintf(expected, sizeof expected, "07-12-2026,11:41:39.042,%.3f,%.3f,5.000,0,5.000", fix.easting,
-                  fix.northing);
-    EXPECT_EQ(lines[1], expected);
-    std::snprintf(expected, sizeof expected, "07-12-2026,11:41:39.042,%.3f,%.3f,0.000,90,2.000",
-                  fix.easting + 2.0, fix.northing);
-    EXPECT_EQ(lines[2], expected);
+    ASSERT_EQ(sink.taken.size(), 2u);
+    EXPECT_EQ(sink.stamps[0], "07122026114139042");
+    EXPECT_EQ(sink.taken[0].projection.Epsg(), 32700 + fix.zone);
+    EXPECT_NEAR(sink.taken[0].easting, fix.easting, 1e-6);
+    EXPECT_NEAR(sink.taken[0].northing, fix.northing, 1e-6);
+    EXPECT_NEAR(sink.taken[0].depth, 5.0, 1e-6);
+    EXPECT_EQ(sink.taken[1].beam, 90);
+    EXPECT_NEAR(sink.taken[1].easting, fix.easting + 2.0, 1e-6);
+    EXPECT_NEAR(sink.taken[1].rangeM, 2.0, 1e-6);
 }
 
 // A recording without a single position fix gets no coordinates: the text file ends empty, the

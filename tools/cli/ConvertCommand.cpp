@@ -1,33 +1,50 @@
-// vexar-cli convert FILE.R96 [--p96 OUT] [--b96 OUT] [--xyz OUT [--xyz-format xyz|csv]]: one
-// pass over a raw recording through the console's playback and per-ping code, writing the
-// profile-point and beam records (and sending them by UDP when the settings ask for it) and the
-// profile points in map coordinates.
+// vexar-cli convert FILE... [--p96 [OUT]] [--b96 [OUT]] [--xyz [OUT] [--xyz-format xyz|csv|gpkg]]
+// [--out DIR] [--jobs N]: one pass over each raw recording through the console's playback and
+// per-ping code, writing the profile-point and beam records (and sending them by UDP when the
+// settings ask for it) and the profile points in map coordinates. Several files, or a folder,
+// are converted side by side, each in a process of its own.
 
+#include "BatchConversion.h"
 #include "CliCommand.h"
+#include "CsvPointWriter.h"
+#include "GpkgPointWriter.h"
 #include "HeadlessDocument.h"
+#include "files/CDataFile.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
-
-#include "files/CDataFile.h"
 #include "navigation/XyzExport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <mutex>
 #include <thread>
 
 namespace vexar::cli {
 namespace {
 
-struct ConvertOptions {
-    std::string input;
-    std::string p96;
-    std::string b96;
-    std::string xyz;
-    std::string xyzFormat = "xyz";
-    int sleepMs = 0;
+namespace fs = std::filesystem;
+
+/// An output asked for: its option was given, with a path or without one (a name of its own).
+struct Output {
+    bool wanted = false;
+    std::string path;
 };
 
-/// Writes each product to its own file.
+struct ConvertOptions {
+    std::vector<std::string> inputs;
+    Output p96;
+    Output b96;
+    Output xyz;
+    std::string xyzFormat = "xyz";
+    std::string outFolder;
+    int jobs = 0;
+    int sleepMs = 0;
+    bool report = false; ///< machine-readable progress for a batch
+};
+
+/// Writes each product to its own file. Takes records from the product writer's thread.
 class ProductFiles : public IProductSink {
 public:
     ProductFiles(const std::string& p96, const std::string& b96) {
@@ -37,11 +54,17 @@ public:
     bool Wants(RecordKind kind) const override { return File(kind).IsOpen(); }
     void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) override {
         CDataFile& file = File(kind);
-        if (m_error.empty() && (!file.Write(bytes) || (recordEnd && !file.Flush()))) {
-            m_error = file.Path() + ": " + file.LastError();
+        if (!file.Write(bytes) || (recordEnd && !file.Flush())) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_error.empty()) {
+                m_error = file.Path() + ": " + file.LastError();
+            }
         }
     }
-    const std::string& Error() const { return m_error; }
+    std::string Error() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_error;
+    }
 
 private:
     static void Open(CDataFile& file, const std::string& path) {
@@ -54,20 +77,64 @@ private:
 
     CDataFile m_point;
     CDataFile m_beam;
+    mutable std::mutex m_mutex;
     std::string m_error;
 };
 
-int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
+std::string XyzExtension(const std::string& format) {
+    if (format == "csv") {
+        return ".csv";
+    }
+    return format == "gpkg" ? ".gpkg" : ".xyz";
+}
+
+/// The path of an output of `input`: the one given, else the input's name with the extension,
+/// beside the input or in `folder`.
+std::string OutputPath(const std::string& input, const Output& output, const std::string& extension,
+                       const std::string& folder) {
+    if (!output.wanted) {
+        return {};
+    }
+    if (!output.path.empty()) {
+        return output.path;
+    }
+    const fs::path in(input);
+    const fs::path where = folder.empty() ? in.parent_path() : fs::path(folder);
+    return (where / in.stem()).string() + extension;
+}
+
+std::string Describe(const MapProjection& projection) {
+    return "EPSG:" + std::to_string(projection.Epsg()) + " (WGS 84 / UTM zone " +
+           std::to_string(projection.zone) + (projection.south ? "S" : "N") + ")";
+}
+
+int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
+    const std::string& input = options.inputs.front();
+    const std::string p96 = OutputPath(input, options.p96, ".P96", options.outFolder);
+    const std::string b96 = OutputPath(input, options.b96, ".B96", options.outFolder);
+    const std::string xyz =
+        OutputPath(input, options.xyz, XyzExtension(options.xyzFormat), options.outFolder);
     HeadlessDocument headless(common, false, false);
     CTamsorDoc& doc = *headless.doc;
-    ProductFiles files(options.p96, options.b96);
+    // A recording that cannot be played leaves no outputs behind.
+    CPlayer& player = PlayRecordingOnce(doc, input);
+    ProductFiles files(p96, b96);
     doc.Recorder().SetProductSink(&files);
-    CPlayer& player = PlayRecordingOnce(doc, options.input);
-    if (!options.xyz.empty() &&
-        !StartXyzExportTo(doc, options.xyz, ParseXyzFormat(options.xyzFormat).value_or(XyzFormat::Text))) {
-        throw Failure("cannot create " + options.xyz);
+    // The map layouts take points as they come; the text layout is the console's own file.
+    std::unique_ptr<MapFileWriter> map;
+    if (options.xyzFormat == "csv") {
+        map = std::make_unique<CsvPointWriter>(xyz);
+    } else if (options.xyzFormat == "gpkg") {
+        map = std::make_unique<GpkgPointWriter>(xyz);
     }
-    const bool progress = StderrIsTerminal();
+    if (!xyz.empty()) {
+        if (map) {
+            StartMapExport(doc, *map);
+        } else if (!StartXyzExportTo(doc, xyz)) {
+            throw Failure("cannot create " + xyz);
+        }
+    }
+    const bool progress = !options.report && StderrIsTerminal();
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t pings = 0;
     for (;;) {
@@ -81,27 +148,49 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(options.sleepMs));
             }
         }
-        if (!files.Error().empty()) {
-            throw Failure("write error: " + files.Error());
-        }
-        if (progress && (pings % 8 == 0 || result != StepResult::Ping)) {
-            DrawProgress("converting",
-                         static_cast<double>(player.Position()) / static_cast<double>(player.FileLength()));
+        if (pings % 8 == 0 || result != StepResult::Ping) {
+            const double fraction =
+                static_cast<double>(player.Position()) / static_cast<double>(player.FileLength());
+            if (progress) {
+                DrawProgress("converting", fraction);
+            } else if (options.report) {
+                std::printf("%s %.4f\n", kProgressLine, fraction);
+                std::fflush(stdout);
+            }
+            if (!files.Error().empty()) {
+                break;
+            }
         }
     }
+    doc.Recorder().FinishProducts();
+    headless.FlushDatagrams();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress) {
         DrawProgress("converting", 1.0);
         EndProgress();
     }
     doc.Recorder().SetProductSink(nullptr);
+    if (!files.Error().empty()) {
+        throw Failure("write error: " + files.Error());
+    }
+    std::string mapNote;
     bool noFixes = false;
-    if (!options.xyz.empty()) {
-        const XyzExportResult xyz = FinishXyzExport(doc);
-        if (xyz == XyzExportResult::WriteFailed) {
-            throw Failure("write error: " + options.xyz);
+    if (!xyz.empty()) {
+        const XyzExportResult result = FinishXyzExport(doc);
+        const CNavigation& nav = doc.m_navigationValues;
+        if (result == XyzExportResult::WriteFailed || nav.m_xyzWriteFailed != 0) {
+            throw Failure("write error: " + xyz);
         }
-        noFixes = xyz == XyzExportResult::NoFixes;
+        noFixes = result == XyzExportResult::NoFixes;
+        if (map) {
+            // Without a usable fix the points have no place on the map: nothing is written.
+            if (nav.m_firstFix != 0) {
+                throw Failure("no usable position fix in " + input + ": " + xyz + " not written");
+            }
+            map->Finish(MapProjection{nav.m_originZone, nav.m_originSouth != 0});
+            mapNote = std::to_string(map->Points()) + " points to " + xyz + ", easting/northing in " +
+                      Describe(map->Projection());
+        }
     }
     std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(pings),
                 seconds, seconds > 0.0 ? static_cast<double>(pings) / seconds : 0.0);
@@ -113,24 +202,136 @@ int RunConvert(const ConvertOptions& options, const CommonOptions& common) {
         std::printf(", no position fixes: no XYZ points written");
     }
     std::printf("\n");
+    if (!mapNote.empty()) {
+        std::printf("%s\n", mapNote.c_str());
+    }
+    if (options.report) {
+        std::printf("%s %llu %llu %.3f\n", kResultLine, static_cast<unsigned long long>(pings),
+                    static_cast<unsigned long long>(player.DamagedRecords()), seconds);
+    }
     return kExitOk;
 }
 
+/// The recordings named: files as they are, folders by their .R96 files (in name order).
+std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, bool& batch) {
+    std::vector<std::string> files;
+    batch = inputs.size() > 1;
+    for (const std::string& input : inputs) {
+        if (!fs::is_directory(input)) {
+            files.push_back(input);
+            continue;
+        }
+        batch = true;
+        std::vector<std::string> found;
+        for (const fs::directory_entry& entry : fs::directory_iterator(input)) {
+            std::string extension = entry.path().extension().string();
+            std::transform(extension.begin(), extension.end(), extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+            if (entry.is_regular_file() && extension == ".R96") {
+                found.push_back(entry.path().string());
+            }
+        }
+        std::sort(found.begin(), found.end());
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    return files;
+}
+
+int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& files,
+                 const CommonOptions& common) {
+    if (!options.p96.path.empty() || !options.b96.path.empty() || !options.xyz.path.empty()) {
+        throw CLI::ValidationError("--p96/--b96/--xyz",
+                                   "several files are named after their recordings: give "
+                                   "the options without a path (and --out DIR)");
+    }
+    if (!options.outFolder.empty()) {
+        std::error_code error;
+        fs::create_directories(options.outFolder, error);
+        if (!fs::is_directory(options.outFolder)) {
+            throw Failure("cannot use folder " + options.outFolder);
+        }
+    }
+    std::vector<BatchJob> jobs;
+    for (const std::string& file : files) {
+        BatchJob job;
+        job.input = file;
+        std::error_code error;
+        job.bytes = fs::file_size(file, error);
+        job.arguments = {"convert", file, "--report-progress", "--xyz-format", options.xyzFormat};
+        if (!common.settingsPath.empty()) {
+            job.arguments.insert(job.arguments.end(), {"--settings", common.settingsPath});
+        }
+        const std::pair<const char*, std::string> outputs[] = {
+            {"--p96", OutputPath(file, options.p96, ".P96", options.outFolder)},
+            {"--b96", OutputPath(file, options.b96, ".B96", options.outFolder)},
+            {"--xyz", OutputPath(file, options.xyz, XyzExtension(options.xyzFormat), options.outFolder)}};
+        for (const auto& [option, path] : outputs) {
+            if (!path.empty()) {
+                job.arguments.insert(job.arguments.end(), {option, path});
+            }
+        }
+        if (options.sleepMs > 0) {
+            job.arguments.insert(job.arguments.end(), {"--sleep", std::to_string(options.sleepMs)});
+        }
+        jobs.push_back(std::move(job));
+    }
+    const int parallel =
+        options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const auto start = std::chrono::steady_clock::now();
+    RunBatch(jobs, parallel, ProgramFolder() + "vexar-cli");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return PrintBatchTable(jobs, seconds) > 0 ? kExitFailure : kExitOk;
+}
+
+int RunConvert(ConvertOptions& options, const CommonOptions& common) {
+    bool batch = false;
+    const std::vector<std::string> files = ExpandInputs(options.inputs, batch);
+    if (batch) {
+        return ConvertBatch(options, files, common);
+    }
+    return ConvertOne(options, common);
+}
+
+void AddOutputOption(CLI::App& command, const std::string& name, Output& output,
+                     const std::string& description) {
+    command
+        .add_option_function<std::string>(
+            name,
+            [&output](const std::string& path) {
+                output.wanted = true;
+                output.path = path;
+            },
+            description + " (without a path: the recording's name, beside it or under --out)")
+        ->expected(0, 1)
+        ->default_str("");
+}
+
 const bool kRegistered = RegisterCommand(
-    "convert", "Convert a raw recording to profile-point (P96) and beam (B96) files in one pass",
+    "convert",
+    "Convert raw recordings to profile-point (P96), beam (B96) and XYZ files in one pass each; several "
+    "files or a folder side by side",
     [](CLI::App& command, const CommonOptions& common) -> std::function<int()> {
         auto options = std::make_shared<ConvertOptions>();
-        AddRecordingArgument(command, options->input);
-        command.add_option("--p96", options->p96, "profile-point file to write");
-        command.add_option("--b96", options->b96, "beam file to write");
-        command.add_option("--xyz", options->xyz, "profile points in map coordinates to write");
+        command.add_option("FILE", options->inputs, "raw recordings (.R96), or folders of them")
+            ->required()
+            ->check(CLI::ExistingPath);
+        AddOutputOption(command, "--p96", options->p96, "profile-point file to write");
+        AddOutputOption(command, "--b96", options->b96, "beam file to write");
+        AddOutputOption(command, "--xyz", options->xyz, "profile points in map coordinates to write");
         command
             .add_option("--xyz-format", options->xyzFormat,
-                        "xyz (tab-separated, as the console writes) or csv")
-            ->check(CLI::IsMember({"xyz", "csv"}))
+                        "xyz (tab-separated, as the console writes), csv (ISO time, UTM and WGS 84 "
+                        "latitude/longitude, with a .csvt of column types) or gpkg (GeoPackage point layer)")
+            ->check(CLI::IsMember({"xyz", "csv", "gpkg"}))
             ->capture_default_str();
+        command.add_option("--out", options->outFolder,
+                           "folder for the outputs (default: beside each recording)");
+        command.add_option("--jobs", options->jobs, "recordings converted at once (default: the core count)")
+            ->check(CLI::Range(1, 256));
         command.add_option("--sleep", options->sleepMs, "pause after each ping in ms (paces the UDP output)")
             ->check(CLI::Range(0, 10000));
+        command.add_flag("--report-progress", options->report, "print progress and result lines for a batch")
+            ->group("");
         return [options, &common] { return RunConvert(*options, common); };
     });
 

@@ -1,6 +1,7 @@
 #include "HeadlessDocument.h"
 
 #include "files/CPlayer.h"
+#include "files/CRecorder.h"
 
 #include <filesystem>
 
@@ -13,7 +14,7 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
     }
     DocumentPorts ports;
     ports.clock = &clock;
-    ports.datagrams = &datagrams;
+    ports.datagrams = &pacedDatagrams;
     ports.operatorPort = &op;
     if (withLink) {
         socket = std::make_unique<CSSocket>();
@@ -32,6 +33,7 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
         ports.timers = timers.get();
     }
     doc = CTamsorDoc::Create(ports);
+    doc->Recorder().SetProductThread(true);
     if (link && !sonarHost.empty()) {
         doc->m_sonarHostOverride = sonarHost;
         doc->m_sonarPortOverride = sonarPort;

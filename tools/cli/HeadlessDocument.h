@@ -4,6 +4,7 @@
 
 #include "CliCommand.h"
 
+#include "output/CPacedSender.h"
 #include "platform/qt/CSSocket.h"
 #include "platform/qt/QtPorts.h"
 
@@ -42,8 +43,12 @@ struct HeadlessDocument {
     HeadlessDocument(const HeadlessDocument&) = delete;
     HeadlessDocument& operator=(const HeadlessDocument&) = delete;
 
+    /// Waits until the UDP output's queued datagrams have left (at most a few seconds).
+    void FlushDatagrams() { pacedDatagrams.Flush(10000); }
+
     QtClock clock;
     QtDatagramSocket datagrams;
+    CPacedSender pacedDatagrams{datagrams};
     StderrOperator op;
     QtPoster poster;
     std::unique_ptr<CSSocket> socket;

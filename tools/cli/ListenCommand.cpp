@@ -1,10 +1,12 @@
-// vexar-cli listen --port P [--count N] [--out DIR]: receives the UDP data output, joins beam
-// records from their datagrams, checks every record and writes or summarises it.
+// vexar-cli listen --port P [--count N] [--out DIR] [--stats]: receives the UDP data output,
+// joins beam records from their datagrams, checks every record and writes or summarises it, and
+// counts the records received, damaged and missing.
 
 #include "CliCommand.h"
 
 #include "files/CDataFile.h"
 #include "output/CRecordAssembler.h"
+#include "output/CStreamTally.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -16,6 +18,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <sys/socket.h>
 
 namespace vexar::cli {
 namespace {
@@ -26,7 +29,33 @@ struct ListenOptions {
     std::uint64_t count = 0;
     std::string outFolder;
     double timeoutS = 0.0;
+    bool stats = false;
 };
+
+// Beam records arrive as bursts of 64 000-byte datagrams: the receive buffer is made as large as
+// the system allows. Privileged runs may pass the system's limit; others get up to it.
+constexpr int kWantedReceiveBuffer = 64 * 1024 * 1024;
+
+int EnlargeReceiveBuffer(QUdpSocket& socket) {
+    const int fd = static_cast<int>(socket.socketDescriptor());
+    int size = kWantedReceiveBuffer;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0) {
+        (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    }
+    int granted = 0;
+    socklen_t length = sizeof granted;
+    ::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length);
+    return granted;
+}
+
+void PrintTally(const char* prefix, const CStreamTally& tally) {
+    std::printf(
+        "%s%llu records, %llu damaged, %llu missing (%llu record numbers taken by records not sent)\n",
+        prefix, static_cast<unsigned long long>(tally.Records()),
+        static_cast<unsigned long long>(tally.Damaged()), static_cast<unsigned long long>(tally.Missing()),
+        static_cast<unsigned long long>(tally.Foreign()));
+    std::fflush(stdout);
+}
 
 int RunListen(const ListenOptions& options) {
     const QHostAddress address(QString::fromStdString(options.bind));
@@ -42,7 +71,7 @@ int RunListen(const ListenOptions& options) {
         }
     }
     std::uint64_t records = 0;
-    std::uint64_t damaged = 0;
+    CStreamTally tally;
     std::string writeError;
     CRecordAssembler assembler(
         [&](const ScannedRecord& r, std::span<const std::uint8_t> bytes) {
@@ -53,6 +82,7 @@ int RunListen(const ListenOptions& options) {
                         f.sentenceLength);
             std::fflush(stdout);
             ++records;
+            tally.TakeRecord(f);
             if (!options.outFolder.empty()) {
                 CDataFile& file = files[static_cast<std::size_t>(r.kind)];
                 if (!file.IsOpen()) {
@@ -71,18 +101,17 @@ int RunListen(const ListenOptions& options) {
             }
         },
         [&](const std::string& reason, std::size_t bytes) {
-            ++damaged;
+            tally.TakeDamaged(reason == kStrayDatagram);
             std::printf("damaged\t%zu bytes\t%s\n", bytes, reason.c_str());
             std::fflush(stdout);
         });
 
     QUdpSocket socket;
-    // Beam records arrive as bursts of 64 000-byte datagrams: ask for a large receive buffer.
-    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 16 * 1024 * 1024);
     if (!socket.bind(address, static_cast<quint16>(options.port))) {
         throw Failure("cannot listen on " + options.bind + ":" + std::to_string(options.port) + ": " +
                       socket.errorString().toStdString());
     }
+    const int buffer = EnlargeReceiveBuffer(socket);
     QObject::connect(&socket, &QUdpSocket::readyRead, [&] {
         while (socket.hasPendingDatagrams()) {
             const QNetworkDatagram datagram = socket.receiveDatagram();
@@ -99,12 +128,16 @@ int RunListen(const ListenOptions& options) {
             QCoreApplication::quit();
         });
     }
-    std::fprintf(stderr, "listening on %s:%u\n", options.bind.c_str(),
-                 static_cast<unsigned>(socket.localPort()));
+    QTimer statsTimer;
+    if (options.stats) {
+        QObject::connect(&statsTimer, &QTimer::timeout, [&] { PrintTally("# so far: ", tally); });
+        statsTimer.start(1000);
+    }
+    std::fprintf(stderr, "listening on %s:%u (receive buffer %d bytes)\n", options.bind.c_str(),
+                 static_cast<unsigned>(socket.localPort()), buffer);
     QCoreApplication::exec();
     assembler.Finish();
-    std::printf("# %llu records, %llu damaged\n", static_cast<unsigned long long>(records),
-                static_cast<unsigned long long>(damaged));
+    PrintTally("# ", tally);
     if (!writeError.empty()) {
         throw Failure("write error: " + writeError);
     }
@@ -129,6 +162,8 @@ const bool kRegistered = RegisterCommand(
         command.add_option("--out", options->outFolder, "folder for received.P96 / received.B96");
         command.add_option("--timeout", options->timeoutS, "stop after this many seconds")
             ->check(CLI::Range(0.0, 1.0e6));
+        command.add_flag("--stats", options->stats,
+                         "print the records received, damaged and missing every second (always at the end)");
         return [options] { return RunListen(*options); };
     });
 

@@ -68,6 +68,9 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     const RawRecordingState state = link.Recording();
     const bool failed = !state.error.empty();
     doc.Recorder().OnStopRecording();
+    // The UDP output's last records leave whole before the socket closes.
+    doc.Recorder().FinishProducts();
+    headless.FlushDatagrams();
     doc.CloseSockets();
     const LinkStats stats = link.Stats();
     if (StderrIsTerminal()) {
