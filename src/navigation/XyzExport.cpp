@@ -273,12 +273,10 @@ XyzExportResult FinishXyzExport(CTamsorDoc& doc) {
     doc.m_xyzConversion = 0;
     const bool wasOpen = doc.m_xyzFile.IsOpen();
     CNavigation& nav = doc.m_navigationValues;
-    // Without a fix every coordinate would be made up: nothing but the CSV header stays.
+    // Without a fix every coordinate would be made up: nothing of the file stays.
     const bool noFixes = wasOpen && nav.m_firstFix != 0;
     if (noFixes) {
-        const std::uint64_t header =
-            nav.m_xyzFormat == XyzFormat::Csv ? std::string_view(kXyzCsvHeader).size() : 0;
-        if (!doc.m_xyzFile.Truncate(header)) {
+        if (!doc.m_xyzFile.Truncate(0)) {
             nav.m_xyzWriteFailed = 1;
         }
     }

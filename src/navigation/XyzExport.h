@@ -4,6 +4,7 @@
 
 #include "navigation/CNavigation.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -67,7 +68,7 @@ void WriteXyzPing(CTamsorDoc& doc);
 enum class XyzExportResult {
     NotRunning, ///< no export was running
     Complete,
-    NoFixes,     ///< no sentence gave a position: the file holds no points (a CSV file its header)
+    NoFixes,     ///< no sentence gave a position: the file holds no points
     WriteFailed, ///< lines were lost on the way, also by the final flush
 };
 

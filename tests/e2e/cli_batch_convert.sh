@@ -11,7 +11,8 @@ source "$(dirname "$0")/headsim_work.sh"
 start_headsim --ring 6,0.8
 loopback_settings "Number of Samples=500" "Beams=120" "DetectProfilePoints=1"
 mkdir "$work/survey"
-"$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 6 "$work/survey/good.R96" >/dev/null
+"$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 6 "$work/live.R96" >/dev/null
+with_navigation "$work/live.R96" "$work/survey/good.R96"
 # Garbage over the middle of the second record; an empty file.
 python3 - "$work/survey/good.R96" "$work/survey/damaged.R96" <<'PY'
 import sys

@@ -33,26 +33,8 @@ set -e
 grep -q "no position fixes" "$work/nofix.out" || fail "a recording without fixes must be reported"
 [[ ! -s "$work/nofix.xyz" ]] || fail "coordinates were made up for a recording without fixes"
 
-# The same pings with a navigation sentence each, as a vehicle's recorder stores them: the
-# sentence follows the packet pairs, and the header's total length, sentence length and flag
-# say so.
-python3 - "$work/scene.R96" "$work/nav.R96" <<'PY'
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-out, at, previous, ping = bytearray(), 0, 0, 0
-while at < len(data):
-    total = struct.unpack_from("<I", data, at + 4)[0]
-    record = bytearray(data[at:at + total])
-    sentence = ("$AULOG,2;29.98%05dN,N,99;13.3141814E,W,,-35.4,,64.8,-0.0,-1.1,0.6,,,0.0,230,0,9913,"
-                "0.00,10/14/1999,**6B" % (ping * 10)).encode()
-    struct.pack_into("<I", record, 4, total + len(sentence))
-    struct.pack_into("<I", record, 59, previous)
-    record[63] |= 2
-    struct.pack_into("<I", record, 107, len(sentence))
-    out += record + sentence
-    previous, at, ping = total + len(sentence), at + total, ping + 1
-open(sys.argv[2], "wb").write(out)
-PY
+# The same pings with a navigation sentence each, as a vehicle's recorder stores them.
+with_navigation "$work/scene.R96" "$work/nav.R96"
 
 # XYZ text: point lines "date<TAB>time<TAB>x<TAB>y<TAB>z", a track line and an empty line per ping.
 "$cli" convert --settings "$work/Vexar.INI" "$work/nav.R96" --xyz "$work/scene.xyz" >/dev/null 2>&1

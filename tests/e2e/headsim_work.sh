@@ -30,3 +30,26 @@ loopback_settings() {
     printf '[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n[Sonar]\n' >"$work/Vexar.INI"
     printf '%s\n' "$@" >>"$work/Vexar.INI"
 }
+
+# Copies recording $1 to $2 with a navigation sentence added to each record, as a vehicle's
+# recorder stores them (live recordings carry none): the sentence follows the packet pairs, and the
+# header's total length, sentence length and flag say so. The fixes step north a little a ping.
+with_navigation() {
+    python3 - "$1" "$2" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+out, at, previous, ping = bytearray(), 0, 0, 0
+while at < len(data):
+    total = struct.unpack_from("<I", data, at + 4)[0]
+    record = bytearray(data[at:at + total])
+    sentence = ("$AULOG,2;29.98%05dN,N,99;13.3141814E,W,,-35.4,,64.8,-0.0,-1.1,0.6,,,0.0,230,0,9913,"
+                "0.00,10/14/1999,**6B" % (ping * 10)).encode()
+    struct.pack_into("<I", record, 4, total + len(sentence))
+    struct.pack_into("<I", record, 59, previous)
+    record[63] |= 2
+    struct.pack_into("<I", record, 107, len(sentence))
+    out += record + sentence
+    previous, at, ping = total + len(sentence), at + total, ping + 1
+open(sys.argv[2], "wb").write(out)
+PY
+}
