@@ -24,10 +24,11 @@ namespace {
 
 class HeadProcess {
 public:
-    /// Starts the simulated head on a free loopback port; 0 when it did not come up.
-    std::uint16_t Start() {
+    /// Starts the simulated head on a free loopback port with `options`; 0 when it did not come up.
+    std::uint16_t Start(const QStringList& options = {}) {
         m_process.setProgram(QStringLiteral(VEXAR_HEADSIM_PATH));
-        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        m_process.setArguments(QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")} +
+                               options);
         m_process.start();
         if (!m_process.waitForStarted(10000)) {
             return 0;
@@ -54,6 +55,25 @@ private:
     QProcess m_process;
 };
 
+/// A settings file in `folder` for the head on `port`; both addresses are loopback.
+QString WriteSettings(const QTemporaryDir& folder, std::uint16_t port) {
+    const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
+    std::ofstream(settings.toStdString())
+        << "[System]\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=" << port
+        << "\nIPAddress_Output1=127.0.0.1\n"
+           "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
+           "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
+    return settings;
+}
+
+/// Runs the event loop until head 0 has counted `pings` pings or 60 s have passed.
+void WaitForPings(const CTamsorDoc& doc, int pings) {
+    const QDeadlineTimer deadline(60000);
+    while (doc.Head(0).m_pingCounter < pings && !deadline.hasExpired()) {
+        QTest::qWait(50);
+    }
+}
+
 TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
     HeadProcess head;
     const std::uint16_t port = head.Start();
@@ -61,13 +81,7 @@ TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
 
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
-    std::ofstream(settings.toStdString())
-        << "[System]\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=" << port
-        << "\nIPAddress_Output1=127.0.0.1\n"
-           "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
-           "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
-    CTamsorApp app(folder.path() + QLatin1Char('/'), settings);
+    CTamsorApp app(folder.path() + QLatin1Char('/'), WriteSettings(folder, port));
     ASSERT_TRUE(app.Start());
     CTamsorDoc& doc = app.Document();
     ASSERT_EQ(doc.m_sonarAddress, "127.0.0.1");
@@ -75,15 +89,33 @@ TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
     app.Frame().OnCommand(kCmdDiagnostics);
 
     const QImage before = app.Frame().View()->grab().toImage();
-    const QDeadlineTimer deadline(30000);
-    while (doc.Head(0).m_pingCounter < 5 && !deadline.hasExpired()) {
-        QTest::qWait(50);
-    }
+    WaitForPings(doc, 5);
     ASSERT_GE(doc.Head(0).m_pingCounter, 5);
     QTest::qWait(100);
     const QImage after = app.Frame().View()->grab().toImage();
     EXPECT_NE(before, after);
     EXPECT_EQ(app.Frame().DiagDlg()->ValueText(1023), QStringLiteral(":   Yes"));
+    app.Shutdown();
+}
+
+// A head that answers its first requests with garbage (random bytes of a reply's length, of
+// random lengths, or nothing): the console lives through it and draws whole pings once the head
+// behaves.
+TEST(ConsoleWithHead, SurvivesAHeadThatAnswersWithGarbage) {
+    HeadProcess head;
+    const std::uint16_t port =
+        head.Start({QStringLiteral("--garbage"), QStringLiteral("0.5"), QStringLiteral("--garbage-requests"),
+                    QStringLiteral("24"), QStringLiteral("--seed"), QStringLiteral("5")});
+    ASSERT_NE(port, 0) << "the simulated head did not start";
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    CTamsorApp app(folder.path() + QLatin1Char('/'), WriteSettings(folder, port));
+    ASSERT_TRUE(app.Start());
+    CTamsorDoc& doc = app.Document();
+    WaitForPings(doc, 3);
+    ASSERT_GE(doc.Head(0).m_pingCounter, 3);
+    EXPECT_GT(doc.m_linkStats.retries, 0u);
+    EXPECT_EQ(doc.Head(0).m_headerText, "SIM");
     app.Shutdown();
 }
 
