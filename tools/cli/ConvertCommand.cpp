@@ -13,7 +13,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace vexar::cli {
 namespace {
@@ -27,33 +29,45 @@ struct ConvertOptions {
     int sleepMs = 0;
 };
 
-/// Writes each product to its own file.
+/// Writes each product to its own file. A record is gathered until its last bytes and then
+/// written in one call that goes straight to the system, so that a conversion killed at any
+/// moment leaves whole records only.
 class ProductFiles : public IProductSink {
 public:
     ProductFiles(const std::string& p96, const std::string& b96) {
         Open(m_point, p96);
         Open(m_beam, b96);
     }
-    bool Wants(RecordKind kind) const override { return File(kind).IsOpen(); }
+    bool Wants(RecordKind kind) const override { return Product(kind).file.IsOpen(); }
     void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) override {
-        CDataFile& file = File(kind);
-        if (m_error.empty() && (!file.Write(bytes) || (recordEnd && !file.Flush()))) {
-            m_error = file.Path() + ": " + file.LastError();
+        Output& out = Product(kind);
+        out.record.insert(out.record.end(), bytes.begin(), bytes.end());
+        if (!recordEnd) {
+            return;
         }
+        if (m_error.empty() && !out.file.Write(out.record)) {
+            m_error = out.file.Path() + ": " + out.file.LastError();
+        }
+        out.record.clear();
     }
     const std::string& Error() const { return m_error; }
 
 private:
-    static void Open(CDataFile& file, const std::string& path) {
-        if (!path.empty() && !file.Open(path, CDataFile::Mode::CreateWrite)) {
-            throw Failure("cannot create " + path + ": " + file.LastError());
+    struct Output {
+        CDataFile file;
+        std::vector<std::uint8_t> record;
+    };
+    static void Open(Output& out, const std::string& path) {
+        if (!path.empty() &&
+            (!out.file.Open(path, CDataFile::Mode::CreateWrite) || !out.file.WriteThrough())) {
+            throw Failure("cannot create " + path + ": " + out.file.LastError());
         }
     }
-    CDataFile& File(RecordKind kind) { return kind == RecordKind::Beam ? m_beam : m_point; }
-    const CDataFile& File(RecordKind kind) const { return kind == RecordKind::Beam ? m_beam : m_point; }
+    Output& Product(RecordKind kind) { return kind == RecordKind::Beam ? m_beam : m_point; }
+    const Output& Product(RecordKind kind) const { return kind == RecordKind::Beam ? m_beam : m_point; }
 
-    CDataFile m_point;
-    CDataFile m_beam;
+    Output m_point;
+    Output m_beam;
     std::string m_error;
 };
 
