@@ -6,14 +6,6 @@
 set -euo pipefail
 cli=$1
 headsim=$2
-work=$(mktemp -d)
-head_pid=
-cleanup() {
-    [[ -n $head_pid ]] && kill "$head_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export QT_QPA_PLATFORM=offscreen
 # shellcheck source=tests/e2e/headsim.sh
 source "$(dirname "$0")/headsim.sh"
 

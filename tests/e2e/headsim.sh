@@ -1,5 +1,17 @@
-# Sourced by the end-to-end scripts: starts the simulated head on a free loopback port.
-# start_head HEADSIM [OPTION...] sets head_pid and port; the caller kills head_pid when done.
+# Sourced by the end-to-end scripts: a work folder ($work) that goes at exit together with the
+# simulated head and any program the script keeps in $victim, offscreen Qt, and the helpers below.
+work=$(mktemp -d)
+head_pid=
+victim=
+cleanup() {
+    for pid in $head_pid $victim; do kill -KILL "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export QT_QPA_PLATFORM=offscreen
+
+# start_head HEADSIM [OPTION...] starts the simulated head on a free loopback port and sets
+# head_pid and port.
 start_head() {
     local program=$1
     shift

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 
 #ifdef VEXAR_HEADSIM_PATH
 
@@ -74,15 +75,34 @@ void WaitForPings(const CTamsorDoc& doc, int pings) {
     }
 }
 
-TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
-    HeadProcess head;
-    const std::uint16_t port = head.Start();
-    ASSERT_NE(port, 0) << "the simulated head did not start";
+// The simulated head and the console against it, both shut down at the end.
+class ConsoleWithHead : public ::testing::Test {
+protected:
+    /// Starts the head with `options`, then the console with settings that point at it.
+    void Start(const QStringList& options = {}) {
+        const std::uint16_t port = m_head.Start(options);
+        ASSERT_NE(port, 0) << "the simulated head did not start";
+        ASSERT_TRUE(m_folder.isValid());
+        m_app =
+            std::make_unique<CTamsorApp>(m_folder.path() + QLatin1Char('/'), WriteSettings(m_folder, port));
+        m_started = m_app->Start();
+        ASSERT_TRUE(m_started);
+    }
+    void TearDown() override {
+        if (m_started) {
+            m_app->Shutdown();
+        }
+    }
 
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    CTamsorApp app(folder.path() + QLatin1Char('/'), WriteSettings(folder, port));
-    ASSERT_TRUE(app.Start());
+    HeadProcess m_head;
+    QTemporaryDir m_folder;
+    std::unique_ptr<CTamsorApp> m_app;
+    bool m_started = false;
+};
+
+TEST_F(ConsoleWithHead, PingsArriveAndThePictureChanges) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    CTamsorApp& app = *m_app;
     CTamsorDoc& doc = app.Document();
     ASSERT_EQ(doc.m_sonarAddress, "127.0.0.1");
     ASSERT_EQ(doc.m_outputAddress, "127.0.0.1");
@@ -95,28 +115,20 @@ TEST(ConsoleWithHead, PingsArriveAndThePictureChanges) {
     const QImage after = app.Frame().View()->grab().toImage();
     EXPECT_NE(before, after);
     EXPECT_EQ(app.Frame().DiagDlg()->ValueText(1023), QStringLiteral(":   Yes"));
-    app.Shutdown();
 }
 
 // A head that answers its first requests with garbage (random bytes of a reply's length, of
 // random lengths, or nothing): the console lives through it and draws whole pings once the head
 // behaves.
-TEST(ConsoleWithHead, SurvivesAHeadThatAnswersWithGarbage) {
-    HeadProcess head;
-    const std::uint16_t port =
-        head.Start({QStringLiteral("--garbage"), QStringLiteral("0.5"), QStringLiteral("--garbage-requests"),
-                    QStringLiteral("24"), QStringLiteral("--seed"), QStringLiteral("5")});
-    ASSERT_NE(port, 0) << "the simulated head did not start";
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    CTamsorApp app(folder.path() + QLatin1Char('/'), WriteSettings(folder, port));
-    ASSERT_TRUE(app.Start());
-    CTamsorDoc& doc = app.Document();
+TEST_F(ConsoleWithHead, SurvivesAHeadThatAnswersWithGarbage) {
+    ASSERT_NO_FATAL_FAILURE(
+        Start({QStringLiteral("--garbage"), QStringLiteral("0.5"), QStringLiteral("--garbage-requests"),
+               QStringLiteral("24"), QStringLiteral("--seed"), QStringLiteral("5")}));
+    const CTamsorDoc& doc = m_app->Document();
     WaitForPings(doc, 3);
     ASSERT_GE(doc.Head(0).m_pingCounter, 3);
     EXPECT_GT(doc.m_linkStats.retries, 0u);
     EXPECT_EQ(doc.Head(0).m_headerText, "SIM");
-    app.Shutdown();
 }
 
 } // namespace
