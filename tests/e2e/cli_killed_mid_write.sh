@@ -16,7 +16,7 @@ source "$(dirname "$0")/headsim.sh"
 # FILE holds whole records only, and kills it at the last stop. Prints the whole records of the
 # first file then.
 stop_check_kill() { # TIMES BYTES FILE...
-    local times=$1 bytes=$2 n file
+    local times=$1 bytes=$2 n file state
     shift 2
     for _ in $(seq 600); do
         (( $(stat -c %s "$1" 2>/dev/null || echo 0) >= bytes )) && break
@@ -25,11 +25,13 @@ stop_check_kill() { # TIMES BYTES FILE...
     for (( n = 1; n <= times; n++ )); do
         sleep "$(printf "0.%03d" $(( RANDOM % 20 + 5 )))"
         kill -STOP "$victim" 2>/dev/null || true
-        while [[ $(awk '{ print $3 }' "/proc/$victim/stat" 2>/dev/null) != [Tt] ]]; do
-            [[ $(awk '{ print $3 }' "/proc/$victim/stat" 2>/dev/null) == [RSD] ]] ||
-                { echo "the program ended before stop $n" >&2; exit 1; }
+        # Until the stop has taken; a program that is gone or a zombie has ended.
+        while state=$(awk '{ print $3 }' "/proc/$victim/stat" 2>/dev/null) && [[ $state != [Tt] ]]; do
+            [[ -n $state && $state != [ZX] ]] ||
+                { cat "$work/victim.out" >&2; echo "the program ended before stop $n ($state)" >&2; exit 1; }
             sleep 0.005
         done
+        [[ -n ${state:-} ]] || { cat "$work/victim.out" >&2; echo "the program ended before stop $n" >&2; exit 1; }
         for file in "$@"; do whole_records "$cli" "$file" >/dev/null || exit 1; done
         (( n == times )) || kill -CONT "$victim"
     done
@@ -42,7 +44,7 @@ start_head "$headsim" --target 45,5,1 --ring 8,0.5
 loopback_settings >"$work/Vexar.INI"
 
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 100000 --timeout 60 \
-    "$work/killed.R96" >/dev/null 2>&1 &
+    "$work/killed.R96" >"$work/victim.out" 2>&1 &
 victim=$!
 records=$(stop_check_kill 15 $(( 3 * 70056 )) "$work/killed.R96")
 (( records >= 3 )) || { echo "only $records records before the kill" >&2; exit 1; }
@@ -53,7 +55,7 @@ records=$(stop_check_kill 15 $(( 3 * 70056 )) "$work/killed.R96")
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 50 "$work/whole.R96" >/dev/null
 for _ in $(seq 20); do cat "$work/whole.R96"; done >"$work/long.R96"
 "$cli" convert --settings "$work/Vexar.INI" "$work/long.R96" --p96 "$work/killed.P96" \
-    --b96 "$work/killed.B96" --sleep 1 >/dev/null 2>&1 &
+    --b96 "$work/killed.B96" --sleep 1 >"$work/victim.out" 2>&1 &
 victim=$!
 beams=$(stop_check_kill 20 1 "$work/killed.B96" "$work/killed.P96")
 victim=
