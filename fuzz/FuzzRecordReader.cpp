@@ -1,86 +1,71 @@
-// Fuzzes every reader of record bytes: the file walk behind `vexar-cli info`, playback through
-// the document (header checks, resync, packet pairs, sentence), and the UDP receiver's joining
-// of datagrams.
+// The readers of record bytes that run without the document: the file walk behind `vexar-cli
+// info` (header checks, resynchronisation on the next signature, packet pairs), the check of
+// one record in memory, and the UDP receiver joining the bytes as the datagrams of a beam
+// record. Playback through the document has a target of its own (FuzzPlayback).
 
-#include "acquisition/CTamsorDoc.h"
+#include "MemoryFile.h"
 #include "files/CDataFile.h"
-#include "files/CPlayer.h"
 #include "files/RecordScanner.h"
 #include "output/CRecordAssembler.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
+#include <cstdlib>
 #include <string>
 
-namespace {
-
-// The document without ports: no link, no timers, no operator; settings from a file that does
-// not exist (defaults), and nothing is ever saved.
-vexar::CTamsorDoc& Document() {
-    static std::unique_ptr<vexar::CTamsorDoc> doc = [] {
-        auto d = vexar::CTamsorDoc::Create(vexar::DocumentPorts{});
-        d->OnNewDocument("/nonexistent-vexar-fuzz/", "/nonexistent-vexar-fuzz/Vexar.INI");
-        d->Player().SetLooping(false);
-        d->Player().SetSaveHeadSettings(false);
-        return d;
-    }();
-    return *doc;
-}
-
-// The input as a file the readers open by path.
-std::string InputFile(const std::uint8_t* data, std::size_t size) {
-    static const int fd = memfd_create("vexar-fuzz", 0);
-    if (fd < 0 || ftruncate(fd, 0) != 0) {
-        return {};
-    }
-    std::size_t written = 0;
-    while (written < size) {
-        const ssize_t n = pwrite(fd, data + written, size - written, static_cast<off_t>(written));
-        if (n <= 0) {
-            return {};
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return "/proc/self/fd/" + std::to_string(fd);
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = InputFile(data, size);
-    if (path.empty()) {
+    // Opened once: each input replaces what lies under it, and the walk asks for the length and
+    // seeks before it reads. Opening and closing a file per input would cost more than the walk.
+    static vexar::fuzz::MemoryFile input("vexar-fuzz-records");
+    static vexar::CDataFile file = [] {
+        vexar::CDataFile opened;
+        opened.Open(input.Path(), vexar::CDataFile::Mode::Read);
+        return opened;
+    }();
+    if (!file.IsOpen() || !input.Write(data, size)) {
         return 0;
     }
-    {
-        vexar::CDataFile file;
-        if (file.Open(path, vexar::CDataFile::Mode::Read)) {
-            vexar::ScanRecordFile(file, nullptr, nullptr);
-        }
-    }
-
-    vexar::CTamsorDoc& doc = Document();
-    if (doc.Player().OpenPlayback(path)) {
-        for (int step = 0; step < 64; ++step) {
-            if (doc.Player().PlaybackStep() == vexar::StepResult::AtEnd) {
-                break;
-            }
-        }
-    }
-    doc.CloseAllFiles();
-
-    // The same bytes as datagrams of the sizes a beam record is sent in, and as one.
-    vexar::CRecordAssembler assembler(nullptr, nullptr);
     const std::span<const std::uint8_t> bytes(data, size);
+    // Every byte is either part of a whole record or of a damaged stretch, exactly once; and
+    // every record the walk calls whole passes the check of a record in memory.
+    std::uint64_t recordBytes = 0;
+    const vexar::ScanTotals totals = vexar::ScanRecordFile(
+        file,
+        [&](const vexar::ScannedRecord& r) {
+            if (r.offset + r.fields.totalLength > size) {
+                std::abort();
+            }
+            vexar::ScannedRecord again;
+            std::string reason;
+            if (!vexar::CheckRecordBytes(bytes.subspan(r.offset, r.fields.totalLength), again, reason)) {
+                std::abort();
+            }
+            recordBytes += r.fields.totalLength;
+        },
+        nullptr);
+    if (recordBytes + totals.damagedBytes != size) {
+        std::abort();
+    }
+
+    vexar::ScannedRecord record;
+    std::string reason;
+    vexar::CheckRecordBytes(bytes, record, reason);
+
+    // The receiver is built once: it reserves room for the largest record. Finish leaves it
+    // empty for the next input.
+    static std::uint64_t joined = 0;
+    static std::uint64_t dropped = 0;
+    static vexar::CRecordAssembler assembler(
+        [](const vexar::ScannedRecord&, std::span<const std::uint8_t> whole) { joined += whole.size(); },
+        [](const std::string&, std::size_t count) { dropped += count; });
+    joined = 0;
+    dropped = 0;
     for (std::size_t at = 0; at < size; at += vexar::kRecordChunkSize) {
         assembler.Take(bytes.subspan(at, std::min<std::size_t>(vexar::kRecordChunkSize, size - at)));
     }
     assembler.Finish();
-    vexar::ScannedRecord record;
-    std::string reason;
-    vexar::CheckRecordBytes(bytes, record, reason);
+    if (joined + dropped != size) {
+        std::abort();
+    }
     return 0;
 }

@@ -233,6 +233,7 @@ void CSonarLink::ApplyRecordingRequests() {
     }
     if (incoming) {
         m_file = std::move(incoming);
+        m_file->WriteThrough();
         m_recordsWritten = 0;
         const std::uint64_t bytes = m_file->Length();
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -420,6 +421,7 @@ bool CSonarLink::RollOverIfFull(const LinkPing& ping) {
         EndRecording(kRollOverOpenFailed);
         return false;
     }
+    next->WriteThrough();
     m_file = std::move(next);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_recordingState.path = path;
@@ -453,8 +455,8 @@ void CSonarLink::WriteRawRecord(const LinkPing& ping) {
     std::copy_n(m_template.sentence.begin(), sentence,
                 m_record.begin() + static_cast<std::ptrdiff_t>(kRecordDataOffset + pairs));
 
-    // The whole record goes out in one write; a failed one is cut back, so that every record in
-    // the file is whole.
+    // The whole record goes out in one write (one system call: the file writes through), so
+    // that even a kill of the program leaves whole records; a failed write is cut back.
     const std::uint64_t start = m_file->Position();
     if (!m_file->Write(std::span<const std::uint8_t>(m_record.data(), length)) || !m_file->Flush()) {
         const std::string error = "A write error occurred on " + m_file->Path() + ": " + m_file->LastError();

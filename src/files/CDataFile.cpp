@@ -71,6 +71,10 @@ bool CDataFile::Write(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+bool CDataFile::WriteThrough() {
+    return m_file != nullptr && std::setvbuf(m_file, nullptr, _IONBF, 0) == 0;
+}
+
 bool CDataFile::Seek(std::uint64_t offset) {
     return m_file != nullptr && fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }

@@ -33,6 +33,10 @@ public:
     std::size_t Read(std::span<std::uint8_t> buffer);
     /// Writes all bytes; false on any failure (the error is kept in `LastError`).
     bool Write(std::span<const std::uint8_t> bytes);
+    /// From now on every Write goes to the system at once, in one call unless the system takes
+    /// less, instead of through a buffer in pieces: a program killed between two calls never
+    /// leaves part of a Write in the file. Call it before the first read or write.
+    bool WriteThrough();
     bool Seek(std::uint64_t offset);
     std::uint64_t Position() const;
     /// Current length in bytes (flushes pending writes first).

@@ -245,14 +245,14 @@ bool IsPlausibleHeader(std::span<const std::uint8_t> bytes, bool rawOnly) {
            GetU32(bytes, kDataOffsetAt) == kRecordDataOffset;
 }
 
-bool CheckRawPairs(std::span<const std::uint8_t> pairs, int packets) {
+bool CheckRawPairs(std::span<const std::uint8_t> pairs, int packets, int firstPacket) {
     constexpr std::size_t kEchoAt = 27 + 5;
     if (packets < 0 || pairs.size() < static_cast<std::size_t>(packets) * kPacketPairSize) {
         return false;
     }
     for (int k = 0; k < packets; ++k) {
         const std::size_t at = static_cast<std::size_t>(k) * kPacketPairSize;
-        if (pairs[at] != 0xFE || pairs[at + kEchoAt] != static_cast<std::uint8_t>(k)) {
+        if (pairs[at] != 0xFE || pairs[at + kEchoAt] != static_cast<std::uint8_t>(firstPacket + k)) {
             return false;
         }
     }

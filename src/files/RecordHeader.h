@@ -102,8 +102,9 @@ RecordCheck CheckRecordHeader(const RecordHeaderFields& fields, RecordKind& kind
 bool IsPlausibleHeader(std::span<const std::uint8_t> bytes, bool rawOnly);
 
 /// Checks the packet pairs of a raw record: each command packet starts with 0xFE and each reply
-/// echoes its pair's index. A ping abandoned while it was recorded fails here.
-bool CheckRawPairs(std::span<const std::uint8_t> pairs, int packets);
+/// echoes its pair's index. A ping abandoned while it was recorded fails here. `pairs` may start
+/// at pair `firstPacket` of the record.
+bool CheckRawPairs(std::span<const std::uint8_t> pairs, int packets, int firstPacket = 0);
 
 /// Text of a check result for reports.
 const char* RecordCheckText(RecordCheck check);

@@ -3,19 +3,20 @@
 #include "files/CDataFile.h"
 
 #include <algorithm>
-#include <memory>
-#include <vector>
+#include <array>
+#include <cstring>
 
 namespace vexar {
 
 namespace {
+// Large enough for 61 packet pairs; small enough for the stack.
 constexpr std::size_t kScanChunk = 65536;
-
 } // namespace
 
 std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t length,
                              std::span<std::uint8_t> chunk, RecordHeaderBytes& header, bool rawOnly) {
-    // Chunks overlap by two bytes so that a signature across a chunk boundary is found.
+    // Chunks overlap by two bytes so that a signature across a chunk boundary is found. The
+    // search jumps from one '9' to the next: in sample data most bytes are not one.
     std::uint64_t at = from;
     while (at < length) {
         file.Seek(at);
@@ -23,14 +24,25 @@ std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t 
         if (got < 3) {
             break;
         }
-        for (std::size_t i = 0; i + 3 <= got; ++i) {
-            const std::uint8_t first = chunk[i];
-            if (chunk[i + 1] != '9' || chunk[i + 2] != '6' ||
-                (first != 'R' && (rawOnly || (first != 'B' && first != 'P')))) {
+        const std::uint8_t* const bytes = chunk.data();
+        const std::uint8_t* nine = bytes + 1;
+        const std::uint8_t* const end = bytes + got - 1; // a '9' here would have no '6' after it
+        while (nine < end && (nine = static_cast<const std::uint8_t*>(
+                                  std::memchr(nine, '9', static_cast<std::size_t>(end - nine)))) != nullptr) {
+            const std::uint8_t first = nine[-1];
+            const std::size_t i = static_cast<std::size_t>(nine - 1 - bytes);
+            ++nine;
+            if (*nine != '6' || (first != 'R' && (rawOnly || (first != 'B' && first != 'P')))) {
                 continue;
             }
-            file.Seek(at + i);
-            const std::size_t n = file.Read(header);
+            // The header is in the chunk already unless the chunk ends within it.
+            std::size_t n = std::min(got - i, header.size());
+            if (n < header.size()) {
+                file.Seek(at + i);
+                n = file.Read(header);
+            } else {
+                std::copy_n(bytes + i, n, header.begin());
+            }
             if (IsPlausibleHeader(std::span<const std::uint8_t>(header.data(), n), rawOnly)) {
                 return at + i;
             }
@@ -40,12 +52,27 @@ std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t 
     return length;
 }
 
+namespace {
+// The packet pairs of the raw record at `offset`, read a chunk of whole pairs at a time.
+bool RawPairsWhole(CDataFile& file, std::uint64_t offset, int packets, std::span<std::uint8_t> chunk) {
+    const int perChunk = static_cast<int>(chunk.size() / kPacketPairSize);
+    file.Seek(offset + kRecordDataOffset);
+    for (int first = 0; first < packets; first += perChunk) {
+        const int count = std::min(perChunk, packets - first);
+        const auto bytes = chunk.first(static_cast<std::size_t>(count) * kPacketPairSize);
+        if (file.Read(bytes) != bytes.size() || !CheckRawPairs(bytes, count, first)) {
+            return false;
+        }
+    }
+    return true;
+}
+} // namespace
+
 ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const ScannedRecord&)>& onRecord,
                           const std::function<void(const DamagedStretch&)>& onDamage) {
     ScanTotals totals;
     const std::uint64_t length = file.Length();
-    std::vector<std::uint8_t> chunk(kScanChunk);
-    std::vector<std::uint8_t> pairs(static_cast<std::size_t>(kMaxPacketPairs) * kPacketPairSize);
+    std::array<std::uint8_t, kScanChunk> chunk; // not cleared: only what a read fills is looked at
     RecordHeaderBytes header{};
     std::uint64_t position = 0;
     const auto damage = [&](std::uint64_t from, std::uint64_t to, std::string reason) {
@@ -73,14 +100,10 @@ ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const Scanne
             check = RecordCheck::BadLayout;
             reason = "record runs past the end of the file";
         }
-        if (check == RecordCheck::Whole && record.kind == RecordKind::Raw) {
-            const std::size_t bytes = static_cast<std::size_t>(record.packets) * kPacketPairSize;
-            file.Seek(position + kRecordDataOffset);
-            if (file.Read(std::span<std::uint8_t>(pairs.data(), bytes)) != bytes ||
-                !CheckRawPairs(std::span<const std::uint8_t>(pairs.data(), bytes), record.packets)) {
-                check = RecordCheck::BadLayout;
-                reason = "packet pairs cut short (abandoned ping)";
-            }
+        if (check == RecordCheck::Whole && record.kind == RecordKind::Raw &&
+            !RawPairsWhole(file, position, record.packets, chunk)) {
+            check = RecordCheck::BadLayout;
+            reason = "packet pairs cut short (abandoned ping)";
         }
         if (check != RecordCheck::Whole) {
             // Skip to the next header after this signature.

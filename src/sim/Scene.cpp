@@ -272,11 +272,13 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
 
     NoiseSource noise((static_cast<std::uint64_t>(scene.seed) << 20) ^
                       (ping * 4u + static_cast<std::uint64_t>(head)));
+    const bool noisy = scene.noise != 0.0f; // a quiet scene draws nothing: the same samples, sooner
     for (int ch = 0; ch < kElementCount; ++ch) {
         const std::size_t row = static_cast<std::size_t>(ch) * kMaxSamples;
         for (int j = 0; j < kMaxSamples; ++j) {
             const std::size_t at = row + static_cast<std::size_t>(j);
-            raw[at] = j < samples ? ToSample(signal[at] + D(scene.noise) * noise.Next()) : kNoSignal;
+            raw[at] = j < samples ? ToSample(signal[at] + (noisy ? D(scene.noise) * noise.Next() : 0.0))
+                                  : kNoSignal;
         }
     }
 }

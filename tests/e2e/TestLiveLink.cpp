@@ -228,7 +228,7 @@ TEST(LiveLink, RepliesInPiecesAndLateRepliesStillMakeWholePings) {
 
 TEST(LiveLink, OutOfStepBlockEndsThePingAndTheNextStartsWithoutTheWatchdog) {
     HeadOptions options;
-    options.wrongEchoes = {{10, 1}};
+    options.faults.wrongEchoes = {{10, 1}};
     HeadThread head(options);
     Console console(head.Server().Port());
     console.Doc().StartAcquisition();
@@ -240,7 +240,7 @@ TEST(LiveLink, OutOfStepBlockEndsThePingAndTheNextStartsWithoutTheWatchdog) {
 
 TEST(LiveLink, ASilentHeadCostsHalfASecondNotTheWatchdog) {
     HeadOptions options;
-    options.silences = {{6, 1}};
+    options.faults.silences = {{6, 1}};
     HeadThread head(options);
     Console console(head.Server().Port());
     console.Doc().StartAcquisition();
@@ -271,7 +271,7 @@ TEST(LiveLink, DroppedConnectionIsReconnectedWithinASecond) {
 // moves again within about a second.
 TEST(LiveLink, APeerThatClosesMidBlockEndsThePingAndIsReconnected) {
     HeadOptions options;
-    options.cutOffs = {{20, 1}};
+    options.faults.cutOffs = {{20, 1}};
     HeadThread head(options);
     Console console(head.Server().Port());
     console.Doc().StartAcquisition();

@@ -1,5 +1,6 @@
-// vexar-cli record --sonar ADDR[:PORT] --pings N OUT.R96: headless live recording from a head
-// through the console's ping cycle.
+// vexar-cli record --sonar ADDR[:PORT] (--pings N | --duration S) OUT.R96: headless live
+// recording from a head through the console's ping cycle, until N pings are recorded or S
+// seconds have passed, whichever comes first.
 
 #include "CliCommand.h"
 #include "HeadlessDocument.h"
@@ -19,11 +20,15 @@ namespace {
 struct RecordOptions {
     std::string sonar;
     int pings = 0;
+    double durationS = 0.0;
     std::string output;
     double timeoutS = 60.0;
 };
 
 int RunRecord(const RecordOptions& options, const CommonOptions& common) {
+    if (options.pings <= 0 && options.durationS <= 0.0) {
+        throw CLI::ValidationError("--pings", "record needs --pings N or --duration S");
+    }
     std::string host;
     std::uint16_t port = kSonarTcpPort;
     if (!ParseHostAndPort(options.sonar, host, port)) {
@@ -52,17 +57,27 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
             firstRecords = state.records;
         }
         if (StderrIsTerminal()) {
-            DrawProgress("recording", static_cast<double>(state.records) / static_cast<double>(target));
+            const double share = target > 0
+                                     ? static_cast<double>(state.records) / static_cast<double>(target)
+                                     : static_cast<double>(clock.elapsed()) / (options.durationS * 1000.0);
+            DrawProgress("recording", share);
         }
         if (!doc.Recorder().IsRecording(RecordKind::Raw)) {
             QCoreApplication::quit();
         }
     });
     watch.start(20);
-    QTimer::singleShot(static_cast<int>(options.timeoutS * 1000.0), [&] {
-        timedOut = true;
-        QCoreApplication::quit();
-    });
+    // A recording of a given length ends when its time is up, however many pings it holds; one
+    // of a given count gives up when the head keeps it waiting too long.
+    if (options.durationS > 0.0) {
+        QTimer::singleShot(static_cast<int>(options.durationS * 1000.0), [] { QCoreApplication::quit(); });
+    }
+    if (target > 0) {
+        QTimer::singleShot(static_cast<int>(options.timeoutS * 1000.0), [&] {
+            timedOut = true;
+            QCoreApplication::quit();
+        });
+    }
     QCoreApplication::exec();
     const qint64 endMs = clock.elapsed();
     const RawRecordingState state = link.Recording();
@@ -89,7 +104,7 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     if (failed) {
         throw Failure("the recording stopped: " + state.error);
     }
-    if (done < target) {
+    if (options.durationS <= 0.0 && done < target) {
         throw Failure(timedOut ? "timed out waiting for the head" : "the head stopped answering");
     }
     return kExitOk;
@@ -101,8 +116,11 @@ const bool kRegistered = RegisterCommand(
         auto options = std::make_shared<RecordOptions>();
         command.add_option("--sonar", options->sonar, "head address ADDR or ADDR:PORT")->required();
         command.add_option("--pings", options->pings, "number of pings to record")
-            ->required()
             ->check(CLI::Range(1, 100000000));
+        command
+            .add_option("--duration", options->durationS,
+                        "record for this many seconds (whichever comes first)")
+            ->check(CLI::Range(0.1, 1.0e6));
         command.add_option("--timeout", options->timeoutS, "give up after this many seconds")
             ->check(CLI::Range(0.1, 1.0e6));
         command.add_option("OUT", options->output, "raw recording to write (.R96)")->required();

@@ -11,20 +11,20 @@
 namespace vexar::headsim {
 
 namespace {
-constexpr std::uint8_t kPacketStart = 0xFE;
-constexpr std::uint8_t kPacketEnd = 0xFD;
 constexpr int kSplitGapMs = 2;
 } // namespace
 
 struct HeadServer::Connection {
     QTcpSocket* socket = nullptr;
-    QByteArray pending;
+    std::vector<std::uint8_t> pending;
     int pingsFinished = 0;
     bool closing = false;
 };
 
 HeadServer::HeadServer(HeadOptions options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)), m_ping(std::make_unique<PingBuffer>()) {}
+    : QObject(parent), m_options(std::move(options)),
+      m_protocol(m_options.scene, m_options.header, m_options.soundVelocity, m_options.transducerUp,
+                 m_options.faults) {}
 
 HeadServer::~HeadServer() = default;
 
@@ -63,77 +63,62 @@ void HeadServer::OnNewConnection() {
         Connection* raw = connection.get();
         m_live.push_back(std::move(connection));
         connect(socket, &QTcpSocket::readyRead, this, [this, raw] { OnReadable(*raw); });
+        // A close the head makes itself (a cut-off reply) reports the disconnection from within
+        // the handler that is still reading the connection: it is forgotten only afterwards.
         connect(socket, &QTcpSocket::disconnected, this, [this, raw] {
             raw->socket->deleteLater();
-            std::erase_if(m_live, [raw](const auto& c) { return c.get() == raw; });
+            QMetaObject::invokeMethod(
+                this, [this, raw] { std::erase_if(m_live, [raw](const auto& c) { return c.get() == raw; }); },
+                Qt::QueuedConnection);
         });
     }
 }
 
 void HeadServer::OnReadable(Connection& connection) {
-    connection.pending.append(connection.socket->readAll());
-    while (!connection.closing) {
-        // Resynchronise on the start byte; anything before it is not a packet.
-        const qsizetype start = connection.pending.indexOf(static_cast<char>(kPacketStart));
-        if (start < 0) {
-            connection.pending.clear();
-            return;
-        }
-        connection.pending.remove(0, start);
-        if (connection.pending.size() < kCommandPacketSize) {
-            return;
-        }
-        std::array<std::uint8_t, kCommandPacketSize> copy{};
-        std::memcpy(copy.data(), connection.pending.constData(), copy.size());
-        if (copy.back() != kPacketEnd) {
-            connection.pending.remove(0, 1);
-            continue;
-        }
-        connection.pending.remove(0, kCommandPacketSize);
-        Answer(connection, copy.data());
+    const QByteArray bytes = connection.socket->readAll();
+    connection.pending.insert(connection.pending.end(), bytes.begin(), bytes.end());
+    std::array<std::uint8_t, kCommandPacketSize> packet{};
+    std::size_t at = 0;
+    while (!connection.closing && sim::TakeCommandPacket(connection.pending, at, packet)) {
+        Answer(connection, packet);
     }
+    connection.pending.erase(connection.pending.begin(),
+                             connection.pending.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
-void HeadServer::Answer(Connection& connection, const std::uint8_t* packet) {
+void HeadServer::Answer(Connection& connection, const std::array<std::uint8_t, kCommandPacketSize>& packet) {
     ++m_packets;
-    const std::span<const std::uint8_t, kCommandPacketSize> bytes(packet, kCommandPacketSize);
-    const sim::PingGeometry geometry =
-        sim::GeometryFromPacket(bytes, m_options.soundVelocity, m_options.transducerUp);
-    const int block = packet[kPacketBlockByte];
-    // Every request sequence that starts at block 0 is a new transmission.
-    if (block == 0 || m_pingNumber < 0) {
-        ++m_pingNumber;
-        ++m_pingsStarted;
-        sim::SynthesisePing(m_options.scene, geometry, static_cast<std::uint64_t>(m_pingNumber), *m_ping);
-    }
-    const bool silent = std::any_of(m_options.silences.begin(), m_options.silences.end(),
-                                    [&](const BlockFault& f) { return f.Matches(block, m_pingNumber); });
-    if (silent) {
+    const sim::HeadAnswer answer = m_protocol.Answer(packet);
+    m_pingsStarted += answer.newPing ? 1 : 0;
+    switch (answer.kind) {
+    case sim::HeadAnswer::Kind::Silence:
         if (m_options.verbose) {
-            std::fprintf(stderr, "headsim: ping %lld block %d left unanswered\n", m_pingNumber, block);
+            std::fprintf(stderr, "headsim: ping %lld block %d left unanswered\n", answer.ping, answer.block);
         }
         return;
-    }
-    const bool cutOff = std::any_of(m_options.cutOffs.begin(), m_options.cutOffs.end(),
-                                    [&](const BlockFault& f) { return f.Matches(block, m_pingNumber); });
-    const bool wrong = std::any_of(m_options.wrongEchoes.begin(), m_options.wrongEchoes.end(),
-                                   [&](const BlockFault& f) { return f.Matches(block, m_pingNumber); });
-    ReplyBlock reply{};
-    sim::BuildReply(*m_ping, block, static_cast<std::uint8_t>(wrong ? block + 1 : block), m_options.header,
-                    reply);
-    if (cutOff) {
+    case sim::HeadAnswer::Kind::Garbage:
         if (m_options.verbose) {
-            std::fprintf(stderr, "headsim: ping %lld block %d cut off\n", m_pingNumber, block);
+            std::fprintf(stderr, "headsim: ping %lld block %d answered with %zu bytes of garbage\n",
+                         answer.ping, answer.block, answer.bytes.size());
+        }
+        Write(connection.socket, answer.bytes, m_options.replyDelayMs);
+        return;
+    case sim::HeadAnswer::Kind::CutOff:
+        if (m_options.verbose) {
+            std::fprintf(stderr, "headsim: ping %lld block %d cut off\n", answer.ping, answer.block);
         }
         connection.closing = true;
-        connection.socket->write(reinterpret_cast<const char*>(reply.data()), kReplyBlockSize / 2);
+        connection.socket->write(reinterpret_cast<const char*>(answer.bytes.data()),
+                                 static_cast<qint64>(answer.bytes.size()));
         connection.socket->flush();
         connection.socket->disconnectFromHost();
         return;
+    case sim::HeadAnswer::Kind::Reply:
+        break;
     }
-    Write(connection.socket, reply, m_options.replyDelayMs);
+    Write(connection.socket, answer.bytes, m_options.replyDelayMs);
 
-    if (block == BlocksPerPingFor(geometry.samples) - 1) {
+    if (answer.lastBlock) {
         ++m_pingsFinished;
         ++connection.pingsFinished;
         if (m_options.dropAfterPings > 0 && connection.pingsFinished >= m_options.dropAfterPings) {
@@ -144,13 +129,17 @@ void HeadServer::Answer(Connection& connection, const std::uint8_t* packet) {
     }
 }
 
-void HeadServer::Write(QTcpSocket* socket, const ReplyBlock& reply, int delayMs) {
-    const int pieces = std::clamp(m_options.splitWrites, 1, kReplyBlockSize);
-    const int size = kReplyBlockSize / pieces;
+void HeadServer::Write(QTcpSocket* socket, const std::vector<std::uint8_t>& bytes, int delayMs) {
+    if (bytes.empty()) {
+        return;
+    }
+    const int total = static_cast<int>(bytes.size());
+    const int pieces = std::clamp(m_options.splitWrites, 1, total);
+    const int size = total / pieces;
     for (int p = 0; p < pieces; ++p) {
         const int from = p * size;
-        const int length = p == pieces - 1 ? kReplyBlockSize - from : size;
-        QByteArray piece(reinterpret_cast<const char*>(reply.data()) + from, length);
+        const int length = p == pieces - 1 ? total - from : size;
+        QByteArray piece(reinterpret_cast<const char*>(bytes.data()) + from, length);
         const int when = delayMs + p * kSplitGapMs;
         if (when == 0) {
             socket->write(piece);

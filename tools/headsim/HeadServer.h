@@ -2,8 +2,7 @@
 // HeadServer: the simulated sonar head. It answers every command packet on its TCP port with one
 // reply block of a synthesised ping, and can misbehave on purpose.
 
-#include "head/ReplyData.h"
-#include "sim/Scene.h"
+#include "sim/CHeadProtocol.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -18,29 +17,18 @@ class QTcpSocket;
 
 namespace vexar::headsim {
 
-/// A fault at one block: of every ping (ping < 0) or of one ping (0-based, counted from start).
-struct BlockFault {
-    int block = 0;
-    long long ping = -1;
-    bool Matches(int blockIndex, long long pingNumber) const {
-        return block == blockIndex && (ping < 0 || ping == pingNumber);
-    }
-};
-
 struct HeadOptions {
     QHostAddress address = QHostAddress(QHostAddress::LocalHost);
     std::uint16_t port = 4040;
     sim::Scene scene = sim::DefaultScene();
     sim::ReplyHeaderFields header;
-    float soundVelocity = 1480.0f;       ///< of the water, m/s
-    int transducerUp = 0;                ///< the heads are mounted upside down
-    int replyDelayMs = 0;                ///< every reply waits this long
-    int splitWrites = 1;                 ///< every reply is written in this many pieces
-    std::vector<BlockFault> silences;    ///< blocks that get no reply
-    std::vector<BlockFault> wrongEchoes; ///< blocks whose reply names the next block
-    std::vector<BlockFault> cutOffs;     ///< blocks whose reply stops halfway and the link closes
-    int dropAfterPings = 0;              ///< a connection is closed after this many complete pings (0 never)
-    int refuseConnections = 0;           ///< so many connections are closed at once (-1 all)
+    float soundVelocity = 1480.0f; ///< of the water, m/s
+    int transducerUp = 0;          ///< the heads are mounted upside down
+    int replyDelayMs = 0;          ///< every reply waits this long
+    int splitWrites = 1;           ///< every reply is written in this many pieces
+    sim::HeadFaults faults;        ///< silences, wrong echoes, cut-offs, garbage
+    int dropAfterPings = 0;        ///< a connection is closed after this many complete pings (0 never)
+    int refuseConnections = 0;     ///< so many connections are closed at once (-1 all)
     bool verbose = false;
 };
 
@@ -66,15 +54,14 @@ private:
     struct Connection;
     void OnNewConnection();
     void OnReadable(Connection& connection);
-    void Answer(Connection& connection, const std::uint8_t* packet);
-    void Write(QTcpSocket* socket, const ReplyBlock& reply, int delayMs);
+    void Answer(Connection& connection, const std::array<std::uint8_t, kCommandPacketSize>& packet);
+    void Write(QTcpSocket* socket, const std::vector<std::uint8_t>& bytes, int delayMs);
     void Drop(QTcpSocket* socket);
 
     HeadOptions m_options;
     QTcpServer* m_server = nullptr;
     std::atomic<std::uint16_t> m_port{0};
-    std::unique_ptr<PingBuffer> m_ping;
-    long long m_pingNumber = -1;
+    sim::CHeadProtocol m_protocol;
     std::vector<std::unique_ptr<Connection>> m_live;
 };
 

@@ -13,8 +13,10 @@
 // Faults, for tests and for watching the console recover: --delay-ms (every reply late),
 // --split (replies in pieces), --silence BLOCK[@PING] (no reply), --wrong-echo BLOCK[@PING]
 // (the reply names the next block), --cut-off BLOCK[@PING] (half a reply, then the link closes),
-// --drop-after N (close after N pings), --refuse N (close the first N connections at once). Pings are counted
-// from 0 since the start of the program.
+// --drop-after N (close after N pings), --refuse N (close the first N connections at once),
+// --garbage RATE (that share of requests gets random bytes of a reply's length, of a random
+// length, or nothing; --garbage-requests N limits it to the first N requests, so that a peer can
+// be seen to recover). Pings are counted from 0 since the start of the program.
 
 #include "HeadServer.h"
 
@@ -29,7 +31,7 @@
 
 namespace {
 
-using vexar::headsim::BlockFault;
+using vexar::sim::BlockFault;
 
 // `count` numbers separated by commas; the last ones may be left out down to `fewest`.
 std::vector<float> Numbers(const std::string& text, std::size_t count, const char* what,
@@ -108,6 +110,12 @@ int main(int argc, char** argv) {
     cli.add_option("--cut-off", cutOffs, "send half the reply to BLOCK[@PING], then close (repeatable)");
     cli.add_option("--drop-after", options.dropAfterPings, "close each connection after N complete pings");
     cli.add_option("--refuse", options.refuseConnections, "close the first N connections at once (-1: all)");
+    cli.add_option("--garbage", options.faults.garbageRate,
+                   "answer this share of requests (0..1) with random bytes, random lengths or nothing")
+        ->check(CLI::Range(0.0, 1.0));
+    cli.add_option("--garbage-requests", options.faults.garbageRequests,
+                   "garbage only among the first N requests (0: all)")
+        ->check(CLI::NonNegativeNumber);
     cli.add_flag("--verbose", options.verbose, "report connections and faults on stderr");
 
     try {
@@ -143,15 +151,16 @@ int main(int argc, char** argv) {
         }
         options.scene.noise = noise;
         options.scene.seed = seed;
+        options.faults.garbageSeed = seed;
         options.scene.swayM = sway;
         for (const auto& s : silences) {
-            options.silences.push_back(Fault(s, "--silence"));
+            options.faults.silences.push_back(Fault(s, "--silence"));
         }
         for (const auto& w : wrongEchoes) {
-            options.wrongEchoes.push_back(Fault(w, "--wrong-echo"));
+            options.faults.wrongEchoes.push_back(Fault(w, "--wrong-echo"));
         }
         for (const auto& c : cutOffs) {
-            options.cutOffs.push_back(Fault(c, "--cut-off"));
+            options.faults.cutOffs.push_back(Fault(c, "--cut-off"));
         }
     } catch (const CLI::ParseError& e) {
         return cli.exit(e);

@@ -1,6 +1,6 @@
 // The console against the simulated head, both on 127.0.0.1: pings arrive, the picture changes
 // and the diagnostics report the connection; a head that dies is shown at once, and its return
-// clears the alarms.
+// clears the alarms; a head that answers with garbage is lived through.
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CDiagDlg.h"
@@ -31,10 +31,12 @@ namespace {
 
 class HeadProcess {
 public:
-    /// Starts the simulated head on a loopback port (0: a free one); 0 when it did not come up.
-    std::uint16_t Start(std::uint16_t port = 0) {
+    /// Starts the simulated head with `options` on a loopback port (0: a free one); 0 when it did
+    /// not come up.
+    std::uint16_t Start(std::uint16_t port = 0, const QStringList& options = {}) {
         m_process.setProgram(QStringLiteral(VEXAR_HEADSIM_PATH));
-        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
+        m_process.setArguments(
+            QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)} + options);
         m_process.start();
         if (!m_process.waitForStarted(10000)) {
             return 0;
@@ -90,8 +92,9 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 // The console on its own settings file, talking to a simulated head of its own.
 class ConsoleWithHead : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_port = m_head.Start();
+    /// Starts the head with `options`, then the console with settings that point at it.
+    void Start(const QStringList& options = {}) {
+        m_port = m_head.Start(0, options);
         ASSERT_NE(m_port, 0) << "the simulated head did not start";
         ASSERT_TRUE(m_folder.isValid());
         m_app = std::make_unique<CTamsorApp>(m_folder.path() + QLatin1Char('/'),
@@ -115,6 +118,7 @@ protected:
 };
 
 TEST_F(ConsoleWithHead, PingsArriveAndThePictureChanges) {
+    ASSERT_NO_FATAL_FAILURE(Start());
     Frame().OnCommand(kCmdDiagnostics);
     const QImage before = Frame().View()->grab().toImage();
     ASSERT_TRUE(WaitFor([this] { return Doc().Head(0).m_pingCounter >= 5; }, 30000));
@@ -125,6 +129,7 @@ TEST_F(ConsoleWithHead, PingsArriveAndThePictureChanges) {
 }
 
 TEST_F(ConsoleWithHead, ADeadHeadIsShownWithinThreeSecondsAndItsReturnClearsTheAlarms) {
+    ASSERT_NO_FATAL_FAILURE(Start());
     CInfoPanel& info = *Frame().InfoPanel();
     const auto link = [&info] { return info.LinkPane()->text(); };
     const auto message = [&info] { return info.First()->Pane(1)->text(); };
@@ -151,6 +156,18 @@ TEST_F(ConsoleWithHead, ADeadHeadIsShownWithinThreeSecondsAndItsReturnClearsTheA
     ASSERT_EQ(m_head.Start(m_port), m_port) << "the simulated head did not come back on its port";
     EXPECT_TRUE(WaitFor([&] { return pinging() && !banner(); }, 15000)) << link().toStdString();
     EXPECT_EQ(message(), QStringLiteral("Ready"));
+}
+
+// A head that answers its first requests with garbage (random bytes of a reply's length, of
+// random lengths, or nothing): the console lives through it and draws whole pings once the head
+// behaves.
+TEST_F(ConsoleWithHead, SurvivesAHeadThatAnswersWithGarbage) {
+    ASSERT_NO_FATAL_FAILURE(
+        Start({QStringLiteral("--garbage"), QStringLiteral("0.5"), QStringLiteral("--garbage-requests"),
+               QStringLiteral("24"), QStringLiteral("--seed"), QStringLiteral("5")}));
+    ASSERT_TRUE(WaitFor([this] { return Doc().Head(0).m_pingCounter >= 3; }, 60000));
+    EXPECT_GT(Doc().m_linkStats.retries, 0u);
+    EXPECT_EQ(Doc().Head(0).m_headerText, "SIM");
 }
 
 } // namespace

@@ -1,0 +1,215 @@
+// A head that answers the link's requests with whatever the input says: whole replies, replies
+// naming another block, bytes of any length and content, in pieces, nothing, or a closed
+// connection. The link collects and checks the replies of each ping, records the complete ones
+// and hands them over; the document stores each in its heads (CompletePing). Whatever the head
+// does, every complete ping ends with the reply to its last block, and the raw recording holds
+// whole records only.
+
+#include "MemoryFile.h"
+#include "acquisition/CSonarLink.h"
+#include "acquisition/CTamsorDoc.h"
+#include "files/CDataFile.h"
+#include "files/CRecorder.h"
+#include "files/RecordScanner.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <span>
+
+namespace {
+
+// Time runs only when the link waits.
+class Clock : public vexar::IClockPort {
+public:
+    std::uint64_t TickMs() override { return m_tick; }
+    vexar::LocalTime Now() override { return {2026, 12, 7, 11, 41, 39, static_cast<int>(m_tick % 1000)}; }
+    std::uint64_t m_tick = 1000;
+};
+
+// What the head does with each request, read from the input as it is asked:
+//   op % 5 == 0: a whole reply to the block asked for, header bytes 6..9 from the input
+//   op % 5 == 1: the same, naming the block in the next input byte
+//   op % 5 == 2: the next (2-byte length) input bytes, as they are
+//   op % 5 == 3: nothing
+//   op % 5 == 4: the connection closes
+// op / 5 % 8 + 1 is the number of pieces a reply arrives in (one Receive each).
+class ScriptedHead : public vexar::ITcpLink {
+public:
+    explicit ScriptedHead(Clock& clock) : m_clock(clock) {}
+    /// The next input's script; the connection is closed.
+    void Reset(std::span<const std::uint8_t> script) {
+        m_script = script;
+        m_at = 0;
+        m_open = false;
+        m_incoming.clear();
+    }
+
+    bool StartConnect(const std::string&, std::uint16_t) override {
+        m_incoming.clear();
+        m_open = true;
+        return true;
+    }
+    ConnectState WaitConnected(int) override {
+        return m_open ? ConnectState::Connected : ConnectState::Failed;
+    }
+    bool IsConnected() const override { return m_open; }
+    int Send(std::span<const std::uint8_t> bytes) override {
+        if (!m_open) {
+            return -1;
+        }
+        if (bytes.size() == vexar::kCommandPacketSize) {
+            Answer(bytes[vexar::kPacketBlockByte]);
+        }
+        return static_cast<int>(bytes.size());
+    }
+    bool WaitReadable(int timeoutMs) override {
+        if (!m_incoming.empty()) {
+            return true;
+        }
+        m_clock.m_tick += static_cast<std::uint64_t>(std::max(timeoutMs, 1));
+        return false;
+    }
+    int Receive(std::span<std::uint8_t> buffer) override {
+        if (m_incoming.empty()) {
+            return m_open ? 0 : -1;
+        }
+        const std::size_t n = std::min({buffer.size(), m_incoming.size(), m_piece});
+        std::copy_n(m_incoming.begin(), n, buffer.begin());
+        m_incoming.erase(m_incoming.begin(), m_incoming.begin() + static_cast<std::ptrdiff_t>(n));
+        return static_cast<int>(n);
+    }
+    void Close() override { m_open = false; }
+    bool Exhausted() const { return m_at >= m_script.size(); }
+
+private:
+    std::uint8_t Next() { return m_at < m_script.size() ? m_script[m_at++] : 0; }
+
+    void Answer(std::uint8_t block) {
+        if (Exhausted()) {
+            return; // a silent head from here on
+        }
+        const std::uint8_t op = Next();
+        m_piece = std::max<std::size_t>(vexar::kReplyBlockSize / (op / 5 % 8 + 1), 1);
+        switch (op % 5) {
+        case 0:
+        case 1: {
+            vexar::ReplyBlock reply{};
+            reply[0] = 'S';
+            reply[1] = 'I';
+            reply[2] = 'M';
+            reply[vexar::kReplyEchoByte] = op % 5 == 1 ? Next() : block;
+            for (std::size_t i = 6; i < 10; ++i) {
+                reply[i] = Next();
+            }
+            for (std::size_t i = vexar::kReplyPayloadOffset; i < reply.size(); i += 97) {
+                reply[i] = block;
+            }
+            m_incoming.insert(m_incoming.end(), reply.begin(), reply.end());
+            break;
+        }
+        case 2: {
+            const std::size_t length = Next() | static_cast<std::size_t>(Next()) << 8;
+            const std::size_t n = std::min(length, m_script.size() - m_at);
+            m_incoming.insert(m_incoming.end(), m_script.begin() + static_cast<std::ptrdiff_t>(m_at),
+                              m_script.begin() + static_cast<std::ptrdiff_t>(m_at + n));
+            m_at += n;
+            break;
+        }
+        case 3:
+            break;
+        default:
+            m_open = false;
+            break;
+        }
+    }
+
+    std::span<const std::uint8_t> m_script;
+    std::size_t m_at = 0;
+    Clock& m_clock;
+    bool m_open = false;
+    std::deque<std::uint8_t> m_incoming;
+    std::size_t m_piece = vexar::kReplyBlockSize;
+};
+
+vexar::CTamsorDoc& Document() {
+    static std::unique_ptr<vexar::CTamsorDoc> doc = [] {
+        auto d = vexar::CTamsorDoc::Create(vexar::DocumentPorts{});
+        d->OnNewDocument("/nonexistent-vexar-fuzz/", "/nonexistent-vexar-fuzz/Vexar.INI");
+        return d;
+    }();
+    return *doc;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) {
+        return 0;
+    }
+    vexar::CTamsorDoc& doc = Document();
+    static vexar::fuzz::MemoryFile recording("vexar-fuzz-link-recording");
+    // One link for all inputs: it allocates its buffers for the largest ping once. Each input
+    // finds it disconnected, with nothing to hand over and nothing recording; only its back-off
+    // and counters carry over.
+    static Clock clock;
+    static ScriptedHead head(clock);
+    static vexar::RecordChain chain;
+    static vexar::CSonarLink link(head, clock, chain);
+    head.Reset(std::span<const std::uint8_t>(data + 1, size - 1));
+    const std::uint64_t writtenBefore = link.Stats().rawRecords;
+
+    // The first byte: blocks per ping (1..4, or a real ping's 64 or 128) and whether to record.
+    const std::uint8_t setup = data[0];
+    const int blocks = (setup & 4) != 0 ? ((setup & 8) != 0 ? 128 : 64) : 1 + (setup & 3);
+    const bool record = (setup & 16) != 0;
+    vexar::LinkRequest request;
+    request.run = true;
+    request.host = "127.0.0.1";
+    request.packet = doc.Head(0).m_commandPacket;
+    request.blocksPerPing = blocks;
+    request.pingDelayMs = setup >> 5;
+    link.SetRequest(request);
+    if (record) {
+        vexar::CDataFile file;
+        if (!file.Open(recording.Path(), vexar::CDataFile::Mode::CreateWrite)) {
+            return 0;
+        }
+        vexar::RawRecordingRequest where;
+        where.path = recording.Path();
+        link.StartRecording(std::move(file), where, doc.Recorder().RawTemplate());
+    }
+
+    // The samples that many blocks hold: a ping of 64 blocks has 500, one of 128 has 1000.
+    doc.Head(0).m_samples = blocks * 1000 / 128;
+    // Each step asks for one ping at most; a script of n bytes lasts n requests at the most.
+    for (std::size_t step = 0; step < size + 4 && !head.Exhausted(); ++step) {
+        const int due = link.Step();
+        if (const vexar::LinkPing* ping = link.TakePing()) {
+            if (ping->blocksPerPing != blocks || ping->lastReply[vexar::kReplyEchoByte] != blocks - 1) {
+                std::abort();
+            }
+            doc.CompletePing(ping->payloads, ping->lastReply);
+        }
+        clock.m_tick += static_cast<std::uint64_t>(std::max(due, 0));
+    }
+    const std::uint64_t written = link.Stats().rawRecords - writtenBefore;
+    link.SetRequest(vexar::LinkRequest{});
+    link.Step();
+    link.Shutdown();
+    (void)link.TakePing();
+
+    if (record) {
+        vexar::CDataFile file;
+        if (!file.Open(recording.Path(), vexar::CDataFile::Mode::Read)) {
+            std::abort();
+        }
+        const vexar::ScanTotals totals = vexar::ScanRecordFile(file, nullptr, nullptr);
+        if (totals.damagedStretches != 0 || totals.records != written) {
+            std::abort();
+        }
+    }
+    return 0;
+}
