@@ -6,11 +6,11 @@
 set -euo pipefail
 cli=$1
 headsim=$2
-# shellcheck source=tests/e2e/headsim.sh
-source "$(dirname "$0")/headsim.sh"
+# shellcheck source=tests/e2e/headsim_work.sh
+source "$(dirname "$0")/headsim_work.sh"
 
-start_head "$headsim" --target 45,5,1 --garbage 0.5 --garbage-requests 24 --seed 5
-loopback_settings >"$work/Vexar.INI"
+start_headsim --target 45,5,1 --garbage 0.5 --garbage-requests 24 --seed 5
+loopback_settings "Number of Samples=500" "Beams=120" "DetectProfilePoints=1"
 
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 10 --timeout 90 \
     "$work/hostile.R96" >"$work/record.out"

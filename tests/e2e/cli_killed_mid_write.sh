@@ -9,8 +9,8 @@
 set -euo pipefail
 cli=$1
 headsim=$2
-# shellcheck source=tests/e2e/headsim.sh
-source "$(dirname "$0")/headsim.sh"
+# shellcheck source=tests/e2e/headsim_work.sh
+source "$(dirname "$0")/headsim_work.sh"
 
 # Once FILE has BYTES, stops $victim TIMES times at uneven moments, checks each time that every
 # FILE holds whole records only, and kills it at the last stop. Prints the whole records of the
@@ -40,8 +40,8 @@ stop_check_kill() { # TIMES BYTES FILE...
     whole_records "$cli" "$1"
 }
 
-start_head "$headsim" --target 45,5,1 --ring 8,0.5
-loopback_settings >"$work/Vexar.INI"
+start_headsim --target 45,5,1 --ring 8,0.5
+loopback_settings "Number of Samples=500" "Beams=120" "DetectProfilePoints=1"
 
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 100000 --timeout 60 \
     "$work/killed.R96" >"$work/victim.out" 2>&1 &

@@ -1,10 +1,12 @@
 # Sourced by the scripts that run vexar-cli against the simulated head: a work folder removed at
-# exit with the head, `fail`, and `start_headsim ARGS...`, which starts the head on a free port of
-# 127.0.0.1 and sets `port`. Expects `headsim` to name the program.
+# exit with the head and any program the script keeps in $victim, `fail`, and `start_headsim
+# ARGS...`, which starts the head on a free port of 127.0.0.1 and sets `port`. Expects `headsim`
+# to name the program.
 work=$(mktemp -d)
 head_pid=
+victim=
 cleanup() {
-    [[ -n $head_pid ]] && kill "$head_pid" 2>/dev/null || true
+    for pid in $head_pid $victim; do kill -KILL "$pid" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -52,4 +54,18 @@ while at < len(data):
     previous, at, ping = total + len(sentence), at + total, ping + 1
 open(sys.argv[2], "wb").write(out)
 PY
+}
+
+# "N" when `vexar-cli info` finds N records and nothing damaged in the file, else fails.
+whole_records() { # CLI FILE
+    local out
+    out=$("$1" info "$2")
+    local totals
+    totals=$(sed -n 's/^# \([0-9]*\) records, 0 damaged stretches.*/\1/p' <<<"$out")
+    if [[ -z $totals ]]; then
+        echo "$out" | grep -v '^[0-9]' >&2
+        echo "damaged records in $2" >&2
+        return 1
+    fi
+    echo "$totals"
 }
