@@ -323,7 +323,9 @@ void CTamsorDoc::NotifyRecordingChanged() {
 }
 
 void CTamsorDoc::ClearCombinedImage() {
-    m_combinedImage.fill(0.0f);
+    // Eight megabytes: one memset (0.0f is all zero bits), which stays one call in instrumented
+    // builds too, where a fill loop is checked and counted element by element.
+    std::memset(m_combinedImage.data(), 0, sizeof m_combinedImage);
     m_combinedProfile.fill(0.0f);
 }
 

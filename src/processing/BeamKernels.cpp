@@ -230,7 +230,7 @@ template <class V>
     for (int which = 0; which < (b1 != b0 ? 2 : 1); ++which) {
         float* row = which == 0 ? row0 : row1;
         const std::size_t offset = static_cast<std::size_t>(which == 0 ? b0 : b1) * job.rowStride;
-        std::fill_n(row, job.samples, 0.0f);
+        std::memset(row, 0, static_cast<std::size_t>(job.samples) * sizeof(float));
         AverageRow(row, job.averageSum + offset, job.history + offset, job.samples, job.averageScale);
     }
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace vexar {
 
@@ -353,7 +354,7 @@ void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
     float* head = current.m_headImage.data();
     for (int r = 0; r < kMaxBeams; ++r) {
         if (!m_rowCleared[static_cast<std::size_t>(r)]) {
-            std::fill_n(head + static_cast<std::size_t>(r) * kMaxSamples, kMaxSamples, 0.0f);
+            std::memset(head + static_cast<std::size_t>(r) * kMaxSamples, 0, kMaxSamples * sizeof(float));
         }
     }
     UseHeadImage(current);
@@ -412,7 +413,7 @@ float* CMOndrelMBP::HeadRow(COndrel& current, int row) {
     float* target = current.m_headImage.data() + static_cast<std::size_t>(row) * kMaxSamples;
     bool& cleared = m_rowCleared[static_cast<std::size_t>(row)];
     if (!cleared) {
-        std::fill_n(target, kMaxSamples, 0.0f);
+        std::memset(target, 0, kMaxSamples * sizeof(float)); // 0.0f is all zero bits
         cleared = true;
     }
     return target;
