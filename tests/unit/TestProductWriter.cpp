@@ -102,68 +102,67 @@ private:
     std::vector<Bytes> m_sent;
 };
 
-TEST(PacedSender, SendsWholeRecordsInOrderAndDropsWholeRecordsThatDoNotFit) {
-    DocFixture f("UdpOutputP96=1\nUdpOutputB96=1\n");
-    f.doc->Head(0).m_beams = 120;
-    f.doc->Head(0).m_samples = 500;
-    const auto records = f.SendPointAndBeamRecords(); // one datagram, then three
-    ASSERT_EQ(records.size(), 4u);
-    GatedSocket socket;
-    CPacedSender sender(socket, 4);
-    const auto send = [&](std::size_t first, std::size_t count) {
+// The point and beam records of a small ping (one datagram, then three) for a paced sender with
+// `cells` datagrams of queue over a socket that holds the first datagram at its gate.
+struct PacedRecords {
+    explicit PacedRecords(std::size_t cells) : sender(socket, cells) {
+        DocFixture f("UdpOutputP96=1\nUdpOutputB96=1\n");
+        f.doc->Head(0).m_beams = 120;
+        f.doc->Head(0).m_samples = 500;
+        records = f.SendPointAndBeamRecords();
+    }
+    /// Hands datagrams first .. first + count - 1 to the sender.
+    void Send(std::size_t first, std::size_t count) {
         for (std::size_t i = first; i < first + count; ++i) {
             sender.SendTo("127.0.0.1", 4041, records[i].bytes);
         }
-    };
-    send(1, 3); // the beam record takes three of the four cells; its first datagram waits at the gate
-    socket.WaitForFirstSend();
-    send(0, 1); // the point record fits in the last cell
-    send(1, 3); // the next beam record does not fit: none of it goes
-    socket.OpenGate();
-    ASSERT_TRUE(sender.Flush(10000));
-    send(1, 3); // room again
-    ASSERT_TRUE(sender.Flush(10000));
-
-    const auto sent = socket.Sent();
-    ASSERT_EQ(sent.size(), 7u);
-    const std::size_t order[] = {1, 2, 3, 0, 1, 2, 3};
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-        EXPECT_EQ(sent[i], records[order[i]].bytes) << i;
     }
-    EXPECT_EQ(sender.GetStats().droppedRecords, 1u);
-    EXPECT_EQ(sender.GetStats().droppedDatagrams, 3u);
+    /// The socket got exactly the datagrams `order` names.
+    void ExpectSent(const std::vector<std::size_t>& order) {
+        const auto sent = socket.Sent();
+        ASSERT_EQ(sent.size(), order.size());
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            EXPECT_EQ(sent[i], records[order[i]].bytes) << i;
+        }
+    }
+
+    GatedSocket socket;
+    CPacedSender sender;
+    std::vector<FakeDatagrams::Datagram> records;
+};
+
+TEST(PacedSender, SendsWholeRecordsInOrderAndDropsWholeRecordsThatDoNotFit) {
+    PacedRecords p(4);
+    ASSERT_EQ(p.records.size(), 4u);
+    p.Send(1, 3); // the beam record takes three of the four cells; its first datagram waits at the gate
+    p.socket.WaitForFirstSend();
+    p.Send(0, 1); // the point record fits in the last cell
+    p.Send(1, 3); // the next beam record does not fit: none of it goes
+    p.socket.OpenGate();
+    ASSERT_TRUE(p.sender.Flush(10000));
+    p.Send(1, 3); // room again
+    ASSERT_TRUE(p.sender.Flush(10000));
+
+    p.ExpectSent({1, 2, 3, 0, 1, 2, 3});
+    EXPECT_EQ(p.sender.GetStats().droppedRecords, 1u);
+    EXPECT_EQ(p.sender.GetStats().droppedDatagrams, 3u);
 }
 
 TEST(PacedSender, CloseLetsTheRecordLeavingGoOutWholeAndDropsTheRest) {
-    DocFixture f("UdpOutputP96=1\nUdpOutputB96=1\n");
-    f.doc->Head(0).m_beams = 120;
-    f.doc->Head(0).m_samples = 500;
-    const auto records = f.SendPointAndBeamRecords(); // one datagram, then three
-    ASSERT_EQ(records.size(), 4u);
-    GatedSocket socket;
-    CPacedSender sender(socket, 8);
-    const auto send = [&](std::size_t first, std::size_t count) {
-        for (std::size_t i = first; i < first + count; ++i) {
-            sender.SendTo("127.0.0.1", 4041, records[i].bytes);
-        }
-    };
-    send(1, 3); // a beam record begins to leave
-    socket.WaitForFirstSend();
-    send(0, 1); // a point record waits its turn
-    send(1, 2); // and a beam record is half queued when the socket closes
-    std::thread closing([&] { sender.Close(); });
-    socket.OpenGate();
+    PacedRecords p(8);
+    ASSERT_EQ(p.records.size(), 4u);
+    p.Send(1, 3); // a beam record begins to leave
+    p.socket.WaitForFirstSend();
+    p.Send(0, 1); // a point record waits its turn
+    p.Send(1, 2); // and a beam record is half queued when the socket closes
+    std::thread closing([&] { p.sender.Close(); });
+    p.socket.OpenGate();
     closing.join();
-    send(3, 1); // the rest of the half-queued record
-    send(0, 1);
-    ASSERT_TRUE(sender.Flush(10000));
+    p.Send(3, 1); // the rest of the half-queued record
+    p.Send(0, 1);
+    ASSERT_TRUE(p.sender.Flush(10000));
 
-    const auto sent = socket.Sent();
-    ASSERT_EQ(sent.size(), 4u);
-    const std::size_t order[] = {1, 2, 3, 0};
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-        EXPECT_EQ(sent[i], records[order[i]].bytes) << i;
-    }
+    p.ExpectSent({1, 2, 3, 0});
 }
 
 } // namespace
