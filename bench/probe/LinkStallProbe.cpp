@@ -11,13 +11,12 @@
 #include "platform/qt/CSSocket.h"
 #include "platform/qt/PictureRenderer.h"
 #include "platform/qt/QtPorts.h"
+#include "support/HeadProcess.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -37,41 +36,6 @@ struct Scenario {
 };
 
 /// The simulated head in its own process on a free loopback port.
-class HeadProcess {
-public:
-    explicit HeadProcess(const QStringList& arguments) {
-        m_process.setProgram(QStringLiteral(VEXAR_HEADSIM_PATH));
-        m_process.setArguments(QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")} +
-                               arguments);
-        m_process.start();
-    }
-    ~HeadProcess() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    HeadProcess(const HeadProcess&) = delete;
-    HeadProcess& operator=(const HeadProcess&) = delete;
-
-    /// The port it listens on; 0 when it did not come up.
-    std::uint16_t Port() {
-        const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
-        QByteArray output;
-        const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() &&
-               m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            output += m_process.readAllStandardOutput();
-            const auto match = listening.match(QString::fromLatin1(output));
-            if (match.hasMatch()) {
-                return static_cast<std::uint16_t>(match.captured(1).toUInt());
-            }
-        }
-        return 0;
-    }
-
-private:
-    QProcess m_process;
-};
-
 /// Draws the picture of the processed pings as the console does: the main frame updates the
 /// picture in the turn of the event loop after the ping, and the view paints it in the next.
 struct ViewStandIn : QObject, IDocumentListener {
@@ -104,8 +68,8 @@ struct ViewStandIn : QObject, IDocumentListener {
 };
 
 void RunScenario(const Scenario& scenario, int seconds, const QString& settings) {
-    HeadProcess head(scenario.headArguments);
-    const std::uint16_t port = head.Port();
+    test::HeadProcess head;
+    const std::uint16_t port = head.Start(0, scenario.headArguments);
     if (port == 0) {
         std::printf("%-22s the simulated head did not start\n", scenario.name);
         return;
