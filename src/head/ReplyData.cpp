@@ -23,14 +23,14 @@ bool IsScrambled(std::span<const std::uint8_t, kReplyHeaderSize> header) {
 
 void DeinterleavePing(const PingBuffer& ping, int samples, std::array<COndrel, kHeadCount>& heads) {
     const int count = std::clamp(samples, 0, kMaxSamples);
+    const std::uint8_t* bytes = ping.data();
     for (int j = 0; j < count; ++j) {
         for (int h = 0; h < kHeadCount; ++h) {
-            auto& raw = heads[static_cast<std::size_t>(h)].m_rawSamples;
-            const std::size_t base = static_cast<std::size_t>((j * 4 + h) * 16) * 2;
+            std::uint16_t* raw = heads[static_cast<std::size_t>(h)].m_rawSamples.data() + j;
+            const std::uint8_t* pair = bytes + static_cast<std::size_t>((j * 4 + h) * 16) * 2;
             for (int c = 0; c < kElementCount; ++c) {
-                const std::size_t at = base + static_cast<std::size_t>(c) * 2;
-                raw[static_cast<std::size_t>(c * kMaxSamples + j)] =
-                    static_cast<std::uint16_t>(ping[at] << 8 | ping[at + 1]);
+                raw[static_cast<std::size_t>(c * kMaxSamples)] =
+                    static_cast<std::uint16_t>(pair[2 * c] << 8 | pair[2 * c + 1]);
             }
         }
     }

@@ -3,6 +3,7 @@
 #include "head/COndrel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace vexar {
@@ -321,6 +322,79 @@ void AverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float*
 
 void MaxClampedInto(float* target, const float* source, int length) {
     ForMachine(MaxClampedAvx512, MaxClampedAvx2, MaxClampedDefault)(target, source, length);
+}
+
+void DemodulateElements(const DemodulateJob& job) {
+    const int n = job.samples;
+    const auto Row = [&job](int k) { return static_cast<std::size_t>(k) * job.rowStride; };
+    // Signed logarithmic compression after the time-varied gain.
+    for (int k = 0; k < kElementCount; ++k) {
+        float* row = job.elements + Row(k);
+        for (int i = 0; i < n; ++i) {
+            float v = row[i] * job.gain[i];
+            v = v <= 0.0f ? v - 1.0f : v + 1.0f;
+            row[i] = v >= 0.0f ? std::log10(v) : -std::log10(-v);
+        }
+    }
+
+    // Damped sliding DFT of length 8, all 16 elements side by side.
+    const float r8 = job.damping8;
+    float delay[8][kElementCount] = {};
+    float s1r[kElementCount] = {}, s1i[kElementCount] = {};
+    float s2r[kElementCount] = {}, s2i[kElementCount] = {};
+    float s3r[kElementCount] = {}, s3i[kElementCount] = {};
+    float wRe[kElementCount], wIm[kElementCount];
+    for (int k = 0; k < kElementCount; ++k) {
+        wRe[k] = job.quadRe[k];
+        wIm[k] = job.quadIm[k];
+    }
+    const float t1r = job.twiddleRe[1], t1i = job.twiddleIm[1], t2r = job.twiddleRe[2], t2i = job.twiddleIm[2],
+                t3r = job.twiddleRe[3], t3i = job.twiddleIm[3];
+    float* elements = job.elements;
+    float* demod = job.demod;
+    for (int t = 0; t < n + 4; ++t) {
+        float x[kElementCount];
+        for (int k = 0; k < kElementCount; ++k) {
+            x[k] = t < n ? elements[Row(k) + static_cast<std::size_t>(t)] : 0.0f;
+        }
+        float* line = delay[t & 7];
+        float sumRe[kElementCount], sumIm[kElementCount];
+        for (int k = 0; k < kElementCount; ++k) {
+            const float d = r8 * line[k] - x[k];
+            line[k] = x[k];
+            float re = d + (t1r * s1r[k] - t1i * s1i[k]);
+            float im = t1r * s1i[k] + t1i * s1r[k];
+            s1r[k] = re;
+            s1i[k] = im;
+            re = d + (t2r * s2r[k] - t2i * s2i[k]);
+            im = t2r * s2i[k] + t2i * s2r[k];
+            s2r[k] = re;
+            s2i[k] = im;
+            re = d + (t3r * s3r[k] - t3i * s3i[k]);
+            im = t3r * s3i[k] + t3i * s3r[k];
+            s3r[k] = re;
+            s3i[k] = im;
+            sumRe[k] = s3r[k] - (s2r[k] - s1r[k]);
+            sumIm[k] = s3i[k] - (s2i[k] - s1i[k]);
+        }
+        // The window delays by four samples: output t belongs to sample t - 4.
+        if (t >= 4) {
+            for (int k = 0; k < kElementCount; ++k) {
+                demod[DemodIndex(k, t - 4, false)] = 0.5f * (wRe[k] * sumRe[k]);
+                demod[DemodIndex(k, t - 4, true)] = 0.5f * (wIm[k] * sumIm[k]);
+            }
+        }
+    }
+    for (int k = 0; k < kElementCount; ++k) {
+        for (int l = n; l < n + 4; ++l) {
+            demod[DemodIndex(k, l, false)] = 0.0f;
+            demod[DemodIndex(k, l, true)] = 0.0f;
+        }
+        for (int l = 0; l < n + 4; ++l) {
+            elements[Row(k) + static_cast<std::size_t>(l)] =
+                (demod[DemodIndex(k, l, false)] + demod[DemodIndex(k, l, true)]) * 0.5f;
+        }
+    }
 }
 
 float CombineSample(float aRe, float aIm, float bRe, float bIm, int width, float gainFactor) {

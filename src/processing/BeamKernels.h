@@ -34,6 +34,25 @@ struct BeamFormJob {
     float averageScale = 0.0f;
 };
 
+/// The demodulation of the 16 element rows of a ping.
+struct DemodulateJob {
+    float* elements = nullptr;     ///< 16 rows of `rowStride` floats; samples + 4 of each are written
+    std::size_t rowStride = 0;
+    float* demod = nullptr;        ///< I and Q in blocks (DemodIndex), samples + 4
+    const float* gain = nullptr;   ///< time-varied gain by sample
+    const float* quadRe = nullptr; ///< quadrature weight by element
+    const float* quadIm = nullptr;
+    int samples = 0;
+    float damping8 = 0.0f;         ///< the damping to the 8th power
+    float twiddleRe[4] = {};       ///< bins 1..3 (times the damping)
+    float twiddleIm[4] = {};
+};
+
+/// Signed logarithmic compression of each element row after the gain, then a damped sliding DFT
+/// of length 8 over all elements side by side; bins 1 to 3, weighted and delayed by four
+/// samples, go to `demod` and their I + Q mean replaces each row.
+void DemodulateElements(const DemodulateJob& job);
+
 /// Forms, combines and averages beams b0 and b1 (b1 may equal b0) into row0 and row1, which must
 /// have room for the samples rounded up to 16.
 void FormAndAverageBeamPair(const BeamFormJob& job, int b0, int b1, float* row0, float* row1);

@@ -73,10 +73,12 @@ void CMOndrelMBP::InitialiseProcessor(const COndrel& first, float soundVelocityM
 void CMOndrelMBP::ClearAveraging() {
     // Only the rows and slots written since the last clear can hold anything but zeros.
     const std::size_t used = static_cast<std::size_t>(m_dirtyBeams) * kRowFloats;
+    // memset, not a fill loop: 0.0f is all zero bits, and a loop is checked element by element in
+    // instrumented builds.
     for (int slot = 0; slot < m_dirtySlots; ++slot) {
-        std::fill_n(m_history.data() + static_cast<std::size_t>(slot) * kImageFloats, used, 0.0f);
+        std::memset(m_history.data() + static_cast<std::size_t>(slot) * kImageFloats, 0, used * sizeof(float));
     }
-    std::fill_n(m_averageSum.data(), used, 0.0f);
+    std::memset(m_averageSum.data(), 0, used * sizeof(float));
     m_dirtyBeams = 0;
     m_dirtySlots = 0;
     m_ringPosition = 0;
@@ -113,7 +115,7 @@ void CMOndrelMBP::BuildSteeringTables() {
 }
 
 void CMOndrelMBP::LoadElementSamples(const COndrel& first, const COndrel& current) {
-    std::fill_n(m_elements.data(), m_elements.size(), 0.0f);
+    std::memset(m_elements.data(), 0, m_elements.size() * sizeof(float));
     if (first.m_transducerType != 4) {
         return;
     }
@@ -180,84 +182,24 @@ void CMOndrelMBP::BuildQuadWeights() {
 }
 
 void CMOndrelMBP::Demodulate() {
-    const int n = m_samples;
-    // Signed logarithmic compression after the time-varied gain.
-    for (int k = 0; k < kElementCount; ++k) {
-        float* row = m_elements.data() + Row(k);
-        for (int i = 0; i < n; ++i) {
-            float v = row[i] * m_gain[static_cast<std::size_t>(i)];
-            v = v <= 0.0f ? v - 1.0f : v + 1.0f;
-            row[i] = v >= 0.0f ? std::log10(v) : -std::log10(-v);
-        }
-    }
     BuildQuadWeights();
-
-    // Damped sliding DFT of length 8, all 16 elements side by side.
+    DemodulateJob job;
+    job.elements = m_elements.data();
+    job.rowStride = kRowFloats;
+    job.demod = m_demod.data();
+    job.gain = m_gain.data();
+    job.quadRe = m_quadRe.data();
+    job.quadIm = m_quadIm.data();
+    job.samples = m_samples;
     constexpr float r = kDemodulatorDamping;
     const float r2 = r * r;
     const float r4 = r2 * r2;
-    const float r8 = r4 * r4;
-    std::array<float, 4> twRe{};
-    std::array<float, 4> twIm{};
+    job.damping8 = r4 * r4;
     for (int m = 1; m <= 3; ++m) {
-        twRe[static_cast<std::size_t>(m)] = r * std::cos(static_cast<float>(m) * 0.7853982f);
-        twIm[static_cast<std::size_t>(m)] = r * std::sin(static_cast<float>(m) * 0.7853982f);
+        job.twiddleRe[static_cast<std::size_t>(m)] = r * std::cos(static_cast<float>(m) * 0.7853982f);
+        job.twiddleIm[static_cast<std::size_t>(m)] = r * std::sin(static_cast<float>(m) * 0.7853982f);
     }
-    float delay[8][kElementCount] = {};
-    float s1r[kElementCount] = {}, s1i[kElementCount] = {};
-    float s2r[kElementCount] = {}, s2i[kElementCount] = {};
-    float s3r[kElementCount] = {}, s3i[kElementCount] = {};
-    float wRe[kElementCount], wIm[kElementCount];
-    for (int k = 0; k < kElementCount; ++k) {
-        wRe[k] = m_quadRe[static_cast<std::size_t>(k)];
-        wIm[k] = m_quadIm[static_cast<std::size_t>(k)];
-    }
-    const float t1r = twRe[1], t1i = twIm[1], t2r = twRe[2], t2i = twIm[2], t3r = twRe[3], t3i = twIm[3];
-    float* elements = m_elements.data();
-    float* demod = m_demod.data();
-    for (int t = 0; t < n + 4; ++t) {
-        float x[kElementCount];
-        for (int k = 0; k < kElementCount; ++k) {
-            x[k] = t < n ? elements[Row(k) + static_cast<std::size_t>(t)] : 0.0f;
-        }
-        float* line = delay[t & 7];
-        float sumRe[kElementCount], sumIm[kElementCount];
-        for (int k = 0; k < kElementCount; ++k) {
-            const float d = r8 * line[k] - x[k];
-            line[k] = x[k];
-            float re = d + (t1r * s1r[k] - t1i * s1i[k]);
-            float im = t1r * s1i[k] + t1i * s1r[k];
-            s1r[k] = re;
-            s1i[k] = im;
-            re = d + (t2r * s2r[k] - t2i * s2i[k]);
-            im = t2r * s2i[k] + t2i * s2r[k];
-            s2r[k] = re;
-            s2i[k] = im;
-            re = d + (t3r * s3r[k] - t3i * s3i[k]);
-            im = t3r * s3i[k] + t3i * s3r[k];
-            s3r[k] = re;
-            s3i[k] = im;
-            sumRe[k] = s3r[k] - (s2r[k] - s1r[k]);
-            sumIm[k] = s3i[k] - (s2i[k] - s1i[k]);
-        }
-        // The window delays by four samples: output t belongs to sample t - 4.
-        if (t >= 4) {
-            for (int k = 0; k < kElementCount; ++k) {
-                demod[DemodIndex(k, t - 4, false)] = 0.5f * (wRe[k] * sumRe[k]);
-                demod[DemodIndex(k, t - 4, true)] = 0.5f * (wIm[k] * sumIm[k]);
-            }
-        }
-    }
-    for (int k = 0; k < kElementCount; ++k) {
-        for (int l = n; l < n + 4; ++l) {
-            demod[DemodIndex(k, l, false)] = 0.0f;
-            demod[DemodIndex(k, l, true)] = 0.0f;
-        }
-        for (int l = 0; l < n + 4; ++l) {
-            elements[Row(k) + static_cast<std::size_t>(l)] =
-                (demod[DemodIndex(k, l, false)] + demod[DemodIndex(k, l, true)]) * 0.5f;
-        }
-    }
+    DemodulateElements(job);
 }
 
 void CMOndrelMBP::MeasureElementLevels(COndrel& current) {
@@ -350,13 +292,16 @@ void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
             AverageBeamPair(job, m_beams - 1, m_beams - 1, row0, row0);
         }
     }
-    // Rows no echo was moved to are empty.
+    // Rows no echo was moved to are empty. Rows from the beam count up were emptied by an
+    // earlier ping, unless it had more beams.
     float* head = current.m_headImage.data();
-    for (int r = 0; r < kMaxBeams; ++r) {
+    const int dirtyRows = std::max(m_headRowsUsed, m_beams);
+    for (int r = 0; r < dirtyRows; ++r) {
         if (!m_rowCleared[static_cast<std::size_t>(r)]) {
             std::memset(head + static_cast<std::size_t>(r) * kMaxSamples, 0, kMaxSamples * sizeof(float));
         }
     }
+    m_headRowsUsed = m_beams;
     UseHeadImage(current);
     m_dirtyBeams = std::max(m_dirtyBeams, m_beams);
     m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);

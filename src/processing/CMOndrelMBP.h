@@ -150,6 +150,7 @@ private:
 
     alignas(64) std::array<float, 2 * kSampleRowCapacity> m_pairRows{}; ///< the beam pair being formed
     std::array<bool, kMaxBeams> m_rowCleared{};
+    int m_headRowsUsed = kMaxBeams; ///< head image rows that may hold anything but zeros
     std::array<float, kSampleRowCapacity> m_gain{};
     struct GainKey {
         float rangeM;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -144,6 +145,22 @@ TEST(ImageFormation, SilenceGivesAnEmptyImageAndNoSignalStatus) {
         EXPECT_EQ(rig.first.m_elementStatus[static_cast<std::size_t>(k)], 0);
         EXPECT_EQ(rig.processor->ElementLevel(k), 0.0f);
     }
+}
+
+TEST(ImageFormation, FewerBeamsLeaveNothingOfTheWiderFanInTheHeadImage) {
+    Rig rig(480, 1000);
+    test::RandomScene(rig.first, SynthSettings{}, 7);
+    rig.Ping();
+    const auto rowsFrom120 = [&rig] {
+        return std::any_of(rig.first.m_headImage.begin() + 120 * kMaxSamples, rig.first.m_headImage.end(),
+                           [](float v) { return v != 0.0f; });
+    };
+    ASSERT_TRUE(rowsFrom120());
+    // The next ping fans out 120 beams over the image the last one left.
+    rig.first.m_beams = 120;
+    rig.processor->InitialiseProcessor(rig.first, kVelocity);
+    rig.processor->ProcessHeadPing(rig.first, rig.first, 0, kVelocity);
+    EXPECT_FALSE(rowsFrom120());
 }
 
 TEST(ImageFormation, OtherTransducerTypesAreProcessedAsSilence) {
