@@ -348,8 +348,8 @@ void DemodulateElements(const DemodulateJob& job) {
         wRe[k] = job.quadRe[k];
         wIm[k] = job.quadIm[k];
     }
-    const float t1r = job.twiddleRe[1], t1i = job.twiddleIm[1], t2r = job.twiddleRe[2], t2i = job.twiddleIm[2],
-                t3r = job.twiddleRe[3], t3i = job.twiddleIm[3];
+    const float t1r = job.twiddleRe[1], t1i = job.twiddleIm[1], t2r = job.twiddleRe[2],
+                t2i = job.twiddleIm[2], t3r = job.twiddleRe[3], t3i = job.twiddleIm[3];
     float* elements = job.elements;
     float* demod = job.demod;
     for (int t = 0; t < n + 4; ++t) {

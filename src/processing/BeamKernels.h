@@ -36,15 +36,15 @@ struct BeamFormJob {
 
 /// The demodulation of the 16 element rows of a ping.
 struct DemodulateJob {
-    float* elements = nullptr;     ///< 16 rows of `rowStride` floats; samples + 4 of each are written
+    float* elements = nullptr; ///< 16 rows of `rowStride` floats; samples + 4 of each are written
     std::size_t rowStride = 0;
     float* demod = nullptr;        ///< I and Q in blocks (DemodIndex), samples + 4
     const float* gain = nullptr;   ///< time-varied gain by sample
     const float* quadRe = nullptr; ///< quadrature weight by element
     const float* quadIm = nullptr;
     int samples = 0;
-    float damping8 = 0.0f;         ///< the damping to the 8th power
-    float twiddleRe[4] = {};       ///< bins 1..3 (times the damping)
+    float damping8 = 0.0f;   ///< the damping to the 8th power
+    float twiddleRe[4] = {}; ///< bins 1..3 (times the damping)
     float twiddleIm[4] = {};
 };
 

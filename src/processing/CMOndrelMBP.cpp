@@ -76,7 +76,8 @@ void CMOndrelMBP::ClearAveraging() {
     // memset, not a fill loop: 0.0f is all zero bits, and a loop is checked element by element in
     // instrumented builds.
     for (int slot = 0; slot < m_dirtySlots; ++slot) {
-        std::memset(m_history.data() + static_cast<std::size_t>(slot) * kImageFloats, 0, used * sizeof(float));
+        std::memset(m_history.data() + static_cast<std::size_t>(slot) * kImageFloats, 0,
+                    used * sizeof(float));
     }
     std::memset(m_averageSum.data(), 0, used * sizeof(float));
     m_dirtyBeams = 0;
