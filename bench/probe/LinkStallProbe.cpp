@@ -90,6 +90,7 @@ void RunScenario(const Scenario& scenario, int seconds, const QString& settings)
     doc = CTamsorDoc::Create(ports);
     doc->m_sonarHostOverride = "127.0.0.1";
     doc->m_sonarPortOverride = port;
+    doc->m_livePingInTwoTurns = true; // as the console runs it
     ViewStandIn view(*doc, doc->Workers());
     doc->Subscribe(view);
     doc->OnNewDocument(QDir::tempPath().toStdString() + "/", settings.toStdString());

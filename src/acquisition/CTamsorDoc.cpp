@@ -54,6 +54,8 @@ CTamsorDoc::CTamsorDoc(const DocumentPorts& ports)
 }
 
 CTamsorDoc::~CTamsorDoc() {
+    // A ping half processed is dropped here: its listeners may be gone.
+    m_pingHalfDone = false;
     // The link's thread must not outlive the link.
     CloseSockets();
     if (g_document == this) {
@@ -226,7 +228,7 @@ void CTamsorDoc::CopyPlannedRowsOfHead(void* document, int head) {
     static_cast<CTamsorDoc*>(document)->CopyPlannedRows(head);
 }
 
-void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadrant) {
+void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadrant, bool holdBack) {
     IClockPort* clock = m_ports.clock;
     const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
 
@@ -243,6 +245,13 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
             CopyPlannedRows(k);
         }
     }
+    m_heldBackHeads = {};
+    if (holdBack) {
+        for (std::size_t k = kHeadCount / 2; k < kHeadCount; ++k) {
+            m_heldBackHeads[k] = fresh[k];
+            fresh[k] = false;
+        }
+    }
     // The heads are independent: they are processed and copied side by side.
     m_processing->ProcessHeads(m_heads, fresh, m_startGain, m_soundVelocity,
                                &CTamsorDoc::CopyPlannedRowsOfHead, this);
@@ -251,7 +260,26 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
     }
 }
 
+void CTamsorDoc::ProcessHeldBackHeads() {
+    IClockPort* clock = m_ports.clock;
+    const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
+    // The row plan of the first turn still holds: the beams and samples it was made for change
+    // only in BeginPing.
+    m_processing->ProcessHeads(m_heads, m_heldBackHeads, m_startGain, m_soundVelocity,
+                               &CTamsorDoc::CopyPlannedRowsOfHead, this);
+    m_heldBackHeads = {};
+    if (clock != nullptr) {
+        Head(0).m_processingTimeMs += static_cast<float>(clock->TickMs() - start);
+    }
+}
+
 void CTamsorDoc::ProcessPing() {
+    FinishHalfDonePing();
+    BeginPing(false);
+    EndPing();
+}
+
+void CTamsorDoc::BeginPing(bool holdBack) {
     CheckProcessingParameters();
 
     const int beams = SafeBeamCount(m_cacheBeams);
@@ -260,10 +288,14 @@ void CTamsorDoc::ProcessPing() {
     const int f = (beams - t) / 2;
     m_beamsPerHeadShown = t;
 
+    m_heldBackHeads = {};
     if (Head(0).m_displayMode == 0) {
-        AssembleCombinedImage(t, f, j);
+        AssembleCombinedImage(t, f, j, holdBack);
     }
+}
 
+void CTamsorDoc::EndPing() {
+    const int t = m_beamsPerHeadShown;
     const float samples = static_cast<float>(m_cacheSamples);
     for (int i = 0; i < 4 * t; ++i) {
         float& p = m_combinedProfile[static_cast<std::size_t>(i)];

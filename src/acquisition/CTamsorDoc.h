@@ -153,6 +153,10 @@ public:
     /// How long the document rests after a live ping, as a share of the time it took: the
     /// operator's input is served between pings. Headless programs without input set 0.
     double m_restShare = 1.0;
+    /// A live ping is processed in two turns of the event loop, heads 0 and 1 in the first,
+    /// heads 2 and 3 and the rest of the per-ping routine in the next, so that the operator's
+    /// input and the timers are served in between (the console). Off, a ping is processed at once.
+    bool m_livePingInTwoTurns = false;
     std::string m_sonarAddress = "192.168.0.2";
     int m_sonarPort = kSonarTcpPort; ///< "RemotePort_Sonar1"
     /// "--sonar ADDR[:PORT]" of this run: used instead of the settings, never saved.
@@ -264,8 +268,18 @@ private:
     void TakeLivePing(const LinkPing& ping);
     /// Starts counting towards a stale picture from now, or stops counting (Hold, playback).
     void RestartStaleCount(bool counting);
+    /// The live ping's end: the link's next request and the watchdog.
+    void AfterLivePing();
+    /// The second turn of a live ping taken in two turns, if one is pending.
+    void FinishHalfDonePing();
+    /// The per-ping routine up to the heads' processing; with `holdBack`, heads 2 and 3 are
+    /// left for ProcessHeldBackHeads.
+    void BeginPing(bool holdBack);
+    void ProcessHeldBackHeads();
+    /// The per-ping routine after the heads: profile, products, XYZ, status.
+    void EndPing();
     void CheckProcessingParameters();
-    void AssembleCombinedImage(int perHead, int firstCentral, int quadrant);
+    void AssembleCombinedImage(int perHead, int firstCentral, int quadrant, bool holdBack);
     void PlanCombinedRows(int perHead, int firstCentral, int quadrant,
                           const std::array<bool, kHeadCount>& fresh);
     void PlanHeadRows(int head, int firstRow, int rowCount, int toRow);
@@ -280,6 +294,10 @@ private:
         std::int16_t row = 0;
     };
     std::array<CombinedRowSource, kCombinedBeams> m_rowPlan{};
+    /// Fresh heads of the ping being processed in two turns that wait for the second turn.
+    std::array<bool, kHeadCount> m_heldBackHeads{};
+    bool m_pingHalfDone = false;
+    std::uint64_t m_firstTurnMs = 0; ///< how long the first turn of that ping took
 
     DocumentPorts m_ports;
     std::vector<IDocumentListener*> m_listeners;

@@ -61,6 +61,8 @@ void CTamsorDoc::StartAcquisition() {
 }
 
 void CTamsorDoc::CloseSockets() {
+    FinishHalfDonePing();
+    StopTimer(m_ports.timers, kTakePingTimer);
     if (m_link && m_ports.linkRunner->IsRunning()) {
         m_link->Abort();
         m_ports.linkRunner->Stop();
@@ -96,7 +98,8 @@ void CTamsorDoc::UpdateLinkRequest() {
 }
 
 void CTamsorDoc::OnLinkNews() {
-    if (!m_link || m_playback != 0) {
+    // A ping in its two turns comes first; its second turn looks for news again.
+    if (!m_link || m_playback != 0 || m_pingHalfDone) {
         return;
     }
     m_linkStats = m_link->Stats();
@@ -124,7 +127,30 @@ void CTamsorDoc::OnLinkNews() {
         m_ports.linkRunner->Poke(); // the link may request the next ping now
         TakeLivePing(*ping);
         const std::uint64_t done = m_ports.clock->TickMs();
+        if (m_pingHalfDone) {
+            m_firstTurnMs = done - now;
+            return;
+        }
         m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(done - now) * m_restShare);
+    }
+}
+
+void CTamsorDoc::FinishHalfDonePing() {
+    if (!m_pingHalfDone) {
+        return;
+    }
+    m_pingHalfDone = false;
+    StopTimer(m_ports.timers, kFinishPingTimer);
+    const std::uint64_t start = m_ports.clock != nullptr ? m_ports.clock->TickMs() : 0;
+    ProcessHeldBackHeads();
+    EndPing();
+    AfterLivePing();
+    // The rest counts the work of both turns, not the input served between them.
+    if (m_ports.clock != nullptr) {
+        const std::uint64_t done = m_ports.clock->TickMs();
+        const std::uint64_t work = m_firstTurnMs + (done - start);
+        m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(work) * m_restShare);
+        ArmTimer(m_ports.timers, kTakePingTimer, static_cast<int>(m_nextTakeTick - done));
     }
 }
 
@@ -145,7 +171,17 @@ void CTamsorDoc::TakeLivePing(const LinkPing& ping) {
     if (ping.blocksPerPing == BlocksPerPingFor(Head(0).m_samples)) {
         CompletePing(ping.payloads, ping.lastReply);
     }
+    if (m_livePingInTwoTurns && m_ports.timers != nullptr) {
+        BeginPing(true);
+        m_pingHalfDone = true;
+        ArmTimer(m_ports.timers, kFinishPingTimer, 0);
+        return;
+    }
     ProcessPing();
+    AfterLivePing();
+}
+
+void CTamsorDoc::AfterLivePing() {
     UpdateLinkRequest();
     if (m_hold == 0) {
         ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
@@ -204,6 +240,10 @@ void CTamsorDoc::OnTimer(int timerId) {
     }
     if (timerId == kStaleTimer) {
         CheckPictureStale();
+        return;
+    }
+    if (timerId == kFinishPingTimer) {
+        FinishHalfDonePing();
         return;
     }
     if (timerId == kTakePingTimer) {

@@ -41,6 +41,8 @@ bool CTamsorApp::Start(bool show) {
     m_doc->m_sonarPortOverride = m_sonarPort;
     // Products are written beside the window while it processes the next ping.
     m_doc->Recorder().SetProductThread(true);
+    // The window serves input and timers between the halves of a live ping.
+    m_doc->m_livePingInTwoTurns = true;
 
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     m_operator.SetFrame(m_frame.get());

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -389,6 +390,59 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     EXPECT_EQ(doc->m_staleSeconds, 0);
     EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, held");
     doc->Unsubscribe(listener);
+}
+
+// The console processes a live ping in two turns of its event loop (heads 0 and 1, then the
+// rest), so that input is served between them: the picture is that of a ping processed at once,
+// and a ping processed between the turns (a changed setting) finishes the pending one first.
+TEST_F(PingCycle, APingInTwoTurnsGivesThePictureOfAPingAtOnce) {
+    struct Pings : IDocumentListener {
+        int processed = 0;
+        void OnPingProcessed() override { ++processed; }
+    } pings;
+    doc->Subscribe(pings);
+    doc->m_livePingInTwoTurns = true;
+    doc->Head(0).m_displayMode = 0; // polar: the heads are processed and assembled
+    doc->CopyHeadSettings();
+    doc->m_pingDelayMs = 100;
+    Connect();
+    EXPECT_EQ(Fire(), kPingTimer);
+    const auto blank = [this](int h) {
+        const auto& image = doc->Head(h).m_headImage;
+        return std::all_of(image.begin(), image.end(), [](float v) { return v == 0.0f; });
+    };
+    EXPECT_FALSE(blank(0) || blank(1));
+    EXPECT_TRUE(blank(2) && blank(3));
+    EXPECT_EQ(pings.processed, 0);
+    EXPECT_EQ(world.timers.DelayOf(kFinishPingTimer), 0);
+    EXPECT_EQ(Fire(), kFinishPingTimer);
+    EXPECT_FALSE(blank(2) || blank(3));
+    EXPECT_EQ(pings.processed, 1);
+
+    FakeWorld otherWorld;
+    ScriptedHead otherHead;
+    otherWorld.link.m_clock = &otherWorld.clock;
+    otherWorld.link.m_responder = std::ref(otherHead);
+    auto atOnce = CTamsorDoc::Create(otherWorld.Ports());
+    atOnce->m_sonarAddress = "127.0.0.1";
+    atOnce->Head(0).m_transducerUp = 0;
+    atOnce->Head(0).m_displayMode = 0;
+    atOnce->CopyHeadSettings();
+    atOnce->StartAcquisition();
+    otherWorld.timers.FireNext([&](int timer) { atOnce->OnTimer(timer); });
+    otherWorld.timers.FireNext([&](int timer) { atOnce->OnTimer(timer); });
+    ASSERT_EQ(atOnce->Head(3).m_pingCounter, 1);
+    EXPECT_TRUE(std::equal(doc->m_combinedImage.begin(), doc->m_combinedImage.end(),
+                           atOnce->m_combinedImage.begin()));
+
+    while (Fire() != kPingTimer) {
+    }
+    ASSERT_TRUE(world.timers.IsArmed(kFinishPingTimer));
+    doc->ProcessPing();
+    EXPECT_FALSE(world.timers.IsArmed(kFinishPingTimer));
+    EXPECT_FALSE(blank(3));
+    EXPECT_EQ(pings.processed, 3);
+    doc->Unsubscribe(pings);
 }
 
 TEST_F(PingCycle, TimingValuesAreMeasuredFromThePingStart) {
