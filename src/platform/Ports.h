@@ -14,11 +14,11 @@ namespace vexar {
 
 /// Identifiers of the one-shot timers of the document.
 enum TimerId : int {
-    kWatchdogTimer = 3010, ///< refreshes the status when no ping came for 5000 ms
-    kPlaybackTimer = 3020, ///< plays the next record ("Sleep Time")
-    kPingTimer = 3030,     ///< the next step of the sonar link where it runs on the timers
-    kTakePingTimer = 3040, ///< takes the newest live ping once the document has rested
-    kStaleTimer = 3050,    ///< counts the seconds without a new live ping
+    kWatchdogTimer = 3010,   ///< refreshes the status when no ping came for 5000 ms
+    kPlaybackTimer = 3020,   ///< plays the next record ("Sleep Time")
+    kPingTimer = 3030,       ///< the next step of the sonar link where it runs on the timers
+    kTakePingTimer = 3040,   ///< takes the newest live ping once the document has rested
+    kStaleTimer = 3050,      ///< counts the seconds without a new live ping
     kFinishPingTimer = 3060, ///< processes the rest of a live ping taken in two turns
 };
 
