@@ -28,12 +28,14 @@ CTamsorDoc* TheDocument() {
     return g_document;
 }
 
-std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports) {
-    return std::make_unique<CTamsorDoc>(ports);
+std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int workers) {
+    return std::make_unique<CTamsorDoc>(ports, workers);
 }
 
-CTamsorDoc::CTamsorDoc(const DocumentPorts& ports)
-    : m_ports(ports), m_recorder(std::make_unique<CRecorder>(*this)),
+CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
+    : m_ports(ports), m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1)
+                                            : std::min(workers, kHeadCount - 1)),
+      m_recorder(std::make_unique<CRecorder>(*this)),
       m_player(std::make_unique<CPlayer>(*this)) {
     if (ports.link != nullptr && ports.clock != nullptr && ports.linkRunner != nullptr) {
         m_link = std::make_unique<CSonarLink>(*ports.link, *ports.clock, m_recorder->Chain());

@@ -36,9 +36,10 @@ inline constexpr int kStaleAfterMs = 2000;
 
 class CTamsorDoc {
 public:
-    /// The document is large: create it on the heap.
-    static std::unique_ptr<CTamsorDoc> Create(const DocumentPorts& ports);
-    explicit CTamsorDoc(const DocumentPorts& ports);
+    /// The document is large: create it on the heap. `workers`: threads that process beside the
+    /// document's own (at most one per head but one); -1: as many as the machine's cores allow.
+    static std::unique_ptr<CTamsorDoc> Create(const DocumentPorts& ports, int workers = -1);
+    explicit CTamsorDoc(const DocumentPorts& ports, int workers = -1);
     virtual ~CTamsorDoc();
     CTamsorDoc(const CTamsorDoc&) = delete;
     CTamsorDoc& operator=(const CTamsorDoc&) = delete;
@@ -301,7 +302,7 @@ private:
 
     DocumentPorts m_ports;
     std::vector<IDocumentListener*> m_listeners;
-    WorkerPool m_workers{WorkerPool::DefaultWorkers(kHeadCount - 1)};
+    WorkerPool m_workers;
     HeadProcessors m_processors{m_workers};
     // The document owns the recorder and the player, and both drive the document's per-ping
     // routine: that cycle is the design. This header only names them; their sources see the

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Converts a folder of recordings in one batch: a good, a damaged and an empty file give two
 # conversions, one reported failure and exit status 1. Then the README's GNU parallel command
-# spreads the same conversion over the hosts of its login file, here this machine alone (":").
+# spreads the same conversion over the hosts of its login file, here this machine alone (":"):
+# its products (on all cores) are those of the batch (one core a file).
 # Everything on 127.0.0.1.
 # Usage: cli_batch_convert.sh VEXAR_CLI VEXAR_HEADSIM
 set -euo pipefail
@@ -24,7 +25,7 @@ PY
 : >"$work/survey/empty.R96"
 
 set +e
-"$cli" convert --settings "$work/Vexar.INI" "$work/survey" --p96 --xyz --xyz-format csv --out "$work/out" \
+"$cli" convert --settings "$work/Vexar.INI" "$work/survey" --p96 --b96 --xyz --xyz-format csv --out "$work/out" \
     --jobs 2 >"$work/batch.out" 2>"$work/batch.err"
 status=$?
 set -e
@@ -43,7 +44,9 @@ cp "$work/survey/good.R96" "$work/spread/a.R96"
 cp "$work/survey/good.R96" "$work/spread/b.R96"
 find "$work/spread" -name '*.R96' |
     PARALLEL=--will-cite parallel --sshloginfile "$work/hosts" \
-        "$cli" convert --settings "$work/Vexar.INI" {} --p96 >/dev/null 2>&1
-cmp "$work/spread/a.P96" "$work/out/good.P96"
-cmp "$work/spread/b.P96" "$work/out/good.P96"
+        "$cli" convert --settings "$work/Vexar.INI" {} --p96 --b96 >/dev/null 2>&1
+for copy in a b; do
+    cmp "$work/spread/$copy.P96" "$work/out/good.P96"
+    cmp "$work/spread/$copy.B96" "$work/out/good.B96"
+done
 echo "batch: two converted, one reported; GNU parallel converted two copies"

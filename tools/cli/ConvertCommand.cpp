@@ -128,8 +128,11 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
     const std::string b96 = OutputPath(input, options.b96, ".B96", options.outFolder);
     const std::string xyz =
         OutputPath(input, options.xyz, XyzExtension(options.xyzFormat), options.outFolder);
-    HeadlessDocument headless(common, false, false);
+    // --jobs is the number of cores to keep busy: the document's own thread and its workers.
+    HeadlessDocument headless(common, false, false, {}, 0, options.jobs > 0 ? options.jobs - 1 : -1);
     CTamsorDoc& doc = *headless.doc;
+    // On one core the records are written as they are built, not by a thread of their own.
+    doc.Recorder().SetProductThread(options.jobs != 1);
     // A recording that cannot be played leaves no outputs behind.
     CPlayer& player = PlayRecordingOnce(doc, input);
     ProductFiles files(p96, b96);
@@ -265,13 +268,19 @@ int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& 
             throw Failure("cannot use folder " + options.outFolder);
         }
     }
+    // --jobs cores: as many recordings at once, at most one each, and the cores left over shared
+    // among their processing threads (one file at a time on one core converts fastest per core).
+    const int cores =
+        options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const int parallel = std::max(1, std::min(cores, static_cast<int>(files.size())));
+    const std::string coresEach = std::to_string(std::max(1, cores / parallel));
     std::vector<BatchJob> jobs;
     for (const std::string& file : files) {
         BatchJob job;
         job.input = file;
         std::error_code error;
         job.bytes = fs::file_size(file, error);
-        job.arguments = {"convert", file, "--report-progress", "--xyz-format", options.xyzFormat};
+        job.arguments = {"convert", file, "--report-progress", "--jobs", coresEach, "--xyz-format", options.xyzFormat};
         if (!common.settingsPath.empty()) {
             job.arguments.insert(job.arguments.end(), {"--settings", common.settingsPath});
         }
@@ -289,8 +298,6 @@ int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& 
         }
         jobs.push_back(std::move(job));
     }
-    const int parallel =
-        options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const auto start = std::chrono::steady_clock::now();
     RunBatch(jobs, parallel, ProgramFolder() + "vexar-cli");
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -340,7 +347,10 @@ const bool kRegistered = RegisterCommand(
             ->capture_default_str();
         command.add_option("--out", options->outFolder,
                            "folder for the outputs (default: beside each recording)");
-        command.add_option("--jobs", options->jobs, "recordings converted at once (default: the core count)")
+        command
+            .add_option("--jobs", options->jobs,
+                        "cores to keep busy: recordings converted at once, the cores left over shared "
+                        "among their processing threads (default: the core count)")
             ->check(CLI::Range(1, 256));
         command.add_option("--sleep", options->sleepMs, "pause after each ping in ms (paces the UDP output)")
             ->check(CLI::Range(0, 10000));

@@ -8,7 +8,7 @@
 namespace vexar::cli {
 
 HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, bool withTimers,
-                                   const std::string& sonarHost, std::uint16_t sonarPort) {
+                                   const std::string& sonarHost, std::uint16_t sonarPort, int workers) {
     if (!common.settingsPath.empty() && !std::filesystem::exists(common.settingsPath)) {
         throw Failure("settings file " + common.settingsPath + " does not exist");
     }
@@ -32,7 +32,7 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
         });
         ports.timers = timers.get();
     }
-    doc = CTamsorDoc::Create(ports);
+    doc = CTamsorDoc::Create(ports, workers);
     doc->Recorder().SetProductThread(true);
     if (link && !sonarHost.empty()) {
         doc->m_sonarHostOverride = sonarHost;

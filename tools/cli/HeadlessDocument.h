@@ -37,8 +37,9 @@ private:
 struct HeadlessDocument {
     /// `withLink`: a sonar link on its own thread; it connects only when `sonarHost` names the
     /// head (port 0: the settings' port). `withTimers`: Qt timers that deliver to the document.
+    /// `workers`: the document's processing threads besides its own (-1: the machine's).
     HeadlessDocument(const CommonOptions& common, bool withLink, bool withTimers,
-                     const std::string& sonarHost = {}, std::uint16_t sonarPort = 0);
+                     const std::string& sonarHost = {}, std::uint16_t sonarPort = 0, int workers = -1);
     ~HeadlessDocument();
     HeadlessDocument(const HeadlessDocument&) = delete;
     HeadlessDocument& operator=(const HeadlessDocument&) = delete;
