@@ -33,10 +33,9 @@ std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int w
 }
 
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
-    : m_ports(ports), m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1)
-                                            : std::min(workers, kHeadCount - 1)),
-      m_recorder(std::make_unique<CRecorder>(*this)),
-      m_player(std::make_unique<CPlayer>(*this)) {
+    : m_ports(ports),
+      m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1) : std::min(workers, kHeadCount - 1)),
+      m_recorder(std::make_unique<CRecorder>(*this)), m_player(std::make_unique<CPlayer>(*this)) {
     if (ports.link != nullptr && ports.clock != nullptr && ports.linkRunner != nullptr) {
         m_link = std::make_unique<CSonarLink>(*ports.link, *ports.clock, m_recorder->Chain());
     }
@@ -58,6 +57,9 @@ CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
 CTamsorDoc::~CTamsorDoc() {
     // A ping half processed is dropped here: its listeners may be gone.
     m_pingHalfDone = false;
+    if (m_ports.timers != nullptr) {
+        m_ports.timers->Stop(kFinishPingTimer);
+    }
     // The link's thread must not outlive the link.
     CloseSockets();
     if (g_document == this) {

@@ -1,7 +1,7 @@
 #pragma once
 // CTamsorDoc: the one document of the console. It owns every buffer, the four head parameter
 // sets, the link, the open files and all settings; every ping, live or played, passes through
-// ProcessPing.
+// ProcessPing (in the console, a live ping in its two halves, BeginPing and EndPing).
 
 #include "acquisition/CSonarLink.h"
 #include "files/CDataFile.h"

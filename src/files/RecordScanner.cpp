@@ -13,18 +13,39 @@ namespace {
 constexpr std::size_t kScanChunk = 65536;
 } // namespace
 
-std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t length,
-                             std::span<std::uint8_t> chunk, RecordHeaderBytes& header, bool rawOnly) {
+namespace {
+// What the chunk holds: the file from `start` on, `got` bytes of it.
+struct ChunkWindow {
+    std::uint64_t start = 0;
+    std::size_t got = 0;
+    bool valid = false;
+};
+
+// FindNextHeader, served from the chunk without reading when `window` says the chunk already
+// holds the file from `from` to its end (small files are read once, not once a record).
+std::uint64_t FindHeaderFrom(CDataFile& file, std::uint64_t from, std::uint64_t length,
+                             std::span<std::uint8_t> chunk, RecordHeaderBytes& header, bool rawOnly,
+                             ChunkWindow* window) {
     // Chunks overlap by two bytes so that a signature across a chunk boundary is found. The
     // search jumps from one '9' to the next: in sample data most bytes are not one.
     std::uint64_t at = from;
     while (at < length) {
-        file.Seek(at);
-        const std::size_t got = file.Read(chunk);
+        const std::uint8_t* bytes = chunk.data();
+        std::size_t got = 0;
+        if (window != nullptr && window->valid && at >= window->start &&
+            window->start + window->got == length) {
+            bytes += at - window->start;
+            got = static_cast<std::size_t>(length - at);
+        } else {
+            file.Seek(at);
+            got = file.Read(chunk);
+            if (window != nullptr) {
+                *window = ChunkWindow{at, got, true};
+            }
+        }
         if (got < 3) {
             break;
         }
-        const std::uint8_t* const bytes = chunk.data();
         const std::uint8_t* nine = bytes + 1;
         const std::uint8_t* const end = bytes + got - 1; // a '9' here would have no '6' after it
         while (nine < end && (nine = static_cast<const std::uint8_t*>(
@@ -51,6 +72,12 @@ std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t 
     }
     return length;
 }
+} // namespace
+
+std::uint64_t FindNextHeader(CDataFile& file, std::uint64_t from, std::uint64_t length,
+                             std::span<std::uint8_t> chunk, RecordHeaderBytes& header, bool rawOnly) {
+    return FindHeaderFrom(file, from, length, chunk, header, rawOnly, nullptr);
+}
 
 namespace {
 // The packet pairs of the raw record at `offset`, read a chunk of whole pairs at a time.
@@ -74,6 +101,7 @@ ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const Scanne
     const std::uint64_t length = file.Length();
     std::array<std::uint8_t, kScanChunk> chunk; // not cleared: only what a read fills is looked at
     RecordHeaderBytes header{};
+    ChunkWindow window;
     std::uint64_t position = 0;
     const auto damage = [&](std::uint64_t from, std::uint64_t to, std::string reason) {
         ++totals.damagedStretches;
@@ -83,7 +111,7 @@ ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const Scanne
         }
     };
     while (position < length) {
-        const std::uint64_t next = FindNextHeader(file, position, length, chunk, header, false);
+        const std::uint64_t next = FindHeaderFrom(file, position, length, chunk, header, false, &window);
         if (next > position) {
             damage(position, next, "no record signature");
         }
@@ -100,14 +128,17 @@ ScanTotals ScanRecordFile(CDataFile& file, const std::function<void(const Scanne
             check = RecordCheck::BadLayout;
             reason = "record runs past the end of the file";
         }
-        if (check == RecordCheck::Whole && record.kind == RecordKind::Raw &&
-            !RawPairsWhole(file, position, record.packets, chunk)) {
-            check = RecordCheck::BadLayout;
-            reason = "packet pairs cut short (abandoned ping)";
+        if (check == RecordCheck::Whole && record.kind == RecordKind::Raw) {
+            window.valid = false; // the pairs are read into the chunk
+            if (!RawPairsWhole(file, position, record.packets, chunk)) {
+                check = RecordCheck::BadLayout;
+                reason = "packet pairs cut short (abandoned ping)";
+            }
         }
         if (check != RecordCheck::Whole) {
             // Skip to the next header after this signature.
-            const std::uint64_t resume = FindNextHeader(file, position + 1, length, chunk, header, false);
+            const std::uint64_t resume =
+                FindHeaderFrom(file, position + 1, length, chunk, header, false, &window);
             damage(position, resume, reason);
             position = resume;
             continue;

@@ -280,7 +280,8 @@ int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& 
         job.input = file;
         std::error_code error;
         job.bytes = fs::file_size(file, error);
-        job.arguments = {"convert", file, "--report-progress", "--jobs", coresEach, "--xyz-format", options.xyzFormat};
+        job.arguments = {"convert", file,           "--report-progress", "--jobs",
+                         coresEach, "--xyz-format", options.xyzFormat};
         if (!common.settingsPath.empty()) {
             job.arguments.insert(job.arguments.end(), {"--settings", common.settingsPath});
         }
