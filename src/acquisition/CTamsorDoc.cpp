@@ -216,13 +216,17 @@ void CTamsorDoc::MoveOldCombinedRows() {
 void CTamsorDoc::CopyPlannedRows(int head) {
     const std::size_t samples = static_cast<std::size_t>(SafeSampleCount(m_cacheSamples));
     const COndrel& source = Head(head);
+    // Every head scans the whole plan: plain pointers keep the scan cheap in checked builds.
+    const CombinedRowSource* const plan = m_rowPlan.data();
+    const float* const headImage = source.m_headImage.data();
+    float* const image = m_combinedImage.data();
     for (int r = 0; r < kCombinedBeams; ++r) {
-        const CombinedRowSource from = m_rowPlan[static_cast<std::size_t>(r)];
+        const CombinedRowSource from = plan[r];
         if (from.head != head) {
             continue;
         }
-        std::copy_n(source.m_headImage.begin() + static_cast<std::ptrdiff_t>(from.row) * kMaxSamples, samples,
-                    m_combinedImage.begin() + static_cast<std::ptrdiff_t>(r) * kMaxSamples);
+        std::memcpy(image + static_cast<std::ptrdiff_t>(r) * kMaxSamples,
+                    headImage + static_cast<std::ptrdiff_t>(from.row) * kMaxSamples, samples * sizeof(float));
         m_combinedProfile[static_cast<std::size_t>(r)] =
             source.m_beamProfile[static_cast<std::size_t>(from.row)];
     }
