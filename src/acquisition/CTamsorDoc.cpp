@@ -253,7 +253,6 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
             CopyPlannedRows(k);
         }
     }
-    m_heldBackHeads = {};
     if (holdBack) {
         for (std::size_t k = kHeadCount / 2; k < kHeadCount; ++k) {
             m_heldBackHeads[k] = fresh[k];

@@ -11,9 +11,7 @@ namespace vexar {
 namespace {
 // Large enough for 61 packet pairs; small enough for the stack.
 constexpr std::size_t kScanChunk = 65536;
-} // namespace
 
-namespace {
 // What the chunk holds: the file from `start` on, `got` bytes of it.
 struct ChunkWindow {
     std::uint64_t start = 0;
