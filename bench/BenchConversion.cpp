@@ -72,14 +72,17 @@ const std::string& Recording() {
     return path;
 }
 
+// Writes the records as the command line's conversion does: unbuffered, in pieces.
 class FileSink : public IProductSink {
 public:
     FileSink() {
         m_point.Open((Folder() / "bench.P96").string(), CDataFile::Mode::CreateWrite);
         m_beam.Open((Folder() / "bench.B96").string(), CDataFile::Mode::CreateWrite);
+        m_point.WriteThrough();
+        m_beam.WriteThrough();
     }
     bool Wants(RecordKind) const override { return true; }
-    void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool) override {
+    void Take(RecordKind kind, std::span<const std::uint8_t> bytes) override {
         CDataFile& file = kind == RecordKind::Beam ? m_beam : m_point;
         m_written += bytes.size();
         if (m_written > (std::uint64_t{1} << 30)) {
@@ -88,7 +91,7 @@ public:
             m_beam.Truncate(0);
             m_written = 0;
         }
-        file.Write(bytes);
+        file.WriteInPieces(bytes, kProductWritePiece);
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "common/Numeric.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
+#include "files/SampleBytes.h"
 #include "navigation/XyzExport.h"
 
 #include <algorithm>
@@ -225,8 +226,12 @@ void CTamsorDoc::CopyPlannedRows(int head) {
         if (from.head != head) {
             continue;
         }
-        std::memcpy(image + static_cast<std::ptrdiff_t>(r) * kMaxSamples,
-                    headImage + static_cast<std::ptrdiff_t>(from.row) * kMaxSamples, samples * sizeof(float));
+        const float* const row = headImage + static_cast<std::ptrdiff_t>(from.row) * kMaxSamples;
+        std::memcpy(image + static_cast<std::ptrdiff_t>(r) * kMaxSamples, row, samples * sizeof(float));
+        if (m_combinedBytesSamples > 0) {
+            SampleBytes(row, m_combinedBytes.data() + static_cast<std::ptrdiff_t>(r) * kMaxSamples, samples);
+            m_combinedRowConverted[static_cast<std::size_t>(r)] = 1;
+        }
         m_combinedProfile[static_cast<std::size_t>(r)] =
             source.m_beamProfile[static_cast<std::size_t>(from.row)];
     }
@@ -296,9 +301,23 @@ void CTamsorDoc::BeginPing(bool holdBack) {
     m_beamsPerHeadShown = t;
 
     m_heldBackHeads = {};
+    m_combinedRowConverted.fill(0);
+    m_combinedBytesSamples = 0;
+    if (Head(0).m_newData != 0 && m_recorder->WantsBeamRecord()) {
+        m_combinedBytes.resize(m_combinedImage.size());
+        m_combinedBytesSamples = SafeSampleCount(m_cacheSamples);
+    }
     if (Head(0).m_displayMode == 0) {
         AssembleCombinedImage(t, f, j, holdBack);
     }
+}
+
+const std::uint8_t* CTamsorDoc::CombinedRowBytes(int beam, int samples) const {
+    if (samples <= 0 || samples != m_combinedBytesSamples || beam < 0 || beam >= kCombinedBeams ||
+        m_combinedRowConverted[static_cast<std::size_t>(beam)] == 0) {
+        return nullptr;
+    }
+    return m_combinedBytes.data() + static_cast<std::ptrdiff_t>(beam) * kMaxSamples;
 }
 
 void CTamsorDoc::EndPing() {
@@ -314,6 +333,7 @@ void CTamsorDoc::EndPing() {
     if (Head(0).m_newData != 0) {
         m_recorder->BuildProducts();
     }
+    m_combinedBytesSamples = 0;
     if (m_playback != 0 && m_xyzConversion != 0 && (m_xyzFile.IsOpen() || m_mapPointSink != nullptr)) {
         WriteXyzPing(*this);
     }
@@ -370,6 +390,7 @@ void CTamsorDoc::ClearCombinedImage() {
                     static_cast<std::size_t>(end - first) * kMaxSamples * sizeof(float));
     });
     m_combinedProfile.fill(0.0f);
+    m_combinedBytesSamples = 0;
 }
 
 void CTamsorDoc::CloseAllFiles() {

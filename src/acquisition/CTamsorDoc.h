@@ -125,6 +125,9 @@ public:
         return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples +
                                static_cast<std::size_t>(sample)];
     }
+    /// A combined row's beam-record bytes as the current ping's processing converted them, or
+    /// null when it did not convert that row for `samples` samples.
+    const std::uint8_t* CombinedRowBytes(int beam, int samples) const;
     void SetTitle(const std::string& title);
 
     /// Adds a listener of the document's events (not owned; it must unsubscribe before it goes).
@@ -173,7 +176,12 @@ public:
     // ---- Image and profile buffers ----
     std::array<float, static_cast<std::size_t>(kCombinedBeams) * kMaxSamples> m_combinedImage{};
     std::array<float, kCombinedBeams> m_combinedProfile{};
-    int m_beamsPerHeadShown = 0; ///< beams each head gave the combined image at the last ping
+    /// The combined image's rows as beam-record bytes, when the ping builds a beam record: each
+    /// row converted by the thread that copied it in, while it is still in cache.
+    std::vector<std::uint8_t> m_combinedBytes;
+    std::array<std::uint8_t, kCombinedBeams> m_combinedRowConverted{}; ///< 1: this ping's row
+    int m_combinedBytesSamples = 0; ///< samples of each converted row; 0 outside a ping's routine
+    int m_beamsPerHeadShown = 0;    ///< beams each head gave the combined image at the last ping
 
     // ---- Modes and flags ----
     int m_playback = 0;

@@ -1,5 +1,6 @@
 #include "files/CDataFile.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <cerrno>
@@ -69,6 +70,18 @@ bool CDataFile::Write(std::span<const std::uint8_t> bytes) {
         return false;
     }
     return true;
+}
+
+bool CDataFile::WriteInPieces(std::span<const std::uint8_t> bytes, std::size_t piece) {
+    if (piece == 0) {
+        return Write(bytes);
+    }
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        if (!Write(bytes.subspan(at, std::min(piece, bytes.size() - at)))) {
+            return false;
+        }
+    }
+    return m_file != nullptr;
 }
 
 bool CDataFile::WriteThrough() {

@@ -33,6 +33,10 @@ public:
     std::size_t Read(std::span<std::uint8_t> buffer);
     /// Writes all bytes; false on any failure (the error is kept in `LastError`).
     bool Write(std::span<const std::uint8_t> bytes);
+    /// Write in calls of at most `piece` bytes. Where the kernel does not preempt system calls,
+    /// one that copies a megabyte holds its core until it returns; between pieces the threads
+    /// that share the core get their turn.
+    bool WriteInPieces(std::span<const std::uint8_t> bytes, std::size_t piece);
     /// From now on every Write goes to the system at once, in one call unless the system takes
     /// less, instead of through a buffer in pieces: a program killed between two calls never
     /// leaves part of a Write in the file. Call it before the first read or write.

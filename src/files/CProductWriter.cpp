@@ -118,21 +118,13 @@ void CProductWriter::Run() {
 
 void CProductWriter::Write(Job& job) {
     const std::span<const std::uint8_t> record(job.bytes.data(), job.length);
+    if (job.route.sink && job.sink != nullptr) {
+        job.sink->Take(job.kind, record);
+    }
+    // The UDP output takes the record in the chunks of the beam record's datagrams.
     constexpr std::size_t kChunk = kRecordChunkSize;
-    // The sink and the UDP output take the record in the chunks of the beam record's datagrams.
-    for (std::size_t at = 0;; at += kChunk) {
-        const std::size_t n = std::min(kChunk, record.size() - at);
-        const auto chunk = record.subspan(at, n);
-        const bool end = at + n >= record.size();
-        if (job.route.sink && job.sink != nullptr) {
-            job.sink->Take(job.kind, chunk, end);
-        }
-        if (job.route.udp && !chunk.empty()) {
-            SendRecordChunk(job.route, chunk);
-        }
-        if (end) {
-            break;
-        }
+    for (std::size_t at = 0; job.route.udp && at < record.size(); at += kChunk) {
+        SendRecordChunk(job.route, record.subspan(at, std::min(kChunk, record.size() - at)));
     }
     if (!job.route.file) {
         return;
@@ -147,7 +139,7 @@ void CProductWriter::Write(Job& job) {
         return;
     }
     const std::uint64_t start = m_file.Position();
-    if (m_file.Write(record) && m_file.Flush()) {
+    if (m_file.WriteInPieces(record, kProductWritePiece) && m_file.Flush()) {
         return;
     }
     ProductWriteFailure failure{m_file.Path(), m_file.LastError()};

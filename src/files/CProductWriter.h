@@ -32,13 +32,17 @@ public:
     virtual ~IProductSink() = default;
     /// Whether records of the kind are wanted (asked on the document's thread).
     virtual bool Wants(RecordKind kind) const = 0;
-    /// The next bytes of a record of the kind; `recordEnd` with its last bytes.
-    virtual void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) = 0;
+    /// A whole record of the kind.
+    virtual void Take(RecordKind kind, std::span<const std::uint8_t> record) = 0;
 };
 
 /// Largest product record: a beam record of 1440 x 1000 samples with the longest sentence.
 inline constexpr std::size_t kMaxProductRecord =
     static_cast<std::size_t>(kRecordDataOffset) + 1440u * 1000u + kMaxSentenceLength;
+
+/// Product records go to their files in system calls of at most this many bytes: a beam record
+/// in one call held a core for a millisecond and more here, stalling the processing threads.
+inline constexpr std::size_t kProductWritePiece = 256 * 1024;
 
 /// Where one record goes, fixed when it is built.
 struct ProductRoute {

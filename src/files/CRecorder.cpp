@@ -2,13 +2,11 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "common/Numeric.h"
+#include "files/SampleBytes.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <filesystem>
 #include <system_error>
 
@@ -48,34 +46,6 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(path, error);
 }
 
-// Float to byte as the image stores it: truncated toward zero, low 8 bits; values no int can
-// hold give 0.
-inline std::uint8_t SampleByte(float value) {
-    const float safe = (value > -2147483648.0f && value < 2147483648.0f) ? value : 0.0f;
-    return static_cast<std::uint8_t>(static_cast<unsigned>(static_cast<int>(safe)) & 0xFFu);
-}
-
-// SampleByte over a row, sixteen samples at a time where the machine has SSE2 (every x86-64):
-// the compiler leaves the narrowing loop scalar, and a beam record is 1.44 million samples.
-void SampleBytes(const float* in, std::uint8_t* out, std::size_t count) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i lowByte = _mm_set1_epi32(0xFF);
-    for (; i + 16 <= count; i += 16) {
-        // Truncation gives 0x80000000 for NaN and for values no int can hold: its low byte is 0.
-        const __m128i a = _mm_and_si128(_mm_cvttps_epi32(_mm_loadu_ps(in + i)), lowByte);
-        const __m128i b = _mm_and_si128(_mm_cvttps_epi32(_mm_loadu_ps(in + i + 4)), lowByte);
-        const __m128i c = _mm_and_si128(_mm_cvttps_epi32(_mm_loadu_ps(in + i + 8)), lowByte);
-        const __m128i d = _mm_and_si128(_mm_cvttps_epi32(_mm_loadu_ps(in + i + 12)), lowByte);
-        // 0..255 pass both packs unchanged.
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
-    }
-#endif
-    for (; i < count; ++i) {
-        out[i] = SampleByte(in[i]);
-    }
-}
 } // namespace
 
 std::string FormatAutoName(const LocalTime& t) {
@@ -356,13 +326,18 @@ void CRecorder::BuildProducts() {
     FollowProductWrites();
     IProductSink* sink = m_writer.Sink();
     const bool sinkPoint = sink != nullptr && sink->Wants(RecordKind::Point);
-    const bool sinkBeam = sink != nullptr && sink->Wants(RecordKind::Beam);
     if (m_doc.m_udpOutputPoint != 0 || m_doc.m_recordPoint != 0 || sinkPoint) {
         BuildPointRecord();
     }
-    if (m_doc.m_udpOutputBeam != 0 || m_doc.m_recordBeam != 0 || sinkBeam) {
+    if (WantsBeamRecord()) {
         BuildBeamRecord();
     }
+}
+
+bool CRecorder::WantsBeamRecord() const {
+    const IProductSink* sink = m_writer.Sink();
+    return m_doc.m_udpOutputBeam != 0 || m_doc.m_recordBeam != 0 ||
+           (sink != nullptr && sink->Wants(RecordKind::Beam));
 }
 
 ProductRoute CRecorder::RouteOf(RecordKind kind) const {
@@ -430,10 +405,15 @@ void CRecorder::BuildBeamRecord() {
     const std::size_t count = static_cast<std::size_t>(samples);
     const float* image = m_doc.m_combinedImage.data();
     std::uint8_t* data = buffer.data() + kRecordDataOffset;
-    // Beam-major, samples from the transducer outwards.
+    // Beam-major, samples from the transducer outwards; rows the ping's processing converted
+    // already are copied.
     for (int b = 0; b < beams; ++b) {
-        SampleBytes(image + static_cast<std::size_t>(b) * kMaxSamples,
-                    data + static_cast<std::size_t>(b) * count, count);
+        std::uint8_t* const out = data + static_cast<std::size_t>(b) * count;
+        if (const std::uint8_t* converted = m_doc.CombinedRowBytes(b, samples); converted != nullptr) {
+            std::memcpy(out, converted, count);
+        } else {
+            SampleBytes(image + static_cast<std::size_t>(b) * kMaxSamples, out, count);
+        }
     }
     std::size_t at = kRecordDataOffset + static_cast<std::size_t>(beams) * count;
     const auto sentence = SentenceFor(RecordKind::Beam);

@@ -4,6 +4,8 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/LinkStatus.h"
+#include "files/CRecorder.h"
+#include "files/SampleBytes.h"
 #include "sim/Scene.h"
 #include "support/FakePorts.h"
 
@@ -443,6 +445,38 @@ TEST_F(PingCycle, APingInTwoTurnsGivesThePictureOfAPingAtOnce) {
     EXPECT_FALSE(blank(3));
     EXPECT_EQ(pings.processed, 3);
     doc->Unsubscribe(pings);
+}
+
+// The beam record's bytes are converted by the threads that process the heads, in both turns of
+// a ping: they are those of the picture the ping leaves.
+TEST_F(PingCycle, TheBeamRecordOfAPingHoldsItsPicture) {
+    doc->m_livePingInTwoTurns = true;
+    doc->Head(0).m_displayMode = 0;
+    doc->CopyHeadSettings();
+    doc->m_udpOutputBeam = 1;
+    doc->m_pingDelayMs = 100;
+    Connect();
+    doc->OpenOutputSocket();
+    world.datagrams.m_sent.clear();
+    EXPECT_EQ(Fire(), kPingTimer);
+    EXPECT_EQ(Fire(), kFinishPingTimer);
+    std::vector<std::uint8_t> record;
+    for (const auto& datagram : world.datagrams.m_sent) {
+        record.insert(record.end(), datagram.bytes.begin(), datagram.bytes.end());
+    }
+    const int beams = doc->Recorder().ProductBeams();
+    const int samples = doc->Recorder().ProductSamples();
+    ASSERT_GE(record.size(), kRecordDataOffset + static_cast<std::size_t>(beams * samples));
+    int differing = 0;
+    for (int b = 0; b < beams; ++b) {
+        for (int s = 0; s < samples; ++s) {
+            const std::size_t at = kRecordDataOffset + static_cast<std::size_t>(b * samples + s);
+            differing += record[at] != SampleByte(doc->CombinedImage(b, s)) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(std::count_if(record.begin() + kRecordDataOffset, record.end(), [](auto v) { return v != 0; }),
+              beams);
 }
 
 TEST_F(PingCycle, TimingValuesAreMeasuredFromThePingStart) {

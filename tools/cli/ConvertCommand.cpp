@@ -46,29 +46,24 @@ struct ConvertOptions {
     bool report = false; ///< machine-readable progress for a batch
 };
 
-/// Writes each product to its own file. Takes records from the product writer's thread. A record
-/// is gathered until its last bytes and then written in one call that goes straight to the
-/// system, so that a conversion killed at any moment leaves whole records only.
+/// Writes each product to its own file. Takes records from the product writer's thread and writes
+/// them straight to the system, in pieces: a conversion killed in the middle of a record leaves
+/// it cut short at the end of the file, where every reader finds it damaged and skips it.
 class ProductFiles : public IProductSink {
 public:
     ProductFiles(const std::string& p96, const std::string& b96) {
         Open(m_point, p96);
         Open(m_beam, b96);
     }
-    bool Wants(RecordKind kind) const override { return Product(kind).file.IsOpen(); }
-    void Take(RecordKind kind, std::span<const std::uint8_t> bytes, bool recordEnd) override {
-        ProductFile& out = Product(kind);
-        out.record.insert(out.record.end(), bytes.begin(), bytes.end());
-        if (!recordEnd) {
-            return;
-        }
-        if (!out.file.Write(out.record)) {
+    bool Wants(RecordKind kind) const override { return Product(kind).IsOpen(); }
+    void Take(RecordKind kind, std::span<const std::uint8_t> record) override {
+        CDataFile& file = Product(kind);
+        if (!file.WriteInPieces(record, kProductWritePiece)) {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_error.empty()) {
-                m_error = out.file.Path() + ": " + out.file.LastError();
+                m_error = file.Path() + ": " + file.LastError();
             }
         }
-        out.record.clear();
     }
     std::string Error() const {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -76,21 +71,16 @@ public:
     }
 
 private:
-    struct ProductFile {
-        CDataFile file;
-        std::vector<std::uint8_t> record;
-    };
-    static void Open(ProductFile& out, const std::string& path) {
-        if (!path.empty() &&
-            (!out.file.Open(path, CDataFile::Mode::CreateWrite) || !out.file.WriteThrough())) {
-            throw Failure("cannot create " + path + ": " + out.file.LastError());
+    static void Open(CDataFile& file, const std::string& path) {
+        if (!path.empty() && (!file.Open(path, CDataFile::Mode::CreateWrite) || !file.WriteThrough())) {
+            throw Failure("cannot create " + path + ": " + file.LastError());
         }
     }
-    ProductFile& Product(RecordKind kind) { return kind == RecordKind::Beam ? m_beam : m_point; }
-    const ProductFile& Product(RecordKind kind) const { return kind == RecordKind::Beam ? m_beam : m_point; }
+    CDataFile& Product(RecordKind kind) { return kind == RecordKind::Beam ? m_beam : m_point; }
+    const CDataFile& Product(RecordKind kind) const { return kind == RecordKind::Beam ? m_beam : m_point; }
 
-    ProductFile m_point;
-    ProductFile m_beam;
+    CDataFile m_point;
+    CDataFile m_beam;
     mutable std::mutex m_mutex;
     std::string m_error;
 };
