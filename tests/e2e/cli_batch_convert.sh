@@ -2,7 +2,9 @@
 # Converts a folder of recordings in one batch: a good, a damaged and an empty file give two
 # conversions, one reported failure and exit status 1. Then the README's GNU parallel command
 # spreads the same conversion over the hosts of its login file, here this machine alone (":"):
-# its products (on all cores) are those of the batch (one core a file).
+# its products (on all cores) are those of the batch (one core a file). An output that names the
+# recording converts nothing, and recordings of one name from two folders do not overwrite each
+# other's products under --out.
 # Everything on 127.0.0.1.
 # Usage: cli_batch_convert.sh VEXAR_CLI VEXAR_HEADSIM
 set -euo pipefail
@@ -49,4 +51,21 @@ for copy in a b; do
     cmp "$work/spread/$copy.P96" "$work/out/good.P96"
     cmp "$work/spread/$copy.B96" "$work/out/good.B96"
 done
-echo "batch: two converted, one reported; GNU parallel converted two copies"
+cp "$work/survey/good.R96" "$work/kept.R96"
+if "$cli" convert --settings "$work/Vexar.INI" "$work/survey/good.R96" --b96 "$work/survey/good.R96" \
+    >/dev/null 2>"$work/typo.err"; then
+    fail "converted onto its own recording"
+fi
+grep -q "is the recording: nothing converted" "$work/typo.err" || fail "typo: $(cat "$work/typo.err")"
+cmp "$work/survey/good.R96" "$work/kept.R96"
+mkdir "$work/again"
+cp "$work/survey/damaged.R96" "$work/again/a.R96"
+set +e
+"$cli" convert --settings "$work/Vexar.INI" "$work/spread" "$work/again" --p96 --b96 --out "$work/clash" >"$work/clash.out" 2>&1
+status=$?
+set -e
+[[ $status == 1 ]] || fail "clash: exit status $status"
+grep -q "again/a.R96 .*failed: .*a.P96 is an output of .*spread/a.R96: not converted" "$work/clash.out" ||
+    fail "clash: $(cat "$work/clash.out")"
+cmp "$work/clash/a.B96" "$work/spread/a.B96"
+echo "batch: two converted, one reported; GNU parallel converted two copies; no output overwrote another or a recording"

@@ -67,6 +67,9 @@ void RunBatch(std::vector<BatchJob>& jobs, int parallel, const std::string& prog
         while (running < parallel && next < jobs.size()) {
             const std::size_t index = next++;
             BatchJob& job = jobs[index];
+            if (job.done) {
+                continue; // refused before it started
+            }
             auto process = std::make_unique<QProcess>();
             QProcess* p = process.get();
             QStringList arguments;

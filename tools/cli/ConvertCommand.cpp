@@ -18,7 +18,9 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,6 +109,32 @@ std::string OutputPath(const std::string& input, const Output& output, const std
     return (where / in.stem()).string() + extension;
 }
 
+/// The path a file is known by, for telling whether two names are one file (one that does not
+/// exist yet included).
+std::string FileIdentity(const std::string& path) {
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(path, error), error);
+    return error ? path : canonical.string();
+}
+
+/// Refuses outputs that name the recording or one another: a slip of the keyboard must not cut
+/// the survey's recording to nothing, nor two products overwrite each other.
+void CheckOutputs(const std::string& input, const std::vector<std::pair<const char*, std::string>>& outputs) {
+    std::vector<std::pair<std::string, std::string>> seen = {{FileIdentity(input), "the recording"}};
+    for (const auto& [option, path] : outputs) {
+        if (path.empty()) {
+            continue;
+        }
+        const std::string identity = FileIdentity(path);
+        for (const auto& [other, name] : seen) {
+            if (other == identity) {
+                throw Failure(std::string(option) + " " + path + " is " + name + ": nothing converted");
+            }
+        }
+        seen.emplace_back(identity, std::string("the file of ") + option);
+    }
+}
+
 std::string Describe(const MapProjection& projection) {
     return "EPSG:" + std::to_string(projection.Epsg()) + " (WGS 84 / UTM zone " +
            std::to_string(projection.zone) + (projection.south ? "S" : "N") + ")";
@@ -118,6 +146,7 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
     const std::string b96 = OutputPath(input, options.b96, ".B96", options.outFolder);
     const std::string xyz =
         OutputPath(input, options.xyz, XyzExtension(options.xyzFormat), options.outFolder);
+    CheckOutputs(input, {{"--p96", p96}, {"--b96", b96}, {"--xyz", xyz}});
     // --jobs is the number of cores to keep busy: the document's own thread and its workers.
     HeadlessDocument headless(common, false, false, {}, 0, options.jobs > 0 ? options.jobs - 1 : -1);
     CTamsorDoc& doc = *headless.doc;
@@ -241,6 +270,10 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, bo
         std::sort(found.begin(), found.end());
         files.insert(files.end(), found.begin(), found.end());
     }
+    // A recording named twice (itself and in its folder, say) is converted once.
+    std::set<std::string> identities;
+    std::erase_if(files,
+                  [&](const std::string& file) { return !identities.insert(FileIdentity(file)).second; });
     return files;
 }
 
@@ -265,6 +298,11 @@ int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& 
     const int parallel = std::max(1, std::min(cores, static_cast<int>(files.size())));
     const std::string coresEach = std::to_string(std::max(1, cores / parallel));
     std::vector<BatchJob> jobs;
+    // Output file -> the recording it comes from; the recordings themselves are no one's output.
+    std::map<std::string, std::string> outputOf;
+    for (const std::string& file : files) {
+        outputOf.emplace(FileIdentity(file), file);
+    }
     for (const std::string& file : files) {
         BatchJob job;
         job.input = file;
@@ -280,8 +318,20 @@ int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& 
             {"--b96", OutputPath(file, options.b96, ".B96", options.outFolder)},
             {"--xyz", OutputPath(file, options.xyz, XyzExtension(options.xyzFormat), options.outFolder)}};
         for (const auto& [option, path] : outputs) {
-            if (!path.empty()) {
-                job.arguments.insert(job.arguments.end(), {option, path});
+            if (path.empty()) {
+                continue;
+            }
+            job.arguments.insert(job.arguments.end(), {option, path});
+            // Recordings of one name from different folders meet under --out: the first keeps
+            // its outputs, the others are not converted.
+            const auto [taken, added] = outputOf.emplace(FileIdentity(path), file);
+            if (!added && job.reason.empty()) {
+                job.done = true;
+                job.reason =
+                    path +
+                    (FileIdentity(taken->second) == taken->first ? " is a recording"
+                                                                 : " is an output of " + taken->second) +
+                    ": not converted";
             }
         }
         if (options.sleepMs > 0) {
