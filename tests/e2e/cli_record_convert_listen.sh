@@ -77,7 +77,7 @@ cmp "$work/received/received.B96" "$work/live.B96"
 # A point record dropped on purpose: listen --stats reports the gap in the record numbers. The
 # point file alone has consecutive numbers; every record but the fourth is sent again.
 "$cli" convert --settings "$work/Record.INI" "$work/live.R96" --p96 "$work/alone.P96" >/dev/null
-"$cli" listen --port 0 --count 9 --stats --timeout 60 >"$work/gap.out" 2>"$work/gap.err" &
+"$cli" listen --port 0 --count 9 --stats --timeout 60 --out "$work/received" >"$work/gap.out" 2>"$work/gap.err" &
 gap_pid=$!
 pids+=($gap_pid)
 gap_port=$(wait_port "$work/gap.err")
@@ -98,4 +98,7 @@ for i, record in enumerate(records):
 PY
 wait "$gap_pid"
 grep -q "^# 9 records, 0 damaged, 1 missing" "$work/gap.out" || { cat "$work/gap.out"; exit 1; }
+# The second capture into the folder goes beside the first.
+cmp "$work/received/received.P96" "$work/live.P96"
+"$cli" info "$work/received/received-2.P96" | grep -q "^# 9 records, 0 damaged stretches"
 echo "recorded, converted and received 10 pings; a dropped record is reported missing"

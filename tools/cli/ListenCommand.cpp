@@ -5,6 +5,7 @@
 #include "CliCommand.h"
 
 #include "files/CDataFile.h"
+#include "files/CRecorder.h"
 #include "output/CRecordAssembler.h"
 #include "output/CStreamTally.h"
 
@@ -86,10 +87,14 @@ int RunListen(const ListenOptions& options) {
             if (!options.outFolder.empty()) {
                 CDataFile& file = files[static_cast<std::size_t>(r.kind)];
                 if (!file.IsOpen()) {
+                    // A capture never replaces an earlier one: received-2.P96 and so on.
                     const std::string path =
-                        (std::filesystem::path(options.outFolder) / ("received." + f.signature)).string();
+                        UnusedName((std::filesystem::path(options.outFolder) / "").string(), "received",
+                                   "." + f.signature);
                     if (!file.Open(path, CDataFile::Mode::CreateWrite)) {
                         writeError = path + ": " + file.LastError();
+                    } else {
+                        std::fprintf(stderr, "writing %s records to %s\n", f.signature.c_str(), path.c_str());
                     }
                 }
                 if (file.IsOpen() && (!file.Write(bytes) || !file.Flush())) {
@@ -159,7 +164,8 @@ const bool kRegistered = RegisterCommand(
             ->check(CLI::Range(0, 65535));
         command.add_option("--bind", options->bind, "local address to listen on (default 127.0.0.1)");
         command.add_option("--count", options->count, "stop after this many whole records");
-        command.add_option("--out", options->outFolder, "folder for received.P96 / received.B96");
+        command.add_option("--out", options->outFolder,
+                           "folder for received.P96 / received.B96 (received-2.P96 ... beside earlier ones)");
         command.add_option("--timeout", options->timeoutS, "stop after this many seconds")
             ->check(CLI::Range(0.0, 1.0e6));
         command.add_flag("--stats", options->stats,
