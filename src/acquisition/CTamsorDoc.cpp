@@ -230,7 +230,6 @@ void CTamsorDoc::CopyPlannedRows(int head) {
         std::memcpy(image + static_cast<std::ptrdiff_t>(r) * kMaxSamples, row, samples * sizeof(float));
         if (m_combinedBytesSamples > 0) {
             SampleBytes(row, m_combinedBytes.data() + static_cast<std::ptrdiff_t>(r) * kMaxSamples, samples);
-            m_combinedRowConverted[static_cast<std::size_t>(r)] = 1;
         }
         m_combinedProfile[static_cast<std::size_t>(r)] =
             source.m_beamProfile[static_cast<std::size_t>(from.row)];
@@ -301,20 +300,21 @@ void CTamsorDoc::BeginPing(bool holdBack) {
     m_beamsPerHeadShown = t;
 
     m_heldBackHeads = {};
-    m_combinedRowConverted.fill(0);
     m_combinedBytesSamples = 0;
-    if (Head(0).m_newData != 0 && m_recorder->WantsBeamRecord()) {
+    if (Head(0).m_displayMode != 0) {
+        return;
+    }
+    // Every row the plan takes from a head is converted as it is copied in, by the end of the ping.
+    if (Head(0).m_newData != 0 && m_recorder->WantsRecord(RecordKind::Beam)) {
         m_combinedBytes.resize(m_combinedImage.size());
         m_combinedBytesSamples = SafeSampleCount(m_cacheSamples);
     }
-    if (Head(0).m_displayMode == 0) {
-        AssembleCombinedImage(t, f, j, holdBack);
-    }
+    AssembleCombinedImage(t, f, j, holdBack);
 }
 
 const std::uint8_t* CTamsorDoc::CombinedRowBytes(int beam, int samples) const {
     if (samples <= 0 || samples != m_combinedBytesSamples || beam < 0 || beam >= kCombinedBeams ||
-        m_combinedRowConverted[static_cast<std::size_t>(beam)] == 0) {
+        m_rowPlan[static_cast<std::size_t>(beam)].head < 0) {
         return nullptr;
     }
     return m_combinedBytes.data() + static_cast<std::ptrdiff_t>(beam) * kMaxSamples;

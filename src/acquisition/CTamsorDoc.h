@@ -177,9 +177,8 @@ public:
     std::array<float, static_cast<std::size_t>(kCombinedBeams) * kMaxSamples> m_combinedImage{};
     std::array<float, kCombinedBeams> m_combinedProfile{};
     /// The combined image's rows as beam-record bytes, when the ping builds a beam record: each
-    /// row converted by the thread that copied it in, while it is still in cache.
+    /// row a head gives is converted by the thread that copied it in, while it is still in cache.
     std::vector<std::uint8_t> m_combinedBytes;
-    std::array<std::uint8_t, kCombinedBeams> m_combinedRowConverted{}; ///< 1: this ping's row
     int m_combinedBytesSamples = 0; ///< samples of each converted row; 0 outside a ping's routine
     int m_beamsPerHeadShown = 0;    ///< beams each head gave the combined image at the last ping
 

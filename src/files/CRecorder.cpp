@@ -324,20 +324,18 @@ void CRecorder::FollowProductWrites() {
 
 void CRecorder::BuildProducts() {
     FollowProductWrites();
-    IProductSink* sink = m_writer.Sink();
-    const bool sinkPoint = sink != nullptr && sink->Wants(RecordKind::Point);
-    if (m_doc.m_udpOutputPoint != 0 || m_doc.m_recordPoint != 0 || sinkPoint) {
+    if (WantsRecord(RecordKind::Point)) {
         BuildPointRecord();
     }
-    if (WantsBeamRecord()) {
+    if (WantsRecord(RecordKind::Beam)) {
         BuildBeamRecord();
     }
 }
 
-bool CRecorder::WantsBeamRecord() const {
+bool CRecorder::WantsRecord(RecordKind kind) const {
     const IProductSink* sink = m_writer.Sink();
-    return m_doc.m_udpOutputBeam != 0 || m_doc.m_recordBeam != 0 ||
-           (sink != nullptr && sink->Wants(RecordKind::Beam));
+    const int udp = kind == RecordKind::Beam ? m_doc.m_udpOutputBeam : m_doc.m_udpOutputPoint;
+    return udp != 0 || SwitchOf(kind) != 0 || (sink != nullptr && sink->Wants(kind));
 }
 
 ProductRoute CRecorder::RouteOf(RecordKind kind) const {

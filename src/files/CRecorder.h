@@ -68,8 +68,8 @@ public:
     /// After the profile points are final: the point record, then the beam record, each when
     /// its UDP output, its recording or the product sink asks for it.
     void BuildProducts();
-    /// Whether the products of a ping include the beam record.
-    bool WantsBeamRecord() const;
+    /// Whether the products of a ping include the record of the kind (point or beam).
+    bool WantsRecord(RecordKind kind) const;
     void SetProductSink(IProductSink* sink) { m_writer.SetSink(sink); }
     /// The point record: to the UDP output as one datagram and to the P96 file.
     void BuildPointRecord();
