@@ -41,7 +41,7 @@ CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
 
 CTamsorDoc::~CTamsorDoc() {
     // A ping half processed is dropped here: its listeners may be gone.
-    m_pingHalfDone = false;
+    m_pingInTurns = false;
     if (m_ports.timers != nullptr) {
         m_ports.timers->Stop(kFinishPingTimer);
     }

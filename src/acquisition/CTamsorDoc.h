@@ -245,7 +245,8 @@ private:
     void CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply);
     void CheckProcessingTables();
     void BeginPing(bool holdBack);
-    void ProcessHeldBackHeads();
+    /// Processes the next head left for a later turn; false when none is left.
+    bool ProcessHeldBackHead();
     void EndPing();
     void RefreshStatus();
     void WriteProducts();
@@ -269,7 +270,10 @@ private:
     void RestartStaleCount(bool counting);
     void CheckPictureStale();
     void AfterLivePing();
+    /// Runs every turn left of a live ping processed in turns.
     void FinishHalfDonePing();
+    /// The next turn of a live ping processed in turns: one head, or the end of the routine.
+    void NextPingTurn();
     void WatchdogTimerProc();
     void FollowLinkRecording(const RawRecordingState& state);
     void OnPlaybackTimer();
@@ -338,10 +342,10 @@ private:
         std::int16_t row = 0;
     };
     std::array<CombinedRowSource, kCombinedBeams> m_rowPlan{};
-    /// Fresh heads of the ping being processed in two turns that wait for the second turn.
+    /// Fresh heads of the live ping being processed in turns that wait for a turn of their own.
     std::array<bool, kHeadCount> m_heldBackHeads{};
-    bool m_pingHalfDone = false;
-    std::uint64_t m_firstTurnMs = 0; ///< how long the first turn of that ping took
+    bool m_pingInTurns = false;
+    std::uint64_t m_turnWorkMs = 0; ///< the work of that ping's turns so far
 
     // The live link.
     LinkView m_link;

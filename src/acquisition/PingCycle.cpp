@@ -87,7 +87,7 @@ void CTamsorDoc::UpdateLinkRequest() {
 
 void CTamsorDoc::OnLinkNews() {
     // A ping in its two turns comes first; its second turn looks for news again.
-    if (!m_sonarLink || IsPlayback() || m_pingHalfDone) {
+    if (!m_sonarLink || IsPlayback() || m_pingInTurns) {
         return;
     }
     m_link.stats = m_sonarLink->Stats();
@@ -115,8 +115,8 @@ void CTamsorDoc::OnLinkNews() {
         m_ports.linkRunner->Poke(); // the link may request the next ping now
         TakeLivePing(*ping);
         const std::uint64_t done = m_ports.clock->TickMs();
-        if (m_pingHalfDone) {
-            m_firstTurnMs = done - now;
+        if (m_pingInTurns) {
+            m_turnWorkMs = done - now;
             return;
         }
         m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(done - now) * m_options.restShare);
@@ -124,19 +124,30 @@ void CTamsorDoc::OnLinkNews() {
 }
 
 void CTamsorDoc::FinishHalfDonePing() {
-    if (!m_pingHalfDone) {
+    while (m_pingInTurns) {
+        NextPingTurn();
+    }
+}
+
+void CTamsorDoc::NextPingTurn() {
+    if (!m_pingInTurns) {
         return;
     }
-    m_pingHalfDone = false;
     StopTimer(m_ports.timers, kFinishPingTimer);
     const std::uint64_t start = m_ports.clock != nullptr ? m_ports.clock->TickMs() : 0;
-    ProcessHeldBackHeads();
+    if (ProcessHeldBackHead()) {
+        // One head a turn: the input and the timers are served before the next.
+        m_turnWorkMs += (m_ports.clock != nullptr ? m_ports.clock->TickMs() : 0) - start;
+        ArmTimer(m_ports.timers, kFinishPingTimer, 0);
+        return;
+    }
+    m_pingInTurns = false;
     EndPing();
     AfterLivePing();
-    // The rest counts the work of both turns, not the input served between them.
+    // The rest counts the work of every turn, not the input served between them.
     if (m_ports.clock != nullptr) {
         const std::uint64_t done = m_ports.clock->TickMs();
-        const std::uint64_t work = m_firstTurnMs + (done - start);
+        const std::uint64_t work = m_turnWorkMs + (done - start);
         m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(work) * m_options.restShare);
         ArmTimer(m_ports.timers, kTakePingTimer, static_cast<int>(m_nextTakeTick - done));
     }
@@ -156,7 +167,7 @@ void CTamsorDoc::TakeLivePing(const LinkPing& ping) {
     input.sonarTimeMs = ping.sonarTimeMs;
     input.acquisitionTimeMs = ping.acquisitionTimeMs;
     EnterPing(input);
-    if (!m_pingHalfDone) {
+    if (!m_pingInTurns) {
         AfterLivePing();
     }
 }
@@ -223,7 +234,7 @@ void CTamsorDoc::OnTimer(int timerId) {
         return;
     }
     if (timerId == kFinishPingTimer) {
-        FinishHalfDonePing();
+        NextPingTurn();
         return;
     }
     if (timerId == kTakePingTimer) {

@@ -61,7 +61,8 @@ void CTamsorDoc::EnterPing(const PingInput& ping) {
     }
     if (ping.requestTime && m_options.livePingInTurns && m_ports.timers != nullptr) {
         BeginPing(true);
-        m_pingHalfDone = true;
+        m_pingInTurns = true;
+        m_turnWorkMs = 0;
         m_ports.timers->Arm(kFinishPingTimer, 0);
         return;
     }
@@ -287,9 +288,14 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
         }
     }
     if (holdBack) {
-        for (std::size_t k = kHeadCount / 2; k < kHeadCount; ++k) {
-            m_heldBackHeads[k] = fresh[k];
-            fresh[k] = false;
+        // The first fresh head is processed now, each other in a turn of its own.
+        bool first = true;
+        for (std::size_t k = 0; k < kHeadCount; ++k) {
+            if (fresh[k] && !first) {
+                m_heldBackHeads[k] = true;
+                fresh[k] = false;
+            }
+            first = first && !fresh[k];
         }
     }
     // The heads are independent: they are processed and copied side by side.
@@ -299,16 +305,27 @@ void CTamsorDoc::AssembleCombinedImage(int perHead, int firstCentral, int quadra
     }
 }
 
-void CTamsorDoc::ProcessHeldBackHeads() {
+bool CTamsorDoc::ProcessHeldBackHead() {
+    std::array<bool, kHeadCount> next{};
+    for (std::size_t k = 0; k < kHeadCount; ++k) {
+        if (m_heldBackHeads[k]) {
+            next[k] = true;
+            m_heldBackHeads[k] = false;
+            break;
+        }
+    }
+    if (next == std::array<bool, kHeadCount>{}) {
+        return false;
+    }
     IClockPort* clock = m_ports.clock;
     const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
     // The row plan of the first turn still holds: the beams and samples it was made for change
     // only in BeginPing.
-    m_processing->ProcessHeads(m_heads, m_heldBackHeads, m_settings.sonar, &CTamsorDoc::CopyPlannedRowsOfHead, this);
-    m_heldBackHeads = {};
+    m_processing->ProcessHeads(m_heads, next, m_settings.sonar, &CTamsorDoc::CopyPlannedRowsOfHead, this);
     if (clock != nullptr) {
         m_timings.processingTimeMs += static_cast<float>(clock->TickMs() - start);
     }
+    return true;
 }
 
 void CTamsorDoc::ClearCombinedImage() {
