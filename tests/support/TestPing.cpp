@@ -16,12 +16,14 @@ TestPing::TestPing() : m_payloads(std::make_unique<PingBuffer>()), m_reply(std::
     (*m_reply)[9] = 4;
 }
 
-void TestPing::SetRawSamples(int head, const COndrel& source) {
+void TestPing::SetRawSamples(int head, std::span<const std::uint16_t> raw) {
     // Sample j of head h, channel c is the big-endian word at ((j * 4 + h) * 16 + c) * 2.
     for (int j = 0; j < kMaxSamples; ++j) {
         for (int c = 0; c < kElementCount; ++c) {
-            const std::uint16_t value = source.m_rawSamples[static_cast<std::size_t>(c * kMaxSamples + j)];
-            const std::size_t at = static_cast<std::size_t>(((j * kHeadCount + head) * kElementCount + c) * 2);
+            const std::size_t from = static_cast<std::size_t>(c * kMaxSamples + j);
+            const std::uint16_t value = from < raw.size() ? raw[from] : std::uint16_t{32768};
+            const std::size_t at =
+                static_cast<std::size_t>(((j * kHeadCount + head) * kElementCount + c) * 2);
             (*m_payloads)[at] = static_cast<std::uint8_t>(value >> 8);
             (*m_payloads)[at + 1] = static_cast<std::uint8_t>(value & 0xFF);
         }
@@ -32,12 +34,16 @@ void TestPing::SetTransducerType(int type) {
     (*m_reply)[8] = static_cast<std::uint8_t>(type);
 }
 
-void TestPing::EnterInto(CTamsorDoc& doc, const PingSettings& settings) const {
+PingInput TestPing::Input(const PingSettings& settings) const {
     PingInput input;
     input.payloads = m_payloads.get();
     input.lastReply = m_reply.get();
     input.settings = settings;
-    doc.EnterPing(input);
+    return input;
+}
+
+void TestPing::EnterInto(CTamsorDoc& doc, const PingSettings& settings) const {
+    doc.EnterPing(Input(settings));
 }
 
 } // namespace vexar::test
