@@ -73,10 +73,15 @@ void CTamsorDoc::SetTitle(const std::string& title) {
 }
 
 void CTamsorDoc::SetMode(DocMode mode) {
-    if (mode == m_mode) {
+    SetModeAndHold(mode, m_hold);
+}
+
+void CTamsorDoc::SetModeAndHold(DocMode mode, bool hold) {
+    if (mode == m_mode && hold == m_hold) {
         return;
     }
     m_mode = mode;
+    m_hold = hold;
     Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
 }
 
@@ -114,11 +119,14 @@ void CTamsorDoc::OnRealTime() {
         m_ports.timers->Stop(kPlaybackTimer);
     }
     // The end of a conversion holds the played file on its last ping; that was never the
-    // operator's Hold.
+    // operator's Hold. Leaving playback, its release is told with the new mode.
     if (m_holdAfterConversion) {
         m_holdAfterConversion = false;
-        m_hold = false;
-        Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
+        if (IsPlayback()) {
+            m_hold = false;
+        } else {
+            SetModeAndHold(m_mode, false);
+        }
     }
     if (IsPlayback()) {
         CloseAllFiles();

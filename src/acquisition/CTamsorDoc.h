@@ -236,6 +236,8 @@ private:
     void OnRecordingChanged() override;
     void NotifyRecordingChanged();
     void SetMode(DocMode mode);
+    /// The one writer of the mode and Hold together: a change of either is told once.
+    void SetModeAndHold(DocMode mode, bool hold);
 
     // Settings.
     void ApplySettings(const Settings& before);

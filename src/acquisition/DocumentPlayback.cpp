@@ -404,16 +404,15 @@ bool CTamsorDoc::StartXyzExport(const std::string& outputPath) {
     const std::string played = m_player.IsOpen() ? m_player.Path() : std::string();
     const std::string path = outputPath.empty() ? CompanionXyzPath(played) : outputPath;
     const bool started = m_xyz.StartToFile(path, played, m_navigation);
-    if (IsPlayback()) {
-        SetMode(DocMode::Conversion);
+    if (!IsPlayback()) {
+        return started;
     }
     // A conversion plays its file to the end: a held playback goes on.
-    if (IsPlayback() && m_hold) {
-        m_hold = false;
-        Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
-        if (ITimerPort* timers = m_ports.timers; timers != nullptr && !timers->IsArmed(kPlaybackTimer)) {
-            timers->Arm(kPlaybackTimer, System().sleepTimeMs);
-        }
+    const bool wasHeld = m_hold;
+    SetModeAndHold(DocMode::Conversion, false);
+    if (ITimerPort* timers = m_ports.timers;
+        wasHeld && timers != nullptr && !timers->IsArmed(kPlaybackTimer)) {
+        timers->Arm(kPlaybackTimer, System().sleepTimeMs);
     }
     return started;
 }
@@ -435,16 +434,15 @@ XyzExportResult CTamsorDoc::FinishXyzExport() {
     if (m_ports.timers != nullptr) {
         m_ports.timers->Stop(kPlaybackTimer);
     }
-    if (m_player.IsLooping() && IsPlayback()) {
-        SetMode(DocMode::Playback);
+    if (!IsPlayback()) {
+        return result;
     }
     // The timer handler re-arms after every step unless playback holds: stay on the last ping
     // instead of replaying the file without writing. "Real Time" releases this Hold.
-    if (IsPlayback() && !m_hold) {
-        m_hold = true;
+    if (!m_hold) {
         m_holdAfterConversion = true;
-        Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
     }
+    SetModeAndHold(m_player.IsLooping() ? DocMode::Playback : m_mode, true);
     return result;
 }
 
