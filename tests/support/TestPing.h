@@ -1,0 +1,29 @@
+#pragma once
+// A ping for the document's one entry, built from the raw samples of the four heads: the tests
+// that follow a ping through the document give it element data the way the head does.
+
+#include "acquisition/CTamsorDoc.h"
+
+#include <memory>
+
+namespace vexar::test {
+
+class TestPing {
+public:
+    /// All samples at mid-scale; the reply header is "SON" from head 0x10 with element data.
+    TestPing();
+
+    /// Head `head`'s raw samples (channel-major, as the head's block holds them) go into the ping.
+    void SetRawSamples(int head, const COndrel& source);
+    /// The reply header's transducer type (byte 8); 4: the heads send element data.
+    void SetTransducerType(int type);
+    /// Enters the ping with `settings` (the document's own when not given): every head has new data.
+    void EnterInto(CTamsorDoc& doc, const PingSettings& settings) const;
+    void EnterInto(CTamsorDoc& doc) const { EnterInto(doc, doc.Sonar()); }
+
+private:
+    std::unique_ptr<PingBuffer> m_payloads;
+    std::unique_ptr<ReplyBlock> m_reply;
+};
+
+} // namespace vexar::test
