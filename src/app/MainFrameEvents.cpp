@@ -87,7 +87,11 @@ void CMainFrame::OnSettingsLoaded() {
 }
 
 void CMainFrame::OnSettingsChanged(const SettingsChange& change) {
+    // A change made in a menu, a bar or a dialog shows in the others at once, also while held.
     RefreshControlBars();
+    if (m_settings->isVisible()) {
+        m_settings->RefreshSettingsDialog();
+    }
     if (change.view && m_view != nullptr) {
         // Colour table, grid, units or zoom: the picture is drawn with them at once.
         m_view->Picture().SelectColorTable(m_doc.View().colorTable);

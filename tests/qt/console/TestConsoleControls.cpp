@@ -60,6 +60,14 @@ TEST_F(ControlsConsoleTest, TypedValueInTheSettingsDialogIsAppliedOnEnter) {
     EXPECT_EQ(m_frame->LiveBar()->m_gains.displayGainText->text(), QStringLiteral("100 %"));
 }
 
+TEST_F(ControlsConsoleTest, SettingsDialogFollowsTheBarsWhileHeld) {
+    m_frame->OnCommand(kCmdSettings);
+    m_doc->OnHold(); // no ping refreshes the dialog
+    Q_EMIT m_frame->LiveBar()->m_gains.startGainUpDown->stepped(+1);
+    EXPECT_EQ(m_frame->SettingsDlg()->m_startGain.edit->text(),
+              QStringLiteral("%1 dB").arg(m_doc->Sonar().startGainDb));
+}
+
 TEST_F(ControlsConsoleTest, ArrowKeysStayWithAFocusedListAndEscEndsMeasuring) {
     m_frame->OnCommand(kCmdSettings);
     QComboBox* beams = m_frame->SettingsDlg()->m_beams;

@@ -104,6 +104,11 @@ TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
     EXPECT_FALSE(View().Pointer().Measure().m_active);
 }
 
+TEST_F(ViewTest, AColourTableFromTheMenuIsDrawnAtOnce) {
+    m_frame->OnCommand(kCmdColorFirst + 3);
+    EXPECT_EQ(&View().Picture().CurrentColorTable(), &View().Picture().ColorTables()[3]);
+}
+
 TEST_F(ViewTest, RightButtonOpensTheFileMenu) {
     QTest::mouseClick(&View(), Qt::RightButton, {}, QPoint(100, 100));
     EXPECT_TRUE(m_frame->FileMenu()->isVisible());
