@@ -205,7 +205,7 @@ void CInfoPanel::UpdateCursorReadout(const CTamsorDoc& doc) {
 }
 
 void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc) {
-    // Only a played ping's sentence places the picture: live positions arrive on their own time.
+    // Shown in playback, where the played ping's sentence gives the fix the picture was made at.
     const ViewState& pointer = doc.ViewValues();
     const std::optional<UtmPoint> map =
         doc.IsPlayback() ? PictureMapPosition(doc.Navigation(), doc.Sonar(), pointer.cursorBearingDeg,
