@@ -359,10 +359,16 @@ void CPictureModel::Update(const PictureInput& input) {
             }
         }
     }
-    if (input.clearVersion != m_clearSeen) {
-        ClearPicture();
-        m_clearSeen = input.clearVersion;
+    FollowClear(input);
+}
+
+bool CPictureModel::FollowClear(const PictureInput& input) {
+    if (input.clearVersion == m_clearSeen) {
+        return false;
     }
+    ClearPicture();
+    m_clearSeen = input.clearVersion;
+    return true;
 }
 
 void CPictureModel::ConvertCombinedImage(const PictureInput& input) {

@@ -6,9 +6,9 @@
 
 #include "common/WorkerPool.h"
 #include "config/SettingsValues.h"
-#include "head/COndrel.h"
 #include "display/ColorTables.h"
 #include "display/PictureKernels.h"
+#include "head/COndrel.h"
 
 #include <array>
 #include <cstdint>
@@ -99,6 +99,9 @@ public:
     void Rebuild(const PictureInput& input);
     /// "Clear Image" typed in the view: every pixel 1, hold values 0.
     void ClearPicture();
+    /// Clears the picture when the document asked for a clear since the model last looked (each
+    /// update does this after its ping; a held picture gets no ping). True when it cleared.
+    bool FollowClear(const PictureInput& input);
     /// Takes over a colour table index (clamped to 0..8).
     void SelectColorTable(int index) { m_colorTable = ClampColorTableIndex(index); }
 
