@@ -1,9 +1,9 @@
 // Cost of the navigation work done per played ping: the sentence parse with the track running,
 // the UTM projection, and the XYZ lines of a ping with a profile point on every beam.
 
+#include "head/COndrel.h"
 #include "navigation/CNavigation.h"
 #include "navigation/NavigationMath.h"
-#include "head/COndrel.h"
 #include "navigation/XyzExport.h"
 #include "support/NavigationSample.h"
 
@@ -46,7 +46,8 @@ void BM_WriteXyzPing(benchmark::State& state) {
         state.SkipWithError("cannot open /dev/null");
         return;
     }
-    const vexar::XyzPing ping{&settings, profile.data(), "07-12-2026", "11:41:39", "042", "07122026114139042"};
+    const vexar::XyzPing ping{&settings,  profile.data(), "07-12-2026",
+                              "11:41:39", "042",          "07122026114139042"};
     for (auto _ : state) {
         xyz.WritePing(nav, ping);
     }

@@ -45,7 +45,8 @@ struct Scene {
     }
     vexar::PingSettings settings;
     vexar::ViewSettings view;
-    std::vector<float> image = std::vector<float>(static_cast<std::size_t>(vexar::kCombinedBeams) * vexar::kMaxSamples);
+    std::vector<float> image =
+        std::vector<float>(static_cast<std::size_t>(vexar::kCombinedBeams) * vexar::kMaxSamples);
     std::vector<float> profile = std::vector<float>(vexar::kCombinedBeams);
     std::unique_ptr<std::array<vexar::COndrel, vexar::kHeadCount>> heads =
         std::make_unique<std::array<vexar::COndrel, vexar::kHeadCount>>();

@@ -4,8 +4,8 @@
 #include "acquisition/CTamsorDoc.h"
 #include "support/FakePorts.h"
 #include "support/ProcessingFixtures.h"
-#include "support/TestPing.h"
 #include "support/ReferenceProcessor.h"
+#include "support/TestPing.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,12 +7,12 @@
 #include "MemoryFile.h"
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/Diagnostics.h"
+#include "acquisition/DocumentCommands.h"
 #include "common/Commands.h"
 #include "config/CProfileFile.h"
 #include "config/SettingsPanel.h"
 #include "config/SettingsTable.h"
 #include "display/CPictureModel.h"
-#include "acquisition/DocumentCommands.h"
 #include "display/OverlayLayout.h"
 #include "processing/CMOndrelMBP.h"
 
@@ -59,7 +59,8 @@ void ReadLoadedValues(const vexar::CTamsorDoc& doc) {
     (void)vexar::ScaleText(sonar.rangeM, unit);
     (void)vexar::SysGainText(sonar.startGainDb, false, 0);
     (void)vexar::DisplayGainText(sonar.displayGain, false, 0);
-    (void)vexar::CPictureModel::PersistenceDecay(static_cast<float>(doc.System().pingDelayMs), sonar.persistence);
+    (void)vexar::CPictureModel::PersistenceDecay(static_cast<float>(doc.System().pingDelayMs),
+                                                 sonar.persistence);
     (void)vexar::CPictureModel::PictureSide(sonar.samples, 0.5f);
 }
 

@@ -111,6 +111,11 @@ public:
 
 private:
     enum class PingResult { Complete, Incomplete, Lost };
+    /// Takes a new request of the document's; true when there was one.
+    bool TakeRequest();
+    /// Exchanges one ping and follows its result; returns as Step.
+    int PingOnce();
+    void FollowPingResult(PingResult result, const LinkPing& ping, std::uint64_t end);
 
     void ApplyRecordingRequests();
     int Connect(std::uint64_t now);

@@ -109,7 +109,8 @@ public:
     /// kCombinedBeams rows of kMaxSamples values.
     std::span<const float> CombinedImage() const { return m_combinedImage; }
     float CombinedImageAt(int beam, int sample) const {
-        return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)];
+        return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples +
+                               static_cast<std::size_t>(sample)];
     }
     std::span<const float> CombinedProfile() const { return m_combinedProfile; }
     /// The sentence of the current ping; empty when it has none.
@@ -253,7 +254,8 @@ private:
     void RefreshStatus();
     void WriteProducts();
     void AssembleCombinedImage(int perHead, int firstCentral, int quadrant, bool holdBack);
-    void PlanCombinedRows(int perHead, int firstCentral, int quadrant, const std::array<bool, kHeadCount>& fresh);
+    void PlanCombinedRows(int perHead, int firstCentral, int quadrant,
+                          const std::array<bool, kHeadCount>& fresh);
     void PlanHeadRows(int head, int firstRow, int rowCount, int toRow);
     void MoveOldCombinedRows();
     void CopyPlannedRows(int head);

@@ -2,8 +2,8 @@
 
 #include "acquisition/DocumentCommands.h"
 
-#include "display/ColorTables.h"
 #include "display/CPictureModel.h"
+#include "display/ColorTables.h"
 
 #include <algorithm>
 #include <array>
@@ -21,7 +21,8 @@ CommandState Enabled(bool enabled, bool checked = false) {
 // ---- File ----
 
 void RecordKindOf(CTamsorDoc& doc, int id) {
-    doc.OnRecord(id == kCmdRecordR96 ? RecordKind::Raw : (id == kCmdRecordB96 ? RecordKind::Beam : RecordKind::Point));
+    doc.OnRecord(id == kCmdRecordR96 ? RecordKind::Raw
+                                     : (id == kCmdRecordB96 ? RecordKind::Beam : RecordKind::Point));
 }
 
 CommandState RecordState(const CTamsorDoc& doc, int id) {
@@ -93,7 +94,8 @@ void ToggleTransducerUp(CTamsorDoc& doc, int) {
 // ---- Profile points ----
 
 void ToggleProfilePoints(CTamsorDoc& doc, int) {
-    doc.EditSettings([](Settings& s) { s.sonar.detectProfilePoints = s.sonar.detectProfilePoints != 0 ? 0 : 1; });
+    doc.EditSettings(
+        [](Settings& s) { s.sonar.detectProfilePoints = s.sonar.detectProfilePoints != 0 ? 0 : 1; });
 }
 
 void SetProfileDisplay(CTamsorDoc& doc, int id) {

@@ -148,7 +148,8 @@ bool CTamsorDoc::StartRecording(RecordKind kind, const std::string& path, std::u
     }
     if (IsPlayback() && NameOf(path) == m_player.FileName()) {
         if (op != nullptr) {
-            op->ShowMessage("Can't write in this file ...\nThis file is used as playback!   ", MessageIcon::Warning);
+            op->ShowMessage("Can't write in this file ...\nThis file is used as playback!   ",
+                            MessageIcon::Warning);
         }
         return false;
     }
@@ -176,7 +177,8 @@ bool CTamsorDoc::StartRecording(RecordKind kind, const std::string& path, std::u
         request.folder = System().writeFolder;
         request.sizeLimitBytes = SizeLimitBytes(System().autoFileSize);
         request.maxRecords = maxRecords;
-        m_sonarLink->StartRecording(m_recorder.TakeFile(), request, CRecorder::RawTemplate(PingRecordContext()));
+        m_sonarLink->StartRecording(m_recorder.TakeFile(), request,
+                                    CRecorder::RawTemplate(PingRecordContext()));
     }
     NotifyRecordingChanged();
     return true;

@@ -18,7 +18,7 @@ LinkIndicator IndicatorOf(const CTamsorDoc& doc) {
         return LinkIndicator::Held;
     }
     return doc.Link().pingedSinceConnect && doc.Link().staleSeconds == 0 ? LinkIndicator::Pinging
-                                                               : LinkIndicator::NoPings;
+                                                                         : LinkIndicator::NoPings;
 }
 } // namespace
 

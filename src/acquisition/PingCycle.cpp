@@ -86,7 +86,7 @@ void CTamsorDoc::UpdateLinkRequest() {
 }
 
 void CTamsorDoc::OnLinkNews() {
-    // A ping in its two turns comes first; its second turn looks for news again.
+    // A ping in its turns comes first; its last turn looks for news again.
     if (!m_sonarLink || IsPlayback() || m_pingInTurns) {
         return;
     }
@@ -119,7 +119,8 @@ void CTamsorDoc::OnLinkNews() {
             m_turnWorkMs = done - now;
             return;
         }
-        m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(done - now) * m_options.restShare);
+        m_nextTakeTick =
+            done + static_cast<std::uint64_t>(static_cast<double>(done - now) * m_options.restShare);
     }
 }
 

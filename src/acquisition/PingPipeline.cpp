@@ -194,7 +194,8 @@ void CTamsorDoc::PlanHeadRows(int head, int firstRow, int rowCount, int toRow) {
         if (from < 0 || from >= kMaxBeams || to < 0 || to >= kCombinedBeams) {
             continue;
         }
-        m_rowPlan[static_cast<std::size_t>(to)] = {static_cast<std::int16_t>(head), static_cast<std::int16_t>(from)};
+        m_rowPlan[static_cast<std::size_t>(to)] = {static_cast<std::int16_t>(head),
+                                                   static_cast<std::int16_t>(from)};
     }
 }
 
@@ -241,7 +242,8 @@ void CTamsorDoc::MoveOldCombinedRows() {
         }
         std::copy_n(m_combinedImage.begin() + static_cast<std::ptrdiff_t>(source.row) * kMaxSamples, samples,
                     m_combinedImage.begin() + static_cast<std::ptrdiff_t>(r) * kMaxSamples);
-        m_combinedProfile[static_cast<std::size_t>(r)] = m_combinedProfile[static_cast<std::size_t>(source.row)];
+        m_combinedProfile[static_cast<std::size_t>(r)] =
+            m_combinedProfile[static_cast<std::size_t>(source.row)];
     }
 }
 
@@ -262,7 +264,8 @@ void CTamsorDoc::CopyPlannedRows(int head) {
         if (m_combinedBytesSamples > 0) {
             SampleBytes(row, m_combinedBytes.data() + static_cast<std::ptrdiff_t>(r) * kMaxSamples, samples);
         }
-        m_combinedProfile[static_cast<std::size_t>(r)] = source.m_beamProfile[static_cast<std::size_t>(from.row)];
+        m_combinedProfile[static_cast<std::size_t>(r)] =
+            source.m_beamProfile[static_cast<std::size_t>(from.row)];
     }
 }
 

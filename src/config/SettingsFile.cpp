@@ -110,7 +110,8 @@ void ClampChangedSettings(const Settings& before, Settings& after) {
             if (value != before.sonar.*setting.sonarFloat) {
                 value = setting.limits.Clamp(value);
             }
-        } else if (int* value = LimitedInt(setting, after); value != nullptr && *value != *LimitedInt(setting, old)) {
+        } else if (int* value = LimitedInt(setting, after);
+                   value != nullptr && *value != *LimitedInt(setting, old)) {
             *value = setting.limits.Clamp(*value);
         }
     }

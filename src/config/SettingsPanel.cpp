@@ -141,8 +141,8 @@ bool CSettingsPanel::ApplyTyped(Settings& settings, bool live, SettingsSpin spin
 
 bool CSettingsPanel::RefreshesControlBar(bool live, SettingsSpin spin) {
     return live && (spin == SettingsSpin::Range || spin == SettingsSpin::DataGain ||
-                                   spin == SettingsSpin::StartGain || spin == SettingsSpin::QuadrantGain ||
-                                   spin == SettingsSpin::Persistence);
+                    spin == SettingsSpin::StartGain || spin == SettingsSpin::QuadrantGain ||
+                    spin == SettingsSpin::Persistence);
 }
 
 bool CSettingsPanel::SpinMultiplier(PingSettings& sonar, bool live, int delta) {
@@ -177,14 +177,16 @@ bool CSettingsPanel::Spin(Settings& settings, bool live, SettingsSpin spin, int 
     PingSettings& sonar = settings.sonar;
     switch (spin) {
     case SettingsSpin::Range:
-        if (!live || !SpinValue(sonar, &PingSettings::rangeIndex, delta, SettingOf("Operating Range").limits)) {
+        if (!live ||
+            !SpinValue(sonar, &PingSettings::rangeIndex, delta, SettingOf("Operating Range").limits)) {
             return false;
         }
         sonar.rangeM = kRangeTable[static_cast<std::size_t>(sonar.rangeIndex)];
         ApplyPulseLength(sonar);
         return true;
     case SettingsSpin::Frequency:
-        return live && SpinValue(sonar, &PingSettings::frequencyStep, delta, SettingOf("Operating Frequency").limits);
+        return live &&
+               SpinValue(sonar, &PingSettings::frequencyStep, delta, SettingOf("Operating Frequency").limits);
     case SettingsSpin::DataGain:
         return SpinValue(sonar, &PingSettings::displayGain, delta, SettingOf("Display Gain").limits);
     case SettingsSpin::StartGain:

@@ -51,7 +51,8 @@ public:
     /// same limits and rules as its clicks (a range goes to the nearest of the four; "ft" is
     /// read as metres x 3 in Imperial units). False, with nothing changed, when the text does
     /// not start with a number or the box only shows a value (persistence, quadrant gains, pulse).
-    static bool ApplyTyped(Settings& settings, bool live, SettingsSpin spin, const std::string& text, int head = 0);
+    static bool ApplyTyped(Settings& settings, bool live, SettingsSpin spin, const std::string& text,
+                           int head = 0);
     /// True when the text box of this spin takes typed values.
     static bool TakesTypedValues(SettingsSpin spin);
     /// True when a change of this spin also refreshes the main control bar.

@@ -115,7 +115,8 @@ PointerResult CViewPointer::Move(const PointerContext& context, int x, int y) {
         const double dx = cx - x;
         const double dy = cy - y;
         const auto distance = static_cast<float>(std::sqrt(dy * dy + dx * dx));
-        result.cursorRangeM = CursorRangeM(distance, view.rangeM, view.zoomFactor, view.samples, view.soundScale);
+        result.cursorRangeM =
+            CursorRangeM(distance, view.rangeM, view.zoomFactor, view.samples, view.soundScale);
         result.cursorBearingDeg = CursorBearingDeg(x, y, cx, cy);
         result.readout = true;
     }

@@ -92,7 +92,8 @@ std::span<const std::uint8_t> CRecorder::SentenceFor(RecordKind kind, std::strin
     return {reinterpret_cast<const std::uint8_t*>(sentence.data()), length};
 }
 
-RecordHeaderFields CRecorder::HeaderFields(RecordKind kind, std::uint32_t dataLength, const RecordContext& ping) {
+RecordHeaderFields CRecorder::HeaderFields(RecordKind kind, std::uint32_t dataLength,
+                                           const RecordContext& ping) {
     const PingSettings& s = *ping.settings;
     RecordHeaderFields f;
     f.signature = RecordSignature(kind);
@@ -342,8 +343,8 @@ void CRecorder::BuildBeamRecord(const PingProducts& ping) {
     const int beams = ProductBeams(settings);
     const int samples = ProductSamples(settings);
     const std::span<std::uint8_t> buffer =
-        StartProduct(RecordKind::Beam, static_cast<std::uint32_t>(beams) * static_cast<std::uint32_t>(samples),
-                     ping.context);
+        StartProduct(RecordKind::Beam,
+                     static_cast<std::uint32_t>(beams) * static_cast<std::uint32_t>(samples), ping.context);
     const ProductRoute route = RouteOf(RecordKind::Beam, ping.output);
     const std::size_t count = static_cast<std::size_t>(samples);
     const bool converted = samples > 0 && samples == ping.convertedSamples;
@@ -352,8 +353,9 @@ void CRecorder::BuildBeamRecord(const PingProducts& ping) {
     // already are copied.
     for (int b = 0; b < beams; ++b) {
         std::uint8_t* const out = data + static_cast<std::size_t>(b) * count;
-        const std::uint8_t* bytes =
-            converted && static_cast<std::size_t>(b) < ping.convertedRows.size() ? ping.convertedRows[static_cast<std::size_t>(b)] : nullptr;
+        const std::uint8_t* bytes = converted && static_cast<std::size_t>(b) < ping.convertedRows.size()
+                                        ? ping.convertedRows[static_cast<std::size_t>(b)]
+                                        : nullptr;
         if (bytes != nullptr) {
             std::memcpy(out, bytes, count);
         } else {

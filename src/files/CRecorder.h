@@ -108,7 +108,8 @@ public:
     // ---- Record header ----
     /// The header fields of a record of the kind for the ping; counter and previous length are
     /// left to the record chain.
-    static RecordHeaderFields HeaderFields(RecordKind kind, std::uint32_t dataLength, const RecordContext& ping);
+    static RecordHeaderFields HeaderFields(RecordKind kind, std::uint32_t dataLength,
+                                           const RecordContext& ping);
     /// The ping's sentence as a record of the kind carries it: raw records only a sentence of
     /// more than 6 characters; every kind at most 1024 bytes.
     static std::span<const std::uint8_t> SentenceFor(RecordKind kind, std::string_view sentence);
@@ -168,7 +169,8 @@ private:
     ProductRoute RouteOf(RecordKind kind, const OutputTarget& output) const;
     /// Applies the size limit and starts the record in a writer's buffer with its header and
     /// the zero block; returns the buffer.
-    std::span<std::uint8_t> StartProduct(RecordKind kind, std::uint32_t dataLength, const RecordContext& ping);
+    std::span<std::uint8_t> StartProduct(RecordKind kind, std::uint32_t dataLength,
+                                         const RecordContext& ping);
     void SubmitProduct(RecordKind kind, std::size_t length, const ProductRoute& route);
     void BuildPointRecord(const PingProducts& ping);
     void BuildBeamRecord(const PingProducts& ping);

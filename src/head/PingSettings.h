@@ -61,7 +61,7 @@ struct PingSettings {
     int externalTriggerEnable = 0;
     int externalTriggerLevel = 1;
     int externalTransmitDelay = 0;
-    int startGainDb = 6;          ///< "S Gain"
+    int startGainDb = 6;           ///< "S Gain"
     float soundVelocity = 1480.0f; ///< m/s
     float azimuthOffsetDeg = 0.0f;
     int gyroEarthRateCorr = 1;
@@ -76,7 +76,9 @@ struct PingSettings {
 
     bool operator==(const PingSettings&) const = default;
 
-    ProcessingTablesKey TablesKey() const { return {beams, samples, baseFrequencyKHz, frequencyStep, rangeM}; }
+    ProcessingTablesKey TablesKey() const {
+        return {beams, samples, baseFrequencyKHz, frequencyStep, rangeM};
+    }
     const HeadParameters& Head(int head) const { return heads[static_cast<std::size_t>(head)]; }
 };
 

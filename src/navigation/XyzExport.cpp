@@ -110,8 +110,8 @@ constexpr const char* kXyzLineFormat = "%s\t%s.%s\t% 015.3f\t% 015.3f\t% 015.3f\
 
 } // namespace
 
-std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings, float bearingDeg,
-                                           float rangeM) {
+std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings,
+                                           float bearingDeg, float rangeM) {
     const int beamSetting = settings.beams;
     if (nav.m_latitudeText.empty() || nav.m_longitudeText.empty() || beamSetting <= 0) {
         return std::nullopt;
@@ -190,7 +190,8 @@ bool CXyzExport::StartToFile(const std::string& outputPath, const std::string& p
     const bool clobbersPlayed = !playedPath.empty() && IsSameFile(outputPath, playedPath);
     if (clobbersPlayed || !m_file.Open(outputPath, CDataFile::Mode::CreateWrite)) {
         const std::string& reason = m_file.LastError();
-        Tell(clobbersPlayed || reason.empty() ? kDefaultFileError : outputPath + "\n" + reason, MessageIcon::Error);
+        Tell(clobbersPlayed || reason.empty() ? kDefaultFileError : outputPath + "\n" + reason,
+             MessageIcon::Error);
         Tell(kErrorCreatingXyz, MessageIcon::Error);
         return false;
     }

@@ -52,8 +52,8 @@ inline constexpr const char* kXyzNoFixesText =
 /// `rangeM` (corrected for the sound velocity, as the pointer readout gives it) for a ping whose
 /// sentence gave a usable fix, placed as the export places a profile point there, with the same
 /// geometry and attitude. Nothing without a fix.
-std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings, float bearingDeg,
-                                           float rangeM);
+std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings,
+                                           float bearingDeg, float rangeM);
 
 /// How an XYZ export ended.
 enum class XyzExportResult {

@@ -9,7 +9,6 @@
 
 namespace vexar {
 
-
 /// The values the data output dialog shows and edits.
 class CDataOutputDlgModel {
 public:

@@ -19,7 +19,7 @@ enum TimerId : int {
     kPingTimer = 3030,       ///< the next step of the sonar link where it runs on the timers
     kTakePingTimer = 3040,   ///< takes the newest live ping once the document has rested
     kStaleTimer = 3050,      ///< counts the seconds without a new live ping
-    kFinishPingTimer = 3060, ///< processes the rest of a live ping taken in two turns
+    kFinishPingTimer = 3060, ///< processes the next turn of a live ping taken in turns
 };
 
 /// One-shot timers. Arming a timer that is armed restarts it; stopping an idle timer is harmless.

@@ -151,7 +151,8 @@ void CMOndrelMBP::BuildGainTable(const PingSettings& settings, const COndrel& cu
     const float near = 0.02f * static_cast<float>(n);
     const float k = 20.0f * std::log10(0.02f * range) + 20.0f;
     // Gains are added as integers; a wide type keeps absurd values from overflowing.
-    const float g = static_cast<float>(static_cast<long long>(settings.Head(current.m_headIndex).quadrantGainDb) + startGainDb);
+    const float g = static_cast<float>(
+        static_cast<long long>(settings.Head(current.m_headIndex).quadrantGainDb) + startGainDb);
     const auto level = [&](int i) {
         const float t =
             20.0f * std::log10(static_cast<float>(i) / near) + (g + k) + slope * static_cast<float>(i);
@@ -228,15 +229,7 @@ void CMOndrelMBP::MeasureElementLevels(COndrel& current) {
     }
 }
 
-void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& current) {
-    const int m = std::clamp(settings.average, 1, kAveragingSlots);
-    if (m != m_averageCount) {
-        m_averageCount = m;
-        ClearAveraging();
-    }
-    if (m_ringPosition >= m) {
-        m_ringPosition = 0;
-    }
+BeamFormJob CMOndrelMBP::PrepareBeamForming(const PingSettings& settings, int averaged) {
     BeamFormJob job;
     job.demod = m_demod.data();
     job.steerCos = m_steerCos.data();
@@ -265,7 +258,20 @@ void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& curren
     default:
         break;
     }
-    job.averageScale = 1.0f / static_cast<float>(m) * 1.3f;
+    job.averageScale = 1.0f / static_cast<float>(averaged) * 1.3f;
+    return job;
+}
+
+void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& current) {
+    const int m = std::clamp(settings.average, 1, kAveragingSlots);
+    if (m != m_averageCount) {
+        m_averageCount = m;
+        ClearAveraging();
+    }
+    if (m_ringPosition >= m) {
+        m_ringPosition = 0;
+    }
+    const BeamFormJob job = PrepareBeamForming(settings, m);
     const bool form = settings.beamWidth >= 0 && settings.beamWidth <= 2;
     m_rowCleared.fill(false);
     // Beams are formed in mirror pairs from the centre of the fan outwards, and each pair is
@@ -293,6 +299,12 @@ void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& curren
             AverageBeamPair(job, m_beams - 1, m_beams - 1, row0, row0);
         }
     }
+    ClearUntouchedRows(current);
+    m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);
+    m_ringPosition = m_ringPosition + 1 >= m ? 0 : m_ringPosition + 1;
+}
+
+void CMOndrelMBP::ClearUntouchedRows(COndrel& current) {
     // Rows no echo was moved to are empty. Rows from the beam count up were emptied by an
     // earlier ping, unless it had more beams.
     float* head = current.m_headImage.data();
@@ -305,8 +317,6 @@ void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& curren
     m_headRowsUsed = m_beams;
     UseHeadImage(current);
     m_dirtyBeams = std::max(m_dirtyBeams, m_beams);
-    m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);
-    m_ringPosition = m_ringPosition + 1 >= m ? 0 : m_ringPosition + 1;
 }
 
 void CMOndrelMBP::BuildReprojectionTable(float rangeM) {

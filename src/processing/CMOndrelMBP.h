@@ -3,6 +3,7 @@
 // into a 0..255 beam image and one profile point per beam, and measures the element levels.
 
 #include "head/COndrel.h"
+#include "processing/BeamKernels.h"
 #include "processing/ProcessingBuffer.h"
 
 #include <array>
@@ -77,6 +78,10 @@ private:
     void MeasureElementLevels(COndrel& current);
     /// Forms, averages and re-projects every beam into the current head's image.
     void FormAndReproject(const PingSettings& settings, COndrel& current);
+    /// What the beam-forming kernels need for this ping, averaging over `averaged` pings.
+    BeamFormJob PrepareBeamForming(const PingSettings& settings, int averaged);
+    /// Empties the head image rows no echo reached, and hands the image to the readers.
+    void ClearUntouchedRows(COndrel& current);
     void ReprojectPair(COndrel& current, int pair, const float* source1, const float* source2);
     /// Row of the head image, cleared on first use in a ping.
     float* HeadRow(COndrel& current, int row);
@@ -119,7 +124,7 @@ private:
     int m_ringPosition = 0;
     int m_dirtyBeams = 0; ///< history rows and slots written since the last clear
     int m_dirtySlots = 0;
-    int m_transducerType = 1;     ///< of the ping being processed
+    int m_transducerType = 1; ///< of the ping being processed
     int m_transducerTypeSeen = 4;
     int m_filterTypeSeen = 1;
     std::uint8_t m_detectSeen = 0;

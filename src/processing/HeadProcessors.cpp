@@ -22,8 +22,8 @@ void HeadProcessors::RunHead(void* context, int task) {
     std::array<COndrel, kHeadCount>& heads = *job.heads;
     COndrel& current = heads[static_cast<std::size_t>(head)];
     // The ping's transducer type is the one head 0's reply header gives.
-    job.self->m_processors[static_cast<std::size_t>(head)].ProcessHeadPing(*job.settings, heads[0].m_transducerType,
-                                                                           current);
+    job.self->m_processors[static_cast<std::size_t>(head)].ProcessHeadPing(
+        *job.settings, heads[0].m_transducerType, current);
     if (job.done != nullptr) {
         job.done(job.doneContext, head);
     }

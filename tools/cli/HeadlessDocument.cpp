@@ -1,6 +1,5 @@
 #include "HeadlessDocument.h"
 
-
 #include <filesystem>
 
 namespace vexar::cli {

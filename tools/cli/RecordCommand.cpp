@@ -111,7 +111,8 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     }
     std::printf("%llu pings recorded to %s at %.1f pings/s (%llu retried, %llu reconnects)\n",
                 static_cast<unsigned long long>(done), options.output.c_str(), rate,
-                static_cast<unsigned long long>(stats.retries), static_cast<unsigned long long>(stats.reconnects));
+                static_cast<unsigned long long>(stats.retries),
+                static_cast<unsigned long long>(stats.reconnects));
     if (!state.error.empty()) {
         throw Failure("the recording stopped: " + state.error);
     }

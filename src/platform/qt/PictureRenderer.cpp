@@ -106,7 +106,8 @@ struct ScreenCentre {
 };
 
 ScreenCentre CentreOf(const CTamsorDoc& doc, const CPictureModel& model) {
-    return {model.ClientWidth() / 2 - doc.ViewValues().panX, model.ClientHeight() / 2 - doc.ViewValues().panY};
+    return {model.ClientWidth() / 2 - doc.ViewValues().panX,
+            model.ClientHeight() / 2 - doc.ViewValues().panY};
 }
 
 void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model, Layout& layout) {
@@ -114,8 +115,8 @@ void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureMode
     const float radius = model.Radius();
     const int r = static_cast<int>(radius);
     const PingSettings& sonar = doc.Sonar();
-    const float d =
-        GridSpacingPx(radius, doc.View().unit, SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient));
+    const float d = GridSpacingPx(radius, doc.View().unit,
+                                  SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient));
 
     painter.setBrush(Qt::NoBrush);
     painter.setPen(SolidPen(kGrid));
