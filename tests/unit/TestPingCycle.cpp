@@ -435,11 +435,11 @@ TEST_F(PingCycle, APingInTurnsGivesThePictureOfAPingAtOnce) {
     };
     EXPECT_FALSE(blank(0));
     EXPECT_TRUE(blank(1) && blank(2) && blank(3));
-    for (int head = 1; head < kHeadCount; ++head) {
+    for (int k = 1; k < kHeadCount; ++k) {
         EXPECT_EQ(pings.processed, 0);
         EXPECT_EQ(world.timers.DelayOf(kFinishPingTimer), 0);
         EXPECT_EQ(Fire(), kFinishPingTimer);
-        EXPECT_FALSE(blank(head));
+        EXPECT_FALSE(blank(k));
     }
     EXPECT_EQ(pings.processed, 1);
 
@@ -477,7 +477,7 @@ TEST_F(PingCycle, TheBeamRecordOfAPingHoldsItsPicture) {
     Connect();
     world.datagrams.m_sent.clear();
     EXPECT_EQ(Fire(), kPingTimer);
-    for (int head = 1; head < kHeadCount; ++head) {
+    for (int k = 1; k < kHeadCount; ++k) {
         EXPECT_EQ(Fire(), kFinishPingTimer);
     }
     std::vector<std::uint8_t> record;
