@@ -29,7 +29,7 @@ TEST_F(ControlsConsoleTest, ClearImageEmptiesAFrozenPictureAtOnce) {
     SynthesiseHead(*echo, {PointTarget{}}, SynthSettings{});
     TestPing ping;
     for (int k = 0; k < kHeadCount; ++k) {
-        ping.SetRawSamples(k, *echo);
+        ping.SetRawSamples(k, echo->m_rawSamples);
     }
     ping.EnterInto(*m_doc);
     m_frame->View()->OnUpdate();
