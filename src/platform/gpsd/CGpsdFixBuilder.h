@@ -1,0 +1,35 @@
+#pragma once
+// CGpsdFixBuilder: gpsd's reports turned into fixes. A TPV report with a position (2-D fix or
+// better) gives a fix of its time, position, speed and course; the heading, pitch and roll come
+// from the newest ATT report when one came within the last 1.5 s (a compass or an inertial
+// system on the daemon), and otherwise the heading is the course over ground, marked so. Values
+// the daemon leaves out (NaN) are left out of the fix.
+
+#include "navigation/NavigationFix.h"
+
+#include <gps.h>
+
+#include <cstdint>
+#include <optional>
+
+namespace vexar {
+
+class CGpsdFixBuilder {
+public:
+    /// An attitude older than this gives no heading any more.
+    static constexpr std::uint64_t kAttitudeMaxAgeMs = 1500;
+
+    /// Takes the report libgps has just read into `data` (whose `set` holds only that report's
+    /// bits), arrived at `tickMs`; the fix to post, after a TPV report with a position.
+    std::optional<NavigationFix> Take(const gps_data_t& data, std::uint64_t tickMs);
+
+private:
+    void TakeAttitude(const attitude_t& attitude, std::uint64_t tickMs);
+
+    std::optional<double> m_heading;
+    std::optional<double> m_pitch;
+    std::optional<double> m_roll;
+    std::optional<std::uint64_t> m_attitudeTick; ///< when the newest ATT report came
+};
+
+} // namespace vexar
