@@ -10,7 +10,7 @@
 namespace {
 
 void BM_SynthesisePing(benchmark::State& state) {
-    const vexar::sim::Scene scene = vexar::sim::DefaultScene();
+    const vexar::sim::Scene scene = vexar::sim::PlainScene();
     vexar::sim::PingGeometry geometry;
     geometry.samples = static_cast<int>(state.range(0));
     auto buffer = std::make_unique<vexar::PingBuffer>();

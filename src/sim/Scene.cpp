@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace vexar::sim {
 
@@ -14,6 +15,7 @@ constexpr double kScattererSpacingM = 0.05;
 constexpr int kMaxScatterersPerReflector = 2000;
 constexpr int kMaxRingRows = 20;
 constexpr double kMinMoverRangeM = 0.3;
+constexpr double kMinSlopeDivisor = 0.05;
 
 constexpr double D(float value) {
     return static_cast<double>(value);
@@ -66,7 +68,7 @@ double ScattererBandFraction(std::uint32_t seed, std::size_t reflector, std::siz
     return source.Uniform();
 }
 
-void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, std::vector<Scatterer>& out) {
+void CollectPoints(const Scene& scene, std::uint64_t ping, float maxRangeM, std::vector<Scatterer>& out) {
     for (const PointTarget& p : scene.points) {
         out.push_back({D(p.bearingDeg), D(p.rangeM), D(p.strength), 0.0});
     }
@@ -74,52 +76,78 @@ void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, 
         const PointTarget p = MoverAt(m, ping, maxRangeM);
         out.push_back({D(p.bearingDeg), D(p.rangeM), D(p.strength), 0.0});
     }
-    std::size_t reflector = 0;
-    for (const SeabedRing& ring : scene.rings) {
-        ++reflector;
-        const double circumference = 2.0 * kPi * static_cast<double>(ring.rangeM);
-        // A band holds as many scatterers as rows 0.05 m apart across it would.
-        const double thickness =
-            std::isfinite(ring.thicknessM) && ring.thicknessM > 0.0f ? D(ring.thicknessM) : 0.0;
-        const int rows =
-            static_cast<int>(std::ceil(std::min(thickness / kScattererSpacingM, D(kMaxRingRows))));
-        // Compared before the conversion: a range of no finite size must not reach it.
-        const double along = circumference / kScattererSpacingM;
-        const int perRow = along < kMaxScatterersPerReflector ? std::max(static_cast<int>(along), 8)
-                                                              : kMaxScatterersPerReflector;
-        const int count = perRow * std::max(rows, 1);
-        const double each = static_cast<double>(ring.strength) / std::sqrt(static_cast<double>(count) / 50.0);
-        for (int i = 0; i < count; ++i) {
-            const auto index = static_cast<std::size_t>(i);
-            double range = D(ring.rangeM);
-            if (thickness > 0.0) {
-                range = std::max(
-                    range + thickness * (ScattererBandFraction(scene.seed, reflector, index) - 0.5), 0.0);
-            }
-            out.push_back({360.0 * i / count, range, each, ScattererPhase(scene.seed, reflector, index)});
+}
+
+/// The range of a ring's scatterer at `bearingDeg`, where its seabed is met at all.
+std::optional<double> RingRange(const SeabedRing& ring, double rangeM, double bearingDeg) {
+    if (ring.slopeAhead == 0.0f && ring.slopeRight == 0.0f) {
+        return rangeM;
+    }
+    const double b = bearingDeg * kDegToRad;
+    const double divisor = 1.0 - D(ring.slopeAhead) * std::cos(b) - D(ring.slopeRight) * std::sin(b);
+    if (!(divisor >= kMinSlopeDivisor)) {
+        return std::nullopt;
+    }
+    return rangeM / divisor;
+}
+
+void CollectRing(const Scene& scene, const SeabedRing& ring, std::size_t reflector,
+                 std::vector<Scatterer>& out) {
+    const double circumference = 2.0 * kPi * static_cast<double>(ring.rangeM);
+    // A band holds as many scatterers as rows 0.05 m apart across it would.
+    const double thickness =
+        std::isfinite(ring.thicknessM) && ring.thicknessM > 0.0f ? D(ring.thicknessM) : 0.0;
+    const int rows = static_cast<int>(std::ceil(std::min(thickness / kScattererSpacingM, D(kMaxRingRows))));
+    // Compared before the conversion: a range of no finite size must not reach it.
+    const double along = circumference / kScattererSpacingM;
+    const int perRow = along < kMaxScatterersPerReflector ? std::max(static_cast<int>(along), 8)
+                                                          : kMaxScatterersPerReflector;
+    const int count = perRow * std::max(rows, 1);
+    const double each = static_cast<double>(ring.strength) / std::sqrt(static_cast<double>(count) / 50.0);
+    for (int i = 0; i < count; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        const double bearing = 360.0 * i / count;
+        double range = D(ring.rangeM);
+        if (thickness > 0.0) {
+            range = std::max(range + thickness * (ScattererBandFraction(scene.seed, reflector, index) - 0.5),
+                             0.0);
+        }
+        if (const std::optional<double> met = RingRange(ring, range, bearing)) {
+            out.push_back({bearing, *met, each, ScattererPhase(scene.seed, reflector, index)});
         }
     }
+}
+
+void CollectWall(const Scene& scene, const Wall& wall, std::size_t reflector, std::vector<Scatterer>& out) {
+    const double x1 = D(wall.range1M) * std::sin(D(wall.bearing1Deg) * kDegToRad);
+    const double y1 = D(wall.range1M) * std::cos(D(wall.bearing1Deg) * kDegToRad);
+    const double x2 = D(wall.range2M) * std::sin(D(wall.bearing2Deg) * kDegToRad);
+    const double y2 = D(wall.range2M) * std::cos(D(wall.bearing2Deg) * kDegToRad);
+    const double length = std::hypot(x2 - x1, y2 - y1);
+    // Absurd or non-finite ends still give a bounded number of scatterers; their echoes are
+    // dropped when the samples are made.
+    const double steps = length / kScattererSpacingM;
+    const int count = steps >= 0.0 && steps < kMaxScatterersPerReflector
+                          ? std::max(static_cast<int>(steps) + 1, 2)
+                          : kMaxScatterersPerReflector;
+    const double each = static_cast<double>(wall.strength) / std::sqrt(static_cast<double>(count) / 50.0);
+    for (int i = 0; i < count; ++i) {
+        const double t = static_cast<double>(i) / (count - 1);
+        const double x = x1 + t * (x2 - x1);
+        const double y = y1 + t * (y2 - y1);
+        out.push_back({std::atan2(x, y) / kDegToRad, std::hypot(x, y), each,
+                       ScattererPhase(scene.seed, reflector, static_cast<std::size_t>(i))});
+    }
+}
+
+void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, std::vector<Scatterer>& out) {
+    CollectPoints(scene, ping, maxRangeM, out);
+    std::size_t reflector = 0;
+    for (const SeabedRing& ring : scene.rings) {
+        CollectRing(scene, ring, ++reflector, out);
+    }
     for (const Wall& wall : scene.walls) {
-        ++reflector;
-        const double x1 = D(wall.range1M) * std::sin(D(wall.bearing1Deg) * kDegToRad);
-        const double y1 = D(wall.range1M) * std::cos(D(wall.bearing1Deg) * kDegToRad);
-        const double x2 = D(wall.range2M) * std::sin(D(wall.bearing2Deg) * kDegToRad);
-        const double y2 = D(wall.range2M) * std::cos(D(wall.bearing2Deg) * kDegToRad);
-        const double length = std::hypot(x2 - x1, y2 - y1);
-        // Absurd or non-finite ends still give a bounded number of scatterers; their echoes are
-        // dropped when the samples are made.
-        const double steps = length / kScattererSpacingM;
-        const int count = steps >= 0.0 && steps < kMaxScatterersPerReflector
-                              ? std::max(static_cast<int>(steps) + 1, 2)
-                              : kMaxScatterersPerReflector;
-        const double each = static_cast<double>(wall.strength) / std::sqrt(static_cast<double>(count) / 50.0);
-        for (int i = 0; i < count; ++i) {
-            const double t = static_cast<double>(i) / (count - 1);
-            const double x = x1 + t * (x2 - x1);
-            const double y = y1 + t * (y2 - y1);
-            out.push_back({std::atan2(x, y) / kDegToRad, std::hypot(x, y), each,
-                           ScattererPhase(scene.seed, reflector, static_cast<std::size_t>(i))});
-        }
+        CollectWall(scene, wall, ++reflector, out);
     }
 }
 
@@ -136,7 +164,7 @@ std::uint16_t ToSample(double value) {
 }
 } // namespace
 
-Scene DefaultScene() {
+Scene PlainScene() {
     Scene scene;
     scene.points = {{30.0f, 3.0f, 0.8f}, {100.0f, 6.0f, 1.0f}, {200.0f, 4.5f, 0.6f}, {315.0f, 2.0f, 0.5f}};
     scene.rings = {{8.5f, 0.25f}};

@@ -387,7 +387,7 @@ TEST(HeadsimProgram, ServesTheConsoleEndToEnd) {
         Console console(port);
         console.Doc().StartAcquisition();
         ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 3; }));
-        sim::Scene scene = sim::DefaultScene();
+        sim::Scene scene = sim::PlainScene();
         scene.noise = 0.001f;
         scene.seed = 7;
         // The program's ping count is not visible from here; a ping that failed on the way

@@ -1,0 +1,69 @@
+#include "sim/NmeaSentences.h"
+
+#include "common/TextFormat.h"
+
+#include <cmath>
+
+namespace vexar::sim {
+
+namespace {
+
+constexpr double kKnotsPerMps = 3600.0 / 1852.0;
+
+/// "ddmm.mmmmmm,H" (latitude) or "dddmm.mmmmmm,H" (longitude).
+std::string Coordinate(double degrees, int degreeDigits, char positive, char negative) {
+    const long long units = std::llround(std::fabs(degrees) * 60.0e6); // millionths of a minute
+    const long long whole = units / 60000000;
+    const long long minutes = (units % 60000000) / 1000000;
+    const long long millionths = units % 1000000;
+    return FormatText("%0*lld%02lld.%06lld,%c", degreeDigits, whole, minutes, millionths,
+                      degrees < 0.0 ? negative : positive);
+}
+
+std::string Time(const UtcDateTime& t) {
+    return FormatText("%02d%02d%02d.%03d", t.hour, t.minute, t.second, t.millisecond);
+}
+
+std::string Gga(const NavigationFix& fix, const UtcDateTime& t) {
+    return NmeaSentence("GPGGA," + Time(t) + "," + Coordinate(fix.position->latitudeDeg, 2, 'N', 'S') + "," +
+                        Coordinate(fix.position->longitudeDeg, 3, 'E', 'W') + ",1,12,0.7,1.5,M,0.0,M,,");
+}
+
+std::string Rmc(const NavigationFix& fix, const UtcDateTime& t) {
+    const double knots = fix.speedMps.value_or(0.0) * kKnotsPerMps;
+    const std::string course = fix.courseDeg ? FormatText("%.2f", *fix.courseDeg) : std::string();
+    return NmeaSentence("GPRMC," + Time(t) + ",A," + Coordinate(fix.position->latitudeDeg, 2, 'N', 'S') + "," +
+                        Coordinate(fix.position->longitudeDeg, 3, 'E', 'W') + FormatText(",%.3f,", knots) +
+                        course + FormatText(",%02d%02d%02d,,,A", t.day, t.month, t.year % 100));
+}
+
+} // namespace
+
+std::string NmeaSentence(const std::string& body) {
+    unsigned sum = 0;
+    for (const char c : body) {
+        sum ^= static_cast<unsigned char>(c);
+    }
+    return "$" + body + FormatText("*%02X\r\n", sum);
+}
+
+std::string NmeaSentences(const NavigationFix& fix) {
+    if (!fix.utcMs) {
+        return {};
+    }
+    const UtcDateTime t = UtcFromMs(*fix.utcMs);
+    std::string out;
+    if (fix.position) {
+        out += Gga(fix, t) + Rmc(fix, t);
+    }
+    if (fix.headingDeg) {
+        out += NmeaSentence(FormatText("GPHDT,%.2f,T", *fix.headingDeg));
+        if (fix.rollDeg && fix.pitchDeg) {
+            out += NmeaSentence(FormatText("PASHR,%s,%.2f,T,%.2f,%.2f,0.00,0.010,0.010,0.020,1,1", Time(t).c_str(),
+                                           *fix.headingDeg, *fix.rollDeg, *fix.pitchDeg));
+        }
+    }
+    return out;
+}
+
+} // namespace vexar::sim

@@ -1,0 +1,19 @@
+#pragma once
+// NMEA 0183 sentences of a fix, as a GNSS receiver with a heading and attitude sensor sends them:
+// GGA (time and position), RMC (time, position, speed and course, date), HDT (true heading) and
+// PASHR (heading, roll and pitch, in the layout gpsd reads as attitude). Each sentence ends with
+// its checksum and CR LF. A sentence whose fields the fix lacks is empty (not sent).
+
+#include "navigation/NavigationFix.h"
+
+#include <string>
+
+namespace vexar::sim {
+
+/// GGA, RMC, HDT and PASHR of `fix`, run together.
+std::string NmeaSentences(const NavigationFix& fix);
+
+/// "$" + body + "*" + the checksum (exclusive or of the body's characters, two hex digits) + CR LF.
+std::string NmeaSentence(const std::string& body);
+
+} // namespace vexar::sim
