@@ -52,16 +52,22 @@ std::string NmeaSentences(const NavigationFix& fix) {
         return {};
     }
     const UtcDateTime t = UtcFromMs(*fix.utcMs);
+    const bool attitude = fix.headingDeg && fix.rollDeg && fix.pitchDeg;
+    // PASHR goes between GGA and RMC: gpsd takes the last sentence of a cycle that has a time as
+    // the cycle's end, and reports the position (TPV) only when that is RMC, not PASHR.
     std::string out;
     if (fix.position) {
-        out += Gga(fix, t) + Rmc(fix, t);
+        out += Gga(fix, t);
+    }
+    if (attitude) {
+        out += NmeaSentence(FormatText("PASHR,%s,%.2f,T,%.2f,%.2f,0.00,0.010,0.010,0.020,1,1", Time(t).c_str(),
+                                       *fix.headingDeg, *fix.rollDeg, *fix.pitchDeg));
+    }
+    if (fix.position) {
+        out += Rmc(fix, t);
     }
     if (fix.headingDeg) {
         out += NmeaSentence(FormatText("GPHDT,%.2f,T", *fix.headingDeg));
-        if (fix.rollDeg && fix.pitchDeg) {
-            out += NmeaSentence(FormatText("PASHR,%s,%.2f,T,%.2f,%.2f,0.00,0.010,0.010,0.020,1,1", Time(t).c_str(),
-                                           *fix.headingDeg, *fix.rollDeg, *fix.pitchDeg));
-        }
     }
     return out;
 }

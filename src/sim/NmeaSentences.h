@@ -10,7 +10,7 @@
 
 namespace vexar::sim {
 
-/// GGA, RMC, HDT and PASHR of `fix`, run together.
+/// GGA, PASHR, RMC and HDT of `fix`, run together, in the order gpsd 3.22 reports them whole.
 std::string NmeaSentences(const NavigationFix& fix);
 
 /// "$" + body + "*" + the checksum (exclusive or of the body's characters, two hex digits) + CR LF.

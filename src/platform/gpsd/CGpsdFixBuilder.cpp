@@ -10,18 +10,32 @@ std::optional<double> Finite(double value) {
 }
 } // namespace
 
-void CGpsdFixBuilder::TakeAttitude(const attitude_t& attitude, std::uint64_t tickMs) {
+void CGpsdFixBuilder::AddAttitude(NavigationFix& fix) const {
+    fix.headingDeg = m_heading;
+    fix.headingFromCourse = false;
+    fix.pitchDeg = m_pitch;
+    fix.rollDeg = m_roll;
+    if (!fix.headingDeg && fix.courseDeg) {
+        fix.headingDeg = fix.courseDeg;
+        fix.headingFromCourse = true;
+    }
+}
+
+std::optional<NavigationFix> CGpsdFixBuilder::TakeAttitude(const attitude_t& attitude, std::uint64_t tickMs) {
     m_heading = Finite(attitude.heading);
     m_pitch = Finite(attitude.pitch);
     m_roll = Finite(attitude.roll);
     m_attitudeTick = tickMs;
+    std::optional<NavigationFix> again;
+    if (m_lastFix && m_lastFix->utcMs && tickMs >= m_lastFixTick && tickMs - m_lastFixTick <= kSameCycleMs) {
+        again = m_lastFix;
+        AddAttitude(*again);
+    }
+    m_lastFix.reset();
+    return again;
 }
 
-std::optional<NavigationFix> CGpsdFixBuilder::Take(const gps_data_t& data, std::uint64_t tickMs) {
-    if ((data.set & ATTITUDE_SET) != 0) {
-        TakeAttitude(data.attitude, tickMs);
-        return std::nullopt;
-    }
+std::optional<NavigationFix> CGpsdFixBuilder::TakePosition(const gps_data_t& data, std::uint64_t tickMs) {
     const gps_fix_t& tpv = data.fix;
     if ((data.set & LATLON_SET) == 0 || tpv.mode < MODE_2D || !std::isfinite(tpv.latitude) ||
         !std::isfinite(tpv.longitude)) {
@@ -38,16 +52,22 @@ std::optional<NavigationFix> CGpsdFixBuilder::Take(const gps_data_t& data, std::
     if ((data.set & TRACK_SET) != 0) {
         fix.courseDeg = Finite(tpv.track);
     }
+    m_lastFix = fix;
+    m_lastFixTick = tickMs;
     if (m_attitudeTick && tickMs >= *m_attitudeTick && tickMs - *m_attitudeTick <= kAttitudeMaxAgeMs) {
-        fix.headingDeg = m_heading;
-        fix.pitchDeg = m_pitch;
-        fix.rollDeg = m_roll;
-    }
-    if (!fix.headingDeg && fix.courseDeg) {
+        AddAttitude(fix);
+    } else if (fix.courseDeg) {
         fix.headingDeg = fix.courseDeg;
         fix.headingFromCourse = true;
     }
     return fix;
+}
+
+std::optional<NavigationFix> CGpsdFixBuilder::Take(const gps_data_t& data, std::uint64_t tickMs) {
+    if ((data.set & ATTITUDE_SET) != 0) {
+        return TakeAttitude(data.attitude, tickMs);
+    }
+    return TakePosition(data, tickMs);
 }
 
 } // namespace vexar
