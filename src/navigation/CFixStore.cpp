@@ -59,7 +59,8 @@ FixPost CFixStore::Order(const NavigationFix& fix) {
     return FixPost::Restarted;
 }
 
-void CFixStore::Append(const NavigationFix& fix, std::string_view sentence, std::uint64_t tickMs, FixPost how) {
+void CFixStore::Append(const NavigationFix& fix, std::string_view sentence, std::uint64_t tickMs,
+                       FixPost how) {
     if (how == FixPost::Updated) {
         // The same fix completed by a later report: it is as old as when it first came.
         NavigationSample& newest = m_ring[(m_next + kCapacity - 1) % kCapacity];
@@ -79,7 +80,7 @@ void CFixStore::Append(const NavigationFix& fix, std::string_view sentence, std:
 
 FixPost CFixStore::PostReceived(const NavigationFix& fix, std::string_view sentence, std::uint64_t tickMs) {
     const bool sound = fix.position.has_value() && BadFields(fix) == 0 && !sentence.empty() &&
-                       sentence.size() <= kMaxSentenceLength;
+                       sentence.size() <= kMaxLiveSentenceLength;
     std::lock_guard lock(m_mutex);
     if (!sound) {
         ++m_refused;
@@ -98,7 +99,7 @@ FixPost CFixStore::PostReceived(const NavigationFix& fix, std::string_view sente
 FixPost CFixStore::Post(const NavigationFix& fix, std::uint64_t tickMs) {
     NavigationFix sound = fix;
     DropFields(sound, BadFields(sound));
-    std::array<char, kMaxSentenceLength> text;
+    std::array<char, kMaxLiveSentenceLength> text;
     const std::size_t length = ComposeSentence(sound, text);
     return PostReceived(sound, std::string_view(text.data(), length), tickMs);
 }
@@ -143,7 +144,8 @@ NavigationStatus CFixStore::Status(std::uint64_t nowTickMs) const {
         first = tick;
     }
     if (inWindow >= 2 && newest.tickMs > first) {
-        status.rateHz = static_cast<double>(inWindow - 1) * 1000.0 / static_cast<double>(newest.tickMs - first);
+        status.rateHz =
+            static_cast<double>(inWindow - 1) * 1000.0 / static_cast<double>(newest.tickMs - first);
     }
     return status;
 }

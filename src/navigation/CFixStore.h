@@ -77,7 +77,7 @@ private:
     std::string m_detail;
     std::uint64_t m_fixes = 0;
     std::uint64_t m_refused = 0;
-    int m_backwardRun = 0;            ///< fixes in a row earlier than the newest
+    int m_backwardRun = 0;             ///< fixes in a row earlier than the newest
     std::int64_t m_lastBackwardMs = 0; ///< the time of the last of them
 };
 

@@ -2,7 +2,7 @@
 // CLineSplitter: the sentences in the byte stream of a serial line. Reads arrive in pieces of any
 // size: a sentence may be split over several, and several may come in one. A sentence starts at
 // '$' and ends at a line end (CR or LF) or where the next '$' starts another (sentences run
-// together). What it holds is printable text only and at most kMaxSentenceLength characters:
+// together). What it holds is printable text only and at most kMaxLiveSentenceLength characters:
 // bytes before a '$', a sentence with any other byte in it, and a sentence that grows longer are
 // dropped (up to the next '$' or line end), and counted.
 
@@ -43,9 +43,9 @@ private:
     std::string_view Completed() const { return {m_done.data(), m_doneLength}; }
 
     State m_state = State::Outside;
-    std::array<char, kMaxSentenceLength> m_current{};
+    std::array<char, kMaxLiveSentenceLength> m_current{};
     std::size_t m_length = 0;
-    std::array<char, kMaxSentenceLength> m_done{};
+    std::array<char, kMaxLiveSentenceLength> m_done{};
     std::size_t m_doneLength = 0;
 };
 

@@ -37,9 +37,12 @@ unsigned BadFields(const NavigationFix& fix) {
         unsigned field;
     };
     const Range ranges[] = {
-        {&fix.depthM, -kMaxDepthM, kMaxDepthM, kFixDepth},  {&fix.altitudeM, 0.0, kMaxDepthM, kFixAltitude},
-        {&fix.headingDeg, -360.0, 360.0, kFixHeading},       {&fix.pitchDeg, -90.0, 90.0, kFixPitch},
-        {&fix.rollDeg, -180.0, 180.0, kFixRoll},             {&fix.speedMps, -kMaxSpeedMps, kMaxSpeedMps, kFixSpeed},
+        {&fix.depthM, -kMaxDepthM, kMaxDepthM, kFixDepth},
+        {&fix.altitudeM, 0.0, kMaxDepthM, kFixAltitude},
+        {&fix.headingDeg, -360.0, 360.0, kFixHeading},
+        {&fix.pitchDeg, -90.0, 90.0, kFixPitch},
+        {&fix.rollDeg, -180.0, 180.0, kFixRoll},
+        {&fix.speedMps, -kMaxSpeedMps, kMaxSpeedMps, kFixSpeed},
         {&fix.courseDeg, -360.0, 360.0, kFixCourse},
     };
     for (const Range& range : ranges) {
@@ -99,8 +102,8 @@ std::optional<std::int64_t> MsFromUtc(const UtcDateTime& t) {
     if (!date.ok()) {
         return std::nullopt;
     }
-    const auto at = sys_days(date) + hours(t.hour) + minutes(t.minute) + seconds(t.second) +
-                    milliseconds(t.millisecond);
+    const auto at =
+        sys_days(date) + hours(t.hour) + minutes(t.minute) + seconds(t.second) + milliseconds(t.millisecond);
     return at.time_since_epoch().count();
 }
 

@@ -65,8 +65,8 @@ void AddTime(Writer& writer, const std::optional<std::int64_t>& utcMs) {
         return;
     }
     const UtcDateTime t = UtcFromMs(*utcMs);
-    writer.Add(",%02d:%02d:%02d.%03d,%02d/%02d/%04d", t.hour, t.minute, t.second, t.millisecond, t.month, t.day,
-               t.year);
+    writer.Add(",%02d:%02d:%02d.%03d,%02d/%02d/%04d", t.hour, t.minute, t.second, t.millisecond, t.month,
+               t.day, t.year);
 }
 
 unsigned Checksum(std::string_view body) {
@@ -123,7 +123,8 @@ bool IsCoordinate(std::string_view text) {
 
 /// A decimal number and nothing else: no "nan" or "inf", no hexadecimal.
 bool IsNumber(std::string_view text) {
-    if (text.empty() || text.size() > 32 || text.find_first_not_of("+-.0123456789eE") != std::string_view::npos) {
+    if (text.empty() || text.size() > 32 ||
+        text.find_first_not_of("+-.0123456789eE") != std::string_view::npos) {
         return false;
     }
     char copy[33] = {};
@@ -140,7 +141,8 @@ Fields SplitFields(std::string_view line) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < kFieldCount; ++i) {
         const auto comma = line.find(',', start);
-        fields[i] = line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        fields[i] =
+            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         if (comma == std::string_view::npos) {
             break;
         }
@@ -236,8 +238,9 @@ bool ReadNumbers(const Fields& f, const CNavigation& nav, NavigationFix& fix) {
         std::optional<double>* out;
     };
     const Number numbers[] = {
-        {6, nav.m_depth, &fix.depthM},    {7, nav.m_altitude, &fix.altitudeM}, {8, nav.m_heading, &fix.headingDeg},
-        {9, nav.m_pitch, &fix.pitchDeg},  {10, nav.m_roll, &fix.rollDeg},      {11, nav.m_speed, &fix.speedMps},
+        {6, nav.m_depth, &fix.depthM},       {7, nav.m_altitude, &fix.altitudeM},
+        {8, nav.m_heading, &fix.headingDeg}, {9, nav.m_pitch, &fix.pitchDeg},
+        {10, nav.m_roll, &fix.rollDeg},      {11, nav.m_speed, &fix.speedMps},
     };
     for (const Number& n : numbers) {
         if (f[n.field].empty()) {
@@ -257,7 +260,7 @@ std::optional<NavigationFix> ReadSentence(std::string_view line) {
     // Every field up to the date must end with its comma: the playback parse stops at the first
     // missing one and would show the values of the ping before for the rest.
     const auto commas = static_cast<std::size_t>(std::count(line.begin(), line.end(), ','));
-    if (line.size() > kMaxSentenceLength || !line.starts_with(kPrefix) || !IsPrintable(line) ||
+    if (line.size() > kMaxLiveSentenceLength || !line.starts_with(kPrefix) || !IsPrintable(line) ||
         line.find('$', 1) != std::string_view::npos || commas < kFieldCount - 1) {
         return std::nullopt;
     }

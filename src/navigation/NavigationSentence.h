@@ -21,20 +21,21 @@
 
 namespace vexar {
 
-/// The longest sentence a live source hands over; longer lines are not sentences.
-inline constexpr std::size_t kMaxSentenceLength = 300;
+/// The longest sentence a live source hands over (well inside what a record holds); longer lines
+/// are not sentences.
+inline constexpr std::size_t kMaxLiveSentenceLength = 300;
 
 /// A sentence in a buffer of fixed size: handed from a source to the document without allocating.
 struct SentenceText {
-    std::array<char, kMaxSentenceLength> bytes{};
+    std::array<char, kMaxLiveSentenceLength> bytes{};
     std::size_t length = 0;
     std::string_view View() const { return {bytes.data(), length}; }
-    /// Copies `text`; false (and empty) when it is longer than kMaxSentenceLength.
+    /// Copies `text`; false (and empty) when it is longer than kMaxLiveSentenceLength.
     bool Assign(std::string_view text);
 };
 
 /// Composes the sentence of `fix` into `out`; returns its length, 0 when `out` is too small (a
-/// buffer of kMaxSentenceLength always holds it). Fields the fix lacks, and fields BadFields
+/// buffer of kMaxLiveSentenceLength always holds it). Fields the fix lacks, and fields BadFields
 /// rejects, are left empty.
 std::size_t ComposeSentence(const NavigationFix& fix, std::span<char> out);
 

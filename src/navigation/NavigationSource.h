@@ -17,10 +17,10 @@ class CFixStore;
 /// Which source to read, and where.
 struct NavSpec {
     NavSourceKind kind = NavSourceKind::None;
-    std::string device;              ///< serial: the device path
-    int baud = 0;                    ///< serial: bits per second; 0 takes the settings' "Baud Rate"
-    std::string host = "127.0.0.1";  ///< gpsd
-    std::uint16_t port = 2947;       ///< gpsd
+    std::string device;             ///< serial: the device path
+    int baud = 0;                   ///< serial: bits per second; 0 takes the settings' "Baud Rate"
+    std::string host = "127.0.0.1"; ///< gpsd
+    std::uint16_t port = 2947;      ///< gpsd
 };
 
 /// Reads "serial:PATH[,BAUD]", "gpsd", "gpsd:HOST[:PORT]" or "none". BAUD is one of the serial

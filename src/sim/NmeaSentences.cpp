@@ -32,9 +32,10 @@ std::string Gga(const NavigationFix& fix, const UtcDateTime& t) {
 std::string Rmc(const NavigationFix& fix, const UtcDateTime& t) {
     const double knots = fix.speedMps.value_or(0.0) * kKnotsPerMps;
     const std::string course = fix.courseDeg ? FormatText("%.2f", *fix.courseDeg) : std::string();
-    return NmeaSentence("GPRMC," + Time(t) + ",A," + Coordinate(fix.position->latitudeDeg, 2, 'N', 'S') + "," +
-                        Coordinate(fix.position->longitudeDeg, 3, 'E', 'W') + FormatText(",%.3f,", knots) +
-                        course + FormatText(",%02d%02d%02d,,,A", t.day, t.month, t.year % 100));
+    return NmeaSentence("GPRMC," + Time(t) + ",A," + Coordinate(fix.position->latitudeDeg, 2, 'N', 'S') +
+                        "," + Coordinate(fix.position->longitudeDeg, 3, 'E', 'W') +
+                        FormatText(",%.3f,", knots) + course +
+                        FormatText(",%02d%02d%02d,,,A", t.day, t.month, t.year % 100));
 }
 
 } // namespace
@@ -60,8 +61,8 @@ std::string NmeaSentences(const NavigationFix& fix) {
         out += Gga(fix, t);
     }
     if (attitude) {
-        out += NmeaSentence(FormatText("PASHR,%s,%.2f,T,%.2f,%.2f,0.00,0.010,0.010,0.020,1,1", Time(t).c_str(),
-                                       *fix.headingDeg, *fix.rollDeg, *fix.pitchDeg));
+        out += NmeaSentence(FormatText("PASHR,%s,%.2f,T,%.2f,%.2f,0.00,0.010,0.010,0.020,1,1",
+                                       Time(t).c_str(), *fix.headingDeg, *fix.rollDeg, *fix.pitchDeg));
     }
     if (fix.position) {
         out += Rmc(fix, t);

@@ -230,72 +230,106 @@ PointTarget MoverAt(const MovingTarget& mover, std::uint64_t ping, float maxRang
     return {static_cast<float>(bearing), static_cast<float>(range), mover.strength};
 }
 
-void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
-                    HeadSamples raw) {
-    const int samples = std::clamp(geometry.samples, 0, kMaxSamples);
-    const double rangeM = geometry.rangeM > 0.0f ? D(geometry.rangeM) : 10.0;
-    const double c = geometry.soundVelocity > 0.0f ? D(geometry.soundVelocity) : 1480.0;
-    const double omega = 2.0 * kPi * D(geometry.frequencyKHz) * 1000.0;
-    const double metresPerSample = rangeM / std::max(samples, 1);
-    const double pulseSamples = geometry.pulseLength * 10e-6 * c * 0.5 / metresPerSample;
-    const int burst = std::max(kMinBurstSamples, static_cast<int>(std::ceil(pulseSamples)));
-    const double half = burst * 0.5;
+namespace {
 
-    std::vector<double> signal(static_cast<std::size_t>(kElementCount) * kMaxSamples, 0.0);
-    std::vector<double> envelope(static_cast<std::size_t>(burst) + 2, 0.0);
-    std::vector<Scatterer> scatterers;
-    CollectScatterers(scene, ping, static_cast<float>(rangeM), scatterers);
-    if (scene.swayM > 0.0f && std::isfinite(scene.swayM)) {
-        // The same displacement for every head of a ping: the assembly moves as one.
-        NoiseSource sway((static_cast<std::uint64_t>(scene.seed) << 32) ^ (ping * 0x9E3779B97F4A7C15ull) ^
-                         0x5EA5ull);
-        const double dx = D(scene.swayM) * sway.Next();
-        const double dy = D(scene.swayM) * sway.Next();
-        for (Scatterer& s : scatterers) {
-            const double x = s.rangeM * std::sin(s.bearingDeg * kDegToRad) - dx;
-            const double y = s.rangeM * std::cos(s.bearingDeg * kDegToRad) - dy;
-            s.rangeM = std::hypot(x, y);
-            s.bearingDeg = std::atan2(x, y) / kDegToRad;
+/// What every echo of a ping shares.
+struct EchoGeometry {
+    int samples = 0;
+    double rangeM = 10.0;
+    double c = 1480.0;
+    double omega = 0.0;
+    double metresPerSample = 0.0;
+    int burst = kMinBurstSamples;
+    double half = 0.0;
+    int transducerUp = 0;
+};
+
+EchoGeometry EchoGeometryOf(const PingGeometry& geometry) {
+    EchoGeometry g;
+    g.samples = std::clamp(geometry.samples, 0, kMaxSamples);
+    g.rangeM = geometry.rangeM > 0.0f ? D(geometry.rangeM) : 10.0;
+    g.c = geometry.soundVelocity > 0.0f ? D(geometry.soundVelocity) : 1480.0;
+    g.omega = 2.0 * kPi * D(geometry.frequencyKHz) * 1000.0;
+    g.metresPerSample = g.rangeM / std::max(g.samples, 1);
+    const double pulseSamples = geometry.pulseLength * 10e-6 * g.c * 0.5 / g.metresPerSample;
+    g.burst = std::max(kMinBurstSamples, static_cast<int>(std::ceil(pulseSamples)));
+    g.half = g.burst * 0.5;
+    g.transducerUp = geometry.transducerUp;
+    return g;
+}
+
+/// Moves every scatterer by the assembly's random displacement of this ping.
+void Sway(const Scene& scene, std::uint64_t ping, std::vector<Scatterer>& scatterers) {
+    if (!(scene.swayM > 0.0f && std::isfinite(scene.swayM))) {
+        return;
+    }
+    // The same displacement for every head of a ping: the assembly moves as one.
+    NoiseSource sway((static_cast<std::uint64_t>(scene.seed) << 32) ^ (ping * 0x9E3779B97F4A7C15ull) ^
+                     0x5EA5ull);
+    const double dx = D(scene.swayM) * sway.Next();
+    const double dy = D(scene.swayM) * sway.Next();
+    for (Scatterer& s : scatterers) {
+        const double x = s.rangeM * std::sin(s.bearingDeg * kDegToRad) - dx;
+        const double y = s.rangeM * std::cos(s.bearingDeg * kDegToRad) - dy;
+        s.rangeM = std::hypot(x, y);
+        s.bearingDeg = std::atan2(x, y) / kDegToRad;
+    }
+}
+
+/// Adds the echo of one scatterer to head `head`'s channel-major signal.
+void AddEcho(const Scatterer& s, const EchoGeometry& g, int head, std::vector<double>& signal,
+             std::vector<double>& envelope) {
+    const HeadBearing seen =
+        SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM), head, g.transducerUp);
+    const double a = D(seen.angleDeg) * kDegToRad;
+    // Nothing from behind the head, and nothing from a reflector with a NaN bearing or strength.
+    if (!(std::abs(a) < kPi / 2.0) || !(s.strength > 0.0)) {
+        return;
+    }
+    const double rh = D(seen.rangeM);
+    const double amplitude = s.strength * std::cos(a) / std::max(rh, 0.7) * std::pow(10.0, -0.01 * rh);
+    const double centre = rh / g.metresPerSample;
+    // Also keeps absurd ranges (and NaN) away from the conversions below.
+    if (!(centre - g.half < g.samples && centre + g.half >= 0.0)) {
+        return;
+    }
+    const int first = std::max(0, static_cast<int>(std::ceil(centre - g.half)));
+    const int last = std::min(g.samples - 1, static_cast<int>(std::floor(centre + g.half)));
+    if (first > last) {
+        return;
+    }
+    for (int n = first; n <= last; ++n) {
+        envelope[static_cast<std::size_t>(n - first)] = 0.5 + 0.5 * std::cos(kPi * (n - centre) / g.half);
+    }
+    const double travel = std::fmod(2.0 * g.omega * rh / g.c, 2.0 * kPi) + s.phase;
+    const double elementStep = D(kElementPitchM) * std::sin(a) * g.omega / g.c;
+    for (int k = 0; k < kElementCount; ++k) {
+        const int channel = g.transducerUp != 0 ? kElementCount - 1 - k : k;
+        const double psi = (k - 7.5) * elementStep + travel;
+        const double cosPsi = std::cos(psi);
+        const double sinPsi = std::sin(psi);
+        double* row = signal.data() + static_cast<std::size_t>(channel) * kMaxSamples;
+        for (int n = first; n <= last; ++n) {
+            // cos(2 pi n / 8 + psi), with the carrier's eight phases from a table
+            const auto phase = static_cast<std::size_t>(n % 8);
+            const double carrier = kCos8[phase] * cosPsi - kSin8[phase] * sinPsi;
+            row[n] += amplitude * envelope[static_cast<std::size_t>(n - first)] * carrier;
         }
     }
+}
+
+} // namespace
+
+void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
+                    HeadSamples raw) {
+    const EchoGeometry g = EchoGeometryOf(geometry);
+    std::vector<double> signal(static_cast<std::size_t>(kElementCount) * kMaxSamples, 0.0);
+    std::vector<double> envelope(static_cast<std::size_t>(g.burst) + 2, 0.0);
+    std::vector<Scatterer> scatterers;
+    CollectScatterers(scene, ping, static_cast<float>(g.rangeM), scatterers);
+    Sway(scene, ping, scatterers);
     for (const Scatterer& s : scatterers) {
-        const HeadBearing seen = SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM),
-                                              head, geometry.transducerUp);
-        const double a = D(seen.angleDeg) * kDegToRad;
-        // Nothing from behind the head, and nothing from a reflector with a NaN bearing or strength.
-        if (!(std::abs(a) < kPi / 2.0) || !(s.strength > 0.0)) {
-            continue;
-        }
-        const double rh = D(seen.rangeM);
-        const double amplitude = s.strength * std::cos(a) / std::max(rh, 0.7) * std::pow(10.0, -0.01 * rh);
-        const double centre = rh / metresPerSample;
-        // Also keeps absurd ranges (and NaN) away from the conversions below.
-        if (!(centre - half < samples && centre + half >= 0.0)) {
-            continue;
-        }
-        const int first = std::max(0, static_cast<int>(std::ceil(centre - half)));
-        const int last = std::min(samples - 1, static_cast<int>(std::floor(centre + half)));
-        if (first > last) {
-            continue;
-        }
-        for (int n = first; n <= last; ++n) {
-            envelope[static_cast<std::size_t>(n - first)] = 0.5 + 0.5 * std::cos(kPi * (n - centre) / half);
-        }
-        const double travel = std::fmod(2.0 * omega * rh / c, 2.0 * kPi) + s.phase;
-        const double elementStep = D(kElementPitchM) * std::sin(a) * omega / c;
-        for (int k = 0; k < kElementCount; ++k) {
-            const int channel = geometry.transducerUp != 0 ? kElementCount - 1 - k : k;
-            const double psi = (k - 7.5) * elementStep + travel;
-            const double cosPsi = std::cos(psi);
-            const double sinPsi = std::sin(psi);
-            double* row = signal.data() + static_cast<std::size_t>(channel) * kMaxSamples;
-            for (int n = first; n <= last; ++n) {
-                // cos(2 pi n / 8 + psi), with the carrier's eight phases from a table
-                const auto phase = static_cast<std::size_t>(n % 8);
-                const double carrier = kCos8[phase] * cosPsi - kSin8[phase] * sinPsi;
-                row[n] += amplitude * envelope[static_cast<std::size_t>(n - first)] * carrier;
-            }
-        }
+        AddEcho(s, g, head, signal, envelope);
     }
 
     NoiseSource noise((static_cast<std::uint64_t>(scene.seed) << 20) ^
@@ -305,8 +339,8 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
         const std::size_t row = static_cast<std::size_t>(ch) * kMaxSamples;
         for (int j = 0; j < kMaxSamples; ++j) {
             const std::size_t at = row + static_cast<std::size_t>(j);
-            raw[at] = j < samples ? ToSample(signal[at] + (noisy ? D(scene.noise) * noise.Next() : 0.0))
-                                  : kNoSignal;
+            raw[at] = j < g.samples ? ToSample(signal[at] + (noisy ? D(scene.noise) * noise.Next() : 0.0))
+                                    : kNoSignal;
         }
     }
 }

@@ -22,7 +22,9 @@ void AddOutline(World& world, const std::string& name, double eastM, double nort
                 const std::vector<Local>& corners, float strength) {
     const double h = headingDeg * kDegToRad;
     const auto east = [&](const Local& c) { return eastM + c.along * std::sin(h) + c.across * std::cos(h); };
-    const auto north = [&](const Local& c) { return northM + c.along * std::cos(h) - c.across * std::sin(h); };
+    const auto north = [&](const Local& c) {
+        return northM + c.along * std::cos(h) - c.across * std::sin(h);
+    };
     for (std::size_t i = 0; i < corners.size(); ++i) {
         const Local& a = corners[i];
         const Local& b = corners[(i + 1) % corners.size()];
@@ -33,10 +35,26 @@ void AddOutline(World& world, const std::string& name, double eastM, double nort
 void AddQuayAndPiles(World& world) {
     for (int i = 0; i < 9; ++i) {
         const double west = -45.0 + 10.0 * i;
-        world.walls.push_back({"quay " + std::to_string(i + 1), west, 7.0, west + 10.0, 7.0, 0.5f});
+        world.walls.push_back({"quay " + std::to_string(i + 1), west, 6.0, west + 10.0, 6.0, 0.5f});
     }
     for (int i = 0; i < 9; ++i) {
-        world.points.push_back({"pile " + std::to_string(i + 1), 28.0, -38.0 + 4.0 * i, 0.9f});
+        world.points.push_back({"pile " + std::to_string(i + 1), 26.5, -38.0 + 4.0 * i, 0.9f});
+    }
+}
+
+/// Rocks along the foot of a breakwater south of the circle, each a little off the line: the
+/// same rocks every run.
+void AddBreakwater(World& world) {
+    std::uint32_t state = 20261207u;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<double>(state >> 8) / 16777216.0;
+    };
+    for (int i = 0; i < 26; ++i) {
+        const double east = -25.0 + 2.0 * i + next() - 0.5;
+        const double north = -48.5 + 1.6 * (next() - 0.5);
+        world.points.push_back(
+            {"rock " + std::to_string(i + 1), east, north, static_cast<float>(0.4 + 0.4 * next())});
     }
 }
 
@@ -45,21 +63,25 @@ void AddBlocksAndWreck(World& world) {
     struct Placed {
         double east, north, heading;
     };
-    const std::array<Placed, 3> blocks = {{{-8.0, -10.0, 15.0}, {12.0, -31.0, 40.0}, {-14.0, -31.0, 70.0}}};
+    const std::array<Placed, 3> blocks = {{{-8.0, -7.5, 15.0}, {12.0, -32.0, 40.0}, {-13.0, -31.0, 70.0}}};
     for (std::size_t i = 0; i < blocks.size(); ++i) {
-        AddOutline(world, "block " + std::to_string(i + 1), blocks[i].east, blocks[i].north, blocks[i].heading,
-                   block, 0.6f);
+        AddOutline(world, "block " + std::to_string(i + 1), blocks[i].east, blocks[i].north,
+                   blocks[i].heading, block, 0.6f);
     }
+    world.points.push_back({"tyre", 5.0, -4.0, 0.5f});
+    world.points.push_back({"anchor", 17.0, -12.0, 0.7f});
     // A hull of 14 m by 4.2 m lying with its bow to 165 degrees, with its engine and a winch.
-    const std::vector<Local> hull = {{7.0, 0.0},    {3.5, 2.1},   {-5.5, 2.1}, {-7.0, 1.6},
+    const std::vector<Local> hull = {{7.0, 0.0},   {3.5, 2.1},   {-5.5, 2.1}, {-7.0, 1.6},
                                      {-7.0, -1.6}, {-5.5, -2.1}, {3.5, -2.1}};
-    constexpr double kWreckEast = -30.5;
-    constexpr double kWreckNorth = -24.0;
+    constexpr double kWreckEast = -28.5;
+    constexpr double kWreckNorth = -22.0;
     constexpr double kWreckHeading = 165.0;
     AddOutline(world, "wreck", kWreckEast, kWreckNorth, kWreckHeading, hull, 0.6f);
     const double h = kWreckHeading * kDegToRad;
-    world.points.push_back({"wreck engine", kWreckEast - 2.0 * std::sin(h), kWreckNorth - 2.0 * std::cos(h), 1.0f});
-    world.points.push_back({"wreck winch", kWreckEast + 4.0 * std::sin(h), kWreckNorth + 4.0 * std::cos(h), 0.8f});
+    world.points.push_back(
+        {"wreck engine", kWreckEast - 2.0 * std::sin(h), kWreckNorth - 2.0 * std::cos(h), 1.0f});
+    world.points.push_back(
+        {"wreck winch", kWreckEast + 4.0 * std::sin(h), kWreckNorth + 4.0 * std::cos(h), 0.8f});
 }
 
 /// Bearing (degrees, clockwise from the bow) and range of a map point seen from `pose`.
@@ -82,8 +104,9 @@ std::array<double, 2> Placed(const VehiclePose& pose, float bearingDeg, float ra
 World HarbourWorld() {
     World world;
     AddQuayAndPiles(world);
+    AddBreakwater(world);
     AddBlocksAndWreck(world);
-    world.seabed = WorldSeabed{9.2, 0.02, 0.08, 50.0f, 0.25f, 0.5f};
+    world.seabed = WorldSeabed{9.2, 0.02, 0.08, 50.0f, 0.6f, 0.3f};
     return world;
 }
 

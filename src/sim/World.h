@@ -49,9 +49,10 @@ struct World {
 };
 
 /// A harbour basin around the default track (a circle of 21.5 m radius run clockwise at
-/// 0.75 m/s from the start, heading east): a quay wall 7 m north of the circle, a row of piles
-/// east of it, three mooring blocks inside it, a wreck of 14 m west of it, and a seabed that
-/// deepens towards the quay.
+/// 0.75 m/s from the start, heading east), everything 3 to 6 m off the track: a quay wall north
+/// of the circle, a row of piles east of it, the rocks at the foot of a breakwater south of it, a
+/// wreck of 14 m west of it, three mooring blocks, a tyre and an anchor inside it, and a seabed
+/// that deepens towards the quay.
 World HarbourWorld();
 
 /// The speed and turn rate of the harbour's track.

@@ -47,7 +47,8 @@ public:
         const QRegularExpression pty(QStringLiteral("navigation on (\\S+)"));
         QByteArray output;
         const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() && m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+        while (!deadline.hasExpired() &&
+               m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
             output += m_process.readAllStandardOutput();
             if (const auto match = pty.match(QString::fromLatin1(output)); match.hasMatch()) {
                 return match.captured(1);
@@ -88,7 +89,8 @@ Truth ReadTruth(const QString& path) {
             truth.zone = cells[1].section(' ', 2, 2).chopped(1).toInt();
         } else if (cells.size() == 19 && cells[0] == "fix") {
             const std::int64_t ms = QDateTime::fromString(cells[2], Qt::ISODateWithMs).toMSecsSinceEpoch();
-            truth.fixes[ms] = {cells[6].toDouble(), cells[7].toDouble(), cells[12].toDouble(), cells[14].toDouble()};
+            truth.fixes[ms] = {cells[6].toDouble(), cells[7].toDouble(), cells[12].toDouble(),
+                               cells[14].toDouble()};
         }
     }
     return truth;
@@ -116,7 +118,8 @@ void ExpectTrue(const std::vector<NavigationSample>& fixes, const Truth& truth, 
     for (const NavigationSample& s : fixes) {
         const auto at = truth.fixes.find(*s.fix.utcMs);
         ASSERT_NE(at, truth.fixes.end()) << "no true pose at " << *s.fix.utcMs;
-        const UtmPoint p = LatLonToUtmInZone(s.fix.position->latitudeDeg, s.fix.position->longitudeDeg, truth.zone);
+        const UtmPoint p =
+            LatLonToUtmInZone(s.fix.position->latitudeDeg, s.fix.position->longitudeDeg, truth.zone);
         EXPECT_LT(std::hypot(p.easting - at->second.easting, p.northing - at->second.northing), 0.5)
             << s.sentence.View();
         EXPECT_NEAR(*s.fix.headingDeg, at->second.heading, headingDeg) << s.sentence.View();
@@ -147,13 +150,14 @@ TEST(HeadsimNavigation, GpsdFixesLieWhereTheVehicleWas) {
     const std::uint16_t gpsdPort = test::FreeLoopbackPort(false);
     const std::uint16_t nmeaPort = test::FreeLoopbackPort(true);
     test::ChildProcess gpsd;
-    ASSERT_TRUE(gpsd.Start({VEXAR_GPSD_PATH, "-N", "-n", "-S", std::to_string(gpsdPort), "-F",
-                            folder.filePath("control").toStdString(), "udp://127.0.0.1:" + std::to_string(nmeaPort)},
-                           folder.filePath("gpsd.log").toStdString()));
+    ASSERT_TRUE(
+        gpsd.Start({VEXAR_GPSD_PATH, "-N", "-n", "-S", std::to_string(gpsdPort), "-F",
+                    folder.filePath("control").toStdString(), "udp://127.0.0.1:" + std::to_string(nmeaPort)},
+                   folder.filePath("gpsd.log").toStdString()));
     Headsim head;
-    ASSERT_FALSE(
-        head.Start({"--truth", folder.filePath("truth.csv"), "--nmea-udp", QStringLiteral("127.0.0.1:%1").arg(nmeaPort)})
-            .isEmpty());
+    ASSERT_FALSE(head.Start({"--truth", folder.filePath("truth.csv"), "--nmea-udp",
+                             QStringLiteral("127.0.0.1:%1").arg(nmeaPort)})
+                     .isEmpty());
     CFixStore store;
     QtClock clock;
     store.Reset(NavSourceKind::Gpsd);
@@ -184,7 +188,8 @@ TEST(HeadsimNavigation, ASerialDeviceThatGoesAwayIsOpenedAgainWhenItComesBack) {
     EXPECT_EQ(status().link, NavLinkState::Connected);
 
     head.Kill();
-    ASSERT_TRUE(RunUntil([&] { return status().link == NavLinkState::Reconnecting; }, 10000)) << status().detail;
+    ASSERT_TRUE(RunUntil([&] { return status().link == NavLinkState::Reconnecting; }, 10000))
+        << status().detail;
     const std::uint64_t fixesBefore = status().fixes;
     Headsim again;
     ASSERT_FALSE(again.Start({"--nav-link", link}).isEmpty());

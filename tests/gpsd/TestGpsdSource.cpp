@@ -71,16 +71,36 @@ TEST(GpsdFixBuilder, ReportsBecomeFixes) {
     };
     const Case cases[] = {
         {"position, speed and course", {{Tpv(MODE_3D, 43.5, 0.75, 92.0), 1000}}, true, 92.0, true, {}},
-        {"with an attitude", {{Att(91.5, -1.2, 2.1), 1000}, {Tpv(MODE_3D, 43.5, 0.75, 92.0), 1100}}, true, 91.5,
-         false, 2.1},
-        {"with an old attitude", {{Att(91.5, -1.2, 2.1), 1000}, {Tpv(MODE_2D, 43.5, 0.75, 92.0), 2600}}, true, 92.0,
-         true, {}},
-        {"attitude without heading", {{Att(kNaN, -1.2, 2.1), 1000}, {Tpv(MODE_3D, 43.5, 0.75, 92.0), 1100}}, true,
-         92.0, true, 2.1},
-        {"attitude of the same cycle after it", {{Tpv(MODE_3D, 43.5, 0.75, 92.0), 1000}, {Att(91.5, -1.2, 2.1), 1005}},
-         true, 91.5, false, 2.1},
-        {"attitude of the next cycle", {{Tpv(MODE_3D, 43.5, 0.75, 92.0), 1000}, {Att(91.5, -1.2, 2.1), 1090}}, false,
-         {}, false, {}},
+        {"with an attitude",
+         {{Att(91.5, -1.2, 2.1), 1000}, {Tpv(MODE_3D, 43.5, 0.75, 92.0), 1100}},
+         true,
+         91.5,
+         false,
+         2.1},
+        {"with an old attitude",
+         {{Att(91.5, -1.2, 2.1), 1000}, {Tpv(MODE_2D, 43.5, 0.75, 92.0), 2600}},
+         true,
+         92.0,
+         true,
+         {}},
+        {"attitude without heading",
+         {{Att(kNaN, -1.2, 2.1), 1000}, {Tpv(MODE_3D, 43.5, 0.75, 92.0), 1100}},
+         true,
+         92.0,
+         true,
+         2.1},
+        {"attitude of the same cycle after it",
+         {{Tpv(MODE_3D, 43.5, 0.75, 92.0), 1000}, {Att(91.5, -1.2, 2.1), 1005}},
+         true,
+         91.5,
+         false,
+         2.1},
+        {"attitude of the next cycle",
+         {{Tpv(MODE_3D, 43.5, 0.75, 92.0), 1000}, {Att(91.5, -1.2, 2.1), 1090}},
+         false,
+         {},
+         false,
+         {}},
         {"no course either", {{Tpv(MODE_3D, 43.5, kNaN, kNaN), 1000}}, true, {}, false, {}},
         {"no fix", {{Tpv(MODE_NO_FIX, 43.5, 0.75, 92.0), 1000}}, false, {}, false, {}},
         {"no position", {{Tpv(MODE_3D, kNaN, 0.75, 92.0), 1000}}, false, {}, false, {}},
@@ -115,7 +135,8 @@ public:
     }
     bool Start() {
         return m_process.Start({VEXAR_GPSD_PATH, "-N", "-n", "-S", std::to_string(m_port), "-F",
-                                (m_folder / "control").string(), "udp://127.0.0.1:" + std::to_string(m_nmeaPort)},
+                                (m_folder / "control").string(),
+                                "udp://127.0.0.1:" + std::to_string(m_nmeaPort)},
                                (m_folder / "gpsd.log").string());
     }
     void Stop() { m_process.Stop(); }
@@ -193,7 +214,8 @@ TEST(GpsdSource, FollowsTheDaemonThroughItsStartAStopAndARestart) {
     ASSERT_TRUE(WaitFor(fresh, 15s)) << store.Status(clock.TickMs()).detail;
     EXPECT_EQ(link(), NavLinkState::Connected);
     // The fix is the vehicle's pose at the fix's own time.
-    const sim::VehiclePose truth = sim::PoseAt(track, static_cast<double>(*sample.fix.utcMs - startUtcMs) / 1000.0);
+    const sim::VehiclePose truth =
+        sim::PoseAt(track, static_cast<double>(*sample.fix.utcMs - startUtcMs) / 1000.0);
     const double metresPerDegree = 111132.0;
     EXPECT_NEAR(sample.fix.position->latitudeDeg, truth.position.latitudeDeg, 0.05 / metresPerDegree);
     EXPECT_NEAR(sample.fix.position->longitudeDeg, truth.position.longitudeDeg, 0.05 / metresPerDegree);

@@ -53,7 +53,9 @@ TEST(FixStore, FixesFromThePastAreRefusedUnlessTheSourceKeepsGoingFromThere) {
         {"in order", {0, 100, 200}, {Added, Added, Added}},
         {"the same fix completed", {0, 100, 100}, {Added, Added, Updated}},
         {"a late copy", {0, 100, 50, 200}, {Added, Added, OutOfOrder, Added}},
-        {"clock set back", {0, 5000, 10, 20, 30, 40}, {Added, Added, OutOfOrder, OutOfOrder, Restarted, Added}},
+        {"clock set back",
+         {0, 5000, 10, 20, 30, 40},
+         {Added, Added, OutOfOrder, OutOfOrder, Restarted, Added}},
         {"jumbled is no restart", {0, 5000, 30, 20, 10}, {Added, Added, OutOfOrder, OutOfOrder, OutOfOrder}},
     };
     for (const Case& c : cases) {
@@ -72,7 +74,8 @@ TEST(FixStore, FixesFromThePastAreRefusedUnlessTheSourceKeepsGoingFromThere) {
     NavigationFix badHeading = FixAt(0);
     badHeading.headingDeg = 1e300;
     EXPECT_EQ(store.Post(badHeading, 1000), Added) << "a bad value is left out, the fix is kept";
-    EXPECT_EQ(store.PostReceived(badHeading, "$AULOG", 1100), Invalid) << "a sentence as received is whole or not";
+    EXPECT_EQ(store.PostReceived(badHeading, "$AULOG", 1100), Invalid)
+        << "a sentence as received is whole or not";
 }
 
 TEST(FixStore, StatusGivesRateAgeAndTheStatusRowText) {

@@ -50,7 +50,11 @@ TEST(LiveNavigation, FixValidationRejectsWhatNoVehicleCanHave) {
         {"latitude NaN", [](NavigationFix& f) { f.position->latitudeDeg = kNaN; }, kFixPosition},
         {"latitude 90.5", [](NavigationFix& f) { f.position->latitudeDeg = 90.5; }, kFixPosition},
         {"longitude -180.1", [](NavigationFix& f) { f.position->longitudeDeg = -180.1; }, kFixPosition},
-        {"pole and date line", [](NavigationFix& f) { f.position = GeoPosition{-90.0, 180.0}; }, 0},
+        {"pole and date line",
+         [](NavigationFix& f) {
+             f.position = GeoPosition{-90.0, 180.0};
+         },
+         0},
         {"depth infinite", [](NavigationFix& f) { f.depthM = kInf; }, kFixDepth},
         {"depth above the surface", [](NavigationFix& f) { f.depthM = -35.4; }, 0},
         {"altitude negative", [](NavigationFix& f) { f.altitudeM = -1.0; }, kFixAltitude},
@@ -61,7 +65,8 @@ TEST(LiveNavigation, FixValidationRejectsWhatNoVehicleCanHave) {
         {"speed 150 m/s", [](NavigationFix& f) { f.speedMps = 150.0; }, kFixSpeed},
         {"course infinite", [](NavigationFix& f) { f.courseDeg = -kInf; }, kFixCourse},
         {"time 1980", [](NavigationFix& f) { f.utcMs = 315532800000; }, kFixTime},
-        {"two at once", [](NavigationFix& f) { f.pitchDeg = kNaN, f.speedMps = -kInf; }, kFixPitch | kFixSpeed},
+        {"two at once", [](NavigationFix& f) { f.pitchDeg = kNaN, f.speedMps = -kInf; },
+         kFixPitch | kFixSpeed},
     };
     for (const Case& c : cases) {
         NavigationFix fix = FullFix();
@@ -82,7 +87,7 @@ TEST(LiveNavigation, ComposedSentenceParsesBackToItsValues) {
     NavigationFix noisy = FullFix();
     noisy.rollDeg = kNaN; // dropped, not written as "nan"
     for (const NavigationFix& fix : {FullFix(), south, positionOnly, noisy}) {
-        std::array<char, kMaxSentenceLength> buffer;
+        std::array<char, kMaxLiveSentenceLength> buffer;
         const std::size_t length = ComposeSentence(fix, buffer);
         ASSERT_GT(length, 0u);
         const std::string_view sentence(buffer.data(), length);
@@ -94,7 +99,8 @@ TEST(LiveNavigation, ComposedSentenceParsesBackToItsValues) {
         const std::optional<NavigationFix> back = ReadSentence(sentence);
         ASSERT_TRUE(back) << sentence;
         EXPECT_EQ(back->utcMs, fix.utcMs) << sentence;
-        const auto same = [&](const std::optional<double>& was, const std::optional<double>& is, double digits) {
+        const auto same = [&](const std::optional<double>& was, const std::optional<double>& is,
+                              double digits) {
             const bool written = was && std::isfinite(*was);
             ASSERT_EQ(is.has_value(), written) << sentence;
             if (written) {
@@ -124,7 +130,7 @@ TEST(LiveNavigation, ReadSentenceTakesOnlySoundSentences) {
     };
     const Case cases[] = {
         {sample, true},
-        {"$AULOG,,,,,,1.0,,,,,,,,,,,,,,*00", true}, // no position: the store decides
+        {"$AULOG,,,,,,1.0,,,,,,,,,,,,,,*00", true},       // no position: the store decides
         {sample.substr(0, sample.find(",10/14")), false}, // cut short
         {with("-35.4", "nan"), false},
         {with("64.8", "1e999"), false},
@@ -149,7 +155,7 @@ TEST(LiveNavigation, ReadSentenceTakesOnlySoundSentences) {
 }
 
 TEST(LiveNavigation, SplitterFindsSentencesInAnyPieces) {
-    const std::string cap(kMaxSentenceLength - 1, 'x');
+    const std::string cap(kMaxLiveSentenceLength - 1, 'x');
     struct Case {
         const char* name;
         std::vector<std::string> reads;
@@ -164,7 +170,11 @@ TEST(LiveNavigation, SplitterFindsSentencesInAnyPieces) {
         {"longest kept", {"$" + cap + "\n"}, {"$" + cap}},
         {"too long dropped up to the line end", {"$" + cap + "y", "zz\n$A\n"}, {"$A"}},
         {"too long dropped up to the next $", {"$" + cap + "yy$A\n"}, {"$A"}},
-        {"damaged dropped", {std::string("$A,1\0" "2\n$B\n", 10)}, {"$B"}},
+        {"damaged dropped",
+         {std::string("$A,1\0"
+                      "2\n$B\n",
+                      10)},
+         {"$B"}},
         {"unfinished kept for the next read", {"$A,1"}, {}},
     };
     for (const Case& c : cases) {

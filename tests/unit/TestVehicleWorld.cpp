@@ -34,7 +34,8 @@ TEST(VehicleWorld, ObjectsFixedOnTheMapMoveAndTurnInThePicture) {
     VehicleTrack track; // heading east, holding still
     const Scene atStart = SceneAt(world, PoseAt(track, 0.0));
     ASSERT_EQ(atStart.points.size(), 1u);
-    EXPECT_NEAR(std::remainder(atStart.points[0].bearingDeg, 360.0f), -90.0f, 1e-4f) << "to port of a bow east";
+    EXPECT_NEAR(std::remainder(atStart.points[0].bearingDeg, 360.0f), -90.0f, 1e-4f)
+        << "to port of a bow east";
     EXPECT_NEAR(atStart.points[0].rangeM, 10.0f, 1e-5f);
     track.speedMps = 1.0;
     const Scene later = SceneAt(world, PoseAt(track, 10.0));

@@ -10,7 +10,8 @@ namespace {
 using sim::BlockFault;
 
 // `count` numbers separated by commas; the last ones may be left out down to `fewest`.
-std::vector<float> Numbers(const std::string& text, std::size_t count, const char* what, std::size_t fewest = 0) {
+std::vector<float> Numbers(const std::string& text, std::size_t count, const char* what,
+                           std::size_t fewest = 0) {
     fewest = fewest == 0 ? count : fewest;
     std::vector<float> values;
     std::stringstream stream(text);
@@ -69,7 +70,8 @@ std::pair<QHostAddress, std::uint16_t> AddressAndPort(const std::string& text, c
 } // namespace
 
 HeadsimCommandLine::HeadsimCommandLine(CLI::App& cli) {
-    cli.add_option("--listen", m_listen, "ADDR:PORT to listen on (port 0: any free port)")->capture_default_str();
+    cli.add_option("--listen", m_listen, "ADDR:PORT to listen on (port 0: any free port)")
+        ->capture_default_str();
     AddSceneOptions(cli);
     AddFaultOptions(cli);
     AddVehicleOptions(cli);
@@ -85,10 +87,12 @@ void HeadsimCommandLine::AddSceneOptions(CLI::App& cli) {
     cli.add_option("--target", m_targets, "point target BEARING,RANGE,STRENGTH (repeatable)");
     cli.add_option("--ring", m_rings, "seabed ring RANGE,STRENGTH[,THICKNESS] (repeatable)");
     cli.add_option("--wall", m_walls, "wall BEARING1,RANGE1,BEARING2,RANGE2,STRENGTH (repeatable)");
-    cli.add_option("--mover", m_movers, "moving target BEARING,RANGE,STRENGTH,DBEARING,DRANGE per ping (repeatable)");
+    cli.add_option("--mover", m_movers,
+                   "moving target BEARING,RANGE,STRENGTH,DBEARING,DRANGE per ping (repeatable)");
     cli.add_option("--noise", m_noise, "noise RMS, full scale 1.0")->capture_default_str();
     cli.add_option("--seed", m_seed, "noise and speckle seed")->capture_default_str();
-    cli.add_option("--sway", m_sway, "RMS of the assembly's random displacement per ping, m")->capture_default_str();
+    cli.add_option("--sway", m_sway, "RMS of the assembly's random displacement per ping, m")
+        ->capture_default_str();
     cli.add_option("--sound-velocity", m_head.soundVelocity, "sound velocity of the water, m/s")
         ->capture_default_str();
     cli.add_flag("--transducer-up", m_head.transducerUp,
@@ -97,9 +101,11 @@ void HeadsimCommandLine::AddSceneOptions(CLI::App& cli) {
 
 void HeadsimCommandLine::AddFaultOptions(CLI::App& cli) {
     cli.add_option("--delay-ms", m_head.replyDelayMs, "delay of every reply, ms")->capture_default_str();
-    cli.add_option("--split", m_head.splitWrites, "write every reply in this many pieces")->capture_default_str();
+    cli.add_option("--split", m_head.splitWrites, "write every reply in this many pieces")
+        ->capture_default_str();
     cli.add_option("--silence", m_silences, "leave BLOCK[@PING] unanswered (repeatable)");
-    cli.add_option("--wrong-echo", m_wrongEchoes, "answer BLOCK[@PING] with the wrong block number (repeatable)");
+    cli.add_option("--wrong-echo", m_wrongEchoes,
+                   "answer BLOCK[@PING] with the wrong block number (repeatable)");
     cli.add_option("--cut-off", m_cutOffs, "send half the reply to BLOCK[@PING], then close (repeatable)");
     cli.add_option("--drop-after", m_head.dropAfterPings, "close each connection after N complete pings");
     cli.add_option("--refuse", m_head.refuseConnections, "close the first N connections at once (-1: all)");
@@ -115,18 +121,22 @@ void HeadsimCommandLine::AddVehicleOptions(CLI::App& cli) {
     cli.add_option("--start", m_start, "the vehicle's start LAT,LON, degrees")->capture_default_str();
     cli.add_option("--heading", m_headingDeg, "its heading at the start, degrees from true north")
         ->capture_default_str();
-    m_speedOption = cli.add_option("--speed", m_speedMps, "its speed, m/s (default 0.75 in the harbour, else 0)")
-                        ->check(CLI::Range(0.0, 20.0));
-    m_turnOption = cli.add_option("--turn-rate", m_turnRateDegPerS,
-                                  "its turn rate, degrees/s, positive to starboard (default 2 in the harbour, else 0)")
-                       ->check(CLI::Range(-30.0, 30.0));
+    m_speedOption =
+        cli.add_option("--speed", m_speedMps, "its speed, m/s (default 0.75 in the harbour, else 0)")
+            ->check(CLI::Range(0.0, 20.0));
+    m_turnOption =
+        cli.add_option("--turn-rate", m_turnRateDegPerS,
+                       "its turn rate, degrees/s, positive to starboard (default 2 in the harbour, else 0)")
+            ->check(CLI::Range(-30.0, 30.0));
     cli.add_option("--depth", m_depthM, "the head's depth below the surface, m")->capture_default_str();
     cli.add_option("--nav-rate", m_navRateHz, "navigation fixes per second")
         ->check(CLI::Range(0.1, 100.0))
         ->capture_default_str();
     cli.add_option("--nav-link", m_ptyLink, "also make PATH a link to the navigation pseudo-terminal");
-    cli.add_option("--nmea-udp", m_nmeaUdp, "send the navigation as NMEA 0183 to ADDR:PORT over UDP (for gpsd)");
-    cli.add_option("--truth", m_truthPath, "write every reflector's map position and the vehicle's track to FILE");
+    cli.add_option("--nmea-udp", m_nmeaUdp,
+                   "send the navigation as NMEA 0183 to ADDR:PORT over UDP (for gpsd)");
+    cli.add_option("--truth", m_truthPath,
+                   "write every reflector's map position and the vehicle's track to FILE");
 }
 
 HeadsimSetup HeadsimCommandLine::Build() const {

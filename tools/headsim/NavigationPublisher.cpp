@@ -14,7 +14,8 @@ namespace vexar::headsim {
 
 NavigationPublisher::NavigationPublisher(sim::World world, sim::VehicleTrack track, const SimClock& clock,
                                          TruthWriter* truth, NavigationOutput output)
-    : m_world(std::move(world)), m_track(track), m_clock(clock), m_truth(truth), m_output(std::move(output)) {}
+    : m_world(std::move(world)), m_track(track), m_clock(clock), m_truth(truth), m_output(std::move(output)) {
+}
 
 NavigationPublisher::~NavigationPublisher() {
     Stop();
@@ -66,18 +67,20 @@ void NavigationPublisher::Publish(long long number, QUdpSocket& udp) {
     const std::int64_t utcMs = m_clock.UtcMsAt(seconds);
     NavigationFix fix = sim::FixOf(pose, utcMs);
     double altitude = std::numeric_limits<double>::quiet_NaN();
-    if (const auto depth = sim::SeabedDepthAt(m_world, pose.eastM, pose.northM); depth && *depth > pose.depthM) {
+    if (const auto depth = sim::SeabedDepthAt(m_world, pose.eastM, pose.northM);
+        depth && *depth > pose.depthM) {
         altitude = *depth - pose.depthM;
         fix.altitudeM = altitude;
     }
-    std::array<char, kMaxSentenceLength + 2> sentence;
-    std::size_t length = ComposeSentence(fix, std::span<char>(sentence.data(), kMaxSentenceLength));
+    std::array<char, kMaxLiveSentenceLength + 2> sentence;
+    std::size_t length = ComposeSentence(fix, std::span<char>(sentence.data(), kMaxLiveSentenceLength));
     sentence[length++] = '\r';
     sentence[length++] = '\n';
     m_pty.Write(std::string_view(sentence.data(), length));
     if (!m_output.nmeaAddress.isNull()) {
         const std::string nmea = sim::NmeaSentences(fix);
-        udp.writeDatagram(nmea.data(), static_cast<qint64>(nmea.size()), m_output.nmeaAddress, m_output.nmeaPort);
+        udp.writeDatagram(nmea.data(), static_cast<qint64>(nmea.size()), m_output.nmeaAddress,
+                          m_output.nmeaPort);
     }
     if (m_truth != nullptr) {
         m_truth->WritePose("fix", number, utcMs, pose, altitude);

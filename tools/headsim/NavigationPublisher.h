@@ -27,8 +27,8 @@ namespace vexar::headsim {
 
 struct NavigationOutput {
     double rateHz = 10.0;
-    std::string ptyLink;       ///< a link to the pseudo-terminal, or empty
-    QHostAddress nmeaAddress;  ///< where NMEA goes; null: nowhere
+    std::string ptyLink;      ///< a link to the pseudo-terminal, or empty
+    QHostAddress nmeaAddress; ///< where NMEA goes; null: nowhere
     std::uint16_t nmeaPort = 0;
 };
 

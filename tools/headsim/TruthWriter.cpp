@@ -6,26 +6,45 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 namespace vexar::headsim {
 
 namespace {
 
 enum Column : std::size_t {
-    kKind, kName, kTime, kSeconds, kLatitude, kLongitude, kEasting, kNorthing, kLatitude2, kLongitude2,
-    kEasting2, kNorthing2, kHeading, kPitch, kRoll, kSpeed, kCourse, kDepth, kAltitude, kColumns
+    kKind,
+    kName,
+    kTime,
+    kSeconds,
+    kLatitude,
+    kLongitude,
+    kEasting,
+    kNorthing,
+    kLatitude2,
+    kLongitude2,
+    kEasting2,
+    kNorthing2,
+    kHeading,
+    kPitch,
+    kRoll,
+    kSpeed,
+    kCourse,
+    kDepth,
+    kAltitude,
+    kColumns
 };
 using Row = std::array<std::string, kColumns>;
 
-constexpr const char* kHeader = "kind,name,time,seconds,latitude,longitude,easting,northing,latitude2,longitude2,"
-                                "easting2,northing2,heading,pitch,roll,speed,course,depth,altitude\n";
+constexpr const char* kHeader =
+    "kind,name,time,seconds,latitude,longitude,easting,northing,latitude2,longitude2,"
+    "easting2,northing2,heading,pitch,roll,speed,course,depth,altitude\n";
 
 std::string IsoTime(std::int64_t utcMs) {
     const UtcDateTime t = UtcFromMs(utcMs);
-    return FormatText("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.year, t.month, t.day, t.hour, t.minute, t.second,
-                      t.millisecond);
+    return FormatText("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second, t.millisecond);
 }
 
 void Write(std::FILE* file, const Row& row) {
@@ -45,7 +64,8 @@ TruthWriter::~TruthWriter() {
     }
 }
 
-void TruthWriter::Place(const sim::VehicleTrack& track, double eastM, double northM, std::string* cells) const {
+void TruthWriter::Place(const sim::VehicleTrack& track, double eastM, double northM,
+                        std::string* cells) const {
     const GeoPosition p = sim::PositionOf(track, eastM, northM);
     const UtmPoint utm = LatLonToUtmInZone(p.latitudeDeg, p.longitudeDeg, m_zone);
     cells[0] = FormatText("%.9f", p.latitudeDeg);
@@ -74,8 +94,8 @@ bool TruthWriter::Open(const std::string& path, const sim::World& world, const s
     if (world.seabed) {
         Row seabed = origin;
         seabed[kKind] = "seabed";
-        seabed[kName] = FormatText("depth gained %.3f per m east and %.3f per m north", world.seabed->slopeEast,
-                                   world.seabed->slopeNorth);
+        seabed[kName] = FormatText("depth gained %.3f per m east and %.3f per m north",
+                                   world.seabed->slopeEast, world.seabed->slopeNorth);
         seabed[kDepth] = FormatText("%.3f", world.seabed->depthM);
         Write(m_file, seabed);
     }
@@ -102,8 +122,8 @@ void TruthWriter::WriteReflectors(const sim::World& world, const sim::VehicleTra
     }
 }
 
-void TruthWriter::WritePose(const char* kind, long long number, std::int64_t utcMs, const sim::VehiclePose& pose,
-                            double altitudeM) {
+void TruthWriter::WritePose(const char* kind, long long number, std::int64_t utcMs,
+                            const sim::VehiclePose& pose, double altitudeM) {
     std::lock_guard lock(m_mutex);
     if (m_file == nullptr) {
         return;

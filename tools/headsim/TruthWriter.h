@@ -31,7 +31,8 @@ public:
 
     /// Creates the file and writes the origin, the seabed and the reflectors; false (and why)
     /// when it cannot be created.
-    bool Open(const std::string& path, const sim::World& world, const sim::VehicleTrack& track, std::string* error);
+    bool Open(const std::string& path, const sim::World& world, const sim::VehicleTrack& track,
+              std::string* error);
     /// A row of the vehicle's track: `kind` "fix" or "ping", numbered `number`; an altitude that
     /// is not finite (no seabed) is left empty.
     void WritePose(const char* kind, long long number, std::int64_t utcMs, const sim::VehiclePose& pose,

@@ -39,7 +39,7 @@ private:
     std::optional<double> m_pitch;
     std::optional<double> m_roll;
     std::optional<std::uint64_t> m_attitudeTick; ///< when the newest ATT report came
-    std::optional<NavigationFix> m_lastFix;       ///< the newest fix, while no attitude followed it
+    std::optional<NavigationFix> m_lastFix;      ///< the newest fix, while no attitude followed it
     std::uint64_t m_lastFixTick = 0;
 };
 

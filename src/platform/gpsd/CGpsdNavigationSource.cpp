@@ -78,7 +78,8 @@ void CGpsdNavigationSource::Run() {
             retryMs = kFirstRetryMs;
             ReadReports(data);
             gps_close(&data);
-            m_store.SetLinkState(NavLinkState::Reconnecting, Address() + ": the daemon closed the connection");
+            m_store.SetLinkState(NavLinkState::Reconnecting,
+                                 Address() + ": the daemon closed the connection");
         }
         if (!Pause(retryMs)) {
             break;

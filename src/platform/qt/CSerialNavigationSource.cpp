@@ -21,7 +21,8 @@ constexpr int kLongestRetryMs = 5000;
 class CSerialNavigationSource::Reader : public QObject {
 public:
     Reader(const CSerialNavigationSource& source)
-        : m_device(source.m_device), m_baud(source.m_baud), m_store(source.m_store), m_clock(source.m_clock) {}
+        : m_device(source.m_device), m_baud(source.m_baud), m_store(source.m_store), m_clock(source.m_clock) {
+    }
 
     /// Called on the source's thread once it runs.
     void Begin() {
@@ -118,7 +119,8 @@ void CSerialNavigationSource::Start() {
     // The reader, its port and its timer end on their own thread, when it finishes.
     QObject::connect(m_thread.get(), &QThread::finished, reader, &QObject::deleteLater);
     m_thread->start();
-    QMetaObject::invokeMethod(reader, [reader] { reader->Begin(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        reader, [reader] { reader->Begin(); }, Qt::QueuedConnection);
 }
 
 void CSerialNavigationSource::Stop() {

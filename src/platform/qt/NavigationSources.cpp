@@ -6,13 +6,13 @@
 
 namespace vexar {
 
-std::unique_ptr<INavigationSource> MakeNavigationSource(const NavSpec& spec, int defaultBaud, CFixStore& store,
-                                                        IClockPort& clock) {
+std::unique_ptr<INavigationSource> MakeNavigationSource(const NavSpec& spec, int defaultBaud,
+                                                        CFixStore& store, IClockPort& clock) {
     store.Reset(spec.kind);
     switch (spec.kind) {
     case NavSourceKind::Serial:
-        return std::make_unique<CSerialNavigationSource>(spec.device, spec.baud != 0 ? spec.baud : defaultBaud,
-                                                         store, clock);
+        return std::make_unique<CSerialNavigationSource>(
+            spec.device, spec.baud != 0 ? spec.baud : defaultBaud, store, clock);
     case NavSourceKind::Gpsd:
         return std::make_unique<CGpsdNavigationSource>(spec.host, spec.port, store, clock);
     case NavSourceKind::None:

@@ -11,7 +11,7 @@ namespace vexar {
 /// Starts `store` over for the source `spec` names and makes that source (not started yet):
 /// the serial line at spec.baud, or at `defaultBaud` when the spec names none, or gpsd. Nothing
 /// for NavSourceKind::None. `store` and `clock` outlive the source.
-std::unique_ptr<INavigationSource> MakeNavigationSource(const NavSpec& spec, int defaultBaud, CFixStore& store,
-                                                        IClockPort& clock);
+std::unique_ptr<INavigationSource> MakeNavigationSource(const NavSpec& spec, int defaultBaud,
+                                                        CFixStore& store, IClockPort& clock);
 
 } // namespace vexar
