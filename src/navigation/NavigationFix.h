@@ -3,6 +3,8 @@
 // field is optional: a source fills what it measures and leaves the rest empty, and the sentence
 // composed from it leaves those fields empty too.
 
+#include "common/UtcTime.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -50,21 +52,5 @@ unsigned BadFields(const NavigationFix& fix);
 
 /// Empties the fields of `mask`.
 void DropFields(NavigationFix& fix, unsigned mask);
-
-/// A calendar date and time of day in UTC.
-struct UtcDateTime {
-    int year = 1970;
-    int month = 1; ///< 1..12
-    int day = 1;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int millisecond = 0;
-};
-
-/// Milliseconds since 1970 as calendar date and time (proleptic Gregorian calendar).
-UtcDateTime UtcFromMs(std::int64_t utcMs);
-/// Calendar date and time as milliseconds since 1970; nothing when a field is out of its range.
-std::optional<std::int64_t> MsFromUtc(const UtcDateTime& time);
 
 } // namespace vexar

@@ -172,7 +172,8 @@ std::size_t ComposeSentence(const NavigationFix& given, std::span<char> out) {
         AddCoordinate(writer, fix.position->latitudeDeg, 'N', 'S');
         AddCoordinate(writer, fix.position->longitudeDeg, 'E', 'W');
     } else {
-        writer.Add(",,,,");
+        // The letters stay: the playback parse counts the fields after them from the letters.
+        writer.Add(",,N,,E");
     }
     writer.Add(",");
     writer.AddOptional("%.3f", fix.depthM);
@@ -183,7 +184,8 @@ std::size_t ComposeSentence(const NavigationFix& given, std::span<char> out) {
     writer.AddOptional("%.2f", fix.speedMps);
     writer.Add(",,,,,,");
     AddTime(writer, fix.utcMs);
-    writer.Add(",*%02X", Checksum(writer.Text().substr(1)));
+    writer.Add(",");
+    writer.Add("*%02X", Checksum(writer.Text().substr(1)));
     return writer.Length();
 }
 
@@ -216,15 +218,19 @@ std::optional<std::int64_t> ReadTime(std::string_view time, std::string_view dat
 }
 
 bool ReadPosition(const Fields& f, const CNavigation& nav, NavigationFix& fix) {
-    const bool any = !f[1].empty() || !f[2].empty() || !f[3].empty() || !f[4].empty();
-    if (!any) {
-        return true;
-    }
+    // The playback parse finds the fields after the position by counting from the hemisphere
+    // letters: without a letter in each, it would read every number from the wrong field.
     const auto letter = [](std::string_view text, const char* allowed) {
         return text.size() == 1 && std::strchr(allowed, text[0]) != nullptr;
     };
-    if (!IsCoordinate(f[1]) || !IsCoordinate(f[3]) || !letter(f[2], "NnSs") || !letter(f[4], "EeWw") ||
-        nav.m_latitudeText.empty() || nav.m_longitudeText.empty()) {
+    if (!letter(f[2], "NnSs") || !letter(f[4], "EeWw")) {
+        return false;
+    }
+    if (f[1].empty() && f[3].empty()) {
+        return true; // no position
+    }
+    if (!IsCoordinate(f[1]) || !IsCoordinate(f[3]) || nav.m_latitudeText.empty() ||
+        nav.m_longitudeText.empty()) {
         return false;
     }
     fix.position = GeoPosition{nav.m_latitude, nav.m_longitude};

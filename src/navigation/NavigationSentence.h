@@ -6,7 +6,8 @@
 //   12:30:45.120,10/14/2026,*5C
 //
 // fields 1 to 4 latitude and longitude (degrees;minutes with the hemisphere letter, and the letter
-// again), 6 depth, 7 altitude, 8 heading, 9 pitch, 10 roll, 11 speed, 18 the UTC time, 19 the UTC
+// again; without a position the letters alone, which the parse needs to find the fields after
+// them), 6 depth, 7 altitude, 8 heading, 9 pitch, 10 roll, 11 speed, 18 the UTC time, 19 the UTC
 // date (month/day/year), 20 a checksum ("*" and the exclusive or of the characters between "$"
 // and "*" in hexadecimal, as NMEA has it; the parse ignores it). Fields 5 and 12 to 17 are not
 // read and stay empty, and so does every field the fix does not have.
@@ -40,11 +41,11 @@ struct SentenceText {
 std::size_t ComposeSentence(const NavigationFix& fix, std::span<char> out);
 
 /// The fix a received line gives, with the values the playback parse reads from it; nothing when
-/// the line is not a sound $AULOG sentence: not printable text, a coordinate or hemisphere that
-/// is not one, a number field that is not a number, a field short of its comma (the sentence was
-/// cut), or a value BadFields rejects. Fields left empty are absent from the fix; the time is known
-/// only when fields 18 and 19 are a time (HH:MM:SS with or without fractions) and a date
-/// (MM/DD/YYYY).
+/// the line is not a sound $AULOG sentence: not printable text, a coordinate or hemisphere letter
+/// that is not one (the letters must be there even without a position), a number field that is
+/// not a number, a field short of its comma (the sentence was cut), or a value BadFields rejects.
+/// Fields left empty are absent from the fix; the time is known only when fields 18 and 19 are a
+/// time (HH:MM:SS with or without fractions) and a date (MM/DD/YYYY).
 std::optional<NavigationFix> ReadSentence(std::string_view line);
 
 } // namespace vexar

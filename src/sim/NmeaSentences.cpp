@@ -1,6 +1,7 @@
 #include "sim/NmeaSentences.h"
 
 #include "common/TextFormat.h"
+#include "common/UtcTime.h"
 
 #include <cmath>
 
@@ -24,18 +25,19 @@ std::string Time(const UtcDateTime& t) {
     return FormatText("%02d%02d%02d.%03d", t.hour, t.minute, t.second, t.millisecond);
 }
 
-std::string Gga(const NavigationFix& fix, const UtcDateTime& t) {
-    return NmeaSentence("GPGGA," + Time(t) + "," + Coordinate(fix.position->latitudeDeg, 2, 'N', 'S') + "," +
-                        Coordinate(fix.position->longitudeDeg, 3, 'E', 'W') + ",1,12,0.7,1.5,M,0.0,M,,");
+std::string Position(const VehiclePose& pose) {
+    return Coordinate(pose.position.latitudeDeg, 2, 'N', 'S') + "," +
+           Coordinate(pose.position.longitudeDeg, 3, 'E', 'W');
 }
 
-std::string Rmc(const NavigationFix& fix, const UtcDateTime& t) {
-    const double knots = fix.speedMps.value_or(0.0) * kKnotsPerMps;
-    const std::string course = fix.courseDeg ? FormatText("%.2f", *fix.courseDeg) : std::string();
-    return NmeaSentence("GPRMC," + Time(t) + ",A," + Coordinate(fix.position->latitudeDeg, 2, 'N', 'S') +
-                        "," + Coordinate(fix.position->longitudeDeg, 3, 'E', 'W') +
-                        FormatText(",%.3f,", knots) + course +
-                        FormatText(",%02d%02d%02d,,,A", t.day, t.month, t.year % 100));
+std::string Gga(const VehiclePose& pose, const UtcDateTime& t) {
+    return NmeaSentence("GPGGA," + Time(t) + "," + Position(pose) + ",1,12,0.7,1.5,M,0.0,M,,");
+}
+
+std::string Rmc(const VehiclePose& pose, const UtcDateTime& t) {
+    return NmeaSentence("GPRMC," + Time(t) + ",A," + Position(pose) +
+                        FormatText(",%.3f,%.2f,%02d%02d%02d,,,A", pose.speedMps * kKnotsPerMps,
+                                   pose.courseDeg, t.day, t.month, t.year % 100));
 }
 
 } // namespace
@@ -48,29 +50,14 @@ std::string NmeaSentence(const std::string& body) {
     return "$" + body + FormatText("*%02X\r\n", sum);
 }
 
-std::string NmeaSentences(const NavigationFix& fix) {
-    if (!fix.utcMs) {
-        return {};
-    }
-    const UtcDateTime t = UtcFromMs(*fix.utcMs);
-    const bool attitude = fix.headingDeg && fix.rollDeg && fix.pitchDeg;
+std::string NmeaSentences(const VehiclePose& pose, std::int64_t utcMs) {
+    const UtcDateTime t = UtcFromMs(utcMs);
     // PASHR goes between GGA and RMC: gpsd takes the last sentence of a cycle that has a time as
     // the cycle's end, and reports the position (TPV) only when that is RMC, not PASHR.
-    std::string out;
-    if (fix.position) {
-        out += Gga(fix, t);
-    }
-    if (attitude) {
-        out += NmeaSentence(FormatText("PASHR,%s,%.2f,T,%.2f,%.2f,0.00,0.010,0.010,0.020,1,1",
-                                       Time(t).c_str(), *fix.headingDeg, *fix.rollDeg, *fix.pitchDeg));
-    }
-    if (fix.position) {
-        out += Rmc(fix, t);
-    }
-    if (fix.headingDeg) {
-        out += NmeaSentence(FormatText("GPHDT,%.2f,T", *fix.headingDeg));
-    }
-    return out;
+    return Gga(pose, t) +
+           NmeaSentence(FormatText("PASHR,%s,%.2f,T,%.2f,%.2f,0.00,0.010,0.010,0.020,1,1", Time(t).c_str(),
+                                   pose.headingDeg, pose.rollDeg, pose.pitchDeg)) +
+           Rmc(pose, t) + NmeaSentence(FormatText("GPHDT,%.2f,T", pose.headingDeg));
 }
 
 } // namespace vexar::sim

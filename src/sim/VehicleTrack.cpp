@@ -18,12 +18,12 @@ double Wrap360(double degrees) {
 }
 } // namespace
 
-GeoPosition PositionOf(const VehicleTrack& track, double eastM, double northM) {
+MapPosition PositionOf(const VehicleTrack& track, double eastM, double northM) {
     const double phi = track.startLatitudeDeg * kDegToRad;
     const double w = 1.0 - kEccentricitySquared * std::sin(phi) * std::sin(phi);
     const double meridian = kSemiMajorM * (1.0 - kEccentricitySquared) / (w * std::sqrt(w));
     const double primeVertical = kSemiMajorM / std::sqrt(w);
-    GeoPosition position;
+    MapPosition position;
     position.latitudeDeg = track.startLatitudeDeg + northM / meridian / kDegToRad;
     position.longitudeDeg = track.startLongitudeDeg + eastM / (primeVertical * std::cos(phi)) / kDegToRad;
     return position;
@@ -52,19 +52,6 @@ VehiclePose PoseAt(const VehicleTrack& track, double seconds) {
     pose.pitchDeg = track.pitchAmplitudeDeg * std::sin(2.0 * kPi * seconds / kPitchPeriodS + 1.0);
     pose.depthM = track.depthM;
     return pose;
-}
-
-NavigationFix FixOf(const VehiclePose& pose, std::int64_t utcMs) {
-    NavigationFix fix;
-    fix.utcMs = utcMs;
-    fix.position = pose.position;
-    fix.depthM = pose.depthM;
-    fix.headingDeg = pose.headingDeg;
-    fix.pitchDeg = pose.pitchDeg;
-    fix.rollDeg = pose.rollDeg;
-    fix.speedMps = pose.speedMps;
-    fix.courseDeg = pose.courseDeg;
-    return fix;
 }
 
 } // namespace vexar::sim

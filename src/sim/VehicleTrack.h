@@ -9,9 +9,15 @@
 // start, which keeps them within millimetres of the ellipsoid over the few hundred metres of a
 // survey.
 
-#include "navigation/NavigationFix.h"
+#include <cstdint>
 
 namespace vexar::sim {
+
+/// A position on WGS 84, degrees, south and west negative.
+struct MapPosition {
+    double latitudeDeg = 0.0;
+    double longitudeDeg = 0.0;
+};
 
 struct VehicleTrack {
     /// On the central meridian of its UTM zone (32), where grid north is true north.
@@ -30,7 +36,7 @@ struct VehiclePose {
     double seconds = 0.0; ///< since the start
     double eastM = 0.0;   ///< of the start
     double northM = 0.0;
-    GeoPosition position;
+    MapPosition position;
     double headingDeg = 0.0; ///< 0..360
     double courseDeg = 0.0;  ///< over ground, 0..360
     double speedMps = 0.0;
@@ -43,10 +49,6 @@ struct VehiclePose {
 VehiclePose PoseAt(const VehicleTrack& track, double seconds);
 
 /// The position of a point `eastM` and `northM` from the track's start.
-GeoPosition PositionOf(const VehicleTrack& track, double eastM, double northM);
-
-/// The fix a navigation system on the vehicle reports for `pose` at `utcMs`: time, position,
-/// depth, heading, pitch, roll, speed and course (the altitude is the caller's to add).
-NavigationFix FixOf(const VehiclePose& pose, std::int64_t utcMs);
+MapPosition PositionOf(const VehicleTrack& track, double eastM, double northM);
 
 } // namespace vexar::sim

@@ -169,8 +169,7 @@ private:
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         for (long long k = 0; !m_stop; ++k) {
             const double seconds = 0.1 * static_cast<double>(k);
-            const std::string nmea =
-                sim::NmeaSentences(sim::FixOf(sim::PoseAt(track, seconds), startUtcMs + 100 * k));
+            const std::string nmea = sim::NmeaSentences(sim::PoseAt(track, seconds), startUtcMs + 100 * k);
             ::sendto(s, nmea.data(), nmea.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
             std::this_thread::sleep_for(100ms);
         }

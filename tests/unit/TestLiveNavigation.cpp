@@ -130,7 +130,8 @@ TEST(LiveNavigation, ReadSentenceTakesOnlySoundSentences) {
     };
     const Case cases[] = {
         {sample, true},
-        {"$AULOG,,,,,,1.0,,,,,,,,,,,,,,*00", true},       // no position: the store decides
+        {"$AULOG,,N,,E,,1.0,,,,,,,,,,,,,,*00", true},     // no position: the store decides
+        {"$AULOG,,,,,,1.0,,,,,,,,,,,,,,*00", false},      // the parse would read depth from field 7
         {sample.substr(0, sample.find(",10/14")), false}, // cut short
         {with("-35.4", "nan"), false},
         {with("64.8", "1e999"), false},

@@ -12,6 +12,22 @@
 
 namespace vexar::headsim {
 
+namespace {
+/// The fix a navigation system on the vehicle reports for `pose` at `utcMs`.
+NavigationFix FixOf(const sim::VehiclePose& pose, std::int64_t utcMs) {
+    NavigationFix fix;
+    fix.utcMs = utcMs;
+    fix.position = GeoPosition{pose.position.latitudeDeg, pose.position.longitudeDeg};
+    fix.depthM = pose.depthM;
+    fix.headingDeg = pose.headingDeg;
+    fix.pitchDeg = pose.pitchDeg;
+    fix.rollDeg = pose.rollDeg;
+    fix.speedMps = pose.speedMps;
+    fix.courseDeg = pose.courseDeg;
+    return fix;
+}
+} // namespace
+
 NavigationPublisher::NavigationPublisher(sim::World world, sim::VehicleTrack track, const SimClock& clock,
                                          TruthWriter* truth, NavigationOutput output)
     : m_world(std::move(world)), m_track(track), m_clock(clock), m_truth(truth), m_output(std::move(output)) {
@@ -65,7 +81,7 @@ void NavigationPublisher::Publish(long long number, QUdpSocket& udp) {
     const double seconds = static_cast<double>(number) / m_output.rateHz;
     const sim::VehiclePose pose = sim::PoseAt(m_track, seconds);
     const std::int64_t utcMs = m_clock.UtcMsAt(seconds);
-    NavigationFix fix = sim::FixOf(pose, utcMs);
+    NavigationFix fix = FixOf(pose, utcMs);
     double altitude = std::numeric_limits<double>::quiet_NaN();
     if (const auto depth = sim::SeabedDepthAt(m_world, pose.eastM, pose.northM);
         depth && *depth > pose.depthM) {
@@ -78,7 +94,7 @@ void NavigationPublisher::Publish(long long number, QUdpSocket& udp) {
     sentence[length++] = '\n';
     m_pty.Write(std::string_view(sentence.data(), length));
     if (!m_output.nmeaAddress.isNull()) {
-        const std::string nmea = sim::NmeaSentences(fix);
+        const std::string nmea = sim::NmeaSentences(pose, utcMs);
         udp.writeDatagram(nmea.data(), static_cast<qint64>(nmea.size()), m_output.nmeaAddress,
                           m_output.nmeaPort);
     }

@@ -1,6 +1,7 @@
 #include "TruthWriter.h"
 
 #include "common/TextFormat.h"
+#include "common/UtcTime.h"
 #include "navigation/NavigationMath.h"
 
 #include <array>
@@ -66,7 +67,7 @@ TruthWriter::~TruthWriter() {
 
 void TruthWriter::Place(const sim::VehicleTrack& track, double eastM, double northM,
                         std::string* cells) const {
-    const GeoPosition p = sim::PositionOf(track, eastM, northM);
+    const sim::MapPosition p = sim::PositionOf(track, eastM, northM);
     const UtmPoint utm = LatLonToUtmInZone(p.latitudeDeg, p.longitudeDeg, m_zone);
     cells[0] = FormatText("%.9f", p.latitudeDeg);
     cells[1] = FormatText("%.9f", p.longitudeDeg);
