@@ -37,7 +37,8 @@ std::vector<std::string> Split(std::span<const std::uint8_t> bytes, std::uint8_t
 }
 
 void CheckSentence(const std::string& line) {
-    if (line.empty() || line.size() > kMaxLiveSentenceLength || line[0] != '$' || line.find('$', 1) != std::string::npos) {
+    if (line.empty() || line.size() > kMaxLiveSentenceLength || line[0] != '$' ||
+        line.find('$', 1) != std::string::npos) {
         std::abort();
     }
     for (const char c : line) {

@@ -62,8 +62,8 @@ bool Near(const std::optional<double>& was, const std::optional<double>& is, int
 
 void CheckText(std::string_view sentence) {
     const auto star = sentence.rfind('*');
-    if (!sentence.starts_with("$AULOG,") || sentence.size() > kMaxLiveSentenceLength || star == std::string_view::npos ||
-        star + 3 != sentence.size()) {
+    if (!sentence.starts_with("$AULOG,") || sentence.size() > kMaxLiveSentenceLength ||
+        star == std::string_view::npos || star + 3 != sentence.size()) {
         std::abort();
     }
     unsigned sum = 0;

@@ -3,7 +3,7 @@
 // a line the vehicle sent (the serial line), in the layout the playback parse reads:
 //
 //   $AULOG,2;29.9805646N,N,99;13.3141814W,W,,-35.400,,64.80,-0.10,-1.10,0.60,,,,,,,
-//   12:30:45.120,10/14/2026,*5C
+//   12:30:45.120,10/14/2026,*73
 //
 // fields 1 to 4 latitude and longitude (degrees;minutes with the hemisphere letter, and the letter
 // again; without a position the letters alone, which the parse needs to find the fields after
