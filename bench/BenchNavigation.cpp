@@ -1,7 +1,10 @@
 // Cost of the navigation work done per played ping: the sentence parse with the track running,
-// the UTM projection, and the XYZ lines of a ping with a profile point on every beam.
+// the UTM projection, and the XYZ lines of a ping with a profile point on every beam. And what a
+// live ping costs the document's thread: the store lookup of the ping's fix (its sentence
+// composed when the source posted it) and, for comparison, composing a sentence.
 
 #include "head/COndrel.h"
+#include "navigation/CFixStore.h"
 #include "navigation/CNavigation.h"
 #include "navigation/NavigationMath.h"
 #include "navigation/XyzExport.h"
@@ -9,6 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -54,6 +58,47 @@ void BM_WriteXyzPing(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1440);
 }
 BENCHMARK(BM_WriteXyzPing)->Unit(benchmark::kMicrosecond);
+
+vexar::NavigationFix LiveFix(int i) {
+    vexar::NavigationFix fix;
+    fix.utcMs = 1796643699000 + 100 * i;
+    fix.position = vexar::GeoPosition{43.5 + 1e-6 * i, 9.0};
+    fix.depthM = 2.0;
+    fix.altitudeM = 7.2;
+    fix.headingDeg = 90.0 + 0.2 * i;
+    fix.pitchDeg = 0.8;
+    fix.rollDeg = -1.5;
+    fix.speedMps = 0.75;
+    fix.courseDeg = 90.0;
+    return fix;
+}
+
+/// The fix of a ping from a full store of fixes 100 ms apart: the ping asks `back` fixes behind
+/// the newest (0: the newest; 255: the oldest, the whole ring searched).
+void BM_FixStoreLookup(benchmark::State& state) {
+    vexar::CFixStore store;
+    store.Reset(vexar::NavSourceKind::Gpsd);
+    const int count = static_cast<int>(vexar::CFixStore::kCapacity);
+    for (int i = 0; i < count; ++i) {
+        store.Post(LiveFix(i), 1000 + 100 * static_cast<std::uint64_t>(i));
+    }
+    const std::uint64_t tick = 1000 + 100 * static_cast<std::uint64_t>(count - 1 - state.range(0)) + 50;
+    vexar::NavigationSample sample;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(store.Newest(tick, 30000, sample));
+        benchmark::DoNotOptimize(sample.sentence.length);
+    }
+}
+BENCHMARK(BM_FixStoreLookup)->Arg(0)->Arg(3)->Arg(255);
+
+void BM_ComposeSentence(benchmark::State& state) {
+    const vexar::NavigationFix fix = LiveFix(7);
+    std::array<char, vexar::kMaxLiveSentenceLength> text;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vexar::ComposeSentence(fix, text));
+    }
+}
+BENCHMARK(BM_ComposeSentence);
 
 } // namespace
 

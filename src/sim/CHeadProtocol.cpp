@@ -66,6 +66,9 @@ HeadAnswer CHeadProtocol::Answer(std::span<const std::uint8_t, kCommandPacketSiz
     if (answer.block == 0 || m_pingNumber < 0) {
         ++m_pingNumber;
         answer.newPing = true;
+        if (m_sceneOfPing) {
+            m_scene = m_sceneOfPing(m_pingNumber);
+        }
         SynthesisePing(m_scene, geometry, static_cast<std::uint64_t>(m_pingNumber), *m_ping);
     }
     answer.ping = m_pingNumber;

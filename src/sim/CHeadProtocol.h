@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -75,11 +76,18 @@ public:
     /// starts a new ping.
     HeadAnswer Answer(std::span<const std::uint8_t, kCommandPacketSize> packet);
 
+    /// Gives the scene of each new ping (numbered from 0), called when the ping starts: a head on
+    /// a moving vehicle sees its world from where the vehicle is then. Without one, every ping
+    /// shows the scene the protocol was made with.
+    using SceneOfPing = std::function<Scene(long long ping)>;
+    void SetSceneOfPing(SceneOfPing sceneOfPing) { m_sceneOfPing = std::move(sceneOfPing); }
+
 private:
     bool GarbageDue();
     std::uint64_t NextRandom();
 
     Scene m_scene;
+    SceneOfPing m_sceneOfPing;
     ReplyHeaderFields m_header;
     float m_soundVelocity;
     int m_transducerUp;

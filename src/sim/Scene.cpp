@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace vexar::sim {
 
@@ -14,6 +15,7 @@ constexpr double kScattererSpacingM = 0.05;
 constexpr int kMaxScatterersPerReflector = 2000;
 constexpr int kMaxRingRows = 20;
 constexpr double kMinMoverRangeM = 0.3;
+constexpr double kMinSlopeDivisor = 0.05;
 
 constexpr double D(float value) {
     return static_cast<double>(value);
@@ -66,7 +68,7 @@ double ScattererBandFraction(std::uint32_t seed, std::size_t reflector, std::siz
     return source.Uniform();
 }
 
-void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, std::vector<Scatterer>& out) {
+void CollectPoints(const Scene& scene, std::uint64_t ping, float maxRangeM, std::vector<Scatterer>& out) {
     for (const PointTarget& p : scene.points) {
         out.push_back({D(p.bearingDeg), D(p.rangeM), D(p.strength), 0.0});
     }
@@ -74,52 +76,78 @@ void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, 
         const PointTarget p = MoverAt(m, ping, maxRangeM);
         out.push_back({D(p.bearingDeg), D(p.rangeM), D(p.strength), 0.0});
     }
-    std::size_t reflector = 0;
-    for (const SeabedRing& ring : scene.rings) {
-        ++reflector;
-        const double circumference = 2.0 * kPi * static_cast<double>(ring.rangeM);
-        // A band holds as many scatterers as rows 0.05 m apart across it would.
-        const double thickness =
-            std::isfinite(ring.thicknessM) && ring.thicknessM > 0.0f ? D(ring.thicknessM) : 0.0;
-        const int rows =
-            static_cast<int>(std::ceil(std::min(thickness / kScattererSpacingM, D(kMaxRingRows))));
-        // Compared before the conversion: a range of no finite size must not reach it.
-        const double along = circumference / kScattererSpacingM;
-        const int perRow = along < kMaxScatterersPerReflector ? std::max(static_cast<int>(along), 8)
-                                                              : kMaxScatterersPerReflector;
-        const int count = perRow * std::max(rows, 1);
-        const double each = static_cast<double>(ring.strength) / std::sqrt(static_cast<double>(count) / 50.0);
-        for (int i = 0; i < count; ++i) {
-            const auto index = static_cast<std::size_t>(i);
-            double range = D(ring.rangeM);
-            if (thickness > 0.0) {
-                range = std::max(
-                    range + thickness * (ScattererBandFraction(scene.seed, reflector, index) - 0.5), 0.0);
-            }
-            out.push_back({360.0 * i / count, range, each, ScattererPhase(scene.seed, reflector, index)});
+}
+
+/// The range of a ring's scatterer at `bearingDeg`, where its seabed is met at all.
+std::optional<double> RingRange(const SeabedRing& ring, double rangeM, double bearingDeg) {
+    if (ring.slopeAhead == 0.0f && ring.slopeRight == 0.0f) {
+        return rangeM;
+    }
+    const double b = bearingDeg * kDegToRad;
+    const double divisor = 1.0 - D(ring.slopeAhead) * std::cos(b) - D(ring.slopeRight) * std::sin(b);
+    if (!(divisor >= kMinSlopeDivisor)) {
+        return std::nullopt;
+    }
+    return rangeM / divisor;
+}
+
+void CollectRing(const Scene& scene, const SeabedRing& ring, std::size_t reflector,
+                 std::vector<Scatterer>& out) {
+    const double circumference = 2.0 * kPi * static_cast<double>(ring.rangeM);
+    // A band holds as many scatterers as rows 0.05 m apart across it would.
+    const double thickness =
+        std::isfinite(ring.thicknessM) && ring.thicknessM > 0.0f ? D(ring.thicknessM) : 0.0;
+    const int rows = static_cast<int>(std::ceil(std::min(thickness / kScattererSpacingM, D(kMaxRingRows))));
+    // Compared before the conversion: a range of no finite size must not reach it.
+    const double along = circumference / kScattererSpacingM;
+    const int perRow = along < kMaxScatterersPerReflector ? std::max(static_cast<int>(along), 8)
+                                                          : kMaxScatterersPerReflector;
+    const int count = perRow * std::max(rows, 1);
+    const double each = static_cast<double>(ring.strength) / std::sqrt(static_cast<double>(count) / 50.0);
+    for (int i = 0; i < count; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        const double bearing = 360.0 * i / count;
+        double range = D(ring.rangeM);
+        if (thickness > 0.0) {
+            range = std::max(range + thickness * (ScattererBandFraction(scene.seed, reflector, index) - 0.5),
+                             0.0);
+        }
+        if (const std::optional<double> met = RingRange(ring, range, bearing)) {
+            out.push_back({bearing, *met, each, ScattererPhase(scene.seed, reflector, index)});
         }
     }
+}
+
+void CollectWall(const Scene& scene, const Wall& wall, std::size_t reflector, std::vector<Scatterer>& out) {
+    const double x1 = D(wall.range1M) * std::sin(D(wall.bearing1Deg) * kDegToRad);
+    const double y1 = D(wall.range1M) * std::cos(D(wall.bearing1Deg) * kDegToRad);
+    const double x2 = D(wall.range2M) * std::sin(D(wall.bearing2Deg) * kDegToRad);
+    const double y2 = D(wall.range2M) * std::cos(D(wall.bearing2Deg) * kDegToRad);
+    const double length = std::hypot(x2 - x1, y2 - y1);
+    // Absurd or non-finite ends still give a bounded number of scatterers; their echoes are
+    // dropped when the samples are made.
+    const double steps = length / kScattererSpacingM;
+    const int count = steps >= 0.0 && steps < kMaxScatterersPerReflector
+                          ? std::max(static_cast<int>(steps) + 1, 2)
+                          : kMaxScatterersPerReflector;
+    const double each = static_cast<double>(wall.strength) / std::sqrt(static_cast<double>(count) / 50.0);
+    for (int i = 0; i < count; ++i) {
+        const double t = static_cast<double>(i) / (count - 1);
+        const double x = x1 + t * (x2 - x1);
+        const double y = y1 + t * (y2 - y1);
+        out.push_back({std::atan2(x, y) / kDegToRad, std::hypot(x, y), each,
+                       ScattererPhase(scene.seed, reflector, static_cast<std::size_t>(i))});
+    }
+}
+
+void CollectScatterers(const Scene& scene, std::uint64_t ping, float maxRangeM, std::vector<Scatterer>& out) {
+    CollectPoints(scene, ping, maxRangeM, out);
+    std::size_t reflector = 0;
+    for (const SeabedRing& ring : scene.rings) {
+        CollectRing(scene, ring, ++reflector, out);
+    }
     for (const Wall& wall : scene.walls) {
-        ++reflector;
-        const double x1 = D(wall.range1M) * std::sin(D(wall.bearing1Deg) * kDegToRad);
-        const double y1 = D(wall.range1M) * std::cos(D(wall.bearing1Deg) * kDegToRad);
-        const double x2 = D(wall.range2M) * std::sin(D(wall.bearing2Deg) * kDegToRad);
-        const double y2 = D(wall.range2M) * std::cos(D(wall.bearing2Deg) * kDegToRad);
-        const double length = std::hypot(x2 - x1, y2 - y1);
-        // Absurd or non-finite ends still give a bounded number of scatterers; their echoes are
-        // dropped when the samples are made.
-        const double steps = length / kScattererSpacingM;
-        const int count = steps >= 0.0 && steps < kMaxScatterersPerReflector
-                              ? std::max(static_cast<int>(steps) + 1, 2)
-                              : kMaxScatterersPerReflector;
-        const double each = static_cast<double>(wall.strength) / std::sqrt(static_cast<double>(count) / 50.0);
-        for (int i = 0; i < count; ++i) {
-            const double t = static_cast<double>(i) / (count - 1);
-            const double x = x1 + t * (x2 - x1);
-            const double y = y1 + t * (y2 - y1);
-            out.push_back({std::atan2(x, y) / kDegToRad, std::hypot(x, y), each,
-                           ScattererPhase(scene.seed, reflector, static_cast<std::size_t>(i))});
-        }
+        CollectWall(scene, wall, ++reflector, out);
     }
 }
 
@@ -136,7 +164,7 @@ std::uint16_t ToSample(double value) {
 }
 } // namespace
 
-Scene DefaultScene() {
+Scene PlainScene() {
     Scene scene;
     scene.points = {{30.0f, 3.0f, 0.8f}, {100.0f, 6.0f, 1.0f}, {200.0f, 4.5f, 0.6f}, {315.0f, 2.0f, 0.5f}};
     scene.rings = {{8.5f, 0.25f}};
@@ -202,72 +230,106 @@ PointTarget MoverAt(const MovingTarget& mover, std::uint64_t ping, float maxRang
     return {static_cast<float>(bearing), static_cast<float>(range), mover.strength};
 }
 
-void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
-                    HeadSamples raw) {
-    const int samples = std::clamp(geometry.samples, 0, kMaxSamples);
-    const double rangeM = geometry.rangeM > 0.0f ? D(geometry.rangeM) : 10.0;
-    const double c = geometry.soundVelocity > 0.0f ? D(geometry.soundVelocity) : 1480.0;
-    const double omega = 2.0 * kPi * D(geometry.frequencyKHz) * 1000.0;
-    const double metresPerSample = rangeM / std::max(samples, 1);
-    const double pulseSamples = geometry.pulseLength * 10e-6 * c * 0.5 / metresPerSample;
-    const int burst = std::max(kMinBurstSamples, static_cast<int>(std::ceil(pulseSamples)));
-    const double half = burst * 0.5;
+namespace {
 
-    std::vector<double> signal(static_cast<std::size_t>(kElementCount) * kMaxSamples, 0.0);
-    std::vector<double> envelope(static_cast<std::size_t>(burst) + 2, 0.0);
-    std::vector<Scatterer> scatterers;
-    CollectScatterers(scene, ping, static_cast<float>(rangeM), scatterers);
-    if (scene.swayM > 0.0f && std::isfinite(scene.swayM)) {
-        // The same displacement for every head of a ping: the assembly moves as one.
-        NoiseSource sway((static_cast<std::uint64_t>(scene.seed) << 32) ^ (ping * 0x9E3779B97F4A7C15ull) ^
-                         0x5EA5ull);
-        const double dx = D(scene.swayM) * sway.Next();
-        const double dy = D(scene.swayM) * sway.Next();
-        for (Scatterer& s : scatterers) {
-            const double x = s.rangeM * std::sin(s.bearingDeg * kDegToRad) - dx;
-            const double y = s.rangeM * std::cos(s.bearingDeg * kDegToRad) - dy;
-            s.rangeM = std::hypot(x, y);
-            s.bearingDeg = std::atan2(x, y) / kDegToRad;
+/// What every echo of a ping shares.
+struct EchoGeometry {
+    int samples = 0;
+    double rangeM = 10.0;
+    double c = 1480.0;
+    double omega = 0.0;
+    double metresPerSample = 0.0;
+    int burst = kMinBurstSamples;
+    double half = 0.0;
+    int transducerUp = 0;
+};
+
+EchoGeometry EchoGeometryOf(const PingGeometry& geometry) {
+    EchoGeometry g;
+    g.samples = std::clamp(geometry.samples, 0, kMaxSamples);
+    g.rangeM = geometry.rangeM > 0.0f ? D(geometry.rangeM) : 10.0;
+    g.c = geometry.soundVelocity > 0.0f ? D(geometry.soundVelocity) : 1480.0;
+    g.omega = 2.0 * kPi * D(geometry.frequencyKHz) * 1000.0;
+    g.metresPerSample = g.rangeM / std::max(g.samples, 1);
+    const double pulseSamples = geometry.pulseLength * 10e-6 * g.c * 0.5 / g.metresPerSample;
+    g.burst = std::max(kMinBurstSamples, static_cast<int>(std::ceil(pulseSamples)));
+    g.half = g.burst * 0.5;
+    g.transducerUp = geometry.transducerUp;
+    return g;
+}
+
+/// Moves every scatterer by the assembly's random displacement of this ping.
+void Sway(const Scene& scene, std::uint64_t ping, std::vector<Scatterer>& scatterers) {
+    if (!(scene.swayM > 0.0f && std::isfinite(scene.swayM))) {
+        return;
+    }
+    // The same displacement for every head of a ping: the assembly moves as one.
+    NoiseSource sway((static_cast<std::uint64_t>(scene.seed) << 32) ^ (ping * 0x9E3779B97F4A7C15ull) ^
+                     0x5EA5ull);
+    const double dx = D(scene.swayM) * sway.Next();
+    const double dy = D(scene.swayM) * sway.Next();
+    for (Scatterer& s : scatterers) {
+        const double x = s.rangeM * std::sin(s.bearingDeg * kDegToRad) - dx;
+        const double y = s.rangeM * std::cos(s.bearingDeg * kDegToRad) - dy;
+        s.rangeM = std::hypot(x, y);
+        s.bearingDeg = std::atan2(x, y) / kDegToRad;
+    }
+}
+
+/// Adds the echo of one scatterer to head `head`'s channel-major signal.
+void AddEcho(const Scatterer& s, const EchoGeometry& g, int head, std::vector<double>& signal,
+             std::vector<double>& envelope) {
+    const HeadBearing seen =
+        SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM), head, g.transducerUp);
+    const double a = D(seen.angleDeg) * kDegToRad;
+    // Nothing from behind the head, and nothing from a reflector with a NaN bearing or strength.
+    if (!(std::abs(a) < kPi / 2.0) || !(s.strength > 0.0)) {
+        return;
+    }
+    const double rh = D(seen.rangeM);
+    const double amplitude = s.strength * std::cos(a) / std::max(rh, 0.7) * std::pow(10.0, -0.01 * rh);
+    const double centre = rh / g.metresPerSample;
+    // Also keeps absurd ranges (and NaN) away from the conversions below.
+    if (!(centre - g.half < g.samples && centre + g.half >= 0.0)) {
+        return;
+    }
+    const int first = std::max(0, static_cast<int>(std::ceil(centre - g.half)));
+    const int last = std::min(g.samples - 1, static_cast<int>(std::floor(centre + g.half)));
+    if (first > last) {
+        return;
+    }
+    for (int n = first; n <= last; ++n) {
+        envelope[static_cast<std::size_t>(n - first)] = 0.5 + 0.5 * std::cos(kPi * (n - centre) / g.half);
+    }
+    const double travel = std::fmod(2.0 * g.omega * rh / g.c, 2.0 * kPi) + s.phase;
+    const double elementStep = D(kElementPitchM) * std::sin(a) * g.omega / g.c;
+    for (int k = 0; k < kElementCount; ++k) {
+        const int channel = g.transducerUp != 0 ? kElementCount - 1 - k : k;
+        const double psi = (k - 7.5) * elementStep + travel;
+        const double cosPsi = std::cos(psi);
+        const double sinPsi = std::sin(psi);
+        double* row = signal.data() + static_cast<std::size_t>(channel) * kMaxSamples;
+        for (int n = first; n <= last; ++n) {
+            // cos(2 pi n / 8 + psi), with the carrier's eight phases from a table
+            const auto phase = static_cast<std::size_t>(n % 8);
+            const double carrier = kCos8[phase] * cosPsi - kSin8[phase] * sinPsi;
+            row[n] += amplitude * envelope[static_cast<std::size_t>(n - first)] * carrier;
         }
     }
+}
+
+} // namespace
+
+void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
+                    HeadSamples raw) {
+    const EchoGeometry g = EchoGeometryOf(geometry);
+    std::vector<double> signal(static_cast<std::size_t>(kElementCount) * kMaxSamples, 0.0);
+    std::vector<double> envelope(static_cast<std::size_t>(g.burst) + 2, 0.0);
+    std::vector<Scatterer> scatterers;
+    CollectScatterers(scene, ping, static_cast<float>(g.rangeM), scatterers);
+    Sway(scene, ping, scatterers);
     for (const Scatterer& s : scatterers) {
-        const HeadBearing seen = SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM),
-                                              head, geometry.transducerUp);
-        const double a = D(seen.angleDeg) * kDegToRad;
-        // Nothing from behind the head, and nothing from a reflector with a NaN bearing or strength.
-        if (!(std::abs(a) < kPi / 2.0) || !(s.strength > 0.0)) {
-            continue;
-        }
-        const double rh = D(seen.rangeM);
-        const double amplitude = s.strength * std::cos(a) / std::max(rh, 0.7) * std::pow(10.0, -0.01 * rh);
-        const double centre = rh / metresPerSample;
-        // Also keeps absurd ranges (and NaN) away from the conversions below.
-        if (!(centre - half < samples && centre + half >= 0.0)) {
-            continue;
-        }
-        const int first = std::max(0, static_cast<int>(std::ceil(centre - half)));
-        const int last = std::min(samples - 1, static_cast<int>(std::floor(centre + half)));
-        if (first > last) {
-            continue;
-        }
-        for (int n = first; n <= last; ++n) {
-            envelope[static_cast<std::size_t>(n - first)] = 0.5 + 0.5 * std::cos(kPi * (n - centre) / half);
-        }
-        const double travel = std::fmod(2.0 * omega * rh / c, 2.0 * kPi) + s.phase;
-        const double elementStep = D(kElementPitchM) * std::sin(a) * omega / c;
-        for (int k = 0; k < kElementCount; ++k) {
-            const int channel = geometry.transducerUp != 0 ? kElementCount - 1 - k : k;
-            const double psi = (k - 7.5) * elementStep + travel;
-            const double cosPsi = std::cos(psi);
-            const double sinPsi = std::sin(psi);
-            double* row = signal.data() + static_cast<std::size_t>(channel) * kMaxSamples;
-            for (int n = first; n <= last; ++n) {
-                // cos(2 pi n / 8 + psi), with the carrier's eight phases from a table
-                const auto phase = static_cast<std::size_t>(n % 8);
-                const double carrier = kCos8[phase] * cosPsi - kSin8[phase] * sinPsi;
-                row[n] += amplitude * envelope[static_cast<std::size_t>(n - first)] * carrier;
-            }
-        }
+        AddEcho(s, g, head, signal, envelope);
     }
 
     NoiseSource noise((static_cast<std::uint64_t>(scene.seed) << 20) ^
@@ -277,8 +339,8 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
         const std::size_t row = static_cast<std::size_t>(ch) * kMaxSamples;
         for (int j = 0; j < kMaxSamples; ++j) {
             const std::size_t at = row + static_cast<std::size_t>(j);
-            raw[at] = j < samples ? ToSample(signal[at] + (noisy ? D(scene.noise) * noise.Next() : 0.0))
-                                  : kNoSignal;
+            raw[at] = j < g.samples ? ToSample(signal[at] + (noisy ? D(scene.noise) * noise.Next() : 0.0))
+                                    : kNoSignal;
         }
     }
 }

@@ -65,10 +65,18 @@ struct PointTarget {
 /// with a thickness its scatterers lie at seeded random ranges spread evenly over
 /// [range - thickness / 2, range + thickness / 2], as densely across the band as along it;
 /// thickness 0 puts them all at the range itself.
+///
+/// A sloping seabed is met nearer where it rises and farther where it falls away: the slopes are
+/// the depth the seabed gains per metre towards the top of the picture and towards its right,
+/// divided by the tangent of the beams' depression, and the ring's range at bearing b becomes
+/// range / (1 - slopeAhead * cos b - slopeRight * sin b). Where that divisor falls below 0.05 the
+/// seabed falls away as fast as the beams and nothing of it is heard.
 struct SeabedRing {
     float rangeM = 0.0f;
     float strength = 0.0f;
     float thicknessM = 0.0f;
+    float slopeAhead = 0.0f;
+    float slopeRight = 0.0f;
 };
 
 /// A straight wall between two points given by bearing and range.
@@ -114,8 +122,10 @@ struct PingGeometry {
     int pulseLength = 6; ///< 10 us units
 };
 
-/// The scene the simulated head shows when it is given no other.
-Scene DefaultScene();
+/// A few point targets, a seabed ring, a short wall and a moving target around a head that holds
+/// still: the scene of the tests that compare the head's samples bit for bit. (The program's own
+/// default is the harbour of World.h.)
+Scene PlainScene();
 
 /// Range, sample count, frequency and pulse length of a command packet (range code byte 3,
 /// pulse byte 14, data-points code byte 19, frequency code byte 25). An unknown range code

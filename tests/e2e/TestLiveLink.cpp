@@ -382,8 +382,8 @@ TEST(HeadsimServer, SkipsBytesThatAreNotAPacketAndAnswersTheNextOne) {
 // The real program, started as the operator would start it, on a free loopback port.
 TEST(HeadsimProgram, ServesTheConsoleEndToEnd) {
     QProcess program;
-    program.start(QStringLiteral(VEXAR_HEADSIM),
-                  {"--listen", "127.0.0.1:0", "--noise", "0.001", "--seed", "7", "--split", "3"});
+    program.start(QStringLiteral(VEXAR_HEADSIM), {"--listen", "127.0.0.1:0", "--scene", "plain", "--noise",
+                                                  "0.001", "--seed", "7", "--split", "3"});
     ASSERT_TRUE(program.waitForStarted(10000));
     ASSERT_TRUE(RunUntil([&] { return program.canReadLine(); }, 10000));
     const QString line = QString::fromUtf8(program.readLine()).trimmed();
@@ -393,7 +393,7 @@ TEST(HeadsimProgram, ServesTheConsoleEndToEnd) {
         Console console(port);
         console.Doc().StartAcquisition();
         ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 3; }));
-        sim::Scene scene = sim::DefaultScene();
+        sim::Scene scene = sim::PlainScene();
         scene.noise = 0.001f;
         scene.seed = 7;
         // The program's ping count is not visible from here; a ping that failed on the way

@@ -23,7 +23,7 @@ using test::FakeWorld;
 
 /// A head on the fake link built from the simulated head's scene and reply codec.
 struct ScriptedHead {
-    sim::Scene scene = sim::DefaultScene();
+    sim::Scene scene = sim::PlainScene();
     std::unique_ptr<PingBuffer> ping = std::make_unique<PingBuffer>();
     long long pingNumber = -1;
     /// Called for every packet before the reply is built; may change the reply or clear it.

@@ -118,7 +118,7 @@ TEST(Scene, NothingIsHeardFromBehindAHead) {
 }
 
 TEST(Scene, PingBufferIsTheConsolesLayoutOfEachHeadsSamples) {
-    Scene scene = DefaultScene();
+    Scene scene = PlainScene();
     for (int samples : {500, 1000}) {
         PingGeometry g;
         g.samples = samples;

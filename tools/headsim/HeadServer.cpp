@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -24,7 +25,25 @@ struct HeadServer::Connection {
 HeadServer::HeadServer(HeadOptions options, QObject* parent)
     : QObject(parent), m_options(std::move(options)),
       m_protocol(m_options.scene, m_options.header, m_options.soundVelocity, m_options.transducerUp,
-                 m_options.faults) {}
+                 m_options.faults) {
+    if (m_options.world || m_options.truth != nullptr) {
+        m_protocol.SetSceneOfPing([this](long long ping) { return SceneOfPing(ping); });
+    }
+}
+
+sim::Scene HeadServer::SceneOfPing(long long ping) {
+    const double seconds = m_clock.Seconds();
+    const sim::VehiclePose pose = sim::PoseAt(m_options.track, seconds);
+    if (m_options.truth != nullptr) {
+        double altitude = std::nan("");
+        if (m_options.world) {
+            altitude = sim::SeabedDepthAt(*m_options.world, pose.eastM, pose.northM).value_or(altitude) -
+                       pose.depthM;
+        }
+        m_options.truth->WritePose("ping", ping, m_clock.UtcMsAt(seconds), pose, altitude);
+    }
+    return m_options.world ? sim::SceneAt(*m_options.world, pose) : m_options.scene;
+}
 
 HeadServer::~HeadServer() = default;
 

@@ -2,7 +2,11 @@
 // HeadServer: the simulated sonar head. It answers every command packet on its TCP port with one
 // reply block of a synthesised ping, and can misbehave on purpose.
 
+#include "SimClock.h"
+#include "TruthWriter.h"
+
 #include "sim/CHeadProtocol.h"
+#include "sim/World.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -10,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTcpServer;
@@ -20,7 +25,13 @@ namespace vexar::headsim {
 struct HeadOptions {
     QHostAddress address = QHostAddress(QHostAddress::LocalHost);
     std::uint16_t port = 4040;
-    sim::Scene scene = sim::DefaultScene();
+    sim::Scene scene = sim::PlainScene();
+    /// A vehicle moving through this world along `track`: every ping shows the world as seen from
+    /// the vehicle's pose when the ping begins. Without a world, `scene` is shown around a head
+    /// that holds still at the track's start.
+    std::optional<sim::World> world;
+    sim::VehicleTrack track;
+    TruthWriter* truth = nullptr; ///< gets the vehicle's pose at every ping, when given
     sim::ReplyHeaderFields header;
     float soundVelocity = 1480.0f; ///< of the water, m/s
     int transducerUp = 0;          ///< the heads are mounted upside down
@@ -43,6 +54,8 @@ public:
     /// Starts listening; false (with the reason) when the address cannot be bound.
     bool Start(QString* error = nullptr);
     std::uint16_t Port() const { return m_port.load(); }
+    /// The head's time, which its navigation shares.
+    const SimClock& Clock() const { return m_clock; }
 
     std::atomic<long long> m_pingsStarted{0};  ///< block-0 requests seen
     std::atomic<long long> m_pingsFinished{0}; ///< last blocks answered
@@ -57,8 +70,10 @@ private:
     void Answer(Connection& connection, const std::array<std::uint8_t, kCommandPacketSize>& packet);
     void Write(QTcpSocket* socket, const std::vector<std::uint8_t>& bytes, int delayMs);
     void Drop(QTcpSocket* socket);
+    sim::Scene SceneOfPing(long long ping);
 
     HeadOptions m_options;
+    SimClock m_clock;
     QTcpServer* m_server = nullptr;
     std::atomic<std::uint16_t> m_port{0};
     sim::CHeadProtocol m_protocol;
