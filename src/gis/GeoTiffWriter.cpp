@@ -51,7 +51,8 @@ public:
         if (driver == nullptr) {
             throw std::runtime_error("GDAL has no GeoTIFF driver");
         }
-        m_dataset = GDALCreate(driver, m_path.c_str(), width, height, bands, type, const_cast<char**>(options));
+        m_dataset =
+            GDALCreate(driver, m_path.c_str(), width, height, bands, type, const_cast<char**>(options));
         if (m_dataset == nullptr) {
             Fail("cannot create");
         }
@@ -59,7 +60,8 @@ public:
     void Georeference(const std::array<double, 6>& geoTransform, int epsg) {
         OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
         char* wkt = nullptr;
-        const bool ok = OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && OSRExportToWkt(srs, &wkt) == OGRERR_NONE &&
+        const bool ok = OSRImportFromEPSG(srs, epsg) == OGRERR_NONE &&
+                        OSRExportToWkt(srs, &wkt) == OGRERR_NONE &&
                         GDALSetProjection(m_dataset, wkt) == CE_None &&
                         GDALSetGeoTransform(m_dataset, const_cast<double*>(geoTransform.data())) == CE_None;
         CPLFree(wkt);
@@ -129,7 +131,8 @@ void WriteBlocks(TiledRaster& raster, GdalScope& scope, const WriteProgress& pro
 
 std::vector<int> OverviewLevels(std::int64_t width, std::int64_t height) {
     std::vector<int> levels;
-    for (int factor = 2; std::max(width, height) / (factor / 2) > kSmallestOverview && factor <= 65536; factor *= 2) {
+    for (int factor = 2; std::max(width, height) / (factor / 2) > kSmallestOverview && factor <= 65536;
+         factor *= 2) {
         levels.push_back(factor);
     }
     return levels;
@@ -146,9 +149,15 @@ void WriteGeoTiff(TiledRaster& raster, const std::string& path, const MapProject
     GdalScope scope(path);
     const bool bytes = raster.OutputBytes() == 1;
     const std::string threadCount = std::to_string(std::max(1, threads));
-    const char* options[] = {"TILED=YES",      "BLOCKXSIZE=512", "BLOCKYSIZE=512",
-                             "COMPRESS=DEFLATE", bytes ? "PREDICTOR=2" : "PREDICTOR=3",
-                             "SPARSE_OK=TRUE", "BIGTIFF=IF_SAFER", nullptr, nullptr};
+    const char* options[] = {"TILED=YES",
+                             "BLOCKXSIZE=512",
+                             "BLOCKYSIZE=512",
+                             "COMPRESS=DEFLATE",
+                             bytes ? "PREDICTOR=2" : "PREDICTOR=3",
+                             "SPARSE_OK=TRUE",
+                             "BIGTIFF=IF_SAFER",
+                             nullptr,
+                             nullptr};
     const std::string threadOption = "NUM_THREADS=" + threadCount;
     options[7] = threadOption.c_str();
     scope.Create(static_cast<int>(bounds.Width()), static_cast<int>(bounds.Height()), 1,
@@ -187,8 +196,9 @@ void WriteGeoImage(const std::string& path, std::span<const std::uint8_t> rgba, 
     const char* options[] = {"COMPRESS=DEFLATE", "PHOTOMETRIC=RGB", "ALPHA=YES", "TILED=YES", nullptr};
     scope.Create(width, height, 4, GDT_Byte, options);
     scope.Georeference(geoTransform, epsg);
-    if (GDALDatasetRasterIO(scope.Dataset(), GF_Write, 0, 0, width, height, const_cast<std::uint8_t*>(rgba.data()),
-                            width, height, GDT_Byte, 4, nullptr, 4, width * 4, 1) != CE_None) {
+    if (GDALDatasetRasterIO(scope.Dataset(), GF_Write, 0, 0, width, height,
+                            const_cast<std::uint8_t*>(rgba.data()), width, height, GDT_Byte, 4, nullptr, 4,
+                            width * 4, 1) != CE_None) {
         scope.Fail("cannot write");
     }
     scope.Close();

@@ -19,7 +19,8 @@ std::int64_t FloorToInt64(double value) {
 }
 } // namespace
 
-MosaicRaster::MosaicRaster(double cellM, MosaicStat stat, std::size_t memoryBudgetBytes, std::string spillFolder)
+MosaicRaster::MosaicRaster(double cellM, MosaicStat stat, std::size_t memoryBudgetBytes,
+                           std::string spillFolder)
     : TiledRaster(cellM, CellBytesOf(stat), memoryBudgetBytes, std::move(spillFolder)), m_stat(stat) {}
 
 MosaicRaster::Window MosaicRaster::PlanWindow(const PlacedPing& ping) {
@@ -104,14 +105,15 @@ void MosaicRaster::AddSamples(const PlacedPing& ping, std::span<const std::uint8
 void MosaicRaster::AddPing(const PlacedPing& ping, std::span<const std::uint8_t> samples) {
     const auto beams = static_cast<std::size_t>(std::max(ping.beams, 0));
     const std::size_t expected = beams * static_cast<std::size_t>(std::max(ping.samples, 0));
-    if (expected == 0 || samples.size() != expected || ping.dEast.size() < beams || ping.dNorth.size() < beams) {
+    if (expected == 0 || samples.size() != expected || ping.dEast.size() < beams ||
+        ping.dNorth.size() < beams) {
         throw std::invalid_argument("a ping's samples do not match its beams");
     }
     m_window = PlanWindow(ping);
     AddExtent(ping);
     Tiles().NewGroup();
-    m_windowTiles.assign(static_cast<std::size_t>(m_window.tileCols) * static_cast<std::size_t>(m_window.tileRows),
-                         nullptr);
+    m_windowTiles.assign(
+        static_cast<std::size_t>(m_window.tileCols) * static_cast<std::size_t>(m_window.tileRows), nullptr);
     if (m_stat == MosaicStat::Max) {
         AddSamples<std::uint8_t>(ping, samples, [](std::uint8_t& cell, std::uint8_t value) {
             cell = std::max(cell, std::max(value, std::uint8_t{1}));

@@ -73,7 +73,8 @@ TileStore::Entry& TileStore::Load(Entry& entry) {
     const off_t at = static_cast<off_t>(entry.slot) * static_cast<off_t>(bytes);
     std::size_t done = 0;
     while (done < bytes) {
-        const ssize_t got = ::pread(m_spillFd, cells.get() + done, bytes - done, at + static_cast<off_t>(done));
+        const ssize_t got =
+            ::pread(m_spillFd, cells.get() + done, bytes - done, at + static_cast<off_t>(done));
         if (got <= 0) {
             if (got < 0 && errno == EINTR) {
                 continue;
@@ -92,7 +93,8 @@ void TileStore::MakeRoom() {
         Entry* oldest = nullptr;
         for (auto& [key, entry] : m_tiles) {
             // Tiles of the current group are in use: the budget gives way rather than them.
-            if (entry.cells && entry.group != m_group && (oldest == nullptr || entry.lastUse < oldest->lastUse)) {
+            if (entry.cells && entry.group != m_group &&
+                (oldest == nullptr || entry.lastUse < oldest->lastUse)) {
                 oldest = &entry;
             }
         }

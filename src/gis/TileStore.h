@@ -30,7 +30,8 @@ struct TileKey {
 
 /// The tile of a cell (cell column and row count east and north from 0, 0 in the zone).
 inline TileKey TileOf(std::int64_t col, std::int64_t row) {
-    return TileKey{static_cast<std::int32_t>(col >> kTileShift), static_cast<std::int32_t>(row >> kTileShift)};
+    return TileKey{static_cast<std::int32_t>(col >> kTileShift),
+                   static_cast<std::int32_t>(row >> kTileShift)};
 }
 /// The index of a cell inside its tile: rows of 512 cells, southernmost row first.
 inline std::size_t CellInTile(std::int64_t col, std::int64_t row) {
@@ -75,9 +76,9 @@ private:
     };
     struct KeyHash {
         std::size_t operator()(const TileKey& key) const {
-            return std::hash<std::uint64_t>{}((static_cast<std::uint64_t>(static_cast<std::uint32_t>(key.col))
-                                               << 32) |
-                                              static_cast<std::uint32_t>(key.row));
+            return std::hash<std::uint64_t>{}(
+                (static_cast<std::uint64_t>(static_cast<std::uint32_t>(key.col)) << 32) |
+                static_cast<std::uint32_t>(key.row));
         }
     };
 

@@ -111,7 +111,8 @@ bool TiledRaster::HasTiles(std::int64_t firstCol, std::int64_t topRow, int width
     return false;
 }
 
-void TiledRaster::FillWindow(std::int64_t firstCol, std::int64_t topRow, int width, int height, std::byte* out) {
+void TiledRaster::FillWindow(std::int64_t firstCol, std::int64_t topRow, int width, int height,
+                             std::byte* out) {
     const std::size_t valueBytes = OutputBytes();
     const std::size_t cellBytes = m_tiles.CellBytes();
     m_tiles.NewGroup();

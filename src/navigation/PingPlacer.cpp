@@ -18,7 +18,8 @@ constexpr std::size_t kShortestSentence = 5;
 constexpr int kMostBeams = 1920;
 } // namespace
 
-std::span<const std::uint8_t> RecordData(std::span<const std::uint8_t> record, const RecordHeaderFields& fields) {
+std::span<const std::uint8_t> RecordData(std::span<const std::uint8_t> record,
+                                         const RecordHeaderFields& fields) {
     if (fields.dataOffset > record.size() || fields.dataLength > record.size() - fields.dataOffset) {
         return {};
     }

@@ -63,7 +63,8 @@ private:
 };
 
 /// The data block of a whole record (header included) as its header places it.
-std::span<const std::uint8_t> RecordData(std::span<const std::uint8_t> record, const RecordHeaderFields& fields);
+std::span<const std::uint8_t> RecordData(std::span<const std::uint8_t> record,
+                                         const RecordHeaderFields& fields);
 /// The navigation sentence of a whole record; empty when it carries none.
 std::string_view RecordSentence(std::span<const std::uint8_t> record, const RecordHeaderFields& fields);
 

@@ -28,7 +28,8 @@ RasterRecipe GridRecipe() {
     recipe.product = RecordKind::Point;
     recipe.productName = "profile-point (.P96)";
     recipe.make = [](const RasterOptions& options, const std::string& spillFolder) {
-        return std::make_unique<gis::DepthGrid>(options.cellM, StatOf(options.stat), kTileMemoryBytes, spillFolder);
+        return std::make_unique<gis::DepthGrid>(options.cellM, StatOf(options.stat), kTileMemoryBytes,
+                                                spillFolder);
     };
     recipe.add = [](gis::TiledRaster& raster, const PlacedPing& ping, std::span<const std::uint8_t> data) {
         // A record holds at most 1920 beams; the placer refused more.
@@ -42,13 +43,15 @@ RasterRecipe GridRecipe() {
 
 const bool kRegistered = RegisterCommand(
     "grid",
-    "Bin the profile points of raw recordings (or of their .P96 files) into a float32 GeoTIFF of depth in the "
+    "Bin the profile points of raw recordings (or of their .P96 files) into a float32 GeoTIFF of depth in "
+    "the "
     "UTM zone of the first position fix",
     [](CLI::App& command, const CommonOptions& common) -> std::function<int()> {
         auto options = std::make_shared<RasterOptions>();
-        AddRasterOptions(command, *options, {"mean", "min", "max", "count"},
-                         "what a cell holds of the points in it: their mean, least or greatest depth (m, down "
-                         "positive), or their count");
+        AddRasterOptions(
+            command, *options, {"mean", "min", "max", "count"},
+            "what a cell holds of the points in it: their mean, least or greatest depth (m, down "
+            "positive), or their count");
         return [options, &common] { return RunRaster(GridRecipe(), *options, common); };
     });
 

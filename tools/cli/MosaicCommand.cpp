@@ -28,7 +28,8 @@ RasterRecipe MosaicRecipe() {
 
 const bool kRegistered = RegisterCommand(
     "mosaic",
-    "Place the beam images of raw recordings (or of their .B96 files) on the map and accumulate them into one "
+    "Place the beam images of raw recordings (or of their .B96 files) on the map and accumulate them into "
+    "one "
     "georeferenced GeoTIFF in the UTM zone of the first position fix",
     [](CLI::App& command, const CommonOptions& common) -> std::function<int()> {
         auto options = std::make_shared<RasterOptions>();

@@ -2,8 +2,8 @@
 
 #include "HeadlessDocument.h"
 #include "files/CPlayer.h"
-#include "files/CRecorder.h"
 #include "files/CProductWriter.h"
+#include "files/CRecorder.h"
 
 #include <exception>
 #include <mutex>
@@ -49,8 +49,9 @@ private:
 
 } // namespace
 
-std::uint64_t PlayIntoProducts(const CommonOptions& common, const std::string& path, RecordKind kind, int cores,
-                               const RecordTaker& take, const std::function<void(double)>& progress) {
+std::uint64_t PlayIntoProducts(const CommonOptions& common, const std::string& path, RecordKind kind,
+                               int cores, const RecordTaker& take,
+                               const std::function<void(double)>& progress) {
     HeadlessDocument headless(common, false, false, {}, 0, cores > 0 ? cores - 1 : -1);
     CTamsorDoc& doc = *headless.doc;
     // Rasters are made from the records alone: nothing goes out on the network for them.

@@ -21,7 +21,8 @@ using RecordTaker = std::function<void(std::span<const std::uint8_t> record)>;
 /// number of cores to keep busy; `progress` gets the fraction of the file played. The UDP output
 /// stays off whatever the settings say. Returns the pings played; throws Failure when the file
 /// cannot be played, and rethrows what `take` threw once playback has stopped.
-std::uint64_t PlayIntoProducts(const CommonOptions& common, const std::string& path, RecordKind kind, int cores,
-                               const RecordTaker& take, const std::function<void(double)>& progress);
+std::uint64_t PlayIntoProducts(const CommonOptions& common, const std::string& path, RecordKind kind,
+                               int cores, const RecordTaker& take,
+                               const std::function<void(double)>& progress);
 
 } // namespace vexar::cli

@@ -101,14 +101,15 @@ void ReadProductFile(const std::string& path, Accumulator& accumulator, const Pr
         nullptr);
 }
 
-FileTally AccumulateFile(const RasterRecipe& recipe, const RasterOptions& options, const CommonOptions& common,
-                         const RecordSurvey& survey, gis::TiledRaster& raster, const MapProjection& zone,
-                         const Progress& progress) {
+FileTally AccumulateFile(const RasterRecipe& recipe, const RasterOptions& options,
+                         const CommonOptions& common, const RecordSurvey& survey, gis::TiledRaster& raster,
+                         const MapProjection& zone, const Progress& progress) {
     const auto start = Clock::now();
     Accumulator accumulator(recipe, raster, zone);
     if (survey.RecordsOf(RecordKind::Raw) > 0) {
-        PlayIntoProducts(common, survey.path, recipe.product, options.jobs,
-                         [&](std::span<const std::uint8_t> record) { accumulator.Take(record); }, progress);
+        PlayIntoProducts(
+            common, survey.path, recipe.product, options.jobs,
+            [&](std::span<const std::uint8_t> record) { accumulator.Take(record); }, progress);
     } else {
         ReadProductFile(survey.path, accumulator, progress);
     }
@@ -135,8 +136,8 @@ std::string ProblemOf(const RasterRecipe& recipe, const RecordSurvey& survey) {
 }
 
 std::string Describe(const MapProjection& projection) {
-    return "EPSG:" + std::to_string(projection.Epsg()) + " (WGS 84 / UTM zone " + std::to_string(projection.zone) +
-           (projection.south ? "S" : "N") + ")";
+    return "EPSG:" + std::to_string(projection.Epsg()) + " (WGS 84 / UTM zone " +
+           std::to_string(projection.zone) + (projection.south ? "S" : "N") + ")";
 }
 
 MapProjection ParseZone(const std::string& text) {
@@ -180,7 +181,8 @@ public:
     /// The progress of a file of `bytes` after `before` bytes of other files.
     Progress ForFile(std::uint64_t before, std::uint64_t bytes) {
         return [this, before, bytes](double fraction) {
-            Show(m_label.c_str(), (static_cast<double>(before) + fraction * static_cast<double>(bytes)) / m_total);
+            Show(m_label.c_str(),
+                 (static_cast<double>(before) + fraction * static_cast<double>(bytes)) / m_total);
         };
     }
     void Show(const char* phase, double fraction) {
@@ -252,8 +254,10 @@ int RunPartial(const RasterRecipe& recipe, const RasterOptions& options, const C
 /// The recordings side by side, each in a process of its own, merged as they are done.
 void PlaceSideBySide(const RasterRecipe& recipe, const RasterOptions& options, const CommonOptions& common,
                      const MapProjection& zone, std::vector<FileTally>& tallies, gis::TiledRaster& raster) {
-    const int cores = options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-    const auto open = static_cast<int>(std::count_if(tallies.begin(), tallies.end(), [](const FileTally& t) { return t.ok; }));
+    const int cores =
+        options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const auto open = static_cast<int>(
+        std::count_if(tallies.begin(), tallies.end(), [](const FileTally& t) { return t.ok; }));
     const int parallel = std::max(1, std::min(cores, open));
     const PartsFolder parts(FolderOfOutput(options.out));
     std::vector<BatchJob> jobs;
@@ -262,9 +266,13 @@ void PlaceSideBySide(const RasterRecipe& recipe, const RasterOptions& options, c
         job.input = tallies[i].path;
         job.bytes = tallies[i].bytes;
         job.done = !tallies[i].ok;
-        job.arguments = {recipe.command, job.input, "--out", parts.Part(i), "--cell", std::to_string(options.cellM),
-                         "--stat", options.stat, "--jobs", std::to_string(std::max(1, cores / parallel)),
-                         "--zone", ZoneText(zone), "--partial"};
+        job.arguments = {recipe.command, job.input,
+                         "--out",        parts.Part(i),
+                         "--cell",       std::to_string(options.cellM),
+                         "--stat",       options.stat,
+                         "--jobs",       std::to_string(std::max(1, cores / parallel)),
+                         "--zone",       ZoneText(zone),
+                         "--partial"};
         if (!common.settingsPath.empty()) {
             job.arguments.insert(job.arguments.end(), {"--settings", common.settingsPath});
         }
@@ -320,12 +328,14 @@ void PrintTable(const std::vector<FileTally>& tallies) {
         width = std::max(width, tally.path.size());
     }
     const int w = static_cast<int>(width);
-    std::printf("%-*s  %8s  %8s  %8s  %8s  %s\n", w, "file", "pings", "no fix", "damaged", "seconds", "result");
+    std::printf("%-*s  %8s  %8s  %8s  %8s  %s\n", w, "file", "pings", "no fix", "damaged", "seconds",
+                "result");
     std::size_t failed = 0;
     for (const FileTally& t : tallies) {
         failed += t.ok ? 0 : 1;
-        std::printf("%-*s  %8llu  %8llu  %8llu  %8.2f  %s\n", w, t.path.c_str(), static_cast<unsigned long long>(t.pings),
-                    static_cast<unsigned long long>(t.noFix), static_cast<unsigned long long>(t.damaged), t.seconds,
+        std::printf("%-*s  %8llu  %8llu  %8llu  %8.2f  %s\n", w, t.path.c_str(),
+                    static_cast<unsigned long long>(t.pings), static_cast<unsigned long long>(t.noFix),
+                    static_cast<unsigned long long>(t.damaged), t.seconds,
                     t.ok ? "placed" : ("failed: " + t.reason).c_str());
     }
     std::printf("# %zu files: %zu placed, %zu failed\n", tallies.size(), tallies.size() - failed, failed);
@@ -340,8 +350,8 @@ void PrintPlaced(const RasterRecipe& recipe, const std::vector<FileTally>& talli
         sum.added += t.added;
     }
     const std::uint64_t placed = sum.pings - sum.noFix;
-    std::printf("%llu pings placed in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(placed), seconds,
-                seconds > 0.0 ? static_cast<double>(placed) / seconds : 0.0);
+    std::printf("%llu pings placed in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(placed),
+                seconds, seconds > 0.0 ? static_cast<double>(placed) / seconds : 0.0);
     if (recipe.product == RecordKind::Point && tallies.size() == 1) {
         std::printf(", %llu profile points", static_cast<unsigned long long>(sum.added));
     }
@@ -358,13 +368,14 @@ void WriteRaster(gis::TiledRaster& raster, const RasterOptions& options, const M
     {
         RunProgress progress("writing", false, 1);
         gis::WriteGeoTiff(
-            raster, options.out, zone, [&](const char* phase, double fraction) { progress.Show(phase, fraction); },
+            raster, options.out, zone,
+            [&](const char* phase, double fraction) { progress.Show(phase, fraction); },
             options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency()));
     }
     const gis::CellBounds& bounds = raster.Bounds();
     std::printf("%s: %lld x %lld cells of %g m in %s, written in %.2f s\n", options.out.c_str(),
-                static_cast<long long>(bounds.Width()), static_cast<long long>(bounds.Height()), options.cellM,
-                Describe(zone).c_str(), SecondsSince(start));
+                static_cast<long long>(bounds.Width()), static_cast<long long>(bounds.Height()),
+                options.cellM, Describe(zone).c_str(), SecondsSince(start));
 }
 
 /// Surveys every file; a file that cannot go into the raster is failed with the reason.
@@ -424,7 +435,8 @@ int RunRaster(const RasterRecipe& recipe, const RasterOptions& options, const Co
                                    : ParseZone(options.zone);
     const std::unique_ptr<gis::TiledRaster> raster = recipe.make(options, FolderOfOutput(options.out));
     const auto start = Clock::now();
-    const int parallel = options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
+    const int parallel =
+        options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
     if (files.size() > 1 && parallel > 1) {
         PlaceSideBySide(recipe, options, common, zone, tallies, *raster);
     } else {
@@ -443,7 +455,9 @@ int RunRaster(const RasterRecipe& recipe, const RasterOptions& options, const Co
 void AddRasterOptions(CLI::App& command, RasterOptions& options, const std::vector<std::string>& stats,
                       const std::string& statHelp) {
     options.stat = stats.front();
-    command.add_option("FILE", options.inputs, "raw recordings (.R96) or the files they were converted to, or folders of them")
+    command
+        .add_option("FILE", options.inputs,
+                    "raw recordings (.R96) or the files they were converted to, or folders of them")
         ->required()
         ->check(CLI::ExistingPath);
     command.add_option("--out", options.out, "the GeoTIFF to write")->required();
@@ -454,9 +468,10 @@ void AddRasterOptions(CLI::App& command, RasterOptions& options, const std::vect
                     "cores to keep busy: recordings placed at once, the cores left over shared among their "
                     "processing threads (default: the core count)")
         ->check(CLI::Range(1, 256));
-    command.add_option("--zone", options.zone,
-                       "WGS 84 / UTM zone of the raster, e.g. 14N or 33S (default: the zone of the first usable "
-                       "position fix); rasters made apart in one zone join cell for cell");
+    command.add_option(
+        "--zone", options.zone,
+        "WGS 84 / UTM zone of the raster, e.g. 14N or 33S (default: the zone of the first usable "
+        "position fix); rasters made apart in one zone join cell for cell");
     command.add_flag("--partial", options.partial, "write a partial raster for a parallel run")->group("");
 }
 

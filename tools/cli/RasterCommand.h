@@ -36,10 +36,12 @@ struct RasterRecipe {
     RecordKind product;      ///< the records it places: Beam or Point
     std::string productName; ///< "beam (.B96)"
     /// A new, empty raster for the options; spills go to `spillFolder`.
-    std::function<std::unique_ptr<gis::TiledRaster>(const RasterOptions& options, const std::string& spillFolder)>
+    std::function<std::unique_ptr<gis::TiledRaster>(const RasterOptions& options,
+                                                    const std::string& spillFolder)>
         make;
     /// Adds the data block of one placed ping's record; returns the samples or points added.
-    std::function<std::uint64_t(gis::TiledRaster& raster, const PlacedPing& ping, std::span<const std::uint8_t> data)>
+    std::function<std::uint64_t(gis::TiledRaster& raster, const PlacedPing& ping,
+                                std::span<const std::uint8_t> data)>
         add;
 };
 
