@@ -83,7 +83,8 @@ std::string Sentence(double lat, double lon, double headingDeg, double& latWritt
     const std::string latText = DegreesMinutes(lat, latWritten);
     const std::string lonText = DegreesMinutes(lon, lonWritten);
     char text[160];
-    std::snprintf(text, sizeof text, "$AULOG,%s,%c,%s,%c,,5.0,,%.1f,0.0,0.0,1.0,,,0.0,230,0,9913,0.00,10/14/1999,**6B",
+    std::snprintf(text, sizeof text,
+                  "$AULOG,%s,%c,%s,%c,,5.0,,%.1f,0.0,0.0,1.0,,,0.0,230,0,9913,0.00,10/14/1999,**6B",
                   latText.c_str(), lat < 0.0 ? 'S' : 'N', lonText.c_str(), lon < 0.0 ? 'W' : 'E', headingDeg);
     return text;
 }
@@ -122,23 +123,27 @@ struct Template {
 
 Template ReadTemplate(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                          std::istreambuf_iterator<char>());
     if (bytes.size() < static_cast<std::size_t>(kRecordDataOffset)) {
         throw std::runtime_error("no record in " + path);
     }
     Template t;
-    t.fields = ReadRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(bytes.data(), kRecordHeaderSize));
+    t.fields =
+        ReadRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(bytes.data(), kRecordHeaderSize));
     const std::size_t pairs = t.fields.dataLength;
-    if (t.fields.signature != "R96" || bytes.size() < kRecordDataOffset + pairs || pairs % kPacketPairSize != 0) {
+    if (t.fields.signature != "R96" || bytes.size() < kRecordDataOffset + pairs ||
+        pairs % kPacketPairSize != 0) {
         throw std::runtime_error("the first record of " + path + " is not a whole raw record");
     }
-    t.pairs.assign(bytes.begin() + kRecordDataOffset, bytes.begin() + kRecordDataOffset + static_cast<long>(pairs));
+    t.pairs.assign(bytes.begin() + kRecordDataOffset,
+                   bytes.begin() + kRecordDataOffset + static_cast<long>(pairs));
     return t;
 }
 
 /// One record: the template's packets with the replies of the ping's scene, and the sentence.
-std::vector<std::uint8_t> Record(const Template& t, const sim::Scene& scene, int ping, const std::string& sentence,
-                                 std::uint32_t previous) {
+std::vector<std::uint8_t> Record(const Template& t, const sim::Scene& scene, int ping,
+                                 const std::string& sentence, std::uint32_t previous) {
     std::vector<std::uint8_t> pairs = t.pairs;
     const auto packet = std::span<const std::uint8_t, kCommandPacketSize>(pairs.data(), kCommandPacketSize);
     const sim::PingGeometry geometry = sim::GeometryFromPacket(packet, kSoundVelocity, 0);
@@ -155,8 +160,8 @@ std::vector<std::uint8_t> Record(const Template& t, const sim::Scene& scene, int
     fields.recordCounter = static_cast<std::uint32_t>(ping);
     fields.previousLength = previous;
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "07122026%02d%02d%02d%03d", 11 + ping / 18000, ping / 300 % 60, ping / 5 % 60,
-                  ping % 5 * 200);
+    std::snprintf(stamp, sizeof stamp, "07122026%02d%02d%02d%03d", 11 + ping / 18000, ping / 300 % 60,
+                  ping / 5 % 60, ping % 5 * 200);
     fields.timeStamp = stamp;
     RecordHeaderBytes header{};
     WriteRecordHeader(fields, header);
@@ -203,12 +208,14 @@ int main(int argc, char** argv) {
                 const std::string sentence = Sentence(lat, lon, leg.headingDeg, latWritten, lonWritten);
                 for (const Target& target : targets) {
                     if (target.ping == ping) {
-                        std::printf("target %d %.10f %.10f %.1f %.3f\n", ping, latWritten, lonWritten, leg.headingDeg,
-                                    target.acrossM);
+                        std::printf("target %d %.10f %.10f %.1f %.3f\n", ping, latWritten, lonWritten,
+                                    leg.headingDeg, target.acrossM);
                     }
                 }
-                const std::vector<std::uint8_t> record = Record(t, SceneOf(targets, seabed, ping), ping, sentence, previous);
-                out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+                const std::vector<std::uint8_t> record =
+                    Record(t, SceneOf(targets, seabed, ping), ping, sentence, previous);
+                out.write(reinterpret_cast<const char*>(record.data()),
+                          static_cast<std::streamsize>(record.size()));
                 previous = static_cast<std::uint32_t>(record.size());
                 const double h = leg.headingDeg * kDegToRad;
                 lat += leg.stepM * std::cos(h) / kMetresPerDegree;

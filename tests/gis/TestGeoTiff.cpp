@@ -75,9 +75,11 @@ TEST(GeoTiff, WritesTheRasterAsGisReadsIt) {
     ASSERT_EQ(width, bounds.Width());
     ASSERT_EQ(height, bounds.Height());
     std::vector<std::uint8_t> read(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    ASSERT_EQ(GDALRasterIO(band, GF_Read, 0, 0, width, height, read.data(), width, height, GDT_Byte, 0, 0), CE_None);
+    ASSERT_EQ(GDALRasterIO(band, GF_Read, 0, 0, width, height, read.data(), width, height, GDT_Byte, 0, 0),
+              CE_None);
     std::vector<std::uint8_t> held(read.size());
-    raster.FillWindow(bounds.firstCol, bounds.lastRow, width, height, reinterpret_cast<std::byte*>(held.data()));
+    raster.FillWindow(bounds.firstCol, bounds.lastRow, width, height,
+                      reinterpret_cast<std::byte*>(held.data()));
     EXPECT_EQ(read, held);
     EXPECT_EQ(read[static_cast<std::size_t>(width) * 10 + 1000], 0); // between the two pings
 }
@@ -98,8 +100,9 @@ TEST(GeoTiff, WritesAPictureWithAlpha) {
     EXPECT_EQ(transform[0], 1000.0);
     EXPECT_EQ(transform[5], -0.5);
     std::uint8_t alpha[2] = {};
-    ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(tif.handle, 4), GF_Read, 0, 0, 2, 1, alpha, 2, 1, GDT_Byte, 0, 0),
-              CE_None);
+    ASSERT_EQ(
+        GDALRasterIO(GDALGetRasterBand(tif.handle, 4), GF_Read, 0, 0, 2, 1, alpha, 2, 1, GDT_Byte, 0, 0),
+        CE_None);
     EXPECT_EQ(alpha[0], 0);
     EXPECT_EQ(alpha[1], 200);
 }

@@ -23,9 +23,10 @@ std::string Sentence(double lat, double lon, double depth = 0.0, double heading 
         return std::string(text);
     };
     char text[256];
-    std::snprintf(text, sizeof text, "$AULOG,%s,%c,%s,%c,,%.2f,,%.2f,%.2f,%.2f,0.5,,,0.0,230,0,9913,0.00,10/14/1999,**6B",
-                  field(lat).c_str(), lat < 0 ? 'S' : 'N', field(lon).c_str(), lon < 0 ? 'W' : 'E', depth, heading,
-                  pitch, roll);
+    std::snprintf(text, sizeof text,
+                  "$AULOG,%s,%c,%s,%c,,%.2f,,%.2f,%.2f,%.2f,0.5,,,0.0,230,0,9913,0.00,10/14/1999,**6B",
+                  field(lat).c_str(), lat < 0 ? 'S' : 'N', field(lon).c_str(), lon < 0 ? 'W' : 'E', depth,
+                  heading, pitch, roll);
     return text;
 }
 
@@ -49,12 +50,13 @@ TEST(PingPlacer, PlacesBeamsAsTheXyzExport) {
         float soundVelocity;
         double east, north, depth; // per metre of slant range
     } const cases[] = {
-        {90, 0.0, 1500.0f, 1.0, 0.0, 0.0},    {0, 0.0, 1500.0f, 0.0, 0.0, 1.0},
-        {90, 90.0, 1500.0f, 0.0, -1.0, 0.0},  {90, 30.0, 1500.0f, 0.8660254, -0.5, 0.0},
-        {270, 0.0, 1500.0f, -1.0, 0.0, 0.0},  {90, 0.0, 1485.0f, 0.99, 0.0, 0.0},
+        {90, 0.0, 1500.0f, 1.0, 0.0, 0.0},   {0, 0.0, 1500.0f, 0.0, 0.0, 1.0},
+        {90, 90.0, 1500.0f, 0.0, -1.0, 0.0}, {90, 30.0, 1500.0f, 0.8660254, -0.5, 0.0},
+        {270, 0.0, 1500.0f, -1.0, 0.0, 0.0}, {90, 0.0, 1485.0f, 0.99, 0.0, 0.0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "beam " << c.beam << " heading " << c.heading << " c " << c.soundVelocity);
+        SCOPED_TRACE(testing::Message()
+                     << "beam " << c.beam << " heading " << c.heading << " c " << c.soundVelocity);
         PingPlacer placer;
         PlacedPing ping;
         ASSERT_EQ(placer.Place(BeamHeader(c.soundVelocity), Sentence(2.5, -99.2, 0.0, c.heading), ping),
@@ -86,8 +88,11 @@ TEST(PingPlacer, PingsWithoutAFixAreNotPlaced) {
 
 // Within one zone the map track is the export's track, jumps and depth changes included.
 TEST(MapTrack, FollowsTheExportTrack) {
-    const double fixes[][3] = {{2.0, 3.0, -20.0},      {2.00002, 3.00002, -20.5}, {2.0001, 3.0001, -21.0},
-                               {2.00012, 3.0001, -21.0}, {2.00013, 3.00011, -19.0}};
+    const double fixes[][3] = {{2.0, 3.0, -20.0},
+                               {2.00002, 3.00002, -20.5},
+                               {2.0001, 3.0001, -21.0},
+                               {2.00012, 3.0001, -21.0},
+                               {2.00013, 3.00011, -19.0}};
     CNavigation nav;
     MapTrack track;
     for (const auto& fix : fixes) {

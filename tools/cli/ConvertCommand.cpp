@@ -163,13 +163,11 @@ std::string Describe(const MapProjection& projection) {
 }
 
 /// The recording must hold raw records: a file without any is a failure before anything is made.
-RecordSurvey CheckRecording(const std::string& input) {
-    RecordSurvey survey = SurveyRecords(input, false);
+void CheckRecording(const RecordSurvey& survey) {
     RequireRecords(survey);
     if (survey.RecordsOf(RecordKind::Raw) == 0) {
-        throw Failure(input + " holds no raw (.R96) records");
+        throw Failure(survey.path + " holds no raw (.R96) records");
     }
-    return survey;
 }
 
 std::unique_ptr<MapFileWriter> StartXyz(CTamsorDoc& doc, const ConvertOptions& options,
@@ -265,8 +263,9 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common, Conve
     const std::string xyz =
         OutputPath(input, options.xyz, XyzExtension(options.xyzFormat), options.outFolder);
     CheckOutputs(input, {{"--p96", p96}, {"--b96", b96}, {"--xyz", xyz}});
-    const RecordSurvey survey = CheckRecording(input);
+    const RecordSurvey survey = SurveyRecords(input, false);
     tally.damaged = survey.totals.damagedStretches;
+    CheckRecording(survey);
     // --jobs is the number of cores to keep busy: the document's own thread and its workers.
     HeadlessDocument headless(common, false, false, {}, 0, options.jobs > 0 ? options.jobs - 1 : -1);
     CTamsorDoc& doc = *headless.doc;
