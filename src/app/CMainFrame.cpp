@@ -14,6 +14,7 @@
 #include "app/CUpDown.h"
 #include "app/ControlBars.h"
 #include "app/FileCommands.h"
+#include "app/GeoPictureExport.h"
 #include "app/ScreenCapture.h"
 #include "app/ToolBarIcons.h"
 #include "config/SettingsPanel.h"
@@ -162,6 +163,8 @@ void CMainFrame::CreateMenus() {
     }
     m_fileMenu->addSeparator();
     AddCommand(m_fileMenu, kCmdSaveScreen, "Save Screen");
+    AddSavePictureAsGeoTiff(
+        *m_fileMenu, m_doc, [this] { return m_view; }, this);
     m_fileMenu->addSeparator();
     AddCommand(m_fileMenu, kCmdAppExit, "E&xit");
 

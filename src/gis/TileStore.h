@@ -61,7 +61,6 @@ public:
     bool Contains(TileKey key) const { return m_tiles.contains(key); }
     /// Every tile's key, in no particular order.
     std::vector<TileKey> Keys() const;
-    std::size_t TileCount() const { return m_tiles.size(); }
     std::size_t CellBytes() const { return m_cellBytes; }
     std::size_t TileBytes() const { return m_cellBytes * kTileCells; }
     /// The most tiles that were in memory at once.
