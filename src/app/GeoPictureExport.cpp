@@ -101,7 +101,7 @@ std::optional<GeoPicture> PlacePicture(const CTamsorDoc& doc, CMOndrelView& view
     painter.drawImage(0, 0, disc);
     painter.end();
     const double m = place->metresPerPixel;
-    picture.geoTransform = {place->fix.easting + std::floor(bounds.left()) * m, m, 0.0,
+    picture.geoTransform = {place->fix.easting + std::floor(bounds.left()) * m, m,   0.0,
                             place->fix.northing - std::floor(bounds.top()) * m, 0.0, -m};
     picture.epsg = (place->south ? 32700 : 32600) + place->fix.zone;
     return picture;
@@ -118,7 +118,8 @@ std::string SavePictureAsGeoTiff(const CTamsorDoc& doc, CMOndrelView& view, cons
     const auto width = static_cast<std::size_t>(rgba.width());
     std::vector<std::uint8_t> packed(width * static_cast<std::size_t>(rgba.height()) * 4);
     for (int y = 0; y < rgba.height(); ++y) {
-        std::copy_n(bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(rgba.bytesPerLine()), width * 4,
+        std::copy_n(bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(rgba.bytesPerLine()),
+                    width * 4,
                     packed.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * width * 4));
     }
     try {

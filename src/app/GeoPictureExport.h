@@ -22,9 +22,9 @@ class CMOndrelView;
 
 /// The picture of the view, north up, with what places it on the map.
 struct GeoPicture {
-    QImage image;                          ///< ARGB32; alpha 0 outside the picture's disc
-    std::array<double, 6> geoTransform{};  ///< pixel edges to easting and northing, as GDAL's
-    int epsg = 0;                          ///< WGS 84 / UTM zone of the fix
+    QImage image;                         ///< ARGB32; alpha 0 outside the picture's disc
+    std::array<double, 6> geoTransform{}; ///< pixel edges to easting and northing, as GDAL's
+    int epsg = 0;                         ///< WGS 84 / UTM zone of the fix
 };
 
 /// The picture shown, placed on the map; nothing when the ping shown has no usable fix or the

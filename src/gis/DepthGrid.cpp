@@ -9,6 +9,10 @@
 
 namespace vexar::gis {
 
+namespace {
+constexpr double kLongestRangeM = 1000.0;
+} // namespace
+
 DepthGrid::DepthGrid(double cellM, GridStat stat, std::size_t memoryBudgetBytes, std::string spillFolder)
     : TiledRaster(cellM, sizeof(Cell), memoryBudgetBytes, std::move(spillFolder)), m_stat(stat) {}
 
@@ -51,7 +55,8 @@ std::size_t DepthGrid::AddPing(const PlacedPing& ping, std::span<const float> ra
     Tiles().NewGroup();
     for (std::size_t b = 0; b < beams; ++b) {
         const double r = static_cast<double>(rangesM[b]);
-        if (!(r > 0.0) || !std::isfinite(r)) {
+        // No point, or a range no ping reaches: damage in the record.
+        if (!(r > 0.0 && r <= kLongestRangeM)) {
             continue;
         }
         const auto col = static_cast<std::int64_t>(std::floor((ping.east + r * ping.dEast[b]) * perMetre));

@@ -9,6 +9,9 @@ namespace vexar::gis {
 
 namespace {
 constexpr std::uint32_t kMostCount = 1u << 24;
+// Positions and reaches far beyond any UTM zone, and windows of more tiles than this, are damage.
+constexpr double kFarthestM = 1e8;
+constexpr std::int64_t kMostWindowTiles = std::int64_t{1} << 20;
 
 std::size_t CellBytesOf(MosaicStat stat) {
     return stat == MosaicStat::Max ? sizeof(std::uint8_t) : 2 * sizeof(std::uint32_t);
@@ -16,6 +19,16 @@ std::size_t CellBytesOf(MosaicStat stat) {
 
 std::int64_t FloorToInt64(double value) {
     return static_cast<std::int64_t>(std::floor(value));
+}
+
+bool InsideTheGrid(const PlacedPing& ping) {
+    const auto near = [](double value) { return std::fabs(value) <= kFarthestM; };
+    const double reach = ping.metresPerSample * ping.samples;
+    return near(ping.east) && near(ping.north) && near(reach) &&
+           std::all_of(ping.dEast.begin(), ping.dEast.begin() + ping.beams,
+                       [](double d) { return std::fabs(d) <= 2.0; }) &&
+           std::all_of(ping.dNorth.begin(), ping.dNorth.begin() + ping.beams,
+                       [](double d) { return std::fabs(d) <= 2.0; });
 }
 } // namespace
 
@@ -93,9 +106,11 @@ void MosaicRaster::AddSamples(const PlacedPing& ping, std::span<const std::uint8
     for (std::size_t b = 0; b < m_lines.size(); ++b) {
         const BeamLine line = m_lines[b];
         const std::uint8_t* values = samples.data() + b * static_cast<std::size_t>(samplesPerBeam);
+        // A beam's samples move one way only and its ends lie a cell inside the window: every
+        // sample is inside it, so truncation is the floor.
         for (int s = 0; s < samplesPerBeam; ++s) {
-            const int c = CellCol(line.col + s * line.colStep);
-            const int r = CellRow(line.row + s * line.rowStep);
+            const auto c = static_cast<int>(line.col + s * line.colStep);
+            const auto r = static_cast<int>(line.row + s * line.rowStep);
             std::byte* tile = TileAt((r >> kTileShift) * m_window.tileCols + (c >> kTileShift));
             update(reinterpret_cast<Cell*>(tile)[CellInTile(c, r)], values[s]);
         }
@@ -109,7 +124,13 @@ void MosaicRaster::AddPing(const PlacedPing& ping, std::span<const std::uint8_t>
         ping.dNorth.size() < beams) {
         throw std::invalid_argument("a ping's samples do not match its beams");
     }
+    if (!InsideTheGrid(ping)) {
+        throw std::invalid_argument("a ping lies outside any map");
+    }
     m_window = PlanWindow(ping);
+    if (static_cast<std::int64_t>(m_window.tileCols) * m_window.tileRows > kMostWindowTiles) {
+        throw std::invalid_argument("a ping spans more cells than a map holds");
+    }
     AddExtent(ping);
     Tiles().NewGroup();
     m_windowTiles.assign(

@@ -33,6 +33,10 @@ void MapTrack::Start() {
 }
 
 void MapTrack::Update(double latitudeDeg, double longitudeDeg, float depthM) {
+    // A position off the globe is damage in the sentence, not a fix.
+    if (!(std::fabs(latitudeDeg) <= 90.0) || !std::isfinite(longitudeDeg) || !std::isfinite(depthM)) {
+        return;
+    }
     if (!m_started) {
         // The export's rule for a usable first fix, in the fix's own zone: a position that
         // projects onto an axis (an empty fix reads 0, 0) starts nothing.

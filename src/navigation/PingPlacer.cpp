@@ -2,6 +2,7 @@
 
 #include "files/RecordScanner.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vexar {
@@ -16,6 +17,24 @@ constexpr double kNominalSoundVelocity = 1500.0;
 constexpr std::size_t kShortestSentence = 5;
 // Beams in a record: three per degree of a head's 120 degree sector at the most.
 constexpr int kMostBeams = 1920;
+constexpr int kMostSamples = 1000;
+// Ranges and sound velocities a record may claim; anything beyond is damage, not a ping.
+constexpr float kLongestRangeM = 1000.0f;
+constexpr float kFastestSoundMps = 10000.0f;
+
+bool PlausibleSettings(const RecordHeaderFields& fields) {
+    return fields.beamCount >= 3 && fields.beamCount <= kMostBeams && fields.samples > 0 &&
+           fields.samples <= kMostSamples && fields.rangeM > 0.0f && fields.rangeM <= kLongestRangeM &&
+           fields.soundVelocity > 0.0f && fields.soundVelocity <= kFastestSoundMps;
+}
+
+bool Finite(const PlacedPing& ping) {
+    const auto finite = [](double value) { return std::isfinite(value); };
+    return finite(ping.east) && finite(ping.north) && finite(ping.depth) &&
+           std::all_of(ping.dEast.begin(), ping.dEast.end(), finite) &&
+           std::all_of(ping.dNorth.begin(), ping.dNorth.end(), finite) &&
+           std::all_of(ping.dDepth.begin(), ping.dDepth.end(), finite);
+}
 } // namespace
 
 std::span<const std::uint8_t> RecordData(std::span<const std::uint8_t> record,
@@ -68,8 +87,7 @@ Placement PingPlacer::Place(std::span<const std::uint8_t> record, PlacedPing& ou
 Placement PingPlacer::Place(const RecordHeaderFields& fields, std::string_view sentence, PlacedPing& out) {
     // The track follows every record, as playback follows every ping.
     const bool fix = FollowSentence(sentence);
-    const int beams = fields.beamCount;
-    if (beams < 3 || beams > kMostBeams || fields.samples <= 0 || !(fields.soundVelocity > 0.0f)) {
+    if (!PlausibleSettings(fields)) {
         return Placement::BadRecord;
     }
     if (!fix) {
@@ -79,6 +97,7 @@ Placement PingPlacer::Place(const RecordHeaderFields& fields, std::string_view s
     out.east = m_track.Easting();
     out.north = m_track.Northing();
     out.depth = m_track.DepthChange();
+    const int beams = fields.beamCount;
     out.beams = beams;
     out.samples = fields.samples;
     out.metresPerSample = static_cast<double>(fields.rangeM) / fields.samples;
@@ -96,7 +115,8 @@ Placement PingPlacer::Place(const RecordHeaderFields& fields, std::string_view s
         out.dNorth[b] = ray.y;
         out.dDepth[b] = ray.z;
     }
-    return Placement::Placed;
+    // An attitude that parsed to no number places nothing.
+    return Finite(out) ? Placement::Placed : Placement::BadRecord;
 }
 
 } // namespace vexar

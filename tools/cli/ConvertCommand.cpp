@@ -301,6 +301,46 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common, Conve
     return kExitOk;
 }
 
+/// The conversion of one file of a batch. `outputOf` maps each output taken so far (and every
+/// recording) to the recording it belongs to: a file whose outputs would land on those of an
+/// earlier one, or on a recording, is refused.
+BatchJob BatchJobFor(const std::string& file, const ConvertOptions& options, const CommonOptions& common,
+                     const std::string& coresEach, std::map<std::string, std::string>& outputOf) {
+    BatchJob job;
+    job.input = file;
+    std::error_code error;
+    job.bytes = fs::file_size(file, error);
+    job.arguments = {"convert", file,           "--report-progress", "--jobs",
+                     coresEach, "--xyz-format", options.xyzFormat};
+    if (!common.settingsPath.empty()) {
+        job.arguments.insert(job.arguments.end(), {"--settings", common.settingsPath});
+    }
+    const std::pair<const char*, std::string> outputs[] = {
+        {"--p96", OutputPath(file, options.p96, ".P96", options.outFolder)},
+        {"--b96", OutputPath(file, options.b96, ".B96", options.outFolder)},
+        {"--xyz", OutputPath(file, options.xyz, XyzExtension(options.xyzFormat), options.outFolder)}};
+    for (const auto& [option, path] : outputs) {
+        if (path.empty()) {
+            continue;
+        }
+        job.arguments.insert(job.arguments.end(), {option, path});
+        // Recordings of one name from different folders meet under --out: the first keeps its
+        // outputs, the others are not converted.
+        const auto [taken, added] = outputOf.emplace(FileIdentity(path), file);
+        if (!added && job.reason.empty()) {
+            job.done = true;
+            job.reason = path +
+                         (FileIdentity(taken->second) == taken->first ? " is a recording"
+                                                                      : " is an output of " + taken->second) +
+                         ": not converted";
+        }
+    }
+    if (options.sleepMs > 0) {
+        job.arguments.insert(job.arguments.end(), {"--sleep", std::to_string(options.sleepMs)});
+    }
+    return job;
+}
+
 int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& files,
                  const CommonOptions& common) {
     if (!options.p96.path.empty() || !options.b96.path.empty() || !options.xyz.path.empty()) {
@@ -321,47 +361,14 @@ int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& 
         options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const int parallel = std::max(1, std::min(cores, static_cast<int>(files.size())));
     const std::string coresEach = std::to_string(std::max(1, cores / parallel));
-    std::vector<BatchJob> jobs;
     // Output file -> the recording it comes from; the recordings themselves are no one's output.
     std::map<std::string, std::string> outputOf;
     for (const std::string& file : files) {
         outputOf.emplace(FileIdentity(file), file);
     }
+    std::vector<BatchJob> jobs;
     for (const std::string& file : files) {
-        BatchJob job;
-        job.input = file;
-        std::error_code error;
-        job.bytes = fs::file_size(file, error);
-        job.arguments = {"convert", file,           "--report-progress", "--jobs",
-                         coresEach, "--xyz-format", options.xyzFormat};
-        if (!common.settingsPath.empty()) {
-            job.arguments.insert(job.arguments.end(), {"--settings", common.settingsPath});
-        }
-        const std::pair<const char*, std::string> outputs[] = {
-            {"--p96", OutputPath(file, options.p96, ".P96", options.outFolder)},
-            {"--b96", OutputPath(file, options.b96, ".B96", options.outFolder)},
-            {"--xyz", OutputPath(file, options.xyz, XyzExtension(options.xyzFormat), options.outFolder)}};
-        for (const auto& [option, path] : outputs) {
-            if (path.empty()) {
-                continue;
-            }
-            job.arguments.insert(job.arguments.end(), {option, path});
-            // Recordings of one name from different folders meet under --out: the first keeps
-            // its outputs, the others are not converted.
-            const auto [taken, added] = outputOf.emplace(FileIdentity(path), file);
-            if (!added && job.reason.empty()) {
-                job.done = true;
-                job.reason =
-                    path +
-                    (FileIdentity(taken->second) == taken->first ? " is a recording"
-                                                                 : " is an output of " + taken->second) +
-                    ": not converted";
-            }
-        }
-        if (options.sleepMs > 0) {
-            job.arguments.insert(job.arguments.end(), {"--sleep", std::to_string(options.sleepMs)});
-        }
-        jobs.push_back(std::move(job));
+        jobs.push_back(BatchJobFor(file, options, common, coresEach, outputOf));
     }
     const auto start = std::chrono::steady_clock::now();
     RunBatch(jobs, parallel, ProgramFolder() + "vexar-cli");

@@ -26,8 +26,9 @@ protected:
     /// Plays one ping whose sentence puts the vehicle at 2.5 N 3 E heading 30 degrees.
     void PlayPingWithFix() {
         const std::string path = m_folder.filePath(QStringLiteral("nav.R96")).toStdString();
-        WriteFile(path, MakeRawRecord(64, 0,
-                                      "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,30.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
+        WriteFile(path,
+                  MakeRawRecord(
+                      64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,30.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
         ASSERT_TRUE(m_doc->Player().OpenPlayback(path));
         ASSERT_EQ(m_doc->Player().PlaybackStep(), StepResult::Ping);
         QApplication::processEvents();
@@ -61,12 +62,13 @@ TEST_F(GeoPictureTest, PlacesThePictureAtTheFixTurnedByTheHeading) {
     PlayPingWithFix();
     // One bright spot: beams about 90 degrees (1440 beams) at 5 m of the record's range.
     ASSERT_EQ(m_doc->Head(0).m_beams, 480);
-    const int at = static_cast<int>(5.0f * static_cast<float>(m_doc->Head(0).m_samples) / m_doc->Head(0).m_rangeM);
+    const int at =
+        static_cast<int>(5.0f * static_cast<float>(m_doc->Head(0).m_samples) / m_doc->Head(0).m_rangeM);
     std::fill(m_doc->m_combinedImage.begin(), m_doc->m_combinedImage.end(), 0.0f);
     for (int beam = 358; beam <= 362; ++beam) {
         for (int sample = at - 3; sample <= at + 3; ++sample) {
-            m_doc->m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)] =
-                255.0f;
+            m_doc->m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples +
+                                   static_cast<std::size_t>(sample)] = 255.0f;
         }
     }
     m_frame->View()->ClearPictureNow();
@@ -87,8 +89,8 @@ TEST_F(GeoPictureTest, PlacesThePictureAtTheFixTurnedByTheHeading) {
     const int width = GDALGetRasterXSize(tif);
     const int height = GDALGetRasterYSize(tif);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    ASSERT_EQ(GDALDatasetRasterIO(tif, GF_Read, 0, 0, width, height, pixels.data(), width, height, GDT_Byte, 4,
-                                  nullptr, 4, width * 4, 1),
+    ASSERT_EQ(GDALDatasetRasterIO(tif, GF_Read, 0, 0, width, height, pixels.data(), width, height, GDT_Byte,
+                                  4, nullptr, 4, width * 4, 1),
               CE_None);
     GDALClose(tif);
     // The middle of the brightest pixels.
@@ -104,7 +106,8 @@ TEST_F(GeoPictureTest, PlacesThePictureAtTheFixTurnedByTheHeading) {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                   static_cast<std::size_t>(x)) * 4;
+                                   static_cast<std::size_t>(x)) *
+                                  4;
             if (pixels[i + 3] > 0 && pixels[i] + pixels[i + 1] + pixels[i + 2] >= brightest * 9 / 10) {
                 east += gt[0] + (x + 0.5) * gt[1];
                 north += gt[3] + (y + 0.5) * gt[5];
