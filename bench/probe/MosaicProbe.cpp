@@ -93,11 +93,13 @@ int main(int argc, char** argv) {
     const double writing = std::chrono::duration<double>(std::chrono::steady_clock::now() - written).count();
     std::remove(path.c_str());
     const gis::CellBounds& bounds = raster.Bounds();
-    std::printf("%.0f m x %.0f m at %.3f m (%lld x %lld cells): %llu pings of %d x %d placed in %.1f s "
-                "(%.1f pings/s; %.1f pings a CPU second), written with overviews in %.1f s; %zu tiles in memory at "
-                "most; peak resident memory %.0f MB\n",
-                side, side, cell, static_cast<long long>(bounds.Width()), static_cast<long long>(bounds.Height()),
-                static_cast<unsigned long long>(pings), kBeams, kSamples, placing,
-                static_cast<double>(pings) / placing, static_cast<double>(pings) / placingCpu, writing, raster.PeakTilesInMemory(), PeakResidentMb());
+    std::printf(
+        "%.0f m x %.0f m at %.3f m (%lld x %lld cells): %llu pings of %d x %d placed in %.1f s "
+        "(%.1f pings/s; %.1f pings a CPU second), written with overviews in %.1f s; %zu tiles in memory at "
+        "most; peak resident memory %.0f MB\n",
+        side, side, cell, static_cast<long long>(bounds.Width()), static_cast<long long>(bounds.Height()),
+        static_cast<unsigned long long>(pings), kBeams, kSamples, placing,
+        static_cast<double>(pings) / placing, static_cast<double>(pings) / placingCpu, writing,
+        raster.PeakTilesInMemory(), PeakResidentMb());
     return 0;
 }

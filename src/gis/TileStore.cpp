@@ -35,7 +35,7 @@ std::byte* TileStore::Fetch(TileKey key) {
         found = m_tiles.emplace(key, Entry{}).first;
         // Value-initialised: every cell empty.
         found->second.cells = std::make_unique<std::byte[]>(TileBytes());
-        m_peakResident = std::max(m_peakResident, ++m_resident);
+        NoteResident(found->second);
     }
     Entry& entry = Load(found->second);
     entry.lastUse = ++m_clock;
@@ -84,24 +84,32 @@ TileStore::Entry& TileStore::Load(Entry& entry) {
         done += static_cast<std::size_t>(got);
     }
     entry.cells = std::move(cells);
-    m_peakResident = std::max(m_peakResident, ++m_resident);
+    NoteResident(entry);
     return entry;
 }
 
+void TileStore::NoteResident(Entry& entry) {
+    m_resident.push_back(&entry);
+    m_peakResident = std::max(m_peakResident, m_resident.size());
+}
+
 void TileStore::MakeRoom() {
-    while (m_resident >= m_budgetTiles) {
-        Entry* oldest = nullptr;
-        for (auto& [key, entry] : m_tiles) {
+    while (m_resident.size() >= m_budgetTiles) {
+        std::size_t oldest = m_resident.size();
+        for (std::size_t i = 0; i < m_resident.size(); ++i) {
             // Tiles of the current group are in use: the budget gives way rather than them.
-            if (entry.cells && entry.group != m_group &&
-                (oldest == nullptr || entry.lastUse < oldest->lastUse)) {
-                oldest = &entry;
+            const Entry& entry = *m_resident[i];
+            if (entry.group != m_group &&
+                (oldest == m_resident.size() || entry.lastUse < m_resident[oldest]->lastUse)) {
+                oldest = i;
             }
         }
-        if (oldest == nullptr) {
+        if (oldest == m_resident.size()) {
             return;
         }
-        Spill(*oldest);
+        Spill(*m_resident[oldest]);
+        m_resident[oldest] = m_resident.back();
+        m_resident.pop_back();
     }
 }
 
@@ -127,7 +135,6 @@ void TileStore::Spill(Entry& entry) {
         done += static_cast<std::size_t>(put);
     }
     entry.cells.reset();
-    --m_resident;
 }
 
 void TileStore::OpenSpillFile() {

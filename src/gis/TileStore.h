@@ -82,6 +82,8 @@ private:
     };
 
     Entry& Load(Entry& entry);
+    void NoteResident(Entry& entry);
+    /// Spills the least recently used tiles outside the current group until one more fits.
     void MakeRoom();
     void Spill(Entry& entry);
     void OpenSpillFile();
@@ -90,7 +92,7 @@ private:
     std::size_t m_budgetTiles;
     std::string m_spillFolder;
     std::unordered_map<TileKey, Entry, KeyHash> m_tiles;
-    std::size_t m_resident = 0;
+    std::vector<Entry*> m_resident; ///< the tiles in memory (the map's entries never move)
     std::size_t m_peakResident = 0;
     std::uint64_t m_clock = 0;
     std::uint64_t m_group = 1;

@@ -153,6 +153,13 @@ MapProjection ParseZone(const std::string& text) {
     return zone;
 }
 
+/// A number as text that reads back as the same double: the processes of a run share one grid.
+std::string ExactNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
 std::string ZoneText(const MapProjection& zone) {
     return std::to_string(zone.zone) + (zone.south ? "S" : "N");
 }
@@ -268,7 +275,7 @@ void PlaceSideBySide(const RasterRecipe& recipe, const RasterOptions& options, c
         job.done = !tallies[i].ok;
         job.arguments = {recipe.command, job.input,
                          "--out",        parts.Part(i),
-                         "--cell",       std::to_string(options.cellM),
+                         "--cell",       ExactNumber(options.cellM),
                          "--stat",       options.stat,
                          "--jobs",       std::to_string(std::max(1, cores / parallel)),
                          "--zone",       ZoneText(zone),
