@@ -26,7 +26,7 @@ public:
     std::size_t AddPing(const PlacedPing& ping, std::span<const float> rangesM);
 
     std::size_t OutputBytes() const override { return sizeof(float); }
-    double NoDataValue() const override { return kGridNoData; }
+    double NoDataValue() const override { return static_cast<double>(kGridNoData); }
 
 private:
     /// Sum, least or greatest depth as the statistic asks, and the number of points.
