@@ -29,8 +29,8 @@ measure() { # label, command...
 }
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 measure "mosaic R96, 2 cores" mosaic --settings "$work/Vexar.INI" "$work/survey/r0.R96" --out "$work/m.tif" --cell "$cell"
-measure "mosaic B96, 1 core" mosaic "$work/r0.B96" --out "$work/m.tif" --cell "$cell" --jobs 1
-measure "grid P96, 1 core" grid "$work/r0.P96" --out "$work/g.tif" --cell 0.1 --jobs 1
+measure "mosaic B96, 1 core" mosaic --settings "$work/Vexar.INI" "$work/r0.B96" --out "$work/m.tif" --cell "$cell" --jobs 1
+measure "grid P96, 1 core" grid --settings "$work/Vexar.INI" "$work/r0.P96" --out "$work/g.tif" --cell 0.1 --jobs 1
 measure "grid R96, 2 cores" grid --settings "$work/Vexar.INI" "$work/survey/r0.R96" --out "$work/g.tif" --cell 0.1
 
 for i in 1 2 3 4 5 6 7; do cp "$work/survey/r0.R96" "$work/survey/r$i.R96"; done

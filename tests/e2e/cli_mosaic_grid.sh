@@ -58,7 +58,7 @@ done
 
 # The beam file the conversion writes makes the same mosaic, without processing the pings again.
 "$cli" convert --settings "$work/Vexar.INI" "$work/north.R96" --b96 "$work/north.B96" >/dev/null
-"$cli" mosaic "$work/north.B96" --out "$work/north-b96.tif" --cell $cell >/dev/null
+"$cli" mosaic --settings "$work/Vexar.INI" "$work/north.B96" --out "$work/north-b96.tif" --cell $cell >/dev/null
 cmp <(gdal_translate -q -of XYZ "$work/north.tif" /vsistdout/) \
     <(gdal_translate -q -of XYZ "$work/north-b96.tif" /vsistdout/) || fail "the B96 mosaic differs"
 
