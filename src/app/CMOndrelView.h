@@ -41,6 +41,7 @@ public:
     const CViewPointer& Pointer() const { return m_pointer; }
     CViewPointer& Pointer() { return m_pointer; }
     CPictureModel& Picture() { return m_picture; }
+    const CPictureModel& Picture() const { return m_picture; }
     /// What the overlays of the last paint drew where.
     const OverlayItems& LastOverlay() const { return m_overlay; }
     /// The program's own pointer shape: a cross-hair.

@@ -15,6 +15,7 @@
 #include "app/CUpDown.h"
 #include "app/ConsoleCommands.h"
 #include "app/ControlBars.h"
+#include "app/GeoPictureExport.h"
 #include "app/MenuLayout.h"
 #include "app/ScreenCapture.h"
 #include "config/SettingsPanel.h"
@@ -389,6 +390,12 @@ void CMainFrame::OnSliderReleased() {
 void CMainFrame::Report(const std::string& text, MessageIcon icon) {
     if (m_operator != nullptr) {
         m_operator->ShowMessage(text, icon);
+    }
+}
+
+void CMainFrame::OnSaveGeoPicture() {
+    if (m_view != nullptr) {
+        AskAndSavePictureAsGeoTiff(m_doc, *m_view, this, m_operator);
     }
 }
 

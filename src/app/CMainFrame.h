@@ -57,6 +57,8 @@ public:
     // ---- The console's own commands ----
     /// "Save Screen": asks for a file name and saves the window there.
     void OnSaveScreen();
+    /// "Save Picture as GeoTIFF...".
+    void OnSaveGeoPicture();
     /// Saves the window to `path`, with the messages of the command; used by OnSaveScreen.
     void SaveScreenTo(const QString& path);
     /// "&Settings..." and "&Diagnostics...": show or hide the modeless dialog.

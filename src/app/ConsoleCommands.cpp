@@ -4,6 +4,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CMainFrame.h"
+#include "app/GeoPictureExport.h"
 
 #include <array>
 
@@ -22,6 +23,10 @@ CommandState Disabled(const CMainFrame&, int) {
 // clang-format off
 const std::array kCommands = {
     ConsoleCommand{kCmdSaveScreen, "Save Screen", "", false, [](CMainFrame& f, int) { f.OnSaveScreen(); }},
+    ConsoleCommand{kCmdSaveGeoPicture, "Save Picture as GeoTIFF...",
+        "Save the picture on the map, at the ping's position fix", false,
+        [](CMainFrame& f, int) { f.OnSaveGeoPicture(); },
+        [](const CMainFrame& f, int) { return CommandState{CanPlacePicture(f.Document(), f.View()), false}; }},
     ConsoleCommand{kCmdAppExit, "E&xit", "", false, [](CMainFrame& f, int) { f.close(); }},
     ConsoleCommand{kCmdSettings, "&Settings...", "Show/Hide Settings Dialog Box", false,
         [](CMainFrame& f, int) { f.ToggleSettings(); }},

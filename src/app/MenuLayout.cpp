@@ -24,7 +24,7 @@ constexpr std::array kFile = {
     MenuCommand(kCmdStopRecording), MenuSeparator(),
     MenuCommand(kCmdConvertXyz), MenuSeparator(),
     MenuCommand(kCmdAutoFileName), SubMenu("Auto File Size", kAutoFileSize), MenuSeparator(),
-    MenuCommand(kCmdSaveScreen), MenuSeparator(),
+    MenuCommand(kCmdSaveScreen), MenuCommand(kCmdSaveGeoPicture), MenuSeparator(),
     MenuCommand(kCmdAppExit),
 };
 constexpr std::array kZoom = {MenuCommand(kCmdZoom100), MenuCommand(kCmdZoom50), MenuCommand(kCmdZoomFill)};

@@ -76,6 +76,7 @@ enum CommandId : int {
     kCmdStepForward = 33003,
     kCmdJumpToStart = 33004,
     kCmdJumpToEnd = 33005,
+    kCmdSaveGeoPicture = 33010, ///< "Save Picture as GeoTIFF..."
 };
 
 /// Check mark and enabled state of a menu item.

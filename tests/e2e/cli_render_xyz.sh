@@ -28,10 +28,12 @@ set +e
 [[ $? == 2 ]] || fail "a bad zoom must be a usage error"
 set -e
 
-# A live recording carries no position: the conversion says so and writes no coordinates.
-"$cli" convert --settings "$work/Vexar.INI" "$work/scene.R96" --xyz "$work/nofix.xyz" >"$work/nofix.out" 2>&1
+# A live recording carries no position: the conversion fails saying so and leaves no file.
+if "$cli" convert --settings "$work/Vexar.INI" "$work/scene.R96" --xyz "$work/nofix.xyz" >"$work/nofix.out" 2>&1; then
+    fail "a recording without fixes must fail the XYZ file"
+fi
 grep -q "no position fixes" "$work/nofix.out" || fail "a recording without fixes must be reported"
-[[ ! -s "$work/nofix.xyz" ]] || fail "coordinates were made up for a recording without fixes"
+[[ ! -e "$work/nofix.xyz" ]] || fail "an XYZ file was left for a recording without fixes"
 
 # The same pings with a navigation sentence each, as a vehicle's recorder stores them.
 with_navigation "$work/scene.R96" "$work/nav.R96"

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,112 +25,129 @@ void ReadReport(BatchJob& job, QProcess& process) {
         if (key == kProgressLine) {
             words >> job.fraction;
         } else if (key == kResultLine) {
-            words >> job.pings >> job.damaged >> job.seconds;
+            words >> job.pings >> job.damaged >> job.seconds >> job.skipped;
         }
     }
 }
 
-// The last line a conversion wrote on stderr, without the program's prefix.
+// The last line a job wrote on stderr, without the program's prefix ("vexar-cli convert: ").
 std::string LastLine(const QByteArray& text) {
     const QList<QByteArray> lines = text.trimmed().split('\n');
-    std::string line = lines.isEmpty() ? std::string() : lines.back().trimmed().toStdString();
-    for (const std::string prefix : {"vexar-cli convert: ", "vexar-cli: "}) {
-        if (line.rfind(prefix, 0) == 0) {
-            line.erase(0, prefix.size());
-        }
-    }
-    return line;
+    QString line = lines.isEmpty() ? QString() : QString::fromUtf8(lines.back().trimmed());
+    static const QRegularExpression prefix(QStringLiteral("^vexar-cli( [a-z-]+)?: "));
+    return line.remove(prefix).toStdString();
 }
 
-void DrawBatchProgress(const std::vector<BatchJob>& jobs) {
-    double total = 0.0;
-    double done = 0.0;
-    std::size_t finished = 0;
-    for (const BatchJob& job : jobs) {
-        const double weight = static_cast<double>(std::max<std::uint64_t>(job.bytes, 1));
-        total += weight;
-        done += weight * (job.done ? 1.0 : std::clamp(job.fraction, 0.0, 1.0));
-        finished += job.done ? 1 : 0;
+/// Runs the jobs of a batch in processes of their own, a few at a time, on an event loop.
+class BatchRunner {
+public:
+    BatchRunner(std::vector<BatchJob>& jobs, int parallel, std::string program, std::string label)
+        : m_jobs(jobs), m_parallel(parallel), m_program(std::move(program)), m_label(std::move(label)),
+          m_progress(StderrIsTerminal()), m_processes(jobs.size()) {}
+
+    void Run() {
+        StartMore();
+        if (m_running > 0) {
+            m_loop.exec();
+        }
+        if (m_progress) {
+            DrawBatchProgress();
+            EndProgress();
+        }
     }
-    DrawProgress("converting " + std::to_string(finished) + "/" + std::to_string(jobs.size()),
-                 total > 0.0 ? done / total : 1.0);
-}
+
+private:
+    void StartMore() {
+        while (m_running < m_parallel && m_next < m_jobs.size()) {
+            const std::size_t index = m_next++;
+            if (!m_jobs[index].done) { // a job refused before it started stays done
+                Start(index);
+            }
+        }
+        if (m_running == 0 && m_next >= m_jobs.size()) {
+            m_loop.quit();
+        }
+    }
+
+    void Start(std::size_t index) {
+        auto process = std::make_unique<QProcess>();
+        QProcess* p = process.get();
+        BatchJob& job = m_jobs[index];
+        QStringList arguments;
+        for (const std::string& argument : job.arguments) {
+            arguments << QString::fromStdString(argument);
+        }
+        QObject::connect(p, &QProcess::readyReadStandardOutput, [this, &job, p] {
+            ReadReport(job, *p);
+            if (m_progress) {
+                DrawBatchProgress();
+            }
+        });
+        QObject::connect(p, &QProcess::finished, [this, index, p](int exitCode, QProcess::ExitStatus status) {
+            Finished(index, *p, exitCode, status);
+        });
+        QObject::connect(p, &QProcess::errorOccurred, [this, index, p](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                m_jobs[index].done = true;
+                m_jobs[index].reason = "cannot start " + m_program + ": " + p->errorString().toStdString();
+                --m_running;
+                StartMore();
+            }
+        });
+        m_processes[index] = std::move(process);
+        ++m_running;
+        p->start(QString::fromStdString(m_program), arguments);
+    }
+
+    void Finished(std::size_t index, QProcess& process, int exitCode, QProcess::ExitStatus status) {
+        BatchJob& ended = m_jobs[index];
+        ReadReport(ended, process);
+        ended.done = true;
+        ended.ok = status == QProcess::NormalExit && exitCode == 0;
+        if (!ended.ok) {
+            ended.reason = LastLine(process.readAllStandardError());
+            if (ended.reason.empty()) {
+                ended.reason = status == QProcess::NormalExit ? "exit status " + std::to_string(exitCode)
+                                                              : "the job crashed";
+            }
+        }
+        --m_running;
+        if (m_progress) {
+            DrawBatchProgress();
+        }
+        StartMore();
+    }
+
+    void DrawBatchProgress() const {
+        double total = 0.0;
+        double done = 0.0;
+        std::size_t finished = 0;
+        for (const BatchJob& job : m_jobs) {
+            const double weight = static_cast<double>(std::max<std::uint64_t>(job.bytes, 1));
+            total += weight;
+            done += weight * (job.done ? 1.0 : std::clamp(job.fraction, 0.0, 1.0));
+            finished += job.done ? 1 : 0;
+        }
+        DrawProgress(m_label + " " + std::to_string(finished) + "/" + std::to_string(m_jobs.size()),
+                     total > 0.0 ? done / total : 1.0);
+    }
+
+    std::vector<BatchJob>& m_jobs;
+    int m_parallel;
+    std::string m_program;
+    std::string m_label;
+    bool m_progress;
+    QEventLoop m_loop;
+    std::size_t m_next = 0;
+    int m_running = 0;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
 
 } // namespace
 
-void RunBatch(std::vector<BatchJob>& jobs, int parallel, const std::string& program) {
-    const bool progress = StderrIsTerminal();
-    QEventLoop loop;
-    std::size_t next = 0;
-    int running = 0;
-    std::vector<std::unique_ptr<QProcess>> processes(jobs.size());
-    std::function<void()> startMore = [&] {
-        while (running < parallel && next < jobs.size()) {
-            const std::size_t index = next++;
-            BatchJob& job = jobs[index];
-            if (job.done) {
-                continue; // refused before it started
-            }
-            auto process = std::make_unique<QProcess>();
-            QProcess* p = process.get();
-            QStringList arguments;
-            for (const std::string& argument : job.arguments) {
-                arguments << QString::fromStdString(argument);
-            }
-            QObject::connect(p, &QProcess::readyReadStandardOutput, [&job, p, &jobs, progress] {
-                ReadReport(job, *p);
-                if (progress) {
-                    DrawBatchProgress(jobs);
-                }
-            });
-            QObject::connect(p, &QProcess::finished,
-                             [&, index, p](int exitCode, QProcess::ExitStatus status) {
-                                 BatchJob& ended = jobs[index];
-                                 ReadReport(ended, *p);
-                                 ended.done = true;
-                                 ended.ok = status == QProcess::NormalExit && exitCode == 0;
-                                 if (!ended.ok) {
-                                     ended.reason = LastLine(p->readAllStandardError());
-                                     if (ended.reason.empty()) {
-                                         ended.reason = status == QProcess::NormalExit
-                                                            ? "exit status " + std::to_string(exitCode)
-                                                            : "the conversion crashed";
-                                     }
-                                 }
-                                 --running;
-                                 if (progress) {
-                                     DrawBatchProgress(jobs);
-                                 }
-                                 startMore();
-                                 if (running == 0 && next >= jobs.size()) {
-                                     loop.quit();
-                                 }
-                             });
-            QObject::connect(p, &QProcess::errorOccurred, [&, index, p](QProcess::ProcessError error) {
-                if (error != QProcess::FailedToStart) {
-                    return;
-                }
-                jobs[index].done = true;
-                jobs[index].reason = "cannot start " + program + ": " + p->errorString().toStdString();
-                --running;
-                startMore();
-                if (running == 0 && next >= jobs.size()) {
-                    loop.quit();
-                }
-            });
-            processes[index] = std::move(process);
-            ++running;
-            p->start(QString::fromStdString(program), arguments);
-        }
-    };
-    startMore();
-    if (running > 0) {
-        loop.exec();
-    }
-    if (progress) {
-        DrawBatchProgress(jobs);
-        EndProgress();
-    }
+void RunBatch(std::vector<BatchJob>& jobs, int parallel, const std::string& program,
+              const std::string& label) {
+    BatchRunner(jobs, parallel, program, label).Run();
 }
 
 int PrintBatchTable(const std::vector<BatchJob>& jobs, double seconds) {

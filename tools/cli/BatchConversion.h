@@ -1,5 +1,5 @@
 #pragma once
-// BatchConversion: converts many recordings at once, each in a process of its own (a damaged
+// BatchConversion: works on many recordings at once, each in a process of its own (a damaged
 // file cannot take the others down), a few at a time; one progress bar for all of them and a
 // table per file at the end.
 
@@ -20,15 +20,19 @@ struct BatchJob {
     std::uint64_t pings = 0;
     std::uint64_t damaged = 0;
     double seconds = 0.0;
-    std::string reason; ///< the last line the conversion wrote on stderr, when it failed
+    std::uint64_t skipped = 0; ///< pings a raster could not place (no position fix)
+    std::string reason;        ///< the last line the conversion wrote on stderr, when it failed
 };
 
-/// The line a conversion run for a batch prints after each few pings, and at its end.
+/// The lines a job run for a batch prints after each few pings ("progress FRACTION"), and at its
+/// end ("result PINGS DAMAGED SECONDS [SKIPPED]").
 inline constexpr const char* kProgressLine = "progress";
 inline constexpr const char* kResultLine = "result";
 
-/// Runs the jobs, `parallel` at a time, in the order given; returns when all have ended.
-void RunBatch(std::vector<BatchJob>& jobs, int parallel, const std::string& program);
+/// Runs the jobs, `parallel` at a time, in the order given; returns when all have ended. The
+/// progress bar (on a terminal) is labelled `label`.
+void RunBatch(std::vector<BatchJob>& jobs, int parallel, const std::string& program,
+              const std::string& label = "converting");
 
 /// Prints the table of a finished batch on stdout; returns the number of failed files.
 int PrintBatchTable(const std::vector<BatchJob>& jobs, double seconds);

@@ -38,7 +38,10 @@ std::string ProgramFolder() {
 }
 
 void StderrOperator::ShowMessage(const std::string& text, MessageIcon icon) {
-    (void)icon;
+    // The console's notes of success ("Conversion Complete!") are the summary's to say.
+    if (icon == MessageIcon::Information) {
+        return;
+    }
     ++m_messages;
     std::fprintf(stderr, "vexar-cli: %s\n", text.c_str());
 }

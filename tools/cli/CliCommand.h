@@ -48,7 +48,8 @@ void AddRecordingArgument(CLI::App& command, std::string& path);
 /// The folder of the running program, with a trailing separator.
 std::string ProgramFolder();
 
-/// The operator of a headless run: messages go to stderr, dialogs are never answered.
+/// The operator of a headless run: warnings and errors go to stderr (a command's summary tells
+/// what went well), dialogs are never answered.
 class StderrOperator : public IOperatorPort {
 public:
     void ShowMessage(const std::string& text, MessageIcon icon) override;

@@ -9,6 +9,8 @@
 #include "CsvPointWriter.h"
 #include "GpkgPointWriter.h"
 #include "HeadlessDocument.h"
+#include "InputFiles.h"
+#include "RecordSurvey.h"
 #include "files/CDataFile.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
@@ -48,14 +50,42 @@ struct ConvertOptions {
     bool report = false; ///< machine-readable progress for a batch
 };
 
+/// The outputs a conversion created: removed when it fails, so that none is left behind empty or
+/// cut short. Files it never created (an earlier conversion's, say) are left alone.
+class CreatedOutputs {
+public:
+    CreatedOutputs() = default;
+    ~CreatedOutputs() {
+        for (const std::string& path : m_created) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+    }
+    CreatedOutputs(const CreatedOutputs&) = delete;
+    CreatedOutputs& operator=(const CreatedOutputs&) = delete;
+    void Created(const std::string& path) {
+        if (!path.empty()) {
+            m_created.push_back(path);
+        }
+    }
+    /// A file is made: it stays whatever becomes of the others.
+    void Keep(const std::string& path) { std::erase(m_created, path); }
+    void KeepAll() { m_created.clear(); }
+
+private:
+    std::vector<std::string> m_created;
+};
+
 /// Writes each product to its own file. Takes records from the product writer's thread and writes
 /// them straight to the system, in pieces: a conversion killed in the middle of a record leaves
 /// it cut short at the end of the file, where every reader finds it damaged and skips it.
 class ProductFiles : public IProductSink {
 public:
-    ProductFiles(const std::string& p96, const std::string& b96) {
+    ProductFiles(const std::string& p96, const std::string& b96, CreatedOutputs& created) {
         Open(m_point, p96);
+        created.Created(p96);
         Open(m_beam, b96);
+        created.Created(b96);
     }
     bool Wants(RecordKind kind) const override { return Product(kind).IsOpen(); }
     void Take(RecordKind kind, std::span<const std::uint8_t> record) override {
@@ -109,14 +139,6 @@ std::string OutputPath(const std::string& input, const Output& output, const std
     return (where / in.stem()).string() + extension;
 }
 
-/// The path a file is known by, for telling whether two names are one file (one that does not
-/// exist yet included).
-std::string FileIdentity(const std::string& path) {
-    std::error_code error;
-    const fs::path canonical = fs::weakly_canonical(fs::absolute(path, error), error);
-    return error ? path : canonical.string();
-}
-
 /// Refuses outputs that name the recording or one another: a slip of the keyboard must not cut
 /// the survey's recording to nothing, nor two products overwrite each other.
 void CheckOutputs(const std::string& input, const std::vector<std::pair<const char*, std::string>>& outputs) {
@@ -140,22 +162,19 @@ std::string Describe(const MapProjection& projection) {
            std::to_string(projection.zone) + (projection.south ? "S" : "N") + ")";
 }
 
-int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
-    const std::string& input = options.inputs.front();
-    const std::string p96 = OutputPath(input, options.p96, ".P96", options.outFolder);
-    const std::string b96 = OutputPath(input, options.b96, ".B96", options.outFolder);
-    const std::string xyz =
-        OutputPath(input, options.xyz, XyzExtension(options.xyzFormat), options.outFolder);
-    CheckOutputs(input, {{"--p96", p96}, {"--b96", b96}, {"--xyz", xyz}});
-    // --jobs is the number of cores to keep busy: the document's own thread and its workers.
-    HeadlessDocument headless(common, false, false, {}, 0, options.jobs > 0 ? options.jobs - 1 : -1);
-    CTamsorDoc& doc = *headless.doc;
-    // On one core the records are written as they are built, not by a thread of their own.
-    doc.SetProductThread(options.jobs != 1);
-    // A recording that cannot be played leaves no outputs behind.
-    const CPlayer& player = PlayRecordingOnce(doc, input);
-    ProductFiles files(p96, b96);
-    doc.SetProductSink(&files);
+/// The recording must hold raw records: a file without any is a failure before anything is made.
+void CheckRecording(const RecordSurvey& survey) {
+    RequireRecords(survey);
+    if (survey.RecordsOf(RecordKind::Raw) == 0) {
+        throw Failure(survey.path + " holds no raw (.R96) records");
+    }
+}
+
+std::unique_ptr<MapFileWriter> StartXyz(CTamsorDoc& doc, const ConvertOptions& options,
+                                        const std::string& xyz) {
+    if (xyz.empty()) {
+        return nullptr;
+    }
     // The map layouts take points as they come; the text layout is the console's own file.
     std::unique_ptr<MapFileWriter> map;
     if (options.xyzFormat == "csv") {
@@ -163,15 +182,18 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
     } else if (options.xyzFormat == "gpkg") {
         map = std::make_unique<GpkgPointWriter>(xyz);
     }
-    if (!xyz.empty()) {
-        if (map) {
-            doc.StartMapExport(*map);
-        } else if (!doc.StartXyzExport(xyz)) {
-            throw Failure("cannot create " + xyz);
-        }
+    if (map) {
+        doc.StartMapExport(*map);
+    } else if (!doc.StartXyzExport(xyz)) {
+        throw Failure("cannot create " + xyz);
     }
+    return map;
+}
+
+/// Plays the recording to its end; returns the pings played.
+std::uint64_t PlayAll(CTamsorDoc& doc, const ConvertOptions& options, const ProductFiles& files) {
+    const CPlayer& player = doc.Player();
     const bool progress = !options.report && StderrIsTerminal();
-    const auto start = std::chrono::steady_clock::now();
     std::uint64_t pings = 0;
     for (;;) {
         const StepResult result = doc.PlaybackStep();
@@ -198,83 +220,126 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
             }
         }
     }
-    doc.FinishProducts();
-    headless.FlushDatagrams();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress) {
         DrawProgress("converting", 1.0);
         EndProgress();
     }
+    return pings;
+}
+
+/// Ends the XYZ export; returns the line that describes a map layout's file. Without a usable fix
+/// the points have no place on the map: nothing of them is written.
+std::string FinishXyz(CTamsorDoc& doc, MapFileWriter* map, const std::string& input, const std::string& xyz,
+                      CreatedOutputs& created) {
+    const XyzExportResult result = doc.FinishXyzExport();
+    const CNavigation& nav = doc.Navigation();
+    if (result == XyzExportResult::WriteFailed || nav.m_xyzWriteFailed != 0) {
+        throw Failure("write error: " + xyz);
+    }
+    if (result == XyzExportResult::NoFixes || nav.m_firstFix != 0) {
+        throw Failure("no usable position fix in " + input + ": " + xyz + " not written");
+    }
+    if (map == nullptr) {
+        return {};
+    }
+    // The map layout's file exists from its first point on, or from here.
+    created.Created(xyz);
+    created.Created(dynamic_cast<CsvPointWriter*>(map) != nullptr ? xyz + "t" : std::string());
+    map->Finish(MapProjection{nav.m_originZone, nav.m_originSouth != 0});
+    return std::to_string(map->Points()) + " points to " + xyz + ", easting/northing in " +
+           Describe(map->Projection());
+}
+
+/// What a conversion did, for the batch's table also when it failed.
+struct ConvertTally {
+    std::uint64_t pings = 0;
+    std::uint64_t damaged = 0;
+    double seconds = 0.0;
+};
+
+int ConvertOne(const ConvertOptions& options, const CommonOptions& common, ConvertTally& tally) {
+    const std::string& input = options.inputs.front();
+    const std::string p96 = OutputPath(input, options.p96, ".P96", options.outFolder);
+    const std::string b96 = OutputPath(input, options.b96, ".B96", options.outFolder);
+    const std::string xyz =
+        OutputPath(input, options.xyz, XyzExtension(options.xyzFormat), options.outFolder);
+    CheckOutputs(input, {{"--p96", p96}, {"--b96", b96}, {"--xyz", xyz}});
+    const RecordSurvey survey = SurveyRecords(input, false);
+    tally.damaged = survey.totals.damagedStretches;
+    CheckRecording(survey);
+    // --jobs is the number of cores to keep busy: the document's own thread and its workers.
+    HeadlessDocument headless(common, false, false, {}, 0, options.jobs > 0 ? options.jobs - 1 : -1);
+    CTamsorDoc& doc = *headless.doc;
+    // On one core the records are written as they are built, not by a thread of their own.
+    doc.SetProductThread(options.jobs != 1);
+    PlayRecordingOnce(doc, input);
+    CreatedOutputs created;
+    ProductFiles files(p96, b96, created);
+    doc.SetProductSink(&files);
+    const std::unique_ptr<MapFileWriter> map = StartXyz(doc, options, xyz);
+    // The text layout's file exists from the start; a map layout's from its first point.
+    created.Created(map ? std::string() : xyz);
+    const auto start = std::chrono::steady_clock::now();
+    tally.pings = PlayAll(doc, options, files);
+    doc.FinishProducts();
+    headless.FlushDatagrams();
+    tally.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     doc.SetProductSink(nullptr);
     if (!files.Error().empty()) {
         throw Failure("write error: " + files.Error());
     }
-    std::string mapNote;
-    bool noFixes = false;
-    if (!xyz.empty()) {
-        const XyzExportResult result = doc.FinishXyzExport();
-        const CNavigation& nav = doc.Navigation();
-        if (result == XyzExportResult::WriteFailed || nav.m_xyzWriteFailed != 0) {
-            throw Failure("write error: " + xyz);
-        }
-        noFixes = result == XyzExportResult::NoFixes;
-        if (map) {
-            // Without a usable fix the points have no place on the map: nothing is written.
-            if (nav.m_firstFix != 0) {
-                throw Failure("no usable position fix in " + input + ": " + xyz + " not written");
-            }
-            map->Finish(MapProjection{nav.m_originZone, nav.m_originSouth != 0});
-            mapNote = std::to_string(map->Points()) + " points to " + xyz + ", easting/northing in " +
-                      Describe(map->Projection());
-        }
-    }
-    std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(pings),
-                seconds, seconds > 0.0 ? static_cast<double>(pings) / seconds : 0.0);
-    if (player.DamagedRecords() > 0) {
-        std::printf(", %llu damaged records skipped",
-                    static_cast<unsigned long long>(player.DamagedRecords()));
-    }
-    if (noFixes) {
-        std::printf(", no position fixes: no XYZ points written");
-    }
-    std::printf("\n");
+    created.Keep(p96);
+    created.Keep(b96);
+    std::printf("%llu pings converted in %.2f s (%.1f pings/s)", static_cast<unsigned long long>(tally.pings),
+                tally.seconds, tally.seconds > 0.0 ? static_cast<double>(tally.pings) / tally.seconds : 0.0);
+    const auto damaged = static_cast<unsigned long long>(tally.damaged);
+    std::printf(damaged > 0 ? ", %llu damaged stretches skipped\n" : "\n", damaged);
+    const std::string mapNote = xyz.empty() ? std::string() : FinishXyz(doc, map.get(), input, xyz, created);
     if (!mapNote.empty()) {
         std::printf("%s\n", mapNote.c_str());
     }
-    if (options.report) {
-        std::printf("%s %llu %llu %.3f\n", kResultLine, static_cast<unsigned long long>(pings),
-                    static_cast<unsigned long long>(player.DamagedRecords()), seconds);
-    }
+    created.KeepAll();
     return kExitOk;
 }
 
-/// The recordings named: files as they are, folders by their .R96 files (in name order).
-std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, bool& batch) {
-    std::vector<std::string> files;
-    batch = inputs.size() > 1;
-    for (const std::string& input : inputs) {
-        if (!fs::is_directory(input)) {
-            files.push_back(input);
+/// The conversion of one file of a batch. `outputOf` maps each output taken so far (and every
+/// recording) to the recording it belongs to: a file whose outputs would land on those of an
+/// earlier one, or on a recording, is refused.
+BatchJob BatchJobFor(const std::string& file, const ConvertOptions& options, const CommonOptions& common,
+                     const std::string& coresEach, std::map<std::string, std::string>& outputOf) {
+    BatchJob job;
+    job.input = file;
+    std::error_code error;
+    job.bytes = fs::file_size(file, error);
+    job.arguments = {"convert", file,           "--report-progress", "--jobs",
+                     coresEach, "--xyz-format", options.xyzFormat};
+    if (!common.settingsPath.empty()) {
+        job.arguments.insert(job.arguments.end(), {"--settings", common.settingsPath});
+    }
+    const std::pair<const char*, std::string> outputs[] = {
+        {"--p96", OutputPath(file, options.p96, ".P96", options.outFolder)},
+        {"--b96", OutputPath(file, options.b96, ".B96", options.outFolder)},
+        {"--xyz", OutputPath(file, options.xyz, XyzExtension(options.xyzFormat), options.outFolder)}};
+    for (const auto& [option, path] : outputs) {
+        if (path.empty()) {
             continue;
         }
-        batch = true;
-        std::vector<std::string> found;
-        for (const fs::directory_entry& entry : fs::directory_iterator(input)) {
-            std::string extension = entry.path().extension().string();
-            std::transform(extension.begin(), extension.end(), extension.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-            if (entry.is_regular_file() && extension == ".R96") {
-                found.push_back(entry.path().string());
-            }
+        job.arguments.insert(job.arguments.end(), {option, path});
+        // Recordings of one name from different folders meet under --out: the first keeps its
+        // outputs, the others are not converted.
+        const auto [taken, added] = outputOf.emplace(FileIdentity(path), file);
+        if (!added && job.reason.empty()) {
+            job.done = true;
+            job.reason = path +
+                         (FileIdentity(taken->second) == taken->first ? " is a recording"
+                                                                      : " is an output of " + taken->second) +
+                         ": not converted";
         }
-        std::sort(found.begin(), found.end());
-        files.insert(files.end(), found.begin(), found.end());
     }
-    // A recording named twice (itself and in its folder, say) is converted once.
-    std::set<std::string> identities;
-    std::erase_if(files,
-                  [&](const std::string& file) { return !identities.insert(FileIdentity(file)).second; });
-    return files;
+    if (options.sleepMs > 0) {
+        job.arguments.insert(job.arguments.end(), {"--sleep", std::to_string(options.sleepMs)});
+    }
+    return job;
 }
 
 int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& files,
@@ -297,47 +362,14 @@ int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& 
         options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const int parallel = std::max(1, std::min(cores, static_cast<int>(files.size())));
     const std::string coresEach = std::to_string(std::max(1, cores / parallel));
-    std::vector<BatchJob> jobs;
     // Output file -> the recording it comes from; the recordings themselves are no one's output.
     std::map<std::string, std::string> outputOf;
     for (const std::string& file : files) {
         outputOf.emplace(FileIdentity(file), file);
     }
+    std::vector<BatchJob> jobs;
     for (const std::string& file : files) {
-        BatchJob job;
-        job.input = file;
-        std::error_code error;
-        job.bytes = fs::file_size(file, error);
-        job.arguments = {"convert", file,           "--report-progress", "--jobs",
-                         coresEach, "--xyz-format", options.xyzFormat};
-        if (!common.settingsPath.empty()) {
-            job.arguments.insert(job.arguments.end(), {"--settings", common.settingsPath});
-        }
-        const std::pair<const char*, std::string> outputs[] = {
-            {"--p96", OutputPath(file, options.p96, ".P96", options.outFolder)},
-            {"--b96", OutputPath(file, options.b96, ".B96", options.outFolder)},
-            {"--xyz", OutputPath(file, options.xyz, XyzExtension(options.xyzFormat), options.outFolder)}};
-        for (const auto& [option, path] : outputs) {
-            if (path.empty()) {
-                continue;
-            }
-            job.arguments.insert(job.arguments.end(), {option, path});
-            // Recordings of one name from different folders meet under --out: the first keeps
-            // its outputs, the others are not converted.
-            const auto [taken, added] = outputOf.emplace(FileIdentity(path), file);
-            if (!added && job.reason.empty()) {
-                job.done = true;
-                job.reason =
-                    path +
-                    (FileIdentity(taken->second) == taken->first ? " is a recording"
-                                                                 : " is an output of " + taken->second) +
-                    ": not converted";
-            }
-        }
-        if (options.sleepMs > 0) {
-            job.arguments.insert(job.arguments.end(), {"--sleep", std::to_string(options.sleepMs)});
-        }
-        jobs.push_back(std::move(job));
+        jobs.push_back(BatchJobFor(file, options, common, coresEach, outputOf));
     }
     const auto start = std::chrono::steady_clock::now();
     RunBatch(jobs, parallel, ProgramFolder() + "vexar-cli");
@@ -347,11 +379,27 @@ int ConvertBatch(const ConvertOptions& options, const std::vector<std::string>& 
 
 int RunConvert(ConvertOptions& options, const CommonOptions& common) {
     bool batch = false;
-    const std::vector<std::string> files = ExpandInputs(options.inputs, batch);
+    const std::vector<std::string> files = ExpandInputs(options.inputs, {".R96"}, batch);
     if (batch) {
         return ConvertBatch(options, files, common);
     }
-    return ConvertOne(options, common);
+    ConvertTally tally;
+    // A batch's table counts the pings and damaged stretches of a file that failed too.
+    const auto report = [&] {
+        if (options.report) {
+            std::printf("%s %llu %llu %.3f\n", kResultLine, static_cast<unsigned long long>(tally.pings),
+                        static_cast<unsigned long long>(tally.damaged), tally.seconds);
+            std::fflush(stdout);
+        }
+    };
+    try {
+        const int status = ConvertOne(options, common, tally);
+        report();
+        return status;
+    } catch (const std::exception&) {
+        report();
+        throw;
+    }
 }
 
 void AddOutputOption(CLI::App& command, const std::string& name, Output& output,

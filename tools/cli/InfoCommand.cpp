@@ -1,6 +1,7 @@
 // vexar-cli info FILE: one line per record and per damaged stretch.
 
 #include "CliCommand.h"
+#include "RecordSurvey.h"
 
 #include "files/CDataFile.h"
 #include "files/RecordScanner.h"
@@ -45,6 +46,9 @@ int RunInfo(const InfoOptions& options) {
                 static_cast<unsigned long long>(totals.records),
                 static_cast<unsigned long long>(totals.damagedStretches),
                 static_cast<unsigned long long>(totals.damagedBytes));
+    if (totals.records == 0) {
+        throw Failure(NoRecordsText(options.file, totals));
+    }
     return kExitOk;
 }
 

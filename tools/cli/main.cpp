@@ -9,11 +9,20 @@
 #include <memory>
 
 namespace {
+// The framework's notes (a missing runtime folder, font fallbacks) say nothing about the user's
+// work: a run prints the command's own output only. Its errors still come through.
+void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "vexar-cli: %s\n", qPrintable(message));
+    }
+}
+
 // Text drawing needs a GUI application; headless runs use the offscreen platform.
 std::unique_ptr<QGuiApplication> StartQt(int& argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    qInstallMessageHandler(QtMessages);
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 } // namespace

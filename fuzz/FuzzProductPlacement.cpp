@@ -1,0 +1,50 @@
+// The map products' reading of beam and profile-point records, as `vexar-cli mosaic` and `grid`
+// take them from a file: the input is records one after the other, each placed on the map from
+// its header and navigation sentence and, when placed, added to a mosaic and a depth grid. A
+// record must never take either outside its tiles, whatever its header, sentence or data claim.
+
+#include "files/RecordScanner.h"
+#include "gis/DepthGrid.h"
+#include "gis/MosaicRaster.h"
+#include "navigation/PingPlacer.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vexar;
+    // Cells of 1 m keep the tiles a ping touches few; the budget the smallest a store keeps.
+    gis::MosaicRaster mosaic(1.0, gis::MosaicStat::Mean, 0, "/tmp");
+    gis::DepthGrid grid(1.0, gis::GridStat::Mean, 0, "/tmp");
+    PingPlacer placer;
+    PlacedPing ping;
+    std::vector<float> ranges;
+    const std::span<const std::uint8_t> bytes(data, size);
+    std::size_t at = 0;
+    while (size - at >= static_cast<std::size_t>(kRecordHeaderSize)) {
+        const RecordHeaderFields fields = ReadRecordHeader(bytes.subspan(at).first<kRecordHeaderSize>());
+        const std::size_t length = std::min<std::size_t>(fields.totalLength, size - at);
+        const auto record = bytes.subspan(at, std::max<std::size_t>(length, 1));
+        at += std::max<std::size_t>(length, kRecordHeaderSize);
+        ScannedRecord scanned;
+        std::string reason;
+        if (!CheckRecordBytes(record, scanned, reason) || scanned.kind == RecordKind::Raw ||
+            placer.Place(scanned.fields, RecordSentence(record, scanned.fields), ping) != Placement::Placed) {
+            continue;
+        }
+        const auto block = RecordData(record, scanned.fields);
+        try {
+            if (scanned.kind == RecordKind::Beam) {
+                mosaic.AddPing(ping, block);
+            } else {
+                ranges.resize(static_cast<std::size_t>(ping.beams));
+                gis::PointRanges(block, ranges);
+                grid.AddPing(ping, ranges);
+            }
+        } catch (const std::invalid_argument&) {
+            // Refused whole: a ping beyond any map.
+        }
+    }
+    return 0;
+}
