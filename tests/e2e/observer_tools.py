@@ -284,3 +284,45 @@ def bright_blobs(width, height, rgb, level=150, min_pixels=3):
         if pixels >= min_pixels:
             blobs.append((sx / pixels, sy / pixels, pixels))
     return blobs
+
+
+def read_records(path):
+    """The records of a beam or point file written by vexar-cli convert (whole, in order)."""
+    data = open(path, "rb").read()
+    records, at = [], 0
+    while at + 8 <= len(data):
+        total = struct.unpack_from("<I", data, at + 4)[0]
+        records.append(data[at:at + total])
+        at += total
+    return records
+
+
+class Feeder:
+    """Sends point and beam records to a UDP port as the console's output does: a point record in
+    one datagram, a beam record in datagrams of 64 000 bytes."""
+
+    def __init__(self, port, points, beams):
+        self.port = port
+        self.pings = list(zip(points, beams))
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.next = 0
+
+    def send_ping(self):
+        point, beam = self.pings[self.next % len(self.pings)]
+        self.next += 1
+        self.sock.sendto(point, ("127.0.0.1", self.port))
+        for at in range(0, len(beam), 64000):
+            self.sock.sendto(beam[at:at + 64000], ("127.0.0.1", self.port))
+            # A little room between datagrams, as the console's paced sender leaves.
+            time.sleep(0.0005)
+
+    def run(self, seconds, rate):
+        """Sends `rate` pings a second for `seconds`, each at its due time."""
+        start = time.monotonic()
+        count = int(seconds * rate)
+        for i in range(count):
+            delay = start + i / rate - time.monotonic()
+            if delay > 0:
+                time.sleep(delay)
+            self.send_ping()
+        return count

@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -37,6 +38,7 @@ struct ServeOptions {
     std::string token;
     int maxObservers = 16;
     int colorTable = -1;
+    double idleS = 20.0;
     double durationS = 0.0;
     bool stats = false;
 };
@@ -76,6 +78,8 @@ GateOptions GateFrom(const ServeOptions& options) {
         }
     }
     gate.maxConnections = std::max(32, 4 * options.maxObservers);
+    gate.idleMs = static_cast<int>(options.idleS * 1000.0);
+    gate.headTimeoutMs = std::min(gate.headTimeoutMs, gate.idleMs);
     return gate;
 }
 
@@ -126,20 +130,38 @@ void PrintCounts(const char* prefix, const CFrameComposer& composer, CObserverHu
     std::fflush(stdout);
 }
 
-/// Steps the playback at the pace asked for, or at the recorded one.
-void SchedulePlayback(CServePlayback& playback, double rate, QObject& context) {
-    const bool more = playback.Step();
-    if (!more) {
-        std::fprintf(stderr, "the recordings have been played; the page stays up until the end\n");
-        return;
+/// Steps the playback at the pace asked for, or at the recorded one, each step due at a fixed
+/// time after the one before however long playing it took.
+class CPlaybackPacer {
+public:
+    CPlaybackPacer(CServePlayback& playback, double rate) : m_playback(playback), m_rate(rate) {
+        m_clock.start();
     }
-    int delayMs = rate > 0.0 ? static_cast<int>(1000.0 / rate + 0.5) : playback.RecordedIntervalMs();
-    if (delayMs <= 0) {
-        delayMs = 100; // pace unknown: ten pings a second
+
+    void Step() {
+        if (!m_playback.Step()) {
+            std::fprintf(stderr, "the recordings have been played; the page stays up until the end\n");
+            return;
+        }
+        int intervalMs =
+            m_rate > 0.0 ? static_cast<int>(1000.0 / m_rate + 0.5) : m_playback.RecordedIntervalMs();
+        if (intervalMs <= 0) {
+            intervalMs = 100; // pace unknown: ten pings a second
+        }
+        m_dueMs += std::min(intervalMs, 10000);
+        // A step that took longer than the pace allows starts the count again.
+        m_dueMs = std::max(m_dueMs, m_clock.elapsed());
+        QTimer::singleShot(static_cast<int>(m_dueMs - m_clock.elapsed()), Qt::PreciseTimer, &m_context,
+                           [this] { Step(); });
     }
-    QTimer::singleShot(std::min(delayMs, 10000), Qt::PreciseTimer, &context,
-                       [&playback, rate, &context] { SchedulePlayback(playback, rate, context); });
-}
+
+private:
+    CServePlayback& m_playback;
+    double m_rate;
+    QElapsedTimer m_clock;
+    qint64 m_dueMs = 0;
+    QObject m_context; ///< of the scheduled steps: none runs after the pacer is gone
+};
 
 void WatchForEnd(const ServeOptions& options, QObject& context) {
     std::signal(SIGINT, RequestStop);
@@ -166,6 +188,8 @@ int RunServe(const ServeOptions& options, const CommonOptions& common) {
     CPageServer pages;
     HubLimits limits;
     limits.maxObservers = options.maxObservers;
+    limits.silenceMs = gateOptions.idleMs;
+    limits.pingIntervalMs = std::max(1000, limits.silenceMs / 4);
     CObserverHub hub(limits);
     hub.SetGreeting(ObserverGreeting());
     CHttpGate gate(gateOptions, hub, pages);
@@ -179,6 +203,7 @@ int RunServe(const ServeOptions& options, const CommonOptions& common) {
     };
     std::unique_ptr<CUdpRecordReceiver> receiver;
     std::unique_ptr<CServePlayback> playback;
+    std::unique_ptr<CPlaybackPacer> pacer;
     QObject context;
     if (options.udpPort >= 0) {
         receiver = std::make_unique<CUdpRecordReceiver>(onRecord, nullptr);
@@ -189,7 +214,8 @@ int RunServe(const ServeOptions& options, const CommonOptions& common) {
                      receiver->ReceiveBuffer());
     } else {
         playback = std::make_unique<CServePlayback>(common, options.play, options.loop, onRecord);
-        QTimer::singleShot(0, &context, [&] { SchedulePlayback(*playback, options.rate, context); });
+        pacer = std::make_unique<CPlaybackPacer>(*playback, options.rate);
+        QTimer::singleShot(0, &context, [&] { pacer->Step(); });
     }
     PrintAddress(gateOptions, gate.Port());
     WatchForEnd(options, context);
@@ -233,6 +259,12 @@ const bool kRegistered = RegisterCommand(
             ->capture_default_str();
         command.add_option("--color-table", o->colorTable, "colour table 0-8 (default: the settings file's)")
             ->check(CLI::Range(0, 8));
+        command
+            .add_option("--idle-timeout", o->idleS,
+                        "seconds after which an observer that neither reads nor answers, or a page "
+                        "connection with nothing going on, is closed")
+            ->check(CLI::Range(1.0, 3600.0))
+            ->capture_default_str();
         command.add_option("--duration", o->durationS, "stop after this many seconds")
             ->check(CLI::Range(0.0, 1.0e7));
         command.add_flag("--stats", o->stats, "print what was served every 5 seconds (always at the end)");

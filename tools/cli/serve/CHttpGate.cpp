@@ -118,7 +118,12 @@ CHttpGate::Connection* CHttpGate::Find(QTcpSocket* socket) {
 
 void CHttpGate::Check(QTcpSocket* socket) {
     Connection* c = Find(socket);
-    if (c == nullptr || c->answered) {
+    if (c == nullptr) {
+        return;
+    }
+    if (c->answered) {
+        // Whatever else a refused client sends is dropped unread, by the page server too.
+        socket->readAll();
         return;
     }
     if (c->withPages) {
@@ -203,11 +208,12 @@ void CHttpGate::Refuse(Connection& c, int status, std::uint64_t& count) {
     ++count;
     c.answered = true;
     if (c.withPages) {
-        // The page server holds this connection's bytes too: cut it before it reads them.
-        c.socket->abort();
-        return;
+        // The page server would read this request after us: it is dropped, and the connection
+        // closes once the answers to the requests before it have left.
+        c.socket->readAll();
+    } else {
+        c.socket->write(Answer(status));
     }
-    c.socket->write(Answer(status));
     c.socket->disconnectFromHost();
     c.timer.start(kAnswerGraceMs);
 }

@@ -25,15 +25,17 @@ CObserverHub::CObserverHub(HubLimits limits, QObject* parent)
 }
 
 CObserverHub::~CObserverHub() {
+    // A WebSocket uses its connection while it closes: it goes first.
     for (Observer& o : m_observers) {
         disconnect(o.socket, nullptr, this, nullptr);
+        delete o.socket;
     }
 }
 
 int CObserverHub::Count() {
-    // An upgraded socket belongs to its WebSocket; a failed one is gone or on its way out.
-    std::erase_if(m_upgrading, [this](const QPointer<QTcpSocket>& s) {
-        return s.isNull() || s->parent() != this || s->state() != QAbstractSocket::ConnectedState;
+    // A failed upgrade is gone or on its way out.
+    std::erase_if(m_upgrading, [](const QPointer<QTcpSocket>& s) {
+        return s.isNull() || s->state() != QAbstractSocket::ConnectedState;
     });
     const auto open =
         std::count_if(m_observers.begin(), m_observers.end(), [](const Observer& o) { return !o.closing; });
@@ -47,8 +49,11 @@ void CObserverHub::Adopt(QTcpSocket* socket) {
     socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, m_limits.sendBufferBytes);
     const QPointer<QTcpSocket> guard(socket);
     m_upgrading.push_back(guard);
+    // Until the upgrade is done the socket is the hub's to drop.
     const auto drop = [this, guard] {
-        if (guard && guard->parent() == this) {
+        const auto it = std::find(m_upgrading.begin(), m_upgrading.end(), guard);
+        if (guard && it != m_upgrading.end()) {
+            m_upgrading.erase(it);
             guard->abort();
             guard->deleteLater();
         }
@@ -69,6 +74,7 @@ void CObserverHub::TakeUpgraded() {
         socket->setMaxAllowedIncomingMessageSize(kLargestIncoming);
         Observer& o = m_observers.emplace_back();
         o.socket = socket;
+        o.transport = TakeTransport(*socket);
         o.heard.start();
         WatchObserver(o);
         ++m_counts.accepted;
@@ -76,6 +82,17 @@ void CObserverHub::TakeUpgraded() {
             socket->sendBinaryMessage(m_greeting);
         }
     }
+}
+
+QTcpSocket* CObserverHub::TakeTransport(const QWebSocket& socket) {
+    for (auto it = m_upgrading.begin(); it != m_upgrading.end(); ++it) {
+        if (*it && (*it)->peerPort() == socket.peerPort() && (*it)->peerAddress() == socket.peerAddress()) {
+            QTcpSocket* transport = *it;
+            m_upgrading.erase(it);
+            return transport;
+        }
+    }
+    return nullptr;
 }
 
 void CObserverHub::WatchObserver(Observer& o) {
@@ -172,7 +189,11 @@ void CObserverHub::Prune() {
         if (it->closing && (gone || it->closed.elapsed() >= kCloseGraceMs)) {
             disconnect(it->socket, nullptr, this, nullptr);
             it->socket->abort();
+            // Deleted in this order: the WebSocket still uses its connection as it goes.
             it->socket->deleteLater();
+            if (it->transport) {
+                it->transport->deleteLater();
+            }
             it = m_observers.erase(it);
         } else {
             ++it;

@@ -60,7 +60,8 @@ public:
 
 private:
     struct Observer {
-        QWebSocket* socket = nullptr; ///< a child of the hub
+        QWebSocket* socket = nullptr;   ///< a child of the hub
+        QPointer<QTcpSocket> transport; ///< its connection, which the WebSocket does not own
         QByteArray waiting;
         bool hasWaiting = false;
         QElapsedTimer heard;  ///< since the last pong or write progress
@@ -69,6 +70,8 @@ private:
     };
 
     void TakeUpgraded();
+    /// The connection an upgraded WebSocket runs on, no longer counted as upgrading.
+    QTcpSocket* TakeTransport(const QWebSocket& socket);
     void Send(Observer& observer, const QByteArray& frame);
     void SendWaiting(Observer& observer);
     void Close(Observer& observer, std::uint64_t& reason, bool gracefully);
