@@ -105,34 +105,11 @@ CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic
                   "--disable-extensions", "--remote-debugging-address=127.0.0.1"]
 
 
-class Chromium:
-    """Headless chromium with one page, driven through the DevTools protocol on loopback."""
+class DevToolsPage:
+    """One page of the browser, driven through its own DevTools connection."""
 
-    def __init__(self, width=800, height=800, webgl=True):
-        self.profile = tempfile.mkdtemp(prefix="vexar-chromium-")
-        flags = CHROMIUM_FLAGS + [f"--user-data-dir={self.profile}", f"--window-size={width},{height}",
-                                  "--remote-debugging-port=0", "about:blank"]
-        if webgl:
-            # Software WebGL: the machine has no GPU for a headless browser.
-            flags[1:1] = ["--enable-unsafe-swiftshader", "--use-angle=swiftshader"]
-        binary = shutil.which("chromium") or "chromium"
-        self.process = subprocess.Popen([binary] + flags, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.PIPE, text=True)
-        port = None
-        deadline = time.time() + 30
-        while time.time() < deadline and port is None:
-            line = self.process.stderr.readline()
-            found = re.search(r"DevTools listening on ws://127\.0\.0\.1:(\d+)/", line or "")
-            if found:
-                port = int(found.group(1))
-            elif not line and self.process.poll() is not None:
-                break
-        if port is None:
-            self.close()
-            raise RuntimeError("chromium did not start")
-        targets = json.load(urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list", timeout=10))
-        page = next(t for t in targets if t.get("type") == "page")
-        path = re.sub(r"^ws://[^/]+", "", page["webSocketDebuggerUrl"])
+    def __init__(self, port, target, width, height):
+        path = re.sub(r"^ws://[^/]+", "", target["webSocketDebuggerUrl"])
         self.ws = WebSocket("127.0.0.1", port, path, timeout=60)
         self.next_id = 0
         # The window's size is the page's: no browser frame around it.
@@ -177,10 +154,58 @@ class Chromium:
         with open(path, "wb") as f:
             f.write(base64.b64decode(data))
 
+
+class Chromium:
+    """Headless chromium driven through the DevTools protocol on loopback; the methods of its
+    first page are the browser's."""
+
+    def __init__(self, width=800, height=800, webgl=True):
+        self.profile = tempfile.mkdtemp(prefix="vexar-chromium-")
+        self.size = (width, height)
+        flags = CHROMIUM_FLAGS + [f"--user-data-dir={self.profile}", f"--window-size={width},{height}",
+                                  "--remote-debugging-port=0", "about:blank"]
+        if webgl:
+            # Software WebGL: the machine has no GPU for a headless browser.
+            flags[1:1] = ["--enable-unsafe-swiftshader", "--use-angle=swiftshader"]
+        binary = shutil.which("chromium") or "chromium"
+        self.process = subprocess.Popen([binary] + flags, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.PIPE, text=True)
+        self.port = None
+        deadline = time.time() + 30
+        while time.time() < deadline and self.port is None:
+            line = self.process.stderr.readline()
+            found = re.search(r"DevTools listening on ws://127\.0\.0\.1:(\d+)/", line or "")
+            if found:
+                self.port = int(found.group(1))
+            elif not line and self.process.poll() is not None:
+                break
+        if self.port is None:
+            self.close()
+            raise RuntimeError("chromium did not start")
+        self.page = DevToolsPage(self.port, self._targets()[0], width, height)
+        self.pages = [self.page]
+
+    def _targets(self):
+        targets = json.load(urllib.request.urlopen(f"http://127.0.0.1:{self.port}/json/list", timeout=10))
+        return [t for t in targets if t.get("type") == "page"]
+
+    def new_page(self, url="about:blank"):
+        """Another page in a window of its own (so that it is drawn like a visible one)."""
+        target = self.page.call("Target.createTarget", url=url, newWindow=True)["targetId"]
+        found = next(t for t in self._targets() if t["id"] == target)
+        page = DevToolsPage(self.port, found, *self.size)
+        self.pages.append(page)
+        return page
+
+    def __getattr__(self, name):
+        if name in ("page", "pages"):
+            raise AttributeError(name)
+        return getattr(self.page, name)
+
     def close(self):
         try:
-            if getattr(self, "ws", None):
-                self.ws.close()
+            for page in getattr(self, "pages", []):
+                page.ws.close()
         finally:
             if self.process.poll() is None:
                 self.process.terminate()
