@@ -26,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)vexar::QueryValue(head.query, "token");
         (void)vexar::OriginAuthority(head.Field("origin"));
         (void)vexar::HostAuthority(head.Field("host"));
+        (void)vexar::IsLoopbackHost(head.Field("host"));
         (void)head.FieldHasToken("connection", "upgrade");
     } else if (status == vexar::HttpHeadStatus::TooLarge && size < limits.maxHeadBytes) {
         std::abort();

@@ -229,6 +229,35 @@ std::string HostAuthority(std::string_view host, std::string_view defaultPort) {
     return out;
 }
 
+bool IsLoopbackHost(std::string_view host) {
+    const std::string authority = HostAuthority(host);
+    const auto colon = authority.rfind(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    const std::string_view name = std::string_view(authority).substr(0, colon);
+    if (name == "localhost" || name == "[::1]") {
+        return true;
+    }
+    // 127.a.b.c, four numbers of up to three digits.
+    int parts = 0;
+    std::size_t digits = 0;
+    for (const char c : name) {
+        if (c == '.') {
+            if (digits == 0) {
+                return false;
+            }
+            ++parts;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && ++digits <= 3) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+    return parts == 3 && digits > 0 && name.substr(0, 4) == "127.";
+}
+
 std::string OriginAuthority(std::string_view origin) {
     for (const auto& [scheme, port] : {std::pair<std::string_view, std::string_view>{"http://", "80"},
                                        std::pair<std::string_view, std::string_view>{"https://", "443"}}) {

@@ -58,6 +58,11 @@ bool SecretsEqual(std::string_view a, std::string_view b);
 /// "host" get ":80"); empty for an empty field.
 std::string HostAuthority(std::string_view host, std::string_view defaultPort = "80");
 
+/// True when a Host field names this computer's loopback: localhost, 127.x.x.x or [::1], with any
+/// port. A page served on loopback without a token answers only to these names, so that a web
+/// site whose name is made to point at 127.0.0.1 cannot read it through a browser on board.
+bool IsLoopbackHost(std::string_view host);
+
 /// The host and port of an Origin field (`http://host:port`), lower case, with the scheme's
 /// default port when none is given; empty when it is not an http(s) origin.
 std::string OriginAuthority(std::string_view origin);

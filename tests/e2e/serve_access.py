@@ -1,10 +1,12 @@
-"""vexar-cli serve with a token refuses the page and the socket without it, and the page's stale
-alarm comes on when records stop and goes off when they come back.
+"""vexar-cli serve with a token refuses the page and the socket without it; without a token (on
+loopback) it answers only to loopback names; the page's stale alarm comes on when records stop
+and goes off when they come back.
 
 Usage: serve_access.py VEXAR_CLI WORK   (WORK holds scene.P96 and scene.B96)
 """
 
 import os
+import socket
 import sys
 import urllib.error
 import urllib.request
@@ -47,6 +49,19 @@ def check_token(serve):
     print("token: page and socket refused without it, served with it")
 
 
+def check_loopback_names(cli):
+    serve = Serve(cli, "--udp", "0")
+    try:
+        for host, expected in (("127.0.0.1", b"200"), ("localhost", b"200"), ("rebound.example", b"403")):
+            with socket.create_connection(("127.0.0.1", serve.page), timeout=10) as s:
+                s.sendall(f"GET / HTTP/1.1\r\nHost: {host}:{serve.page}\r\n\r\n".encode())
+                answer = s.recv(64)
+            assert answer.split(b" ")[1] == expected, f"Host {host}: {answer[:40]!r}"
+    finally:
+        serve.stop()
+    print("without a token: the page answers to loopback names only")
+
+
 def check_stale_alarm(serve, feeder):
     browser = Chromium(600, 600)
     try:
@@ -72,6 +87,7 @@ def check_stale_alarm(serve, feeder):
 
 def main():
     cli, work = sys.argv[1], sys.argv[2]
+    check_loopback_names(cli)
     serve = Serve(cli, "--udp", "0", "--token", TOKEN, "--color-table", "3")
     try:
         assert serve.records, "no record port"

@@ -67,11 +67,18 @@ TEST(HttpRequestHead, ReadsTargetFieldsAndLength) {
     EXPECT_TRUE(head.HasBody());
 }
 
-TEST(HttpRequestHead, ComparesOriginsAndSecrets) {
+TEST(HttpRequestHead, ComparesOriginsHostsAndSecrets) {
     EXPECT_EQ(OriginAuthority("http://127.0.0.1:8080"), "127.0.0.1:8080");
     EXPECT_EQ(OriginAuthority("HTTPS://Vessel.Local"), "vessel.local:443");
     EXPECT_EQ(OriginAuthority("null"), "");
     EXPECT_EQ(OriginAuthority("http://a/b"), "");
+    for (const char* host : {"127.0.0.1:8080", "localhost", "LOCALHOST:80", "[::1]:8080", "127.1.2.3"}) {
+        EXPECT_TRUE(IsLoopbackHost(host)) << host;
+    }
+    for (const char* host :
+         {"", "evil.example:8080", "127.0.0.1.evil.example", "1127.0.0.1", "127.0.0", "10.0.0.1"}) {
+        EXPECT_FALSE(IsLoopbackHost(host)) << host;
+    }
     EXPECT_TRUE(SecretsEqual("0123abcd", "0123abcd"));
     EXPECT_FALSE(SecretsEqual("0123abcd", "0123abce"));
     EXPECT_FALSE(SecretsEqual("0123abcd", "0123abc"));

@@ -3,6 +3,7 @@
 #include "common/RangeText.h"
 #include "display/CPictureModel.h"
 #include "display/OverlayLayout.h"
+#include "head/COndrel.h"
 #include "navigation/CNavigation.h"
 
 #include <algorithm>
@@ -57,6 +58,12 @@ void SetTexts(FrameContent& c, std::string sentence) {
 
 QByteArray CFrameComposer::Take(const ScannedRecord& record, std::span<const std::uint8_t> bytes,
                                 double arrivalMs) {
+    // Only what a console builds: up to 1440 beams of up to 1000 samples.
+    const RecordHeaderFields& f = record.fields;
+    if (f.beamCount < 4 || f.beamCount > kMaxBeams * 3 || f.samples < 1 || f.samples > kMaxSamples) {
+        ++m_counts.ignored;
+        return {};
+    }
     if (record.kind == RecordKind::Point) {
         if (arrivalMs - m_lastBeamMs < kBeamStreamMs) {
             HoldPoints(record.fields, bytes);

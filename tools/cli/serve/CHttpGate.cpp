@@ -175,7 +175,14 @@ bool CHttpGate::Admitted(Connection& c, const HttpRequestHead& head) {
         Refuse(c, 400, m_counts.malformed);
         return false;
     }
-    if (!m_options.token.empty() && !SecretsEqual(QueryValue(head.query, "token"), m_options.token)) {
+    // The browser's icon request carries no token and gets nothing.
+    const bool open = head.path == "/favicon.ico";
+    if (!open && !m_options.token.empty() &&
+        !SecretsEqual(QueryValue(head.query, "token"), m_options.token)) {
+        Refuse(c, 403, m_counts.refused);
+        return false;
+    }
+    if (m_options.token.empty() && !IsLoopbackHost(head.Field("host"))) {
         Refuse(c, 403, m_counts.refused);
         return false;
     }
