@@ -83,13 +83,21 @@ CPageServer::~CPageServer() {
 void CPageServer::ComposePage() {
     m_page = Resource(":/web/index.html");
     const QByteArray style = Resource(":/web/observer.css");
-    const QByteArray script = Resource(":/web/observer.js");
     Inline(m_page, QByteArrayLiteral("<link rel=\"stylesheet\" href=\"observer.css\">"), "<style>", style,
            "</style>");
-    Inline(m_page, QByteArrayLiteral("<script src=\"observer.js\"></script>"), "<script>", script,
-           "</script>");
-    // Only the page's own script and style run; it talks to its own server alone.
-    m_policy = "default-src 'none'; script-src " + Sha256(script) + "; style-src " + Sha256(style) +
+    // Every script the page names, in its order.
+    QByteArray scriptHashes;
+    const QByteArray open = QByteArrayLiteral("<script src=\"");
+    for (qsizetype at = m_page.indexOf(open); at >= 0; at = m_page.indexOf(open, at)) {
+        const qsizetype nameEnd = m_page.indexOf('"', at + open.size());
+        const QByteArray name = m_page.mid(at + open.size(), nameEnd - at - open.size());
+        const QByteArray script = Resource((":/web/" + name).constData());
+        Inline(m_page, open + name + "\"></script>", "<script>", script, "</script>");
+        scriptHashes += " " + Sha256(script);
+        at += script.size();
+    }
+    // Only the page's own scripts and style run; it talks to its own server alone.
+    m_policy = "default-src 'none'; script-src" + scriptHashes + "; style-src " + Sha256(style) +
                "; connect-src 'self' ws: wss:; img-src 'self' data:; base-uri 'none'; form-action 'none'; "
                "frame-ancestors 'none'";
 }
