@@ -12,7 +12,8 @@ as the console's output would. Then prints:
   frame drawn).
 
 Usage: bench/probe/ServeProbe.py VEXAR_CLI VEXAR_HEADSIM [SECONDS]   (default 20 s a phase)
-Run it on a quiet machine: the browsers share the cores with serve.
+Run it on a quiet machine: the browsers share the cores with serve, and draw without a GPU. Each
+phase runs with WebGL2 and again with the page's 2-D canvas.
 """
 
 import os
@@ -87,10 +88,10 @@ def load_time(browser, url):
     return timing
 
 
-def latency_phase(serve, seconds):
+def latency_phase(serve, seconds, query):
     browser = Chromium(900, 900)
     try:
-        load_ms, first_ms, page_bytes = load_time(browser, serve.url())
+        load_ms, first_ms, page_bytes = load_time(browser, serve.url(query))
         browser.evaluate("vexarStats.latencies.length = 0")
         time.sleep(seconds)
         stats = browser.evaluate("({l: vexarStats.latencies, r: vexarStats.renderer, "
@@ -105,12 +106,12 @@ def latency_phase(serve, seconds):
     print(f"bytes per frame received by the page: {stats['b'] / max(1, stats['m']):.0f}")
 
 
-def observers_phase(serve, seconds):
+def observers_phase(serve, seconds, query):
     browser = Chromium(700, 700)
     try:
         pages = [browser.page] + [browser.new_page() for _ in range(OBSERVERS - 1)]
         for page in pages:
-            page.open(serve.url())
+            page.open(serve.url(query))
         for page in pages:
             page.wait_for("window.vexarStats && vexarStats.drawn > 5", timeout=30)
         time.sleep(2)
@@ -142,8 +143,10 @@ def main():
             time.sleep(5)
             print(f"serve's share of one core without observers at {RATE} pings/s: "
                   f"{100 * (serve.cpu_seconds() - cpu0) / (time.monotonic() - wall0):.1f} %")
-            latency_phase(serve, seconds)
-            observers_phase(serve, seconds)
+            # The page's two ways of drawing: WebGL2 (software here: no GPU) and the 2-D canvas.
+            for query in ("", "?draw=2d"):
+                latency_phase(serve, seconds, query)
+                observers_phase(serve, seconds, query)
         finally:
             feed.stop.set()
             feed.join()

@@ -6,6 +6,7 @@ Usage: serve_access.py VEXAR_CLI WORK   (WORK holds scene.P96 and scene.B96)
 """
 
 import os
+import re
 import socket
 import sys
 import urllib.error
@@ -69,6 +70,12 @@ def check_stale_alarm(serve, feeder):
         assert browser.wait_for("window.vexarView && vexarView().message.startsWith('Waiting')"), "no waiting text"
         feeder.run(2.0, 5)
         assert browser.wait_for("vexarStats.drawn >= 3 && vexarView().message === ''"), "frames not drawn"
+        texts = browser.evaluate("['range', 'scale', 'clock', 'rate', 'navigation']"
+                                 ".map((id) => document.getElementById(id).textContent)")
+        assert texts[:2] == ["10 m", "(2.00 m / div)"], texts
+        assert re.fullmatch(r"\d\d-\d\d-\d{4} \d\d:\d\d:\d\d\.\d{3}", texts[2]), texts
+        assert texts[3].endswith(" pings/s"), texts
+        assert re.fullmatch(r"Lat: 2;29\.98\d+N   Lon: 99;13\.3141814E   Heading: 64\.8 deg\.", texts[4]), texts
         # Records stop: the page's own count says when the alarm came on. It must say 2 s when
         # it first shows, that is within the third second without a record.
         first = browser.wait_for("vexarView().message.startsWith('No new data') && vexarView().message",
@@ -82,7 +89,8 @@ def check_stale_alarm(serve, feeder):
         assert browser.evaluate("vexarView().stale") == 0
     finally:
         browser.close()
-    print("stale alarm: on after 2 s without records, off when they came back")
+    print("texts: range, time, ping rate, position and heading shown; stale alarm: on after 2 s without "
+          "records, off when they came back")
 
 
 def main():
