@@ -143,8 +143,9 @@ def main():
             time.sleep(5)
             print(f"serve's share of one core without observers at {RATE} pings/s: "
                   f"{100 * (serve.cpu_seconds() - cpu0) / (time.monotonic() - wall0):.1f} %")
-            # The page's two ways of drawing: WebGL2 (software here: no GPU) and the 2-D canvas.
-            for query in ("", "?draw=2d"):
+            # The page's two ways of drawing: WebGL2 (in software here: no GPU) and the 2-D canvas,
+            # which the page takes by itself where WebGL2 has no GPU.
+            for query in ("?draw=webgl2", ""):
                 latency_phase(serve, seconds, query)
                 observers_phase(serve, seconds, query)
         finally:

@@ -33,7 +33,7 @@ def main():
     serve = Serve(cli, "--play", os.path.join(work, "scene.R96"), "--loop", "--rate", "5", "--color-table", "3",
                   settings=os.path.join(work, "Vexar.INI"))
     try:
-        for renderer, query in (("webgl2", ""), ("2d", "?draw=2d")):
+        for renderer, query in (("webgl2", "?draw=webgl2"), ("2d", "?draw=2d")):
             browser = Chromium(SIZE, SIZE)
             try:
                 browser.open(serve.url(query))

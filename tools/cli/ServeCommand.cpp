@@ -179,6 +179,20 @@ void WatchForEnd(const ServeOptions& options, QObject& context) {
     }
 }
 
+std::unique_ptr<CUdpRecordReceiver> StartReceiver(const ServeOptions& options,
+                                                  const CRecordAssembler::RecordHandler& onRecord) {
+    const QHostAddress address(QString::fromStdString(options.udpBind));
+    if (address.isNull()) {
+        // An empty address would receive on every interface.
+        throw CLI::ValidationError("--udp-bind", "not an address: " + options.udpBind);
+    }
+    auto receiver = std::make_unique<CUdpRecordReceiver>(onRecord, nullptr);
+    receiver->Bind(address, static_cast<quint16>(options.udpPort));
+    std::fprintf(stderr, "records: listening on %s:%u (receive buffer %d bytes)\n", options.udpBind.c_str(),
+                 static_cast<unsigned>(receiver->Port()), receiver->ReceiveBuffer());
+    return receiver;
+}
+
 int RunServe(const ServeOptions& options, const CommonOptions& common) {
     if ((options.udpPort >= 0) == !options.play.empty()) {
         throw CLI::ValidationError("serve", "give either --udp PORT or --play FILE...");
@@ -206,12 +220,7 @@ int RunServe(const ServeOptions& options, const CommonOptions& common) {
     std::unique_ptr<CPlaybackPacer> pacer;
     QObject context;
     if (options.udpPort >= 0) {
-        receiver = std::make_unique<CUdpRecordReceiver>(onRecord, nullptr);
-        receiver->Bind(QHostAddress(QString::fromStdString(options.udpBind)),
-                       static_cast<quint16>(options.udpPort));
-        std::fprintf(stderr, "records: listening on %s:%u (receive buffer %d bytes)\n",
-                     options.udpBind.c_str(), static_cast<unsigned>(receiver->Port()),
-                     receiver->ReceiveBuffer());
+        receiver = StartReceiver(options, onRecord);
     } else {
         playback = std::make_unique<CServePlayback>(common, options.play, options.loop, onRecord);
         pacer = std::make_unique<CPlaybackPacer>(*playback, options.rate);

@@ -133,10 +133,12 @@ function palette() {
                                    Math.floor(b * share / 100)]);
 }
 
+// WebGL2 on a GPU, else the 2-D canvas; ?draw=webgl2 or ?draw=2d asks for one of them.
 function chooseRenderer() {
-  if (new URLSearchParams(location.search).get('draw') !== '2d') {
+  const asked = new URLSearchParams(location.search).get('draw');
+  if (asked !== '2d') {
     try {
-      const renderer = new GlPicture(pictureCanvas);
+      const renderer = new GlPicture(pictureCanvas, asked === 'webgl2');
       stats.renderer = 'webgl2';
       return renderer;
     } catch (error) {

@@ -96,9 +96,17 @@ const FRAGMENT_SHADER = `#version 300 es
   }`;
 
 class GlPicture {
-  constructor(canvas) {
-    const gl = canvas.getContext('webgl2', { antialias: false, alpha: false, preserveDrawingBuffer: true });
-    if (!gl) throw new Error('no WebGL2');
+  // `anyWebGl`: also WebGL2 that a browser without a GPU draws in software, which costs more
+  // than the 2-D canvas there.
+  constructor(canvas, anyWebGl) {
+    const gl = canvas.getContext('webgl2', { antialias: false, alpha: false, preserveDrawingBuffer: true,
+                                             failIfMajorPerformanceCaveat: !anyWebGl });
+    if (!gl) throw new Error(anyWebGl ? 'no WebGL2' : 'no WebGL2 on a GPU');
+    if (!anyWebGl && GlPicture.isSoftware(gl)) {
+      const lose = gl.getExtension('WEBGL_lose_context');
+      if (lose) lose.loseContext();
+      throw new Error('WebGL2 in software only');
+    }
     this.gl = gl;
     this.mapper = this.link(VERTEX_SHADER, MAP_SHADER);
     this.program = this.link(VERTEX_SHADER, FRAGMENT_SHADER);
@@ -108,6 +116,13 @@ class GlPicture {
     this.framebuffer = gl.createFramebuffer();
     this.mapKey = '';
     this.uploaded = null;
+  }
+
+  // Browsers without a usable GPU give WebGL drawn by a rasteriser on the processor.
+  static isSoftware(gl) {
+    const info = gl.getExtension('WEBGL_debug_renderer_info');
+    const name = info ? gl.getParameter(info.UNMASKED_RENDERER_WEBGL) : gl.getParameter(gl.RENDERER);
+    return /swiftshader|llvmpipe|softpipe|software|basic render/i.test(String(name));
   }
 
   link(vertexSource, fragmentSource) {
