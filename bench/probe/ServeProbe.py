@@ -6,7 +6,8 @@ point records the console sends, and feeds them to `vexar-cli serve --udp` at 10
 as the console's output would. Then prints:
 
 - the latency from a record's arrival at serve to the frame drawn in the page (serve stamps each
-  frame with the arrival; the page notes the time it has drawn it): median, p95, largest;
+  frame with the arrival; the page notes the time it has drawn it): median, p95, largest; and
+  serve's own part of it, to a plain client that only receives;
 - with 8 observers at once: the frames each drew per second, and serve's share of one core;
 - bytes per frame on the wire, and the page's load time (to its load event and to its first
   frame drawn).
@@ -17,6 +18,7 @@ phase runs with WebGL2 and again with the page's 2-D canvas.
 """
 
 import os
+import struct
 import subprocess
 import sys
 import tempfile
@@ -24,7 +26,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
-from observer_tools import Chromium, Feeder, Serve, read_records  # noqa: E402
+from observer_tools import Chromium, Feeder, Serve, WebSocket, read_records  # noqa: E402
 
 RATE = 10
 OBSERVERS = 8
@@ -88,6 +90,23 @@ def load_time(browser, url):
     return timing
 
 
+def socket_phase(serve, seconds):
+    """serve's own part of the latency: a plain client that only receives and reads each frame's
+    arrival stamp, no decoding or drawing."""
+    ws = WebSocket("127.0.0.1", serve.page, "/ws")
+    latencies, sizes = [], []
+    end = time.time() + seconds
+    while time.time() < end:
+        _, payload = ws.receive()
+        if payload[:4] == b"VXO1":
+            latencies.append(time.time() * 1000.0 - struct.unpack_from("<d", payload, 8)[0])
+            sizes.append(len(payload))
+    ws.close()
+    print(f"latency record arrival -> frame received by a plain client ({len(latencies)} frames): "
+          f"median {percentile(latencies, 50):.1f} ms, p95 {percentile(latencies, 95):.1f} ms; "
+          f"frames of {min(sizes)}..{max(sizes)} bytes")
+
+
 def latency_phase(serve, seconds, query):
     browser = Chromium(900, 900)
     try:
@@ -143,6 +162,7 @@ def main():
             time.sleep(5)
             print(f"serve's share of one core without observers at {RATE} pings/s: "
                   f"{100 * (serve.cpu_seconds() - cpu0) / (time.monotonic() - wall0):.1f} %")
+            socket_phase(serve, seconds / 2)
             # The page's two ways of drawing: WebGL2 (in software here: no GPU) and the 2-D canvas,
             # which the page takes by itself where WebGL2 has no GPU.
             for query in ("?draw=webgl2", ""):
