@@ -33,13 +33,15 @@ CObserverHub::~CObserverHub() {
 }
 
 int CObserverHub::Count() {
-    // A failed upgrade is gone or on its way out.
-    std::erase_if(m_upgrading, [](const QPointer<QTcpSocket>& s) {
-        return s.isNull() || s->state() != QAbstractSocket::ConnectedState;
-    });
+    // A failed upgrade is on its way out (its socket is dropped when it disconnects), or gone.
+    std::erase_if(m_upgrading, [](const QPointer<QTcpSocket>& s) { return s.isNull(); });
+    const auto upgrading =
+        std::count_if(m_upgrading.begin(), m_upgrading.end(), [](const QPointer<QTcpSocket>& s) {
+            return s->state() == QAbstractSocket::ConnectedState;
+        });
     const auto open =
         std::count_if(m_observers.begin(), m_observers.end(), [](const Observer& o) { return !o.closing; });
-    return static_cast<int>(m_upgrading.size()) + static_cast<int>(open);
+    return static_cast<int>(upgrading + open);
 }
 
 void CObserverHub::Adopt(QTcpSocket* socket) {
