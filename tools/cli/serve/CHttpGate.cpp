@@ -96,11 +96,7 @@ void CHttpGate::Accept() {
         c->timer.setSingleShot(true);
         connect(&c->timer, &QTimer::timeout, this, [this, socket] { TimedOut(socket); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Check(socket); });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-            if (Connection* found = Find(socket); found != nullptr && found->withPages) {
-                found->timer.start(m_options.idleMs);
-            }
-        });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { Answered(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { Forget(socket); });
         connect(socket, &QObject::destroyed, this, [this, socket] { Forget(socket); });
         c->timer.start(m_options.headTimeoutMs);
@@ -159,10 +155,26 @@ void CHttpGate::Route(Connection& c, const HttpRequestHead& head) {
         PassToHub(c, head);
         return;
     }
+    // The page server keeps every connection open; one whose client asked otherwise is closed
+    // here once its answer has left.
+    c.lastRequest = head.FieldHasToken("connection", "close") ||
+                    (head.minorVersion == 0 && !head.FieldHasToken("connection", "keep-alive"));
     if (!c.withPages) {
         c.withPages = true;
         c.timer.start(m_options.idleMs);
         m_pages.Take(c.socket);
+    }
+}
+
+void CHttpGate::Answered(QTcpSocket* socket) {
+    Connection* c = Find(socket);
+    if (c == nullptr || !c->withPages) {
+        return;
+    }
+    c->timer.start(m_options.idleMs);
+    if (c->lastRequest && !c->answered && socket->bytesToWrite() == 0) {
+        c->answered = true;
+        socket->disconnectFromHost();
     }
 }
 

@@ -63,8 +63,9 @@ private:
     struct Connection {
         QPointer<QTcpSocket> socket;
         QTimer timer;
-        bool withPages = false; ///< handed to the page server
-        bool answered = false;  ///< refused; closing
+        bool withPages = false;   ///< handed to the page server
+        bool answered = false;    ///< refused; closing
+        bool lastRequest = false; ///< the client asked to close once answered
     };
 
     void Accept();
@@ -74,6 +75,8 @@ private:
     bool Admitted(Connection& c, const HttpRequestHead& head);
     void PassToHub(Connection& c, const HttpRequestHead& head);
     void Refuse(Connection& c, int status, std::uint64_t& count);
+    /// Bytes of an answer left: the page connection is busy, or done when its client asked so.
+    void Answered(QTcpSocket* socket);
     void TimedOut(QTcpSocket* socket);
     /// Drops the gate's hold on a connection; the socket is deleted unless another owner has it.
     void Forget(QTcpSocket* socket, bool deleteSocket = true);
