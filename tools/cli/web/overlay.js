@@ -25,38 +25,53 @@ function drawProfilePoints(f, g, colours) {
   }
 }
 
-function line(x0, y0, x1, y1) {
-  overlay.beginPath();
-  overlay.moveTo(x0 + 0.5, y0 + 0.5);
-  overlay.lineTo(x1 + 0.5, y1 + 0.5);
-  overlay.stroke();
-}
+// The grid changes with the window, the zoom and the range only: it is drawn once into a canvas
+// of its own and copied onto each frame.
+const gridCache = { canvas: document.createElement('canvas'), key: '' };
 
 function drawGrid(f, g) {
+  const key = [g.width, g.height, g.cx, g.cy, g.radius, f.soundScale, f.rangeM].join();
+  if (key !== gridCache.key) {
+    gridCache.canvas.width = g.width;
+    gridCache.canvas.height = g.height;
+    paintGrid(gridCache.canvas.getContext('2d'), f, g);
+    gridCache.key = key;
+  }
+  overlay.drawImage(gridCache.canvas, 0, 0);
+}
+
+function line(context, x0, y0, x1, y1) {
+  context.beginPath();
+  context.moveTo(x0 + 0.5, y0 + 0.5);
+  context.lineTo(x1 + 0.5, y1 + 0.5);
+  context.stroke();
+}
+
+function paintGrid(context, f, g) {
   const r = Math.floor(g.radius);
   const spacing = g.radius / 5 * (f.soundScale > 0 ? f.soundScale : 1);
-  overlay.lineWidth = 1;
-  overlay.strokeStyle = 'rgb(100,20,0)';
+  context.lineWidth = 1;
+  context.strokeStyle = 'rgb(100,20,0)';
   for (let i = 1; i <= 5; ++i) {
-    overlay.beginPath();
-    overlay.arc(g.cx + 0.5, g.cy + 0.5, Math.floor(i * spacing), 0, 2 * Math.PI);
-    overlay.stroke();
+    context.beginPath();
+    context.arc(g.cx + 0.5, g.cy + 0.5, Math.floor(i * spacing), 0, 2 * Math.PI);
+    context.stroke();
   }
-  overlay.strokeStyle = 'rgb(110,110,0)';
-  line(g.cx, g.cy - r, g.cx, g.cy + r);
-  line(g.cx - r, g.cy, g.cx + r, g.cy);
-  overlay.font = '16px Arial, "Liberation Sans", Helvetica, sans-serif';
-  overlay.textBaseline = 'top';
+  context.strokeStyle = 'rgb(110,110,0)';
+  line(context, g.cx, g.cy - r, g.cx, g.cy + r);
+  line(context, g.cx - r, g.cy, g.cx + r, g.cy);
+  context.font = '16px Arial, "Liberation Sans", Helvetica, sans-serif';
+  context.textBaseline = 'top';
   for (let i = 1; i <= 5; ++i) {
     const e = Math.floor(i * spacing);
     const label = f.texts['mark' + i];
-    const width = Math.ceil(overlay.measureText(label).width);
+    const width = Math.ceil(context.measureText(label).width);
     for (const [x, y] of [[g.cx - e - 10, g.cy - 8], [g.cx + e - 10, g.cy - 8], [g.cx - 10, g.cy - e - 8],
                           [g.cx - 10, g.cy + e - 8]]) {
-      overlay.fillStyle = '#000';
-      overlay.fillRect(x, y, width, 18);
-      overlay.fillStyle = 'rgb(180,180,150)';
-      overlay.fillText(label, x, y + 1);
+      context.fillStyle = '#000';
+      context.fillRect(x, y, width, 18);
+      context.fillStyle = 'rgb(180,180,150)';
+      context.fillText(label, x, y + 1);
     }
   }
 }
