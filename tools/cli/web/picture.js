@@ -222,15 +222,31 @@ class CanvasPicture {
     this.key = '';
   }
 
+  // Per window pixel: where the previous beam's sample is in the image (the beam itself and the
+  // next follow a row apart each), or -1 outside the picture and -2 for a pixel without data;
+  // and the sweep's sub-step, which picks the weights.
   prepare(f, g) {
-    const key = [g.width, g.height, g.side, g.left, g.top, f.beams, f.samples, f.reduction, f.sweepBeams,
-                 f.subSteps].join();
+    const key = [g.width, g.height, g.side, g.left, g.top, f.beams, f.samples, f.stored, f.reduction,
+                 f.sweepBeams, f.subSteps].join();
     if (key === this.key) return;
+    const n = g.width * g.height;
     this.pixels = this.context.createImageData(g.width, g.height);
-    this.codes = new Int32Array(g.width * g.height);
+    this.previous = new Int32Array(n);
+    this.step = new Uint8Array(n);
     for (let y = 0, i = 0; y < g.height; ++y) {
-      for (let x = 0; x < g.width; ++x, ++i) this.codes[i] = pixelCode(x - g.left, y - g.top, g, f);
+      for (let x = 0; x < g.width; ++x, ++i) {
+        const code = pixelCode(x - g.left, y - g.top, g, f);
+        if (code <= 0) {
+          this.previous[i] = code < 0 ? -1 : -2;
+          continue;
+        }
+        const beam = (code - 1) >> 15;
+        this.previous[i] = ((beam - 1) % f.beams) * f.stored + (((code - 1) >> 5) & 1023);
+        this.step[i] = (code - 1) & 31;
+      }
     }
+    // The sweep reads a few beams past the last: the first ones again, as the console's margin.
+    this.image = new Uint8Array((f.beams + 8) * f.stored);
     this.key = key;
   }
 
@@ -242,25 +258,24 @@ class CanvasPicture {
       return;
     }
     this.prepare(f, g);
+    const stored = f.stored, image = this.image, previous = this.previous, step = this.step;
+    image.set(f.image);
+    image.set(f.image.subarray(0, Math.min(8, f.beams) * stored), f.beams * stored);
+    const first = 10 - f.subSteps / 2;
+    const w = new Int32Array(3 * f.subSteps);
+    for (let k = 0; k < f.subSteps; ++k) w.set(weights[first + k], 3 * k);
     const out = new Uint32Array(this.pixels.data.buffer);
     const packed = colours.map(([r, gr, b]) => (255 << 24 | b << 16 | gr << 8 | r) >>> 0);
-    const black = (255 << 24) >>> 0;
-    const first = 10 - f.subSteps / 2, image = f.image;
-    const beams = f.beams, stored = f.stored, codes = this.codes;
-    for (let i = 0; i < codes.length; ++i) {
-      let code = codes[i];
-      if (code <= 0) {
-        out[i] = code < 0 ? black : packed[0];
+    const black = (255 << 24) >>> 0, empty = packed[0];
+    for (let i = 0; i < previous.length; ++i) {
+      const at = previous[i];
+      if (at < 0) {
+        out[i] = at === -1 ? black : empty;
         continue;
       }
-      code -= 1;
-      const step = code & 31;
-      const sample = (code >> 5) & 1023;
-      const beam = code >> 15;
-      const w = weights[first + step];
-      const sum = w[0] * image[((beam - 1) % beams) * stored + sample] +
-                  w[1] * image[(beam % beams) * stored + sample] + w[2] * image[((beam + 1) % beams) * stored + sample];
-      out[i] = packed[Math.max(sum >> 8, 1)];
+      const k = 3 * step[i];
+      const sum = w[k] * image[at] + w[k + 1] * image[at + stored] + w[k + 2] * image[at + 2 * stored];
+      out[i] = packed[sum >= 256 ? sum >> 8 : 1]; // at least 1 where there is data
     }
     this.context.putImageData(this.pixels, 0, 0);
   }
