@@ -6,20 +6,15 @@
 
 #include "files/CDataFile.h"
 #include "files/CRecorder.h"
-#include "output/CRecordAssembler.h"
 #include "output/CStreamTally.h"
+#include "serve/CUdpRecordReceiver.h"
 
 #include <QCoreApplication>
-#include <QHostAddress>
-#include <QNetworkDatagram>
 #include <QTimer>
-#include <QUdpSocket>
-#include <QVariant>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <sys/socket.h>
 
 namespace vexar::cli {
 namespace {
@@ -33,22 +28,6 @@ struct ListenOptions {
     bool stats = false;
 };
 
-// Beam records arrive as bursts of 64 000-byte datagrams: the receive buffer is made as large as
-// the system allows. Privileged runs may pass the system's limit; others get up to it.
-constexpr int kWantedReceiveBuffer = 64 * 1024 * 1024;
-
-int EnlargeReceiveBuffer(QUdpSocket& socket) {
-    const int fd = static_cast<int>(socket.socketDescriptor());
-    int size = kWantedReceiveBuffer;
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0) {
-        (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    }
-    int granted = 0;
-    socklen_t length = sizeof granted;
-    ::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length);
-    return granted;
-}
-
 void PrintTally(const char* prefix, const CStreamTally& tally) {
     std::printf(
         "%s%llu records, %llu damaged, %llu missing (%llu record numbers taken by records not sent)\n",
@@ -58,74 +37,81 @@ void PrintTally(const char* prefix, const CStreamTally& tally) {
     std::fflush(stdout);
 }
 
+/// What one run of listen keeps: the count, the tally and the capture files.
+class Listener {
+public:
+    explicit Listener(const ListenOptions& options) : m_options(options) {
+        if (!options.outFolder.empty()) {
+            std::error_code error;
+            std::filesystem::create_directories(options.outFolder, error);
+            if (!std::filesystem::is_directory(options.outFolder)) {
+                throw Failure("cannot use folder " + options.outFolder);
+            }
+        }
+    }
+
+    void TakeRecord(const ScannedRecord& r, std::span<const std::uint8_t> bytes) {
+        const RecordHeaderFields& f = r.fields;
+        std::printf("%llu\t%s\t%u bytes\t%.17s\t%.2f m\t%d samples\t%u beams\tsentence %u\n",
+                    static_cast<unsigned long long>(m_records), f.signature.c_str(), f.totalLength,
+                    f.timeStamp.c_str(), static_cast<double>(f.rangeM), f.samples, f.beamCount,
+                    f.sentenceLength);
+        std::fflush(stdout);
+        ++m_records;
+        m_tally.TakeRecord(f);
+        if (!m_options.outFolder.empty()) {
+            Capture(r.kind, f.signature, bytes);
+        }
+        if (!m_writeError.empty() || (m_options.count > 0 && m_records >= m_options.count)) {
+            QCoreApplication::quit();
+        }
+    }
+
+    void TakeDamage(const std::string& reason, std::size_t bytes) {
+        m_tally.TakeDamaged(reason == kStrayDatagram);
+        std::printf("damaged\t%zu bytes\t%s\n", bytes, reason.c_str());
+        std::fflush(stdout);
+    }
+
+    std::uint64_t Records() const { return m_records; }
+    const CStreamTally& Tally() const { return m_tally; }
+    const std::string& WriteError() const { return m_writeError; }
+
+private:
+    void Capture(RecordKind kind, const std::string& signature, std::span<const std::uint8_t> bytes) {
+        CDataFile& file = m_files[static_cast<std::size_t>(kind)];
+        if (!file.IsOpen()) {
+            // A capture never replaces an earlier one: received-2.P96 and so on.
+            const std::string path = UnusedName((std::filesystem::path(m_options.outFolder) / "").string(),
+                                                "received", "." + signature);
+            if (!file.Open(path, CDataFile::Mode::CreateWrite)) {
+                m_writeError = path + ": " + file.LastError();
+            } else {
+                std::fprintf(stderr, "writing %s records to %s\n", signature.c_str(), path.c_str());
+            }
+        }
+        if (file.IsOpen() && (!file.Write(bytes) || !file.Flush())) {
+            m_writeError = file.Path() + ": " + file.LastError();
+        }
+    }
+
+    const ListenOptions& m_options;
+    std::array<CDataFile, 3> m_files; // by record kind
+    std::uint64_t m_records = 0;
+    CStreamTally m_tally;
+    std::string m_writeError;
+};
+
 int RunListen(const ListenOptions& options) {
     const QHostAddress address(QString::fromStdString(options.bind));
     if (address.isNull()) {
         throw CLI::ValidationError("--bind", "not an address: " + options.bind);
     }
-    std::array<CDataFile, 3> files; // by record kind
-    if (!options.outFolder.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(options.outFolder, error);
-        if (!std::filesystem::is_directory(options.outFolder)) {
-            throw Failure("cannot use folder " + options.outFolder);
-        }
-    }
-    std::uint64_t records = 0;
-    CStreamTally tally;
-    std::string writeError;
-    CRecordAssembler assembler(
-        [&](const ScannedRecord& r, std::span<const std::uint8_t> bytes) {
-            const RecordHeaderFields& f = r.fields;
-            std::printf("%llu\t%s\t%u bytes\t%.17s\t%.2f m\t%d samples\t%u beams\tsentence %u\n",
-                        static_cast<unsigned long long>(records), f.signature.c_str(), f.totalLength,
-                        f.timeStamp.c_str(), static_cast<double>(f.rangeM), f.samples, f.beamCount,
-                        f.sentenceLength);
-            std::fflush(stdout);
-            ++records;
-            tally.TakeRecord(f);
-            if (!options.outFolder.empty()) {
-                CDataFile& file = files[static_cast<std::size_t>(r.kind)];
-                if (!file.IsOpen()) {
-                    // A capture never replaces an earlier one: received-2.P96 and so on.
-                    const std::string path =
-                        UnusedName((std::filesystem::path(options.outFolder) / "").string(), "received",
-                                   "." + f.signature);
-                    if (!file.Open(path, CDataFile::Mode::CreateWrite)) {
-                        writeError = path + ": " + file.LastError();
-                    } else {
-                        std::fprintf(stderr, "writing %s records to %s\n", f.signature.c_str(), path.c_str());
-                    }
-                }
-                if (file.IsOpen() && (!file.Write(bytes) || !file.Flush())) {
-                    writeError = file.Path() + ": " + file.LastError();
-                }
-            }
-            if (!writeError.empty() || (options.count > 0 && records >= options.count)) {
-                QCoreApplication::quit();
-            }
-        },
-        [&](const std::string& reason, std::size_t bytes) {
-            tally.TakeDamaged(reason == kStrayDatagram);
-            std::printf("damaged\t%zu bytes\t%s\n", bytes, reason.c_str());
-            std::fflush(stdout);
-        });
-
-    QUdpSocket socket;
-    if (!socket.bind(address, static_cast<quint16>(options.port))) {
-        throw Failure("cannot listen on " + options.bind + ":" + std::to_string(options.port) + ": " +
-                      socket.errorString().toStdString());
-    }
-    const int buffer = EnlargeReceiveBuffer(socket);
-    QObject::connect(&socket, &QUdpSocket::readyRead, [&] {
-        while (socket.hasPendingDatagrams()) {
-            const QNetworkDatagram datagram = socket.receiveDatagram();
-            const QByteArray data = datagram.data();
-            assembler.Take(
-                std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                              static_cast<std::size_t>(data.size())));
-        }
-    });
+    Listener listener(options);
+    CUdpRecordReceiver receiver(
+        [&](const ScannedRecord& r, std::span<const std::uint8_t> bytes) { listener.TakeRecord(r, bytes); },
+        [&](const std::string& reason, std::size_t bytes) { listener.TakeDamage(reason, bytes); });
+    receiver.Bind(address, static_cast<quint16>(options.port));
     bool timedOut = false;
     if (options.timeoutS > 0.0) {
         QTimer::singleShot(static_cast<int>(options.timeoutS * 1000.0), [&] {
@@ -135,20 +121,20 @@ int RunListen(const ListenOptions& options) {
     }
     QTimer statsTimer;
     if (options.stats) {
-        QObject::connect(&statsTimer, &QTimer::timeout, [&] { PrintTally("# so far: ", tally); });
+        QObject::connect(&statsTimer, &QTimer::timeout, [&] { PrintTally("# so far: ", listener.Tally()); });
         statsTimer.start(1000);
     }
     std::fprintf(stderr, "listening on %s:%u (receive buffer %d bytes)\n", options.bind.c_str(),
-                 static_cast<unsigned>(socket.localPort()), buffer);
+                 static_cast<unsigned>(receiver.Port()), receiver.ReceiveBuffer());
     QCoreApplication::exec();
-    assembler.Finish();
-    PrintTally("# ", tally);
-    if (!writeError.empty()) {
-        throw Failure("write error: " + writeError);
+    receiver.Finish();
+    PrintTally("# ", listener.Tally());
+    if (!listener.WriteError().empty()) {
+        throw Failure("write error: " + listener.WriteError());
     }
-    if (timedOut && options.count > 0 && records < options.count) {
-        throw Failure("timed out after " + std::to_string(records) + " of " + std::to_string(options.count) +
-                      " records");
+    if (timedOut && options.count > 0 && listener.Records() < options.count) {
+        throw Failure("timed out after " + std::to_string(listener.Records()) + " of " +
+                      std::to_string(options.count) + " records");
     }
     return kExitOk;
 }
