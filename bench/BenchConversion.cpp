@@ -103,9 +103,7 @@ private:
 std::unique_ptr<CTamsorDoc> MakeDocument() {
     auto doc = CTamsorDoc::Create(DocumentPorts{});
     doc->OnNewDocument("/nonexistent-vexar-bench/", "/nonexistent-vexar-bench/Vexar.INI");
-    doc->Player().SetLooping(false);
-    doc->Player().SetSaveHeadSettings(false);
-    doc->Player().OpenPlayback(Recording());
+    doc->OpenPlayback(Recording(), true);
     return doc;
 }
 
@@ -114,21 +112,21 @@ void PlayPings(benchmark::State& state, bool products) {
     FileSink sink;
     if (products) {
         // As the programs run it: the records are written beside the next ping's processing.
-        doc->Recorder().SetProductThread(true);
-        doc->Recorder().SetProductSink(&sink);
+        doc->SetProductThread(true);
+        doc->SetProductSink(&sink);
     }
     std::int64_t pings = 0;
     for (auto _ : state) {
-        StepResult result = doc->Player().PlaybackStep();
+        StepResult result = doc->PlaybackStep();
         if (result == StepResult::AtEnd) {
             state.PauseTiming();
-            doc->Player().OpenPlayback(Recording());
+            doc->OpenPlayback(Recording(), true);
             state.ResumeTiming();
-            result = doc->Player().PlaybackStep();
+            result = doc->PlaybackStep();
         }
         pings += result == StepResult::Ping ? 1 : 0;
     }
-    doc->Recorder().FinishProducts();
+    doc->FinishProducts();
     state.SetItemsProcessed(pings);
     state.counters["pings/s"] = benchmark::Counter(static_cast<double>(pings), benchmark::Counter::kIsRate);
 }
@@ -144,18 +142,29 @@ void BM_PlayPingWithoutProducts(benchmark::State& state) {
 BENCHMARK(BM_PlayPingWithoutProducts)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BuildPointAndBeamRecords(benchmark::State& state) {
-    auto doc = MakeDocument();
-    doc->Player().PlaybackStep();
+    struct NoEvents : IRecorderEvents {
+    } events;
+    CRecorder recorder(nullptr, nullptr, events);
     FileSink sink;
-    doc->Recorder().SetProductSink(&sink);
+    recorder.SetProductSink(&sink);
+    std::vector<float> image(static_cast<std::size_t>(kCombinedBeams) * kMaxSamples, 0.0f);
+    std::vector<float> profile(kCombinedBeams, 0.0f);
     for (int b = 0; b < 1440; ++b) {
         for (int s = 0; s < 1000; ++s) {
-            doc->CombinedImage(b, s) = static_cast<float>((b * 7 + s) % 256);
+            image[static_cast<std::size_t>(b) * kMaxSamples + static_cast<std::size_t>(s)] =
+                static_cast<float>((b * 7 + s) % 256);
         }
-        doc->m_combinedProfile[static_cast<std::size_t>(b)] = static_cast<float>(b % 900);
+        profile[static_cast<std::size_t>(b)] = static_cast<float>(b % 900);
     }
+    PingSettings settings;
+    SetBeams(settings, 480);
+    settings.samples = 1000;
+    PingProducts ping;
+    ping.context = RecordContext{&settings, "07122026114139042", 100.0f, {}};
+    ping.combinedImage = image.data();
+    ping.combinedProfile = profile.data();
     for (auto _ : state) {
-        doc->Recorder().BuildProducts();
+        recorder.BuildProducts(ping);
     }
     state.SetItemsProcessed(state.iterations());
     state.SetBytesProcessed(state.iterations() * (1442048 + 13568));

@@ -1,13 +1,15 @@
 // Cost of the navigation work done per played ping: the sentence parse with the track running,
 // the UTM projection, and the XYZ lines of a ping with a profile point on every beam.
 
-#include "acquisition/CTamsorDoc.h"
+#include "head/COndrel.h"
 #include "navigation/CNavigation.h"
 #include "navigation/NavigationMath.h"
 #include "navigation/XyzExport.h"
 #include "support/NavigationSample.h"
 
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 namespace {
 
@@ -31,21 +33,23 @@ BENCHMARK(BM_LatLonToUtm);
 
 /// One ping of 1440 display beams (480 per head), every beam with a point, to /dev/null.
 void BM_WriteXyzPing(benchmark::State& state) {
-    auto doc = vexar::CTamsorDoc::Create(vexar::DocumentPorts{});
-    doc->Head(0).m_beams = 480;
-    doc->Head(0).m_samples = 1000;
-    doc->m_dateText = "07-12-2026";
-    doc->m_timeText = "11:41:39";
-    doc->m_millisecondText = "042";
+    vexar::PingSettings settings;
+    vexar::SetBeams(settings, 480);
+    settings.samples = 1000;
+    std::vector<float> profile(vexar::kCombinedBeams, 0.0f);
     for (int i = 0; i < 1440; ++i) {
-        doc->m_combinedProfile[static_cast<std::size_t>(i)] = 100.0f + static_cast<float>(i % 700);
+        profile[static_cast<std::size_t>(i)] = 100.0f + static_cast<float>(i % 700);
     }
-    if (!vexar::StartXyzExportTo(*doc, "/dev/null")) {
+    vexar::CNavigation nav;
+    vexar::CXyzExport xyz(nullptr);
+    if (!xyz.StartToFile("/dev/null", {}, nav)) {
         state.SkipWithError("cannot open /dev/null");
         return;
     }
+    const vexar::XyzPing ping{&settings,  profile.data(), "07-12-2026",
+                              "11:41:39", "042",          "07122026114139042"};
     for (auto _ : state) {
-        vexar::WriteXyzPing(*doc);
+        xyz.WritePing(nav, ping);
     }
     state.SetItemsProcessed(state.iterations() * 1440);
 }

@@ -2,39 +2,54 @@
 // points at 100 %, 1440 beams, persistence on) and the rebuild of the pixel map after a
 // geometry change.
 
-#include "acquisition/CTamsorDoc.h"
 #include "display/CPictureModel.h"
 
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
 using vexar::CPictureModel;
-using vexar::CTamsorDoc;
 
+// A ping as the document would hand it to the picture, held here.
 struct Scene {
     explicit Scene(bool helperThread, int persistenceS = 5)
         : workers(helperThread ? 1 : 0), model(std::make_unique<CPictureModel>(workers)) {
-        vexar::COndrel& head = doc->Head(0);
-        head.m_beams = 480;
-        head.m_samples = 1000;
-        head.m_displayMode = vexar::kDisplayModePolar;
-        head.m_persistence = persistenceS;
-        doc->m_displayedPingPeriodMs = 100.0f;
-        doc->m_zoomIndex = vexar::kZoomFull;
+        vexar::SetBeams(settings, 480);
+        settings.samples = 1000;
+        settings.displayMode = vexar::kDisplayModePolar;
+        settings.persistence = persistenceS;
+        view.zoomIndex = vexar::kZoomFull;
         // Speckle with a few bright arcs, like a harbour wall.
         for (int b = 0; b < vexar::kCombinedBeams; ++b) {
             for (int s = 0; s < vexar::kMaxSamples; ++s) {
                 const int noise = (b * 7919 + s * 104729) % 61;
-                doc->CombinedImage(b, s) = static_cast<float>(noise + (s % 250 < 6 ? 180 : 0));
+                image[static_cast<std::size_t>(b) * vexar::kMaxSamples + static_cast<std::size_t>(s)] =
+                    static_cast<float>(noise + (s % 250 < 6 ? 180 : 0));
             }
         }
-        model->InitialUpdate(*doc);
-        model->Resize(*doc, 2000, 2000);
+        model->InitialUpdate(Input());
+        model->Resize(Input(), 2000, 2000);
     }
-    std::unique_ptr<CTamsorDoc> doc = CTamsorDoc::Create(vexar::DocumentPorts{});
+    vexar::PictureInput Input() const {
+        vexar::PictureInput input;
+        input.settings = &settings;
+        input.view = &view;
+        input.combinedImage = image.data();
+        input.combinedProfile = profile.data();
+        input.heads = heads.get();
+        input.displayedPingPeriodMs = 100.0f;
+        return input;
+    }
+    vexar::PingSettings settings;
+    vexar::ViewSettings view;
+    std::vector<float> image =
+        std::vector<float>(static_cast<std::size_t>(vexar::kCombinedBeams) * vexar::kMaxSamples);
+    std::vector<float> profile = std::vector<float>(vexar::kCombinedBeams);
+    std::unique_ptr<std::array<vexar::COndrel, vexar::kHeadCount>> heads =
+        std::make_unique<std::array<vexar::COndrel, vexar::kHeadCount>>();
     vexar::WorkerPool workers;
     std::unique_ptr<CPictureModel> model;
 };
@@ -42,8 +57,8 @@ struct Scene {
 void PerPingUpdate(benchmark::State& state) {
     Scene scene(state.range(0) != 0, static_cast<int>(state.range(1)));
     for (auto _ : state) {
-        scene.doc->Head(0).m_newData = 1;
-        scene.model->Update(*scene.doc);
+        (*scene.heads)[0].m_newData = 1;
+        scene.model->Update(scene.Input());
         benchmark::DoNotOptimize(scene.model->Picture().data());
     }
     state.counters["side"] = scene.model->Side();
@@ -60,7 +75,7 @@ BENCHMARK(PerPingUpdate)
 void PixelMapRebuild(benchmark::State& state) {
     Scene scene(true);
     for (auto _ : state) {
-        scene.model->Rebuild(*scene.doc);
+        scene.model->Rebuild(scene.Input());
         benchmark::DoNotOptimize(scene.model->Picture().data());
     }
 }

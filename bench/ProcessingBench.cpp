@@ -5,6 +5,7 @@
 #include "support/FakePorts.h"
 #include "support/ProcessingFixtures.h"
 #include "support/ReferenceProcessor.h"
+#include "support/TestPing.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,14 +49,20 @@ double g_productionRate = 0.0;
 double g_referenceRate = 0.0;
 long g_allocationsPerPing = -1;
 
+// The ping of the benchmarks: 480 beams of 1000 samples, nine-ping averaging, profile points.
+PingSettings BenchSettings() {
+    PingSettings settings = test::ProcessingSettings(480, 1000, 10.0f);
+    settings.beamWidth = 2;
+    settings.average = 9;
+    settings.detectProfilePoints = 1;
+    settings.profileFilterType = 1;
+    settings.displayMode = kDisplayModePolar;
+    return settings;
+}
+
 void Configure(COndrel& head, int index) {
-    head = test::ProcessingHead(480, 1000, 10.0f);
     head.m_headIndex = index;
-    head.m_beamWidth = 2;
-    head.m_average = 9;
-    head.m_detectProfilePoints = 1;
-    head.m_profileFilterType = 1;
-    head.m_displayMode = 0;
+    head.m_transducerType = test::kElementDataType;
     head.m_newData = 1;
     test::SynthSettings synth;
     test::RandomScene(head, synth, static_cast<std::uint32_t>(100 + index));
@@ -93,11 +100,17 @@ long ResidentKb() {
 void BM_ProcessPing(benchmark::State& state) {
     test::FakeWorld world;
     auto doc = CTamsorDoc::Create(world.Ports());
-    for (int k = 0; k < kHeadCount; ++k) {
-        Configure(doc->Head(k), k);
+    {
+        auto heads = std::make_unique<std::array<COndrel, kHeadCount>>(); // 8 MB: not on the stack
+        test::TestPing ping;
+        ping.SetTransducerType(test::kElementDataType);
+        for (int k = 0; k < kHeadCount; ++k) {
+            Configure((*heads)[static_cast<std::size_t>(k)], k);
+            ping.SetRawSamples(k, (*heads)[static_cast<std::size_t>(k)].m_rawSamples);
+        }
+        ping.EnterInto(*doc, BenchSettings());
     }
-    doc->m_forceReconfigure = 1;
-    // The first ping initialises the processors; the next ones fill every averaging slot, so the
+    // The first ping initialised the processors; the next ones fill every averaging slot, so the
     // first writes into fresh pages are not counted as processing.
     for (int warm = 0; warm < 12; ++warm) {
         doc->ProcessPing();
@@ -127,17 +140,18 @@ void BM_ReferencePing(benchmark::State& state) {
     auto headsOwner = std::make_unique<std::array<COndrel, kHeadCount>>(); // 8 MB: not on the stack
     std::array<COndrel, kHeadCount>& heads = *headsOwner;
     std::array<std::unique_ptr<test::ReferenceProcessor>, kHeadCount> processors;
+    const PingSettings settings = BenchSettings();
     for (int k = 0; k < kHeadCount; ++k) {
         Configure(heads[static_cast<std::size_t>(k)], k);
         processors[static_cast<std::size_t>(k)] = std::make_unique<test::ReferenceProcessor>();
-        processors[static_cast<std::size_t>(k)]->InitialiseProcessor(heads[0], 1480.0f);
+        processors[static_cast<std::size_t>(k)]->InitialiseProcessor(settings);
     }
     const double cpuBefore = ProcessCpuMs();
     for (auto _ : state) {
         for (int k = 0; k < kHeadCount; ++k) {
             COndrel& head = heads[static_cast<std::size_t>(k)];
             head.m_headImage.fill(0.0f);
-            processors[static_cast<std::size_t>(k)]->ProcessHeadPing(heads[0], head, 6, 1480.0f);
+            processors[static_cast<std::size_t>(k)]->ProcessHeadPing(settings, test::kElementDataType, head);
         }
     }
     g_referenceCpuMs = (ProcessCpuMs() - cpuBefore) /

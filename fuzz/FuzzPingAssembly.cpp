@@ -1,18 +1,20 @@
 // A head that answers the link's requests with whatever the input says: whole replies, replies
 // naming another block, bytes of any length and content, in pieces, nothing, or a closed
 // connection. The link collects and checks the replies of each ping, records the complete ones
-// and hands them over; the document stores each in its heads (CompletePing). Whatever the head
+// and hands them over; each is stored in the four heads as the document stores it. Whatever the head
 // does, every complete ping ends with the reply to its last block, and the raw recording holds
 // whole records only.
 
 #include "MemoryFile.h"
 #include "acquisition/CSonarLink.h"
-#include "acquisition/CTamsorDoc.h"
 #include "files/CDataFile.h"
 #include "files/CRecorder.h"
 #include "files/RecordScanner.h"
+#include "head/COndrel.h"
+#include "head/ReplyData.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -134,13 +136,18 @@ private:
     std::size_t m_piece = vexar::kReplyBlockSize;
 };
 
-vexar::CTamsorDoc& Document() {
-    static std::unique_ptr<vexar::CTamsorDoc> doc = [] {
-        auto d = vexar::CTamsorDoc::Create(vexar::DocumentPorts{});
-        d->OnNewDocument("/nonexistent-vexar-fuzz/", "/nonexistent-vexar-fuzz/Vexar.INI");
-        return d;
-    }();
-    return *doc;
+// The heads the document stores a complete ping in (CompletePing does the same).
+std::array<vexar::COndrel, vexar::kHeadCount>& Heads() {
+    static auto heads = std::make_unique<std::array<vexar::COndrel, vexar::kHeadCount>>();
+    return *heads;
+}
+
+void StoreInHeads(const vexar::LinkPing& ping, int samples) {
+    for (vexar::COndrel& head : Heads()) {
+        std::copy_n(ping.lastReply.begin(), vexar::kReplyHeaderSize, head.m_replyHeader.begin());
+        head.ParseReturnHeader();
+    }
+    vexar::DeinterleavePing(ping.payloads, samples, Heads());
 }
 
 } // namespace
@@ -149,7 +156,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) {
         return 0;
     }
-    vexar::CTamsorDoc& doc = Document();
     static vexar::fuzz::MemoryFile recording("vexar-fuzz-link-recording");
     // One link for all inputs: it allocates its buffers for the largest ping once. Each input
     // finds it disconnected, with nothing to hand over and nothing recording; only its back-off
@@ -168,7 +174,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vexar::LinkRequest request;
     request.run = true;
     request.host = "127.0.0.1";
-    request.packet = doc.Head(0).m_commandPacket;
+    vexar::PingSettings settings;
+    settings.samples = blocks * 1000 / 128; // a ping of 64 blocks has 500 samples, one of 128 has 1000
+    vexar::ApplyPacketRules(settings);
+    vexar::COndrel packet;
+    packet.BuildCommandPacket(settings);
+    request.packet = packet.m_commandPacket;
     request.blocksPerPing = blocks;
     request.pingDelayMs = setup >> 5;
     link.SetRequest(request);
@@ -179,11 +190,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         vexar::RawRecordingRequest where;
         where.path = recording.Path();
-        link.StartRecording(std::move(file), where, doc.Recorder().RawTemplate());
+        const vexar::RecordContext context{&settings, "07122026114139042", 250.0f, {}};
+        link.StartRecording(std::move(file), where, vexar::CRecorder::RawTemplate(context));
     }
 
-    // The samples that many blocks hold: a ping of 64 blocks has 500, one of 128 has 1000.
-    doc.Head(0).m_samples = blocks * 1000 / 128;
     // Each step asks for one ping at most; a script of n bytes lasts n requests at the most.
     for (std::size_t step = 0; step < size + 4 && !head.Exhausted(); ++step) {
         const int due = link.Step();
@@ -191,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (ping->blocksPerPing != blocks || ping->lastReply[vexar::kReplyEchoByte] != blocks - 1) {
                 std::abort();
             }
-            doc.CompletePing(ping->payloads, ping->lastReply);
+            StoreInHeads(*ping, settings.samples);
         }
         clock.m_tick += static_cast<std::uint64_t>(std::max(due, 0));
     }

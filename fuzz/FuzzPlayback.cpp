@@ -28,8 +28,6 @@ vexar::CTamsorDoc& Document() {
         settings.Write(reinterpret_cast<const std::uint8_t*>(kSettings), sizeof kSettings - 1);
         auto d = vexar::CTamsorDoc::Create(vexar::DocumentPorts{});
         d->OnNewDocument("/nonexistent-vexar-fuzz/", settings.Path());
-        d->Player().SetLooping(false);
-        d->Player().SetSaveHeadSettings(false);
         return d;
     }();
     return *doc;
@@ -43,12 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!input.Write(data, size)) {
         return 0;
     }
-    vexar::CPlayer& player = doc.Player();
-    if (player.OpenPlayback(input.Path())) {
+    const vexar::CPlayer& player = doc.Player();
+    if (doc.OpenPlayback(input.Path(), true)) {
         int pings = 0;
         for (int step = 0; step < kMaxSteps && pings < kMaxPings; ++step) {
             const std::uint64_t before = player.Position();
-            const vexar::StepResult result = player.PlaybackStep();
+            const vexar::StepResult result = doc.PlaybackStep();
             if (result == vexar::StepResult::AtEnd) {
                 break;
             }

@@ -7,12 +7,12 @@
 #include "MemoryFile.h"
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/Diagnostics.h"
+#include "acquisition/DocumentCommands.h"
 #include "common/Commands.h"
 #include "config/CProfileFile.h"
 #include "config/SettingsPanel.h"
 #include "config/SettingsTable.h"
 #include "display/CPictureModel.h"
-#include "display/DisplayCommands.h"
 #include "display/OverlayLayout.h"
 #include "processing/CMOndrelMBP.h"
 
@@ -41,24 +41,27 @@ void CheckRoundTrip(std::string_view text) {
     }
 }
 
-void ReadLoadedValues(vexar::CTamsorDoc& doc) {
-    vexar::CSettingsPanel panel;
-    (void)panel.Refresh(doc);
+void ReadLoadedValues(const vexar::CTamsorDoc& doc) {
+    (void)vexar::CSettingsPanel::Refresh(doc.GetSettings(), true, doc.FileValues());
     (void)vexar::UpdateDiagnosticsTexts(doc);
-    for (int id = vexar::kCmdRealTime; id <= vexar::kCmdAutoSize4G; ++id) {
-        (void)vexar::QueryDisplayCommand(doc, id);
+    for (const vexar::DocumentCommand& command : vexar::DocumentCommands()) {
+        if (command.state != nullptr) {
+            (void)command.state(doc, command.id);
+        }
     }
-    const vexar::COndrel& first = doc.Head(0);
-    const float scale = vexar::SoundVelocityScale(doc.m_soundVelocity, first.m_rangeCoefficient);
-    (void)vexar::GridSpacingPx(400.0f, doc.m_unit, scale);
+    const vexar::PingSettings& sonar = doc.Sonar();
+    const int unit = doc.View().unit;
+    const float scale = vexar::SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient);
+    (void)vexar::GridSpacingPx(400.0f, unit, scale);
     for (int i = 1; i <= 5; ++i) {
-        (void)vexar::RangeMarkLabel(i, first.m_rangeM, doc.m_unit);
+        (void)vexar::RangeMarkLabel(i, sonar.rangeM, unit);
     }
-    (void)vexar::ScaleText(first.m_rangeM, doc.m_unit);
-    (void)vexar::SysGainText(doc.m_startGain, false, 0);
-    (void)vexar::DisplayGainText(first.m_displayGain, false, 0);
-    (void)vexar::CPictureModel::PersistenceDecay(static_cast<float>(doc.m_pingDelayMs), first.m_persistence);
-    (void)vexar::CPictureModel::PictureSide(first.m_samples, doc.m_zoomFactor);
+    (void)vexar::ScaleText(sonar.rangeM, unit);
+    (void)vexar::SysGainText(sonar.startGainDb, false, 0);
+    (void)vexar::DisplayGainText(sonar.displayGain, false, 0);
+    (void)vexar::CPictureModel::PersistenceDecay(static_cast<float>(doc.System().pingDelayMs),
+                                                 sonar.persistence);
+    (void)vexar::CPictureModel::PictureSide(sonar.samples, 0.5f);
 }
 
 } // namespace
@@ -82,13 +85,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     doc->LoadSettings();
     ReadLoadedValues(*doc);
 
-    vexar::COndrel& first = doc->Head(0);
-    processor->InitialiseProcessor(first, doc->m_soundVelocity, &first, doc->m_startGain);
+    static auto head = std::make_unique<vexar::COndrel>();
+    const vexar::PingSettings& settings = doc->Sonar();
+    processor->InitialiseProcessor(settings, head.get());
     // A ping of the smallest beam setting goes through the settings' processing as the largest
     // would, at a sixteenth of the cost.
-    if (first.m_beams == 120 && first.m_samples == 500) {
-        first.m_newData = 1;
-        processor->ProcessHeadPing(first, first, doc->m_startGain, doc->m_soundVelocity);
+    if (settings.beams == 120 && settings.samples == 500) {
+        head->m_newData = 1;
+        processor->ProcessHeadPing(settings, head->m_transducerType, *head);
     }
     return 0;
 }

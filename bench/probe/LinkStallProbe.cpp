@@ -40,8 +40,8 @@ struct Scenario {
 /// picture in the turn of the event loop after the ping, and the view paints it in the next.
 struct ViewStandIn : QObject, IDocumentListener {
     ViewStandIn(CTamsorDoc& d, WorkerPool& workers) : doc(d), model(workers) {
-        model.InitialUpdate(doc);
-        model.Resize(doc, 1000, 900);
+        model.InitialUpdate(doc.Picture());
+        model.Resize(doc.Picture(), 1000, 900);
     }
     void OnPingProcessed() override {
         ++processed;
@@ -53,7 +53,7 @@ struct ViewStandIn : QObject, IDocumentListener {
             this,
             [this] {
                 pending = false;
-                model.Update(doc);
+                model.Update(doc.Picture());
                 QMetaObject::invokeMethod(
                     this, [this] { image = RenderDocumentPicture(doc, model, QSize(1000, 900)); },
                     Qt::QueuedConnection);
@@ -88,9 +88,8 @@ void RunScenario(const Scenario& scenario, int seconds, const QString& settings)
     ports.datagrams = &datagrams;
     ports.linkRunner = &runner;
     doc = CTamsorDoc::Create(ports);
-    doc->m_sonarHostOverride = "127.0.0.1";
-    doc->m_sonarPortOverride = port;
-    doc->m_livePingInTwoTurns = true; // as the console runs it
+    doc->SetSonarOverride("127.0.0.1", port);
+    doc->SetOptions(DocumentOptions{.restShare = 1.0, .livePingInTurns = true}); // as the console runs it
     ViewStandIn view(*doc, doc->Workers());
     doc->Subscribe(view);
     doc->OnNewDocument(QDir::tempPath().toStdString() + "/", settings.toStdString());
@@ -118,13 +117,13 @@ void RunScenario(const Scenario& scenario, int seconds, const QString& settings)
     });
     probe.start(5);
     view.processed = 0;
-    const LinkStats before = doc->Link()->Stats();
+    const LinkStats before = doc->SonarLink()->Stats();
     const QDeadlineTimer deadline(seconds * 1000);
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     }
     probe.stop();
-    const LinkStats after = doc->Link()->Stats();
+    const LinkStats after = doc->SonarLink()->Stats();
     const double pings = static_cast<double>(after.pings - before.pings) / seconds;
     doc->Unsubscribe(view);
     doc->CloseSockets();

@@ -16,27 +16,6 @@ constexpr std::size_t kRecordCapacity =
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Record chain
-
-RecordChain::Link RecordChain::Claim(std::uint32_t totalLength) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const Link claimed = m_next;
-    ++m_next.counter;
-    m_next.previousLength = totalLength;
-    return claimed;
-}
-
-RecordChain::Link RecordChain::Peek() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_next;
-}
-
-void RecordChain::SetPreviousLength(std::uint32_t totalLength) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_next.previousLength = totalLength;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Document's thread
 
 CSonarLink::CSonarLink(ITcpLink& socket, IClockPort& clock, RecordChain& chain)
@@ -118,16 +97,18 @@ LinkState CSonarLink::State() const {
 // ---------------------------------------------------------------------------------------------
 // Link's thread
 
-int CSonarLink::Step() {
-    bool changed = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_requestGeneration != m_appliedGeneration) {
-            m_appliedGeneration = m_requestGeneration;
-            m_request = m_pending;
-            changed = true;
-        }
+bool CSonarLink::TakeRequest() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_requestGeneration == m_appliedGeneration) {
+        return false;
     }
+    m_appliedGeneration = m_requestGeneration;
+    m_request = m_pending;
+    return true;
+}
+
+int CSonarLink::Step() {
+    const bool changed = TakeRequest();
     ApplyRecordingRequests();
     if (!m_request.run) {
         if (m_connected.load()) {
@@ -161,13 +142,25 @@ int CSonarLink::Step() {
     if (const std::uint64_t waiting = UntakenSince(); waiting != 0 && now - waiting < kTakeGraceMs) {
         return static_cast<int>(waiting + kTakeGraceMs - now);
     }
+    return PingOnce();
+}
 
+int CSonarLink::PingOnce() {
     LinkPing& ping = *m_slots[static_cast<std::size_t>(m_filling)];
     const PingResult result = ExchangePing(ping);
     if (m_abort.load()) {
         return kIdle; // the runner is stopping: the ping was cut short on purpose
     }
-    const std::uint64_t end = m_clock.TickMs();
+    FollowPingResult(result, ping, m_clock.TickMs());
+    if (m_request.paused) {
+        return kIdle;
+    }
+    const std::uint64_t after = m_clock.TickMs();
+    const std::uint64_t due = m_connected.load() ? m_nextPingAt : m_nextConnectAt;
+    return due > after ? static_cast<int>(due - after) : 0;
+}
+
+void CSonarLink::FollowPingResult(PingResult result, const LinkPing& ping, std::uint64_t end) {
     switch (result) {
     case PingResult::Complete:
         m_failedPings = 0;
@@ -197,12 +190,6 @@ int CSonarLink::Step() {
         m_backoffMs = std::min(2 * m_backoffMs, kWatchdogMs);
         break;
     }
-    if (m_request.paused) {
-        return kIdle;
-    }
-    const std::uint64_t after = m_clock.TickMs();
-    const std::uint64_t due = m_connected.load() ? m_nextPingAt : m_nextConnectAt;
-    return due > after ? static_cast<int>(due - after) : 0;
 }
 
 void CSonarLink::Shutdown() {

@@ -10,6 +10,7 @@
 // only exchange values under the link's lock and never wait on the socket or the disk.
 
 #include "files/CDataFile.h"
+#include "files/RawRecording.h"
 #include "files/RecordHeader.h"
 #include "head/ReplyData.h"
 #include "platform/Ports.h"
@@ -58,56 +59,6 @@ struct LinkPing {
     float acquisitionTimeMs = 0.0f; ///< from the request to the last reply
     std::uint64_t number = 0;       ///< counts complete pings from 1
 };
-
-/// What a raw record of the next pings carries besides the ping: every header field but the
-/// time stamp, the counter and the previous length, and the navigation sentence.
-struct RawRecordTemplate {
-    RecordHeaderFields fields;
-    std::vector<std::uint8_t> sentence;
-};
-
-/// Counter and previous length shared by every record the console builds, whichever thread
-/// builds it.
-class RecordChain {
-public:
-    struct Link {
-        std::uint64_t counter = 0;
-        std::uint32_t previousLength = 0;
-    };
-    /// The counter and previous length of the next record, which is `totalLength` bytes long.
-    Link Claim(std::uint32_t totalLength);
-    /// What the next record would get, without claiming it.
-    Link Peek() const;
-    /// After a copied record: the next record follows one of this length.
-    void SetPreviousLength(std::uint32_t totalLength);
-
-private:
-    mutable std::mutex m_mutex;
-    Link m_next;
-};
-
-/// A raw recording the link writes: where, how large a file may grow before the recording goes
-/// on in a new one, and how many records to write before stopping by itself (0: no limit).
-struct RawRecordingRequest {
-    std::string path;
-    std::string folder; ///< where files of a size roll-over go
-    std::uint64_t sizeLimitBytes = 0;
-    std::uint64_t maxRecords = 0;
-};
-
-/// The raw recording as the document shows it.
-struct RawRecordingState {
-    bool active = false;
-    std::string path;
-    std::uint64_t bytes = 0;
-    std::uint64_t records = 0; ///< written by this recording
-    /// Set when the recording stopped by itself: a write or open error (text) or its record limit.
-    bool ended = false;
-    std::string error; ///< the write error's text, kRollOverOpenFailed, or empty at the record limit
-};
-
-/// The error of a recording whose roll-over file could not be created.
-inline constexpr const char* kRollOverOpenFailed = "Error Opening File!";
 
 /// Counters of the link since it was created.
 struct LinkStats {
@@ -160,6 +111,11 @@ public:
 
 private:
     enum class PingResult { Complete, Incomplete, Lost };
+    /// Takes a new request of the document's; true when there was one.
+    bool TakeRequest();
+    /// Exchanges one ping and follows its result; returns as Step.
+    int PingOnce();
+    void FollowPingResult(PingResult result, const LinkPing& ping, std::uint64_t end);
 
     void ApplyRecordingRequests();
     int Connect(std::uint64_t now);

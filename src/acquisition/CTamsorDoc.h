@@ -1,13 +1,19 @@
 #pragma once
-// CTamsorDoc: the one document of the console. It owns every buffer, the four head parameter
-// sets, the link, the open files and all settings; every ping, live or played, passes through
-// ProcessPing (in the console, a live ping in its two halves, BeginPing and EndPing).
+// CTamsorDoc: the one document of the console. It owns every buffer, the heads' ping data, the
+// link, the player and the recorder, the open files and all settings, and it is the only writer
+// of its state: programs read it through the const accessors below and change it through its
+// intention methods, and learn of every change through its listener events. Every ping, live,
+// played or converted, enters through one entry (EnterPing) and takes the same per-ping routine.
 
 #include "acquisition/CSonarLink.h"
-#include "files/CDataFile.h"
+#include "acquisition/DocumentTypes.h"
+#include "config/SettingsValues.h"
+#include "files/CPlayer.h"
+#include "files/CRecorder.h"
 #include "head/COndrel.h"
 #include "head/ReplyData.h"
 #include "navigation/CNavigation.h"
+#include "navigation/XyzExport.h"
 #include "platform/Ports.h"
 #include "processing/HeadProcessors.h"
 
@@ -15,278 +21,238 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace vexar {
 
-class CPlayer;
-class CRecorder;
-class IMapPointSink;
+struct PictureInput;
 
-inline constexpr int kCombinedBeams = 1920;
-inline constexpr int kWrapMarginRows = 10;
 inline constexpr const char* kVersionText = "1.022 (July 17, 2019)";
 inline constexpr const char* kSettingsFileName = "Vexar.INI";
-inline constexpr std::uint16_t kSonarTcpPort = 4040;
 inline constexpr std::uint16_t kOutputLocalPort = 2;
 /// In real time, a picture without a new ping for this long is shown as stale.
 inline constexpr int kStaleAfterMs = 2000;
 
-class CTamsorDoc {
+class CTamsorDoc : private IRecorderEvents {
 public:
     /// The document is large: create it on the heap. `workers`: threads that process beside the
     /// document's own (at most one per head but one); -1: as many as the machine's cores allow.
     static std::unique_ptr<CTamsorDoc> Create(const DocumentPorts& ports, int workers = -1);
     explicit CTamsorDoc(const DocumentPorts& ports, int workers = -1);
-    virtual ~CTamsorDoc();
+    ~CTamsorDoc() override;
     CTamsorDoc(const CTamsorDoc&) = delete;
     CTamsorDoc& operator=(const CTamsorDoc&) = delete;
 
+    // ---- Life cycle ----
     /// Document initialisation. `settingsPath` is the settings file; empty means the file beside
     /// the executable, whose folder `programFolder` is (with a trailing separator).
     bool OnNewDocument(const std::string& programFolder, const std::string& settingsPath = {});
+    /// Shutdown: saves the settings, closes files and sockets.
+    void OnCloseDocument();
+    /// How the document runs its pings; see DocumentOptions. Set before OnNewDocument.
+    void SetOptions(const DocumentOptions& options) { m_options = options; }
+    const DocumentOptions& Options() const { return m_options; }
+
+    // ---- Listeners ----
+    /// Adds a listener of the document's events (not owned; it must unsubscribe before it goes).
+    void Subscribe(IDocumentListener& listener);
+    void Unsubscribe(IDocumentListener& listener);
+
+    // ---- Mode ----
+    DocMode Mode() const { return m_mode; }
+    /// True in playback and conversion: a file, not the head, gives the pings.
+    bool IsPlayback() const { return m_mode != DocMode::Live; }
+    bool IsHeld() const { return m_hold; }
     /// "Real Time": leaves playback, reloads the settings and restarts acquisition.
     void OnRealTime();
-    /// The per-ping routine.
-    void ProcessPing();
-    void RefreshStatus();
-    void ClearCombinedImage();
-    void CloseAllFiles();
-    void OnCloseDocument();
+    /// "&Hold": holds or releases the picture (live or played).
+    void OnHold();
+    void SetHold(bool hold);
 
-    // Sonar link. The exchanges of each ping run on the link's own thread (CSonarLink); the
-    // document gives it what to request and takes the pings it hands over.
+    // ---- Settings ----
+    const Settings& GetSettings() const { return m_settings; }
+    /// The head parameters of the current ping (a played record's header overlays them).
+    const PingSettings& Sonar() const { return m_settings.sonar; }
+    const SystemSettings& System() const { return m_settings.system; }
+    const ViewSettings& View() const { return m_settings.view; }
+    /// The one entry that changes settings: keeps every changed value within its key's limits,
+    /// stores the result, applies what follows from it (the picture's geometry, the link's
+    /// request, the recorder's roll-over) and tells the listeners what changed.
+    void ChangeSettings(const Settings& settings);
+    /// ChangeSettings of a copy edited by `edit`.
+    template <typename Edit> void EditSettings(Edit&& edit) {
+        Settings settings = m_settings;
+        edit(settings);
+        ChangeSettings(settings);
+    }
+    void LoadSettings();
+    /// Saves the head settings (not in playback: a played file's values never reach the file).
+    void SaveHeadSettings();
+    void SaveOtherSettings();
+    const std::string& SettingsPath() const { return m_settingsPath; }
+    const std::string& ProgramFolder() const { return m_programFolder; }
+    /// "--sonar ADDR[:PORT]" of this run: used instead of the settings, never saved.
+    void SetSonarOverride(const std::string& host, std::uint16_t port);
+    /// The head's address and port in use: the settings', unless overridden for this run.
+    std::string SonarHost() const;
+    std::uint16_t SonarPort() const;
+    /// Values of the played record's header that differ from the settings, for display.
+    const FileHeaderValues& FileValues() const { return m_fileValues; }
+
+    // ---- The current ping ----
+    const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
+    /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
+    int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
+    /// kCombinedBeams rows of kMaxSamples values.
+    std::span<const float> CombinedImage() const { return m_combinedImage; }
+    float CombinedImageAt(int beam, int sample) const {
+        return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples +
+                               static_cast<std::size_t>(sample)];
+    }
+    std::span<const float> CombinedProfile() const { return m_combinedProfile; }
+    /// The sentence of the current ping; empty when it has none.
+    const std::string& NavigationSentence() const { return m_navigationSentence; }
+    /// Position, attitude, display texts and XYZ track parsed from the sentences.
+    const CNavigation& Navigation() const { return m_navigation; }
+    const ClockTexts& Clock() const { return m_clock; }
+    const PingTimings& Timings() const { return m_timings; }
+    /// Changes whenever the picture must rebuild its geometry (tables rebuilt, zoom, mode, file).
+    std::uint64_t GeometryVersion() const { return m_geometryVersion; }
+    /// Changes whenever the picture is to be cleared.
+    std::uint64_t ClearVersion() const { return m_clearVersion; }
+    /// What the picture is drawn from.
+    PictureInput Picture() const;
+    /// The per-ping routine on the current buffers (the current ping again, e.g. after a change of
+    /// the sound velocity).
+    void ProcessPing();
+    /// The one entry of a ping: live, played and converted pings all come through here.
+    void EnterPing(const PingInput& ping);
+
+    // ---- Link ----
+    const LinkView& Link() const { return m_link; }
+    /// The link to the head (absent without a TCP port).
+    CSonarLink* SonarLink() { return m_sonarLink.get(); }
     /// (Re)starts the link to the head and the output socket.
     void StartAcquisition();
     /// Stops the link (it closes its socket) and closes the output socket.
     void CloseSockets();
-    /// The link has news (a ping, a state change, an ended recording): runs on the document's
-    /// thread.
+    /// The link has news (a ping, a state change, an ended recording): runs on the document's thread.
     void OnLinkNews();
-    /// Hands the link what it requests from the next ping on: the packet of the current
-    /// parameters, the blocks per ping, the ping delay, Hold, and the raw records' template.
-    void UpdateLinkRequest();
-    /// No ping for the watchdog's period: the status is refreshed.
-    void WatchdogTimerProc();
-    /// The stale timer: counts the whole seconds since the last live ping and tells the
-    /// listeners from kStaleAfterMs on.
-    void CheckPictureStale();
     /// The main frame's handler of any timer message.
     void OnTimer(int timerId);
-    /// "&Hold".
-    void OnHold();
-    /// Stores the payloads of a complete ping in the heads; `lastReply` holds the ping's header.
-    void CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply);
-    /// Rebuilds the date, time, millisecond, automatic-name and time-stamp strings from the
-    /// clock, or from the time a ping was requested.
-    void RefreshClockStrings();
-    void RefreshClockStrings(const LocalTime& time);
-    /// The link to the head (absent without a TCP port).
-    CSonarLink* Link() { return m_link.get(); }
-    /// The head's address and port in use: the settings', unless overridden for this run.
-    std::string SonarHost() const;
-    std::uint16_t SonarPort() const;
-    /// Creates the output socket if it does not exist.
-    void OpenOutputSocket();
+
+    // ---- Playback ----
+    const CPlayer& Player() const { return m_player; }
+    /// "&Playback...": asks for a file and starts playing it. Cancelling resumes what ran before.
+    void OnOpenPlayback();
+    /// "Convert .R96 File to .xyz...": the open command, then the XYZ export of the played file.
+    void OnConvertToXyz();
+    /// Opens a file and starts playback without asking. False when the file was refused; real-time
+    /// acquisition has then restarted. `oneShot`: the file is played once, without looping and
+    /// without saving the settings first (headless tools).
+    bool OpenPlayback(const std::string& path, bool oneShot = false);
+    /// Plays the record at the current position (at the recorded pace when that is on).
+    StepResult PlaybackStep();
+    void SetRecordedPace(bool on);
+    /// Plays at "Sleep Time" `sleepTimeMs` (leaving the recorded pace), from now on.
+    void SetSleepTime(int sleepTimeMs);
+    /// One ping forward or back; playback is held (it is held first when it runs).
+    void StepForward();
+    void StepBack();
+    /// The first or the last record of the file; while held it is shown at once.
+    void JumpToStart();
+    void JumpToEnd();
+    /// "File Pos" slider held / released at a position of 0..100.
+    void OnSliderDragStart();
+    void OnSliderRelease(int position);
+    bool IsDragging() const { return m_dragging; }
+    /// The speed as the playback bar shows it.
+    std::string SpeedText() const { return m_player.SpeedText(System().sleepTimeMs); }
+
+    // ---- Recording ----
+    const CRecorder& Recorder() const { return m_recorder; }
+    /// The three record commands: toggles, or asks for a file and starts the kind.
+    void OnRecord(RecordKind kind);
+    /// "&Stop Recording...".
+    void StopRecording();
+    /// Starts recording the kind into a path without asking; the refusals and titles are those of
+    /// the command. A live raw recording may stop by itself after `maxRecords` records (0: none).
+    bool StartRecording(RecordKind kind, const std::string& path, std::uint64_t maxRecords = 0);
     /// The file being recorded (a live raw recording is the link's) and its size now.
     RecordingStatus CurrentRecording() const;
-    /// Tells the listeners that a recording started, stopped or went on in a new file.
-    void NotifyRecordingChanged();
+    /// A further taker of the products (headless conversion).
+    void SetProductSink(IProductSink* sink) { m_recorder.SetProductSink(sink); }
+    /// On: the products are written beside the document while it processes the next ping.
+    void SetProductThread(bool threaded) { m_recorder.SetProductThread(threaded); }
+    /// Waits until every product built so far is written.
+    void FinishProducts() { m_recorder.FinishProducts(); }
 
-    // Settings file.
-    void LoadSettings();
-    void SaveHeadSettings();
-    void SaveOtherSettings();
-    /// Copies head 0's shared values to heads 1..3.
-    void CopyHeadSettings();
-    /// Recomputes the four head azimuths from the azimuth offset and "Transducer Up".
-    void UpdateHeadAzimuths();
-    /// Clears the averaging history of the four ping processors.
+    // ---- XYZ export ----
+    const CXyzExport& XyzExport() const { return m_xyz; }
+    /// Starts converting the played file into the XYZ file beside it, or to `outputPath`.
+    bool StartXyzExport(const std::string& outputPath = {});
+    /// Starts converting the played file into map points for `sink`.
+    void StartMapExport(IMapPointSink& sink);
+    /// Ends the export of the played file: result told, playback held on its last ping.
+    XyzExportResult FinishXyzExport();
+    /// Closes every file: playback, recording, XYZ.
+    void CloseAllFiles();
+
+    // ---- View ----
+    const ViewState& ViewValues() const { return m_view; }
+    void SetPan(int panX, int panY);
+    void SetCursor(float rangeM, float bearingDeg);
+    void SetMeasuring(bool measuring);
+    void SetDiagnosticsVisible(bool visible);
+    /// "Clear Image".
+    void ClearImage();
+    /// The picture's geometry is to be rebuilt (the zoom or the mode changed).
+    void ResetPictureGeometry();
+    /// Forgets the averaging history of the four ping processors.
     void ClearProcessingHistory();
 
-    /// The recorder and the player, created with the document.
-    CRecorder& Recorder() { return *m_recorder; }
-    CPlayer& Player() { return *m_player; }
+    // ---- Title ----
+    const std::string& Title() const { return m_title; }
+    void SetTitle(const std::string& title);
+
     /// Runs the heads' ping processing through `processing` instead of the document's own
     /// processors (tests follow the assembly of the combined image with it).
     void SetHeadProcessing(IHeadProcessing& processing) { m_processing = &processing; }
-    const DocumentPorts& Ports() const { return m_ports; }
-    COndrel& Head(int index) { return m_heads[static_cast<std::size_t>(index)]; }
-    const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
-    /// The four ping processors, one per head.
-    HeadProcessors& Processors() { return m_processors; }
+    const HeadProcessors& Processors() const { return m_processors; }
     /// The worker threads of the heads of a ping and of the picture rows.
     WorkerPool& Workers() { return m_workers; }
-    /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
-    int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
-    float& CombinedImage(int beam, int sample) {
-        return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples +
-                               static_cast<std::size_t>(sample)];
-    }
-    /// A combined row's beam-record bytes as the current ping's processing converted them, or
-    /// null when it did not convert that row for `samples` samples.
-    const std::uint8_t* CombinedRowBytes(int beam, int samples) const;
-    void SetTitle(const std::string& title);
 
-    /// Adds a listener of the document's events (not owned; it must unsubscribe before it goes).
-    void Subscribe(IDocumentListener& listener);
-    void Unsubscribe(IDocumentListener& listener);
-    /// Delivers an event to every listener, in the order they subscribed.
+private:
+    // Events.
     template <typename... Params, typename... Args>
     void Notify(void (IDocumentListener::*handler)(Params...), Args&&... args) {
         for (IDocumentListener* listener : m_listeners) {
             (listener->*handler)(args...);
         }
     }
+    void OnRecordingStopped() override;
+    void OnRecordingChanged() override;
+    void NotifyRecordingChanged();
+    void SetMode(DocMode mode);
+    /// The one writer of the mode and Hold together: a change of either is told once.
+    void SetModeAndHold(DocMode mode, bool hold);
 
-    // ---- Sonar objects ----
-    std::array<COndrel, kHeadCount> m_heads;
+    // Settings.
+    void ApplySettings(const Settings& before);
+    void StoreSettings(const Settings& settings);
 
-    // ---- Link ----
-    int m_connected = 0;
-    LinkState m_linkState = LinkState::Disconnected;
-    LinkStats m_linkStats;                ///< as the link reported them last
-    bool m_pingedSinceConnect = false;    ///< a live ping was taken since the link last connected
-    std::uint64_t m_lastLivePingTick = 0; ///< the last live ping, or the start of acquisition
-    /// Whole seconds without a new live ping, from kStaleAfterMs on; 0 while pings come, and
-    /// in Hold or playback.
-    int m_staleSeconds = 0;
-    std::uint64_t m_nextTakeTick = 0; ///< no live ping is taken before this tick
-    /// How long the document rests after a live ping, as a share of the time it took: the
-    /// operator's input is served between pings. Headless programs without input set 0.
-    double m_restShare = 1.0;
-    /// A live ping is processed in two turns of the event loop, heads 0 and 1 in the first,
-    /// heads 2 and 3 and the rest of the per-ping routine in the next, so that the operator's
-    /// input and the timers are served in between (the console). Off, a ping is processed at once.
-    bool m_livePingInTwoTurns = false;
-    std::string m_sonarAddress = "192.168.0.2";
-    int m_sonarPort = kSonarTcpPort; ///< "RemotePort_Sonar1"
-    /// "--sonar ADDR[:PORT]" of this run: used instead of the settings, never saved.
-    std::string m_sonarHostOverride;
-    std::uint16_t m_sonarPortOverride = 0;
-    std::string m_outputAddress = "192.168.0.23";
-    int m_outputPort = 4040;
-
-    // ---- Playback buffers ----
-    ReplyBlock m_replyBuffer{};
-    PingBuffer m_pingBuffer{};
-
-    // ---- Image and profile buffers ----
-    std::array<float, static_cast<std::size_t>(kCombinedBeams) * kMaxSamples> m_combinedImage{};
-    std::array<float, kCombinedBeams> m_combinedProfile{};
-    /// The combined image's rows as beam-record bytes, when the ping builds a beam record: each
-    /// row a head gives is converted by the thread that copied it in, while it is still in cache.
-    std::vector<std::uint8_t> m_combinedBytes;
-    int m_combinedBytesSamples = 0; ///< samples of each converted row; 0 outside a ping's routine
-    int m_beamsPerHeadShown = 0;    ///< beams each head gave the combined image at the last ping
-
-    // ---- Modes and flags ----
-    int m_playback = 0;
-    int m_hold = 0;
-    int m_holdAfterConversion = 0; ///< Hold was set by the end of an XYZ conversion
-    int m_recordRaw = 0;
-    int m_recordBeam = 0;
-    int m_recordPoint = 0;
-    int m_udpOutputPoint = 0;
-    int m_udpOutputBeam = 0;
-    int m_xyzConversion = 0;
-    int m_fileConversion = 0;
-    std::uint8_t m_imageReset = 0;
-    std::uint8_t m_clearImage = 0;
-    int m_forceReconfigure = 1;
-    int m_soundVelocityChanged = 0;
-    int m_transmitEnableMask = 0;
-    int m_unit = 0;
-    int m_measuring = 0;
-    int m_diagnosticsVisible = 0;
-    int m_dragging = 0;
-
-    // ---- Parameter-change cache ----
-    int m_cacheBeams = 0;
-    int m_cacheSamples = 0;
-    int m_cacheBaseFrequency = 0;
-    int m_cacheFrequencyStep = 0;
-    float m_cacheRange = 0.0f;
-
-    // ---- Timing values (ms) ----
-    float m_sonarTimeMs = 0.0f;
-    float m_acquisitionTimeMs = 0.0f;
-    float m_loopTimeMs = 0.0f;
-    float m_displayedPingPeriodMs = 250.0f;
-    std::uint64_t m_lastRefreshTick = 0;
-
-    // ---- Settings held by the document ----
-    int m_pingDelayMs = 0;
-    int m_sleepTimeMs = 0;
-    float m_soundVelocity = 1480.0f;
-    float m_fileSoundVelocity = 1480.0f;
-    int m_startGain = 6;
-    int m_fileStartGain = 0;
-    std::array<int, kHeadCount> m_fileQuadrantGains{};
-    int m_fileDisplayGain = 0;
-    int m_syncHeads = 1;
-    int m_commPort = 2;
-    int m_baudRate = 57600;
-    int m_autoFileName = 1;
-    int m_autoFileSize = 1;
-    int m_useFileSlc = 0;
-    std::string m_readFolder;
-    std::string m_writeFolder;
-    int m_colorTable = 0;
-    int m_grid = 1;
-    int m_rangeMark = 1;
-    int m_zoomIndex = 0;
-    int m_profileDisplay = 0;
-    float m_azimuthOffsetDeg = 0.0f;
-    int m_gyroEarthRateCorr = 1;
-
-    // ---- View values shared with the view ----
-    float m_zoomFactor = 1.0f;
-    int m_panX = 0;
-    int m_panY = 0;
-    float m_cursorRangeM = 0.0f;
-    float m_cursorBearingDeg = 0.0f;
-
-    // ---- Files ----
-    CDataFile m_playbackFile;
-    CDataFile m_recordFile;
-    CDataFile m_xyzFile;
-    /// Takes the converted points instead of m_xyzFile (map layouts of the command line).
-    IMapPointSink* m_mapPointSink = nullptr;
-    std::array<std::uint64_t, 2> m_playbackRecordSizes{};
-
-    // ---- Strings ----
-    std::string m_programFolder;
-    std::string m_settingsPath;
-    std::string m_title;
-    std::string m_dateText;
-    std::string m_timeText;
-    std::string m_millisecondText;
-    std::string m_autoName;
-    std::string m_timeStamp;
-    /// The sentence of the played record; empty until a recording gives one.
-    std::string m_navigationSentence;
-    /// Position, attitude, display texts and XYZ track parsed from m_navigationSentence.
-    CNavigation m_navigationValues;
-    std::string m_version = kVersionText;
-
-private:
-    void TakeLivePing(const LinkPing& ping);
-    /// Starts counting towards a stale picture from now, or stops counting (Hold, playback).
-    void RestartStaleCount(bool counting);
-    /// The live ping's end: the link's next request and the watchdog.
-    void AfterLivePing();
-    /// The second turn of a live ping taken in two turns, if one is pending.
-    void FinishHalfDonePing();
-    /// The per-ping routine up to the heads' processing; with `holdBack`, heads 2 and 3 are
-    /// left for ProcessHeldBackHeads.
+    // The per-ping routine (PingPipeline.cpp).
+    void CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply);
+    void CheckProcessingTables();
     void BeginPing(bool holdBack);
-    void ProcessHeldBackHeads();
-    /// The per-ping routine after the heads: profile, products, XYZ, status.
+    /// Processes the next head left for a later turn; false when none is left.
+    bool ProcessHeldBackHead();
     void EndPing();
-    void CheckProcessingParameters();
+    void RefreshStatus();
+    void WriteProducts();
     void AssembleCombinedImage(int perHead, int firstCentral, int quadrant, bool holdBack);
     void PlanCombinedRows(int perHead, int firstCentral, int quadrant,
                           const std::array<bool, kHeadCount>& fresh);
@@ -294,6 +260,84 @@ private:
     void MoveOldCombinedRows();
     void CopyPlannedRows(int head);
     static void CopyPlannedRowsOfHead(void* document, int head);
+    void ClearCombinedImage();
+    RecordContext PingRecordContext() const;
+    /// Rebuilds the date, time, millisecond, automatic-name and time-stamp strings from the
+    /// clock, or from the time a ping was requested.
+    void RefreshClockStrings();
+    void RefreshClockStrings(const LocalTime& time);
+
+    // The live ping cycle (PingCycle.cpp).
+    void OpenOutputSocket();
+    void UpdateLinkRequest();
+    void TakeLivePing(const LinkPing& ping);
+    void RestartStaleCount(bool counting);
+    void CheckPictureStale();
+    void AfterLivePing();
+    /// Runs every turn left of a live ping processed in turns.
+    void FinishHalfDonePing();
+    /// The next turn of a live ping processed in turns: one head, or the end of the routine.
+    void NextPingTurn();
+    void WatchdogTimerProc();
+    void FollowLinkRecording(const RawRecordingState& state);
+    void OnPlaybackTimer();
+
+    // Playback (DocumentPlayback.cpp).
+    void EnterPlayedRecord(const PlayedRecord& record);
+    PingSettings SettingsOfRecord(const PlayedRecord& record);
+    void TakeRecordTimes(const RecordHeaderFields& fields);
+    void FeedPairs(const PlayedRecord& record);
+    void TakeSentence(const std::optional<std::string_view>& sentence);
+    bool EndPass();
+    void UpdatePlaybackTitle();
+    void ShowRecordAt(std::uint64_t offset);
+    void HoldPlayback();
+    void ResumeAfterCancel(bool wasPlayback);
+    bool RefusePlayback(const char* text, bool wasPlayback);
+    void EnterPlayback(const std::string& path);
+    bool CanControlPlayback() const { return IsPlayback() && m_player.IsOpen(); }
+
+    // Recording (DocumentRecording.cpp).
+    bool LinkRecords() const;
+    std::string ProposedName(RecordKind kind) const;
+    void UpdateRollOverRule();
+
+    DocumentPorts m_ports;
+    DocumentOptions m_options;
+    std::vector<IDocumentListener*> m_listeners;
+
+    Settings m_settings;
+    FileHeaderValues m_fileValues;
+    std::string m_programFolder;
+    std::string m_settingsPath;
+    std::string m_sonarHostOverride;
+    std::uint16_t m_sonarPortOverride = 0;
+
+    DocMode m_mode = DocMode::Live;
+    bool m_hold = false;
+    bool m_holdAfterConversion = false; ///< Hold was set by the end of an XYZ conversion
+    bool m_dragging = false;
+
+    // The current ping.
+    std::array<COndrel, kHeadCount> m_heads;
+    ReplyBlock m_replyBuffer{};
+    PingBuffer m_pingBuffer{};
+    std::array<float, static_cast<std::size_t>(kCombinedBeams) * kMaxSamples> m_combinedImage{};
+    std::array<float, kCombinedBeams> m_combinedProfile{};
+    /// The combined image's rows as beam-record bytes, when the ping builds a beam record: each
+    /// row a head gives is converted by the thread that copied it in, while it is still in cache.
+    std::vector<std::uint8_t> m_combinedBytes;
+    int m_combinedBytesSamples = 0; ///< samples of each converted row; 0 outside a ping's routine
+    std::array<const std::uint8_t*, kCombinedBeams> m_convertedRows{};
+    int m_beamsPerHeadShown = 0; ///< beams each head gave the combined image at the last ping
+    std::string m_navigationSentence;
+    CNavigation m_navigation;
+    ClockTexts m_clock;
+    PingTimings m_timings;
+    std::uint64_t m_geometryVersion = 1;
+    std::uint64_t m_clearVersion = 0;
+    std::string m_title;
+    ViewState m_view;
 
     /// Where a combined row comes from in this ping: kept as it is, moved from another combined
     /// row of the last ping, or copied from a head image row.
@@ -302,23 +346,25 @@ private:
         std::int16_t row = 0;
     };
     std::array<CombinedRowSource, kCombinedBeams> m_rowPlan{};
-    /// Fresh heads of the ping being processed in two turns that wait for the second turn.
+    /// Fresh heads of the live ping being processed in turns that wait for a turn of their own.
     std::array<bool, kHeadCount> m_heldBackHeads{};
-    bool m_pingHalfDone = false;
-    std::uint64_t m_firstTurnMs = 0; ///< how long the first turn of that ping took
+    bool m_pingInTurns = false;
+    std::uint64_t m_turnWorkMs = 0; ///< the work of that ping's turns so far
 
-    DocumentPorts m_ports;
-    std::vector<IDocumentListener*> m_listeners;
+    // The live link.
+    LinkView m_link;
+    std::uint64_t m_lastLivePingTick = 0; ///< the last live ping, or the start of acquisition
+    std::uint64_t m_nextTakeTick = 0;     ///< no live ping is taken before this tick
+    std::uint64_t m_lastRefreshTick = 0;
+
     WorkerPool m_workers;
     HeadProcessors m_processors{m_workers};
-    // The document owns the recorder and the player, and both drive the document's per-ping
-    // routine: that cycle is the design. This header only names them; their sources see the
-    // whole document. The same holds for the document's operations kept with their subsystem
-    // (settings, display commands, XYZ export, data output, the picture model).
-    std::unique_ptr<CRecorder> m_recorder;
-    std::unique_ptr<CPlayer> m_player;
-    std::unique_ptr<CSonarLink> m_link;
     IHeadProcessing* m_processing = &m_processors;
+    CRecorder m_recorder;
+    CPlayer m_player;
+    CXyzExport m_xyz;
+    std::unique_ptr<CSonarLink> m_sonarLink;
+    std::string m_playbackTitle; ///< "Playback File: PATH"
 };
 
 /// The process-wide document, published by OnNewDocument; null before and after.

@@ -52,30 +52,33 @@ std::array<std::string, kDiagnosticsRows> InitialDiagnosticsTexts() {
 
 std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDoc& doc) {
     const COndrel& h = doc.Head(0);
-    const bool playback = doc.m_playback != 0;
+    const PingSettings& sonar = doc.Sonar();
+    const PingTimings& timings = doc.Timings();
+    const bool playback = doc.IsPlayback();
     std::array<std::string, kDiagnosticsRows> t;
     t[0] = ":   " + h.m_headerText;
     t[1] = FormatText(":   0x%02x", h.m_headId);
     t[2] = FormatText(":   0x%02x ", h.m_status);
     t[3] = FormatText(":   0x%02x ", h.m_transducerType);
-    t[4] = ":   " + RangeText(h.m_rangeM, doc.m_unit);
-    t[5] = FormatText(":   %d dB", doc.m_startGain);
-    t[6] = playback ? FormatText(":   %d dB", doc.m_fileStartGain) : std::string(":   n/a");
-    t[7] = FormatText(":   0x%02x", doc.m_transmitEnableMask);
-    t[8] = FormatText(":   %.1f kHz", h.m_baseFrequencyKHz + h.m_frequencyStep * 0.5);
-    t[9] = FormatText(":   %d us", h.m_pulseLength * 10);
-    t[10] = FormatText(":   %d", h.m_samples);
-    t[11] = FormatText(":   %d msec", Rounded(doc.m_acquisitionTimeMs));
-    t[12] = FormatText(":   %d msec", Rounded(doc.m_sonarTimeMs));
-    t[13] = FormatText(":   %d msec", TruncToInt(static_cast<double>(h.m_processingTimeMs)));
-    t[14] = FormatText(":   %d msec", Rounded(doc.m_loopTimeMs));
-    t[15] = FormatText(":   %.1f ms", static_cast<double>(doc.m_displayedPingPeriodMs));
-    t[16] = playback ? FormatText(":   %.1f (%.1f) m/s", static_cast<double>(doc.m_soundVelocity),
-                                  static_cast<double>(doc.m_fileSoundVelocity))
-                     : FormatText(":   %.1f (n/a) m/s", static_cast<double>(doc.m_soundVelocity));
+    t[4] = ":   " + RangeText(sonar.rangeM, doc.View().unit);
+    t[5] = FormatText(":   %d dB", sonar.startGainDb);
+    t[6] = playback ? FormatText(":   %d dB", doc.FileValues().startGainDb) : std::string(":   n/a");
+    // The console never restricts which heads transmit: every mask bit it could show is clear.
+    t[7] = FormatText(":   0x%02x", 0);
+    t[8] = FormatText(":   %.1f kHz", sonar.baseFrequencyKHz + sonar.frequencyStep * 0.5);
+    t[9] = FormatText(":   %d us", sonar.pulseLength * 10);
+    t[10] = FormatText(":   %d", sonar.samples);
+    t[11] = FormatText(":   %d msec", Rounded(timings.acquisitionTimeMs));
+    t[12] = FormatText(":   %d msec", Rounded(timings.sonarTimeMs));
+    t[13] = FormatText(":   %d msec", TruncToInt(static_cast<double>(timings.processingTimeMs)));
+    t[14] = FormatText(":   %d msec", Rounded(timings.loopTimeMs));
+    t[15] = FormatText(":   %.1f ms", static_cast<double>(timings.displayedPingPeriodMs));
+    t[16] = playback ? FormatText(":   %.1f (%.1f) m/s", static_cast<double>(sonar.soundVelocity),
+                                  static_cast<double>(doc.FileValues().soundVelocity))
+                     : FormatText(":   %.1f (n/a) m/s", static_cast<double>(sonar.soundVelocity));
     t[17] = ":   " + doc.SonarHost();
-    t[18] = doc.m_connected == 1 ? ":   Yes" : ":   No";
-    const LinkStats& link = doc.m_linkStats;
+    t[18] = doc.Link().connected ? ":   Yes" : ":   No";
+    const LinkStats& link = doc.Link().stats;
     t[19] = FormatText(":   %.1f", static_cast<double>(ShownPingRate(doc)));
     t[20] = FormatText(":   %llu", static_cast<unsigned long long>(link.retries));
     t[21] = FormatText(":   %llu", static_cast<unsigned long long>(link.skipped));

@@ -8,17 +8,17 @@ namespace vexar {
 
 namespace {
 LinkIndicator IndicatorOf(const CTamsorDoc& doc) {
-    if (doc.m_playback != 0) {
+    if (doc.IsPlayback()) {
         return LinkIndicator::Playback;
     }
-    if (doc.m_connected == 0) {
+    if (!doc.Link().connected) {
         return LinkIndicator::NotConnected;
     }
-    if (doc.m_hold != 0) {
+    if (doc.IsHeld()) {
         return LinkIndicator::Held;
     }
-    return doc.m_pingedSinceConnect && doc.m_staleSeconds == 0 ? LinkIndicator::Pinging
-                                                               : LinkIndicator::NoPings;
+    return doc.Link().pingedSinceConnect && doc.Link().staleSeconds == 0 ? LinkIndicator::Pinging
+                                                                         : LinkIndicator::NoPings;
 }
 } // namespace
 
@@ -47,7 +47,7 @@ LinkStatusView DescribeLink(const CTamsorDoc& doc) {
 
 float ShownPingRate(const CTamsorDoc& doc) {
     // The link measures the rate when a ping completes; when pings stop, its last value stays.
-    return IndicatorOf(doc) == LinkIndicator::Pinging ? doc.m_linkStats.pingsPerSecond : 0.0f;
+    return IndicatorOf(doc) == LinkIndicator::Pinging ? doc.Link().stats.pingsPerSecond : 0.0f;
 }
 
 std::string IdleMessage(const CTamsorDoc& doc) {

@@ -3,8 +3,6 @@
 // ping comes. The exchanges themselves run in CSonarLink, beside the document.
 
 #include "acquisition/CTamsorDoc.h"
-#include "files/CPlayer.h"
-#include "files/CRecorder.h"
 
 namespace vexar {
 
@@ -28,47 +26,36 @@ void CTamsorDoc::OpenOutputSocket() {
     }
 }
 
-std::string CTamsorDoc::SonarHost() const {
-    return m_sonarHostOverride.empty() ? m_sonarAddress : m_sonarHostOverride;
-}
-
-std::uint16_t CTamsorDoc::SonarPort() const {
-    if (m_sonarPortOverride != 0) {
-        return m_sonarPortOverride;
-    }
-    return m_sonarPort >= 1 && m_sonarPort <= 65535 ? static_cast<std::uint16_t>(m_sonarPort) : kSonarTcpPort;
-}
-
 void CTamsorDoc::StartAcquisition() {
     StopTimer(m_ports.timers, kWatchdogTimer);
     CloseSockets();
     RefreshClockStrings();
     OpenOutputSocket();
-    if (m_link) {
+    if (m_sonarLink) {
         UpdateLinkRequest();
-        CSonarLink& link = *m_link;
+        CSonarLink& link = *m_sonarLink;
         m_ports.linkRunner->Start(
             [&link] {
                 return LinkStepResult{link.Step(), link.TakeNews()};
             },
             [this] { OnLinkNews(); }, [&link] { link.Shutdown(); });
     }
-    m_linkState = LinkState::Connecting;
-    m_pingedSinceConnect = false;
+    m_link.state = LinkState::Connecting;
+    m_link.pingedSinceConnect = false;
     Notify(&IDocumentListener::OnLinkStateChanged, LinkState::Connecting);
     ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
-    RestartStaleCount(m_hold == 0);
+    RestartStaleCount(!m_hold);
 }
 
 void CTamsorDoc::CloseSockets() {
     FinishHalfDonePing();
     StopTimer(m_ports.timers, kTakePingTimer);
-    if (m_link && m_ports.linkRunner->IsRunning()) {
-        m_link->Abort();
+    if (m_sonarLink && m_ports.linkRunner->IsRunning()) {
+        m_sonarLink->Abort();
         m_ports.linkRunner->Stop();
     }
-    m_connected = 0;
-    m_linkState = LinkState::Disconnected;
+    m_link.connected = false;
+    m_link.state = LinkState::Disconnected;
     RestartStaleCount(false); // without a link no new picture is expected
     if (m_ports.datagrams != nullptr && m_ports.datagrams->IsOpen()) {
         m_ports.datagrams->Close();
@@ -76,46 +63,47 @@ void CTamsorDoc::CloseSockets() {
 }
 
 void CTamsorDoc::UpdateLinkRequest() {
-    if (!m_link) {
+    if (!m_sonarLink) {
         return;
     }
+    ApplyPacketRules(m_settings.sonar);
     for (COndrel& head : m_heads) {
-        head.BuildCommandPacket();
+        head.BuildCommandPacket(m_settings.sonar);
     }
     LinkRequest request;
-    request.run = m_playback == 0;
-    request.paused = m_hold != 0;
+    request.run = !IsPlayback();
+    request.paused = m_hold;
     request.host = SonarHost();
     request.port = SonarPort();
-    request.packet = Head(0).m_commandPacket;
+    request.packet = m_heads[0].m_commandPacket;
     request.packet[kPacketBlockByte] = 0;
-    request.blocksPerPing = BlocksPerPingFor(Head(0).m_samples);
-    request.pingDelayMs = m_pingDelayMs;
-    m_link->SetRequest(request);
-    if (m_recordRaw != 0 && m_playback == 0) {
-        m_link->SetRecordTemplate(m_recorder->RawTemplate());
+    request.blocksPerPing = BlocksPerPingFor(m_settings.sonar.samples);
+    request.pingDelayMs = System().pingDelayMs;
+    m_sonarLink->SetRequest(request);
+    if (LinkRecords()) {
+        m_sonarLink->SetRecordTemplate(CRecorder::RawTemplate(PingRecordContext()));
     }
 }
 
 void CTamsorDoc::OnLinkNews() {
-    // A ping in its two turns comes first; its second turn looks for news again.
-    if (!m_link || m_playback != 0 || m_pingHalfDone) {
+    // A ping in its turns comes first; its last turn looks for news again.
+    if (!m_sonarLink || IsPlayback() || m_pingInTurns) {
         return;
     }
-    m_linkStats = m_link->Stats();
-    const LinkState state = m_link->State();
-    if (state != m_linkState) {
-        m_linkState = state;
-        m_connected = state == LinkState::Connected ? 1 : 0;
-        m_pingedSinceConnect = false;
-        if (m_connected == 0) {
+    m_link.stats = m_sonarLink->Stats();
+    const LinkState state = m_sonarLink->State();
+    if (state != m_link.state) {
+        m_link.state = state;
+        m_link.connected = state == LinkState::Connected;
+        m_link.pingedSinceConnect = false;
+        if (!m_link.connected) {
             for (COndrel& head : m_heads) {
                 head.m_newData = 0;
             }
         }
         Notify(&IDocumentListener::OnLinkStateChanged, state);
     }
-    m_recorder->FollowLinkRecording(m_link->Recording());
+    FollowLinkRecording(m_sonarLink->Recording());
     // The document rests as long as its last ping took before it takes the next, so that the
     // operator's input is never queued behind a run of pings; the link keeps the newest meanwhile.
     const std::uint64_t now = m_ports.clock->TickMs();
@@ -123,33 +111,45 @@ void CTamsorDoc::OnLinkNews() {
         ArmTimer(m_ports.timers, kTakePingTimer, static_cast<int>(m_nextTakeTick - now));
         return;
     }
-    if (const LinkPing* ping = m_link->TakePing()) {
+    if (const LinkPing* ping = m_sonarLink->TakePing()) {
         m_ports.linkRunner->Poke(); // the link may request the next ping now
         TakeLivePing(*ping);
         const std::uint64_t done = m_ports.clock->TickMs();
-        if (m_pingHalfDone) {
-            m_firstTurnMs = done - now;
+        if (m_pingInTurns) {
+            m_turnWorkMs = done - now;
             return;
         }
-        m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(done - now) * m_restShare);
+        m_nextTakeTick =
+            done + static_cast<std::uint64_t>(static_cast<double>(done - now) * m_options.restShare);
     }
 }
 
 void CTamsorDoc::FinishHalfDonePing() {
-    if (!m_pingHalfDone) {
+    while (m_pingInTurns) {
+        NextPingTurn();
+    }
+}
+
+void CTamsorDoc::NextPingTurn() {
+    if (!m_pingInTurns) {
         return;
     }
-    m_pingHalfDone = false;
     StopTimer(m_ports.timers, kFinishPingTimer);
     const std::uint64_t start = m_ports.clock != nullptr ? m_ports.clock->TickMs() : 0;
-    ProcessHeldBackHeads();
+    if (ProcessHeldBackHead()) {
+        // One head a turn: the input and the timers are served before the next.
+        m_turnWorkMs += (m_ports.clock != nullptr ? m_ports.clock->TickMs() : 0) - start;
+        ArmTimer(m_ports.timers, kFinishPingTimer, 0);
+        return;
+    }
+    m_pingInTurns = false;
     EndPing();
     AfterLivePing();
-    // The rest counts the work of both turns, not the input served between them.
+    // The rest counts the work of every turn, not the input served between them.
     if (m_ports.clock != nullptr) {
         const std::uint64_t done = m_ports.clock->TickMs();
-        const std::uint64_t work = m_firstTurnMs + (done - start);
-        m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(work) * m_restShare);
+        const std::uint64_t work = m_turnWorkMs + (done - start);
+        m_nextTakeTick = done + static_cast<std::uint64_t>(static_cast<double>(work) * m_options.restShare);
         ArmTimer(m_ports.timers, kTakePingTimer, static_cast<int>(m_nextTakeTick - done));
     }
 }
@@ -157,40 +157,32 @@ void CTamsorDoc::FinishHalfDonePing() {
 void CTamsorDoc::TakeLivePing(const LinkPing& ping) {
     StopTimer(m_ports.timers, kWatchdogTimer);
     // Counted before the ping is drawn, so that its picture is not shown as stale.
-    m_pingedSinceConnect = true;
-    RestartStaleCount(m_hold == 0);
-    RefreshClockStrings(ping.startTime);
-    m_sonarTimeMs = ping.sonarTimeMs;
-    m_acquisitionTimeMs = ping.acquisitionTimeMs;
-    for (COndrel& head : m_heads) {
-        head.m_newData = 0;
+    m_link.pingedSinceConnect = true;
+    RestartStaleCount(!m_hold);
+    PingInput input;
+    input.payloads = &ping.payloads;
+    input.lastReply = &ping.lastReply;
+    input.blocksPerPing = ping.blocksPerPing;
+    input.settings = m_settings.sonar;
+    input.requestTime = ping.startTime;
+    input.sonarTimeMs = ping.sonarTimeMs;
+    input.acquisitionTimeMs = ping.acquisitionTimeMs;
+    EnterPing(input);
+    if (!m_pingInTurns) {
+        AfterLivePing();
     }
-    // The blocks per ping follow the sample count with the next request: a ping requested with
-    // another count than head 0 now has would be laid out and drawn at the wrong range scale;
-    // it is dropped, and the next ping carries the new count.
-    if (ping.blocksPerPing == BlocksPerPingFor(Head(0).m_samples)) {
-        CompletePing(ping.payloads, ping.lastReply);
-    }
-    if (m_livePingInTwoTurns && m_ports.timers != nullptr) {
-        BeginPing(true);
-        m_pingHalfDone = true;
-        ArmTimer(m_ports.timers, kFinishPingTimer, 0);
-        return;
-    }
-    ProcessPing();
-    AfterLivePing();
 }
 
 void CTamsorDoc::AfterLivePing() {
     UpdateLinkRequest();
-    if (m_hold == 0) {
+    if (!m_hold) {
         ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
     }
 }
 
 void CTamsorDoc::WatchdogTimerProc() {
     StopTimer(m_ports.timers, kWatchdogTimer);
-    if (m_playback != 0 || m_hold != 0) {
+    if (IsPlayback() || m_hold) {
         return;
     }
     RefreshClockStrings();
@@ -203,8 +195,8 @@ void CTamsorDoc::WatchdogTimerProc() {
 
 void CTamsorDoc::RestartStaleCount(bool counting) {
     StopTimer(m_ports.timers, kStaleTimer);
-    if (m_staleSeconds != 0) {
-        m_staleSeconds = 0;
+    if (m_link.staleSeconds != 0) {
+        m_link.staleSeconds = 0;
         Notify(&IDocumentListener::OnPictureStale, 0);
     }
     if (counting && m_ports.clock != nullptr) {
@@ -215,7 +207,7 @@ void CTamsorDoc::RestartStaleCount(bool counting) {
 
 void CTamsorDoc::CheckPictureStale() {
     StopTimer(m_ports.timers, kStaleTimer);
-    if (m_playback != 0 || m_hold != 0 || m_ports.clock == nullptr) {
+    if (IsPlayback() || m_hold || m_ports.clock == nullptr) {
         return;
     }
     const std::uint64_t now = m_ports.clock->TickMs();
@@ -225,8 +217,8 @@ void CTamsorDoc::CheckPictureStale() {
         return;
     }
     const int seconds = static_cast<int>(since / 1000);
-    if (seconds != m_staleSeconds) {
-        m_staleSeconds = seconds;
+    if (seconds != m_link.staleSeconds) {
+        m_link.staleSeconds = seconds;
         Notify(&IDocumentListener::OnPictureStale, seconds);
     }
     // Again when the count reaches the next whole second.
@@ -243,7 +235,7 @@ void CTamsorDoc::OnTimer(int timerId) {
         return;
     }
     if (timerId == kFinishPingTimer) {
-        FinishHalfDonePing();
+        NextPingTurn();
         return;
     }
     if (timerId == kTakePingTimer) {
@@ -252,32 +244,41 @@ void CTamsorDoc::OnTimer(int timerId) {
         return;
     }
     StopTimer(m_ports.timers, timerId);
-    if (m_playback != 0) {
-        m_player->PlaybackStep();
-        // The step may have ended playback (a file without data).
-        if (m_playback != 0 && m_hold == 0) {
-            ArmTimer(m_ports.timers, kPlaybackTimer, m_player->NextStepDelayMs());
-        }
+    if (timerId == kPlaybackTimer) {
+        OnPlaybackTimer();
+    }
+}
+
+void CTamsorDoc::OnPlaybackTimer() {
+    if (!IsPlayback()) {
+        return;
+    }
+    PlaybackStep();
+    // The step may have ended playback (a file without data).
+    if (IsPlayback() && !m_hold) {
+        ArmTimer(m_ports.timers, kPlaybackTimer, m_player.NextStepDelayMs(System().sleepTimeMs));
     }
 }
 
 void CTamsorDoc::OnHold() {
     StopTimer(m_ports.timers, kWatchdogTimer);
-    m_hold = m_hold != 0 ? 0 : 1;
-    m_holdAfterConversion = 0;
-    if (m_playback == 0 && m_link) {
+    m_hold = !m_hold;
+    m_holdAfterConversion = false;
+    Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
+    const bool live = !IsPlayback() && m_sonarLink;
+    if (live) {
         // A held picture is frozen on purpose; the count starts afresh when it is released.
-        RestartStaleCount(m_hold == 0);
+        RestartStaleCount(!m_hold);
     }
-    if (m_hold == 0) {
-        if (m_playback != 0) {
-            m_player->RestartPace();
-            ArmTimer(m_ports.timers, kPlaybackTimer, m_player->NextStepDelayMs());
+    if (!m_hold) {
+        if (IsPlayback()) {
+            m_player.RestartPace();
+            ArmTimer(m_ports.timers, kPlaybackTimer, m_player.NextStepDelayMs(System().sleepTimeMs));
         } else {
             ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
         }
     }
-    if (m_playback == 0 && m_link) {
+    if (live) {
         UpdateLinkRequest();
         if (m_ports.linkRunner->IsRunning()) {
             m_ports.linkRunner->Poke(); // a held link waits for nothing else

@@ -25,7 +25,8 @@ CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)
     grid->addWidget(new QLabel(QStringLiteral("UDP Output IP :"), this), 3, 0);
     auto* field = new QHBoxLayout;
     field->setSpacing(1);
-    const std::array<int, 4> octets = CDataOutputDlgModel::ParseAddress(doc.m_outputAddress);
+    const CDataOutputDlgModel shown(doc.System());
+    const std::array<int, 4>& octets = shown.Octets();
     for (std::size_t i = 0; i < m_octets.size(); ++i) {
         if (i > 0) {
             field->addWidget(new QLabel(QStringLiteral("."), this));
@@ -44,9 +45,9 @@ CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)
     for (QRadioButton* button : {m_none, m_point, m_beam}) {
         button->setAutoExclusive(false);
     }
-    m_point->setChecked(doc.m_udpOutputPoint != 0);
-    m_beam->setChecked(doc.m_udpOutputBeam != 0);
-    m_none->setChecked(doc.m_udpOutputPoint == 0 && doc.m_udpOutputBeam == 0);
+    m_point->setChecked(shown.PointChecked());
+    m_beam->setChecked(shown.BeamChecked());
+    m_none->setChecked(shown.NoneChecked());
     const auto choose = [this](QRadioButton* chosen) {
         for (QRadioButton* button : {m_none, m_point, m_beam}) {
             button->setChecked(button == chosen);
@@ -65,7 +66,7 @@ void CDataOutputDlg::accept() {
         octets[i] = m_octets[i]->text().toInt();
     }
     model.SetOctets(octets);
-    model.Apply(m_doc);
+    m_doc.EditSettings([&model](Settings& s) { model.Apply(s.system); });
     QDialog::accept();
 }
 

@@ -36,12 +36,12 @@ void CDiagDlg::UpdateDiagnostics() {
 
 void CDiagDlg::Toggle() {
     setVisible(!isVisible());
-    m_doc.m_diagnosticsVisible = isVisible() ? 1 : 0;
+    m_doc.SetDiagnosticsVisible(isVisible());
 }
 
 void CDiagDlg::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    m_doc.m_diagnosticsVisible = 0;
+    m_doc.SetDiagnosticsVisible(false);
 }
 
 QString CDiagDlg::ValueText(int id) const {

@@ -79,10 +79,10 @@ void Colour(QLabel* pane, const QColor& background, const QColor& text) {
 } // namespace
 
 InfoTexts CollectInfoTexts(const CTamsorDoc& doc) {
-    const CNavigation& nav = doc.m_navigationValues;
+    const CNavigation& nav = doc.Navigation();
     InfoTexts texts;
-    texts.time = doc.m_timeText;
-    texts.date = doc.m_dateText;
+    texts.time = doc.Clock().time;
+    texts.date = doc.Clock().date;
     texts.roll = nav.m_rollText;
     texts.pitch = nav.m_pitchText;
     texts.altitude = nav.m_altitudeText;
@@ -198,13 +198,19 @@ void CInfoPanel::UpdateInfo(const InfoTexts& texts) {
 }
 
 void CInfoPanel::UpdateCursorReadout(const CTamsorDoc& doc) {
-    m_first->Pane(3)->setText(Text(CursorBearingText(doc.m_cursorBearingDeg)));
-    m_second->Pane(3)->setText(Text(CursorRangeText(doc.m_cursorRangeM, doc.m_unit)));
+    const ViewState& pointer = doc.ViewValues();
+    m_first->Pane(3)->setText(Text(CursorBearingText(pointer.cursorBearingDeg)));
+    m_second->Pane(3)->setText(Text(CursorRangeText(pointer.cursorRangeM, doc.View().unit)));
     ShowMapPosition(doc);
 }
 
 void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc) {
-    const std::optional<UtmPoint> map = PointerMapPosition(doc);
+    // Shown in playback, where the played ping's sentence gives the fix the picture was made at.
+    const ViewState& pointer = doc.ViewValues();
+    const std::optional<UtmPoint> map =
+        doc.IsPlayback() ? PictureMapPosition(doc.Navigation(), doc.Sonar(), pointer.cursorBearingDeg,
+                                              pointer.cursorRangeM)
+                         : std::nullopt;
     m_mapPosition->setText(
         map ? Text(FormatText("E %.1f m  N %.1f m  zone %d", map->easting, map->northing, map->zone))
             : QString());

@@ -1,7 +1,8 @@
 #include "app/CMOndrelView.h"
 
 #include "acquisition/CTamsorDoc.h"
-#include "display/DisplayCommands.h"
+#include "acquisition/DocumentCommands.h"
+#include "display/OverlayLayout.h"
 
 #include <QBitmap>
 #include <QCursor>
@@ -44,29 +45,46 @@ QCursor CMOndrelView::CrossHairCursor() {
     return QCursor(pixmap, 16, 16);
 }
 
-ViewGeometry CMOndrelView::Geometry() const {
+PointerContext CMOndrelView::Context() const {
+    const PingSettings& sonar = m_doc.Sonar();
+    const ViewState& values = m_doc.ViewValues();
+    PointerContext context;
     // The client width is kept as a multiple of 4, as the picture rows are.
-    return ViewGeometry{(width() + 3) / 4 * 4, height(), m_picture.MeasureScale()};
+    context.clientWidth = (width() + 3) / 4 * 4;
+    context.clientHeight = height();
+    context.measureScale = m_picture.MeasureScale();
+    context.zoomFactor = m_picture.ZoomFactor();
+    context.panX = values.panX;
+    context.panY = values.panY;
+    context.measuring = values.measuring;
+    context.polar = sonar.displayMode == kDisplayModePolar;
+    context.fillScreen = m_doc.View().zoomIndex == kZoomFillScreen;
+    context.repaintOnMove = m_doc.IsPlayback() || m_doc.Head(0).m_newData == 0;
+    context.rangeM = sonar.rangeM;
+    context.samples = sonar.samples;
+    context.soundScale = SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient);
+    return context;
 }
 
 void CMOndrelView::EnsureInitialised() {
     if (!m_initialised) {
-        m_picture.InitialUpdate(m_doc);
-        m_picture.Resize(m_doc, width(), height());
+        m_picture.InitialUpdate(m_doc.Picture());
+        m_picture.Resize(m_doc.Picture(), width(), height());
         m_initialised = true;
     }
 }
 
 void CMOndrelView::OnUpdate() {
     EnsureInitialised();
-    m_picture.Update(m_doc);
-    m_pointer.Reproject(m_doc, Geometry());
+    m_picture.Update(m_doc.Picture());
+    m_pointer.Reproject(Context());
     update();
 }
 
-void CMOndrelView::ClearPictureNow() {
-    m_picture.ClearPicture();
-    m_doc.m_clearImage = 0;
+void CMOndrelView::FollowDocument() {
+    if (m_initialised) {
+        m_picture.FollowClear(m_doc.Picture());
+    }
     update();
 }
 
@@ -75,8 +93,11 @@ void CMOndrelView::resizeEvent(QResizeEvent* event) {
     if (!m_initialised) {
         return; // the first update takes the size along with the settings
     }
-    m_picture.Resize(m_doc, width(), height());
-    m_pointer.Reproject(m_doc, Geometry());
+    m_picture.Resize(m_doc.Picture(), width(), height());
+    if (m_doc.View().zoomIndex == kZoomFillScreen) {
+        m_doc.SetPan(0, 0); // a picture that fills the client is not panned
+    }
+    m_pointer.Reproject(Context());
 }
 
 void CMOndrelView::paintEvent(QPaintEvent* event) {
@@ -85,17 +106,27 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
         QPainter(this).fillRect(rect(), Qt::black);
         return;
     }
-    m_pointer.SyncWithDocument(m_doc);
-    m_pointer.Reproject(m_doc, Geometry());
-    const CMeasureState* measure = m_doc.Head(0).m_displayMode == 0 ? &m_pointer.Measure() : nullptr;
+    m_pointer.SyncWithView(m_doc.ViewValues().measuring, m_picture.ZoomFactor());
+    m_pointer.Reproject(Context());
+    const bool polar = m_doc.Sonar().displayMode == kDisplayModePolar;
+    const CMeasureState* measure = polar ? &m_pointer.Measure() : nullptr;
     m_overlay.clear();
     QPainter painter(this);
     painter.drawImage(0, 0, RenderDocumentPicture(m_doc, m_picture, measure, &m_overlay));
 }
 
 void CMOndrelView::HandleResult(const PointerResult& result) {
-    if (result.readout && m_readout) {
-        m_readout();
+    if (result.pan) {
+        m_doc.SetPan(result.pan->first, result.pan->second);
+    }
+    if (result.measuringEnded) {
+        m_doc.SetMeasuring(false);
+    }
+    if (result.readout) {
+        m_doc.SetCursor(result.cursorRangeM, result.cursorBearingDeg);
+        if (m_readout) {
+            m_readout();
+        }
     }
     if (result.repaint) {
         update();
@@ -105,7 +136,7 @@ void CMOndrelView::HandleResult(const PointerResult& result) {
 void CMOndrelView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         const QPoint p = event->position().toPoint();
-        HandleResult(m_pointer.LeftDown(m_doc, Geometry(), p.x(), p.y()));
+        HandleResult(m_pointer.LeftDown(Context(), p.x(), p.y()));
         grabMouse();
     }
 }
@@ -116,7 +147,7 @@ void CMOndrelView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CMOndrelView::PointerMovedTo(int x, int y) {
-    HandleResult(m_pointer.Move(m_doc, Geometry(), x, y));
+    HandleResult(m_pointer.Move(Context(), x, y));
     if (m_pointer.Panning()) {
         update();
     }
@@ -125,7 +156,7 @@ void CMOndrelView::PointerMovedTo(int x, int y) {
 void CMOndrelView::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        m_pointer.LeftUp(m_doc, p.x(), p.y());
+        HandleResult(m_pointer.LeftUp(Context(), p.x(), p.y()));
         releaseMouse();
         update();
     } else if (event->button() == Qt::RightButton && m_fileMenu != nullptr) {
@@ -141,7 +172,8 @@ void CMOndrelView::keyPressEvent(QKeyEvent* event) {
     if (text.size() == 1) {
         const char key = text.at(0).toLatin1();
         if (key == 'c' || key == 'C') {
-            ClearPictureNow();
+            m_doc.ClearImage();
+            FollowDocument();
             return;
         }
         if (HandleViewKey(m_doc, key)) {
@@ -152,25 +184,7 @@ void CMOndrelView::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void CMOndrelView::OnPointerCommand(int commandId) {
-    int dx = 0;
-    int dy = 0;
-    switch (commandId) {
-    case kCmdPointerDown:
-        dy = 1;
-        break;
-    case kCmdPointerLeft:
-        dx = -1;
-        break;
-    case kCmdPointerRight:
-        dx = 1;
-        break;
-    case kCmdPointerUp:
-        dy = -1;
-        break;
-    default:
-        return;
-    }
+void CMOndrelView::MovePointerBy(int dx, int dy) {
     const QPoint global = QCursor::pos() + QPoint(dx, dy);
     QCursor::setPos(global);
     const QPoint local = mapFromGlobal(global);

@@ -25,17 +25,19 @@ public:
 
     /// Per-ping update and repaint.
     void OnUpdate();
-    /// "Clear Image": the picture and its persistence are cleared now, not at the next ping.
-    void ClearPictureNow();
-    /// The four pointer commands: the pointer moves one pixel and the move is processed.
-    void OnPointerCommand(int commandId);
+    /// After a command: a clear the document asked for is applied now, not at the next ping (a
+    /// held picture gets none), and the view repaints.
+    void FollowDocument();
+    /// The pointer keys: the pointer moves by (dx, dy) pixels and the move is processed.
+    void MovePointerBy(int dx, int dy);
     /// A pointer move at view position (x, y), as the mouse would deliver it.
     void PointerMovedTo(int x, int y);
     void SetFileMenu(QMenu* menu) { m_fileMenu = menu; }
     /// Called after every pointer move in Polar mode with the new readout.
     void SetReadoutHandler(std::function<void()> handler) { m_readout = std::move(handler); }
 
-    ViewGeometry Geometry() const;
+    /// What the pointer logic reads of the view and the document now.
+    PointerContext Context() const;
     const CViewPointer& Pointer() const { return m_pointer; }
     CViewPointer& Pointer() { return m_pointer; }
     CPictureModel& Picture() { return m_picture; }
@@ -53,6 +55,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    /// Applies the pan, the readout and the end of measuring through the document, and repaints
+    /// when asked.
     void HandleResult(const PointerResult& result);
     /// The first per-ping update (after the settings are loaded) builds the picture tables.
     void EnsureInitialised();

@@ -1,6 +1,7 @@
 #include "app/CMainFrame.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "acquisition/DocumentCommands.h"
 #include "acquisition/LinkStatus.h"
 #include "app/CAboutDlg.h"
 #include "app/CChildFrame.h"
@@ -12,14 +13,11 @@
 #include "app/CSVInputDlg.h"
 #include "app/CSettingsDlg.h"
 #include "app/CUpDown.h"
+#include "app/ConsoleCommands.h"
 #include "app/ControlBars.h"
-#include "app/FileCommands.h"
+#include "app/MenuLayout.h"
 #include "app/ScreenCapture.h"
-#include "app/ToolBarIcons.h"
 #include "config/SettingsPanel.h"
-#include "display/ColorTables.h"
-#include "files/CPlayer.h"
-#include "files/CRecorder.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSlider>
@@ -42,33 +40,20 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vexar {
 
 namespace {
-constexpr int kCmdAppAbout = 57664;
-constexpr int kCmdAppExit = 57665;
-
-void Report(CTamsorDoc& doc, const std::string& text, MessageIcon icon) {
-    if (doc.Ports().operatorPort != nullptr) {
-        doc.Ports().operatorPort->ShowMessage(text, icon);
-    }
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // Keys a control with the focus moves about with: its own, whatever accelerator they also have.
 bool IsNavigationKey(int key) {
-    switch (key) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        return true;
-    default:
-        return false;
-    }
+    constexpr std::array kKeys = {Qt::Key_Up,   Qt::Key_Down, Qt::Key_Left,   Qt::Key_Right,
+                                  Qt::Key_Home, Qt::Key_End,  Qt::Key_PageUp, Qt::Key_PageDown};
+    return std::find(kKeys.begin(), kKeys.end(), key) != kKeys.end();
 }
 
 bool UsesNavigationKeys(const QObject* widget) {
@@ -80,9 +65,16 @@ bool UsesNavigationKeys(const QObject* widget) {
            qobject_cast<const QAbstractSpinBox*>(widget) != nullptr ||
            qobject_cast<const QAbstractSlider*>(widget) != nullptr;
 }
+
+bool IsInMenu(const QAction* action) {
+    const QList<QObject*> owners = action->associatedObjects();
+    return std::any_of(owners.begin(), owners.end(),
+                       [](const QObject* owner) { return qobject_cast<const QMenu*>(owner) != nullptr; });
+}
 } // namespace
 
-CMainFrame::CMainFrame(CTamsorDoc& doc, QWidget* parent) : QMainWindow(parent), m_doc(doc) {
+CMainFrame::CMainFrame(CTamsorDoc& doc, IOperatorPort* op, QWidget* parent)
+    : QMainWindow(parent), m_doc(doc), m_operator(op) {
     setWindowTitle(QStringLiteral("Vexar"));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -97,6 +89,7 @@ CMainFrame::CMainFrame(CTamsorDoc& doc, QWidget* parent) : QMainWindow(parent), 
     m_info->ShowMessage(QStringLiteral("Ready"));
     qApp->installEventFilter(this);
 
+    CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateBars();
@@ -112,154 +105,79 @@ CMainFrame::~CMainFrame() {
     m_doc.Unsubscribe(*this);
 }
 
-QAction* CMainFrame::AddCommand(QMenu* menu, int id, std::string_view text, bool checkable) {
-    auto* action = new QAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this);
+// ---------------------------------------------------------------------------------------------
+// Actions, menus, bars and keys, built from the command tables and the layout
+
+QAction* CMainFrame::AddAction(int id, std::string_view text, std::string_view prompt, bool checkable) {
+    auto* action = new QAction(Text(text), this);
     action->setCheckable(checkable);
     action->setData(id);
-    const std::string prompt = CommandPrompt(id);
     if (!prompt.empty()) {
-        action->setStatusTip(QString::fromStdString(prompt));
+        action->setStatusTip(Text(prompt));
     }
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-    if (menu != nullptr) {
-        menu->addAction(action);
-    }
     m_actions[id] = action;
     return action;
 }
 
+void CMainFrame::CreateActions() {
+    for (const DocumentCommand& command : DocumentCommands()) {
+        AddAction(command.id, command.text, command.prompt, command.checkable);
+    }
+    for (const ConsoleCommand& command : ConsoleCommands()) {
+        AddAction(command.id, command.text, command.prompt, command.checkable);
+    }
+}
+
+QMenu* CMainFrame::AddMenu(QMenu* parent, std::string_view title) {
+    QMenu* menu = parent != nullptr ? parent->addMenu(Text(title)) : menuBar()->addMenu(Text(title));
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    if (parent == nullptr && title == kFileMenuTitle) {
+        m_fileMenu = menu;
+    }
+    return menu;
+}
+
+void CMainFrame::AddMenuItems(QMenu* menu, std::span<const MenuNode> items) {
+    for (const MenuNode& item : items) {
+        switch (item.kind) {
+        case MenuNode::Kind::Command:
+            // A command on the menu bar itself ("Data Output") has no menu.
+            if (menu != nullptr) {
+                menu->addAction(m_actions.at(item.id));
+            } else {
+                menuBar()->addAction(m_actions.at(item.id));
+            }
+            break;
+        case MenuNode::Kind::Separator:
+            menu->addSeparator();
+            break;
+        case MenuNode::Kind::Menu:
+            AddMenuItems(AddMenu(menu, item.title), item.items);
+            break;
+        }
+    }
+}
+
 void CMainFrame::CreateMenus() {
-    QMenuBar* bar = menuBar();
-    const auto addMenu = [this, bar](const char* title) {
-        QMenu* menu = bar->addMenu(QString::fromLatin1(title));
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-        return menu;
-    };
-    const auto subMenu = [this](QMenu* parent, const char* title) {
-        QMenu* menu = parent->addMenu(QString::fromLatin1(title));
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-        return menu;
-    };
-
-    m_fileMenu = addMenu("&File");
-    AddCommand(m_fileMenu, kCmdRealTime, "Real &Time");
-    AddCommand(m_fileMenu, kCmdPlayback, "&Playback...");
-    m_fileMenu->addSeparator();
-    AddCommand(m_fileMenu, kCmdRecordR96, "&Record ( .R96 Format)", true);
-    AddCommand(m_fileMenu, kCmdRecordB96, "Record ( .B96 Format)", true);
-    AddCommand(m_fileMenu, kCmdRecordP96, "Record ( .P96 Format)", true);
-    AddCommand(m_fileMenu, kCmdStopRecording, "&Stop Recording...");
-    m_fileMenu->addSeparator();
-    AddCommand(m_fileMenu, kCmdConvertXyz, "Convert .R96 File to .xyz...");
-    m_fileMenu->addSeparator();
-    AddCommand(m_fileMenu, kCmdAutoFileName, "&Auto File Name", true);
-    QMenu* autoSize = subMenu(m_fileMenu, "Auto File Size");
-    AddCommand(autoSize, kCmdAutoSizeEnable, "Enable", true);
-    static constexpr std::array<const char*, 5> kSizes = {"500 MBytes", "1 GBytes", "2 GBytes", "3 GBytes",
-                                                          "4 GBytes"};
-    for (std::size_t i = 0; i < kSizes.size(); ++i) {
-        AddCommand(autoSize, kCmdAutoSize500M + static_cast<int>(i), kSizes[i], true);
-    }
-    m_fileMenu->addSeparator();
-    AddCommand(m_fileMenu, kCmdSaveScreen, "Save Screen");
-    m_fileMenu->addSeparator();
-    AddCommand(m_fileMenu, kCmdAppExit, "E&xit");
-
-    QMenu* view = addMenu("&View");
-    QMenu* zoom = subMenu(view, "Zoom");
-    AddCommand(zoom, kCmdZoom100, "100 %", true);
-    AddCommand(zoom, kCmdZoom50, "50 %", true);
-    AddCommand(zoom, kCmdZoomFill, "Fill Screen", true);
-    AddCommand(view, kCmdClearImage, "Clear Image");
-    QMenu* units = subMenu(view, "Units");
-    AddCommand(units, kCmdUnitsMetric, "Metric", true);
-    AddCommand(units, kCmdUnitsImperial, "Imperial", true);
-    QMenu* grid = subMenu(view, "Grid");
-    AddCommand(grid, kCmdGridNone, "None", true);
-    AddCommand(grid, kCmdGridPolar, "Polar", true);
-    AddCommand(grid, kCmdGridRectangular, "Rectangular", true);
-    AddCommand(grid, kCmdGridLine, "Line", true);
-    AddCommand(view, kCmdRangeMark, "Display Range Mark", true);
-    AddCommand(view, kCmdHold, "&Hold", true);
-
-    QMenu* colours = addMenu("&Color Table");
-    static_assert(kCmdColorLast - kCmdColorFirst + 1 == kColorTableCount);
-    for (int i = 0; i < kColorTableCount; ++i) {
-        AddCommand(colours, kCmdColorFirst + i, ColorTableMenuText(i), true);
-    }
-
-    QMenu* points = addMenu("&Data Points");
-    AddCommand(points, kCmdPoints500, "500", true);
-    AddCommand(points, kCmdPoints1000, "1000", true);
-
-    QMenu* beams = addMenu("&Beams");
-    AddCommand(beams, kCmdBeams1440, "1440", true);
-    AddCommand(beams, kCmdBeams720, "720", true);
-    AddCommand(beams, kCmdBeams360, "360", true);
-
-    QMenu* mode = addMenu("&Mode");
-    AddCommand(mode, kCmdModePolar, "Polar", true);
-    AddCommand(mode, kCmdModeBeamTest, "Beam Test", true);
-
-    QMenu* processing = addMenu("&Processing");
-    AddCommand(processing, kCmdWidthWide, "Wide", true);
-    AddCommand(processing, kCmdWidthNormal, "Normal", true);
-    AddCommand(processing, kCmdWidthNarrow, "Narrow", true);
-
-    QMenu* averaging = addMenu("&Averaging");
-    AddCommand(averaging, kCmdAverageOff, "OFF", true);
-    AddCommand(averaging, kCmdAverage3, "3 shots", true);
-    AddCommand(averaging, kCmdAverage5, "5 shots", true);
-    AddCommand(averaging, kCmdAverage7, "7 shots", true);
-    AddCommand(averaging, kCmdAverage9, "9 shots", true);
-
-    QMenu* profile = addMenu("P&rofile");
-    QMenu* profileMode = subMenu(profile, "Profile Mode");
-    AddCommand(profileMode, kCmdProfileOff, "OFF", true);
-    AddCommand(profileMode, kCmdMixHigh, "High MIx", true);
-    AddCommand(profileMode, kCmdMixMedium, "Medium Mix", true);
-    AddCommand(profileMode, kCmdMixLow, "Lo Mix", true);
-    AddCommand(profileMode, kCmdPointsOnly, "Points  Only", true);
-    QMenu* filter = subMenu(profile, "Profile Point Filter");
-    AddCommand(filter, kCmdFilterFirst, "First Return", true);
-    AddCommand(filter, kCmdFilterMax, "Maximum return", true);
-    AddCommand(filter, kCmdFilterBottom, "Bottom Following", true);
-
-    QMenu* options = addMenu("&Options");
-    AddCommand(options, kCmdSettings, "&Settings...");
-    AddCommand(options, kCmdDiagnostics, "&Diagnostics...", true);
-    AddCommand(options, kCmdMeasure, "&Measure", true);
-    AddCommand(options, kCmdTransducerUp, "&Transducer Up", true);
-    AddCommand(options, kCmdSoundVelocity, "&Sound Velocity");
-    AddCommand(options, kCmdPingDelay, "Ping Delay...");
-    AddCommand(options, kCmdComPort, "Com Port Settings...");
-
-    // "Data Output" is a command on the menu bar itself.
-    bar->addAction(AddCommand(nullptr, kCmdDataOutput, "Data Output"));
-
-    QMenu* help = addMenu("&Help");
-    AddCommand(help, kCmdAppAbout, "&About Vexar...");
+    AddMenuItems(nullptr, MenuBarLayout());
 }
 
 void CMainFrame::CreateToolBar() {
     m_toolBar = addToolBar(QStringLiteral("Toolbar"));
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setMovable(true);
-    const auto button = [this](int id, ToolIcon icon) {
-        QAction* action = m_actions.at(id);
-        action->setIcon(DrawToolIcon(icon));
-        const std::string prompt = CommandPrompt(id);
-        action->setToolTip(prompt.empty() ? action->text().remove(QLatin1Char('&'))
-                                          : QString::fromStdString(prompt));
+    for (const ToolButtonSpec& button : ToolBarLayout()) {
+        if (button.id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = m_actions.at(button.id);
+        action->setIcon(DrawToolIcon(button.icon));
+        const QString prompt = action->statusTip();
+        action->setToolTip(prompt.isEmpty() ? action->text().remove(QLatin1Char('&')) : prompt);
         m_toolBar->addAction(action);
-    };
-    button(kCmdRealTime, ToolIcon::RealTime);
-    button(kCmdPlayback, ToolIcon::Playback);
-    button(kCmdRecordR96, ToolIcon::Record);
-    button(kCmdStopRecording, ToolIcon::Stop);
-    m_toolBar->addSeparator();
-    button(kCmdHold, ToolIcon::Hold);
-    button(kCmdMeasure, ToolIcon::Measure);
+    }
 }
 
 void CMainFrame::CreateBars() {
@@ -276,64 +194,40 @@ void CMainFrame::CreateBars() {
         connect(gains->displayGainUpDown, &CUpDown::stepped, this, &CMainFrame::OnDisplayGainStep);
     }
     connect(m_playbackBar->m_speedUpDown, &CUpDown::stepped, this, &CMainFrame::OnSpeedStep);
-    // The playback controls are commands: buttons and keys run the same actions.
-    const auto control = [this](QToolButton* button, int id, const char* text, const char* tip,
-                                QStyle::StandardPixmap icon, bool checkable) {
-        QAction* action = AddCommand(nullptr, id, text, checkable);
-        action->setToolTip(QString::fromUtf8(tip));
-        if (icon != QStyle::SP_CustomBase) {
-            action->setIcon(style()->standardIcon(icon));
-        }
-        addAction(action);
-        button->setDefaultAction(action);
-    };
-    control(m_playbackBar->m_jumpToStart, kCmdJumpToStart, "Start",
-            "Jump to the start of the file (Ctrl+Home)", QStyle::SP_MediaSkipBackward, false);
-    control(m_playbackBar->m_stepBack, kCmdStepBack, "Back", "One ping back, held (Ctrl+Left)",
-            QStyle::SP_MediaSeekBackward, false);
-    control(m_playbackBar->m_stepForward, kCmdStepForward, "Forward", "One ping forward, held (Ctrl+Right)",
-            QStyle::SP_MediaSeekForward, false);
-    control(m_playbackBar->m_jumpToEnd, kCmdJumpToEnd, "End", "Jump to the last ping of the file (Ctrl+End)",
-            QStyle::SP_MediaSkipForward, false);
-    control(m_playbackBar->m_recordedPace, kCmdRecordedPace, "1\u00d7",
-            "1\u00d7: play at the pace the pings were recorded", QStyle::SP_CustomBase, true);
-    connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this, [this] { SliderPressed(m_doc); });
+    CreatePlaybackButtons();
+    connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this, [this] { m_doc.OnSliderDragStart(); });
     connect(m_playbackBar->m_filePos, &QSlider::sliderReleased, this, &CMainFrame::OnSliderReleased);
 }
 
+void CMainFrame::CreatePlaybackButtons() {
+    // The playback controls are commands: buttons and keys run the same actions.
+    for (const PlaybackButtonSpec& spec : PlaybackButtons()) {
+        QAction* action = m_actions.at(spec.id);
+        action->setToolTip(QString::fromUtf8(spec.tip));
+        if (spec.icon != QStyle::SP_CustomBase) {
+            action->setIcon(style()->standardIcon(spec.icon));
+        }
+        addAction(action);
+        (m_playbackBar->*spec.button)->setDefaultAction(action);
+    }
+}
+
 void CMainFrame::CreateAccelerators() {
-    const auto shortcut = [this](int id, const QKeySequence& keys) {
-        QAction* action = m_actions.at(id);
-        action->setShortcut(keys);
+    for (const AcceleratorSpec& accelerator : Accelerators()) {
+        QAction* action = m_actions.at(accelerator.id);
+        action->setShortcut(QKeySequence(accelerator.keys));
         action->setShortcutContext(Qt::ApplicationShortcut);
-    };
-    shortcut(kCmdPlayback, QKeySequence(Qt::CTRL | Qt::Key_O));
-    shortcut(kCmdRecordR96, QKeySequence(Qt::CTRL | Qt::Key_S));
-    shortcut(kCmdStopRecording, QKeySequence(Qt::CTRL | Qt::Key_E));
-    shortcut(kCmdClearImage, QKeySequence(Qt::Key_C));
-    shortcut(kCmdHold, QKeySequence(Qt::Key_H));
-    shortcut(kCmdJumpToStart, QKeySequence(Qt::CTRL | Qt::Key_Home));
-    shortcut(kCmdStepBack, QKeySequence(Qt::CTRL | Qt::Key_Left));
-    shortcut(kCmdStepForward, QKeySequence(Qt::CTRL | Qt::Key_Right));
-    shortcut(kCmdJumpToEnd, QKeySequence(Qt::CTRL | Qt::Key_End));
+        // A key without a menu item acts while any of the console's windows is active.
+        if (!IsInMenu(action) && !actions().contains(action)) {
+            addAction(action);
+        }
+    }
     // Esc ends measuring, in the main window.
     auto* endMeasuring = new QAction(this);
     endMeasuring->setShortcut(QKeySequence(Qt::Key_Escape));
     endMeasuring->setShortcutContext(Qt::WindowShortcut);
     connect(endMeasuring, &QAction::triggered, this, &CMainFrame::OnEndMeasuring);
     addAction(endMeasuring);
-    // The pointer keys have no menu item; they act while any of the console's windows is active.
-    static constexpr std::array<std::pair<int, Qt::Key>, 4> kPointerKeys = {{
-        {kCmdPointerDown, Qt::Key_Down},
-        {kCmdPointerLeft, Qt::Key_Left},
-        {kCmdPointerRight, Qt::Key_Right},
-        {kCmdPointerUp, Qt::Key_Up},
-    }};
-    for (const auto& [id, key] : kPointerKeys) {
-        QAction* action = AddCommand(nullptr, id, "");
-        addAction(action);
-        shortcut(id, QKeySequence(key));
-    }
 }
 
 void CMainFrame::ArrangeBars() {
@@ -349,7 +243,7 @@ void CMainFrame::CreateView() {
     m_view->SetReadoutHandler([this] { m_info->UpdateCursorReadout(m_doc); });
     m_child = new CChildFrame;
     m_child->setWidget(m_view);
-    m_child->setWindowTitle(QString::fromStdString(m_doc.m_title));
+    m_child->setWindowTitle(QString::fromStdString(m_doc.Title()));
     m_mdi->addSubWindow(m_child);
     // Set once the frame is a sub-window: a frame without a parent is given a system menu.
     m_child->setWindowFlags(CChildFrame::FrameFlags());
@@ -362,12 +256,15 @@ QAction* CMainFrame::Action(int id) const {
     return found != m_actions.end() ? found->second : nullptr;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Commands
+
 CommandState CMainFrame::StateOf(int id) const {
-    if (const auto state = QueryFileCommand(m_doc, id)) {
-        return *state;
+    if (const ConsoleCommand* own = FindCommand(ConsoleCommands(), id)) {
+        return own->state != nullptr ? own->state(*this, id) : CommandState{};
     }
-    if (const auto state = QueryDisplayCommand(m_doc, id)) {
-        return *state;
+    if (const DocumentCommand* command = FindCommand(DocumentCommands(), id)) {
+        return command->state != nullptr ? command->state(m_doc, id) : CommandState{};
     }
     return CommandState{};
 }
@@ -383,63 +280,39 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::OnCommand(int id) {
-    switch (id) {
-    case kCmdSaveScreen:
-        OnSaveScreen();
-        break;
-    case kCmdSettings:
-        if (m_settings != nullptr) {
-            m_settings->Toggle();
+    if (const ConsoleCommand* own = FindCommand(ConsoleCommands(), id)) {
+        if (own->action != nullptr) {
+            own->action(*this, id);
         }
-        break;
-    case kCmdDiagnostics:
-        if (m_diag != nullptr) {
-            m_diag->Toggle();
-        }
-        break;
-    case kCmdSoundVelocity:
-        OnSoundVelocity();
-        break;
-    case kCmdPingDelay:
-        OnPingDelay();
-        break;
-    case kCmdDataOutput:
-        OnDataOutput();
-        break;
-    case kCmdAppAbout:
-        OnAbout();
-        break;
-    case kCmdAppExit:
-        close();
-        break;
-    case kCmdPointerDown:
-    case kCmdPointerLeft:
-    case kCmdPointerRight:
-    case kCmdPointerUp:
-        if (m_view != nullptr) {
-            m_view->OnPointerCommand(id);
-        }
-        break;
-    default:
-        if (!ExecuteFileCommand(m_doc, id) && ExecuteDisplayCommand(m_doc, id) && m_view != nullptr) {
-            if (id >= kCmdColorFirst && id <= kCmdColorLast) {
-                m_view->Picture().SelectColorTable(m_doc.m_colorTable);
-            }
-            if (id == kCmdClearImage) {
-                m_view->ClearPictureNow(); // also on a frozen picture, not at the next ping
-            }
-            m_view->update();
-        }
-        break;
+    } else if (const DocumentCommand* command = FindCommand(DocumentCommands(), id)) {
+        command->action(m_doc, id);
+    }
+    // A picture the command cleared is cleared now, also when no ping comes to do it (Hold).
+    if (m_view != nullptr) {
+        m_view->FollowDocument();
     }
     UpdateCommandStates();
     RefreshLinkStatus();
-    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
+    RefreshSpeedText();
+}
+
+void CMainFrame::ToggleSettings() {
+    m_settings->Toggle();
+}
+
+void CMainFrame::ToggleDiagnostics() {
+    m_diag->Toggle();
+}
+
+void CMainFrame::MovePointer(int dx, int dy) {
+    if (m_view != nullptr) {
+        m_view->MovePointerBy(dx, dy);
+    }
 }
 
 void CMainFrame::OnEndMeasuring() {
-    if (m_doc.m_measuring != 0) {
-        m_doc.m_measuring = 0;
+    if (m_doc.ViewValues().measuring) {
+        m_doc.SetMeasuring(false);
         UpdateCommandStates();
         if (m_view != nullptr) {
             m_view->update();
@@ -448,23 +321,28 @@ void CMainFrame::OnEndMeasuring() {
 }
 
 void CMainFrame::OnAbout() {
-    CAboutDlg about(QString::fromStdString(m_doc.m_version), this);
+    CAboutDlg about(QString::fromLatin1(kVersionText), this);
     about.exec();
 }
 
 void CMainFrame::OnSoundVelocity() {
     CSVInputDlg dialog(this);
-    dialog.Load(m_doc.m_soundVelocity, m_doc.m_fileSoundVelocity, m_doc.m_useFileSlc != 0,
-                m_doc.m_playback != 0);
+    const bool live = !m_doc.IsPlayback();
+    dialog.Load(m_doc.Sonar().soundVelocity, m_doc.FileValues().soundVelocity, m_doc.System().useFileSlc != 0,
+                !live);
     if (dialog.exec() == QDialog::Accepted) {
-        ApplySoundVelocity(m_doc, dialog.Velocity(), dialog.UseFile());
+        const float velocity = dialog.Velocity();
+        const bool useFile = dialog.UseFile();
+        m_doc.EditSettings([&](Settings& s) { ApplySoundVelocity(s, live, velocity, useFile); });
+        m_doc.ProcessPing(); // the current ping again, at the new velocity
     }
 }
 
 void CMainFrame::OnPingDelay() {
-    CPingDelayDlg dialog(m_doc.m_pingDelayMs, this);
+    CPingDelayDlg dialog(m_doc.System().pingDelayMs, this);
     if (dialog.exec() == QDialog::Accepted) {
-        m_doc.m_pingDelayMs = dialog.DelayMs();
+        const int delayMs = dialog.DelayMs();
+        m_doc.EditSettings([delayMs](Settings& s) { s.system.pingDelayMs = delayMs; });
     }
 }
 
@@ -494,15 +372,24 @@ void CMainFrame::OnDisplayGainStep(int step) {
 void CMainFrame::OnSpeedStep(int step) {
     StepSpeed(m_doc, step);
     m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
-    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
+    RefreshSpeedText();
     UpdateCommandStates();
 }
 
 void CMainFrame::OnSliderReleased() {
     QSlider* slider = m_playbackBar->m_filePos;
     slider->setTickInterval(10);
-    SliderReleased(m_doc, slider->value());
+    m_doc.OnSliderRelease(slider->value());
     setFocus();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Save Screen, the message pane, keys, exit
+
+void CMainFrame::Report(const std::string& text, MessageIcon icon) {
+    if (m_operator != nullptr) {
+        m_operator->ShowMessage(text, icon);
+    }
 }
 
 void CMainFrame::OnSaveScreen() {
@@ -511,7 +398,7 @@ void CMainFrame::OnSaveScreen() {
     }
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Save Image As:"),
-                                     QString::fromStdString(m_doc.m_writeFolder), SaveScreenFilters());
+                                     QString::fromStdString(m_doc.System().writeFolder), SaveScreenFilters());
     // Redraw at once so that the dialog is not in the picture.
     repaint();
     QApplication::processEvents();
@@ -521,7 +408,7 @@ void CMainFrame::OnSaveScreen() {
 void CMainFrame::SaveScreenTo(const QString& path) {
     const QImage image = CaptureWindow(*this);
     if (image.isNull()) {
-        Report(m_doc, "Can't save the screen!", MessageIcon::Error);
+        Report("Can't save the screen!", MessageIcon::Error);
         return;
     }
     if (path.isEmpty()) {
@@ -529,10 +416,10 @@ void CMainFrame::SaveScreenTo(const QString& path) {
     }
     switch (SaveScreenImage(image, path)) {
     case SaveScreenResult::InvalidFormat:
-        Report(m_doc, "Invalid File Format", MessageIcon::Warning);
+        Report("Invalid File Format", MessageIcon::Warning);
         break;
     case SaveScreenResult::WriteFailed:
-        Report(m_doc, "Can't save the screen!", MessageIcon::Error);
+        Report("Can't save the screen!", MessageIcon::Error);
         break;
     case SaveScreenResult::Saved:
         break;
@@ -561,15 +448,14 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     const RecordingStatus recording = m_doc.CurrentRecording();
     if (recording.active) {
-        IOperatorPort* op = m_doc.Ports().operatorPort;
         const std::string question =
             "Recording to " + recording.path + " is in progress.\n\nStop recording and exit?";
-        if (op != nullptr && !op->AskYesNo(question)) {
+        if (m_operator != nullptr && !m_operator->AskYesNo(question)) {
             event->ignore();
             return;
         }
         // Stopped between two records: the file ends with a whole record.
-        m_doc.Recorder().OnStopRecording();
+        m_doc.StopRecording();
     }
     event->accept();
 }
@@ -578,116 +464,6 @@ void CMainFrame::SetDocumentTitle(const QString& title) {
     if (m_child != nullptr) {
         m_child->setWindowTitle(title);
     }
-}
-
-void CMainFrame::OnPingProcessed() {
-    // The picture follows in the next turn of the event loop, so that processing a ping and
-    // drawing it are two short waits for the operator's input instead of one long one. Pings
-    // processed before it runs are drawn as one.
-    if (m_view != nullptr && !m_viewUpdatePending) {
-        m_viewUpdatePending = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_viewUpdatePending = false;
-                if (m_view != nullptr) {
-                    m_view->OnUpdate();
-                }
-            },
-            Qt::QueuedConnection);
-    }
-    UpdateCommandStates();
-    RefreshLinkStatus();
-    if (m_settings->isVisible()) {
-        m_settings->RefreshSettingsDialog();
-    }
-    RefreshInfoPanel();
-    if (m_doc.m_playback != 0) {
-        m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
-    }
-}
-
-void CMainFrame::OnLinkStateChanged(LinkState state) {
-    RefreshLinkStatus();
-    if (state == LinkState::Connecting) {
-        RefreshInfoPanel();
-    } else if (m_view != nullptr) {
-        m_view->update();
-    }
-}
-
-void CMainFrame::OnSettingsLoaded() {
-    // Everything the operator sees shows the values now in force.
-    RefreshControlBars();
-    m_settings->RefreshSettingsDialog();
-    m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
-    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
-    if (m_view != nullptr) {
-        m_view->Picture().SelectColorTable(m_doc.m_colorTable);
-        m_view->update();
-    }
-    UpdateCommandStates();
-    RefreshLinkStatus();
-}
-
-void CMainFrame::OnSettingsChanged() {
-    RefreshControlBars();
-}
-
-void CMainFrame::OnPictureStale(int seconds) {
-    (void)seconds;
-    RefreshLinkStatus();
-    if (m_view != nullptr) {
-        m_view->update();
-    }
-}
-
-void CMainFrame::OnRecordingChanged(const RecordingStatus& recording) {
-    m_info->ShowRecording(recording);
-    UpdateCommandStates();
-}
-
-void CMainFrame::RefreshLinkStatus() {
-    m_info->ShowLink(DescribeLink(m_doc));
-    if (!m_promptShown) {
-        m_info->ShowMessage(QString::fromStdString(IdleMessage(m_doc)));
-    }
-    m_diag->UpdateDiagnostics();
-}
-
-void CMainFrame::RefreshInfoPanel() {
-    m_info->UpdateInfo(CollectInfoTexts(m_doc));
-    m_info->ShowMapPosition(m_doc);
-    m_info->ShowRecording(m_doc.CurrentRecording());
-}
-
-void CMainFrame::RefreshControlBars() {
-    RefreshBarTexts(m_doc, *m_liveBar, *m_playbackBar);
-}
-
-void CMainFrame::OnRealTimeStarted() {
-    m_playbackBand->hide();
-    m_liveBand->show();
-    RefreshLinkStatus();
-}
-
-void CMainFrame::OnPlaybackOpened(std::uint64_t fileLength) {
-    m_liveBand->hide();
-    m_playbackBand->show();
-    QSlider* slider = m_playbackBar->m_filePos;
-    slider->setRange(0, 100);
-    slider->setTickInterval(10);
-    m_playbackBar->m_speedBar->setRange(0, 20);
-    m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
-    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Player().SpeedText()));
-    m_bytesPerStep = fileLength / 100;
-    OnPlaybackMoved(0);
-    RefreshLinkStatus();
-}
-
-void CMainFrame::OnPlaybackMoved(int percent) {
-    m_playbackBar->m_filePos->setValue(percent);
-    m_playbackBar->m_filePos->setTickInterval(10);
 }
 
 } // namespace vexar

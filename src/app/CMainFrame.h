@@ -1,16 +1,17 @@
 #pragma once
 // CMainFrame: the console's main window. It carries the menus, the toolbar, the live and playback
 // bars, the MDI area with the sonar view and the two-bar info panel, owns the modeless dialogs,
-// and routes every command id to the document, the view or a dialog.
+// and runs every command id through the document's command table or its own.
 
-#include "display/DisplayCommands.h"
+#include "acquisition/DocumentTypes.h"
+#include "common/Commands.h"
 #include "platform/Ports.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
 #include <map>
-#include <memory>
+#include <span>
 #include <string_view>
 
 class QAction;
@@ -28,11 +29,13 @@ class CMOndrelView;
 class CPlaybackBar;
 class CSettingsDlg;
 class CTamsorDoc;
+struct MenuNode;
 
 class CMainFrame : public QMainWindow, public IDocumentListener {
     Q_OBJECT
 public:
-    explicit CMainFrame(CTamsorDoc& doc, QWidget* parent = nullptr);
+    /// `op` shows the frame's own messages and questions (Save Screen, Exit while recording).
+    CMainFrame(CTamsorDoc& doc, IOperatorPort* op, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     /// Creates the maximised child frame with the view of the document.
@@ -51,18 +54,35 @@ public:
 
     void SetDocumentTitle(const QString& title);
 
+    // ---- The console's own commands ----
+    /// "Save Screen": asks for a file name and saves the window there.
+    void OnSaveScreen();
+    /// Saves the window to `path`, with the messages of the command; used by OnSaveScreen.
+    void SaveScreenTo(const QString& path);
+    /// "&Settings..." and "&Diagnostics...": show or hide the modeless dialog.
+    void ToggleSettings();
+    void ToggleDiagnostics();
+    void OnSoundVelocity();
+    void OnPingDelay();
+    void OnDataOutput();
+    void OnAbout();
+    /// The pointer keys: the pointer moves by (dx, dy) pixels over the view.
+    void MovePointer(int dx, int dy);
+
     // ---- The document's events, shown by the windows ----
     void OnPingProcessed() override;
     void OnLinkStateChanged(LinkState state) override;
+    void OnModeChanged(DocMode mode, bool held) override;
     void OnRealTimeStarted() override;
     void OnPlaybackOpened(std::uint64_t fileLength) override;
     void OnPlaybackMoved(int percent) override;
     void OnSettingsLoaded() override;
-    void OnSettingsChanged() override;
+    void OnSettingsChanged(const SettingsChange& change) override;
     void OnPictureStale(int seconds) override;
     void OnRecordingChanged(const RecordingStatus& recording) override;
 
-    // ---- Parts, for the tests ----
+    // ---- Parts, for the tests and the commands ----
+    const CTamsorDoc& Document() const { return m_doc; }
     CMOndrelView* View() const { return m_view; }
     CChildFrame* ChildFrame() const { return m_child; }
     CLiveBar* LiveBar() const { return m_liveBar; }
@@ -75,11 +95,6 @@ public:
     /// Bytes per slider step of the played file.
     std::uint64_t BytesPerSliderStep() const { return m_bytesPerStep; }
 
-    /// Command 32901 "Save Screen": asks for a file name and saves the window there.
-    void OnSaveScreen();
-    /// Saves the window to `path`, with the messages of the command; used by OnSaveScreen.
-    void SaveScreenTo(const QString& path);
-
 protected:
     bool event(QEvent* event) override;
     /// Keys that a focused list, box or slider uses itself are left to it, not to the frame's
@@ -89,27 +104,31 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void CreateActions();
+    QAction* AddAction(int id, std::string_view text, std::string_view prompt, bool checkable);
     void CreateMenus();
+    void AddMenuItems(QMenu* menu, std::span<const MenuNode> items);
+    QMenu* AddMenu(QMenu* parent, std::string_view title);
     void CreateToolBar();
     void CreateBars();
+    void CreatePlaybackButtons();
     void CreateAccelerators();
-    QAction* AddCommand(QMenu* menu, int id, std::string_view text, bool checkable = false);
-    void OnAbout();
-    void OnSoundVelocity();
-    void OnPingDelay();
-    void OnDataOutput();
+    void Report(const std::string& text, MessageIcon icon);
     void OnRangeStep(int step);
     void OnStartGainStep(int step);
     void OnDisplayGainStep(int step);
     void OnSpeedStep(int step);
     void OnSliderReleased();
     void OnEndMeasuring();
+    void ScheduleViewUpdate();
+    void RefreshSpeedText();
     void RefreshControlBars();
     void RefreshInfoPanel();
     /// Link indicator, the message pane when it shows no prompt, and the diagnostics.
     void RefreshLinkStatus();
 
     CTamsorDoc& m_doc;
+    IOperatorPort* m_operator;
     QMdiArea* m_mdi = nullptr;
     CChildFrame* m_child = nullptr;
     CMOndrelView* m_view = nullptr;

@@ -51,55 +51,63 @@ CSettingsDlg::CSettingsDlg(CTamsorDoc& doc, QWidget* parent) : QDialog(parent), 
     setModal(false);
     auto* layout = new QGridLayout(this);
     int row = 0;
-    const auto addRow = [this](QGridLayout* grid, int& at, const char* label, Row& target, SettingsSpin spin,
-                               int head, QLabel** fileText) {
-        grid->addWidget(new QLabel(QString::fromLatin1(label), this), at, 0);
-        target.edit = new QLineEdit(this);
-        target.edit->setFixedWidth(70);
-        grid->addWidget(target.edit, at, 1);
-        target.spin = new CUpDown(this);
-        grid->addWidget(target.spin, at, 2);
-        connect(target.spin, &CUpDown::stepped, this,
-                [this, spin, head](int step) { OnSpin(spin, step, head); });
-        // Boxes that only show a value say so by being read-only.
-        SetReadOnly(target.edit, !CSettingsPanel::TakesTypedValues(spin));
-        connect(target.edit, &QLineEdit::editingFinished, this,
-                [this, &target, spin, head] { OnTyped(target, spin, head); });
-        if (fileText != nullptr) {
-            *fileText = new QLabel(this);
-            (*fileText)->setMinimumWidth(60);
-            grid->addWidget(*fileText, at, 3);
-        }
-        ++at;
-    };
-    addRow(layout, row, "Range:", m_range, SettingsSpin::Range, 0, nullptr);
-    addRow(layout, row, "Freq:", m_frequency, SettingsSpin::Frequency, 0, nullptr);
+    AddRow(layout, row, "Range:", m_range, SettingsSpin::Range, 0, nullptr);
+    AddRow(layout, row, "Freq:", m_frequency, SettingsSpin::Frequency, 0, nullptr);
+    AddGainGroup(layout, row);
+    AddRow(layout, row, "Persistence:", m_persistence, SettingsSpin::Persistence, 0, nullptr);
+    AddRow(layout, row, "Pulse Length:", m_pulseLength, SettingsSpin::PulseLength, 0, nullptr);
+    AddRow(layout, row, "Multiplier:", m_multiplier, SettingsSpin::Multiplier, 0, nullptr);
+    AddLists(layout, row);
+    RefreshSettingsDialog();
+}
 
+void CSettingsDlg::AddRow(QGridLayout* grid, int& at, const char* label, Row& target, SettingsSpin spin,
+                          int head, QLabel** fileText) {
+    grid->addWidget(new QLabel(QString::fromLatin1(label), this), at, 0);
+    target.edit = new QLineEdit(this);
+    target.edit->setFixedWidth(70);
+    grid->addWidget(target.edit, at, 1);
+    target.spin = new CUpDown(this);
+    grid->addWidget(target.spin, at, 2);
+    connect(target.spin, &CUpDown::stepped, this, [this, spin, head](int step) { OnSpin(spin, step, head); });
+    // Boxes that only show a value say so by being read-only.
+    SetReadOnly(target.edit, !CSettingsPanel::TakesTypedValues(spin));
+    connect(target.edit, &QLineEdit::editingFinished, this,
+            [this, &target, spin, head] { OnTyped(target, spin, head); });
+    if (fileText != nullptr) {
+        *fileText = new QLabel(this);
+        (*fileText)->setMinimumWidth(60);
+        grid->addWidget(*fileText, at, 3);
+    }
+    ++at;
+}
+
+void CSettingsDlg::AddGainGroup(QGridLayout* layout, int& row) {
     auto* gainBox = new QGroupBox(QStringLiteral("Gain Control"), this);
     auto* gains = new QGridLayout(gainBox);
     int gainRow = 0;
-    addRow(gains, gainRow, "Data Gain:", m_dataGain, SettingsSpin::DataGain, 0, &m_fileDataGain);
-    addRow(gains, gainRow, "S Gain:", m_startGain, SettingsSpin::StartGain, 0, &m_fileStartGain);
+    AddRow(gains, gainRow, "Data Gain:", m_dataGain, SettingsSpin::DataGain, 0, &m_fileDataGain);
+    AddRow(gains, gainRow, "S Gain:", m_startGain, SettingsSpin::StartGain, 0, &m_fileStartGain);
     static constexpr std::array<const char*, 4> kQuadrantLabels = {
         "Gain Q1:", "Gain Q2:", "Gain Q3:", "Gain Q4:"};
     for (int k = 0; k < 4; ++k) {
         const auto index = static_cast<std::size_t>(k);
-        addRow(gains, gainRow, kQuadrantLabels[index], m_quadrantGains[index], SettingsSpin::QuadrantGain, k,
+        AddRow(gains, gainRow, kQuadrantLabels[index], m_quadrantGains[index], SettingsSpin::QuadrantGain, k,
                &m_fileQuadrantGains[index]);
     }
     layout->addWidget(gainBox, row++, 0, 1, 4);
-    addRow(layout, row, "Persistence:", m_persistence, SettingsSpin::Persistence, 0, nullptr);
-    addRow(layout, row, "Pulse Length:", m_pulseLength, SettingsSpin::PulseLength, 0, nullptr);
-    addRow(layout, row, "Multiplier:", m_multiplier, SettingsSpin::Multiplier, 0, nullptr);
+}
 
-    // A list the operator picks from: the panel applies the pick, then the dialog shows it.
-    const auto addList = [this, layout, &row](const char* label, QComboBox* list,
-                                              void (CSettingsPanel::*select)(CTamsorDoc&, int)) {
+void CSettingsDlg::AddLists(QGridLayout* layout, int& row) {
+    // A list the operator picks from: the panel applies the pick to the settings, then the dialog
+    // shows it.
+    const auto addList = [this, layout, &row](const char* label, QComboBox* list, ListChoice choose) {
         layout->addWidget(new QLabel(QString::fromLatin1(label), this), row, 0);
         layout->addWidget(list, row, 1, 1, 2);
         ++row;
-        connect(list, &QComboBox::activated, this, [this, select](int index) {
-            (m_panel.*select)(m_doc, index);
+        connect(list, &QComboBox::activated, this, [this, choose](int index) {
+            const bool live = !m_doc.IsPlayback();
+            m_doc.EditSettings([&](Settings& s) { choose(s, live, index); });
             RefreshSettingsDialog();
         });
     };
@@ -107,19 +115,22 @@ CSettingsDlg::CSettingsDlg(CTamsorDoc& doc, QWidget* parent) : QDialog(parent), 
     m_beams = MakeList(this, {"1440", "720", "360"});
     m_averaging = MakeList(this, {"OFF", "3 shots", "5 shots", "7 shots", "9 shots"});
     m_points = MakeList(this, {"500", "1000"});
-    addList("BeamW:", m_beamWidth, &CSettingsPanel::SelectBeamWidth);
-    addList("Beams:", m_beams, &CSettingsPanel::SelectBeams);
-    addList("Averaging:", m_averaging, &CSettingsPanel::SelectAveraging);
+    addList("BeamW:", m_beamWidth, [](Settings& s, bool, int i) { CSettingsPanel::SelectBeamWidth(s, i); });
+    addList("Beams:", m_beams, [](Settings& s, bool, int i) { CSettingsPanel::SelectBeams(s, i); });
+    addList("Averaging:", m_averaging,
+            [](Settings& s, bool, int i) { CSettingsPanel::SelectAveraging(s, i); });
     addList("Points:", m_points, &CSettingsPanel::SelectPoints);
-    RefreshSettingsDialog();
 }
 
 void CSettingsDlg::OnSpin(SettingsSpin spin, int delta, int head) {
-    if (!m_panel.Spin(m_doc, spin, delta, head)) {
+    const bool live = !m_doc.IsPlayback();
+    bool changed = false;
+    m_doc.EditSettings([&](Settings& s) { changed = CSettingsPanel::Spin(s, live, spin, delta, head); });
+    if (!changed) {
         return;
     }
     RefreshSettingsDialog();
-    if (CSettingsPanel::RefreshesControlBar(m_doc, spin) && m_refreshBars) {
+    if (CSettingsPanel::RefreshesControlBar(live, spin) && m_refreshBars) {
         m_refreshBars();
     }
 }
@@ -129,12 +140,16 @@ void CSettingsDlg::OnTyped(Row& row, SettingsSpin spin, int head) {
         return; // left without typing
     }
     row.edit->setModified(false);
-    if (!m_panel.ApplyTyped(m_doc, spin, row.edit->text().toStdString(), head)) {
+    const bool live = !m_doc.IsPlayback();
+    const std::string typed = row.edit->text().toStdString();
+    bool taken = false;
+    m_doc.EditSettings([&](Settings& s) { taken = CSettingsPanel::ApplyTyped(s, live, spin, typed, head); });
+    if (!taken) {
         QToolTip::showText(row.edit->mapToGlobal(QPoint(0, row.edit->height())),
                            QStringLiteral("Not a number: the value stays as it was"), row.edit);
     }
     RefreshSettingsDialog();
-    if (CSettingsPanel::RefreshesControlBar(m_doc, spin) && m_refreshBars) {
+    if (CSettingsPanel::RefreshesControlBar(live, spin) && m_refreshBars) {
         m_refreshBars();
     }
 }
@@ -154,7 +169,8 @@ void CSettingsDlg::SelectLists(const SettingsPanelView& view) {
 }
 
 void CSettingsDlg::RefreshSettingsDialog() {
-    const SettingsPanelView view = m_panel.Refresh(m_doc);
+    const SettingsPanelView view =
+        CSettingsPanel::Refresh(m_doc.GetSettings(), !m_doc.IsPlayback(), m_doc.FileValues());
     // Persistence, the quadrant gains and the pulse-length spin only show values.
     m_persistence.edit->setEnabled(false);
     m_persistence.spin->setEnabled(false);

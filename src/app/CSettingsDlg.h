@@ -12,6 +12,7 @@
 #include <functional>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 
@@ -48,6 +49,12 @@ public:
     std::array<QLabel*, 4> m_fileQuadrantGains{}; ///< 1092..1095
 
 private:
+    /// A list's pick applied to the settings: (settings, live, index).
+    using ListChoice = void (*)(Settings& settings, bool live, int index);
+    void AddRow(QGridLayout* grid, int& at, const char* label, Row& target, SettingsSpin spin, int head,
+                QLabel** fileText);
+    void AddGainGroup(QGridLayout* layout, int& row);
+    void AddLists(QGridLayout* layout, int& row);
     void OnSpin(SettingsSpin spin, int delta, int head);
     void OnTyped(Row& row, SettingsSpin spin, int head);
     /// Writes a box's text unless the operator is typing in it.
@@ -55,7 +62,6 @@ private:
     void SelectLists(const SettingsPanelView& view);
 
     CTamsorDoc& m_doc;
-    CSettingsPanel m_panel;
     std::function<void()> m_refreshBars;
     // Last list selections, so that a refresh re-selects a list only when its value changed.
     int m_cachedPoints = 0;

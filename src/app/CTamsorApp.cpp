@@ -2,7 +2,6 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CMainFrame.h"
-#include "files/CRecorder.h"
 #include "platform/qt/CSSocket.h"
 
 namespace vexar {
@@ -37,14 +36,15 @@ bool CTamsorApp::Start(bool show) {
     ports.operatorPort = &m_operator;
     ports.linkRunner = m_linkThread.get();
     m_doc = CTamsorDoc::Create(ports);
-    m_doc->m_sonarHostOverride = m_sonarHost;
-    m_doc->m_sonarPortOverride = m_sonarPort;
+    m_doc->SetSonarOverride(m_sonarHost, m_sonarPort);
     // Products are written beside the window while it processes the next ping.
-    m_doc->Recorder().SetProductThread(true);
-    // The window serves input and timers between the halves of a live ping.
-    m_doc->m_livePingInTwoTurns = true;
+    m_doc->SetProductThread(true);
+    // The window serves input and timers between the turns of a live ping.
+    DocumentOptions options;
+    options.livePingInTurns = true;
+    m_doc->SetOptions(options);
 
-    m_frame = std::make_unique<CMainFrame>(*m_doc);
+    m_frame = std::make_unique<CMainFrame>(*m_doc, &m_operator);
     m_operator.SetFrame(m_frame.get());
     m_frame->CreateView();
     if (!m_doc->OnNewDocument(m_programFolder.toStdString(), m_settingsPath.toStdString())) {

@@ -2,6 +2,9 @@
 // The operator's commands as the core knows them: their identifiers (shared by the menus, the
 // toolbar and the accelerators) and the state a menu item shows for one.
 
+#include <span>
+#include <string_view>
+
 namespace vexar {
 
 /// Command identifiers of the menus, toolbar and accelerators.
@@ -80,5 +83,28 @@ struct CommandState {
     bool enabled = true;
     bool checked = false;
 };
+
+/// One command of the menus, the toolbar and the keys, declared once by the area it belongs to:
+/// what it is called, what it does to its target, and what its menu item shows.
+template <typename Target> struct CommandEntry {
+    int id = 0;
+    std::string_view text;   ///< menu text; "&" marks the access key
+    std::string_view prompt; ///< status-bar prompt, empty when none
+    bool checkable = false;
+    void (*action)(Target& target, int id) = nullptr;
+    /// Null: always enabled, never checked.
+    CommandState (*state)(const Target& target, int id) = nullptr;
+};
+
+/// The entry of `id` in a command table, or null.
+template <typename Target>
+const CommandEntry<Target>* FindCommand(std::span<const CommandEntry<Target>> table, int id) {
+    for (const CommandEntry<Target>& entry : table) {
+        if (entry.id == id) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace vexar

@@ -2,12 +2,12 @@
 // The logic of the modeless settings dialog: what each control shows, which controls are
 // enabled, and what each spin click or list choice changes in the document.
 
+#include "config/SettingsValues.h"
+
 #include <array>
 #include <string>
 
 namespace vexar {
-
-class CTamsorDoc;
 
 /// Everything the dialog shows after a refresh.
 struct SettingsPanelView {
@@ -37,37 +37,44 @@ enum class SettingsSpin {
     Multiplier
 };
 
+/// The dialog's controls as operations on a copy of the settings, which the dialog then hands
+/// to the document. `live`: real time (some values only change then).
 class CSettingsPanel {
 public:
-    /// What every control shows now; changes nothing.
-    SettingsPanelView Refresh(const CTamsorDoc& doc);
+    /// What every control shows now; `file` gives the played record's values beside them.
+    static SettingsPanelView Refresh(const Settings& settings, bool live, const FileHeaderValues& file);
     /// A spin click of `delta` (the notification's delta); `head` selects the quadrant gain.
     /// Returns true when a value changed (the dialog then refreshes). A change of range,
-    /// multiplier or pulse sets head 0's pulse from range and multiplier and copies the
-    /// multiplier to heads 1..3.
-    bool Spin(CTamsorDoc& doc, SettingsSpin spin, int delta, int head = 0);
+    /// multiplier or pulse sets the pulse from range and multiplier.
+    static bool Spin(Settings& settings, bool live, SettingsSpin spin, int delta, int head = 0);
     /// A value typed into the text box of a spin and confirmed: the spin steps to it, within the
     /// same limits and rules as its clicks (a range goes to the nearest of the four; "ft" is
     /// read as metres x 3 in Imperial units). False, with nothing changed, when the text does
     /// not start with a number or the box only shows a value (persistence, quadrant gains, pulse).
-    bool ApplyTyped(CTamsorDoc& doc, SettingsSpin spin, const std::string& text, int head = 0);
+    static bool ApplyTyped(Settings& settings, bool live, SettingsSpin spin, const std::string& text,
+                           int head = 0);
     /// True when the text box of this spin takes typed values.
     static bool TakesTypedValues(SettingsSpin spin);
     /// True when a change of this spin also refreshes the main control bar.
-    static bool RefreshesControlBar(const CTamsorDoc& doc, SettingsSpin spin);
+    static bool RefreshesControlBar(bool live, SettingsSpin spin);
 
-    void SelectPoints(CTamsorDoc& doc, int index);
-    void SelectBeams(CTamsorDoc& doc, int index);
-    void SelectAveraging(CTamsorDoc& doc, int index);
-    void SelectBeamWidth(CTamsorDoc& doc, int index);
+    static void SelectPoints(Settings& settings, bool live, int index);
+    static void SelectBeams(Settings& settings, int index);
+    static void SelectAveraging(Settings& settings, int index);
+    static void SelectBeamWidth(Settings& settings, int index);
+
+private:
+    static bool SpinMultiplier(PingSettings& sonar, bool live, int delta);
+    static bool SpinQuadrantGain(PingSettings& sonar, int delta, int head);
 };
 
 /// Sound velocity dialog: a spin click moves 0.1 m/s per unit of delta within 1400..1600.
 float SpinSoundVelocity(float velocity, int delta);
 /// OK of the sound velocity dialog: the typed text as atof, limited to 1400..1600.
 float AcceptSoundVelocity(const std::string& text);
-/// Applies an accepted sound velocity dialog and redraws the current ping with it.
-void ApplySoundVelocity(CTamsorDoc& doc, float velocity, bool useFileVelocity);
+/// An accepted sound velocity dialog: "UseFileSLC", and the velocity unless a played file's
+/// is to be used. The caller redraws the current ping with it.
+void ApplySoundVelocity(Settings& settings, bool live, float velocity, bool useFileVelocity);
 /// Ping delay dialog: spin 1 ms per unit within 0..5000, OK converts with atoi and limits.
 int SpinPingDelay(int delayMs, int delta);
 int AcceptPingDelay(const std::string& text);

@@ -3,7 +3,7 @@
 // controls and the tests' expected defaults all come from this table, so a key's text, default,
 // format and limits cannot drift apart.
 
-#include "acquisition/CTamsorDoc.h"
+#include "config/SettingsValues.h"
 
 #include <algorithm>
 #include <array>
@@ -41,47 +41,50 @@ struct SettingLimits {
     }
 };
 
-/// One key of the settings file. A plain key names the member that holds it (head members are
-/// head 0's: CopyHeadSettings passes the shared ones on to heads 1..3); a key whose text is not
-/// simply its value brings its own `load` and/or `save`.
+/// One key of the settings file. A plain key names the member of the settings that holds it; a
+/// key whose text is not simply its value brings its own `load` and/or `save`.
 struct SettingKey {
     const char* section = nullptr;
     const char* key = nullptr;      ///< byte for byte as in the file
     const char* fallback = nullptr; ///< the text read when the key or the file is missing
     SaveGroup group = SaveGroup::None;
     // Where a plain key's value lives: exactly one of these.
-    int CTamsorDoc::*docInt = nullptr;
-    float CTamsorDoc::*docFloat = nullptr;
-    std::string CTamsorDoc::*docText = nullptr;
-    int COndrel::*headInt = nullptr;
-    float COndrel::*headFloat = nullptr;
+    int SystemSettings::*systemInt = nullptr;
+    std::string SystemSettings::*systemText = nullptr;
+    int PingSettings::*sonarInt = nullptr;
+    float PingSettings::*sonarFloat = nullptr;
+    int ViewSettings::*viewInt = nullptr;
     const char* format = nullptr; ///< printf format a float is written with
     SettingLimits limits{};
-    void (*load)(CTamsorDoc& doc, const std::string& text) = nullptr; ///< replaces the plain load
-    std::string (*save)(const CTamsorDoc& doc) = nullptr;             ///< replaces the plain save
+    void (*load)(Settings& settings, const std::string& text) = nullptr; ///< replaces the plain load
+    std::string (*save)(const Settings& settings) = nullptr;             ///< replaces the plain save
+    /// The integer a key with its own load keeps within its limits (the frequency step of
+    /// "Operating Frequency"); a plain key's limits apply to its member.
+    int* (*limited)(Settings& settings) = nullptr;
 };
 
-// The keys with their own rules (Settings.cpp).
+// The keys with their own rules (SettingsFile.cpp).
 /// Range index clamped to its limits, and the range in metres that index names.
-void LoadOperatingRange(CTamsorDoc& doc, const std::string& text);
+void LoadOperatingRange(Settings& settings, const std::string& text);
 /// Hz in the file, a step of 50 Hz from 675 kHz in the head.
-void LoadOperatingFrequency(CTamsorDoc& doc, const std::string& text);
+void LoadOperatingFrequency(Settings& settings, const std::string& text);
 /// The head's base frequency plus its step, in Hz.
-std::string SaveOperatingFrequency(const CTamsorDoc& doc);
+std::string SaveOperatingFrequency(const Settings& settings);
+int* FrequencyStepOf(Settings& settings);
 /// A TCP port 1..65535, else the head's 4040.
-void LoadSonarPort(CTamsorDoc& doc, const std::string& text);
+void LoadSonarPort(Settings& settings, const std::string& text);
 /// 1000 or else 500 samples, and the blocks per ping that go with them.
-void LoadNumberOfSamples(CTamsorDoc& doc, const std::string& text);
+void LoadNumberOfSamples(Settings& settings, const std::string& text);
 /// 480, 240 or else 120 beams, and the beams index that goes with them.
-void LoadBeams(CTamsorDoc& doc, const std::string& text);
+void LoadBeams(Settings& settings, const std::string& text);
 /// Any non-zero text is 1.
-void LoadDetectProfilePoints(CTamsorDoc& doc, const std::string& text);
+void LoadDetectProfilePoints(Settings& settings, const std::string& text);
 /// 0 or 1.
-std::string SaveDetectProfilePoints(const CTamsorDoc& doc);
-/// "B..." is the beam-test display, "P..." the polar one, for all four heads.
-void LoadDisplay(CTamsorDoc& doc, const std::string& text);
+std::string SaveDetectProfilePoints(const Settings& settings);
+/// "B..." is the beam-test display, "P..." the polar one.
+void LoadDisplay(Settings& settings, const std::string& text);
 /// "BeamTest" or "Polar".
-std::string SaveDisplay(const CTamsorDoc& doc);
+std::string SaveDisplay(const Settings& settings);
 
 // One key a row or two: clang-format would give every field its own line.
 // clang-format off
@@ -90,102 +93,102 @@ std::string SaveDisplay(const CTamsorDoc& doc);
 inline constexpr std::array kSettingsTable = {
     // SaveHeadSettings
     SettingKey{.section = kSystemSection, .key = "Sound Velocity", .fallback = "1480.00",
-               .group = SaveGroup::Head, .docFloat = &CTamsorDoc::m_soundVelocity, .format = "%.2f",
+               .group = SaveGroup::Head, .sonarFloat = &PingSettings::soundVelocity, .format = "%.2f",
                .limits = {1400.0, 1600.0}},
     SettingKey{.section = kSonarSection, .key = "Operating Range", .fallback = "4",
-               .group = SaveGroup::Head, .headInt = &COndrel::m_rangeIndex,
+               .group = SaveGroup::Head, .sonarInt = &PingSettings::rangeIndex,
                .limits = {.lowest = 1, .highest = 4, .clampedOnLoad = true}, .load = LoadOperatingRange},
     // Written in Hz; the limits are those of the frequency step the load turns it into.
     SettingKey{.section = kSonarSection, .key = "Operating Frequency", .fallback = "675000",
                .group = SaveGroup::Head, .limits = {-100, 100}, .load = LoadOperatingFrequency,
-               .save = SaveOperatingFrequency},
+               .save = SaveOperatingFrequency, .limited = FrequencyStepOf},
     SettingKey{.section = kSonarSection, .key = "Number of Samples", .fallback = "500",
-               .group = SaveGroup::Head, .headInt = &COndrel::m_samples, .load = LoadNumberOfSamples},
+               .group = SaveGroup::Head, .sonarInt = &PingSettings::samples, .load = LoadNumberOfSamples},
     SettingKey{.section = kSonarSection, .key = "Transducer Up", .fallback = "0",
-               .group = SaveGroup::Head, .headInt = &COndrel::m_transducerUp},
+               .group = SaveGroup::Head, .sonarInt = &PingSettings::transducerUp},
     // The multiplier's control counts tenths; with 500 samples it stops at 1.0 instead.
     SettingKey{.section = kSonarSection, .key = "Pulse Length Multiplier", .fallback = "1.0",
-               .group = SaveGroup::Head, .headFloat = &COndrel::m_pulseLengthMultiplier, .format = "%.1f",
+               .group = SaveGroup::Head, .sonarFloat = &PingSettings::pulseLengthMultiplier, .format = "%.1f",
                .limits = {0.5, 2.0}},
 
     // SaveOtherSettings
     SettingKey{.section = kSystemSection, .key = "IPAddress_Sonar1", .fallback = "192.168.0.2",
-               .group = SaveGroup::Other, .docText = &CTamsorDoc::m_sonarAddress},
+               .group = SaveGroup::Other, .systemText = &SystemSettings::sonarAddress},
     SettingKey{.section = kSystemSection, .key = "RemotePort_Sonar1", .fallback = "4040",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_sonarPort, .limits = {1, 65535},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::sonarPort, .limits = {1, 65535},
                .load = LoadSonarPort},
     SettingKey{.section = kSystemSection, .key = "IPAddress_Output1", .fallback = "192.168.0.23",
-               .group = SaveGroup::Other, .docText = &CTamsorDoc::m_outputAddress},
+               .group = SaveGroup::Other, .systemText = &SystemSettings::outputAddress},
     SettingKey{.section = kSystemSection, .key = "RemotePort_Output1", .fallback = "4040",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_outputPort},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::outputPort},
     SettingKey{.section = kSystemSection, .key = "AutoSaveFileName", .fallback = "1",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_autoFileName},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::autoFileName},
     SettingKey{.section = kSystemSection, .key = "Enable AutoFileSize", .fallback = "1",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_autoFileSize},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::autoFileSize},
     SettingKey{.section = kSystemSection, .key = "Comm Port", .fallback = "2",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_commPort},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::commPort},
     SettingKey{.section = kSystemSection, .key = "Baud Rate", .fallback = "57600",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_baudRate},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::baudRate},
     SettingKey{.section = kSystemSection, .key = "Read File Directory", .fallback = kProgramFolder,
-               .group = SaveGroup::Other, .docText = &CTamsorDoc::m_readFolder},
+               .group = SaveGroup::Other, .systemText = &SystemSettings::readFolder},
     SettingKey{.section = kSystemSection, .key = "Write File Directory", .fallback = kProgramFolder,
-               .group = SaveGroup::Other, .docText = &CTamsorDoc::m_writeFolder},
+               .group = SaveGroup::Other, .systemText = &SystemSettings::writeFolder},
     SettingKey{.section = kSystemSection, .key = "Sync Heads", .fallback = "1",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_syncHeads},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::syncHeads},
     SettingKey{.section = kSystemSection, .key = "Unit", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_unit},
+               .group = SaveGroup::Other, .viewInt = &ViewSettings::unit},
     SettingKey{.section = kSystemSection, .key = "Sleep Time", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_sleepTimeMs},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::sleepTimeMs},
     SettingKey{.section = kSystemSection, .key = "Ping Delay", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_pingDelayMs, .limits = {0, 5000}},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::pingDelayMs, .limits = {0, 5000}},
     SettingKey{.section = kSystemSection, .key = "UseFileSLC", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_useFileSlc},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::useFileSlc},
     SettingKey{.section = kSystemSection, .key = "UdpOutputP96", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_udpOutputPoint},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::udpOutputPoint},
     SettingKey{.section = kSystemSection, .key = "UdpOutputB96", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_udpOutputBeam},
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::udpOutputBeam},
     SettingKey{.section = kSonarSection, .key = "Display Gain", .fallback = "50",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_displayGain, .limits = {1, 100}},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::displayGain, .limits = {1, 100}},
     SettingKey{.section = kSonarSection, .key = "Start Gain", .fallback = "1",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_startGain, .limits = {0, 20}},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::startGainDb, .limits = {0, 20}},
     SettingKey{.section = kSonarSection, .key = "Average", .fallback = "3",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_average},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::average},
     SettingKey{.section = kSonarSection, .key = "Beams", .fallback = "480",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_beams, .load = LoadBeams},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::beams, .load = LoadBeams},
     SettingKey{.section = kSonarSection, .key = "Beam Width", .fallback = "2",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_beamWidth},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::beamWidth},
     SettingKey{.section = kSonarSection, .key = "Persistence", .fallback = "0",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_persistence, .limits = {0, 1200}},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::persistence, .limits = {0, 1200}},
     SettingKey{.section = kSonarSection, .key = "ExternalTriggerEnable", .fallback = "0",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_externalTriggerEnable},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::externalTriggerEnable},
     SettingKey{.section = kSonarSection, .key = "ExternalTriggerLevel", .fallback = "0",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_externalTriggerLevel},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::externalTriggerLevel},
     SettingKey{.section = kSonarSection, .key = "ExternalXmitDelay", .fallback = "0",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_externalTransmitDelay},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::externalTransmitDelay},
     SettingKey{.section = kSonarSection, .key = "DetectProfilePoints", .fallback = "0",
                .group = SaveGroup::Other, .load = LoadDetectProfilePoints, .save = SaveDetectProfilePoints},
     SettingKey{.section = kSonarSection, .key = "ProfileFilterType", .fallback = "1",
-               .group = SaveGroup::Other, .headInt = &COndrel::m_profileFilterType},
+               .group = SaveGroup::Other, .sonarInt = &PingSettings::profileFilterType},
     SettingKey{.section = kSonarSection, .key = "ProfileDisplay", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_profileDisplay},
+               .group = SaveGroup::Other, .viewInt = &ViewSettings::profileDisplay},
     // Only 0..8 name a colour table.
     SettingKey{.section = kViewSection, .key = "ColorTable", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_colorTable,
+               .group = SaveGroup::Other, .viewInt = &ViewSettings::colorTable,
                .limits = {.lowest = 0, .highest = 8, .clampedOnLoad = true}},
     SettingKey{.section = kViewSection, .key = "Grid", .fallback = "1",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_grid},
+               .group = SaveGroup::Other, .viewInt = &ViewSettings::grid},
     SettingKey{.section = kViewSection, .key = "Range Mark", .fallback = "1",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_rangeMark},
+               .group = SaveGroup::Other, .viewInt = &ViewSettings::rangeMark},
     SettingKey{.section = kViewSection, .key = "Display", .fallback = "Polar",
                .group = SaveGroup::Other, .load = LoadDisplay, .save = SaveDisplay},
     SettingKey{.section = kViewSection, .key = "ZoomIndex", .fallback = "0",
-               .group = SaveGroup::Other, .docInt = &CTamsorDoc::m_zoomIndex},
+               .group = SaveGroup::Other, .viewInt = &ViewSettings::zoomIndex},
 
     // Never written
     SettingKey{.section = kSonarSection, .key = "Azimuth Offset", .fallback = "0.0",
-               .group = SaveGroup::None, .docFloat = &CTamsorDoc::m_azimuthOffsetDeg},
+               .group = SaveGroup::None, .sonarFloat = &PingSettings::azimuthOffsetDeg},
     SettingKey{.section = kSonarSection, .key = "GyroEarthRateCorr", .fallback = "1",
-               .group = SaveGroup::None, .docInt = &CTamsorDoc::m_gyroEarthRateCorr},
+               .group = SaveGroup::None, .sonarInt = &PingSettings::gyroEarthRateCorr},
 };
 // clang-format on
 
@@ -204,9 +207,9 @@ consteval const SettingKey& SettingOf(std::string_view key) {
 constexpr bool EveryKeyIsSound() {
     for (std::size_t i = 0; i < kSettingsTable.size(); ++i) {
         const SettingKey& s = kSettingsTable[i];
-        const int places = (s.docInt != nullptr) + (s.docFloat != nullptr) + (s.docText != nullptr) +
-                           (s.headInt != nullptr) + (s.headFloat != nullptr);
-        const bool floating = s.docFloat != nullptr || s.headFloat != nullptr;
+        const int places = (s.systemInt != nullptr) + (s.systemText != nullptr) + (s.sonarInt != nullptr) +
+                           (s.sonarFloat != nullptr) + (s.viewInt != nullptr);
+        const bool floating = s.sonarFloat != nullptr;
         const bool loads = places == 1 || s.load != nullptr;
         const bool saves = s.group == SaveGroup::None || s.save != nullptr ||
                            (places == 1 && (!floating || s.format != nullptr));

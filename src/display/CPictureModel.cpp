@@ -1,6 +1,5 @@
 #include "display/CPictureModel.h"
 
-#include "acquisition/CTamsorDoc.h"
 #include "display/CMeasureState.h"
 #include "display/OverlayLayout.h"
 #include "display/PictureKernels.h"
@@ -127,20 +126,22 @@ PixelMapEntry CPictureModel::PixelMapAt(int x, int y) const {
     return entry;
 }
 
-void CPictureModel::InitialUpdate(CTamsorDoc& doc) {
-    const COndrel& first = doc.Head(0);
-    m_beams = SafeBeams(first.m_beams);
-    m_samples = SafeSamples(first.m_samples);
+void CPictureModel::InitialUpdate(const PictureInput& input) {
+    const PingSettings& settings = *input.settings;
+    m_beams = SafeBeams(settings.beams);
+    m_samples = SafeSamples(settings.samples);
     m_quarterBeams = QuarterBeams(m_beams);
-    m_displayMode = first.m_displayMode;
-    m_persistence = first.m_persistence;
-    SelectColorTable(doc.m_colorTable);
-    m_profileDisplay = doc.m_profileDisplay;
-    SetZoomFromIndex(doc);
-    Rebuild(doc);
+    m_displayMode = settings.displayMode;
+    m_persistence = settings.persistence;
+    SelectColorTable(input.view->colorTable);
+    m_profileDisplay = input.view->profileDisplay;
+    m_geometrySeen = input.geometryVersion;
+    m_clearSeen = input.clearVersion;
+    SetZoomFromIndex(input);
+    Rebuild(input);
 }
 
-void CPictureModel::Resize(CTamsorDoc& doc, int width, int height) {
+void CPictureModel::Resize(const PictureInput& input, int width, int height) {
     if (width <= 0 || height <= 0) {
         return; // minimised: keep what we have
     }
@@ -148,20 +149,18 @@ void CPictureModel::Resize(CTamsorDoc& doc, int width, int height) {
     m_clientHeight = height;
     m_beamTest.assign(static_cast<std::size_t>(m_clientWidth) * static_cast<std::size_t>(m_clientHeight), 0);
     m_beamTestTop = (m_clientWidth / 4 - 8) / 16 * 3 - 2;
-    if (doc.m_zoomIndex == kZoomFillScreen && m_samples > 0) {
-        SetZoomFromIndex(doc);
-        Rebuild(doc);
+    if (input.view->zoomIndex == kZoomFillScreen && m_samples > 0) {
+        SetZoomFromIndex(input);
+        Rebuild(input);
     }
 }
 
-void CPictureModel::SetZoomFromIndex(CTamsorDoc& doc) {
-    const int p = SafeSamples(m_samples > 0 ? m_samples : doc.Head(0).m_samples);
+void CPictureModel::SetZoomFromIndex(const PictureInput& input) {
+    const int p = SafeSamples(m_samples > 0 ? m_samples : input.settings->samples);
     float zoom = 1.0f;
-    if (doc.m_zoomIndex == kZoomHalf) {
+    if (input.view->zoomIndex == kZoomHalf) {
         zoom = 0.5f;
-    } else if (doc.m_zoomIndex == kZoomFillScreen) {
-        doc.m_panX = 0;
-        doc.m_panY = 0;
+    } else if (input.view->zoomIndex == kZoomFillScreen) {
         if (m_clientWidth > 0 && m_clientHeight > 0) {
             zoom = static_cast<float>(std::min(m_clientHeight, m_clientWidth)) / static_cast<float>(p) * 0.5f;
         }
@@ -169,41 +168,41 @@ void CPictureModel::SetZoomFromIndex(CTamsorDoc& doc) {
     // A picture larger than the buffers is shown at the largest size they hold; the zoom factor
     // follows so that the grid, the cursor readout and measuring stay true to the picture.
     const float largest = static_cast<float>(kMaxPictureSide) / (2.0f * static_cast<float>(p));
-    doc.m_zoomFactor = std::min(zoom, largest);
+    m_zoomFactor = std::min(zoom, largest);
 }
 
-void CPictureModel::CheckGeometry(CTamsorDoc& doc) {
-    const COndrel& first = doc.Head(0);
-    m_displayMode = first.m_displayMode;
-    m_persistence = first.m_persistence;
-    m_profileDisplay = doc.m_profileDisplay;
-    const int beams = SafeBeams(first.m_beams);
-    const int samples = SafeSamples(first.m_samples);
+void CPictureModel::CheckGeometry(const PictureInput& input) {
+    const PingSettings& settings = *input.settings;
+    m_displayMode = settings.displayMode;
+    m_persistence = settings.persistence;
+    m_profileDisplay = input.view->profileDisplay;
+    const int beams = SafeBeams(settings.beams);
+    const int samples = SafeSamples(settings.samples);
     m_quarterBeams = QuarterBeams(beams);
-    if (beams != m_beams || samples != m_samples || doc.m_imageReset != 0 || m_side == 0) {
+    if (beams != m_beams || samples != m_samples || input.geometryVersion != m_geometrySeen || m_side == 0) {
         m_beams = beams;
         m_samples = samples;
-        SetZoomFromIndex(doc);
-        Rebuild(doc);
-        doc.m_imageReset = 0;
+        SetZoomFromIndex(input);
+        Rebuild(input);
+        m_geometrySeen = input.geometryVersion;
     }
 }
 
-void CPictureModel::Rebuild(CTamsorDoc& doc) {
+void CPictureModel::Rebuild(const PictureInput& input) {
     if (m_samples == 0) {
-        m_beams = SafeBeams(doc.Head(0).m_beams);
-        m_samples = SafeSamples(doc.Head(0).m_samples);
+        m_beams = SafeBeams(input.settings->beams);
+        m_samples = SafeSamples(input.settings->samples);
         m_quarterBeams = QuarterBeams(m_beams);
     }
     std::fill(m_picture.begin(), m_picture.end(), std::uint8_t{1});
     std::fill(m_hold.begin(), m_hold.end(), 0.0f);
-    m_side = PictureSide(m_samples, doc.m_zoomFactor);
+    m_side = PictureSide(m_samples, m_zoomFactor);
     m_radius = static_cast<float>(m_side) / 2.0f;
     m_centreX = m_radius;
     m_centreY = m_radius;
-    const COndrel& first = doc.Head(0);
-    const float scale = SoundVelocityScale(doc.m_soundVelocity, first.m_rangeCoefficient);
-    m_measureScale = first.m_rangeM > 0.0f ? m_radius / first.m_rangeM * doc.m_zoomFactor * scale : 0.0f;
+    const PingSettings& settings = *input.settings;
+    const float scale = SoundVelocityScale(settings.soundVelocity, settings.rangeCoefficient);
+    m_measureScale = settings.rangeM > 0.0f ? m_radius / settings.rangeM * m_zoomFactor * scale : 0.0f;
 
     // Beam 0 is never drawn; the last readable beam keeps its next neighbour inside the image.
     const int l = 4 * m_quarterBeams + (360 - 90) * m_beams / 120;
@@ -331,18 +330,18 @@ void CPictureModel::ClearPicture() {
     std::fill(m_hold.begin(), m_hold.end(), 0.0f);
 }
 
-void CPictureModel::Update(CTamsorDoc& doc) {
-    CheckGeometry(doc);
-    const COndrel& first = doc.Head(0);
-    if (first.m_newData != 0) {
+void CPictureModel::Update(const PictureInput& input) {
+    CheckGeometry(input);
+    const std::array<COndrel, kHeadCount>& heads = *input.heads;
+    if (heads[0].m_newData != 0) {
         if (m_displayMode == kDisplayModeBeamTest) {
             for (int k = 0; k < kHeadCount; ++k) {
-                if (doc.Head(k).m_newData != 0) {
-                    DrawBeamTestStrip(doc, k);
+                if (heads[static_cast<std::size_t>(k)].m_newData != 0) {
+                    DrawBeamTestStrip(input, k);
                 }
             }
         } else {
-            const bool profiles = first.m_detectProfilePoints != 0;
+            const bool profiles = input.settings->detectProfilePoints != 0;
             if (profiles && m_profileDisplay == kProfileDisplayPointsOnly) {
                 std::fill_n(m_picture.begin(), static_cast<std::ptrdiff_t>(Picture().size()),
                             std::uint8_t{0});
@@ -353,24 +352,30 @@ void CPictureModel::Update(CTamsorDoc& doc) {
                 } else if (profiles && m_profileDisplay == 2) {
                     dimShift = 2;
                 }
-                BuildPicture(doc, dimShift, PersistenceDecay(doc.m_displayedPingPeriodMs, m_persistence));
+                BuildPicture(input, dimShift, PersistenceDecay(input.displayedPingPeriodMs, m_persistence));
             }
             if (profiles) {
-                DrawProfilePoints(doc);
+                DrawProfilePoints(input);
             }
         }
     }
-    if (doc.m_clearImage != 0) {
-        ClearPicture();
-        doc.m_clearImage = 0;
-    }
+    FollowClear(input);
 }
 
-void CPictureModel::ConvertCombinedImage(const CTamsorDoc& doc) {
+bool CPictureModel::FollowClear(const PictureInput& input) {
+    if (input.clearVersion == m_clearSeen) {
+        return false;
+    }
+    ClearPicture();
+    m_clearSeen = input.clearVersion;
+    return true;
+}
+
+void CPictureModel::ConvertCombinedImage(const PictureInput& input) {
     // Clamp to bytes and transpose in blocks of 16 beams, so that reads stream along the beams
     // and writes fill 16 neighbouring bytes of each sample row.
     constexpr int kBlock = 16;
-    const float* source = doc.m_combinedImage.data();
+    const float* source = input.combinedImage;
     std::uint8_t* target = m_image8.data();
     const int samples = m_samples;
     const int rows = m_convertedRows;
@@ -382,8 +387,8 @@ void CPictureModel::ConvertCombinedImage(const CTamsorDoc& doc) {
     });
 }
 
-void CPictureModel::BuildPicture(const CTamsorDoc& doc, int dimShift, std::optional<float> decay) {
-    ConvertCombinedImage(doc);
+void CPictureModel::BuildPicture(const PictureInput& input, int dimShift, std::optional<float> decay) {
+    ConvertCombinedImage(input);
     m_workers.RunSplit(m_side,
                        [&](int firstRow, int endRow) { BuildRows(firstRow, endRow, dimShift, decay); });
 }
@@ -414,7 +419,7 @@ void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optio
     }
 }
 
-void CPictureModel::DrawProfilePoints(const CTamsorDoc& doc) {
+void CPictureModel::DrawProfilePoints(const PictureInput& input) {
     const int beams = std::min(4 * m_quarterBeams, kCombinedBeams);
     if (m_quarterBeams <= 0) {
         return;
@@ -424,7 +429,7 @@ void CPictureModel::DrawProfilePoints(const CTamsorDoc& doc) {
     const float halfSide = static_cast<float>(m_side / 2);
     float angle = -90.0f - step / 2.0f;
     for (int i = 0; i < beams; ++i, angle += step) {
-        const float h = doc.m_combinedProfile[static_cast<std::size_t>(i)];
+        const float h = input.combinedProfile[static_cast<std::size_t>(i)];
         if (!(h > 0.0f) || h == lastSample || !std::isfinite(h)) {
             continue;
         }
@@ -438,7 +443,7 @@ void CPictureModel::DrawProfilePoints(const CTamsorDoc& doc) {
     }
 }
 
-void CPictureModel::DrawBeamTestStrip(const CTamsorDoc& doc, int head) {
+void CPictureModel::DrawBeamTestStrip(const PictureInput& input, int head) {
     const int w = m_clientWidth;
     const int h = m_clientHeight;
     const int q = w / 4;
@@ -448,9 +453,9 @@ void CPictureModel::DrawBeamTestStrip(const CTamsorDoc& doc, int head) {
     if (q - 8 <= 0 || h - y0 <= 0 || m_beamTest.empty()) {
         return;
     }
-    const COndrel& first = doc.Head(0);
-    const bool reversed = (first.m_transducerType == 1) == (first.m_transducerUp != 0);
-    const auto& raw = doc.Head(head).m_rawSamples;
+    const COndrel& first = (*input.heads)[0];
+    const bool reversed = (first.m_transducerType == 1) == (input.settings->transducerUp != 0);
+    const auto& raw = (*input.heads)[static_cast<std::size_t>(head)].m_rawSamples;
     const float channelStep = static_cast<float>(kElementCount) / static_cast<float>(q - 8);
     const float sampleStep = static_cast<float>(m_samples) / static_cast<float>(h - y0);
     float samplePos = static_cast<float>(m_samples - 1);

@@ -5,8 +5,10 @@
 // view and the headless renderer only paint what this model holds.
 
 #include "common/WorkerPool.h"
+#include "config/SettingsValues.h"
 #include "display/ColorTables.h"
 #include "display/PictureKernels.h"
+#include "head/COndrel.h"
 
 #include <array>
 #include <cstdint>
@@ -16,18 +18,27 @@
 
 namespace vexar {
 
-class CTamsorDoc;
 class CMeasureState;
 
 inline constexpr int kMaxPictureSide = 2000;
-inline constexpr int kDisplayModePolar = 0;
-inline constexpr int kDisplayModeBeamTest = 2;
 inline constexpr int kZoomFull = 0;
 inline constexpr int kZoomHalf = 1;
 inline constexpr int kZoomFillScreen = 2;
 inline constexpr int kProfileDisplayPointsOnly = 3;
 /// Picture value of a profile point.
 inline constexpr std::uint8_t kProfilePointValue = 235;
+
+/// What the picture is drawn from: the current ping as the document holds it.
+struct PictureInput {
+    const PingSettings* settings = nullptr;
+    const ViewSettings* view = nullptr;
+    const float* combinedImage = nullptr;   ///< kCombinedBeams rows of kMaxSamples values
+    const float* combinedProfile = nullptr; ///< kCombinedBeams values
+    const std::array<COndrel, kHeadCount>* heads = nullptr;
+    float displayedPingPeriodMs = 250.0f;
+    std::uint64_t geometryVersion = 0; ///< a change rebuilds the geometry
+    std::uint64_t clearVersion = 0;    ///< a change clears the picture
+};
 
 /// Interpolation weights of the previous beam, the beam itself and the next beam (sum 255).
 struct WeightTriple {
@@ -77,17 +88,20 @@ public:
     static std::optional<float> PersistenceDecay(float pingIntervalMs, int persistenceS);
 
     // ---- View life cycle ----
-    /// First update: takes B, P, the colour table and the profile level from the document and
-    /// builds the tables for the document's zoom.
-    void InitialUpdate(CTamsorDoc& doc);
-    /// Client area change. Fill Screen re-fits the picture (and resets the pan).
-    void Resize(CTamsorDoc& doc, int width, int height);
+    /// First update: takes B, P, the colour table and the profile level and builds the tables for
+    /// the zoom.
+    void InitialUpdate(const PictureInput& input);
+    /// Client area change. Fill Screen re-fits the picture.
+    void Resize(const PictureInput& input, int width, int height);
     /// Per-ping update: geometry check, picture or Beam Test strips, clear request.
-    void Update(CTamsorDoc& doc);
-    /// Recomputes picture size and pixel map for the current zoom factor of the document.
-    void Rebuild(CTamsorDoc& doc);
+    void Update(const PictureInput& input);
+    /// Recomputes picture size and pixel map for the current zoom factor.
+    void Rebuild(const PictureInput& input);
     /// "Clear Image" typed in the view: every pixel 1, hold values 0.
     void ClearPicture();
+    /// Clears the picture when the document asked for a clear since the model last looked (each
+    /// update does this after its ping; a held picture gets no ping). True when it cleared.
+    bool FollowClear(const PictureInput& input);
     /// Takes over a colour table index (clamped to 0..8).
     void SelectColorTable(int index) { m_colorTable = ClampColorTableIndex(index); }
 
@@ -106,6 +120,8 @@ public:
     int BeamTestTop() const { return m_beamTestTop; }
     /// Measuring scale k: pixels per stored measuring unit.
     float MeasureScale() const { return m_measureScale; }
+    /// Picture pixels per data point: 1 at 100 %, 0.5 at 50 %, what fits the client at Fill Screen.
+    float ZoomFactor() const { return m_zoomFactor; }
     const ColorTable& CurrentColorTable() const { return m_tables[static_cast<std::size_t>(m_colorTable)]; }
     const ColorTableSet& ColorTables() const { return m_tables; }
 
@@ -121,16 +137,16 @@ private:
     std::size_t Offset(int x, int y) const {
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(m_side) + static_cast<std::size_t>(x);
     }
-    void CheckGeometry(CTamsorDoc& doc);
-    void SetZoomFromIndex(CTamsorDoc& doc);
+    void CheckGeometry(const PictureInput& input);
+    void SetZoomFromIndex(const PictureInput& input);
     void BuildPixelMap();
     void BuildDiscMask();
     void PreparePixelMapForPing();
-    void ConvertCombinedImage(const CTamsorDoc& doc);
-    void BuildPicture(const CTamsorDoc& doc, int dimShift, std::optional<float> decay);
+    void ConvertCombinedImage(const PictureInput& input);
+    void BuildPicture(const PictureInput& input, int dimShift, std::optional<float> decay);
     void BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay);
-    void DrawProfilePoints(const CTamsorDoc& doc);
-    void DrawBeamTestStrip(const CTamsorDoc& doc, int head);
+    void DrawProfilePoints(const PictureInput& input);
+    void DrawBeamTestStrip(const PictureInput& input, int head);
 
     // Cached document values.
     int m_beams = 0;
@@ -141,7 +157,10 @@ private:
     int m_profileDisplay = 0;
     int m_colorTable = 0;
 
+    std::uint64_t m_geometrySeen = 0;
+    std::uint64_t m_clearSeen = 0;
     // Geometry.
+    float m_zoomFactor = 1.0f;
     int m_side = 0;
     float m_radius = 0.0f;
     float m_centreX = 0.0f;

@@ -1,17 +1,16 @@
 #include "display/ViewPointer.h"
 
-#include "acquisition/CTamsorDoc.h"
 #include "display/OverlayLayout.h"
 
 #include <cmath>
 #include <cstdio>
+#include <tuple>
 
 namespace vexar {
 
 namespace {
 constexpr double kDegreesPerRadian = 57.29577791868205;
 constexpr double kMetresPerFoot = 0.3048;
-constexpr int kZoomFillScreen = 2;
 
 std::string Format(const char* format, double value) {
     char text[64];
@@ -52,87 +51,88 @@ std::string CursorBearingText(float bearingDeg) {
     return Format("%.1f deg.", static_cast<double>(bearingDeg));
 }
 
-int CViewPointer::CentreX(const CTamsorDoc& doc, const ViewGeometry& view) {
-    return view.clientWidth / 2 - doc.m_panX;
+int CViewPointer::CentreX(const PointerContext& view) {
+    return view.clientWidth / 2 - view.panX;
 }
 
-int CViewPointer::CentreY(const CTamsorDoc& doc, const ViewGeometry& view) {
-    return view.clientHeight / 2 - doc.m_panY;
+int CViewPointer::CentreY(const PointerContext& view) {
+    return view.clientHeight / 2 - view.panY;
 }
 
-PointerResult CViewPointer::LeftDown(CTamsorDoc& doc, const ViewGeometry& view, int x, int y) {
+PointerResult CViewPointer::LeftDown(const PointerContext& view, int x, int y) {
     PointerResult result;
     m_lastX = x;
     m_lastY = y;
-    if (doc.m_measuring != 0) {
-        const int cx = CentreX(doc, view);
-        const int cy = CentreY(doc, view);
+    if (view.measuring) {
+        const int cx = CentreX(view);
+        const int cy = CentreY(view);
         if (!m_measure.m_a.IsSet()) {
             m_measure.m_a.Set(x, y, cx, cy, view.measureScale);
             m_measure.m_b = m_measure.m_a;
             m_measure.m_active = true;
-            m_offsetZoom = doc.m_zoomFactor;
+            m_offsetZoom = view.zoomFactor;
         } else if (!m_measure.m_c.IsSet()) {
             m_measure.m_c.Set(x, y, cx, cy, view.measureScale);
             m_measure.m_b = m_measure.m_c;
         } else {
             m_measure.Forget();
-            doc.m_measuring = 0;
+            result.measuringEnded = true;
             result.repaint = true;
         }
-    } else if (doc.Head(0).m_displayMode == 0) {
+    } else if (view.polar) {
         m_panning = true;
     }
     return result;
 }
 
-void CViewPointer::Pan(CTamsorDoc& doc, int x, int y) {
-    if (doc.m_zoomIndex == kZoomFillScreen) {
-        return;
+std::pair<int, int> CViewPointer::Panned(const PointerContext& view, int x, int y) const {
+    if (view.fillScreen) {
+        return {view.panX, view.panY};
     }
-    doc.m_panX += m_lastX - x;
-    doc.m_panY += m_lastY - y;
+    return {view.panX + m_lastX - x, view.panY + m_lastY - y};
 }
 
-PointerResult CViewPointer::Move(CTamsorDoc& doc, const ViewGeometry& view, int x, int y) {
+PointerResult CViewPointer::Move(const PointerContext& context, int x, int y) {
     PointerResult result;
+    PointerContext view = context;
     if (m_measure.m_active && !m_measure.m_c.IsSet() && x >= 0 && x <= view.clientWidth && y >= 0 &&
         y <= view.clientHeight) {
-        FollowZoom(doc.m_zoomFactor);
-        m_measure.m_b.Set(x, y, CentreX(doc, view), CentreY(doc, view), view.measureScale);
+        FollowZoom(view.zoomFactor);
+        m_measure.m_b.Set(x, y, CentreX(view), CentreY(view), view.measureScale);
     }
     if (m_measure.m_active) {
         result.repaint = true;
     }
     if (m_panning) {
-        Pan(doc, x, y);
+        result.pan = Panned(view, x, y);
+        std::tie(view.panX, view.panY) = *result.pan;
         m_lastX = x;
         m_lastY = y;
     }
-
-    const COndrel& first = doc.Head(0);
-    if (first.m_displayMode == 0) {
-        const int cx = CentreX(doc, view);
-        const int cy = CentreY(doc, view);
+    if (view.polar) {
+        const int cx = CentreX(view);
+        const int cy = CentreY(view);
         const double dx = cx - x;
         const double dy = cy - y;
         const auto distance = static_cast<float>(std::sqrt(dy * dy + dx * dx));
-        const float scale = SoundVelocityScale(doc.m_soundVelocity, first.m_rangeCoefficient);
-        doc.m_cursorRangeM = CursorRangeM(distance, first.m_rangeM, doc.m_zoomFactor, first.m_samples, scale);
-        doc.m_cursorBearingDeg = CursorBearingDeg(x, y, cx, cy);
+        result.cursorRangeM =
+            CursorRangeM(distance, view.rangeM, view.zoomFactor, view.samples, view.soundScale);
+        result.cursorBearingDeg = CursorBearingDeg(x, y, cx, cy);
         result.readout = true;
     }
-    if (doc.m_playback != 0 || doc.m_measuring != 0 || first.m_newData == 0) {
+    if (view.repaintOnMove || view.measuring) {
         result.repaint = true;
     }
     return result;
 }
 
-void CViewPointer::LeftUp(CTamsorDoc& doc, int x, int y) {
+PointerResult CViewPointer::LeftUp(const PointerContext& view, int x, int y) {
+    PointerResult result;
     if (m_panning) {
-        Pan(doc, x, y);
+        result.pan = Panned(view, x, y);
     }
     m_panning = false;
+    return result;
 }
 
 void CViewPointer::FollowZoom(float zoomFactor) {
@@ -149,27 +149,27 @@ void CViewPointer::FollowZoom(float zoomFactor) {
     m_offsetZoom = zoomFactor;
 }
 
-void CViewPointer::Reproject(const CTamsorDoc& doc, const ViewGeometry& view) {
-    FollowZoom(doc.m_zoomFactor);
-    m_measure.Reproject(CentreX(doc, view), CentreY(doc, view), view.measureScale);
+void CViewPointer::Reproject(const PointerContext& view) {
+    FollowZoom(view.zoomFactor);
+    m_measure.Reproject(CentreX(view), CentreY(view), view.measureScale);
 }
 
-void CViewPointer::SyncWithDocument(const CTamsorDoc& doc) {
-    if (doc.m_measuring == 0) {
+void CViewPointer::SyncWithView(bool measuring, float zoomFactor) {
+    if (!measuring) {
         m_measure.Forget();
         m_offsetZoom = 0.0f;
         return;
     }
-    FollowZoom(doc.m_zoomFactor);
+    FollowZoom(zoomFactor);
 }
 
-float CViewPointer::DistanceM(const CTamsorDoc& doc) {
-    FollowZoom(doc.m_zoomFactor);
-    return m_measure.DistanceM(doc.m_zoomFactor);
+float CViewPointer::DistanceM(float zoomFactor) {
+    FollowZoom(zoomFactor);
+    return m_measure.DistanceM(zoomFactor);
 }
 
-int CViewPointer::EndX(const CTamsorDoc& doc, const ViewGeometry& view) const {
-    return MeasurePoint::ScreenFromOffset(m_measure.m_b.offsetX, view.measureScale, CentreX(doc, view));
+int CViewPointer::EndX(const PointerContext& view) const {
+    return MeasurePoint::ScreenFromOffset(m_measure.m_b.offsetX, view.measureScale, CentreX(view));
 }
 
 } // namespace vexar

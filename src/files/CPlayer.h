@@ -1,20 +1,24 @@
 #pragma once
-// CPlayer: playback of raw recordings. One step reads one record, checks everything its header
-// claims before reading on its strength, feeds the packet pairs through the ping buffers and
-// runs the per-ping routine; damaged stretches are skipped by resynchronising at the next
-// signature.
+// CPlayer: reads raw recordings for playback. One step reads one record, checks everything its
+// header claims before reading on its strength, and hands the record over (the packet pairs, the
+// header fields, the sentence); damaged stretches are skipped by resynchronising at the next
+// signature. It paces records at the speed they were recorded when asked, keeps the position of
+// a pass over the file, and copies the records it reads to a copy target. It needs no document:
+// the document plays the records it hands over.
 
-#include "common/Commands.h"
+#include "files/CDataFile.h"
+#include "files/RawRecording.h"
 #include "files/RecordHeader.h"
+#include "platform/Ports.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace vexar {
-
-class CTamsorDoc;
 
 /// What one playback step did.
 enum class StepResult {
@@ -30,97 +34,106 @@ enum class StepResult {
 /// nothing when it is not a valid date and time.
 std::optional<std::int64_t> TimeStampMs(const std::string& stamp);
 
+/// The record the last step read; valid until the next step.
+struct PlayedRecord {
+    RecordHeaderFields fields;
+    int packets = 0;
+    std::span<const std::uint8_t> pairs; ///< packets packet pairs of kPacketPairSize bytes
+    /// The navigation sentence as stored; nothing when the record has none or it could not be read.
+    std::optional<std::string_view> sentence;
+};
+
 class CPlayer {
 public:
-    explicit CPlayer(CTamsorDoc& doc);
+    /// Why a file cannot be played.
+    enum class OpenResult { Opened, CannotOpen, NoData };
+
+    /// `clock` paces records at their recorded speed (may be null: records then play at once).
+    explicit CPlayer(IClockPort* clock);
     CPlayer(const CPlayer&) = delete;
     CPlayer& operator=(const CPlayer&) = delete;
 
-    /// "&Playback...": asks for a file and starts playing it. Cancelling resumes what ran before.
-    void OnOpenPlayback();
-    /// "Convert .R96 File to .xyz...": the open command, then the XYZ export of the played file.
-    void OnConvertToXyz();
-    /// Opens a file and starts playback without asking (headless tools, tests, the command).
-    /// False when the file was refused; real-time acquisition has then restarted.
-    bool OpenPlayback(const std::string& path);
-    /// Plays the record at the current position. In the console's looping playback, a whole
-    /// pass over a file that plays no record tells the operator and returns to real time.
-    StepResult PlaybackStep();
-    /// Milliseconds until the next step is due: "Sleep Time", or at the recorded pace the wait
+    /// Opens a file and positions it at its start for a first pass.
+    OpenResult Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return m_file.IsOpen(); }
+    const std::string& Path() const { return m_file.Path(); }
+    std::string FileName() const { return m_file.FileName(); }
+
+    /// Reads and checks the record at the current position (after resynchronising to the next
+    /// signature). `paced`: a record not yet due at the recorded pace is left for later.
+    /// `copy`: takes every record read, byte for byte, while it is copying.
+    StepResult ReadRecord(bool paced, IRecordCopy* copy);
+    /// The record of the last step that returned Ping.
+    const PlayedRecord& Record() const { return m_record; }
+
+    // ---- Passes over the file ----
+    /// True when the current position is the end of the file.
+    bool AtEndOfFile() const { return m_position + 3 >= m_fileLength; }
+    /// True when the pass that began at the file's start has played no record.
+    bool PassPlayedNothing() const { return m_passFromStart && m_pingsThisPass == 0; }
+    /// Starts a new pass at the file's start.
+    void Rewind();
+    /// Starts counting a pass from here; `fromStart` when it begins at the file's start.
+    void BeginPass(bool fromStart);
+    /// Off: the end of the file ends playback steps (AtEnd) instead of looping (one-pass tools).
+    void SetLooping(bool loop) { m_loop = loop; }
+    bool IsLooping() const { return m_loop; }
+
+    // ---- Pace ----
+    /// "1x": records play at the pace of their time stamps instead of "Sleep Time".
+    void SetRecordedPace(bool on);
+    bool RecordedPace() const { return m_recordedPace; }
+    /// Milliseconds until the next step is due: `sleepTimeMs`, or at the recorded pace the wait
     /// for the next record.
-    int NextStepDelayMs() const;
+    int NextStepDelayMs(int sleepTimeMs) const { return m_recordedPace ? m_waitMs : sleepTimeMs; }
     /// The next record plays at once and the recorded pace counts on from it (after a jump, a
     /// pause or a change of speed).
     void RestartPace() { m_paceValid = false; }
-
-    // ---- The operator's playback controls ----
-    /// "1x": records play at the pace of their time stamps instead of "Sleep Time".
-    void SetRecordedPace(bool on);
     /// The speed as a readout: "1x" at the recorded pace, "max" without a pause, else the speed
     /// relative to the recording ("4x") when its pace is known, or the pause ("250 ms").
-    std::string SpeedText() const;
-    /// One ping forward or back; playback is held (it is held first when it runs).
-    void StepForward();
-    void StepBack();
-    /// The first or the last record of the file; while held it is shown at once.
-    void JumpToStart();
-    void JumpToEnd();
-    /// Runs a playback control command; false when the id is not one.
-    bool OnCommand(int commandId);
-    /// Menu state of a playback control command; nothing when the id is not one.
-    std::optional<CommandState> StateOf(int commandId) const;
+    std::string SpeedText(int sleepTimeMs) const;
+
+    // ---- Position ----
+    /// Moves to `offset` (the next step reads from there).
+    void SeekTo(std::uint64_t offset);
     /// Positions the file at the next record signature at or after the offset.
     void ResyncToRecord(std::uint64_t offset);
-
-    /// "File Pos" slider held / released at a position of 0..100.
-    void OnSliderDragStart();
-    void OnSliderRelease(int position);
-
-    /// Off: the end of the file ends playback steps (AtEnd) instead of looping (one-pass tools).
-    void SetLooping(bool loop) { m_loop = loop; }
-    /// Off: opening a file leaves the settings file alone (headless tools). On, opening a file
-    /// from real time saves every setting, so that "Real Time" brings back the live ones.
-    void SetSaveHeadSettings(bool save) { m_saveHeadSettings = save; }
-
+    /// Start of the last record before `before`, if any.
+    std::optional<std::uint64_t> PreviousRecordStart(std::uint64_t before);
     std::uint64_t FileLength() const { return m_fileLength; }
     std::uint64_t Position() const { return m_position; }
     std::uint64_t RecordStart() const { return m_recordStart; }
+    /// The record whose ping was played last.
+    std::uint64_t ShownRecordStart() const { return m_shownRecordStart; }
+    std::uint64_t BytesPerPercent() const { return m_bytesPerPercent; }
     /// Slider position for the current position, 0..100.
     int PositionPercent() const;
     std::uint64_t DamagedRecords() const { return m_damaged; }
 
 private:
-    StepResult Step(bool paced);
     /// True when the record whose header was read is due at the recorded pace; otherwise the
     /// file is put back before it and m_waitMs says how long to wait.
     bool IsDue();
     /// Keeps the time between the record just played and the one before, for the readout.
     void NoteRecordedInterval();
-    /// Ends a pass at the end of the file: false when the pass played nothing and playback
-    /// ended with the operator told.
-    bool EndPass();
-    std::optional<std::uint64_t> PreviousRecordStart(std::uint64_t before);
-    /// Plays the record at `offset` at once, Hold or not.
-    void ShowRecordAt(std::uint64_t offset);
-    void HoldPlayback();
     bool ReadExact(std::uint8_t* to, std::size_t count);
-    StepResult Skip(RecordCheck why);
-    void ApplyHeader();
-    void FeedPairs(int packets);
-    bool CopyRecord(int packets);
-    bool PassExtension(bool copy);
-    void TakeSentence();
-    void ResumeAfterCancel(bool wasPlayback);
-    void UpdateTitle();
+    StepResult Skip();
+    /// Reads header, reserved block and pairs; Ping when they are whole.
+    StepResult ReadChecked(bool paced);
+    bool CopyRecord(IRecordCopy& copy);
+    bool PassExtension(IRecordCopy* copy);
+    void ReadSentence();
 
-    CTamsorDoc& m_doc;
+    IClockPort* m_clock;
+    CDataFile m_file;
     std::uint64_t m_fileLength = 0;
     std::uint64_t m_position = 0;
     std::uint64_t m_recordStart = 0;
     std::uint64_t m_recordLength = 0;
     std::uint64_t m_bytesPerPercent = 0;
     std::uint64_t m_damaged = 0;
-    std::uint64_t m_shownRecordStart = 0; ///< the record whose ping was played last
+    std::uint64_t m_shownRecordStart = 0;
     std::uint64_t m_pingsThisPass = 0;
     bool m_passFromStart = true; ///< the pass began at the start of the file
     bool m_loop = true;
@@ -132,9 +145,7 @@ private:
     int m_waitMs = 0;                      ///< before the next step, at the recorded pace
     std::int64_t m_recordedIntervalMs = 0; ///< between the last two played records, 0 unknown
     std::optional<std::int64_t> m_lastPlayedStampMs;
-    bool m_saveHeadSettings = true;
-    std::string m_titlePrefix;
-    RecordHeaderFields m_fields;
+    PlayedRecord m_record;
     RecordHeaderBytes m_header{};
     std::array<std::uint8_t, kReservedBlockSize> m_reserved{};
     std::array<std::uint8_t, static_cast<std::size_t>(kMaxPacketPairs) * kPacketPairSize> m_pairs{};

@@ -1,24 +1,25 @@
 #pragma once
-// CRecorder: the recording side of the document. It builds the record headers, writes raw
-// records packet pair by packet pair as the ping cycle exchanges them, builds the beam and
-// point records of each processed ping for the files and the UDP output, runs the record
-// commands of the File menu and rolls recordings over at the size limit.
+// CRecorder: the recording side of the console. It owns the recording file and the recording
+// switches, builds the record headers, builds the point and beam records of each processed ping
+// for the files, the product sink and the UDP output, takes the records of a played file that
+// is being copied, and rolls a recording over at its size limit. It knows nothing of the
+// document: a ping's products come to it as a const value, and what it decides (a recording
+// stopped by an error, a new file) goes back through its events.
 
-#include "acquisition/CSonarLink.h"
-#include "common/Commands.h"
 #include "files/CProductWriter.h"
+#include "files/RawRecording.h"
 #include "files/RecordHeader.h"
+#include "head/COndrel.h"
+#include "platform/Ports.h"
 
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vexar {
-
-class CTamsorDoc;
-struct LocalTime;
 
 /// The automatic name of a clock reading: "07DEC2026-114139".
 std::string FormatAutoName(const LocalTime& time);
@@ -27,6 +28,8 @@ std::string FormatTimeStamp(const LocalTime& time);
 /// `folder` + `stem` + `extension`, or with "-2", "-3", ... before the extension when that
 /// file exists: a roll-over never replaces a file this recording did not create.
 std::string UnusedName(const std::string& folder, const std::string& stem, const std::string& extension);
+/// A record file is named after the signature its records start with: ".R96", ".B96", ".P96".
+std::string ExtensionOf(RecordKind kind);
 
 /// Size limit in bytes of an "Enable AutoFileSize" value; 0 for no limit.
 std::uint64_t SizeLimitBytes(int value);
@@ -36,118 +39,154 @@ std::string FolderOf(const std::string& path);
 /// The name part of a path.
 std::string NameOf(const std::string& path);
 
-class CRecorder {
+/// What a record's header takes from the ping it belongs to.
+struct RecordContext {
+    const PingSettings* settings = nullptr;
+    std::string_view timeStamp; ///< DDMMYYYYHHMMSSmmm
+    float displayedPingPeriodMs = 250.0f;
+    std::string_view sentence; ///< the ping's navigation sentence, empty when it has none
+};
+
+/// Where the UDP output sends the products.
+struct OutputTarget {
+    bool point = false; ///< "UdpOutputP96"
+    bool beam = false;  ///< "UdpOutputB96"
+    std::string host;
+    int port = 0;
+};
+
+/// The products of a processed ping, as the per-ping routine left them.
+struct PingProducts {
+    RecordContext context;
+    const float* combinedImage = nullptr;   ///< kCombinedBeams rows of kMaxSamples values
+    const float* combinedProfile = nullptr; ///< kCombinedBeams values
+    /// Per combined row: its beam-record bytes as the processing converted them (for
+    /// `convertedSamples` samples), or null.
+    std::span<const std::uint8_t* const> convertedRows;
+    int convertedSamples = 0;
+    OutputTarget output;
+};
+
+/// What the recorder tells its owner.
+class IRecorderEvents {
 public:
-    explicit CRecorder(CTamsorDoc& doc);
+    virtual ~IRecorderEvents() = default;
+    /// Every recording switch went off at once (stopped, or ended by an error).
+    virtual void OnRecordingStopped() {}
+    /// A recording started, stopped or went on in a new file.
+    virtual void OnRecordingChanged() {}
+};
+
+/// How a recording that reaches its size limit goes on: in a new file of the folder, named
+/// after the stem the function gives at that moment.
+struct RollOverRule {
+    std::uint64_t limitBytes = 0; ///< 0: no limit
+    std::string folder;
+    std::function<std::string()> stem;
+};
+
+class CRecorder : public IRecordCopy {
+public:
+    CRecorder(IOperatorPort* op, IDatagramSender* datagrams, IRecorderEvents& events);
     CRecorder(const CRecorder&) = delete;
     CRecorder& operator=(const CRecorder&) = delete;
 
-    // ---- Record header ----
-    /// The header fields of a record of the kind from the document's head 0 values, clock
-    /// strings and held sentence; counter and previous length are left to the record chain.
-    RecordHeaderFields HeaderFields(RecordKind kind, std::uint32_t dataLength) const;
-    /// Fills the header of a record of the kind and claims its place in the record chain: the
-    /// record's total length becomes the next record's previous length.
-    const RecordHeaderBytes& BuildRecordHeader(RecordKind kind, std::uint32_t dataLength);
-    /// The held sentence as a record of the kind carries it: raw records only a sentence of more
-    /// than 6 characters; every kind at most 1024 bytes.
-    std::span<const std::uint8_t> SentenceFor(RecordKind kind) const;
-    std::uint64_t RecordCounter() const { return m_chain.Peek().counter; }
-    std::uint32_t PreviousLength() const { return m_chain.Peek().previousLength; }
+    // ---- State ----
+    bool IsRecording(RecordKind kind) const { return m_switches[Slot(kind)]; }
+    bool AnyRecording() const;
+    /// The kind being recorded (raw before beam before point); meaningful while AnyRecording.
+    RecordKind ActiveKind() const;
+    bool FileIsOpen() const { return m_file.IsOpen(); }
+    const std::string& FilePath() const { return m_file.Path(); }
+    /// Bytes of the recording file, the records still being written included.
+    std::uint64_t RecordFileBytes() const;
     /// Counter and previous length of every record, shared with the sonar link's raw records.
     RecordChain& Chain() { return m_chain; }
+    std::uint64_t RecordCounter() const { return m_chain.Peek().counter; }
+    std::uint32_t PreviousLength() const { return m_chain.Peek().previousLength; }
 
-    // ---- Live raw records (written by the sonar link) ----
+    // ---- Record header ----
+    /// The header fields of a record of the kind for the ping; counter and previous length are
+    /// left to the record chain.
+    static RecordHeaderFields HeaderFields(RecordKind kind, std::uint32_t dataLength,
+                                           const RecordContext& ping);
+    /// The ping's sentence as a record of the kind carries it: raw records only a sentence of
+    /// more than 6 characters; every kind at most 1024 bytes.
+    static std::span<const std::uint8_t> SentenceFor(RecordKind kind, std::string_view sentence);
     /// What the link's raw records of the next pings carry besides the ping.
-    RawRecordTemplate RawTemplate() const;
-    /// Follows the link's raw recording: a recording that ended by itself (a write error, a
-    /// roll-over file that did not open, or its record limit) is switched off with its messages.
-    void FollowLinkRecording(const RawRecordingState& state);
+    static RawRecordTemplate RawTemplate(const RecordContext& ping);
 
     // ---- Products of a processed ping ----
-    /// After the profile points are final: the point record, then the beam record, each when
-    /// its UDP output, its recording or the product sink asks for it.
-    void BuildProducts();
     /// Whether the products of a ping include the record of the kind (point or beam).
-    bool WantsRecord(RecordKind kind) const;
+    bool WantsRecord(RecordKind kind, const OutputTarget& output) const;
+    /// The point record, then the beam record, each when its UDP output, its recording or the
+    /// product sink asks for it.
+    void BuildProducts(const PingProducts& ping);
     void SetProductSink(IProductSink* sink) { m_writer.SetSink(sink); }
-    /// The point record: to the UDP output as one datagram and to the P96 file.
-    void BuildPointRecord();
-    /// The beam record: to the UDP output in datagrams of 64 000 bytes and to the B96 file.
-    void BuildBeamRecord();
     /// On: the records are written beside the document while it processes the next ping.
     void SetProductThread(bool threaded) { m_writer.SetThreaded(threaded); }
     /// Returns when every record built so far has been handed on, and reports a write error
     /// of the recording file that happened on the way.
     void FinishProducts();
-    /// Bytes of the recording file, the records still being written included.
-    std::uint64_t RecordFileBytes() const;
-    /// Beams B and samples S of the products for head 0's settings.
-    int ProductBeams() const;
-    int ProductSamples() const;
+    /// Beams B and samples S of the products for the settings.
+    static int ProductBeams(const PingSettings& settings);
+    static int ProductSamples(const PingSettings& settings);
 
-    // ---- Copy of a played file ----
-    /// True while a raw recording takes the played records.
-    bool IsCopying() const;
-    /// Marks the start of a copied record, for the cut-back after a write error.
-    void BeginCopiedRecord();
-    /// Writes bytes of a copied record; false (and the recording stopped) on a write error.
-    bool WriteCopied(std::span<const std::uint8_t> bytes);
-    /// Ends a copied record of the given total length.
-    void EndCopiedRecord(std::uint32_t totalLength);
-
-    // ---- Size limit ----
+    // ---- Recording ----
+    /// Opens (creates) the recording file; on failure the operator is told and false returned.
+    bool OpenFile(const std::string& path);
+    /// Turns the recording of a kind on (the file is open) or off.
+    void SetSwitch(RecordKind kind, bool on);
+    /// Hands the open recording file over (to the sonar link, which writes live raw records).
+    CDataFile TakeFile() { return std::move(m_file); }
+    /// Stops one kind: the records in flight are written and the file closed.
+    void StopKind(RecordKind kind);
+    /// Stops everything: records in flight written, file closed, switches off, and the events
+    /// told.
+    void StopAll();
+    /// As StopAll, without events: the owner closes everything and tells its listeners itself.
+    void Close();
+    /// The rule of the next roll-over.
+    void SetRollOver(RollOverRule rule) { m_rollOver = std::move(rule); }
     /// Before each record: past the limit the recording goes on in a new file.
     void CheckFileSizeLimit();
 
-    // ---- Commands ----
-    /// The three record commands: toggles, or asks for a file and starts the kind.
-    void OnRecord(RecordKind kind);
-    /// "&Stop Recording...".
-    void OnStopRecording();
-    void OnAutoFileName();
-    void OnAutoFileSizeEnable();
-    /// Size items: value 1..5.
-    void OnAutoFileSize(int value);
-    /// Runs a command of the recorder; false when the id is not one.
-    bool OnCommand(int commandId);
-    /// Menu state of a command of the recorder; nothing when the id is not one.
-    std::optional<CommandState> StateOf(int commandId) const;
-    /// Starts recording the kind into a path without asking (headless tools, tests); the
-    /// refusals and titles are those of the command. A live raw recording may stop by itself
-    /// after `maxRecords` records (0: no limit).
-    bool StartRecording(RecordKind kind, const std::string& path, std::uint64_t maxRecords = 0);
-
-    bool AnyRecording() const;
-    /// Recording switch of a kind.
-    bool IsRecording(RecordKind kind) const;
+    // ---- Copy of a played file ----
+    bool IsCopying() const override { return IsRecording(RecordKind::Raw) && m_file.IsOpen(); }
+    std::uint32_t CopyPreviousLength() const override { return PreviousLength(); }
+    void BeginCopiedRecord() override;
+    bool WriteCopied(std::span<const std::uint8_t> bytes) override;
+    void EndCopiedRecord(std::uint32_t totalLength) override;
 
 private:
-    int& SwitchOf(RecordKind kind) const;
-    std::string ProposedName(RecordKind kind) const;
-    bool OpenRecordFile(const std::string& path);
+    static std::size_t Slot(RecordKind kind) { return static_cast<std::size_t>(kind); }
     /// Writes record bytes; on failure the record is cut back and the recording stopped.
     bool WriteRecordBytes(std::span<const std::uint8_t> bytes);
     bool EndRecord();
     void FailWrite();
-    void StopAll();
-    /// Turns every recording switch off and gives the window back its live title.
-    void ClearRecordingSwitches();
-    /// True while the sonar link writes the raw recording.
-    bool LinkRecords() const;
+    void ClearSwitches();
     /// Where a record of the kind goes: the file, the sink, the UDP output.
-    ProductRoute RouteOf(RecordKind kind) const;
+    ProductRoute RouteOf(RecordKind kind, const OutputTarget& output) const;
     /// Applies the size limit and starts the record in a writer's buffer with its header and
     /// the zero block; returns the buffer.
-    std::span<std::uint8_t> StartProduct(RecordKind kind, std::uint32_t dataLength);
+    std::span<std::uint8_t> StartProduct(RecordKind kind, std::uint32_t dataLength,
+                                         const RecordContext& ping);
     void SubmitProduct(RecordKind kind, std::size_t length, const ProductRoute& route);
+    void BuildPointRecord(const PingProducts& ping);
+    void BuildBeamRecord(const PingProducts& ping);
     /// A write error of the products' file: the recording stops with its messages.
     void FollowProductWrites();
     /// True while a B96 or P96 file takes records.
     bool RecordsProducts() const;
+    void ShowWriteError(const std::string& path, const std::string& error) const;
 
-    CTamsorDoc& m_doc;
+    IOperatorPort* m_operator;
+    IDatagramSender* m_datagrams;
+    IRecorderEvents& m_events;
+    CDataFile m_file;
+    std::array<bool, 3> m_switches{}; ///< by RecordKind
     RecordChain m_chain;
+    RollOverRule m_rollOver;
     std::uint64_t m_recordStart = 0;
     /// Length of the products' file once the records in flight are written.
     std::uint64_t m_productFileBytes = 0;

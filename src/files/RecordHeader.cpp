@@ -123,7 +123,7 @@ RecordHeaderFields ReadRecordHeader(std::span<const std::uint8_t, kRecordHeaderS
     f.timeStamp.assign(reinterpret_cast<const char*>(h.data() + kTimeStampAt), kTimeStampLength);
     f.labelByte = h[kLabelAt];
     f.previousLength = GetU32(h, kPreviousLengthAt);
-    f.flags = h[kFlagsAt];
+    // Byte 63's flags say no more than the extension and sentence lengths, which are read.
     f.headerLength = GetU32(h, kHeaderLengthAt);
     f.reservedOffset = GetU32(h, kReservedOffsetAt);
     f.reservedLength = GetU32(h, kReservedLengthAt);

@@ -40,7 +40,6 @@ struct RecordHeaderFields {
     std::string timeStamp;                             ///< 10..26, DDMMYYYYHHMMSSmmm
     std::uint8_t labelByte = 0;                        ///< 29: first byte of the label text
     std::uint32_t previousLength = 0;                  ///< 59
-    std::uint8_t flags = 0;                            ///< 63: bit 0 extension, bit 1 sentence
     std::uint32_t headerLength = kRecordHeaderSize;    ///< 75
     std::uint32_t reservedOffset = kRecordHeaderSize;  ///< 79
     std::uint32_t reservedLength = kReservedBlockSize; ///< 83

@@ -1,6 +1,7 @@
 #include "navigation/XyzExport.h"
 
-#include "acquisition/CTamsorDoc.h"
+#include "files/RecordHeader.h"
+#include "head/COndrel.h"
 
 #include <algorithm>
 #include <array>
@@ -62,19 +63,6 @@ std::string_view FormatLine(std::array<char, N>& buffer, std::string& spill, con
     return spill;
 }
 
-void Write(CTamsorDoc& doc, std::string_view text) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    if (!doc.m_xyzFile.Write(std::span<const std::uint8_t>(bytes, text.size()))) {
-        doc.m_navigationValues.m_xyzWriteFailed = 1;
-    }
-}
-
-void Tell(CTamsorDoc& doc, const std::string& text, MessageIcon icon) {
-    if (doc.Ports().operatorPort != nullptr) {
-        doc.Ports().operatorPort->ShowMessage(text, icon);
-    }
-}
-
 bool IsSameFile(const std::string& a, const std::string& b) {
     if (a == b) {
         return true;
@@ -92,23 +80,22 @@ RotatedPoint PointFromVessel(const CNavigation& nav, double angleRad, double ran
 }
 
 /// Calls `emit` for every beam of the ping that has a profile point, in beam order.
-template <typename Emit> void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
-    const COndrel& head = doc.Head(0);
-    const int beamSetting = head.m_beams;
-    const int samples = head.m_samples;
+template <typename Emit> void ForEachPoint(CNavigation& nav, const XyzPing& ping, Emit&& emit) {
+    const PingSettings& settings = *ping.settings;
+    const int beamSetting = settings.beams;
+    const int samples = settings.samples;
     if (beamSetting <= 0 || samples <= 0) {
         return;
     }
     // A damaged setting must not reach past the combined profile.
     const int beams = static_cast<int>(std::min<long long>(3LL * beamSetting, kCombinedBeams));
-    const float rangeM = head.m_rangeM;
-    const double c = static_cast<double>(doc.m_soundVelocity);
+    const float rangeM = settings.rangeM;
+    const double c = static_cast<double>(settings.soundVelocity);
     const double step = (120.0 / beamSetting) * kBeamStepPerDegree;
-    CNavigation& nav = doc.m_navigationValues;
 
     double theta = kFirstBeamAngleRad;
     for (int i = 0; i < beams; ++i, theta += step) {
-        const float p = doc.m_combinedProfile[static_cast<std::size_t>(i)];
+        const float p = ping.combinedProfile[static_cast<std::size_t>(i)];
         if (!(p > 0.0f)) {
             continue;
         }
@@ -121,50 +108,12 @@ template <typename Emit> void ForEachPoint(CTamsorDoc& doc, Emit&& emit) {
 
 constexpr const char* kXyzLineFormat = "%s\t%s.%s\t% 015.3f\t% 015.3f\t% 015.3f\n";
 
-void WriteTextPing(CTamsorDoc& doc) {
-    // The label is the record's date, a tab, its time, a point and its milliseconds.
-    const char* date = doc.m_dateText.c_str();
-    const char* time = doc.m_timeText.c_str();
-    const char* ms = doc.m_millisecondText.c_str();
-    std::array<char, 256> buffer;
-    std::string spill;
-    ForEachPoint(doc, [&](const XyzPoint& point) {
-        Write(doc, FormatLine(buffer, spill, kXyzLineFormat, date, time, ms, point.x, point.y, point.z));
-    });
-    const CNavigation& nav = doc.m_navigationValues;
-    Write(doc, FormatLine(buffer, spill, kXyzLineFormat, date, time, ms, nav.m_trackOffsetX,
-                          nav.m_trackOffsetY, nav.m_trackOffsetZ));
-    Write(doc, "\n");
-}
-
-void WriteMapPing(CTamsorDoc& doc, IMapPointSink& sink) {
-    const CNavigation& nav = doc.m_navigationValues;
-    if (nav.m_firstFix != 0) {
-        return;
-    }
-    const MapProjection projection{nav.m_originZone, nav.m_originSouth != 0};
-    ForEachPoint(doc, [&](const XyzPoint& point) {
-        sink.TakePoint(MapPoint{doc.m_timeStamp, projection, nav.m_originEasting + point.x,
-                                nav.m_originNorthing + point.y, point.z, point.beam, point.rangeM});
-    });
-}
-
 } // namespace
 
-void ParseNavigationSentence(CTamsorDoc& doc) {
-    doc.m_navigationValues.ParseNavigationSentence(doc.m_navigationSentence, doc.m_xyzConversion != 0);
-}
-
-void ClearNavigation(CTamsorDoc& doc) {
-    doc.m_navigationSentence.clear();
-    doc.m_navigationValues.ClearNavigation();
-}
-
-std::optional<UtmPoint> PointerMapPosition(const CTamsorDoc& doc) {
-    const CNavigation& nav = doc.m_navigationValues;
-    const int beamSetting = doc.Head(0).m_beams;
-    if (doc.m_playback == 0 || nav.m_latitudeText.empty() || nav.m_longitudeText.empty() ||
-        beamSetting <= 0) {
+std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings,
+                                           float bearingDeg, float rangeM) {
+    const int beamSetting = settings.beams;
+    if (nav.m_latitudeText.empty() || nav.m_longitudeText.empty() || beamSetting <= 0) {
         return std::nullopt;
     }
     const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
@@ -175,13 +124,13 @@ std::optional<UtmPoint> PointerMapPosition(const CTamsorDoc& doc) {
     // export turns it to the angle -90 degrees + i x f: the pointer's bearing is taken back to
     // that angle. The readout's range is corrected for the sound velocity already; the export
     // applies the correction itself.
-    const double c = static_cast<double>(doc.m_soundVelocity);
+    const double c = static_cast<double>(settings.soundVelocity);
     if (!(c > 0.0)) {
         return std::nullopt;
     }
     const double beamDeg = 120.0 / beamSetting;
-    const double angleDeg = static_cast<double>(doc.m_cursorBearingDeg) - 90.0 + beamDeg / 2.0;
-    const double slantM = static_cast<double>(doc.m_cursorRangeM) * kNominalSoundVelocity / c;
+    const double angleDeg = static_cast<double>(bearingDeg) - 90.0 + beamDeg / 2.0;
+    const double slantM = static_cast<double>(rangeM) * kNominalSoundVelocity / c;
     const RotatedPoint point = PointFromVessel(nav, angleDeg * kBeamStepPerDegree, slantM, c);
     return UtmPoint{fix.easting + point.x, fix.northing + point.y, fix.zone};
 }
@@ -209,107 +158,129 @@ std::string CompanionXyzPath(const std::string& playedPath) {
     return playedPath.substr(0, playedPath.size() - 3) + "xyz";
 }
 
-bool StartXyzExport(CTamsorDoc& doc, const std::string& playedPath) {
-    return StartXyzExportTo(doc, CompanionXyzPath(playedPath));
-}
+// ---------------------------------------------------------------------------------------------
+// CXyzExport
 
-namespace {
-void SetConverting(CTamsorDoc& doc) {
-    doc.m_xyzConversion = 1;
-    // A conversion plays its file to the end: a held playback goes on.
-    if (doc.m_playback != 0 && doc.m_hold != 0) {
-        doc.m_hold = 0;
-        if (ITimerPort* timers = doc.Ports().timers; timers != nullptr && !timers->IsArmed(kPlaybackTimer)) {
-            timers->Arm(kPlaybackTimer, doc.m_sleepTimeMs);
-        }
+void CXyzExport::Write(CNavigation& nav, std::string_view text) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    if (!m_file.Write(std::span<const std::uint8_t>(bytes, text.size()))) {
+        nav.m_xyzWriteFailed = 1;
     }
 }
-} // namespace
 
-void StartMapExport(CTamsorDoc& doc, IMapPointSink& sink) {
-    SetConverting(doc);
-    doc.m_mapPointSink = &sink;
-    doc.m_navigationValues.StartTrack();
+void CXyzExport::Tell(const std::string& text, MessageIcon icon) const {
+    if (m_operator != nullptr) {
+        m_operator->ShowMessage(text, icon);
+    }
 }
 
-bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath) {
-    SetConverting(doc);
-    if (doc.m_xyzFile.IsOpen()) {
+void CXyzExport::StartToSink(IMapPointSink& sink, CNavigation& nav) {
+    m_active = true;
+    m_sink = &sink;
+    nav.StartTrack();
+}
+
+bool CXyzExport::StartToFile(const std::string& outputPath, const std::string& playedPath, CNavigation& nav) {
+    m_active = true;
+    if (m_file.IsOpen()) {
         return true;
     }
     // Creating the output truncates it: never let that be the recording being played (a played
     // file whose name ends in "xyz" has itself as companion).
-    const bool clobbersPlayed =
-        doc.m_playbackFile.IsOpen() && IsSameFile(outputPath, doc.m_playbackFile.Path());
-    if (clobbersPlayed || !doc.m_xyzFile.Open(outputPath, CDataFile::Mode::CreateWrite)) {
-        const std::string& reason = doc.m_xyzFile.LastError();
-        Tell(doc, clobbersPlayed || reason.empty() ? kDefaultFileError : outputPath + "\n" + reason,
+    const bool clobbersPlayed = !playedPath.empty() && IsSameFile(outputPath, playedPath);
+    if (clobbersPlayed || !m_file.Open(outputPath, CDataFile::Mode::CreateWrite)) {
+        const std::string& reason = m_file.LastError();
+        Tell(clobbersPlayed || reason.empty() ? kDefaultFileError : outputPath + "\n" + reason,
              MessageIcon::Error);
-        Tell(doc, kErrorCreatingXyz, MessageIcon::Error);
+        Tell(kErrorCreatingXyz, MessageIcon::Error);
         return false;
     }
-    doc.m_navigationValues.StartTrack();
+    nav.StartTrack();
     return true;
 }
 
-void WriteXyzPing(CTamsorDoc& doc) {
-    if (doc.m_mapPointSink != nullptr) {
-        WriteMapPing(doc, *doc.m_mapPointSink);
-    } else if (doc.m_xyzFile.IsOpen()) {
-        WriteTextPing(doc);
+void CXyzExport::WriteTextPing(CNavigation& nav, const XyzPing& ping) {
+    // The label is the record's date, a tab, its time, a point and its milliseconds.
+    const std::string date(ping.dateText);
+    const std::string time(ping.timeText);
+    const std::string ms(ping.millisecondText);
+    std::array<char, 256> buffer;
+    std::string spill;
+    ForEachPoint(nav, ping, [&](const XyzPoint& point) {
+        Write(nav, FormatLine(buffer, spill, kXyzLineFormat, date.c_str(), time.c_str(), ms.c_str(), point.x,
+                              point.y, point.z));
+    });
+    Write(nav, FormatLine(buffer, spill, kXyzLineFormat, date.c_str(), time.c_str(), ms.c_str(),
+                          nav.m_trackOffsetX, nav.m_trackOffsetY, nav.m_trackOffsetZ));
+    Write(nav, "\n");
+}
+
+void CXyzExport::WriteMapPing(CNavigation& nav, const XyzPing& ping) {
+    if (nav.m_firstFix != 0) {
+        return;
+    }
+    const MapProjection projection{nav.m_originZone, nav.m_originSouth != 0};
+    ForEachPoint(nav, ping, [&](const XyzPoint& point) {
+        m_sink->TakePoint(MapPoint{ping.timeStamp, projection, nav.m_originEasting + point.x,
+                                   nav.m_originNorthing + point.y, point.z, point.beam, point.rangeM});
+    });
+}
+
+void CXyzExport::WritePing(CNavigation& nav, const XyzPing& ping) {
+    if (m_sink != nullptr) {
+        WriteMapPing(nav, ping);
+    } else if (m_file.IsOpen()) {
+        WriteTextPing(nav, ping);
     }
 }
 
-XyzExportResult FinishXyzExport(CTamsorDoc& doc) {
-    if (doc.m_mapPointSink != nullptr) {
+void CXyzExport::Close() {
+    if (m_file.IsOpen()) {
+        m_file.Close();
+        m_active = false;
+    }
+    if (m_sink != nullptr) {
+        m_sink = nullptr;
+        m_active = false;
+    }
+}
+
+XyzExportResult CXyzExport::Finish(CNavigation& nav) {
+    if (m_sink != nullptr) {
         // The sink's owner closes its output and tells the result.
-        doc.m_mapPointSink = nullptr;
-        doc.m_xyzConversion = 0;
+        m_sink = nullptr;
+        m_active = false;
         return XyzExportResult::NotRunning;
     }
-    if (doc.m_xyzConversion == 0 && !doc.m_xyzFile.IsOpen()) {
+    if (!m_active && !m_file.IsOpen()) {
         return XyzExportResult::NotRunning;
     }
-    doc.m_xyzConversion = 0;
-    const bool wasOpen = doc.m_xyzFile.IsOpen();
-    CNavigation& nav = doc.m_navigationValues;
+    m_active = false;
+    const bool wasOpen = m_file.IsOpen();
     // Without a fix every coordinate would be made up: nothing of the file stays.
     const bool noFixes = wasOpen && nav.m_firstFix != 0;
-    if (noFixes) {
-        if (!doc.m_xyzFile.Truncate(0)) {
-            nav.m_xyzWriteFailed = 1;
-        }
-    }
-    // The last lines reach the file only here: a failed flush lost them as much as a failed write.
-    if (wasOpen && !doc.m_xyzFile.Flush()) {
+    if (noFixes && !m_file.Truncate(0)) {
         nav.m_xyzWriteFailed = 1;
     }
-    doc.m_xyzFile.Close();
-    // A file that could not be created was reported at the start; a file that lost lines must
-    // not be reported as complete.
-    XyzExportResult result = XyzExportResult::NotRunning;
-    if (wasOpen) {
-        if (nav.m_xyzWriteFailed != 0) {
-            result = XyzExportResult::WriteFailed;
-            Tell(doc, kErrorWritingXyz, MessageIcon::Error);
-        } else if (noFixes) {
-            result = XyzExportResult::NoFixes;
-            Tell(doc, kXyzNoFixesText, MessageIcon::Warning);
-        } else {
-            result = XyzExportResult::Complete;
-            Tell(doc, kConversionComplete, MessageIcon::Information);
-        }
+    // The last lines reach the file only here: a failed flush lost them as much as a failed write.
+    if (wasOpen && !m_file.Flush()) {
+        nav.m_xyzWriteFailed = 1;
     }
-    if (doc.Ports().timers != nullptr) {
-        doc.Ports().timers->Stop(kPlaybackTimer);
+    m_file.Close();
+    if (!wasOpen) {
+        return XyzExportResult::NotRunning; // a file that could not be created was reported at the start
     }
-    // The timer handler re-arms after every step unless playback holds: stay on the last ping
-    // instead of replaying the file without writing. "Real Time" releases this Hold.
-    if (doc.m_playback != 0 && doc.m_hold == 0) {
-        doc.m_hold = 1;
-        doc.m_holdAfterConversion = 1;
+    // A file that lost lines must not be reported as complete.
+    if (nav.m_xyzWriteFailed != 0) {
+        Tell(kErrorWritingXyz, MessageIcon::Error);
+        return XyzExportResult::WriteFailed;
     }
-    return result;
+    if (noFixes) {
+        Tell(kXyzNoFixesText, MessageIcon::Warning);
+        return XyzExportResult::NoFixes;
+    }
+    Tell(kConversionComplete, MessageIcon::Information);
+    return XyzExportResult::Complete;
 }
 
 } // namespace vexar

@@ -1,8 +1,11 @@
 #pragma once
-// The document's side of navigation: parsing the played record's sentence, and the XYZ export
-// that turns the profile points of every played ping into map coordinates.
+// The XYZ export that turns the profile points of every played ping into map coordinates, and
+// the placing of a point of the picture on the map.
 
+#include "files/CDataFile.h"
+#include "head/PingSettings.h"
 #include "navigation/CNavigation.h"
+#include "platform/Ports.h"
 
 #include <optional>
 #include <string>
@@ -10,24 +13,8 @@
 
 namespace vexar {
 
-class CTamsorDoc;
-
-/// Parses the document's current sentence into its navigation values; while an XYZ conversion
-/// runs a sentence with a position moves the track.
-void ParseNavigationSentence(CTamsorDoc& doc);
-/// Empties the current sentence, its stored length and the ten display texts (a played record
-/// without a sentence).
-void ClearNavigation(CTamsorDoc& doc);
-
 /// The XYZ file beside a played file: its path with the last three characters replaced by "xyz".
 std::string CompanionXyzPath(const std::string& playedPath);
-
-/// Starts converting the played file (playback is already open): sets the XYZ switch and, unless
-/// the XYZ file is open already, creates it at the companion path and starts a new track.
-/// Returns false when the file could not be created (the operator has been told).
-bool StartXyzExport(CTamsorDoc& doc, const std::string& playedPath);
-/// As StartXyzExport, to a chosen file (the command-line converter).
-bool StartXyzExportTo(CTamsorDoc& doc, const std::string& outputPath);
 
 /// The map projection of a conversion's points: the UTM zone of the fix that started the track.
 struct MapProjection {
@@ -57,13 +44,17 @@ public:
     virtual void TakePoint(const MapPoint& point) = 0;
 };
 
-/// Starts converting the played file (playback is already open) into map points for `sink`
-/// instead of a text file; the sink is released by FinishXyzExport.
-void StartMapExport(CTamsorDoc& doc, IMapPointSink& sink);
+/// The operator's message of an export whose recording gave no position fix.
+inline constexpr const char* kXyzNoFixesText =
+    "The recording holds no position fixes, so no XYZ points were written.";
 
-/// Writes the profile points of the processed ping, then (text layout) the track line and an
-/// empty line. Does nothing when the XYZ file is not open.
-void WriteXyzPing(CTamsorDoc& doc);
+/// The UTM position of a point of the picture at `bearingDeg` (clockwise from the top) and
+/// `rangeM` (corrected for the sound velocity, as the pointer readout gives it) for a ping whose
+/// sentence gave a usable fix, placed as the export places a profile point there, with the same
+/// geometry and attitude. Nothing without a fix.
+std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings,
+                                           float bearingDeg, float rangeM);
+
 /// How an XYZ export ended.
 enum class XyzExportResult {
     NotRunning, ///< no export was running
@@ -72,20 +63,54 @@ enum class XyzExportResult {
     WriteFailed, ///< lines were lost on the way, also by the final flush
 };
 
-/// End of the played file: clears the switch, closes the file, tells the operator the result
-/// once, stops the playback timer and holds playback on the last ping. Lines lost on the way
-/// leave the navigation's m_xyzWriteFailed set. A recording without a single position fix gives
-/// no coordinates at all: the lines written before the end are taken back.
-XyzExportResult FinishXyzExport(CTamsorDoc& doc);
+/// What the export takes from a processed ping.
+struct XyzPing {
+    const PingSettings* settings = nullptr;
+    const float* combinedProfile = nullptr; ///< kCombinedBeams values
+    std::string_view dateText;
+    std::string_view timeText;
+    std::string_view millisecondText;
+    std::string_view timeStamp; ///< DDMMYYYYHHMMSSmmm
+};
 
-/// The operator's message of an export whose recording gave no position fix.
-inline constexpr const char* kXyzNoFixesText =
-    "The recording holds no position fixes, so no XYZ points were written.";
+/// The XYZ export of a played recording: the text file of the console, or map points for a sink.
+/// The track it follows is the navigation's; the owner parses every played sentence into it
+/// with the track active while the export runs.
+class CXyzExport {
+public:
+    explicit CXyzExport(IOperatorPort* op) : m_operator(op) {}
 
-/// During playback of a ping with a position fix: the UTM position of the point under the
-/// pointer (the document's cursor range and bearing), placed as the export places a profile
-/// point there, with the same geometry and attitude. Nothing without a fix or outside playback.
-std::optional<UtmPoint> PointerMapPosition(const CTamsorDoc& doc);
+    /// True from the start of an export to its end ("XYZ conversion active").
+    bool IsActive() const { return m_active; }
+    /// True while the export writes somewhere (its file is open or a sink takes points).
+    bool IsWriting() const { return m_file.IsOpen() || m_sink != nullptr; }
+    bool HasSink() const { return m_sink != nullptr; }
+    /// Starts an export to `outputPath` (kept when it is open already) and a new track. False,
+    /// with the operator told, when the file could not be created or is the played file.
+    bool StartToFile(const std::string& outputPath, const std::string& playedPath, CNavigation& nav);
+    /// Starts an export of map points to `sink` (released by Finish or Close) and a new track.
+    void StartToSink(IMapPointSink& sink, CNavigation& nav);
+    /// Writes the profile points of the processed ping, then (text layout) the track line and an
+    /// empty line.
+    void WritePing(CNavigation& nav, const XyzPing& ping);
+    /// End of the played file: closes the file and tells the operator the result once. Lines lost
+    /// on the way leave the navigation's m_xyzWriteFailed set. A recording without a single
+    /// position fix gives no coordinates at all: the lines written before the end are taken back.
+    XyzExportResult Finish(CNavigation& nav);
+    /// Closes the file and releases the sink without a result (the played file was closed).
+    void Close();
+
+private:
+    void Write(CNavigation& nav, std::string_view text);
+    void Tell(const std::string& text, MessageIcon icon) const;
+    void WriteTextPing(CNavigation& nav, const XyzPing& ping);
+    void WriteMapPing(CNavigation& nav, const XyzPing& ping);
+
+    IOperatorPort* m_operator;
+    CDataFile m_file;
+    IMapPointSink* m_sink = nullptr;
+    bool m_active = false;
+};
 
 /// One line of the XYZ file: "%s\t% 015.3f\t% 015.3f\t% 015.3f\n".
 std::string FormatXyzLine(const std::string& label, double x, double y, double z);

@@ -1,6 +1,5 @@
 #include "output/DataOutput.h"
 
-#include "acquisition/CTamsorDoc.h"
 #include "common/TextParse.h"
 
 #include <algorithm>
@@ -8,8 +7,8 @@
 
 namespace vexar {
 
-CDataOutputDlgModel::CDataOutputDlgModel(const CTamsorDoc& doc)
-    : CDataOutputDlgModel(doc.m_udpOutputPoint, doc.m_udpOutputBeam, doc.m_outputAddress) {}
+CDataOutputDlgModel::CDataOutputDlgModel(const SystemSettings& system)
+    : CDataOutputDlgModel(system.udpOutputPoint, system.udpOutputBeam, system.outputAddress) {}
 
 CDataOutputDlgModel::CDataOutputDlgModel(int pointOutput, int beamOutput, const std::string& address)
     : m_point(pointOutput != 0), m_beam(beamOutput != 0), m_octets(ParseAddress(address)) {}
@@ -31,10 +30,10 @@ std::string CDataOutputDlgModel::AddressText() const {
     return text;
 }
 
-void CDataOutputDlgModel::Apply(CTamsorDoc& doc) const {
-    doc.m_udpOutputPoint = m_point ? 1 : 0;
-    doc.m_udpOutputBeam = m_beam ? 1 : 0;
-    doc.m_outputAddress = AddressText();
+void CDataOutputDlgModel::Apply(SystemSettings& system) const {
+    system.udpOutputPoint = m_point ? 1 : 0;
+    system.udpOutputBeam = m_beam ? 1 : 0;
+    system.outputAddress = AddressText();
 }
 
 std::array<int, 4> CDataOutputDlgModel::ParseAddress(const std::string& address) {

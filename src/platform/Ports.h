@@ -19,7 +19,7 @@ enum TimerId : int {
     kPingTimer = 3030,       ///< the next step of the sonar link where it runs on the timers
     kTakePingTimer = 3040,   ///< takes the newest live ping once the document has rested
     kStaleTimer = 3050,      ///< counts the seconds without a new live ping
-    kFinishPingTimer = 3060, ///< processes the rest of a live ping taken in two turns
+    kFinishPingTimer = 3060, ///< processes the next turn of a live ping taken in turns
 };
 
 /// One-shot timers. Arming a timer that is armed restarts it; stopping an idle timer is harmless.
@@ -157,33 +157,6 @@ struct RecordingStatus {
     bool active = false;
     std::string path;
     std::uint64_t bytes = 0;
-};
-
-/// What happens in the document that a program may show. Listeners subscribe to the document;
-/// every handler defaults to nothing, so a listener implements only what it shows. Events are
-/// delivered on the document's thread after the document's state has been updated.
-class IDocumentListener {
-public:
-    virtual ~IDocumentListener() = default;
-    /// A ping (live, played, or the current one again) went through the per-ping routine: the
-    /// combined image, the profile, the timings and the status values are current.
-    virtual void OnPingProcessed() {}
-    virtual void OnLinkStateChanged(LinkState state) { (void)state; }
-    /// Real-time acquisition started: at start-up and whenever playback ends.
-    virtual void OnRealTimeStarted() {}
-    /// A file of `fileLength` bytes was opened for playback; playing starts at its beginning.
-    virtual void OnPlaybackOpened(std::uint64_t fileLength) { (void)fileLength; }
-    /// Playback moved to `percent` (0..100) of its file.
-    virtual void OnPlaybackMoved(int percent) { (void)percent; }
-    /// The settings were (re)loaded from the settings file.
-    virtual void OnSettingsLoaded() {}
-    /// An operator command changed a setting that the control bars show.
-    virtual void OnSettingsChanged() {}
-    /// In real time, no new ping has come for `seconds` (2 or more) whole seconds; 0 when a new
-    /// ping ends that, or when the picture is not expected to move (Hold, playback).
-    virtual void OnPictureStale(int seconds) { (void)seconds; }
-    /// A recording started or stopped (also by itself), or went on in a new file.
-    virtual void OnRecordingChanged(const RecordingStatus& recording) { (void)recording; }
 };
 
 /// The ports a document talks through; none is owned.

@@ -45,15 +45,14 @@ void CMOndrelMBP::UseHeadImage(const COndrel& current) {
     m_imageStride = -static_cast<std::ptrdiff_t>(kMaxSamples);
 }
 
-void CMOndrelMBP::InitialiseProcessor(const COndrel& first, float soundVelocityMps, const COndrel* current,
-                                      int startGainDb) {
+void CMOndrelMBP::InitialiseProcessor(const PingSettings& settings, const COndrel* current) {
     // Damaged settings (a played file) are kept inside the buffers.
-    m_samples = std::clamp(first.m_samples, 1, kMaxSamples);
-    m_beams = std::clamp(first.m_beams, 1, kMaxBeams);
-    m_frequencyKHz = first.m_baseFrequencyKHz;
+    m_samples = std::clamp(settings.samples, 1, kMaxSamples);
+    m_beams = std::clamp(settings.beams, 1, kMaxBeams);
+    m_frequencyKHz = settings.baseFrequencyKHz;
     m_frequencyHz = static_cast<float>(m_frequencyKHz) * 1000.0f;
     m_pitch = kElementPitchM;
-    m_sectorWidthDeg = first.m_sectorWidthDeg;
+    m_sectorWidthDeg = settings.sectorWidthDeg;
     m_halfWidthRad = m_sectorWidthDeg * 0.5f * kDegToRadSector;
     m_beamStep = 2.0f * m_halfWidthRad / static_cast<float>(m_beams);
 
@@ -62,9 +61,9 @@ void CMOndrelMBP::InitialiseProcessor(const COndrel& first, float soundVelocityM
     m_omega = static_cast<float>(2.0 * 3.14159265358979 * static_cast<double>(m_frequencyHz));
     ClearAveraging();
     if (current != nullptr) {
-        BuildGainTable(first, *current, startGainDb);
+        BuildGainTable(settings, *current);
     }
-    m_soundVelocity = soundVelocityMps;
+    m_soundVelocity = settings.soundVelocity;
     BuildSteeringTables();
     std::fill_n(m_bottomRange.begin(), kMaxBeams, 500.0f);
     m_reprojBeams = -1;
@@ -115,13 +114,13 @@ void CMOndrelMBP::BuildSteeringTables() {
     }
 }
 
-void CMOndrelMBP::LoadElementSamples(const COndrel& first, const COndrel& current) {
+void CMOndrelMBP::LoadElementSamples(const PingSettings& settings, const COndrel& current) {
     std::memset(m_elements.data(), 0, m_elements.size() * sizeof(float));
-    if (first.m_transducerType != 4) {
+    if (m_transducerType != 4) {
         return;
     }
     // An inverted head is mirrored left to right by reversing its elements.
-    const bool mirrored = current.m_transducerUp != 0;
+    const bool mirrored = settings.transducerUp != 0;
     for (int ch = 0; ch < kElementCount; ++ch) {
         const int element = mirrored ? kElementCount - 1 - ch : ch;
         const std::uint16_t* raw = current.m_rawSamples.data() + static_cast<std::size_t>(ch) * kMaxSamples;
@@ -133,11 +132,12 @@ void CMOndrelMBP::LoadElementSamples(const COndrel& first, const COndrel& curren
     }
 }
 
-void CMOndrelMBP::BuildGainTable(const COndrel& first, const COndrel& current, int startGainDb) {
-    const float range = first.m_rangeM;
+void CMOndrelMBP::BuildGainTable(const PingSettings& settings, const COndrel& current) {
+    const int startGainDb = settings.startGainDb;
+    const float range = settings.rangeM;
     const int n = m_samples;
     // The table depends on these four values only; most pings find it built already.
-    const GainKey key{range, n, current.m_quadrantGain, startGainDb};
+    const GainKey key{range, n, settings.Head(current.m_headIndex).quadrantGainDb, startGainDb};
     if (m_gainKey && *m_gainKey == key) {
         return;
     }
@@ -151,7 +151,8 @@ void CMOndrelMBP::BuildGainTable(const COndrel& first, const COndrel& current, i
     const float near = 0.02f * static_cast<float>(n);
     const float k = 20.0f * std::log10(0.02f * range) + 20.0f;
     // Gains are added as integers; a wide type keeps absurd values from overflowing.
-    const float g = static_cast<float>(static_cast<long long>(current.m_quadrantGain) + startGainDb);
+    const float g = static_cast<float>(
+        static_cast<long long>(settings.Head(current.m_headIndex).quadrantGainDb) + startGainDb);
     const auto level = [&](int i) {
         const float t =
             20.0f * std::log10(static_cast<float>(i) / near) + (g + k) + slope * static_cast<float>(i);
@@ -228,15 +229,7 @@ void CMOndrelMBP::MeasureElementLevels(COndrel& current) {
     }
 }
 
-void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
-    const int m = std::clamp(first.m_average, 1, kAveragingSlots);
-    if (m != m_averageCount) {
-        m_averageCount = m;
-        ClearAveraging();
-    }
-    if (m_ringPosition >= m) {
-        m_ringPosition = 0;
-    }
+BeamFormJob CMOndrelMBP::PrepareBeamForming(const PingSettings& settings, int averaged) {
     BeamFormJob job;
     job.demod = m_demod.data();
     job.steerCos = m_steerCos.data();
@@ -247,9 +240,9 @@ void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
     job.beams = m_beams;
     job.samples = m_samples;
     job.formedSamples = 4 * ((m_samples - 5) / 4) + 4;
-    job.width = first.m_beamWidth;
-    const float displayGain = static_cast<float>(first.m_displayGain);
-    switch (first.m_beamWidth) {
+    job.width = settings.beamWidth;
+    const float displayGain = static_cast<float>(settings.displayGain);
+    switch (settings.beamWidth) {
     case 0:
         job.gainFactor = 0.5f * 0.15f * displayGain;
         job.lastStored = m_samples - 2;
@@ -265,8 +258,21 @@ void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
     default:
         break;
     }
-    job.averageScale = 1.0f / static_cast<float>(m) * 1.3f;
-    const bool form = first.m_beamWidth >= 0 && first.m_beamWidth <= 2;
+    job.averageScale = 1.0f / static_cast<float>(averaged) * 1.3f;
+    return job;
+}
+
+void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& current) {
+    const int m = std::clamp(settings.average, 1, kAveragingSlots);
+    if (m != m_averageCount) {
+        m_averageCount = m;
+        ClearAveraging();
+    }
+    if (m_ringPosition >= m) {
+        m_ringPosition = 0;
+    }
+    const BeamFormJob job = PrepareBeamForming(settings, m);
+    const bool form = settings.beamWidth >= 0 && settings.beamWidth <= 2;
     m_rowCleared.fill(false);
     // Beams are formed in mirror pairs from the centre of the fan outwards, and each pair is
     // re-projected while it is still in cache.
@@ -293,6 +299,12 @@ void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
             AverageBeamPair(job, m_beams - 1, m_beams - 1, row0, row0);
         }
     }
+    ClearUntouchedRows(current);
+    m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);
+    m_ringPosition = m_ringPosition + 1 >= m ? 0 : m_ringPosition + 1;
+}
+
+void CMOndrelMBP::ClearUntouchedRows(COndrel& current) {
     // Rows no echo was moved to are empty. Rows from the beam count up were emptied by an
     // earlier ping, unless it had more beams.
     float* head = current.m_headImage.data();
@@ -305,8 +317,6 @@ void CMOndrelMBP::FormAndReproject(const COndrel& first, COndrel& current) {
     m_headRowsUsed = m_beams;
     UseHeadImage(current);
     m_dirtyBeams = std::max(m_dirtyBeams, m_beams);
-    m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);
-    m_ringPosition = m_ringPosition + 1 >= m ? 0 : m_ringPosition + 1;
 }
 
 void CMOndrelMBP::BuildReprojectionTable(float rangeM) {
@@ -394,35 +404,36 @@ void CMOndrelMBP::ReprojectPair(COndrel& current, int i, const float* source1, c
     }
 }
 
-void CMOndrelMBP::ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb,
-                                  float soundVelocityMps) {
-    if (first.m_transducerType != m_transducerTypeSeen) {
-        m_transducerTypeSeen = first.m_transducerType;
-        InitialiseProcessor(first, soundVelocityMps, &current, startGainDb);
+void CMOndrelMBP::ProcessHeadPing(const PingSettings& settings, int transducerType, COndrel& current) {
+    m_transducerType = transducerType;
+    const float soundVelocityMps = settings.soundVelocity;
+    if (m_transducerType != m_transducerTypeSeen) {
+        m_transducerTypeSeen = m_transducerType;
+        InitialiseProcessor(settings, &current);
     }
-    if (first.m_average != m_averageSeen || first.m_detectProfilePoints != m_detectSeen) {
+    if (settings.average != m_averageSeen || settings.detectProfilePoints != m_detectSeen) {
         ClearAveraging();
-        m_averageSeen = first.m_average;
-        m_detectSeen = first.m_detectProfilePoints;
+        m_averageSeen = settings.average;
+        m_detectSeen = settings.detectProfilePoints;
     }
-    if (first.m_profileFilterType != m_filterTypeSeen) {
+    if (settings.profileFilterType != m_filterTypeSeen) {
         ClearAveraging();
-        m_filterTypeSeen = first.m_profileFilterType;
+        m_filterTypeSeen = settings.profileFilterType;
     }
-    LoadElementSamples(first, current);
+    LoadElementSamples(settings, current);
     // The steering tables depend only on the velocity and the geometry of the last initialisation.
     if (soundVelocityMps != m_soundVelocity) {
         RebuildGeometry(soundVelocityMps);
     }
-    BuildGainTable(first, current, startGainDb);
+    BuildGainTable(settings, current);
     Demodulate();
     MeasureElementLevels(current);
-    if (m_reprojBeams != m_beams || m_reprojSamples != m_samples || m_reprojRange != first.m_rangeM) {
-        BuildReprojectionTable(first.m_rangeM);
+    if (m_reprojBeams != m_beams || m_reprojSamples != m_samples || m_reprojRange != settings.rangeM) {
+        BuildReprojectionTable(settings.rangeM);
     }
-    FormAndReproject(first, current);
-    if (first.m_detectProfilePoints != 0) {
-        RunSelectedFilter(first);
+    FormAndReproject(settings, current);
+    if (settings.detectProfilePoints != 0) {
+        RunSelectedFilter(settings);
     }
     CopyProfileToHead(current);
 }

@@ -3,6 +3,7 @@
 // into a 0..255 beam image and one profile point per beam, and measures the element levels.
 
 #include "head/COndrel.h"
+#include "processing/BeamKernels.h"
 #include "processing/ProcessingBuffer.h"
 
 #include <array>
@@ -25,20 +26,20 @@ public:
     CMOndrelMBP(const CMOndrelMBP&) = delete;
     CMOndrelMBP& operator=(const CMOndrelMBP&) = delete;
 
-    /// Takes beams, samples, frequency and sector width from `first` (the first head's
-    /// parameters), clears the element, demodulator and averaging state and rebuilds the tables.
-    /// The gain table is built only when `current` names the head being processed.
-    void InitialiseProcessor(const COndrel& first, float soundVelocityMps, const COndrel* current = nullptr,
-                             int startGainDb = 0);
-    /// Processes the ping held in `current` with the settings of `first` (may be the same head).
-    /// Writes the whole of the current head's image, its profile and its element status.
-    void ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb, float soundVelocityMps);
+    /// Takes beams, samples, frequency, sector width and sound velocity from `settings`, clears
+    /// the element, demodulator and averaging state and rebuilds the tables. The gain table is
+    /// built only when `current` names the head being processed.
+    void InitialiseProcessor(const PingSettings& settings, const COndrel* current = nullptr);
+    /// Processes the ping held in `current` with `settings`; `transducerType` is the type the
+    /// ping's reply header gives. Writes the whole of the current head's image, its profile and
+    /// its element status.
+    void ProcessHeadPing(const PingSettings& settings, int transducerType, COndrel& current);
     /// Forgets the pings being averaged.
     void ClearAveraging();
     /// Rebuilds the steering tables for a new sound velocity.
     void RebuildGeometry(float soundVelocityMps);
     /// Picks one echo per beam from the finished beam image with the selected filter.
-    void RunProfileFilter(const COndrel& first);
+    void RunProfileFilter(const PingSettings& settings);
 
     // Read access for the view, the records and the tests.
     int Beams() const { return m_beams; }
@@ -69,14 +70,18 @@ private:
     }
 
     // One step of the ping each.
-    void LoadElementSamples(const COndrel& first, const COndrel& current);
+    void LoadElementSamples(const PingSettings& settings, const COndrel& current);
     void BuildSteeringTables();
-    void BuildGainTable(const COndrel& first, const COndrel& current, int startGainDb);
+    void BuildGainTable(const PingSettings& settings, const COndrel& current);
     void BuildQuadWeights();
     void Demodulate();
     void MeasureElementLevels(COndrel& current);
     /// Forms, averages and re-projects every beam into the current head's image.
-    void FormAndReproject(const COndrel& first, COndrel& current);
+    void FormAndReproject(const PingSettings& settings, COndrel& current);
+    /// What the beam-forming kernels need for this ping, averaging over `averaged` pings.
+    BeamFormJob PrepareBeamForming(const PingSettings& settings, int averaged);
+    /// Empties the head image rows no echo reached, and hands the image to the readers.
+    void ClearUntouchedRows(COndrel& current);
     void ReprojectPair(COndrel& current, int pair, const float* source1, const float* source2);
     /// Row of the head image, cleared on first use in a ping.
     float* HeadRow(COndrel& current, int row);
@@ -92,13 +97,13 @@ private:
     void UseHeadImage(const COndrel& current);
 
     // Profile filters.
-    void RunSelectedFilter(const COndrel& first);
-    void RunFirstReturn(const COndrel& first);
-    void RunMaximumReturn(const COndrel& first);
-    void RunBottomFollowing(const COndrel& first);
+    void RunSelectedFilter(const PingSettings& settings);
+    void RunFirstReturn(const PingSettings& settings);
+    void RunMaximumReturn(const PingSettings& settings);
+    void RunBottomFollowing(const PingSettings& settings);
     /// Profile points of beams 1..beams-2 from the chosen echoes, outliers dropped.
-    void KeepSteadyPoints(const COndrel& first);
-    float FilterBeamAngleRad(const COndrel& first, int beam) const;
+    void KeepSteadyPoints(const PingSettings& settings);
+    float FilterBeamAngleRad(const PingSettings& settings, int beam) const;
 
     // Geometry and settings of the last initialisation.
     int m_beams = 90;
@@ -119,6 +124,7 @@ private:
     int m_ringPosition = 0;
     int m_dirtyBeams = 0; ///< history rows and slots written since the last clear
     int m_dirtySlots = 0;
+    int m_transducerType = 1; ///< of the ping being processed
     int m_transducerTypeSeen = 4;
     int m_filterTypeSeen = 1;
     std::uint8_t m_detectSeen = 0;

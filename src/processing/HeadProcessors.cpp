@@ -4,10 +4,9 @@
 
 namespace vexar {
 
-void HeadProcessors::InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads,
-                                          float soundVelocityMps) {
+void HeadProcessors::InitialiseProcessors(const PingSettings& settings) {
     for (CMOndrelMBP& processor : m_processors) {
-        processor.InitialiseProcessor(heads[0], soundVelocityMps);
+        processor.InitialiseProcessor(settings);
     }
 }
 
@@ -22,24 +21,23 @@ void HeadProcessors::RunHead(void* context, int task) {
     const int head = job.order[static_cast<std::size_t>(task)];
     std::array<COndrel, kHeadCount>& heads = *job.heads;
     COndrel& current = heads[static_cast<std::size_t>(head)];
-    // Every processor reads head 0's settings; only processor 0 writes head 0's buffers.
-    job.self->m_processors[static_cast<std::size_t>(head)].ProcessHeadPing(heads[0], current, job.startGainDb,
-                                                                           job.soundVelocityMps);
+    // The ping's transducer type is the one head 0's reply header gives.
+    job.self->m_processors[static_cast<std::size_t>(head)].ProcessHeadPing(
+        *job.settings, heads[0].m_transducerType, current);
     if (job.done != nullptr) {
         job.done(job.doneContext, head);
     }
 }
 
 void HeadProcessors::ProcessHeads(std::array<COndrel, kHeadCount>& heads,
-                                  const std::array<bool, kHeadCount>& flagged, int startGainDb,
-                                  float soundVelocityMps, HeadDoneFn done, void* doneContext) {
+                                  const std::array<bool, kHeadCount>& flagged, const PingSettings& settings,
+                                  HeadDoneFn done, void* doneContext) {
     PingJob job;
     job.done = done;
     job.doneContext = doneContext;
     job.self = this;
     job.heads = &heads;
-    job.startGainDb = startGainDb;
-    job.soundVelocityMps = soundVelocityMps;
+    job.settings = &settings;
     int count = 0;
     for (int k = 0; k < kHeadCount; ++k) {
         if (flagged[static_cast<std::size_t>(k)]) {

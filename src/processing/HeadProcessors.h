@@ -5,9 +5,11 @@
 
 #include "common/WorkerPool.h"
 #include "head/COndrel.h"
+#include "head/PingSettings.h"
 #include "processing/CMOndrelMBP.h"
 
 #include <array>
+#include <optional>
 
 namespace vexar {
 
@@ -19,16 +21,31 @@ public:
     using HeadDoneFn = void (*)(void* context, int head);
 
     virtual ~IHeadProcessing() = default;
-    /// Recomputes the processing tables from head 0's settings.
-    virtual void InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads,
-                                      float soundVelocityMps) = 0;
+    /// Rebuilds the processing tables when the settings' tables key differs from the one they
+    /// were last built for (or they were never built); true when it rebuilt them.
+    bool PrepareTables(const PingSettings& settings) {
+        const ProcessingTablesKey key = settings.TablesKey();
+        if (m_builtFor && *m_builtFor == key) {
+            return false;
+        }
+        InitialiseProcessors(settings);
+        m_builtFor = key;
+        return true;
+    }
     /// Processes the ping of every flagged head into its head image and profile, and returns when
     /// all are done. `done` runs for each flagged head as soon as it is finished.
     virtual void ProcessHeads(std::array<COndrel, kHeadCount>& heads,
-                              const std::array<bool, kHeadCount>& flagged, int startGainDb,
-                              float soundVelocityMps, HeadDoneFn done, void* doneContext) = 0;
+                              const std::array<bool, kHeadCount>& flagged, const PingSettings& settings,
+                              HeadDoneFn done, void* doneContext) = 0;
     /// Forgets the averaging history of every head.
     virtual void ClearHistory() = 0;
+
+protected:
+    /// Recomputes the processing tables for the settings.
+    virtual void InitialiseProcessors(const PingSettings& settings) = 0;
+
+private:
+    std::optional<ProcessingTablesKey> m_builtFor;
 };
 
 class HeadProcessors final : public IHeadProcessing {
@@ -36,22 +53,23 @@ public:
     /// The heads of a ping run as tasks of `workers`.
     explicit HeadProcessors(WorkerPool& workers) : m_workers(workers) {}
 
-    void InitialiseProcessors(const std::array<COndrel, kHeadCount>& heads, float soundVelocityMps) override;
     /// The result does not depend on how the heads are spread over the threads.
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      int startGainDb, float soundVelocityMps, HeadDoneFn done, void* doneContext) override;
+                      const PingSettings& settings, HeadDoneFn done, void* doneContext) override;
     void ClearHistory() override;
 
     CMOndrelMBP& Processor(int head) { return m_processors[static_cast<std::size_t>(head)]; }
     const CMOndrelMBP& Processor(int head) const { return m_processors[static_cast<std::size_t>(head)]; }
+
+protected:
+    void InitialiseProcessors(const PingSettings& settings) override;
 
 private:
     struct PingJob {
         HeadProcessors* self = nullptr;
         std::array<COndrel, kHeadCount>* heads = nullptr;
         std::array<int, kHeadCount> order{};
-        int startGainDb = 0;
-        float soundVelocityMps = 0.0f;
+        const PingSettings* settings = nullptr;
         HeadDoneFn done = nullptr;
         void* doneContext = nullptr;
     };

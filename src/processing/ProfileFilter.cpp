@@ -121,44 +121,44 @@ int JumpLimit(int beamsIndex) {
 
 } // namespace
 
-float CMOndrelMBP::FilterBeamAngleRad(const COndrel& first, int beam) const {
-    const float azimuthRad = static_cast<float>(first.m_azimuth / 10) * kDegToRadFilter;
+float CMOndrelMBP::FilterBeamAngleRad(const PingSettings& settings, int beam) const {
+    const float azimuthRad = static_cast<float>(settings.heads[0].azimuth / 10) * kDegToRadFilter;
     return static_cast<float>(beam) * m_beamStep + (azimuthRad + m_beamStep * 0.5f - m_halfWidthRad);
 }
 
-void CMOndrelMBP::RunProfileFilter(const COndrel& first) {
+void CMOndrelMBP::RunProfileFilter(const PingSettings& settings) {
     UseOwnImage();
-    RunSelectedFilter(first);
+    RunSelectedFilter(settings);
 }
 
-void CMOndrelMBP::RunSelectedFilter(const COndrel& first) {
+void CMOndrelMBP::RunSelectedFilter(const PingSettings& settings) {
     std::fill_n(m_profilePosition.begin(), m_beams, 0.0f);
     std::fill_n(m_profileIntensity.begin(), m_beams, 0);
-    switch (first.m_profileFilterType) {
+    switch (settings.profileFilterType) {
     case 0:
-        RunFirstReturn(first);
+        RunFirstReturn(settings);
         break;
     case 1:
-        RunMaximumReturn(first);
+        RunMaximumReturn(settings);
         break;
     case 2:
-        RunBottomFollowing(first);
+        RunBottomFollowing(settings);
         break;
     default:
         break;
     }
 }
 
-void CMOndrelMBP::RunFirstReturn(const COndrel& first) {
-    const float range = first.m_rangeM;
-    const float threshold = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+void CMOndrelMBP::RunFirstReturn(const PingSettings& settings) {
+    const float range = settings.rangeM;
+    const float threshold = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int nearIndex =
-        FloorToInt(std::max(0.0f, static_cast<float>(first.m_nearLimitCm) / 100.0f) * 500.0f / range + 0.5f);
+        FloorToInt(std::max(0.0f, static_cast<float>(settings.nearLimitCm) / 100.0f) * 500.0f / range + 0.5f);
     // These two use 500 samples whatever the sample count is.
-    const float w1 = static_cast<float>(first.m_windowStartMm) * 500.0f / 1000.0f / range + 0.5f;
-    const float w2 = static_cast<float>(first.m_windowEndMm) * 500.0f / 1000.0f / range + 0.5f;
+    const float w1 = static_cast<float>(settings.windowStartMm) * 500.0f / 1000.0f / range + 0.5f;
+    const float w2 = static_cast<float>(settings.windowEndMm) * 500.0f / 1000.0f / range + 0.5f;
     for (int b = 0; b < m_beams; ++b) {
-        const float cosAlpha = std::cos(FilterBeamAngleRad(first, b));
+        const float cosAlpha = std::cos(FilterBeamAngleRad(settings, b));
         int lo = cosAlpha > 0.0f ? FloorToInt(w1 / cosAlpha) : FloorToInt(w1);
         int hi = cosAlpha > 0.0f ? FloorToInt(w2 / cosAlpha) : FloorToInt(w2);
         lo = std::max(lo, nearIndex);
@@ -200,18 +200,18 @@ void CMOndrelMBP::RunFirstReturn(const COndrel& first) {
         m_chosenPosition[static_cast<std::size_t>(b)] = position;
         m_chosenPeak[static_cast<std::size_t>(b)] = peak;
     }
-    KeepSteadyPoints(first);
+    KeepSteadyPoints(settings);
 }
 
-void CMOndrelMBP::RunMaximumReturn(const COndrel& first) {
-    const float range = first.m_rangeM;
+void CMOndrelMBP::RunMaximumReturn(const PingSettings& settings) {
+    const float range = settings.rangeM;
     const float n = static_cast<float>(m_samples);
-    const float threshold = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+    const float threshold = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int nearIndex = FloorToInt(n * 0.25f / range + 0.5f);
-    const float w1 = static_cast<float>(first.m_windowStartMm) * n / 1000.0f / range + 0.5f;
-    const float w2 = static_cast<float>(first.m_windowEndMm) * n / 1000.0f / range + 0.5f;
+    const float w1 = static_cast<float>(settings.windowStartMm) * n / 1000.0f / range + 0.5f;
+    const float w2 = static_cast<float>(settings.windowEndMm) * n / 1000.0f / range + 0.5f;
     for (int b = 0; b < m_beams; ++b) {
-        const float cosAlpha = std::cos(FilterBeamAngleRad(first, b));
+        const float cosAlpha = std::cos(FilterBeamAngleRad(settings, b));
         const float* row = ImageRow(b);
         EchoScanner scan(row, m_samples, nearIndex);
         float best = threshold;
@@ -232,7 +232,7 @@ void CMOndrelMBP::RunMaximumReturn(const COndrel& first) {
         m_chosenPosition[static_cast<std::size_t>(b)] = position;
         m_chosenPeak[static_cast<std::size_t>(b)] = peak;
     }
-    KeepSteadyPoints(first);
+    KeepSteadyPoints(settings);
     for (int b = 0; b < m_beams; ++b) {
         const std::size_t at = static_cast<std::size_t>(b);
         if (m_profilePosition[at] > n) {
@@ -245,10 +245,10 @@ void CMOndrelMBP::RunMaximumReturn(const COndrel& first) {
     }
 }
 
-void CMOndrelMBP::KeepSteadyPoints(const COndrel& first) {
+void CMOndrelMBP::KeepSteadyPoints(const PingSettings& settings) {
     // A point that jumps away from either neighbour is an outlier; the first and last beams have
     // only one neighbour and keep no point.
-    const float jump = static_cast<float>(JumpLimit(first.m_beamsIndex));
+    const float jump = static_cast<float>(JumpLimit(settings.beamsIndex));
     for (int b = 1; b < m_beams - 1; ++b) {
         const std::size_t at = static_cast<std::size_t>(b);
         const float p = m_chosenPosition[at];
@@ -262,17 +262,17 @@ void CMOndrelMBP::KeepSteadyPoints(const COndrel& first) {
     }
 }
 
-void CMOndrelMBP::RunBottomFollowing(const COndrel& first) {
-    const float range = first.m_rangeM;
+void CMOndrelMBP::RunBottomFollowing(const PingSettings& settings) {
+    const float range = settings.rangeM;
     const float n = static_cast<float>(m_samples);
-    const float threshold = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+    const float threshold = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int nearIndex = FloorToInt(n * 0.25f / range + 0.5f);
-    const float w1 = static_cast<float>(first.m_windowStartMm) * n / 1000.0f / range;
-    const float w2 = static_cast<float>(first.m_windowEndMm) * n / 1000.0f / range;
+    const float w1 = static_cast<float>(settings.windowStartMm) * n / 1000.0f / range;
+    const float w2 = static_cast<float>(settings.windowEndMm) * n / 1000.0f / range;
     for (int b = 1; b < m_beams; ++b) {
         const std::size_t at = static_cast<std::size_t>(b);
         const float upper = std::min(1.1f * m_bottomRange[at], w2);
-        const float cosAlpha = std::cos(FilterBeamAngleRad(first, b));
+        const float cosAlpha = std::cos(FilterBeamAngleRad(settings, b));
         const float* row = ImageRow(b);
         EchoScanner scan(row, m_samples, nearIndex);
         if (!scan.Search(threshold)) {

@@ -134,11 +134,12 @@ public:
         m_doc = CTamsorDoc::Create(ports);
         m_watch = std::make_unique<PingWatch>(*m_doc);
         m_doc->Subscribe(*m_watch);
-        m_doc->m_sonarAddress = "127.0.0.1";
-        m_doc->m_outputAddress = "127.0.0.1";
-        m_doc->m_sonarPort = port;
-        m_doc->Head(0).m_transducerUp = 0;
-        m_doc->CopyHeadSettings();
+        m_doc->EditSettings([port](Settings& s) {
+            s.system.sonarAddress = "127.0.0.1";
+            s.system.outputAddress = "127.0.0.1";
+            s.system.sonarPort = port;
+            s.sonar.transducerUp = 0;
+        });
     }
     ~Console() { m_doc->CloseSockets(); }
     Console(const Console&) = delete;
@@ -182,7 +183,7 @@ public:
         }
     }
 
-    LinkStats Stats() const { return m_doc->Link()->Stats(); }
+    LinkStats Stats() const { return m_doc->SonarLink()->Stats(); }
 
     QtTimers m_timers;
     QtClock m_clock;
@@ -202,15 +203,17 @@ TEST(LiveLink, CompletePingsReachEveryHeadBitForBit) {
         options.scene.noise = 0.002f;
         HeadThread head(options);
         Console console(head.Server().Port());
-        console.Doc().Head(0).m_samples = samples;
-        console.Doc().m_pingDelayMs = 30;
+        console.Doc().EditSettings([samples](Settings& s) {
+            s.sonar.samples = samples;
+            s.system.pingDelayMs = 30;
+        });
         console.Doc().StartAcquisition();
         ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 4; }));
-        EXPECT_EQ(console.Doc().m_connected, 1);
+        EXPECT_TRUE(console.Doc().Link().connected);
         console.ExpectHeadsHoldLatest(options.scene, head.Server().m_pingsStarted.load());
         EXPECT_EQ(console.Doc().Head(0).m_headerText, "SIM");
         EXPECT_EQ(console.Doc().Head(0).m_transducerType, 4);
-        EXPECT_GE(console.Doc().m_acquisitionTimeMs, console.Doc().m_sonarTimeMs);
+        EXPECT_GE(console.Doc().Timings().acquisitionTimeMs, console.Doc().Timings().sonarTimeMs);
         EXPECT_TRUE(console.m_operator.m_messages.empty());
     }
 }
@@ -258,7 +261,7 @@ TEST(LiveLink, DroppedConnectionIsReconnectedWithinASecond) {
     options.dropAfterPings = 2;
     HeadThread head(options);
     Console console(head.Server().Port());
-    console.Doc().m_pingDelayMs = 20;
+    console.Doc().EditSettings([](Settings& s) { s.system.pingDelayMs = 20; });
     console.Doc().StartAcquisition();
     ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 5; }));
     EXPECT_GE(head.Server().m_connections.load(), 3);
@@ -356,8 +359,11 @@ TEST(HeadsimServer, SkipsBytesThatAreNotAPacketAndAnswersTheNextOne) {
     socket.connectToHost(QHostAddress(QHostAddress::LocalHost), head.Server().Port());
     ASSERT_TRUE(socket.waitForConnected(10000));
     COndrel request;
-    request.ResetCommandPacket();
-    request.BuildCommandPacket();
+    PingSettings settings;
+    ResetPulseLength(settings);
+    request.ResetCommandPacket(settings);
+    ApplyPacketRules(settings);
+    request.BuildCommandPacket(settings);
     request.m_commandPacket[kPacketBlockByte] = 5;
     QByteArray bytes("\x01\x02\xFE\x00garbage", 11);
     bytes.append(reinterpret_cast<const char*>(request.m_commandPacket.data()), kCommandPacketSize);

@@ -3,6 +3,8 @@
 #include "display/CPictureModel.h"
 #include "display/OverlayLayout.h"
 #include "platform/qt/PictureRenderer.h"
+#include "support/RecordingFixture.h"
+#include "support/TestPing.h"
 
 #include <QDir>
 #include <QFontInfo>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace vexar {
@@ -22,38 +25,104 @@ using namespace overlay_colors;
 
 constexpr double kPi = 3.14159265358979323846;
 
+// Stands in for the ping processors: gives every processed head the element status the test
+// asks for and nothing else.
+class StatusProcessing : public IHeadProcessing {
+public:
+    void InitialiseProcessors(const PingSettings&) override {}
+    void ClearHistory() override {}
+    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
+                      const PingSettings&, HeadDoneFn done, void* doneContext) override {
+        for (int k = 0; k < kHeadCount; ++k) {
+            if (flagged[static_cast<std::size_t>(k)]) {
+                heads[static_cast<std::size_t>(k)].m_elementStatus = status;
+                done(doneContext, k);
+            }
+        }
+    }
+    std::array<std::uint8_t, kElementCount> status{};
+};
+
+// The picture model is fed the test's combined image, profile and heads with the document's
+// settings; the overlays read the document. The document has a clock and timers but no link, so
+// that the stale count runs on the fake clock and Hold leaves it alone.
 class PictureRenderTest : public ::testing::Test {
 protected:
-    void Configure(int beams, int samples, int zoomIndex, QSize size) {
-        COndrel& head = doc->Head(0);
-        head.m_beams = beams;
-        head.m_samples = samples;
-        head.m_displayMode = kDisplayModePolar;
-        head.m_rangeM = 10.0f;
-        head.m_pingCounter = 2;
-        head.m_displayGain = 50;
-        doc->m_soundVelocity = 1500.0f;
-        doc->m_startGain = 6;
-        doc->m_grid = kGridPolar;
-        doc->m_rangeMark = 1;
-        doc->m_unit = kUnitMetric;
-        doc->m_colorTable = 0;
-        doc->m_zoomIndex = zoomIndex;
-        model->InitialUpdate(*doc);
-        model->Resize(*doc, size.width(), size.height());
+    PictureRenderTest() { NewDocument(); }
+
+    void NewDocument() {
+        DocumentPorts ports = world.Ports();
+        ports.link = nullptr;
+        doc = CTamsorDoc::Create(ports);
+        doc->SetHeadProcessing(processing);
+        model = std::make_unique<CPictureModel>(serial);
     }
 
+    void Configure(int beams, int samples, int zoomIndex, QSize size) {
+        doc->EditSettings([=](Settings& s) {
+            s.sonar.beams = beams;
+            s.sonar.samples = samples;
+            s.sonar.displayMode = kDisplayModePolar;
+            s.sonar.rangeM = 10.0f;
+            s.sonar.displayGain = 50;
+            s.sonar.soundVelocity = 1500.0f;
+            s.sonar.startGainDb = 6;
+            s.view.grid = kGridPolar;
+            s.view.rangeMark = 1;
+            s.view.unit = kUnitMetric;
+            s.view.colorTable = 0;
+            s.view.zoomIndex = zoomIndex;
+        });
+        // One ping came, then none for the watchdog's period: the next ping is the second.
+        test::TestPing().EnterInto(*doc);
+        doc->OnTimer(kWatchdogTimer);
+        model->InitialUpdate(Input());
+        model->Resize(Input(), size.width(), size.height());
+    }
+    void Edit(const std::function<void(Settings&)>& edit) { doc->EditSettings(edit); }
+
+    PictureInput Input() const {
+        PictureInput input = doc->Picture();
+        input.combinedImage = combined.data();
+        input.combinedProfile = profile.data();
+        input.heads = heads.get();
+        return input;
+    }
+    float& ImageAt(int beam, int sample) {
+        return combined[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)];
+    }
+
+    /// A new ping: the document has new data and the picture is built from the test's image.
     void Ping() {
-        doc->Head(0).m_newData = 1;
-        model->Update(*doc);
+        test::TestPing().EnterInto(*doc);
+        (*heads)[0].m_newData = 1;
+        model->Update(Input());
+    }
+
+    /// The live picture has not changed for `seconds` whole seconds (0: the count starts afresh).
+    void StaleFor(int seconds) {
+        doc->StartAcquisition();
+        if (seconds > 0) {
+            world.clock.Advance(static_cast<std::uint64_t>(seconds) * 1000);
+            doc->OnTimer(kStaleTimer);
+        }
+    }
+
+    /// Plays a recording of one ping of `samples` samples, recorded with data gain `displayGain`.
+    void Play(int samples, int displayGain) {
+        test::Bytes record = test::MakeRawRecord(samples == 1000 ? 128 : 64, 0);
+        record[350] = static_cast<std::uint8_t>(displayGain);
+        test::WriteFile(folder / "played.R96", record);
+        ASSERT_TRUE(doc->OpenPlayback(folder / "played.R96", true));
+        ASSERT_EQ(doc->PlaybackStep(), StepResult::Ping);
     }
 
     QImage Render(const CMeasureState* measure = nullptr) {
         return RenderDocumentPicture(*doc, *model, measure);
     }
 
-    int CentreX() const { return model->ClientWidth() / 2 - doc->m_panX; }
-    int CentreY() const { return model->ClientHeight() / 2 - doc->m_panY; }
+    int CentreX() const { return model->ClientWidth() / 2 - doc->ViewValues().panX; }
+    int CentreY() const { return model->ClientHeight() / 2 - doc->ViewValues().panY; }
 
     static bool Is(const QImage& image, int x, int y, const QColor& colour) {
         return image.valid(x, y) && QColor(image.pixel(x, y)) == colour;
@@ -72,9 +141,16 @@ protected:
         return count;
     }
 
-    std::unique_ptr<CTamsorDoc> doc = CTamsorDoc::Create(DocumentPorts{});
+    test::RecordingFolder folder;
+    test::FakeWorld world;
+    StatusProcessing processing;
+    std::unique_ptr<CTamsorDoc> doc;
+    std::vector<float> combined = std::vector<float>(static_cast<std::size_t>(kCombinedBeams) * kMaxSamples);
+    std::vector<float> profile = std::vector<float>(kCombinedBeams);
+    std::unique_ptr<std::array<COndrel, kHeadCount>> heads =
+        std::make_unique<std::array<COndrel, kHeadCount>>();
     WorkerPool serial{0};
-    std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(serial);
+    std::unique_ptr<CPictureModel> model;
 };
 
 TEST_F(PictureRenderTest, OverlayFontIsArialOrItsMetricTwin) {
@@ -88,26 +164,27 @@ TEST_F(PictureRenderTest, OverlayFontIsArialOrItsMetricTwin) {
 
 TEST_F(PictureRenderTest, TargetsAppearAtTheirBearingClockwiseFromTheTop) {
     Configure(120, 500, kZoomHalf, QSize(640, 600)); // 360 beams, N = 500
-    doc->m_grid = kGridNone;
-    doc->m_colorTable = 3; // Grey: every echo above 101 is white, nothing else is
+    Edit([](Settings& s) {
+        s.view.grid = kGridNone;
+        s.view.colorTable = 3; // Grey: every echo above 101 is white, nothing else is
+    });
     model->SelectColorTable(3);
-    doc->m_panX = 40;
-    doc->m_panY = -25;
+    doc->SetPan(40, -25);
     const double radius = 300.0 * static_cast<double>(model->Radius()) / 500.0;
     const SweepPlan plan = CPictureModel::PlanSweep(120);
     for (const int beam : {10, 90, 180, 270}) {
-        std::fill(doc->m_combinedImage.begin(), doc->m_combinedImage.end(), 0.0f);
+        std::fill(combined.begin(), combined.end(), 0.0f);
         for (int s = 295; s <= 305; ++s) {
-            doc->CombinedImage(beam, s) = 255.0f;
+            ImageAt(beam, s) = 255.0f;
         }
         Ping();
-        const QImage image = Render();
+        const QImage rendered = Render();
         double sx = 0.0;
         double sy = 0.0;
         int count = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                if (Is(image, x, y, Qt::white)) {
+        for (int y = 0; y < rendered.height(); ++y) {
+            for (int x = 0; x < rendered.width(); ++x) {
+                if (Is(rendered, x, y, Qt::white)) {
                     sx += x + 0.5 - CentreX();
                     sy += y + 0.5 - CentreY();
                     ++count;
@@ -126,23 +203,23 @@ TEST_F(PictureRenderTest, TargetsAppearAtTheirBearingClockwiseFromTheTop) {
 
 TEST_F(PictureRenderTest, FifthRingLiesOnThePictureEdgeAt1500MetresPerSecond) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
-    doc->m_rangeMark = 0;
+    Edit([](Settings& s) { s.view.rangeMark = 0; });
     Ping();
     // Walk outwards at 30 degrees and note where the ring colour is met beyond the fourth ring.
     const double edge = static_cast<double>(model->Radius());
-    auto fifthRing = [&](const QImage& image) {
+    auto fifthRing = [&](const QImage& rendered) {
         const double a = 30.0 * kPi / 180.0;
         for (double t = edge * 0.9; t < edge * 1.3; t += 0.25) {
             const int x = static_cast<int>(std::lround(CentreX() + t * std::sin(a)));
             const int y = static_cast<int>(std::lround(CentreY() - t * std::cos(a)));
-            if (Is(image, x, y, kGrid)) {
+            if (Is(rendered, x, y, kGrid)) {
                 return t;
             }
         }
         return -1.0;
     };
     EXPECT_NEAR(fifthRing(Render()), edge, 1.5);
-    doc->m_soundVelocity = 1400.0f;
+    Edit([](Settings& s) { s.sonar.soundVelocity = 1400.0f; });
     EXPECT_NEAR(fifthRing(Render()), edge * 1500.0 / 1400.0, 1.5);
 }
 
@@ -153,7 +230,7 @@ TEST_F(PictureRenderTest, GridNoneDrawsNoRingsAxesOrLabels) {
     EXPECT_GT(Count(withGrid, kGrid), 500);
     EXPECT_GT(Count(withGrid, kAxis), 500);
     EXPECT_GT(Count(withGrid, kRangeLabel), 20);
-    doc->m_grid = kGridNone;
+    Edit([](Settings& s) { s.view.grid = kGridNone; });
     const QImage without = Render();
     // Inside the picture, away from the status texts, whose smoothed edges may match any colour.
     const QRect disc(CentreX() - 240, CentreY() - 240, 480, 480);
@@ -164,22 +241,24 @@ TEST_F(PictureRenderTest, GridNoneDrawsNoRingsAxesOrLabels) {
 
 TEST_F(PictureRenderTest, RectangularGridDrawsStraightLines) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
-    doc->m_grid = kGridRectangular;
-    doc->m_rangeMark = 0;
+    Edit([](Settings& s) {
+        s.view.grid = kGridRectangular;
+        s.view.rangeMark = 0;
+    });
     Ping();
-    const QImage image = Render();
+    const QImage rendered = Render();
     // The horizontal line one step (R / 5 = 50 px) above the centre, across the whole picture.
     const int y = CentreY() - 50;
-    EXPECT_TRUE(Is(image, CentreX() - 200, y, kGrid));
-    EXPECT_TRUE(Is(image, CentreX() + 240, y, kGrid));
-    EXPECT_TRUE(Is(image, CentreX() + 30, CentreY(), kAxis));
+    EXPECT_TRUE(Is(rendered, CentreX() - 200, y, kGrid));
+    EXPECT_TRUE(Is(rendered, CentreX() + 240, y, kGrid));
+    EXPECT_TRUE(Is(rendered, CentreX() + 30, CentreY(), kAxis));
 }
 
 TEST_F(PictureRenderTest, SpinnerWithDataWaitingMessageWithout) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
     const QRect topRight(630, 0, 10, 20);
     const QRect middle(0, 290, 640, 30);
-    doc->Head(0).m_newData = 0;
+    ASSERT_EQ(doc->Head(0).m_newData, 0);
     const QImage waiting = Render();
     EXPECT_GT(Count(waiting, kWaiting, middle), 10);
     EXPECT_EQ(Count(waiting, Qt::black, topRight), topRight.width() * topRight.height());
@@ -188,7 +267,7 @@ TEST_F(PictureRenderTest, SpinnerWithDataWaitingMessageWithout) {
     EXPECT_EQ(Count(running, kWaiting), 0);
     EXPECT_LT(Count(running, Qt::black, topRight), topRight.width() * topRight.height() - 5);
     // The spinner moves on with the ping counter.
-    doc->Head(0).m_pingCounter += 1;
+    Ping();
     EXPECT_NE(Render().copy(topRight), running.copy(topRight));
 }
 
@@ -196,11 +275,12 @@ TEST_F(PictureRenderTest, HeldAndConvertingMessages) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
     Ping();
     const QRect topBand(150, 0, 340, 24);
-    doc->m_hold = 1;
+    doc->SetHold(true);
     EXPECT_GT(Count(Render(), kWaiting, topBand), 10);
     // A running conversion in playback replaces "Held..." by its own message.
-    doc->m_playback = 1;
-    doc->m_xyzConversion = 1;
+    Play(500, 50);
+    ASSERT_TRUE(doc->StartXyzExport());
+    doc->SetHold(true);
     const QImage converting = Render();
     EXPECT_EQ(Count(converting, kWaiting, topBand), 0);
     EXPECT_GT(Count(converting, kStatus, topBand), 10);
@@ -208,17 +288,19 @@ TEST_F(PictureRenderTest, HeldAndConvertingMessages) {
 
 TEST_F(PictureRenderTest, BeamTestLampsFollowTheElementStatus) {
     Configure(120, 1000, kZoomFull, QSize(800, 600));
-    doc->Head(0).m_displayMode = kDisplayModeBeamTest;
-    doc->m_grid = kGridLine;
-    auto& status = doc->Head(0).m_elementStatus;
-    status.fill(1);
-    status[0] = 2; // weak
-    status[1] = 0; // no signal
+    processing.status.fill(1);
+    processing.status[0] = 2; // weak
+    processing.status[1] = 0; // no signal
+    Ping();
+    Edit([](Settings& s) {
+        s.sonar.displayMode = kDisplayModeBeamTest;
+        s.view.grid = kGridLine;
+    });
     for (int k = 0; k < kHeadCount; ++k) {
-        doc->Head(k).m_rawSamples.fill(0); // full scale where drawn
-        doc->Head(k).m_newData = k == 0 ? 1 : 0;
+        (*heads)[static_cast<std::size_t>(k)].m_rawSamples.fill(0); // full scale where drawn
+        (*heads)[static_cast<std::size_t>(k)].m_newData = k == 0 ? 1 : 0;
     }
-    model->Update(*doc);
+    model->Update(Input());
     const QImage image = Render();
     // w = (800 / 4 - 8) / 16 = 12: lamps of diameter 8 centred at 4 + 12 i + 6.
     EXPECT_TRUE(Is(image, 10, 16, kRedOn));
@@ -255,19 +337,26 @@ TEST_F(PictureRenderTest, TextsFitAndMessagesCoverNothing) {
     };
     for (const Case& c : cases) {
         for (const int newData : {0, 1}) {
+            NewDocument();
             Configure(480, 1000, c.zoom, c.size);
-            for (int k = 0; k < kHeadCount; ++k) {
-                doc->Head(k).m_displayMode = c.mode;
+            Edit([&c](Settings& s) {
+                s.sonar.displayMode = c.mode;
+                s.sonar.displayGain = 100;
+            });
+            doc->SetPan(c.pan.x(), c.pan.y());
+            StaleFor(12);
+            if (c.playback) {
+                Play(1000, 100);
+                if (newData == 0) {
+                    // Opened again: no ping of it is played yet.
+                    ASSERT_TRUE(doc->OpenPlayback(folder / "played.R96", true));
+                }
+            } else if (newData != 0) {
+                test::TestPing().EnterInto(*doc);
             }
-            doc->m_panX = c.pan.x();
-            doc->m_panY = c.pan.y();
-            doc->m_playback = c.playback ? 1 : 0;
-            doc->m_fileDisplayGain = 100;
-            doc->Head(0).m_displayGain = 100;
-            doc->m_hold = 1;
-            doc->m_staleSeconds = c.playback ? 0 : 12;
-            model->Update(*doc);
-            doc->Head(0).m_newData = newData;
+            doc->SetHold(true);
+            model->Update(Input());
+            ASSERT_EQ(doc->Head(0).m_newData, newData);
             OverlayItems items;
             RenderDocumentPicture(*doc, *model, nullptr, &items);
             const QRect client(0, 0, c.size.width(), c.size.height());
@@ -301,13 +390,14 @@ TEST_F(PictureRenderTest, TextsFitAndMessagesCoverNothing) {
 // A live picture without a new ping for seconds is dimmed and says so; the next ping ends it.
 TEST_F(PictureRenderTest, StalePictureIsDimmedAndSaysSo) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
-    doc->m_colorTable = 3;
+    Edit([](Settings& s) { s.view.colorTable = 3; });
     model->SelectColorTable(3);
-    std::fill(doc->m_combinedImage.begin(), doc->m_combinedImage.end(), 255.0f);
+    std::fill(combined.begin(), combined.end(), 255.0f);
     Ping();
     const QPoint echo(CentreX() + 100, CentreY() + 60);
     ASSERT_TRUE(Is(Render(), echo.x(), echo.y(), Qt::white));
-    doc->m_staleSeconds = 7;
+    StaleFor(7);
+    ASSERT_EQ(doc->Link().staleSeconds, 7);
     OverlayItems items;
     const QImage stale = RenderDocumentPicture(*doc, *model, nullptr, &items);
     EXPECT_LT(qGray(stale.pixel(echo)), 128);
@@ -316,7 +406,7 @@ TEST_F(PictureRenderTest, StalePictureIsDimmedAndSaysSo) {
     });
     ASSERT_NE(banner, items.end());
     EXPECT_NEAR(banner->box.center().x(), 320, 2);
-    doc->m_staleSeconds = 0;
+    StaleFor(0);
     items.clear();
     EXPECT_TRUE(Is(RenderDocumentPicture(*doc, *model, nullptr, &items), echo.x(), echo.y(), Qt::white));
     EXPECT_TRUE(std::none_of(items.begin(), items.end(), [](const OverlayItem& item) {
@@ -326,18 +416,18 @@ TEST_F(PictureRenderTest, StalePictureIsDimmedAndSaysSo) {
 
 TEST_F(PictureRenderTest, MeasureGraphics) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
-    doc->m_grid = kGridNone;
+    Edit([](Settings& s) { s.view.grid = kGridNone; });
     Ping();
     const float k = model->MeasureScale();
     CMeasureState measure;
     measure.m_active = true;
     measure.m_a.Set(200, 200, CentreX(), CentreY(), k);
     measure.m_b.Set(300, 260, CentreX(), CentreY(), k);
-    const QImage image = Render(&measure);
-    EXPECT_TRUE(Is(image, 204, 200, kMeasureLine)); // cross at A
-    EXPECT_TRUE(Is(image, 300, 255, kMeasureLine)); // cross at B
-    EXPECT_TRUE(Is(image, 250, 230, kMeasureLine)); // the line between them
-    EXPECT_GT(Count(image, kMeasureText, QRect(315, 252, 60, 20)), 10);
+    const QImage rendered = Render(&measure);
+    EXPECT_TRUE(Is(rendered, 204, 200, kMeasureLine)); // cross at A
+    EXPECT_TRUE(Is(rendered, 300, 255, kMeasureLine)); // cross at B
+    EXPECT_TRUE(Is(rendered, 250, 230, kMeasureLine)); // the line between them
+    EXPECT_GT(Count(rendered, kMeasureText, QRect(315, 252, 60, 20)), 10);
     measure.m_active = false;
     EXPECT_EQ(Count(Render(&measure), kMeasureLine), 0);
 }
@@ -346,18 +436,18 @@ TEST_F(PictureRenderTest, ReverseGreyShowsTheSquareOutsideTheDiscWhite) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
     model->SelectColorTable(4);
     Ping();
-    const QImage image = Render();
+    const QImage rendered = Render();
     const int left = CentreX() - model->Side() / 2;
     const int top = CentreY() - model->Side() / 2;
-    EXPECT_TRUE(Is(image, left + 3, top + 3, Qt::white));
-    EXPECT_TRUE(Is(image, left - 3, top + 3, Qt::black));
+    EXPECT_TRUE(Is(rendered, left + 3, top + 3, Qt::white));
+    EXPECT_TRUE(Is(rendered, left - 3, top + 3, Qt::black));
 }
 
 TEST_F(PictureRenderTest, RenderAtARequestedSize) {
     Configure(120, 500, kZoomFillScreen, QSize(640, 600));
     Ping();
-    const QImage image = RenderDocumentPicture(*doc, *model, QSize(801, 403));
-    EXPECT_EQ(image.size(), QSize(801, 403));
+    const QImage rendered = RenderDocumentPicture(*doc, *model, QSize(801, 403));
+    EXPECT_EQ(rendered.size(), QSize(801, 403));
     EXPECT_EQ(model->Side(), 404);
 }
 
@@ -365,9 +455,10 @@ TEST_F(PictureRenderTest, RenderAtARequestedSize) {
 // byte for byte. Regenerate only on purpose: VEXAR_REGENERATE_GOLDEN=1.
 TEST_F(PictureRenderTest, GoldenPictureAtHalfZoom) {
     Configure(120, 500, kZoomHalf, QSize(560, 540));
-    COndrel& head = doc->Head(0);
-    head.m_detectProfilePoints = 1;
-    doc->m_profileDisplay = 0;
+    Edit([](Settings& s) {
+        s.sonar.detectProfilePoints = 1;
+        s.view.profileDisplay = 0;
+    });
     for (int b = 0; b < 370; ++b) {
         for (int s = 0; s < 500; ++s) {
             float v = static_cast<float>((s / 20) % 6) * 25.0f + static_cast<float>(b % 90 < 45 ? 0 : 10);
@@ -377,35 +468,34 @@ TEST_F(PictureRenderTest, GoldenPictureAtHalfZoom) {
             if (b >= 40 && b < 45 && s >= 150 && s < 170) {
                 v = 300.0f;
             }
-            doc->CombinedImage(b, s) = v;
+            ImageAt(b, s) = v;
         }
-        doc->m_combinedProfile[static_cast<std::size_t>(b)] =
-            b < 360 ? static_cast<float>(400 + b % 20) : 0.0f;
+        profile[static_cast<std::size_t>(b)] = b < 360 ? static_cast<float>(400 + b % 20) : 0.0f;
     }
     Ping();
     CMeasureState measure;
     measure.m_active = true;
     measure.m_a.Set(150, 170, CentreX(), CentreY(), model->MeasureScale());
     measure.m_b.Set(320, 330, CentreX(), CentreY(), model->MeasureScale());
-    const QImage image = Render(&measure);
+    const QImage rendered = Render(&measure);
 
     const QString path = QStringLiteral(VEXAR_TEST_DATA "/picture_golden_50.png");
     if (qEnvironmentVariableIntValue("VEXAR_REGENERATE_GOLDEN") == 1) {
-        ASSERT_TRUE(image.save(path, "PNG"));
+        ASSERT_TRUE(rendered.save(path, "PNG"));
         GTEST_SKIP() << "golden picture written to " << path.toStdString();
     }
     QImage golden(path);
     ASSERT_FALSE(golden.isNull()) << "missing " << path.toStdString();
     golden = golden.convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(golden.size(), image.size());
+    ASSERT_EQ(golden.size(), rendered.size());
     int differing = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            differing += image.pixel(x, y) != golden.pixel(x, y) ? 1 : 0;
+    for (int y = 0; y < rendered.height(); ++y) {
+        for (int x = 0; x < rendered.width(); ++x) {
+            differing += rendered.pixel(x, y) != golden.pixel(x, y) ? 1 : 0;
         }
     }
     if (differing != 0) {
-        image.save(QDir::temp().filePath(QStringLiteral("picture_golden_50.actual.png")), "PNG");
+        rendered.save(QDir::temp().filePath(QStringLiteral("picture_golden_50.actual.png")), "PNG");
     }
     EXPECT_EQ(differing, 0)
         << "the rendering differs; the actual picture is in "

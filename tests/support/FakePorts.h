@@ -2,6 +2,7 @@
 // Fakes of the core's ports: time that runs forward only when a test says so, a scripted TCP
 // peer, a recording datagram sender and an operator who remembers what was shown.
 
+#include "acquisition/DocumentTypes.h"
 #include "platform/Ports.h"
 
 #include <cstdint>
@@ -107,6 +108,8 @@ public:
     void OnRealTimeStarted() override { m_playbackOpen = false; }
     void OnPlaybackOpened(std::uint64_t fileLength) override;
     void OnSettingsLoaded() override { ++m_settingsLoads; }
+    void OnSettingsChanged(const SettingsChange& change) override { m_settingsChanges.push_back(change); }
+    void OnModeChanged(DocMode mode, bool held) override { m_modes.emplace_back(mode, held); }
 
     std::vector<std::string> m_messages;
     std::vector<std::string> m_titles;
@@ -115,6 +118,8 @@ public:
     int m_pingsProcessed = 0;
     int m_settingsLoads = 0;
     std::vector<LinkState> m_linkStates;
+    std::vector<SettingsChange> m_settingsChanges;
+    std::vector<std::pair<DocMode, bool>> m_modes; ///< every mode event: (mode, held)
     bool m_playbackOpen = false;
     std::uint64_t m_playbackLength = 0;
 };

@@ -1,6 +1,5 @@
 #include "support/LoopbackOutputRun.h"
 
-#include "acquisition/CTamsorDoc.h"
 #include "files/CRecorder.h"
 #include "output/CPacedSender.h"
 #include "output/CRecordAssembler.h"
@@ -14,8 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -147,46 +144,45 @@ LoopbackOutputResult RunLoopbackOutput(int pings, double pingsPerSecond, bool pa
         result.error = "cannot open the receiving socket";
         return result;
     }
-    const auto folder =
-        std::filesystem::temp_directory_path() / ("vexar-loopback-output-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const std::string settings = (folder / "Vexar.INI").string();
-    std::ofstream(settings) << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
-                            << "RemotePort_Output1=" << receiver.Port()
-                            << "\nUdpOutputP96=1\nUdpOutputB96=1\n"
-                            << "[Sonar]\nBeams=480\nNumber of Samples=1000\n";
-
     LoopbackSocket socket;
     CPacedSender pacedSocket(socket);
-    DocumentPorts ports;
-    ports.datagrams = paced ? static_cast<IDatagramSender*>(&pacedSocket) : &socket;
-    auto doc = CTamsorDoc::Create(ports);
-    doc->OnNewDocument(folder.string() + "/", settings);
-    doc->Recorder().SetProductThread(true);
+    IDatagramSender& sender = paced ? static_cast<IDatagramSender&>(pacedSocket) : socket;
+    sender.Open(0);
+    IRecorderEvents events;
+    CRecorder recorder(nullptr, &sender, events);
+    recorder.SetProductThread(true);
+    std::vector<float> image(static_cast<std::size_t>(kCombinedBeams) * kMaxSamples);
+    std::vector<float> profile(kCombinedBeams);
     for (int b = 0; b < kCombinedBeams; ++b) {
         for (int s = 0; s < kMaxSamples; ++s) {
-            doc->CombinedImage(b, s) = static_cast<float>((b * 7 + s) % 256);
+            image[static_cast<std::size_t>(b) * kMaxSamples + static_cast<std::size_t>(s)] =
+                static_cast<float>((b * 7 + s) % 256);
         }
-        doc->m_combinedProfile[static_cast<std::size_t>(b)] = static_cast<float>(b % 900);
+        profile[static_cast<std::size_t>(b)] = static_cast<float>(b % 900);
     }
+    PingSettings settings;
+    SetBeams(settings, 480);
+    settings.samples = 1000;
+    PingProducts products;
+    products.context = RecordContext{&settings, "07122026114139042", 250.0f, {}};
+    products.combinedImage = image.data();
+    products.combinedProfile = profile.data();
+    products.output = OutputTarget{true, true, "127.0.0.1", receiver.Port()};
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(1.0 / pingsPerSecond));
     auto due = std::chrono::steady_clock::now();
     for (int ping = 0; ping < pings; ++ping) {
         std::this_thread::sleep_until(due);
-        doc->Recorder().BuildProducts();
+        recorder.BuildProducts(products);
         // Like the sonar link, which hands on only the newest ping, a run held up does not
         // make up for lost time in a burst.
         due = std::max(due + period, std::chrono::steady_clock::now());
     }
-    doc->Recorder().FinishProducts();
+    recorder.FinishProducts();
     pacedSocket.Flush(10000);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     receiver.Finish(result);
     result.droppedBySender = pacedSocket.GetStats().droppedRecords;
-    doc.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
     return result;
 }
 

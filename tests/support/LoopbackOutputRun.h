@@ -1,5 +1,5 @@
 #pragma once
-// The UDP output of a document at a steady ping rate, received on 127.0.0.1 by a plain datagram
+// The UDP output of the recorder at a steady ping rate, received on 127.0.0.1 by a plain datagram
 // socket left at the system's default receive buffer: how many records arrive whole.
 
 #include <cstdint>

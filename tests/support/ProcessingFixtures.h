@@ -1,5 +1,5 @@
 #pragma once
-// Head settings and pings shared by the processing tests.
+// Ping settings and pings shared by the processing tests.
 
 #include "head/COndrel.h"
 #include "support/ElementSynth.h"
@@ -9,21 +9,23 @@
 
 namespace vexar::test {
 
-/// Head 0 settings for a ping of `beams` x `samples` at `rangeM`, element data on.
-inline COndrel ProcessingHead(int beams, int samples, float rangeM = 10.0f) {
-    COndrel head;
-    head.m_transducerType = 4;
-    head.m_transducerUp = 0;
-    head.m_beams = beams;
-    head.m_beamsIndex = beams == 480 ? 0 : beams == 240 ? 1 : 2;
-    head.m_samples = samples;
-    head.m_rangeM = rangeM;
-    head.m_beamWidth = 2;
-    head.m_average = 1;
-    head.m_displayGain = 50;
-    head.m_detectProfilePoints = 1;
-    head.m_profileFilterType = 1;
-    return head;
+/// The transducer type of a head that sends its element data (the reply header's byte 8).
+inline constexpr int kElementDataType = 4;
+
+/// Ping settings of `beams` x `samples` at `rangeM`, element data on.
+inline PingSettings ProcessingSettings(int beams, int samples, float rangeM = 10.0f) {
+    PingSettings settings;
+    settings.transducerUp = 0;
+    settings.beams = beams;
+    settings.beamsIndex = beams == 480 ? 0 : beams == 240 ? 1 : 2;
+    settings.samples = samples;
+    settings.rangeM = rangeM;
+    settings.beamWidth = 2;
+    settings.average = 1;
+    settings.displayGain = 50;
+    settings.detectProfilePoints = 1;
+    settings.profileFilterType = 1;
+    return settings;
 }
 
 /// A ping of a few random targets in noise, different for every seed.

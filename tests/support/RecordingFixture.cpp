@@ -1,6 +1,4 @@
 #include "support/RecordingFixture.h"
-#include "files/CPlayer.h"
-#include "files/CRecorder.h"
 
 #include "files/RecordHeader.h"
 
@@ -80,20 +78,34 @@ void DocFixture::RunLivePings(int pings) {
 int DocFixture::PlaySteps(int steps) {
     int played = 0;
     for (int i = 0; i < steps; ++i) {
-        if (doc->Player().PlaybackStep() == StepResult::Ping) {
+        if (doc->PlaybackStep() == StepResult::Ping) {
             ++played;
         }
     }
     return played;
 }
 
-const std::vector<FakeDatagrams::Datagram>& DocFixture::SendPointAndBeamRecords() {
-    doc->m_udpOutputPoint = 1;
-    doc->m_udpOutputBeam = 1;
-    doc->OpenOutputSocket();
-    world.datagrams.m_sent.clear();
-    doc->Recorder().BuildPointRecord();
-    doc->Recorder().BuildBeamRecord();
+ProductFixture::ProductFixture()
+    : image(static_cast<std::size_t>(kCombinedBeams) * kMaxSamples, 0.0f), profile(kCombinedBeams, 0.0f) {
+    SetBeams(settings, 480);
+    settings.samples = 1000;
+    settings.rangeIndex = 3;
+    settings.rangeM = 10.0f;
+    world.datagrams.Open(2);
+}
+
+RecordContext ProductFixture::Context() const {
+    return RecordContext{&settings, timeStamp, displayedPingPeriodMs, sentence};
+}
+
+const std::vector<FakeDatagrams::Datagram>& ProductFixture::Send(bool point, bool beam) {
+    PingProducts products;
+    products.context = Context();
+    products.combinedImage = image.data();
+    products.combinedProfile = profile.data();
+    products.output = OutputTarget{point, beam, "127.0.0.1", 4041};
+    recorder.BuildProducts(products);
+    recorder.FinishProducts();
     return world.datagrams.m_sent;
 }
 

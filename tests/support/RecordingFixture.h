@@ -1,8 +1,10 @@
 #pragma once
 // A document on fake ports with a scripted head that answers every command packet with a
-// reply block echoing the packet index, and builders of raw records for damaged-file tests.
+// reply block echoing the packet index, a recorder that builds the products of a ping without a
+// document, and builders of raw records for damaged-file tests.
 
 #include "acquisition/CTamsorDoc.h"
+#include "files/CRecorder.h"
 #include "support/FakePorts.h"
 
 #include <cstdint>
@@ -43,9 +45,6 @@ struct DocFixture {
     void RunLivePings(int pings);
     /// Plays up to `steps` steps; returns the number that played a ping.
     int PlaySteps(int steps);
-    /// Turns both UDP products on and sends one point record, then one beam record, of the
-    /// document as it is; returns the datagrams sent for them.
-    const std::vector<FakeDatagrams::Datagram>& SendPointAndBeamRecords();
 
     RecordingFolder folder;
     FakeWorld world;
@@ -54,6 +53,32 @@ struct DocFixture {
     std::uint32_t seed = 7;
     /// When >= 0, the head stops answering at this packet index of the next ping (once).
     int abandonAt = -1;
+};
+
+/// A recorder on fake ports and the products of one ping as the document hands them over: the
+/// settings of DocFixture's settings file (480 beams x 1000 samples at 10 m), a combined image and
+/// profile of zeros, no sentence.
+struct ProductFixture {
+    ProductFixture();
+    /// Sends the products of the ping to the UDP output: the point record, then the beam record,
+    /// each when asked for; returns every datagram sent so far.
+    const std::vector<FakeDatagrams::Datagram>& Send(bool point, bool beam);
+    const std::vector<FakeDatagrams::Datagram>& SendPointAndBeamRecords() { return Send(true, true); }
+    /// What a record's header takes from the ping.
+    RecordContext Context() const;
+    float& ImageAt(int beam, int sample) {
+        return image[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)];
+    }
+
+    PingSettings settings;
+    std::string timeStamp = "07122026114139042";
+    std::string sentence;
+    float displayedPingPeriodMs = 250.0f;
+    std::vector<float> image;   ///< kCombinedBeams rows of kMaxSamples values
+    std::vector<float> profile; ///< kCombinedBeams values
+    FakeWorld world;
+    IRecorderEvents events;
+    CRecorder recorder{&world.op, &world.datagrams, events};
 };
 
 /// A raw record as the recorder writes it: `packets` pairs, each a command packet with the

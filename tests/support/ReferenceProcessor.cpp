@@ -18,14 +18,13 @@ ReferenceProcessor::ReferenceProcessor()
       m_tvg(kRow), m_image(480 * kRow), m_avgSum(480 * kRow),
       m_history(static_cast<std::size_t>(kSlots) * 480 * kRow), m_cosTable(480 * 16), m_sinTable(480 * 16) {}
 
-void ReferenceProcessor::InitialiseProcessor(const COndrel& first, float c, const COndrel* current,
-                                             int startGainDb) {
-    m_nSamples = std::clamp(first.m_samples, 1, 1000);
-    m_nBeams = std::clamp(first.m_beams, 1, 480);
-    m_freqKHz = first.m_baseFrequencyKHz;
+void ReferenceProcessor::InitialiseProcessor(const PingSettings& settings, const COndrel* current) {
+    m_nSamples = std::clamp(settings.samples, 1, 1000);
+    m_nBeams = std::clamp(settings.beams, 1, 480);
+    m_freqKHz = settings.baseFrequencyKHz;
     m_freqHz = static_cast<float>(m_freqKHz) * 1000.0f;
     m_pitch = 0.0010668f;
-    m_widthDeg = first.m_sectorWidthDeg;
+    m_widthDeg = settings.sectorWidthDeg;
     m_halfRad = m_widthDeg * 0.5f * (3.1415927f / 180.0f);
     m_delta = 2.0f * m_halfRad / static_cast<float>(m_nBeams);
     // 1. element rows, 2. demodulator output rows
@@ -39,10 +38,10 @@ void ReferenceProcessor::InitialiseProcessor(const COndrel& first, float c, cons
     // 5. image gain base 0.5 is folded into the width constants.
     // 6. gain table when a current head is set
     if (current != nullptr) {
-        BuildTvg(first, *current, startGainDb);
+        BuildTvg(settings, *current);
     }
     // 7. steering tables
-    BuildSteeringTables(c);
+    BuildSteeringTables(settings.soundVelocity);
     // 8. bottom ranges
     m_bottom.fill(500.0f);
 }
@@ -82,14 +81,14 @@ void ReferenceProcessor::BuildSteeringTables(float c) {
     }
 }
 
-void ReferenceProcessor::LoadElementSamples(const COndrel& first, const COndrel& current) {
+void ReferenceProcessor::LoadElementSamples(const PingSettings& settings, const COndrel& current) {
     std::fill(m_elem.begin(), m_elem.end(), 0.0f);
-    if (first.m_transducerType != 4) {
+    if (m_xdcr != 4) {
         return;
     }
     for (int i = 0; i < m_nSamples; ++i) {
         for (int ch = 0; ch < 16; ++ch) {
-            const int row = current.m_transducerUp == 0 ? ch : 15 - ch;
+            const int row = settings.transducerUp == 0 ? ch : 15 - ch;
             m_elem[At(row, i)] =
                 static_cast<float>(current.m_rawSamples[static_cast<std::size_t>(ch * 1000 + i)]);
         }
@@ -101,8 +100,8 @@ void ReferenceProcessor::LoadElementSamples(const COndrel& first, const COndrel&
     }
 }
 
-void ReferenceProcessor::BuildTvg(const COndrel& first, const COndrel& current, int startGainDb) {
-    const float R = first.m_rangeM;
+void ReferenceProcessor::BuildTvg(const PingSettings& settings, const COndrel& current) {
+    const float R = settings.rangeM;
     const int N = m_nSamples;
     if (N == 500) {
         m_F = R * 0.8f;
@@ -112,7 +111,8 @@ void ReferenceProcessor::BuildTvg(const COndrel& first, const COndrel& current, 
     const float a = 0.2f * R / static_cast<float>(N);
     const float i0 = 0.02f * static_cast<float>(N);
     const float K = 20.0f * std::log10(0.02f * R) + 20.0f;
-    const long long gInt = static_cast<long long>(current.m_quadrantGain) + startGainDb;
+    const long long gInt =
+        static_cast<long long>(settings.Head(current.m_headIndex).quadrantGainDb) + settings.startGainDb;
     const float G = static_cast<float>(gInt);
     std::fill(m_tvg.begin(), m_tvg.end(), 0.0f);
     const int i0Floor = static_cast<int>(std::floor(i0));
@@ -220,13 +220,13 @@ void ReferenceProcessor::ElementLevels(COndrel& current) {
     }
 }
 
-void ReferenceProcessor::FormBeams(const COndrel& first) {
+void ReferenceProcessor::FormBeams(const PingSettings& settings) {
     const int N = m_nSamples;
-    const int width = first.m_beamWidth;
+    const int width = settings.beamWidth;
     if (width < 0 || width > 2) {
         return;
     }
-    const float dg = static_cast<float>(first.m_displayGain);
+    const float dg = static_cast<float>(settings.displayGain);
     const int jLast = 4 * ((N - 5) / 4) + 3;
     float* Are = m_sums.data();
     float* Bre = m_sums.data() + kRow;
@@ -280,8 +280,8 @@ void ReferenceProcessor::FormBeams(const COndrel& first) {
     }
 }
 
-void ReferenceProcessor::Average(const COndrel& first) {
-    const int M = std::clamp(first.m_average, 1, 9);
+void ReferenceProcessor::Average(const PingSettings& settings) {
+    const int M = std::clamp(settings.average, 1, 9);
     if (M != m_avgPrev) {
         m_avgPrev = M;
         ClearAveraging();
@@ -315,11 +315,11 @@ void ReferenceProcessor::Average(const COndrel& first) {
     }
 }
 
-void ReferenceProcessor::Reproject(const COndrel& first, COndrel& current) {
+void ReferenceProcessor::Reproject(const PingSettings& settings, COndrel& current) {
     const int N = m_nSamples;
     const float c = 120.0f / static_cast<float>(m_nBeams);
     const int half = m_nBeams / 2;
-    const float d = static_cast<float>(N) * 0.07f / first.m_rangeM;
+    const float d = static_cast<float>(N) * 0.07f / settings.rangeM;
     float* head = current.m_headImage.data();
     for (int i = 1; i <= half - 1; ++i) {
         const float cosA = std::cos((180.0f - static_cast<float>(i) * c) * 0.017453292f);
@@ -360,25 +360,27 @@ void ReferenceProcessor::Reproject(const COndrel& first, COndrel& current) {
     }
 }
 
-void ReferenceProcessor::ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb, float c) {
+void ReferenceProcessor::ProcessHeadPing(const PingSettings& settings, int transducerType, COndrel& current) {
+    const float c = settings.soundVelocity;
+    m_xdcr = transducerType;
     // 1.
-    if (first.m_transducerType != m_xdcrSeen) {
-        m_xdcrSeen = first.m_transducerType;
-        InitialiseProcessor(first, c, &current, startGainDb);
+    if (m_xdcr != m_xdcrSeen) {
+        m_xdcrSeen = m_xdcr;
+        InitialiseProcessor(settings, &current);
     }
     // 2.
-    if (first.m_average != m_avgCount || first.m_detectProfilePoints != m_detectSeen) {
+    if (settings.average != m_avgCount || settings.detectProfilePoints != m_detectSeen) {
         ClearAveraging();
-        m_avgCount = first.m_average;
-        m_detectSeen = first.m_detectProfilePoints;
+        m_avgCount = settings.average;
+        m_detectSeen = settings.detectProfilePoints;
     }
     // 3.
-    if (first.m_profileFilterType != m_filterSeen) {
+    if (settings.profileFilterType != m_filterSeen) {
         ClearAveraging();
-        m_filterSeen = first.m_profileFilterType;
+        m_filterSeen = settings.profileFilterType;
     }
     // 4.
-    LoadElementSamples(first, current);
+    LoadElementSamples(settings, current);
     // 5.
     for (int b = 0; b < m_nBeams; ++b) {
         for (int s = 0; s < m_nSamples; ++s) {
@@ -388,19 +390,19 @@ void ReferenceProcessor::ProcessHeadPing(const COndrel& first, COndrel& current,
     // 6.
     BuildSteeringTables(c);
     // 7.
-    BuildTvg(first, current, startGainDb);
+    BuildTvg(settings, current);
     // 8.
     Demodulate();
     ElementLevels(current);
     // 9.
-    FormBeams(first);
+    FormBeams(settings);
     // 10.
-    Average(first);
+    Average(settings);
     // 11.
-    Reproject(first, current);
+    Reproject(settings, current);
     // 12.
-    if (first.m_detectProfilePoints != 0) {
-        RunProfileFilter(first);
+    if (settings.detectProfilePoints != 0) {
+        RunProfileFilter(settings);
     }
     // 13.
     for (int i = 0; i < m_nBeams; ++i) {
@@ -462,36 +464,36 @@ int Jump(int idx) {
 
 } // namespace
 
-float ReferenceProcessor::Alpha(const COndrel& first, int b) const {
-    const float az = static_cast<float>(first.m_azimuth / 10) * 0.017453293f;
+float ReferenceProcessor::Alpha(const PingSettings& settings, int b) const {
+    const float az = static_cast<float>(settings.heads[0].azimuth / 10) * 0.017453293f;
     return static_cast<float>(b) * m_delta + (az + m_delta * 0.5f - m_halfRad);
 }
 
-void ReferenceProcessor::RunProfileFilter(const COndrel& first) {
+void ReferenceProcessor::RunProfileFilter(const PingSettings& settings) {
     for (int b = 0; b < m_nBeams; ++b) {
         m_profilePos[static_cast<std::size_t>(b)] = 0.0f;
         m_profileInt[static_cast<std::size_t>(b)] = 0;
     }
-    if (first.m_profileFilterType == 0) {
-        Filter0(first);
-    } else if (first.m_profileFilterType == 1) {
-        Filter1(first);
-    } else if (first.m_profileFilterType == 2) {
-        Filter2(first);
+    if (settings.profileFilterType == 0) {
+        Filter0(settings);
+    } else if (settings.profileFilterType == 1) {
+        Filter1(settings);
+    } else if (settings.profileFilterType == 2) {
+        Filter2(settings);
     }
 }
 
-void ReferenceProcessor::Filter0(const COndrel& first) {
-    const float R = first.m_rangeM;
-    const float thr = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+void ReferenceProcessor::Filter0(const PingSettings& settings) {
+    const float R = settings.rangeM;
+    const float thr = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int n0 =
-        FloorInt(std::max(0.0f, static_cast<float>(first.m_nearLimitCm) / 100.0f) * 500.0f / R + 0.5f);
-    const float w1 = static_cast<float>(first.m_windowStartMm) * 500.0f / 1000.0f / R + 0.5f;
-    const float w2 = static_cast<float>(first.m_windowEndMm) * 500.0f / 1000.0f / R + 0.5f;
+        FloorInt(std::max(0.0f, static_cast<float>(settings.nearLimitCm) / 100.0f) * 500.0f / R + 0.5f);
+    const float w1 = static_cast<float>(settings.windowStartMm) * 500.0f / 1000.0f / R + 0.5f;
+    const float w2 = static_cast<float>(settings.windowEndMm) * 500.0f / 1000.0f / R + 0.5f;
     std::array<float, 480> chosen{};
     std::array<float, 480> chosenPeak{};
     for (int b = 0; b < m_nBeams; ++b) {
-        const float ca = std::cos(Alpha(first, b));
+        const float ca = std::cos(Alpha(settings, b));
         int lo = 0, hi = 0;
         if (ca > 0.0f) {
             lo = FloorInt(w1 / ca);
@@ -540,7 +542,7 @@ void ReferenceProcessor::Filter0(const COndrel& first) {
         chosen[static_cast<std::size_t>(b)] = pos;
         chosenPeak[static_cast<std::size_t>(b)] = pk;
     }
-    const float J = static_cast<float>(Jump(first.m_beamsIndex));
+    const float J = static_cast<float>(Jump(settings.beamsIndex));
     for (int b = 1; b <= m_nBeams - 2; ++b) {
         const std::size_t k = static_cast<std::size_t>(b);
         m_profilePos[k] = chosen[k];
@@ -552,17 +554,17 @@ void ReferenceProcessor::Filter0(const COndrel& first) {
     }
 }
 
-void ReferenceProcessor::Filter1(const COndrel& first) {
-    const float R = first.m_rangeM;
+void ReferenceProcessor::Filter1(const PingSettings& settings) {
+    const float R = settings.rangeM;
     const int N = m_nSamples;
-    const float thr = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+    const float thr = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int n0 = FloorInt(static_cast<float>(N) * 0.25f / R + 0.5f);
-    const float w1 = static_cast<float>(first.m_windowStartMm) * static_cast<float>(N) / 1000.0f / R + 0.5f;
-    const float w2 = static_cast<float>(first.m_windowEndMm) * static_cast<float>(N) / 1000.0f / R + 0.5f;
+    const float w1 = static_cast<float>(settings.windowStartMm) * static_cast<float>(N) / 1000.0f / R + 0.5f;
+    const float w2 = static_cast<float>(settings.windowEndMm) * static_cast<float>(N) / 1000.0f / R + 0.5f;
     std::array<float, 480> chosen{};
     std::array<float, 480> chosenPeak{};
     for (int b = 0; b < m_nBeams; ++b) {
-        const float ca = std::cos(Alpha(first, b));
+        const float ca = std::cos(Alpha(settings, b));
         Scan sc{&m_image[At(b, 0)], N, std::clamp(n0, -1, N)};
         int centre[2] = {0, 0};
         float peak[2] = {0, 0}, sum[2] = {0, 0};
@@ -590,7 +592,7 @@ void ReferenceProcessor::Filter1(const COndrel& first) {
             }
         }
     }
-    const float J = static_cast<float>(Jump(first.m_beamsIndex));
+    const float J = static_cast<float>(Jump(settings.beamsIndex));
     for (int b = 1; b <= m_nBeams - 2; ++b) {
         const std::size_t k = static_cast<std::size_t>(b);
         m_profilePos[k] = chosen[k];
@@ -614,20 +616,20 @@ void ReferenceProcessor::Filter1(const COndrel& first) {
     }
 }
 
-void ReferenceProcessor::Filter2(const COndrel& first) {
-    const float R = first.m_rangeM;
+void ReferenceProcessor::Filter2(const PingSettings& settings) {
+    const float R = settings.rangeM;
     const int N = m_nSamples;
-    const float thr = static_cast<float>(first.m_detectionThresholdPct) * 255.0f / 100.0f;
+    const float thr = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int n0 = FloorInt(static_cast<float>(N) * 0.25f / R + 0.5f);
-    const float w1 = static_cast<float>(first.m_windowStartMm) * static_cast<float>(N) / 1000.0f / R;
-    const float w2 = static_cast<float>(first.m_windowEndMm) * static_cast<float>(N) / 1000.0f / R;
+    const float w1 = static_cast<float>(settings.windowStartMm) * static_cast<float>(N) / 1000.0f / R;
+    const float w2 = static_cast<float>(settings.windowEndMm) * static_cast<float>(N) / 1000.0f / R;
     for (int b = 1; b <= m_nBeams - 1; ++b) {
         const std::size_t k = static_cast<std::size_t>(b);
         float U = 1.1f * m_bottom[k];
         if (w2 < U) {
             U = w2;
         }
-        const float ca = std::cos(Alpha(first, b));
+        const float ca = std::cos(Alpha(settings, b));
         Scan sc{&m_image[At(b, 0)], N, std::clamp(n0, -1, N)};
         if (!sc.Search(thr, false, 0)) {
             continue;

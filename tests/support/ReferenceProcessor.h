@@ -17,9 +17,8 @@ public:
 
     ReferenceProcessor();
 
-    void InitialiseProcessor(const COndrel& first, float soundVelocityMps, const COndrel* current = nullptr,
-                             int startGainDb = 0);
-    void ProcessHeadPing(const COndrel& first, COndrel& current, int startGainDb, float soundVelocityMps);
+    void InitialiseProcessor(const PingSettings& settings, const COndrel* current = nullptr);
+    void ProcessHeadPing(const PingSettings& settings, int transducerType, COndrel& current);
     void ClearAveraging();
 
     int Beams() const { return m_nBeams; }
@@ -37,19 +36,19 @@ private:
     static std::size_t At(int row, int col) {
         return static_cast<std::size_t>(row) * kRow + static_cast<std::size_t>(col);
     }
-    void LoadElementSamples(const COndrel& first, const COndrel& current);
+    void LoadElementSamples(const PingSettings& settings, const COndrel& current);
     void BuildSteeringTables(float c);
-    void BuildTvg(const COndrel& first, const COndrel& current, int startGainDb);
+    void BuildTvg(const PingSettings& settings, const COndrel& current);
     void Demodulate();
     void ElementLevels(COndrel& current);
-    void FormBeams(const COndrel& first);
-    void Average(const COndrel& first);
-    void Reproject(const COndrel& first, COndrel& current);
-    void RunProfileFilter(const COndrel& first);
-    void Filter0(const COndrel& first);
-    void Filter1(const COndrel& first);
-    void Filter2(const COndrel& first);
-    float Alpha(const COndrel& first, int b) const;
+    void FormBeams(const PingSettings& settings);
+    void Average(const PingSettings& settings);
+    void Reproject(const PingSettings& settings, COndrel& current);
+    void RunProfileFilter(const PingSettings& settings);
+    void Filter0(const PingSettings& settings);
+    void Filter1(const PingSettings& settings);
+    void Filter2(const PingSettings& settings);
+    float Alpha(const PingSettings& settings, int b) const;
 
     int m_nBeams = 90;
     int m_nSamples = 1000;
@@ -65,6 +64,7 @@ private:
     int m_avgPrev = 3;
     int m_ring = 0;
     int m_slotsWritten = 0;
+    int m_xdcr = 1;
     int m_xdcrSeen = 4;
     int m_filterSeen = 1;
     std::uint8_t m_detectSeen = 0;

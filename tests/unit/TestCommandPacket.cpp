@@ -13,17 +13,25 @@ std::vector<int> Bytes(const COndrel& head) {
     return {head.m_commandPacket.begin(), head.m_commandPacket.end()};
 }
 
+// The packet of the settings as a request builds it: the rules first, then the bytes.
+void Build(COndrel& head, PingSettings& settings) {
+    ApplyPacketRules(settings);
+    head.BuildCommandPacket(settings);
+}
+
 TEST(CommandPacket, DefaultPacketAfterResetAndBuild) {
     COndrel head;
-    head.m_rangeM = 10.0f;
-    head.m_samples = 1000;
-    head.m_externalTriggerLevel = 0;
-    head.ResetCommandPacket();
-    head.BuildCommandPacket();
+    PingSettings settings;
+    settings.rangeM = 10.0f;
+    settings.samples = 1000;
+    settings.externalTriggerLevel = 0;
+    ResetPulseLength(settings);
+    head.ResetCommandPacket(settings);
+    Build(head, settings);
     const std::vector<int> expected = {0xFE, 0x44, 0x10, 0x0A, 0, 0,    0, 0, 0, 0,    0, 0,    0,   0,
                                        0x06, 0,    0,    0,    0, 0x03, 0, 0, 0, 0x24, 0, 0xA9, 0xFD};
     EXPECT_EQ(Bytes(head), expected);
-    EXPECT_EQ(head.m_pulseLength, 6);
+    EXPECT_EQ(settings.pulseLength, 6);
 }
 
 TEST(CommandPacket, RangeCodes) {
@@ -41,21 +49,22 @@ TEST(CommandPacket, RangeCodes) {
 }
 
 TEST(CommandPacket, PulseLengthsFollowRangeAndMultiplier) {
-    EXPECT_EQ(COndrel::PulseLengthFor(1.25f, 1.0f), 1);
-    EXPECT_EQ(COndrel::PulseLengthFor(2.5f, 1.0f), 2);
-    EXPECT_EQ(COndrel::PulseLengthFor(5.0f, 1.0f), 3);
-    EXPECT_EQ(COndrel::PulseLengthFor(10.0f, 1.0f), 6);
-    EXPECT_EQ(COndrel::PulseLengthFor(20.0f, 1.0f), 12);
-    EXPECT_EQ(COndrel::PulseLengthFor(20.0f, 2.0f), 24);
-    EXPECT_EQ(COndrel::PulseLengthFor(2.5f, 2.0f), 4);
+    EXPECT_EQ(PulseLengthFor(1.25f, 1.0f), 1);
+    EXPECT_EQ(PulseLengthFor(2.5f, 1.0f), 2);
+    EXPECT_EQ(PulseLengthFor(5.0f, 1.0f), 3);
+    EXPECT_EQ(PulseLengthFor(10.0f, 1.0f), 6);
+    EXPECT_EQ(PulseLengthFor(20.0f, 1.0f), 12);
+    EXPECT_EQ(PulseLengthFor(20.0f, 2.0f), 24);
+    EXPECT_EQ(PulseLengthFor(2.5f, 2.0f), 4);
 }
 
 TEST(CommandPacket, PulseAbove255WrapsInTheByteButNotInTheField) {
     COndrel head;
-    head.m_rangeM = 500.0f;
-    head.m_pulseLengthMultiplier = 1.0f;
-    head.BuildCommandPacket();
-    EXPECT_EQ(head.m_pulseLength, 300);
+    PingSettings settings;
+    settings.rangeM = 500.0f;
+    settings.pulseLengthMultiplier = 1.0f;
+    Build(head, settings);
+    EXPECT_EQ(settings.pulseLength, 300);
     EXPECT_EQ(head.m_commandPacket[14], 300 & 0xFF);
     EXPECT_EQ(head.m_commandPacket[15], 0);
     EXPECT_EQ(head.m_commandPacket[3], 0xCC);
@@ -63,32 +72,34 @@ TEST(CommandPacket, PulseAbove255WrapsInTheByteButNotInTheField) {
 
 TEST(CommandPacket, FiveHundredSamplesRaisesMultiplier) {
     COndrel head;
-    head.m_samples = 500;
-    head.m_pulseLengthMultiplier = 0.5f;
-    head.BuildCommandPacket();
-    EXPECT_FLOAT_EQ(head.m_pulseLengthMultiplier, 1.0f);
+    PingSettings settings;
+    settings.samples = 500;
+    settings.pulseLengthMultiplier = 0.5f;
+    Build(head, settings);
+    EXPECT_FLOAT_EQ(settings.pulseLengthMultiplier, 1.0f);
     EXPECT_EQ(head.m_commandPacket[19], 2);
-    head.m_samples = 1000;
-    head.m_pulseLengthMultiplier = 0.5f;
-    head.BuildCommandPacket();
-    EXPECT_FLOAT_EQ(head.m_pulseLengthMultiplier, 0.5f);
+    settings.samples = 1000;
+    settings.pulseLengthMultiplier = 0.5f;
+    Build(head, settings);
+    EXPECT_FLOAT_EQ(settings.pulseLengthMultiplier, 0.5f);
     EXPECT_EQ(head.m_commandPacket[19], 3);
 }
 
 TEST(CommandPacket, DelayTriggerAndFrequencyBytes) {
     COndrel head;
-    head.m_externalTransmitDelay = 0x1234;
-    head.m_externalTriggerEnable = 1;
-    head.m_externalTriggerLevel = 3;
-    head.m_frequencyStep = -100;
-    head.BuildCommandPacket();
+    PingSettings settings;
+    settings.externalTransmitDelay = 0x1234;
+    settings.externalTriggerEnable = 1;
+    settings.externalTriggerLevel = 3;
+    settings.frequencyStep = -100;
+    Build(head, settings);
     EXPECT_EQ(head.m_commandPacket[17], 0x12);
     EXPECT_EQ(head.m_commandPacket[18], 0x34);
     EXPECT_EQ(head.m_commandPacket[16], 0x03);
     EXPECT_EQ(head.m_commandPacket[25], 167); // (665 - 330) / 5 + 100.5
-    head.m_externalTriggerEnable = 0;
-    head.m_externalTriggerLevel = 2;
-    head.BuildCommandPacket();
+    settings.externalTriggerEnable = 0;
+    settings.externalTriggerLevel = 2;
+    Build(head, settings);
     EXPECT_EQ(head.m_commandPacket[16], 0x00);
 }
 
@@ -96,7 +107,8 @@ TEST(CommandPacket, BuildLeavesFixedBytesAlone) {
     COndrel head;
     head.m_commandPacket[13] = 77;
     head.m_commandPacket[2] = 0x12;
-    head.BuildCommandPacket();
+    PingSettings settings;
+    Build(head, settings);
     EXPECT_EQ(head.m_commandPacket[13], 77);
     EXPECT_EQ(head.m_commandPacket[2], 0x12);
     EXPECT_EQ(head.m_commandPacket[26], 0xFD);
@@ -118,24 +130,18 @@ TEST(RangeTable, RangeToIndex) {
 TEST(HeadAzimuths, TransducerUpSwapsHeadsOneAndThree) {
     test::FakeWorld world;
     auto doc = CTamsorDoc::Create(world.Ports());
-    for (int k = 0; k < 4; ++k) {
-        doc->Head(k).m_transducerUp = 1;
-    }
-    doc->UpdateHeadAzimuths();
-    EXPECT_EQ(doc->Head(0).m_azimuth, 0);
-    EXPECT_EQ(doc->Head(1).m_azimuth, 900);
-    EXPECT_EQ(doc->Head(2).m_azimuth, 1800);
-    EXPECT_EQ(doc->Head(3).m_azimuth, 2700);
-    for (int k = 0; k < 4; ++k) {
-        doc->Head(k).m_transducerUp = 0;
-    }
-    doc->UpdateHeadAzimuths();
-    EXPECT_EQ(doc->Head(1).m_azimuth, 2700);
-    EXPECT_EQ(doc->Head(3).m_azimuth, 900);
-    doc->m_azimuthOffsetDeg = 12.34f;
-    doc->UpdateHeadAzimuths();
-    EXPECT_EQ(doc->Head(0).m_azimuth, -123);
-    EXPECT_EQ(doc->Head(2).m_azimuth, -123 + 1800);
+    const auto azimuth = [&](int k) { return doc->Sonar().Head(k).azimuth; };
+    doc->EditSettings([](Settings& s) { s.sonar.transducerUp = 1; });
+    EXPECT_EQ(azimuth(0), 0);
+    EXPECT_EQ(azimuth(1), 900);
+    EXPECT_EQ(azimuth(2), 1800);
+    EXPECT_EQ(azimuth(3), 2700);
+    doc->EditSettings([](Settings& s) { s.sonar.transducerUp = 0; });
+    EXPECT_EQ(azimuth(1), 2700);
+    EXPECT_EQ(azimuth(3), 900);
+    doc->EditSettings([](Settings& s) { s.sonar.azimuthOffsetDeg = 12.34f; });
+    EXPECT_EQ(azimuth(0), -123);
+    EXPECT_EQ(azimuth(2), -123 + 1800);
 }
 
 TEST(DocumentConstruction, HeadsGetTheirAddressAndTransducerUp) {
@@ -144,12 +150,13 @@ TEST(DocumentConstruction, HeadsGetTheirAddressAndTransducerUp) {
     for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(doc->Head(k).m_headIndex, k);
         EXPECT_EQ(doc->Head(k).m_commandPacket[2], 0x10 + k);
-        EXPECT_EQ(doc->Head(k).m_transducerUp, 1);
     }
-    EXPECT_EQ(doc->Head(1).m_azimuth, 900);
+    EXPECT_EQ(doc->Sonar().transducerUp, 1);
+    EXPECT_EQ(doc->Sonar().Head(1).azimuth, 900);
     // The next reset, when real time starts, sets the address back to 0x10 everywhere.
-    doc->Head(3).ResetCommandPacket();
-    EXPECT_EQ(doc->Head(3).m_commandPacket[2], 0x10);
+    COndrel head = doc->Head(3);
+    head.ResetCommandPacket(doc->Sonar());
+    EXPECT_EQ(head.m_commandPacket[2], 0x10);
 }
 
 } // namespace

@@ -1,11 +1,17 @@
 #include "acquisition/CTamsorDoc.h"
 #include "support/FakePorts.h"
+#include "support/RecordingFixture.h"
+#include "support/TestPing.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <limits>
+#include <map>
+#include <optional>
 #include <vector>
 
 namespace vexar {
@@ -17,9 +23,9 @@ namespace fs = std::filesystem;
 // and row so that the assembly of the combined image can be followed.
 class MarkingProcessing : public IHeadProcessing {
 public:
-    void InitialiseProcessors(const std::array<COndrel, kHeadCount>&, float) override { ++initialisations; }
+    void InitialiseProcessors(const PingSettings&) override { ++initialisations; }
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      int, float, HeadDoneFn done, void* doneContext) override {
+                      const PingSettings&, HeadDoneFn done, void* doneContext) override {
         for (int k = 0; k < kHeadCount; ++k) {
             if (!flagged[static_cast<std::size_t>(k)]) {
                 continue;
@@ -59,6 +65,18 @@ protected:
     }
     void WriteSettings(const std::string& text) { std::ofstream(folder / "Vexar.INI") << text; }
     void Start() { doc->OnNewDocument(folder.string() + "/"); }
+    /// A recording of `records` pings; returns its path.
+    std::string Recording(int records) {
+        test::Bytes file;
+        for (int r = 0; r < records; ++r) {
+            test::Append(file, test::MakeRawRecord(64, r));
+        }
+        const std::string path = (folder / "played.R96").string();
+        test::WriteFile(path, file);
+        return path;
+    }
+    /// A ping of element data with the document's settings: every head has new data.
+    void EnterPing() { test::TestPing().EnterInto(*doc); }
 
     test::FakeWorld world;
     fs::path folder;
@@ -68,14 +86,14 @@ protected:
 TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
     WriteSettings("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nUseFileSLC=1\n"
                   "Comm Port=7\n[Sonar]\nBeams=240\n");
+    const std::uint64_t geometry = doc->GeometryVersion();
     Start();
     EXPECT_EQ(TheDocument(), doc.get());
-    EXPECT_EQ(doc->m_settingsPath, folder.string() + "/Vexar.INI");
+    EXPECT_EQ(doc->SettingsPath(), folder.string() + "/Vexar.INI");
     EXPECT_EQ(world.op.m_settingsLoads, 2); // loaded at initialisation and again by "Real Time"
     // Initialisation clears "UseFileSLC", but entering real time reloads the file after it.
-    EXPECT_EQ(doc->m_useFileSlc, 1);
-    EXPECT_EQ(doc->m_commPort, 7);
-    EXPECT_EQ(doc->m_playbackRecordSizes[0], 1024u);
+    EXPECT_EQ(doc->System().useFileSlc, 1);
+    EXPECT_EQ(doc->System().commPort, 7);
     ASSERT_FALSE(world.op.m_titles.empty());
     EXPECT_EQ(world.op.m_titles.back(), "Real Time");
     // The link is started and connects at its first step.
@@ -86,14 +104,13 @@ TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
     EXPECT_EQ(world.link.m_connects[0].first, "127.0.0.1");
     EXPECT_EQ(world.link.m_connects[0].second, 4040);
     EXPECT_EQ(world.datagrams.m_opens, std::vector<std::uint16_t>{2});
-    // The first ProcessPing recomputes the tables, processes nothing and only refreshes.
-    EXPECT_EQ(doc->m_forceReconfigure, 0);
-    EXPECT_EQ(doc->m_imageReset, 1);
+    // The first ProcessPing builds the tables, processes nothing and only refreshes.
+    EXPECT_NE(doc->GeometryVersion(), geometry);
     EXPECT_EQ(world.op.m_pingsProcessed, 1);
     EXPECT_EQ(doc->CombinedBeamCount(), 720);
+    EXPECT_EQ(doc->Sonar().beams, 240);
     for (int k = 0; k < kHeadCount; ++k) {
         EXPECT_EQ(doc->Head(k).m_newData, 0);
-        EXPECT_EQ(doc->Head(k).m_beams, 240);
         EXPECT_EQ(doc->Head(k).m_commandPacket[2], 0x10);
     }
 }
@@ -111,19 +128,46 @@ TEST_F(DocumentTest, BeamCountChangeReinitialisesOnTheNextPing) {
     doc->SetHeadProcessing(processing);
     Start();
     const int before = processing.initialisations;
-    doc->m_imageReset = 0;
+    const std::uint64_t geometry = doc->GeometryVersion();
     doc->ProcessPing();
     EXPECT_EQ(processing.initialisations, before);
-    EXPECT_EQ(doc->m_imageReset, 0);
-    doc->Head(0).m_beams = 120;
+    EXPECT_EQ(doc->GeometryVersion(), geometry);
+    doc->EditSettings([](Settings& s) { s.sonar.beams = 120; });
     doc->ProcessPing();
     EXPECT_EQ(doc->CombinedBeamCount(), 360);
-    doc->Head(0).m_beams = 480;
+    doc->EditSettings([](Settings& s) { s.sonar.beams = 480; });
     doc->ProcessPing();
     EXPECT_EQ(processing.initialisations, before + 2);
-    EXPECT_EQ(doc->m_imageReset, 1);
+    EXPECT_NE(doc->GeometryVersion(), geometry);
     EXPECT_EQ(doc->CombinedBeamCount(), 1440);
-    EXPECT_EQ(doc->Head(3).m_beams, 480);
+}
+
+// The tables are rebuilt for a ping exactly when the settings' tables key differs from the one
+// they were built for: once, and not again for the pings after it.
+TEST_F(DocumentTest, TablesAreRebuiltExactlyWhenTheirKeyDiffers) {
+    MarkingProcessing processing;
+    doc->SetHeadProcessing(processing);
+    Start();
+    const struct {
+        const char* what;
+        void (*edit)(Settings&);
+        int rebuilds;
+    } changes[] = {
+        {"display gain", [](Settings& s) { s.sonar.displayGain = 80; }, 0},
+        {"start gain", [](Settings& s) { s.sonar.startGainDb = 12; }, 0},
+        {"sound velocity", [](Settings& s) { s.sonar.soundVelocity = 1500.0f; }, 0},
+        {"beams", [](Settings& s) { SetBeams(s.sonar, 120); }, 1},
+        {"samples", [](Settings& s) { s.sonar.samples = 1000; }, 1},
+        {"range", [](Settings& s) { s.sonar.rangeM = 10.0f; }, 1},
+        {"frequency", [](Settings& s) { s.sonar.frequencyStep = 4; }, 1},
+    };
+    for (const auto& change : changes) {
+        const int before = processing.initialisations;
+        doc->EditSettings(change.edit);
+        doc->ProcessPing();
+        doc->ProcessPing();
+        EXPECT_EQ(processing.initialisations - before, change.rebuilds) << change.what;
+    }
 }
 
 struct Source {
@@ -154,26 +198,23 @@ TEST_P(AssemblyTest, CombinedImageHoldsTheFullCircleFromTheCentreOfHeadZero) {
     MarkingProcessing processing;
     doc->SetHeadProcessing(processing);
     Start();
-    for (int k = 0; k < kHeadCount; ++k) {
-        doc->Head(k).m_displayMode = 0;
-    }
-    doc->Head(0).m_beams = beams;
-    doc->Head(0).m_transducerUp = up ? 1 : 0;
-    doc->Head(0).m_samples = 500;
-    for (int k = 0; k < kHeadCount; ++k) {
-        doc->Head(k).m_newData = 1;
-    }
-    doc->ProcessPing();
+    doc->EditSettings([beams, up](Settings& s) {
+        s.sonar.displayMode = kDisplayModePolar;
+        s.sonar.beams = beams;
+        s.sonar.transducerUp = up ? 1 : 0;
+        s.sonar.samples = 500;
+    });
+    EnterPing();
     const int t = 2 * static_cast<int>(beams * 0.75 * 0.5);
     for (int r = 0; r < 4 * t + kWrapMarginRows; ++r) {
         const Source s = ExpectedSource(r, beams, up);
         const float mark = MarkingProcessing::Mark(s.head, s.row);
-        ASSERT_EQ(doc->CombinedImage(r, 0), mark) << "row " << r;
-        ASSERT_EQ(doc->CombinedImage(r, 499), mark) << "row " << r;
+        ASSERT_EQ(doc->CombinedImageAt(r, 0), mark) << "row " << r;
+        ASSERT_EQ(doc->CombinedImageAt(r, 499), mark) << "row " << r;
     }
     // The wrap-around margin repeats the first ten rows.
     for (int r = 0; r < kWrapMarginRows; ++r) {
-        EXPECT_EQ(doc->CombinedImage(4 * t + r, 0), doc->CombinedImage(r, 0));
+        EXPECT_EQ(doc->CombinedImageAt(4 * t + r, 0), doc->CombinedImageAt(r, 0));
     }
 }
 
@@ -181,10 +222,12 @@ INSTANTIATE_TEST_SUITE_P(Beams, AssemblyTest,
                          ::testing::Combine(::testing::Values(120, 240, 480), ::testing::Bool()));
 
 // Marks every processed row with the ping it was processed in, so stale rows can be told apart.
+// A ping's heads all bring new data; which heads have new data at the next ping is set here,
+// where the heads of a ping are at hand, so that the assembly of heads without it can be followed.
 class PingMarkingProcessing : public MarkingProcessing {
 public:
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      int, float, HeadDoneFn done, void* doneContext) override {
+                      const PingSettings&, HeadDoneFn done, void* doneContext) override {
         ++ping;
         for (int k = 0; k < kHeadCount; ++k) {
             if (!flagged[static_cast<std::size_t>(k)]) {
@@ -198,8 +241,15 @@ public:
             }
             done(doneContext, k);
         }
+        if (nextFresh) {
+            for (int k = 0; k < kHeadCount; ++k) {
+                heads[static_cast<std::size_t>(k)].m_newData = (*nextFresh)[static_cast<std::size_t>(k)];
+            }
+            nextFresh.reset();
+        }
     }
     int ping = 0;
+    std::optional<std::array<int, kHeadCount>> nextFresh;
 };
 
 // Heads without new data keep their old rows, which move with the rotation like everything else:
@@ -208,25 +258,26 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
     PingMarkingProcessing processing;
     doc->SetHeadProcessing(processing);
     Start();
+    const std::array<std::array<int, kHeadCount>, 3> patterns{{{1, 0, 0, 1}, {0, 1, 1, 0}, {1, 1, 0, 1}}};
     for (const bool up : {false, true}) {
-        for (int k = 0; k < kHeadCount; ++k) {
-            doc->Head(k).m_displayMode = 0;
-            doc->Head(k).m_newData = 1;
-        }
-        doc->Head(0).m_beams = 240;
-        doc->Head(0).m_samples = 500;
-        doc->Head(0).m_transducerUp = up ? 1 : 0;
-        doc->ProcessPing();
-        const std::array<std::array<int, kHeadCount>, 3> patterns{{{1, 0, 0, 1}, {0, 1, 1, 0}, {1, 1, 0, 1}}};
-        for (const auto& pattern : patterns) {
+        doc->EditSettings([up](Settings& s) {
+            s.sonar.displayMode = kDisplayModePolar;
+            s.sonar.beams = 240;
+            s.sonar.samples = 500;
+            s.sonar.transducerUp = up ? 1 : 0;
+        });
+        processing.nextFresh = patterns[0];
+        EnterPing();
+        for (std::size_t p = 0; p < patterns.size(); ++p) {
+            const auto& pattern = patterns[p];
             std::vector<float> rows(kCombinedBeams);
             std::vector<float> profile(kCombinedBeams);
             for (int r = 0; r < kCombinedBeams; ++r) {
-                rows[static_cast<std::size_t>(r)] = doc->CombinedImage(r, 0);
-                profile[static_cast<std::size_t>(r)] = doc->m_combinedProfile[static_cast<std::size_t>(r)];
+                rows[static_cast<std::size_t>(r)] = doc->CombinedImageAt(r, 0);
+                profile[static_cast<std::size_t>(r)] = doc->CombinedProfile()[static_cast<std::size_t>(r)];
             }
-            for (int k = 0; k < kHeadCount; ++k) {
-                doc->Head(k).m_newData = static_cast<std::uint8_t>(pattern[static_cast<std::size_t>(k)]);
+            if (p + 1 < patterns.size()) {
+                processing.nextFresh = patterns[p + 1];
             }
             doc->ProcessPing();
 
@@ -256,11 +307,11 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
             copy(0, f, j + kWrapMarginRows, 4 * t - j);
 
             for (int r = 0; r < kCombinedBeams; ++r) {
-                ASSERT_EQ(doc->CombinedImage(r, 0), rows[static_cast<std::size_t>(r)])
+                ASSERT_EQ(doc->CombinedImageAt(r, 0), rows[static_cast<std::size_t>(r)])
                     << "row " << r << " up " << up;
-                ASSERT_EQ(doc->CombinedImage(r, 499), rows[static_cast<std::size_t>(r)]) << "row " << r;
+                ASSERT_EQ(doc->CombinedImageAt(r, 499), rows[static_cast<std::size_t>(r)]) << "row " << r;
                 // Inside the circle the marks are out of range and cleaned up; past it they stay.
-                ASSERT_EQ(doc->m_combinedProfile[static_cast<std::size_t>(r)],
+                ASSERT_EQ(doc->CombinedProfile()[static_cast<std::size_t>(r)],
                           r < 4 * t ? 0.0f : profile[static_cast<std::size_t>(r)])
                     << "row " << r;
             }
@@ -272,46 +323,74 @@ TEST_F(DocumentTest, BeamTestModeLeavesTheCombinedImageAlone) {
     MarkingProcessing processing;
     doc->SetHeadProcessing(processing);
     Start();
-    doc->Head(0).m_displayMode = 2;
-    doc->CombinedImage(5, 5) = 77.0f;
-    for (int k = 0; k < kHeadCount; ++k) {
-        doc->Head(k).m_newData = 1;
-    }
+    doc->EditSettings([](Settings& s) { s.sonar.displayMode = kDisplayModePolar; });
+    EnterPing();
+    const float shown = doc->CombinedImageAt(5, 5);
+    ASSERT_NE(shown, 0.0f);
+    processing.processed = {};
+    doc->EditSettings([](Settings& s) { s.sonar.displayMode = kDisplayModeBeamTest; });
     const int refreshes = world.op.m_pingsProcessed;
-    doc->ProcessPing();
-    EXPECT_EQ(doc->CombinedImage(5, 5), 77.0f);
+    EnterPing();
+    EXPECT_EQ(doc->CombinedImageAt(5, 5), shown);
     EXPECT_EQ(processing.processed, (std::array<int, kHeadCount>{}));
     EXPECT_EQ(world.op.m_pingsProcessed, refreshes + 1);
 }
 
+// Gives the heads' profile points the test asks for; every other point is mid-range.
+class ProfileProcessing : public MarkingProcessing {
+public:
+    void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
+                      const PingSettings&, HeadDoneFn done, void* doneContext) override {
+        for (int k = 0; k < kHeadCount; ++k) {
+            if (!flagged[static_cast<std::size_t>(k)]) {
+                continue;
+            }
+            for (int row = 0; row < kMaxBeams; ++row) {
+                const auto point = points.find({k, row});
+                heads[static_cast<std::size_t>(k)].m_beamProfile[static_cast<std::size_t>(row)] =
+                    point != points.end() ? point->second : 250.0f;
+            }
+            done(doneContext, k);
+        }
+    }
+    std::map<std::pair<int, int>, float> points; ///< (head, row) -> profile point
+};
+
 TEST_F(DocumentTest, ProfileCleanUpDropsPointsAtTheEnds) {
+    ProfileProcessing processing;
+    doc->SetHeadProcessing(processing);
     Start();
-    doc->Head(0).m_displayMode = 2; // keep the assembly out of the way
-    doc->Head(0).m_samples = 500;
-    doc->ProcessPing();
-    doc->m_combinedProfile[0] = 499.0f; // samples - 1
-    doc->m_combinedProfile[1] = 498.5f; // samples - 1.5
-    doc->m_combinedProfile[2] = -3.0f;
-    doc->m_combinedProfile[3] = std::numeric_limits<float>::quiet_NaN();
-    doc->m_combinedProfile[4] = 250.0f;
-    doc->ProcessPing();
-    EXPECT_EQ(doc->m_combinedProfile[0], 0.0f);
-    EXPECT_EQ(doc->m_combinedProfile[1], 498.5f);
-    EXPECT_EQ(doc->m_combinedProfile[2], 0.0f);
-    EXPECT_EQ(doc->m_combinedProfile[3], 0.0f);
-    EXPECT_EQ(doc->m_combinedProfile[4], 250.0f);
+    doc->EditSettings([](Settings& s) {
+        s.sonar.displayMode = kDisplayModePolar;
+        s.sonar.beams = 120;
+        s.sonar.samples = 500;
+    });
+    const std::array<float, 5> points = {499.0f, // samples - 1
+                                         498.5f, // samples - 1.5
+                                         -3.0f, std::numeric_limits<float>::quiet_NaN(), 250.0f};
+    for (int r = 0; r < 5; ++r) {
+        const Source source = ExpectedSource(r, 120, false);
+        processing.points[{source.head, source.row}] = points[static_cast<std::size_t>(r)];
+    }
+    EnterPing();
+    const auto profile = doc->CombinedProfile();
+    EXPECT_EQ(profile[0], 0.0f);
+    EXPECT_EQ(profile[1], 498.5f);
+    EXPECT_EQ(profile[2], 0.0f);
+    EXPECT_EQ(profile[3], 0.0f);
+    EXPECT_EQ(profile[4], 250.0f);
 }
 
 TEST_F(DocumentTest, OutputsOnlyFollowNewDataPointBeforeBeam) {
     Start();
-    doc->OpenOutputSocket();
-    doc->m_udpOutputBeam = 1;
-    doc->m_udpOutputPoint = 1;
+    doc->EditSettings([](Settings& s) {
+        s.system.udpOutputBeam = 1;
+        s.system.udpOutputPoint = 1;
+    });
     world.datagrams.m_sent.clear();
     doc->ProcessPing();
     EXPECT_TRUE(world.datagrams.m_sent.empty());
-    doc->Head(0).m_newData = 1;
-    doc->ProcessPing();
+    EnterPing();
     ASSERT_GE(world.datagrams.m_sent.size(), 2u);
     EXPECT_EQ(world.datagrams.m_sent[0].bytes[0], 'P');
     EXPECT_EQ(world.datagrams.m_sent[1].bytes[0], 'B');
@@ -321,49 +400,124 @@ TEST_F(DocumentTest, TitleShowsTheRecordingFileAndItsSize) {
     Start();
     doc->ProcessPing();
     EXPECT_EQ(world.op.m_titles.back(), "Real Time");
-    const std::string path = (folder / "rec.R96").string();
-    ASSERT_TRUE(doc->m_recordFile.Open(path, CDataFile::Mode::CreateWrite));
-    std::vector<std::uint8_t> bytes(1572864, 1);
-    ASSERT_TRUE(doc->m_recordFile.Write(bytes));
-    doc->m_recordRaw = 1;
-    doc->ProcessPing();
-    EXPECT_EQ(world.op.m_titles.back(), path + "    ___1.5 M Bytes");
+    // Two beam records of 1440 beams x 500 samples: 2 x (2048 + 720000) bytes.
+    const std::string path = (folder / "rec.B96").string();
+    ASSERT_TRUE(doc->StartRecording(RecordKind::Beam, path));
+    EnterPing();
+    EnterPing();
+    EXPECT_EQ(world.op.m_titles.back(), path + "    ___1.4 M Bytes");
 }
 
 TEST_F(DocumentTest, LoopTimeIsTheTimeBetweenRefreshes) {
     Start();
     world.clock.Advance(40);
     doc->ProcessPing();
-    EXPECT_FLOAT_EQ(doc->m_loopTimeMs, 40.0f);
-    EXPECT_FLOAT_EQ(doc->m_displayedPingPeriodMs, 40.0f);
-    doc->m_playback = 1;
+    EXPECT_FLOAT_EQ(doc->Timings().loopTimeMs, 40.0f);
+    EXPECT_FLOAT_EQ(doc->Timings().displayedPingPeriodMs, 40.0f);
+    ASSERT_TRUE(doc->OpenPlayback(Recording(1)));
     world.clock.Advance(70);
     doc->ProcessPing();
-    EXPECT_FLOAT_EQ(doc->m_loopTimeMs, 70.0f);
-    EXPECT_FLOAT_EQ(doc->m_displayedPingPeriodMs, 40.0f);
+    EXPECT_FLOAT_EQ(doc->Timings().loopTimeMs, 70.0f);
+    EXPECT_FLOAT_EQ(doc->Timings().displayedPingPeriodMs, 40.0f);
 }
 
 TEST_F(DocumentTest, RealTimeLeavesPlaybackAndClearsTheImage) {
+    MarkingProcessing processing;
+    doc->SetHeadProcessing(processing);
     Start();
-    doc->m_playback = 1;
-    doc->CombinedImage(3, 3) = 9.0f;
-    doc->m_combinedProfile[3] = 9.0f;
-    doc->Head(2).m_newData = 1;
-    doc->Head(2).m_pingCounter = 12;
+    ASSERT_TRUE(doc->OpenPlayback(Recording(1)));
+    ASSERT_EQ(doc->PlaybackStep(), StepResult::Ping);
+    ASSERT_NE(doc->CombinedImageAt(3, 3), 0.0f);
+    ASSERT_EQ(doc->Head(2).m_newData, 1);
+    ASSERT_EQ(doc->Head(2).m_pingCounter, 1);
+    const std::uint64_t clears = doc->ClearVersion();
     doc->OnRealTime();
-    EXPECT_EQ(doc->m_playback, 0);
-    EXPECT_EQ(doc->CombinedImage(3, 3), 0.0f);
-    EXPECT_EQ(doc->m_combinedProfile[3], 0.0f);
-    EXPECT_EQ(doc->m_clearImage, 1);
+    EXPECT_FALSE(doc->IsPlayback());
+    EXPECT_EQ(doc->CombinedImageAt(3, 3), 0.0f);
+    EXPECT_EQ(doc->CombinedProfile()[3], 0.0f);
+    EXPECT_NE(doc->ClearVersion(), clears);
     EXPECT_EQ(doc->Head(2).m_newData, 0);
     EXPECT_EQ(doc->Head(2).m_pingCounter, 0);
     EXPECT_FALSE(world.timers.IsArmed(kPlaybackTimer));
 }
 
+// The mode and Hold have one writer: each change is told once, whoever makes it.
+TEST_F(DocumentTest, EveryChangeOfModeOrHoldIsToldOnce) {
+    Start();
+    using Modes = std::vector<std::pair<DocMode, bool>>;
+    const auto told = [this](const std::function<void()>& change) {
+        const std::size_t before = world.op.m_modes.size();
+        change();
+        return Modes(world.op.m_modes.begin() + static_cast<std::ptrdiff_t>(before), world.op.m_modes.end());
+    };
+    const std::string path = Recording(2);
+    EXPECT_EQ(told([&] { doc->OpenPlayback(path); }), (Modes{{DocMode::Playback, false}}));
+    EXPECT_EQ(told([&] { doc->OnHold(); }), (Modes{{DocMode::Playback, true}}));
+    // A conversion plays its file to the end and holds on its last ping.
+    EXPECT_EQ(told([&] { doc->StartXyzExport(); }), (Modes{{DocMode::Conversion, false}}));
+    const auto playToTheEnd = [&] {
+        for (int step = 0; step < 10 && doc->PlaybackStep() != StepResult::AtEnd; ++step) {
+        }
+    };
+    EXPECT_EQ(told(playToTheEnd), (Modes{{DocMode::Playback, true}}));
+    EXPECT_EQ(told([&] { doc->OnRealTime(); }), (Modes{{DocMode::Live, false}}));
+    EXPECT_EQ(told([&] { doc->OnRealTime(); }), Modes{});
+    EXPECT_EQ(told([&] { doc->OnHold(); }), (Modes{{DocMode::Live, true}}));
+}
+
+// A change of the settings is kept within its key's limits, stored, and told once with the
+// groups it touched; a change that changes nothing is not told.
+TEST_F(DocumentTest, SettingsChangesAreClampedAndToldOnce) {
+    Start();
+    const struct {
+        const char* what;
+        void (*edit)(Settings&);
+        bool (*holds)(const CTamsorDoc&);
+        SettingsChange told;
+    } changes[] = {
+        {"display gain",
+         [](Settings& s) { s.sonar.displayGain = 500; },
+         [](const CTamsorDoc& d) { return d.Sonar().displayGain == 100; },
+         {false, true, false}},
+        {"ping delay",
+         [](Settings& s) { s.system.pingDelayMs = 9000; },
+         [](const CTamsorDoc& d) { return d.System().pingDelayMs == 5000; },
+         {true, false, false}},
+        {"colour table",
+         [](Settings& s) { s.view.colorTable = -4; },
+         [](const CTamsorDoc& d) { return d.View().colorTable == 0; },
+         {false, false, false}},
+        {"grid and unit",
+         [](Settings& s) {
+             s.view.grid = 2;
+             s.view.unit = 1;
+         },
+         [](const CTamsorDoc& d) { return d.View().grid == 2 && d.View().unit == 1; },
+         {false, false, true}},
+        {"nothing", [](Settings&) {}, [](const CTamsorDoc&) { return true; }, {}},
+    };
+    for (const auto& change : changes) {
+        world.op.m_settingsChanges.clear();
+        doc->EditSettings(change.edit);
+        EXPECT_TRUE(change.holds(*doc)) << change.what;
+        if (!change.told.Any()) {
+            EXPECT_TRUE(world.op.m_settingsChanges.empty()) << change.what;
+            continue;
+        }
+        ASSERT_EQ(world.op.m_settingsChanges.size(), 1u) << change.what;
+        const SettingsChange& told = world.op.m_settingsChanges[0];
+        EXPECT_EQ(told.system, change.told.system) << change.what;
+        EXPECT_EQ(told.sonar, change.told.sonar) << change.what;
+        EXPECT_EQ(told.view, change.told.view) << change.what;
+    }
+}
+
 TEST_F(DocumentTest, ShutdownSavesBothGroupsAndClosesEverything) {
     Start();
-    doc->Head(0).m_samples = 1000;
-    doc->m_startGain = 13;
+    doc->EditSettings([](Settings& s) {
+        s.sonar.samples = 1000;
+        s.sonar.startGainDb = 13;
+    });
     doc->OnCloseDocument();
     EXPECT_EQ(TheDocument(), nullptr);
     EXPECT_FALSE(world.link.IsConnected());

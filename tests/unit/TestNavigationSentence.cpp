@@ -1,7 +1,7 @@
-#include "acquisition/CTamsorDoc.h"
 #include "navigation/CNavigation.h"
 #include "navigation/XyzExport.h"
 #include "support/NavigationSample.h"
+#include "support/RecordingFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -201,16 +201,18 @@ TEST(NavigationSentence, EveryCutKeepsWhatWasNotReached) {
     EXPECT_EQ(lastReached, 9);
 }
 
-TEST(NavigationSentence, ClearEmptiesTextsAndSentence) {
-    auto doc = CTamsorDoc::Create(DocumentPorts{});
-    EXPECT_TRUE(doc->m_navigationSentence.empty()) << "no position before a recording gives one";
-    doc->m_navigationSentence = kSampleNavigationSentence;
-    ParseNavigationSentence(*doc);
-    doc->m_navigationValues.m_sentenceLength = 109;
-    ASSERT_EQ(doc->m_navigationValues.m_depthText, "-35.400 m");
-    ClearNavigation(*doc);
-    const CNavigation& nav = doc->m_navigationValues;
-    EXPECT_TRUE(doc->m_navigationSentence.empty());
+TEST(NavigationSentence, ARecordWithoutSentenceClearsTextsAndSentence) {
+    test::DocFixture f;
+    EXPECT_TRUE(f.doc->NavigationSentence().empty()) << "no position before a recording gives one";
+    test::Bytes file = test::MakeRawRecord(64, 0, kSampleNavigationSentence);
+    test::Append(file, test::MakeRawRecord(64, 1));
+    test::WriteFile(f.folder / "nav.R96", file);
+    ASSERT_TRUE(f.doc->OpenPlayback(f.folder / "nav.R96"));
+    ASSERT_EQ(f.PlaySteps(1), 1);
+    ASSERT_EQ(f.doc->Navigation().m_depthText, "-35.400 m");
+    ASSERT_EQ(f.PlaySteps(1), 1);
+    const CNavigation& nav = f.doc->Navigation();
+    EXPECT_TRUE(f.doc->NavigationSentence().empty());
     EXPECT_EQ(nav.m_sentenceLength, 0);
     for (const std::string* text :
          {&nav.m_latitudeText, &nav.m_longitudeText, &nav.m_dateText, &nav.m_timeText, &nav.m_speedText,

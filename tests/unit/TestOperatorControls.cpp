@@ -1,159 +1,178 @@
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/Diagnostics.h"
+#include "acquisition/DocumentCommands.h"
+#include "acquisition/LinkStatus.h"
 #include "common/RangeText.h"
+#include "common/TextFormat.h"
 #include "config/SettingsPanel.h"
-#include "display/DisplayCommands.h"
-#include "support/FakePorts.h"
+#include "display/CPictureModel.h"
+#include "support/RecordingFixture.h"
 
 #include <gtest/gtest.h>
 
 namespace vexar {
 namespace {
 
+// The operator's commands on a document started in real time (polar display, 10 m, 1000 samples).
 class ControlsTest : public ::testing::Test {
 protected:
-    ControlsTest() : doc(CTamsorDoc::Create(world.Ports())) { doc->Head(0).m_displayMode = 0; }
-    CommandState State(int id) { return QueryDisplayCommand(*doc, id).value(); }
+    void Run(int id) {
+        const DocumentCommand* command = FindCommand(DocumentCommands(), id);
+        ASSERT_NE(command, nullptr) << id;
+        command->action(doc, id);
+    }
+    CommandState State(int id) {
+        const DocumentCommand* command = FindCommand(DocumentCommands(), id);
+        return command != nullptr && command->state != nullptr ? command->state(doc, id) : CommandState{};
+    }
+    /// Plays a recording (held at its start): the file, not the head, gives the pings.
+    void Play() {
+        test::WriteFile(f.folder / "played.R96", test::MakeRawRecord(64, 0));
+        ASSERT_TRUE(doc.OpenPlayback(f.folder / "played.R96"));
+    }
 
-    test::FakeWorld world;
-    std::unique_ptr<CTamsorDoc> doc;
+    test::DocFixture f;
+    CTamsorDoc& doc = *f.doc;
 };
 
 TEST_F(ControlsTest, ChoosingTheZoomInUseChangesNothing) {
-    doc->m_imageReset = 0;
-    ExecuteDisplayCommand(*doc, kCmdZoom100);
-    EXPECT_EQ(doc->m_imageReset, 0);
-    doc->m_panX = 30;
-    ExecuteDisplayCommand(*doc, kCmdZoomFill);
-    EXPECT_EQ(doc->m_imageReset, 1);
-    EXPECT_EQ(doc->m_zoomIndex, 2);
-    EXPECT_EQ(doc->m_panX, 0);
+    const std::uint64_t geometry = doc.GeometryVersion();
+    Run(kCmdZoom100);
+    EXPECT_EQ(doc.GeometryVersion(), geometry);
+    doc.SetPan(40, -7);
+    Run(kCmdZoomFill);
+    EXPECT_NE(doc.GeometryVersion(), geometry);
+    EXPECT_EQ(doc.View().zoomIndex, 2);
+    // Fill Screen shows the whole circle: the pan goes.
+    EXPECT_EQ(doc.ViewValues().panX, 0);
+    EXPECT_EQ(doc.ViewValues().panY, 0);
     EXPECT_TRUE(State(kCmdZoomFill).checked);
     EXPECT_FALSE(State(kCmdZoom50).checked);
 }
 
 TEST_F(ControlsTest, GridFollowsTheModeAndItsItemsAreEnabledByMode) {
-    doc->m_grid = 1;
+    ASSERT_EQ(doc.View().grid, 1);
     EXPECT_FALSE(State(kCmdGridLine).enabled);
     EXPECT_TRUE(State(kCmdGridRectangular).enabled);
-    ExecuteDisplayCommand(*doc, kCmdModeBeamTest);
-    EXPECT_EQ(doc->m_grid, 3);
-    EXPECT_EQ(doc->Head(2).m_displayMode, 2);
-    EXPECT_EQ(doc->m_clearImage, 1);
+    const std::uint64_t clears = doc.ClearVersion();
+    Run(kCmdModeBeamTest);
+    EXPECT_EQ(doc.View().grid, 3);
+    EXPECT_EQ(doc.Sonar().displayMode, kDisplayModeBeamTest);
+    EXPECT_NE(doc.ClearVersion(), clears);
     EXPECT_FALSE(State(kCmdGridPolar).enabled);
     EXPECT_FALSE(State(kCmdGridRectangular).enabled);
     EXPECT_TRUE(State(kCmdGridLine).enabled);
     EXPECT_TRUE(State(kCmdModeBeamTest).checked);
-    ExecuteDisplayCommand(*doc, kCmdModePolar);
-    EXPECT_EQ(doc->m_grid, 1);
-    ExecuteDisplayCommand(*doc, kCmdGridNone);
-    ExecuteDisplayCommand(*doc, kCmdModeBeamTest);
-    EXPECT_EQ(doc->m_grid, 0);
+    Run(kCmdModePolar);
+    EXPECT_EQ(doc.View().grid, 1);
+    Run(kCmdGridNone);
+    Run(kCmdModeBeamTest);
+    EXPECT_EQ(doc.View().grid, 0);
 }
 
 TEST_F(ControlsTest, DataPointsRaiseTheShortRangeAndAreLockedInPlayback) {
-    doc->Head(0).m_rangeM = 1.25f;
-    doc->Head(0).m_rangeIndex = 0;
-    ExecuteDisplayCommand(*doc, kCmdPoints1000);
-    EXPECT_FLOAT_EQ(doc->Head(0).m_rangeM, 2.5f);
-    EXPECT_EQ(doc->Head(0).m_rangeIndex, 1);
-    EXPECT_EQ(doc->Head(3).m_samples, 1000);
+    doc.EditSettings([](Settings& s) {
+        s.sonar.rangeM = 1.25f;
+        s.sonar.samples = 500;
+    });
+    Run(kCmdPoints1000);
+    EXPECT_FLOAT_EQ(doc.Sonar().rangeM, 2.5f);
+    EXPECT_EQ(doc.Sonar().rangeIndex, 1);
+    EXPECT_EQ(doc.Sonar().samples, 1000);
     EXPECT_TRUE(State(kCmdPoints1000).checked);
-    doc->m_playback = 1;
+    Play();
     EXPECT_FALSE(State(kCmdPoints500).enabled);
-    ExecuteDisplayCommand(*doc, kCmdPoints500);
-    EXPECT_EQ(doc->Head(0).m_samples, 1000);
+    Run(kCmdPoints500);
+    EXPECT_EQ(doc.Sonar().samples, 1000);
 }
 
 TEST_F(ControlsTest, ProfileMenusFollowDetection) {
-    doc->Head(0).m_detectProfilePoints = 0;
+    ASSERT_EQ(doc.Sonar().detectProfilePoints, 0);
     EXPECT_TRUE(State(kCmdProfileOff).checked);
     EXPECT_FALSE(State(kCmdMixMedium).enabled);
-    ExecuteDisplayCommand(*doc, kCmdProfileOff);
-    EXPECT_EQ(doc->Head(3).m_detectProfilePoints, 1);
+    Run(kCmdProfileOff);
+    EXPECT_EQ(doc.Sonar().detectProfilePoints, 1);
     EXPECT_TRUE(State(kCmdMixMedium).enabled);
-    ExecuteDisplayCommand(*doc, kCmdPointsOnly);
-    EXPECT_EQ(doc->m_profileDisplay, 3);
-    ExecuteDisplayCommand(*doc, kCmdFilterBottom);
-    EXPECT_EQ(doc->Head(2).m_profileFilterType, 2);
+    Run(kCmdPointsOnly);
+    EXPECT_EQ(doc.View().profileDisplay, 3);
+    Run(kCmdFilterBottom);
+    EXPECT_EQ(doc.Sonar().profileFilterType, 2);
     EXPECT_TRUE(State(kCmdFilterBottom).checked);
 }
 
 TEST_F(ControlsTest, BeamsWidthAveragingAndTablesAreCheckedByValue) {
-    ExecuteDisplayCommand(*doc, kCmdBeams720);
-    EXPECT_EQ(doc->Head(1).m_beams, 240);
-    ExecuteDisplayCommand(*doc, kCmdWidthWide);
-    EXPECT_EQ(doc->Head(3).m_beamWidth, 0);
-    ExecuteDisplayCommand(*doc, kCmdAverage7);
-    EXPECT_EQ(doc->Head(0).m_average, 7);
+    Run(kCmdBeams720);
+    EXPECT_EQ(doc.Sonar().beams, 240);
+    Run(kCmdWidthWide);
+    EXPECT_EQ(doc.Sonar().beamWidth, 0);
+    Run(kCmdAverage7);
+    EXPECT_EQ(doc.Sonar().average, 7);
     EXPECT_TRUE(State(kCmdAverage7).checked);
-    ExecuteDisplayCommand(*doc, kCmdAverageOff);
-    EXPECT_EQ(doc->Head(0).m_average, 1);
-    ExecuteDisplayCommand(*doc, kCmdColorFirst + 4);
-    EXPECT_EQ(doc->m_colorTable, 4);
+    Run(kCmdAverageOff);
+    EXPECT_EQ(doc.Sonar().average, 1);
+    Run(kCmdColorFirst + 4);
+    EXPECT_EQ(doc.View().colorTable, 4);
     EXPECT_TRUE(State(kCmdColorFirst + 4).checked);
-    EXPECT_FALSE(State(kCmdComPort).enabled);
-    EXPECT_FALSE(QueryDisplayCommand(*doc, kCmdRecordR96).has_value());
 }
 
 TEST_F(ControlsTest, MeasureCommandStartsAndEndsMeasuring) {
-    ExecuteDisplayCommand(*doc, kCmdMeasure);
-    EXPECT_EQ(doc->m_measuring, 1);
-    ExecuteDisplayCommand(*doc, kCmdMeasure);
-    EXPECT_EQ(doc->m_measuring, 0);
+    Run(kCmdMeasure);
+    EXPECT_TRUE(doc.ViewValues().measuring);
+    Run(kCmdMeasure);
+    EXPECT_FALSE(doc.ViewValues().measuring);
 }
 
 TEST_F(ControlsTest, TransducerUpSwapsHeadsAndForgetsHistory) {
-    doc->Head(0).m_transducerUp = 0;
-    doc->m_imageReset = 0;
-    ExecuteDisplayCommand(*doc, kCmdTransducerUp);
-    EXPECT_EQ(doc->Head(3).m_transducerUp, 1);
-    EXPECT_EQ(doc->Head(1).m_azimuth, 900);
-    EXPECT_EQ(doc->m_imageReset, 1);
+    ASSERT_EQ(doc.Sonar().transducerUp, 0);
+    const std::uint64_t geometry = doc.GeometryVersion();
+    Run(kCmdTransducerUp);
+    EXPECT_EQ(doc.Sonar().transducerUp, 1);
+    EXPECT_EQ(doc.Sonar().Head(1).azimuth, 900);
+    EXPECT_NE(doc.GeometryVersion(), geometry);
     EXPECT_TRUE(State(kCmdTransducerUp).checked);
 }
 
 TEST_F(ControlsTest, KeysHoldAndCycleTheZoom) {
-    EXPECT_TRUE(HandleViewKey(*doc, 'z'));
-    EXPECT_TRUE(HandleViewKey(*doc, 'Z'));
-    EXPECT_EQ(doc->m_zoomIndex, 2);
-    EXPECT_TRUE(HandleViewKey(*doc, 'z'));
-    EXPECT_EQ(doc->m_zoomIndex, 0);
-    EXPECT_TRUE(HandleViewKey(*doc, 'H'));
-    EXPECT_EQ(doc->m_hold, 1);
-    EXPECT_FALSE(HandleViewKey(*doc, 'q'));
+    EXPECT_TRUE(HandleViewKey(doc, 'z'));
+    EXPECT_TRUE(HandleViewKey(doc, 'Z'));
+    EXPECT_EQ(doc.View().zoomIndex, 2);
+    EXPECT_TRUE(HandleViewKey(doc, 'z'));
+    EXPECT_EQ(doc.View().zoomIndex, 0);
+    EXPECT_TRUE(HandleViewKey(doc, 'H'));
+    EXPECT_TRUE(doc.IsHeld());
+    EXPECT_FALSE(HandleViewKey(doc, 'q'));
 }
 
 TEST_F(ControlsTest, BarUpDownsStopAtTheirLimits) {
-    doc->Head(0).m_rangeIndex = 4;
-    EXPECT_FALSE(StepRange(*doc, +1));
-    doc->Head(0).m_rangeIndex = 1;
-    EXPECT_FALSE(StepRange(*doc, -1));
-    EXPECT_TRUE(StepRange(*doc, +1));
-    EXPECT_FLOAT_EQ(doc->Head(3).m_rangeM, 5.0f);
-    doc->m_playback = 1;
-    EXPECT_FALSE(StepRange(*doc, +1));
+    doc.EditSettings([](Settings& s) { s.sonar.rangeIndex = 4; });
+    EXPECT_FALSE(StepRange(doc, +1));
+    doc.EditSettings([](Settings& s) { s.sonar.rangeIndex = 1; });
+    EXPECT_FALSE(StepRange(doc, -1));
+    EXPECT_TRUE(StepRange(doc, +1));
+    EXPECT_FLOAT_EQ(doc.Sonar().rangeM, 5.0f);
+    Play();
+    EXPECT_FALSE(StepRange(doc, +1));
 
-    doc->m_startGain = 20;
-    EXPECT_FALSE(StepStartGain(*doc, +1));
-    doc->m_startGain = 0;
-    EXPECT_FALSE(StepStartGain(*doc, -1));
-    doc->Head(0).m_displayGain = 100;
-    EXPECT_FALSE(StepDisplayGain(*doc, +1));
-    doc->Head(0).m_displayGain = 1;
-    EXPECT_FALSE(StepDisplayGain(*doc, -1));
-    EXPECT_TRUE(StepDisplayGain(*doc, +1));
-    EXPECT_EQ(doc->Head(2).m_displayGain, 2);
+    doc.EditSettings([](Settings& s) { s.sonar.startGainDb = 20; });
+    EXPECT_FALSE(StepStartGain(doc, +1));
+    doc.EditSettings([](Settings& s) { s.sonar.startGainDb = 0; });
+    EXPECT_FALSE(StepStartGain(doc, -1));
+    doc.EditSettings([](Settings& s) { s.sonar.displayGain = 100; });
+    EXPECT_FALSE(StepDisplayGain(doc, +1));
+    doc.EditSettings([](Settings& s) { s.sonar.displayGain = 1; });
+    EXPECT_FALSE(StepDisplayGain(doc, -1));
+    EXPECT_TRUE(StepDisplayGain(doc, +1));
+    EXPECT_EQ(doc.Sonar().displayGain, 2);
 
-    doc->m_sleepTimeMs = 0;
-    EXPECT_EQ(SpeedBarPosition(*doc), 20);
-    EXPECT_FALSE(StepSpeed(*doc, +1));
-    EXPECT_TRUE(StepSpeed(*doc, -1));
-    EXPECT_EQ(doc->m_sleepTimeMs, 50);
-    EXPECT_EQ(world.timers.DelayOf(kPlaybackTimer), 50);
-    doc->m_sleepTimeMs = 1000;
-    EXPECT_EQ(SpeedBarPosition(*doc), 0);
-    EXPECT_FALSE(StepSpeed(*doc, -1));
+    doc.EditSettings([](Settings& s) { s.system.sleepTimeMs = 0; });
+    EXPECT_EQ(SpeedBarPosition(doc), 20);
+    EXPECT_FALSE(StepSpeed(doc, +1));
+    EXPECT_TRUE(StepSpeed(doc, -1));
+    EXPECT_EQ(doc.System().sleepTimeMs, 50);
+    EXPECT_EQ(f.world.timers.DelayOf(kPlaybackTimer), 50);
+    doc.EditSettings([](Settings& s) { s.system.sleepTimeMs = 1000; });
+    EXPECT_EQ(SpeedBarPosition(doc), 0);
+    EXPECT_FALSE(StepSpeed(doc, -1));
 }
 
 TEST(RangeTexts, MetricAndImperialThresholds) {
@@ -170,82 +189,102 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
     const auto initial = InitialDiagnosticsTexts();
     EXPECT_EQ(initial[0], ":   n/a");
     EXPECT_EQ(initial[18], ":   No");
-    auto t = UpdateDiagnosticsTexts(*doc);
+    auto t = UpdateDiagnosticsTexts(doc);
     EXPECT_EQ(t[0], ":   ");
     EXPECT_EQ(t[1], ":   0x10");
     EXPECT_EQ(t[2], ":   0x00 ");
     EXPECT_EQ(t[3], ":   0x01 ");
     EXPECT_EQ(t[6], ":   n/a");
     EXPECT_EQ(t[16], ":   1480.0 (n/a) m/s");
-    doc->Head(0).m_frequencyStep = -3;
-    doc->m_unit = 1;
-    doc->Head(0).m_rangeM = 2.5f;
-    doc->m_playback = 1;
-    doc->m_sonarTimeMs = 12.0f;
-    doc->m_acquisitionTimeMs = 99.6f;
-    doc->m_fileStartGain = 4;
-    t = UpdateDiagnosticsTexts(*doc);
+    doc.EditSettings([](Settings& s) {
+        s.sonar.frequencyStep = -3;
+        s.view.unit = 1;
+        s.sonar.rangeM = 2.5f;
+    });
+    t = UpdateDiagnosticsTexts(doc);
     EXPECT_EQ(t[8], ":   673.5 kHz");
     EXPECT_EQ(t[4], ":   7.5 ft");
+
+    // The link's counters follow the existing rows; the ping rate is that of pings coming now.
+    const auto answer = f.world.link.m_responder;
+    f.world.link.m_responder = [&](const std::vector<std::uint8_t>& packet) {
+        f.world.clock.Advance(1); // each reply takes a millisecond
+        return answer(packet);
+    };
+    f.abandonAt = 5; // one ping goes unanswered and is requested again
+    f.RunLivePings(3);
+    const LinkStats stats = doc.Link().stats;
+    ASSERT_GT(stats.pingsPerSecond, 0.0f);
+    ASSERT_EQ(stats.retries, 1u);
+    t = UpdateDiagnosticsTexts(doc);
+    EXPECT_EQ(t[19], FormatText(":   %.1f", static_cast<double>(stats.pingsPerSecond)));
+    EXPECT_EQ(std::vector<std::string>(t.begin() + 20, t.end()),
+              (std::vector<std::string>{":   1", ":   0", ":   0"}));
+    EXPECT_STREQ(kDiagnosticsLayout[19].label, "Pings/s");
+
+    PingInput timed;
+    timed.settings = doc.Sonar();
+    timed.requestTime = f.world.clock.Now();
+    timed.sonarTimeMs = 12.0f;
+    timed.acquisitionTimeMs = 99.6f;
+    doc.EnterPing(timed);
+    t = UpdateDiagnosticsTexts(doc);
     EXPECT_EQ(t[11], ":   100 msec");
     EXPECT_EQ(t[12], ":   12 msec");
+
+    test::Bytes record = test::MakeRawRecord(64, 0);
+    record[320] = 4; // the start gain the record was made with
+    test::WriteFile(f.folder / "gain.R96", record);
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "gain.R96"));
+    ASSERT_EQ(f.PlaySteps(1), 1);
+    t = UpdateDiagnosticsTexts(doc);
     EXPECT_EQ(t[6], ":   4 dB");
     EXPECT_EQ(t[16], ":   1480.0 (1480.0) m/s");
-    // The link's counters follow the existing rows; the ping rate is that of pings coming now.
-    doc->m_linkStats.pingsPerSecond = 12.34f;
-    doc->m_linkStats.retries = 3;
-    doc->m_linkStats.skipped = 4;
-    doc->m_linkStats.reconnects = 5;
-    t = UpdateDiagnosticsTexts(*doc);
-    EXPECT_EQ(std::vector<std::string>(t.begin() + 19, t.end()),
-              (std::vector<std::string>{":   0.0", ":   3", ":   4", ":   5"}));
-    doc->m_playback = 0;
-    doc->m_connected = 1;
-    doc->m_pingedSinceConnect = true;
-    EXPECT_EQ(UpdateDiagnosticsTexts(*doc)[19], ":   12.3");
-    EXPECT_STREQ(kDiagnosticsLayout[19].label, "Pings/s");
+    EXPECT_EQ(t[19], ":   0.0");
 }
 
-TEST_F(ControlsTest, SettingsPanelSpinsListsAndTexts) {
-    CSettingsPanel panel;
-    COndrel& h = doc->Head(0);
-    h.m_rangeIndex = 4;
-    h.m_rangeM = 20.0f;
-    h.m_pulseLengthMultiplier = 1.0f;
-    h.m_average = 5;
-    auto v = panel.Refresh(*doc);
+TEST(SettingsPanel, SpinsListsAndTexts) {
+    Settings settings;
+    PingSettings& h = settings.sonar;
+    h.rangeIndex = 4;
+    h.rangeM = 20.0f;
+    h.pulseLengthMultiplier = 1.0f;
+    h.average = 5;
+    auto v = CSettingsPanel::Refresh(settings, true, {});
     EXPECT_EQ(v.pulseLength, "120 us");
     EXPECT_EQ(v.range, "20 m");
     EXPECT_EQ(v.averagingSelection, 2);
-    EXPECT_FALSE(panel.Spin(*doc, SettingsSpin::Range, +1));
-    h.m_rangeM = 2.5f;
-    h.m_rangeIndex = 1;
-    h.m_pulseLengthMultiplier = 2.0f;
-    EXPECT_EQ(panel.Refresh(*doc).pulseLength, "40 us");
-    h.m_rangeM = 1.25f;
-    h.m_pulseLengthMultiplier = 1.0f;
-    EXPECT_EQ(panel.Refresh(*doc).pulseLength, "10 us");
-    panel.SelectPoints(*doc, 1);
-    EXPECT_FLOAT_EQ(h.m_rangeM, 2.5f);
-    EXPECT_EQ(doc->Head(3).m_samples, 1000);
-    h.m_pulseLengthMultiplier = 0.5f;
-    panel.SelectPoints(*doc, 0);
-    EXPECT_FLOAT_EQ(h.m_pulseLengthMultiplier, 1.0f);
-    EXPECT_FALSE(panel.Spin(*doc, SettingsSpin::Multiplier, -1)); // at least 1.0 with 500 samples
-    EXPECT_TRUE(panel.Spin(*doc, SettingsSpin::Multiplier, +3));
-    EXPECT_FLOAT_EQ(h.m_pulseLengthMultiplier, 1.3f);
-    EXPECT_TRUE(panel.Spin(*doc, SettingsSpin::QuadrantGain, +25, 2));
-    EXPECT_EQ(doc->Head(2).m_quadrantGain, 20);
-    EXPECT_EQ(doc->Head(1).m_quadrantGain, 0);
-    EXPECT_FALSE(panel.Spin(*doc, SettingsSpin::QuadrantGain, +1, 2));
+    EXPECT_FALSE(CSettingsPanel::Spin(settings, true, SettingsSpin::Range, +1));
+    h.rangeM = 2.5f;
+    h.rangeIndex = 1;
+    h.pulseLengthMultiplier = 2.0f;
+    EXPECT_EQ(CSettingsPanel::Refresh(settings, true, {}).pulseLength, "40 us");
+    h.rangeM = 1.25f;
+    h.pulseLengthMultiplier = 1.0f;
+    EXPECT_EQ(CSettingsPanel::Refresh(settings, true, {}).pulseLength, "10 us");
+    CSettingsPanel::SelectPoints(settings, true, 1);
+    EXPECT_FLOAT_EQ(h.rangeM, 2.5f);
+    EXPECT_EQ(h.samples, 1000);
+    h.pulseLengthMultiplier = 0.5f;
+    CSettingsPanel::SelectPoints(settings, true, 0);
+    EXPECT_FLOAT_EQ(h.pulseLengthMultiplier, 1.0f);
+    // At least 1.0 with 500 samples.
+    EXPECT_FALSE(CSettingsPanel::Spin(settings, true, SettingsSpin::Multiplier, -1));
+    EXPECT_TRUE(CSettingsPanel::Spin(settings, true, SettingsSpin::Multiplier, +3));
+    EXPECT_FLOAT_EQ(h.pulseLengthMultiplier, 1.3f);
+    EXPECT_TRUE(CSettingsPanel::Spin(settings, true, SettingsSpin::QuadrantGain, +25, 2));
+    EXPECT_EQ(h.Head(2).quadrantGainDb, 20);
+    EXPECT_EQ(h.Head(1).quadrantGainDb, 0);
+    EXPECT_FALSE(CSettingsPanel::Spin(settings, true, SettingsSpin::QuadrantGain, +1, 2));
 
-    doc->m_playback = 1;
-    doc->m_fileDisplayGain = 44;
-    doc->m_fileQuadrantGains = {1, 2, 3, 4};
-    EXPECT_FALSE(panel.Spin(*doc, SettingsSpin::Range, +1));
-    EXPECT_FALSE(panel.Spin(*doc, SettingsSpin::Frequency, +1));
-    EXPECT_TRUE(panel.Spin(*doc, SettingsSpin::StartGain, +1));
-    v = panel.Refresh(*doc);
+    // In playback the played record's values are shown beside the settings.
+    FileHeaderValues file;
+    file.displayGain = 44;
+    file.quadrantGainsDb = {1, 2, 3, 4};
+    EXPECT_FALSE(CSettingsPanel::Spin(settings, false, SettingsSpin::Range, +1));
+    EXPECT_FALSE(CSettingsPanel::Spin(settings, false, SettingsSpin::Frequency, +1));
+    EXPECT_TRUE(CSettingsPanel::Spin(settings, false, SettingsSpin::StartGain, +1));
+    v = CSettingsPanel::Refresh(settings, false, file);
     EXPECT_FALSE(v.frequencyEnabled);
     EXPECT_FALSE(v.pointsEnabled);
     EXPECT_EQ(v.fileDataGain, " (44 %)");
@@ -253,55 +292,57 @@ TEST_F(ControlsTest, SettingsPanelSpinsListsAndTexts) {
 }
 
 // A typed value goes where the spin's clicks would take it, within the same limits.
-TEST_F(ControlsTest, TypedSettingsStepTheSpinsWithinTheirLimits) {
-    CSettingsPanel panel;
-    COndrel& h = doc->Head(0);
-    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::DataGain, " 72 %"));
-    EXPECT_EQ(doc->Head(3).m_displayGain, 72);
-    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::StartGain, "45 dB"));
-    EXPECT_EQ(doc->m_startGain, 20);
-    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Range, "6"));
-    EXPECT_FLOAT_EQ(h.m_rangeM, 5.0f); // the nearest of 2.5, 5, 10 and 20 m
-    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Range, "0.5"));
-    EXPECT_FLOAT_EQ(doc->Head(2).m_rangeM, 2.5f);
-    doc->m_unit = 1;
-    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Range, "30 ft"));
-    EXPECT_FLOAT_EQ(h.m_rangeM, 10.0f);
-    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Frequency, "676.5"));
-    EXPECT_EQ(h.m_frequencyStep, 3);
-    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Multiplier, "1.7"));
-    EXPECT_FLOAT_EQ(doc->Head(1).m_pulseLengthMultiplier, 1.7f);
-    EXPECT_EQ(h.m_pulseLength, COndrel::PulseLengthFor(10.0f, 1.7f));
+TEST(SettingsPanel, TypedSettingsStepTheSpinsWithinTheirLimits) {
+    Settings settings;
+    PingSettings& h = settings.sonar;
+    const auto typed = [&](SettingsSpin spin, const std::string& text, bool live = true) {
+        return CSettingsPanel::ApplyTyped(settings, live, spin, text);
+    };
+    EXPECT_TRUE(typed(SettingsSpin::DataGain, " 72 %"));
+    EXPECT_EQ(h.displayGain, 72);
+    EXPECT_TRUE(typed(SettingsSpin::StartGain, "45 dB"));
+    EXPECT_EQ(h.startGainDb, 20);
+    EXPECT_TRUE(typed(SettingsSpin::Range, "6"));
+    EXPECT_FLOAT_EQ(h.rangeM, 5.0f); // the nearest of 2.5, 5, 10 and 20 m
+    EXPECT_TRUE(typed(SettingsSpin::Range, "0.5"));
+    EXPECT_FLOAT_EQ(h.rangeM, 2.5f);
+    settings.view.unit = 1;
+    EXPECT_TRUE(typed(SettingsSpin::Range, "30 ft"));
+    EXPECT_FLOAT_EQ(h.rangeM, 10.0f);
+    EXPECT_TRUE(typed(SettingsSpin::Frequency, "676.5"));
+    EXPECT_EQ(h.frequencyStep, 3);
+    EXPECT_TRUE(typed(SettingsSpin::Multiplier, "1.7"));
+    EXPECT_FLOAT_EQ(h.pulseLengthMultiplier, 1.7f);
+    EXPECT_EQ(h.pulseLength, PulseLengthFor(10.0f, 1.7f));
     // Not a number, or a box that only shows a value: nothing changes.
-    EXPECT_FALSE(panel.ApplyTyped(*doc, SettingsSpin::DataGain, "lots"));
-    EXPECT_EQ(h.m_displayGain, 72);
-    EXPECT_FALSE(panel.ApplyTyped(*doc, SettingsSpin::Persistence, "10"));
-    EXPECT_EQ(h.m_persistence, 0);
+    EXPECT_FALSE(typed(SettingsSpin::DataGain, "lots"));
+    EXPECT_EQ(h.displayGain, 72);
+    EXPECT_FALSE(typed(SettingsSpin::Persistence, "10"));
+    EXPECT_EQ(h.persistence, 0);
     // In playback the range comes from the file.
-    doc->m_playback = 1;
-    EXPECT_TRUE(panel.ApplyTyped(*doc, SettingsSpin::Range, "20"));
-    EXPECT_FLOAT_EQ(h.m_rangeM, 10.0f);
+    EXPECT_TRUE(typed(SettingsSpin::Range, "20", false));
+    EXPECT_FLOAT_EQ(h.rangeM, 10.0f);
 }
 
 // The pulse follows a change of range or multiplier at once, not a later refresh of the dialog.
-TEST_F(ControlsTest, RangeAndMultiplierSpinsSetThePulse) {
-    CSettingsPanel panel;
-    COndrel& h = doc->Head(0);
-    h.m_rangeIndex = 3;
-    h.m_rangeM = 10.0f;
-    h.m_samples = 1000;
-    h.m_pulseLengthMultiplier = 1.0f;
-    h.m_pulseLength = 0;
-    ASSERT_TRUE(panel.Spin(*doc, SettingsSpin::Range, +1));
-    EXPECT_EQ(h.m_pulseLength, 12);
-    ASSERT_TRUE(panel.Spin(*doc, SettingsSpin::Multiplier, -5));
-    EXPECT_EQ(h.m_pulseLength, COndrel::PulseLengthFor(20.0f, 0.5f));
-    EXPECT_FLOAT_EQ(doc->Head(3).m_pulseLengthMultiplier, 0.5f);
-    ASSERT_TRUE(panel.Spin(*doc, SettingsSpin::PulseLength, +40));
-    EXPECT_EQ(h.m_pulseLength, COndrel::PulseLengthFor(20.0f, 0.5f));
+TEST(SettingsPanel, RangeAndMultiplierSpinsSetThePulse) {
+    Settings settings;
+    PingSettings& h = settings.sonar;
+    h.rangeIndex = 3;
+    h.rangeM = 10.0f;
+    h.samples = 1000;
+    h.pulseLengthMultiplier = 1.0f;
+    h.pulseLength = 0;
+    ASSERT_TRUE(CSettingsPanel::Spin(settings, true, SettingsSpin::Range, +1));
+    EXPECT_EQ(h.pulseLength, 12);
+    ASSERT_TRUE(CSettingsPanel::Spin(settings, true, SettingsSpin::Multiplier, -5));
+    EXPECT_EQ(h.pulseLength, PulseLengthFor(20.0f, 0.5f));
+    EXPECT_FLOAT_EQ(h.pulseLengthMultiplier, 0.5f);
+    ASSERT_TRUE(CSettingsPanel::Spin(settings, true, SettingsSpin::PulseLength, +40));
+    EXPECT_EQ(h.pulseLength, PulseLengthFor(20.0f, 0.5f));
 }
 
-TEST_F(ControlsTest, SoundVelocityAndPingDelayDialogs) {
+TEST(SettingsPanel, SoundVelocityAndPingDelayDialogs) {
     EXPECT_FLOAT_EQ(AcceptSoundVelocity("1700"), 1600.0f);
     EXPECT_FLOAT_EQ(AcceptSoundVelocity("fast"), 1400.0f);
     EXPECT_FLOAT_EQ(SpinSoundVelocity(1500.0f, 3), 1500.3f);
@@ -310,13 +351,12 @@ TEST_F(ControlsTest, SoundVelocityAndPingDelayDialogs) {
     EXPECT_EQ(AcceptPingDelay("-5"), 0);
     EXPECT_EQ(SpinPingDelay(0, -1), 0);
 
-    doc->m_playback = 1;
-    ApplySoundVelocity(*doc, 1520.0f, true);
-    EXPECT_FLOAT_EQ(doc->m_soundVelocity, 1480.0f); // the played records supply it
-    EXPECT_EQ(doc->m_useFileSlc, 1);
-    EXPECT_EQ(doc->m_soundVelocityChanged, 1);
-    ApplySoundVelocity(*doc, 1520.0f, false);
-    EXPECT_FLOAT_EQ(doc->m_soundVelocity, 1520.0f);
+    Settings settings;
+    ApplySoundVelocity(settings, false, 1520.0f, true);
+    EXPECT_FLOAT_EQ(settings.sonar.soundVelocity, 1480.0f); // the played records supply it
+    EXPECT_EQ(settings.system.useFileSlc, 1);
+    ApplySoundVelocity(settings, false, 1520.0f, false);
+    EXPECT_FLOAT_EQ(settings.sonar.soundVelocity, 1520.0f);
 }
 
 } // namespace

@@ -1,4 +1,3 @@
-#include "acquisition/CTamsorDoc.h"
 #include "display/CMeasureState.h"
 #include "display/CPictureModel.h"
 #include "display/PictureKernels.h"
@@ -15,29 +14,47 @@
 namespace vexar {
 namespace {
 
+// The picture of a ping as the document hands it over: its settings, the view settings, the
+// combined image and profile and the heads.
 class PictureModelTest : public ::testing::Test {
 protected:
+    PictureModelTest() { settings.transducerUp = 1; }
+
     // Polar mode, no profile points, given beams per head, data points and zoom.
     void Configure(int beams, int samples, int zoomIndex, int width = 1200, int height = 1100) {
-        COndrel& head = doc->Head(0);
-        head.m_beams = beams;
-        head.m_samples = samples;
-        head.m_displayMode = kDisplayModePolar;
-        head.m_rangeM = 10.0f;
-        doc->m_soundVelocity = 1500.0f;
-        doc->m_zoomIndex = zoomIndex;
-        model->InitialUpdate(*doc);
-        model->Resize(*doc, width, height);
+        settings.beams = beams;
+        settings.samples = samples;
+        settings.displayMode = kDisplayModePolar;
+        settings.rangeM = 10.0f;
+        settings.soundVelocity = 1500.0f;
+        view.zoomIndex = zoomIndex;
+        model->InitialUpdate(Input());
+        model->Resize(Input(), width, height);
+    }
+
+    PictureInput Input() const {
+        PictureInput input;
+        input.settings = &settings;
+        input.view = &view;
+        input.combinedImage = image.data();
+        input.combinedProfile = profile.data();
+        input.heads = heads.get();
+        input.displayedPingPeriodMs = pingPeriodMs;
+        input.geometryVersion = geometryVersion;
+        input.clearVersion = clearVersion;
+        return input;
     }
 
     // Every beam the picture can read (with the wrap margin) at one intensity.
-    void FillCombined(float value) {
-        std::fill(doc->m_combinedImage.begin(), doc->m_combinedImage.end(), value);
+    void FillCombined(float value) { std::fill(image.begin(), image.end(), value); }
+    float& ImageAt(int beam, int sample) {
+        return image[static_cast<std::size_t>(beam) * kMaxSamples + static_cast<std::size_t>(sample)];
     }
+    COndrel& Head(int k) { return (*heads)[static_cast<std::size_t>(k)]; }
 
     void Ping() {
-        doc->Head(0).m_newData = 1;
-        model->Update(*doc);
+        Head(0).m_newData = 1;
+        model->Update(Input());
     }
 
     // Picture value at a screen bearing (degrees clockwise from up) and radius.
@@ -49,7 +66,15 @@ protected:
         return model->PictureAt(x, y);
     }
 
-    std::unique_ptr<CTamsorDoc> doc = CTamsorDoc::Create(DocumentPorts{});
+    PingSettings settings;
+    ViewSettings view;
+    std::vector<float> image = std::vector<float>(static_cast<std::size_t>(kCombinedBeams) * kMaxSamples);
+    std::vector<float> profile = std::vector<float>(kCombinedBeams);
+    std::unique_ptr<std::array<COndrel, kHeadCount>> heads =
+        std::make_unique<std::array<COndrel, kHeadCount>>();
+    float pingPeriodMs = 250.0f;
+    std::uint64_t geometryVersion = 1;
+    std::uint64_t clearVersion = 0;
     WorkerPool serial{0};
     std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(serial);
 };
@@ -101,28 +126,24 @@ TEST_F(PictureModelTest, ZoomSetsPictureSideAndCentre) {
     EXPECT_EQ(model->Side(), 2000);
     EXPECT_FLOAT_EQ(model->Radius(), 1000.0f);
     EXPECT_FLOAT_EQ(model->CentreX(), 1000.0f);
-    EXPECT_FLOAT_EQ(doc->m_zoomFactor, 1.0f);
+    EXPECT_FLOAT_EQ(model->ZoomFactor(), 1.0f);
 
     Configure(240, 500, kZoomHalf);
     EXPECT_EQ(model->Side(), 500);
-    EXPECT_FLOAT_EQ(doc->m_zoomFactor, 0.5f);
+    EXPECT_FLOAT_EQ(model->ZoomFactor(), 0.5f);
 }
 
-TEST_F(PictureModelTest, FillScreenFitsTheSmallerSideAndResetsThePan) {
-    doc->m_panX = 40;
-    doc->m_panY = -7;
+TEST_F(PictureModelTest, FillScreenFitsTheSmallerSide) {
     Configure(480, 1000, kZoomFillScreen, 1201, 801);
     EXPECT_EQ(model->ClientWidth(), 1204);
     EXPECT_EQ(model->Side(), 804);
-    EXPECT_EQ(doc->m_panX, 0);
-    EXPECT_EQ(doc->m_panY, 0);
 }
 
 TEST_F(PictureModelTest, FillScreenOnAHugeWindowStaysWithinCapacity) {
     Configure(480, 1000, kZoomFillScreen, 3000, 2600);
     EXPECT_EQ(model->Side(), kMaxPictureSide);
     // The zoom factor describes the picture actually drawn.
-    EXPECT_FLOAT_EQ(doc->m_zoomFactor, 1.0f);
+    EXPECT_FLOAT_EQ(model->ZoomFactor(), 1.0f);
     FillCombined(100.0f);
     Ping();
     EXPECT_EQ(ValueAt(45.0f, 700.0f), 99);
@@ -178,7 +199,7 @@ TEST_F(PictureModelTest, TargetAppearsAtItsBearingClockwiseFromTheTop) {
     for (const int beam : {10, 90, 200, 300}) {
         FillCombined(0.0f);
         for (int s = 590; s <= 610; ++s) {
-            doc->CombinedImage(beam, s) = 255.0f;
+            ImageAt(beam, s) = 255.0f;
         }
         Ping();
         // Centroid of the pixels that belong to the target's own beam (weight 134 of 255).
@@ -213,7 +234,7 @@ TEST_F(PictureModelTest, WeightsBlendNeighbouringBeams) {
     FillCombined(0.0f);
     for (int b = 0; b < kCombinedBeams; b += 2) {
         for (int s = 0; s < 1000; ++s) {
-            doc->CombinedImage(b, s) = 200.0f;
+            ImageAt(b, s) = 200.0f;
         }
     }
     Ping();
@@ -258,8 +279,8 @@ TEST(PictureGeometry, PersistenceDecay) {
 
 TEST_F(PictureModelTest, PersistenceFadesFourLevelsPerPingAtTwoSecondsAnd100Ms) {
     Configure(120, 500, kZoomHalf);
-    doc->Head(0).m_persistence = 2;
-    doc->m_displayedPingPeriodMs = 100.0f;
+    settings.persistence = 2;
+    pingPeriodMs = 100.0f;
     FillCombined(100.0f);
     Ping();
     EXPECT_EQ(ValueAt(120.0f, 150.0f), 99);
@@ -274,8 +295,8 @@ TEST_F(PictureModelTest, PersistenceFadesFourLevelsPerPingAtTwoSecondsAnd100Ms) 
 
 TEST_F(PictureModelTest, PersistenceHasNoEffectAtLongPingIntervals) {
     Configure(120, 500, kZoomHalf);
-    doc->Head(0).m_persistence = 2;
-    doc->m_displayedPingPeriodMs = 2000.0f;
+    settings.persistence = 2;
+    pingPeriodMs = 2000.0f;
     FillCombined(200.0f);
     Ping();
     FillCombined(0.0f);
@@ -286,15 +307,14 @@ TEST_F(PictureModelTest, PersistenceHasNoEffectAtLongPingIntervals) {
 TEST_F(PictureModelTest, ClearRequestGivesIndexOneEverywhere) {
     Configure(120, 500, kZoomHalf);
     FillCombined(200.0f);
-    doc->m_clearImage = 1;
+    ++clearVersion;
     Ping();
-    EXPECT_EQ(doc->m_clearImage, 0);
     for (const std::uint8_t v : model->Picture()) {
         ASSERT_EQ(v, 1);
     }
     // The hold values are cleared too: the next ping shows only fresh data.
-    doc->Head(0).m_persistence = 5;
-    doc->m_displayedPingPeriodMs = 100.0f;
+    settings.persistence = 5;
+    pingPeriodMs = 100.0f;
     FillCombined(0.0f);
     Ping();
     EXPECT_EQ(ValueAt(200.0f, 150.0f), 1);
@@ -303,22 +323,21 @@ TEST_F(PictureModelTest, ClearRequestGivesIndexOneEverywhere) {
 TEST_F(PictureModelTest, NoNewDataLeavesThePictureAlone) {
     Configure(120, 500, kZoomHalf);
     FillCombined(200.0f);
-    doc->Head(0).m_newData = 0;
-    model->Update(*doc);
+    Head(0).m_newData = 0;
+    model->Update(Input());
     EXPECT_EQ(ValueAt(120.0f, 150.0f), 1); // as cleared by the rebuild
 }
 
 TEST_F(PictureModelTest, GeometryChangeOrResetRebuilds) {
     Configure(120, 500, kZoomHalf);
-    doc->m_zoomIndex = kZoomFull;
-    doc->m_imageReset = 1;
+    view.zoomIndex = kZoomFull;
+    ++geometryVersion;
     Ping();
-    EXPECT_EQ(doc->m_imageReset, 0);
     EXPECT_EQ(model->Side(), 1000);
-    doc->Head(0).m_samples = 1000;
+    settings.samples = 1000;
     Ping();
     EXPECT_EQ(model->Side(), 2000);
-    doc->Head(0).m_beams = 480;
+    settings.beams = 480;
     Ping();
     EXPECT_EQ(model->BeamsPerHead(), 480);
     EXPECT_EQ(model->QuarterBeams(), 360);
@@ -326,14 +345,13 @@ TEST_F(PictureModelTest, GeometryChangeOrResetRebuilds) {
 
 TEST_F(PictureModelTest, ProfilePointsAreWrittenWithValue235) {
     Configure(480, 1000, kZoomFull); // f = 0.25 degree per beam
-    COndrel& head = doc->Head(0);
-    head.m_detectProfilePoints = 1;
-    doc->m_profileDisplay = kProfileDisplayPointsOnly;
+    settings.detectProfilePoints = 1;
+    view.profileDisplay = kProfileDisplayPointsOnly;
     FillCombined(200.0f);
-    doc->m_combinedProfile.fill(0.0f);
-    doc->m_combinedProfile[0] = 500.0f;   // straight up, half a beam to the left
-    doc->m_combinedProfile[360] = 250.0f; // a quarter turn clockwise: to the right
-    doc->m_combinedProfile[720] = 999.0f; // the last sample is not drawn
+    std::fill(profile.begin(), profile.end(), 0.0f);
+    profile[0] = 500.0f;   // straight up, half a beam to the left
+    profile[360] = 250.0f; // a quarter turn clockwise: to the right
+    profile[720] = 999.0f; // the last sample is not drawn
     Ping();
     EXPECT_EQ(model->PictureAt(999, 500), kProfilePointValue);
     EXPECT_EQ(model->PictureAt(1250, 999), kProfilePointValue);
@@ -347,18 +365,18 @@ TEST_F(PictureModelTest, ProfilePointsAreWrittenWithValue235) {
 
 TEST_F(PictureModelTest, ProfileDisplayLevelsDimTheEchoes) {
     Configure(120, 500, kZoomHalf);
-    doc->Head(0).m_detectProfilePoints = 1;
-    doc->m_combinedProfile.fill(0.0f);
+    settings.detectProfilePoints = 1;
+    std::fill(profile.begin(), profile.end(), 0.0f);
     FillCombined(100.0f);
     const int expected[] = {99, 49, 24};
     for (int level = 0; level < 3; ++level) {
-        doc->m_profileDisplay = level;
+        view.profileDisplay = level;
         Ping();
         EXPECT_EQ(ValueAt(120.0f, 150.0f), expected[level]) << level;
     }
     // Without profile points the level does not dim.
-    doc->Head(0).m_detectProfilePoints = 0;
-    doc->m_profileDisplay = 2;
+    settings.detectProfilePoints = 0;
+    view.profileDisplay = 2;
     Ping();
     EXPECT_EQ(ValueAt(120.0f, 150.0f), 99);
 }
@@ -367,22 +385,22 @@ TEST_F(PictureModelTest, TwoThreadsBuildTheSamePictureAsOne) {
     Configure(480, 1000, kZoomFull);
     WorkerPool oneWorker(1);
     auto twoCores = std::make_unique<CPictureModel>(oneWorker);
-    twoCores->InitialUpdate(*doc);
-    twoCores->Resize(*doc, 1200, 1100);
-    doc->Head(0).m_persistence = 3;
-    doc->Head(0).m_detectProfilePoints = 1;
-    doc->m_profileDisplay = 1;
-    doc->m_displayedPingPeriodMs = 120.0f;
+    twoCores->InitialUpdate(Input());
+    twoCores->Resize(Input(), 1200, 1100);
+    settings.persistence = 3;
+    settings.detectProfilePoints = 1;
+    view.profileDisplay = 1;
+    pingPeriodMs = 120.0f;
     for (int ping = 0; ping < 3; ++ping) {
         for (int b = 0; b < kCombinedBeams; ++b) {
             for (int s = 0; s < 1000; s += 1) {
-                doc->CombinedImage(b, s) = static_cast<float>((b * 31 + s * 17 + ping * 101) % 300);
+                ImageAt(b, s) = static_cast<float>((b * 31 + s * 17 + ping * 101) % 300);
             }
-            doc->m_combinedProfile[static_cast<std::size_t>(b)] = static_cast<float>((b * 7 + ping) % 990);
+            profile[static_cast<std::size_t>(b)] = static_cast<float>((b * 7 + ping) % 990);
         }
-        doc->Head(0).m_newData = 1;
-        model->Update(*doc);
-        twoCores->Update(*doc);
+        Head(0).m_newData = 1;
+        model->Update(Input());
+        twoCores->Update(Input());
         const auto one = model->Picture();
         const auto two = twoCores->Picture();
         ASSERT_TRUE(std::equal(one.begin(), one.end(), two.begin(), two.end())) << ping;
@@ -391,22 +409,22 @@ TEST_F(PictureModelTest, TwoThreadsBuildTheSamePictureAsOne) {
 
 TEST_F(PictureModelTest, BeamTestStripsOnlyForHeadsWithData) {
     Configure(120, 1000, kZoomFull, 800, 600);
-    doc->Head(0).m_displayMode = kDisplayModeBeamTest;
+    settings.displayMode = kDisplayModeBeamTest;
     EXPECT_EQ(model->BeamTestTop(), (800 / 4 - 8) / 16 * 3 - 2);
     const int top = model->BeamTestTop();
     for (int k = 0; k < kHeadCount; ++k) {
-        doc->Head(k).m_rawSamples.fill(32767); // silence: 0
-        doc->Head(k).m_newData = 0;
+        Head(k).m_rawSamples.fill(32767); // silence: 0
+        Head(k).m_newData = 0;
     }
     // Head 1: only element 15 loud. Type 1 with Transducer Up reverses the channel order, so
     // it shows at the strip's left edge.
     for (int s = 0; s < 1000; ++s) {
-        doc->Head(1).m_rawSamples[static_cast<std::size_t>(15 * 1000 + s)] = 0;
+        Head(1).m_rawSamples[static_cast<std::size_t>(15 * 1000 + s)] = 0;
     }
-    doc->Head(0).m_transducerType = 1;
-    doc->Head(0).m_transducerUp = 1;
-    doc->Head(1).m_newData = 1;
-    doc->Head(2).m_rawSamples.fill(0); // loud, but no new data
+    Head(0).m_transducerType = 1;
+    settings.transducerUp = 1;
+    Head(1).m_newData = 1;
+    Head(2).m_rawSamples.fill(0); // loud, but no new data
     Ping();
     const auto buffer = model->BeamTestBuffer();
     auto at = [&](int x, int y) { return buffer[static_cast<std::size_t>(y * model->ClientWidth() + x)]; };
@@ -420,7 +438,7 @@ TEST_F(PictureModelTest, BeamTestStripsOnlyForHeadsWithData) {
     EXPECT_EQ(at(q + 4, top + 19), 0); // above the strip area
 
     // Transducer Up off: normal order, element 15 at the right edge.
-    doc->Head(0).m_transducerUp = 0;
+    settings.transducerUp = 0;
     Ping();
     EXPECT_EQ(at(2 * q - 5, row), 255);
     EXPECT_EQ(at(q + 4, row), 0);

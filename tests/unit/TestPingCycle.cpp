@@ -54,16 +54,29 @@ protected:
         world.link.m_clock = &world.clock;
         world.link.m_responder = std::ref(head);
         doc = CTamsorDoc::Create(world.Ports());
-        doc->m_sonarAddress = "127.0.0.1";
-        doc->Head(0).m_transducerUp = 0;
-        doc->CopyHeadSettings();
+        doc->EditSettings([](Settings& s) {
+            s.system.sonarAddress = "127.0.0.1";
+            s.sonar.transducerUp = 0;
+        });
+    }
+    /// The live ping is processed in turns of the event loop, the picture is polar and the
+    /// link pauses `pingDelayMs` between pings.
+    static void InTurns(CTamsorDoc& document, int pingDelayMs) {
+        document.SetOptions(DocumentOptions{1.0, true});
+        document.EditSettings([pingDelayMs](Settings& s) {
+            s.sonar.displayMode = kDisplayModePolar;
+            s.system.pingDelayMs = pingDelayMs;
+        });
+    }
+    void SetPingDelay(int delayMs) {
+        doc->EditSettings([delayMs](Settings& s) { s.system.pingDelayMs = delayMs; });
     }
 
     /// Starts the link and lets it connect; the first ping is due half a second later.
     void Connect() {
         doc->StartAcquisition();
         EXPECT_EQ(Fire(), kPingTimer);
-        EXPECT_EQ(doc->m_connected, 1);
+        EXPECT_TRUE(doc->Link().connected);
     }
 
     /// Fires the next timer (a link step for kPingTimer) and returns its id; the ticks of the
@@ -87,7 +100,7 @@ protected:
     void ExpectHeadsHoldPing(long long ping, int samples) {
         sim::PingGeometry g;
         g.samples = samples;
-        g.rangeM = doc->Head(0).m_rangeM;
+        g.rangeM = doc->Sonar().rangeM;
         g.pulseLength = 0;
         std::array<std::uint8_t, kCommandPacketSize> packet = doc->Head(0).m_commandPacket;
         g = sim::GeometryFromPacket(packet, 1480.0f, 0);
@@ -106,7 +119,7 @@ protected:
         }
     }
 
-    LinkStats Stats() const { return doc->Link()->Stats(); }
+    LinkStats Stats() const { return doc->SonarLink()->Stats(); }
 
     bool AnyNewData() const {
         for (int h = 0; h < kHeadCount; ++h) {
@@ -123,11 +136,10 @@ protected:
 };
 
 TEST_F(PingCycle, ConnectWaitsHalfASecondAndACompletePingFillsEveryHead) {
+    SetPingDelay(40);
     Connect();
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 500);
     EXPECT_EQ(world.link.m_connects.back(), (std::pair<std::string, std::uint16_t>{"127.0.0.1", 4040}));
-    doc->m_pingDelayMs = 40;
-    doc->UpdateLinkRequest();
     EXPECT_EQ(SendsOf([&] { EXPECT_EQ(Fire(), kPingTimer); }), 128u);
     for (int f = 0; f < 128; ++f) {
         EXPECT_EQ(world.link.m_sent[static_cast<std::size_t>(f)][kPacketBlockByte], f);
@@ -167,7 +179,7 @@ TEST_F(PingCycle, AnIncompletePingIsRequestedAgainAfterThePingDelay) {
             reply.clear();
         }
     };
-    doc->m_pingDelayMs = 20;
+    SetPingDelay(20);
     Connect();
     Fire();
     EXPECT_EQ(world.link.m_sent.size(), 11u);
@@ -200,7 +212,7 @@ TEST_F(PingCycle, AfterThreeRetriesTheWatchdogTakesOver) {
     EXPECT_EQ(Fire(), kWatchdogTimer); // the status refresh comes first
     EXPECT_EQ(Fire(), kPingTimer);
     ExpectHeadsHoldPing(4, 1000);
-    EXPECT_EQ(doc->m_connected, 1);
+    EXPECT_TRUE(doc->Link().connected);
     EXPECT_TRUE(world.op.m_messages.empty());
 }
 
@@ -259,7 +271,7 @@ TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     for (int attempt = 0; attempt < 25; ++attempt) {
         Fire();
         ASSERT_EQ(doc->Head(0).m_pingCounter, 1);
-        ASSERT_EQ(doc->m_connected, 1);
+        ASSERT_TRUE(doc->Link().connected);
     }
     EXPECT_EQ(doc->Head(2).m_rawSamples, rawBefore);
     EXPECT_EQ(doc->Head(2).m_replyHeader, headerBefore);
@@ -273,14 +285,14 @@ TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
 }
 
 TEST_F(PingCycle, SampleCountChangeTakesEffectOnePingLater) {
-    doc->Head(0).m_samples = 500;
-    doc->CopyHeadSettings();
+    doc->EditSettings([](Settings& s) { s.sonar.samples = 500; });
     Connect();
     EXPECT_EQ(SendsOf([&] { Fire(); }), 64u);
     EXPECT_EQ(world.link.m_sent.back()[19], 2);
     ExpectHeadsHoldPing(head.pingNumber, 500);
 
-    doc->Head(0).m_samples = 1000; // the operator's command between two pings
+    // The operator's command between two pings.
+    doc->EditSettings([](Settings& s) { s.sonar.samples = 1000; });
     const long long before = head.pingNumber;
     EXPECT_EQ(SendsOf([&] { Fire(); }), 64u);
     // That ping carried 500 samples; drawn as 1000 it would show every echo at half its range.
@@ -316,7 +328,7 @@ TEST_F(PingCycle, ConnectionAttemptsBackOff) {
         if (Fire() == kPingTimer) { // the watchdog's status refreshes come between
             attempts.push_back(world.clock.TickMs());
         }
-        EXPECT_EQ(doc->m_connected, 0);
+        EXPECT_FALSE(doc->Link().connected);
     }
     std::vector<std::uint64_t> gaps;
     for (std::size_t i = 1; i < attempts.size(); ++i) {
@@ -333,25 +345,36 @@ TEST_F(PingCycle, ACompletePingResetsTheBackOffAndADroppedLinkReconnects) {
     Fire();
     Fire();
     Fire(); // connected at the third attempt, 3 s after the first
-    ASSERT_EQ(doc->m_connected, 1);
+    ASSERT_TRUE(doc->Link().connected);
     const std::uint64_t connected = world.clock.TickMs();
     Fire();
     ASSERT_EQ(doc->Head(0).m_newData, 1);
     world.link.Drop();
     Fire(); // the next request finds the link gone
-    EXPECT_EQ(doc->m_connected, 0);
+    EXPECT_FALSE(doc->Link().connected);
     EXPECT_FALSE(AnyNewData());
     EXPECT_EQ(Fire(), kPingTimer); // a second after the last attempt, not four
     EXPECT_EQ(world.clock.TickMs() - connected, 1000u);
-    EXPECT_EQ(doc->m_connected, 1);
+    EXPECT_TRUE(doc->Link().connected);
 }
 
 // What the status bar says of the link, and the whole seconds a live picture has not changed.
 TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     struct StaleListener : IDocumentListener {
-        std::vector<int> seconds;
+        StaleListener(const CTamsorDoc& d, IClockPort& c) : doc(d), clock(c) {}
         void OnPictureStale(int s) override { seconds.push_back(s); }
-    } listener;
+        void OnPingProcessed() override {
+            if (doc.Head(0).m_pingCounter != pings) {
+                pings = doc.Head(0).m_pingCounter;
+                lastPingTick = clock.TickMs();
+            }
+        }
+        const CTamsorDoc& doc;
+        IClockPort& clock;
+        std::vector<int> seconds;
+        int pings = 0;
+        std::uint64_t lastPingTick = 0; ///< when the last live ping was taken
+    } listener(*doc, world.clock);
     doc->Subscribe(listener);
     const auto runUntil = [this](const std::function<bool()>& done) {
         for (int fired = 0; fired < 1000 && !done(); ++fired) {
@@ -363,8 +386,7 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     EXPECT_EQ(IdleMessage(*doc), "No sonar link");
     EXPECT_EQ(Fire(), kPingTimer);
     EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, no pings");
-    doc->m_pingDelayMs = 100;
-    doc->UpdateLinkRequest();
+    SetPingDelay(100);
     runUntil([this] { return doc->Head(0).m_pingCounter >= 3; });
     EXPECT_EQ(DescribeLink(*doc).indicator, LinkIndicator::Pinging);
     EXPECT_GT(ShownPingRate(*doc), 0.0f);
@@ -372,8 +394,8 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
 
     // The head goes quiet: from 2 s on, the count goes up a second at a time.
     head.fault = [](int, long long, std::vector<std::uint8_t>& reply) { reply.clear(); };
-    const std::uint64_t last = doc->m_lastLivePingTick;
-    runUntil([this] { return doc->m_staleSeconds >= 3; });
+    const std::uint64_t last = listener.lastPingTick;
+    runUntil([this] { return doc->Link().staleSeconds >= 3; });
     EXPECT_EQ(listener.seconds, (std::vector<int>{2, 3}));
     EXPECT_EQ(world.clock.TickMs(), last + 3000);
     EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, no pings");
@@ -381,7 +403,7 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     EXPECT_EQ(IdleMessage(*doc), "No pings from sonar");
     // The next ping ends it.
     head.fault = nullptr;
-    runUntil([this] { return doc->m_staleSeconds == 0; });
+    runUntil([this] { return doc->Link().staleSeconds == 0; });
     EXPECT_EQ(listener.seconds.back(), 0);
     EXPECT_EQ(DescribeLink(*doc).indicator, LinkIndicator::Pinging);
 
@@ -389,36 +411,38 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     doc->OnHold();
     world.clock.Advance(6000);
     runUntil([] { return false; });
-    EXPECT_EQ(doc->m_staleSeconds, 0);
+    EXPECT_EQ(doc->Link().staleSeconds, 0);
     EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, held");
     doc->Unsubscribe(listener);
 }
 
-// The console processes a live ping in two turns of its event loop (heads 0 and 1, then the
-// rest), so that input is served between them: the picture is that of a ping processed at once,
-// and a ping processed between the turns (a changed setting) finishes the pending one first.
-TEST_F(PingCycle, APingInTwoTurnsGivesThePictureOfAPingAtOnce) {
+// The console processes a live ping in turns of its event loop, one head a turn and the rest of the
+// routine in a last turn, so that input is served between them: the picture is that of a ping
+// processed at once, and a ping processed between the turns (a changed setting) finishes the
+// pending one first.
+TEST_F(PingCycle, APingInTurnsGivesThePictureOfAPingAtOnce) {
     struct Pings : IDocumentListener {
         int processed = 0;
         void OnPingProcessed() override { ++processed; }
     } pings;
     doc->Subscribe(pings);
-    doc->m_livePingInTwoTurns = true;
-    doc->Head(0).m_displayMode = 0; // polar: the heads are processed and assembled
-    doc->CopyHeadSettings();
-    doc->m_pingDelayMs = 100;
+    InTurns(*doc, 100); // polar: the heads are processed and assembled
     Connect();
     EXPECT_EQ(Fire(), kPingTimer);
     const auto blank = [this](int h) {
         const auto& image = doc->Head(h).m_headImage;
         return std::all_of(image.begin(), image.end(), [](float v) { return v == 0.0f; });
     };
-    EXPECT_FALSE(blank(0) || blank(1));
-    EXPECT_TRUE(blank(2) && blank(3));
+    EXPECT_FALSE(blank(0));
+    EXPECT_TRUE(blank(1) && blank(2) && blank(3));
+    for (int k = 1; k < kHeadCount; ++k) {
+        EXPECT_EQ(world.timers.DelayOf(kFinishPingTimer), 0);
+        EXPECT_EQ(Fire(), kFinishPingTimer);
+        EXPECT_FALSE(blank(k));
+    }
+    // The rest of the routine takes a turn of its own.
     EXPECT_EQ(pings.processed, 0);
-    EXPECT_EQ(world.timers.DelayOf(kFinishPingTimer), 0);
     EXPECT_EQ(Fire(), kFinishPingTimer);
-    EXPECT_FALSE(blank(2) || blank(3));
     EXPECT_EQ(pings.processed, 1);
 
     FakeWorld otherWorld;
@@ -426,16 +450,16 @@ TEST_F(PingCycle, APingInTwoTurnsGivesThePictureOfAPingAtOnce) {
     otherWorld.link.m_clock = &otherWorld.clock;
     otherWorld.link.m_responder = std::ref(otherHead);
     auto atOnce = CTamsorDoc::Create(otherWorld.Ports());
-    atOnce->m_sonarAddress = "127.0.0.1";
-    atOnce->Head(0).m_transducerUp = 0;
-    atOnce->Head(0).m_displayMode = 0;
-    atOnce->CopyHeadSettings();
+    atOnce->EditSettings([](Settings& s) {
+        s.system.sonarAddress = "127.0.0.1";
+        s.sonar.transducerUp = 0;
+        s.sonar.displayMode = kDisplayModePolar;
+    });
     atOnce->StartAcquisition();
     otherWorld.timers.FireNext([&](int timer) { atOnce->OnTimer(timer); });
     otherWorld.timers.FireNext([&](int timer) { atOnce->OnTimer(timer); });
     ASSERT_EQ(atOnce->Head(3).m_pingCounter, 1);
-    EXPECT_TRUE(std::equal(doc->m_combinedImage.begin(), doc->m_combinedImage.end(),
-                           atOnce->m_combinedImage.begin()));
+    EXPECT_TRUE(std::ranges::equal(doc->CombinedImage(), atOnce->CombinedImage()));
 
     while (Fire() != kPingTimer) {
     }
@@ -447,31 +471,29 @@ TEST_F(PingCycle, APingInTwoTurnsGivesThePictureOfAPingAtOnce) {
     doc->Unsubscribe(pings);
 }
 
-// The beam record's bytes are converted by the threads that process the heads, in both turns of
+// The beam record's bytes are converted by the threads that process the heads, in every turn of
 // a ping: they are those of the picture the ping leaves.
 TEST_F(PingCycle, TheBeamRecordOfAPingHoldsItsPicture) {
-    doc->m_livePingInTwoTurns = true;
-    doc->Head(0).m_displayMode = 0;
-    doc->CopyHeadSettings();
-    doc->m_udpOutputBeam = 1;
-    doc->m_pingDelayMs = 100;
+    InTurns(*doc, 100);
+    doc->EditSettings([](Settings& s) { s.system.udpOutputBeam = 1; });
     Connect();
-    doc->OpenOutputSocket();
     world.datagrams.m_sent.clear();
     EXPECT_EQ(Fire(), kPingTimer);
-    EXPECT_EQ(Fire(), kFinishPingTimer);
+    for (int turn = 1; turn <= kHeadCount; ++turn) {
+        EXPECT_EQ(Fire(), kFinishPingTimer);
+    }
     std::vector<std::uint8_t> record;
     for (const auto& datagram : world.datagrams.m_sent) {
         record.insert(record.end(), datagram.bytes.begin(), datagram.bytes.end());
     }
-    const int beams = doc->Recorder().ProductBeams();
-    const int samples = doc->Recorder().ProductSamples();
+    const int beams = CRecorder::ProductBeams(doc->Sonar());
+    const int samples = CRecorder::ProductSamples(doc->Sonar());
     ASSERT_GE(record.size(), kRecordDataOffset + static_cast<std::size_t>(beams * samples));
     int differing = 0;
     for (int b = 0; b < beams; ++b) {
         for (int s = 0; s < samples; ++s) {
             const std::size_t at = kRecordDataOffset + static_cast<std::size_t>(b * samples + s);
-            differing += record[at] != SampleByte(doc->CombinedImage(b, s)) ? 1 : 0;
+            differing += record[at] != SampleByte(doc->CombinedImageAt(b, s)) ? 1 : 0;
         }
     }
     EXPECT_EQ(differing, 0);
@@ -481,15 +503,15 @@ TEST_F(PingCycle, TheBeamRecordOfAPingHoldsItsPicture) {
 
 TEST_F(PingCycle, TimingValuesAreMeasuredFromThePingStart) {
     head.fault = [this](int, long long, std::vector<std::uint8_t>&) { world.clock.Advance(3); };
-    doc->m_pingDelayMs = 100;
+    SetPingDelay(100);
     Connect();
     Fire();
-    EXPECT_FLOAT_EQ(doc->m_sonarTimeMs, 3.0f);
-    EXPECT_FLOAT_EQ(doc->m_acquisitionTimeMs, 3.0f * 128);
+    EXPECT_FLOAT_EQ(doc->Timings().sonarTimeMs, 3.0f);
+    EXPECT_FLOAT_EQ(doc->Timings().acquisitionTimeMs, 3.0f * 128);
     Fire();
     // From the end of one status refresh to the end of the next: ping delay + one ping.
-    EXPECT_FLOAT_EQ(doc->m_loopTimeMs, 100.0f + 3.0f * 128);
-    EXPECT_FLOAT_EQ(doc->m_displayedPingPeriodMs, doc->m_loopTimeMs);
+    EXPECT_FLOAT_EQ(doc->Timings().loopTimeMs, 100.0f + 3.0f * 128);
+    EXPECT_FLOAT_EQ(doc->Timings().displayedPingPeriodMs, doc->Timings().loopTimeMs);
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "sim/Scene.h"
-#include "support/FakePorts.h"
 #include "support/ProcessingFixtures.h"
+#include "support/TestPing.h"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +25,13 @@ struct Found {
     float centre = -1.0f; ///< centre of the samples within 20 % of the peak
 };
 
-Found Brightest(CTamsorDoc& doc, int rows, int samples) {
+Found Brightest(const CTamsorDoc& doc, int rows, int samples) {
     Found found;
     float best = 0.0f;
     for (int r = 0; r < rows; ++r) {
         for (int s = 0; s < samples; ++s) {
-            if (doc.CombinedImage(r, s) > best) {
-                best = doc.CombinedImage(r, s);
+            if (doc.CombinedImageAt(r, s) > best) {
+                best = doc.CombinedImageAt(r, s);
                 found = {r, s};
             }
         }
@@ -42,7 +42,7 @@ Found Brightest(CTamsorDoc& doc, int rows, int samples) {
     float sum = 0.0f;
     for (int r = std::max(found.row - 2, 0); r <= std::min(found.row + 2, rows - 1) && found.row >= 0; ++r) {
         for (int s = 0; s < samples; ++s) {
-            const float v = doc.CombinedImage(r, s);
+            const float v = doc.CombinedImageAt(r, s);
             if (v >= 0.8f * best) {
                 weight += v;
                 sum += v * static_cast<float>(s);
@@ -79,18 +79,13 @@ float BeamCentreRad(int beams, float deg) {
     return ((beam + 0.5f) * step - 60.0f) / kRadToDeg;
 }
 
-// Sets the four heads up for a ping of `beams` x 1000 samples at 10 m; all heads deliver data.
-void SetUpHeads(CTamsorDoc& doc, int beams, bool up) {
-    for (int k = 0; k < kHeadCount; ++k) {
-        COndrel& h = doc.Head(k);
-        h = test::ProcessingHead(beams, 1000);
-        h.m_headIndex = k;
-        h.m_displayMode = 0;
-        h.m_displayGain = 1;
-        h.m_newData = 1;
-        h.m_transducerUp = up ? 1 : 0;
-        h.m_rawSamples.fill(32768);
-    }
+// The settings of a ping of `beams` x 1000 samples at 10 m, drawn polar.
+PingSettings TargetSettings(int beams, bool up) {
+    PingSettings settings = test::ProcessingSettings(beams, 1000);
+    settings.displayMode = kDisplayModePolar;
+    settings.displayGain = 1;
+    settings.transducerUp = up ? 1 : 0;
+    return settings;
 }
 
 // Where a target shows in the combined image and where it should, as row and sample.
@@ -101,14 +96,17 @@ struct TargetLanding {
 };
 
 // One ping with a single target in `head`'s fan (bearing from the head's axis, range from its
-// acoustic centre), through the per-ping routine.
-TargetLanding PingOneTarget(CTamsorDoc& doc, int beams, bool up, int head, const test::PointTarget& target) {
-    SetUpHeads(doc, beams, up);
+// acoustic centre), through the per-ping routine of a fresh document; every head delivers data.
+TargetLanding PingOneTarget(int beams, bool up, int head, const test::PointTarget& target) {
+    const auto document = CTamsorDoc::Create(DocumentPorts{});
+    const CTamsorDoc& doc = *document;
     test::SynthSettings synth;
     synth.transducerUp = up;
-    test::SynthesiseHead(doc.Head(head), {target}, synth);
-    doc.m_forceReconfigure = 1;
-    doc.ProcessPing();
+    const auto source = std::make_unique<COndrel>();
+    test::SynthesiseHead(*source, {target}, synth);
+    test::TestPing ping;
+    ping.SetRawSamples(head, source->m_rawSamples);
+    ping.EnterInto(*document, TargetSettings(beams, up));
     // Seen from the assembly centre, 0.07 m behind the head's centre.
     const float x = target.rangeM * std::cos(target.bearingRad) + 0.07f;
     const float y = target.rangeM * std::sin(target.bearingRad);
@@ -134,15 +132,13 @@ TargetLanding PingOneTarget(CTamsorDoc& doc, int beams, bool up, int head, const
 // degrees) at 480; one degree covers both. A faint echo has no pull and lands within a beam (next
 // test).
 TEST(PingEndToEnd, PointTargetLandsOnItsCombinedBeamAndSample) {
-    test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
     for (int beams : {120, 480}) {
         for (bool up : {false, true}) {
             for (int head = 0; head < kHeadCount; ++head) {
                 test::PointTarget target;
                 target.bearingRad = (head % 2 == 0 ? 20.0f : -35.0f) / kRadToDeg;
                 target.rangeM = 4.0f + static_cast<float>(head);
-                const TargetLanding landing = PingOneTarget(*doc, beams, up, head, target);
+                const TargetLanding landing = PingOneTarget(beams, up, head, target);
                 const float step = 120.0f / static_cast<float>(beams);
                 SCOPED_TRACE(::testing::Message() << "beams " << beams << " up " << up << " head " << head);
                 // The fan is about 7 degrees wide at 3 dB; the peak lies within a degree (see above).
@@ -159,8 +155,6 @@ TEST(PingEndToEnd, PointTargetLandsOnItsCombinedBeamAndSample) {
 // beam of the target's bearing seen from the assembly centre: near the axis, on either side and
 // far out in the fan.
 TEST(PingEndToEnd, FaintPointTargetLandsWithinABeamOfItsBearing) {
-    test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
     constexpr float kBearingDeg[kHeadCount] = {20.0f, -35.0f, 2.0f, -43.0f};
     for (int beams : {120, 480}) {
         for (bool up : {false, true}) {
@@ -169,7 +163,7 @@ TEST(PingEndToEnd, FaintPointTargetLandsWithinABeamOfItsBearing) {
                 target.bearingRad = BeamCentreRad(beams, kBearingDeg[head]);
                 target.rangeM = 4.0f + static_cast<float>(head);
                 target.amplitude = 100.0f;
-                const TargetLanding landing = PingOneTarget(*doc, beams, up, head, target);
+                const TargetLanding landing = PingOneTarget(beams, up, head, target);
                 SCOPED_TRACE(::testing::Message() << "beams " << beams << " up " << up << " head " << head);
                 ASSERT_GE(landing.found.row, 0);
                 EXPECT_NEAR(landing.found.row, landing.expectedRow, 1.0f);
@@ -219,32 +213,31 @@ struct RingSettings {
 };
 
 // All four heads set alike (10 m, averaging over three pings, detection on), then `pings` pings
-// of the scene through the per-ping routine.
-void RunRingPings(CTamsorDoc& doc, const sim::Scene& scene, const RingSettings& settings, int pings) {
-    for (int k = 0; k < kHeadCount; ++k) {
-        COndrel& h = doc.Head(k);
-        h = test::ProcessingHead(settings.beams, settings.samples);
-        h.m_headIndex = k;
-        h.m_displayMode = 0;
-        h.m_beamWidth = settings.width;
-        h.m_displayGain = settings.displayGain;
-        h.m_average = settings.average;
-        h.m_detectProfilePoints = 1;
-        h.m_profileFilterType = settings.filter;
-    }
-    doc.m_startGain = settings.startGainDb;
-    doc.m_forceReconfigure = 1;
+// of the scene through the per-ping routine of a fresh document.
+std::unique_ptr<CTamsorDoc> RunRingPings(const sim::Scene& scene, const RingSettings& ring, int pings) {
+    auto doc = CTamsorDoc::Create(DocumentPorts{});
+    PingSettings settings = test::ProcessingSettings(ring.beams, ring.samples);
+    settings.displayMode = kDisplayModePolar;
+    settings.beamWidth = ring.width;
+    settings.displayGain = ring.displayGain;
+    settings.average = ring.average;
+    settings.detectProfilePoints = 1;
+    settings.profileFilterType = ring.filter;
+    settings.startGainDb = ring.startGainDb;
     sim::PingGeometry geometry; // 10 m, 1480 m/s, 675 kHz, pulse 6: the heads' settings
-    geometry.samples = settings.samples;
+    geometry.samples = ring.samples;
+    std::vector<std::uint16_t> raw(static_cast<std::size_t>(kElementCount) * kMaxSamples);
     for (int ping = 0; ping < pings; ++ping) {
+        test::TestPing entered;
         for (int k = 0; k < kHeadCount; ++k) {
-            COndrel& h = doc.Head(k);
-            h.m_newData = 1;
+            std::fill(raw.begin(), raw.end(), std::uint16_t{0});
             sim::SynthesiseHead(scene, geometry, k, static_cast<std::uint64_t>(ping),
-                                sim::HeadSamples(h.m_rawSamples.data(), h.m_rawSamples.size()));
+                                sim::HeadSamples(raw.data(), raw.size()));
+            entered.SetRawSamples(k, raw);
         }
-        doc.ProcessPing();
+        entered.EnterInto(*doc, settings);
     }
+    return doc;
 }
 
 // The demodulator's half-sample delay, the re-projection's truncation to whole samples and the
@@ -292,8 +285,6 @@ TEST(PingEndToEnd, SeabedRingGivesProfilePointsAtItsRangeInEveryHead) {
     scene.seed = 1;
     scene.swayM = 0.003f;
 
-    test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
     for (int samples : {1000, 500}) {
         const float perM = static_cast<float>(samples) / 10.0f;
         const float ringSample = kRingM * perM - kChainBiasSamples;
@@ -310,7 +301,7 @@ TEST(PingEndToEnd, SeabedRingGivesProfilePointsAtItsRangeInEveryHead) {
                 settings.displayGain = 100;
                 settings.startGainDb = 20;
                 settings.average = 5;
-                RunRingPings(*doc, scene, settings, kPings);
+                const auto doc = RunRingPings(scene, settings, kPings);
 
                 const float headFloor = samples == 1000 && beams == 480 && filter == 1 ? 0.85f : 0.90f;
                 const float combinedFloor = 0.90f;
@@ -323,7 +314,7 @@ TEST(PingEndToEnd, SeabedRingGivesProfilePointsAtItsRangeInEveryHead) {
                 }
                 const int rows = doc->CombinedBeamCount();
                 const ProfileCheck combined =
-                    CheckProfile(doc->m_combinedProfile.data(), rows, ringSample, tolerance);
+                    CheckProfile(doc->CombinedProfile().data(), rows, ringSample, tolerance);
                 EXPECT_EQ(combined.far, 0);
                 EXPECT_GE(ShareAtRing(combined, rows), combinedFloor);
             }
@@ -348,15 +339,13 @@ TEST(PingEndToEnd, ThinSeabedRingGivesSparsePointsAtItsRange) {
     scene.rings = {{kRingM, 0.5f}};
     scene.seed = 1;
 
-    test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
     for (int beams : {120, 480}) {
         for (int filter : {1, 2}) {
             SCOPED_TRACE(::testing::Message() << "beams " << beams << " filter " << filter);
             RingSettings settings;
             settings.beams = beams;
             settings.filter = filter;
-            RunRingPings(*doc, scene, settings, 3);
+            const auto doc = RunRingPings(scene, settings, 3);
 
             for (int k = 0; k < kHeadCount; ++k) {
                 const ProfileCheck check =
@@ -368,11 +357,11 @@ TEST(PingEndToEnd, ThinSeabedRingGivesSparsePointsAtItsRange) {
             }
             const int rows = doc->CombinedBeamCount();
             const ProfileCheck combined =
-                CheckProfile(doc->m_combinedProfile.data(), rows, kRingSample, kSpeckleSamples);
+                CheckProfile(doc->CombinedProfile().data(), rows, kRingSample, kSpeckleSamples);
             EXPECT_EQ(combined.far, 0);
             EXPECT_NEAR(combined.median, 0.0f, kMedianSamples);
             for (int q = 0; q < kHeadCount; ++q) {
-                const ProfileCheck quadrant = CheckProfile(doc->m_combinedProfile.data() + q * rows / 4,
+                const ProfileCheck quadrant = CheckProfile(doc->CombinedProfile().data() + q * rows / 4,
                                                            rows / 4, kRingSample, kSpeckleSamples);
                 EXPECT_GT(quadrant.points, 0) << "quadrant " << q;
             }

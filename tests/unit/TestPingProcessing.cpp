@@ -15,22 +15,24 @@
 namespace vexar {
 namespace {
 
-using test::ProcessingHead;
+using test::ProcessingSettings;
 using test::SynthSettings;
 
-constexpr float kVelocity = 1480.0f;
 constexpr float kRadToDeg = 57.29578f;
 
+// One head's processor with its settings and its ping.
 struct Rig {
     explicit Rig(int beams = 480, int samples = 1000, float rangeM = 10.0f)
-        : first(ProcessingHead(beams, samples, rangeM)), processor(std::make_unique<CMOndrelMBP>()) {
-        processor->InitialiseProcessor(first, kVelocity);
+        : settings(ProcessingSettings(beams, samples, rangeM)), processor(std::make_unique<CMOndrelMBP>()) {
+        settings.startGainDb = 0;
+        processor->InitialiseProcessor(settings);
     }
     void Ping(COndrel& current, int startGain = 0) {
         current.m_headImage.fill(0.0f);
-        processor->ProcessHeadPing(first, current, startGain, kVelocity);
+        settings.startGainDb = startGain;
+        processor->ProcessHeadPing(settings, transducerType, current);
     }
-    void Ping() { Ping(first); }
+    void Ping() { Ping(head); }
     // Beam and sample of the brightest pixel of the beam image.
     std::pair<int, int> Brightest() const {
         float best = -1.0f;
@@ -45,7 +47,9 @@ struct Rig {
         }
         return at;
     }
-    COndrel first;
+    PingSettings settings;
+    int transducerType = test::kElementDataType;
+    COndrel head;
     std::unique_ptr<CMOndrelMBP> processor;
 };
 
@@ -69,21 +73,22 @@ TEST(BeamGeometry, OuterBeamsAndSteeringPhases) {
 TEST(BeamGeometry, SoundVelocityRebuildsTheSteering) {
     Rig rig(120, 1000);
     const float before = rig.processor->SteeringPhase(10, 0);
-    rig.first.m_rawSamples.fill(32768);
-    rig.processor->ProcessHeadPing(rig.first, rig.first, 0, 1500.0f);
+    rig.head.m_rawSamples.fill(32768);
+    rig.settings.soundVelocity = 1500.0f;
+    rig.Ping();
     EXPECT_NEAR(rig.processor->SteeringPhase(10, 0), before * 1480.0f / 1500.0f, 1e-5f);
 }
 
 TEST(BeamGeometry, TargetShowsOnItsBeamAndMirrorsWhenInverted) {
     for (int beams : {120, 480}) {
         Rig rig(beams, 1000);
-        rig.first.m_average = 1;
-        rig.first.m_displayGain = 1; // no saturated plateau around the peak
+        rig.settings.average = 1;
+        rig.settings.displayGain = 1; // no saturated plateau around the peak
         SynthSettings synth;
         test::PointTarget target;
         target.bearingRad = 30.0f / kRadToDeg;
         target.rangeM = 6.0f;
-        test::SynthesiseHead(rig.first, {target}, synth);
+        test::SynthesiseHead(rig.head, {target}, synth);
         rig.Ping();
         const auto [beam, sample] = rig.Brightest();
         // Beam of 30 degrees as seen from the assembly centre, 0.07 m behind the head.
@@ -98,7 +103,7 @@ TEST(BeamGeometry, TargetShowsOnItsBeamAndMirrorsWhenInverted) {
 
         // The same channels from an inverted head: element row 15 holds channel 0 and the
         // target moves to the mirrored beam.
-        rig.first.m_transducerUp = 1;
+        rig.settings.transducerUp = 1;
         rig.Ping();
         EXPECT_NEAR(rig.Brightest().first, beams - 1 - beam, 1);
         EXPECT_NEAR(rig.Brightest().second, sample, 1);
@@ -112,11 +117,11 @@ TEST(BeamGeometry, FiveHundredSamplesReadOnlyTheFirstSlots) {
     test::PointTarget target;
     target.rangeM = 4.0f;
     synth.unusedSlotValue = 0; // full-scale garbage past the samples used
-    test::SynthesiseHead(rig.first, {target}, synth);
+    test::SynthesiseHead(rig.head, {target}, synth);
     rig.Ping();
     Rig clean(240, 500);
     synth.unusedSlotValue = 32768;
-    test::SynthesiseHead(clean.first, {target}, synth);
+    test::SynthesiseHead(clean.head, {target}, synth);
     clean.Ping();
     for (int b = 0; b < 240; b += 7) {
         for (int s = 0; s < 500; ++s) {
@@ -128,45 +133,45 @@ TEST(BeamGeometry, FiveHundredSamplesReadOnlyTheFirstSlots) {
 
 TEST(ImageFormation, SilenceGivesAnEmptyImageAndNoSignalStatus) {
     Rig rig(480, 1000);
-    rig.first.m_rawSamples.fill(32768);
-    rig.first.m_detectProfilePoints = 1;
-    rig.first.m_elementStatus.fill(9);
+    rig.head.m_rawSamples.fill(32768);
+    rig.settings.detectProfilePoints = 1;
+    rig.head.m_elementStatus.fill(9);
     rig.Ping();
     for (int b = 0; b < 480; ++b) {
         for (int s = 0; s < 1000; ++s) {
             ASSERT_EQ(rig.processor->BeamImage(b, s), 0.0f);
         }
-        ASSERT_EQ(rig.first.m_beamProfile[static_cast<std::size_t>(b)], 0.0f);
+        ASSERT_EQ(rig.head.m_beamProfile[static_cast<std::size_t>(b)], 0.0f);
     }
-    for (float v : rig.first.m_headImage) {
+    for (float v : rig.head.m_headImage) {
         ASSERT_EQ(v, 0.0f);
     }
     for (int k = 0; k < kElementCount; ++k) {
-        EXPECT_EQ(rig.first.m_elementStatus[static_cast<std::size_t>(k)], 0);
+        EXPECT_EQ(rig.head.m_elementStatus[static_cast<std::size_t>(k)], 0);
         EXPECT_EQ(rig.processor->ElementLevel(k), 0.0f);
     }
 }
 
 TEST(ImageFormation, FewerBeamsLeaveNothingOfTheWiderFanInTheHeadImage) {
     Rig rig(480, 1000);
-    test::RandomScene(rig.first, SynthSettings{}, 7);
+    test::RandomScene(rig.head, SynthSettings{}, 7);
     rig.Ping();
     const auto rowsFrom120 = [&rig] {
-        return std::any_of(rig.first.m_headImage.begin() + 120 * kMaxSamples, rig.first.m_headImage.end(),
+        return std::any_of(rig.head.m_headImage.begin() + 120 * kMaxSamples, rig.head.m_headImage.end(),
                            [](float v) { return v != 0.0f; });
     };
     ASSERT_TRUE(rowsFrom120());
     // The next ping fans out 120 beams over the image the last one left.
-    rig.first.m_beams = 120;
-    rig.processor->InitialiseProcessor(rig.first, kVelocity);
-    rig.processor->ProcessHeadPing(rig.first, rig.first, 0, kVelocity);
+    rig.settings.beams = 120;
+    rig.processor->InitialiseProcessor(rig.settings);
+    rig.processor->ProcessHeadPing(rig.settings, rig.transducerType, rig.head);
     EXPECT_FALSE(rowsFrom120());
 }
 
 TEST(ImageFormation, OtherTransducerTypesAreProcessedAsSilence) {
     Rig rig(120, 1000);
-    test::SynthesiseHead(rig.first, {test::PointTarget{}}, SynthSettings{});
-    rig.first.m_transducerType = 3;
+    test::SynthesiseHead(rig.head, {test::PointTarget{}}, SynthSettings{});
+    rig.transducerType = 3;
     rig.Ping();
     EXPECT_EQ(rig.Brightest().first, 0);
     EXPECT_EQ(rig.processor->BeamImage(0, 0), 0.0f);
@@ -204,14 +209,14 @@ TEST(ImageFormation, CoherenceWeights) {
 TEST(Averaging, OffScalesByOnePointThreeAndThreeConverges) {
     Rig off(120, 1000);
     Rig three(120, 1000);
-    off.first.m_average = 1;
-    three.first.m_average = 3;
-    off.first.m_displayGain = 5; // keeps most values below the clamp
-    three.first.m_displayGain = 5;
+    off.settings.average = 1;
+    three.settings.average = 3;
+    off.settings.displayGain = 5; // keeps most values below the clamp
+    three.settings.displayGain = 5;
     test::PointTarget target;
     target.amplitude = 2000.0f;
-    test::SynthesiseHead(off.first, {target}, SynthSettings{});
-    three.first.m_rawSamples = off.first.m_rawSamples;
+    test::SynthesiseHead(off.head, {target}, SynthSettings{});
+    three.head.m_rawSamples = off.head.m_rawSamples;
     int checked = 0;
     for (int ping = 1; ping <= 4; ++ping) {
         off.Ping();
@@ -233,11 +238,11 @@ TEST(Averaging, OffScalesByOnePointThreeAndThreeConverges) {
 
 TEST(Averaging, SaturatesAt255) {
     Rig rig(120, 1000);
-    rig.first.m_displayGain = 100;
+    rig.settings.displayGain = 100;
     test::PointTarget target;
     target.amplitude = 30000.0f;
-    test::SynthesiseHead(rig.first, {target}, SynthSettings{});
-    rig.first.m_average = 1;
+    test::SynthesiseHead(rig.head, {target}, SynthSettings{});
+    rig.settings.average = 1;
     rig.Ping();
     const auto [b, s] = rig.Brightest();
     EXPECT_EQ(rig.processor->BeamImage(b, s), 255.0f);
@@ -246,30 +251,31 @@ TEST(Averaging, SaturatesAt255) {
 // After a change of "Average", of detection or of the filter type, the next ping is averaged
 // from an empty history: the image is that of a fresh processor.
 TEST(Averaging, ClearedWhenAverageDetectionOrFilterChange) {
-    const auto change = [](COndrel& head, int which) {
+    const auto change = [](PingSettings& settings, int which) {
         if (which == 0) {
-            head.m_average = 5;
+            settings.average = 5;
         } else if (which == 1) {
-            head.m_detectProfilePoints = 0;
+            settings.detectProfilePoints = 0;
         } else {
-            head.m_profileFilterType = 2;
+            settings.profileFilterType = 2;
         }
     };
     for (int which = 0; which < 3; ++which) {
         Rig used(120, 500);
-        used.first.m_average = 3;
+        used.settings.average = 3;
         test::SynthSettings synth;
         synth.samples = 500;
-        test::RandomScene(used.first, synth, 7);
+        test::RandomScene(used.head, synth, 7);
         used.Ping();
         used.Ping();
-        change(used.first, which);
-        test::RandomScene(used.first, synth, 8);
+        change(used.settings, which);
+        test::RandomScene(used.head, synth, 8);
         used.Ping();
 
         Rig fresh(120, 500);
-        fresh.first = used.first;
-        fresh.processor->InitialiseProcessor(fresh.first, kVelocity);
+        fresh.settings = used.settings;
+        fresh.head.m_rawSamples = used.head.m_rawSamples;
+        fresh.processor->InitialiseProcessor(fresh.settings);
         fresh.Ping();
         for (int b = 0; b < 120; ++b) {
             for (int s = 0; s < 500; ++s) {
@@ -281,15 +287,18 @@ TEST(Averaging, ClearedWhenAverageDetectionOrFilterChange) {
 
 TEST(GainEqualisation, QuadrantGainScalesTheGainCurve) {
     Rig rig(120, 1000);
-    COndrel head2 = rig.first;
+    // Head 2's own quadrant gain applies to its ping.
+    COndrel head2 = rig.head;
+    head2.m_headIndex = 2;
     head2.m_rawSamples.fill(32768);
-    head2.m_quadrantGain = 0;
+    rig.settings.heads[2].quadrantGainDb = 0;
+    rig.settings.heads[0].quadrantGainDb = 3;
     rig.Ping(head2, 6);
     std::array<float, 1000> before{};
     for (int i = 0; i < 1000; ++i) {
         before[static_cast<std::size_t>(i)] = rig.processor->Gain(i);
     }
-    head2.m_quadrantGain = 6;
+    rig.settings.heads[2].quadrantGainDb = 6;
     rig.Ping(head2, 6);
     const float factor = std::pow(10.0f, 6.0f / 20.0f);
     for (int i = 20; i < 1000; ++i) {
@@ -304,7 +313,7 @@ TEST(GainEqualisation, QuadrantGainScalesTheGainCurve) {
     rig.Ping(head2, 10);
     const float moreFactor = std::pow(10.0f, 10.0f / 20.0f);
     EXPECT_NEAR(rig.processor->Gain(500), before[500] * moreFactor, 2e-5f * before[500] * moreFactor);
-    rig.first.m_rangeM = 20.0f;
+    rig.settings.rangeM = 20.0f;
     rig.Ping(head2, 10);
     EXPECT_EQ(rig.processor->Gain(0), rig.processor->Gain(35)); // 0.7 m is now sample 35
     EXPECT_NE(rig.processor->Gain(36), rig.processor->Gain(35));
@@ -314,11 +323,11 @@ TEST(GainEqualisation, DeadElementIsWeak) {
     Rig rig(120, 1000);
     std::mt19937 rng(3);
     std::uniform_int_distribution<int> any(20000, 45000);
-    for (auto& v : rig.first.m_rawSamples) {
+    for (auto& v : rig.head.m_rawSamples) {
         v = static_cast<std::uint16_t>(any(rng));
     }
     for (int n = 0; n < kMaxSamples; ++n) {
-        rig.first.m_rawSamples[static_cast<std::size_t>(5 * kMaxSamples + n)] = 32768;
+        rig.head.m_rawSamples[static_cast<std::size_t>(5 * kMaxSamples + n)] = 32768;
     }
     rig.Ping();
     float mean = 0.0f;
@@ -329,13 +338,13 @@ TEST(GainEqualisation, DeadElementIsWeak) {
     ASSERT_GT(mean, 0.5f);
     EXPECT_EQ(rig.processor->ElementLevel(5), 0.0f);
     for (int k = 0; k < kElementCount; ++k) {
-        EXPECT_EQ(rig.first.m_elementStatus[static_cast<std::size_t>(k)], k == 5 ? 2 : 1) << k;
+        EXPECT_EQ(rig.head.m_elementStatus[static_cast<std::size_t>(k)], k == 5 ? 2 : 1) << k;
     }
     // Inverted, the dead channel 5 is element 10.
-    rig.first.m_transducerUp = 1;
+    rig.settings.transducerUp = 1;
     rig.Ping();
-    EXPECT_EQ(rig.first.m_elementStatus[10], 2);
-    EXPECT_EQ(rig.first.m_elementStatus[5], 1);
+    EXPECT_EQ(rig.head.m_elementStatus[10], 2);
+    EXPECT_EQ(rig.head.m_elementStatus[5], 1);
 }
 
 // Whatever the samples and settings within their types, the image stays finite in 0..255 and
@@ -346,33 +355,35 @@ TEST(BadInput, AnySamplesAndSettingsGiveFiniteImages) {
         return *(values.begin() + static_cast<std::ptrdiff_t>(rng() % values.size()));
     };
     auto processor = std::make_unique<CMOndrelMBP>();
+    const auto head = std::make_unique<COndrel>();
     for (int round = 0; round < 24; ++round) {
-        COndrel first =
-            ProcessingHead(pick({120, 240, 480, 1, 7, 479, -5, 100000}), pick({500, 1000, 1, 4, 5, 999, 0}));
-        first.m_rangeM = static_cast<float>(pick({1, 5, 10, 20, 500}));
+        PingSettings settings = ProcessingSettings(pick({120, 240, 480, 1, 7, 479, -5, 100000}),
+                                                   pick({500, 1000, 1, 4, 5, 999, 0}));
+        settings.rangeM = static_cast<float>(pick({1, 5, 10, 20, 500}));
         if (round % 6 == 5) {
-            first.m_rangeM = 1.25f;
+            settings.rangeM = 1.25f;
         }
-        first.m_average = pick({0, 1, 3, 9, 10, -3, 1000000});
-        first.m_displayGain = pick({1, 50, 100, 0, -20, 100000});
-        first.m_beamWidth = pick({0, 1, 2, 3, -1});
-        first.m_profileFilterType = pick({0, 1, 2, 7});
-        first.m_detectProfilePoints = static_cast<std::uint8_t>(pick({0, 1, 255}));
-        first.m_quadrantGain = pick({0, 20, 7});
-        first.m_transducerUp = pick({0, 1, 2});
-        first.m_azimuth = pick({0, 900, -1800, 3599});
-        first.m_beamsIndex = pick({0, 1, 2, 5});
-        const int startGain = pick({0, 6, 20, -100, 2147483647, -2147483647});
+        settings.average = pick({0, 1, 3, 9, 10, -3, 1000000});
+        settings.displayGain = pick({1, 50, 100, 0, -20, 100000});
+        settings.beamWidth = pick({0, 1, 2, 3, -1});
+        settings.profileFilterType = pick({0, 1, 2, 7});
+        settings.detectProfilePoints = static_cast<std::uint8_t>(pick({0, 1, 255}));
+        settings.heads[0].quadrantGainDb = pick({0, 20, 7});
+        settings.transducerUp = pick({0, 1, 2});
+        settings.heads[0].azimuth = pick({0, 900, -1800, 3599});
+        settings.beamsIndex = pick({0, 1, 2, 5});
+        settings.startGainDb = pick({0, 6, 20, -100, 2147483647, -2147483647});
+        COndrel& first = *head;
         test::RandomRawSamples(first, static_cast<std::uint32_t>(round));
         if (round % 4 == 0) {
             for (std::size_t i = 0; i < first.m_rawSamples.size(); ++i) {
                 first.m_rawSamples[i] = (i & 1) != 0 ? 65535 : 0;
             }
         }
-        processor->InitialiseProcessor(first, kVelocity);
+        processor->InitialiseProcessor(settings);
         for (int ping = 0; ping < 2; ++ping) {
             first.m_headImage.fill(0.0f);
-            processor->ProcessHeadPing(first, first, startGain, kVelocity);
+            processor->ProcessHeadPing(settings, test::kElementDataType, first);
             for (int b = 0; b < processor->Beams(); ++b) {
                 for (int s = 0; s < processor->Samples(); ++s) {
                     const float v = processor->BeamImage(b, s);

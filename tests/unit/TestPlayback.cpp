@@ -1,16 +1,19 @@
 // Playback of whole and damaged raw files, copying while playing, and the playback controls.
 
-#include "display/DisplayCommands.h"
+#include "acquisition/DocumentCommands.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
 #include "files/RecordHeader.h"
 #include "navigation/XyzExport.h"
+#include "support/ElementSynth.h"
 #include "support/RecordingFixture.h"
+#include "support/TestPing.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 namespace vexar::test {
 namespace {
@@ -21,23 +24,27 @@ struct PlayResult {
     std::vector<std::uint8_t> firstPayloadBytes; ///< first payload byte of each played ping
 };
 
+// The first payload byte of the ping played last: the high byte of head 0's first sample.
+std::uint8_t FirstPayloadByte(const CTamsorDoc& doc) {
+    return static_cast<std::uint8_t>(doc.Head(0).m_rawSamples[0] >> 8);
+}
+
 // One pass over the file, no looping.
 PlayResult PlayOnce(DocFixture& f, const Bytes& file) {
     const std::string path = f.folder / "case.R96";
     WriteFile(path, file);
     PlayResult result;
-    if (!f.doc->Player().OpenPlayback(path)) {
+    if (!f.doc->OpenPlayback(path, true)) {
         return result;
     }
-    f.doc->Player().SetLooping(false);
     for (int i = 0; i < 1000; ++i) {
-        const StepResult r = f.doc->Player().PlaybackStep();
+        const StepResult r = f.doc->PlaybackStep();
         if (r == StepResult::AtEnd) {
             break;
         }
         if (r == StepResult::Ping) {
             ++result.pings;
-            result.firstPayloadBytes.push_back(f.doc->m_pingBuffer[0]);
+            result.firstPayloadBytes.push_back(FirstPayloadByte(*f.doc));
         }
         result.damaged += r == StepResult::Damaged ? 1 : 0;
     }
@@ -63,10 +70,10 @@ TEST(Playback, WholeFilePlaysEveryRecordOnce) {
     EXPECT_EQ(r.damaged, 0);
     EXPECT_EQ(r.firstPayloadBytes, (std::vector<std::uint8_t>{
                                        FirstPayload(0), MakeRawRecord(128, 1)[2048 + 60], FirstPayload(2)}));
-    EXPECT_EQ(f.doc->m_navigationSentence, "$AULOG,1,2,3");
-    EXPECT_EQ(f.doc->m_dateText, "07-12-2026");
-    EXPECT_EQ(f.doc->m_timeText, "11:41:39");
-    EXPECT_EQ(f.doc->m_millisecondText, "042");
+    EXPECT_EQ(f.doc->NavigationSentence(), "$AULOG,1,2,3");
+    EXPECT_EQ(f.doc->Clock().date, "07-12-2026");
+    EXPECT_EQ(f.doc->Clock().time, "11:41:39");
+    EXPECT_EQ(f.doc->Clock().millisecond, "042");
 }
 
 struct DamageCase {
@@ -175,28 +182,28 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Playback, ShortFilesAreRefusedAndRealTimeResumes) {
     DocFixture f;
     WriteFile(f.folder / "short.R96", Bytes(99, 'R'));
-    EXPECT_FALSE(f.doc->Player().OpenPlayback(f.folder / "short.R96"));
+    EXPECT_FALSE(f.doc->OpenPlayback(f.folder / "short.R96"));
     EXPECT_EQ(f.world.op.m_messages.back(), "File has no data!!!  ");
-    EXPECT_EQ(f.doc->m_playback, 0);
+    EXPECT_FALSE(f.doc->IsPlayback());
     EXPECT_TRUE(f.world.timers.IsArmed(kWatchdogTimer));
 
-    EXPECT_FALSE(f.doc->Player().OpenPlayback(f.folder / "none.R96"));
+    EXPECT_FALSE(f.doc->OpenPlayback(f.folder / "none.R96"));
     EXPECT_EQ(f.world.op.m_messages.back(), "Error opening file !   ");
 
     WriteFile(f.folder / "hundred.R96", Bytes(100, 'R'));
-    ASSERT_TRUE(f.doc->Player().OpenPlayback(f.folder / "hundred.R96"));
+    ASSERT_TRUE(f.doc->OpenPlayback(f.folder / "hundred.R96"));
     // Accepted, but a whole pass finds no record: the operator is told and real time resumes.
     EXPECT_EQ(f.PlaySteps(5), 0);
     EXPECT_EQ(f.world.op.m_messages.back(), "File has no data!!!  ");
-    EXPECT_EQ(f.doc->m_playback, 0);
-    EXPECT_EQ(f.doc->m_title, "Real Time");
+    EXPECT_FALSE(f.doc->IsPlayback());
+    EXPECT_EQ(f.doc->Title(), "Real Time");
     EXPECT_TRUE(f.world.timers.IsArmed(kWatchdogTimer));
 }
 
 TEST(Playback, LoopsAtTheEndOfTheFile) {
     DocFixture f;
     WriteFile(f.folder / "loop.R96", ThreeRecords());
-    ASSERT_TRUE(f.doc->Player().OpenPlayback(f.folder / "loop.R96"));
+    ASSERT_TRUE(f.doc->OpenPlayback(f.folder / "loop.R96"));
     // The step that finds the end goes on with the first record: no step is lost.
     EXPECT_EQ(f.PlaySteps(3), 3);
     EXPECT_EQ(f.doc->Player().Position(), ThreeRecords().size());
@@ -211,10 +218,10 @@ TEST(Playback, CopyEqualsTheOriginalIncludingItsExtensionBlock) {
     Append(original, MakeRawRecord(64, 2));
     WriteFile(f.folder / "orig.R96", original);
     CTamsorDoc& doc = *f.doc;
-    ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "orig.R96"));
-    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, f.folder / "copy.R96"));
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "orig.R96"));
+    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, f.folder / "copy.R96"));
     EXPECT_EQ(f.PlaySteps(3), 3);
-    doc.Recorder().OnStopRecording();
+    doc.StopRecording();
     const Bytes copy = ReadFile(f.folder / "copy.R96");
     ASSERT_EQ(copy.size(), original.size());
     // Byte for byte, except the previous-length chain, which the copy continues.
@@ -229,52 +236,62 @@ TEST(Playback, CopyEqualsTheOriginalIncludingItsExtensionBlock) {
 TEST(Playback, ReaderInvertsTheWriterForPulseLengthAndPingPeriod) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    doc.m_displayedPingPeriodMs = 320.0f;
-    doc.Head(0).m_pulseLength = 12;
-    doc.m_navigationSentence.clear();
-    doc.m_timeStamp = "07122026114139042";
-    const auto header = doc.Recorder().BuildRecordHeader(RecordKind::Raw, 64 * 1061);
+    PingSettings recorded = doc.Sonar();
+    recorded.pulseLength = 12;
+    RecordHeaderBytes header{};
+    WriteRecordHeader(CRecorder::HeaderFields(RecordKind::Raw, 64 * 1061,
+                                              RecordContext{&recorded, "07122026114139042", 320.0f, {}}),
+                      header);
     Bytes file(header.begin(), header.end());
     const Bytes body = MakeRawRecord(64, 0);
     file.insert(file.end(), body.begin() + 1024, body.end());
     WriteFile(f.folder / "v.R96", file);
-    doc.Head(0).m_pulseLength = 1;
-    doc.m_displayedPingPeriodMs = 0.0f;
-    ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "v.R96"));
-    ASSERT_EQ(doc.Player().PlaybackStep(), StepResult::Ping);
-    EXPECT_EQ(doc.Head(0).m_pulseLength, 12);
-    EXPECT_FLOAT_EQ(doc.m_displayedPingPeriodMs, 320.0f);
+    ASSERT_NE(doc.Sonar().pulseLength, 12);
+    ASSERT_NE(doc.Timings().displayedPingPeriodMs, 320.0f);
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "v.R96"));
+    ASSERT_EQ(doc.PlaybackStep(), StepResult::Ping);
+    EXPECT_EQ(doc.Sonar().pulseLength, 12);
+    EXPECT_FLOAT_EQ(doc.Timings().displayedPingPeriodMs, 320.0f);
 }
 
 TEST(Playback, OpeningForgetsTheLivePictureAndTimes) {
     DocFixture f;
-    f.RunLivePings(1);
-    f.doc->CombinedImage(5, 5) = 100.0f; // something of the live picture
+    CTamsorDoc& doc = *f.doc;
+    // A live ping with its times leaves a picture.
+    TestPing ping;
+    const auto echoes = std::make_unique<COndrel>();
+    RandomRawSamples(*echoes, 1);
+    ping.SetRawSamples(0, echoes->m_rawSamples);
+    PingInput live = ping.Input(doc.Sonar());
+    live.requestTime = f.world.clock.Now();
+    live.sonarTimeMs = 12.0f;
+    live.acquisitionTimeMs = 99.0f;
+    doc.EnterPing(live);
     const auto blank = [&] {
-        return std::all_of(f.doc->m_combinedImage.begin(), f.doc->m_combinedImage.end(),
-                           [](float v) { return v == 0.0f; });
+        return std::ranges::all_of(doc.CombinedImage(), [](float v) { return v == 0.0f; });
     };
-    f.doc->m_sonarTimeMs = 12.0f;
-    f.doc->m_acquisitionTimeMs = 99.0f;
+    ASSERT_FALSE(blank());
+    ASSERT_EQ(doc.Head(0).m_newData, 1);
+    const std::uint64_t clears = doc.ClearVersion();
     WriteFile(f.folder / "one.R96", MakeRawRecord(64, 0));
-    ASSERT_TRUE(f.doc->Player().OpenPlayback(f.folder / "one.R96"));
-    EXPECT_EQ(f.doc->m_sonarTimeMs, 0.0f);
-    EXPECT_EQ(f.doc->m_acquisitionTimeMs, 0.0f);
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "one.R96"));
+    EXPECT_EQ(doc.Timings().sonarTimeMs, 0.0f);
+    EXPECT_EQ(doc.Timings().acquisitionTimeMs, 0.0f);
     EXPECT_TRUE(blank());
-    EXPECT_EQ(f.doc->m_clearImage, 1);
-    EXPECT_EQ(f.doc->Head(0).m_newData, 0);
+    EXPECT_NE(doc.ClearVersion(), clears);
+    EXPECT_EQ(doc.Head(0).m_newData, 0);
 }
 
 TEST(Playback, ControlsSpeedSliderAndHold) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    doc.m_sleepTimeMs = 100;
+    doc.EditSettings([](Settings& s) { s.system.sleepTimeMs = 100; });
     Bytes file;
     for (int ping = 0; ping < 10; ++ping) {
         Append(file, MakeRawRecord(64, ping));
     }
     WriteFile(f.folder / "ten.R96", file);
-    ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "ten.R96"));
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "ten.R96"));
     EXPECT_TRUE(f.world.op.m_playbackOpen);
     EXPECT_EQ(*f.world.timers.DelayOf(kPlaybackTimer), 100);
     EXPECT_FALSE(f.world.timers.IsArmed(kWatchdogTimer));
@@ -283,11 +300,11 @@ TEST(Playback, ControlsSpeedSliderAndHold) {
     EXPECT_EQ(*f.world.timers.DelayOf(kPlaybackTimer), 1000);
 
     // Releasing the slider at 50 % moves to the record there; at 100 % to the start.
-    doc.Player().OnSliderDragStart();
-    doc.Player().OnSliderRelease(50);
+    doc.OnSliderDragStart();
+    doc.OnSliderRelease(50);
     EXPECT_EQ(doc.Player().Position(), 5 * GetU32(file, 4));
-    EXPECT_EQ(doc.m_dragging, 0);
-    doc.Player().OnSliderRelease(100);
+    EXPECT_FALSE(doc.IsDragging());
+    doc.OnSliderRelease(100);
     EXPECT_EQ(doc.Player().Position(), 0u);
 
     // Hold stops the timer after the current step; releasing it continues.
@@ -310,9 +327,9 @@ TEST(Playback, SliderReleaseInsideARecordSkipsToTheNextRawHeader) {
     Append(file, beamLike);
     Append(file, MakeRawRecord(64, 2));
     WriteFile(f.folder / "three.R96", file);
-    ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "three.R96"));
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "three.R96"));
 
-    doc.Player().OnSliderRelease(10); // 30 % into the first record
+    doc.OnSliderRelease(10); // 30 % into the first record
     EXPECT_EQ(doc.Player().Position(), 2 * length);
 }
 
@@ -320,18 +337,18 @@ TEST(Playback, CancellingTheOpenDialogResumesWhatRan) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     f.RunLivePings(1);
-    doc.Player().OnOpenPlayback(); // no answer queued: cancelled
+    doc.OnOpenPlayback(); // no answer queued: cancelled
     EXPECT_EQ(f.world.op.m_dialogs.back().title, "Open Data File:");
     EXPECT_EQ(f.world.op.m_dialogs.back().filterText, "Sonar Data Files: (*.R96) ");
     EXPECT_TRUE(f.world.timers.IsArmed(kPingTimer));
 
     WriteFile(f.folder / "p.R96", ThreeRecords());
     f.world.op.m_dialogAnswers.push_back(f.folder / "p.R96");
-    doc.Player().OnOpenPlayback();
-    ASSERT_EQ(doc.m_playback, 1);
-    EXPECT_EQ(doc.m_readFolder, f.folder.Folder());
-    doc.Player().OnOpenPlayback();
-    EXPECT_EQ(doc.m_playback, 1);
+    doc.OnOpenPlayback();
+    ASSERT_TRUE(doc.IsPlayback());
+    EXPECT_EQ(doc.System().readFolder, f.folder.Folder());
+    doc.OnOpenPlayback();
+    EXPECT_TRUE(doc.IsPlayback());
     EXPECT_TRUE(f.world.timers.IsArmed(kPlaybackTimer));
     EXPECT_FALSE(f.world.timers.IsArmed(kPingTimer));
 }
@@ -341,12 +358,12 @@ TEST(Playback, XyzExportEndsWithTheFile) {
     CTamsorDoc& doc = *f.doc;
     WriteFile(f.folder / "survey.R96", ThreeRecords());
     f.world.op.m_dialogAnswers.push_back(f.folder / "survey.R96");
-    doc.Player().OnConvertToXyz();
-    ASSERT_EQ(doc.m_xyzConversion, 1);
-    ASSERT_TRUE(doc.m_xyzFile.IsOpen());
+    doc.OnConvertToXyz();
+    ASSERT_TRUE(doc.XyzExport().IsActive());
+    ASSERT_TRUE(doc.XyzExport().IsWriting());
     EXPECT_EQ(f.PlaySteps(3), 3);
-    EXPECT_EQ(doc.Player().PlaybackStep(), StepResult::AtEnd);
-    EXPECT_EQ(doc.m_xyzConversion, 0);
+    EXPECT_EQ(doc.PlaybackStep(), StepResult::AtEnd);
+    EXPECT_FALSE(doc.XyzExport().IsActive());
     // Its sentences hold no position: nothing is made up, and the operator is told once.
     EXPECT_EQ(std::count(f.world.op.m_messages.begin(), f.world.op.m_messages.end(), kXyzNoFixesText), 1);
     EXPECT_TRUE(std::filesystem::exists(f.folder / "survey.xyz"));
@@ -357,45 +374,49 @@ TEST(Playback, XyzExportEndsWithTheFile) {
 TEST(Playback, RealTimeRestoresTheLiveSettingsAndReleasesTheConversionHold) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    doc.m_startGain = 9;
-    doc.Head(0).m_displayGain = 70;
-    doc.m_zoomIndex = 1;
-    doc.Head(0).m_average = 7;
+    doc.EditSettings([](Settings& s) {
+        s.sonar.startGainDb = 9;
+        s.sonar.displayGain = 70;
+        s.view.zoomIndex = 1;
+        s.sonar.average = 7;
+    });
     Bytes file =
         MakeRawRecord(64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*");
     PutF32(file, 342, 700000.0f); // recorded at 700 kHz
     WriteFile(f.folder / "f.R96", file);
     f.world.op.m_dialogAnswers.push_back(f.folder / "f.R96");
-    doc.Player().OnConvertToXyz();
-    ASSERT_EQ(doc.m_playback, 1);
+    doc.OnConvertToXyz();
+    ASSERT_TRUE(doc.IsPlayback());
     EXPECT_EQ(f.PlaySteps(2), 1);
-    ASSERT_EQ(doc.m_hold, 1) << "the conversion ended and holds";
-    EXPECT_EQ(doc.Head(0).m_baseFrequencyKHz, 700);
-    EXPECT_EQ(doc.m_navigationValues.m_latitudeText, "2;30.0");
-    doc.m_startGain = 2;
-    doc.Head(0).m_displayGain = 20;
-    doc.m_zoomIndex = 2;
+    ASSERT_TRUE(doc.IsHeld()) << "the conversion ended and holds";
+    EXPECT_EQ(doc.Sonar().baseFrequencyKHz, 700);
+    EXPECT_EQ(doc.Navigation().m_latitudeText, "2;30.0");
+    doc.EditSettings([](Settings& s) {
+        s.sonar.startGainDb = 2;
+        s.sonar.displayGain = 20;
+        s.view.zoomIndex = 2;
+    });
 
     doc.OnRealTime();
-    EXPECT_EQ(doc.m_hold, 0);
-    EXPECT_EQ(doc.m_startGain, 9);
-    EXPECT_EQ(doc.Head(0).m_displayGain, 70);
-    EXPECT_EQ(doc.m_zoomIndex, 1);
-    EXPECT_EQ(doc.Head(0).m_average, 7);
-    EXPECT_EQ(doc.Head(0).m_baseFrequencyKHz, 675);
+    EXPECT_FALSE(doc.IsHeld());
+    EXPECT_EQ(doc.Sonar().startGainDb, 9);
+    EXPECT_EQ(doc.Sonar().displayGain, 70);
+    EXPECT_EQ(doc.View().zoomIndex, 1);
+    EXPECT_EQ(doc.Sonar().average, 7);
+    EXPECT_EQ(doc.Sonar().baseFrequencyKHz, 675);
     // The played position is not the live one.
-    EXPECT_TRUE(doc.m_navigationSentence.empty());
-    EXPECT_TRUE(doc.m_navigationValues.m_latitudeText.empty());
+    EXPECT_TRUE(doc.NavigationSentence().empty());
+    EXPECT_TRUE(doc.Navigation().m_latitudeText.empty());
 }
 
 // The operator's Hold is the operator's: "Real Time" keeps it.
 TEST(Playback, RealTimeKeepsTheOperatorsHold) {
     DocFixture f;
     WriteFile(f.folder / "h.R96", MakeRawRecord(64, 0));
-    ASSERT_TRUE(f.doc->Player().OpenPlayback(f.folder / "h.R96"));
+    ASSERT_TRUE(f.doc->OpenPlayback(f.folder / "h.R96"));
     f.doc->OnHold();
     f.doc->OnRealTime();
-    EXPECT_EQ(f.doc->m_hold, 1);
+    EXPECT_TRUE(f.doc->IsHeld());
 }
 
 // Three records 200 and 400 ms apart.
@@ -412,33 +433,37 @@ Bytes PacedRecords() {
 
 TEST(Playback, RecordedPaceFollowsTheTimeStamps) {
     DocFixture f;
-    CPlayer& player = f.doc->Player();
+    CTamsorDoc& doc = *f.doc;
+    const auto nextStepDelayMs = [&doc] { return doc.Player().NextStepDelayMs(doc.System().sleepTimeMs); };
+    const auto sleepTime = [&doc](int ms) {
+        doc.EditSettings([ms](Settings& s) { s.system.sleepTimeMs = ms; });
+    };
     WriteFile(f.folder / "paced.R96", PacedRecords());
-    ASSERT_TRUE(player.OpenPlayback(f.folder / "paced.R96"));
-    player.SetRecordedPace(true);
-    EXPECT_EQ(player.SpeedText(), "1\xC3\x97");
-    EXPECT_EQ(player.PlaybackStep(), StepResult::Ping); // the first plays at once
-    EXPECT_EQ(player.PlaybackStep(), StepResult::Waiting);
-    EXPECT_EQ(player.NextStepDelayMs(), 200);
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "paced.R96"));
+    doc.SetRecordedPace(true);
+    EXPECT_EQ(doc.SpeedText(), "1\xC3\x97");
+    EXPECT_EQ(doc.PlaybackStep(), StepResult::Ping); // the first plays at once
+    EXPECT_EQ(doc.PlaybackStep(), StepResult::Waiting);
+    EXPECT_EQ(nextStepDelayMs(), 200);
     f.world.clock.Advance(150);
-    EXPECT_EQ(player.PlaybackStep(), StepResult::Waiting);
-    EXPECT_EQ(player.NextStepDelayMs(), 50);
+    EXPECT_EQ(doc.PlaybackStep(), StepResult::Waiting);
+    EXPECT_EQ(nextStepDelayMs(), 50);
     f.world.clock.Advance(50);
-    EXPECT_EQ(player.PlaybackStep(), StepResult::Ping);
+    EXPECT_EQ(doc.PlaybackStep(), StepResult::Ping);
     // A late step does not put the next record back: it is due 400 ms after this one was due.
     f.world.clock.Advance(100);
-    EXPECT_EQ(player.PlaybackStep(), StepResult::Waiting);
-    EXPECT_EQ(player.NextStepDelayMs(), 300);
+    EXPECT_EQ(doc.PlaybackStep(), StepResult::Waiting);
+    EXPECT_EQ(nextStepDelayMs(), 300);
 
     // By "Sleep Time", the readout tells the speed against the recording's last interval.
-    player.SetRecordedPace(false);
-    f.doc->m_sleepTimeMs = 100;
-    EXPECT_EQ(player.NextStepDelayMs(), 100);
-    EXPECT_EQ(player.SpeedText(), "2\xC3\x97");
-    f.doc->m_sleepTimeMs = 300;
-    EXPECT_EQ(player.SpeedText(), "0.7\xC3\x97");
-    f.doc->m_sleepTimeMs = 0;
-    EXPECT_EQ(player.SpeedText(), "max");
+    doc.SetRecordedPace(false);
+    sleepTime(100);
+    EXPECT_EQ(nextStepDelayMs(), 100);
+    EXPECT_EQ(doc.SpeedText(), "2\xC3\x97");
+    sleepTime(300);
+    EXPECT_EQ(doc.SpeedText(), "0.7\xC3\x97");
+    sleepTime(0);
+    EXPECT_EQ(doc.SpeedText(), "max");
     EXPECT_EQ(TimeStampMs("07122026114139600").value() - TimeStampMs("06122026114139000").value(), 86400600);
     EXPECT_FALSE(TimeStampMs("0712202611413960"));
     EXPECT_FALSE(TimeStampMs("07132026114139600"));
@@ -447,39 +472,38 @@ TEST(Playback, RecordedPaceFollowsTheTimeStamps) {
 TEST(Playback, StepsAndJumpsShowOnePingAndHold) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    CPlayer& player = doc.Player();
     WriteFile(f.folder / "s.R96", ThreeRecords());
-    ASSERT_TRUE(player.OpenPlayback(f.folder / "s.R96"));
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "s.R96"));
     const std::uint8_t second = MakeRawRecord(128, 1)[2048 + 60];
-    player.StepForward();
-    EXPECT_EQ(doc.m_hold, 1);
+    doc.StepForward();
+    EXPECT_TRUE(doc.IsHeld());
     EXPECT_FALSE(f.world.timers.IsArmed(kPlaybackTimer));
-    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
-    player.StepForward();
-    EXPECT_EQ(doc.m_pingBuffer[0], second);
-    player.StepBack();
-    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
-    player.StepBack(); // the first stays
-    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
-    player.JumpToEnd();
-    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(2));
-    player.StepForward(); // on from the start
-    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
-    player.StepForward();
-    player.JumpToStart();
-    EXPECT_EQ(doc.m_pingBuffer[0], FirstPayload(0));
-    EXPECT_EQ(doc.m_hold, 1);
+    EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
+    doc.StepForward();
+    EXPECT_EQ(FirstPayloadByte(doc), second);
+    doc.StepBack();
+    EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
+    doc.StepBack(); // the first stays
+    EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
+    doc.JumpToEnd();
+    EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(2));
+    doc.StepForward(); // on from the start
+    EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
+    doc.StepForward();
+    doc.JumpToStart();
+    EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
+    EXPECT_TRUE(doc.IsHeld());
 }
 
 TEST(Playback, ConversionWritesOneProductRecordPerPlayedPing) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     WriteFile(f.folder / "c.R96", ThreeRecords());
-    ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "c.R96"));
-    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Point, f.folder / "c.P96"));
-    doc.m_udpOutputPoint = 1;
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "c.R96"));
+    ASSERT_TRUE(doc.StartRecording(RecordKind::Point, f.folder / "c.P96"));
+    doc.EditSettings([](Settings& s) { s.system.udpOutputPoint = 1; });
     EXPECT_EQ(f.PlaySteps(3), 3);
-    doc.Recorder().OnStopRecording();
+    doc.StopRecording();
     const Bytes points = ReadFile(f.folder / "c.P96");
     const std::size_t record = 2048 + 1440 * 8 + 12;
     ASSERT_EQ(points.size(), 3 * record);

@@ -14,7 +14,7 @@
 namespace vexar {
 namespace {
 
-using test::ProcessingHead;
+using test::ProcessingSettings;
 using test::RandomScene;
 using test::ReferenceProcessor;
 
@@ -30,38 +30,37 @@ class ProcessingAgreement : public ::testing::TestWithParam<std::tuple<int, int,
 
 TEST_P(ProcessingAgreement, MatchesReferenceForEveryAveragingAndFilter) {
     const auto [beams, samples, width, up] = GetParam();
-    COndrel first = ProcessingHead(beams, samples, 10.0f);
-    first.m_beamWidth = width;
-    first.m_transducerUp = up ? 1 : 0;
-    COndrel prodHead = first;
-    COndrel refHead = first;
+    PingSettings settings = ProcessingSettings(beams, samples, 10.0f);
+    settings.beamWidth = width;
+    settings.transducerUp = up ? 1 : 0;
+    settings.soundVelocity = 1480.0f;
+    settings.startGainDb = 6;
+    COndrel prodHead;
+    COndrel refHead;
     auto production = std::make_unique<CMOndrelMBP>();
     auto reference = std::make_unique<ReferenceProcessor>();
-    const float velocity = 1480.0f;
-    const int startGain = 6;
-    production->InitialiseProcessor(first, velocity);
-    reference->InitialiseProcessor(first, velocity);
+    production->InitialiseProcessor(settings);
+    reference->InitialiseProcessor(settings);
 
     test::SynthSettings synth;
     synth.samples = samples;
-    synth.rangeM = first.m_rangeM;
+    synth.rangeM = settings.rangeM;
     synth.transducerUp = up;
     std::uint32_t seed = static_cast<std::uint32_t>(beams * 7 + samples * 3 + width * 11 + (up ? 1 : 0));
     for (int filter = 0; filter <= 2; ++filter) {
         for (int average = 1; average <= 9; ++average) {
-            first.m_profileFilterType = filter;
-            first.m_average = average;
+            settings.profileFilterType = filter;
+            settings.average = average;
             // The history arithmetic does not depend on the filter: it is followed over several
             // pings (the ring wraps at 3) with one filter, the others see the first ping only.
             const int pings = filter != 1 ? 1 : average == 3 ? 4 : average == 1 ? 1 : 2;
             for (int ping = 0; ping < pings; ++ping) {
-                RandomScene(first, synth, ++seed);
-                prodHead.m_rawSamples = first.m_rawSamples;
-                refHead.m_rawSamples = first.m_rawSamples;
+                RandomScene(prodHead, synth, ++seed);
+                refHead.m_rawSamples = prodHead.m_rawSamples;
                 prodHead.m_headImage.fill(0.0f);
                 refHead.m_headImage.fill(0.0f);
-                production->ProcessHeadPing(first, prodHead, startGain, velocity);
-                reference->ProcessHeadPing(first, refHead, startGain, velocity);
+                production->ProcessHeadPing(settings, test::kElementDataType, prodHead);
+                reference->ProcessHeadPing(settings, test::kElementDataType, refHead);
                 SCOPED_TRACE(::testing::Message()
                              << "filter " << filter << " average " << average << " ping " << ping);
                 float worst = 0.0f;

@@ -18,11 +18,11 @@ namespace {
 // Both products to UDP and the beam records to a file, from live pings.
 struct ProductRun {
     explicit ProductRun(bool threaded) : f("UdpOutputP96=1\nUdpOutputB96=1\n") {
-        f.doc->Recorder().SetProductThread(threaded);
+        f.doc->SetProductThread(threaded);
         f.world.datagrams.m_sent.clear();
-        EXPECT_TRUE(f.doc->Recorder().StartRecording(RecordKind::Beam, f.folder / "beams.B96"));
+        EXPECT_TRUE(f.doc->StartRecording(RecordKind::Beam, f.folder / "beams.B96"));
         f.RunLivePings(4);
-        f.doc->Recorder().FinishProducts();
+        f.doc->FinishProducts();
     }
     DocFixture f;
 };
@@ -46,15 +46,15 @@ TEST(ProductWriter, RecordsWrittenBesideTheDocumentEqualThoseWrittenInline) {
 TEST(ProductWriter, WriteErrorBesideTheDocumentStopsTheRecordingWithItsMessages) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    doc.Recorder().SetProductThread(true);
+    doc.SetProductThread(true);
     const std::string path = f.folder / "full.P96";
-    const std::size_t whole = 2048 + 1440 * 8 + doc.m_navigationSentence.size();
+    const std::size_t whole = 2048 + 1440 * 8 + doc.NavigationSentence().size();
     {
         const FileSizeLimit limit(2 * whole + whole / 2);
         ASSERT_TRUE(limit.Set());
-        ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Point, path));
+        ASSERT_TRUE(doc.StartRecording(RecordKind::Point, path));
         f.RunLivePings(4);
-        doc.Recorder().FinishProducts();
+        doc.FinishProducts();
     }
 
     EXPECT_FALSE(doc.Recorder().AnyRecording());
@@ -106,9 +106,9 @@ private:
 // `cells` datagrams of queue over a socket that holds the first datagram at its gate.
 struct PacedRecords {
     explicit PacedRecords(std::size_t cells) : sender(socket, cells) {
-        DocFixture f("UdpOutputP96=1\nUdpOutputB96=1\n");
-        f.doc->Head(0).m_beams = 120;
-        f.doc->Head(0).m_samples = 500;
+        ProductFixture f;
+        SetBeams(f.settings, 120);
+        f.settings.samples = 500;
         records = f.SendPointAndBeamRecords();
     }
     /// Hands datagrams first .. first + count - 1 to the sender.

@@ -4,6 +4,7 @@
 #include "processing/CMOndrelMBP.h"
 #include "support/FakePorts.h"
 #include "support/ProcessingFixtures.h"
+#include "support/TestPing.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,10 @@ namespace {
 
 struct FilterRig {
     explicit FilterRig(int filter, int beams = 120, int samples = 1000)
-        : first(test::ProcessingHead(beams, samples)) {
-        first.m_profileFilterType = filter;
+        : settings(test::ProcessingSettings(beams, samples)) {
+        settings.profileFilterType = filter;
         processor = std::make_unique<CMOndrelMBP>();
-        processor->InitialiseProcessor(first, 1480.0f);
+        processor->InitialiseProcessor(settings);
         for (int b = 0; b < beams; ++b) {
             std::fill_n(processor->BeamImageRow(b), samples, 0.0f);
         }
@@ -33,9 +34,9 @@ struct FilterRig {
             Echo(b, from, to, 200.0f);
         }
     }
-    void Run() { processor->RunProfileFilter(first); }
+    void Run() { processor->RunProfileFilter(settings); }
     float At(int beam) const { return processor->ProfilePosition(beam); }
-    COndrel first;
+    PingSettings settings;
     std::unique_ptr<CMOndrelMBP> processor;
 };
 
@@ -102,21 +103,23 @@ TEST(ProfileFilter, BottomFollowingLimitAt1000Samples) {
 }
 
 TEST(ProfileFilter, HeadKeepsTheLastPointsWhenDetectionIsOff) {
-    COndrel first = test::ProcessingHead(120, 1000);
-    first.m_profileFilterType = 2;
+    PingSettings settings = test::ProcessingSettings(120, 1000);
+    settings.profileFilterType = 2;
+    settings.startGainDb = 6;
+    COndrel first;
     auto processor = std::make_unique<CMOndrelMBP>();
-    processor->InitialiseProcessor(first, 1480.0f);
+    processor->InitialiseProcessor(settings);
     test::PointTarget target;
     target.rangeM = 4.0f;
     target.amplitude = 20000.0f;
     test::SynthesiseHead(first, {target}, test::SynthSettings{});
-    processor->ProcessHeadPing(first, first, 6, 1480.0f);
+    processor->ProcessHeadPing(settings, test::kElementDataType, first);
     const auto detected = first.m_beamProfile;
     EXPECT_GT(std::count_if(detected.begin(), detected.begin() + 120, [](float p) { return p > 0.0f; }), 0);
-    first.m_detectProfilePoints = 0;
+    settings.detectProfilePoints = 0;
     first.m_rawSamples.fill(32768);
     first.m_beamProfile.fill(-1.0f);
-    processor->ProcessHeadPing(first, first, 6, 1480.0f);
+    processor->ProcessHeadPing(settings, test::kElementDataType, first);
     for (int i = 0; i < 120; ++i) {
         EXPECT_EQ(first.m_beamProfile[static_cast<std::size_t>(i)], detected[static_cast<std::size_t>(i)]);
         EXPECT_EQ(detected[static_cast<std::size_t>(i)], processor->ProfilePosition(119 - i));
@@ -127,27 +130,36 @@ TEST(ProfileFilter, HeadKeepsTheLastPointsWhenDetectionIsOff) {
 TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
     test::FakeWorld world;
     auto doc = CTamsorDoc::Create(world.Ports());
+    PingSettings settings = test::ProcessingSettings(240, 1000);
+    settings.average = 3;
+    settings.displayMode = kDisplayModePolar;
+    test::TestPing ping;
+    for (int k = 0; k < kHeadCount; ++k) {
+        settings.heads[static_cast<std::size_t>(k)].quadrantGainDb = 2 * k;
+        const auto source = std::make_unique<COndrel>();
+        test::RandomScene(*source, test::SynthSettings{}, static_cast<std::uint32_t>(k + 1));
+        ping.SetRawSamples(k, source->m_rawSamples);
+    }
     WorkerPool serial(0);
     auto sequential = std::make_unique<HeadProcessors>(serial);
     auto heads = std::make_unique<std::array<COndrel, kHeadCount>>();
-    for (int k = 0; k < kHeadCount; ++k) {
-        COndrel& head = doc->Head(k);
-        head = test::ProcessingHead(240, 1000);
-        head.m_average = 3;
-        head.m_displayMode = 0;
-        head.m_newData = 1;
-        head.m_quadrantGain = 2 * k;
-        test::RandomScene(head, test::SynthSettings{}, static_cast<std::uint32_t>(k + 1));
-    }
-    doc->CopyHeadSettings();
-    *heads = doc->m_heads;
-    doc->m_forceReconfigure = 1;
-    sequential->InitialiseProcessors(*heads, doc->m_soundVelocity);
-    for (int ping = 0; ping < 2; ++ping) {
-        doc->ProcessPing();
+    for (int round = 0; round < 2; ++round) {
+        if (round == 0) {
+            ping.EnterInto(*doc, settings);
+            // The heads as the ping left them, before their processing.
+            for (int k = 0; k < kHeadCount; ++k) {
+                COndrel& head = (*heads)[static_cast<std::size_t>(k)];
+                head = doc->Head(k);
+                head.m_headImage.fill(0.0f);
+                head.m_beamProfile.fill(0.0f);
+                head.m_elementStatus.fill(0);
+            }
+            sequential->PrepareTables(doc->Sonar());
+        } else {
+            doc->ProcessPing();
+        }
         sequential->ProcessHeads(
-            *heads, {true, true, true, true}, doc->m_startGain, doc->m_soundVelocity, [](void*, int) {},
-            nullptr);
+            *heads, {true, true, true, true}, doc->Sonar(), [](void*, int) {}, nullptr);
         for (int k = 0; k < kHeadCount; ++k) {
             ASSERT_TRUE(doc->Head(k).m_headImage == (*heads)[static_cast<std::size_t>(k)].m_headImage) << k;
             ASSERT_TRUE(doc->Head(k).m_beamProfile == (*heads)[static_cast<std::size_t>(k)].m_beamProfile)
@@ -161,14 +173,11 @@ TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
 TEST(DocumentProcessing, SoundVelocityChangeRebuildsTheSteering) {
     test::FakeWorld world;
     auto doc = CTamsorDoc::Create(world.Ports());
-    doc->Head(0) = test::ProcessingHead(120, 1000);
-    doc->Head(0).m_displayMode = 0;
-    doc->Head(0).m_newData = 1;
-    doc->m_forceReconfigure = 1;
-    doc->ProcessPing();
+    PingSettings settings = test::ProcessingSettings(120, 1000);
+    settings.displayMode = kDisplayModePolar;
+    test::TestPing().EnterInto(*doc, settings);
     const float before = doc->Processors().Processor(0).SteeringPhase(5, 0);
-    doc->m_soundVelocity = 1500.0f;
-    doc->m_soundVelocityChanged = 1;
+    doc->EditSettings([](Settings& s) { s.sonar.soundVelocity = 1500.0f; });
     doc->ProcessPing();
     EXPECT_NEAR(doc->Processors().Processor(0).SteeringPhase(5, 0), before * 1480.0f / 1500.0f, 1e-5f);
 }

@@ -15,10 +15,9 @@ struct Received {
 };
 
 TEST(RecordAssembler, JoinsBeamRecordsAndReportsLostDatagrams) {
-    DocFixture f;
+    ProductFixture f;
+    f.SendPointAndBeamRecords();
     const auto& sent = f.SendPointAndBeamRecords();
-    f.doc->Recorder().BuildPointRecord();
-    f.doc->Recorder().BuildBeamRecord();
     ASSERT_EQ(sent.size(), 48u);
 
     Received got;

@@ -7,12 +7,24 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string_view>
 
 namespace vexar::test {
 namespace {
 
 std::string Text(const Bytes& b, std::size_t at, std::size_t n) {
     return std::string(reinterpret_cast<const char*>(b.data() + at), n);
+}
+
+// The header of a record of `kind` with `dataLength` bytes of data for a ping of `settings`,
+// stamped 07-12-2026 11:41:39.042, a quarter of a second after the one before it.
+RecordHeaderBytes Header(RecordKind kind, std::uint32_t dataLength, const PingSettings& settings,
+                         std::string_view sentence) {
+    RecordHeaderBytes header{};
+    WriteRecordHeader(CRecorder::HeaderFields(
+                          kind, dataLength, RecordContext{&settings, "07122026114139042", 250.0f, sentence}),
+                      header);
+    return header;
 }
 
 struct HeaderCase {
@@ -23,28 +35,23 @@ struct HeaderCase {
 class RecordHeaderKinds : public ::testing::TestWithParam<HeaderCase> {};
 
 TEST_P(RecordHeaderKinds, EveryFieldAtItsOffset) {
-    DocFixture f;
-    CTamsorDoc& doc = *f.doc;
-    COndrel& head = doc.Head(0);
-    head.m_transducerUp = 1;
-    doc.m_startGain = 0x1234; // low byte only
+    PingSettings settings;
+    settings.transducerUp = 1;
+    settings.startGainDb = 0x1234; // low byte only
     for (int k = 0; k < kHeadCount; ++k) {
-        doc.Head(k).m_quadrantGain = 3 + k;
+        settings.heads[static_cast<std::size_t>(k)].quadrantGainDb = 3 + k;
     }
-    head.m_average = 5;
-    head.m_pulseLength = 6;
-    doc.m_soundVelocity = 1490.5f;
-    head.m_baseFrequencyKHz = 675;
-    doc.m_displayedPingPeriodMs = 250.0f;
-    head.m_displayGain = 50;
-    head.m_beams = 480;
-    head.m_samples = 1000;
-    head.m_rangeM = 20.0f;
-    head.m_pulseLengthMultiplier = 1.5f;
-    doc.m_timeStamp = "07122026114139042";
-    doc.m_navigationSentence = "$AULOG,abc";
+    settings.average = 5;
+    settings.pulseLength = 6;
+    settings.soundVelocity = 1490.5f;
+    settings.baseFrequencyKHz = 675;
+    settings.displayGain = 50;
+    settings.beams = 480;
+    settings.samples = 1000;
+    settings.rangeM = 20.0f;
+    settings.pulseLengthMultiplier = 1.5f;
 
-    const auto& h = doc.Recorder().BuildRecordHeader(GetParam().kind, 1234);
+    const RecordHeaderBytes h = Header(GetParam().kind, 1234, settings, "$AULOG,abc");
     const Bytes b(h.begin(), h.end());
     const std::span<const std::uint8_t> s(b);
     EXPECT_EQ(Text(b, 0, 3), GetParam().signature);
@@ -104,32 +111,24 @@ INSTANTIATE_TEST_SUITE_P(AllKinds, RecordHeaderKinds,
                                            HeaderCase{RecordKind::Point, "P96"}));
 
 TEST(RecordHeader, RawRecordsCarryOnlySentencesLongerThanSix) {
-    DocFixture f;
-    f.doc->m_navigationSentence = "$AULOG";
-    auto raw = f.doc->Recorder().BuildRecordHeader(RecordKind::Raw, 100);
+    const PingSettings settings;
+    const RecordHeaderBytes raw = Header(RecordKind::Raw, 100, settings, "$AULOG");
     EXPECT_EQ(GetU32(raw, 107), 0u);
     EXPECT_EQ(raw[63], 0);
-    auto point = f.doc->Recorder().BuildRecordHeader(RecordKind::Point, 100);
+    RecordHeaderBytes point = Header(RecordKind::Point, 100, settings, "$AULOG");
     EXPECT_EQ(GetU32(point, 107), 6u);
-    f.doc->m_navigationSentence.clear();
-    point = f.doc->Recorder().BuildRecordHeader(RecordKind::Point, 100);
+    point = Header(RecordKind::Point, 100, settings, {});
     EXPECT_EQ(GetU32(point, 4), 2148u);
     EXPECT_EQ(point[63], 0);
 }
 
 TEST(RecordHeader, PreviousLengthChainsAcrossKindsAndCounterCounts) {
-    DocFixture f;
-    CTamsorDoc& doc = *f.doc;
-    doc.m_navigationSentence.clear();
-    doc.Head(0).m_newData = 1;
-    doc.m_udpOutputPoint = 1;
-    doc.m_udpOutputBeam = 1;
-    doc.OpenOutputSocket();
-    const std::uint64_t before = doc.Recorder().RecordCounter();
-    doc.Recorder().BuildPointRecord();
-    doc.Recorder().BuildBeamRecord();
-    doc.Recorder().BuildPointRecord();
-    ASSERT_EQ(doc.Recorder().RecordCounter(), before + 3);
+    ProductFixture f;
+    const std::uint64_t before = f.recorder.RecordCounter();
+    f.Send(true, false);
+    f.Send(false, true);
+    f.Send(true, false);
+    ASSERT_EQ(f.recorder.RecordCounter(), before + 3);
     const auto& sent = f.world.datagrams.m_sent;
     ASSERT_EQ(sent.size(), 1u + 23u + 1u);
     const std::span<const std::uint8_t> p1(sent[0].bytes), b1(sent[1].bytes), p2(sent[24].bytes);
@@ -153,11 +152,10 @@ class ProductSizes : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(ProductSizes, DataLengthsTotalsAndChunks) {
     const SizeCase c = GetParam();
-    DocFixture f;
-    CTamsorDoc& doc = *f.doc;
-    doc.Head(0).m_beams = c.beams;
-    doc.Head(0).m_samples = c.samples;
-    doc.m_navigationSentence = "$AULOG,12345";
+    ProductFixture f;
+    SetBeams(f.settings, c.beams);
+    f.settings.samples = c.samples;
+    f.sentence = "$AULOG,12345";
     const auto& sent = f.SendPointAndBeamRecords();
     ASSERT_EQ(sent.size(), 1 + c.chunks);
     EXPECT_EQ(GetU32(sent[0].bytes, 91), c.pointData);
@@ -180,48 +178,40 @@ INSTANTIATE_TEST_SUITE_P(Settings, ProductSizes,
                                            SizeCase{240, 1000, 720000, 5760, 12}));
 
 TEST(RecordHeader, LargestBeamRecordEndsInAChunkOf34048PlusSentence) {
-    DocFixture f;
-    f.doc->m_navigationSentence = "$AULOG,1";
-    f.doc->m_udpOutputBeam = 1;
-    f.doc->OpenOutputSocket();
-    f.doc->Recorder().BuildBeamRecord();
-    const auto& sent = f.world.datagrams.m_sent;
+    ProductFixture f;
+    f.sentence = "$AULOG,1";
+    const auto& sent = f.Send(false, true);
     ASSERT_EQ(sent.size(), 23u);
     EXPECT_EQ(sent.back().bytes.size(), 34048u + 8u);
     EXPECT_EQ(Text(sent.back().bytes, 34048, 8), "$AULOG,1");
 }
 
 TEST(RecordHeader, PointRecordWithoutSentenceIs4928Bytes) {
-    DocFixture f;
-    f.doc->Head(0).m_beams = 120;
-    f.doc->Head(0).m_samples = 500;
-    f.doc->m_navigationSentence.clear();
-    f.doc->m_udpOutputPoint = 1;
-    f.doc->OpenOutputSocket();
-    f.doc->Recorder().BuildPointRecord();
+    ProductFixture f;
+    SetBeams(f.settings, 120);
+    f.settings.samples = 500;
+    f.Send(true, false);
     ASSERT_EQ(f.world.datagrams.m_sent.size(), 1u);
     EXPECT_EQ(f.world.datagrams.m_sent[0].bytes.size(), 4928u);
 }
 
 TEST(RecordHeader, BeamBytesAndPointRangesFromTheCombinedImage) {
-    DocFixture f;
-    CTamsorDoc& doc = *f.doc;
-    doc.Head(0).m_beams = 120;
-    doc.Head(0).m_samples = 500;
-    doc.Head(0).m_rangeM = 10.0f;
-    doc.m_navigationSentence.clear();
-    doc.CombinedImage(0, 0) = 256.7f;
-    doc.CombinedImage(0, 1) = 255.9f;
-    doc.CombinedImage(0, 2) = -1.5f;                                   // -1: low byte 255
-    doc.CombinedImage(0, 3) = 511.0f;                                  // low byte 255
-    doc.CombinedImage(0, 4) = std::numeric_limits<float>::quiet_NaN(); // no int holds these: 0
-    doc.CombinedImage(0, 5) = 3.0e9f;
-    doc.CombinedImage(0, 6) = -3.0e9f;
-    doc.CombinedImage(1, 0) = 17.2f;
-    doc.CombinedImage(359, 499) = 99.0f;
-    doc.m_combinedProfile[0] = 250.0f;
-    doc.m_combinedProfile[1] = 499.0f; // S - 1: no point
-    doc.m_combinedProfile[2] = 0.0f;
+    ProductFixture f;
+    SetBeams(f.settings, 120);
+    f.settings.samples = 500;
+    f.settings.rangeM = 10.0f;
+    f.ImageAt(0, 0) = 256.7f;
+    f.ImageAt(0, 1) = 255.9f;
+    f.ImageAt(0, 2) = -1.5f;                                   // -1: low byte 255
+    f.ImageAt(0, 3) = 511.0f;                                  // low byte 255
+    f.ImageAt(0, 4) = std::numeric_limits<float>::quiet_NaN(); // no int holds these: 0
+    f.ImageAt(0, 5) = 3.0e9f;
+    f.ImageAt(0, 6) = -3.0e9f;
+    f.ImageAt(1, 0) = 17.2f;
+    f.ImageAt(359, 499) = 99.0f;
+    f.profile[0] = 250.0f;
+    f.profile[1] = 499.0f; // S - 1: no point
+    f.profile[2] = 0.0f;
     const auto& sent = f.SendPointAndBeamRecords();
     const Bytes& point = sent[0].bytes;
     EXPECT_EQ(GetF32(point, 2048), 5.0f);

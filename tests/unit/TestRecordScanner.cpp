@@ -11,9 +11,10 @@ namespace vexar::test {
 namespace {
 
 TEST(RecordScanner, ReportsRecordsOfEveryKindAndDamagedStretchesWithOffsets) {
-    DocFixture f;
+    RecordingFolder folder;
+    ProductFixture ping;
     Bytes products;
-    for (const auto& d : f.SendPointAndBeamRecords()) {
+    for (const auto& d : ping.SendPointAndBeamRecords()) {
         Append(products, d.bytes);
     }
 
@@ -26,10 +27,10 @@ TEST(RecordScanner, ReportsRecordsOfEveryKindAndDamagedStretchesWithOffsets) {
     Append(file, cut);
     const std::size_t productsAt = file.size();
     Append(file, products);
-    WriteFile(f.folder / "mixed.R96", file);
+    WriteFile(folder / "mixed.R96", file);
 
     CDataFile in;
-    ASSERT_TRUE(in.Open(f.folder / "mixed.R96", CDataFile::Mode::Read));
+    ASSERT_TRUE(in.Open(folder / "mixed.R96", CDataFile::Mode::Read));
     std::vector<ScannedRecord> records;
     std::vector<DamagedStretch> damaged;
     const ScanTotals totals = ScanRecordFile(

@@ -1,6 +1,7 @@
 // Live raw recording through the ping cycle, the record commands, and what a write error
 // leaves behind.
 
+#include "acquisition/DocumentCommands.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
 #include "files/RecordHeader.h"
@@ -13,11 +14,19 @@
 namespace vexar::test {
 namespace {
 
-void ExpectState(const CRecorder& recorder, int id, bool enabled, bool checked) {
-    const auto state = recorder.StateOf(id);
-    ASSERT_TRUE(state.has_value()) << id;
-    EXPECT_EQ(state->enabled, enabled) << id;
-    EXPECT_EQ(state->checked, checked) << id;
+// A command of the File menu, as the menu runs it.
+void Command(CTamsorDoc& doc, int id) {
+    const DocumentCommand* command = FindCommand(DocumentCommands(), id);
+    ASSERT_NE(command, nullptr) << id;
+    command->action(doc, id);
+}
+
+void ExpectState(const CTamsorDoc& doc, int id, bool enabled, bool checked) {
+    const DocumentCommand* command = FindCommand(DocumentCommands(), id);
+    ASSERT_TRUE(command != nullptr && command->state != nullptr) << id;
+    const CommandState state = command->state(doc, id);
+    EXPECT_EQ(state.enabled, enabled) << id;
+    EXPECT_EQ(state.checked, checked) << id;
 }
 
 constexpr std::size_t kRaw1000 = 1024 + 1024 + 128 * 1061;
@@ -26,8 +35,8 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     const std::string path = f.folder / "live.R96";
-    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, path));
-    EXPECT_EQ(doc.m_title, "Real Time -- Recording to File: " + path);
+    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, path));
+    EXPECT_EQ(doc.Title(), "Real Time -- Recording to File: " + path);
     f.world.link.m_sent.clear();
 
     // Keep what the head was sent and what it answered, ping by ping.
@@ -45,8 +54,8 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
         f.RunLivePings(1);
         liveSamples.push_back(doc.Head(2).m_rawSamples);
     }
-    doc.Recorder().OnStopRecording();
-    EXPECT_EQ(doc.m_title, "Real Time");
+    doc.StopRecording();
+    EXPECT_EQ(doc.Title(), "Real Time");
 
     const Bytes file = ReadFile(path);
     // Live records carry no navigation sentence: the console has no position of its own.
@@ -68,13 +77,13 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
     }
 
     // Playback gives every ping back as it came in.
-    ASSERT_TRUE(doc.Player().OpenPlayback(path));
+    ASSERT_TRUE(doc.OpenPlayback(path));
     for (std::size_t ping = 0; ping < 3; ++ping) {
-        ASSERT_EQ(doc.Player().PlaybackStep(), StepResult::Ping);
+        ASSERT_EQ(doc.PlaybackStep(), StepResult::Ping);
         EXPECT_EQ(doc.Head(2).m_rawSamples, liveSamples[ping]);
-        EXPECT_EQ(doc.Head(0).m_samples, 1000);
-        EXPECT_EQ(doc.Head(0).m_rangeM, 10.0f);
-        EXPECT_EQ(doc.Head(0).m_pulseLength, 6); // recorded in microseconds, read back in 10 us
+        EXPECT_EQ(doc.Sonar().samples, 1000);
+        EXPECT_EQ(doc.Sonar().rangeM, 10.0f);
+        EXPECT_EQ(doc.Sonar().pulseLength, 6); // recorded in microseconds, read back in 10 us
     }
 }
 
@@ -84,17 +93,16 @@ TEST(Recording, AbandonedPingLeavesNoRecord) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     const std::string path = f.folder / "cut.R96";
-    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, path));
+    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, path));
     f.RunLivePings(1);
     f.abandonAt = 40;
     f.RunLivePings(2);
-    doc.Recorder().OnStopRecording();
+    doc.StopRecording();
     const std::size_t whole = kRaw1000;
     const Bytes file = ReadFile(path);
     ASSERT_EQ(file.size(), 3 * whole);
-    EXPECT_EQ(doc.Link()->Stats().retries, 1u);
-    ASSERT_TRUE(doc.Player().OpenPlayback(path));
-    doc.Player().SetLooping(false);
+    EXPECT_EQ(doc.Link().stats.retries, 1u);
+    ASSERT_TRUE(doc.OpenPlayback(path, true));
     EXPECT_EQ(f.PlaySteps(4), 3);
     EXPECT_EQ(doc.Player().DamagedRecords(), 0u);
 }
@@ -103,10 +111,10 @@ TEST(Recording, CommandsProposeRefuseAndTitle) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     FakeOperator& op = f.world.op;
-    doc.m_writeFolder = f.folder.Folder();
+    doc.EditSettings([&](Settings& s) { s.system.writeFolder = f.folder.Folder(); });
 
     op.m_dialogAnswers.push_back(std::nullopt); // cancelled
-    doc.Recorder().OnCommand(kCmdRecordB96);
+    Command(doc, kCmdRecordB96);
     ASSERT_EQ(op.m_dialogs.size(), 1u);
     EXPECT_EQ(op.m_dialogs[0].title, "Save Sonar Data File:");
     EXPECT_EQ(op.m_dialogs[0].folder, f.folder.Folder());
@@ -118,36 +126,36 @@ TEST(Recording, CommandsProposeRefuseAndTitle) {
     const std::string sub = f.folder / "sub";
     std::filesystem::create_directories(sub);
     op.m_dialogAnswers.push_back(sub + "/a.P96");
-    doc.Recorder().OnCommand(kCmdRecordP96);
+    Command(doc, kCmdRecordP96);
     EXPECT_EQ(op.m_dialogs.back().filterText, "Sonar Profile Points Data File: (*.P96)");
     EXPECT_TRUE(doc.Recorder().IsRecording(RecordKind::Point));
-    EXPECT_EQ(doc.m_writeFolder, sub + "/");
-    EXPECT_EQ(doc.m_title, "Real Time -- Recording to File: " + sub + "/a.P96");
-    ExpectState(doc.Recorder(), kCmdRecordR96, false, false);
-    ExpectState(doc.Recorder(), kCmdRecordP96, false, true);
-    ExpectState(doc.Recorder(), kCmdStopRecording, true, false);
+    EXPECT_EQ(doc.System().writeFolder, sub + "/");
+    EXPECT_EQ(doc.Title(), "Real Time -- Recording to File: " + sub + "/a.P96");
+    ExpectState(doc, kCmdRecordR96, false, false);
+    ExpectState(doc, kCmdRecordP96, false, true);
+    ExpectState(doc, kCmdStopRecording, true, false);
 
     // Another kind while one is on is refused after the dialog.
     op.m_dialogAnswers.push_back(f.folder / "b.R96");
-    doc.Recorder().OnCommand(kCmdRecordR96);
+    Command(doc, kCmdRecordR96);
     ASSERT_FALSE(op.m_messages.empty());
     EXPECT_EQ(op.m_messages.back(), "Data is already being saved to file.   ");
     EXPECT_FALSE(std::filesystem::exists(f.folder / "b.R96"));
 
     // The same command again stops it.
-    doc.Recorder().OnCommand(kCmdRecordP96);
+    Command(doc, kCmdRecordP96);
     EXPECT_FALSE(doc.Recorder().AnyRecording());
-    EXPECT_EQ(doc.m_title, "Real Time");
-    ExpectState(doc.Recorder(), kCmdRecordR96, true, false);
+    EXPECT_EQ(doc.Title(), "Real Time");
+    ExpectState(doc, kCmdRecordR96, true, false);
 
     // A file that cannot be created.
     op.m_messages.clear();
     op.m_dialogAnswers.push_back(f.folder / "missing/c.R96");
-    doc.Recorder().OnCommand(kCmdRecordR96);
+    Command(doc, kCmdRecordR96);
     ASSERT_EQ(op.m_messages.size(), 2u);
     EXPECT_EQ(op.m_messages[1], "Error Opening File!");
     EXPECT_FALSE(doc.Recorder().AnyRecording());
-    EXPECT_EQ(doc.m_title, "Real Time");
+    EXPECT_EQ(doc.Title(), "Real Time");
 }
 
 TEST(Recording, CopyDuringPlaybackIsProposedAndThePlayedNameRefused) {
@@ -155,55 +163,54 @@ TEST(Recording, CopyDuringPlaybackIsProposedAndThePlayedNameRefused) {
     CTamsorDoc& doc = *f.doc;
     Bytes data = MakeRawRecord(64, 0);
     WriteFile(f.folder / "played.R96", data);
-    ASSERT_TRUE(doc.Player().OpenPlayback(f.folder / "played.R96"));
-    EXPECT_EQ(doc.m_title, "Playback File: " + (f.folder / "played.R96"));
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "played.R96"));
+    EXPECT_EQ(doc.Title(), "Playback File: " + (f.folder / "played.R96"));
 
     FakeOperator& op = f.world.op;
     std::filesystem::create_directories(f.folder / "other");
     op.m_dialogAnswers.push_back(f.folder / "other/played.R96");
-    doc.Recorder().OnCommand(kCmdRecordR96);
+    Command(doc, kCmdRecordR96);
     EXPECT_EQ(op.m_dialogs.back().proposedName, "Copy of played.R96");
     EXPECT_EQ(op.m_messages.back(), "Can't write in this file ...\nThis file is used as playback!   ");
     EXPECT_FALSE(doc.Recorder().AnyRecording());
 
     op.m_dialogAnswers.push_back(f.folder / "conv.B96");
-    doc.Recorder().OnCommand(kCmdRecordB96);
-    EXPECT_EQ(doc.m_title, "Playback -- Converting to File: " + (f.folder / "conv.B96"));
-    doc.Recorder().OnCommand(kCmdStopRecording);
+    Command(doc, kCmdRecordB96);
+    EXPECT_EQ(doc.Title(), "Playback -- Converting to File: " + (f.folder / "conv.B96"));
+    Command(doc, kCmdStopRecording);
     op.m_dialogAnswers.push_back(f.folder / "copy.R96");
-    doc.Recorder().OnCommand(kCmdRecordR96);
-    EXPECT_EQ(doc.m_title, "Playback -- Copying to File: " + (f.folder / "copy.R96"));
+    Command(doc, kCmdRecordR96);
+    EXPECT_EQ(doc.Title(), "Playback -- Copying to File: " + (f.folder / "copy.R96"));
 }
 
 TEST(Recording, AutoFileNameAndSizeMenus) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    CRecorder& r = doc.Recorder();
-    doc.m_autoFileName = 1;
-    r.OnCommand(kCmdAutoFileName);
-    EXPECT_EQ(doc.m_autoFileName, 0);
-    ExpectState(r, kCmdAutoFileName, true, false);
+    doc.EditSettings([](Settings& s) { s.system.autoFileName = 1; });
+    Command(doc, kCmdAutoFileName);
+    EXPECT_EQ(doc.System().autoFileName, 0);
+    ExpectState(doc, kCmdAutoFileName, true, false);
     // Off, the operator names the file: the dialog proposes none.
     f.world.op.m_dialogAnswers.push_back(std::nullopt);
-    r.OnCommand(kCmdRecordR96);
+    Command(doc, kCmdRecordR96);
     ASSERT_FALSE(f.world.op.m_dialogs.empty());
     EXPECT_EQ(f.world.op.m_dialogs.back().proposedName, "");
 
-    doc.m_autoFileSize = 3;
-    ExpectState(r, 32907, true, true);
-    ExpectState(r, 32905, true, false);
-    r.OnCommand(kCmdAutoSizeEnable);
-    EXPECT_EQ(doc.m_autoFileSize, 0);
-    ExpectState(r, kCmdAutoSizeEnable, true, false);
-    ExpectState(r, 32907, false, false);
-    r.OnCommand(kCmdAutoSizeEnable);
-    EXPECT_EQ(doc.m_autoFileSize, 1); // 500 MBytes, not the 2 GBytes chosen before
-    r.OnCommand(32909);
-    EXPECT_EQ(doc.m_autoFileSize, 5);
-    doc.m_playback = 1;
-    ExpectState(r, 32909, false, true);
-    doc.m_playback = 0;
-    EXPECT_FALSE(r.StateOf(12345).has_value());
+    doc.EditSettings([](Settings& s) { s.system.autoFileSize = 3; });
+    ExpectState(doc, 32907, true, true);
+    ExpectState(doc, 32905, true, false);
+    Command(doc, kCmdAutoSizeEnable);
+    EXPECT_EQ(doc.System().autoFileSize, 0);
+    ExpectState(doc, kCmdAutoSizeEnable, true, false);
+    ExpectState(doc, 32907, false, false);
+    Command(doc, kCmdAutoSizeEnable);
+    EXPECT_EQ(doc.System().autoFileSize, 1); // 500 MBytes, not the 2 GBytes chosen before
+    Command(doc, 32909);
+    EXPECT_EQ(doc.System().autoFileSize, 5);
+    WriteFile(f.folder / "played.R96", MakeRawRecord(64, 0));
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "played.R96"));
+    ExpectState(doc, 32909, false, true);
+    EXPECT_EQ(FindCommand(DocumentCommands(), 12345), nullptr);
 
     EXPECT_EQ(SizeLimitBytes(0), 0u);
     EXPECT_EQ(SizeLimitBytes(1), 536870912u);
@@ -214,10 +221,12 @@ TEST(Recording, AutoFileNameAndSizeMenus) {
 TEST(Recording, SizeLimitRollsOverToANewFileWithoutReplacingOne) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    doc.m_autoFileSize = 1;
-    doc.m_writeFolder = f.folder.Folder();
+    doc.EditSettings([&](Settings& s) {
+        s.system.autoFileSize = 1;
+        s.system.writeFolder = f.folder.Folder();
+    });
     const std::string first = f.folder / "first.R96";
-    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, first));
+    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, first));
     f.RunLivePings(1);
     const std::size_t whole = kRaw1000;
     // A file that already carries the name the roll-over would take is not replaced.
@@ -227,13 +236,13 @@ TEST(Recording, SizeLimitRollsOverToANewFileWithoutReplacingOne) {
     // A sparse file past the limit without writing half a gigabyte.
     std::filesystem::resize_file(first, 536870913);
     f.RunLivePings(2);
-    doc.Recorder().OnStopRecording();
+    doc.StopRecording();
     EXPECT_EQ(std::filesystem::file_size(first), 536870913u);
     EXPECT_EQ(ReadFile(taken), (Bytes{1, 2, 3}));
     const std::string next = f.folder / "07DEC2026-120001-2.R96";
     ASSERT_TRUE(std::filesystem::exists(next));
     EXPECT_EQ(std::filesystem::file_size(next), 2 * whole);
-    EXPECT_EQ(doc.m_title, "Real Time");
+    EXPECT_EQ(doc.Title(), "Real Time");
 }
 
 TEST(Recording, WriteErrorStopsTheRecordingWithAMessage) {
@@ -242,12 +251,12 @@ TEST(Recording, WriteErrorStopsTheRecordingWithAMessage) {
     if (!std::filesystem::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
     }
-    ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, "/dev/full"));
+    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, "/dev/full"));
     f.RunLivePings(2);
     EXPECT_FALSE(doc.Recorder().AnyRecording());
     ASSERT_GE(f.world.op.m_messages.size(), 2u);
     EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");
-    EXPECT_EQ(doc.m_title, "Real Time");
+    EXPECT_EQ(doc.Title(), "Real Time");
 }
 
 TEST(Recording, RecordsBeforeAWriteErrorStayWhole) {
@@ -259,14 +268,14 @@ TEST(Recording, RecordsBeforeAWriteErrorStayWhole) {
     {
         const FileSizeLimit limit(2 * whole + whole / 2);
         ASSERT_TRUE(limit.Set());
-        ASSERT_TRUE(doc.Recorder().StartRecording(RecordKind::Raw, path));
+        ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, path));
         f.RunLivePings(4);
     }
 
     EXPECT_FALSE(doc.Recorder().AnyRecording());
     EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");
     EXPECT_EQ(std::filesystem::file_size(path), 2 * whole);
-    ASSERT_TRUE(doc.Player().OpenPlayback(path));
+    ASSERT_TRUE(doc.OpenPlayback(path));
     EXPECT_EQ(f.PlaySteps(3), 3); // loops over two whole records
 }
 

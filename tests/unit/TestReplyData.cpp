@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace vexar {
 namespace {
 
@@ -93,15 +95,21 @@ TEST(ReplyData, HeaderFieldsAndScrambleFlag) {
 TEST(ReplyData, CompletePingMarksEveryHeadAndSplitsTheBuffer) {
     test::FakeWorld world;
     auto doc = CTamsorDoc::Create(world.Ports());
-    doc->Head(0).m_samples = 500;
-    doc->m_replyBuffer.fill(0);
-    doc->m_replyBuffer[0] = 'S';
-    doc->m_replyBuffer[8] = 4;
-    doc->m_replyBuffer[6] = 0x41; // scrambled pings are taken as they came
-    doc->m_pingBuffer.fill(0);
-    doc->m_pingBuffer[2] = 0x7F; // head 0, channel 1, sample 0
-    doc->m_pingBuffer[3] = 0xFF;
-    doc->CompletePing(doc->m_pingBuffer, doc->m_replyBuffer);
+    auto reply = std::make_unique<ReplyBlock>();
+    reply->fill(0);
+    (*reply)[0] = 'S';
+    (*reply)[8] = 4;
+    (*reply)[6] = 0x41; // scrambled pings are taken as they came
+    auto payloads = std::make_unique<PingBuffer>();
+    payloads->fill(0);
+    (*payloads)[2] = 0x7F; // head 0, channel 1, sample 0
+    (*payloads)[3] = 0xFF;
+    PingInput ping;
+    ping.payloads = payloads.get();
+    ping.lastReply = reply.get();
+    ping.settings = doc->Sonar();
+    ping.settings.samples = 500;
+    doc->EnterPing(ping);
     for (int k = 0; k < kHeadCount; ++k) {
         EXPECT_EQ(doc->Head(k).m_newData, 1);
         EXPECT_EQ(doc->Head(k).m_pingCounter, 1);

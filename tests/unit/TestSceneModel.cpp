@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -301,15 +302,18 @@ TEST(Scene, GeometryFollowsTheConsolesPacket) {
     for (int index = 0; index < 17; ++index) {
         for (int samples : {500, 1000}) {
             COndrel head;
-            head.m_rangeM = kRangeTable[static_cast<std::size_t>(index)];
-            head.m_samples = samples;
-            head.ResetCommandPacket();
-            head.BuildCommandPacket();
+            PingSettings settings;
+            settings.rangeM = kRangeTable[static_cast<std::size_t>(index)];
+            settings.samples = samples;
+            ResetPulseLength(settings);
+            head.ResetCommandPacket(settings);
+            ApplyPacketRules(settings);
+            head.BuildCommandPacket(settings);
             const PingGeometry g = GeometryFromPacket(head.m_commandPacket, 1500.0f, 1);
-            EXPECT_FLOAT_EQ(g.rangeM, head.m_rangeM);
+            EXPECT_FLOAT_EQ(g.rangeM, settings.rangeM);
             EXPECT_EQ(g.samples, samples);
             EXPECT_FLOAT_EQ(g.frequencyKHz, 675.0f);
-            EXPECT_EQ(g.pulseLength, std::max(head.m_pulseLength & 0xFF, 1));
+            EXPECT_EQ(g.pulseLength, std::max(settings.pulseLength & 0xFF, 1));
             EXPECT_FLOAT_EQ(g.soundVelocity, 1500.0f);
             EXPECT_EQ(g.transducerUp, 1);
         }
@@ -346,11 +350,10 @@ namespace {
 /// mirrored order, as the console's processor does (without re-projection).
 class ReferenceProcessing : public IHeadProcessing {
 public:
-    void InitialiseProcessors(const std::array<COndrel, kHeadCount>&, float) override {}
+    void InitialiseProcessors(const PingSettings&) override {}
     void ClearHistory() override {}
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      int, float, HeadDoneFn done, void* doneContext) override {
-        const COndrel& first = heads[0];
+                      const PingSettings& settings, HeadDoneFn done, void* doneContext) override {
         for (int h = 0; h < kHeadCount; ++h) {
             if (!flagged[static_cast<std::size_t>(h)]) {
                 continue;
@@ -358,13 +361,13 @@ public:
             COndrel& head = heads[static_cast<std::size_t>(h)];
             head.m_headImage.fill(0.0f);
             sim::PingGeometry g;
-            g.rangeM = first.m_rangeM;
-            g.samples = first.m_samples;
-            g.transducerUp = head.m_transducerUp;
-            const test::ReferenceBeamformer former(g, first.m_beams);
+            g.rangeM = settings.rangeM;
+            g.samples = settings.samples;
+            g.transducerUp = settings.transducerUp;
+            const test::ReferenceBeamformer former(g, settings.beams);
             const auto p = former.Form(head.m_rawSamples);
-            for (int b = 0; b < first.m_beams; ++b) {
-                const auto row = static_cast<std::size_t>(first.m_beams - 1 - b) * kMaxSamples;
+            for (int b = 0; b < settings.beams; ++b) {
+                const auto row = static_cast<std::size_t>(settings.beams - 1 - b) * kMaxSamples;
                 for (int j = 0; j < g.samples; ++j) {
                     head.m_headImage[row + static_cast<std::size_t>(j)] =
                         std::max(0.0f, p[static_cast<std::size_t>(b)][static_cast<std::size_t>(j)]);
@@ -393,23 +396,26 @@ TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
     auto doc = CTamsorDoc::Create(world.Ports());
     ReferenceProcessing processing;
     doc->SetHeadProcessing(processing);
-    COndrel& first = doc->Head(0);
-    first.m_beams = 120;
-    first.m_samples = 1000;
-    first.m_rangeM = 10.0f;
-    first.m_displayMode = 0;
-    first.m_transducerUp = c.transducerUp;
-    doc->CopyHeadSettings();
+    PingInput ping;
+    ping.settings = doc->Sonar();
+    SetBeams(ping.settings, 120);
+    ping.settings.samples = 1000;
+    ping.settings.rangeM = 10.0f;
+    ping.settings.displayMode = kDisplayModePolar;
+    ping.settings.transducerUp = c.transducerUp;
 
     sim::Scene scene;
     scene.noise = 0.0f;
     scene.points = {{c.bearingDeg, c.rangeM, 1.0f}};
     sim::PingGeometry g;
     g.transducerUp = c.transducerUp;
-    sim::SynthesisePing(scene, g, 0, doc->m_pingBuffer);
-    sim::BuildReply(doc->m_pingBuffer, 127, 127, sim::ReplyHeaderFields{}, doc->m_replyBuffer);
-    doc->CompletePing(doc->m_pingBuffer, doc->m_replyBuffer);
-    doc->ProcessPing();
+    auto payloads = std::make_unique<PingBuffer>();
+    auto reply = std::make_unique<ReplyBlock>();
+    sim::SynthesisePing(scene, g, 0, *payloads);
+    sim::BuildReply(*payloads, 127, 127, sim::ReplyHeaderFields{}, *reply);
+    ping.payloads = payloads.get();
+    ping.lastReply = reply.get();
+    doc->EnterPing(ping);
 
     const int rows = doc->CombinedBeamCount();
     ASSERT_EQ(rows, 360);
@@ -418,8 +424,8 @@ TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
     float best = 0.0f;
     for (int r = 0; r < rows; ++r) {
         for (int s = 0; s < 1000; ++s) {
-            if (doc->CombinedImage(r, s) > best) {
-                best = doc->CombinedImage(r, s);
+            if (doc->CombinedImageAt(r, s) > best) {
+                best = doc->CombinedImageAt(r, s);
                 bestRow = r;
                 bestSample = s;
             }

@@ -1,8 +1,10 @@
 #include "acquisition/CTamsorDoc.h"
 #include "common/TextParse.h"
 #include "config/CProfileFile.h"
+#include "config/SettingsFile.h"
 #include "config/SettingsTable.h"
 #include "support/FakePorts.h"
+#include "support/RecordingFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -33,15 +35,14 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    // A document that reads and writes the test's file without starting acquisition.
-    std::unique_ptr<CTamsorDoc> Load() {
+    // A document that reads and writes the test's file (its link is a fake that never runs).
+    std::unique_ptr<CTamsorDoc> Load(const fs::path& settingsPath) {
         auto doc = CTamsorDoc::Create(world.Ports());
         doc->Subscribe(world.op);
-        doc->m_programFolder = folder.string() + "/";
-        doc->m_settingsPath = path.string();
-        doc->LoadSettings();
+        doc->OnNewDocument(folder.string() + "/", settingsPath.string());
         return doc;
     }
+    std::unique_ptr<CTamsorDoc> Load() { return Load(path); }
     void Write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
     test::FakeWorld world;
@@ -52,68 +53,68 @@ protected:
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     ASSERT_TRUE(EveryKeyIsSound());
     auto doc = Load();
-    const COndrel& h = doc->Head(0);
+    const SystemSettings& system = doc->System();
+    const PingSettings& h = doc->Sonar();
+    const ViewSettings& view = doc->View();
     // Each value a missing file leaves, beside the key whose declared default it must be.
     const std::pair<int, const SettingKey&> numbers[] = {
-        {doc->m_autoFileSize, SettingOf("Enable AutoFileSize")},
-        {doc->m_outputPort, SettingOf("RemotePort_Output1")},
-        {doc->m_autoFileName, SettingOf("AutoSaveFileName")},
-        {doc->m_commPort, SettingOf("Comm Port")},
-        {doc->m_baudRate, SettingOf("Baud Rate")},
-        {doc->m_syncHeads, SettingOf("Sync Heads")},
-        {doc->m_unit, SettingOf("Unit")},
-        {doc->m_sleepTimeMs, SettingOf("Sleep Time")},
-        {doc->m_pingDelayMs, SettingOf("Ping Delay")},
-        {doc->m_useFileSlc, SettingOf("UseFileSLC")},
-        {doc->m_udpOutputPoint, SettingOf("UdpOutputP96")},
-        {doc->m_udpOutputBeam, SettingOf("UdpOutputB96")},
-        {h.m_rangeIndex, SettingOf("Operating Range")},
-        {h.m_displayGain, SettingOf("Display Gain")},
-        {doc->m_startGain, SettingOf("Start Gain")},
-        {h.m_samples, SettingOf("Number of Samples")},
-        {h.m_average, SettingOf("Average")},
-        {h.m_beams, SettingOf("Beams")},
-        {h.m_beamWidth, SettingOf("Beam Width")},
-        {h.m_persistence, SettingOf("Persistence")},
-        {h.m_transducerUp, SettingOf("Transducer Up")},
-        {doc->m_gyroEarthRateCorr, SettingOf("GyroEarthRateCorr")},
-        {h.m_externalTriggerEnable, SettingOf("ExternalTriggerEnable")},
-        {h.m_externalTriggerLevel, SettingOf("ExternalTriggerLevel")},
-        {h.m_externalTransmitDelay, SettingOf("ExternalXmitDelay")},
-        {h.m_profileFilterType, SettingOf("ProfileFilterType")},
-        {h.m_detectProfilePoints, SettingOf("DetectProfilePoints")},
-        {doc->m_profileDisplay, SettingOf("ProfileDisplay")},
-        {doc->m_colorTable, SettingOf("ColorTable")},
-        {doc->m_grid, SettingOf("Grid")},
-        {doc->m_rangeMark, SettingOf("Range Mark")},
-        {doc->m_zoomIndex, SettingOf("ZoomIndex")},
+        {system.autoFileSize, SettingOf("Enable AutoFileSize")},
+        {system.outputPort, SettingOf("RemotePort_Output1")},
+        {system.autoFileName, SettingOf("AutoSaveFileName")},
+        {system.commPort, SettingOf("Comm Port")},
+        {system.baudRate, SettingOf("Baud Rate")},
+        {system.syncHeads, SettingOf("Sync Heads")},
+        {view.unit, SettingOf("Unit")},
+        {system.sleepTimeMs, SettingOf("Sleep Time")},
+        {system.pingDelayMs, SettingOf("Ping Delay")},
+        {system.useFileSlc, SettingOf("UseFileSLC")},
+        {system.udpOutputPoint, SettingOf("UdpOutputP96")},
+        {system.udpOutputBeam, SettingOf("UdpOutputB96")},
+        {h.rangeIndex, SettingOf("Operating Range")},
+        {h.displayGain, SettingOf("Display Gain")},
+        {h.startGainDb, SettingOf("Start Gain")},
+        {h.samples, SettingOf("Number of Samples")},
+        {h.average, SettingOf("Average")},
+        {h.beams, SettingOf("Beams")},
+        {h.beamWidth, SettingOf("Beam Width")},
+        {h.persistence, SettingOf("Persistence")},
+        {h.transducerUp, SettingOf("Transducer Up")},
+        {h.gyroEarthRateCorr, SettingOf("GyroEarthRateCorr")},
+        {h.externalTriggerEnable, SettingOf("ExternalTriggerEnable")},
+        {h.externalTriggerLevel, SettingOf("ExternalTriggerLevel")},
+        {h.externalTransmitDelay, SettingOf("ExternalXmitDelay")},
+        {h.profileFilterType, SettingOf("ProfileFilterType")},
+        {h.detectProfilePoints, SettingOf("DetectProfilePoints")},
+        {view.profileDisplay, SettingOf("ProfileDisplay")},
+        {view.colorTable, SettingOf("ColorTable")},
+        {view.grid, SettingOf("Grid")},
+        {view.rangeMark, SettingOf("Range Mark")},
+        {view.zoomIndex, SettingOf("ZoomIndex")},
     };
     for (const auto& [value, setting] : numbers) {
         EXPECT_EQ(value, ParseInt(setting.fallback)) << setting.key;
     }
     const std::pair<float, const SettingKey&> reals[] = {
-        {doc->m_soundVelocity, SettingOf("Sound Velocity")},
-        {h.m_pulseLengthMultiplier, SettingOf("Pulse Length Multiplier")},
-        {doc->m_azimuthOffsetDeg, SettingOf("Azimuth Offset")},
+        {h.soundVelocity, SettingOf("Sound Velocity")},
+        {h.pulseLengthMultiplier, SettingOf("Pulse Length Multiplier")},
+        {h.azimuthOffsetDeg, SettingOf("Azimuth Offset")},
     };
     for (const auto& [value, setting] : reals) {
         EXPECT_FLOAT_EQ(value, static_cast<float>(ParseDouble(setting.fallback))) << setting.key;
     }
-    EXPECT_EQ(doc->m_sonarAddress, SettingOf("IPAddress_Sonar1").fallback);
-    EXPECT_EQ(doc->m_outputAddress, SettingOf("IPAddress_Output1").fallback);
-    EXPECT_EQ(doc->m_readFolder, folder.string() + "/");
-    EXPECT_EQ(doc->m_writeFolder, folder.string() + "/");
+    EXPECT_EQ(system.sonarAddress, SettingOf("IPAddress_Sonar1").fallback);
+    EXPECT_EQ(system.outputAddress, SettingOf("IPAddress_Output1").fallback);
+    EXPECT_EQ(system.readFolder, folder.string() + "/");
+    EXPECT_EQ(system.writeFolder, folder.string() + "/");
     // What the load derives from the defaults.
-    EXPECT_FLOAT_EQ(h.m_rangeM, 20.0f);
-    EXPECT_EQ(h.m_frequencyStep, 0);
-    EXPECT_EQ(h.m_beamsIndex, 0);
-    EXPECT_EQ(h.m_displayMode, 0); // "Polar"
-    EXPECT_EQ(doc->m_imageReset, 1);
-    // The load ends by copying head 0 and rebuilding every packet.
-    EXPECT_EQ(doc->Head(3).m_beams, 480);
+    EXPECT_FLOAT_EQ(h.rangeM, 20.0f);
+    EXPECT_EQ(h.frequencyStep, 0);
+    EXPECT_EQ(h.beamsIndex, 0);
+    EXPECT_EQ(h.displayMode, 0); // "Polar"
+    // The load ends by placing the heads and rebuilding every packet.
     EXPECT_EQ(doc->Head(2).m_commandPacket[3], 20);
-    EXPECT_EQ(doc->Head(1).m_azimuth, 2700);
-    EXPECT_EQ(world.op.m_settingsLoads, 1);
+    EXPECT_EQ(h.Head(1).azimuth, 2700);
+    EXPECT_EQ(world.op.m_settingsLoads, 2); // at initialisation and again by "Real Time"
 }
 
 TEST_F(SettingsTest, ClampsAndConversions) {
@@ -133,11 +134,11 @@ TEST_F(SettingsTest, ClampsAndConversions) {
     for (const Case& c : cases) {
         Write(std::string("[Sonar]\n") + c.text);
         auto doc = Load();
-        EXPECT_EQ(doc->Head(0).m_rangeIndex, c.rangeIndex) << c.text;
-        EXPECT_FLOAT_EQ(doc->Head(0).m_rangeM, kRangeTable[static_cast<std::size_t>(c.rangeIndex)]) << c.text;
-        EXPECT_EQ(doc->Head(0).m_frequencyStep, c.step) << c.text;
-        EXPECT_EQ(doc->Head(0).m_beams, c.beams) << c.text;
-        EXPECT_EQ(doc->Head(0).m_beamsIndex, c.beamsIndex) << c.text;
+        EXPECT_EQ(doc->Sonar().rangeIndex, c.rangeIndex) << c.text;
+        EXPECT_FLOAT_EQ(doc->Sonar().rangeM, kRangeTable[static_cast<std::size_t>(c.rangeIndex)]) << c.text;
+        EXPECT_EQ(doc->Sonar().frequencyStep, c.step) << c.text;
+        EXPECT_EQ(doc->Sonar().beams, c.beams) << c.text;
+        EXPECT_EQ(doc->Sonar().beamsIndex, c.beamsIndex) << c.text;
     }
 }
 
@@ -154,104 +155,110 @@ TEST_F(SettingsTest, SamplesDisplayFlagsAndTables) {
     Write(
         "[Sonar]\nNumber of Samples=1000\nDetectProfilePoints=5\n[View]\nDisplay=BeamTest\nColorTable=12\n");
     auto doc = Load();
-    EXPECT_EQ(doc->Head(0).m_samples, 1000);
-    EXPECT_EQ(doc->Head(0).m_detectProfilePoints, 1);
-    EXPECT_EQ(doc->Head(3).m_displayMode, 2);
-    EXPECT_EQ(doc->m_colorTable, 8);
+    EXPECT_EQ(doc->Sonar().samples, 1000);
+    EXPECT_EQ(doc->Sonar().detectProfilePoints, 1);
+    EXPECT_EQ(doc->Sonar().displayMode, 2);
+    EXPECT_EQ(doc->View().colorTable, 8);
 
     // An unknown sample count would overrun the ping buffers: it is taken as 500.
     Write("[Sonar]\nNumber of Samples=5000\n[View]\nDisplay=beams\nColorTable=-4\n");
     doc->LoadSettings();
-    EXPECT_EQ(doc->Head(0).m_samples, 500);
-    EXPECT_EQ(doc->Head(0).m_displayMode, 2); // lower-case b leaves the mode unchanged
-    EXPECT_EQ(doc->m_colorTable, 0);
+    EXPECT_EQ(doc->Sonar().samples, 500);
+    EXPECT_EQ(doc->Sonar().displayMode, 2); // lower-case b leaves the mode unchanged
+    EXPECT_EQ(doc->View().colorTable, 0);
 }
 
 TEST_F(SettingsTest, EveryKeyRoundTrips) {
     Write("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n");
     auto doc = Load();
-    COndrel& h = doc->Head(0);
-    doc->m_outputPort = 5050;
-    doc->m_autoFileName = 0;
-    doc->m_autoFileSize = 3;
-    doc->m_commPort = 4;
-    doc->m_baudRate = 9600;
-    doc->m_readFolder = "/data/in/";
-    doc->m_writeFolder = "/data/out/";
-    doc->m_syncHeads = 0;
-    doc->m_unit = 1;
-    doc->m_sleepTimeMs = 150;
-    doc->m_pingDelayMs = 20;
-    doc->m_soundVelocity = 1502.256f;
-    doc->m_useFileSlc = 1;
-    doc->m_udpOutputPoint = 1;
-    doc->m_udpOutputBeam = 1;
-    h.m_rangeIndex = 2;
-    h.m_frequencyStep = -7;
-    h.m_samples = 1000;
-    h.m_transducerUp = 1;
-    h.m_pulseLengthMultiplier = 1.7f;
-    h.m_displayGain = 77;
-    doc->m_startGain = 9;
-    h.m_average = 5;
-    h.m_beams = 240;
-    h.m_beamWidth = 1;
-    h.m_persistence = 3;
-    h.m_externalTriggerEnable = 1;
-    h.m_externalTriggerLevel = 1;
-    h.m_externalTransmitDelay = 321;
-    h.m_detectProfilePoints = 1;
-    h.m_profileFilterType = 2;
-    doc->m_profileDisplay = 3;
-    doc->m_colorTable = 5;
-    doc->m_grid = 3;
-    doc->m_rangeMark = 0;
-    h.m_displayMode = 2;
-    doc->m_zoomIndex = 2;
+    doc->EditSettings([](Settings& settings) {
+        SystemSettings& s = settings.system;
+        PingSettings& h = settings.sonar;
+        ViewSettings& v = settings.view;
+        s.outputPort = 5050;
+        s.autoFileName = 0;
+        s.autoFileSize = 3;
+        s.commPort = 4;
+        s.baudRate = 9600;
+        s.readFolder = "/data/in/";
+        s.writeFolder = "/data/out/";
+        s.syncHeads = 0;
+        v.unit = 1;
+        s.sleepTimeMs = 150;
+        s.pingDelayMs = 20;
+        h.soundVelocity = 1502.256f;
+        s.useFileSlc = 1;
+        s.udpOutputPoint = 1;
+        s.udpOutputBeam = 1;
+        h.rangeIndex = 2;
+        h.frequencyStep = -7;
+        h.samples = 1000;
+        h.transducerUp = 1;
+        h.pulseLengthMultiplier = 1.7f;
+        h.displayGain = 77;
+        h.startGainDb = 9;
+        h.average = 5;
+        h.beams = 240;
+        h.beamWidth = 1;
+        h.persistence = 3;
+        h.externalTriggerEnable = 1;
+        h.externalTriggerLevel = 1;
+        h.externalTransmitDelay = 321;
+        h.detectProfilePoints = 1;
+        h.profileFilterType = 2;
+        v.profileDisplay = 3;
+        v.colorTable = 5;
+        v.grid = 3;
+        v.rangeMark = 0;
+        h.displayMode = 2;
+        v.zoomIndex = 2;
+    });
     doc->SaveHeadSettings();
     doc->SaveOtherSettings();
 
     auto back = Load();
-    const COndrel& b = back->Head(0);
-    EXPECT_EQ(back->m_sonarAddress, "127.0.0.1");
-    EXPECT_EQ(back->m_outputAddress, "127.0.0.1");
-    EXPECT_EQ(back->m_outputPort, 5050);
-    EXPECT_EQ(back->m_autoFileName, 0);
-    EXPECT_EQ(back->m_autoFileSize, 3);
-    EXPECT_EQ(back->m_commPort, 4);
-    EXPECT_EQ(back->m_baudRate, 9600);
-    EXPECT_EQ(back->m_readFolder, "/data/in/");
-    EXPECT_EQ(back->m_writeFolder, "/data/out/");
-    EXPECT_EQ(back->m_syncHeads, 0);
-    EXPECT_EQ(back->m_unit, 1);
-    EXPECT_EQ(back->m_sleepTimeMs, 150);
-    EXPECT_EQ(back->m_pingDelayMs, 20);
-    EXPECT_FLOAT_EQ(back->m_soundVelocity, 1502.26f); // written with two decimals
-    EXPECT_EQ(back->m_useFileSlc, 1);
-    EXPECT_EQ(back->m_udpOutputPoint, 1);
-    EXPECT_EQ(back->m_udpOutputBeam, 1);
-    EXPECT_EQ(b.m_rangeIndex, 2);
-    EXPECT_EQ(b.m_frequencyStep, -7);
-    EXPECT_EQ(b.m_samples, 1000);
-    EXPECT_EQ(b.m_transducerUp, 1);
-    EXPECT_FLOAT_EQ(b.m_pulseLengthMultiplier, 1.7f);
-    EXPECT_EQ(b.m_displayGain, 77);
-    EXPECT_EQ(back->m_startGain, 9);
-    EXPECT_EQ(b.m_average, 5);
-    EXPECT_EQ(b.m_beams, 240);
-    EXPECT_EQ(b.m_beamWidth, 1);
-    EXPECT_EQ(b.m_persistence, 3);
-    EXPECT_EQ(b.m_externalTriggerEnable, 1);
-    EXPECT_EQ(b.m_externalTriggerLevel, 1);
-    EXPECT_EQ(b.m_externalTransmitDelay, 321);
-    EXPECT_EQ(b.m_detectProfilePoints, 1);
-    EXPECT_EQ(b.m_profileFilterType, 2);
-    EXPECT_EQ(back->m_profileDisplay, 3);
-    EXPECT_EQ(back->m_colorTable, 5);
-    EXPECT_EQ(back->m_grid, 3);
-    EXPECT_EQ(back->m_rangeMark, 0);
-    EXPECT_EQ(b.m_displayMode, 2);
-    EXPECT_EQ(back->m_zoomIndex, 2);
+    const SystemSettings& s = back->System();
+    const PingSettings& b = back->Sonar();
+    const ViewSettings& v = back->View();
+    EXPECT_EQ(s.sonarAddress, "127.0.0.1");
+    EXPECT_EQ(s.outputAddress, "127.0.0.1");
+    EXPECT_EQ(s.outputPort, 5050);
+    EXPECT_EQ(s.autoFileName, 0);
+    EXPECT_EQ(s.autoFileSize, 3);
+    EXPECT_EQ(s.commPort, 4);
+    EXPECT_EQ(s.baudRate, 9600);
+    EXPECT_EQ(s.readFolder, "/data/in/");
+    EXPECT_EQ(s.writeFolder, "/data/out/");
+    EXPECT_EQ(s.syncHeads, 0);
+    EXPECT_EQ(v.unit, 1);
+    EXPECT_EQ(s.sleepTimeMs, 150);
+    EXPECT_EQ(s.pingDelayMs, 20);
+    EXPECT_FLOAT_EQ(b.soundVelocity, 1502.26f); // written with two decimals
+    EXPECT_EQ(s.useFileSlc, 1);
+    EXPECT_EQ(s.udpOutputPoint, 1);
+    EXPECT_EQ(s.udpOutputBeam, 1);
+    EXPECT_EQ(b.rangeIndex, 2);
+    EXPECT_EQ(b.frequencyStep, -7);
+    EXPECT_EQ(b.samples, 1000);
+    EXPECT_EQ(b.transducerUp, 1);
+    EXPECT_FLOAT_EQ(b.pulseLengthMultiplier, 1.7f);
+    EXPECT_EQ(b.displayGain, 77);
+    EXPECT_EQ(b.startGainDb, 9);
+    EXPECT_EQ(b.average, 5);
+    EXPECT_EQ(b.beams, 240);
+    EXPECT_EQ(b.beamWidth, 1);
+    EXPECT_EQ(b.persistence, 3);
+    EXPECT_EQ(b.externalTriggerEnable, 1);
+    EXPECT_EQ(b.externalTriggerLevel, 1);
+    EXPECT_EQ(b.externalTransmitDelay, 321);
+    EXPECT_EQ(b.detectProfilePoints, 1);
+    EXPECT_EQ(b.profileFilterType, 2);
+    EXPECT_EQ(v.profileDisplay, 3);
+    EXPECT_EQ(v.colorTable, 5);
+    EXPECT_EQ(v.grid, 3);
+    EXPECT_EQ(v.rangeMark, 0);
+    EXPECT_EQ(b.displayMode, 2);
+    EXPECT_EQ(v.zoomIndex, 2);
     const std::string text = ReadFile(path);
     EXPECT_NE(text.find("Operating Frequency=674650\n"), std::string::npos);
     EXPECT_NE(text.find("Sound Velocity=1502.26\n"), std::string::npos);
@@ -311,9 +318,8 @@ TEST_F(SettingsTest, EveryKeyIsWrittenBackByteForByte) {
     EXPECT_EQ(ReadFile(path), kEveryKeySaved);
 
     // Onto an empty file the keys arrive in the order the two saves write them.
-    doc->m_settingsPath = (folder / "New.INI").string();
-    doc->SaveHeadSettings();
-    doc->SaveOtherSettings();
+    SaveSettingsGroup((folder / "New.INI").string(), doc->GetSettings(), SaveGroup::Head);
+    SaveSettingsGroup((folder / "New.INI").string(), doc->GetSettings(), SaveGroup::Other);
     EXPECT_EQ(ReadFile(folder / "New.INI"), kEveryKeyFresh);
 }
 
@@ -325,9 +331,9 @@ TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
     Write(original);
     for (int run = 0; run < 3; ++run) {
         auto doc = Load();
-        EXPECT_FLOAT_EQ(doc->m_azimuthOffsetDeg, 12.5f);
-        EXPECT_EQ(doc->m_gyroEarthRateCorr, 0);
-        EXPECT_EQ(doc->Head(0).m_azimuth, -125);
+        EXPECT_FLOAT_EQ(doc->Sonar().azimuthOffsetDeg, 12.5f);
+        EXPECT_EQ(doc->Sonar().gyroEarthRateCorr, 0);
+        EXPECT_EQ(doc->Sonar().Head(0).azimuth, -125);
         doc->SaveHeadSettings();
         doc->SaveOtherSettings();
     }
@@ -347,18 +353,20 @@ TEST_F(SettingsTest, AFolderWithALineBreakCannotAddLinesToTheFile) {
     Write(
         "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRead File Directory=/data/in/\n");
     auto doc = Load();
-    doc->m_readFolder = "/data/x\r\n[Sonar]\nBeams=240\n/";
+    doc->EditSettings([](Settings& s) { s.system.readFolder = "/data/x\r\n[Sonar]\nBeams=240\n/"; });
     doc->SaveOtherSettings();
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.find("[Sonar]"), text.rfind("[Sonar]"));
-    EXPECT_EQ(Load()->m_readFolder, "/data/in/");
+    EXPECT_EQ(Load()->System().readFolder, "/data/in/");
 }
 
 TEST_F(SettingsTest, HeadSettingsAreNotWrittenDuringPlayback) {
     Write("[Sonar]\nNumber of Samples=500\n");
     auto doc = Load();
-    doc->Head(0).m_samples = 1000;
-    doc->m_playback = 1;
+    doc->EditSettings([](Settings& s) { s.sonar.samples = 1000; });
+    // Played once through: opening it saves nothing either.
+    test::WriteFile((folder / "played.R96").string(), test::MakeRawRecord(64, 0));
+    ASSERT_TRUE(doc->OpenPlayback((folder / "played.R96").string(), true));
     doc->SaveHeadSettings();
     EXPECT_EQ(ReadFile(path), "[Sonar]\nNumber of Samples=500\n");
 }
@@ -386,8 +394,7 @@ TEST_F(SettingsTest, FailedSaveLeavesTheOldFileWhole) {
 }
 
 TEST_F(SettingsTest, SaveIntoAMissingFolderFailsQuietly) {
-    auto doc = Load();
-    doc->m_settingsPath = (folder / "gone" / "Vexar.INI").string();
+    auto doc = Load(folder / "gone" / "Vexar.INI");
     doc->SaveOtherSettings();
     EXPECT_FALSE(fs::exists(folder / "gone"));
 }
@@ -400,8 +407,8 @@ TEST_F(SettingsTest, GarbageLoadsDefaultsAndNeverCrashes) {
     garbage += "\n[Sonar]\nBeams=\xff\xfe\nAverage=\0\0\n";
     Write(garbage);
     auto doc = Load();
-    EXPECT_EQ(doc->Head(0).m_beams, 120);
-    EXPECT_EQ(doc->m_outputPort, ParseInt(SettingOf("RemotePort_Output1").fallback));
+    EXPECT_EQ(doc->Sonar().beams, 120);
+    EXPECT_EQ(doc->System().outputPort, ParseInt(SettingOf("RemotePort_Output1").fallback));
 }
 
 TEST(ProfileFile, ValuesAreTrimmedUnquotedAndBounded) {

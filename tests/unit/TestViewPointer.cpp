@@ -1,6 +1,5 @@
-#include "acquisition/CTamsorDoc.h"
+#include "display/OverlayLayout.h"
 #include "display/ViewPointer.h"
-#include "support/FakePorts.h"
 
 #include <gtest/gtest.h>
 
@@ -31,73 +30,71 @@ TEST(CursorReadout, RangeAndTexts) {
     EXPECT_EQ(CursorBearingText(271.25f), "271.2 deg.");
 }
 
+// The pointer on an 800 x 600 view of a polar picture of 1000 points at 10 m.
 class PointerTest : public ::testing::Test {
 protected:
-    PointerTest() : doc(CTamsorDoc::Create(world.Ports())) {
-        doc->Head(0).m_displayMode = 0;
-        doc->Head(0).m_rangeM = 10.0f;
-        doc->Head(0).m_samples = 1000;
-        doc->m_soundVelocity = 1500.0f;
+    PointerTest() {
+        view.clientWidth = 800;
+        view.clientHeight = 600;
+        view.rangeM = 10.0f;
+        view.samples = 1000;
+        view.soundScale = SoundVelocityScale(1500.0f, 1.0f);
         SetZoom(1.0f);
     }
     void SetZoom(float zoom) {
-        doc->m_zoomFactor = zoom;
+        view.zoomFactor = zoom;
         const float radius = 1000.0f * zoom;
-        view = ViewGeometry{800, 600, radius / 10.0f * zoom}; // k = R / r x zoom x s, s = 1
+        view.measureScale = radius / 10.0f * zoom; // k = R / r x zoom x s, s = 1
     }
 
-    test::FakeWorld world;
-    std::unique_ptr<CTamsorDoc> doc;
-    ViewGeometry view;
+    PointerContext view;
     CViewPointer pointer;
 };
 
 TEST_F(PointerTest, ThreeClicksMeasureAndEnd) {
-    doc->m_measuring = 1;
-    pointer.LeftDown(*doc, view, 400, 300);
+    view.measuring = true;
+    pointer.LeftDown(view, 400, 300);
     EXPECT_TRUE(pointer.Measure().m_active);
     EXPECT_FALSE(pointer.Panning());
-    pointer.Move(*doc, view, 700, 300);
-    EXPECT_NEAR(pointer.DistanceM(*doc), 3.0f, 1e-4f);
-    pointer.LeftDown(*doc, view, 400, 700); // outside the view height: still the second click
-    pointer.Move(*doc, view, 500, 300);     // B no longer follows
-    EXPECT_NEAR(pointer.DistanceM(*doc), 4.0f, 1e-4f);
-    const PointerResult third = pointer.LeftDown(*doc, view, 10, 10);
+    pointer.Move(view, 700, 300);
+    EXPECT_NEAR(pointer.DistanceM(view.zoomFactor), 3.0f, 1e-4f);
+    pointer.LeftDown(view, 400, 700); // outside the view height: still the second click
+    pointer.Move(view, 500, 300);     // B no longer follows
+    EXPECT_NEAR(pointer.DistanceM(view.zoomFactor), 4.0f, 1e-4f);
+    const PointerResult third = pointer.LeftDown(view, 10, 10);
     EXPECT_TRUE(third.repaint);
-    EXPECT_EQ(doc->m_measuring, 0);
+    EXPECT_TRUE(third.measuringEnded);
     EXPECT_FALSE(pointer.Measure().m_a.IsSet());
 }
 
 TEST_F(PointerTest, DistanceAndPointsFollowZoomAndPan) {
-    doc->m_measuring = 1;
-    pointer.LeftDown(*doc, view, 300, 300);
-    pointer.Move(*doc, view, 600, 700); // beyond the client height: B stays at A
-    pointer.Move(*doc, view, 600, 300);
-    EXPECT_NEAR(pointer.DistanceM(*doc), 3.0f, 1e-4f);
+    view.measuring = true;
+    pointer.LeftDown(view, 300, 300);
+    pointer.Move(view, 600, 700); // beyond the client height: B stays at A
+    pointer.Move(view, 600, 300);
+    EXPECT_NEAR(pointer.DistanceM(view.zoomFactor), 3.0f, 1e-4f);
 
     SetZoom(0.5f);
-    pointer.Reproject(*doc, view);
-    EXPECT_NEAR(pointer.DistanceM(*doc), 3.0f, 1e-4f);
+    pointer.Reproject(view);
+    EXPECT_NEAR(pointer.DistanceM(view.zoomFactor), 3.0f, 1e-4f);
     EXPECT_EQ(pointer.Measure().m_a.x, 350); // half as far left of the centre
-    EXPECT_EQ(pointer.EndX(*doc, view), 500);
+    EXPECT_EQ(pointer.EndX(view), 500);
 
-    doc->m_panX = 40;
-    pointer.Reproject(*doc, view);
+    view.panX = 40;
+    pointer.Reproject(view);
     EXPECT_EQ(pointer.Measure().m_a.x, 310);
-    EXPECT_NEAR(pointer.DistanceM(*doc), 3.0f, 1e-4f);
+    EXPECT_NEAR(pointer.DistanceM(view.zoomFactor), 3.0f, 1e-4f);
 
-    doc->m_measuring = 0; // cleared elsewhere: the next paint forgets the points
-    pointer.SyncWithDocument(*doc);
+    // Cleared elsewhere: the next paint forgets the points.
+    pointer.SyncWithView(false, view.zoomFactor);
     EXPECT_FALSE(pointer.Measure().m_active);
 }
 
 TEST_F(PointerTest, BeamTestNeitherPansNorReads) {
-    doc->Head(0).m_displayMode = 2;
-    pointer.LeftDown(*doc, view, 100, 100);
+    view.polar = false;
+    pointer.LeftDown(view, 100, 100);
     EXPECT_FALSE(pointer.Panning());
-    doc->m_cursorBearingDeg = 12.0f;
-    EXPECT_FALSE(pointer.Move(*doc, view, 150, 100).readout);
-    EXPECT_FLOAT_EQ(doc->m_cursorBearingDeg, 12.0f);
+    EXPECT_FALSE(pointer.Move(view, 150, 100).readout);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "navigation/NavigationMath.h"
 #include "navigation/XyzExport.h"
 #include "support/FakePorts.h"
+#include "support/RecordingFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,11 @@ XyzLine ParseLine(const std::string& line) {
     return out;
 }
 
+// Level and at rest: the attitude of the sentence plays no part unless a test sets it.
+constexpr const char* kLevelFix =
+    "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
+
+// The export of a played file of 120 beams x 500 samples at 10 m: what each played ping hands it.
 class XyzExport : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,38 +79,61 @@ protected:
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
-        doc = CTamsorDoc::Create(world.Ports());
-        doc->m_playback = 1;
-        COndrel& head = doc->Head(0);
-        head.m_beams = 120;
-        head.m_samples = 500;
-        head.m_rangeM = 10.0f;
-        doc->m_soundVelocity = 1500.0f;
-        doc->m_dateText = "07-12-2026";
-        doc->m_timeText = "11:41:39";
-        doc->m_millisecondText = "042";
-        // Level and at rest: the attitude of the sentence plays no part unless a test sets it.
-        doc->m_navigationSentence =
-            "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
-        ParseNavigationSentence(*doc);
+        SetBeams(settings, 120);
+        settings.samples = 500;
+        settings.rangeM = 10.0f;
+        settings.soundVelocity = 1500.0f;
+        Parse(kLevelFix);
     }
     void TearDown() override { fs::remove_all(folder); }
 
     std::string Played() const { return (folder / "survey.R96").string(); }
     std::string Output() const { return (folder / "survey.xyz").string(); }
 
+    /// Starts the export of the played file into the file beside it.
+    bool Start(const std::string& played) {
+        return exporter.StartToFile(CompanionXyzPath(played), played, nav);
+    }
+    /// The played ping's sentence, parsed into the track while the export runs.
+    void Parse(const std::string& sentence) { nav.ParseNavigationSentence(sentence, exporter.IsActive()); }
+    void WritePing() {
+        exporter.WritePing(
+            nav, XyzPing{&settings, profile.data(), dateText, timeText, millisecondText, timeStamp});
+    }
+    XyzExportResult Finish() { return exporter.Finish(nav); }
+
     /// Starts a conversion, writes one ping and finishes; returns the file's lines.
     std::vector<std::string> OnePing() {
-        EXPECT_TRUE(StartXyzExport(*doc, Played()));
-        ParseNavigationSentence(*doc);
-        WriteXyzPing(*doc);
-        FinishXyzExport(*doc);
+        EXPECT_TRUE(Start(Played()));
+        Parse(kLevelFix);
+        WritePing();
+        Finish();
         return Lines(ReadAll(Output()));
     }
 
     test::FakeWorld world;
-    std::unique_ptr<CTamsorDoc> doc;
+    CXyzExport exporter{&world.op};
+    CNavigation nav;
+    PingSettings settings;
+    std::vector<float> profile = std::vector<float>(kCombinedBeams);
+    std::string dateText = "07-12-2026";
+    std::string timeText = "11:41:39";
+    std::string millisecondText = "042";
+    std::string timeStamp;
     fs::path folder;
+};
+
+// A recording of three pings with a fix, played in a started document.
+struct PlayedSurvey {
+    PlayedSurvey() {
+        test::Bytes file;
+        for (int ping = 0; ping < 3; ++ping) {
+            test::Append(file, test::MakeRawRecord(64, ping, kLevelFix));
+        }
+        test::WriteFile(f.folder / "survey.R96", file);
+    }
+    test::DocFixture f;
+    CTamsorDoc& doc = *f.doc;
 };
 
 TEST_F(XyzExport, LineFormat) {
@@ -121,7 +150,7 @@ TEST_F(XyzExport, LineFormat) {
 
 TEST_F(XyzExport, BeamAheadLiesOnTheFirstAxis) {
     // Beam 90 of 360 lies at angle 0: 250 of 500 samples at 10 m is 5 m.
-    doc->m_combinedProfile[90] = 250.0f;
+    profile[90] = 250.0f;
     const auto lines = OnePing();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "07-12-2026\t11:41:39.042\t 0000000005.000\t 0000000000.000\t 0000000000.000");
@@ -130,8 +159,8 @@ TEST_F(XyzExport, BeamAheadLiesOnTheFirstAxis) {
 }
 
 TEST_F(XyzExport, LongLabelsAreWrittenWhole) {
-    doc->m_dateText = std::string(300, 'd');
-    doc->m_combinedProfile[90] = 250.0f;
+    dateText = std::string(300, 'd');
+    profile[90] = 250.0f;
     const auto lines = OnePing();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0],
@@ -139,17 +168,17 @@ TEST_F(XyzExport, LongLabelsAreWrittenWhole) {
 }
 
 TEST_F(XyzExport, BeamZeroGoesToTheThirdColumn) {
-    doc->m_combinedProfile[0] = 250.0f;
+    profile[0] = 250.0f;
     const auto lines = OnePing();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "07-12-2026\t11:41:39.042\t 0000000000.000\t 0000000000.000\t 0000000005.000");
 }
 
 TEST_F(XyzExport, SoundVelocityScalesEveryOffset) {
-    doc->m_soundVelocity = 1485.0f;
-    doc->m_combinedProfile[0] = 250.0f;
-    doc->m_combinedProfile[90] = 250.0f;
-    doc->m_combinedProfile[135] = 400.0f; // 8 m at 45 degrees
+    settings.soundVelocity = 1485.0f;
+    profile[0] = 250.0f;
+    profile[90] = 250.0f;
+    profile[135] = 400.0f; // 8 m at 45 degrees
     const auto lines = OnePing();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(ParseLine(lines[0]).z, 4.950);
@@ -161,9 +190,9 @@ TEST_F(XyzExport, SoundVelocityScalesEveryOffset) {
 
 TEST_F(XyzExport, OtherBeamSettingsKeepTheGeometry) {
     // 480 beams: 1440 display beams a quarter of a degree apart; beam 360 lies at angle 0.
-    doc->Head(0).m_beams = 480;
-    doc->m_combinedProfile[360] = 250.0f;
-    doc->m_combinedProfile[1439] = 100.0f;
+    settings.beams = 480;
+    profile[360] = 250.0f;
+    profile[1439] = 100.0f;
     const auto lines = OnePing();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(ParseLine(lines[0]).x, 5.0);
@@ -174,85 +203,91 @@ TEST_F(XyzExport, OtherBeamSettingsKeepTheGeometry) {
 }
 
 TEST_F(XyzExport, DamagedBeamSettingStaysInsideTheProfile) {
-    doc->Head(0).m_beams = 100000;
-    doc->m_combinedProfile[kCombinedBeams - 1] = 10.0f;
+    settings.beams = 100000;
+    profile[kCombinedBeams - 1] = 10.0f;
     auto lines = OnePing();
     EXPECT_EQ(lines.size(), 3u);
-    doc->Head(0).m_beams = 0;
+    settings.beams = 0;
     lines = OnePing();
     EXPECT_EQ(lines.size(), 2u) << "no beams: only the track line and the empty line";
 }
 
-TEST_F(XyzExport, FinishReportsOnceAndHoldsOnTheLastPing) {
-    world.timers.Arm(kPlaybackTimer, 10);
-    ASSERT_TRUE(StartXyzExport(*doc, Played()));
-    EXPECT_EQ(doc->m_xyzConversion, 1);
-    EXPECT_TRUE(doc->m_xyzFile.IsOpen());
-    ParseNavigationSentence(*doc); // a fix
-    FinishXyzExport(*doc);
-    FinishXyzExport(*doc);
-    EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
-    EXPECT_EQ(doc->m_xyzConversion, 0);
-    EXPECT_FALSE(doc->m_xyzFile.IsOpen());
-    EXPECT_FALSE(world.timers.IsArmed(kPlaybackTimer));
-    EXPECT_EQ(doc->m_hold, 1);
+// The end of the played file ends the export: the result is told once, and playback holds on
+// the last ping instead of playing the file again.
+TEST(XyzConversion, FinishReportsOnceAndHoldsOnTheLastPing) {
+    PlayedSurvey survey;
+    CTamsorDoc& doc = survey.doc;
+    ASSERT_TRUE(doc.OpenPlayback(survey.f.folder / "survey.R96"));
+    ASSERT_TRUE(doc.StartXyzExport());
+    EXPECT_TRUE(doc.XyzExport().IsActive());
+    EXPECT_TRUE(doc.XyzExport().IsWriting());
+    EXPECT_EQ(survey.f.PlaySteps(4), 3);
+    doc.FinishXyzExport();
+    EXPECT_EQ(survey.f.world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
+    EXPECT_FALSE(doc.XyzExport().IsActive());
+    EXPECT_FALSE(doc.XyzExport().IsWriting());
+    EXPECT_FALSE(survey.f.world.timers.IsArmed(kPlaybackTimer));
+    EXPECT_TRUE(doc.IsHeld());
     // The timer handler does not start the file over.
-    doc->OnTimer(kPlaybackTimer);
-    EXPECT_FALSE(world.timers.IsArmed(kPlaybackTimer));
+    doc.OnTimer(kPlaybackTimer);
+    EXPECT_FALSE(survey.f.world.timers.IsArmed(kPlaybackTimer));
 }
 
-TEST_F(XyzExport, StartReleasesAHeldPlayback) {
-    doc->m_hold = 1;
-    doc->m_sleepTimeMs = 40;
-    ASSERT_TRUE(StartXyzExport(*doc, Played()));
-    EXPECT_EQ(doc->m_hold, 0);
-    EXPECT_EQ(world.timers.DelayOf(kPlaybackTimer), 40);
+TEST(XyzConversion, StartReleasesAHeldPlayback) {
+    PlayedSurvey survey;
+    CTamsorDoc& doc = survey.doc;
+    doc.EditSettings([](Settings& s) { s.system.sleepTimeMs = 40; });
+    ASSERT_TRUE(doc.OpenPlayback(survey.f.folder / "survey.R96"));
+    doc.OnHold();
+    doc.OnTimer(kPlaybackTimer); // a held playback plays this step and stops
+    ASSERT_FALSE(survey.f.world.timers.IsArmed(kPlaybackTimer));
+    ASSERT_TRUE(doc.StartXyzExport());
+    EXPECT_FALSE(doc.IsHeld());
+    EXPECT_EQ(survey.f.world.timers.DelayOf(kPlaybackTimer), 40);
 }
 
 TEST_F(XyzExport, StartingAgainWhileOpenKeepsTheFileAndTrack) {
-    ASSERT_TRUE(StartXyzExport(*doc, Played()));
-    doc->m_navigationValues.m_trackOffsetX = 2.0;
-    doc->m_xyzConversion = 0;
-    ASSERT_TRUE(StartXyzExport(*doc, Played()));
-    EXPECT_EQ(doc->m_xyzConversion, 1);
-    EXPECT_EQ(doc->m_navigationValues.m_trackOffsetX, 2.0);
+    ASSERT_TRUE(Start(Played()));
+    nav.m_trackOffsetX = 2.0;
+    ASSERT_TRUE(Start(Played()));
+    EXPECT_TRUE(exporter.IsActive());
+    EXPECT_EQ(nav.m_trackOffsetX, 2.0);
 }
 
 TEST_F(XyzExport, StartZeroesTheTrack) {
-    doc->m_navigationValues.m_trackOffsetX = 1.0;
-    doc->m_navigationValues.m_trackOffsetY = 2.0;
-    doc->m_navigationValues.m_trackOffsetZ = 3.0;
-    doc->m_navigationValues.m_easting = 4.0;
-    doc->m_navigationValues.m_firstFix = 0;
-    ASSERT_TRUE(StartXyzExport(*doc, Played()));
-    EXPECT_EQ(doc->m_navigationValues.m_trackOffsetX, 0.0);
-    EXPECT_EQ(doc->m_navigationValues.m_trackOffsetY, 0.0);
-    EXPECT_EQ(doc->m_navigationValues.m_trackOffsetZ, 0.0);
-    EXPECT_EQ(doc->m_navigationValues.m_easting, 0.0);
-    EXPECT_EQ(doc->m_navigationValues.m_firstFix, 1);
+    nav.m_trackOffsetX = 1.0;
+    nav.m_trackOffsetY = 2.0;
+    nav.m_trackOffsetZ = 3.0;
+    nav.m_easting = 4.0;
+    nav.m_firstFix = 0;
+    ASSERT_TRUE(Start(Played()));
+    EXPECT_EQ(nav.m_trackOffsetX, 0.0);
+    EXPECT_EQ(nav.m_trackOffsetY, 0.0);
+    EXPECT_EQ(nav.m_trackOffsetZ, 0.0);
+    EXPECT_EQ(nav.m_easting, 0.0);
+    EXPECT_EQ(nav.m_firstFix, 1);
 }
 
 TEST_F(XyzExport, CreateFailureIsReportedAndNothingIsWritten) {
-    EXPECT_FALSE(StartXyzExport(*doc, (folder / "missing" / "survey.R96").string()));
+    EXPECT_FALSE(Start((folder / "missing" / "survey.R96").string()));
     ASSERT_EQ(world.op.m_messages.size(), 2u);
     EXPECT_NE(world.op.m_messages[0].find("missing"), std::string::npos)
         << "the platform's file-error report";
     EXPECT_EQ(world.op.m_messages[1], "Error Creating XYZ File!");
-    EXPECT_EQ(doc->m_xyzConversion, 1) << "the switch stays set";
-    doc->m_combinedProfile[0] = 250.0f;
-    WriteXyzPing(*doc);
+    EXPECT_TRUE(exporter.IsActive()) << "the switch stays set";
+    profile[0] = 250.0f;
+    WritePing();
     // Nothing was written, so nothing is reported complete.
-    FinishXyzExport(*doc);
+    Finish();
     EXPECT_EQ(world.op.m_messages.size(), 2u);
-    EXPECT_EQ(doc->m_xyzConversion, 0);
+    EXPECT_FALSE(exporter.IsActive());
 }
 
 TEST_F(XyzExport, PlayedFileIsNeverOverwritten) {
     // A recording named *.xyz would be its own companion.
     const std::string played = (folder / "odd.xyz").string();
     std::ofstream(played) << "recorded bytes";
-    ASSERT_TRUE(doc->m_playbackFile.Open(played, CDataFile::Mode::Read));
-    EXPECT_FALSE(StartXyzExport(*doc, played));
+    EXPECT_FALSE(Start(played));
     EXPECT_EQ(world.op.m_messages.back(), "Error Creating XYZ File!");
     EXPECT_EQ(ReadAll(played), "recorded bytes");
 }
@@ -261,12 +296,12 @@ TEST_F(XyzExport, LostLinesAreNotReportedComplete) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full here";
     }
-    ASSERT_TRUE(StartXyzExportTo(*doc, "/dev/full"));
-    doc->m_combinedProfile[0] = 250.0f;
+    ASSERT_TRUE(exporter.StartToFile("/dev/full", Played(), nav));
+    profile[0] = 250.0f;
     for (int ping = 0; ping < 200; ++ping) {
-        WriteXyzPing(*doc);
+        WritePing();
     }
-    FinishXyzExport(*doc);
+    Finish();
     EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Error Writing XYZ File!"});
 }
 
@@ -275,12 +310,12 @@ TEST_F(XyzExport, LinesLostInTheLastFlushCountAsLost) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full here";
     }
-    ASSERT_TRUE(StartXyzExportTo(*doc, "/dev/full"));
-    doc->m_combinedProfile[0] = 250.0f;
-    WriteXyzPing(*doc);
-    ASSERT_EQ(doc->m_navigationValues.m_xyzWriteFailed, 0);
-    FinishXyzExport(*doc);
-    EXPECT_EQ(doc->m_navigationValues.m_xyzWriteFailed, 1);
+    ASSERT_TRUE(exporter.StartToFile("/dev/full", Played(), nav));
+    profile[0] = 250.0f;
+    WritePing();
+    ASSERT_EQ(nav.m_xyzWriteFailed, 0);
+    Finish();
+    EXPECT_EQ(nav.m_xyzWriteFailed, 1);
     EXPECT_EQ(world.op.m_messages, std::vector<std::string>{"Error Writing XYZ File!"});
 }
 
@@ -290,7 +325,7 @@ TEST_F(XyzExport, WholeSurveyWrittenAndParsedBack) {
     constexpr int kPings = 12;
     const double lat0 = 2.5;
     const double lon0 = 3.0;
-    ASSERT_TRUE(StartXyzExport(*doc, Played()));
+    ASSERT_TRUE(Start(Played()));
     std::vector<std::vector<int>> beamsOfPing;
     std::vector<UtmPoint> fixes;
     for (int ping = 0; ping < kPings; ++ping) {
@@ -299,29 +334,28 @@ TEST_F(XyzExport, WholeSurveyWrittenAndParsedBack) {
         std::snprintf(sentence, sizeof sentence,
                       "$AULOG,2;30.0,N,3;%.9f,E,,%.1f,,90.0,0.0,0.0,1.0,,,0,0,0,0,10:00:%02d.00,12/07/2026,*",
                       (lon - 3.0) * 60.0, -10.0 - 0.1 * ping, ping);
-        doc->m_navigationSentence = sentence;
-        ParseNavigationSentence(*doc);
-        fixes.push_back(LatLonToUtm(doc->m_navigationValues.m_latitude, doc->m_navigationValues.m_longitude));
+        Parse(sentence);
+        fixes.push_back(LatLonToUtm(nav.m_latitude, nav.m_longitude));
 
-        char time[16];
-        std::snprintf(time, sizeof time, "10:00:%02d", ping);
-        doc->m_timeText = time;
-        doc->m_millisecondText = "500";
-        doc->m_combinedProfile.fill(0.0f);
+        char clock[16];
+        std::snprintf(clock, sizeof clock, "10:00:%02d", ping);
+        timeText = clock;
+        millisecondText = "500";
+        std::fill(profile.begin(), profile.end(), 0.0f);
         std::vector<int> beams;
         for (int beam = 0; beam < 90; beam += 4 + ping % 3) {
             // A flat bottom 4 m below: the slant range grows away from the vertical beam 0.
             const double theta = -std::numbers::pi / 2 + beam * std::numbers::pi / 180.0;
             const double slant = -4.0 / std::sin(theta);
             if (slant < 9.9) {
-                doc->m_combinedProfile[static_cast<std::size_t>(beam)] = static_cast<float>(slant * 50.0);
+                profile[static_cast<std::size_t>(beam)] = static_cast<float>(slant * 50.0);
                 beams.push_back(beam);
             }
         }
         beamsOfPing.push_back(beams);
-        WriteXyzPing(*doc);
+        WritePing();
     }
-    FinishXyzExport(*doc);
+    Finish();
     ASSERT_EQ(world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
 
     const auto lines = Lines(ReadAll(Output()));
@@ -365,22 +399,22 @@ TEST_F(XyzExport, MapPointsStartAtTheFirstUsableFixInItsZone) {
         std::vector<MapPoint> taken;
         std::vector<std::string> stamps;
     } sink;
-    doc->m_timeStamp = "07122026114139042";
-    StartMapExport(*doc, sink);
-    doc->m_combinedProfile[0] = 250.0f;
-    doc->m_combinedProfile[90] = 100.0f;
+    timeStamp = "07122026114139042";
+    exporter.StartToSink(sink, nav);
+    profile[0] = 250.0f;
+    profile[90] = 100.0f;
     // No fix yet: the points have no place on the map.
-    WriteXyzPing(*doc);
+    WritePing();
     EXPECT_TRUE(sink.taken.empty());
 
-    doc->m_navigationSentence = "$AULOG,2;30.0,S,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
-    ParseNavigationSentence(*doc);
-    ParseNavigationSentence(*doc);
-    const UtmPoint fix = LatLonToUtm(doc->m_navigationValues.m_latitude, doc->m_navigationValues.m_longitude);
-    WriteXyzPing(*doc);
-    FinishXyzExport(*doc);
+    const std::string south = "$AULOG,2;30.0,S,3;0.0,E,,-10.0,,0.0,0.0,0.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
+    Parse(south);
+    Parse(south);
+    const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
+    WritePing();
+    Finish();
     EXPECT_TRUE(world.op.m_messages.empty());
-    EXPECT_EQ(doc->m_mapPointSink, nullptr);
+    EXPECT_FALSE(exporter.HasSink());
 
     ASSERT_EQ(sink.taken.size(), 2u);
     EXPECT_EQ(sink.stamps[0], "07122026114139042");
@@ -396,10 +430,10 @@ TEST_F(XyzExport, MapPointsStartAtTheFirstUsableFixInItsZone) {
 // A recording without a single position fix gets no coordinates: the file ends empty and the
 // operator is told once.
 TEST_F(XyzExport, NoFixNoCoordinates) {
-    doc->m_combinedProfile[90] = 250.0f;
-    ASSERT_TRUE(StartXyzExport(*doc, Played()));
-    WriteXyzPing(*doc);
-    EXPECT_EQ(FinishXyzExport(*doc), XyzExportResult::NoFixes);
+    profile[90] = 250.0f;
+    ASSERT_TRUE(Start(Played()));
+    WritePing();
+    EXPECT_EQ(Finish(), XyzExportResult::NoFixes);
     EXPECT_EQ(ReadAll(Output()), "");
     EXPECT_EQ(world.op.m_messages, (std::vector<std::string>{kXyzNoFixesText}));
 }
@@ -407,35 +441,30 @@ TEST_F(XyzExport, NoFixNoCoordinates) {
 // The map position under the pointer is where the export puts a profile point at that bearing
 // and range: same beam angles, sound velocity and attitude.
 TEST_F(XyzExport, PointerMapPositionIsWhereTheExportPutsThePoint) {
-    doc->m_soundVelocity = 1485.0f;
-    doc->m_navigationSentence =
-        "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,37.0,2.0,-3.0,0.0,,,0,0,0,0,0.00,10/14/1999,*";
+    settings.soundVelocity = 1485.0f;
     struct Points : IMapPointSink {
         void TakePoint(const MapPoint& point) override { taken.push_back(point); }
         std::vector<MapPoint> taken;
     } sink;
-    StartMapExport(*doc, sink);
-    ParseNavigationSentence(*doc);
-    doc->m_combinedProfile[200] = 300.0f; // 120 beams a head: 360 display beams a degree apart
-    WriteXyzPing(*doc);
-    FinishXyzExport(*doc);
+    exporter.StartToSink(sink, nav);
+    Parse("$AULOG,2;30.0,N,3;0.0,E,,-10.0,,37.0,2.0,-3.0,0.0,,,0,0,0,0,0.00,10/14/1999,*");
+    profile[200] = 300.0f; // 120 beams a head: 360 display beams a degree apart
+    WritePing();
+    Finish();
     ASSERT_EQ(sink.taken.size(), 1u);
     const double easting = sink.taken[0].easting;
     const double northing = sink.taken[0].northing;
 
     // Beam 200 is drawn from 199.5 to 200.5 degrees; 300 of 500 samples at 10 m, corrected.
-    doc->m_cursorBearingDeg = 199.5f;
-    doc->m_cursorRangeM = 6.0f * 1485.0f / 1500.0f;
-    const std::optional<UtmPoint> pointer = PointerMapPosition(*doc);
+    const float bearingDeg = 199.5f;
+    const float rangeM = 6.0f * 1485.0f / 1500.0f;
+    const std::optional<UtmPoint> pointer = PictureMapPosition(nav, settings, bearingDeg, rangeM);
     ASSERT_TRUE(pointer.has_value());
     EXPECT_NEAR(pointer->easting, easting, 0.002);
     EXPECT_NEAR(pointer->northing, northing, 0.002);
     EXPECT_EQ(pointer->zone, 31);
-    doc->m_playback = 0;
-    EXPECT_FALSE(PointerMapPosition(*doc).has_value());
-    doc->m_playback = 1;
-    ClearNavigation(*doc);
-    EXPECT_FALSE(PointerMapPosition(*doc).has_value());
+    nav.ClearNavigation();
+    EXPECT_FALSE(PictureMapPosition(nav, settings, bearingDeg, rangeM).has_value());
 }
 
 } // namespace

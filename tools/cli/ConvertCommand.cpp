@@ -151,11 +151,11 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
     HeadlessDocument headless(common, false, false, {}, 0, options.jobs > 0 ? options.jobs - 1 : -1);
     CTamsorDoc& doc = *headless.doc;
     // On one core the records are written as they are built, not by a thread of their own.
-    doc.Recorder().SetProductThread(options.jobs != 1);
+    doc.SetProductThread(options.jobs != 1);
     // A recording that cannot be played leaves no outputs behind.
-    CPlayer& player = PlayRecordingOnce(doc, input);
+    const CPlayer& player = PlayRecordingOnce(doc, input);
     ProductFiles files(p96, b96);
-    doc.Recorder().SetProductSink(&files);
+    doc.SetProductSink(&files);
     // The map layouts take points as they come; the text layout is the console's own file.
     std::unique_ptr<MapFileWriter> map;
     if (options.xyzFormat == "csv") {
@@ -165,8 +165,8 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
     }
     if (!xyz.empty()) {
         if (map) {
-            StartMapExport(doc, *map);
-        } else if (!StartXyzExportTo(doc, xyz)) {
+            doc.StartMapExport(*map);
+        } else if (!doc.StartXyzExport(xyz)) {
             throw Failure("cannot create " + xyz);
         }
     }
@@ -174,7 +174,7 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t pings = 0;
     for (;;) {
-        const StepResult result = player.PlaybackStep();
+        const StepResult result = doc.PlaybackStep();
         if (result == StepResult::AtEnd || result == StepResult::Idle) {
             break;
         }
@@ -198,22 +198,22 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common) {
             }
         }
     }
-    doc.Recorder().FinishProducts();
+    doc.FinishProducts();
     headless.FlushDatagrams();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress) {
         DrawProgress("converting", 1.0);
         EndProgress();
     }
-    doc.Recorder().SetProductSink(nullptr);
+    doc.SetProductSink(nullptr);
     if (!files.Error().empty()) {
         throw Failure("write error: " + files.Error());
     }
     std::string mapNote;
     bool noFixes = false;
     if (!xyz.empty()) {
-        const XyzExportResult result = FinishXyzExport(doc);
-        const CNavigation& nav = doc.m_navigationValues;
+        const XyzExportResult result = doc.FinishXyzExport();
+        const CNavigation& nav = doc.Navigation();
         if (result == XyzExportResult::WriteFailed || nav.m_xyzWriteFailed != 0) {
             throw Failure("write error: " + xyz);
         }

@@ -1,8 +1,5 @@
 #include "HeadlessDocument.h"
 
-#include "files/CPlayer.h"
-#include "files/CRecorder.h"
-
 #include <filesystem>
 
 namespace vexar::cli {
@@ -33,10 +30,9 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
         ports.timers = timers.get();
     }
     doc = CTamsorDoc::Create(ports, workers);
-    doc->Recorder().SetProductThread(true);
+    doc->SetProductThread(true);
     if (link && !sonarHost.empty()) {
-        doc->m_sonarHostOverride = sonarHost;
-        doc->m_sonarPortOverride = sonarPort;
+        doc->SetSonarOverride(sonarHost, sonarPort);
         link->Open();
     }
     doc->OnNewDocument(ProgramFolder(), common.settingsPath);
@@ -50,14 +46,11 @@ HeadlessDocument::~HeadlessDocument() {
     }
 }
 
-CPlayer& PlayRecordingOnce(CTamsorDoc& doc, const std::string& path) {
-    CPlayer& player = doc.Player();
-    player.SetLooping(false);
-    player.SetSaveHeadSettings(false);
-    if (!player.OpenPlayback(path)) {
+const CPlayer& PlayRecordingOnce(CTamsorDoc& doc, const std::string& path) {
+    if (!doc.OpenPlayback(path, true)) {
         throw Failure("cannot play " + path);
     }
-    return player;
+    return doc.Player();
 }
 
 } // namespace vexar::cli

@@ -59,8 +59,8 @@ struct HeadlessDocument {
     std::unique_ptr<CTamsorDoc> doc;
 };
 
-/// Opens the raw recording at `path` for one pass of playback that leaves the document's head
-/// settings as they are; throws Failure when it cannot be played.
-CPlayer& PlayRecordingOnce(CTamsorDoc& doc, const std::string& path);
+/// Opens the raw recording at `path` for one pass of playback that leaves the settings file as it
+/// is; throws Failure when it cannot be played. Its records are played by doc.PlaybackStep().
+const CPlayer& PlayRecordingOnce(CTamsorDoc& doc, const std::string& path);
 
 } // namespace vexar::cli

@@ -25,6 +25,52 @@ struct RecordOptions {
     double timeoutS = 60.0;
 };
 
+/// What the recording saw while it ran: when its first record was written, and whether it gave up.
+struct RecordWatch {
+    QElapsedTimer clock;
+    qint64 firstRecordMs = -1;
+    std::uint64_t firstRecords = 0;
+    bool timedOut = false;
+};
+
+// Runs the event loop until the link has written the pings asked for, the time is up, or the
+// head keeps the recording waiting too long.
+void RunUntilDone(CTamsorDoc& doc, const RecordOptions& options, RecordWatch& watch) {
+    const auto target = static_cast<std::uint64_t>(options.pings);
+    CSonarLink& link = *doc.SonarLink();
+    watch.clock.start();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const RawRecordingState state = link.Recording();
+        if (state.records > 0 && watch.firstRecordMs < 0) {
+            watch.firstRecordMs = watch.clock.elapsed();
+            watch.firstRecords = state.records;
+        }
+        if (StderrIsTerminal()) {
+            const double share =
+                target > 0 ? static_cast<double>(state.records) / static_cast<double>(target)
+                           : static_cast<double>(watch.clock.elapsed()) / (options.durationS * 1000.0);
+            DrawProgress("recording", share);
+        }
+        if (!doc.Recorder().IsRecording(RecordKind::Raw)) {
+            QCoreApplication::quit();
+        }
+    });
+    poll.start(20);
+    // A recording of a given length ends when its time is up, however many pings it holds; one
+    // of a given count gives up when the head keeps it waiting too long.
+    if (options.durationS > 0.0) {
+        QTimer::singleShot(static_cast<int>(options.durationS * 1000.0), [] { QCoreApplication::quit(); });
+    }
+    if (target > 0) {
+        QTimer::singleShot(static_cast<int>(options.timeoutS * 1000.0), [&] {
+            watch.timedOut = true;
+            QCoreApplication::quit();
+        });
+    }
+    QCoreApplication::exec();
+}
+
 int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     if (options.pings <= 0 && options.durationS <= 0.0) {
         throw CLI::ValidationError("--pings", "record needs --pings N or --duration S");
@@ -37,75 +83,41 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     }
     HeadlessDocument headless(common, true, true, host, port);
     CTamsorDoc& doc = *headless.doc;
-    doc.m_restShare = 0.0; // nobody waits for input here
+    doc.SetOptions(DocumentOptions{.restShare = 0.0}); // nobody waits for input here
     // The link writes every whole ping from the next one on and stops by itself at the count.
     const auto target = static_cast<std::uint64_t>(options.pings);
-    if (!doc.Recorder().StartRecording(RecordKind::Raw, options.output, target)) {
+    if (!doc.StartRecording(RecordKind::Raw, options.output, target)) {
         throw Failure("cannot record to " + options.output);
     }
-    CSonarLink& link = *doc.Link();
-    bool timedOut = false;
-    QElapsedTimer clock;
-    clock.start();
-    qint64 firstRecordMs = -1;
-    std::uint64_t firstRecords = 0;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        const RawRecordingState state = link.Recording();
-        if (state.records > 0 && firstRecordMs < 0) {
-            firstRecordMs = clock.elapsed();
-            firstRecords = state.records;
-        }
-        if (StderrIsTerminal()) {
-            const double share = target > 0
-                                     ? static_cast<double>(state.records) / static_cast<double>(target)
-                                     : static_cast<double>(clock.elapsed()) / (options.durationS * 1000.0);
-            DrawProgress("recording", share);
-        }
-        if (!doc.Recorder().IsRecording(RecordKind::Raw)) {
-            QCoreApplication::quit();
-        }
-    });
-    watch.start(20);
-    // A recording of a given length ends when its time is up, however many pings it holds; one
-    // of a given count gives up when the head keeps it waiting too long.
-    if (options.durationS > 0.0) {
-        QTimer::singleShot(static_cast<int>(options.durationS * 1000.0), [] { QCoreApplication::quit(); });
-    }
-    if (target > 0) {
-        QTimer::singleShot(static_cast<int>(options.timeoutS * 1000.0), [&] {
-            timedOut = true;
-            QCoreApplication::quit();
-        });
-    }
-    QCoreApplication::exec();
-    const qint64 endMs = clock.elapsed();
-    const RawRecordingState state = link.Recording();
-    const bool failed = !state.error.empty();
-    doc.Recorder().OnStopRecording();
+    RecordWatch watch;
+    RunUntilDone(doc, options, watch);
+    const qint64 endMs = watch.clock.elapsed();
+    const RawRecordingState state = doc.SonarLink()->Recording();
+    doc.StopRecording();
     // The UDP output's last records leave whole before the socket closes.
-    doc.Recorder().FinishProducts();
+    doc.FinishProducts();
     headless.FlushDatagrams();
     doc.CloseSockets();
-    const LinkStats stats = link.Stats();
+    const LinkStats stats = doc.SonarLink()->Stats();
     if (StderrIsTerminal()) {
         EndProgress();
     }
     const std::uint64_t done = state.records;
     // The rate from the first record seen to the end, so that the connect does not count.
     double rate = 0.0;
-    if (firstRecordMs >= 0 && endMs > firstRecordMs && done > firstRecords) {
-        rate = static_cast<double>(done - firstRecords) * 1000.0 / static_cast<double>(endMs - firstRecordMs);
+    if (watch.firstRecordMs >= 0 && endMs > watch.firstRecordMs && done > watch.firstRecords) {
+        rate = static_cast<double>(done - watch.firstRecords) * 1000.0 /
+               static_cast<double>(endMs - watch.firstRecordMs);
     }
     std::printf("%llu pings recorded to %s at %.1f pings/s (%llu retried, %llu reconnects)\n",
                 static_cast<unsigned long long>(done), options.output.c_str(), rate,
                 static_cast<unsigned long long>(stats.retries),
                 static_cast<unsigned long long>(stats.reconnects));
-    if (failed) {
+    if (!state.error.empty()) {
         throw Failure("the recording stopped: " + state.error);
     }
     if (options.durationS <= 0.0 && done < target) {
-        throw Failure(timedOut ? "timed out waiting for the head" : "the head stopped answering");
+        throw Failure(watch.timedOut ? "timed out waiting for the head" : "the head stopped answering");
     }
     return kExitOk;
 }

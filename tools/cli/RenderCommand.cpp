@@ -45,32 +45,33 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
     HeadlessDocument headless(common, false, false);
     CTamsorDoc& doc = *headless.doc;
 
-    doc.m_zoomIndex = options.zoom == "100" ? 0 : (options.zoom == "50" ? 1 : 2);
-    doc.Head(0).m_displayMode = options.mode == "beamtest" ? 2 : 0;
-    doc.CopyHeadSettings();
-    if (options.colorTable >= 0) {
-        doc.m_colorTable = options.colorTable;
-    }
-    doc.m_imageReset = 1;
+    doc.EditSettings([&options](Settings& s) {
+        s.view.zoomIndex = options.zoom == "100" ? 0 : (options.zoom == "50" ? 1 : 2);
+        s.sonar.displayMode = options.mode == "beamtest" ? kDisplayModeBeamTest : kDisplayModePolar;
+        if (options.colorTable >= 0) {
+            s.view.colorTable = options.colorTable;
+        }
+    });
+    doc.ResetPictureGeometry();
 
     CPictureModel model(doc.Workers());
-    model.InitialUpdate(doc);
-    model.Resize(doc, size.width, size.height);
+    model.InitialUpdate(doc.Picture());
+    model.Resize(doc.Picture(), size.width, size.height);
     // Every processed ping updates the picture, as the console's view does.
     struct PictureUpdater : IDocumentListener {
         PictureUpdater(CTamsorDoc& d, CPictureModel& m) : doc(d), model(m) { doc.Subscribe(*this); }
         ~PictureUpdater() override { doc.Unsubscribe(*this); }
         PictureUpdater(const PictureUpdater&) = delete;
         PictureUpdater& operator=(const PictureUpdater&) = delete;
-        void OnPingProcessed() override { model.Update(doc); }
+        void OnPingProcessed() override { model.Update(doc.Picture()); }
         CTamsorDoc& doc;
         CPictureModel& model;
     } updater(doc, model);
 
-    CPlayer& player = PlayRecordingOnce(doc, options.input);
+    PlayRecordingOnce(doc, options.input);
     std::uint64_t played = 0;
     for (;;) {
-        const StepResult result = player.PlaybackStep();
+        const StepResult result = doc.PlaybackStep();
         if (result == StepResult::Ping && played++ == options.ping) {
             break;
         }

@@ -106,25 +106,26 @@ struct ScreenCentre {
 };
 
 ScreenCentre CentreOf(const CTamsorDoc& doc, const CPictureModel& model) {
-    return {model.ClientWidth() / 2 - doc.m_panX, model.ClientHeight() / 2 - doc.m_panY};
+    return {model.ClientWidth() / 2 - doc.ViewValues().panX,
+            model.ClientHeight() / 2 - doc.ViewValues().panY};
 }
 
 void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model, Layout& layout) {
     const ScreenCentre c = CentreOf(doc, model);
     const float radius = model.Radius();
     const int r = static_cast<int>(radius);
-    const COndrel& head = doc.Head(0);
-    const float d =
-        GridSpacingPx(radius, doc.m_unit, SoundVelocityScale(doc.m_soundVelocity, head.m_rangeCoefficient));
+    const PingSettings& sonar = doc.Sonar();
+    const float d = GridSpacingPx(radius, doc.View().unit,
+                                  SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient));
 
     painter.setBrush(Qt::NoBrush);
     painter.setPen(SolidPen(kGrid));
-    if (doc.m_grid == kGridPolar) {
+    if (doc.View().grid == kGridPolar) {
         for (int i = 1; i <= 5; ++i) {
             const int e = GridMarkPx(i, d);
             painter.drawEllipse(QPoint(c.x, c.y), e, e);
         }
-    } else if (doc.m_grid == kGridRectangular || doc.m_grid == kGridLine) {
+    } else if (doc.View().grid == kGridRectangular || doc.View().grid == kGridLine) {
         for (int i = -5; i <= 5; ++i) {
             const int e = GridMarkPx(i, d);
             painter.drawLine(c.x - r, c.y + e, c.x + r, c.y + e);
@@ -135,14 +136,14 @@ void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureMode
     painter.drawLine(c.x, c.y - r, c.x, c.y + r);
     painter.drawLine(c.x - r, c.y, c.x + r, c.y);
 
-    if (doc.m_rangeMark == 0) {
+    if (doc.View().rangeMark == 0) {
         return;
     }
     const QFont font = OverlayFont(16);
-    const float rangeM = head.m_rangeM;
+    const float rangeM = sonar.rangeM;
     for (int i = 1; i <= 5; ++i) {
         const int e = GridMarkPx(i, d);
-        const QString label = QString::fromStdString(RangeMarkLabel(i, rangeM, doc.m_unit));
+        const QString label = QString::fromStdString(RangeMarkLabel(i, rangeM, doc.View().unit));
         for (const QPoint at : {QPoint(c.x - e - 10, c.y - 8), QPoint(c.x + e - 10, c.y - 8),
                                 QPoint(c.x - 10, c.y - e - 8), QPoint(c.x - 10, c.y + e - 8)}) {
             layout.Take(OverlayItem::Kind::RangeLabel, label,
@@ -188,7 +189,7 @@ void PaintBeamTestScale(QPainter& painter, const CTamsorDoc& doc, const CPicture
                 DrawLamp(painter, centreX, 2.0 * a + 14.0, 2.0 * a, element == 0, kYellowOn, kYellowOff);
                 DrawLamp(painter, centreX, 4.0 * a + 16.0, 2.0 * a, element == 1, kGreenOn, kGreenOff);
             }
-            if (doc.m_grid != kGridNone) {
+            if (doc.View().grid != kGridNone) {
                 painter.setPen(SolidPen(kGrid));
                 const int lineX = static_cast<int>(std::floor(x));
                 painter.drawLine(lineX, top + 20, lineX, height);
@@ -202,8 +203,9 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
     const int width = model.ClientWidth();
     const int height = model.ClientHeight();
     const COndrel& head = doc.Head(0);
+    const PingSettings& sonar = doc.Sonar();
     const bool polar = model.DisplayMode() != kDisplayModeBeamTest;
-    const bool playback = doc.m_playback != 0;
+    const bool playback = doc.IsPlayback();
     const QFont font = OverlayFont(17);
     const QFont bold = OverlayFont(22, true);
     auto text = [](const std::string& s) { return QString::fromStdString(s); };
@@ -216,10 +218,10 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
     };
 
     if (polar) {
-        status(4, height - 24, text(SysGainText(doc.m_startGain, playback, doc.m_fileStartGain)));
-        status(4, 1, text(RangeText(head.m_rangeM, doc.m_unit)));
-        status(4, 24, text(ScaleText(head.m_rangeM, doc.m_unit)));
-        const QString gain = text(DisplayGainText(head.m_displayGain, playback, doc.m_fileDisplayGain));
+        status(4, height - 24, text(SysGainText(sonar.startGainDb, playback, doc.FileValues().startGainDb)));
+        status(4, 1, text(RangeText(sonar.rangeM, doc.View().unit)));
+        status(4, 24, text(ScaleText(sonar.rangeM, doc.View().unit)));
+        const QString gain = text(DisplayGainText(sonar.displayGain, playback, doc.FileValues().displayGain));
         status(rightAligned(font, gain), height - 24, gain);
     }
     const auto centred = [width](const QFont& f, const QString& s) {
@@ -233,16 +235,16 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
         message(font, kSpinner, rightAligned(font, spinner), 1, spinner);
     }
     // A running conversion releases Hold (the view clears the flag when it paints).
-    const bool converting = playback && doc.m_xyzConversion != 0;
+    const bool converting = playback && doc.XyzExport().IsActive();
     if (converting) {
         const QString busy = QString::fromLatin1(kConvertingText);
         message(font, kStatus, centred(font, busy), 2, busy);
-    } else if (doc.m_hold != 0) {
+    } else if (doc.IsHeld()) {
         const QString held = QString::fromLatin1(kHeldText);
         message(bold, kWaiting, centred(bold, held), 2, held);
     }
-    if (doc.m_staleSeconds > 0 && !playback) {
-        const QString stale = text(StaleText(doc.m_staleSeconds));
+    if (doc.Link().staleSeconds > 0 && !playback) {
+        const QString stale = text(StaleText(doc.Link().staleSeconds));
         message(bold, kWaiting, centred(bold, stale), height / 2 - TextSize(bold, stale).height() - 12,
                 stale);
     }
@@ -269,7 +271,7 @@ void PaintMeasure(QPainter& painter, const CTamsorDoc& doc, const CPictureModel&
     painter.drawLine(ax, ay, bx, by);
     painter.drawLine(bx - 6, by, bx + 6, by);
     painter.drawLine(bx, by - 6, bx, by + 6);
-    const QString distance = QString::fromStdString(MeasureText(measure.DistanceM(doc.m_zoomFactor)));
+    const QString distance = QString::fromStdString(MeasureText(measure.DistanceM(model.ZoomFactor())));
     DrawBoxedText(painter, OverlayFont(16), kMeasureText, bx + 15, by - 8, distance);
 }
 
@@ -289,7 +291,7 @@ QFont OverlayFont(int cellHeight, bool bold) {
 }
 
 void PaintSonarPicture(QImage& target, const CTamsorDoc& doc, const CPictureModel& model) {
-    const bool stale = doc.m_staleSeconds > 0 && doc.m_playback == 0;
+    const bool stale = doc.Link().staleSeconds > 0 && !doc.IsPlayback();
     const std::array<QRgb, 256> palette = Palette(model.CurrentColorTable(), stale);
     if (model.DisplayMode() == kDisplayModeBeamTest) {
         const auto buffer = model.BeamTestBuffer();
@@ -309,7 +311,7 @@ void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel
     painter.setRenderHint(QPainter::Antialiasing, false);
     Layout layout(items);
     const bool polar = model.DisplayMode() != kDisplayModeBeamTest;
-    if (polar && doc.m_grid != kGridNone) {
+    if (polar && doc.View().grid != kGridNone) {
         PaintPolarGrid(painter, doc, model, layout);
     } else if (!polar) {
         PaintBeamTestScale(painter, doc, model, layout);
@@ -338,7 +340,10 @@ QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size, 
                              OverlayItems* items) {
     if (size.width() > 0 && size.height() > 0 &&
         (model.ClientWidth() != (size.width() + 3) / 4 * 4 || model.ClientHeight() != size.height())) {
-        model.Resize(doc, size.width(), size.height());
+        model.Resize(doc.Picture(), size.width(), size.height());
+        if (doc.View().zoomIndex == kZoomFillScreen) {
+            doc.SetPan(0, 0); // a picture that fills the client is not panned
+        }
     }
     // The off-screen picture is as wide as the client rounded up to 4; the window shows the client.
     const QImage image = RenderDocumentPicture(doc, model, measure, items);

@@ -7,12 +7,14 @@
 #include "app/CMainFrame.h"
 #include "app/QtOperatorPort.h"
 #include "support/FakePorts.h"
+#include "support/RecordingFixture.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,15 +48,16 @@ protected:
                                    "Number of Samples=1000\nBeams=480\nDetectProfilePoints=1\n"
                                    "[View]\nDisplay=Polar\n"
                                 << m_extraSettings;
+        m_world.link.m_clock = &m_world.clock; // a wait for a silent head takes its time
         DocumentPorts ports = m_world.Ports();
         ports.operatorPort = &m_operator;
         m_doc = CTamsorDoc::Create(ports);
-        m_frame = std::make_unique<CMainFrame>(*m_doc);
+        m_frame = std::make_unique<CMainFrame>(*m_doc, &m_operator);
         m_operator.SetFrame(m_frame.get());
         m_frame->CreateView();
         ASSERT_TRUE(m_doc->OnNewDocument(m_folder.path().toStdString() + "/", settings));
-        ASSERT_EQ(m_doc->m_sonarAddress, "127.0.0.1");
-        ASSERT_EQ(m_doc->m_outputAddress, "127.0.0.1");
+        ASSERT_EQ(m_doc->System().sonarAddress, "127.0.0.1");
+        ASSERT_EQ(m_doc->System().outputAddress, "127.0.0.1");
         m_frame->move(0, 0);
         m_frame->resize(1280, 1024);
         m_frame->ArrangeBars();
@@ -66,12 +69,44 @@ protected:
         m_frame.reset();
     }
 
+    /// Writes `record` into the folder and plays it (no record is played before a step).
+    void Play(const Bytes& record, const char* name = "played.R96") {
+        const std::string path = m_folder.filePath(QString::fromLatin1(name)).toStdString();
+        WriteFile(path, record);
+        ASSERT_TRUE(m_doc->OpenPlayback(path));
+    }
+
+    /// The fake head answers every request from now on (`answer` false: it falls silent).
+    void AnswerPings(bool answer = true) {
+        if (!answer) {
+            m_world.link.m_responder = [](const Bytes&) { return Bytes(); };
+            return;
+        }
+        m_world.link.m_responder = [this](const Bytes& packet) {
+            if (packet.size() > kPacketBlockByte && packet[kPacketBlockByte] == 0) {
+                ++m_pingNumber;
+            }
+            return MakeReply(packet, m_pingNumber, 7);
+        };
+    }
+
+    /// Fires the fake timers, the link's steps among them, until `done`; false when it never is.
+    bool RunTimersUntil(const std::function<bool()>& done, int limit = 20000) {
+        for (int fired = 0; fired < limit && !done(); ++fired) {
+            if (!m_world.timers.FireNext([this](int id) { m_doc->OnTimer(id); })) {
+                return false;
+            }
+        }
+        return done();
+    }
+
     std::string m_extraSettings;
     QTemporaryDir m_folder;
     FakeWorld m_world;
     RecordingOperatorPort m_operator;
     std::unique_ptr<CTamsorDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
+    int m_pingNumber = -1;
 };
 
 } // namespace vexar::test

@@ -5,6 +5,7 @@
 #include "app/CInfoPanel.h"
 #include "app/CUpDown.h"
 #include "app/ControlBars.h"
+#include "support/NavigationSample.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -42,48 +43,46 @@ TEST_F(BarTest, LiveBarShowsAtStartAndPlaybackBarIsHidden) {
 
 TEST_F(BarTest, RangeStopsAtItsEndsAndIsRefusedInPlayback) {
     Click(Live().m_rangeUpDown, +1, 5);
-    EXPECT_EQ(m_doc->Head(0).m_rangeIndex, 4);
-    EXPECT_FLOAT_EQ(m_doc->Head(3).m_rangeM, 20.0f);
+    EXPECT_EQ(m_doc->Sonar().rangeIndex, 4);
+    EXPECT_FLOAT_EQ(m_doc->Sonar().rangeM, 20.0f);
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("20 m"));
     Click(Live().m_rangeUpDown, -1, 6);
-    EXPECT_EQ(m_doc->Head(0).m_rangeIndex, 1);
+    EXPECT_EQ(m_doc->Sonar().rangeIndex, 1);
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("2.5 m"));
     m_frame->OnCommand(kCmdUnitsImperial);
-    m_frame->OnSettingsChanged();
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("7.5 ft"));
 
-    m_doc->m_playback = 1;
+    ASSERT_NO_FATAL_FAILURE(Play(MakeRawRecord(64, 0)));
     Click(Live().m_rangeUpDown, +1);
-    EXPECT_EQ(m_doc->Head(0).m_rangeIndex, 1);
+    EXPECT_EQ(m_doc->Sonar().rangeIndex, 1);
 }
 
 TEST_F(BarTest, GainsStopAtTheirLimitsInBothBars) {
     Click(Live().m_gains.startGainUpDown, +1, 25);
-    EXPECT_EQ(m_doc->m_startGain, 20);
+    EXPECT_EQ(m_doc->Sonar().startGainDb, 20);
     EXPECT_EQ(Live().m_gains.startGainText->text(), QStringLiteral("20 dB"));
     EXPECT_EQ(Playback().m_gains.startGainText->text(), QStringLiteral("20 dB"));
     Click(Playback().m_gains.startGainUpDown, -1, 25);
-    EXPECT_EQ(m_doc->m_startGain, 0);
+    EXPECT_EQ(m_doc->Sonar().startGainDb, 0);
     EXPECT_EQ(Live().m_gains.startGainText->text(), QStringLiteral("0 dB"));
 
     Click(Live().m_gains.displayGainUpDown, +1, 120);
-    EXPECT_EQ(m_doc->Head(0).m_displayGain, 100);
-    EXPECT_EQ(m_doc->Head(2).m_displayGain, 100);
+    EXPECT_EQ(m_doc->Sonar().displayGain, 100);
     EXPECT_EQ(Playback().m_gains.displayGainText->text(), QStringLiteral("100 %"));
     Click(Live().m_gains.displayGainUpDown, -1, 120);
-    EXPECT_EQ(m_doc->Head(0).m_displayGain, 1);
+    EXPECT_EQ(m_doc->Sonar().displayGain, 1);
     EXPECT_EQ(Live().m_gains.displayGainText->text(), QStringLiteral("1 %"));
 }
 
 TEST_F(BarTest, SpeedMovesTheSleepTimeAndTheProgressBar) {
-    m_doc->m_sleepTimeMs = 100;
+    m_doc->EditSettings([](Settings& s) { s.system.sleepTimeMs = 100; });
     m_frame->OnPlaybackOpened(1000);
     EXPECT_EQ(Playback().m_speedBar->value(), 18);
     Click(Playback().m_speedUpDown, +1, 5);
-    EXPECT_EQ(m_doc->m_sleepTimeMs, 0);
+    EXPECT_EQ(m_doc->System().sleepTimeMs, 0);
     EXPECT_EQ(Playback().m_speedBar->value(), 20);
     Click(Playback().m_speedUpDown, -1, 25);
-    EXPECT_EQ(m_doc->m_sleepTimeMs, 1000);
+    EXPECT_EQ(m_doc->System().sleepTimeMs, 1000);
     EXPECT_EQ(Playback().m_speedBar->value(), 0);
 }
 
@@ -106,15 +105,13 @@ TEST_F(BarTest, InfoPanelHasItsLabelsAndShowsTheClock) {
     EXPECT_FALSE(first.Pane(9)->isEnabled());
     EXPECT_GT(first.Pane(14)->width(), first.Pane(13)->width());
 
-    m_doc->RefreshClockStrings();
-    m_doc->m_navigationValues.m_headingText = "64.8 deg.";
-    m_doc->m_navigationValues.m_depthText = "35.400 m";
-    m_doc->m_navigationValues.m_dateText = "10/14/1999";
-    m_frame->OnPingProcessed();
+    // A played ping brings its record's time and its sentence's navigation.
+    ASSERT_NO_FATAL_FAILURE(Play(MakeRawRecord(64, 0, kSampleNavigationSentence)));
+    ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
     EXPECT_EQ(first.Pane(5)->text(), QStringLiteral("11:41:39"));
-    EXPECT_EQ(second.Pane(5)->text(), QStringLiteral("07-DEC-2026"));
+    EXPECT_EQ(second.Pane(5)->text(), QStringLiteral("07-12-2026"));
     EXPECT_EQ(first.Pane(17)->text(), QStringLiteral("64.8 deg."));
-    EXPECT_EQ(second.Pane(11)->text(), QStringLiteral("35.400 m"));
+    EXPECT_EQ(second.Pane(11)->text(), QStringLiteral("-35.400 m"));
     EXPECT_EQ(second.Pane(19)->text(), QStringLiteral("10/14/1999"));
 }
 

@@ -7,8 +7,8 @@
 #include "app/CSettingsDlg.h"
 #include "app/CUpDown.h"
 #include "app/ControlBars.h"
-#include "files/CPlayer.h"
-#include "support/RecordingFixture.h"
+#include "support/ElementSynth.h"
+#include "support/TestPing.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <memory>
 
 namespace vexar::test {
 namespace {
@@ -23,10 +24,14 @@ namespace {
 using ControlsConsoleTest = ConsoleTest;
 
 TEST_F(ControlsConsoleTest, ClearImageEmptiesAFrozenPictureAtOnce) {
-    std::fill(m_doc->m_combinedImage.begin(), m_doc->m_combinedImage.end(), 200.0f);
+    // A ping with an echo 5 m before every head.
+    auto echo = std::make_unique<COndrel>();
+    SynthesiseHead(*echo, {PointTarget{}}, SynthSettings{});
+    TestPing ping;
     for (int k = 0; k < kHeadCount; ++k) {
-        m_doc->Head(k).m_newData = 1;
+        ping.SetRawSamples(k, echo->m_rawSamples);
     }
+    ping.EnterInto(*m_doc);
     m_frame->View()->OnUpdate();
     const auto picture = m_frame->View()->Picture().Picture();
     ASSERT_GT(*std::max_element(picture.begin(), picture.end()), 1);
@@ -50,9 +55,17 @@ TEST_F(ControlsConsoleTest, TypedValueInTheSettingsDialogIsAppliedOnEnter) {
     dialog.RefreshSettingsDialog(); // a ping while typing leaves the text alone
     EXPECT_EQ(gain->text(), QStringLiteral("130"));
     QTest::keyClick(gain, Qt::Key_Return);
-    EXPECT_EQ(m_doc->Head(0).m_displayGain, 100); // within the spin's limits
+    EXPECT_EQ(m_doc->Sonar().displayGain, 100); // within the spin's limits
     EXPECT_EQ(gain->text(), QStringLiteral("100 %"));
     EXPECT_EQ(m_frame->LiveBar()->m_gains.displayGainText->text(), QStringLiteral("100 %"));
+}
+
+TEST_F(ControlsConsoleTest, SettingsDialogFollowsTheBarsWhileHeld) {
+    m_frame->OnCommand(kCmdSettings);
+    m_doc->OnHold(); // no ping refreshes the dialog
+    Q_EMIT m_frame->LiveBar()->m_gains.startGainUpDown->stepped(+1);
+    EXPECT_EQ(m_frame->SettingsDlg()->m_startGain.edit->text(),
+              QStringLiteral("%1 dB").arg(m_doc->Sonar().startGainDb));
 }
 
 TEST_F(ControlsConsoleTest, ArrowKeysStayWithAFocusedListAndEscEndsMeasuring) {
@@ -66,22 +79,20 @@ TEST_F(ControlsConsoleTest, ArrowKeysStayWithAFocusedListAndEscEndsMeasuring) {
 
     QApplication::setActiveWindow(m_frame.get());
     m_frame->OnCommand(kCmdMeasure);
-    ASSERT_EQ(m_doc->m_measuring, 1);
+    ASSERT_TRUE(m_doc->ViewValues().measuring);
     QTest::keyClick(m_frame->View(), Qt::Key_Escape);
-    EXPECT_EQ(m_doc->m_measuring, 0);
+    EXPECT_FALSE(m_doc->ViewValues().measuring);
 }
 
 TEST_F(ControlsConsoleTest, LeavingPlaybackShowsTheLiveValuesInTheBars) {
     Q_EMIT m_frame->LiveBar()->m_gains.displayGainUpDown->stepped(+1);
-    const int live = m_doc->Head(0).m_displayGain;
-    const std::string path = m_folder.filePath(QStringLiteral("short.R96")).toStdString();
-    WriteFile(path, MakeRawRecord(64, 0));
-    ASSERT_TRUE(m_doc->Player().OpenPlayback(path));
+    const int live = m_doc->Sonar().displayGain;
+    ASSERT_NO_FATAL_FAILURE(Play(MakeRawRecord(64, 0)));
     Q_EMIT m_frame->PlaybackBar()->m_gains.displayGainUpDown->stepped(+5);
-    ASSERT_EQ(m_doc->Head(0).m_displayGain, live + 5);
+    ASSERT_EQ(m_doc->Sonar().displayGain, live + 5);
 
     m_frame->OnCommand(kCmdRealTime);
-    EXPECT_EQ(m_doc->Head(0).m_displayGain, live);
+    EXPECT_EQ(m_doc->Sonar().displayGain, live);
     EXPECT_EQ(m_frame->LiveBar()->m_gains.displayGainText->text(), QStringLiteral("%1 %").arg(live));
 }
 

@@ -9,6 +9,7 @@
 #include "app/CSVInputDlg.h"
 #include "app/CSettingsDlg.h"
 #include "app/CUpDown.h"
+#include "files/RecordHeader.h"
 #include "output/DataOutput.h"
 
 #include <QCheckBox>
@@ -30,12 +31,12 @@ TEST_F(DialogTest, DiagnosticsBeforeTheFirstReply) {
     EXPECT_EQ(diag.ValueText(1023), QStringLiteral(":   No"));
 
     // Hidden, nothing is rewritten.
-    m_doc->RefreshStatus();
+    m_doc->ProcessPing();
     EXPECT_EQ(diag.ValueText(1001), QStringLiteral(":   n/a"));
 
     m_frame->OnCommand(kCmdDiagnostics);
     ASSERT_TRUE(diag.isVisible());
-    m_doc->RefreshStatus();
+    m_doc->ProcessPing();
     EXPECT_EQ(diag.ValueText(1000), QStringLiteral(":   "));
     EXPECT_EQ(diag.ValueText(1001), QStringLiteral(":   0x10"));
     EXPECT_EQ(diag.ValueText(1002), QStringLiteral(":   0x00 "));
@@ -43,26 +44,28 @@ TEST_F(DialogTest, DiagnosticsBeforeTheFirstReply) {
     EXPECT_EQ(diag.ValueText(1007), QStringLiteral(":   127.0.0.1"));
     EXPECT_EQ(diag.ValueText(1090), QStringLiteral(":   n/a"));
 
-    m_doc->m_unit = 1;
+    m_doc->EditSettings([](Settings& s) { s.view.unit = 1; });
     const std::pair<float, const char*> ranges[] = {
         {10.0f, ":   30 ft"}, {2.5f, ":   7.5 ft"}, {1.25f, ":   3.75 ft"}};
     for (const auto& [range, text] : ranges) {
-        m_doc->Head(0).m_rangeM = range;
+        m_doc->EditSettings([range](Settings& s) { s.sonar.rangeM = range; });
         diag.UpdateDiagnostics();
         EXPECT_EQ(diag.ValueText(1003), QString::fromLatin1(text));
     }
-    m_doc->Head(0).m_baseFrequencyKHz = 675;
-    m_doc->Head(0).m_frequencyStep = -3;
+    m_doc->EditSettings([](Settings& s) {
+        s.sonar.baseFrequencyKHz = 675;
+        s.sonar.frequencyStep = -3;
+    });
     diag.UpdateDiagnostics();
     EXPECT_EQ(diag.ValueText(1005), QStringLiteral(":   673.5 kHz"));
 
     m_frame->OnCommand(kCmdDiagnostics);
     EXPECT_FALSE(diag.isVisible());
-    EXPECT_EQ(m_doc->m_diagnosticsVisible, 0);
+    EXPECT_FALSE(m_doc->ViewValues().diagnosticsVisible);
 
     m_frame->OnCommand(kCmdDiagnostics);
     diag.close(); // by its frame
-    EXPECT_EQ(m_doc->m_diagnosticsVisible, 0);
+    EXPECT_FALSE(m_doc->ViewValues().diagnosticsVisible);
 }
 
 TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
@@ -74,10 +77,10 @@ TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
     EXPECT_EQ(settings.m_beams->currentText(), QStringLiteral("1440"));
     EXPECT_EQ(settings.m_points->currentText(), QStringLiteral("1000"));
 
-    m_doc->Head(0).m_average = 5;
+    m_doc->EditSettings([](Settings& s) { s.sonar.average = 5; });
     m_doc->ProcessPing(); // refreshed after every ping while visible
     EXPECT_EQ(settings.m_averaging->currentText(), QStringLiteral("5 shots"));
-    m_doc->Head(0).m_average = 1;
+    m_doc->EditSettings([](Settings& s) { s.sonar.average = 1; });
     m_doc->ProcessPing();
     EXPECT_EQ(settings.m_averaging->currentText(), QStringLiteral("OFF"));
 
@@ -88,32 +91,44 @@ TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
         const char* text;
     } pulses[] = {{4, 1.0f, "120 us"}, {1, 2.0f, "40 us"}, {0, 1.0f, "10 us"}};
     for (const auto& pulse : pulses) {
-        m_doc->Head(0).m_rangeIndex = pulse.rangeIndex;
-        m_doc->Head(0).m_rangeM = kRangeTable[static_cast<std::size_t>(pulse.rangeIndex)];
-        m_doc->Head(0).m_pulseLengthMultiplier = pulse.multiplier;
+        m_doc->EditSettings([&pulse](Settings& s) {
+            s.sonar.rangeIndex = pulse.rangeIndex;
+            s.sonar.rangeM = kRangeTable[static_cast<std::size_t>(pulse.rangeIndex)];
+            s.sonar.pulseLengthMultiplier = pulse.multiplier;
+        });
         settings.RefreshSettingsDialog();
         EXPECT_EQ(settings.m_pulseLength.edit->text(), QString::fromLatin1(pulse.text));
     }
 
     // The range spin stops at 20 m and refreshes the control bar.
-    m_doc->Head(0).m_rangeIndex = 3;
-    m_doc->Head(0).m_rangeM = 10.0f;
+    m_doc->EditSettings([](Settings& s) {
+        s.sonar.rangeIndex = 3;
+        s.sonar.rangeM = 10.0f;
+    });
     settings.m_range.spin->Click(+1);
     settings.m_range.spin->Click(+1);
     EXPECT_EQ(settings.m_range.edit->text(), QStringLiteral("20 m"));
 
     // Choosing "500" raises a multiplier of 0.5 to 1.0.
-    m_doc->Head(0).m_pulseLengthMultiplier = 0.5f;
+    m_doc->EditSettings([](Settings& s) { s.sonar.pulseLengthMultiplier = 0.5f; });
     settings.m_points->activated(0);
-    EXPECT_EQ(m_doc->Head(2).m_samples, 500);
+    EXPECT_EQ(m_doc->Sonar().samples, 500);
     EXPECT_EQ(settings.m_multiplier.edit->text(), QStringLiteral("1.0"));
 
     EXPECT_FALSE(settings.m_persistence.spin->isEnabled());
     EXPECT_FALSE(settings.m_pulseLength.spin->isEnabled());
     EXPECT_TRUE(settings.m_points->isEnabled());
     EXPECT_TRUE(settings.m_fileStartGain->text().isEmpty());
-    m_doc->m_playback = 1;
-    m_doc->m_fileStartGain = 7;
+    // A played record's start gain is shown beside the setting.
+    Bytes record = MakeRawRecord(64, 0);
+    const std::span<std::uint8_t, kRecordHeaderSize> header(record.data(), kRecordHeaderSize);
+    RecordHeaderFields fields = ReadRecordHeader(header);
+    fields.systemGainDb = 7;
+    RecordHeaderBytes written{};
+    WriteRecordHeader(fields, written);
+    std::copy(written.begin(), written.end(), header.begin());
+    ASSERT_NO_FATAL_FAILURE(Play(record));
+    ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
     settings.RefreshSettingsDialog();
     EXPECT_FALSE(settings.m_points->isEnabled());
     EXPECT_FALSE(settings.m_range.spin->isEnabled());
@@ -167,8 +182,10 @@ TEST(DataOutputAddress, SplitsAtDotsWithAtoiSemantics) {
 }
 
 TEST_F(DialogTest, DataOutputShowsBothProductsAndKeepsThemOnOk) {
-    m_doc->m_udpOutputPoint = 1;
-    m_doc->m_udpOutputBeam = 1;
+    m_doc->EditSettings([](Settings& s) {
+        s.system.udpOutputPoint = 1;
+        s.system.udpOutputBeam = 1;
+    });
     CDataOutputDlg dialog(*m_doc, m_frame.get());
     EXPECT_EQ(dialog.m_point->text(), QStringLiteral("  P96 (Point Output)"));
     EXPECT_TRUE(dialog.m_point->isChecked());
@@ -176,18 +193,18 @@ TEST_F(DialogTest, DataOutputShowsBothProductsAndKeepsThemOnOk) {
     EXPECT_FALSE(dialog.m_none->isChecked());
     EXPECT_EQ(dialog.m_octets[0]->text(), QStringLiteral("127"));
     dialog.accept();
-    EXPECT_EQ(m_doc->m_udpOutputPoint, 1);
-    EXPECT_EQ(m_doc->m_udpOutputBeam, 1);
-    EXPECT_EQ(m_doc->m_outputAddress, "127.0.0.1");
+    EXPECT_EQ(m_doc->System().udpOutputPoint, 1);
+    EXPECT_EQ(m_doc->System().udpOutputBeam, 1);
+    EXPECT_EQ(m_doc->System().outputAddress, "127.0.0.1");
 
     CDataOutputDlg second(*m_doc, m_frame.get());
     second.m_beam->click();
     EXPECT_FALSE(second.m_point->isChecked());
     second.m_octets[3]->setText(QStringLiteral("2"));
     second.accept();
-    EXPECT_EQ(m_doc->m_udpOutputPoint, 0);
-    EXPECT_EQ(m_doc->m_udpOutputBeam, 1);
-    EXPECT_EQ(m_doc->m_outputAddress, "127.0.0.2");
+    EXPECT_EQ(m_doc->System().udpOutputPoint, 0);
+    EXPECT_EQ(m_doc->System().udpOutputBeam, 1);
+    EXPECT_EQ(m_doc->System().outputAddress, "127.0.0.2");
 }
 
 } // namespace

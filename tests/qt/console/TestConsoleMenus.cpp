@@ -94,32 +94,32 @@ TEST_F(MenuTest, ModeChangesMoveTheGridAndGreyItsItems) {
     EXPECT_TRUE(Checked(kCmdGridPolar));
 }
 
-TEST_F(MenuTest, ZoomReselectionSetsNoResetFlag) {
+TEST_F(MenuTest, ZoomReselectionKeepsThePictureGeometry) {
     m_frame->OnCommand(kCmdZoom50);
-    m_doc->m_imageReset = 0;
+    const std::uint64_t geometry = m_doc->GeometryVersion();
     m_frame->OnCommand(kCmdZoom50);
-    EXPECT_EQ(m_doc->m_imageReset, 0);
+    EXPECT_EQ(m_doc->GeometryVersion(), geometry);
     ShowMenus();
     EXPECT_TRUE(Checked(kCmdZoom50));
     EXPECT_FALSE(Checked(kCmdZoom100));
     m_frame->OnCommand(kCmdZoomFill);
-    EXPECT_EQ(m_doc->m_imageReset, 1);
+    EXPECT_NE(m_doc->GeometryVersion(), geometry);
 }
 
 TEST_F(MenuTest, DataPointsAreLockedInPlayback) {
     ShowMenus();
     EXPECT_TRUE(Enabled(kCmdPoints500));
     EXPECT_TRUE(Checked(kCmdPoints1000));
-    m_doc->m_playback = 1;
+    ASSERT_NO_FATAL_FAILURE(Play(MakeRawRecord(64, 0)));
     ShowMenus();
     EXPECT_FALSE(Enabled(kCmdPoints500));
     EXPECT_FALSE(Enabled(kCmdPoints1000));
     m_frame->Action(kCmdPoints500)->trigger(); // a disabled item does nothing
-    EXPECT_EQ(m_doc->Head(0).m_samples, 1000);
-    m_doc->m_playback = 0;
+    EXPECT_EQ(m_doc->Sonar().samples, 1000);
+    m_doc->OnRealTime();
     ShowMenus();
     m_frame->Action(kCmdPoints500)->trigger();
-    EXPECT_EQ(m_doc->Head(3).m_samples, 500);
+    EXPECT_EQ(m_doc->Sonar().samples, 500);
     ShowMenus();
     EXPECT_TRUE(Checked(kCmdPoints500));
 }
@@ -134,7 +134,7 @@ TEST_F(MenuTest, ProfileLevelsAreGreyWhileProfilesAreOff) {
     for (int id = kCmdMixHigh; id <= kCmdPointsOnly; ++id) {
         EXPECT_FALSE(Enabled(id)) << id;
     }
-    EXPECT_EQ(m_doc->Head(2).m_detectProfilePoints, 0);
+    EXPECT_EQ(m_doc->Sonar().detectProfilePoints, 0);
 }
 
 TEST_F(MenuTest, OptionsShowTheirStates) {
@@ -144,7 +144,7 @@ TEST_F(MenuTest, OptionsShowTheirStates) {
     m_frame->OnCommand(kCmdDiagnostics);
     ShowMenus();
     EXPECT_TRUE(Checked(kCmdDiagnostics));
-    EXPECT_EQ(m_doc->m_diagnosticsVisible, 1);
+    EXPECT_TRUE(m_doc->ViewValues().diagnosticsVisible);
 
     // Measure is started from the menu and ended there too.
     m_frame->OnCommand(kCmdMeasure);
@@ -154,7 +154,7 @@ TEST_F(MenuTest, OptionsShowTheirStates) {
 
     EXPECT_FALSE(Checked(kCmdHold));
     m_frame->Action(kCmdHold)->trigger(); // the toolbar button is the same action
-    EXPECT_EQ(m_doc->m_hold, 1);
+    EXPECT_TRUE(m_doc->IsHeld());
     EXPECT_TRUE(Checked(kCmdHold));
 }
 
@@ -169,8 +169,8 @@ TEST_F(MenuTest, FileMenuFollowsTheRecorder) {
     const bool autoName = Checked(kCmdAutoFileName);
     m_frame->OnCommand(kCmdAutoFileName);
     EXPECT_NE(Checked(kCmdAutoFileName), autoName);
-    m_doc->m_playback = 1;
-    m_doc->m_autoFileSize = 2;
+    ASSERT_NO_FATAL_FAILURE(Play(MakeRawRecord(64, 0)));
+    m_doc->EditSettings([](Settings& s) { s.system.autoFileSize = 2; });
     ShowMenus();
     EXPECT_FALSE(Enabled(kCmdAutoSize500M));
     EXPECT_TRUE(Checked(kCmdAutoSize500M + 1));
@@ -194,7 +194,7 @@ TEST_F(MenuTest, AcceleratorsWorkWhileTheSettingsDialogHasFocus) {
         GTEST_SKIP() << "the platform does not activate windows";
     }
     QTest::keyClick(settings, Qt::Key_H);
-    EXPECT_EQ(m_doc->m_hold, 1);
+    EXPECT_TRUE(m_doc->IsHeld());
     QSignalSpy cleared(m_frame->Action(kCmdClearImage), &QAction::triggered);
     QTest::keyClick(settings, Qt::Key_C);
     EXPECT_EQ(cleared.count(), 1);

@@ -9,9 +9,8 @@
 #include "app/CDiagDlg.h"
 #include "app/CInfoPanel.h"
 #include "app/CMOndrelView.h"
-#include "files/CPlayer.h"
 #include "files/CRecorder.h"
-#include "support/RecordingFixture.h"
+#include "support/TestPing.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -37,30 +36,31 @@ TEST_F(StatusTest, LinkAndRecordingAreShownAsTheDiagnosticsSeeThem) {
     EXPECT_EQ(Message(), QStringLiteral("No sonar link"));
     EXPECT_EQ(Diag(1023), QStringLiteral(":   No"));
 
-    m_doc->m_connected = 1;
-    m_doc->m_linkState = LinkState::Connected;
-    m_frame->OnLinkStateChanged(LinkState::Connected);
+    // The head accepts the connection but sends nothing yet.
+    AnswerPings(false);
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().connected; }));
     EXPECT_EQ(Link(), QStringLiteral("Sonar: connected, no pings"));
     EXPECT_EQ(Message(), QStringLiteral("No pings from sonar"));
     EXPECT_EQ(Diag(1023), QStringLiteral(":   Yes"));
 
-    m_doc->m_pingedSinceConnect = true;
-    m_doc->m_linkStats.pingsPerSecond = 8.04f;
-    m_frame->OnPingProcessed();
-    EXPECT_EQ(Link(), QStringLiteral("Sonar: 8.0 pings/s"));
-    EXPECT_EQ(Diag(1101), QStringLiteral(":   8.0"));
+    // Eight pings a second of the fake clock.
+    m_doc->EditSettings([](Settings& s) { s.system.pingDelayMs = 125; });
+    AnswerPings();
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().stats.pingsPerSecond > 0.0f; }));
+    EXPECT_EQ(Link(), QStringLiteral("Sonar: %1 pings/s").arg(Diag(1101).mid(4)));
+    EXPECT_NE(Diag(1101), QStringLiteral(":   0.0"));
     EXPECT_EQ(Message(), QStringLiteral("Ready"));
 
-    m_doc->m_staleSeconds = 3;
-    m_frame->OnPictureStale(3);
+    AnswerPings(false);
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().staleSeconds >= 3; }));
     EXPECT_EQ(Link(), QStringLiteral("Sonar: connected, no pings"));
     EXPECT_EQ(Diag(1101), QStringLiteral(":   0.0"));
 
     const std::string path = Folder() + "points.P96";
-    ASSERT_TRUE(m_doc->Recorder().StartRecording(RecordKind::Point, path));
+    ASSERT_TRUE(m_doc->StartRecording(RecordKind::Point, path));
     EXPECT_EQ(Info().RecordingPane()->text(), QStringLiteral("Recording: points.P96  0.0 MB"));
     EXPECT_EQ(Info().RecordingPane()->toolTip(), QString::fromStdString(path));
-    m_doc->Recorder().OnStopRecording();
+    m_doc->StopRecording();
     EXPECT_EQ(Info().RecordingPane()->text(), QStringLiteral("Not recording"));
 }
 
@@ -75,11 +75,12 @@ TEST_F(StatusTest, StalePictureIsShownUntilTheNextPing) {
     };
     m_doc->ProcessPing();
     EXPECT_EQ(banner(), QString());
-    m_doc->m_staleSeconds = 4;
-    m_frame->OnPictureStale(4);
+    // No ping comes for four seconds after the start of acquisition.
+    AnswerPings(false);
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().staleSeconds == 4; }));
     EXPECT_EQ(banner(), QStringLiteral("No new data for 4 s"));
-    m_doc->m_staleSeconds = 0;
-    m_frame->OnPictureStale(0);
+    AnswerPings();
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().staleSeconds == 0; }));
     EXPECT_EQ(banner(), QString());
 }
 
@@ -110,8 +111,8 @@ TEST_F(StatusTest, MapPositionUnderThePointerInPlayback) {
     const std::string path = Folder() + "nav.R96";
     WriteFile(path, MakeRawRecord(
                         64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,45.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
-    ASSERT_TRUE(m_doc->Player().OpenPlayback(path));
-    ASSERT_EQ(m_doc->Player().PlaybackStep(), StepResult::Ping);
+    ASSERT_TRUE(m_doc->OpenPlayback(path));
+    ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
     QApplication::processEvents();
     CMOndrelView& view = *m_frame->View();
     view.PointerMovedTo(view.width() / 2 + 50, view.height() / 2);
@@ -124,11 +125,10 @@ TEST_F(StatusTest, MapPositionUnderThePointerInPlayback) {
 
 TEST_F(StatusTest, ExitWhileRecordingAsksAndLeavesTheFileWhole) {
     const std::string path = Folder() + "exit.P96";
-    ASSERT_TRUE(m_doc->Recorder().StartRecording(RecordKind::Point, path));
-    for (int ping = 0; ping < 2; ++ping) {
-        m_doc->Head(0).m_newData = 1;
-        m_doc->ProcessPing();
-    }
+    ASSERT_TRUE(m_doc->StartRecording(RecordKind::Point, path));
+    const TestPing ping;
+    ping.EnterInto(*m_doc);
+    ping.EnterInto(*m_doc);
     m_operator.m_answerYes = false;
     EXPECT_FALSE(m_frame->close());
     ASSERT_EQ(m_operator.m_questions.size(), 1u);
@@ -138,7 +138,7 @@ TEST_F(StatusTest, ExitWhileRecordingAsksAndLeavesTheFileWhole) {
     m_operator.m_answerYes = true;
     EXPECT_TRUE(m_frame->close());
     EXPECT_FALSE(m_doc->Recorder().AnyRecording());
-    EXPECT_FALSE(m_doc->m_recordFile.IsOpen());
+    EXPECT_FALSE(m_doc->Recorder().FileIsOpen());
     // Two whole point records of 1440 beams.
     EXPECT_EQ(QFileInfo(QString::fromStdString(path)).size(), 2 * (2048 + 1440 * 8));
 }

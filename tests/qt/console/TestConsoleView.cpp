@@ -23,9 +23,10 @@ protected:
     QString Bearing() { return m_frame->InfoPanel()->First()->Pane(3)->text(); }
     QString Range() { return m_frame->InfoPanel()->Second()->Pane(3)->text(); }
     QPoint Centre() {
-        const ViewGeometry g = View().Geometry();
-        return {CViewPointer::CentreX(*m_doc, g), CViewPointer::CentreY(*m_doc, g)};
+        const PointerContext context = View().Context();
+        return {CViewPointer::CentreX(context), CViewPointer::CentreY(context)};
     }
+    float ZoomFactor() { return View().Picture().ZoomFactor(); }
 };
 
 TEST_F(ViewTest, ChildFrameIsMaximisedWithTheDocumentTitle) {
@@ -45,10 +46,11 @@ TEST_F(ViewTest, BearingReadsClockwiseFromTheTop) {
     View().PointerMovedTo(c.x(), c.y() + 100);
     EXPECT_EQ(Bearing(), QStringLiteral("180.0 deg."));
     // 10 m over 1000 points at zoom 1 and 1480 m/s: 100 pixels are 1500/1480 of a metre less.
-    EXPECT_NEAR(m_doc->m_cursorRangeM, 1.0f * 1480.0f / 1500.0f, 1e-4f);
+    EXPECT_NEAR(m_doc->ViewValues().cursorRangeM, 1.0f * 1480.0f / 1500.0f, 1e-4f);
     m_frame->OnCommand(kCmdUnitsImperial);
     View().PointerMovedTo(c.x(), c.y() + 100);
-    EXPECT_EQ(Range(), QString::asprintf("%.2f ft", static_cast<double>(m_doc->m_cursorRangeM) / 0.3048));
+    EXPECT_EQ(Range(),
+              QString::asprintf("%.2f ft", static_cast<double>(m_doc->ViewValues().cursorRangeM) / 0.3048));
 }
 
 TEST_F(ViewTest, DraggingPansButNotInFillScreen) {
@@ -56,16 +58,16 @@ TEST_F(ViewTest, DraggingPansButNotInFillScreen) {
     QTest::mousePress(&View(), Qt::LeftButton, {}, start);
     QTest::mouseMove(&View(), start + QPoint(30, 20));
     QTest::mouseRelease(&View(), Qt::LeftButton, {}, start + QPoint(30, 20));
-    EXPECT_EQ(m_doc->m_panX, -30);
-    EXPECT_EQ(m_doc->m_panY, -20);
+    EXPECT_EQ(m_doc->ViewValues().panX, -30);
+    EXPECT_EQ(m_doc->ViewValues().panY, -20);
 
     m_frame->OnCommand(kCmdZoomFill);
-    EXPECT_EQ(m_doc->m_panX, 0);
+    EXPECT_EQ(m_doc->ViewValues().panX, 0);
     QTest::mousePress(&View(), Qt::LeftButton, {}, start);
     QTest::mouseMove(&View(), start + QPoint(30, 20));
     QTest::mouseRelease(&View(), Qt::LeftButton, {}, start + QPoint(30, 20));
-    EXPECT_EQ(m_doc->m_panX, 0);
-    EXPECT_EQ(m_doc->m_panY, 0);
+    EXPECT_EQ(m_doc->ViewValues().panX, 0);
+    EXPECT_EQ(m_doc->ViewValues().panY, 0);
 }
 
 TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
@@ -78,7 +80,7 @@ TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
     QTest::mouseClick(&View(), Qt::LeftButton, {}, a);
     View().PointerMovedTo(b.x(), b.y());
     QTest::mouseClick(&View(), Qt::LeftButton, {}, b);
-    const float distance = View().Pointer().DistanceM(*m_doc);
+    const float distance = View().Pointer().DistanceM(ZoomFactor());
     // 10 m over 500 pixels of radius at 50 %, sound velocity 1480 m/s.
     const float expected = std::hypot(300.0f, 40.0f) * 10.0f / 500.0f * 1480.0f / 1500.0f;
     EXPECT_NEAR(distance, expected, 0.02f);
@@ -86,20 +88,25 @@ TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
     m_frame->OnCommand(kCmdZoom100);
     m_doc->ProcessPing();
     QApplication::processEvents(); // the picture follows the processed ping in the next turn
-    EXPECT_FLOAT_EQ(m_doc->m_zoomFactor, 1.0f);
-    EXPECT_NEAR(View().Pointer().DistanceM(*m_doc), distance, 1e-3f);
+    EXPECT_FLOAT_EQ(ZoomFactor(), 1.0f);
+    EXPECT_NEAR(View().Pointer().DistanceM(ZoomFactor()), distance, 1e-3f);
     // The points follow the picture: A is now twice as far from the centre.
     EXPECT_EQ(View().Pointer().Measure().m_a.x, Centre().x() - 200);
 
     m_frame->resize(900, 700);
     QApplication::processEvents();
-    EXPECT_NEAR(View().Pointer().DistanceM(*m_doc), distance, 1e-3f);
+    EXPECT_NEAR(View().Pointer().DistanceM(ZoomFactor()), distance, 1e-3f);
     EXPECT_EQ(View().Pointer().Measure().m_a.x, Centre().x() - 200);
 
     // The third click ends measuring.
     QTest::mouseClick(&View(), Qt::LeftButton, {}, b);
-    EXPECT_EQ(m_doc->m_measuring, 0);
+    EXPECT_FALSE(m_doc->ViewValues().measuring);
     EXPECT_FALSE(View().Pointer().Measure().m_active);
+}
+
+TEST_F(ViewTest, AColourTableFromTheMenuIsDrawnAtOnce) {
+    m_frame->OnCommand(kCmdColorFirst + 3);
+    EXPECT_EQ(&View().Picture().CurrentColorTable(), &View().Picture().ColorTables()[3]);
 }
 
 TEST_F(ViewTest, RightButtonOpensTheFileMenu) {
@@ -111,13 +118,13 @@ TEST_F(ViewTest, RightButtonOpensTheFileMenu) {
 
 TEST_F(ViewTest, TypedKeysCycleTheZoom) {
     View().setFocus();
-    m_doc->m_imageReset = 0;
+    const std::uint64_t geometry = m_doc->GeometryVersion();
     QTest::keyClick(&View(), Qt::Key_Z);
-    EXPECT_EQ(m_doc->m_zoomIndex, 1);
-    EXPECT_EQ(m_doc->m_imageReset, 1);
+    EXPECT_EQ(m_doc->View().zoomIndex, 1);
+    EXPECT_NE(m_doc->GeometryVersion(), geometry);
     QTest::keyClick(&View(), Qt::Key_Z);
     QTest::keyClick(&View(), Qt::Key_Z);
-    EXPECT_EQ(m_doc->m_zoomIndex, 0);
+    EXPECT_EQ(m_doc->View().zoomIndex, 0);
 }
 
 TEST_F(ViewTest, PointerKeysMoveThePointerOnePixel) {

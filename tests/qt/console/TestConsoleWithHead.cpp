@@ -64,8 +64,8 @@ protected:
         m_app = std::make_unique<CTamsorApp>(m_folder.path() + QLatin1Char('/'),
                                              LoopbackSettings(m_folder, m_port));
         ASSERT_TRUE(m_app->Start());
-        ASSERT_EQ(Doc().m_sonarAddress, "127.0.0.1");
-        ASSERT_EQ(Doc().m_outputAddress, "127.0.0.1");
+        ASSERT_EQ(Doc().System().sonarAddress, "127.0.0.1");
+        ASSERT_EQ(Doc().System().outputAddress, "127.0.0.1");
     }
     void TearDown() override {
         if (m_app) {
@@ -130,7 +130,7 @@ TEST_F(ConsoleWithHead, SurvivesAHeadThatAnswersWithGarbage) {
         Start({QStringLiteral("--garbage"), QStringLiteral("0.5"), QStringLiteral("--garbage-requests"),
                QStringLiteral("24"), QStringLiteral("--seed"), QStringLiteral("5")}));
     ASSERT_TRUE(WaitFor([this] { return Doc().Head(0).m_pingCounter >= 3; }, 60000));
-    EXPECT_GT(Doc().m_linkStats.retries, 0u);
+    EXPECT_GT(Doc().Link().stats.retries, 0u);
     EXPECT_EQ(Doc().Head(0).m_headerText, "SIM");
 }
 

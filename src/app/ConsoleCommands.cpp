@@ -1,0 +1,51 @@
+// The console's own commands, declared once: menu text, prompt, action and menu state.
+
+#include "app/ConsoleCommands.h"
+
+#include "acquisition/CTamsorDoc.h"
+#include "app/CMainFrame.h"
+
+#include <array>
+
+namespace vexar {
+
+namespace {
+
+CommandState DiagnosticsState(const CMainFrame& frame, int) {
+    return CommandState{true, frame.Document().ViewValues().diagnosticsVisible};
+}
+
+CommandState Disabled(const CMainFrame&, int) {
+    return CommandState{false, false};
+}
+
+// clang-format off
+const std::array kCommands = {
+    ConsoleCommand{kCmdSaveScreen, "Save Screen", "", false, [](CMainFrame& f, int) { f.OnSaveScreen(); }},
+    ConsoleCommand{kCmdAppExit, "E&xit", "", false, [](CMainFrame& f, int) { f.close(); }},
+    ConsoleCommand{kCmdSettings, "&Settings...", "Show/Hide Settings Dialog Box", false,
+        [](CMainFrame& f, int) { f.ToggleSettings(); }},
+    ConsoleCommand{kCmdDiagnostics, "&Diagnostics...", "", true,
+        [](CMainFrame& f, int) { f.ToggleDiagnostics(); }, DiagnosticsState},
+    ConsoleCommand{kCmdSoundVelocity, "&Sound Velocity", "Show Sound Velocity Input Dialog Box", false,
+        [](CMainFrame& f, int) { f.OnSoundVelocity(); }},
+    ConsoleCommand{kCmdPingDelay, "Ping Delay...", "", false, [](CMainFrame& f, int) { f.OnPingDelay(); }},
+    ConsoleCommand{kCmdComPort, "Com Port Settings...", "", false, nullptr, Disabled},
+    ConsoleCommand{kCmdDataOutput, "Data Output", "Display Data Output Settings Dlg", false,
+        [](CMainFrame& f, int) { f.OnDataOutput(); }},
+    ConsoleCommand{kCmdAppAbout, "&About Vexar...", "", false, [](CMainFrame& f, int) { f.OnAbout(); }},
+    // The pointer keys have no menu item: the pointer moves one pixel.
+    ConsoleCommand{kCmdPointerDown, "", "", false, [](CMainFrame& f, int) { f.MovePointer(0, 1); }},
+    ConsoleCommand{kCmdPointerLeft, "", "", false, [](CMainFrame& f, int) { f.MovePointer(-1, 0); }},
+    ConsoleCommand{kCmdPointerRight, "", "", false, [](CMainFrame& f, int) { f.MovePointer(1, 0); }},
+    ConsoleCommand{kCmdPointerUp, "", "", false, [](CMainFrame& f, int) { f.MovePointer(0, -1); }},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const ConsoleCommand> ConsoleCommands() {
+    return kCommands;
+}
+
+} // namespace vexar

@@ -1,0 +1,23 @@
+#pragma once
+// The console's own commands (its dialogs, the screen capture, exit, about and the pointer keys),
+// declared once as a table like the document's: menu text, prompt, action and menu state.
+
+#include "common/Commands.h"
+
+#include <span>
+
+namespace vexar {
+
+class CMainFrame;
+
+/// The application's own command ids.
+inline constexpr int kCmdAppAbout = 57664;
+inline constexpr int kCmdAppExit = 57665;
+
+using ConsoleCommand = CommandEntry<CMainFrame>;
+
+/// Every command the main frame runs itself. An entry without an action is shown but does
+/// nothing ("Com Port Settings...", always disabled).
+std::span<const ConsoleCommand> ConsoleCommands();
+
+} // namespace vexar
