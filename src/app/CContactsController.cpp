@@ -20,7 +20,8 @@ constexpr int kChipSidePx = 256;
 constexpr int kWatchMs = 500;
 } // namespace
 
-CContactsController::CContactsController(CTamsorDoc& doc, CMOndrelView& view, IOperatorPort* op, QObject* parent)
+CContactsController::CContactsController(CTamsorDoc& doc, CMOndrelView& view, IOperatorPort* op,
+                                         QObject* parent)
     : QObject(parent), m_doc(doc), m_view(view), m_operator(op) {
     m_encoders.setMaxThreadCount(1);
     m_doc.Subscribe(*this);
@@ -70,7 +71,8 @@ std::optional<int> CContactsController::MarkAt(int x, int y, std::optional<float
     const float bearingDeg = CursorBearingDeg(x, y, cx, cy);
     const int number = m_list.Add(contact_doc::ContactAt(m_doc, bearingDeg, rangeM, lengthM));
     // The picture as drawn around the point; areas beyond the view come out black.
-    EncodeChip(number, m_view.LastImage().copy(x - kChipSidePx / 2, y - kChipSidePx / 2, kChipSidePx, kChipSidePx));
+    EncodeChip(number, m_view.DrawnPicture().copy(x - kChipSidePx / 2, y - kChipSidePx / 2, kChipSidePx,
+                                                  kChipSidePx));
     m_selected = number;
     Changed(number);
     return number;
@@ -146,7 +148,8 @@ void CContactsController::GoTo(int number) {
     if (m_doc.IsPlayback()) {
         if (!contact_doc::ShowContactRecord(m_doc, contact)) {
             Tell("The ping of contact " + std::to_string(number) + " cannot be shown: its recording " +
-                 (contact.recording.empty() ? std::string("is not known") : contact.recording + " cannot be played") +
+                 (contact.recording.empty() ? std::string("is not known")
+                                            : contact.recording + " cannot be played") +
                  ".");
         }
         return;

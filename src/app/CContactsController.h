@@ -84,8 +84,8 @@ private:
     QThreadPool m_encoders; ///< the chips are encoded here, off the window's thread
     QTimer m_watch;         ///< reads the writer's state for the operator
     std::string m_path;
-    bool m_refused = false;       ///< the file is no contacts file: it is never written
-    bool m_failureShown = false;  ///< the operator was told that the writes fail
+    bool m_refused = false;      ///< the file is no contacts file: it is never written
+    bool m_failureShown = false; ///< the operator was told that the writes fail
     int m_selected = 0;
 };
 

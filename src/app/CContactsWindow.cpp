@@ -16,8 +16,9 @@ namespace vexar {
 
 namespace {
 
-const char* const kHeaders[] = {"No.", "Time (UTC)", "Bearing", "Range", "Position", "Easting", "Northing",
-                                "EPSG", "Vehicle depth", "Length", "Status", "Note", "Recording"};
+const char* const kHeaders[] = {"No.",     "Time (UTC)", "Bearing",  "Range",         "Position",
+                                "Easting", "Northing",   "EPSG",     "Vehicle depth", "Length",
+                                "Status",  "Note",       "Recording"};
 
 /// The status is chosen from its three values.
 class StatusDelegate : public QStyledItemDelegate {
@@ -25,8 +26,10 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
         auto* box = new QComboBox(parent);
-        for (const ContactStatus status : {ContactStatus::Proposed, ContactStatus::Confirmed, ContactStatus::Rejected}) {
-            box->addItem(QString::fromLatin1(StatusName(status).data(), static_cast<qsizetype>(StatusName(status).size())));
+        for (const ContactStatus status :
+             {ContactStatus::Proposed, ContactStatus::Confirmed, ContactStatus::Rejected}) {
+            box->addItem(QString::fromLatin1(StatusName(status).data(),
+                                             static_cast<qsizetype>(StatusName(status).size())));
         }
         return box;
     }
@@ -45,21 +48,31 @@ QString Fixed(double value, int decimals, const char* unit = "") {
 QVariant DisplayOf(const Contact& c, int column) {
     const ContactPosition* p = c.position ? &*c.position : nullptr;
     switch (column) {
-    case CContactTableModel::kNumber: return c.number;
-    case CContactTableModel::kTime: return c.utcMs ? QString::fromStdString(IsoUtcText(*c.utcMs)) : QStringLiteral("unknown");
+    case CContactTableModel::kNumber:
+        return c.number;
+    case CContactTableModel::kTime:
+        return c.utcMs ? QString::fromStdString(IsoUtcText(*c.utcMs)) : QStringLiteral("unknown");
     case CContactTableModel::kBearing:
         return Fixed(static_cast<double>(c.bearingDeg), 1, c.bearingFromNorth ? "\u00b0 N" : "\u00b0 head");
-    case CContactTableModel::kRange: return Fixed(static_cast<double>(c.rangeM), 2, " m");
+    case CContactTableModel::kRange:
+        return Fixed(static_cast<double>(c.rangeM), 2, " m");
     case CContactTableModel::kPosition:
         return p ? Fixed(p->latitudeDeg, 7) + QStringLiteral(", ") + Fixed(p->longitudeDeg, 7)
                  : QStringLiteral("no position (no fix)");
-    case CContactTableModel::kEasting: return p ? Fixed(p->easting, 2) : QString();
-    case CContactTableModel::kNorthing: return p ? Fixed(p->northing, 2) : QString();
-    case CContactTableModel::kEpsg: return p ? QString::number(p->epsg) : QString();
-    case CContactTableModel::kDepth: return c.vehicleDepthM ? Fixed(static_cast<double>(*c.vehicleDepthM), 2, " m") : QString();
-    case CContactTableModel::kLength: return c.lengthM ? Fixed(static_cast<double>(*c.lengthM), 2, " m") : QString();
-    case CContactTableModel::kStatus: return QString::fromLatin1(StatusName(c.status).data());
-    case CContactTableModel::kNote: return QString::fromStdString(c.note);
+    case CContactTableModel::kEasting:
+        return p ? Fixed(p->easting, 2) : QString();
+    case CContactTableModel::kNorthing:
+        return p ? Fixed(p->northing, 2) : QString();
+    case CContactTableModel::kEpsg:
+        return p ? QString::number(p->epsg) : QString();
+    case CContactTableModel::kDepth:
+        return c.vehicleDepthM ? Fixed(static_cast<double>(*c.vehicleDepthM), 2, " m") : QString();
+    case CContactTableModel::kLength:
+        return c.lengthM ? Fixed(static_cast<double>(*c.lengthM), 2, " m") : QString();
+    case CContactTableModel::kStatus:
+        return QString::fromLatin1(StatusName(c.status).data());
+    case CContactTableModel::kNote:
+        return QString::fromStdString(c.note);
     default:
         return QString::fromStdString(c.recording) +
                (c.recordCounter ? QStringLiteral(" #%1").arg(*c.recordCounter) : QString());
@@ -70,15 +83,24 @@ QVariant DisplayOf(const Contact& c, int column) {
 QVariant SortKeyOf(const Contact& c, int column) {
     const ContactPosition* p = c.position ? &*c.position : nullptr;
     switch (column) {
-    case CContactTableModel::kTime: return c.utcMs ? QVariant::fromValue<qint64>(*c.utcMs) : QVariant(qint64{0});
-    case CContactTableModel::kBearing: return static_cast<double>(c.bearingDeg);
-    case CContactTableModel::kRange: return static_cast<double>(c.rangeM);
-    case CContactTableModel::kPosition: return p ? p->latitudeDeg : -1000.0;
-    case CContactTableModel::kEasting: return p ? p->easting : -1.0;
-    case CContactTableModel::kNorthing: return p ? p->northing : -1.0;
-    case CContactTableModel::kDepth: return c.vehicleDepthM ? static_cast<double>(*c.vehicleDepthM) : -1e9;
-    case CContactTableModel::kLength: return c.lengthM ? static_cast<double>(*c.lengthM) : -1.0;
-    default: return DisplayOf(c, column);
+    case CContactTableModel::kTime:
+        return c.utcMs ? QVariant::fromValue<qint64>(*c.utcMs) : QVariant(qint64{0});
+    case CContactTableModel::kBearing:
+        return static_cast<double>(c.bearingDeg);
+    case CContactTableModel::kRange:
+        return static_cast<double>(c.rangeM);
+    case CContactTableModel::kPosition:
+        return p ? p->latitudeDeg : -1000.0;
+    case CContactTableModel::kEasting:
+        return p ? p->easting : -1.0;
+    case CContactTableModel::kNorthing:
+        return p ? p->northing : -1.0;
+    case CContactTableModel::kDepth:
+        return c.vehicleDepthM ? static_cast<double>(*c.vehicleDepthM) : -1e9;
+    case CContactTableModel::kLength:
+        return c.lengthM ? static_cast<double>(*c.lengthM) : -1.0;
+    default:
+        return DisplayOf(c, column);
     }
 }
 
@@ -134,7 +156,8 @@ bool CContactTableModel::setData(const QModelIndex& index, const QVariant& value
         m_contacts.SetNote(number, value.toString().toStdString());
         return true;
     }
-    if (const auto status = StatusOfName(value.toString().toStdString()); status && index.column() == kStatus) {
+    if (const auto status = StatusOfName(value.toString().toStdString());
+        status && index.column() == kStatus) {
         m_contacts.SetStatus(number, *status);
         return true;
     }
@@ -208,7 +231,8 @@ QWidget* CContactsWindow::MakeButtons() {
         [this] { m_contacts.Delete(SelectedNumber()); });
     m_undo = add(QStringLiteral("Undo Delete"), QStringLiteral("Bring back the contact deleted last"),
                  [this] { m_contacts.UndoDelete(); });
-    add(QStringLiteral("Export..."), QStringLiteral("Export the contacts as KML, GeoJSON, CSV or an HTML report"),
+    add(QStringLiteral("Export..."),
+        QStringLiteral("Export the contacts as KML, GeoJSON, CSV or an HTML report"),
         [this] { m_contacts.Export(this); });
     buttons->addStretch(1);
     return row;

@@ -18,8 +18,22 @@ class CContactsController;
 class CContactTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { kNumber, kTime, kBearing, kRange, kPosition, kEasting, kNorthing, kEpsg, kDepth, kLength,
-                  kStatus, kNote, kRecording, kColumnCount };
+    enum Column {
+        kNumber,
+        kTime,
+        kBearing,
+        kRange,
+        kPosition,
+        kEasting,
+        kNorthing,
+        kEpsg,
+        kDepth,
+        kLength,
+        kStatus,
+        kNote,
+        kRecording,
+        kColumnCount
+    };
     explicit CContactTableModel(CContactsController& contacts, QObject* parent = nullptr);
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -117,6 +117,14 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
     painter.drawImage(0, 0, m_lastImage);
 }
 
+QImage CMOndrelView::DrawnPicture() {
+    if (m_lastImage.isNull() && m_initialised) {
+        const ContactMarkers markers = m_markers ? m_markers() : ContactMarkers{};
+        m_lastImage = RenderDocumentPicture(m_doc, m_picture, nullptr, nullptr, &markers);
+    }
+    return m_lastImage;
+}
+
 void CMOndrelView::HandleResult(const PointerResult& result) {
     if (result.pan) {
         m_doc.SetPan(result.pan->first, result.pan->second);
@@ -183,12 +191,13 @@ void CMOndrelView::ShowPopup(QPoint at) {
         QAction* first = m_fileMenu->actions().value(0);
         m_fileMenu->insertActions(first, m_popupExtras);
         m_fileMenu->insertAction(first, separator);
-        connect(m_fileMenu, &QMenu::aboutToHide, separator, [menu = m_fileMenu, separator, extras = m_popupExtras] {
-            for (QAction* extra : extras) {
-                menu->removeAction(extra);
-            }
-            separator->deleteLater();
-        });
+        connect(m_fileMenu, &QMenu::aboutToHide, separator,
+                [menu = m_fileMenu, separator, extras = m_popupExtras] {
+                    for (QAction* extra : extras) {
+                        menu->removeAction(extra);
+                    }
+                    separator->deleteLater();
+                });
     }
     m_fileMenu->popup(mapToGlobal(at));
 }

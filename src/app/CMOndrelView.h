@@ -49,8 +49,8 @@ public:
     void SetPopupExtras(QList<QAction*> actions) { m_popupExtras = std::move(actions); }
     /// Where the pointer was last seen over the view; nothing before it came.
     std::optional<QPoint> PointerPosition() const { return m_pointerAt; }
-    /// The picture as the last paint drew it (client-sized).
-    const QImage& LastImage() const { return m_lastImage; }
+    /// The picture as the last paint drew it (client-sized); drawn now when no paint came yet.
+    QImage DrawnPicture();
 
     /// What the pointer logic reads of the view and the document now.
     PointerContext Context() const;

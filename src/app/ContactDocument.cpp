@@ -36,7 +36,8 @@ std::string RefusalToMark(const CTamsorDoc& doc) {
     return {};
 }
 
-Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM, std::optional<float> lengthM) {
+Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
+                  std::optional<float> lengthM) {
     MarkingInput input;
     input.pictureBearingDeg = pictureBearingDeg;
     input.rangeM = rangeM;
@@ -56,7 +57,8 @@ std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
     if (doc.IsPlayback() && doc.Player().IsOpen()) {
         return gis::ContactsPathBeside(doc.Player().Path());
     }
-    if (const RecordingStatus recording = doc.CurrentRecording(); recording.active && !recording.path.empty()) {
+    if (const RecordingStatus recording = doc.CurrentRecording();
+        recording.active && !recording.path.empty()) {
         return gis::ContactsPathBeside(recording.path);
     }
     std::string folder = doc.System().writeFolder;
@@ -79,7 +81,8 @@ ContactMarkers MarkersOf(const CTamsorDoc& doc, const std::vector<Contact>& cont
     ContactMarkers markers;
     markers.reserve(contacts.size());
     for (const Contact& contact : contacts) {
-        markers.push_back(MarkerOnPicture{contact.number, ContactPicturePoint(contact, doc.Navigation(), doc.Sonar()),
+        markers.push_back(MarkerOnPicture{contact.number,
+                                          ContactPicturePoint(contact, doc.Navigation(), doc.Sonar()),
                                           contact.number == selected});
     }
     return markers;

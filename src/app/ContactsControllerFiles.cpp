@@ -7,6 +7,7 @@
 #include "app/CMOndrelView.h"
 #include "app/ContactDocument.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -68,6 +69,9 @@ void CContactsController::CheckWriter() {
 }
 
 bool CContactsController::FlushWrites() {
+    // The chips being encoded come first: their contacts are written with them.
+    m_encoders.waitForDone();
+    QCoreApplication::sendPostedEvents(this);
     return m_writer.Flush();
 }
 
@@ -97,9 +101,9 @@ std::string CContactsController::ExportTo(const std::string& path) {
         out.close();
         return out ? std::string() : "cannot write " + path;
     }
-    if (m_refused || !m_writer.Flush()) {
-        return "the contacts are not all written to " + m_path + " yet, so they cannot be exported as " + suffix +
-               "; an HTML report can be saved";
+    if (m_refused || !FlushWrites()) {
+        return "the contacts are not all written to " + m_path + " yet, so they cannot be exported as " +
+               suffix + "; an HTML report can be saved";
     }
     if (suffix == "kml") {
         return gis::ExportContactFile(m_path, path, gis::ContactFormat::Kml);

@@ -61,7 +61,8 @@ int main(int argc, char* argv[]) {
     if (!parser.positionalArguments().isEmpty()) {
         // A recording that cannot be played is refused with the command's message, and the
         // console goes on in real time.
-        app.Document().OpenPlayback(QDir::current().absoluteFilePath(parser.positionalArguments().first()).toStdString());
+        app.Document().OpenPlayback(
+            QDir::current().absoluteFilePath(parser.positionalArguments().first()).toStdString());
     }
     const int result = QApplication::exec();
     app.Shutdown();

@@ -25,7 +25,7 @@ std::optional<ContactStatus> StatusOfName(std::string_view name);
 
 /// Where a contact lies on the map: WGS 84 and UTM, and its depth below the surface.
 struct ContactPosition {
-    double latitudeDeg = 0.0; ///< south negative
+    double latitudeDeg = 0.0;  ///< south negative
     double longitudeDeg = 0.0; ///< west negative
     double easting = 0.0;      ///< m, UTM in the zone of the fix
     double northing = 0.0;     ///< m
@@ -37,7 +37,7 @@ struct Contact {
     int number = 0;
     /// The ping's time (UTC, ms since 1970); nothing when its time is not known.
     std::optional<std::int64_t> utcMs;
-    std::string recording;                    ///< the played recording, or the raw file being recorded
+    std::string recording;                      ///< the played recording, or the raw file being recorded
     std::optional<std::uint32_t> recordCounter; ///< the played record's counter
     std::optional<std::uint64_t> recordOffset;  ///< where the played record starts in its file
     /// Bearing of the point (degrees): from north when the ping has a heading, else clockwise from

@@ -17,7 +17,8 @@ std::optional<ContactPosition> PositionOf(const CNavigation& nav, const PingSett
     if (!HasUsableFix(nav)) {
         return std::nullopt;
     }
-    const std::optional<RotatedPoint> offset = PictureOffset(nav, settings, input.pictureBearingDeg, input.rangeM);
+    const std::optional<RotatedPoint> offset =
+        PictureOffset(nav, settings, input.pictureBearingDeg, input.rangeM);
     if (!offset) {
         return std::nullopt;
     }
@@ -83,9 +84,9 @@ Contact MakeContact(const CNavigation& nav, const PingSettings& settings, const 
     contact.bearingDeg = input.pictureBearingDeg;
     if (!nav.m_headingText.empty()) {
         contact.bearingFromNorth = true;
-        contact.bearingDeg = static_cast<float>(
-            std::fmod(static_cast<double>(input.pictureBearingDeg) + static_cast<double>(nav.m_heading) + 720.0,
-                      360.0));
+        contact.bearingDeg = static_cast<float>(std::fmod(static_cast<double>(input.pictureBearingDeg) +
+                                                              static_cast<double>(nav.m_heading) + 720.0,
+                                                          360.0));
     }
     if (!nav.m_depthText.empty()) {
         contact.vehicleDepthM = nav.m_depth;
@@ -94,7 +95,8 @@ Contact MakeContact(const CNavigation& nav, const PingSettings& settings, const 
     return contact;
 }
 
-PicturePoint ContactPicturePoint(const Contact& contact, const CNavigation& nav, const PingSettings& settings) {
+PicturePoint ContactPicturePoint(const Contact& contact, const CNavigation& nav,
+                                 const PingSettings& settings) {
     const PicturePoint marked{contact.pictureBearingDeg, contact.rangeM, 0.0};
     if (!contact.position || !HasUsableFix(nav)) {
         return marked;

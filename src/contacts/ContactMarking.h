@@ -36,7 +36,8 @@ bool HasUsableFix(const CNavigation& nav);
 
 /// Where a contact appears in the picture of the ping shown: from its position when it has one
 /// and the ping has a usable fix, else at the bearing and range it was marked at.
-PicturePoint ContactPicturePoint(const Contact& contact, const CNavigation& nav, const PingSettings& settings);
+PicturePoint ContactPicturePoint(const Contact& contact, const CNavigation& nav,
+                                 const PingSettings& settings);
 
 /// How the picture lies on the screen.
 struct PictureFrame {

@@ -34,7 +34,8 @@ std::string CheckLayer(GDALDatasetH dataset, const std::string& path, OGRLayerH&
     OGRFeatureDefnH definition = OGR_L_GetLayerDefn(layer);
     for (int i = 0; i < kFieldCount; ++i) {
         const int at = OGR_FD_GetFieldIndex(definition, kFields[static_cast<std::size_t>(i)].name);
-        if (at != i || OGR_Fld_GetType(OGR_FD_GetFieldDefn(definition, at)) != kFields[static_cast<std::size_t>(i)].type) {
+        if (at != i || OGR_Fld_GetType(OGR_FD_GetFieldDefn(definition, at)) !=
+                           kFields[static_cast<std::size_t>(i)].type) {
             return path + " is not a contacts file of this program: its field \"" +
                    kFields[static_cast<std::size_t>(i)].name + "\" is missing or of another kind.";
         }

@@ -20,8 +20,8 @@ std::string ContactsPathBeside(const std::string& recordingPath);
 
 /// What reading a contacts file found.
 struct ContactFileRead {
-    bool ok = false;          ///< the contacts were read (a file that does not exist reads empty)
-    std::string error;        ///< why not, for the operator
+    bool ok = false;   ///< the contacts were read (a file that does not exist reads empty)
+    std::string error; ///< why not, for the operator
     std::vector<Contact> contacts;
 };
 

@@ -79,7 +79,7 @@ std::string CreateContactFile(const std::string& path) {
     if (driver == nullptr) {
         return "GDAL has no GeoPackage driver";
     }
-    const std::string part = path + ".part";
+    const std::string part = path + ".part.gpkg";
     std::error_code ignored;
     std::filesystem::remove(part, ignored);
     CPLErrorReset();
@@ -90,8 +90,8 @@ std::string CreateContactFile(const std::string& path) {
     OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
     OSRImportFromEPSG(srs, kWgs84);
     OSRSetAxisMappingStrategy(srs, OAMS_TRADITIONAL_GIS_ORDER);
-    OGRLayerH layer =
-        GDALDatasetCreateLayer(static_cast<GDALDatasetH>(dataset.get()), kContactsLayer, srs, wkbPoint, nullptr);
+    OGRLayerH layer = GDALDatasetCreateLayer(static_cast<GDALDatasetH>(dataset.get()), kContactsLayer, srs,
+                                             wkbPoint, nullptr);
     OSRRelease(srs);
     bool ok = layer != nullptr;
     for (const FieldSpec& spec : kFields) {
@@ -141,9 +141,7 @@ bool ApplyChange(OGRLayerH layer, const ContactChange& change) {
     return ok;
 }
 
-} // namespace
-
-std::string WriteContactChanges(const std::string& path, const std::vector<ContactChange>& changes) {
+std::string WriteChanges(const std::string& path, const std::vector<ContactChange>& changes) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
         if (const std::string created = CreateContactFile(path); !created.empty()) {
@@ -174,8 +172,6 @@ std::string WriteContactChanges(const std::string& path, const std::vector<Conta
     return {};
 }
 
-namespace {
-
 /// The arguments of GDAL's vector translation for a format: every attribute but the chip; KML
 /// names its placemarks and describes them.
 std::vector<std::string> TranslateArguments(ContactFormat format) {
@@ -188,7 +184,8 @@ std::vector<std::string> TranslateArguments(ContactFormat format) {
         sql = "SELECT geom, 'Contact ' || number AS name, coalesce(status, '') || ': ' || "
               "coalesce(note, '') AS description, " +
               columns + " FROM contacts ORDER BY number";
-        args.insert(args.end(), {"-f", "KML", "-dsco", "NameField=name", "-dsco", "DescriptionField=description"});
+        args.insert(args.end(), {"-f", "KML", "-dsco", "NameField=name", "-dsco",
+                                 "DescriptionField=description", "-mapFieldType", "Integer64=Real"});
     } else if (format == ContactFormat::GeoJson) {
         args.insert(args.end(), {"-f", "GeoJSON"});
     } else {
@@ -199,6 +196,14 @@ std::vector<std::string> TranslateArguments(ContactFormat format) {
 }
 
 } // namespace
+
+std::string WriteContactChanges(const std::string& path, const std::vector<ContactChange>& changes) {
+    // Failures are told through the result, not on stderr.
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    std::string result = WriteChanges(path, changes);
+    CPLPopErrorHandler();
+    return result;
+}
 
 std::string ExportContactFile(const std::string& gpkgPath, const std::string& outPath, ContactFormat format) {
     const ContactFileRead read = ReadContactFile(gpkgPath);

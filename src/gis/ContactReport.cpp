@@ -15,11 +15,21 @@ std::string Escape(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -54,8 +64,8 @@ std::string PositionCells(const Contact& c) {
     }
     const ContactPosition& p = *c.position;
     return "<td>" + Number("%.7f", p.latitudeDeg) + "<br>" + Number("%.7f", p.longitudeDeg) + "</td><td>" +
-           Number("%.2f", p.easting) + "<br>" + Number("%.2f", p.northing) + "</td><td>EPSG:" +
-           std::to_string(p.epsg) + "</td>";
+           Number("%.2f", p.easting) + "<br>" + Number("%.2f", p.northing) +
+           "</td><td>EPSG:" + std::to_string(p.epsg) + "</td>";
 }
 
 std::string Row(const Contact& c) {
@@ -65,10 +75,12 @@ std::string Row(const Contact& c) {
     row += "<td>" + Number("%.1f&deg;", static_cast<double>(c.bearingDeg)) +
            (c.bearingFromNorth ? " from north" : " from the picture's top") + "<br>" +
            Number("%.2f m", static_cast<double>(c.rangeM)) + "</td>";
-    row += "<td>" + (c.vehicleDepthM ? Number("%.2f m", static_cast<double>(*c.vehicleDepthM)) : "") + "</td>";
+    row +=
+        "<td>" + (c.vehicleDepthM ? Number("%.2f m", static_cast<double>(*c.vehicleDepthM)) : "") + "</td>";
     row += "<td>" + (c.lengthM ? Number("%.2f m", static_cast<double>(*c.lengthM)) : "") + "</td>";
     row += "<td>" + Escape(StatusName(c.status)) + "</td><td>" + Escape(c.note) + "</td><td>" +
-           Escape(c.recording) + (c.recordCounter ? " #" + std::to_string(*c.recordCounter) : "") + "</td><td>";
+           Escape(c.recording) + (c.recordCounter ? " #" + std::to_string(*c.recordCounter) : "") +
+           "</td><td>";
     if (!c.chipPng.empty()) {
         row += "<img alt=\"contact " + std::to_string(c.number) + "\" src=\"data:image/png;base64," +
                Base64(c.chipPng) + "\">";

@@ -7,9 +7,9 @@
 #include "support/RecordingFixture.h"
 
 #include <gdal.h>
+#include <gtest/gtest.h>
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -96,7 +96,8 @@ TEST(ContactFile, RefusesFilesThatAreNotContactsFiles) {
     const std::string whole = Bytes(good);
     const std::string other = (folder / "other.gpkg");
     {
-        GDALDatasetH dataset = GDALCreate(GDALGetDriverByName("GPKG"), other.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+        GDALDatasetH dataset =
+            GDALCreate(GDALGetDriverByName("GPKG"), other.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
         GDALDatasetCreateLayer(dataset, "points", nullptr, wkbPoint, nullptr);
         GDALClose(dataset);
     }

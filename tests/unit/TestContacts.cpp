@@ -28,8 +28,8 @@ constexpr double kLon = 18.4;
 /// The navigation of a ping whose sentence gave the pose (near 33.9 S 18.4 E).
 CNavigation NavAt(const Pose& pose) {
     const UtmPoint origin = LatLonToUtm(kLat, kLon);
-    const auto latLon =
-        UtmToLatLon(origin.easting + pose.eastM, origin.northing + pose.northM, origin.zone, true, kLat, kLon);
+    const auto latLon = UtmToLatLon(origin.easting + pose.eastM, origin.northing + pose.northM, origin.zone,
+                                    true, kLat, kLon);
     CNavigation nav;
     nav.m_latitude = latLon->first;
     nav.m_longitude = latLon->second;
@@ -83,7 +83,8 @@ TEST(ContactMarker, FollowsItsObjectAsTheVehicleMovesAndTurns) {
         SCOPED_TRACE(c.what);
         const CNavigation nav = NavAt(c.pose);
         const PicturePoint point = ContactPicturePoint(contact, nav, settings);
-        const std::optional<RotatedPoint> offset = PictureOffset(nav, settings, point.bearingDeg, point.rangeM);
+        const std::optional<RotatedPoint> offset =
+            PictureOffset(nav, settings, point.bearingDeg, point.rangeM);
         const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
         // In the swept plane the point and the contact coincide; out of it, the contact lies
         // straight ahead or behind the point by the distance out of the plane.
@@ -94,7 +95,8 @@ TEST(ContactMarker, FollowsItsObjectAsTheVehicleMovesAndTurns) {
         EXPECT_NEAR(fix.northing + offset->y + ahead * std::cos(h), contact.position->northing, 2e-3);
     }
     // Turned about on the spot, the point to starboard and below shows to port, as far away.
-    const PicturePoint turned = ContactPicturePoint(contact, NavAt({0.0, 0.0, 210.0f, 10.0f, 0.0f, 0.0f}), settings);
+    const PicturePoint turned =
+        ContactPicturePoint(contact, NavAt({0.0, 0.0, 210.0f, 10.0f, 0.0f, 0.0f}), settings);
     EXPECT_NEAR(turned.rangeM, 8.0f, 0.5f);
     EXPECT_GT(turned.bearingDeg, 180.0f);
 }
@@ -139,7 +141,12 @@ TEST(ContactMarker, ScreenPlaces) {
         {"to starboard", frame, {90.0f, 5.0f, 0.0}, true, 600.0, 400.0},
         {"beyond the picture astern", frame, {180.0f, 40.0f, 0.0}, false, 500.0, 700.0},
         {"turned with the picture", turned, {0.0f, 10.0f, 0.0}, true, 700.0, 400.0},
-        {"beyond the screen's edge", panned, {90.0f, 5.0f, 0.0}, false, 1000.0 - 1.0 - kMarkerEdgeMarginPx, 400.0},
+        {"beyond the screen's edge",
+         panned,
+         {90.0f, 5.0f, 0.0},
+         false,
+         1000.0 - 1.0 - kMarkerEdgeMarginPx,
+         400.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

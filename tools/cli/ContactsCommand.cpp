@@ -49,7 +49,8 @@ int RunContacts(const ContactsOptions& options) {
         throw Failure(read.error);
     }
     if (!options.format.empty()) {
-        const std::string error = gis::ExportContactFile(options.input, options.output, FormatOf(options.format));
+        const std::string error =
+            gis::ExportContactFile(options.input, options.output, FormatOf(options.format));
         if (!error.empty()) {
             throw Failure(error);
         }
@@ -74,7 +75,8 @@ const bool kRegistered = RegisterCommand(
                        ->check(CLI::IsMember({"kml", "geojson", "csv"}));
         command.add_option("OUT", options->output, "the file --to writes")->needs(to);
         to->needs(command.get_option("OUT"));
-        command.add_option("--report", options->report, "write an HTML page of the contacts and their pictures");
+        command.add_option("--report", options->report,
+                           "write an HTML page of the contacts and their pictures");
         return [options] { return RunContacts(*options); };
     });
 
