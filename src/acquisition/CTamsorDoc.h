@@ -165,6 +165,9 @@ public:
     /// The first or the last record of the file; while held it is shown at once.
     void JumpToStart();
     void JumpToEnd();
+    /// Shows the record that starts at `offset` of the played file and holds playback there (a
+    /// contact's "Go to"). False when no file is played or no record could be shown there.
+    bool PlayRecordAt(std::uint64_t offset);
     /// "File Pos" slider held / released at a position of 0..100.
     void OnSliderDragStart();
     void OnSliderRelease(int position);

@@ -382,6 +382,15 @@ void CTamsorDoc::JumpToEnd() {
     m_player.RestartPace();
 }
 
+bool CTamsorDoc::PlayRecordAt(std::uint64_t offset) {
+    if (!CanControlPlayback() || offset >= m_player.FileLength()) {
+        return false;
+    }
+    HoldPlayback();
+    ShowRecordAt(offset);
+    return m_player.ShownRecordStart() == offset;
+}
+
 void CTamsorDoc::OnSliderDragStart() {
     m_dragging = true;
 }

@@ -111,8 +111,18 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
     const bool polar = m_doc.Sonar().displayMode == kDisplayModePolar;
     const CMeasureState* measure = polar ? &m_pointer.Measure() : nullptr;
     m_overlay.clear();
+    const ContactMarkers markers = m_markers ? m_markers() : ContactMarkers{};
+    m_lastImage = RenderDocumentPicture(m_doc, m_picture, measure, &m_overlay, &markers);
     QPainter painter(this);
-    painter.drawImage(0, 0, RenderDocumentPicture(m_doc, m_picture, measure, &m_overlay));
+    painter.drawImage(0, 0, m_lastImage);
+}
+
+QImage CMOndrelView::DrawnPicture() {
+    if (m_lastImage.isNull() && m_initialised) {
+        const ContactMarkers markers = m_markers ? m_markers() : ContactMarkers{};
+        m_lastImage = RenderDocumentPicture(m_doc, m_picture, nullptr, nullptr, &markers);
+    }
+    return m_lastImage;
 }
 
 void CMOndrelView::HandleResult(const PointerResult& result) {
@@ -136,8 +146,13 @@ void CMOndrelView::HandleResult(const PointerResult& result) {
 void CMOndrelView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         const QPoint p = event->position().toPoint();
+        const bool endFixed = m_pointer.Measure().m_c.IsSet();
         HandleResult(m_pointer.LeftDown(Context(), p.x(), p.y()));
         grabMouse();
+        // The click that fixes the measure tool's end point marks a contact there.
+        if (!endFixed && m_pointer.Measure().m_c.IsSet() && m_measureEnd) {
+            m_measureEnd(p.x(), p.y(), m_pointer.DistanceM(m_picture.ZoomFactor()));
+        }
     }
 }
 
@@ -147,6 +162,7 @@ void CMOndrelView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CMOndrelView::PointerMovedTo(int x, int y) {
+    m_pointerAt = QPoint(x, y);
     HandleResult(m_pointer.Move(Context(), x, y));
     if (m_pointer.Panning()) {
         update();
@@ -163,8 +179,27 @@ void CMOndrelView::mouseReleaseEvent(QMouseEvent* event) {
         if (QWidget* frame = window()) {
             frame->activateWindow();
         }
-        m_fileMenu->popup(mapToGlobal(p));
+        ShowPopup(p);
     }
+}
+
+void CMOndrelView::ShowPopup(QPoint at) {
+    // The extras sit on top of the File menu while it is open from here.
+    QAction* separator = m_popupExtras.isEmpty() ? nullptr : new QAction(m_fileMenu);
+    if (separator != nullptr) {
+        separator->setSeparator(true);
+        QAction* first = m_fileMenu->actions().value(0);
+        m_fileMenu->insertActions(first, m_popupExtras);
+        m_fileMenu->insertAction(first, separator);
+        connect(m_fileMenu, &QMenu::aboutToHide, separator,
+                [menu = m_fileMenu, separator, extras = m_popupExtras] {
+                    for (QAction* extra : extras) {
+                        menu->removeAction(extra);
+                    }
+                    separator->deleteLater();
+                });
+    }
+    m_fileMenu->popup(mapToGlobal(at));
 }
 
 void CMOndrelView::keyPressEvent(QKeyEvent* event) {

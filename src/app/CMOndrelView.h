@@ -5,11 +5,15 @@
 
 #include "display/CPictureModel.h"
 #include "display/ViewPointer.h"
+#include "platform/qt/ContactMarkerPainter.h"
 #include "platform/qt/PictureRenderer.h"
 
+#include <QImage>
+#include <QList>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QMenu;
 
@@ -35,6 +39,18 @@ public:
     void SetFileMenu(QMenu* menu) { m_fileMenu = menu; }
     /// Called after every pointer move in Polar mode with the new readout.
     void SetReadoutHandler(std::function<void()> handler) { m_readout = std::move(handler); }
+    /// The contacts' markers drawn over the picture at each paint; empty: none.
+    void SetMarkerSource(std::function<ContactMarkers()> source) { m_markers = std::move(source); }
+    /// Called when a click fixes the measure tool's end point (x, y), with the length measured.
+    void SetMeasureEndHandler(std::function<void(int x, int y, float lengthM)> handler) {
+        m_measureEnd = std::move(handler);
+    }
+    /// Commands the right button's menu shows above the File menu's.
+    void SetPopupExtras(QList<QAction*> actions) { m_popupExtras = std::move(actions); }
+    /// Where the pointer was last seen over the view; nothing before it came.
+    std::optional<QPoint> PointerPosition() const { return m_pointerAt; }
+    /// The picture as the last paint drew it (client-sized); drawn now when no paint came yet.
+    QImage DrawnPicture();
 
     /// What the pointer logic reads of the view and the document now.
     PointerContext Context() const;
@@ -61,6 +77,8 @@ private:
     void HandleResult(const PointerResult& result);
     /// The first per-ping update (after the settings are loaded) builds the picture tables.
     void EnsureInitialised();
+    /// The File menu with the extra commands on top, at `at` of the view.
+    void ShowPopup(QPoint at);
 
     CTamsorDoc& m_doc;
     CPictureModel m_picture;
@@ -69,6 +87,11 @@ private:
     std::function<void()> m_readout;
     OverlayItems m_overlay;
     bool m_initialised = false;
+    std::function<ContactMarkers()> m_markers;
+    std::function<void(int, int, float)> m_measureEnd;
+    QList<QAction*> m_popupExtras;
+    std::optional<QPoint> m_pointerAt;
+    QImage m_lastImage;
 };
 
 } // namespace vexar

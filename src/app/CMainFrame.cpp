@@ -5,6 +5,8 @@
 #include "acquisition/LinkStatus.h"
 #include "app/CAboutDlg.h"
 #include "app/CChildFrame.h"
+#include "app/CContactsController.h"
+#include "app/CContactsWindow.h"
 #include "app/CDataOutputDlg.h"
 #include "app/CDiagDlg.h"
 #include "app/CInfoPanel.h"
@@ -250,6 +252,21 @@ void CMainFrame::CreateView() {
     m_child->setWindowFlags(CChildFrame::FrameFlags());
     m_child->showMaximized();
     m_view->setFocus();
+    m_contacts = std::make_unique<CContactsController>(m_doc, *m_view, m_operator);
+    m_view->SetPopupExtras({m_actions.at(kCmdMarkContact)});
+    m_contactsWindow = std::make_unique<CContactsWindow>(*m_contacts, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_contactsWindow.get());
+    m_contactsWindow->hide();
+}
+
+void CMainFrame::ToggleContactsWindow() {
+    if (m_contactsWindow != nullptr) {
+        m_contactsWindow->setVisible(!m_contactsWindow->isVisible());
+    }
+}
+
+bool CMainFrame::ContactsWindowVisible() const {
+    return m_contactsWindow != nullptr && m_contactsWindow->isVisible();
 }
 
 QAction* CMainFrame::Action(int id) const {

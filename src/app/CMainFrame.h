@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -22,6 +23,8 @@ class QToolBar;
 namespace vexar {
 
 class CChildFrame;
+class CContactsController;
+class CContactsWindow;
 class CDiagDlg;
 class CInfoPanel;
 class CLiveBar;
@@ -70,6 +73,11 @@ public:
     void OnAbout();
     /// The pointer keys: the pointer moves by (dx, dy) pixels over the view.
     void MovePointer(int dx, int dy);
+    /// The contacts (created with the view) and their window.
+    CContactsController& Contacts() { return *m_contacts; }
+    CContactsWindow* ContactsWindow() const { return m_contactsWindow.get(); }
+    void ToggleContactsWindow();
+    bool ContactsWindowVisible() const;
 
     // ---- The document's events, shown by the windows ----
     void OnPingProcessed() override;
@@ -147,6 +155,9 @@ private:
     std::uint64_t m_bytesPerStep = 0;
     bool m_viewUpdatePending = false;
     bool m_promptShown = false; ///< the message pane shows a command's prompt
+    // Gone before the view they draw on (the window first: it shows the controller's list).
+    std::unique_ptr<CContactsController> m_contacts;
+    std::unique_ptr<CContactsWindow> m_contactsWindow;
 };
 
 } // namespace vexar

@@ -3,6 +3,7 @@
 #include "app/ConsoleCommands.h"
 
 #include "acquisition/CTamsorDoc.h"
+#include "app/CContactsController.h"
 #include "app/CMainFrame.h"
 #include "app/GeoPictureExport.h"
 
@@ -39,6 +40,13 @@ const std::array kCommands = {
     ConsoleCommand{kCmdDataOutput, "Data Output", "Display Data Output Settings Dlg", false,
         [](CMainFrame& f, int) { f.OnDataOutput(); }},
     ConsoleCommand{kCmdAppAbout, "&About Vexar...", "", false, [](CMainFrame& f, int) { f.OnAbout(); }},
+    ConsoleCommand{kCmdMarkContact, "&Mark Contact", "Mark the point under the pointer as a contact", false,
+        [](CMainFrame& f, int) { f.Contacts().MarkAtPointer(); }},
+    ConsoleCommand{kCmdContactsWindow, "&Contacts Window", "Show/Hide the list of contacts", true,
+        [](CMainFrame& f, int) { f.ToggleContactsWindow(); },
+        [](const CMainFrame& f, int) { return CommandState{true, f.ContactsWindowVisible()}; }},
+    ConsoleCommand{kCmdExportContacts, "&Export Contacts...", "Export the contacts as KML, GeoJSON, CSV or a report",
+        false, [](CMainFrame& f, int) { f.Contacts().Export(&f); }},
     // The pointer keys have no menu item: the pointer moves one pixel.
     ConsoleCommand{kCmdPointerDown, "", "", false, [](CMainFrame& f, int) { f.MovePointer(0, 1); }},
     ConsoleCommand{kCmdPointerLeft, "", "", false, [](CMainFrame& f, int) { f.MovePointer(-1, 0); }},

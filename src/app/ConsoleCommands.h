@@ -13,6 +13,10 @@ class CMainFrame;
 /// The application's own command ids.
 inline constexpr int kCmdAppAbout = 57664;
 inline constexpr int kCmdAppExit = 57665;
+/// The contacts' commands.
+inline constexpr int kCmdMarkContact = 33100;
+inline constexpr int kCmdContactsWindow = 33101;
+inline constexpr int kCmdExportContacts = 33102;
 
 using ConsoleCommand = CommandEntry<CMainFrame>;
 

@@ -68,6 +68,9 @@ constexpr std::array kOptions = {
     MenuCommand(kCmdTransducerUp), MenuCommand(kCmdSoundVelocity), MenuCommand(kCmdPingDelay),
     MenuCommand(kCmdComPort),
 };
+constexpr std::array kContacts = {
+    MenuCommand(kCmdMarkContact), MenuCommand(kCmdContactsWindow), MenuSeparator(), MenuCommand(kCmdExportContacts),
+};
 constexpr std::array kHelp = {MenuCommand(kCmdAppAbout)};
 
 constexpr std::array kMenuBar = {
@@ -81,6 +84,7 @@ constexpr std::array kMenuBar = {
     SubMenu("&Averaging", kAveraging),
     SubMenu("P&rofile", kProfile),
     SubMenu("&Options", kOptions),
+    SubMenu("Co&ntacts", kContacts),
     MenuCommand(kCmdDataOutput),
     SubMenu("&Help", kHelp),
 };
@@ -114,6 +118,7 @@ const std::array kAccelerators = {
     AcceleratorSpec{kCmdStopRecording, Qt::CTRL | Qt::Key_E},
     AcceleratorSpec{kCmdClearImage, QKeyCombination(Qt::Key_C)},
     AcceleratorSpec{kCmdHold, QKeyCombination(Qt::Key_H)},
+    AcceleratorSpec{kCmdMarkContact, QKeyCombination(Qt::Key_M)},
     AcceleratorSpec{kCmdJumpToStart, Qt::CTRL | Qt::Key_Home},
     AcceleratorSpec{kCmdStepBack, Qt::CTRL | Qt::Key_Left},
     AcceleratorSpec{kCmdStepForward, Qt::CTRL | Qt::Key_Right},

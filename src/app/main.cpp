@@ -31,7 +31,14 @@ int main(int argc, char* argv[]) {
                        "(never saved)."),
         QStringLiteral("addr[:port]"));
     parser.addOption(sonar);
+    parser.addPositionalArgument(QStringLiteral("FILE.R96"),
+                                 QStringLiteral("A recording to play, as \"Playback...\" would."),
+                                 QStringLiteral("[FILE.R96]"));
     parser.process(application);
+    if (parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "vexar: one recording at a time\n");
+        return 2;
+    }
 
     const QString folder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
     QString settingsPath;
@@ -50,6 +57,12 @@ int main(int argc, char* argv[]) {
     }
     if (!app.Start()) {
         return 1;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        // A recording that cannot be played is refused with the command's message, and the
+        // console goes on in real time.
+        app.Document().OpenPlayback(
+            QDir::current().absoluteFilePath(parser.positionalArguments().first()).toStdString());
     }
     const int result = QApplication::exec();
     app.Shutdown();

@@ -25,6 +25,8 @@ constexpr const char* kDefaultFileError = "Failed to open document.";
 constexpr double kFirstBeamAngleRad = -1.5707963146269321;
 constexpr double kBeamStepPerDegree = 0.01745329238474369;
 constexpr double kNominalSoundVelocity = 1500.0;
+// The attitude's degrees as RotateByAttitude turns them, so that its inverse undoes it exactly.
+constexpr double kAttitudeDegToRad = 0.017453292;
 
 /// One profile point ready for output: its beam, the slant range in metres and the three
 /// coordinates (track offset plus the rotated point).
@@ -110,29 +112,62 @@ constexpr const char* kXyzLineFormat = "%s\t%s.%s\t% 015.3f\t% 015.3f\t% 015.3f\
 
 } // namespace
 
+std::optional<RotatedPoint> PictureOffset(const CNavigation& nav, const PingSettings& settings,
+                                          float bearingDeg, float rangeM) {
+    const int beamSetting = settings.beams;
+    const double c = static_cast<double>(settings.soundVelocity);
+    if (beamSetting <= 0 || !(c > 0.0)) {
+        return std::nullopt;
+    }
+    // The picture draws combined beam i at bearing (i - 1/2) x f clockwise from the top, and the
+    // export turns it to the angle -90 degrees + i x f: the pointer's bearing is taken back to
+    // that angle. The readout's range is corrected for the sound velocity already; the export
+    // applies the correction itself.
+    const double beamDeg = 120.0 / beamSetting;
+    const double angleDeg = static_cast<double>(bearingDeg) - 90.0 + beamDeg / 2.0;
+    const double slantM = static_cast<double>(rangeM) * kNominalSoundVelocity / c;
+    return PointFromVessel(nav, angleDeg * kBeamStepPerDegree, slantM, c);
+}
+
+std::optional<PicturePoint> PicturePointOfOffset(const CNavigation& nav, const PingSettings& settings,
+                                                 const RotatedPoint& offset) {
+    const int beamSetting = settings.beams;
+    if (beamSetting <= 0) {
+        return std::nullopt;
+    }
+    // RotateByAttitude undone step by step: heading, then pitch, then the (negated) roll.
+    const double p = static_cast<double>(nav.m_pitch) * kAttitudeDegToRad;
+    const double h = static_cast<double>(nav.m_heading) * kAttitudeDegToRad;
+    const double r = static_cast<double>(-nav.m_roll) * kAttitudeDegToRad;
+    const double w = offset.x * std::cos(h) - offset.y * std::sin(h);
+    const double v = offset.x * std::sin(h) + offset.y * std::cos(h);
+    const double u = offset.z * std::cos(p) + v * std::sin(p);
+    const double forward = -offset.z * std::sin(p) + v * std::cos(p);
+    const double x = w * std::cos(r) + u * std::sin(r);
+    const double y = u * std::cos(r) - w * std::sin(r);
+    const double beamDeg = 120.0 / beamSetting;
+    const double angleDeg = std::atan2(-y, x) / kBeamStepPerDegree;
+    double bearingDeg = std::fmod(angleDeg + 90.0 - beamDeg / 2.0 + 720.0, 360.0);
+    if (bearingDeg >= 360.0) {
+        bearingDeg -= 360.0;
+    }
+    return PicturePoint{static_cast<float>(bearingDeg), static_cast<float>(std::hypot(x, y)), forward};
+}
+
 std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings,
                                            float bearingDeg, float rangeM) {
-    const int beamSetting = settings.beams;
-    if (nav.m_latitudeText.empty() || nav.m_longitudeText.empty() || beamSetting <= 0) {
+    if (nav.m_latitudeText.empty() || nav.m_longitudeText.empty()) {
         return std::nullopt;
     }
     const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
     if (fix.easting == 0.0 || fix.northing == 0.0) {
         return std::nullopt; // not a usable fix, as the track sees it
     }
-    // The picture draws combined beam i at bearing (i - 1/2) x f clockwise from the top, and the
-    // export turns it to the angle -90 degrees + i x f: the pointer's bearing is taken back to
-    // that angle. The readout's range is corrected for the sound velocity already; the export
-    // applies the correction itself.
-    const double c = static_cast<double>(settings.soundVelocity);
-    if (!(c > 0.0)) {
+    const std::optional<RotatedPoint> point = PictureOffset(nav, settings, bearingDeg, rangeM);
+    if (!point) {
         return std::nullopt;
     }
-    const double beamDeg = 120.0 / beamSetting;
-    const double angleDeg = static_cast<double>(bearingDeg) - 90.0 + beamDeg / 2.0;
-    const double slantM = static_cast<double>(rangeM) * kNominalSoundVelocity / c;
-    const RotatedPoint point = PointFromVessel(nav, angleDeg * kBeamStepPerDegree, slantM, c);
-    return UtmPoint{fix.easting + point.x, fix.northing + point.y, fix.zone};
+    return UtmPoint{fix.easting + point->x, fix.northing + point->y, fix.zone};
 }
 
 std::string FormatXyzLine(const std::string& label, double x, double y, double z) {

@@ -48,6 +48,27 @@ public:
 inline constexpr const char* kXyzNoFixesText =
     "The recording holds no position fixes, so no XYZ points were written.";
 
+/// Where a point of the picture at `bearingDeg` (clockwise from the top) and `rangeM` (corrected
+/// for the sound velocity, as the pointer readout gives it) lies from the vessel, placed as the
+/// export places a profile point there with the ping's geometry and attitude: x east, y north,
+/// z down (m). Nothing when the settings give no beams or sound velocity.
+std::optional<RotatedPoint> PictureOffset(const CNavigation& nav, const PingSettings& settings,
+                                          float bearingDeg, float rangeM);
+
+/// A point of the picture found from its offset from the vessel: bearing and range as
+/// PictureOffset takes them, and how far the point lies out of the plane the beams sweep (m,
+/// forward positive).
+struct PicturePoint {
+    float bearingDeg = 0.0f;
+    float rangeM = 0.0f;
+    double outOfPlaneM = 0.0;
+};
+
+/// The inverse of PictureOffset with the attitude and settings of the ping shown: where an offset
+/// from the vessel (x east, y north, z down, m) appears in the picture. Nothing without beams.
+std::optional<PicturePoint> PicturePointOfOffset(const CNavigation& nav, const PingSettings& settings,
+                                                 const RotatedPoint& offset);
+
 /// The UTM position of a point of the picture at `bearingDeg` (clockwise from the top) and
 /// `rangeM` (corrected for the sound velocity, as the pointer readout gives it) for a ping whose
 /// sentence gave a usable fix, placed as the export places a profile point there, with the same

@@ -7,7 +7,7 @@ head_pid=
 victim=
 cleanup() {
     for pid in $head_pid $victim; do kill -KILL "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
+    [[ -n ${VEXAR_KEEP_WORK:-} ]] || rm -rf "$work"
 }
 trap cleanup EXIT
 export QT_QPA_PLATFORM=offscreen

@@ -4,6 +4,7 @@
 #include "display/CMeasureState.h"
 #include "display/CPictureModel.h"
 #include "display/OverlayLayout.h"
+#include "platform/qt/ContactMarkerPainter.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -323,7 +324,7 @@ void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel
 }
 
 QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, const CMeasureState* measure,
-                             OverlayItems* items) {
+                             OverlayItems* items, const std::vector<MarkerOnPicture>* markers) {
     if (model.ClientWidth() <= 0 || model.ClientHeight() <= 0) {
         return {};
     }
@@ -332,12 +333,15 @@ QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, 
     PaintSonarPicture(image, doc, model);
     QPainter painter(&image);
     PaintOverlays(painter, doc, model, measure, items);
+    if (markers != nullptr && model.DisplayMode() != kDisplayModeBeamTest) {
+        PaintContactMarkers(painter, *markers, PictureFrameOf(doc, model));
+    }
     painter.end();
     return image;
 }
 
 QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size, const CMeasureState* measure,
-                             OverlayItems* items) {
+                             OverlayItems* items, const std::vector<MarkerOnPicture>* markers) {
     if (size.width() > 0 && size.height() > 0 &&
         (model.ClientWidth() != (size.width() + 3) / 4 * 4 || model.ClientHeight() != size.height())) {
         model.Resize(doc.Picture(), size.width(), size.height());
@@ -346,7 +350,7 @@ QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size, 
         }
     }
     // The off-screen picture is as wide as the client rounded up to 4; the window shows the client.
-    const QImage image = RenderDocumentPicture(doc, model, measure, items);
+    const QImage image = RenderDocumentPicture(doc, model, measure, items, markers);
     return size.isValid() && image.width() != size.width() ? image.copy(0, 0, size.width(), size.height())
                                                            : image;
 }

@@ -20,6 +20,7 @@ namespace vexar {
 class CTamsorDoc;
 class CPictureModel;
 class CMeasureState;
+struct MarkerOnPicture;
 
 /// What the overlays put where: every text and the Beam Test lamp row, for the view's record
 /// and for checking the layout.
@@ -38,15 +39,17 @@ using OverlayItems = std::vector<OverlayItem>;
 
 /// The client-sized picture for the document's current state, RGB32. Empty when the model has no
 /// client area yet. `measure` may be null (no measuring graphics); `items`, when given, receives
-/// what the overlays drew where.
+/// what the overlays drew where. `markers`, when given, are the contacts marked on top (Head Up).
 QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model,
-                             const CMeasureState* measure = nullptr, OverlayItems* items = nullptr);
+                             const CMeasureState* measure = nullptr, OverlayItems* items = nullptr,
+                             const std::vector<MarkerOnPicture>* markers = nullptr);
 
 /// Same, for a client area of `size`: the model is resized first when its client area differs
 /// (Fill Screen zoom re-fits the picture, which also resets the pan in the document). The result
 /// is exactly `size`.
 QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size,
-                             const CMeasureState* measure = nullptr, OverlayItems* items = nullptr);
+                             const CMeasureState* measure = nullptr, OverlayItems* items = nullptr,
+                             const std::vector<MarkerOnPicture>* markers = nullptr);
 
 /// Copies the picture or the Beam Test buffer through the current colour table into `target`
 /// (client-sized RGB32, filled black beforehand). A stale live picture is dimmed.

@@ -1,0 +1,105 @@
+#include "app/ContactDocument.h"
+
+#include "acquisition/CTamsorDoc.h"
+#include "contacts/ContactMarking.h"
+#include "display/CPictureModel.h"
+#include "gis/ContactFile.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include <filesystem>
+
+namespace vexar::contact_doc {
+
+namespace {
+
+/// The ping's time stamp (local time, "DDMMYYYYHHMMSSmmm") in UTC milliseconds.
+std::optional<std::int64_t> UtcOfStamp(const std::string& stamp) {
+    const QDateTime local =
+        QDateTime::fromString(QString::fromStdString(stamp), QStringLiteral("ddMMyyyyHHmmsszzz"));
+    if (!local.isValid()) {
+        return std::nullopt;
+    }
+    return local.toMSecsSinceEpoch();
+}
+
+} // namespace
+
+std::string RefusalToMark(const CTamsorDoc& doc) {
+    if (doc.Mode() == DocMode::Conversion || doc.XyzExport().IsActive()) {
+        return "A contact cannot be marked while a recording is being converted.";
+    }
+    if (doc.Sonar().displayMode != kDisplayModePolar || doc.Head(0).m_newData == 0) {
+        return "There is no sonar picture to mark a contact on.";
+    }
+    return {};
+}
+
+Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
+                  std::optional<float> lengthM) {
+    MarkingInput input;
+    input.pictureBearingDeg = pictureBearingDeg;
+    input.rangeM = rangeM;
+    input.lengthM = lengthM;
+    input.utcMs = UtcOfStamp(doc.Clock().timeStamp);
+    if (doc.IsPlayback() && doc.Player().IsOpen()) {
+        input.recording = doc.Player().Path();
+        input.recordCounter = doc.Player().Record().fields.recordCounter;
+        input.recordOffset = doc.Player().ShownRecordStart();
+    } else if (const RecordingStatus recording = doc.CurrentRecording(); recording.active) {
+        input.recording = recording.path;
+    }
+    return MakeContact(doc.Navigation(), doc.Sonar(), input);
+}
+
+std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
+    if (doc.IsPlayback() && doc.Player().IsOpen()) {
+        return gis::ContactsPathBeside(doc.Player().Path());
+    }
+    if (const RecordingStatus recording = doc.CurrentRecording();
+        recording.active && !recording.path.empty()) {
+        return gis::ContactsPathBeside(recording.path);
+    }
+    std::string folder = doc.System().writeFolder;
+    if (folder.empty()) {
+        folder = QDir::homePath().toStdString();
+    }
+    const std::string name = today.toString(QStringLiteral("yyyy-MM-dd")).toStdString() + ".contacts.gpkg";
+    return (std::filesystem::path(folder) / name).string();
+}
+
+bool IsPlaying(const CTamsorDoc& doc) {
+    return doc.Mode() == DocMode::Playback && doc.Player().IsOpen();
+}
+
+std::string PlayedFile(const CTamsorDoc& doc) {
+    return IsPlaying(doc) ? doc.Player().Path() : std::string();
+}
+
+ContactMarkers MarkersOf(const CTamsorDoc& doc, const std::vector<Contact>& contacts, int selected) {
+    ContactMarkers markers;
+    markers.reserve(contacts.size());
+    for (const Contact& contact : contacts) {
+        markers.push_back(MarkerOnPicture{contact.number,
+                                          ContactPicturePoint(contact, doc.Navigation(), doc.Sonar()),
+                                          contact.number == selected});
+    }
+    return markers;
+}
+
+PictureFrame FrameOf(const CTamsorDoc& doc, const CPictureModel& model) {
+    return PictureFrameOf(doc, model);
+}
+
+bool ShowContactRecord(CTamsorDoc& doc, const Contact& contact) {
+    if (!contact.recordOffset || contact.recording.empty()) {
+        return false;
+    }
+    if (PlayedFile(doc) != contact.recording && !doc.OpenPlayback(contact.recording)) {
+        return false;
+    }
+    return doc.PlayRecordAt(*contact.recordOffset);
+}
+
+} // namespace vexar::contact_doc

@@ -1,0 +1,97 @@
+// Contacts in the console: marked at the pointer on a played ping with a fix and written beside
+// the recording with their picture, deleted and brought back in the file too, read again when the
+// recording is played again; refused without a picture; a contacts file that is not one is left
+// as it is while the recording plays.
+
+#include "ConsoleFixture.h"
+
+#include "app/CContactsController.h"
+#include "app/CMOndrelView.h"
+#include "app/ConsoleCommands.h"
+#include "gis/ContactFile.h"
+
+#include <QApplication>
+
+#include <fstream>
+#include <iterator>
+
+namespace vexar::test {
+namespace {
+
+class ContactsTest : public ConsoleTest {
+protected:
+    std::string Recording() const { return m_folder.filePath(QStringLiteral("nav.R96")).toStdString(); }
+    std::string ContactsFile() const { return m_folder.filePath(QStringLiteral("nav.contacts.gpkg")).toStdString(); }
+    /// Plays one ping whose sentence puts the vehicle at 2.5 N 3 E heading 30 degrees.
+    void PlayPingWithFix() {
+        WriteFile(Recording(),
+                  MakeRawRecord(64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,30.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
+        ASSERT_TRUE(m_doc->OpenPlayback(Recording()));
+        ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
+        m_frame->View()->OnUpdate();
+        m_frame->View()->repaint();
+    }
+    CContactsController& Contacts() { return m_frame->Contacts(); }
+    /// Waits for the chips on their way and the writes.
+    void Settle() { Contacts().FlushWrites(); }
+};
+
+TEST_F(ContactsTest, MarkedAtThePointerAndKeptBesideTheRecording) {
+    PlayPingWithFix();
+    CMOndrelView& view = *m_frame->View();
+    const PointerContext context = view.Context();
+    // 100 pixels to the right of the vehicle: to starboard, so 120 degrees from north.
+    view.PointerMovedTo(CViewPointer::CentreX(context) + 100, CViewPointer::CentreY(context));
+    m_frame->OnCommand(kCmdMarkContact);
+    ASSERT_EQ(Contacts().List().All().size(), 1u) << (m_operator.m_messages.empty() ? "" : m_operator.m_messages[0]);
+    const Contact& contact = Contacts().List().All()[0];
+    EXPECT_TRUE(contact.bearingFromNorth);
+    EXPECT_NEAR(contact.bearingDeg, 120.0f, 0.5f);
+    ASSERT_TRUE(contact.position.has_value());
+    EXPECT_EQ(contact.position->epsg, 32631);
+    EXPECT_EQ(contact.recording, Recording());
+    Settle();
+    gis::ContactFileRead read = gis::ReadContactFile(ContactsFile());
+    ASSERT_TRUE(read.ok) << read.error;
+    ASSERT_EQ(read.contacts.size(), 1u);
+    EXPECT_FALSE(read.contacts[0].chipPng.empty());
+
+    Contacts().Delete(1);
+    Settle();
+    EXPECT_TRUE(gis::ReadContactFile(ContactsFile()).contacts.empty());
+    Contacts().UndoDelete();
+    Contacts().SetNote(1, "mooring block");
+    Settle();
+    m_doc->OnRealTime();
+    EXPECT_TRUE(Contacts().List().Empty());
+    ASSERT_TRUE(m_doc->OpenPlayback(Recording()));
+    ASSERT_EQ(Contacts().List().All().size(), 1u);
+    EXPECT_EQ(Contacts().List().All()[0].note, "mooring block");
+    EXPECT_TRUE(m_operator.m_messages.empty());
+}
+
+TEST_F(ContactsTest, RefusedWithoutAPicture) {
+    m_frame->View()->PointerMovedTo(300, 300);
+    m_frame->OnCommand(kCmdMarkContact);
+    EXPECT_TRUE(Contacts().List().Empty());
+    ASSERT_EQ(m_operator.m_messages.size(), 1u);
+    EXPECT_EQ(m_operator.m_messages[0], "There is no sonar picture to mark a contact on.");
+}
+
+TEST_F(ContactsTest, AContactsFileThatIsNotOneIsLeftAsItIs) {
+    const std::string junk = "not a GeoPackage at all\n";
+    std::ofstream(ContactsFile(), std::ios::binary) << junk;
+    PlayPingWithFix();
+    ASSERT_EQ(m_operator.m_messages.size(), 1u);
+    EXPECT_NE(m_operator.m_messages[0].find(ContactsFile()), std::string::npos);
+    const PointerContext context = m_frame->View()->Context();
+    m_frame->View()->PointerMovedTo(CViewPointer::CentreX(context), CViewPointer::CentreY(context) - 50);
+    m_frame->OnCommand(kCmdMarkContact);
+    EXPECT_EQ(Contacts().List().All().size(), 1u);
+    Settle();
+    std::ifstream in(ContactsFile(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), junk);
+}
+
+} // namespace
+} // namespace vexar::test
