@@ -16,8 +16,7 @@ inline constexpr int kCmdAppExit = 57665;
 
 using ConsoleCommand = CommandEntry<CMainFrame>;
 
-/// Every command the main frame runs itself. An entry without an action is shown but does
-/// nothing ("Com Port Settings...", always disabled).
+/// Every command the main frame runs itself.
 std::span<const ConsoleCommand> ConsoleCommands();
 
 } // namespace vexar

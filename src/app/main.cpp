@@ -3,6 +3,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "app/CTamsorApp.h"
 #include "common/TextParse.h"
+#include "navigation/NavigationSource.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -31,6 +32,12 @@ int main(int argc, char* argv[]) {
                        "(never saved)."),
         QStringLiteral("addr[:port]"));
     parser.addOption(sonar);
+    const QCommandLineOption navigation(
+        QStringList{QStringLiteral("nav")},
+        QStringLiteral("Live navigation source for this run instead of the settings' (never saved): "
+                       "serial:PATH[,BAUD], gpsd, gpsd:HOST[:PORT] or none."),
+        QStringLiteral("spec"));
+    parser.addOption(navigation);
     parser.process(application);
 
     const QString folder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
@@ -47,6 +54,15 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         app.SetSonarOverride(host, port);
+    }
+    if (parser.isSet(navigation)) {
+        std::string error;
+        const auto spec = vexar::ParseNavSpec(parser.value(navigation).toStdString(), &error);
+        if (!spec) {
+            std::fprintf(stderr, "vexar: --nav: %s\n", error.c_str());
+            return 2;
+        }
+        app.SetNavigationOverride(*spec);
     }
     if (!app.Start()) {
         return 1;

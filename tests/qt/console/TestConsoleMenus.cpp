@@ -139,7 +139,7 @@ TEST_F(MenuTest, ProfileLevelsAreGreyWhileProfilesAreOff) {
 
 TEST_F(MenuTest, OptionsShowTheirStates) {
     ShowMenus();
-    EXPECT_FALSE(Enabled(kCmdComPort));
+    EXPECT_TRUE(Enabled(kCmdComPort));
     EXPECT_FALSE(Checked(kCmdDiagnostics));
     m_frame->OnCommand(kCmdDiagnostics);
     ShowMenus();
