@@ -3,7 +3,8 @@
 // the picture by the ping's heading so that north is at the top. The turn is made in whole beams
 // of the picture's sweep (a quarter of a degree at 480 beams a head, about a degree at 120), so
 // that the picture is drawn from the same pixel map in both orientations: an echo moves by at
-// most half a beam from its true bearing, within the picture's own angular resolution.
+// most half a beam from its true bearing, within the picture's own angular resolution. As in
+// Head Up, the one beam of the sweep straight up is not drawn.
 
 #include <optional>
 

@@ -24,8 +24,8 @@ struct LatLon {
     double longitudeDeg = 0.0;
 };
 
-/// UTM back to latitude and longitude (the inverse of LatLonToUtmInZone, series form, to a
-/// millimetre within a zone's width); `south`: the northing carries the southern false northing.
+/// UTM back to latitude and longitude (the inverse of LatLonToUtmInZone, series form, to a few
+/// millimetres within a zone); `south`: the northing carries the southern false northing.
 LatLon UtmToLatLon(const UtmPoint& point, bool south);
 
 /// The UTM zone of a position, 1..60 for finite values.

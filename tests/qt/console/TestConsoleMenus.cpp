@@ -6,6 +6,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CInfoPanel.h"
 #include "app/CSettingsDlg.h"
+#include "display/PictureOrientation.h"
 
 #include <QAction>
 #include <QLabel>
@@ -104,6 +105,20 @@ TEST_F(MenuTest, ZoomReselectionKeepsThePictureGeometry) {
     EXPECT_FALSE(Checked(kCmdZoom100));
     m_frame->OnCommand(kCmdZoomFill);
     EXPECT_NE(m_doc->GeometryVersion(), geometry);
+}
+
+TEST_F(MenuTest, HeadUpAndNorthUpChooseTheOrientation) {
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdHeadUp));
+    EXPECT_FALSE(Checked(kCmdNorthUp));
+    const std::uint64_t geometry = m_doc->GeometryVersion();
+    m_frame->OnCommand(kCmdNorthUp);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdNorthUp));
+    EXPECT_FALSE(Checked(kCmdHeadUp));
+    EXPECT_EQ(m_doc->View().orientation, kOrientationNorthUp);
+    EXPECT_NE(m_doc->GeometryVersion(), geometry); // the held picture of the other way is cleared
+    EXPECT_EQ(Texts(QStringLiteral("&View")).mid(6), (QStringList{"-", "Head Up", "North Up"}));
 }
 
 TEST_F(MenuTest, DataPointsAreLockedInPlayback) {
