@@ -46,7 +46,8 @@ QComboBox* BaudBox(const SystemSettings& system, QWidget* parent) {
 
 CNavInputDlg::CNavInputDlg(const SystemSettings& system, QWidget* parent)
     : QDialog(parent), m_source(new QButtonGroup(this)), m_device(DeviceBox(system, this)),
-      m_baud(BaudBox(system, this)), m_gpsdAddress(new QLineEdit(QString::fromStdString(system.gpsdAddress), this)),
+      m_baud(BaudBox(system, this)),
+      m_gpsdAddress(new QLineEdit(QString::fromStdString(system.gpsdAddress), this)),
       m_maxFixAge(new QSpinBox(this)), m_error(new QLabel(this)), m_values(system) {
     setWindowTitle(QStringLiteral("Navigation Input"));
     auto* grid = new QGridLayout(this);

@@ -8,7 +8,8 @@
 
 namespace vexar {
 
-CNavigationFollower::CNavigationFollower(CTamsorDoc& doc, CNavigationInput& input) : m_doc(doc), m_input(input) {
+CNavigationFollower::CNavigationFollower(CTamsorDoc& doc, CNavigationInput& input)
+    : m_doc(doc), m_input(input) {
     m_doc.Subscribe(*this);
 }
 

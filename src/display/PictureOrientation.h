@@ -17,9 +17,9 @@ inline constexpr int kOrientationNorthUp = 1;
 /// is drawn at the screen bearing (degrees clockwise from the top) `relative + degrees`; markers
 /// drawn over the picture use the same.
 struct PictureTurn {
-    int beams = 0;         ///< sweep beams the picture is turned clockwise by, 0 .. beams - 1
-    float degrees = 0.0f;  ///< the same in degrees, 0 <= degrees < 360
-    bool northUp = false;  ///< north is at the top (North Up with a heading)
+    int beams = 0;        ///< sweep beams the picture is turned clockwise by, 0 .. beams - 1
+    float degrees = 0.0f; ///< the same in degrees, 0 <= degrees < 360
+    bool northUp = false; ///< north is at the top (North Up with a heading)
 };
 
 /// The turn for an orientation, the beams per head of the picture and the ping's heading: none in

@@ -263,7 +263,8 @@ TEST_F(PictureModelTest, NorthUpDrawsATargetAtItsTrueBearing) {
         int beamsPerHead, beam;
         float headingDeg;
     };
-    for (const Case c : {Case{120, 10, 345.4f}, Case{120, 300, 45.2f}, Case{480, 1000, 123.4f}, Case{240, 700, -30.0f}}) {
+    for (const Case c :
+         {Case{120, 10, 345.4f}, Case{120, 300, 45.2f}, Case{480, 1000, 123.4f}, Case{240, 700, -30.0f}}) {
         Configure(c.beamsPerHead, 1000, kZoomHalf);
         FillCombined(0.0f);
         for (int s = 590; s <= 610; ++s) {
@@ -286,9 +287,11 @@ TEST_F(PictureModelTest, NorthUpDrawsATargetAtItsTrueBearing) {
         const double trueHeading = static_cast<double>(c.headingDeg);
         const double expected = std::fmod((c.beam + 0.5) * perBeam + trueHeading + 720.0, 360.0);
         const double drawn = TargetBearing();
-        EXPECT_NEAR(std::remainder(drawn - expected, 360.0), 0.0, perBeam / 2.0 + 0.1) << c.beam << " at " << c.headingDeg;
+        EXPECT_NEAR(std::remainder(drawn - expected, 360.0), 0.0, perBeam / 2.0 + 0.1)
+            << c.beam << " at " << c.headingDeg;
         EXPECT_TRUE(model->Turn().northUp);
-        EXPECT_NEAR(std::remainder(static_cast<double>(model->Turn().degrees) - trueHeading, 360.0), 0.0, perBeam / 2.0);
+        EXPECT_NEAR(std::remainder(static_cast<double>(model->Turn().degrees) - trueHeading, 360.0), 0.0,
+                    perBeam / 2.0);
     }
     // A profile point a quarter turn to the right of the bow, heading east: drawn below the centre.
     Configure(480, 1000, kZoomFull);

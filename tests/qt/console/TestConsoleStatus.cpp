@@ -123,7 +123,8 @@ TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
     EXPECT_TRUE(map.startsWith(QStringLiteral("E 5"))) << map.toStdString();
     EXPECT_TRUE(map.endsWith(QStringLiteral("zone 31"))) << map.toStdString();
     const QRegularExpression geo(QStringLiteral("^2\\.(49|50)\\d{4} N (2\\.99|3\\.00)\\d{4} E$"));
-    EXPECT_TRUE(geo.match(Info().GeoPositionPane()->text()).hasMatch()) << Info().GeoPositionPane()->text().toStdString();
+    EXPECT_TRUE(geo.match(Info().GeoPositionPane()->text()).hasMatch())
+        << Info().GeoPositionPane()->text().toStdString();
 
     // North Up turns the picture by the heading of 45 degrees: the point a quarter turn to the
     // right of the bow is now that much further round on the screen, and lies where it did.

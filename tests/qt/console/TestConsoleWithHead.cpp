@@ -150,7 +150,8 @@ TEST_F(ConsoleWithHead, NavigationFromTheHeadsSerialLineIsShownLiveAndGoesStale)
     QLabel& field = *info.NavigationPane();
     const auto colour = [&field] { return field.palette().color(QPalette::Window); };
     const QRegularExpression good(QStringLiteral("^Nav: serial (9|10|11) Hz$"));
-    ASSERT_TRUE(WaitFor([&] { return good.match(field.text()).hasMatch() && Doc().Head(0).m_pingCounter > 3; }, 30000))
+    ASSERT_TRUE(WaitFor(
+        [&] { return good.match(field.text()).hasMatch() && Doc().Head(0).m_pingCounter > 3; }, 30000))
         << field.text().toStdString();
     EXPECT_TRUE(field.isVisible());
     EXPECT_EQ(colour(), QColor(40, 130, 40));
@@ -162,11 +163,13 @@ TEST_F(ConsoleWithHead, NavigationFromTheHeadsSerialLineIsShownLiveAndGoesStale)
     info.UpdateCursorReadout(Doc());
     EXPECT_TRUE(info.MapPositionPane()->text().endsWith(QStringLiteral("zone 32")));
     const QRegularExpression geo(QStringLiteral("^43\\.(49|50)\\d{4} N (8\\.99|9\\.00)\\d{4} E$"));
-    EXPECT_TRUE(geo.match(info.GeoPositionPane()->text()).hasMatch()) << info.GeoPositionPane()->text().toStdString();
+    EXPECT_TRUE(geo.match(info.GeoPositionPane()->text()).hasMatch())
+        << info.GeoPositionPane()->text().toStdString();
 
     m_head.Kill();
     const QRegularExpression stale(QStringLiteral("^Nav: stale \\d+ s$"));
-    ASSERT_TRUE(WaitFor([&] { return stale.match(field.text()).hasMatch(); }, 10000)) << field.text().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return stale.match(field.text()).hasMatch(); }, 10000))
+        << field.text().toStdString();
     EXPECT_EQ(colour(), QColor(240, 170, 20));
 }
 
