@@ -68,7 +68,8 @@ struct Truth {
             return false;
         }
         const auto before = std::prev(after);
-        const double f = static_cast<double>(ms - before->first) / static_cast<double>(after->first - before->first);
+        const double f =
+            static_cast<double>(ms - before->first) / static_cast<double>(after->first - before->first);
         easting = before->second.first + f * (after->second.first - before->second.first);
         northing = before->second.second + f * (after->second.second - before->second.second);
         return true;
@@ -122,10 +123,11 @@ std::vector<RecordedFix> ReadRecords(const std::string& path) {
     const QByteArray bytes = file.readAll();
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     for (std::size_t at = 0; at + kRecordHeaderSize <= static_cast<std::size_t>(bytes.size());) {
-        const RecordHeaderFields f = ReadRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(data + at, kRecordHeaderSize));
+        const RecordHeaderFields f =
+            ReadRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(data + at, kRecordHeaderSize));
         UtcDateTime t;
-        std::sscanf(f.timeStamp.c_str(), "%2d%2d%4d%2d%2d%2d%3d", &t.day, &t.month, &t.year, &t.hour, &t.minute,
-                    &t.second, &t.millisecond);
+        std::sscanf(f.timeStamp.c_str(), "%2d%2d%4d%2d%2d%2d%3d", &t.day, &t.month, &t.year, &t.hour,
+                    &t.minute, &t.second, &t.millisecond);
         const std::size_t sentence = at + kRecordDataOffset + f.dataLength + f.extensionLength;
         records.push_back({MsFromUtc(t).value_or(0),
                            std::string(reinterpret_cast<const char*>(data + sentence), f.sentenceLength)});
@@ -138,11 +140,14 @@ class LiveRecording : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
-        std::ofstream(Path("Vexar.INI")) << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
-                                            "RemotePort_Output1=4041\n[Sonar]\nOperating Range=3\n"
-                                            "Number of Samples=1000\nBeams=480\nDetectProfilePoints=1\n";
+        std::ofstream(Path("Vexar.INI"))
+            << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+               "RemotePort_Output1=4041\n[Sonar]\nOperating Range=3\n"
+               "Number of Samples=1000\nBeams=480\nDetectProfilePoints=1\n";
     }
-    std::string Path(const char* name) const { return m_folder.filePath(QString::fromLatin1(name)).toStdString(); }
+    std::string Path(const char* name) const {
+        return m_folder.filePath(QString::fromLatin1(name)).toStdString();
+    }
 
     /// Runs vexar-cli with the loopback settings file, in UTC; its exit status (-1: it hung).
     int Cli(QStringList arguments) {
@@ -160,10 +165,11 @@ protected:
     }
     /// Records `pings` pings from the head on `port` with the navigation `nav` into rec.R96.
     void RecordPings(std::uint16_t port, const QString& nav, int pings) {
-        ASSERT_EQ(Cli({QStringLiteral("record"), QStringLiteral("--sonar"), QStringLiteral("127.0.0.1:%1").arg(port),
-                       QStringLiteral("--nav"), nav, QStringLiteral("--pings"), QString::number(pings),
-                       QString::fromStdString(Path("rec.R96"))}),
-                  0)
+        ASSERT_EQ(
+            Cli({QStringLiteral("record"), QStringLiteral("--sonar"),
+                 QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--nav"), nav,
+                 QStringLiteral("--pings"), QString::number(pings), QString::fromStdString(Path("rec.R96"))}),
+            0)
             << m_output.toStdString();
     }
     /// Every record has a fix within 0.5 m of where the vehicle was at its request.
@@ -178,7 +184,8 @@ protected:
             double easting = 0.0;
             double northing = 0.0;
             ASSERT_TRUE(truth.At(r.ms, easting, northing)) << r.ms;
-            const UtmPoint p = LatLonToUtmInZone(fix->position->latitudeDeg, fix->position->longitudeDeg, truth.zone);
+            const UtmPoint p =
+                LatLonToUtmInZone(fix->position->latitudeDeg, fix->position->longitudeDeg, truth.zone);
             EXPECT_LT(std::hypot(p.easting - easting, p.northing - northing), 0.5) << r.sentence;
         }
     }
@@ -193,16 +200,16 @@ protected:
 // where the beam meets the wall from the vehicle's true position.
 TEST_F(LiveRecording, SerialLineFixesReachEveryRecordAndPutTheQuayWallOnItsLine) {
     HeadProcess head;
-    const std::uint16_t port =
-        head.Start(0, {"--nav-link", QString::fromStdString(Path("nav")), "--truth", QString::fromStdString(Path("truth.csv")),
-                       "--heading", "90", "--speed", "0.75", "--turn-rate", "0"});
+    const std::uint16_t port = head.Start(0, {"--nav-link", QString::fromStdString(Path("nav")), "--truth",
+                                              QString::fromStdString(Path("truth.csv")), "--heading", "90",
+                                              "--speed", "0.75", "--turn-rate", "0"});
     ASSERT_NE(port, 0);
     ASSERT_NO_FATAL_FAILURE(RecordPings(port, QString::fromStdString("serial:" + Path("nav")), 40));
     head.Kill();
     ExpectRecordsWhereTheVehicleWas(40);
 
-    ASSERT_EQ(Cli({"convert", QString::fromStdString(Path("rec.R96")), "--xyz", QString::fromStdString(Path("rec.csv")),
-                   "--xyz-format", "csv"}),
+    ASSERT_EQ(Cli({"convert", QString::fromStdString(Path("rec.R96")), "--xyz",
+                   QString::fromStdString(Path("rec.csv")), "--xyz-format", "csv"}),
               0)
         << m_output.toStdString();
     const Truth truth = ReadTruth(Path("truth.csv"));
@@ -223,7 +230,8 @@ TEST_F(LiveRecording, SerialLineFixesReachEveryRecordAndPutTheQuayWallOnItsLine)
             continue;
         }
         ++facing;
-        const double wallRange = truth.FromWall(easting, northing) / std::cos(offAbeamDeg * 3.14159265358979 / 180.0);
+        const double wallRange =
+            truth.FromWall(easting, northing) / std::cos(offAbeamDeg * 3.14159265358979 / 180.0);
         if (std::fabs(std::stod(c[5]) - wallRange) > 1.0) {
             continue;
         }
@@ -238,13 +246,12 @@ TEST_F(LiveRecording, GpsdFixesReachEveryRecord) {
     const std::uint16_t gpsdPort = test::FreeLoopbackPort(false);
     const std::uint16_t nmeaPort = test::FreeLoopbackPort(true);
     test::ChildProcess gpsd;
-    ASSERT_TRUE(gpsd.Start({VEXAR_GPSD_PATH, "-N", "-n", "-S", std::to_string(gpsdPort), "-F", Path("control"),
-                            "udp://127.0.0.1:" + std::to_string(nmeaPort)},
+    ASSERT_TRUE(gpsd.Start({VEXAR_GPSD_PATH, "-N", "-n", "-S", std::to_string(gpsdPort), "-F",
+                            Path("control"), "udp://127.0.0.1:" + std::to_string(nmeaPort)},
                            Path("gpsd.log")));
     HeadProcess head;
-    const std::uint16_t port =
-        head.Start(0, {"--truth", QString::fromStdString(Path("truth.csv")), "--nmea-udp",
-                       QStringLiteral("127.0.0.1:%1").arg(nmeaPort)});
+    const std::uint16_t port = head.Start(0, {"--truth", QString::fromStdString(Path("truth.csv")),
+                                              "--nmea-udp", QStringLiteral("127.0.0.1:%1").arg(nmeaPort)});
     ASSERT_NE(port, 0);
     ASSERT_NO_FATAL_FAILURE(RecordPings(port, QStringLiteral("gpsd:127.0.0.1:%1").arg(gpsdPort), 40));
     head.Kill();
