@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <string>
 #include <vector>
 
 namespace {
@@ -90,6 +91,30 @@ void BM_FixStoreLookup(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FixStoreLookup)->Arg(0)->Arg(3)->Arg(255);
+
+/// Everything navigation costs a live ping: the link's lookup of the ping's fix in a full store
+/// (on the link's thread) and, on the document's thread, taking its sentence and parsing it into
+/// the values the info panel, the picture and the products use.
+void BM_LivePingNavigation(benchmark::State& state) {
+    vexar::CFixStore store;
+    store.Reset(vexar::NavSourceKind::Serial);
+    const int count = static_cast<int>(vexar::CFixStore::kCapacity);
+    for (int i = 0; i < count; ++i) {
+        store.Post(LiveFix(i), 1000 + 100 * static_cast<std::uint64_t>(i));
+    }
+    const std::uint64_t tick = 1000 + 100 * static_cast<std::uint64_t>(count - 1) + 50;
+    vexar::NavigationSample sample;
+    vexar::CNavigation nav;
+    std::string sentence;
+    for (auto _ : state) {
+        if (store.Newest(tick, 2000, sample)) {
+            sentence.assign(sample.sentence.View());
+            nav.ParseNavigationSentence(sentence, false);
+        }
+        benchmark::DoNotOptimize(nav.m_heading);
+    }
+}
+BENCHMARK(BM_LivePingNavigation)->Unit(benchmark::kMicrosecond);
 
 void BM_ComposeSentence(benchmark::State& state) {
     const vexar::NavigationFix fix = LiveFix(7);

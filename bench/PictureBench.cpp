@@ -1,11 +1,13 @@
 // Cost of the sonar picture: the per-ping update at the largest picture (2000 x 2000, 1000 data
-// points at 100 %, 1440 beams, persistence on) and the rebuild of the pixel map after a
+// points at 100 %, 1440 beams, persistence on), Head Up and North Up (turned by a heading that
+// changes every ping, as a turning vehicle's does), and the rebuild of the pixel map after a
 // geometry change.
 
 #include "display/CPictureModel.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -41,8 +43,10 @@ struct Scene {
         input.combinedProfile = profile.data();
         input.heads = heads.get();
         input.displayedPingPeriodMs = 100.0f;
+        input.headingDeg = headingDeg;
         return input;
     }
+    float headingDeg = 37.0f;
     vexar::PingSettings settings;
     vexar::ViewSettings view;
     std::vector<float> image =
@@ -56,19 +60,25 @@ struct Scene {
 
 void PerPingUpdate(benchmark::State& state) {
     Scene scene(state.range(0) != 0, static_cast<int>(state.range(1)));
+    scene.view.orientation = state.range(2) != 0 ? vexar::kOrientationNorthUp : vexar::kOrientationHeadUp;
     for (auto _ : state) {
         (*scene.heads)[0].m_newData = 1;
         scene.model->Update(scene.Input());
         benchmark::DoNotOptimize(scene.model->Picture().data());
+        scene.headingDeg = std::fmod(scene.headingDeg + 0.7f, 360.0f);
     }
     state.counters["side"] = scene.model->Side();
 }
 BENCHMARK(PerPingUpdate)
-    ->ArgNames({"twoCores", "persistenceS"})
-    ->Args({1, 5})
-    ->Args({0, 5})
-    ->Args({1, 0})
-    ->Args({0, 0})
+    ->ArgNames({"twoCores", "persistenceS", "northUp"})
+    ->Args({1, 5, 0})
+    ->Args({1, 5, 1})
+    ->Args({0, 5, 0})
+    ->Args({0, 5, 1})
+    ->Args({1, 0, 0})
+    ->Args({1, 0, 1})
+    ->Args({0, 0, 0})
+    ->Args({0, 0, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

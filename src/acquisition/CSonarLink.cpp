@@ -151,6 +151,9 @@ int CSonarLink::PingOnce() {
     if (m_abort.load()) {
         return kIdle; // the runner is stopping: the ping was cut short on purpose
     }
+    if (result == PingResult::Complete) {
+        LookUpFix(ping);
+    }
     FollowPingResult(result, ping, m_clock.TickMs());
     if (m_request.paused) {
         return kIdle;
@@ -322,6 +325,7 @@ void CSonarLink::DiscardPending() {
 
 CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
     const std::uint64_t start = m_clock.TickMs();
+    ping.requestTickMs = start;
     ping.startTime = m_clock.Now();
     DiscardPending();
     const int blocks = std::clamp(m_request.blocksPerPing, 1, kMaxBlocksPerPing);
@@ -353,6 +357,13 @@ CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
     ping.lastReply = m_reply;
     ping.blocksPerPing = blocks;
     return PingResult::Complete;
+}
+
+// Looked up after the exchange, at the request's tick: every fix that arrived by then is in the
+// store, and the ping's raw record, products and picture all carry this one.
+void CSonarLink::LookUpFix(LinkPing& ping) const {
+    ping.hasFix = m_request.fixes != nullptr &&
+                  m_request.fixes->Newest(ping.requestTickMs, m_request.maxFixAgeMs, ping.fix);
 }
 
 void CSonarLink::Publish(std::uint64_t now) {
@@ -422,8 +433,11 @@ void CSonarLink::WriteRawRecord(const LinkPing& ping) {
         return;
     }
     const std::size_t pairs = static_cast<std::size_t>(ping.blocksPerPing) * kPacketPairSize;
-    const std::size_t sentence =
-        std::min(m_template.sentence.size(), static_cast<std::size_t>(kMaxSentenceLength));
+    // The ping's own fix, never the one of the ping before.
+    const std::span<const std::uint8_t> text =
+        ping.hasFix ? CRecorder::SentenceFor(RecordKind::Raw, ping.fix.sentence.View())
+                    : std::span<const std::uint8_t>{};
+    const std::size_t sentence = text.size();
     const std::size_t length = static_cast<std::size_t>(kRecordDataOffset) + pairs + sentence;
 
     RecordHeaderFields fields = m_template.fields;
@@ -439,8 +453,8 @@ void CSonarLink::WriteRawRecord(const LinkPing& ping) {
     WriteRecordHeader(fields, header);
     std::copy(header.begin(), header.end(), m_record.begin());
     std::fill(m_record.begin() + kRecordHeaderSize, m_record.begin() + kRecordDataOffset, std::uint8_t{0});
-    std::copy_n(m_template.sentence.begin(), sentence,
-                m_record.begin() + static_cast<std::ptrdiff_t>(kRecordDataOffset + pairs));
+    std::copy(text.begin(), text.end(),
+              m_record.begin() + static_cast<std::ptrdiff_t>(kRecordDataOffset + pairs));
 
     // The whole record goes out in one write (one system call: the file writes through), so
     // that even a kill of the program leaves whole records; a failed write is cut back.

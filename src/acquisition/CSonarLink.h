@@ -13,6 +13,7 @@
 #include "files/RawRecording.h"
 #include "files/RecordHeader.h"
 #include "head/ReplyData.h"
+#include "navigation/CFixStore.h"
 #include "platform/Ports.h"
 
 #include <array>
@@ -47,6 +48,10 @@ struct LinkRequest {
     std::array<std::uint8_t, kCommandPacketSize> packet{}; ///< head 0's packet; byte 13 is set per block
     int blocksPerPing = 128;
     int pingDelayMs = 0;
+    /// The live fixes a ping looks up its own in (not owned; null: pings carry no fix), and the
+    /// greatest age a ping's fix may have at its request.
+    const CFixStore* fixes = nullptr;
+    std::uint64_t maxFixAgeMs = 2000;
 };
 
 /// A complete ping, as handed to the document.
@@ -54,7 +59,12 @@ struct LinkPing {
     PingBuffer payloads{};
     ReplyBlock lastReply{}; ///< its header is the ping's reply header
     int blocksPerPing = 0;
-    LocalTime startTime{};          ///< local time when the ping was requested
+    LocalTime startTime{};           ///< local time when the ping was requested
+    std::uint64_t requestTickMs = 0; ///< the clock's tick when the ping was requested
+    /// The newest live fix no older than the request's maximum fix age at the request, looked up
+    /// once the ping is complete; its raw record carries its sentence.
+    bool hasFix = false;
+    NavigationSample fix;
     float sonarTimeMs = 0.0f;       ///< from the request to the first reply
     float acquisitionTimeMs = 0.0f; ///< from the request to the last reply
     std::uint64_t number = 0;       ///< counts complete pings from 1
@@ -121,6 +131,7 @@ private:
     int Connect(std::uint64_t now);
     void Disconnect();
     PingResult ExchangePing(LinkPing& ping);
+    void LookUpFix(LinkPing& ping) const;
     int ReceiveBlock(ReplyBlock& reply);
     void DiscardPending();
     void Publish(std::uint64_t now);

@@ -208,9 +208,10 @@ void CTamsorDoc::ApplySettings(const Settings& before) {
         sonar.azimuthOffsetDeg != before.sonar.azimuthOffsetDeg) {
         UpdateHeadAzimuths(sonar);
     }
-    // An inverted head swaps the halves of the picture; a zoom or mode draws another one.
+    // An inverted head swaps the halves of the picture; a zoom, mode or orientation draws another one.
     if (m_settings.view.zoomIndex != before.view.zoomIndex || sonar.displayMode != before.sonar.displayMode ||
-        sonar.transducerUp != before.sonar.transducerUp) {
+        sonar.transducerUp != before.sonar.transducerUp ||
+        m_settings.view.orientation != before.view.orientation) {
         ResetPictureGeometry();
     }
     UpdateRollOverRule();
@@ -305,6 +306,9 @@ PictureInput CTamsorDoc::Picture() const {
     input.displayedPingPeriodMs = m_timings.displayedPingPeriodMs;
     input.geometryVersion = m_geometryVersion;
     input.clearVersion = m_clearVersion;
+    if (m_navigation.m_hasHeading) {
+        input.headingDeg = m_navigation.m_heading;
+    }
     return input;
 }
 

@@ -133,6 +133,10 @@ public:
 
     // ---- Link ----
     const LinkView& Link() const { return m_link; }
+    /// The live fixes each live ping takes the newest of, no older than "Nav Max Fix Age" at its
+    /// request (not owned: the program owns the store and the source that feeds it, and keeps
+    /// them until the document is gone). Null: live pings carry no sentence.
+    void SetLiveFixes(const CFixStore* fixes);
     /// The link to the head (absent without a TCP port).
     CSonarLink* SonarLink() { return m_sonarLink.get(); }
     /// (Re)starts the link to the head and the output socket.
@@ -367,6 +371,7 @@ private:
     CPlayer m_player;
     CXyzExport m_xyz;
     std::unique_ptr<CSonarLink> m_sonarLink;
+    const CFixStore* m_liveFixes = nullptr;
     std::string m_playbackTitle; ///< "Playback File: PATH"
 };
 

@@ -191,6 +191,12 @@ const std::array kCommands = {
         [](const CTamsorDoc& d, int) { return Enabled(true, d.View().rangeMark != 0); }},
     DocumentCommand{kCmdHold, "&Hold", "", true, [](CTamsorDoc& d, int) { d.OnHold(); },
         [](const CTamsorDoc& d, int) { return Enabled(true, d.IsHeld()); }},
+    DocumentCommand{kCmdHeadUp, "Head Up", "Draw the picture with the bow at the top", true,
+        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.orientation = id - kCmdHeadUp; }); },
+        [](const CTamsorDoc& d, int id) { return Enabled(true, d.View().orientation == id - kCmdHeadUp); }},
+    DocumentCommand{kCmdNorthUp, "North Up", "Turn the picture by the heading, north at the top", true,
+        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.orientation = id - kCmdHeadUp; }); },
+        [](const CTamsorDoc& d, int id) { return Enabled(true, d.View().orientation == id - kCmdHeadUp); }},
 
     // Data points, beams, mode, beam width, averaging
     DocumentCommand{kCmdPoints500, "500", "Select 500 data points per channel", true, SetSamples,

@@ -4,6 +4,8 @@
 
 #include "acquisition/CTamsorDoc.h"
 
+#include <algorithm>
+
 namespace vexar {
 
 namespace {
@@ -79,9 +81,19 @@ void CTamsorDoc::UpdateLinkRequest() {
     request.packet[kPacketBlockByte] = 0;
     request.blocksPerPing = BlocksPerPingFor(m_settings.sonar.samples);
     request.pingDelayMs = System().pingDelayMs;
+    request.fixes = m_liveFixes;
+    request.maxFixAgeMs = static_cast<std::uint64_t>(std::max(System().maxFixAgeMs, 0));
     m_sonarLink->SetRequest(request);
     if (LinkRecords()) {
         m_sonarLink->SetRecordTemplate(CRecorder::RawTemplate(PingRecordContext()));
+    }
+}
+
+void CTamsorDoc::SetLiveFixes(const CFixStore* fixes) {
+    m_liveFixes = fixes;
+    // A running link takes it with its next ping; one not started yet with its first request.
+    if (m_ports.linkRunner != nullptr && m_ports.linkRunner->IsRunning()) {
+        UpdateLinkRequest();
     }
 }
 
@@ -167,6 +179,11 @@ void CTamsorDoc::TakeLivePing(const LinkPing& ping) {
     input.requestTime = ping.startTime;
     input.sonarTimeMs = ping.sonarTimeMs;
     input.acquisitionTimeMs = ping.acquisitionTimeMs;
+    // The fix the link looked up for this ping and wrote into its raw record.
+    if (ping.hasFix) {
+        input.sentence = ping.fix.sentence.View();
+    }
+    TakeSentence(input.sentence);
     EnterPing(input);
     if (!m_pingInTurns) {
         AfterLivePing();

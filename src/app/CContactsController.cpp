@@ -68,7 +68,9 @@ std::optional<int> CContactsController::MarkAt(int x, int y, std::optional<float
         return std::nullopt;
     }
     const float rangeM = CursorRangeM(distance, view.rangeM, view.zoomFactor, view.samples, view.soundScale);
-    const float bearingDeg = CursorBearingDeg(x, y, cx, cy);
+    // The bearing on the screen less the picture's turn (North Up): relative to the head.
+    const float bearingDeg =
+        std::fmod(CursorBearingDeg(x, y, cx, cy) - m_view.Picture().Turn().degrees + 360.0f, 360.0f);
     const int number = m_list.Add(contact_doc::ContactAt(m_doc, bearingDeg, rangeM, lengthM));
     // The picture as drawn around the point; areas beyond the view come out black.
     EncodeChip(number, m_view.DrawnPicture().copy(x - kChipSidePx / 2, y - kChipSidePx / 2, kChipSidePx,

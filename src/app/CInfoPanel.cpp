@@ -3,7 +3,10 @@
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/LinkStatus.h"
 #include "common/TextFormat.h"
+#include "display/CPictureModel.h"
+#include "display/PictureOrientation.h"
 #include "display/ViewPointer.h"
+#include "navigation/NavigationStatus.h"
 #include "navigation/XyzExport.h"
 
 #include <QApplication>
@@ -13,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vexar {
 
@@ -147,6 +151,12 @@ CInfoPanel::CInfoPanel(QWidget* parent) : QWidget(parent) {
     row->setSpacing(2);
     m_link = AddIndicator(row, status, QStringLiteral("Sonar: connected, no pings"), 0);
     m_recording = AddIndicator(row, status, QStringLiteral("Recording: 07DEC2026-114139.R96  9999.9 MB"), 1);
+    m_navigation = AddIndicator(row, status, QStringLiteral("Nav: serial 10 Hz"), 0);
+    m_navigation->setToolTip(QStringLiteral("Live navigation: source, fix rate, age of the newest fix"));
+    m_navigation->hide();
+    m_geoPosition = AddIndicator(row, status, QStringLiteral("89.999999 S 179.999999 W"), 0);
+    m_geoPosition->setToolTip(
+        QStringLiteral("Latitude and longitude (WGS 84) of the point under the pointer"));
     m_mapPosition = AddIndicator(row, status, QStringLiteral("E 500000.0 m  N 10000000.0 m  zone 60"), 0);
     m_mapPosition->setToolTip(QStringLiteral("Map position (UTM) of the point under the pointer"));
     layout->addWidget(status);
@@ -205,15 +215,49 @@ void CInfoPanel::UpdateCursorReadout(const CTamsorDoc& doc) {
 }
 
 void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc) {
-    // Shown in playback, where the played ping's sentence gives the fix the picture was made at.
+    // The ping's own sentence (played, or the live fix of its request) places the picture. On a
+    // North Up picture the pointer's bearing is taken back to the head's.
     const ViewState& pointer = doc.ViewValues();
+    const PictureTurn turn =
+        TurnOfPicture(doc.View().orientation, doc.Sonar().beams, doc.Picture().headingDeg);
+    float bearing = pointer.cursorBearingDeg - turn.degrees;
+    if (bearing < 0.0f) {
+        bearing += 360.0f;
+    }
     const std::optional<UtmPoint> map =
-        doc.IsPlayback() ? PictureMapPosition(doc.Navigation(), doc.Sonar(), pointer.cursorBearingDeg,
-                                              pointer.cursorRangeM)
-                         : std::nullopt;
+        PictureMapPosition(doc.Navigation(), doc.Sonar(), bearing, pointer.cursorRangeM);
+    if (!map) {
+        m_mapPosition->clear();
+        m_geoPosition->clear();
+        return;
+    }
     m_mapPosition->setText(
-        map ? Text(FormatText("E %.1f m  N %.1f m  zone %d", map->easting, map->northing, map->zone))
-            : QString());
+        Text(FormatText("E %.1f m  N %.1f m  zone %d", map->easting, map->northing, map->zone)));
+    const LatLon geo = UtmToLatLon(*map, doc.Navigation().m_latitude < 0.0);
+    m_geoPosition->setText(
+        Text(FormatText("%.6f %c %.6f %c", std::fabs(geo.latitudeDeg), geo.latitudeDeg < 0.0 ? 'S' : 'N',
+                        std::fabs(geo.longitudeDeg), geo.longitudeDeg < 0.0 ? 'W' : 'E')));
+}
+
+void CInfoPanel::ShowNavigation(const NavStatusText& navigation) {
+    if (navigation.level == NavStatusLevel::Hidden) {
+        m_navigation->hide();
+        return;
+    }
+    m_navigation->setText(Text(navigation.text));
+    switch (navigation.level) {
+    case NavStatusLevel::Good:
+        Colour(m_navigation, QColor(40, 130, 40), Qt::white);
+        break;
+    case NavStatusLevel::Stale:
+        Colour(m_navigation, QColor(240, 170, 20), Qt::black);
+        break;
+    case NavStatusLevel::NoFix:
+    case NavStatusLevel::Hidden:
+        Colour(m_navigation, QColor(190, 30, 30), Qt::white);
+        break;
+    }
+    m_navigation->show();
 }
 
 void CInfoPanel::ShowMessage(const QString& text) {

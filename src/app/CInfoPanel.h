@@ -2,8 +2,9 @@
 // The info panel: two status bars of 20 panes each under the view. The first shows the message
 // pane, the cursor bearing, the time, roll, altitude, longitude, heading and navigation time;
 // the second the cursor range, the date, pitch, depth, latitude, speed and navigation date.
-// A third row shows the link to the head, the recording and, in playback with a position, the
-// map position of the point under the pointer.
+// A third row shows the link to the head, the recording, the live navigation source and, while
+// the ping shown has a position, the latitude and longitude and the map (UTM) position of the
+// point under the pointer.
 
 #include <QWidget>
 
@@ -16,6 +17,7 @@ namespace vexar {
 
 class CTamsorDoc;
 struct LinkStatusView;
+struct NavStatusText;
 struct RecordingStatus;
 
 inline constexpr int kInfoPanes = 20;
@@ -49,8 +51,11 @@ public:
     /// Panes 5, 8, 11, 14, 17 and 19 of both bars.
     void UpdateInfo(const InfoTexts& texts);
     void UpdateCursorReadout(const CTamsorDoc& doc);
-    /// The map position of the point under the pointer; blank without a position fix.
+    /// The position of the point under the pointer, as latitude and longitude and on the map;
+    /// blank while the ping shown has no position fix.
     void ShowMapPosition(const CTamsorDoc& doc);
+    /// The navigation field: green, amber or red by its level, hidden without a source.
+    void ShowNavigation(const NavStatusText& navigation);
     /// The message pane (status prompts).
     void ShowMessage(const QString& text);
     /// The link indicator, coloured by its state.
@@ -63,6 +68,8 @@ public:
     QLabel* LinkPane() const { return m_link; }
     QLabel* RecordingPane() const { return m_recording; }
     QLabel* MapPositionPane() const { return m_mapPosition; }
+    QLabel* GeoPositionPane() const { return m_geoPosition; }
+    QLabel* NavigationPane() const { return m_navigation; }
 
 private:
     CInfoBar* m_first;
@@ -70,6 +77,8 @@ private:
     QLabel* m_link;
     QLabel* m_recording;
     QLabel* m_mapPosition;
+    QLabel* m_geoPosition;
+    QLabel* m_navigation;
 };
 
 } // namespace vexar

@@ -11,6 +11,7 @@
 #include "app/CDiagDlg.h"
 #include "app/CInfoPanel.h"
 #include "app/CMOndrelView.h"
+#include "app/CNavInputDlg.h"
 #include "app/CPingDelayDlg.h"
 #include "app/CSVInputDlg.h"
 #include "app/CSettingsDlg.h"
@@ -39,6 +40,7 @@
 #include <QSlider>
 #include <QStatusTipEvent>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -367,6 +369,32 @@ void CMainFrame::OnPingDelay() {
 void CMainFrame::OnDataOutput() {
     CDataOutputDlg dialog(m_doc, this);
     dialog.exec();
+}
+
+void CMainFrame::OnNavigationInput() {
+    CNavInputDlg dialog(m_doc.System(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        const SystemSettings chosen = dialog.Values();
+        m_doc.EditSettings([&chosen](Settings& s) { s.system = chosen; });
+    }
+}
+
+void CMainFrame::SetNavigationStatus(std::function<NavStatusText()> status) {
+    m_navigationStatus = std::move(status);
+    if (m_navigationTimer == nullptr) {
+        m_navigationTimer = new QTimer(this);
+        connect(m_navigationTimer, &QTimer::timeout, this, [this] { RefreshNavigationStatus(); });
+    }
+    if (m_navigationStatus) {
+        m_navigationTimer->start(500);
+    } else {
+        m_navigationTimer->stop();
+    }
+    RefreshNavigationStatus();
+}
+
+void CMainFrame::RefreshNavigationStatus() {
+    m_info->ShowNavigation(m_navigationStatus ? m_navigationStatus() : NavStatusText{});
 }
 
 void CMainFrame::OnRangeStep(int step) {

@@ -5,11 +5,13 @@
 
 #include "acquisition/DocumentTypes.h"
 #include "common/Commands.h"
+#include "navigation/NavigationStatus.h"
 #include "platform/Ports.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -18,6 +20,7 @@
 class QAction;
 class QMdiArea;
 class QMenu;
+class QTimer;
 class QToolBar;
 
 namespace vexar {
@@ -70,6 +73,8 @@ public:
     void OnSoundVelocity();
     void OnPingDelay();
     void OnDataOutput();
+    /// "Com Port Settings...": the navigation input dialog; its values go to the settings.
+    void OnNavigationInput();
     void OnAbout();
     /// The pointer keys: the pointer moves by (dx, dy) pixels over the view.
     void MovePointer(int dx, int dy);
@@ -78,6 +83,11 @@ public:
     CContactsWindow* ContactsWindow() const { return m_contactsWindow.get(); }
     void ToggleContactsWindow();
     bool ContactsWindowVisible() const;
+    /// Where the status row's navigation field comes from (the program's live navigation); the
+    /// field is refreshed twice a second and after every ping. Empty: no field.
+    void SetNavigationStatus(std::function<NavStatusText()> status);
+    /// Shows the navigation field as it is now.
+    void RefreshNavigationStatus();
 
     // ---- The document's events, shown by the windows ----
     void OnPingProcessed() override;
@@ -152,6 +162,8 @@ private:
     CDiagDlg* m_diag = nullptr;
     CSettingsDlg* m_settings = nullptr;
     std::map<int, QAction*> m_actions;
+    std::function<NavStatusText()> m_navigationStatus;
+    QTimer* m_navigationTimer = nullptr;
     std::uint64_t m_bytesPerStep = 0;
     bool m_viewUpdatePending = false;
     bool m_promptShown = false; ///< the message pane shows a command's prompt

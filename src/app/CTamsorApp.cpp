@@ -2,6 +2,8 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CMainFrame.h"
+#include "app/NavigationFollower.h"
+#include "platform/qt/CNavigationInput.h"
 #include "platform/qt/CSSocket.h"
 
 namespace vexar {
@@ -13,6 +15,10 @@ CTamsorApp::~CTamsorApp() {
     Shutdown();
     m_frame.reset();
     m_operator.SetFrame(nullptr);
+    // The document's link reads the fixes until the document is gone; the source goes last.
+    m_navigationFollower.reset();
+    m_doc.reset();
+    m_navigation.reset();
 }
 
 bool CTamsorApp::Start(bool show) {
@@ -37,6 +43,11 @@ bool CTamsorApp::Start(bool show) {
     ports.linkRunner = m_linkThread.get();
     m_doc = CTamsorDoc::Create(ports);
     m_doc->SetSonarOverride(m_sonarHost, m_sonarPort);
+    // Every live ping carries the newest fix of the source the settings (or --nav) name.
+    m_navigation = std::make_unique<CNavigationInput>(m_clock);
+    m_doc->SetLiveFixes(&m_navigation->Store());
+    m_navigationFollower = std::make_unique<CNavigationFollower>(*m_doc, *m_navigation);
+    m_navigationFollower->SetOverride(m_navigationOverride);
     // Products are written beside the window while it processes the next ping.
     m_doc->SetProductThread(true);
     // The window serves input and timers between the turns of a live ping.
@@ -47,6 +58,7 @@ bool CTamsorApp::Start(bool show) {
     m_frame = std::make_unique<CMainFrame>(*m_doc, &m_operator);
     m_operator.SetFrame(m_frame.get());
     m_frame->CreateView();
+    m_frame->SetNavigationStatus([follower = m_navigationFollower.get()] { return follower->Describe(); });
     if (!m_doc->OnNewDocument(m_programFolder.toStdString(), m_settingsPath.toStdString())) {
         return false;
     }

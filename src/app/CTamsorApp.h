@@ -4,6 +4,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/QtOperatorPort.h"
+#include "navigation/NavigationSource.h"
 #include "output/CPacedSender.h"
 #include "platform/qt/QtPorts.h"
 
@@ -11,10 +12,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace vexar {
 
 class CMainFrame;
+class CNavigationFollower;
+class CNavigationInput;
 class CSSocket;
 class CTamsorDoc;
 
@@ -34,6 +38,9 @@ public:
         m_sonarHost = std::move(host);
         m_sonarPort = port;
     }
+    /// The live navigation source of this run instead of the settings' (never saved). Call
+    /// before Start.
+    void SetNavigationOverride(const NavSpec& spec) { m_navigationOverride = spec; }
     /// Saves the settings and closes files and sockets; the windows go afterwards.
     void Shutdown();
 
@@ -51,11 +58,15 @@ private:
     std::unique_ptr<CLinkThread> m_linkThread;
     std::unique_ptr<QtDatagramSocket> m_datagrams;
     std::unique_ptr<CPacedSender> m_pacedDatagrams; ///< the UDP output's datagrams, spaced out
+    /// The live fixes and their source: they outlive the document, whose link reads the fixes.
+    std::unique_ptr<CNavigationInput> m_navigation;
     std::unique_ptr<CTamsorDoc> m_doc;
+    std::unique_ptr<CNavigationFollower> m_navigationFollower;
     std::unique_ptr<CMainFrame> m_frame;
     bool m_started = false;
     std::string m_sonarHost;
     std::uint16_t m_sonarPort = 0;
+    std::optional<NavSpec> m_navigationOverride;
 };
 
 } // namespace vexar

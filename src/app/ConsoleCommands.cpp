@@ -17,10 +17,6 @@ CommandState DiagnosticsState(const CMainFrame& frame, int) {
     return CommandState{true, frame.Document().ViewValues().diagnosticsVisible};
 }
 
-CommandState Disabled(const CMainFrame&, int) {
-    return CommandState{false, false};
-}
-
 // clang-format off
 const std::array kCommands = {
     ConsoleCommand{kCmdSaveScreen, "Save Screen", "", false, [](CMainFrame& f, int) { f.OnSaveScreen(); }},
@@ -36,7 +32,8 @@ const std::array kCommands = {
     ConsoleCommand{kCmdSoundVelocity, "&Sound Velocity", "Show Sound Velocity Input Dialog Box", false,
         [](CMainFrame& f, int) { f.OnSoundVelocity(); }},
     ConsoleCommand{kCmdPingDelay, "Ping Delay...", "", false, [](CMainFrame& f, int) { f.OnPingDelay(); }},
-    ConsoleCommand{kCmdComPort, "Com Port Settings...", "", false, nullptr, Disabled},
+    ConsoleCommand{kCmdComPort, "Com Port Settings...", "Choose where live position and attitude come from", false,
+        [](CMainFrame& f, int) { f.OnNavigationInput(); }},
     ConsoleCommand{kCmdDataOutput, "Data Output", "Display Data Output Settings Dlg", false,
         [](CMainFrame& f, int) { f.OnDataOutput(); }},
     ConsoleCommand{kCmdAppAbout, "&About Vexar...", "", false, [](CMainFrame& f, int) { f.OnAbout(); }},

@@ -20,8 +20,7 @@ inline constexpr int kCmdExportContacts = 33102;
 
 using ConsoleCommand = CommandEntry<CMainFrame>;
 
-/// Every command the main frame runs itself. An entry without an action is shown but does
-/// nothing ("Com Port Settings...", always disabled).
+/// Every command the main frame runs itself.
 std::span<const ConsoleCommand> ConsoleCommands();
 
 } // namespace vexar

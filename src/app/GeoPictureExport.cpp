@@ -34,8 +34,9 @@ struct PicturePlace {
 
 std::optional<PicturePlace> PlaceOf(const CTamsorDoc& doc, const CMOndrelView& view) {
     const CNavigation& nav = doc.Navigation();
-    // As the pointer's map position: a played ping whose own sentence gave a usable position.
-    if (!doc.IsPlayback() || nav.m_latitudeText.empty() || nav.m_longitudeText.empty()) {
+    // As the pointer's map position: a ping whose own sentence (played, or the live fix of its
+    // request) gave a usable position.
+    if (nav.m_latitudeText.empty() || nav.m_longitudeText.empty()) {
         return std::nullopt;
     }
     PicturePlace place;
@@ -52,7 +53,8 @@ std::optional<PicturePlace> PlaceOf(const CTamsorDoc& doc, const CMOndrelView& v
         return std::nullopt;
     }
     place.south = nav.m_latitude < 0.0;
-    place.headingDeg = static_cast<double>(nav.m_heading);
+    // A North Up picture is drawn turned already.
+    place.headingDeg = static_cast<double>(nav.m_heading) - static_cast<double>(model.Turn().degrees);
     place.centreX = model.ClientWidth() / 2 - doc.ViewValues().panX;
     place.centreY = model.ClientHeight() / 2 - doc.ViewValues().panY;
     return place;

@@ -2,7 +2,7 @@
 // "Save Picture as GeoTIFF...": the sonar picture as drawn, placed on the map at the position fix
 // of the ping shown and turned by its heading (the top of the picture points along the heading,
 // its right side to starboard), saved as a GeoTIFF with an alpha band in the UTM zone of the fix.
-// One image a ping; the item is enabled while a played ping with a usable fix is shown.
+// One image a ping; the item is enabled while a ping with a usable fix is shown.
 
 #include <QImage>
 
@@ -32,8 +32,8 @@ std::optional<GeoPicture> PlacePicture(const CTamsorDoc& doc, CMOndrelView& view
 /// Saves the placed picture of the view to `path`; returns an error text, empty on success.
 std::string SavePictureAsGeoTiff(const CTamsorDoc& doc, CMOndrelView& view, const std::string& path);
 
-/// True when the view shows a picture of a played ping with a usable fix ("Save Picture as
-/// GeoTIFF..." is enabled).
+/// True when the view shows a picture of a ping with a usable fix ("Save Picture as GeoTIFF..."
+/// is enabled).
 bool CanPlacePicture(const CTamsorDoc& doc, const CMOndrelView* view);
 
 /// "Save Picture as GeoTIFF...": asks for a file and saves the placed picture of the view; errors

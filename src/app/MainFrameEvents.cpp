@@ -46,6 +46,7 @@ void CMainFrame::OnPingProcessed() {
         m_settings->RefreshSettingsDialog();
     }
     RefreshInfoPanel();
+    RefreshNavigationStatus();
     if (m_doc.IsPlayback()) {
         RefreshSpeedText();
     }

@@ -35,7 +35,8 @@ constexpr std::array kGrid = {
 };
 constexpr std::array kView = {
     SubMenu("Zoom", kZoom), MenuCommand(kCmdClearImage), SubMenu("Units", kUnits), SubMenu("Grid", kGrid),
-    MenuCommand(kCmdRangeMark), MenuCommand(kCmdHold),
+    MenuCommand(kCmdRangeMark), MenuCommand(kCmdHold), MenuSeparator(), MenuCommand(kCmdHeadUp),
+    MenuCommand(kCmdNorthUp),
 };
 constexpr std::array kColorTable = {
     MenuCommand(kCmdColorFirst), MenuCommand(kCmdColorFirst + 1), MenuCommand(kCmdColorFirst + 2),

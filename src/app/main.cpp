@@ -3,6 +3,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "app/CTamsorApp.h"
 #include "common/TextParse.h"
+#include "navigation/NavigationSource.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -34,6 +35,12 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("FILE.R96"),
                                  QStringLiteral("A recording to play, as \"Playback...\" would."),
                                  QStringLiteral("[FILE.R96]"));
+    const QCommandLineOption navigation(
+        QStringList{QStringLiteral("nav")},
+        QStringLiteral("Live navigation source for this run instead of the settings' (never saved): "
+                       "serial:PATH[,BAUD], gpsd, gpsd:HOST[:PORT] or none."),
+        QStringLiteral("spec"));
+    parser.addOption(navigation);
     parser.process(application);
     if (parser.positionalArguments().size() > 1) {
         std::fprintf(stderr, "vexar: one recording at a time\n");
@@ -54,6 +61,15 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         app.SetSonarOverride(host, port);
+    }
+    if (parser.isSet(navigation)) {
+        std::string error;
+        const auto spec = vexar::ParseNavSpec(parser.value(navigation).toStdString(), &error);
+        if (!spec) {
+            std::fprintf(stderr, "vexar: --nav: %s\n", error.c_str());
+            return 2;
+        }
+        app.SetNavigationOverride(*spec);
     }
     if (!app.Start()) {
         return 1;

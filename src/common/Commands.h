@@ -77,6 +77,8 @@ enum CommandId : int {
     kCmdJumpToStart = 33004,
     kCmdJumpToEnd = 33005,
     kCmdSaveGeoPicture = 33010, ///< "Save Picture as GeoTIFF..."
+    kCmdHeadUp = 33020,         ///< the picture with the bow at the top
+    kCmdNorthUp = 33021,        ///< the picture turned by the heading, north at the top
 };
 
 /// Check mark and enabled state of a menu item.

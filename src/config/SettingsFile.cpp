@@ -178,4 +178,21 @@ std::string SaveDisplay(const Settings& settings) {
     return settings.sonar.displayMode == kDisplayModeBeamTest ? "BeamTest" : "Polar";
 }
 
+void LoadNavSource(Settings& settings, const std::string& text) {
+    settings.system.navSource = text == "serial" ? 1 : (text == "gpsd" ? 2 : 0);
+}
+
+std::string SaveNavSource(const Settings& settings) {
+    const int source = settings.system.navSource;
+    return source == 1 ? "serial" : (source == 2 ? "gpsd" : "none");
+}
+
+void LoadOrientation(Settings& settings, const std::string& text) {
+    settings.view.orientation = text == "North Up" ? 1 : 0;
+}
+
+std::string SaveOrientation(const Settings& settings) {
+    return settings.view.orientation == 1 ? "North Up" : "Head Up";
+}
+
 } // namespace vexar

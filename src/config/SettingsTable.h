@@ -85,6 +85,14 @@ std::string SaveDetectProfilePoints(const Settings& settings);
 void LoadDisplay(Settings& settings, const std::string& text);
 /// "BeamTest" or "Polar".
 std::string SaveDisplay(const Settings& settings);
+/// "serial" or "gpsd"; anything else is no live navigation.
+void LoadNavSource(Settings& settings, const std::string& text);
+/// "none", "serial" or "gpsd".
+std::string SaveNavSource(const Settings& settings);
+/// "North Up"; anything else is Head Up.
+void LoadOrientation(Settings& settings, const std::string& text);
+/// "Head Up" or "North Up".
+std::string SaveOrientation(const Settings& settings);
 
 // One key a row or two: clang-format would give every field its own line.
 // clang-format off
@@ -129,6 +137,15 @@ inline constexpr std::array kSettingsTable = {
                .group = SaveGroup::Other, .systemInt = &SystemSettings::commPort},
     SettingKey{.section = kSystemSection, .key = "Baud Rate", .fallback = "57600",
                .group = SaveGroup::Other, .systemInt = &SystemSettings::baudRate},
+    SettingKey{.section = kSystemSection, .key = "Nav Source", .fallback = "none",
+               .group = SaveGroup::Other, .load = LoadNavSource, .save = SaveNavSource},
+    SettingKey{.section = kSystemSection, .key = "Nav Serial Device", .fallback = "/dev/ttyUSB0",
+               .group = SaveGroup::Other, .systemText = &SystemSettings::navDevice},
+    SettingKey{.section = kSystemSection, .key = "Nav Gpsd Address", .fallback = "127.0.0.1:2947",
+               .group = SaveGroup::Other, .systemText = &SystemSettings::gpsdAddress},
+    SettingKey{.section = kSystemSection, .key = "Nav Max Fix Age", .fallback = "2000",
+               .group = SaveGroup::Other, .systemInt = &SystemSettings::maxFixAgeMs,
+               .limits = {.lowest = 100, .highest = 60000, .clampedOnLoad = true}},
     SettingKey{.section = kSystemSection, .key = "Read File Directory", .fallback = kProgramFolder,
                .group = SaveGroup::Other, .systemText = &SystemSettings::readFolder},
     SettingKey{.section = kSystemSection, .key = "Write File Directory", .fallback = kProgramFolder,
@@ -183,6 +200,8 @@ inline constexpr std::array kSettingsTable = {
                .group = SaveGroup::Other, .load = LoadDisplay, .save = SaveDisplay},
     SettingKey{.section = kViewSection, .key = "ZoomIndex", .fallback = "0",
                .group = SaveGroup::Other, .viewInt = &ViewSettings::zoomIndex},
+    SettingKey{.section = kViewSection, .key = "Orientation", .fallback = "Head Up",
+               .group = SaveGroup::Other, .load = LoadOrientation, .save = SaveOrientation},
 
     // Never written
     SettingKey{.section = kSonarSection, .key = "Azimuth Offset", .fallback = "0.0",

@@ -25,7 +25,13 @@ struct SystemSettings {
     int autoFileName = 1;
     int autoFileSize = 1;
     int commPort = 2;
-    int baudRate = 57600;
+    int baudRate = 57600; ///< the serial navigation line's, unless its spec names another
+    /// Where live fixes come from: 0 none, 1 the serial line, 2 gpsd (NavSourceKind's order).
+    int navSource = 0;
+    std::string navDevice = "/dev/ttyUSB0";     ///< the serial navigation line
+    std::string gpsdAddress = "127.0.0.1:2947"; ///< HOST:PORT of gpsd
+    /// A live ping carries the newest fix no older than this at its request.
+    int maxFixAgeMs = 2000;
     std::string readFolder;
     std::string writeFolder;
     int syncHeads = 1;
@@ -42,7 +48,8 @@ struct ViewSettings {
     int rangeMark = 1;
     int zoomIndex = 0;
     int profileDisplay = 0;
-    int unit = 0; ///< 0 metric, 1 imperial
+    int unit = 0;        ///< 0 metric, 1 imperial
+    int orientation = 0; ///< 0 Head Up, 1 North Up (display/PictureOrientation.h)
     bool operator==(const ViewSettings&) const = default;
 };
 

@@ -341,6 +341,7 @@ void CPictureModel::Update(const PictureInput& input) {
                 }
             }
         } else {
+            m_turn = TurnOfPicture(input.view->orientation, m_beams, input.headingDeg);
             const bool profiles = input.settings->detectProfilePoints != 0;
             if (profiles && m_profileDisplay == kProfileDisplayPointsOnly) {
                 std::fill_n(m_picture.begin(), static_cast<std::ptrdiff_t>(Picture().size()),
@@ -387,8 +388,35 @@ void CPictureModel::ConvertCombinedImage(const PictureInput& input) {
     });
 }
 
+// The picture turned by k beams: column c of the byte image holds combined row (c - k) mod G, so
+// that the pixel map built for the head-up picture draws every beam k beams further clockwise.
+// Column G, the neighbour the last beam blends with, continues the circle with column 0's row.
+void CPictureModel::ConvertTurnedImage(const PictureInput& input) {
+    constexpr int kBlock = 16;
+    const int sweep = std::min(PlanSweep(m_beams).totalBeams, m_convertedRows - 1);
+    const int turn = m_turn.beams % sweep;
+    const float* source = input.combinedImage;
+    std::uint8_t* target = m_image8.data();
+    const int samples = m_samples;
+    const int columns = sweep + 1;
+    m_workers.RunSplit((columns + kBlock - 1) / kBlock, [&](int firstBlock, int endBlock) {
+        const int end = std::min(endBlock * kBlock, columns);
+        for (int column = firstBlock * kBlock; column < end;) {
+            const int row = (column - turn + sweep) % sweep;
+            const int count = std::min(end - column, sweep - row);
+            ConvertTransposed(source + static_cast<std::size_t>(row) * kMaxSamples, kMaxSamples, count,
+                              samples, target + column, kImageStride);
+            column += count;
+        }
+    });
+}
+
 void CPictureModel::BuildPicture(const PictureInput& input, int dimShift, std::optional<float> decay) {
-    ConvertCombinedImage(input);
+    if (m_turn.beams != 0) {
+        ConvertTurnedImage(input);
+    } else {
+        ConvertCombinedImage(input);
+    }
     m_workers.RunSplit(m_side,
                        [&](int firstRow, int endRow) { BuildRows(firstRow, endRow, dimShift, decay); });
 }
@@ -427,7 +455,7 @@ void CPictureModel::DrawProfilePoints(const PictureInput& input) {
     const float step = 90.0f / static_cast<float>(m_quarterBeams);
     const float lastSample = static_cast<float>(m_samples - 1);
     const float halfSide = static_cast<float>(m_side / 2);
-    float angle = -90.0f - step / 2.0f;
+    float angle = -90.0f - step / 2.0f + m_turn.degrees;
     for (int i = 0; i < beams; ++i, angle += step) {
         const float h = input.combinedProfile[static_cast<std::size_t>(i)];
         if (!(h > 0.0f) || h == lastSample || !std::isfinite(h)) {

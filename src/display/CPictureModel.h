@@ -8,6 +8,7 @@
 #include "config/SettingsValues.h"
 #include "display/ColorTables.h"
 #include "display/PictureKernels.h"
+#include "display/PictureOrientation.h"
 #include "head/COndrel.h"
 
 #include <array>
@@ -38,6 +39,9 @@ struct PictureInput {
     float displayedPingPeriodMs = 250.0f;
     std::uint64_t geometryVersion = 0; ///< a change rebuilds the geometry
     std::uint64_t clearVersion = 0;    ///< a change clears the picture
+    /// The heading of the ping (degrees clockwise from north), when its sentence gave one: a
+    /// North Up picture is turned by it.
+    std::optional<float> headingDeg;
 };
 
 /// Interpolation weights of the previous beam, the beam itself and the next beam (sum 255).
@@ -122,6 +126,9 @@ public:
     float MeasureScale() const { return m_measureScale; }
     /// Picture pixels per data point: 1 at 100 %, 0.5 at 50 %, what fits the client at Fill Screen.
     float ZoomFactor() const { return m_zoomFactor; }
+    /// How the picture shown is turned (the turn of the last ping drawn): markers over it turn
+    /// their bearings relative to the head by the same.
+    const PictureTurn& Turn() const { return m_turn; }
     const ColorTable& CurrentColorTable() const { return m_tables[static_cast<std::size_t>(m_colorTable)]; }
     const ColorTableSet& ColorTables() const { return m_tables; }
 
@@ -143,6 +150,7 @@ private:
     void BuildDiscMask();
     void PreparePixelMapForPing();
     void ConvertCombinedImage(const PictureInput& input);
+    void ConvertTurnedImage(const PictureInput& input);
     void BuildPicture(const PictureInput& input, int dimShift, std::optional<float> decay);
     void BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay);
     void DrawProfilePoints(const PictureInput& input);
@@ -161,6 +169,7 @@ private:
     std::uint64_t m_clearSeen = 0;
     // Geometry.
     float m_zoomFactor = 1.0f;
+    PictureTurn m_turn;
     int m_side = 0;
     float m_radius = 0.0f;
     float m_centreX = 0.0f;

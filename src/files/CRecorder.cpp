@@ -124,8 +124,6 @@ RecordHeaderFields CRecorder::HeaderFields(RecordKind kind, std::uint32_t dataLe
 RawRecordTemplate CRecorder::RawTemplate(const RecordContext& ping) {
     RawRecordTemplate record;
     record.fields = HeaderFields(RecordKind::Raw, 0, ping);
-    const auto sentence = SentenceFor(RecordKind::Raw, ping.sentence);
-    record.sentence.assign(sentence.begin(), sentence.end());
     return record;
 }
 

@@ -14,10 +14,9 @@
 namespace vexar {
 
 /// What a raw record of the next pings carries besides the ping: every header field but the
-/// time stamp, the counter and the previous length, and the navigation sentence.
+/// time stamp, the counter, the previous length and the sentence (each ping brings its own fix).
 struct RawRecordTemplate {
     RecordHeaderFields fields;
-    std::vector<std::uint8_t> sentence;
 };
 
 /// Counter and previous length shared by every record the console builds, whichever thread

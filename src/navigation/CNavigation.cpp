@@ -112,8 +112,12 @@ bool CNavigation::ParseNumbers(std::string_view s, int& k) {
         if (n < 0) {
             return false;
         }
-        *field.value = static_cast<float>(ParseDouble(Mid(s, k + 1, n - k - 1)));
+        const std::string_view text = Mid(s, k + 1, n - k - 1);
+        *field.value = static_cast<float>(ParseDouble(text));
         *field.text = FormatText(field.format, static_cast<double>(*field.value));
+        if (field.value == &m_heading) {
+            m_hasHeading = !text.empty();
+        }
         k = n;
     }
     return true;
@@ -173,6 +177,7 @@ void CNavigation::ClearNavigation() {
     m_rollText.clear();
     m_depthText.clear();
     m_altitudeText.clear();
+    m_hasHeading = false;
     m_sentenceLength = 0;
 }
 

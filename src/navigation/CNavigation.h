@@ -33,6 +33,9 @@ public:
     float m_pitch = 0.0f;    ///< degrees
     float m_roll = 0.0f;     ///< degrees
     float m_speed = 0.0f;    ///< m/s
+    /// The heading field of the last sentence held a value (an empty field reads as 0); false
+    /// after ClearNavigation.
+    bool m_hasHeading = false;
     /// Length of the sentence as stored in the played record; 0 when it carried none.
     int m_sentenceLength = 0;
 

@@ -100,6 +100,42 @@ UtmPoint LatLonToUtmInZone(double latitudeDeg, double longitudeDeg, int zone) {
     return result;
 }
 
+LatLon UtmToLatLon(const UtmPoint& point, bool south) {
+    const double e2 = kEccentricitySquared;
+    const double ep2 = kSecondEccentricitySquared;
+    const double x = point.easting - kFalseEastingM;
+    const double y = point.northing - (south ? kFalseNorthingSouthM : 0.0);
+    // The footpoint latitude of the meridian arc y / k0.
+    const double mu =
+        y / kScaleFactor /
+        (kSemiMajorAxisM * (1.0 - e2 / 4.0 - 3.0 * e2 * e2 / 64.0 - 5.0 * e2 * e2 * e2 / 256.0));
+    const double root = std::sqrt(1.0 - e2);
+    const double e1 = (1.0 - root) / (1.0 + root);
+    const double phi1 = mu + (3.0 * e1 / 2.0 - 27.0 * std::pow(e1, 3) / 32.0) * std::sin(2.0 * mu) +
+                        (21.0 * e1 * e1 / 16.0 - 55.0 * std::pow(e1, 4) / 32.0) * std::sin(4.0 * mu) +
+                        (151.0 * std::pow(e1, 3) / 96.0) * std::sin(6.0 * mu) +
+                        (1097.0 * std::pow(e1, 4) / 512.0) * std::sin(8.0 * mu);
+    const double sinPhi = std::sin(phi1);
+    const double cosPhi = std::cos(phi1);
+    const double w = 1.0 - e2 * sinPhi * sinPhi;
+    const double n1 = kSemiMajorAxisM / std::sqrt(w);
+    const double r1 = kSemiMajorAxisM * (1.0 - e2) / (w * std::sqrt(w));
+    const double t1 = std::tan(phi1) * std::tan(phi1);
+    const double c1 = ep2 * cosPhi * cosPhi;
+    const double d = x / (n1 * kScaleFactor);
+    const double d2 = d * d;
+    const double latitude =
+        phi1 - (n1 * std::tan(phi1) / r1) *
+                   (d2 / 2.0 - (5.0 + 3.0 * t1 + 10.0 * c1 - 4.0 * c1 * c1 - 9.0 * ep2) * d2 * d2 / 24.0 +
+                    (61.0 + 90.0 * t1 + 298.0 * c1 + 45.0 * t1 * t1 - 252.0 * ep2 - 3.0 * c1 * c1) * d2 * d2 *
+                        d2 / 720.0);
+    const double longitude =
+        (d - (1.0 + 2.0 * t1 + c1) * d2 * d / 6.0 +
+         (5.0 - 2.0 * c1 + 28.0 * t1 - 3.0 * c1 * c1 + 8.0 * ep2 + 24.0 * t1 * t1) * d2 * d2 * d / 120.0) /
+        cosPhi;
+    return {latitude / kDegToRad, NormaliseLongitude(point.zone * 6.0 - 183.0 + longitude / kDegToRad)};
+}
+
 UtmPoint LatLonToUtm(double latitudeDeg, double longitudeDeg) {
     return LatLonToUtmInZone(latitudeDeg, longitudeDeg, UtmZone(latitudeDeg, longitudeDeg));
 }

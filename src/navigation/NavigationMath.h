@@ -18,6 +18,16 @@ UtmPoint LatLonToUtm(double latitudeDeg, double longitudeDeg);
 /// is the one given. LatLonToUtm is this with the zone it chooses.
 UtmPoint LatLonToUtmInZone(double latitudeDeg, double longitudeDeg, int zone);
 
+/// A position on the WGS-84 ellipsoid, degrees (south and west negative).
+struct LatLon {
+    double latitudeDeg = 0.0;
+    double longitudeDeg = 0.0;
+};
+
+/// UTM back to latitude and longitude (the inverse of LatLonToUtmInZone, series form, to a few
+/// millimetres within a zone); `south`: the northing carries the southern false northing.
+LatLon UtmToLatLon(const UtmPoint& point, bool south);
+
 /// The UTM zone of a position, 1..60 for finite values.
 int UtmZone(double latitudeDeg, double longitudeDeg);
 

@@ -21,6 +21,7 @@ struct NavSpec {
     int baud = 0;                   ///< serial: bits per second; 0 takes the settings' "Baud Rate"
     std::string host = "127.0.0.1"; ///< gpsd
     std::uint16_t port = 2947;      ///< gpsd
+    bool operator==(const NavSpec&) const = default;
 };
 
 /// Reads "serial:PATH[,BAUD]", "gpsd", "gpsd:HOST[:PORT]" or "none". BAUD is one of the serial

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vexar {
@@ -42,7 +43,30 @@ protected:
         input.displayedPingPeriodMs = pingPeriodMs;
         input.geometryVersion = geometryVersion;
         input.clearVersion = clearVersion;
+        input.headingDeg = heading;
         return input;
+    }
+
+    // Screen bearing (degrees clockwise from up) of the centroid of the bright pixels.
+    double TargetBearing() const {
+        double sx = 0.0;
+        double sy = 0.0;
+        int count = 0;
+        const int n = model->Side();
+        for (int y = 0; y < n; ++y) {
+            for (int x = 0; x < n; ++x) {
+                if (model->PictureAt(x, y) >= 125) {
+                    sx += x + 0.5 - static_cast<double>(model->CentreX());
+                    sy += y + 0.5 - static_cast<double>(model->CentreY());
+                    ++count;
+                }
+            }
+        }
+        if (count == 0) {
+            return -1.0;
+        }
+        const double bearing = std::atan2(sx / count, -sy / count) * 180.0 / 3.14159265358979;
+        return bearing < 0.0 ? bearing + 360.0 : bearing;
     }
 
     // Every beam the picture can read (with the wrap margin) at one intensity.
@@ -75,6 +99,7 @@ protected:
     float pingPeriodMs = 250.0f;
     std::uint64_t geometryVersion = 1;
     std::uint64_t clearVersion = 0;
+    std::optional<float> heading;
     WorkerPool serial{0};
     std::unique_ptr<CPictureModel> model = std::make_unique<CPictureModel>(serial);
 };
@@ -227,6 +252,56 @@ TEST_F(PictureModelTest, TargetAppearsAtItsBearingClockwiseFromTheTop) {
         EXPECT_NEAR(bearing, expectedBearing, 0.5) << beam;
         EXPECT_NEAR(std::hypot(sx, sy), 300.0, 2.0) << beam; // sample 600 of 1000 at R = 500
     }
+}
+
+// North Up turns the picture by the heading: an echo is drawn at its true bearing, within half a
+// beam of the sweep, wherever the turn takes it but onto the one beam straight up, which is never
+// drawn (in Head Up neither); the profile points turn with it. Head Up, and North Up without a
+// heading, draw the same bytes as ever.
+TEST_F(PictureModelTest, NorthUpDrawsATargetAtItsTrueBearing) {
+    struct Case {
+        int beamsPerHead, beam;
+        float headingDeg;
+    };
+    for (const Case c :
+         {Case{120, 10, 345.4f}, Case{120, 300, 45.2f}, Case{480, 1000, 123.4f}, Case{240, 700, -30.0f}}) {
+        Configure(c.beamsPerHead, 1000, kZoomHalf);
+        FillCombined(0.0f);
+        for (int s = 590; s <= 610; ++s) {
+            ImageAt(c.beam, s) = 255.0f;
+        }
+        view.orientation = kOrientationHeadUp;
+        heading = c.headingDeg;
+        Ping();
+        const std::vector<std::uint8_t> headUp(model->Picture().begin(), model->Picture().end());
+        view.orientation = kOrientationNorthUp;
+        heading.reset();
+        Ping();
+        EXPECT_TRUE(std::equal(headUp.begin(), headUp.end(), model->Picture().begin())) << "no heading";
+        EXPECT_FALSE(model->Turn().northUp);
+
+        heading = c.headingDeg;
+        Ping();
+        const int sweep = CPictureModel::PlanSweep(c.beamsPerHead).totalBeams;
+        const double perBeam = 360.0 / sweep;
+        const double trueHeading = static_cast<double>(c.headingDeg);
+        const double expected = std::fmod((c.beam + 0.5) * perBeam + trueHeading + 720.0, 360.0);
+        const double drawn = TargetBearing();
+        EXPECT_NEAR(std::remainder(drawn - expected, 360.0), 0.0, perBeam / 2.0 + 0.1)
+            << c.beam << " at " << c.headingDeg;
+        EXPECT_TRUE(model->Turn().northUp);
+        EXPECT_NEAR(std::remainder(static_cast<double>(model->Turn().degrees) - trueHeading, 360.0), 0.0,
+                    perBeam / 2.0);
+    }
+    // A profile point a quarter turn to the right of the bow, heading east: drawn below the centre.
+    Configure(480, 1000, kZoomFull);
+    settings.detectProfilePoints = 1;
+    view.profileDisplay = kProfileDisplayPointsOnly;
+    std::fill(profile.begin(), profile.end(), 0.0f);
+    profile[360] = 250.0f;
+    heading = 90.0f;
+    Ping();
+    EXPECT_EQ(model->PictureAt(1001, 1250), kProfilePointValue);
 }
 
 TEST_F(PictureModelTest, WeightsBlendNeighbouringBeams) {

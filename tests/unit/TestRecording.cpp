@@ -5,11 +5,13 @@
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
 #include "files/RecordHeader.h"
+#include "navigation/CFixStore.h"
 #include "support/RecordingFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 namespace vexar::test {
 namespace {
@@ -89,6 +91,86 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
 
 // A ping abandoned half-way leaves nothing in the file: every record is whole, and the ping
 // requested again is recorded after the one before.
+/// The sentences of the raw records of a file, in order ("" for a record without one).
+std::vector<std::string> RecordSentences(const Bytes& file) {
+    std::vector<std::string> sentences;
+    for (std::size_t at = 0; at + kRecordDataOffset <= file.size();) {
+        const std::size_t length = GetU32(file, at + 4);
+        const std::size_t sentence = GetU32(file, at + 107);
+        if (length < kRecordDataOffset + sentence || at + length > file.size()) {
+            break;
+        }
+        const auto end = file.begin() + static_cast<std::ptrdiff_t>(at + length);
+        sentences.emplace_back(end - static_cast<std::ptrdiff_t>(sentence), end);
+        at += length;
+    }
+    return sentences;
+}
+
+// Each live ping carries the newest fix that had arrived when it was requested, if that fix is
+// no older than the maximum fix age then: in its raw record, in its point record on the UDP
+// output and in the document's values. A fix that arrives while a ping is exchanged is the next
+// ping's.
+TEST(Recording, EachLivePingCarriesTheFixOfItsRequest) {
+    DocFixture f("UdpOutputP96=1\nNav Max Fix Age=1000\n");
+    CTamsorDoc& doc = *f.doc;
+    CFixStore fixes;
+    fixes.Reset(NavSourceKind::Serial);
+    doc.SetLiveFixes(&fixes);
+    const auto post = [&](int n) {
+        NavigationFix fix;
+        fix.utcMs = 1796643699000 + n;
+        fix.position = GeoPosition{10.0 + 0.001 * n, 20.0};
+        fix.headingDeg = 30.0 + n;
+        ASSERT_EQ(fixes.Post(fix, f.world.clock.TickMs()), FixPost::Added);
+    };
+    int postAtBlock64 = -1;
+    auto responder = f.world.link.m_responder;
+    f.world.link.m_responder = [&](const Bytes& packet) {
+        if (packet[kPacketBlockByte] == 64 && postAtBlock64 >= 0) {
+            f.world.clock.Advance(1);
+            post(std::exchange(postAtBlock64, -1));
+        }
+        return responder(packet);
+    };
+    const std::string path = f.folder / "fixes.R96";
+    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, path));
+
+    struct Ping {
+        int postedBefore; ///< fix posted before the ping is run, -1 none
+        int postedDuring; ///< fix posted while the ping is exchanged, -1 none
+        int idleMs;       ///< time passing before the ping
+        int carried;      ///< the fix the ping must carry, -1 none
+    };
+    const Ping pings[] = {{1, -1, 0, 1}, {-1, 2, 0, 1}, {-1, -1, 0, 2}, {-1, -1, 1500, -1}};
+    std::vector<std::string> sentences;
+    for (const Ping& ping : pings) {
+        if (ping.postedBefore >= 0) {
+            post(ping.postedBefore);
+        }
+        postAtBlock64 = ping.postedDuring;
+        f.world.clock.Advance(static_cast<std::uint64_t>(ping.idleMs));
+        f.world.datagrams.m_sent.clear();
+        f.RunLivePings(1);
+        const std::string& sentence = doc.NavigationSentence();
+        sentences.push_back(sentence);
+        if (ping.carried < 0) {
+            EXPECT_EQ(sentence, "");
+            EXPECT_EQ(doc.Navigation().m_latitudeText, "");
+            continue;
+        }
+        const std::optional<NavigationFix> read = ReadSentence(sentence);
+        ASSERT_TRUE(read && read->position) << sentence;
+        EXPECT_NEAR(read->position->latitudeDeg, 10.0 + 0.001 * ping.carried, 1e-7) << sentence;
+        EXPECT_NEAR(doc.Navigation().m_heading, 30.0f + static_cast<float>(ping.carried), 1e-3f);
+        ASSERT_FALSE(f.world.datagrams.m_sent.empty());
+        const Bytes& record = f.world.datagrams.m_sent.back().bytes;
+        EXPECT_TRUE(std::equal(sentence.rbegin(), sentence.rend(), record.rbegin())) << "UDP point record";
+    }
+    doc.StopRecording();
+    EXPECT_EQ(RecordSentences(ReadFile(path)), sentences);
+}
+
 TEST(Recording, AbandonedPingLeavesNoRecord) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;

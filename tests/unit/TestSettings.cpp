@@ -63,6 +63,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
         {system.autoFileName, SettingOf("AutoSaveFileName")},
         {system.commPort, SettingOf("Comm Port")},
         {system.baudRate, SettingOf("Baud Rate")},
+        {system.maxFixAgeMs, SettingOf("Nav Max Fix Age")},
         {system.syncHeads, SettingOf("Sync Heads")},
         {view.unit, SettingOf("Unit")},
         {system.sleepTimeMs, SettingOf("Sleep Time")},
@@ -104,6 +105,10 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     }
     EXPECT_EQ(system.sonarAddress, SettingOf("IPAddress_Sonar1").fallback);
     EXPECT_EQ(system.outputAddress, SettingOf("IPAddress_Output1").fallback);
+    EXPECT_EQ(system.navDevice, SettingOf("Nav Serial Device").fallback);
+    EXPECT_EQ(system.gpsdAddress, SettingOf("Nav Gpsd Address").fallback);
+    EXPECT_EQ(system.navSource, 0); // "none"
+    EXPECT_EQ(view.orientation, 0); // "Head Up"
     EXPECT_EQ(system.readFolder, folder.string() + "/");
     EXPECT_EQ(system.writeFolder, folder.string() + "/");
     // What the load derives from the defaults.
@@ -180,6 +185,11 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
         s.autoFileSize = 3;
         s.commPort = 4;
         s.baudRate = 9600;
+        s.navSource = 2;
+        s.navDevice = "/dev/ttyS3";
+        s.gpsdAddress = "127.0.0.1:2950";
+        s.maxFixAgeMs = 1500;
+        v.orientation = 1;
         s.readFolder = "/data/in/";
         s.writeFolder = "/data/out/";
         s.syncHeads = 0;
@@ -227,6 +237,11 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
     EXPECT_EQ(s.autoFileSize, 3);
     EXPECT_EQ(s.commPort, 4);
     EXPECT_EQ(s.baudRate, 9600);
+    EXPECT_EQ(s.navSource, 2);
+    EXPECT_EQ(s.navDevice, "/dev/ttyS3");
+    EXPECT_EQ(s.gpsdAddress, "127.0.0.1:2950");
+    EXPECT_EQ(s.maxFixAgeMs, 1500);
+    EXPECT_EQ(v.orientation, 1);
     EXPECT_EQ(s.readFolder, "/data/in/");
     EXPECT_EQ(s.writeFolder, "/data/out/");
     EXPECT_EQ(s.syncHeads, 0);
@@ -264,6 +279,8 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
     EXPECT_NE(text.find("Sound Velocity=1502.26\n"), std::string::npos);
     EXPECT_NE(text.find("Pulse Length Multiplier=1.7\n"), std::string::npos);
     EXPECT_NE(text.find("Display=BeamTest\n"), std::string::npos);
+    EXPECT_NE(text.find("Nav Source=gpsd\n"), std::string::npos);
+    EXPECT_NE(text.find("Orientation=North Up\n"), std::string::npos);
 }
 
 // Every key with a value other than its default, several in forms the load normalises or
@@ -272,6 +289,8 @@ constexpr const char* kEveryKey =
     "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nRemotePort_Sonar1=4141\r\n"
     "IPAddress_Output1=127.0.0.1\r\n"
     "RemotePort_Output1=5050\r\nAutoSaveFileName=0\r\nComm Port=4\r\nBaud Rate=9600\r\n"
+    "Nav Source=serial\r\nNav Serial Device=/dev/ttyACM0\r\nNav Gpsd Address=127.0.0.1:2950\r\n"
+    "Nav Max Fix Age=90000\r\n"
     "Read File Directory=\"/data/in/\"\r\nWrite File Directory=/data/out/\r\nSync Heads=0\r\nUnit=1\r\n"
     "Sleep Time=150 ms\r\nPing Delay=20\r\nSound Velocity=1502.256\r\nUseFileSLC=1\r\nUdpOutputP96=1\r\n"
     "UdpOutputB96=1\r\n"
@@ -280,13 +299,16 @@ constexpr const char* kEveryKey =
     "Transducer Up=1\r\nPulse Length Multiplier=0.5\r\nAzimuth Offset=12.5\r\nGyroEarthRateCorr=0\r\n"
     "ExternalTriggerEnable=1\r\nExternalTriggerLevel=-1\r\nExternalXmitDelay=321\r\nProfileFilterType=2\r\n"
     "DetectProfilePoints=7\r\nProfileDisplay=3\r\n"
-    "[View]\r\nColorTable=12\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n";
+    "[View]\r\nColorTable=12\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n"
+    "Orientation=North Up\r\n";
 
 // What the two saves make of it: written in place, with CRLF kept.
 constexpr const char* kEveryKeySaved =
     "[System]\r\nEnable AutoFileSize=3\r\nIPAddress_Sonar1=127.0.0.1\r\nRemotePort_Sonar1=4141\r\n"
     "IPAddress_Output1=127.0.0.1\r\n"
     "RemotePort_Output1=5050\r\nAutoSaveFileName=0\r\nComm Port=4\r\nBaud Rate=9600\r\n"
+    "Nav Source=serial\r\nNav Serial Device=/dev/ttyACM0\r\nNav Gpsd Address=127.0.0.1:2950\r\n"
+    "Nav Max Fix Age=60000\r\n"
     "Read File Directory=/data/in/\r\nWrite File Directory=/data/out/\r\nSync Heads=0\r\nUnit=1\r\n"
     "Sleep Time=150\r\nPing Delay=20\r\nSound Velocity=1502.26\r\nUseFileSLC=1\r\nUdpOutputP96=1\r\n"
     "UdpOutputB96=1\r\n"
@@ -295,20 +317,23 @@ constexpr const char* kEveryKeySaved =
     "Transducer Up=1\r\nPulse Length Multiplier=0.5\r\nAzimuth Offset=12.5\r\nGyroEarthRateCorr=0\r\n"
     "ExternalTriggerEnable=1\r\nExternalTriggerLevel=-1\r\nExternalXmitDelay=321\r\nProfileFilterType=2\r\n"
     "DetectProfilePoints=1\r\nProfileDisplay=3\r\n"
-    "[View]\r\nColorTable=8\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n";
+    "[View]\r\nColorTable=8\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n"
+    "Orientation=North Up\r\n";
 
 // The same values saved onto an empty file: every key in the order the saves write them.
 constexpr const char* kEveryKeyFresh =
     "[System]\nSound Velocity=1502.26\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=4141\n"
     "IPAddress_Output1=127.0.0.1\n"
     "RemotePort_Output1=5050\nAutoSaveFileName=0\nEnable AutoFileSize=3\nComm Port=4\nBaud Rate=9600\n"
+    "Nav Source=serial\nNav Serial Device=/dev/ttyACM0\nNav Gpsd Address=127.0.0.1:2950\nNav Max Fix "
+    "Age=60000\n"
     "Read File Directory=/data/in/\nWrite File Directory=/data/out/\nSync Heads=0\nUnit=1\nSleep Time=150\n"
     "Ping Delay=20\nUseFileSLC=1\nUdpOutputP96=1\nUdpOutputB96=1\n"
     "[Sonar]\nOperating Range=1\nOperating Frequency=674700\nNumber of Samples=1000\nTransducer Up=1\n"
     "Pulse Length Multiplier=0.5\nDisplay Gain=77\nStart Gain=9\nAverage=4\nBeams=120\nBeam Width=1\n"
     "Persistence=5000\nExternalTriggerEnable=1\nExternalTriggerLevel=-1\nExternalXmitDelay=321\n"
     "DetectProfilePoints=1\nProfileFilterType=2\nProfileDisplay=3\n"
-    "[View]\nColorTable=8\nGrid=3\nRange Mark=0\nDisplay=BeamTest\nZoomIndex=7\n";
+    "[View]\nColorTable=8\nGrid=3\nRange Mark=0\nDisplay=BeamTest\nZoomIndex=7\nOrientation=North Up\n";
 
 TEST_F(SettingsTest, EveryKeyIsWrittenBackByteForByte) {
     Write(kEveryKey);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -159,11 +160,25 @@ public:
 
 // The link on a thread of its own beside a document thread that is slower than the fake head: the
 // link keeps one ping ahead of the document, so the document gets every ping, in order, and every
-// ping is recorded. (Run under ThreadSanitizer by scripts/test.)
+// ping is recorded; meanwhile a navigation source's thread posts fixes, and each ping carries one
+// that had arrived by its request. (Run under ThreadSanitizer by scripts/test.)
 TEST_F(SonarLinkTest, OnItsOwnThreadTheLinkKeepsOnePingAheadAndRecordsEveryPing) {
     SteadyClock steady;
+    CFixStore fixes;
+    fixes.Reset(NavSourceKind::Gpsd);
+    std::atomic<bool> sourceRuns{true};
+    std::thread source([&] {
+        NavigationFix fix;
+        fix.position = GeoPosition{43.5, 9.0};
+        for (std::int64_t n = 0; sourceRuns.load(); ++n) {
+            fix.utcMs = 1796643699000 + n;
+            fixes.Post(fix, steady.TickMs());
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
     CSonarLink threaded(socket, steady, chain);
     LinkRequest request = Running(64);
+    request.fixes = &fixes;
     threaded.SetRequest(request);
     const std::string path = folder / "threaded.R96";
     CDataFile file;
@@ -181,6 +196,7 @@ TEST_F(SonarLinkTest, OnItsOwnThreadTheLinkKeepsOnePingAheadAndRecordsEveryPing)
         posted.notify_one();
     });
     std::vector<std::uint64_t> taken;
+    std::size_t carried = 0;
     runner.Start(
         [&] {
             return LinkStepResult{threaded.Step(), threaded.TakeNews()};
@@ -189,6 +205,7 @@ TEST_F(SonarLinkTest, OnItsOwnThreadTheLinkKeepsOnePingAheadAndRecordsEveryPing)
             if (const LinkPing* ping = threaded.TakePing()) {
                 runner.Poke();
                 taken.push_back(ping->number);
+                carried += ping->hasFix && ping->fix.tickMs <= ping->requestTickMs ? 1 : 0;
                 (void)threaded.Stats();
                 (void)threaded.Recording();
                 std::this_thread::sleep_for(std::chrono::milliseconds(2)); // a slow document
@@ -210,7 +227,10 @@ TEST_F(SonarLinkTest, OnItsOwnThreadTheLinkKeepsOnePingAheadAndRecordsEveryPing)
     }
     threaded.StopRecording();
     runner.Stop();
+    sourceRuns.store(false);
+    source.join();
     ASSERT_GE(taken.size(), 40u);
+    EXPECT_EQ(carried, taken.size());
     for (std::size_t i = 0; i < taken.size(); ++i) {
         ASSERT_EQ(taken[i], i + 1);
     }

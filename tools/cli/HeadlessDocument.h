@@ -5,6 +5,7 @@
 #include "CliCommand.h"
 
 #include "output/CPacedSender.h"
+#include "platform/qt/CNavigationInput.h"
 #include "platform/qt/CSSocket.h"
 #include "platform/qt/QtPorts.h"
 
@@ -56,6 +57,8 @@ struct HeadlessDocument {
     std::unique_ptr<GatedLink> link;
     std::unique_ptr<CLinkThread> linkThread;
     std::unique_ptr<QtTimers> timers;
+    /// Live fixes for a recording (the document's link reads them: they outlive the document).
+    CNavigationInput navigation{clock};
     std::unique_ptr<CTamsorDoc> doc;
 };
 

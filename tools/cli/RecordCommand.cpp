@@ -1,17 +1,21 @@
-// vexar-cli record --sonar ADDR[:PORT] (--pings N | --duration S) OUT.R96: headless live
-// recording from a head through the console's ping cycle, until N pings are recorded or S
-// seconds have passed, whichever comes first.
+// vexar-cli record --sonar ADDR[:PORT] (--pings N | --duration S) [--nav SPEC] OUT.R96: headless
+// live recording from a head through the console's ping cycle, until N pings are recorded or S
+// seconds have passed, whichever comes first. Every record carries the live fix of its ping from
+// the navigation source --nav names, or else the settings file's.
 
 #include "CliCommand.h"
 #include "HeadlessDocument.h"
 #include "files/CRecorder.h"
 
 #include "common/TextParse.h"
+#include "config/NavigationSettings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vexar::cli {
@@ -23,7 +27,11 @@ struct RecordOptions {
     double durationS = 0.0;
     std::string output;
     double timeoutS = 60.0;
+    std::string navigation; ///< --nav; empty: the settings file's source
 };
+
+/// How long a recording waits for its navigation's first fix before it starts without one.
+constexpr int kFirstFixWaitMs = 5000;
 
 /// What the recording saw while it ran: when its first record was written, and whether it gave up.
 struct RecordWatch {
@@ -71,6 +79,42 @@ void RunUntilDone(CTamsorDoc& doc, const RecordOptions& options, RecordWatch& wa
     QCoreApplication::exec();
 }
 
+// Starts the navigation source of the recording and waits (a few seconds at most) for its first
+// fix, so that the first records already carry positions.
+void StartNavigation(HeadlessDocument& headless, const RecordOptions& options) {
+    CTamsorDoc& doc = *headless.doc;
+    NavSpec spec = NavSpecFromSettings(doc.System());
+    if (!options.navigation.empty()) {
+        std::string error;
+        const std::optional<NavSpec> named = ParseNavSpec(options.navigation, &error);
+        if (!named) {
+            throw CLI::ValidationError("--nav", error);
+        }
+        spec = *named;
+    }
+    headless.navigation.Start(spec, doc.System().baudRate);
+    doc.SetLiveFixes(&headless.navigation.Store());
+    if (spec.kind == NavSourceKind::None) {
+        return;
+    }
+    QElapsedTimer waited;
+    waited.start();
+    const auto hasFix = [&headless] {
+        return headless.navigation.Store().Status(headless.clock.TickMs()).ageMs.has_value();
+    };
+    while (!hasFix() && waited.elapsed() < kFirstFixWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    if (!hasFix()) {
+        const NavigationStatus status = headless.navigation.Store().Status(headless.clock.TickMs());
+        std::fprintf(stderr,
+                     "vexar-cli: no navigation fix after %d s (%s): pings are recorded without a position "
+                     "until one comes\n",
+                     kFirstFixWaitMs / 1000, status.detail.c_str());
+    }
+}
+
 int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     if (options.pings <= 0 && options.durationS <= 0.0) {
         throw CLI::ValidationError("--pings", "record needs --pings N or --duration S");
@@ -84,6 +128,7 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     HeadlessDocument headless(common, true, true, host, port);
     CTamsorDoc& doc = *headless.doc;
     doc.SetOptions(DocumentOptions{.restShare = 0.0}); // nobody waits for input here
+    StartNavigation(headless, options);
     // The link writes every whole ping from the next one on and stops by itself at the count.
     const auto target = static_cast<std::uint64_t>(options.pings);
     if (!doc.StartRecording(RecordKind::Raw, options.output, target)) {
@@ -113,6 +158,11 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
                 static_cast<unsigned long long>(done), options.output.c_str(), rate,
                 static_cast<unsigned long long>(stats.retries),
                 static_cast<unsigned long long>(stats.reconnects));
+    const NavStatusText navigation =
+        headless.navigation.Describe(static_cast<std::uint64_t>(std::max(doc.System().maxFixAgeMs, 0)));
+    if (navigation.level != NavStatusLevel::Hidden) {
+        std::printf("navigation at the end: %s\n", navigation.text.c_str());
+    }
     if (!state.error.empty()) {
         throw Failure("the recording stopped: " + state.error);
     }
@@ -135,6 +185,9 @@ const bool kRegistered = RegisterCommand(
             ->check(CLI::Range(0.1, 1.0e6));
         command.add_option("--timeout", options->timeoutS, "give up after this many seconds")
             ->check(CLI::Range(0.1, 1.0e6));
+        command.add_option("--nav", options->navigation,
+                           "live navigation for this run instead of the settings file's (never saved): "
+                           "serial:PATH[,BAUD], gpsd, gpsd:HOST[:PORT] or none");
         command.add_option("OUT", options->output, "raw recording to write (.R96)")->required();
         return [options, &common] { return RunRecord(*options, common); };
     });

@@ -24,6 +24,7 @@ struct RenderOptions {
     std::string zoom = "fill";
     std::string mode = "polar";
     int colorTable = -1;
+    std::string orientation; ///< "head" or "north"; empty: the settings file's
 };
 
 struct Size {
@@ -50,6 +51,9 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
         s.sonar.displayMode = options.mode == "beamtest" ? kDisplayModeBeamTest : kDisplayModePolar;
         if (options.colorTable >= 0) {
             s.view.colorTable = options.colorTable;
+        }
+        if (!options.orientation.empty()) {
+            s.view.orientation = options.orientation == "north" ? kOrientationNorthUp : kOrientationHeadUp;
         }
     });
     doc.ResetPictureGeometry();
@@ -108,6 +112,11 @@ const bool kRegistered = RegisterCommand(
             .add_option("--color-table", options->colorTable,
                         "colour table 0-8 (default: the settings file's)")
             ->check(CLI::Range(0, 8));
+        command
+            .add_option(
+                "--orientation", options->orientation,
+                "head (bow at the top) or north (turned by the ping's heading); default: the settings file's")
+            ->check(CLI::IsMember({"head", "north"}));
         return [options, &common] { return RunRender(*options, common); };
     });
 

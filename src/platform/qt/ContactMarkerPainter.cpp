@@ -62,7 +62,7 @@ void DrawEdgeArrow(QPainter& painter, const MarkerOnPicture& marker, const Marke
 }
 } // namespace
 
-PictureFrame PictureFrameOf(const CTamsorDoc& doc, const CPictureModel& model, double rotationDeg) {
+PictureFrame PictureFrameOf(const CTamsorDoc& doc, const CPictureModel& model) {
     const PingSettings& sonar = doc.Sonar();
     const float metresPerPixel =
         CursorRangeM(1.0f, sonar.rangeM, model.ZoomFactor(), sonar.samples,
@@ -72,7 +72,7 @@ PictureFrame PictureFrameOf(const CTamsorDoc& doc, const CPictureModel& model, d
     frame.centreY = model.ClientHeight() / 2 - doc.ViewValues().panY;
     frame.pixelsPerMetre = metresPerPixel > 0.0f ? 1.0 / static_cast<double>(metresPerPixel) : 0.0;
     frame.radiusPx = static_cast<double>(model.Radius());
-    frame.rotationDeg = rotationDeg;
+    frame.rotationDeg = static_cast<double>(model.Turn().degrees);
     frame.clientWidth = model.ClientWidth();
     frame.clientHeight = model.ClientHeight();
     return frame;

@@ -26,9 +26,9 @@ using ContactMarkers = std::vector<MarkerOnPicture>;
 /// marker is drawn faint.
 inline constexpr double kMarkerInPlaneM = 1.0;
 
-/// How the picture of the view lies on the screen: its centre, scale and radius, turned clockwise
-/// by `rotationDeg` (0 Head Up).
-PictureFrame PictureFrameOf(const CTamsorDoc& doc, const CPictureModel& model, double rotationDeg = 0.0);
+/// How the picture of the view lies on the screen: its centre, scale and radius, and its turn
+/// (North Up turns it by the ping's heading; none in Head Up).
+PictureFrame PictureFrameOf(const CTamsorDoc& doc, const CPictureModel& model);
 
 /// Draws the markers over the picture laid out by `frame`.
 void PaintContactMarkers(QPainter& painter, const ContactMarkers& markers, const PictureFrame& frame);

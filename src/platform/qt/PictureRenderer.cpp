@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
+#include <QPolygon>
 
 #include <algorithm>
 #include <array>
@@ -151,6 +152,27 @@ void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureMode
                         DrawBoxedText(painter, font, kRangeLabel, at.x(), at.y(), label));
         }
     }
+}
+
+// While the picture is north up: a small arrow with an N in the top right corner, clear of the
+// range circles, under the activity spinner.
+void PaintNorthMark(QPainter& painter, const CPictureModel& model, Layout& layout) {
+    const QFont font = OverlayFont(16, true);
+    const QString north = QStringLiteral("N");
+    const QSize letter = TextSize(font, north);
+    const int width = std::max(letter.width(), 12);
+    const int left = model.ClientWidth() - 4 - width;
+    const int top = 24;
+    const QRect box(left, top, width, 14 + letter.height());
+    painter.fillRect(box, Qt::black);
+    painter.setPen(SolidPen(kStatus));
+    painter.setBrush(kStatus);
+    const int middle = left + width / 2;
+    painter.drawPolygon(
+        QPolygon({QPoint(middle, top + 1), QPoint(middle - 5, top + 12), QPoint(middle + 5, top + 12)}));
+    painter.setFont(font);
+    painter.drawText(QRect(left, top + 14, width, letter.height()), Qt::AlignHCenter | Qt::AlignTop, north);
+    layout.Take(OverlayItem::Kind::StatusText, north, box);
 }
 
 void DrawLamp(QPainter& painter, double centreX, double top, double diameter, bool on, const QColor& onColour,
@@ -316,6 +338,9 @@ void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel
         PaintPolarGrid(painter, doc, model, layout);
     } else if (!polar) {
         PaintBeamTestScale(painter, doc, model, layout);
+    }
+    if (polar && model.Turn().northUp) {
+        PaintNorthMark(painter, model, layout);
     }
     PaintStatusTexts(painter, doc, model, layout);
     if (polar && measure != nullptr) {

@@ -1,10 +1,11 @@
-// Formats and limits of the dialogs: diagnostics, settings, sound velocity, ping delay and data
-// output.
+// Formats and limits of the dialogs: diagnostics, settings, sound velocity, ping delay, data
+// output and navigation input.
 
 #include "ConsoleFixture.h"
 
 #include "app/CDataOutputDlg.h"
 #include "app/CDiagDlg.h"
+#include "app/CNavInputDlg.h"
 #include "app/CPingDelayDlg.h"
 #include "app/CSVInputDlg.h"
 #include "app/CSettingsDlg.h"
@@ -12,11 +13,14 @@
 #include "files/RecordHeader.h"
 #include "output/DataOutput.h"
 
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 
 namespace vexar::test {
 namespace {
@@ -172,6 +176,51 @@ TEST_F(DialogTest, PingDelayIsLimitedOnOk) {
     dialog.m_edit->setText(QStringLiteral("-5"));
     dialog.accept();
     EXPECT_EQ(dialog.DelayMs(), 0);
+}
+
+// The navigation input takes a source that can be read and says why it refuses one that cannot.
+TEST_F(DialogTest, NavigationInputTakesOnlyASourceThatCanBeRead) {
+    struct Case {
+        int source;
+        const char* device;
+        const char* gpsd;
+        const char* error; ///< the start of the refusal, or nullptr when taken
+    };
+    const Case cases[] = {
+        {1, "", "127.0.0.1:2947", "'serial:' needs the device"},
+        {2, "/dev/ttyUSB0", "127.0.0.1:99999", "'127.0.0.1:99999' is not HOST or HOST:PORT"},
+        {1, "/dev/ttyS4", "127.0.0.1:2947", nullptr},
+        {2, "/dev/ttyS4", "127.0.0.1:2950", nullptr},
+        {0, "", "", nullptr},
+    };
+    for (const Case& c : cases) {
+        CNavInputDlg dialog(m_doc->System(), m_frame.get());
+        EXPECT_EQ(dialog.m_maxFixAge->value(), 2000);
+        dialog.m_source->button(c.source)->click();
+        EXPECT_EQ(dialog.m_device->isEnabled(), c.source == 1);
+        EXPECT_EQ(dialog.m_gpsdAddress->isEnabled(), c.source == 2);
+        dialog.m_device->setCurrentText(QString::fromLatin1(c.device));
+        dialog.m_baud->setCurrentText(QStringLiteral("4800"));
+        dialog.m_gpsdAddress->setText(QString::fromLatin1(c.gpsd));
+        dialog.m_maxFixAge->setValue(1500);
+        dialog.accept();
+        if (c.error != nullptr) {
+            EXPECT_EQ(dialog.result(), QDialog::Rejected) << c.error;
+            EXPECT_TRUE(dialog.m_error->text().startsWith(QString::fromLatin1(c.error)))
+                << dialog.m_error->text().toStdString();
+            continue;
+        }
+        ASSERT_EQ(dialog.result(), QDialog::Accepted) << dialog.m_error->text().toStdString();
+        const SystemSettings& chosen = dialog.Values();
+        EXPECT_EQ(chosen.navSource, c.source);
+        EXPECT_EQ(chosen.maxFixAgeMs, 1500);
+        if (c.source == 1) {
+            EXPECT_EQ(chosen.navDevice, c.device);
+            EXPECT_EQ(chosen.baudRate, 4800);
+        } else if (c.source == 2) {
+            EXPECT_EQ(chosen.gpsdAddress, c.gpsd);
+        }
+    }
 }
 
 TEST(DataOutputAddress, SplitsAtDotsWithAtoiSemantics) {

@@ -6,6 +6,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CInfoPanel.h"
 #include "app/CSettingsDlg.h"
+#include "display/PictureOrientation.h"
 
 #include <QAction>
 #include <QLabel>
@@ -106,6 +107,20 @@ TEST_F(MenuTest, ZoomReselectionKeepsThePictureGeometry) {
     EXPECT_NE(m_doc->GeometryVersion(), geometry);
 }
 
+TEST_F(MenuTest, HeadUpAndNorthUpChooseTheOrientation) {
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdHeadUp));
+    EXPECT_FALSE(Checked(kCmdNorthUp));
+    const std::uint64_t geometry = m_doc->GeometryVersion();
+    m_frame->OnCommand(kCmdNorthUp);
+    ShowMenus();
+    EXPECT_TRUE(Checked(kCmdNorthUp));
+    EXPECT_FALSE(Checked(kCmdHeadUp));
+    EXPECT_EQ(m_doc->View().orientation, kOrientationNorthUp);
+    EXPECT_NE(m_doc->GeometryVersion(), geometry); // the held picture of the other way is cleared
+    EXPECT_EQ(Texts(QStringLiteral("&View")).mid(6), (QStringList{"-", "Head Up", "North Up"}));
+}
+
 TEST_F(MenuTest, DataPointsAreLockedInPlayback) {
     ShowMenus();
     EXPECT_TRUE(Enabled(kCmdPoints500));
@@ -139,7 +154,7 @@ TEST_F(MenuTest, ProfileLevelsAreGreyWhileProfilesAreOff) {
 
 TEST_F(MenuTest, OptionsShowTheirStates) {
     ShowMenus();
-    EXPECT_FALSE(Enabled(kCmdComPort));
+    EXPECT_TRUE(Enabled(kCmdComPort));
     EXPECT_FALSE(Checked(kCmdDiagnostics));
     m_frame->OnCommand(kCmdDiagnostics);
     ShowMenus();

@@ -9,12 +9,15 @@
 #include "app/CDiagDlg.h"
 #include "app/CInfoPanel.h"
 #include "app/CMOndrelView.h"
+#include "display/PictureOrientation.h"
+#include "display/ViewPointer.h"
 #include "files/CRecorder.h"
 #include "support/TestPing.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -107,7 +110,7 @@ TEST_F(StatusTest, TheWindowGoesDownTo1024Pixels) {
     }
 }
 
-TEST_F(StatusTest, MapPositionUnderThePointerInPlayback) {
+TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
     const std::string path = Folder() + "nav.R96";
     WriteFile(path, MakeRawRecord(
                         64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,45.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
@@ -119,8 +122,26 @@ TEST_F(StatusTest, MapPositionUnderThePointerInPlayback) {
     const QString map = Info().MapPositionPane()->text();
     EXPECT_TRUE(map.startsWith(QStringLiteral("E 5"))) << map.toStdString();
     EXPECT_TRUE(map.endsWith(QStringLiteral("zone 31"))) << map.toStdString();
+    const QRegularExpression geo(QStringLiteral("^2\\.(49|50)\\d{4} N (2\\.99|3\\.00)\\d{4} E$"));
+    EXPECT_TRUE(geo.match(Info().GeoPositionPane()->text()).hasMatch())
+        << Info().GeoPositionPane()->text().toStdString();
+
+    // North Up turns the picture by the heading of 45 degrees: the point a quarter turn to the
+    // right of the bow is now that much further round on the screen, and lies where it did.
+    m_doc->SetCursor(6.0f, 90.0f);
+    Info().UpdateCursorReadout(*m_doc);
+    const QString headUp = Info().MapPositionPane()->text();
+    m_frame->OnCommand(kCmdNorthUp);
+    const float turn = TurnOfPicture(kOrientationNorthUp, m_doc->Sonar().beams, 45.0f).degrees;
+    EXPECT_NEAR(turn, 45.0f, 0.125f);
+    m_doc->SetCursor(6.0f, 90.0f + turn);
+    Info().UpdateCursorReadout(*m_doc);
+    EXPECT_EQ(Info().MapPositionPane()->text(), headUp);
+    EXPECT_EQ(Info().First()->Pane(3)->text(), QString::fromStdString(CursorBearingText(90.0f + turn)));
+
     m_doc->OnRealTime();
     EXPECT_EQ(Info().MapPositionPane()->text(), QString());
+    EXPECT_EQ(Info().GeoPositionPane()->text(), QString());
 }
 
 TEST_F(StatusTest, ExitWhileRecordingAsksAndLeavesTheFileWhole) {

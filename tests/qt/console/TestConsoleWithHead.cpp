@@ -1,6 +1,7 @@
 // The console against the simulated head, both on 127.0.0.1: pings arrive, the picture changes
 // and the diagnostics report the connection; a head that dies is shown at once, and its return
-// clears the alarms; a head that answers with garbage is lived through.
+// clears the alarms; a head that answers with garbage is lived through; the head's navigation
+// line reaches the pings and the status row.
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CDiagDlg.h"
@@ -12,6 +13,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -30,13 +32,15 @@ namespace vexar::test {
 namespace {
 
 // A settings file in `folder` that points the console at the head on `port` and the output at
-// 127.0.0.1.
-QString LoopbackSettings(const QTemporaryDir& folder, std::uint16_t port) {
+// 127.0.0.1; `system`: more lines of [System].
+QString LoopbackSettings(const QTemporaryDir& folder, std::uint16_t port, const std::string& system = {}) {
     const QString settings = folder.filePath(QStringLiteral("Vexar.INI"));
     std::ofstream(settings.toStdString())
         << "[System]\nIPAddress_Sonar1=127.0.0.1\nRemotePort_Sonar1=" << port
         << "\nIPAddress_Output1=127.0.0.1\n"
-           "RemotePort_Output1=4041\nPing Delay=20\n[Sonar]\nOperating Range=3\n"
+           "RemotePort_Output1=4041\nPing Delay=20\n"
+        << system
+        << "[Sonar]\nOperating Range=3\n"
            "Number of Samples=500\nBeams=240\n[View]\nZoomIndex=2\n";
     return settings;
 }
@@ -56,13 +60,14 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 // The console on its own settings file, talking to a simulated head of its own.
 class ConsoleWithHead : public ::testing::Test {
 protected:
-    /// Starts the head with `options`, then the console with settings that point at it.
-    void Start(const QStringList& options = {}) {
+    /// Starts the head with `options`, then the console with settings that point at it
+    /// (`system`: more lines of [System]).
+    void Start(const QStringList& options = {}, const std::string& system = {}) {
         m_port = m_head.Start(0, options);
         ASSERT_NE(m_port, 0) << "the simulated head did not start";
         ASSERT_TRUE(m_folder.isValid());
         m_app = std::make_unique<CTamsorApp>(m_folder.path() + QLatin1Char('/'),
-                                             LoopbackSettings(m_folder, m_port));
+                                             LoopbackSettings(m_folder, m_port, system));
         ASSERT_TRUE(m_app->Start());
         ASSERT_EQ(Doc().System().sonarAddress, "127.0.0.1");
         ASSERT_EQ(Doc().System().outputAddress, "127.0.0.1");
@@ -132,6 +137,40 @@ TEST_F(ConsoleWithHead, SurvivesAHeadThatAnswersWithGarbage) {
     ASSERT_TRUE(WaitFor([this] { return Doc().Head(0).m_pingCounter >= 3; }, 60000));
     EXPECT_GT(Doc().Link().stats.retries, 0u);
     EXPECT_EQ(Doc().Head(0).m_headerText, "SIM");
+}
+
+// The head's navigation line as the console's source: the status row turns green with the rate
+// of the fixes, every live ping carries a fix and the info panel shows it; when the line goes
+// quiet the field turns amber once the newest fix is older than the maximum fix age.
+TEST_F(ConsoleWithHead, NavigationFromTheHeadsSerialLineIsShownLiveAndGoesStale) {
+    const std::string link = m_folder.filePath(QStringLiteral("nav")).toStdString();
+    ASSERT_NO_FATAL_FAILURE(Start({QStringLiteral("--nav-link"), QString::fromStdString(link)},
+                                  "Nav Source=serial\nNav Serial Device=" + link + "\n"));
+    CInfoPanel& info = *Frame().InfoPanel();
+    QLabel& field = *info.NavigationPane();
+    const auto colour = [&field] { return field.palette().color(QPalette::Window); };
+    const QRegularExpression good(QStringLiteral("^Nav: serial (9|10|11) Hz$"));
+    ASSERT_TRUE(WaitFor(
+        [&] { return good.match(field.text()).hasMatch() && Doc().Head(0).m_pingCounter > 3; }, 30000))
+        << field.text().toStdString();
+    EXPECT_TRUE(field.isVisible());
+    EXPECT_EQ(colour(), QColor(40, 130, 40));
+    EXPECT_TRUE(Doc().NavigationSentence().starts_with("$AULOG,43;")) << Doc().NavigationSentence();
+    EXPECT_TRUE(info.Second()->Pane(14)->text().startsWith(QStringLiteral("43;"))); // Lat:
+    EXPECT_LE(Frame().minimumSizeHint().width(), 1024);
+    // The point under the pointer has its place on the map live too.
+    Doc().SetCursor(5.0f, 90.0f);
+    info.UpdateCursorReadout(Doc());
+    EXPECT_TRUE(info.MapPositionPane()->text().endsWith(QStringLiteral("zone 32")));
+    const QRegularExpression geo(QStringLiteral("^43\\.(49|50)\\d{4} N (8\\.99|9\\.00)\\d{4} E$"));
+    EXPECT_TRUE(geo.match(info.GeoPositionPane()->text()).hasMatch())
+        << info.GeoPositionPane()->text().toStdString();
+
+    m_head.Kill();
+    const QRegularExpression stale(QStringLiteral("^Nav: stale \\d+ s$"));
+    ASSERT_TRUE(WaitFor([&] { return stale.match(field.text()).hasMatch(); }, 10000))
+        << field.text().toStdString();
+    EXPECT_EQ(colour(), QColor(240, 170, 20));
 }
 
 } // namespace
