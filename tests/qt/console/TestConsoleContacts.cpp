@@ -1,6 +1,7 @@
 // Contacts in the console: marked at the pointer on a played ping with a fix and written beside
 // the recording with their picture, deleted and brought back in the file too, read again when the
-// recording is played again; refused without a picture; a contacts file that is not one is left
+// recording is played again; in North Up marked at their true bearing and drawn under the pointer;
+// refused without a picture; a contacts file that is not one is left
 // as it is while the recording plays.
 
 #include "ConsoleFixture.h"
@@ -8,6 +9,8 @@
 #include "app/CContactsController.h"
 #include "app/CMOndrelView.h"
 #include "app/ConsoleCommands.h"
+#include "app/ContactDocument.h"
+#include "display/PictureOrientation.h"
 #include "gis/ContactFile.h"
 
 #include <QApplication>
@@ -68,6 +71,27 @@ TEST_F(ContactsTest, MarkedAtThePointerAndKeptBesideTheRecording) {
     ASSERT_EQ(Contacts().List().All().size(), 1u);
     EXPECT_EQ(Contacts().List().All()[0].note, "mooring block");
     EXPECT_TRUE(m_operator.m_messages.empty());
+}
+
+TEST_F(ContactsTest, NorthUpMarksTrueBearingsAndPlacesTheMarkerUnderThePointer) {
+    m_doc->EditSettings([](Settings& s) { s.view.orientation = kOrientationNorthUp; });
+    PlayPingWithFix();
+    CMOndrelView& view = *m_frame->View();
+    const PointerContext context = view.Context();
+    const int x = CViewPointer::CentreX(context) + 100;
+    const int y = CViewPointer::CentreY(context);
+    // North is at the top: to the right of the vehicle is east, whatever the heading.
+    view.PointerMovedTo(x, y);
+    m_frame->OnCommand(kCmdMarkContact);
+    ASSERT_EQ(Contacts().List().All().size(), 1u);
+    const Contact& contact = Contacts().List().All()[0];
+    EXPECT_NEAR(contact.bearingDeg, 90.0f, 1.0f);
+    const ContactMarkers markers = contact_doc::MarkersOf(*m_doc, Contacts().List().All(), 0);
+    const MarkerScreen screen = MarkerScreenPlace(markers[0].point, contact_doc::FrameOf(*m_doc, view.Picture()));
+    EXPECT_TRUE(screen.inside);
+    EXPECT_NEAR(screen.x, x, 2.0);
+    EXPECT_NEAR(screen.y, y, 2.0);
+    Settle();
 }
 
 TEST_F(ContactsTest, RefusedWithoutAPicture) {
