@@ -7,13 +7,20 @@
 #include "navigation/XyzExport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 namespace vexar {
 
 namespace {
-CTamsorDoc* g_document = nullptr;
+// The first document that is initialised is the process-wide one until it goes. Another one
+// (a video export's, on a thread of its own) plays beside it and never takes its place.
+std::atomic<CTamsorDoc*> g_document{nullptr};
+
+void Unpublish(CTamsorDoc* document) {
+    g_document.compare_exchange_strong(document, nullptr);
+}
 
 // The beam counts a head can form; anything else (a damaged file) is kept inside the buffers.
 int SafeBeamCount(int beams) {
@@ -26,7 +33,7 @@ int SafeSampleCount(int samples) {
 } // namespace
 
 CTamsorDoc* TheDocument() {
-    return g_document;
+    return g_document.load();
 }
 
 std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int workers) {
@@ -63,9 +70,7 @@ CTamsorDoc::~CTamsorDoc() {
     }
     // The link's thread must not outlive the link.
     CloseSockets();
-    if (g_document == this) {
-        g_document = nullptr;
-    }
+    Unpublish(this);
 }
 
 void CTamsorDoc::SetTitle(const std::string& title) {
@@ -86,7 +91,8 @@ void CTamsorDoc::Unsubscribe(IDocumentListener& listener) {
 }
 
 bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::string& settingsPath) {
-    g_document = this;
+    CTamsorDoc* none = nullptr;
+    g_document.compare_exchange_strong(none, this);
     m_programFolder = programFolder;
     m_settingsPath = settingsPath.empty() ? programFolder + kSettingsFileName : settingsPath;
     m_readFolder = programFolder;
@@ -428,9 +434,7 @@ void CTamsorDoc::OnCloseDocument() {
     CloseSockets();
     m_connected = 0;
     SaveOtherSettings();
-    if (g_document == this) {
-        g_document = nullptr;
-    }
+    Unpublish(this);
 }
 
 void CTamsorDoc::CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply) {

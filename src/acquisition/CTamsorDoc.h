@@ -321,7 +321,8 @@ private:
     IHeadProcessing* m_processing = &m_processors;
 };
 
-/// The process-wide document, published by OnNewDocument; null before and after.
+/// The process-wide document, published by OnNewDocument of the first document initialised
+/// while none is published; null before and after.
 CTamsorDoc* TheDocument();
 
 } // namespace vexar

@@ -12,6 +12,7 @@
 #include "app/CSVInputDlg.h"
 #include "app/CSettingsDlg.h"
 #include "app/CUpDown.h"
+#include "app/CVideoExportDlg.h"
 #include "app/ControlBars.h"
 #include "app/FileCommands.h"
 #include "app/ScreenCapture.h"
@@ -151,6 +152,7 @@ void CMainFrame::CreateMenus() {
     AddCommand(m_fileMenu, kCmdStopRecording, "&Stop Recording...");
     m_fileMenu->addSeparator();
     AddCommand(m_fileMenu, kCmdConvertXyz, "Convert .R96 File to .xyz...");
+    AddCommand(m_fileMenu, kCmdExportVideo, "Export Video...");
     m_fileMenu->addSeparator();
     AddCommand(m_fileMenu, kCmdAutoFileName, "&Auto File Name", true);
     QMenu* autoSize = subMenu(m_fileMenu, "Auto File Size");
@@ -363,6 +365,9 @@ QAction* CMainFrame::Action(int id) const {
 }
 
 CommandState CMainFrame::StateOf(int id) const {
+    if (id == kCmdExportVideo) {
+        return CommandState{CVideoExportDlg::CanExport(m_doc), false};
+    }
     if (const auto state = QueryFileCommand(m_doc, id)) {
         return *state;
     }
@@ -386,6 +391,9 @@ void CMainFrame::OnCommand(int id) {
     switch (id) {
     case kCmdSaveScreen:
         OnSaveScreen();
+        break;
+    case kCmdExportVideo:
+        CVideoExportDlg::OnExportVideo(m_doc, this);
         break;
     case kCmdSettings:
         if (m_settings != nullptr) {

@@ -73,6 +73,7 @@ enum CommandId : int {
     kCmdStepForward = 33003,
     kCmdJumpToStart = 33004,
     kCmdJumpToEnd = 33005,
+    kCmdExportVideo = 33010, ///< "Export Video..." of the played recording
 };
 
 /// Check mark and enabled state of a menu item.

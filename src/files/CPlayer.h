@@ -30,6 +30,10 @@ enum class StepResult {
 /// nothing when it is not a valid date and time.
 std::optional<std::int64_t> TimeStampMs(const std::string& stamp);
 
+/// At the recorded pace a longer pause between two records (the recording was stopped and
+/// started again) is shortened to this.
+inline constexpr std::int64_t kLongestPaceGapMs = 5000;
+
 class CPlayer {
 public:
     explicit CPlayer(CTamsorDoc& doc);
