@@ -52,11 +52,8 @@ VideoResult CVideoJob::Run(const ProgressFn& progress, const std::atomic<bool>& 
     if (m_options.background) {
         LowerThreadPriority();
     }
-    const std::string& settings = m_options.settings.settingsPath;
     std::error_code error;
-    if (!settings.empty() && !fs::exists(settings, error)) {
-        Failed("settings file " + settings + " does not exist");
-    } else if (m_options.output.empty() || fs::is_directory(m_options.output, error)) {
+    if (m_options.output.empty() || fs::is_directory(m_options.output, error)) {
         Failed("the video needs a file name, not \"" + m_options.output + "\"");
     } else if (CheckRecordings(progress, cancel)) {
         std::vector<std::optional<std::int64_t>> stamps;

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 
@@ -153,6 +154,9 @@ void PrintSummary(const VideoJobOptions& options, const VideoSummary& s, double 
 }
 
 int RunVideo(const VideoCommandOptions& command, const CommonOptions& common) {
+    if (!common.settingsPath.empty() && !std::filesystem::exists(common.settingsPath)) {
+        throw Failure("settings file " + common.settingsPath + " does not exist");
+    }
     VideoJobOptions options;
     options.recordings = command.inputs;
     options.output = command.output;
