@@ -106,10 +106,10 @@ bool CVideoEncoder::Open(const std::string& path, const Format& format) {
 }
 
 bool CVideoEncoder::CreatePartialFile(const std::string& path) {
-    std::random_device random;
+    std::random_device device;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".partial-%06x", random() & 0xffffffu);
+        std::snprintf(suffix, sizeof suffix, ".partial-%06x", device() & 0xffffffu);
         const std::string candidate = path + suffix;
         // Created here with the usual permissions (the umask's), so that the finished video has them.
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -115,6 +115,9 @@ public:
         if (encoding && m_earlyMb == 0.0 && progress.done * 10 >= progress.total) {
             m_earlyMb = ResidentMb();
         }
+        if (encoding && progress.done == progress.total) {
+            m_lastMb = ResidentMb();
+        }
         const int permille = progress.total > 0 ? static_cast<int>(progress.done * 1000 / progress.total) : 0;
         if (m_terminal && (permille != m_shown || encoding != m_encoding)) {
             DrawProgress(encoding ? "video   " : "checking", permille / 1000.0);
@@ -128,15 +131,17 @@ public:
         }
     }
     double EarlyMb() const { return m_earlyMb; }
+    double LastMb() const { return m_lastMb; }
 
 private:
     bool m_terminal = StderrIsTerminal();
     int m_shown = -1;
     bool m_encoding = false;
     double m_earlyMb = 0.0;
+    double m_lastMb = 0.0;
 };
 
-void PrintSummary(const VideoJobOptions& options, const VideoSummary& s, double earlyMb) {
+void PrintSummary(const VideoJobOptions& options, const VideoSummary& s, const ProgressReport& report) {
     std::printf("wrote %s: %llu frames, %dx%d at %d fps, %.1f s of video for %.1f s of recording "
                 "(%llu pings of %zu recording%s played, %llu drawn)\n",
                 options.output.c_str(), static_cast<unsigned long long>(s.frames), options.width,
@@ -145,9 +150,9 @@ void PrintSummary(const VideoJobOptions& options, const VideoSummary& s, double 
                 static_cast<unsigned long long>(s.pingsDrawn));
     const double seconds = std::max(s.encodingSeconds, 1e-3);
     std::printf("encoding took %.1f s: %.1f frames/s, %.2fx real time; resident memory %.0f MB after the "
-                "first tenth, %.0f MB at the end, %.0f MB at the most\n",
+                "first tenth of the frames, %.0f MB at the last, %.0f MB at the most\n",
                 s.encodingSeconds, static_cast<double>(s.frames) / seconds, s.recordedSeconds / seconds,
-                earlyMb, ResidentMb(), PeakResidentMb());
+                report.EarlyMb(), report.LastMb(), PeakResidentMb());
     if (s.damaged > 0) {
         std::printf("%llu damaged stretches skipped\n", static_cast<unsigned long long>(s.damaged));
     }
@@ -177,7 +182,7 @@ int RunVideo(const VideoCommandOptions& command, const CommonOptions& common) {
     report.End();
     switch (result.outcome) {
     case VideoOutcome::Written:
-        PrintSummary(options, result.summary, report.EarlyMb());
+        PrintSummary(options, result.summary, report);
         return kExitOk;
     case VideoOutcome::Cancelled:
         std::fprintf(stderr, "vexar-cli video: interrupted; no video written\n");
