@@ -55,7 +55,9 @@ VideoResult CVideoJob::Run(const ProgressFn& progress, const std::atomic<bool>& 
     std::error_code error;
     if (m_options.output.empty() || fs::is_directory(m_options.output, error)) {
         Failed("the video needs a file name, not \"" + m_options.output + "\"");
-    } else if (CheckRecordings(progress, cancel)) {
+    } else if (const auto started = std::chrono::steady_clock::now(); CheckRecordings(progress, cancel)) {
+        m_result.summary.checkingSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::vector<std::optional<std::int64_t>> stamps;
         for (const Recording& recording : m_recordings) {
             stamps.insert(stamps.end(), recording.stamps.begin(), recording.stamps.end());

@@ -47,6 +47,7 @@ struct VideoSummary {
     std::size_t recordings = 0;
     double videoSeconds = 0.0;    ///< length of the video
     double recordedSeconds = 0.0; ///< length of the recordings' timeline it covers
+    double checkingSeconds = 0.0; ///< wall-clock time of reading the recordings through first
     double encodingSeconds = 0.0; ///< wall-clock time of playing, drawing and encoding
 };
 

@@ -149,10 +149,12 @@ void PrintSummary(const VideoJobOptions& options, const VideoSummary& s, const P
                 static_cast<unsigned long long>(s.pingsPlayed), s.recordings, s.recordings == 1 ? "" : "s",
                 static_cast<unsigned long long>(s.pingsDrawn));
     const double seconds = std::max(s.encodingSeconds, 1e-3);
-    std::printf("encoding took %.1f s: %.1f frames/s, %.2fx real time; resident memory %.0f MB after the "
-                "first tenth of the frames, %.0f MB at the last, %.0f MB at the most\n",
-                s.encodingSeconds, static_cast<double>(s.frames) / seconds, s.recordedSeconds / seconds,
-                report.EarlyMb(), report.LastMb(), PeakResidentMb());
+    std::printf(
+        "encoding took %.1f s (after %.1f s reading the recordings through): %.1f frames/s, %.2fx real "
+        "time; resident memory %.0f MB after the first tenth of the frames, %.0f MB at the last, %.0f MB "
+        "at the most\n",
+        s.encodingSeconds, s.checkingSeconds, static_cast<double>(s.frames) / seconds,
+        s.recordedSeconds / seconds, report.EarlyMb(), report.LastMb(), PeakResidentMb());
     if (s.damaged > 0) {
         std::printf("%llu damaged stretches skipped\n", static_cast<unsigned long long>(s.damaged));
     }
