@@ -20,9 +20,10 @@ namespace vexar {
 
 namespace {
 
-// x264's speed and quality: "veryfast" keeps a 1080p picture several times faster than real
-// time on two cores; quality 23 keeps the texts and the speckle sharp.
-constexpr const char* kPreset = "veryfast";
+// x264's speed and quality. "superfast" takes a fifth less processor time than "veryfast" (for
+// files about twice as large), which keeps a 1080p video of a recording of 10 pings a second
+// above four times real time on two cores; quality 23 keeps the texts and the speckle sharp.
+constexpr const char* kPreset = "superfast";
 constexpr const char* kQuality = "23";
 // The colour conversion reads every pixel's colour (no scaling happens): bilinear is twice as
 // fast as bicubic here and as good.
