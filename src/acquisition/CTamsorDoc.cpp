@@ -4,15 +4,22 @@
 #include "display/CPictureModel.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace vexar {
 
 namespace {
-CTamsorDoc* g_document = nullptr;
+// The first document that is initialised is the process-wide one until it goes. Another one
+// (a video export's, on a thread of its own) plays beside it and never takes its place.
+std::atomic<CTamsorDoc*> g_document{nullptr};
+
+void Unpublish(CTamsorDoc* document) {
+    g_document.compare_exchange_strong(document, nullptr);
+}
 } // namespace
 
 CTamsorDoc* TheDocument() {
-    return g_document;
+    return g_document.load();
 }
 
 std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int workers) {
@@ -48,9 +55,7 @@ CTamsorDoc::~CTamsorDoc() {
     }
     // The link's thread must not outlive the link.
     CloseSockets();
-    if (g_document == this) {
-        g_document = nullptr;
-    }
+    Unpublish(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -96,7 +101,8 @@ void CTamsorDoc::SetHold(bool hold) {
 // Life cycle
 
 bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::string& settingsPath) {
-    g_document = this;
+    CTamsorDoc* none = nullptr;
+    g_document.compare_exchange_strong(none, this);
     m_programFolder = programFolder;
     m_settingsPath = settingsPath.empty() ? programFolder + kSettingsFileName : settingsPath;
     Settings settings = m_settings;
@@ -157,9 +163,7 @@ void CTamsorDoc::OnCloseDocument() {
     CloseSockets();
     m_link.connected = false;
     SaveOtherSettings();
-    if (g_document == this) {
-        g_document = nullptr;
-    }
+    Unpublish(this);
 }
 
 void CTamsorDoc::CloseAllFiles() {

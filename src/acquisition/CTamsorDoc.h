@@ -375,7 +375,8 @@ private:
     std::string m_playbackTitle; ///< "Playback File: PATH"
 };
 
-/// The process-wide document, published by OnNewDocument; null before and after.
+/// The process-wide document, published by OnNewDocument of the first document initialised
+/// while none is published; null before and after.
 CTamsorDoc* TheDocument();
 
 } // namespace vexar

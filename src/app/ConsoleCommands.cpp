@@ -5,6 +5,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "app/CContactsController.h"
 #include "app/CMainFrame.h"
+#include "app/CVideoExportDlg.h"
 #include "app/GeoPictureExport.h"
 
 #include <array>
@@ -24,6 +25,9 @@ const std::array kCommands = {
         "Save the picture on the map, at the ping's position fix", false,
         [](CMainFrame& f, int) { f.OnSaveGeoPicture(); },
         [](const CMainFrame& f, int) { return CommandState{CanPlacePicture(f.Document(), f.View()), false}; }},
+    ConsoleCommand{kCmdExportVideo, "Export Video...", "Make a video of the played recording", false,
+        [](CMainFrame& f, int) { CVideoExportDlg::OnExportVideo(f.Document(), &f); },
+        [](const CMainFrame& f, int) { return CommandState{CVideoExportDlg::CanExport(f.Document()), false}; }},
     ConsoleCommand{kCmdAppExit, "E&xit", "", false, [](CMainFrame& f, int) { f.close(); }},
     ConsoleCommand{kCmdSettings, "&Settings...", "Show/Hide Settings Dialog Box", false,
         [](CMainFrame& f, int) { f.ToggleSettings(); }},

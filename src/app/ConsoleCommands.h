@@ -17,6 +17,8 @@ inline constexpr int kCmdAppExit = 57665;
 inline constexpr int kCmdMarkContact = 33100;
 inline constexpr int kCmdContactsWindow = 33101;
 inline constexpr int kCmdExportContacts = 33102;
+/// "Export Video..." of the played recording.
+inline constexpr int kCmdExportVideo = 33200;
 
 using ConsoleCommand = CommandEntry<CMainFrame>;
 

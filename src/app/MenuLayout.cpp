@@ -22,7 +22,7 @@ constexpr std::array kFile = {
     MenuCommand(kCmdRealTime), MenuCommand(kCmdPlayback), MenuSeparator(),
     MenuCommand(kCmdRecordR96), MenuCommand(kCmdRecordB96), MenuCommand(kCmdRecordP96),
     MenuCommand(kCmdStopRecording), MenuSeparator(),
-    MenuCommand(kCmdConvertXyz), MenuSeparator(),
+    MenuCommand(kCmdConvertXyz), MenuCommand(kCmdExportVideo), MenuSeparator(),
     MenuCommand(kCmdAutoFileName), SubMenu("Auto File Size", kAutoFileSize), MenuSeparator(),
     MenuCommand(kCmdSaveScreen), MenuCommand(kCmdSaveGeoPicture), MenuSeparator(),
     MenuCommand(kCmdAppExit),

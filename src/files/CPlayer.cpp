@@ -10,9 +10,6 @@
 namespace vexar {
 
 namespace {
-// At the recorded pace a longer pause between two records (the recording was stopped and
-// started again) is shortened to this.
-constexpr std::int64_t kLongestPaceGapMs = 5000;
 // At the recorded pace, a playback that fell this far behind (slow processing) starts counting
 // afresh instead of rushing to catch up.
 constexpr std::uint64_t kLargestPaceLagMs = 1000;

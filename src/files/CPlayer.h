@@ -43,6 +43,10 @@ struct PlayedRecord {
     std::optional<std::string_view> sentence;
 };
 
+/// At the recorded pace a longer pause between two records (the recording was stopped and
+/// started again) is shortened to this.
+inline constexpr std::int64_t kLongestPaceGapMs = 5000;
+
 class CPlayer {
 public:
     /// Why a file cannot be played.
