@@ -85,7 +85,7 @@ TEST_F(VideoExportTest, MakesTheVideoWhileTheConsolePlaysOn) {
     EXPECT_EQ(Files(), (std::set<std::string>{"Vexar.INI", "quay.R96", "quay.mp4"}));
     EXPECT_GT(m_consolePings, 0);
     EXPECT_EQ(TheDocument(), m_doc.get());
-    EXPECT_EQ(m_doc->m_playback, 1);
+    EXPECT_EQ(m_doc->Mode(), DocMode::Playback);
 }
 
 TEST_F(VideoExportTest, CancelWhileWritingLeavesNoFile) {
