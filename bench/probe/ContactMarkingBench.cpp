@@ -52,7 +52,8 @@ QImage DrawnPicture() {
 }
 
 std::string Folder() {
-    const auto folder = std::filesystem::temp_directory_path() / ("vexar-contact-bench-" + std::to_string(getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("vexar-contact-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     return folder.string();
 }
@@ -101,7 +102,8 @@ void WriteOneContact(benchmark::State& state) {
     int number = 0;
     for (auto _ : state) {
         contact.number = ++number;
-        const std::string error = gis::WriteContactChanges(folder + "/bench.contacts.gpkg", {{number, &contact}});
+        const std::string error =
+            gis::WriteContactChanges(folder + "/bench.contacts.gpkg", {{number, &contact}});
         if (!error.empty()) {
             state.SkipWithError(error.c_str());
         }

@@ -70,8 +70,8 @@ struct ViewStandIn : QObject, IDocumentListener {
 void RunScenario(const Scenario& scenario, int seconds, const QString& settings) {
     test::HeadProcess head;
     // The plain scene: the head's own synthesis should not set the pace of the link.
-    const std::uint16_t port =
-        head.Start(0, QStringList{QStringLiteral("--scene"), QStringLiteral("plain")} + scenario.headArguments);
+    const std::uint16_t port = head.Start(0, QStringList{QStringLiteral("--scene"), QStringLiteral("plain")} +
+                                                 scenario.headArguments);
     if (port == 0) {
         std::printf("%-22s the simulated head did not start\n", scenario.name);
         return;

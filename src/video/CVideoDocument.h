@@ -21,12 +21,12 @@ class CTamsorDoc;
 
 /// Where the video's document takes its settings from.
 struct VideoSettings {
-    std::string programFolder;     ///< with a trailing separator
-    std::string settingsPath;      ///< empty: Vexar.INI in programFolder
+    std::string programFolder; ///< with a trailing separator
+    std::string settingsPath;  ///< empty: Vexar.INI in programFolder
     /// The console's settings as the operator has them now, over the file's; without, the file's
     /// with the polar picture.
     std::optional<Settings> look;
-    int workers = -1;              ///< processing threads beside the job's own (-1: the machine's)
+    int workers = -1; ///< processing threads beside the job's own (-1: the machine's)
 };
 
 /// What the console's document offers a video export, read on its own thread.

@@ -24,11 +24,14 @@ namespace {
 class ContactsTest : public ConsoleTest {
 protected:
     std::string Recording() const { return m_folder.filePath(QStringLiteral("nav.R96")).toStdString(); }
-    std::string ContactsFile() const { return m_folder.filePath(QStringLiteral("nav.contacts.gpkg")).toStdString(); }
+    std::string ContactsFile() const {
+        return m_folder.filePath(QStringLiteral("nav.contacts.gpkg")).toStdString();
+    }
     /// Plays one ping whose sentence puts the vehicle at 2.5 N 3 E heading 30 degrees.
     void PlayPingWithFix() {
         WriteFile(Recording(),
-                  MakeRawRecord(64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,30.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
+                  MakeRawRecord(
+                      64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,30.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
         ASSERT_TRUE(m_doc->OpenPlayback(Recording()));
         ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
         m_frame->View()->OnUpdate();
@@ -46,7 +49,8 @@ TEST_F(ContactsTest, MarkedAtThePointerAndKeptBesideTheRecording) {
     // 100 pixels to the right of the vehicle: to starboard, so 120 degrees from north.
     view.PointerMovedTo(CViewPointer::CentreX(context) + 100, CViewPointer::CentreY(context));
     m_frame->OnCommand(kCmdMarkContact);
-    ASSERT_EQ(Contacts().List().All().size(), 1u) << (m_operator.m_messages.empty() ? "" : m_operator.m_messages[0]);
+    ASSERT_EQ(Contacts().List().All().size(), 1u)
+        << (m_operator.m_messages.empty() ? "" : m_operator.m_messages[0]);
     const Contact& contact = Contacts().List().All()[0];
     EXPECT_TRUE(contact.bearingFromNorth);
     EXPECT_NEAR(contact.bearingDeg, 120.0f, 0.5f);
@@ -87,7 +91,8 @@ TEST_F(ContactsTest, NorthUpMarksTrueBearingsAndPlacesTheMarkerUnderThePointer) 
     const Contact& contact = Contacts().List().All()[0];
     EXPECT_NEAR(contact.bearingDeg, 90.0f, 1.0f);
     const ContactMarkers markers = contact_doc::MarkersOf(*m_doc, Contacts().List().All(), 0);
-    const MarkerScreen screen = MarkerScreenPlace(markers[0].point, contact_doc::FrameOf(*m_doc, view.Picture()));
+    const MarkerScreen screen =
+        MarkerScreenPlace(markers[0].point, contact_doc::FrameOf(*m_doc, view.Picture()));
     EXPECT_TRUE(screen.inside);
     EXPECT_NEAR(screen.x, x, 2.0);
     EXPECT_NEAR(screen.y, y, 2.0);
