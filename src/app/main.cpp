@@ -11,36 +11,71 @@
 
 #include <cstdio>
 
+namespace {
+
+// The console's command line: its options, and the overrides of one run they give.
+struct ConsoleOptions {
+    QCommandLineOption settings{
+        QStringList{QStringLiteral("settings")},
+        QStringLiteral("Settings file to use instead of Vexar.INI beside the program."),
+        QStringLiteral("path")};
+    QCommandLineOption sonar{QStringList{QStringLiteral("sonar")},
+                             QStringLiteral("Sonar head to use for this run instead of the settings' address "
+                                            "and port (never saved)."),
+                             QStringLiteral("addr[:port]")};
+    QCommandLineOption navigation{
+        QStringList{QStringLiteral("nav")},
+        QStringLiteral("Live navigation source for this run instead of the settings' (never saved): "
+                       "serial:PATH[,BAUD], gpsd, gpsd:HOST[:PORT] or none."),
+        QStringLiteral("spec")};
+
+    void AddTo(QCommandLineParser& parser) const {
+        parser.setApplicationDescription(
+            QStringLiteral("Operator console of the 360-degree multibeam imaging sonar."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(settings);
+        parser.addOption(sonar);
+        parser.addPositionalArgument(QStringLiteral("FILE.R96"),
+                                     QStringLiteral("A recording to play, as \"Playback...\" would."),
+                                     QStringLiteral("[FILE.R96]"));
+        parser.addOption(navigation);
+    }
+
+    /// Hands the run's overrides to the application; false (said on stderr) when one is wrong.
+    bool ApplyOverrides(const QCommandLineParser& parser, vexar::CTamsorApp& app) const {
+        if (parser.isSet(sonar)) {
+            std::string host;
+            std::uint16_t port = 0;
+            if (!vexar::ParseHostAndPort(parser.value(sonar).toStdString(), host, port)) {
+                std::fprintf(stderr, "vexar: --sonar wants ADDR or ADDR:PORT (port 1..65535)\n");
+                return false;
+            }
+            app.SetSonarOverride(host, port);
+        }
+        if (parser.isSet(navigation)) {
+            std::string error;
+            const auto spec = vexar::ParseNavSpec(parser.value(navigation).toStdString(), &error);
+            if (!spec) {
+                std::fprintf(stderr, "vexar: --nav: %s\n", error.c_str());
+                return false;
+            }
+            app.SetNavigationOverride(*spec);
+        }
+        return true;
+    }
+};
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexar"));
     QApplication::setApplicationVersion(QString::fromLatin1(vexar::kVersionText));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Operator console of the 360-degree multibeam imaging sonar."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption settings(
-        QStringList{QStringLiteral("settings")},
-        QStringLiteral("Settings file to use instead of Vexar.INI beside the program."),
-        QStringLiteral("path"));
-    parser.addOption(settings);
-    const QCommandLineOption sonar(
-        QStringList{QStringLiteral("sonar")},
-        QStringLiteral("Sonar head to use for this run instead of the settings' address and port "
-                       "(never saved)."),
-        QStringLiteral("addr[:port]"));
-    parser.addOption(sonar);
-    parser.addPositionalArgument(QStringLiteral("FILE.R96"),
-                                 QStringLiteral("A recording to play, as \"Playback...\" would."),
-                                 QStringLiteral("[FILE.R96]"));
-    const QCommandLineOption navigation(
-        QStringList{QStringLiteral("nav")},
-        QStringLiteral("Live navigation source for this run instead of the settings' (never saved): "
-                       "serial:PATH[,BAUD], gpsd, gpsd:HOST[:PORT] or none."),
-        QStringLiteral("spec"));
-    parser.addOption(navigation);
+    const ConsoleOptions options;
+    options.AddTo(parser);
     parser.process(application);
     if (parser.positionalArguments().size() > 1) {
         std::fprintf(stderr, "vexar: one recording at a time\n");
@@ -49,27 +84,12 @@ int main(int argc, char* argv[]) {
 
     const QString folder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
     QString settingsPath;
-    if (parser.isSet(settings)) {
-        settingsPath = QDir::current().absoluteFilePath(parser.value(settings));
+    if (parser.isSet(options.settings)) {
+        settingsPath = QDir::current().absoluteFilePath(parser.value(options.settings));
     }
     vexar::CTamsorApp app(folder, settingsPath);
-    if (parser.isSet(sonar)) {
-        std::string host;
-        std::uint16_t port = 0;
-        if (!vexar::ParseHostAndPort(parser.value(sonar).toStdString(), host, port)) {
-            std::fprintf(stderr, "vexar: --sonar wants ADDR or ADDR:PORT (port 1..65535)\n");
-            return 2;
-        }
-        app.SetSonarOverride(host, port);
-    }
-    if (parser.isSet(navigation)) {
-        std::string error;
-        const auto spec = vexar::ParseNavSpec(parser.value(navigation).toStdString(), &error);
-        if (!spec) {
-            std::fprintf(stderr, "vexar: --nav: %s\n", error.c_str());
-            return 2;
-        }
-        app.SetNavigationOverride(*spec);
+    if (!options.ApplyOverrides(parser, app)) {
+        return 2;
     }
     if (!app.Start()) {
         return 1;
