@@ -112,7 +112,8 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
     const CMeasureState* measure = polar ? &m_pointer.Measure() : nullptr;
     m_overlay.clear();
     const ContactMarkers markers = m_markers ? m_markers() : ContactMarkers{};
-    m_lastImage = RenderDocumentPicture(m_doc, m_picture, measure, &m_overlay, &markers);
+    // Drawn into the picture kept for the chips: its pixels are reused from paint to paint.
+    RenderDocumentPictureInto(m_lastImage, m_doc, m_picture, measure, &m_overlay, &markers);
     QPainter painter(this);
     painter.drawImage(0, 0, m_lastImage);
 }
@@ -120,7 +121,7 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
 QImage CMOndrelView::DrawnPicture() {
     if (m_lastImage.isNull() && m_initialised) {
         const ContactMarkers markers = m_markers ? m_markers() : ContactMarkers{};
-        m_lastImage = RenderDocumentPicture(m_doc, m_picture, nullptr, nullptr, &markers);
+        RenderDocumentPictureInto(m_lastImage, m_doc, m_picture, nullptr, nullptr, &markers);
     }
     return m_lastImage;
 }

@@ -5,7 +5,6 @@
 #include "files/CPlayer.h"
 #include "platform/qt/PictureRenderer.h"
 
-#include <QPainter>
 
 #include <vector>
 
@@ -125,18 +124,9 @@ VideoStep CVideoDocument::Step() {
 }
 
 void CVideoDocument::Render(QImage& image) {
-    const CTamsorDoc& doc = *m_parts->doc;
-    const CPictureModel& model = *m_parts->model;
     // As RenderDocumentPicture draws it, into a picture kept from ping to ping: the client area
     // is as wide as the frame rounded up to 4, and the frame is its left part.
-    const QSize client(model.ClientWidth(), model.ClientHeight());
-    if (image.size() != client || image.format() != QImage::Format_RGB32) {
-        image = QImage(client, QImage::Format_RGB32);
-    }
-    image.fill(Qt::black);
-    PaintSonarPicture(image, doc, model);
-    QPainter painter(&image);
-    PaintOverlays(painter, doc, model, nullptr);
+    RenderDocumentPictureInto(image, *m_parts->doc, *m_parts->model);
 }
 
 VideoCaption CVideoDocument::Caption() const {

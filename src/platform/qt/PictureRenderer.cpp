@@ -348,12 +348,17 @@ void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel
     }
 }
 
-QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, const CMeasureState* measure,
-                             OverlayItems* items, const std::vector<MarkerOnPicture>* markers) {
+void RenderDocumentPictureInto(QImage& image, const CTamsorDoc& doc, const CPictureModel& model,
+                               const CMeasureState* measure, OverlayItems* items,
+                               const std::vector<MarkerOnPicture>* markers) {
     if (model.ClientWidth() <= 0 || model.ClientHeight() <= 0) {
-        return {};
+        image = QImage();
+        return;
     }
-    QImage image(model.ClientWidth(), model.ClientHeight(), QImage::Format_RGB32);
+    const QSize client(model.ClientWidth(), model.ClientHeight());
+    if (image.size() != client || image.format() != QImage::Format_RGB32) {
+        image = QImage(client, QImage::Format_RGB32);
+    }
     image.fill(Qt::black);
     PaintSonarPicture(image, doc, model);
     QPainter painter(&image);
@@ -362,6 +367,12 @@ QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, 
         PaintContactMarkers(painter, *markers, PictureFrameOf(doc, model));
     }
     painter.end();
+}
+
+QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, const CMeasureState* measure,
+                             OverlayItems* items, const std::vector<MarkerOnPicture>* markers) {
+    QImage image;
+    RenderDocumentPictureInto(image, doc, model, measure, items, markers);
     return image;
 }
 

@@ -44,6 +44,12 @@ QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model,
                              const CMeasureState* measure = nullptr, OverlayItems* items = nullptr,
                              const std::vector<MarkerOnPicture>* markers = nullptr);
 
+/// Same, drawn into `image`, whose pixels are reused when it has the client's size and is not
+/// shared (a window that draws every ping allocates nothing).
+void RenderDocumentPictureInto(QImage& image, const CTamsorDoc& doc, const CPictureModel& model,
+                               const CMeasureState* measure = nullptr, OverlayItems* items = nullptr,
+                               const std::vector<MarkerOnPicture>* markers = nullptr);
+
 /// Same, for a client area of `size`: the model is resized first when its client area differs
 /// (Fill Screen zoom re-fits the picture, which also resets the pan in the document). The result
 /// is exactly `size`.
