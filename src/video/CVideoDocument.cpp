@@ -5,7 +5,6 @@
 #include "files/CPlayer.h"
 #include "platform/qt/PictureRenderer.h"
 
-
 #include <vector>
 
 namespace vexar {

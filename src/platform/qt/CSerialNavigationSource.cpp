@@ -118,9 +118,10 @@ void CSerialNavigationSource::Start() {
     reader->moveToThread(m_thread.get());
     // The reader, its port and its timer end on their own thread, when it finishes.
     QObject::connect(m_thread.get(), &QThread::finished, reader, &QObject::deleteLater);
+    // Begins on the thread as it starts: everything the reader was given is set before then.
+    QObject::connect(
+        m_thread.get(), &QThread::started, reader, [reader] { reader->Begin(); }, Qt::DirectConnection);
     m_thread->start();
-    QMetaObject::invokeMethod(
-        reader, [reader] { reader->Begin(); }, Qt::QueuedConnection);
 }
 
 void CSerialNavigationSource::Stop() {
