@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -231,6 +232,15 @@ QWidget* CContactsWindow::MakeButtons() {
         [this] { m_contacts.Delete(SelectedNumber()); });
     m_undo = add(QStringLiteral("Undo Delete"), QStringLiteral("Bring back the contact deleted last"),
                  [this] { m_contacts.UndoDelete(); });
+    // The keys of any list: Delete deletes the selected contact, Ctrl+Z brings it back (not while a
+    // note is being edited: the editor keeps its own keys).
+    const auto key = [this](const QKeySequence& sequence, auto action) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    key(QKeySequence::Delete, [this] { m_contacts.Delete(SelectedNumber()); });
+    key(QKeySequence::Undo, [this] { m_contacts.UndoDelete(); });
     add(QStringLiteral("Export..."),
         QStringLiteral("Export the contacts as KML, GeoJSON, CSV or an HTML report"),
         [this] { m_contacts.Export(this); });

@@ -7,6 +7,7 @@
 #include "ConsoleFixture.h"
 
 #include "app/CContactsController.h"
+#include "app/CContactsWindow.h"
 #include "app/CMOndrelView.h"
 #include "app/ConsoleCommands.h"
 #include "app/ContactDocument.h"
@@ -14,6 +15,8 @@
 #include "gis/ContactFile.h"
 
 #include <QApplication>
+#include <QTableView>
+#include <QTest>
 
 #include <fstream>
 #include <iterator>
@@ -96,6 +99,25 @@ TEST_F(ContactsTest, NorthUpMarksTrueBearingsAndPlacesTheMarkerUnderThePointer) 
     EXPECT_TRUE(screen.inside);
     EXPECT_NEAR(screen.x, x, 2.0);
     EXPECT_NEAR(screen.y, y, 2.0);
+    Settle();
+}
+
+TEST_F(ContactsTest, DeleteAndCtrlZInTheListDeleteAndBringBack) {
+    PlayPingWithFix();
+    CMOndrelView& view = *m_frame->View();
+    const PointerContext context = view.Context();
+    view.PointerMovedTo(CViewPointer::CentreX(context) + 100, CViewPointer::CentreY(context));
+    m_frame->OnCommand(kCmdMarkContact);
+    m_frame->OnCommand(kCmdContactsWindow);
+    QTableView& table = *m_frame->ContactsWindow()->Table();
+    m_frame->show();
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame.get()));
+    table.setFocus();
+    QTest::keyClick(&table, Qt::Key_Delete);
+    EXPECT_TRUE(Contacts().List().Empty());
+    QTest::keyClick(&table, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Contacts().List().All().size(), 1u);
     Settle();
 }
 
