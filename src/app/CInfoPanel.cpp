@@ -101,15 +101,15 @@ InfoTexts CollectInfoTexts(const CTamsorDoc& doc) {
 }
 
 CInfoBar::CInfoBar(bool second, QWidget* parent) : QWidget(parent) {
-    const auto& specs = second ? kSecondBar : kFirstBar;
+    const auto& panes = second ? kSecondBar : kFirstBar;
     // The widths suit a small status font; a larger system font widens every pane alike so that
     // the labels still fit.
     const double scale = std::max(1.0, fontMetrics().horizontalAdvance(QStringLiteral("Altitude:")) / 36.0);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 1, 2, 1);
     layout->setSpacing(2);
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const PaneSpec& paneLayout = specs[i];
+    for (std::size_t i = 0; i < panes.size(); ++i) {
+        const PaneSpec& paneLayout = panes[i];
         auto* pane = new QLabel(this);
         if (paneLayout.label != nullptr) {
             pane->setText(QString::fromLatin1(paneLayout.label));

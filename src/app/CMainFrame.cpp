@@ -206,14 +206,14 @@ void CMainFrame::CreateBars() {
 
 void CMainFrame::CreatePlaybackButtons() {
     // The playback controls are commands: buttons and keys run the same actions.
-    for (const PlaybackButtonSpec& spec : PlaybackButtons()) {
-        QAction* action = m_actions.at(spec.id);
-        action->setToolTip(QString::fromUtf8(spec.tip));
-        if (spec.icon != QStyle::SP_CustomBase) {
-            action->setIcon(style()->standardIcon(spec.icon));
+    for (const PlaybackButtonSpec& entry : PlaybackButtons()) {
+        QAction* action = m_actions.at(entry.id);
+        action->setToolTip(QString::fromUtf8(entry.tip));
+        if (entry.icon != QStyle::SP_CustomBase) {
+            action->setIcon(style()->standardIcon(entry.icon));
         }
         addAction(action);
-        (m_playbackBar->*spec.button)->setDefaultAction(action);
+        (m_playbackBar->*entry.button)->setDefaultAction(action);
     }
 }
 

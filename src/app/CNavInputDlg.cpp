@@ -95,12 +95,12 @@ void CNavInputDlg::accept() {
         text = "gpsd:" + m_gpsdAddress->text().trimmed().toStdString();
     }
     std::string error;
-    const std::optional<NavSpec> spec = ParseNavSpec(text, &error);
-    if (!spec) {
+    const std::optional<NavSourceChoice> choice = ParseNavSource(text, &error);
+    if (!choice) {
         m_error->setText(QString::fromStdString(error));
         return;
     }
-    StoreNavSpec(*spec, m_values);
+    StoreNavSource(*choice, m_values);
     m_values.maxFixAgeMs = m_maxFixAge->value();
     QDialog::accept();
 }

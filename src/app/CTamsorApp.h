@@ -40,7 +40,7 @@ public:
     }
     /// The live navigation source of this run instead of the settings' (never saved). Call
     /// before Start.
-    void SetNavigationOverride(const NavSpec& spec) { m_navigationOverride = spec; }
+    void SetNavigationOverride(const NavSourceChoice& choice) { m_navigationOverride = choice; }
     /// Saves the settings and closes files and sockets; the windows go afterwards.
     void Shutdown();
 
@@ -66,7 +66,7 @@ private:
     bool m_started = false;
     std::string m_sonarHost;
     std::uint16_t m_sonarPort = 0;
-    std::optional<NavSpec> m_navigationOverride;
+    std::optional<NavSourceChoice> m_navigationOverride;
 };
 
 } // namespace vexar

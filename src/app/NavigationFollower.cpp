@@ -19,7 +19,7 @@ CNavigationFollower::~CNavigationFollower() {
 
 void CNavigationFollower::Follow() {
     const SystemSettings& system = m_doc.System();
-    m_input.Start(m_override ? *m_override : NavSpecFromSettings(system), system.baudRate);
+    m_input.Start(m_override ? *m_override : NavSourceFromSettings(system), system.baudRate);
 }
 
 NavStatusText CNavigationFollower::Describe() const {

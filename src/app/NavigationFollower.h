@@ -23,7 +23,7 @@ public:
     CNavigationFollower& operator=(const CNavigationFollower&) = delete;
 
     /// The source of this run instead of the settings' (never saved); nothing: the settings'.
-    void SetOverride(std::optional<NavSpec> spec) { m_override = std::move(spec); }
+    void SetOverride(std::optional<NavSourceChoice> choice) { m_override = std::move(choice); }
     /// Starts the source wanted now, unless it runs already.
     void Follow();
     /// The status row's navigation field now.
@@ -39,7 +39,7 @@ public:
 private:
     CTamsorDoc& m_doc;
     CNavigationInput& m_input;
-    std::optional<NavSpec> m_override;
+    std::optional<NavSourceChoice> m_override;
 };
 
 } // namespace vexar

@@ -27,7 +27,7 @@ struct ConsoleOptions {
         QStringList{QStringLiteral("nav")},
         QStringLiteral("Live navigation source for this run instead of the settings' (never saved): "
                        "serial:PATH[,BAUD], gpsd, gpsd:HOST[:PORT] or none."),
-        QStringLiteral("spec")};
+        QStringLiteral("source")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(
@@ -55,12 +55,12 @@ struct ConsoleOptions {
         }
         if (parser.isSet(navigation)) {
             std::string error;
-            const auto spec = vexar::ParseNavSpec(parser.value(navigation).toStdString(), &error);
-            if (!spec) {
+            const auto choice = vexar::ParseNavSource(parser.value(navigation).toStdString(), &error);
+            if (!choice) {
                 std::fprintf(stderr, "vexar: --nav: %s\n", error.c_str());
                 return false;
             }
-            app.SetNavigationOverride(*spec);
+            app.SetNavigationOverride(*choice);
         }
         return true;
     }

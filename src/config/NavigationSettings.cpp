@@ -4,38 +4,38 @@
 
 namespace vexar {
 
-NavSpec NavSpecFromSettings(const SystemSettings& system) {
-    NavSpec spec;
+NavSourceChoice NavSourceFromSettings(const SystemSettings& system) {
+    NavSourceChoice choice;
     switch (system.navSource) {
     case 1:
-        spec.kind = NavSourceKind::Serial;
+        choice.kind = NavSourceKind::Serial;
         break;
     case 2:
-        spec.kind = NavSourceKind::Gpsd;
+        choice.kind = NavSourceKind::Gpsd;
         break;
     default:
-        return spec;
+        return choice;
     }
-    spec.device = system.navDevice;
-    spec.baud = system.baudRate;
+    choice.device = system.navDevice;
+    choice.baud = system.baudRate;
     std::string host;
-    std::uint16_t port = spec.port;
+    std::uint16_t port = choice.port;
     if (ParseHostAndPort(system.gpsdAddress, host, port)) {
-        spec.host = host;
-        spec.port = port;
+        choice.host = host;
+        choice.port = port;
     }
-    return spec;
+    return choice;
 }
 
-void StoreNavSpec(const NavSpec& spec, SystemSettings& system) {
-    system.navSource = static_cast<int>(spec.kind);
-    if (spec.kind == NavSourceKind::Serial) {
-        system.navDevice = spec.device;
-        if (spec.baud != 0) {
-            system.baudRate = spec.baud;
+void StoreNavSource(const NavSourceChoice& choice, SystemSettings& system) {
+    system.navSource = static_cast<int>(choice.kind);
+    if (choice.kind == NavSourceKind::Serial) {
+        system.navDevice = choice.device;
+        if (choice.baud != 0) {
+            system.baudRate = choice.baud;
         }
-    } else if (spec.kind == NavSourceKind::Gpsd) {
-        system.gpsdAddress = spec.host + ":" + std::to_string(spec.port);
+    } else if (choice.kind == NavSourceKind::Gpsd) {
+        system.gpsdAddress = choice.host + ":" + std::to_string(choice.port);
     }
 }
 

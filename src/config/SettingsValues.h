@@ -25,7 +25,7 @@ struct SystemSettings {
     int autoFileName = 1;
     int autoFileSize = 1;
     int commPort = 2;
-    int baudRate = 57600; ///< the serial navigation line's, unless its spec names another
+    int baudRate = 57600; ///< the serial navigation line's, unless --nav names another
     /// Where live fixes come from: 0 none, 1 the serial line, 2 gpsd (NavSourceKind's order).
     int navSource = 0;
     std::string navDevice = "/dev/ttyUSB0";     ///< the serial navigation line

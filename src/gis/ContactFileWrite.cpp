@@ -94,8 +94,8 @@ std::string CreateContactFile(const std::string& path) {
                                              wkbPoint, nullptr);
     OSRRelease(srs);
     bool ok = layer != nullptr;
-    for (const FieldSpec& spec : kFields) {
-        OGRFieldDefnH field = OGR_Fld_Create(spec.name, spec.type);
+    for (const FieldSpec& column : kFields) {
+        OGRFieldDefnH field = OGR_Fld_Create(column.name, column.type);
         ok = ok && OGR_L_CreateField(layer, field, TRUE) == OGRERR_NONE;
         OGR_Fld_Destroy(field);
     }

@@ -13,7 +13,7 @@ constexpr std::array<int, 11> kBaudRates = {1200,  2400,   4800,   9600,   19200
                                             57600, 115200, 230400, 460800, 921600};
 
 /// Nothing, with "'quoted' rest" in `error`.
-std::optional<NavSpec> Fail(std::string* error, std::string_view quoted, std::string_view rest) {
+std::optional<NavSourceChoice> Fail(std::string* error, std::string_view quoted, std::string_view rest) {
     if (error != nullptr) {
         error->assign(1, '\'');
         error->append(quoted);
@@ -23,42 +23,42 @@ std::optional<NavSpec> Fail(std::string* error, std::string_view quoted, std::st
     return std::nullopt;
 }
 
-std::optional<NavSpec> ParseSerial(std::string_view rest, std::string* error) {
-    NavSpec spec;
-    spec.kind = NavSourceKind::Serial;
+std::optional<NavSourceChoice> ParseSerial(std::string_view rest, std::string* error) {
+    NavSourceChoice choice;
+    choice.kind = NavSourceKind::Serial;
     const auto comma = rest.rfind(',');
-    spec.device = std::string(rest.substr(0, comma));
+    choice.device = std::string(rest.substr(0, comma));
     if (comma != std::string_view::npos) {
         const std::string_view baud = rest.substr(comma + 1);
         const bool digits = !baud.empty() && baud.size() < 8 &&
                             baud.find_first_not_of("0123456789") == std::string_view::npos;
-        spec.baud = digits ? ParseInt(baud) : 0;
-        if (std::find(kBaudRates.begin(), kBaudRates.end(), spec.baud) == kBaudRates.end()) {
+        choice.baud = digits ? ParseInt(baud) : 0;
+        if (std::find(kBaudRates.begin(), kBaudRates.end(), choice.baud) == kBaudRates.end()) {
             return Fail(error, baud, "is not a baud rate of a serial line");
         }
     }
-    if (spec.device.empty()) {
+    if (choice.device.empty()) {
         return Fail(error, "serial:", "needs the device, as in serial:/dev/ttyUSB0");
     }
-    return spec;
+    return choice;
 }
 
 } // namespace
 
-std::optional<NavSpec> ParseNavSpec(std::string_view text, std::string* error) {
+std::optional<NavSourceChoice> ParseNavSource(std::string_view text, std::string* error) {
     if (text == "none") {
-        return NavSpec{};
+        return NavSourceChoice{};
     }
     if (text.starts_with("serial:")) {
         return ParseSerial(text.substr(7), error);
     }
     if (text == "gpsd" || text.starts_with("gpsd:")) {
-        NavSpec spec;
-        spec.kind = NavSourceKind::Gpsd;
-        if (text.size() > 4 && !ParseHostAndPort(text.substr(5), spec.host, spec.port)) {
+        NavSourceChoice choice;
+        choice.kind = NavSourceKind::Gpsd;
+        if (text.size() > 4 && !ParseHostAndPort(text.substr(5), choice.host, choice.port)) {
             return Fail(error, text.substr(5), "is not HOST or HOST:PORT of gpsd");
         }
-        return spec;
+        return choice;
     }
     return Fail(error, text, "is not serial:PATH[,BAUD], gpsd, gpsd:HOST:PORT or none");
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The live navigation source as the core sees it: a port that reads a device or a daemon on a
 // thread of its own and posts its fixes into a CFixStore; and the text that names one
-// ("--nav SPEC").
+// ("--nav SOURCE").
 
 #include "navigation/NavigationStatus.h"
 
@@ -15,19 +15,19 @@ namespace vexar {
 class CFixStore;
 
 /// Which source to read, and where.
-struct NavSpec {
+struct NavSourceChoice {
     NavSourceKind kind = NavSourceKind::None;
     std::string device;             ///< serial: the device path
     int baud = 0;                   ///< serial: bits per second; 0 takes the settings' "Baud Rate"
     std::string host = "127.0.0.1"; ///< gpsd
     std::uint16_t port = 2947;      ///< gpsd
-    bool operator==(const NavSpec&) const = default;
+    bool operator==(const NavSourceChoice&) const = default;
 };
 
 /// Reads "serial:PATH[,BAUD]", "gpsd", "gpsd:HOST[:PORT]" or "none". BAUD is one of the serial
 /// line's standard rates (1200 to 921600). Nothing, and `error` says why, when the text is none
 /// of these.
-std::optional<NavSpec> ParseNavSpec(std::string_view text, std::string* error = nullptr);
+std::optional<NavSourceChoice> ParseNavSource(std::string_view text, std::string* error = nullptr);
 
 /// A live navigation source. It runs on a thread of its own, never blocks its owner, keeps
 /// reopening its device or reconnecting to its daemon with back-off while it cannot read, and

@@ -190,7 +190,7 @@ TEST(LiveNavigation, SplitterFindsSentencesInAnyPieces) {
     }
 }
 
-TEST(LiveNavigation, SpecNamesTheSource) {
+TEST(LiveNavigation, ChoiceNamesTheSource) {
     struct Case {
         const char* text;
         bool valid;
@@ -215,19 +215,19 @@ TEST(LiveNavigation, SpecNamesTheSource) {
     };
     for (const Case& c : cases) {
         std::string error;
-        const std::optional<NavSpec> spec = ParseNavSpec(c.text, &error);
-        ASSERT_EQ(spec.has_value(), c.valid) << c.text;
-        if (!spec) {
+        const std::optional<NavSourceChoice> choice = ParseNavSource(c.text, &error);
+        ASSERT_EQ(choice.has_value(), c.valid) << c.text;
+        if (!choice) {
             EXPECT_FALSE(error.empty()) << c.text;
             continue;
         }
-        EXPECT_EQ(spec->kind, c.kind) << c.text;
+        EXPECT_EQ(choice->kind, c.kind) << c.text;
         if (c.kind == NavSourceKind::Serial) {
-            EXPECT_EQ(spec->device, c.where) << c.text;
-            EXPECT_EQ(spec->baud, c.number) << c.text;
+            EXPECT_EQ(choice->device, c.where) << c.text;
+            EXPECT_EQ(choice->baud, c.number) << c.text;
         } else if (c.kind == NavSourceKind::Gpsd) {
-            EXPECT_EQ(spec->host, c.where) << c.text;
-            EXPECT_EQ(spec->port, c.number) << c.text;
+            EXPECT_EQ(choice->host, c.where) << c.text;
+            EXPECT_EQ(choice->port, c.number) << c.text;
         }
     }
 }

@@ -1,4 +1,4 @@
-// vexar-cli record --sonar ADDR[:PORT] (--pings N | --duration S) [--nav SPEC] OUT.R96: headless
+// vexar-cli record --sonar ADDR[:PORT] (--pings N | --duration S) [--nav SOURCE] OUT.R96: headless
 // live recording from a head through the console's ping cycle, until N pings are recorded or S
 // seconds have passed, whichever comes first. Every record carries the live fix of its ping from
 // the navigation source --nav names, or else the settings file's.
@@ -83,18 +83,18 @@ void RunUntilDone(CTamsorDoc& doc, const RecordOptions& options, RecordWatch& wa
 // fix, so that the first records already carry positions.
 void StartNavigation(HeadlessDocument& headless, const RecordOptions& options) {
     CTamsorDoc& doc = *headless.doc;
-    NavSpec spec = NavSpecFromSettings(doc.System());
+    NavSourceChoice choice = NavSourceFromSettings(doc.System());
     if (!options.navigation.empty()) {
         std::string error;
-        const std::optional<NavSpec> named = ParseNavSpec(options.navigation, &error);
+        const std::optional<NavSourceChoice> named = ParseNavSource(options.navigation, &error);
         if (!named) {
             throw CLI::ValidationError("--nav", error);
         }
-        spec = *named;
+        choice = *named;
     }
-    headless.navigation.Start(spec, doc.System().baudRate);
+    headless.navigation.Start(choice, doc.System().baudRate);
     doc.SetLiveFixes(&headless.navigation.Store());
-    if (spec.kind == NavSourceKind::None) {
+    if (choice.kind == NavSourceKind::None) {
         return;
     }
     QElapsedTimer waited;

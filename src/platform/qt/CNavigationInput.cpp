@@ -11,8 +11,8 @@ CNavigationInput::~CNavigationInput() {
     m_source.reset(); // joins its thread before the store goes
 }
 
-void CNavigationInput::Start(const NavSpec& spec, int defaultBaud) {
-    NavSpec wanted = spec;
+void CNavigationInput::Start(const NavSourceChoice& choice, int defaultBaud) {
+    NavSourceChoice wanted = choice;
     if (wanted.kind == NavSourceKind::Serial && wanted.baud == 0) {
         wanted.baud = defaultBaud;
     }

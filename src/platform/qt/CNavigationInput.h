@@ -21,12 +21,12 @@ public:
     CNavigationInput(const CNavigationInput&) = delete;
     CNavigationInput& operator=(const CNavigationInput&) = delete;
 
-    /// Reads from the source `spec` names, at its baud rate or else at `defaultBaud`: the source
+    /// Reads from the source `choice` names, at its baud rate or else at `defaultBaud`: the source
     /// running is stopped (within a fraction of a second) and the store starts over, unless that
     /// very source runs already. NavSourceKind::None stops reading.
-    void Start(const NavSpec& spec, int defaultBaud);
+    void Start(const NavSourceChoice& choice, int defaultBaud);
     /// The source read now (kind None when none).
-    const NavSpec& Running() const { return m_running; }
+    const NavSourceChoice& Running() const { return m_running; }
     /// The fixes; hand it to the document (CTamsorDoc::SetLiveFixes). It lives as long as this.
     const CFixStore& Store() const { return *m_store; }
     /// The status row's navigation field now, for fixes at most `maxFixAgeMs` old.
@@ -36,7 +36,7 @@ private:
     IClockPort& m_clock;
     std::unique_ptr<CFixStore> m_store; ///< large: on the heap
     std::unique_ptr<INavigationSource> m_source;
-    NavSpec m_running;
+    NavSourceChoice m_running;
 };
 
 } // namespace vexar

@@ -6,15 +6,15 @@
 
 namespace vexar {
 
-std::unique_ptr<INavigationSource> MakeNavigationSource(const NavSpec& spec, int defaultBaud,
+std::unique_ptr<INavigationSource> MakeNavigationSource(const NavSourceChoice& choice, int defaultBaud,
                                                         CFixStore& store, IClockPort& clock) {
-    store.Reset(spec.kind);
-    switch (spec.kind) {
+    store.Reset(choice.kind);
+    switch (choice.kind) {
     case NavSourceKind::Serial:
         return std::make_unique<CSerialNavigationSource>(
-            spec.device, spec.baud != 0 ? spec.baud : defaultBaud, store, clock);
+            choice.device, choice.baud != 0 ? choice.baud : defaultBaud, store, clock);
     case NavSourceKind::Gpsd:
-        return std::make_unique<CGpsdNavigationSource>(spec.host, spec.port, store, clock);
+        return std::make_unique<CGpsdNavigationSource>(choice.host, choice.port, store, clock);
     case NavSourceKind::None:
         break;
     }
