@@ -51,8 +51,8 @@ void BM_WriteXyzPing(benchmark::State& state) {
         state.SkipWithError("cannot open /dev/null");
         return;
     }
-    const vexar::XyzPing ping{&settings,  profile.data(), "07-12-2026",
-                              "11:41:39", "042",          "07122026114139042"};
+    const vexar::XyzPing ping{&settings, profile.data(),      "07-12-2026", "11:41:39",
+                              "042",     "07122026114139042", {},           2000};
     for (auto _ : state) {
         xyz.WritePing(nav, ping);
     }

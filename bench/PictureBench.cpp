@@ -43,7 +43,7 @@ struct Scene {
         input.combinedProfile = profile.data();
         input.heads = heads.get();
         input.displayedPingPeriodMs = 100.0f;
-        input.headingDeg = headingDeg;
+        input.topBearingDeg = headingDeg;
         return input;
     }
     float headingDeg = 37.0f;

@@ -70,7 +70,7 @@ void MarkOnWindowThread(benchmark::State& state) {
         MarkingInput input;
         input.pictureBearingDeg = static_cast<float>(i % 360);
         input.rangeM = 5.0f;
-        const int number = list.Add(MakeContact(nav, settings, input));
+        const int number = list.Add(MakeContact(nav, PoseOfPing(nav, "", {}, 2000), settings, input));
         const QImage chip = picture.copy(500 + i % 100, 400, 256, 256);
         benchmark::DoNotOptimize(chip.constBits());
         writer.Put(folder + "/bench.contacts.gpkg", *list.Find(number));
@@ -97,7 +97,7 @@ void WriteOneContact(benchmark::State& state) {
     const std::string folder = Folder();
     MarkingInput input;
     input.rangeM = 5.0f;
-    Contact contact = MakeContact(Nav(), Settings(), input);
+    Contact contact = MakeContact(Nav(), PoseOfPing(Nav(), "", {}, 2000), Settings(), input);
     contact.chipPng.assign(60000, 0x5a);
     int number = 0;
     for (auto _ : state) {

@@ -310,10 +310,12 @@ PictureInput CTamsorDoc::Picture() const {
     input.displayedPingPeriodMs = m_timings.displayedPingPeriodMs;
     input.geometryVersion = m_geometryVersion;
     input.clearVersion = m_clearVersion;
-    if (m_navigation.m_hasHeading) {
-        input.headingDeg = m_navigation.m_heading;
-    }
+    input.topBearingDeg = TopBearingOfPicture(m_navigation, m_settings.mounting);
     return input;
+}
+
+std::optional<HeadPose> CTamsorDoc::PingPose() const {
+    return PoseOfPing(m_navigation, m_clock.timeStamp, m_settings.mounting, m_settings.system.maxFixAgeMs);
 }
 
 } // namespace vexar

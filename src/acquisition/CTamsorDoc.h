@@ -13,6 +13,7 @@
 #include "head/COndrel.h"
 #include "head/ReplyData.h"
 #include "navigation/CNavigation.h"
+#include "navigation/HeadPlacement.h"
 #include "navigation/XyzExport.h"
 #include "platform/Ports.h"
 #include "processing/HeadProcessors.h"
@@ -125,6 +126,9 @@ public:
     std::uint64_t ClearVersion() const { return m_clearVersion; }
     /// What the picture is drawn from.
     PictureInput Picture() const;
+    /// Where the head of the ping shown was, from its sentence and the mounting: what the pointer,
+    /// contacts and the picture on the map place with. Nothing when the ping has no usable fix.
+    std::optional<HeadPose> PingPose() const;
     /// The per-ping routine on the current buffers (the current ping again, e.g. after a change of
     /// the sound velocity).
     void ProcessPing();

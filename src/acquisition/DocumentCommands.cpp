@@ -4,6 +4,7 @@
 
 #include "display/CPictureModel.h"
 #include "display/ColorTables.h"
+#include "display/PictureOrientation.h"
 
 #include <algorithm>
 #include <array>
@@ -19,6 +20,15 @@ CommandState Enabled(bool enabled, bool checked = false) {
 }
 
 // ---- File ----
+
+/// North Up turns a level head's picture only: a vertical fan's is a cross-section.
+bool IsLevel(const CTamsorDoc& doc) {
+    return doc.GetSettings().mounting.plane == HeadPlane::Level;
+}
+
+bool IsNorthUp(const CTamsorDoc& doc) {
+    return IsLevel(doc) && doc.View().orientation == kOrientationNorthUp;
+}
 
 void RecordKindOf(CTamsorDoc& doc, int id) {
     doc.OnRecord(id == kCmdRecordR96 ? RecordKind::Raw
@@ -193,10 +203,12 @@ const std::array kCommands = {
         [](const CTamsorDoc& d, int) { return Enabled(true, d.IsHeld()); }},
     DocumentCommand{kCmdHeadUp, "Head Up", "Draw the picture with the bow at the top", true,
         [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.orientation = id - kCmdHeadUp; }); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.View().orientation == id - kCmdHeadUp); }},
-    DocumentCommand{kCmdNorthUp, "North Up", "Turn the picture by the heading, north at the top", true,
+        [](const CTamsorDoc& d, int) { return Enabled(true, !IsNorthUp(d)); }},
+    DocumentCommand{kCmdNorthUp, "North Up",
+        "Turn the picture by the heading, north at the top (a level head only: a vertical head's picture is a "
+        "cross-section)", true,
         [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.orientation = id - kCmdHeadUp; }); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.View().orientation == id - kCmdHeadUp); }},
+        [](const CTamsorDoc& d, int) { return Enabled(IsLevel(d), IsNorthUp(d)); }},
 
     // Data points, beams, mode, beam width, averaging
     DocumentCommand{kCmdPoints500, "500", "Select 500 data points per channel", true, SetSamples,

@@ -135,7 +135,8 @@ void CTamsorDoc::EndPing() {
     m_combinedBytesSamples = 0;
     if (IsPlayback() && m_xyz.IsActive() && m_xyz.IsWriting()) {
         m_xyz.WritePing(m_navigation, XyzPing{&m_settings.sonar, m_combinedProfile.data(), m_clock.date,
-                                              m_clock.time, m_clock.millisecond, m_clock.timeStamp});
+                                              m_clock.time, m_clock.millisecond, m_clock.timeStamp,
+                                              m_settings.mounting, m_settings.system.maxFixAgeMs});
     }
     RefreshStatus();
 }

@@ -6,8 +6,8 @@
 #include "display/CPictureModel.h"
 #include "display/PictureOrientation.h"
 #include "display/ViewPointer.h"
+#include "navigation/HeadPlacement.h"
 #include "navigation/NavigationStatus.h"
-#include "navigation/XyzExport.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -216,24 +216,25 @@ void CInfoPanel::UpdateCursorReadout(const CTamsorDoc& doc) {
 
 void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc) {
     // The ping's own sentence (played, or the live fix of its request) places the picture. On a
-    // North Up picture the pointer's bearing is taken back to the head's.
+    // North Up picture the pointer's bearing is taken back to the picture's own.
     const ViewState& pointer = doc.ViewValues();
-    const PictureTurn turn =
-        TurnOfPicture(doc.View().orientation, doc.Sonar().beams, doc.Picture().headingDeg);
-    float bearing = pointer.cursorBearingDeg - turn.degrees;
-    if (bearing < 0.0f) {
-        bearing += 360.0f;
-    }
-    const std::optional<UtmPoint> map =
-        PictureMapPosition(doc.Navigation(), doc.Sonar(), bearing, pointer.cursorRangeM);
-    if (!map) {
+    const PingSettings& sonar = doc.Sonar();
+    const std::optional<HeadPose> pose = doc.PingPose();
+    if (!pose || sonar.beams <= 0) {
         m_mapPosition->clear();
         m_geoPosition->clear();
         return;
     }
+    const PictureTurn turn = TurnOfPicture(doc.View().orientation, sonar.beams, doc.Picture().topBearingDeg);
+    float bearing = pointer.cursorBearingDeg - turn.degrees;
+    if (bearing < 0.0f) {
+        bearing += 360.0f;
+    }
+    const PlacedPoint map = pose->PlaceInPicture(bearing, pointer.cursorRangeM, sonar.beams,
+                                                 static_cast<double>(sonar.soundVelocity));
     m_mapPosition->setText(
-        Text(FormatText("E %.1f m  N %.1f m  zone %d", map->easting, map->northing, map->zone)));
-    const LatLon geo = UtmToLatLon(*map, doc.Navigation().m_latitude < 0.0);
+        Text(FormatText("E %.1f m  N %.1f m  zone %d", map.east, map.north, pose->Projection().zone)));
+    const LatLon geo = pose->LatLonOf(map);
     m_geoPosition->setText(
         Text(FormatText("%.6f %c %.6f %c", std::fabs(geo.latitudeDeg), geo.latitudeDeg < 0.0 ? 'S' : 'N',
                         std::fabs(geo.longitudeDeg), geo.longitudeDeg < 0.0 ? 'W' : 'E')));

@@ -11,6 +11,7 @@
 #include "app/CDiagDlg.h"
 #include "app/CInfoPanel.h"
 #include "app/CMOndrelView.h"
+#include "app/CMountingDlg.h"
 #include "app/CNavInputDlg.h"
 #include "app/CPingDelayDlg.h"
 #include "app/CSVInputDlg.h"
@@ -376,6 +377,14 @@ void CMainFrame::OnNavigationInput() {
     if (dialog.exec() == QDialog::Accepted) {
         const SystemSettings chosen = dialog.Values();
         m_doc.EditSettings([&chosen](Settings& s) { s.system = chosen; });
+    }
+}
+
+void CMainFrame::OnMounting() {
+    CMountingDlg dialog(m_doc.GetSettings().mounting, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        const HeadMounting chosen = dialog.Values();
+        m_doc.EditSettings([&chosen](Settings& s) { s.mounting = chosen; });
     }
 }
 

@@ -75,6 +75,7 @@ public:
     void OnDataOutput();
     /// "Com Port Settings...": the navigation input dialog; its values go to the settings.
     void OnNavigationInput();
+    void OnMounting();
     void OnAbout();
     /// The pointer keys: the pointer moves by (dx, dy) pixels over the view.
     void MovePointer(int dx, int dy);

@@ -38,6 +38,8 @@ const std::array kCommands = {
     ConsoleCommand{kCmdPingDelay, "Ping Delay...", "", false, [](CMainFrame& f, int) { f.OnPingDelay(); }},
     ConsoleCommand{kCmdComPort, "Com Port Settings...", "Choose where live position and attitude come from", false,
         [](CMainFrame& f, int) { f.OnNavigationInput(); }},
+    ConsoleCommand{kCmdMounting, "Mounting...", "Set where and how the head sits on the vehicle", false,
+        [](CMainFrame& f, int) { f.OnMounting(); }},
     ConsoleCommand{kCmdDataOutput, "Data Output", "Display Data Output Settings Dlg", false,
         [](CMainFrame& f, int) { f.OnDataOutput(); }},
     ConsoleCommand{kCmdAppAbout, "&About Vexar...", "", false, [](CMainFrame& f, int) { f.OnAbout(); }},

@@ -19,6 +19,8 @@ inline constexpr int kCmdContactsWindow = 33101;
 inline constexpr int kCmdExportContacts = 33102;
 /// "Export Video..." of the played recording.
 inline constexpr int kCmdExportVideo = 33200;
+/// "Mounting...": where and how the head sits on the vehicle.
+inline constexpr int kCmdMounting = 33210;
 
 using ConsoleCommand = CommandEntry<CMainFrame>;
 

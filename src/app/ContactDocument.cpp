@@ -50,7 +50,8 @@ Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
     } else if (const RecordingStatus recording = doc.CurrentRecording(); recording.active) {
         input.recording = recording.path;
     }
-    return MakeContact(doc.Navigation(), doc.Sonar(), input);
+    input.mounting = doc.GetSettings().mounting;
+    return MakeContact(doc.Navigation(), doc.PingPose(), doc.Sonar(), input);
 }
 
 std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
@@ -80,9 +81,9 @@ std::string PlayedFile(const CTamsorDoc& doc) {
 ContactMarkers MarkersOf(const CTamsorDoc& doc, const std::vector<Contact>& contacts, int selected) {
     ContactMarkers markers;
     markers.reserve(contacts.size());
+    const std::optional<HeadPose> pose = doc.PingPose();
     for (const Contact& contact : contacts) {
-        markers.push_back(MarkerOnPicture{contact.number,
-                                          ContactPicturePoint(contact, doc.Navigation(), doc.Sonar()),
+        markers.push_back(MarkerOnPicture{contact.number, ContactPicturePoint(contact, pose, doc.Sonar()),
                                           contact.number == selected});
     }
     return markers;

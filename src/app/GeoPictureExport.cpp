@@ -5,7 +5,7 @@
 #include "display/OverlayLayout.h"
 #include "display/ViewPointer.h"
 #include "gis/GeoTiffWriter.h"
-#include "navigation/NavigationMath.h"
+#include "navigation/HeadPlacement.h"
 #include "platform/qt/PictureRenderer.h"
 
 #include <QFileDialog>
@@ -21,40 +21,50 @@ namespace vexar {
 
 namespace {
 
-/// Where the picture lies: the fix under its centre, the heading it is turned by and the metres
-/// of one pixel. This is all the export reads of the document.
+/// Where the picture lies: the head under its centre, the bearing the picture's up points to on
+/// the map and the metres of one pixel. This is all the export reads of the document.
 struct PicturePlace {
-    UtmPoint fix;
-    bool south = false;
-    double headingDeg = 0.0;
+    PlacedPoint head;
+    MapProjection projection;
+    double upBearingDeg = 0.0;
     double metresPerPixel = 0.0;
-    int centreX = 0; ///< pixel of the view under which the fix lies
+    int centreX = 0; ///< pixel of the view under which the head lies
     int centreY = 0;
 };
 
 std::optional<PicturePlace> PlaceOf(const CTamsorDoc& doc, const CMOndrelView& view) {
-    const CNavigation& nav = doc.Navigation();
     // As the pointer's map position: a ping whose own sentence (played, or the live fix of its
-    // request) gave a usable position.
-    if (nav.m_latitudeText.empty() || nav.m_longitudeText.empty()) {
-        return std::nullopt;
-    }
-    PicturePlace place;
-    place.fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
-    if (place.fix.easting == 0.0 || place.fix.northing == 0.0) {
+    // request) gave a usable position; and a level head, whose picture is a view from above (a
+    // vertical fan's is a cross-section).
+    const std::optional<HeadPose> pose = doc.PingPose();
+    if (!pose || pose->Mounting().plane != HeadPlane::Level) {
         return std::nullopt;
     }
     const PingSettings& sonar = doc.Sonar();
     const CPictureModel& model = view.Picture();
     const float scale = SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient);
-    place.metresPerPixel =
+    const auto rangePerPixel =
         static_cast<double>(CursorRangeM(1.0f, sonar.rangeM, model.ZoomFactor(), sonar.samples, scale));
+    if (!(rangePerPixel > 0.0) || sonar.beams <= 0) {
+        return std::nullopt;
+    }
+    // Where the screen's up and right lie on the map, placed a hundred pixels out: the picture is
+    // turned and scaled (a tilted fan reaches less far across) by what the placement says.
+    constexpr double kReachPx = 100.0;
+    const double turn = static_cast<double>(model.Turn().degrees);
+    const double c = static_cast<double>(sonar.soundVelocity);
+    const PlacedPoint up = pose->PlaceInPicture(360.0 - turn, kReachPx * rangePerPixel, sonar.beams, c);
+    const PlacedPoint right = pose->PlaceInPicture(450.0 - turn, kReachPx * rangePerPixel, sonar.beams, c);
+    PicturePlace place;
+    place.head = pose->Head();
+    place.projection = pose->Projection();
+    place.upBearingDeg =
+        std::atan2(up.east - place.head.east, up.north - place.head.north) * 180.0 / std::numbers::pi;
+    place.metresPerPixel =
+        std::hypot(right.east - place.head.east, right.north - place.head.north) / kReachPx;
     if (!(place.metresPerPixel > 0.0)) {
         return std::nullopt;
     }
-    place.south = nav.m_latitude < 0.0;
-    // A North Up picture is drawn turned already.
-    place.headingDeg = static_cast<double>(nav.m_heading) - static_cast<double>(model.Turn().degrees);
     place.centreX = model.ClientWidth() / 2 - doc.ViewValues().panX;
     place.centreY = model.ClientHeight() / 2 - doc.ViewValues().panY;
     return place;
@@ -86,10 +96,10 @@ std::optional<GeoPicture> PlacePicture(const CTamsorDoc& doc, CMOndrelView& view
         return std::nullopt;
     }
     const QImage disc = DiscImage(doc, view, *place);
-    // Turned clockwise by the heading about the fix (the middle of its pixel), into an image
-    // just large enough for it.
+    // Turned clockwise about the head (the middle of its pixel) until its up points where it
+    // does on the map, into an image just large enough for it.
     QTransform turn;
-    turn.rotate(place->headingDeg);
+    turn.rotate(place->upBearingDeg);
     turn.translate(-(place->centreX + 0.5), -(place->centreY + 0.5));
     const QRectF bounds = turn.mapRect(QRectF(disc.rect()));
     GeoPicture picture;
@@ -103,16 +113,17 @@ std::optional<GeoPicture> PlacePicture(const CTamsorDoc& doc, CMOndrelView& view
     painter.drawImage(0, 0, disc);
     painter.end();
     const double m = place->metresPerPixel;
-    picture.geoTransform = {place->fix.easting + std::floor(bounds.left()) * m, m,   0.0,
-                            place->fix.northing - std::floor(bounds.top()) * m, 0.0, -m};
-    picture.epsg = (place->south ? 32700 : 32600) + place->fix.zone;
+    picture.geoTransform = {place->head.east + std::floor(bounds.left()) * m, m,   0.0,
+                            place->head.north - std::floor(bounds.top()) * m, 0.0, -m};
+    picture.epsg = place->projection.Epsg();
     return picture;
 }
 
 std::string SavePictureAsGeoTiff(const CTamsorDoc& doc, CMOndrelView& view, const std::string& path) {
     const std::optional<GeoPicture> picture = PlacePicture(doc, view);
     if (!picture) {
-        return "The ping shown has no position fix: the picture has no place on the map.";
+        return "The ping shown has no position fix, or the head is mounted vertical: the picture has no "
+               "place on the map.";
     }
     // GeoTIFF wants red, green, blue and alpha in that order, whatever the machine's byte order.
     const QImage rgba = picture->image.convertToFormat(QImage::Format_RGBA8888);

@@ -67,7 +67,7 @@ constexpr std::array kProfile = {
 constexpr std::array kOptions = {
     MenuCommand(kCmdSettings), MenuCommand(kCmdDiagnostics), MenuCommand(kCmdMeasure),
     MenuCommand(kCmdTransducerUp), MenuCommand(kCmdSoundVelocity), MenuCommand(kCmdPingDelay),
-    MenuCommand(kCmdComPort),
+    MenuCommand(kCmdComPort), MenuCommand(kCmdMounting),
 };
 constexpr std::array kContacts = {
     MenuCommand(kCmdMarkContact), MenuCommand(kCmdContactsWindow), MenuSeparator(), MenuCommand(kCmdExportContacts),

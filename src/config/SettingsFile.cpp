@@ -6,6 +6,7 @@
 #include "common/TextParse.h"
 #include "config/CProfileFile.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace vexar {
@@ -29,6 +30,10 @@ void LoadSetting(Settings& settings, const SettingKey& setting, const std::strin
         settings.sonar.*setting.sonarFloat = static_cast<float>(ParseDouble(text));
     } else if (setting.systemText != nullptr) {
         settings.system.*setting.systemText = text;
+    } else if (setting.mountingNumber != nullptr) {
+        // A value that is no number (or "nan", which the C library reads as one) is none.
+        const double value = ParseDouble(text);
+        settings.mounting.*setting.mountingNumber = std::isfinite(value) ? setting.limits.Clamp(value) : 0.0;
     }
 }
 
@@ -47,6 +52,9 @@ std::string SavedText(const Settings& settings, const SettingKey& setting) {
     }
     if (setting.sonarFloat != nullptr) {
         return FormatText(setting.format, static_cast<double>(settings.sonar.*setting.sonarFloat));
+    }
+    if (setting.mountingNumber != nullptr) {
+        return FormatText(setting.format, settings.mounting.*setting.mountingNumber);
     }
     return settings.system.*setting.systemText;
 }
@@ -109,6 +117,12 @@ void ClampChangedSettings(const Settings& before, Settings& after) {
             float& value = after.sonar.*setting.sonarFloat;
             if (value != before.sonar.*setting.sonarFloat) {
                 value = setting.limits.Clamp(value);
+            }
+        } else if (setting.mountingNumber != nullptr) {
+            double& value = after.mounting.*setting.mountingNumber;
+            if (value != before.mounting.*setting.mountingNumber) {
+                value = std::isfinite(value) ? setting.limits.Clamp(value)
+                                             : before.mounting.*setting.mountingNumber;
             }
         } else if (int* value = LimitedInt(setting, after);
                    value != nullptr && *value != *LimitedInt(setting, old)) {
@@ -193,6 +207,14 @@ void LoadOrientation(Settings& settings, const std::string& text) {
 
 std::string SaveOrientation(const Settings& settings) {
     return settings.view.orientation == 1 ? "North Up" : "Head Up";
+}
+
+void LoadHeadPlane(Settings& settings, const std::string& text) {
+    settings.mounting.plane = text == "Level" ? HeadPlane::Level : HeadPlane::Vertical;
+}
+
+std::string SaveHeadPlane(const Settings& settings) {
+    return settings.mounting.plane == HeadPlane::Level ? "Level" : "Vertical";
 }
 
 } // namespace vexar

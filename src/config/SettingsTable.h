@@ -15,6 +15,7 @@ namespace vexar {
 inline constexpr const char* kSystemSection = "System";
 inline constexpr const char* kSonarSection = "Sonar";
 inline constexpr const char* kViewSection = "View";
+inline constexpr const char* kMountingSection = "Mounting";
 
 /// The fallback of the two folder keys: the folder that holds the program.
 inline constexpr const char* kProgramFolder = nullptr;
@@ -39,6 +40,7 @@ struct SettingLimits {
     constexpr float Clamp(float value) const {
         return std::clamp(value, static_cast<float>(lowest), static_cast<float>(highest));
     }
+    constexpr double Clamp(double value) const { return std::clamp(value, lowest, highest); }
 };
 
 /// One key of the settings file. A plain key names the member of the settings that holds it; a
@@ -54,6 +56,7 @@ struct SettingKey {
     int PingSettings::*sonarInt = nullptr;
     float PingSettings::*sonarFloat = nullptr;
     int ViewSettings::*viewInt = nullptr;
+    double HeadMounting::*mountingNumber = nullptr;
     const char* format = nullptr; ///< printf format a float is written with
     SettingLimits limits{};
     void (*load)(Settings& settings, const std::string& text) = nullptr; ///< replaces the plain load
@@ -93,6 +96,10 @@ std::string SaveNavSource(const Settings& settings);
 void LoadOrientation(Settings& settings, const std::string& text);
 /// "Head Up" or "North Up".
 std::string SaveOrientation(const Settings& settings);
+/// "Level"; anything else is a vertical fan, the geometry of files written before the key.
+void LoadHeadPlane(Settings& settings, const std::string& text);
+/// "Vertical" or "Level".
+std::string SaveHeadPlane(const Settings& settings);
 
 // One key a row or two: clang-format would give every field its own line.
 // clang-format off
@@ -202,6 +209,23 @@ inline constexpr std::array kSettingsTable = {
                .group = SaveGroup::Other, .viewInt = &ViewSettings::zoomIndex},
     SettingKey{.section = kViewSection, .key = "Orientation", .fallback = "Head Up",
                .group = SaveGroup::Other, .load = LoadOrientation, .save = SaveOrientation},
+    SettingKey{.section = kMountingSection, .key = "Head Plane", .fallback = "Vertical",
+               .group = SaveGroup::Other, .load = LoadHeadPlane, .save = SaveHeadPlane},
+    SettingKey{.section = kMountingSection, .key = "Head Tilt", .fallback = "0.0",
+               .group = SaveGroup::Other, .mountingNumber = &HeadMounting::tiltDeg, .format = "%.1f",
+               .limits = {.lowest = 0, .highest = 90, .clampedOnLoad = true}},
+    SettingKey{.section = kMountingSection, .key = "Head Yaw", .fallback = "0.0",
+               .group = SaveGroup::Other, .mountingNumber = &HeadMounting::yawDeg, .format = "%.1f",
+               .limits = {.lowest = -360, .highest = 360, .clampedOnLoad = true}},
+    SettingKey{.section = kMountingSection, .key = "Head Offset Forward", .fallback = "0.000",
+               .group = SaveGroup::Other, .mountingNumber = &HeadMounting::forwardM, .format = "%.3f",
+               .limits = {.lowest = -100, .highest = 100, .clampedOnLoad = true}},
+    SettingKey{.section = kMountingSection, .key = "Head Offset Starboard", .fallback = "0.000",
+               .group = SaveGroup::Other, .mountingNumber = &HeadMounting::starboardM, .format = "%.3f",
+               .limits = {.lowest = -100, .highest = 100, .clampedOnLoad = true}},
+    SettingKey{.section = kMountingSection, .key = "Head Offset Down", .fallback = "0.000",
+               .group = SaveGroup::Other, .mountingNumber = &HeadMounting::downM, .format = "%.3f",
+               .limits = {.lowest = -100, .highest = 100, .clampedOnLoad = true}},
 
     // Never written
     SettingKey{.section = kSonarSection, .key = "Azimuth Offset", .fallback = "0.0",
@@ -227,8 +251,8 @@ constexpr bool EveryKeyIsSound() {
     for (std::size_t i = 0; i < kSettingsTable.size(); ++i) {
         const SettingKey& s = kSettingsTable[i];
         const int places = (s.systemInt != nullptr) + (s.systemText != nullptr) + (s.sonarInt != nullptr) +
-                           (s.sonarFloat != nullptr) + (s.viewInt != nullptr);
-        const bool floating = s.sonarFloat != nullptr;
+                           (s.sonarFloat != nullptr) + (s.viewInt != nullptr) + (s.mountingNumber != nullptr);
+        const bool floating = s.sonarFloat != nullptr || s.mountingNumber != nullptr;
         const bool loads = places == 1 || s.load != nullptr;
         const bool saves = s.group == SaveGroup::None || s.save != nullptr ||
                            (places == 1 && (!floating || s.format != nullptr));

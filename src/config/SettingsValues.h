@@ -5,6 +5,7 @@
 // key of the file lives in it.
 
 #include "head/PingSettings.h"
+#include "navigation/HeadPlacement.h"
 
 #include <array>
 #include <cstdint>
@@ -57,6 +58,7 @@ struct Settings {
     SystemSettings system;
     PingSettings sonar;
     ViewSettings view;
+    HeadMounting mounting; ///< [Mounting]: where and how the head sits on the vehicle
     bool operator==(const Settings&) const = default;
 };
 
@@ -73,9 +75,11 @@ struct SettingsChange {
     bool system = false;
     bool sonar = false;
     bool view = false;
-    bool Any() const { return system || sonar || view; }
+    bool mounting = false;
+    bool Any() const { return system || sonar || view || mounting; }
     static SettingsChange Between(const Settings& before, const Settings& after) {
-        return {before.system != after.system, before.sonar != after.sonar, before.view != after.view};
+        return {before.system != after.system, before.sonar != after.sonar, before.view != after.view,
+                before.mounting != after.mounting};
     }
 };
 

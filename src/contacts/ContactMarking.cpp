@@ -12,25 +12,22 @@ namespace vexar {
 namespace {
 constexpr double kDegToRad = std::numbers::pi / 180.0;
 
-std::optional<ContactPosition> PositionOf(const CNavigation& nav, const PingSettings& settings,
+std::optional<ContactPosition> PositionOf(const HeadPose& pose, const PingSettings& settings,
                                           const MarkingInput& input) {
-    if (!HasUsableFix(nav)) {
+    if (settings.beams <= 0) {
         return std::nullopt;
     }
-    const std::optional<RotatedPoint> offset =
-        PictureOffset(nav, settings, input.pictureBearingDeg, input.rangeM);
-    if (!offset) {
-        return std::nullopt;
-    }
-    const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
-    const bool south = nav.m_latitude < 0.0;
+    const PlacedPoint point = pose.PlaceInPicture(input.pictureBearingDeg, input.rangeM, settings.beams,
+                                                  static_cast<double>(settings.soundVelocity));
+    const MapProjection& projection = pose.Projection();
     ContactPosition position;
-    position.easting = fix.easting + offset->x;
-    position.northing = fix.northing + offset->y;
-    position.epsg = (south ? 32700 : 32600) + fix.zone;
-    position.depthM = static_cast<double>(nav.m_depth) + offset->z;
-    const auto latLon =
-        UtmToLatLon(position.easting, position.northing, fix.zone, south, nav.m_latitude, nav.m_longitude);
+    position.easting = point.east;
+    position.northing = point.north;
+    position.epsg = projection.Epsg();
+    position.depthM = point.down;
+    const LatLon guess = pose.LatLonOf(point);
+    const auto latLon = UtmToLatLon(position.easting, position.northing, projection.zone, projection.south,
+                                    guess.latitudeDeg, guess.longitudeDeg);
     if (!latLon) {
         return std::nullopt;
     }
@@ -64,15 +61,8 @@ double ReachInClient(const PictureFrame& frame, double dx, double dy) {
 }
 } // namespace
 
-bool HasUsableFix(const CNavigation& nav) {
-    if (nav.m_latitudeText.empty() || nav.m_longitudeText.empty()) {
-        return false;
-    }
-    const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
-    return fix.easting != 0.0 && fix.northing != 0.0;
-}
-
-Contact MakeContact(const CNavigation& nav, const PingSettings& settings, const MarkingInput& input) {
+Contact MakeContact(const CNavigation& nav, const std::optional<HeadPose>& pose, const PingSettings& settings,
+                    const MarkingInput& input) {
     Contact contact;
     contact.utcMs = input.utcMs;
     contact.recording = input.recording;
@@ -83,34 +73,33 @@ Contact MakeContact(const CNavigation& nav, const PingSettings& settings, const 
     contact.lengthM = input.lengthM;
     contact.bearingDeg = input.pictureBearingDeg;
     if (!nav.m_headingText.empty()) {
+        // The picture's top lies at the heading plus the head's yaw on its mount.
+        const double top = static_cast<double>(nav.m_heading) + input.mounting.yawDeg;
         contact.bearingFromNorth = true;
-        contact.bearingDeg = static_cast<float>(std::fmod(static_cast<double>(input.pictureBearingDeg) +
-                                                              static_cast<double>(nav.m_heading) + 720.0,
-                                                          360.0));
+        contact.bearingDeg =
+            static_cast<float>(std::fmod(static_cast<double>(input.pictureBearingDeg) + top + 720.0, 360.0));
     }
     if (!nav.m_depthText.empty()) {
         contact.vehicleDepthM = nav.m_depth;
     }
-    contact.position = PositionOf(nav, settings, input);
+    if (pose) {
+        contact.position = PositionOf(*pose, settings, input);
+    }
     return contact;
 }
 
-PicturePoint ContactPicturePoint(const Contact& contact, const CNavigation& nav,
+PicturePoint ContactPicturePoint(const Contact& contact, const std::optional<HeadPose>& pose,
                                  const PingSettings& settings) {
     const PicturePoint marked{contact.pictureBearingDeg, contact.rangeM, 0.0};
-    if (!contact.position || !HasUsableFix(nav)) {
+    if (!contact.position || !pose || settings.beams <= 0) {
         return marked;
     }
-    const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
-    // The contact in the zone of the fix shown, whatever zone it was marked in.
-    UtmPoint at = LatLonToUtmInZone(contact.position->latitudeDeg, contact.position->longitudeDeg, fix.zone);
-    const bool fixSouth = nav.m_latitude < 0.0;
-    if ((contact.position->latitudeDeg < 0.0) != fixSouth) {
-        at.northing += fixSouth ? 10000000.0 : -10000000.0;
-    }
-    const RotatedPoint offset{at.easting - fix.easting, at.northing - fix.northing,
-                              contact.position->depthM - static_cast<double>(nav.m_depth)};
-    return PicturePointOfOffset(nav, settings, offset).value_or(marked);
+    // The contact in the zone of the ping shown, whatever zone it was marked in.
+    const UtmPoint at =
+        ProjectInto(pose->Projection(), contact.position->latitudeDeg, contact.position->longitudeDeg);
+    const FanPoint seen =
+        pose->PictureOf({at.easting, at.northing, contact.position->depthM}, settings.beams);
+    return PicturePoint{static_cast<float>(seen.bearingDeg), static_cast<float>(seen.slantM), seen.offFanM};
 }
 
 MarkerScreen MarkerScreenPlace(const PicturePoint& point, const PictureFrame& frame) {

@@ -7,13 +7,22 @@
 #include "contacts/Contact.h"
 #include "head/PingSettings.h"
 #include "navigation/CNavigation.h"
-#include "navigation/XyzExport.h"
+#include "navigation/HeadPlacement.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace vexar {
+
+/// A point of the picture: bearing clockwise from its top and range as the pointer readout gives
+/// them, and how far a position lies off the fan that drew it (m; markers of positions more than
+/// a metre off are drawn dashed).
+struct PicturePoint {
+    float bearingDeg = 0.0f;
+    float rangeM = 0.0f;
+    double outOfPlaneM = 0.0;
+};
 
 /// What a contact is marked with beside the ping's navigation and settings.
 struct MarkingInput {
@@ -24,19 +33,18 @@ struct MarkingInput {
     std::string recording;
     std::optional<std::uint32_t> recordCounter;
     std::optional<std::uint64_t> recordOffset;
+    HeadMounting mounting; ///< how the picture's top lies from the bow
 };
 
-/// The contact at a point of the ping shown: its position from the ping's fix placed as the XYZ
-/// export places a point (nothing without a usable fix), its bearing from north when the ping
+/// The contact at a point of the ping shown: its position placed from the head's pose of the
+/// ping (nothing without one: the ping had no usable fix), its bearing from north when the ping
 /// has a heading. The number, note and chip are left to the list and the caller.
-Contact MakeContact(const CNavigation& nav, const PingSettings& settings, const MarkingInput& input);
-
-/// True when the ping shown has a usable position fix (its sentence gave one).
-bool HasUsableFix(const CNavigation& nav);
+Contact MakeContact(const CNavigation& nav, const std::optional<HeadPose>& pose, const PingSettings& settings,
+                    const MarkingInput& input);
 
 /// Where a contact appears in the picture of the ping shown: from its position when it has one
-/// and the ping has a usable fix, else at the bearing and range it was marked at.
-PicturePoint ContactPicturePoint(const Contact& contact, const CNavigation& nav,
+/// and the ping has a pose, else at the bearing and range it was marked at.
+PicturePoint ContactPicturePoint(const Contact& contact, const std::optional<HeadPose>& pose,
                                  const PingSettings& settings);
 
 /// How the picture lies on the screen.

@@ -341,7 +341,7 @@ void CPictureModel::Update(const PictureInput& input) {
                 }
             }
         } else {
-            m_turn = TurnOfPicture(input.view->orientation, m_beams, input.headingDeg);
+            m_turn = TurnOfPicture(input.view->orientation, m_beams, input.topBearingDeg);
             const bool profiles = input.settings->detectProfilePoints != 0;
             if (profiles && m_profileDisplay == kProfileDisplayPointsOnly) {
                 std::fill_n(m_picture.begin(), static_cast<std::ptrdiff_t>(Picture().size()),

@@ -39,9 +39,10 @@ struct PictureInput {
     float displayedPingPeriodMs = 250.0f;
     std::uint64_t geometryVersion = 0; ///< a change rebuilds the geometry
     std::uint64_t clearVersion = 0;    ///< a change clears the picture
-    /// The heading of the ping (degrees clockwise from north), when its sentence gave one: a
-    /// North Up picture is turned by it.
-    std::optional<float> headingDeg;
+    /// The bearing of the picture's top from north (the ping's heading plus the head's yaw),
+    /// when its sentence gave a heading and the head is level: a North Up picture is turned by
+    /// it. A vertical fan is a cross-section, never turned.
+    std::optional<float> topBearingDeg;
 };
 
 /// Interpolation weights of the previous beam, the beam itself and the next beam (sum 255).

@@ -223,7 +223,6 @@ void CNavigation::StartTrack() {
     m_originNorthing = 0.0;
     m_originZone = 0;
     m_originSouth = 0;
-    m_rotated = RotatedPoint{};
     m_firstFix = 1;
     m_xyzWriteFailed = 0;
 }

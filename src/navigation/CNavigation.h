@@ -66,7 +66,6 @@ public:
     double m_trackOffsetZ = 0.0;   ///< m, depth change since the first fix
     float m_referenceDepth = 0.0f; ///< depth at the first fix
     int m_firstFix = 1;
-    RotatedPoint m_rotated; ///< the last profile point after RotateByAttitude
 
     // ---- State of the XYZ export ----
     int m_xyzWriteFailed = 0; ///< a line could not be written during this conversion

@@ -5,20 +5,9 @@
 namespace vexar {
 
 namespace {
-constexpr double kFalseNorthingSouthM = 10000000.0;
 // A move of this much or more between two fixes is a jump of the fix, not travel.
 constexpr double kJumpM = 5.0;
 } // namespace
-
-UtmPoint ProjectInto(const MapProjection& projection, double latitudeDeg, double longitudeDeg) {
-    UtmPoint point = LatLonToUtmInZone(latitudeDeg, longitudeDeg, projection.zone);
-    if (latitudeDeg < 0.0 && !projection.south) {
-        point.northing -= kFalseNorthingSouthM;
-    } else if (latitudeDeg >= 0.0 && projection.south) {
-        point.northing += kFalseNorthingSouthM;
-    }
-    return point;
-}
 
 void MapTrack::Start() {
     m_started = false;

@@ -41,8 +41,4 @@ private:
     float m_referenceDepth = 0.0f;
 };
 
-/// A position in the given zone and hemisphere: the northing gets the southern false northing
-/// when the map is a southern one, whichever side of the equator the position lies on.
-UtmPoint ProjectInto(const MapProjection& projection, double latitudeDeg, double longitudeDeg);
-
 } // namespace vexar

@@ -136,6 +136,16 @@ LatLon UtmToLatLon(const UtmPoint& point, bool south) {
     return {latitude / kDegToRad, NormaliseLongitude(point.zone * 6.0 - 183.0 + longitude / kDegToRad)};
 }
 
+UtmPoint ProjectInto(const MapProjection& projection, double latitudeDeg, double longitudeDeg) {
+    UtmPoint point = LatLonToUtmInZone(latitudeDeg, longitudeDeg, projection.zone);
+    if (latitudeDeg < 0.0 && !projection.south) {
+        point.northing -= kFalseNorthingSouthM;
+    } else if (latitudeDeg >= 0.0 && projection.south) {
+        point.northing += kFalseNorthingSouthM;
+    }
+    return point;
+}
+
 UtmPoint LatLonToUtm(double latitudeDeg, double longitudeDeg) {
     return LatLonToUtmInZone(latitudeDeg, longitudeDeg, UtmZone(latitudeDeg, longitudeDeg));
 }

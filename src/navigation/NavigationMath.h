@@ -18,6 +18,19 @@ UtmPoint LatLonToUtm(double latitudeDeg, double longitudeDeg);
 /// is the one given. LatLonToUtm is this with the zone it chooses.
 UtmPoint LatLonToUtmInZone(double latitudeDeg, double longitudeDeg, int zone);
 
+/// The map projection of a conversion or a map: a UTM zone and hemisphere on WGS 84.
+struct MapProjection {
+    int zone = 0;
+    bool south = false;
+    /// The EPSG code of the zone on WGS 84: 326zz north, 327zz south.
+    int Epsg() const { return (south ? 32700 : 32600) + zone; }
+    bool operator==(const MapProjection&) const = default;
+};
+
+/// A position in the given zone and hemisphere: the northing gets the southern false northing
+/// when the map is a southern one, whichever side of the equator the position lies on.
+UtmPoint ProjectInto(const MapProjection& projection, double latitudeDeg, double longitudeDeg);
+
 /// A position on the WGS-84 ellipsoid, degrees (south and west negative).
 struct LatLon {
     double latitudeDeg = 0.0;

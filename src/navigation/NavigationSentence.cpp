@@ -189,10 +189,7 @@ std::size_t ComposeSentence(const NavigationFix& given, std::span<char> out) {
     return writer.Length();
 }
 
-namespace {
-
-/// The time of fields 18 (HH:MM:SS[.fff]) and 19 (MM/DD/YYYY), when both are one.
-std::optional<std::int64_t> ReadTime(std::string_view time, std::string_view date) {
+std::optional<std::int64_t> ReadSentenceTime(std::string_view time, std::string_view date) {
     if (time.size() < 8 || time[2] != ':' || time[5] != ':' || date.size() != 10 || date[2] != '/' ||
         date[5] != '/') {
         return std::nullopt;
@@ -216,6 +213,8 @@ std::optional<std::int64_t> ReadTime(std::string_view time, std::string_view dat
     t.year = number(date.substr(6, 4));
     return MsFromUtc(t);
 }
+
+namespace {
 
 bool ReadPosition(const Fields& f, const CNavigation& nav, NavigationFix& fix) {
     // The playback parse finds the fields after the position by counting from the hemisphere
@@ -277,7 +276,7 @@ std::optional<NavigationFix> ReadSentence(std::string_view line) {
     if (!ReadPosition(fields, nav, fix) || !ReadNumbers(fields, nav, fix)) {
         return std::nullopt;
     }
-    fix.utcMs = ReadTime(fields[18], fields[19]);
+    fix.utcMs = ReadSentenceTime(fields[18], fields[19]);
     if (BadFields(fix) != 0) {
         return std::nullopt;
     }

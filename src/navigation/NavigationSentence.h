@@ -48,4 +48,8 @@ std::size_t ComposeSentence(const NavigationFix& fix, std::span<char> out);
 /// time (HH:MM:SS with or without fractions) and a date (MM/DD/YYYY).
 std::optional<NavigationFix> ReadSentence(std::string_view line);
 
+/// The time of fields 18 (HH:MM:SS with or without fractions, UTC) and 19 (MM/DD/YYYY) in
+/// milliseconds since 1970, when both are one.
+std::optional<std::int64_t> ReadSentenceTime(std::string_view time, std::string_view date);
+
 } // namespace vexar

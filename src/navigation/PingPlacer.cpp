@@ -8,11 +8,6 @@
 namespace vexar {
 
 namespace {
-// As the XYZ export: beam 0 points straight down and the beams step clockwise by the head's
-// beam spacing; ranges are measured at the nominal sound velocity.
-constexpr double kFirstBeamAngleRad = -1.5707963146269321;
-constexpr double kBeamStepPerDegree = 0.01745329238474369;
-constexpr double kNominalSoundVelocity = 1500.0;
 // A record carries its sentence only when it is longer than this.
 constexpr std::size_t kShortestSentence = 5;
 // Beams in a record: three per degree of a head's 120 degree sector at the most.
@@ -53,7 +48,8 @@ std::string_view RecordSentence(std::span<const std::uint8_t> record, const Reco
     return {reinterpret_cast<const char*>(record.data()) + fields.sentenceOffset, fields.sentenceLength};
 }
 
-PingPlacer::PingPlacer(MapProjection projection) : m_track(projection) {}
+PingPlacer::PingPlacer(MapProjection projection, const HeadMounting& mounting, int maxFixAgeMs)
+    : m_track(projection), m_mounting(mounting), m_maxFixAgeMs(maxFixAgeMs) {}
 
 void PingPlacer::StartRecording() {
     m_navigation = CNavigation{};
@@ -86,17 +82,19 @@ Placement PingPlacer::Place(std::span<const std::uint8_t> record, PlacedPing& ou
 
 Placement PingPlacer::Place(const RecordHeaderFields& fields, std::string_view sentence, PlacedPing& out) {
     // The track follows every record, as playback follows every ping.
-    const bool fix = FollowSentence(sentence);
+    const bool hasFix = FollowSentence(sentence);
     if (!PlausibleSettings(fields)) {
         return Placement::BadRecord;
     }
-    if (!fix) {
+    if (!hasFix) {
         return Placement::NoFix;
     }
+    const PlacedPoint track{m_track.Easting(), m_track.Northing(), m_track.DepthChange()};
+    const HeadPose pose(FixAt(m_navigation, track, fields.timeStamp, m_maxFixAgeMs), m_mounting);
     out.projection = m_track.Projection();
-    out.east = m_track.Easting();
-    out.north = m_track.Northing();
-    out.depth = m_track.DepthChange();
+    out.east = pose.Head().east;
+    out.north = pose.Head().north;
+    out.depth = pose.Head().down;
     const int beams = fields.beamCount;
     out.beams = beams;
     out.samples = fields.samples;
@@ -104,16 +102,13 @@ Placement PingPlacer::Place(const RecordHeaderFields& fields, std::string_view s
     out.dEast.resize(static_cast<std::size_t>(beams));
     out.dNorth.resize(static_cast<std::size_t>(beams));
     out.dDepth.resize(static_cast<std::size_t>(beams));
-    const double scale = static_cast<double>(fields.soundVelocity) / kNominalSoundVelocity;
-    const double step = (120.0 / (beams / 3)) * kBeamStepPerDegree;
-    const CNavigation& nav = m_navigation;
-    double theta = kFirstBeamAngleRad;
-    for (std::size_t b = 0; b < static_cast<std::size_t>(beams); ++b, theta += step) {
-        const RotatedPoint ray = RotateByAttitude(std::cos(theta) * scale, -(std::sin(theta) * scale), 0.0,
-                                                  nav.m_pitch, nav.m_heading, -nav.m_roll);
-        out.dEast[b] = ray.x;
-        out.dNorth[b] = ray.y;
-        out.dDepth[b] = ray.z;
+    const auto c = static_cast<double>(fields.soundVelocity);
+    BeamAngles angles(m_mounting.plane, beams / 3);
+    for (std::size_t b = 0; b < static_cast<std::size_t>(beams); ++b, angles.Next()) {
+        const PlacedPoint ray = pose.Ray(angles.Angle(), c);
+        out.dEast[b] = ray.east;
+        out.dNorth[b] = ray.north;
+        out.dDepth[b] = ray.down;
     }
     // An attitude that parsed to no number places nothing.
     return Finite(out) ? Placement::Placed : Placement::BadRecord;

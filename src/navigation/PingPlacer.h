@@ -1,12 +1,14 @@
 #pragma once
-// PingPlacer: puts the beams of a beam (B96) or profile-point (P96) record on the map with the
-// XYZ export's geometry. Each record carries the ping's settings and its navigation sentence,
-// so a file of them, or the records a conversion builds, can be placed without the document:
-// the sentence moves the track and sets the attitude, and every beam becomes a ray from the
-// track position, turned by pitch, heading and roll, along which a slant range lies.
+// PingPlacer: puts the beams of a beam (B96) or profile-point (P96) record on the map. Each
+// record carries the ping's settings, its time and its navigation sentence, so a file of them,
+// or the records a conversion builds, can be placed without the document: the sentence moves
+// the track and sets the attitude, and every beam becomes a ray from the head (the track's
+// position carried to the ping's time, plus the lever arm), laid by the head's mounting and
+// turned by pitch, heading and roll, along which a slant range lies.
 
 #include "files/RecordHeader.h"
 #include "navigation/CNavigation.h"
+#include "navigation/HeadPlacement.h"
 #include "navigation/MapTrack.h"
 
 #include <cstdint>
@@ -20,9 +22,9 @@ namespace vexar {
 /// b lies at east + r * dEast[b], north + r * dNorth[b], depth + r * dDepth[b].
 struct PlacedPing {
     MapProjection projection;
-    double east = 0.0;  ///< m, where every beam starts: the track position
+    double east = 0.0;  ///< m, where every beam starts: the head
     double north = 0.0; ///< m
-    double depth = 0.0; ///< m, change of vehicle depth since the first fix (down positive)
+    double depth = 0.0; ///< m, below the track's first fix (down positive)
     int beams = 0;
     int samples = 0;
     double metresPerSample = 0.0; ///< slant range of one sample step of a beam record
@@ -40,8 +42,10 @@ enum class Placement {
 
 class PingPlacer {
 public:
-    /// `projection` zone 0: the zone of the first usable fix.
-    explicit PingPlacer(MapProjection projection = {});
+    /// `projection` zone 0: the zone of the first usable fix. A fix is carried forward to its
+    /// ping by at most `maxFixAgeMs`.
+    explicit PingPlacer(MapProjection projection = {}, const HeadMounting& mounting = {},
+                        int maxFixAgeMs = 2000);
 
     /// A new recording: a new track that starts at its first usable fix.
     void StartRecording();
@@ -60,6 +64,8 @@ public:
 private:
     CNavigation m_navigation;
     MapTrack m_track;
+    HeadMounting m_mounting;
+    int m_maxFixAgeMs;
 };
 
 /// The data block of a whole record (header included) as its header places it.

@@ -21,13 +21,6 @@ constexpr const char* kErrorCreatingXyz = "Error Creating XYZ File!";
 constexpr const char* kErrorWritingXyz = "Error Writing XYZ File!";
 constexpr const char* kDefaultFileError = "Failed to open document.";
 
-// Beam 0 points straight down; the beams step clockwise by the head's beam spacing.
-constexpr double kFirstBeamAngleRad = -1.5707963146269321;
-constexpr double kBeamStepPerDegree = 0.01745329238474369;
-constexpr double kNominalSoundVelocity = 1500.0;
-// The attitude's degrees as RotateByAttitude turns them, so that its inverse undoes it exactly.
-constexpr double kAttitudeDegToRad = 0.017453292;
-
 /// One profile point ready for output: its beam, the slant range in metres and the three
 /// coordinates (track offset plus the rotated point).
 struct XyzPoint {
@@ -73,16 +66,15 @@ bool IsSameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-/// A point at export angle `angleRad` and slant range `rangeM` (for the nominal sound velocity)
-/// as an offset from the vessel: scaled to the sound velocity `c` and turned by the attitude.
-RotatedPoint PointFromVessel(const CNavigation& nav, double angleRad, double rangeM, double c) {
-    const double x = rangeM * std::cos(angleRad) * c / kNominalSoundVelocity;
-    const double y = -(rangeM * std::sin(angleRad) * c / kNominalSoundVelocity);
-    return RotateByAttitude(x, y, 0.0, nav.m_pitch, nav.m_heading, -nav.m_roll);
+/// The ping's head placed from the track (offsets since the first fix), its fix carried to the
+/// ping's time.
+HeadPose TrackPose(const CNavigation& nav, const XyzPing& ping) {
+    const PlacedPoint track{nav.m_trackOffsetX, nav.m_trackOffsetY, nav.m_trackOffsetZ};
+    return HeadPose(FixAt(nav, track, ping.timeStamp, ping.maxFixAgeMs), ping.mounting);
 }
 
 /// Calls `emit` for every beam of the ping that has a profile point, in beam order.
-template <typename Emit> void ForEachPoint(CNavigation& nav, const XyzPing& ping, Emit&& emit) {
+template <typename Emit> void ForEachPoint(const HeadPose& pose, const XyzPing& ping, Emit&& emit) {
     const PingSettings& settings = *ping.settings;
     const int beamSetting = settings.beams;
     const int samples = settings.samples;
@@ -93,82 +85,21 @@ template <typename Emit> void ForEachPoint(CNavigation& nav, const XyzPing& ping
     const int beams = static_cast<int>(std::min<long long>(3LL * beamSetting, kCombinedBeams));
     const float rangeM = settings.rangeM;
     const double c = static_cast<double>(settings.soundVelocity);
-    const double step = (120.0 / beamSetting) * kBeamStepPerDegree;
-
-    double theta = kFirstBeamAngleRad;
-    for (int i = 0; i < beams; ++i, theta += step) {
+    BeamAngles angles(pose.Mounting().plane, beamSetting);
+    for (int i = 0; i < beams; ++i, angles.Next()) {
         const float p = ping.combinedProfile[static_cast<std::size_t>(i)];
         if (!(p > 0.0f)) {
             continue;
         }
         const double r = static_cast<double>(p * rangeM / static_cast<float>(samples));
-        nav.m_rotated = PointFromVessel(nav, theta, r, c);
-        emit(XyzPoint{i, r * c / kNominalSoundVelocity, nav.m_trackOffsetX + nav.m_rotated.x,
-                      nav.m_trackOffsetY + nav.m_rotated.y, nav.m_trackOffsetZ + nav.m_rotated.z});
+        const PlacedPoint point = pose.Place(angles.Angle(), r, c);
+        emit(XyzPoint{i, r * c / kNominalSoundVelocity, point.east, point.north, point.down});
     }
 }
 
 constexpr const char* kXyzLineFormat = "%s\t%s.%s\t% 015.3f\t% 015.3f\t% 015.3f\n";
 
 } // namespace
-
-std::optional<RotatedPoint> PictureOffset(const CNavigation& nav, const PingSettings& settings,
-                                          float bearingDeg, float rangeM) {
-    const int beamSetting = settings.beams;
-    const double c = static_cast<double>(settings.soundVelocity);
-    if (beamSetting <= 0 || !(c > 0.0)) {
-        return std::nullopt;
-    }
-    // The picture draws combined beam i at bearing (i - 1/2) x f clockwise from the top, and the
-    // export turns it to the angle -90 degrees + i x f: the pointer's bearing is taken back to
-    // that angle. The readout's range is corrected for the sound velocity already; the export
-    // applies the correction itself.
-    const double beamDeg = 120.0 / beamSetting;
-    const double angleDeg = static_cast<double>(bearingDeg) - 90.0 + beamDeg / 2.0;
-    const double slantM = static_cast<double>(rangeM) * kNominalSoundVelocity / c;
-    return PointFromVessel(nav, angleDeg * kBeamStepPerDegree, slantM, c);
-}
-
-std::optional<PicturePoint> PicturePointOfOffset(const CNavigation& nav, const PingSettings& settings,
-                                                 const RotatedPoint& offset) {
-    const int beamSetting = settings.beams;
-    if (beamSetting <= 0) {
-        return std::nullopt;
-    }
-    // RotateByAttitude undone step by step: heading, then pitch, then the (negated) roll.
-    const double p = static_cast<double>(nav.m_pitch) * kAttitudeDegToRad;
-    const double h = static_cast<double>(nav.m_heading) * kAttitudeDegToRad;
-    const double r = static_cast<double>(-nav.m_roll) * kAttitudeDegToRad;
-    const double w = offset.x * std::cos(h) - offset.y * std::sin(h);
-    const double v = offset.x * std::sin(h) + offset.y * std::cos(h);
-    const double u = offset.z * std::cos(p) + v * std::sin(p);
-    const double forward = -offset.z * std::sin(p) + v * std::cos(p);
-    const double x = w * std::cos(r) + u * std::sin(r);
-    const double y = u * std::cos(r) - w * std::sin(r);
-    const double beamDeg = 120.0 / beamSetting;
-    const double angleDeg = std::atan2(-y, x) / kBeamStepPerDegree;
-    double bearingDeg = std::fmod(angleDeg + 90.0 - beamDeg / 2.0 + 720.0, 360.0);
-    if (bearingDeg >= 360.0) {
-        bearingDeg -= 360.0;
-    }
-    return PicturePoint{static_cast<float>(bearingDeg), static_cast<float>(std::hypot(x, y)), forward};
-}
-
-std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings,
-                                           float bearingDeg, float rangeM) {
-    if (nav.m_latitudeText.empty() || nav.m_longitudeText.empty()) {
-        return std::nullopt;
-    }
-    const UtmPoint fix = LatLonToUtm(nav.m_latitude, nav.m_longitude);
-    if (fix.easting == 0.0 || fix.northing == 0.0) {
-        return std::nullopt; // not a usable fix, as the track sees it
-    }
-    const std::optional<RotatedPoint> point = PictureOffset(nav, settings, bearingDeg, rangeM);
-    if (!point) {
-        return std::nullopt;
-    }
-    return UtmPoint{fix.easting + point->x, fix.northing + point->y, fix.zone};
-}
 
 std::string FormatXyzLine(const std::string& label, double x, double y, double z) {
     return Printf("%s\t% 015.3f\t% 015.3f\t% 015.3f\n", label.c_str(), x, y, z);
@@ -241,12 +172,15 @@ void CXyzExport::WriteTextPing(CNavigation& nav, const XyzPing& ping) {
     const std::string ms(ping.millisecondText);
     std::array<char, 256> buffer;
     std::string spill;
-    ForEachPoint(nav, ping, [&](const XyzPoint& point) {
+    const HeadPose pose = TrackPose(nav, ping);
+    ForEachPoint(pose, ping, [&](const XyzPoint& point) {
         Write(nav, FormatLine(buffer, spill, kXyzLineFormat, date.c_str(), time.c_str(), ms.c_str(), point.x,
                               point.y, point.z));
     });
-    Write(nav, FormatLine(buffer, spill, kXyzLineFormat, date.c_str(), time.c_str(), ms.c_str(),
-                          nav.m_trackOffsetX, nav.m_trackOffsetY, nav.m_trackOffsetZ));
+    // The track line: where the position reference was at the ping.
+    const PlacedPoint& track = pose.Reference();
+    Write(nav, FormatLine(buffer, spill, kXyzLineFormat, date.c_str(), time.c_str(), ms.c_str(), track.east,
+                          track.north, track.down));
     Write(nav, "\n");
 }
 
@@ -255,7 +189,7 @@ void CXyzExport::WriteMapPing(CNavigation& nav, const XyzPing& ping) {
         return;
     }
     const MapProjection projection{nav.m_originZone, nav.m_originSouth != 0};
-    ForEachPoint(nav, ping, [&](const XyzPoint& point) {
+    ForEachPoint(TrackPose(nav, ping), ping, [&](const XyzPoint& point) {
         m_sink->TakePoint(MapPoint{ping.timeStamp, projection, nav.m_originEasting + point.x,
                                    nav.m_originNorthing + point.y, point.z, point.beam, point.rangeM});
     });

@@ -1,10 +1,10 @@
 #pragma once
-// The XYZ export that turns the profile points of every played ping into map coordinates, and
-// the placing of a point of the picture on the map.
+// The XYZ export that turns the profile points of every played ping into map coordinates.
 
 #include "files/CDataFile.h"
 #include "head/PingSettings.h"
 #include "navigation/CNavigation.h"
+#include "navigation/HeadPlacement.h"
 #include "platform/Ports.h"
 
 #include <optional>
@@ -15,14 +15,6 @@ namespace vexar {
 
 /// The XYZ file beside a played file: its path with the last three characters replaced by "xyz".
 std::string CompanionXyzPath(const std::string& playedPath);
-
-/// The map projection of a conversion's points: the UTM zone of the fix that started the track.
-struct MapProjection {
-    int zone = 0;
-    bool south = false;
-    /// The EPSG code of the zone on WGS 84: 326zz north, 327zz south.
-    int Epsg() const { return (south ? 32700 : 32600) + zone; }
-};
 
 /// One profile point of a converted ping in map coordinates.
 struct MapPoint {
@@ -48,34 +40,6 @@ public:
 inline constexpr const char* kXyzNoFixesText =
     "The recording holds no position fixes, so no XYZ points were written.";
 
-/// Where a point of the picture at `bearingDeg` (clockwise from the top) and `rangeM` (corrected
-/// for the sound velocity, as the pointer readout gives it) lies from the vessel, placed as the
-/// export places a profile point there with the ping's geometry and attitude: x east, y north,
-/// z down (m). Nothing when the settings give no beams or sound velocity.
-std::optional<RotatedPoint> PictureOffset(const CNavigation& nav, const PingSettings& settings,
-                                          float bearingDeg, float rangeM);
-
-/// A point of the picture found from its offset from the vessel: bearing and range as
-/// PictureOffset takes them, and how far the point lies out of the plane the beams sweep (m,
-/// forward positive).
-struct PicturePoint {
-    float bearingDeg = 0.0f;
-    float rangeM = 0.0f;
-    double outOfPlaneM = 0.0;
-};
-
-/// The inverse of PictureOffset with the attitude and settings of the ping shown: where an offset
-/// from the vessel (x east, y north, z down, m) appears in the picture. Nothing without beams.
-std::optional<PicturePoint> PicturePointOfOffset(const CNavigation& nav, const PingSettings& settings,
-                                                 const RotatedPoint& offset);
-
-/// The UTM position of a point of the picture at `bearingDeg` (clockwise from the top) and
-/// `rangeM` (corrected for the sound velocity, as the pointer readout gives it) for a ping whose
-/// sentence gave a usable fix, placed as the export places a profile point there, with the same
-/// geometry and attitude. Nothing without a fix.
-std::optional<UtmPoint> PictureMapPosition(const CNavigation& nav, const PingSettings& settings,
-                                           float bearingDeg, float rangeM);
-
 /// How an XYZ export ended.
 enum class XyzExportResult {
     NotRunning, ///< no export was running
@@ -92,6 +56,8 @@ struct XyzPing {
     std::string_view timeText;
     std::string_view millisecondText;
     std::string_view timeStamp; ///< DDMMYYYYHHMMSSmmm
+    HeadMounting mounting;      ///< where the head sits on the vehicle
+    int maxFixAgeMs = 2000;     ///< a fix is carried forward to the ping by no more than this
 };
 
 /// The XYZ export of a played recording: the text file of the console, or map points for a sink.

@@ -45,8 +45,23 @@ struct VehiclePose {
     double depthM = 0.0;
 };
 
+/// How the head sits on the vehicle: turned on its mount, its fan tilted down, and off the point
+/// whose position the vehicle reports (metres forward, starboard and down of it).
+struct HeadMount {
+    double yawDeg = 0.0;  ///< clockwise from the bow to the picture's top
+    double tiltDeg = 0.0; ///< the fan depressed below the horizontal, 0..89
+    double forwardM = 0.0;
+    double starboardM = 0.0;
+    double downM = 0.0;
+};
+
 /// The pose `seconds` after the start.
 VehiclePose PoseAt(const VehicleTrack& track, double seconds);
+
+/// The head's own pose on a vehicle at `vehicle`: at the lever arm turned by the heading, headed
+/// where the picture's top points. The head is stabilised: its fan keeps level while the vehicle
+/// rolls and pitches (which moves an echo by centimetres at the ranges simulated).
+VehiclePose HeadPoseOf(const VehiclePose& vehicle, const HeadMount& mount);
 
 /// The position of a point `eastM` and `northM` from the track's start.
 MapPosition PositionOf(const VehicleTrack& track, double eastM, double northM);

@@ -84,12 +84,13 @@ void AddBlocksAndWreck(World& world) {
         {"wreck winch", kWreckEast + 4.0 * std::sin(h), kWreckNorth + 4.0 * std::cos(h), 0.8f});
 }
 
-/// Bearing (degrees, clockwise from the bow) and range of a map point seen from `pose`.
-PointTarget Seen(const VehiclePose& pose, double eastM, double northM, float strength) {
+/// Bearing (degrees, clockwise from the bow) and range of a map point seen from `pose` by a fan
+/// whose slant range is the horizontal distance times `stretch` (1 / cos of its tilt).
+PointTarget Seen(const VehiclePose& pose, double eastM, double northM, float strength, double stretch = 1.0) {
     const double dx = eastM - pose.eastM;
     const double dy = northM - pose.northM;
     const double bearing = std::atan2(dx, dy) / kDegToRad - pose.headingDeg;
-    return {static_cast<float>(bearing), static_cast<float>(std::hypot(dx, dy)), strength};
+    return {static_cast<float>(bearing), static_cast<float>(std::hypot(dx, dy) * stretch), strength};
 }
 
 /// A map point at `bearingDeg` (clockwise from the bow) and `rangeM` from `pose`.
@@ -144,14 +145,15 @@ std::optional<double> SeabedDepthAt(const World& world, double eastM, double nor
     return s.depthM + s.slopeEast * eastM + s.slopeNorth * northM;
 }
 
-Scene SceneAt(const World& world, const VehiclePose& pose) {
+Scene SceneAt(const World& world, const VehiclePose& pose, double tiltDeg) {
     Scene scene = world.around;
+    const double stretch = 1.0 / std::cos(tiltDeg * kDegToRad);
     for (const WorldPoint& p : world.points) {
-        scene.points.push_back(Seen(pose, p.eastM, p.northM, p.strength));
+        scene.points.push_back(Seen(pose, p.eastM, p.northM, p.strength, stretch));
     }
     for (const WorldWall& w : world.walls) {
-        const PointTarget a = Seen(pose, w.east1M, w.north1M, w.strength);
-        const PointTarget b = Seen(pose, w.east2M, w.north2M, w.strength);
+        const PointTarget a = Seen(pose, w.east1M, w.north1M, w.strength, stretch);
+        const PointTarget b = Seen(pose, w.east2M, w.north2M, w.strength, stretch);
         scene.walls.push_back({a.bearingDeg, a.rangeM, b.bearingDeg, b.rangeM, w.strength});
     }
     const std::optional<double> depth = SeabedDepthAt(world, pose.eastM, pose.northM);
@@ -159,7 +161,7 @@ Scene SceneAt(const World& world, const VehiclePose& pose) {
         return scene;
     }
     const WorldSeabed& s = *world.seabed;
-    const double tilt = static_cast<double>(s.tiltDeg) * kDegToRad;
+    const double tilt = (tiltDeg > 0.0 ? tiltDeg : static_cast<double>(s.tiltDeg)) * kDegToRad;
     const double h = pose.headingDeg * kDegToRad;
     // The seabed's gradient along the bow and to starboard, over the beams' own slope.
     const double ahead = (s.slopeEast * std::sin(h) + s.slopeNorth * std::cos(h)) / std::tan(tilt);

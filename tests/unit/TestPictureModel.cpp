@@ -43,7 +43,7 @@ protected:
         input.displayedPingPeriodMs = pingPeriodMs;
         input.geometryVersion = geometryVersion;
         input.clearVersion = clearVersion;
-        input.headingDeg = heading;
+        input.topBearingDeg = heading;
         return input;
     }
 

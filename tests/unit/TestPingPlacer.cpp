@@ -41,29 +41,49 @@ RecordHeaderFields BeamHeader(float soundVelocity = 1500.0f) {
     return fields;
 }
 
-// The export's geometry, one case a row: beam 90 of 360 lies across (x), beam 0 straight down;
-// heading turns the across axis clockwise from east; the sound velocity scales every offset.
-TEST(PingPlacer, PlacesBeamsAsTheXyzExport) {
+HeadMounting Level(double tiltDeg, double yawDeg, double forwardM = 0.0, double starboardM = 0.0,
+                   double downM = 0.0) {
+    return HeadMounting{HeadPlane::Level, tiltDeg, yawDeg, forwardM, starboardM, downM};
+}
+
+// One case a row. Vertical is the export's geometry: beam 90 of 360 lies across (x), beam 0
+// straight down; heading turns the across axis clockwise from east; the sound velocity scales
+// every offset. Level: beam 90 points to starboard, a tilt takes the slant range down, a yaw
+// turns the picture's top from the bow, and a lever arm moves where every beam starts.
+TEST(PingPlacer, PlacesBeamsAsTheHeadSits) {
     struct Case {
+        HeadMounting mounting;
         int beam;
         double heading;
         float soundVelocity;
-        double east, north, depth; // per metre of slant range
+        double east, north, depth;  // per metre of slant range
+        double headEast, headNorth; // where the beams start, from the fix
     } const cases[] = {
-        {90, 0.0, 1500.0f, 1.0, 0.0, 0.0},   {0, 0.0, 1500.0f, 0.0, 0.0, 1.0},
-        {90, 90.0, 1500.0f, 0.0, -1.0, 0.0}, {90, 30.0, 1500.0f, 0.8660254, -0.5, 0.0},
-        {270, 0.0, 1500.0f, -1.0, 0.0, 0.0}, {90, 0.0, 1485.0f, 0.99, 0.0, 0.0},
+        {{}, 90, 0.0, 1500.0f, 1.0, 0.0, 0.0, 0.0, 0.0},
+        {{}, 0, 0.0, 1500.0f, 0.0, 0.0, 1.0, 0.0, 0.0},
+        {{}, 90, 90.0, 1500.0f, 0.0, -1.0, 0.0, 0.0, 0.0},
+        {{}, 90, 30.0, 1500.0f, 0.8660254, -0.5, 0.0, 0.0, 0.0},
+        {{}, 270, 0.0, 1500.0f, -1.0, 0.0, 0.0, 0.0, 0.0},
+        {{}, 90, 0.0, 1485.0f, 0.99, 0.0, 0.0, 0.0, 0.0},
+        {Level(0, 0), 0, 0.0, 1500.0f, 0.0, 1.0, 0.0, 0.0, 0.0},
+        {Level(0, 0), 90, 0.0, 1500.0f, 1.0, 0.0, 0.0, 0.0, 0.0},
+        {Level(0, 0), 90, 90.0, 1500.0f, 0.0, -1.0, 0.0, 0.0, 0.0},
+        {Level(30, 0), 0, 90.0, 1500.0f, 0.8660254, 0.0, 0.5, 0.0, 0.0},
+        {Level(0, 180), 0, 0.0, 1500.0f, 0.0, -1.0, 0.0, 0.0, 0.0},
+        {Level(0, 180), 90, 0.0, 1485.0f, -0.99, 0.0, 0.0, 0.0, 0.0},
+        {Level(0, 0, 2.0, -1.0, 0.5), 45, 90.0, 1500.0f, 0.7071068, -0.7071068, 0.0, 2.0, 1.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
-                     << "beam " << c.beam << " heading " << c.heading << " c " << c.soundVelocity);
-        PingPlacer placer;
+                     << (c.mounting.plane == HeadPlane::Level ? "level" : "vertical") << " beam " << c.beam
+                     << " heading " << c.heading << " c " << c.soundVelocity);
+        PingPlacer placer({}, c.mounting);
         PlacedPing ping;
         ASSERT_EQ(placer.Place(BeamHeader(c.soundVelocity), Sentence(2.5, -99.2, 0.0, c.heading), ping),
                   Placement::Placed);
         const UtmPoint fix = LatLonToUtm(2.5, -99.2);
-        EXPECT_NEAR(ping.east, fix.easting, 1e-6);
-        EXPECT_NEAR(ping.north, fix.northing, 1e-6);
+        EXPECT_NEAR(ping.east, fix.easting + c.headEast, 1e-6);
+        EXPECT_NEAR(ping.north, fix.northing + c.headNorth, 1e-6);
         const auto b = static_cast<std::size_t>(c.beam);
         EXPECT_NEAR(ping.dEast[b], c.east, 1e-6);
         EXPECT_NEAR(ping.dNorth[b], c.north, 1e-6);

@@ -300,7 +300,9 @@ constexpr const char* kEveryKey =
     "ExternalTriggerEnable=1\r\nExternalTriggerLevel=-1\r\nExternalXmitDelay=321\r\nProfileFilterType=2\r\n"
     "DetectProfilePoints=7\r\nProfileDisplay=3\r\n"
     "[View]\r\nColorTable=12\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n"
-    "Orientation=North Up\r\n";
+    "Orientation=North Up\r\n"
+    "[Mounting]\r\nHead Plane=Level\r\nHead Tilt=95\r\nHead Yaw=180\r\nHead Offset Forward=2\r\n"
+    "Head Offset Starboard=-1.25\r\nHead Offset Down=nan\r\n";
 
 // What the two saves make of it: written in place, with CRLF kept.
 constexpr const char* kEveryKeySaved =
@@ -318,7 +320,9 @@ constexpr const char* kEveryKeySaved =
     "ExternalTriggerEnable=1\r\nExternalTriggerLevel=-1\r\nExternalXmitDelay=321\r\nProfileFilterType=2\r\n"
     "DetectProfilePoints=1\r\nProfileDisplay=3\r\n"
     "[View]\r\nColorTable=8\r\nDisplay=BeamTest\r\nGrid=3\r\nRange Mark=0\r\nZoomIndex=7\r\n"
-    "Orientation=North Up\r\n";
+    "Orientation=North Up\r\n"
+    "[Mounting]\r\nHead Plane=Level\r\nHead Tilt=90.0\r\nHead Yaw=180.0\r\nHead Offset Forward=2.000\r\n"
+    "Head Offset Starboard=-1.250\r\nHead Offset Down=0.000\r\n";
 
 // The same values saved onto an empty file: every key in the order the saves write them.
 constexpr const char* kEveryKeyFresh =
@@ -333,7 +337,9 @@ constexpr const char* kEveryKeyFresh =
     "Pulse Length Multiplier=0.5\nDisplay Gain=77\nStart Gain=9\nAverage=4\nBeams=120\nBeam Width=1\n"
     "Persistence=5000\nExternalTriggerEnable=1\nExternalTriggerLevel=-1\nExternalXmitDelay=321\n"
     "DetectProfilePoints=1\nProfileFilterType=2\nProfileDisplay=3\n"
-    "[View]\nColorTable=8\nGrid=3\nRange Mark=0\nDisplay=BeamTest\nZoomIndex=7\nOrientation=North Up\n";
+    "[View]\nColorTable=8\nGrid=3\nRange Mark=0\nDisplay=BeamTest\nZoomIndex=7\nOrientation=North Up\n"
+    "[Mounting]\nHead Plane=Level\nHead Tilt=90.0\nHead Yaw=180.0\nHead Offset Forward=2.000\n"
+    "Head Offset Starboard=-1.250\nHead Offset Down=0.000\n";
 
 TEST_F(SettingsTest, EveryKeyIsWrittenBackByteForByte) {
     Write(kEveryKey);

@@ -97,8 +97,8 @@ protected:
     /// The played ping's sentence, parsed into the track while the export runs.
     void Parse(const std::string& sentence) { nav.ParseNavigationSentence(sentence, exporter.IsActive()); }
     void WritePing() {
-        exporter.WritePing(
-            nav, XyzPing{&settings, profile.data(), dateText, timeText, millisecondText, timeStamp});
+        exporter.WritePing(nav, XyzPing{&settings, profile.data(), dateText, timeText, millisecondText,
+                                        timeStamp, mounting, 2000});
     }
     XyzExportResult Finish() { return exporter.Finish(nav); }
 
@@ -120,6 +120,7 @@ protected:
     std::string timeText = "11:41:39";
     std::string millisecondText = "042";
     std::string timeStamp;
+    HeadMounting mounting;
     fs::path folder;
 };
 
@@ -156,6 +157,24 @@ TEST_F(XyzExport, BeamAheadLiesOnTheFirstAxis) {
     EXPECT_EQ(lines[0], "07-12-2026\t11:41:39.042\t 0000000005.000\t 0000000000.000\t 0000000000.000");
     EXPECT_EQ(lines[1], "07-12-2026\t11:41:39.042\t 0000000000.000\t 0000000000.000\t 0000000000.000");
     EXPECT_EQ(lines[2], "");
+}
+
+// A level head places a point on its bearing from the bow at the ping's time: the fix of half a
+// second before, at 2 m/s eastwards, is carried a metre on; the track line is the carried fix.
+TEST_F(XyzExport, LevelHeadPlacesAtThePingsTime) {
+    mounting.plane = HeadPlane::Level;
+    ASSERT_TRUE(Start(Played()));
+    Parse("$AULOG,2;30.0,N,3;0.0,E,,-10.0,,90.0,0.0,0.0,2.0,,,0,0,0,0,10:00:00.00,12/07/2026,*");
+    timeStamp = "07122026100000500";
+    profile[0] = 250.0f;  // ahead: east
+    profile[90] = 100.0f; // to starboard: south
+    WritePing();
+    Finish();
+    const auto lines = Lines(ReadAll(Output()));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "07-12-2026\t11:41:39.042\t 0000000006.000\t 0000000000.000\t 0000000000.000");
+    EXPECT_EQ(lines[1], "07-12-2026\t11:41:39.042\t 0000000001.000\t-0000000002.000\t 0000000000.000");
+    EXPECT_EQ(lines[2], "07-12-2026\t11:41:39.042\t 0000000001.000\t 0000000000.000\t 0000000000.000");
 }
 
 TEST_F(XyzExport, LongLabelsAreWrittenWhole) {
@@ -458,13 +477,14 @@ TEST_F(XyzExport, PointerMapPositionIsWhereTheExportPutsThePoint) {
     // Beam 200 is drawn from 199.5 to 200.5 degrees; 300 of 500 samples at 10 m, corrected.
     const float bearingDeg = 199.5f;
     const float rangeM = 6.0f * 1485.0f / 1500.0f;
-    const std::optional<UtmPoint> pointer = PictureMapPosition(nav, settings, bearingDeg, rangeM);
-    ASSERT_TRUE(pointer.has_value());
-    EXPECT_NEAR(pointer->easting, easting, 0.002);
-    EXPECT_NEAR(pointer->northing, northing, 0.002);
-    EXPECT_EQ(pointer->zone, 31);
+    const std::optional<HeadPose> pose = PoseOfPing(nav, "", HeadMounting{}, 2000);
+    ASSERT_TRUE(pose.has_value());
+    const PlacedPoint pointer = pose->PlaceInPicture(bearingDeg, rangeM, settings.beams, 1485.0);
+    EXPECT_NEAR(pointer.east, easting, 0.002);
+    EXPECT_NEAR(pointer.north, northing, 0.002);
+    EXPECT_EQ(pose->Projection().zone, 31);
     nav.ClearNavigation();
-    EXPECT_FALSE(PictureMapPosition(nav, settings, bearingDeg, rangeM).has_value());
+    EXPECT_FALSE(PoseOfPing(nav, "", HeadMounting{}, 2000).has_value());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "CliCommand.h"
 
+#include "config/SettingsFile.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -35,6 +37,13 @@ std::string ProgramFolder() {
         return "./";
     }
     return self.parent_path().string() + "/";
+}
+
+Settings SettingsOf(const CommonOptions& common) {
+    Settings settings;
+    LoadSettingsFile(common.settingsPath.empty() ? ProgramFolder() + kSettingsFileName : common.settingsPath,
+                     ProgramFolder(), settings);
+    return settings;
 }
 
 void StderrOperator::ShowMessage(const std::string& text, MessageIcon icon) {

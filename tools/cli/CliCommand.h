@@ -48,6 +48,10 @@ void AddRecordingArgument(CLI::App& command, std::string& path);
 /// The folder of the running program, with a trailing separator.
 std::string ProgramFolder();
 
+/// The settings the subcommand runs with (--settings, or Vexar.INI beside the program), for
+/// commands that read them without a document.
+Settings SettingsOf(const CommonOptions& common);
+
 /// The operator of a headless run: warnings and errors go to stderr (a command's summary tells
 /// what went well), dialogs are never answered.
 class StderrOperator : public IOperatorPort {

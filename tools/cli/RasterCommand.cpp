@@ -48,8 +48,10 @@ struct FileTally {
 /// Places the records of one recording and adds them to the raster.
 class Accumulator {
 public:
-    Accumulator(const RasterRecipe& recipe, gis::TiledRaster& raster, const MapProjection& zone)
-        : m_recipe(recipe), m_raster(raster), m_placer(zone) {}
+    Accumulator(const RasterRecipe& recipe, gis::TiledRaster& raster, const MapProjection& zone,
+                const Settings& settings)
+        : m_recipe(recipe), m_raster(raster), m_placer(zone, settings.mounting, settings.system.maxFixAgeMs) {
+    }
 
     void Take(std::span<const std::uint8_t> record) {
         ScannedRecord scanned;
@@ -105,7 +107,7 @@ FileTally AccumulateFile(const RasterRecipe& recipe, const RasterOptions& option
                          const CommonOptions& common, const RecordSurvey& survey, gis::TiledRaster& raster,
                          const MapProjection& zone, const Progress& progress) {
     const auto start = Clock::now();
-    Accumulator accumulator(recipe, raster, zone);
+    Accumulator accumulator(recipe, raster, zone, SettingsOf(common));
     if (survey.RecordsOf(RecordKind::Raw) > 0) {
         PlayIntoProducts(
             common, survey.path, recipe.product, options.jobs,

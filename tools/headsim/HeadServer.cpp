@@ -33,16 +33,21 @@ HeadServer::HeadServer(HeadOptions options, QObject* parent)
 
 sim::Scene HeadServer::SceneOfPing(long long ping) {
     const double seconds = m_clock.Seconds();
-    const sim::VehiclePose pose = sim::PoseAt(m_options.track, seconds);
+    const sim::VehiclePose vehicle = sim::PoseAt(m_options.track, seconds);
+    const sim::VehiclePose head = sim::HeadPoseOf(vehicle, m_options.mount);
     if (m_options.truth != nullptr) {
-        double altitude = std::nan("");
-        if (m_options.world) {
-            altitude = sim::SeabedDepthAt(*m_options.world, pose.eastM, pose.northM).value_or(altitude) -
-                       pose.depthM;
-        }
-        m_options.truth->WritePose("ping", ping, m_clock.UtcMsAt(seconds), pose, altitude);
+        const auto altitude = [this](const sim::VehiclePose& pose) {
+            if (!m_options.world) {
+                return std::nan("");
+            }
+            return sim::SeabedDepthAt(*m_options.world, pose.eastM, pose.northM).value_or(std::nan("")) -
+                   pose.depthM;
+        };
+        const std::int64_t utcMs = m_clock.UtcMsAt(seconds);
+        m_options.truth->WritePose("ping", ping, utcMs, vehicle, altitude(vehicle));
+        m_options.truth->WritePose("head", ping, utcMs, head, altitude(head));
     }
-    return m_options.world ? sim::SceneAt(*m_options.world, pose) : m_options.scene;
+    return m_options.world ? sim::SceneAt(*m_options.world, head, m_options.mount.tiltDeg) : m_options.scene;
 }
 
 HeadServer::~HeadServer() = default;

@@ -31,7 +31,8 @@ struct HeadOptions {
     /// that holds still at the track's start.
     std::optional<sim::World> world;
     sim::VehicleTrack track;
-    TruthWriter* truth = nullptr; ///< gets the vehicle's pose at every ping, when given
+    sim::HeadMount mount;         ///< how the head sits on the vehicle
+    TruthWriter* truth = nullptr; ///< gets the vehicle's and the head's pose at every ping, when given
     sim::ReplyHeaderFields header;
     float soundVelocity = 1480.0f; ///< of the water, m/s
     int transducerUp = 0;          ///< the heads are mounted upside down

@@ -128,7 +128,18 @@ void HeadsimCommandLine::AddVehicleOptions(CLI::App& cli) {
         cli.add_option("--turn-rate", m_turnRateDegPerS,
                        "its turn rate, degrees/s, positive to starboard (default 2 in the harbour, else 0)")
             ->check(CLI::Range(-30.0, 30.0));
-    cli.add_option("--depth", m_depthM, "the head's depth below the surface, m")->capture_default_str();
+    cli.add_option("--depth", m_depthM, "the vehicle's depth below the surface, m")->capture_default_str();
+    cli.add_option("--yaw", m_yawDeg,
+                   "the head turned on its mount: degrees clockwise from the bow to the "
+                   "picture's top (180: facing aft)")
+        ->check(CLI::Range(-360.0, 360.0))
+        ->capture_default_str();
+    cli.add_option("--tilt", m_tiltDeg, "the head's fan depressed below the horizontal, degrees")
+        ->check(CLI::Range(0.0, 89.0))
+        ->capture_default_str();
+    cli.add_option("--offset", m_offset,
+                   "the head F,S,D metres forward, starboard and down of the position the vehicle reports")
+        ->capture_default_str();
     cli.add_option("--nav-rate", m_navRateHz, "navigation fixes per second")
         ->check(CLI::Range(0.1, 100.0))
         ->capture_default_str();
@@ -188,6 +199,9 @@ void HeadsimCommandLine::BuildVehicle(HeadsimSetup& setup) const {
     if (m_turnOption->count() > 0) {
         track.turnRateDegPerS = m_turnRateDegPerS;
     }
+    const std::vector<float> offset = Numbers(m_offset, 3, "--offset");
+    setup.head.mount = sim::HeadMount{m_yawDeg, m_tiltDeg, static_cast<double>(offset[0]),
+                                      static_cast<double>(offset[1]), static_cast<double>(offset[2])};
 }
 
 void HeadsimCommandLine::BuildScene(HeadsimSetup& setup) const {
@@ -223,8 +237,12 @@ void HeadsimCommandLine::BuildScene(HeadsimSetup& setup) const {
     } else {
         setup.world = sim::WorldFromScene(scene, sim::PoseAt(track, 0.0));
     }
-    // A head that holds still shows its scene as given, sample for sample.
-    if (moving || (m_sceneName == "harbour" && !ownScene)) {
+    // A head that holds still on the position the vehicle reports shows its scene as given,
+    // sample for sample.
+    const sim::HeadMount& mount = setup.head.mount;
+    const bool mounted = mount.yawDeg != 0.0 || mount.tiltDeg != 0.0 || mount.forwardM != 0.0 ||
+                         mount.starboardM != 0.0 || mount.downM != 0.0;
+    if (moving || mounted || (m_sceneName == "harbour" && !ownScene)) {
         setup.head.world = setup.world;
     }
 }

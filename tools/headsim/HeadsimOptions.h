@@ -51,6 +51,9 @@ private:
     double m_speedMps = 0.0;
     double m_turnRateDegPerS = 0.0;
     double m_depthM = 2.0;
+    double m_yawDeg = 0.0;
+    double m_tiltDeg = 0.0;
+    std::string m_offset = "0,0,0";
     CLI::Option* m_speedOption = nullptr;
     CLI::Option* m_turnOption = nullptr;
     double m_navRateHz = 10.0;

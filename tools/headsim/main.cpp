@@ -26,8 +26,11 @@
 // The vehicle's navigation goes out at --nav-rate fixes per second as $AULOG sentences on a
 // pseudo-terminal, whose path the second line on stdout names (--nav-link PATH adds a link of a
 // fixed name to it), and with --nmea-udp ADDR:PORT as NMEA 0183 for gpsd
-// (gpsd -N -n udp://ADDR:PORT). --truth FILE writes the map position of every reflector and the
-// vehicle's pose at every fix and every ping.
+// (gpsd -N -n udp://ADDR:PORT). The head sits on the vehicle as --yaw (turned on its mount),
+// --tilt (its fan depressed: reflectors at slant range) and --offset F,S,D (metres from the point
+// whose position is reported) say, and draws each ping from its own pose. --truth FILE writes the
+// map position of every reflector, the vehicle's pose at every fix and every ping, and the
+// head's at every ping.
 
 #include "HeadServer.h"
 #include "HeadsimOptions.h"

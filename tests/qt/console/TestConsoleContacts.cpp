@@ -81,7 +81,10 @@ TEST_F(ContactsTest, MarkedAtThePointerAndKeptBesideTheRecording) {
 }
 
 TEST_F(ContactsTest, NorthUpMarksTrueBearingsAndPlacesTheMarkerUnderThePointer) {
-    m_doc->EditSettings([](Settings& s) { s.view.orientation = kOrientationNorthUp; });
+    m_doc->EditSettings([](Settings& s) {
+        s.view.orientation = kOrientationNorthUp;
+        s.mounting.plane = HeadPlane::Level;
+    });
     PlayPingWithFix();
     CMOndrelView& view = *m_frame->View();
     const PointerContext context = view.Context();

@@ -53,7 +53,7 @@ protected:
 TEST_F(MenuTest, MenusCarryTheirTextsAndIds) {
     EXPECT_EQ(Texts(QStringLiteral("&Options")),
               (QStringList{"&Settings...", "&Diagnostics...", "&Measure", "&Transducer Up", "&Sound Velocity",
-                           "Ping Delay...", "Com Port Settings..."}));
+                           "Ping Delay...", "Com Port Settings...", "Mounting..."}));
     EXPECT_EQ(Texts(QStringLiteral("&File")).first(), QStringLiteral("Real &Time"));
     EXPECT_TRUE(Texts(QStringLiteral("&File")).contains(QStringLiteral("Convert .R96 File to .xyz...")));
     EXPECT_EQ(m_frame->Action(kCmdMixHigh)->text(), QStringLiteral("High MIx"));
@@ -108,7 +108,12 @@ TEST_F(MenuTest, ZoomReselectionKeepsThePictureGeometry) {
 }
 
 TEST_F(MenuTest, HeadUpAndNorthUpChooseTheOrientation) {
+    // A vertical head's picture is a cross-section: never turned.
     ShowMenus();
+    EXPECT_FALSE(Enabled(kCmdNorthUp));
+    m_doc->EditSettings([](Settings& s) { s.mounting.plane = HeadPlane::Level; });
+    ShowMenus();
+    EXPECT_TRUE(Enabled(kCmdNorthUp));
     EXPECT_TRUE(Checked(kCmdHeadUp));
     EXPECT_FALSE(Checked(kCmdNorthUp));
     const std::uint64_t geometry = m_doc->GeometryVersion();

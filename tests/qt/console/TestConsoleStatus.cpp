@@ -111,6 +111,7 @@ TEST_F(StatusTest, TheWindowGoesDownTo1024Pixels) {
 }
 
 TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
+    m_doc->EditSettings([](Settings& s) { s.mounting.plane = HeadPlane::Level; });
     const std::string path = Folder() + "nav.R96";
     WriteFile(path, MakeRawRecord(
                         64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,45.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));

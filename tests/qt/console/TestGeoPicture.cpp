@@ -53,8 +53,9 @@ protected:
 
 class GeoPictureTest : public ConsoleTest {
 protected:
-    /// Plays one ping whose sentence puts the vehicle at 2.5 N 3 E heading 30 degrees.
-    void PlayPingWithFix() {
+    /// Plays one ping whose sentence puts a level head at 2.5 N 3 E heading 30 degrees.
+    void PlayPingWithFix(HeadPlane plane = HeadPlane::Level) {
+        m_doc->EditSettings([plane](Settings& s) { s.mounting.plane = plane; });
         const std::string path = m_folder.filePath(QStringLiteral("nav.R96")).toStdString();
         WriteFile(path,
                   MakeRawRecord(
@@ -79,6 +80,8 @@ protected:
 
 TEST_F(GeoPictureTest, OfferedWhileAPlayedPingWithAFixIsShown) {
     ASSERT_NE(Item(), nullptr);
+    EXPECT_FALSE(Offered());
+    PlayPingWithFix(HeadPlane::Vertical); // a cross-section is no view of the map
     EXPECT_FALSE(Offered());
     PlayPingWithFix();
     EXPECT_TRUE(Offered());
