@@ -40,8 +40,8 @@ CMountingDlg::CMountingDlg(const HeadMounting& mounting, QWidget* parent)
     grid->addWidget(m_plane, 0, 1, 1, 2);
     for (std::size_t i = 0; i < kRows.size(); ++i) {
         const SettingKey& setting = *kRows[i].setting;
-        auto* edit = new QLineEdit(QString::fromStdString(FormatText(setting.format, mounting.*setting.mountingNumber)),
-                                   this);
+        auto* edit = new QLineEdit(
+            QString::fromStdString(FormatText(setting.format, mounting.*setting.mountingNumber)), this);
         m_numbers[i] = edit;
         const int row = static_cast<int>(i) + 1;
         grid->addWidget(new QLabel(QString::fromLatin1(kRows[i].label), this), row, 0);
@@ -67,10 +67,11 @@ void CMountingDlg::accept() {
         const SettingKey& setting = *kRows[i].setting;
         bool number = false;
         const double value = m_numbers[i]->text().trimmed().toDouble(&number);
-        if (!number || !std::isfinite(value) || value < setting.limits.lowest || value > setting.limits.highest) {
-            m_error->setText(QString::fromStdString(FormatText("\"%s\" must be a number from %g to %g.",
-                                                               setting.key, setting.limits.lowest,
-                                                               setting.limits.highest)));
+        if (!number || !std::isfinite(value) || value < setting.limits.lowest ||
+            value > setting.limits.highest) {
+            m_error->setText(
+                QString::fromStdString(FormatText("\"%s\" must be a number from %g to %g.", setting.key,
+                                                  setting.limits.lowest, setting.limits.highest)));
             m_numbers[i]->setFocus();
             m_numbers[i]->selectAll();
             return;

@@ -58,8 +58,8 @@ void BeamAngles::Next() {
 }
 
 HeadPose::HeadPose(const PingFix& fix, const HeadMounting& mounting)
-    : m_mounting(mounting), m_projection(fix.projection), m_headingDeg(fix.headingDeg), m_pitchDeg(fix.pitchDeg), m_rollDeg(fix.rollDeg),
-      m_reference(fix.position), m_head(fix.position),
+    : m_mounting(mounting), m_projection(fix.projection), m_headingDeg(fix.headingDeg),
+      m_pitchDeg(fix.pitchDeg), m_rollDeg(fix.rollDeg), m_reference(fix.position), m_head(fix.position),
       m_hasLever(mounting.forwardM != 0.0 || mounting.starboardM != 0.0 || mounting.downM != 0.0) {
     if (fix.ageMs && fix.speedMps != 0.0f) {
         // Carried along the heading: the sentence has no course, and a vehicle under way goes
@@ -132,11 +132,12 @@ PlacedPoint HeadPose::Place(double angleRad, double rangeM, double soundVelocity
 
 PlacedPoint HeadPose::PlaceInPicture(double bearingDeg, double rangeM, int beamsPerHead,
                                      double soundVelocity) const {
-    const double c = soundVelocity > 0.0 && std::isfinite(soundVelocity) ? soundVelocity : kNominalSoundVelocity;
+    const double c =
+        soundVelocity > 0.0 && std::isfinite(soundVelocity) ? soundVelocity : kNominalSoundVelocity;
     // The readout's range is corrected for the sound velocity already; Place applies the
     // correction itself.
-    return Place(FanAngleOfBearing(m_mounting.plane, bearingDeg, beamsPerHead), rangeM * kNominalSoundVelocity / c,
-                 c);
+    return Place(FanAngleOfBearing(m_mounting.plane, bearingDeg, beamsPerHead),
+                 rangeM * kNominalSoundVelocity / c, c);
 }
 
 PlacedPoint HeadPose::Ray(double angleRad, double soundVelocity) const {
@@ -196,7 +197,8 @@ FanPoint HeadPose::PictureOf(const PlacedPoint& point, int beamsPerHead) const {
 }
 
 std::optional<std::int64_t> StampMs(std::string_view stamp) {
-    if (stamp.size() != 17 || !std::all_of(stamp.begin(), stamp.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (stamp.size() != 17 ||
+        !std::all_of(stamp.begin(), stamp.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
     const auto number = [&](std::size_t at, std::size_t length) {
@@ -249,7 +251,8 @@ std::optional<PingFix> FixOfSentence(const CNavigation& nav, const MapProjection
         return std::nullopt;
     }
     const UtmPoint at = ProjectInto(projection, nav.m_latitude, nav.m_longitude);
-    PingFix fix = FixAt(nav, {at.easting, at.northing, static_cast<double>(nav.m_depth)}, pingStamp, maxAgeMs);
+    PingFix fix =
+        FixAt(nav, {at.easting, at.northing, static_cast<double>(nav.m_depth)}, pingStamp, maxAgeMs);
     fix.projection = projection;
     return fix;
 }

@@ -121,7 +121,8 @@ public:
     PlacedPoint Place(double angleRad, double rangeM, double soundVelocity) const;
     /// A point of the picture as the pointer readout gives it: bearing clockwise from the top,
     /// range in metres of the sound velocity `soundVelocity` (1500 m/s when that is no speed).
-    PlacedPoint PlaceInPicture(double bearingDeg, double rangeM, int beamsPerHead, double soundVelocity) const;
+    PlacedPoint PlaceInPicture(double bearingDeg, double rangeM, int beamsPerHead,
+                               double soundVelocity) const;
     /// The way a point moves per metre of nominal range along fan angle `angleRad` (so that
     /// Place is Head() + rangeM x Ray when nothing else is in the way): for the rasters, which
     /// step along a beam sample by sample.

@@ -54,13 +54,13 @@ VehiclePose PoseAt(const VehicleTrack& track, double seconds) {
     return pose;
 }
 
-VehiclePose HeadPoseOf(const VehiclePose& vehicle, const HeadMount& mount) {
+VehiclePose HeadPoseOf(const VehicleTrack& track, const VehiclePose& vehicle, const HeadMount& mount) {
     VehiclePose head = vehicle;
     const double h = vehicle.headingDeg * kDegToRad;
     head.eastM += mount.forwardM * std::sin(h) + mount.starboardM * std::cos(h);
     head.northM += mount.forwardM * std::cos(h) - mount.starboardM * std::sin(h);
+    head.position = PositionOf(track, head.eastM, head.northM);
     head.depthM += mount.downM;
-    head.headingDeg = Wrap360(vehicle.headingDeg + mount.yawDeg);
     return head;
 }
 

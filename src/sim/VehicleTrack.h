@@ -58,10 +58,10 @@ struct HeadMount {
 /// The pose `seconds` after the start.
 VehiclePose PoseAt(const VehicleTrack& track, double seconds);
 
-/// The head's own pose on a vehicle at `vehicle`: at the lever arm turned by the heading, headed
-/// where the picture's top points. The head is stabilised: its fan keeps level while the vehicle
-/// rolls and pitches (which moves an echo by centimetres at the ranges simulated).
-VehiclePose HeadPoseOf(const VehiclePose& vehicle, const HeadMount& mount);
+/// Where the head of a vehicle at `vehicle` is: at the lever arm turned by the vehicle's heading
+/// (its roll and pitch move the head by millimetres at the arms simulated), with the vehicle's
+/// attitude.
+VehiclePose HeadPoseOf(const VehicleTrack& track, const VehiclePose& vehicle, const HeadMount& mount);
 
 /// The position of a point `eastM` and `northM` from the track's start.
 MapPosition PositionOf(const VehicleTrack& track, double eastM, double northM);

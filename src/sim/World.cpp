@@ -84,13 +84,43 @@ void AddBlocksAndWreck(World& world) {
         {"wreck winch", kWreckEast + 4.0 * std::sin(h), kWreckNorth + 4.0 * std::cos(h), 0.8f});
 }
 
-/// Bearing (degrees, clockwise from the bow) and range of a map point seen from `pose` by a fan
-/// whose slant range is the horizontal distance times `stretch` (1 / cos of its tilt).
-PointTarget Seen(const VehiclePose& pose, double eastM, double northM, float strength, double stretch = 1.0) {
+struct MapWay {
+    double east;
+    double north;
+};
+
+/// The horizontal part of a way in the vehicle's frame (forward, starboard, down) on the map: the
+/// attitude turns it by the roll about the bow (positive: starboard up), the pitch about the
+/// starboard axis (positive: bow up), then the heading.
+MapWay OntoMap(double forward, double starboard, double down, const VehiclePose& pose) {
+    const double r = pose.rollDeg * kDegToRad;
+    const double p = pose.pitchDeg * kDegToRad;
+    const double h = pose.headingDeg * kDegToRad;
+    const double across = starboard * std::cos(r) + down * std::sin(r);
+    const double ahead = forward * std::cos(p) + (down * std::cos(r) - starboard * std::sin(r)) * std::sin(p);
+    return {ahead * std::sin(h) + across * std::cos(h), ahead * std::cos(h) - across * std::sin(h)};
+}
+
+/// Where a map point shows in the picture of a head at `pose` mounted as `mount`: its bearing in
+/// the fan (degrees clockwise from the picture's top) and the slant range at which the fan's
+/// cone, turned by the vehicle's attitude, meets the point's vertical. The bearing is found by
+/// turning it until the beam's way over the ground points at the point.
+PointTarget Seen(const VehiclePose& pose, const HeadMount& mount, double eastM, double northM,
+                 float strength) {
     const double dx = eastM - pose.eastM;
     const double dy = northM - pose.northM;
-    const double bearing = std::atan2(dx, dy) / kDegToRad - pose.headingDeg;
-    return {static_cast<float>(bearing), static_cast<float>(std::hypot(dx, dy) * stretch), strength};
+    const double want = std::atan2(dx, dy);
+    const double tilt = mount.tiltDeg * kDegToRad;
+    double bearing = want / kDegToRad - pose.headingDeg - mount.yawDeg;
+    double across = std::cos(tilt);
+    for (int i = 0; i < 5; ++i) {
+        const double a = (bearing + mount.yawDeg) * kDegToRad;
+        const MapWay way =
+            OntoMap(std::cos(tilt) * std::cos(a), std::cos(tilt) * std::sin(a), std::sin(tilt), pose);
+        across = std::hypot(way.east, way.north);
+        bearing += std::remainder(want - std::atan2(way.east, way.north), 2.0 * kPi) / kDegToRad;
+    }
+    return {static_cast<float>(bearing), static_cast<float>(std::hypot(dx, dy) / across), strength};
 }
 
 /// A map point at `bearingDeg` (clockwise from the bow) and `rangeM` from `pose`.
@@ -145,15 +175,14 @@ std::optional<double> SeabedDepthAt(const World& world, double eastM, double nor
     return s.depthM + s.slopeEast * eastM + s.slopeNorth * northM;
 }
 
-Scene SceneAt(const World& world, const VehiclePose& pose, double tiltDeg) {
+Scene SceneAt(const World& world, const VehiclePose& pose, const HeadMount& mount) {
     Scene scene = world.around;
-    const double stretch = 1.0 / std::cos(tiltDeg * kDegToRad);
     for (const WorldPoint& p : world.points) {
-        scene.points.push_back(Seen(pose, p.eastM, p.northM, p.strength, stretch));
+        scene.points.push_back(Seen(pose, mount, p.eastM, p.northM, p.strength));
     }
     for (const WorldWall& w : world.walls) {
-        const PointTarget a = Seen(pose, w.east1M, w.north1M, w.strength, stretch);
-        const PointTarget b = Seen(pose, w.east2M, w.north2M, w.strength, stretch);
+        const PointTarget a = Seen(pose, mount, w.east1M, w.north1M, w.strength);
+        const PointTarget b = Seen(pose, mount, w.east2M, w.north2M, w.strength);
         scene.walls.push_back({a.bearingDeg, a.rangeM, b.bearingDeg, b.rangeM, w.strength});
     }
     const std::optional<double> depth = SeabedDepthAt(world, pose.eastM, pose.northM);
@@ -161,8 +190,8 @@ Scene SceneAt(const World& world, const VehiclePose& pose, double tiltDeg) {
         return scene;
     }
     const WorldSeabed& s = *world.seabed;
-    const double tilt = (tiltDeg > 0.0 ? tiltDeg : static_cast<double>(s.tiltDeg)) * kDegToRad;
-    const double h = pose.headingDeg * kDegToRad;
+    const double tilt = (mount.tiltDeg > 0.0 ? mount.tiltDeg : static_cast<double>(s.tiltDeg)) * kDegToRad;
+    const double h = (pose.headingDeg + mount.yawDeg) * kDegToRad;
     // The seabed's gradient along the bow and to starboard, over the beams' own slope.
     const double ahead = (s.slopeEast * std::sin(h) + s.slopeNorth * std::cos(h)) / std::tan(tilt);
     const double right = (s.slopeEast * std::cos(h) - s.slopeNorth * std::sin(h)) / std::tan(tilt);

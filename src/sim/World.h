@@ -62,11 +62,12 @@ VehicleTrack HarbourTrack();
 /// they were on the map; its rings and moving targets go with the vehicle.
 World WorldFromScene(const Scene& scene, const VehiclePose& start);
 
-/// The scene of one ping: the world seen from `pose` (the head's: its heading is the bearing of
-/// the picture's top). A fan tilted down by `tiltDeg` meets a reflector that stands on the map at
-/// horizontal distance d at slant range d / cos(tilt), and the seabed where its cone cuts it; a
-/// level fan (tilt 0) sees the seabed as the world's own tilt says.
-Scene SceneAt(const World& world, const VehiclePose& pose, double tiltDeg = 0.0);
+/// The scene of one ping: the world seen by a head at `pose` (its position, the vehicle's
+/// attitude) mounted as `mount`. The head is fixed to the vehicle: its fan rolls and pitches with
+/// it. A fan tilted down meets a reflector that stands on the map at horizontal distance d at
+/// slant range about d / cos(tilt), and the seabed where its cone cuts it; a level fan (tilt 0)
+/// sees the seabed as the world's own tilt says.
+Scene SceneAt(const World& world, const VehiclePose& pose, const HeadMount& mount = {});
 
 /// The seabed's depth under a point, when the world has a seabed.
 std::optional<double> SeabedDepthAt(const World& world, double eastM, double northM);

@@ -28,9 +28,9 @@ TEST(HeadPlacement, VerticalPlacesBitForBitAsTheExportAlways) {
     for (const double angle : {-1.5707963146269321, -0.3, 0.0, 1.1, 2.9}) {
         for (const double range : {0.01, 3.7, 19.99}) {
             const double c = 1485.0;
-            const RotatedPoint turned = RotateByAttitude(range * std::cos(angle) * c / 1500.0,
-                                                         -(range * std::sin(angle) * c / 1500.0), 0.0, 12.5f,
-                                                         231.0f, 7.25f);
+            const RotatedPoint turned =
+                RotateByAttitude(range * std::cos(angle) * c / 1500.0,
+                                 -(range * std::sin(angle) * c / 1500.0), 0.0, 12.5f, 231.0f, 7.25f);
             const PlacedPoint placed = pose.Place(angle, range, c);
             EXPECT_EQ(placed.east, 12.5 + turned.x);
             EXPECT_EQ(placed.north, -3.25 + turned.y);
@@ -109,8 +109,7 @@ TEST(HeadPlacement, FixIsCarriedToThePingsTime) {
         {"09122026063000900", 2000, 900.0},  // UTC-03:30
         {"09122026095959800", 2000, -200.0}, // the fix stamped a little after the ping
         {"09122026100003000", 2000, {}},     // older than the greatest age
-        {"09122026100003000", 5000, 3000.0},
-        {"0912202610000", 2000, {}}, // no time stamp
+        {"09122026100003000", 5000, 3000.0}, {"0912202610000", 2000, {}}, // no time stamp
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stamp);

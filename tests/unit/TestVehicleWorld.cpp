@@ -31,7 +31,9 @@ TEST(VehicleWorld, TheHarbourTrackIsACircleRunClockwise) {
 TEST(VehicleWorld, ObjectsFixedOnTheMapMoveAndTurnInThePicture) {
     World world;
     world.points.push_back({"north of the start", 0.0, 10.0, 1.0f});
-    VehicleTrack track; // heading east, holding still
+    VehicleTrack track; // heading east, holding still, level (the fan rolls with the vehicle)
+    track.rollAmplitudeDeg = 0.0;
+    track.pitchAmplitudeDeg = 0.0;
     const Scene atStart = SceneAt(world, PoseAt(track, 0.0));
     ASSERT_EQ(atStart.points.size(), 1u);
     EXPECT_NEAR(std::remainder(atStart.points[0].bearingDeg, 360.0f), -90.0f, 1e-4f)

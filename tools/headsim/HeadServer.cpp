@@ -34,7 +34,7 @@ HeadServer::HeadServer(HeadOptions options, QObject* parent)
 sim::Scene HeadServer::SceneOfPing(long long ping) {
     const double seconds = m_clock.Seconds();
     const sim::VehiclePose vehicle = sim::PoseAt(m_options.track, seconds);
-    const sim::VehiclePose head = sim::HeadPoseOf(vehicle, m_options.mount);
+    const sim::VehiclePose head = sim::HeadPoseOf(m_options.track, vehicle, m_options.mount);
     if (m_options.truth != nullptr) {
         const auto altitude = [this](const sim::VehiclePose& pose) {
             if (!m_options.world) {
@@ -47,7 +47,7 @@ sim::Scene HeadServer::SceneOfPing(long long ping) {
         m_options.truth->WritePose("ping", ping, utcMs, vehicle, altitude(vehicle));
         m_options.truth->WritePose("head", ping, utcMs, head, altitude(head));
     }
-    return m_options.world ? sim::SceneAt(*m_options.world, head, m_options.mount.tiltDeg) : m_options.scene;
+    return m_options.world ? sim::SceneAt(*m_options.world, head, m_options.mount) : m_options.scene;
 }
 
 HeadServer::~HeadServer() = default;
