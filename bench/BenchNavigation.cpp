@@ -1,12 +1,14 @@
 // Cost of the navigation work done per played ping: the sentence parse with the track running,
 // the UTM projection, and the XYZ lines of a ping with a profile point on every beam. And what a
 // live ping costs the document's thread: the store lookup of the ping's fix (its sentence
-// composed when the source posted it) and, for comparison, composing a sentence.
+// composed when the source posted it) and, for comparison, composing a sentence. And placing a
+// beam record on the map.
 
 #include "head/COndrel.h"
 #include "navigation/CFixStore.h"
 #include "navigation/CNavigation.h"
 #include "navigation/NavigationMath.h"
+#include "navigation/PingPlacer.h"
 #include "navigation/XyzExport.h"
 #include "support/NavigationSample.h"
 
@@ -59,6 +61,27 @@ void BM_WriteXyzPing(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1440);
 }
 BENCHMARK(BM_WriteXyzPing)->Unit(benchmark::kMicrosecond);
+
+// One beam record of 1440 beams placed as `mosaic` places it (the sentence followed, the head's
+// pose made, a ray per beam): vertical (0) and level, tilted, turned and off the reference (1).
+void BM_PlaceBeamRecord(benchmark::State& state) {
+    vexar::RecordHeaderFields fields;
+    fields.signature = "B96";
+    fields.beamCount = 1440;
+    fields.samples = 1000;
+    fields.rangeM = 20.0f;
+    fields.soundVelocity = 1480.0f;
+    fields.timeStamp = "14101999000000100";
+    const vexar::HeadMounting mounting =
+        state.range(0) == 0 ? vexar::HeadMounting{}
+                            : vexar::HeadMounting{vexar::HeadPlane::Level, 15.0, 180.0, 2.0, -1.0, 0.5};
+    vexar::PingPlacer placer({}, mounting, 2000);
+    vexar::PlacedPing ping;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(placer.Place(fields, vexar::test::kSampleNavigationSentence, ping));
+    }
+}
+BENCHMARK(BM_PlaceBeamRecord)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 vexar::NavigationFix LiveFix(int i) {
     vexar::NavigationFix fix;

@@ -1,13 +1,17 @@
 // The map products' reading of beam and profile-point records, as `vexar-cli mosaic` and `grid`
 // take them from a file: the input is records one after the other, each placed on the map from
 // its header and navigation sentence and, when placed, added to a mosaic and a depth grid. A
-// record must never take either outside its tiles, whatever its header, sentence or data claim.
+// record must never take either outside its tiles, whatever its header, sentence or data claim,
+// nor whatever mounting (within the settings' limits) the head is given: the first header's
+// label byte, two of its spare floats and the frequency choose it.
 
 #include "files/RecordScanner.h"
 #include "gis/DepthGrid.h"
 #include "gis/MosaicRaster.h"
 #include "navigation/PingPlacer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
@@ -17,7 +21,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Cells of 1 m keep the tiles a ping touches few; the budget the smallest a store keeps.
     gis::MosaicRaster mosaic(1.0, gis::MosaicStat::Mean, 0, "/tmp");
     gis::DepthGrid grid(1.0, gis::GridStat::Mean, 0, "/tmp");
-    PingPlacer placer;
+    HeadMounting mounting;
+    if (size >= static_cast<std::size_t>(kRecordHeaderSize)) {
+        const RecordHeaderFields first = ReadRecordHeader(std::span(data, size).first<kRecordHeaderSize>());
+        const auto within = [](float value, double limit) {
+            return std::isfinite(value) ? std::clamp(static_cast<double>(value), -limit, limit) : 0.0;
+        };
+        mounting.plane = (first.labelByte & 1) != 0 ? HeadPlane::Level : HeadPlane::Vertical;
+        mounting.tiltDeg = std::fabs(within(first.field329, 90.0));
+        mounting.yawDeg = within(first.field325, 360.0);
+        mounting.forwardM = within(first.field361, 100.0);
+        mounting.starboardM = within(first.frequencyHz, 100.0);
+        mounting.downM = within(first.pingPeriodS, 100.0);
+    }
+    PingPlacer placer({}, mounting, 2000);
     PlacedPing ping;
     std::vector<float> ranges;
     const std::span<const std::uint8_t> bytes(data, size);

@@ -44,8 +44,8 @@ struct Cell {
 std::vector<Cell> ReadCells(const std::string& tif) {
     QProcess gdal;
     gdal.start(QStringLiteral("gdal_translate"),
-               {QStringLiteral("-q"), QStringLiteral("-of"), QStringLiteral("XYZ"), QString::fromStdString(tif),
-                QStringLiteral("/vsistdout/")});
+               {QStringLiteral("-q"), QStringLiteral("-of"), QStringLiteral("XYZ"),
+                QString::fromStdString(tif), QStringLiteral("/vsistdout/")});
     gdal.waitForFinished(60000);
     std::istringstream text(gdal.readAllStandardOutput().toStdString());
     std::vector<Cell> cells;
@@ -116,7 +116,9 @@ struct Mounting {
 class PlacementTruth : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_folder.isValid()); }
-    std::string Path(const char* name) const { return m_folder.filePath(QString::fromLatin1(name)).toStdString(); }
+    std::string Path(const char* name) const {
+        return m_folder.filePath(QString::fromLatin1(name)).toStdString();
+    }
 
     /// A loopback settings file for a level head mounted as `m`; sound at 1500 m/s on both sides
     /// (the simulated head times its samples for the water it is given).
@@ -124,28 +126,39 @@ protected:
         std::ofstream(Path("Vexar.INI"))
             << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRemotePort_Output1=4041\n"
             << "Sound Velocity=1500.00\nPing Delay=" << pingDelayMs
-            << "\n[Sonar]\nOperating Range=4\nNumber of Samples=500\nBeams=480\n[Mounting]\nHead Plane=Level\n"
-            << "Head Tilt=" << m.tiltDeg << "\nHead Yaw=" << m.yawDeg << "\nHead Offset Forward=" << (m.arm ? 2 : 0)
-            << "\nHead Offset Starboard=" << (m.arm ? -1 : 0) << "\nHead Offset Down=" << (m.arm ? 0.5 : 0) << "\n";
+            << "\n[Sonar]\nOperating Range=4\nNumber of Samples=500\nBeams=480\n[Mounting]\nHead "
+               "Plane=Level\n"
+            << "Head Tilt=" << m.tiltDeg << "\nHead Yaw=" << m.yawDeg
+            << "\nHead Offset Forward=" << (m.arm ? 2 : 0) << "\nHead Offset Starboard=" << (m.arm ? -1 : 0)
+            << "\nHead Offset Down=" << (m.arm ? 0.5 : 0) << "\n";
     }
     /// The simulated head's options for the same mounting, its navigation line and its truth.
     QStringList HeadOptions(const Mounting& m) const {
-        return {"--sound-velocity", "1500", "--tilt", QString::number(m.tiltDeg), "--yaw", QString::number(m.yawDeg),
-                "--offset", m.arm ? "2,-1,0.5" : "0,0,0", "--nav-link", QString::fromStdString(Path("nav")),
-                "--truth", QString::fromStdString(Path("truth.csv"))};
+        return {"--sound-velocity",
+                "1500",
+                "--tilt",
+                QString::number(m.tiltDeg),
+                "--yaw",
+                QString::number(m.yawDeg),
+                "--offset",
+                m.arm ? "2,-1,0.5" : "0,0,0",
+                "--nav-link",
+                QString::fromStdString(Path("nav")),
+                "--truth",
+                QString::fromStdString(Path("truth.csv"))};
     }
     int Cli(const QStringList& arguments) { return test::RunCli(arguments, Path("Vexar.INI"), m_output); }
     /// Records `seconds` from the head on `port` with its navigation line into rec.R96.
     void Record(std::uint16_t port, double seconds) {
         ASSERT_EQ(Cli({"record", "--sonar", QStringLiteral("127.0.0.1:%1").arg(port), "--nav",
-                       QString::fromStdString("serial:" + Path("nav")), "--duration", QString::number(seconds),
-                       QString::fromStdString(Path("rec.R96"))}),
+                       QString::fromStdString("serial:" + Path("nav")), "--duration",
+                       QString::number(seconds), QString::fromStdString(Path("rec.R96"))}),
                   0)
             << m_output.toStdString();
     }
     std::vector<Cell> Mosaic() {
-        EXPECT_EQ(Cli({"mosaic", "--cell", QString::number(kCellM), "--out", QString::fromStdString(Path("rec.tif")),
-                       QString::fromStdString(Path("rec.R96"))}),
+        EXPECT_EQ(Cli({"mosaic", "--cell", QString::number(kCellM), "--out",
+                       QString::fromStdString(Path("rec.tif")), QString::fromStdString(Path("rec.R96"))}),
                   0)
             << m_output.toStdString();
         return ReadCells(Path("rec.tif"));
@@ -169,12 +182,11 @@ TEST_P(LevelRuns, PutEveryReflectorWhereItIs) {
     const RunCase& c = GetParam();
     WriteSettings(c.mounting);
     HeadProcess head;
-    const std::uint16_t port =
-        head.Start(0, HeadOptions(c.mounting) + QStringList{"--scene", "plain", "--noise", "0.002", "--speed", "1",
-                                                            "--heading", QString::number(c.headingDeg), "--target",
-                                                            "0,12,0.2", "--target", "180,12,0.2", "--target",
-                                                            "90,10,0.2", "--target", "45,14,0.2", "--target",
-                                                            "225,14,0.2"});
+    const std::uint16_t port = head.Start(
+        0, HeadOptions(c.mounting) +
+               QStringList{"--scene", "plain", "--noise", "0.002", "--speed", "1", "--heading",
+                           QString::number(c.headingDeg), "--target", "0,12,0.2", "--target", "180,12,0.2",
+                           "--target", "90,10,0.2", "--target", "45,14,0.2", "--target", "225,14,0.2"});
     ASSERT_NE(port, 0);
     ASSERT_NO_FATAL_FAILURE(Record(port, 3.0));
     head.Kill();
@@ -201,9 +213,11 @@ TEST_P(LevelRuns, PutEveryReflectorWhereItIs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Mountings, LevelRuns,
-                         ::testing::Values(RunCase{0.0, {0.0, 0.0, false}}, RunCase{90.0, {30.0, 180.0, true}},
+                         ::testing::Values(RunCase{0.0, {0.0, 0.0, false}},
+                                           RunCase{90.0, {30.0, 180.0, true}},
                                            RunCase{200.0, {30.0, 0.0, true}}, RunCase{90.0, {0.0, 0.0, true}},
-                                           RunCase{200.0, {0.0, 180.0, false}}, RunCase{0.0, {30.0, 180.0, true}}));
+                                           RunCase{200.0, {0.0, 180.0, false}},
+                                           RunCase{0.0, {30.0, 180.0, true}}));
 
 /// The shortest distance from a point to a wall.
 double FromWall(const test::MapWall& w, double e, double n) {
@@ -283,7 +297,8 @@ TEST_F(PlacementTruth, HarbourPilesAndBlocks) {
                 fromOutline.push_back(inside ? -nearest : nearest);
             }
         }
-        std::nth_element(fromOutline.begin(), fromOutline.begin() + fromOutline.size() / 2, fromOutline.end());
+        std::nth_element(fromOutline.begin(), fromOutline.begin() + fromOutline.size() / 2,
+                         fromOutline.end());
         EXPECT_LE(std::fabs(fromOutline[fromOutline.size() / 2]), 2 * kCellM) << prefix;
         std::printf("%s: %zu cells of its echo, median %+.3f m outside its outline\n", prefix.c_str(),
                     fromOutline.size(), fromOutline[fromOutline.size() / 2]);
@@ -298,15 +313,16 @@ struct PlacedHead {
     double northing = 0.0;
 };
 
-std::vector<PlacedHead> PlaceBeamFile(const std::string& path, const HeadMounting& mounting, int maxFixAgeMs) {
+std::vector<PlacedHead> PlaceBeamFile(const std::string& path, const HeadMounting& mounting,
+                                      int maxFixAgeMs) {
     std::ifstream file(path, std::ios::binary);
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
     PingPlacer placer({}, mounting, maxFixAgeMs);
     std::vector<PlacedHead> placed;
     PlacedPing ping;
     for (std::size_t at = 0; at + kRecordHeaderSize <= bytes.size();) {
-        const RecordHeaderFields f =
-            ReadRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(bytes.data() + at, kRecordHeaderSize));
+        const RecordHeaderFields f = ReadRecordHeader(
+            std::span<const std::uint8_t, kRecordHeaderSize>(bytes.data() + at, kRecordHeaderSize));
         if (f.totalLength == 0 || f.totalLength > bytes.size() - at) {
             break;
         }
@@ -329,7 +345,8 @@ double LargestError(const std::vector<PlacedHead>& placed, const Truth& truth) {
         auto at = truth.head.lower_bound(p.ms - 20);
         EXPECT_TRUE(at != truth.head.end() && std::llabs(at->first - p.ms) <= 20) << p.ms;
         if (at != truth.head.end()) {
-            largest = std::max(largest, std::hypot(p.easting - at->second.easting, p.northing - at->second.northing));
+            largest = std::max(largest,
+                               std::hypot(p.easting - at->second.easting, p.northing - at->second.northing));
         }
     }
     return largest;
@@ -341,12 +358,14 @@ TEST_F(PlacementTruth, OneFixASecondIsCarriedToEveryPing) {
     const Mounting arm{0.0, 0.0, true};
     WriteSettings(arm, 100);
     HeadProcess head;
-    const std::uint16_t port = head.Start(
-        0, HeadOptions(arm) + QStringList{"--scene", "plain", "--speed", "2", "--heading", "60", "--nav-rate", "1"});
+    const std::uint16_t port =
+        head.Start(0, HeadOptions(arm) + QStringList{"--scene", "plain", "--speed", "2", "--heading", "60",
+                                                     "--nav-rate", "1"});
     ASSERT_NE(port, 0);
     ASSERT_NO_FATAL_FAILURE(Record(port, 4.0));
     head.Kill();
-    ASSERT_EQ(Cli({"convert", QString::fromStdString(Path("rec.R96")), "--b96", QString::fromStdString(Path("rec.B96"))}),
+    ASSERT_EQ(Cli({"convert", QString::fromStdString(Path("rec.R96")), "--b96",
+                   QString::fromStdString(Path("rec.B96"))}),
               0)
         << m_output.toStdString();
     const Truth truth = test::ReadTruth(Path("truth.csv"));
@@ -355,8 +374,9 @@ TEST_F(PlacementTruth, OneFixASecondIsCarriedToEveryPing) {
     ASSERT_GT(carried.size(), 20u);
     const double largest = LargestError(carried, truth);
     const double asItStands = LargestError(PlaceBeamFile(Path("rec.B96"), mounting, 0), truth);
-    std::printf("1 Hz navigation at 2 m/s: %zu pings, largest error %.3f m carried, %.3f m as the fix stands\n",
-                carried.size(), largest, asItStands);
+    std::printf(
+        "1 Hz navigation at 2 m/s: %zu pings, largest error %.3f m carried, %.3f m as the fix stands\n",
+        carried.size(), largest, asItStands);
     EXPECT_LE(largest, 0.3);
     EXPECT_GT(asItStands, 1.0);
 }

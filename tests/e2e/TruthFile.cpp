@@ -45,7 +45,8 @@ bool Truth::At(std::int64_t ms, double& easting, double& northing) const {
         return false;
     }
     const auto before = std::prev(after);
-    const double f = static_cast<double>(ms - before->first) / static_cast<double>(after->first - before->first);
+    const double f =
+        static_cast<double>(ms - before->first) / static_cast<double>(after->first - before->first);
     easting = before->second.easting + f * (after->second.easting - before->second.easting);
     northing = before->second.northing + f * (after->second.northing - before->second.northing);
     return true;
@@ -105,8 +106,8 @@ std::vector<RecordedFix> ReadRecords(const std::string& path) {
         const RecordHeaderFields f =
             ReadRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(data + at, kRecordHeaderSize));
         UtcDateTime t;
-        std::sscanf(f.timeStamp.c_str(), "%2d%2d%4d%2d%2d%2d%3d", &t.day, &t.month, &t.year, &t.hour, &t.minute,
-                    &t.second, &t.millisecond);
+        std::sscanf(f.timeStamp.c_str(), "%2d%2d%4d%2d%2d%2d%3d", &t.day, &t.month, &t.year, &t.hour,
+                    &t.minute, &t.second, &t.millisecond);
         const std::size_t sentence = at + kRecordDataOffset + f.dataLength + f.extensionLength;
         records.push_back({MsFromUtc(t).value_or(0),
                            std::string(reinterpret_cast<const char*>(data + sentence), f.sentenceLength)});

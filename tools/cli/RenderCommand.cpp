@@ -57,6 +57,11 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
         }
     });
     doc.ResetPictureGeometry();
+    if (options.orientation == "north" && doc.GetSettings().mounting.plane != HeadPlane::Level) {
+        throw Failure(
+            "--orientation north needs a level head: the picture of a vertical one is a cross-section "
+            "([Mounting] Head Plane=Level in the settings file)");
+    }
 
     CPictureModel model(doc.Workers());
     model.InitialUpdate(doc.Picture());
@@ -113,9 +118,10 @@ const bool kRegistered = RegisterCommand(
                         "colour table 0-8 (default: the settings file's)")
             ->check(CLI::Range(0, 8));
         command
-            .add_option(
-                "--orientation", options->orientation,
-                "head (bow at the top) or north (turned by the ping's heading); default: the settings file's")
+            .add_option("--orientation", options->orientation,
+                        "head (bow at the top) or north (turned by the ping's heading, for a level head); "
+                        "default: the "
+                        "settings file's")
             ->check(CLI::IsMember({"head", "north"}));
         return [options, &common] { return RunRender(*options, common); };
     });

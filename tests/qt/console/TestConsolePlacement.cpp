@@ -45,8 +45,8 @@ bool BrightestSpot(const std::string& path, const MapSpot& near, MapSpot& spot) 
     const int bands = std::min(GDALGetRasterCount(raster), 4);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                                      static_cast<std::size_t>(bands));
-    const CPLErr read = GDALDatasetRasterIO(raster, GF_Read, 0, 0, width, height, pixels.data(), width, height,
-                                            GDT_Byte, bands, nullptr, bands, width * bands, 1);
+    const CPLErr read = GDALDatasetRasterIO(raster, GF_Read, 0, 0, width, height, pixels.data(), width,
+                                            height, GDT_Byte, bands, nullptr, bands, width * bands, 1);
     GDALClose(raster);
     if (read != CE_None) {
         return false;
@@ -57,9 +57,10 @@ bool BrightestSpot(const std::string& path, const MapSpot& near, MapSpot& spot) 
     std::vector<Pixel> around;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const std::uint8_t* p = pixels.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                                     static_cast<std::size_t>(x)) *
-                                                        static_cast<std::size_t>(bands);
+            const std::uint8_t* p =
+                pixels.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                 static_cast<std::size_t>(x)) *
+                                    static_cast<std::size_t>(bands);
             const Pixel pixel{gt[0] + (x + 0.5) * gt[1], gt[3] + (y + 0.5) * gt[5],
                               bands == 4 ? (p[3] > 0 ? (p[0] + p[1] + p[2]) / 3.0 : 0.0) : p[0]};
             if (std::hypot(pixel.east - near.easting, pixel.north - near.northing) <= 1.0) {
@@ -87,20 +88,23 @@ bool BrightestSpot(const std::string& path, const MapSpot& near, MapSpot& spot) 
 
 class PlacementTest : public ConsoleTest {
 protected:
-    std::string Path(const char* name) const { return m_folder.filePath(QString::fromLatin1(name)).toStdString(); }
+    std::string Path(const char* name) const {
+        return m_folder.filePath(QString::fromLatin1(name)).toStdString();
+    }
 
     /// A recording of a level head running east at 1 m/s towards a reflector 8 m ahead, its truth,
     /// and the mosaic vexar-cli makes of it.
     void RecordRunPastReflector() {
-        std::ofstream(Path("Cli.INI")) << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
-                                          "RemotePort_Output1=4041\nSound Velocity=1500.00\nPing Delay=100\n"
-                                          "[Sonar]\nOperating Range=3\nNumber of Samples=1000\nBeams=480\n"
-                                          "[Mounting]\nHead Plane=Level\n";
+        std::ofstream(Path("Cli.INI"))
+            << "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n"
+               "RemotePort_Output1=4041\nSound Velocity=1500.00\nPing Delay=100\n"
+               "[Sonar]\nOperating Range=3\nNumber of Samples=1000\nBeams=480\n"
+               "[Mounting]\nHead Plane=Level\n";
         HeadProcess head;
-        const std::uint16_t port = head.Start(
-            0, {"--sound-velocity", "1500", "--scene", "plain", "--noise", "0.002", "--target", "0,8,0.3", "--speed",
-                "1", "--heading", "90", "--nav-link", QString::fromStdString(Path("nav")), "--truth",
-                QString::fromStdString(Path("truth.csv"))});
+        const std::uint16_t port = head.Start(0, {"--sound-velocity", "1500", "--scene", "plain", "--noise",
+                                                  "0.002", "--target", "0,8,0.3", "--speed", "1", "--heading",
+                                                  "90", "--nav-link", QString::fromStdString(Path("nav")),
+                                                  "--truth", QString::fromStdString(Path("truth.csv"))});
         ASSERT_NE(port, 0);
         QString output;
         ASSERT_EQ(RunCli({"record", "--sonar", QStringLiteral("127.0.0.1:%1").arg(port), "--nav",
@@ -141,10 +145,11 @@ TEST_F(PlacementTest, PointerContactAndGeoTiffPutTheReflectorAheadWhereItIs) {
     ASSERT_EQ(pose->Projection().zone, truth.zone);
     const FanPoint fan =
         pose->PictureOf({reflector.easting, reflector.northing, pose->Head().down}, m_doc->Sonar().beams);
-    const MarkerScreen expected =
-        MarkerScreenPlace(PicturePoint{static_cast<float>(fan.bearingDeg), static_cast<float>(fan.slantM), 0.0},
-                          contact_doc::FrameOf(*m_doc, view.Picture()));
-    ASSERT_TRUE(expected.inside) << fan.bearingDeg << " " << fan.slantM << " at " << expected.x << "," << expected.y;
+    const MarkerScreen expected = MarkerScreenPlace(
+        PicturePoint{static_cast<float>(fan.bearingDeg), static_cast<float>(fan.slantM), 0.0},
+        contact_doc::FrameOf(*m_doc, view.Picture()));
+    ASSERT_TRUE(expected.inside) << fan.bearingDeg << " " << fan.slantM << " at " << expected.x << ","
+                                 << expected.y;
     const QImage drawn = view.grab().toImage();
     int bestX = 0;
     int bestY = 0;
@@ -173,7 +178,8 @@ TEST_F(PlacementTest, PointerContactAndGeoTiffPutTheReflectorAheadWhereItIs) {
     ASSERT_EQ(m_frame->Contacts().List().All().size(), 1u);
     const Contact& contact = m_frame->Contacts().List().All()[0];
     ASSERT_TRUE(contact.position.has_value());
-    EXPECT_LT(std::hypot(contact.position->easting - reflector.easting, contact.position->northing - reflector.northing),
+    EXPECT_LT(std::hypot(contact.position->easting - reflector.easting,
+                         contact.position->northing - reflector.northing),
               0.5);
     m_frame->Contacts().FlushWrites();
 
@@ -184,12 +190,13 @@ TEST_F(PlacementTest, PointerContactAndGeoTiffPutTheReflectorAheadWhereItIs) {
     ASSERT_TRUE(BrightestSpot(Path("run.tif"), reflector, inMosaic));
     EXPECT_LE(std::fabs(inPicture.easting - inMosaic.easting), 0.2);
     EXPECT_LE(std::fabs(inPicture.northing - inMosaic.northing), 0.2);
-    std::printf("reflector ahead: readout %.3f m, contact %.3f m from the truth; picture and mosaic %.3f m apart\n",
-                std::hypot(read.captured(1).toDouble() - reflector.easting,
-                           read.captured(2).toDouble() - reflector.northing),
-                std::hypot(contact.position->easting - reflector.easting,
-                           contact.position->northing - reflector.northing),
-                std::hypot(inPicture.easting - inMosaic.easting, inPicture.northing - inMosaic.northing));
+    std::printf(
+        "reflector ahead: readout %.3f m, contact %.3f m from the truth; picture and mosaic %.3f m apart\n",
+        std::hypot(read.captured(1).toDouble() - reflector.easting,
+                   read.captured(2).toDouble() - reflector.northing),
+        std::hypot(contact.position->easting - reflector.easting,
+                   contact.position->northing - reflector.northing),
+        std::hypot(inPicture.easting - inMosaic.easting, inPicture.northing - inMosaic.northing));
 }
 
 } // namespace
