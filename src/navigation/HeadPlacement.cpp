@@ -82,10 +82,6 @@ LatLon HeadPose::LatLonOf(const PlacedPoint& point) const {
     return UtmToLatLon(UtmPoint{point.east, point.north, m_projection.zone}, m_projection.south);
 }
 
-double HeadPose::TopBearingDeg() const {
-    return Wrap360(static_cast<double>(m_headingDeg) + m_mounting.yawDeg);
-}
-
 PlacedPoint HeadPose::Turn(double forward, double starboard, double down) const {
     const RotatedPoint p = RotateByAttitude(starboard, down, forward, m_pitchDeg, m_headingDeg, -m_rollDeg);
     return {p.x, p.y, p.z};

@@ -112,10 +112,6 @@ public:
     const PlacedPoint& Reference() const { return m_reference; }
     /// Where the head was at the ping's time (the reference plus the turned lever arm).
     const PlacedPoint& Head() const { return m_head; }
-    /// The bearing of the picture's top from north (heading plus yaw), 0..360: the turn of North
-    /// Up and of the picture placed on the map.
-    double TopBearingDeg() const;
-
     /// The point of fan angle `angleRad` at range `rangeM` measured at the nominal sound velocity,
     /// for sound velocity `soundVelocity`: slant range rangeM x soundVelocity / 1500.
     PlacedPoint Place(double angleRad, double rangeM, double soundVelocity) const;
