@@ -36,7 +36,9 @@ std::vector<std::string> Cells(const std::string& line) {
     return cells;
 }
 
-bool Truth::At(std::int64_t ms, double& easting, double& northing) const {
+namespace {
+bool Between(const std::map<std::int64_t, MapSpot>& track, std::int64_t ms, double& easting,
+             double& northing) {
     auto after = track.lower_bound(ms);
     if (after == track.end() && track.size() >= 2 && ms - track.rbegin()->first <= 200) {
         after = std::prev(track.end());
@@ -50,6 +52,15 @@ bool Truth::At(std::int64_t ms, double& easting, double& northing) const {
     easting = before->second.easting + f * (after->second.easting - before->second.easting);
     northing = before->second.northing + f * (after->second.northing - before->second.northing);
     return true;
+}
+} // namespace
+
+bool Truth::At(std::int64_t ms, double& easting, double& northing) const {
+    return Between(track, ms, easting, northing);
+}
+
+bool Truth::HeadAt(std::int64_t ms, double& easting, double& northing) const {
+    return Between(head, ms, easting, northing);
 }
 
 double Truth::FromQuay(double easting, double northing) const {

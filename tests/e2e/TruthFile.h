@@ -41,6 +41,8 @@ struct Truth {
     /// The vehicle's position at `ms`, between the poses around it (or from the last two, up to
     /// 200 ms after the last); false outside the track.
     bool At(std::int64_t ms, double& easting, double& northing) const;
+    /// The head's position at `ms`, likewise between its poses at the pings around it.
+    bool HeadAt(std::int64_t ms, double& easting, double& northing) const;
     /// Distance of a point from the line through the quay wall (its first and last piece).
     double FromQuay(double easting, double northing) const;
 };
