@@ -5,8 +5,8 @@
 
 #include "contacts/CContactList.h"
 #include "contacts/ContactMarking.h"
-#include "gis/CContactWriter.h"
-#include "gis/ContactFile.h"
+#include "contacts/file/CContactWriter.h"
+#include "contacts/file/ContactFile.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -63,7 +63,7 @@ void MarkOnWindowThread(benchmark::State& state) {
     const PingSettings settings = Settings();
     const QImage picture = DrawnPicture();
     const std::string folder = Folder();
-    gis::CContactWriter writer;
+    contacts::CContactWriter writer;
     CContactList list;
     int i = 0;
     for (auto _ : state) {
@@ -103,7 +103,7 @@ void WriteOneContact(benchmark::State& state) {
     for (auto _ : state) {
         contact.number = ++number;
         const std::string error =
-            gis::WriteContactChanges(folder + "/bench.contacts.gpkg", {{number, &contact}});
+            contacts::WriteContactChanges(folder + "/bench.contacts.gpkg", {{number, &contact}});
         if (!error.empty()) {
             state.SkipWithError(error.c_str());
         }

@@ -8,8 +8,8 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "display/CPictureModel.h"
+#include "painting/PictureRenderer.h"
 #include "platform/qt/CSSocket.h"
-#include "platform/qt/PictureRenderer.h"
 #include "platform/qt/QtPorts.h"
 #include "support/HeadProcess.h"
 

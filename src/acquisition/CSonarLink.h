@@ -14,7 +14,7 @@
 #include "files/RecordHeader.h"
 #include "head/ReplyData.h"
 #include "navigation/CFixStore.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <array>
 #include <atomic>

@@ -1,26 +1,13 @@
 #include "acquisition/CTamsorDoc.h"
 
+#include "config/SettingsRules.h"
+
 #include "config/SettingsFile.h"
 #include "display/CPictureModel.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace vexar {
-
-namespace {
-// The first document that is initialised is the process-wide one until it goes. Another one
-// (a video export's, on a thread of its own) plays beside it and never takes its place.
-std::atomic<CTamsorDoc*> g_document{nullptr};
-
-void Unpublish(CTamsorDoc* document) {
-    g_document.compare_exchange_strong(document, nullptr);
-}
-} // namespace
-
-CTamsorDoc* TheDocument() {
-    return g_document.load();
-}
 
 std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int workers) {
     return std::make_unique<CTamsorDoc>(ports, workers);
@@ -55,7 +42,6 @@ CTamsorDoc::~CTamsorDoc() {
     }
     // The link's thread must not outlive the link.
     CloseSockets();
-    Unpublish(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -101,8 +87,6 @@ void CTamsorDoc::SetHold(bool hold) {
 // Life cycle
 
 bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::string& settingsPath) {
-    CTamsorDoc* none = nullptr;
-    g_document.compare_exchange_strong(none, this);
     m_programFolder = programFolder;
     m_settingsPath = settingsPath.empty() ? programFolder + kSettingsFileName : settingsPath;
     Settings settings = m_settings;
@@ -163,7 +147,6 @@ void CTamsorDoc::OnCloseDocument() {
     CloseSockets();
     m_link.connected = false;
     SaveOtherSettings();
-    Unpublish(this);
 }
 
 void CTamsorDoc::CloseAllFiles() {
@@ -196,7 +179,7 @@ void CTamsorDoc::StoreSettings(const Settings& settings) {
 
 void CTamsorDoc::ChangeSettings(const Settings& requested) {
     Settings settings = requested;
-    ClampChangedSettings(m_settings, settings);
+    NormaliseSettings(m_settings, settings);
     const SettingsChange change = SettingsChange::Between(m_settings, settings);
     if (!change.Any()) {
         return;
@@ -215,7 +198,7 @@ void CTamsorDoc::ApplySettings(const Settings& before) {
     // An inverted head swaps the halves of the picture; a zoom, mode or orientation draws another one.
     if (m_settings.view.zoomIndex != before.view.zoomIndex || sonar.displayMode != before.sonar.displayMode ||
         sonar.transducerUp != before.sonar.transducerUp ||
-        m_settings.view.orientation != before.view.orientation) {
+        m_settings.view.orientation != before.view.orientation || m_settings.mounting != before.mounting) {
         ResetPictureGeometry();
     }
     UpdateRollOverRule();

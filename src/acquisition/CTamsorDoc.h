@@ -15,7 +15,7 @@
 #include "navigation/CNavigation.h"
 #include "navigation/HeadPlacement.h"
 #include "navigation/XyzExport.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 #include "processing/HeadProcessors.h"
 
 #include <array>
@@ -378,9 +378,5 @@ private:
     const CFixStore* m_liveFixes = nullptr;
     std::string m_playbackTitle; ///< "Playback File: PATH"
 };
-
-/// The process-wide document, published by OnNewDocument of the first document initialised
-/// while none is published; null before and after.
-CTamsorDoc* TheDocument();
 
 } // namespace vexar

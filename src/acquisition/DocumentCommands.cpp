@@ -2,6 +2,8 @@
 
 #include "acquisition/DocumentCommands.h"
 
+#include "config/SettingsRules.h"
+#include "config/SettingsTable.h"
 #include "display/CPictureModel.h"
 #include "display/ColorTables.h"
 #include "display/PictureOrientation.h"
@@ -12,8 +14,6 @@
 namespace vexar {
 
 namespace {
-
-constexpr std::array<int, 3> kBeamSettings = {480, 240, 120};
 
 CommandState Enabled(bool enabled, bool checked = false) {
     return CommandState{enabled, checked};
@@ -86,14 +86,9 @@ void SetSamples(CTamsorDoc& doc, int id) {
     if (doc.IsPlayback()) {
         return;
     }
+    // The multiplier a shorter beam allows is left to the next command packet.
     const int samples = id == kCmdPoints1000 ? 1000 : 500;
-    doc.EditSettings([samples](Settings& s) {
-        s.sonar.samples = samples;
-        if (samples == 1000) {
-            s.sonar.rangeM = std::max(s.sonar.rangeM, 2.5f);
-            s.sonar.rangeIndex = RangeIndexFromMetres(s.sonar.rangeM);
-        }
-    });
+    doc.EditSettings([samples](Settings& s) { SelectSamples(s.sonar, samples); });
 }
 
 void ToggleTransducerUp(CTamsorDoc& doc, int) {
@@ -216,13 +211,13 @@ const std::array kCommands = {
     DocumentCommand{kCmdPoints1000, "1000", "Select 1000 data points per channel", true, SetSamples,
         [](const CTamsorDoc& d, int) { return Enabled(!d.IsPlayback(), d.Sonar().samples == 1000); }},
     DocumentCommand{kCmdBeams1440, "1440", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SetBeams(s.sonar, kBeamSettings[static_cast<std::size_t>(id - kCmdBeams1440)]); }); },
+        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SelectBeams(s.sonar, id - kCmdBeams1440); }); },
         [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamsIndex == id - kCmdBeams1440); }},
     DocumentCommand{kCmdBeams720, "720", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SetBeams(s.sonar, kBeamSettings[static_cast<std::size_t>(id - kCmdBeams1440)]); }); },
+        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SelectBeams(s.sonar, id - kCmdBeams1440); }); },
         [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamsIndex == id - kCmdBeams1440); }},
     DocumentCommand{kCmdBeams360, "360", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SetBeams(s.sonar, kBeamSettings[static_cast<std::size_t>(id - kCmdBeams1440)]); }); },
+        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SelectBeams(s.sonar, id - kCmdBeams1440); }); },
         [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamsIndex == id - kCmdBeams1440); }},
     DocumentCommand{kCmdModePolar, "Polar", "Display Image", true, SetDisplayMode,
         [](const CTamsorDoc& d, int) { return Enabled(true, d.Sonar().displayMode == kDisplayModePolar); }},
@@ -307,19 +302,16 @@ bool StepRange(CTamsorDoc& doc, int step) {
     if (doc.IsPlayback()) {
         return false;
     }
-    const int index = std::clamp(doc.Sonar().rangeIndex + step, 1, 4);
+    const int index = SettingOf("Operating Range").limits.Clamp(doc.Sonar().rangeIndex + step);
     if (index == doc.Sonar().rangeIndex) {
         return false;
     }
-    doc.EditSettings([index](Settings& s) {
-        s.sonar.rangeIndex = index;
-        s.sonar.rangeM = kRangeTable[static_cast<std::size_t>(index)];
-    });
+    doc.EditSettings([index](Settings& s) { SelectRange(s.sonar, index); });
     return true;
 }
 
 bool StepStartGain(CTamsorDoc& doc, int step) {
-    const int gain = std::clamp(doc.Sonar().startGainDb + step, 0, 20);
+    const int gain = SettingOf("Start Gain").limits.Clamp(doc.Sonar().startGainDb + step);
     if (gain == doc.Sonar().startGainDb) {
         return false;
     }
@@ -328,7 +320,7 @@ bool StepStartGain(CTamsorDoc& doc, int step) {
 }
 
 bool StepDisplayGain(CTamsorDoc& doc, int step) {
-    const int gain = std::clamp(doc.Sonar().displayGain + step, 1, 100);
+    const int gain = SettingOf("Display Gain").limits.Clamp(doc.Sonar().displayGain + step);
     if (gain == doc.Sonar().displayGain) {
         return false;
     }

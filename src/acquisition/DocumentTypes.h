@@ -6,7 +6,7 @@
 #include "acquisition/CSonarLink.h"
 #include "config/SettingsValues.h"
 #include "head/ReplyData.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <array>
 #include <cstdint>

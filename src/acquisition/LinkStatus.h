@@ -2,7 +2,7 @@
 // The link to the head and the recording as the status bar shows them. The diagnostics window
 // takes its connection and ping-rate rows from the same values, so the two never disagree.
 
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <string>
 

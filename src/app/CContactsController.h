@@ -6,8 +6,8 @@
 
 #include "acquisition/DocumentTypes.h"
 #include "contacts/CContactList.h"
-#include "gis/CContactWriter.h"
-#include "gis/ContactFile.h"
+#include "contacts/file/CContactWriter.h"
+#include "contacts/file/ContactFile.h"
 
 #include <QImage>
 #include <QObject>
@@ -80,7 +80,7 @@ private:
     CMOndrelView& m_view;
     IOperatorPort* m_operator;
     CContactList m_list;
-    gis::CContactWriter m_writer;
+    contacts::CContactWriter m_writer;
     QThreadPool m_encoders; ///< the chips are encoded here, off the window's thread
     QTimer m_watch;         ///< reads the writer's state for the operator
     std::string m_path;

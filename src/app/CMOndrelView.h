@@ -5,8 +5,8 @@
 
 #include "display/CPictureModel.h"
 #include "display/ViewPointer.h"
-#include "platform/qt/ContactMarkerPainter.h"
-#include "platform/qt/PictureRenderer.h"
+#include "painting/ContactMarkerPainter.h"
+#include "painting/PictureRenderer.h"
 
 #include <QImage>
 #include <QList>

@@ -454,9 +454,6 @@ void CMainFrame::OnSaveGeoPicture() {
 }
 
 void CMainFrame::OnSaveScreen() {
-    if (TheDocument() == nullptr) {
-        return;
-    }
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Save Image As:"),
                                      QString::fromStdString(m_doc.System().writeFolder), SaveScreenFilters());

@@ -6,7 +6,7 @@
 #include "acquisition/DocumentTypes.h"
 #include "common/Commands.h"
 #include "navigation/NavigationStatus.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <QMainWindow>
 

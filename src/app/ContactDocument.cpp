@@ -2,8 +2,8 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "contacts/ContactMarking.h"
+#include "contacts/file/ContactFile.h"
 #include "display/CPictureModel.h"
-#include "gis/ContactFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -56,11 +56,11 @@ Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
 
 std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
     if (doc.IsPlayback() && doc.Player().IsOpen()) {
-        return gis::ContactsPathBeside(doc.Player().Path());
+        return contacts::ContactsPathBeside(doc.Player().Path());
     }
     if (const RecordingStatus recording = doc.CurrentRecording();
         recording.active && !recording.path.empty()) {
-        return gis::ContactsPathBeside(recording.path);
+        return contacts::ContactsPathBeside(recording.path);
     }
     std::string folder = doc.System().writeFolder;
     if (folder.empty()) {

@@ -4,7 +4,7 @@
 // kept, the markers of the ping shown, and the played record of a contact.
 
 #include "contacts/Contact.h"
-#include "platform/qt/ContactMarkerPainter.h"
+#include "painting/ContactMarkerPainter.h"
 
 #include <QDate>
 

@@ -25,7 +25,7 @@ void CContactsController::FollowFile() {
     m_path = path;
     m_selected = 0;
     m_refused = false;
-    gis::ContactFileRead read = gis::ReadContactFile(path);
+    contacts::ContactFileRead read = contacts::ReadContactFile(path);
     if (!read.ok) {
         // Never written over: the ping goes on without the file's contacts.
         m_refused = true;
@@ -57,7 +57,7 @@ void CContactsController::OnRecordingChanged(const RecordingStatus&) {
 }
 
 void CContactsController::CheckWriter() {
-    const gis::CContactWriter::State state = m_writer.CurrentState();
+    const contacts::CContactWriter::State state = m_writer.CurrentState();
     if (!state.error.empty() && !m_failureShown) {
         m_failureShown = true;
         Tell("The contacts cannot be written: " + state.error +
@@ -76,7 +76,7 @@ bool CContactsController::FlushWrites() {
 }
 
 QString CContactsController::StateText() const {
-    const gis::CContactWriter::State state = m_writer.CurrentState();
+    const contacts::CContactWriter::State state = m_writer.CurrentState();
     QString text = QString::fromStdString(m_path);
     if (m_refused) {
         return text + QStringLiteral(": not a contacts file; contacts kept in this session only");
@@ -97,7 +97,7 @@ std::string CContactsController::ExportTo(const std::string& path) {
     if (suffix == "html" || suffix == "htm") {
         const std::string title = "Contacts of " + std::filesystem::path(m_path).filename().string();
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << gis::ContactReportHtml(m_list.All(), title);
+        out << contacts::ContactReportHtml(m_list.All(), title);
         out.close();
         return out ? std::string() : "cannot write " + path;
     }
@@ -106,13 +106,13 @@ std::string CContactsController::ExportTo(const std::string& path) {
                suffix + "; an HTML report can be saved";
     }
     if (suffix == "kml") {
-        return gis::ExportContactFile(m_path, path, gis::ContactFormat::Kml);
+        return contacts::ExportContactFile(m_path, path, contacts::ContactFormat::Kml);
     }
     if (suffix == "geojson" || suffix == "json") {
-        return gis::ExportContactFile(m_path, path, gis::ContactFormat::GeoJson);
+        return contacts::ExportContactFile(m_path, path, contacts::ContactFormat::GeoJson);
     }
     if (suffix == "csv") {
-        return gis::ExportContactFile(m_path, path, gis::ContactFormat::Csv);
+        return contacts::ExportContactFile(m_path, path, contacts::ContactFormat::Csv);
     }
     return "unknown format \"" + suffix + "\": use .kml, .geojson, .csv or .html";
 }

@@ -6,7 +6,7 @@
 #include "display/ViewPointer.h"
 #include "gis/GeoTiffWriter.h"
 #include "navigation/HeadPlacement.h"
-#include "platform/qt/PictureRenderer.h"
+#include "painting/PictureRenderer.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // The operator port of the console: message boxes, file dialogs and the document title, shown
 // over the main frame.
 
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 namespace vexar {
 

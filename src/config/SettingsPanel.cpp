@@ -2,6 +2,7 @@
 
 #include "common/RangeText.h"
 #include "common/TextParse.h"
+#include "config/SettingsRules.h"
 #include "config/SettingsTable.h"
 
 #include "common/TextFormat.h"
@@ -13,12 +14,6 @@
 namespace vexar {
 
 namespace {
-// The pulse follows range and multiplier at once, so the dialog, the diagnostics and the next
-// records show the pulse that the next command packet carries.
-void ApplyPulseLength(PingSettings& sonar) {
-    sonar.pulseLength = PulseLengthFor(sonar.rangeM, sonar.pulseLengthMultiplier);
-}
-
 // Moves the integer `member` by `delta`, kept within `limits`. False, with nothing stored, when
 // the value stays where it is.
 bool SpinValue(PingSettings& sonar, int PingSettings::*member, int delta, const SettingLimits& limits) {
@@ -181,8 +176,7 @@ bool CSettingsPanel::Spin(Settings& settings, bool live, SettingsSpin spin, int 
             !SpinValue(sonar, &PingSettings::rangeIndex, delta, SettingOf("Operating Range").limits)) {
             return false;
         }
-        sonar.rangeM = kRangeTable[static_cast<std::size_t>(sonar.rangeIndex)];
-        ApplyPulseLength(sonar);
+        SelectRange(sonar, sonar.rangeIndex);
         return true;
     case SettingsSpin::Frequency:
         return live &&
@@ -213,25 +207,16 @@ void CSettingsPanel::SelectPoints(Settings& settings, bool live, int index) {
         return;
     }
     PingSettings& first = settings.sonar;
-    first.samples = 500 * index + 500;
-    if (first.samples == 1000) {
-        if (first.rangeM < 2.5f) {
-            first.rangeM = 2.5f;
-        }
-        first.rangeIndex = RangeIndexFromMetres(first.rangeM);
-    } else if (!(first.pulseLengthMultiplier > 1.0f)) {
+    // The dialog raises the multiplier of a shorter beam at once (the menu leaves it to the next
+    // command packet).
+    if (index == 0 && !(first.pulseLengthMultiplier > 1.0f)) {
         first.pulseLengthMultiplier = 1.0f;
     }
-    ApplyPulseLength(first);
+    SelectSamples(first, 500 * index + 500);
 }
 
 void CSettingsPanel::SelectBeams(Settings& settings, int index) {
-    static constexpr int kBeams[] = {480, 240, 120};
-    if (index < 0 || index > 2) {
-        return;
-    }
-    settings.sonar.beamsIndex = index;
-    settings.sonar.beams = kBeams[index];
+    vexar::SelectBeams(settings.sonar, index);
 }
 
 void CSettingsPanel::SelectAveraging(Settings& settings, int index) {

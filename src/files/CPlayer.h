@@ -9,7 +9,7 @@
 #include "files/CDataFile.h"
 #include "files/RawRecording.h"
 #include "files/RecordHeader.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <array>
 #include <cstdint>

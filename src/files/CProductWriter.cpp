@@ -1,6 +1,6 @@
 #include "files/CProductWriter.h"
 
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <algorithm>
 

@@ -10,7 +10,7 @@
 #include "files/RawRecording.h"
 #include "files/RecordHeader.h"
 #include "head/COndrel.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <array>
 #include <cstdint>

@@ -193,7 +193,7 @@ void CNavigation::UpdateTrack() {
         const double dE = m_easting - m_previousEasting;
         const double dN = m_northing - m_previousNorthing;
         // A move of 5 m or more between two pings is a jump of the fix, not travel.
-        if (std::fabs(dE) < 5.0 && std::fabs(dN) < 5.0 && std::sqrt(dE * dE + dN * dN) < 5.0) {
+        if (IsTravel(dE, dN)) {
             m_trackOffsetX += dE;
             m_trackOffsetY += dN;
         }

@@ -4,11 +4,6 @@
 
 namespace vexar {
 
-namespace {
-// A move of this much or more between two fixes is a jump of the fix, not travel.
-constexpr double kJumpM = 5.0;
-} // namespace
-
 void MapTrack::Start() {
     m_started = false;
     m_originEasting = 0.0;
@@ -51,7 +46,7 @@ void MapTrack::Update(double latitudeDeg, double longitudeDeg, float depthM) {
     const double dN = fix.northing - m_northing;
     m_easting = fix.easting;
     m_northing = fix.northing;
-    if (std::fabs(dE) < kJumpM && std::fabs(dN) < kJumpM && std::sqrt(dE * dE + dN * dN) < kJumpM) {
+    if (IsTravel(dE, dN)) {
         m_offsetX += dE;
         m_offsetY += dN;
     }

@@ -150,6 +150,12 @@ UtmPoint LatLonToUtm(double latitudeDeg, double longitudeDeg) {
     return LatLonToUtmInZone(latitudeDeg, longitudeDeg, UtmZone(latitudeDeg, longitudeDeg));
 }
 
+bool IsTravel(double dEastM, double dNorthM) {
+    constexpr double kJumpM = 5.0;
+    return std::fabs(dEastM) < kJumpM && std::fabs(dNorthM) < kJumpM &&
+           std::sqrt(dEastM * dEastM + dNorthM * dNorthM) < kJumpM;
+}
+
 RotatedPoint RotateByAttitude(double x, double y, double z, float pitchDeg, float headingDeg, float rollDeg) {
     const double p = static_cast<double>(pitchDeg) * kAttitudeDegToRad;
     const double h = static_cast<double>(headingDeg) * kAttitudeDegToRad;

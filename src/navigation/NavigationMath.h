@@ -47,6 +47,10 @@ int UtmZone(double latitudeDeg, double longitudeDeg);
 /// A longitude in degrees brought into -180 <= value < 180.
 double NormaliseLongitude(double longitudeDeg);
 
+/// True when a move of `dEastM`, `dNorthM` between two fixes is travel; a move of 5 m or more in
+/// either axis, or in distance, is a jump of the fix, which a track leaves out.
+bool IsTravel(double dEastM, double dNorthM);
+
 /// A point turned by the vessel's attitude.
 struct RotatedPoint {
     double x = 0.0;

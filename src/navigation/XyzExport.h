@@ -5,7 +5,7 @@
 #include "head/PingSettings.h"
 #include "navigation/CNavigation.h"
 #include "navigation/HeadPlacement.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <optional>
 #include <string>

@@ -12,7 +12,7 @@
 // Threads: every public call may come from any thread; the wrapped socket is used by one thread
 // at a time, under the sender's socket lock.
 
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <chrono>
 #include <condition_variable>

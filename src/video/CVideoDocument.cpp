@@ -3,7 +3,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "display/CPictureModel.h"
 #include "files/CPlayer.h"
-#include "platform/qt/PictureRenderer.h"
+#include "painting/PictureRenderer.h"
 
 #include <vector>
 

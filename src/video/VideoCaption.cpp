@@ -1,6 +1,6 @@
 #include "video/VideoCaption.h"
 
-#include "platform/qt/PictureRenderer.h"
+#include "painting/PictureRenderer.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -2,8 +2,8 @@
 // contact without a position), files that are not contacts files refused and left untouched,
 // and the writer keeping what it cannot write until the folder can be written.
 
-#include "gis/CContactWriter.h"
-#include "gis/ContactFile.h"
+#include "contacts/file/CContactWriter.h"
+#include "contacts/file/ContactFile.h"
 #include "support/RecordingFixture.h"
 
 #include <gdal.h>
@@ -15,7 +15,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace vexar::gis {
+namespace vexar::contacts {
 namespace {
 
 Contact Sample(int number, bool withPosition) {
@@ -153,4 +153,4 @@ TEST(ContactFile, WriterKeepsWhatItCannotWriteYet) {
 }
 
 } // namespace
-} // namespace vexar::gis
+} // namespace vexar::contacts

@@ -2,7 +2,7 @@
 #include "display/CMeasureState.h"
 #include "display/CPictureModel.h"
 #include "display/OverlayLayout.h"
-#include "platform/qt/PictureRenderer.h"
+#include "painting/PictureRenderer.h"
 #include "support/RecordingFixture.h"
 #include "support/TestPing.h"
 

@@ -3,7 +3,7 @@
 // peer, a recording datagram sender and an operator who remembers what was shown.
 
 #include "acquisition/DocumentTypes.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <cstdint>
 #include <deque>

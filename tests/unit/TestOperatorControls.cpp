@@ -86,6 +86,38 @@ TEST_F(ControlsTest, DataPointsRaiseTheShortRangeAndAreLockedInPlayback) {
     EXPECT_EQ(doc.Sonar().samples, 1000);
 }
 
+// The menu and the settings dialog choose the data points by one rule: 1000 give the same settings
+// either way; 500 differ only as they should, the dialog raising a multiplier below 1 at once
+// where the menu leaves it to the next command packet.
+TEST_F(ControlsTest, MenuAndDialogChooseDataPointsByOneRule) {
+    const auto from = [this](int samples) {
+        doc.EditSettings([samples](Settings& s) {
+            s.sonar.rangeM = 1.25f;
+            s.sonar.samples = samples;
+            s.sonar.pulseLengthMultiplier = 0.5f;
+        });
+    };
+    const auto dialog = [this](int index) {
+        doc.EditSettings([index](Settings& s) { CSettingsPanel::SelectPoints(s, true, index); });
+    };
+    from(500);
+    Run(kCmdPoints1000);
+    const PingSettings menu = doc.Sonar();
+    from(500);
+    dialog(1);
+    EXPECT_EQ(doc.Sonar(), menu);
+    EXPECT_FLOAT_EQ(menu.rangeM, 2.5f);
+    EXPECT_EQ(menu.pulseLength, PulseLengthFor(2.5f, 0.5f));
+
+    from(1000);
+    Run(kCmdPoints500);
+    EXPECT_FLOAT_EQ(doc.Sonar().pulseLengthMultiplier, 0.5f);
+    from(1000);
+    dialog(0);
+    EXPECT_FLOAT_EQ(doc.Sonar().pulseLengthMultiplier, 1.0f);
+    EXPECT_EQ(doc.Sonar().samples, 500);
+}
+
 TEST_F(ControlsTest, ProfileMenusFollowDetection) {
     ASSERT_EQ(doc.Sonar().detectProfilePoints, 0);
     EXPECT_TRUE(State(kCmdProfileOff).checked);

@@ -3,7 +3,7 @@
 // one self-contained HTML page for a survey report.
 
 #include "CliCommand.h"
-#include "gis/ContactFile.h"
+#include "contacts/file/ContactFile.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -19,16 +19,16 @@ struct ContactsOptions {
     std::string report;
 };
 
-gis::ContactFormat FormatOf(const std::string& name) {
+contacts::ContactFormat FormatOf(const std::string& name) {
     if (name == "kml") {
-        return gis::ContactFormat::Kml;
+        return contacts::ContactFormat::Kml;
     }
-    return name == "geojson" ? gis::ContactFormat::GeoJson : gis::ContactFormat::Csv;
+    return name == "geojson" ? contacts::ContactFormat::GeoJson : contacts::ContactFormat::Csv;
 }
 
 void WriteReport(const std::vector<Contact>& contacts, const ContactsOptions& options) {
     const std::string title = "Contacts of " + std::filesystem::path(options.input).filename().string();
-    const std::string page = gis::ContactReportHtml(contacts, title);
+    const std::string page = contacts::ContactReportHtml(contacts, title);
     std::ofstream out(options.report, std::ios::binary | std::ios::trunc);
     out << page;
     out.close();
@@ -44,13 +44,13 @@ int RunContacts(const ContactsOptions& options) {
     if (options.format.empty() && options.report.empty()) {
         throw CLI::ValidationError("--to FORMAT OUT or --report OUT.html is needed");
     }
-    const gis::ContactFileRead read = gis::ReadContactFile(options.input);
+    const contacts::ContactFileRead read = contacts::ReadContactFile(options.input);
     if (!read.ok) {
         throw Failure(read.error);
     }
     if (!options.format.empty()) {
         const std::string error =
-            gis::ExportContactFile(options.input, options.output, FormatOf(options.format));
+            contacts::ExportContactFile(options.input, options.output, FormatOf(options.format));
         if (!error.empty()) {
             throw Failure(error);
         }

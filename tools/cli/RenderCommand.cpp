@@ -6,7 +6,7 @@
 
 #include "display/CPictureModel.h"
 #include "files/CPlayer.h"
-#include "platform/qt/PictureRenderer.h"
+#include "painting/PictureRenderer.h"
 
 #include <QImage>
 

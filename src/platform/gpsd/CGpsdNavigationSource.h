@@ -9,7 +9,7 @@
 // time-out; Stop waits for it then. On one machine (the usual set-up) it never waits.
 
 #include "navigation/NavigationSource.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <condition_variable>
 #include <cstdint>

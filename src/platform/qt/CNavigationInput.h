@@ -5,7 +5,7 @@
 
 #include "navigation/CFixStore.h"
 #include "navigation/NavigationSource.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <cstdint>
 #include <memory>

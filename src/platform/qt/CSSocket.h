@@ -2,7 +2,7 @@
 // CSSocket: the TCP link to the sonar head on a QTcpSocket, used in blocking mode by the sonar
 // link's thread.
 
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <cstdint>
 #include <memory>

@@ -6,7 +6,7 @@
 // growing pause (a quarter of a second up to five seconds), and the store's status says so.
 
 #include "navigation/NavigationSource.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <memory>
 #include <string>

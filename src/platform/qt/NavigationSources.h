@@ -2,7 +2,7 @@
 // The live navigation source a NavSourceChoice names, built on the adapters of this platform.
 
 #include "navigation/NavigationSource.h"
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Qt adapters of the timer, clock and datagram ports.
 
-#include "platform/Ports.h"
+#include "ports/Ports.h"
 
 #include <QHostAddress>
 #include <QObject>

@@ -11,8 +11,8 @@
 #include "app/CMOndrelView.h"
 #include "app/ConsoleCommands.h"
 #include "app/ContactDocument.h"
+#include "contacts/file/ContactFile.h"
 #include "display/PictureOrientation.h"
-#include "gis/ContactFile.h"
 
 #include <QApplication>
 #include <QTableView>
@@ -61,14 +61,14 @@ TEST_F(ContactsTest, MarkedAtThePointerAndKeptBesideTheRecording) {
     EXPECT_EQ(contact.position->epsg, 32631);
     EXPECT_EQ(contact.recording, Recording());
     Settle();
-    gis::ContactFileRead read = gis::ReadContactFile(ContactsFile());
+    contacts::ContactFileRead read = contacts::ReadContactFile(ContactsFile());
     ASSERT_TRUE(read.ok) << read.error;
     ASSERT_EQ(read.contacts.size(), 1u);
     EXPECT_FALSE(read.contacts[0].chipPng.empty());
 
     Contacts().Delete(1);
     Settle();
-    EXPECT_TRUE(gis::ReadContactFile(ContactsFile()).contacts.empty());
+    EXPECT_TRUE(contacts::ReadContactFile(ContactsFile()).contacts.empty());
     Contacts().UndoDelete();
     Contacts().SetNote(1, "mooring block");
     Settle();

@@ -1,10 +1,10 @@
-#include "gis/CContactWriter.h"
+#include "contacts/file/CContactWriter.h"
 
-#include "gis/ContactFile.h"
+#include "contacts/file/ContactFile.h"
 
 #include <vector>
 
-namespace vexar::gis {
+namespace vexar::contacts {
 
 CContactWriter::CContactWriter(std::chrono::milliseconds retryAfter)
     : m_retryAfter(retryAfter), m_thread([this] { Run(); }) {}
@@ -130,4 +130,4 @@ void CContactWriter::Run() {
     m_attempted.notify_all();
 }
 
-} // namespace vexar::gis
+} // namespace vexar::contacts

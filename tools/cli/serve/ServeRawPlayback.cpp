@@ -1,4 +1,4 @@
-#include "ServeRawPlayback.h"
+#include "serve/ServeRawPlayback.h"
 
 #include "HeadlessDocument.h"
 

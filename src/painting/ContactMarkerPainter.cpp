@@ -1,10 +1,10 @@
-#include "platform/qt/ContactMarkerPainter.h"
+#include "painting/ContactMarkerPainter.h"
 
 #include "acquisition/CTamsorDoc.h"
 #include "display/CPictureModel.h"
 #include "display/OverlayLayout.h"
 #include "display/ViewPointer.h"
-#include "platform/qt/PictureRenderer.h"
+#include "painting/PictureRenderer.h"
 
 #include <QPainter>
 #include <QPainterPath>

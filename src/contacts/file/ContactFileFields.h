@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-namespace vexar::gis::contact_file {
+namespace vexar::contacts::contact_file {
 
 struct FieldSpec {
     const char* name;
@@ -78,4 +78,4 @@ Dataset OpenGpkg(const std::string& path, bool update);
 /// text when the file is no contacts file.
 std::string CheckLayer(GDALDatasetH dataset, const std::string& path, OGRLayerH& layer);
 
-} // namespace vexar::gis::contact_file
+} // namespace vexar::contacts::contact_file

@@ -5,8 +5,8 @@
 // whose point file (same name, .P96) is in the list too plays with it, ping by ping.
 
 #include "CliCommand.h"
-#include "ServeRawPlayback.h"
 #include "serve/CProductFileReader.h"
+#include "serve/ServeRawPlayback.h"
 
 #include <cstdint>
 #include <memory>

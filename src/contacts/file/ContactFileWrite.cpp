@@ -1,9 +1,9 @@
 // Writing contacts into their GeoPackage, one transaction for a batch of changes, and handing
 // them over in other formats.
 
-#include "gis/ContactFile.h"
+#include "contacts/file/ContactFile.h"
 
-#include "gis/ContactFileFields.h"
+#include "contacts/file/ContactFileFields.h"
 
 #include <gdal_utils.h>
 #include <ogr_srs_api.h>
@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <vector>
 
-namespace vexar::gis {
+namespace vexar::contacts {
 
 using namespace contact_file;
 
@@ -239,4 +239,4 @@ std::string ExportContactFile(const std::string& gpkgPath, const std::string& ou
     return {};
 }
 
-} // namespace vexar::gis
+} // namespace vexar::contacts

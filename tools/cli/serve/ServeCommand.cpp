@@ -4,12 +4,12 @@
 // only. Read-only: nothing from a browser goes anywhere but this program.
 
 #include "CliCommand.h"
-#include "ServePlayback.h"
 #include "serve/CFrameComposer.h"
 #include "serve/CHttpGate.h"
 #include "serve/CObserverHub.h"
 #include "serve/CPageServer.h"
 #include "serve/CUdpRecordReceiver.h"
+#include "serve/ServePlayback.h"
 
 #include "common/TextParse.h"
 #include "config/CProfileFile.h"

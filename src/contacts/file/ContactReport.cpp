@@ -1,12 +1,12 @@
 // The survey report of a contacts file: one HTML page that needs nothing beside it.
 
-#include "gis/ContactFile.h"
+#include "contacts/file/ContactFile.h"
 
 #include <array>
 #include <cstdio>
 #include <string_view>
 
-namespace vexar::gis {
+namespace vexar::contacts {
 
 namespace {
 
@@ -110,4 +110,4 @@ std::string ContactReportHtml(const std::vector<Contact>& contacts, const std::s
     return page + "</tbody></table>\n</body></html>\n";
 }
 
-} // namespace vexar::gis
+} // namespace vexar::contacts

@@ -1,4 +1,4 @@
-#include "ServePlayback.h"
+#include "serve/ServePlayback.h"
 
 #include "files/CPlayer.h"
 

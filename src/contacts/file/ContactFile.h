@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace vexar::gis {
+namespace vexar::contacts {
 
 /// The name of the layer of contacts.
 inline constexpr const char* kContactsLayer = "contacts";
@@ -51,4 +51,4 @@ std::string ExportContactFile(const std::string& gpkgPath, const std::string& ou
 /// outside files, styles or scripts. `title` heads the page.
 std::string ContactReportHtml(const std::vector<Contact>& contacts, const std::string& title);
 
-} // namespace vexar::gis
+} // namespace vexar::contacts

@@ -1,12 +1,12 @@
-#include "gis/ContactFile.h"
+#include "contacts/file/ContactFile.h"
 
-#include "gis/ContactFileFields.h"
+#include "contacts/file/ContactFileFields.h"
 
 #include <filesystem>
 #include <memory>
 #include <set>
 
-namespace vexar::gis {
+namespace vexar::contacts {
 
 namespace contact_file {
 
@@ -177,4 +177,4 @@ ContactFileRead ReadContactFile(const std::string& path) {
     return read;
 }
 
-} // namespace vexar::gis
+} // namespace vexar::contacts

@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-namespace vexar::gis {
+namespace vexar::contacts {
 
 class CContactWriter {
 public:
@@ -68,4 +68,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace vexar::gis
+} // namespace vexar::contacts

@@ -1,10 +1,10 @@
-#include "platform/qt/PictureRenderer.h"
+#include "painting/PictureRenderer.h"
 
 #include "acquisition/CTamsorDoc.h"
 #include "display/CMeasureState.h"
 #include "display/CPictureModel.h"
 #include "display/OverlayLayout.h"
-#include "platform/qt/ContactMarkerPainter.h"
+#include "painting/ContactMarkerPainter.h"
 
 #include <QFontMetrics>
 #include <QPainter>
