@@ -60,7 +60,8 @@ struct Scene {
 
 void PerPingUpdate(benchmark::State& state) {
     Scene scene(state.range(0) != 0, static_cast<int>(state.range(1)));
-    scene.view.orientation = state.range(2) != 0 ? vexar::kOrientationNorthUp : vexar::kOrientationHeadUp;
+    scene.view.orientation =
+        state.range(2) != 0 ? vexar::ViewOrientation::NorthUp : vexar::ViewOrientation::HeadUp;
     for (auto _ : state) {
         (*scene.heads)[0].m_newData = 1;
         scene.model->Update(scene.Input());

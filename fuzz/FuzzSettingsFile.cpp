@@ -46,11 +46,11 @@ void ReadLoadedValues(const vexar::CTamsorDoc& doc) {
     (void)vexar::UpdateDiagnosticsTexts(doc);
     for (const vexar::DocumentCommand& command : vexar::DocumentCommands()) {
         if (command.state != nullptr) {
-            (void)command.state(doc, command.id);
+            (void)command.state(doc, command.value);
         }
     }
     const vexar::PingSettings& sonar = doc.Sonar();
-    const int unit = doc.View().unit;
+    const vexar::DistanceUnit unit = doc.View().unit;
     const float scale = vexar::SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient);
     (void)vexar::GridSpacingPx(400.0f, unit, scale);
     for (int i = 1; i <= 5; ++i) {

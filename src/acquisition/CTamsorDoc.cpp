@@ -287,8 +287,8 @@ PictureInput CTamsorDoc::Picture() const {
     PictureInput input;
     input.settings = &m_settings.sonar;
     input.view = &m_settings.view;
-    input.combinedImage = m_combinedImage.data();
-    input.combinedProfile = m_combinedProfile.data();
+    input.combinedImage = m_combined.Image().data();
+    input.combinedProfile = m_combined.Profile().data();
     input.heads = &m_heads;
     input.displayedPingPeriodMs = m_timings.displayedPingPeriodMs;
     input.geometryVersion = m_geometryVersion;

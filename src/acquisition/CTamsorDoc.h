@@ -16,6 +16,7 @@
 #include "navigation/HeadPlacement.h"
 #include "navigation/XyzExport.h"
 #include "ports/Ports.h"
+#include "processing/CCombinedImage.h"
 #include "processing/HeadProcessors.h"
 
 #include <array>
@@ -108,12 +109,9 @@ public:
     /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
     int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
     /// kCombinedBeams rows of kMaxSamples values.
-    std::span<const float> CombinedImage() const { return m_combinedImage; }
-    float CombinedImageAt(int beam, int sample) const {
-        return m_combinedImage[static_cast<std::size_t>(beam) * kMaxSamples +
-                               static_cast<std::size_t>(sample)];
-    }
-    std::span<const float> CombinedProfile() const { return m_combinedProfile; }
+    std::span<const float> CombinedImage() const { return m_combined.Image(); }
+    float CombinedImageAt(int beam, int sample) const { return m_combined.At(beam, sample); }
+    std::span<const float> CombinedProfile() const { return m_combined.Profile(); }
     /// The sentence of the current ping; empty when it has none.
     const std::string& NavigationSentence() const { return m_navigationSentence; }
     /// Position, attitude, display texts and XYZ track parsed from the sentences.
@@ -264,14 +262,8 @@ private:
     void EndPing();
     void RefreshStatus();
     void WriteProducts();
-    void AssembleCombinedImage(int perHead, int firstCentral, int quadrant, bool holdBack);
-    void PlanCombinedRows(int perHead, int firstCentral, int quadrant,
-                          const std::array<bool, kHeadCount>& fresh);
-    void PlanHeadRows(int head, int firstRow, int rowCount, int toRow);
-    void MoveOldCombinedRows();
-    void CopyPlannedRows(int head);
-    static void CopyPlannedRowsOfHead(void* document, int head);
-    void ClearCombinedImage();
+    void AssembleCombinedImage(const CombinedLayout& layout, bool holdBack);
+    void ClearCombinedImage() { m_combined.Clear(m_workers); }
     RecordContext PingRecordContext() const;
     /// Rebuilds the date, time, millisecond, automatic-name and time-stamp strings from the
     /// clock, or from the time a ping was requested.
@@ -333,13 +325,7 @@ private:
     std::array<COndrel, kHeadCount> m_heads;
     ReplyBlock m_replyBuffer{};
     PingBuffer m_pingBuffer{};
-    std::array<float, static_cast<std::size_t>(kCombinedBeams) * kMaxSamples> m_combinedImage{};
-    std::array<float, kCombinedBeams> m_combinedProfile{};
-    /// The combined image's rows as beam-record bytes, when the ping builds a beam record: each
-    /// row a head gives is converted by the thread that copied it in, while it is still in cache.
-    std::vector<std::uint8_t> m_combinedBytes;
-    int m_combinedBytesSamples = 0; ///< samples of each converted row; 0 outside a ping's routine
-    std::array<const std::uint8_t*, kCombinedBeams> m_convertedRows{};
+    CCombinedImage m_combined{m_heads};
     int m_beamsPerHeadShown = 0; ///< beams each head gave the combined image at the last ping
     std::string m_navigationSentence;
     CNavigation m_navigation;
@@ -350,13 +336,6 @@ private:
     std::string m_title;
     ViewState m_view;
 
-    /// Where a combined row comes from in this ping: kept as it is, moved from another combined
-    /// row of the last ping, or copied from a head image row.
-    struct CombinedRowSource {
-        std::int16_t head = -1; ///< -1: combined row `row` of the last ping
-        std::int16_t row = 0;
-    };
-    std::array<CombinedRowSource, kCombinedBeams> m_rowPlan{};
     /// Fresh heads of the live ping being processed in turns that wait for a turn of their own.
     std::array<bool, kHeadCount> m_heldBackHeads{};
     bool m_pingInTurns = false;

@@ -27,27 +27,24 @@ bool IsLevel(const CTamsorDoc& doc) {
 }
 
 bool IsNorthUp(const CTamsorDoc& doc) {
-    return IsLevel(doc) && doc.View().orientation == kOrientationNorthUp;
+    return IsLevel(doc) && doc.View().orientation == ViewOrientation::NorthUp;
 }
 
-void RecordKindOf(CTamsorDoc& doc, int id) {
-    doc.OnRecord(id == kCmdRecordR96 ? RecordKind::Raw
-                                     : (id == kCmdRecordB96 ? RecordKind::Beam : RecordKind::Point));
+void Record(CTamsorDoc& doc, int kind) {
+    doc.OnRecord(static_cast<RecordKind>(kind));
 }
 
-CommandState RecordState(const CTamsorDoc& doc, int id) {
-    const RecordKind kind =
-        id == kCmdRecordR96 ? RecordKind::Raw : (id == kCmdRecordB96 ? RecordKind::Beam : RecordKind::Point);
-    return Enabled(!doc.Recorder().AnyRecording(), doc.Recorder().IsRecording(kind));
+CommandState RecordState(const CTamsorDoc& doc, int kind) {
+    return Enabled(!doc.Recorder().AnyRecording(), doc.Recorder().IsRecording(static_cast<RecordKind>(kind)));
 }
 
-void AutoFileSize(CTamsorDoc& doc, int id) {
-    doc.EditSettings([id](Settings& s) { s.system.autoFileSize = id - kCmdAutoSize500M + 1; });
+void AutoFileSize(CTamsorDoc& doc, int size) {
+    doc.EditSettings([size](Settings& s) { s.system.autoFileSize = size; });
 }
 
-CommandState AutoFileSizeState(const CTamsorDoc& doc, int id) {
-    const int size = doc.System().autoFileSize;
-    return Enabled(!doc.IsPlayback() && size != 0, size == id - kCmdAutoSize500M + 1);
+CommandState AutoFileSizeState(const CTamsorDoc& doc, int size) {
+    const int chosen = doc.System().autoFileSize;
+    return Enabled(!doc.IsPlayback() && chosen != 0, chosen == size);
 }
 
 // ---- View ----
@@ -58,37 +55,82 @@ void SetZoom(CTamsorDoc& doc, int index) {
     }
 }
 
-void SetDisplayMode(CTamsorDoc& doc, int id) {
-    const bool polar = id == kCmdModePolar;
+CommandState ZoomState(const CTamsorDoc& doc, int index) {
+    return Enabled(true, doc.View().zoomIndex == index);
+}
+
+void SetUnit(CTamsorDoc& doc, int unit) {
+    doc.EditSettings([unit](Settings& s) { s.view.unit = static_cast<DistanceUnit>(unit); });
+}
+
+CommandState UnitState(const CTamsorDoc& doc, int unit) {
+    return Enabled(true, doc.View().unit == static_cast<DistanceUnit>(unit));
+}
+
+void SetDisplayMode(CTamsorDoc& doc, int mode) {
+    const bool polar = mode == kDisplayModePolar;
     doc.EditSettings([polar](Settings& s) {
         s.sonar.displayMode = polar ? kDisplayModePolar : kDisplayModeBeamTest;
-        if (s.view.grid != 0) {
-            s.view.grid = polar ? 1 : 3;
+        if (s.view.grid != GridStyle::None) {
+            s.view.grid = polar ? GridStyle::Polar : GridStyle::Line;
         }
     });
     doc.ClearImage();
 }
 
-CommandState GridState(const CTamsorDoc& doc, int id) {
-    CommandState state{true, doc.View().grid == id - kCmdGridNone};
+CommandState DisplayModeState(const CTamsorDoc& doc, int mode) {
+    return Enabled(true, doc.Sonar().displayMode == mode);
+}
+
+void SetGrid(CTamsorDoc& doc, int style) {
+    doc.EditSettings([style](Settings& s) { s.view.grid = static_cast<GridStyle>(style); });
+}
+
+CommandState GridState(const CTamsorDoc& doc, int value) {
+    const auto style = static_cast<GridStyle>(value);
+    CommandState state{true, doc.View().grid == style};
     const int mode = doc.Sonar().displayMode;
     if (mode == kDisplayModePolar) {
-        state.enabled = id != kCmdGridLine;
+        state.enabled = style != GridStyle::Line;
     } else if (mode == kDisplayModeBeamTest) {
-        state.enabled = id != kCmdGridPolar && id != kCmdGridRectangular;
+        state.enabled = style != GridStyle::Polar && style != GridStyle::Rectangular;
     }
     return state;
 }
 
+void SetOrientation(CTamsorDoc& doc, int orientation) {
+    doc.EditSettings(
+        [orientation](Settings& s) { s.view.orientation = static_cast<ViewOrientation>(orientation); });
+}
+
 // ---- Sonar and processing ----
 
-void SetSamples(CTamsorDoc& doc, int id) {
+void SetSamples(CTamsorDoc& doc, int samples) {
     if (doc.IsPlayback()) {
         return;
     }
     // The multiplier a shorter beam allows is left to the next command packet.
-    const int samples = id == kCmdPoints1000 ? 1000 : 500;
     doc.EditSettings([samples](Settings& s) { SelectSamples(s.sonar, samples); });
+}
+
+CommandState SamplesState(const CTamsorDoc& doc, int samples) {
+    return Enabled(!doc.IsPlayback(), doc.Sonar().samples == samples);
+}
+
+void SetBeams(CTamsorDoc& doc, int index) {
+    doc.EditSettings([index](Settings& s) { SelectBeams(s.sonar, index); });
+}
+
+CommandState BeamsState(const CTamsorDoc& doc, int index) {
+    return Enabled(true, doc.Sonar().beamsIndex == index);
+}
+
+void SetBeamWidth(CTamsorDoc& doc, int width) {
+    doc.EditSettings([width](Settings& s) { s.sonar.beamWidth = width; });
+}
+
+CommandState BeamWidthState(const CTamsorDoc& doc, int width) {
+    return Enabled(true, doc.Sonar().beamWidth == width);
 }
 
 void ToggleTransducerUp(CTamsorDoc& doc, int) {
@@ -103,43 +145,54 @@ void ToggleProfilePoints(CTamsorDoc& doc, int) {
         [](Settings& s) { s.sonar.detectProfilePoints = s.sonar.detectProfilePoints != 0 ? 0 : 1; });
 }
 
-void SetProfileDisplay(CTamsorDoc& doc, int id) {
-    doc.EditSettings([id](Settings& s) { s.view.profileDisplay = id - kCmdMixHigh; });
+void SetProfileDisplay(CTamsorDoc& doc, int display) {
+    doc.EditSettings([display](Settings& s) { s.view.profileDisplay = display; });
 }
 
-CommandState ProfileDisplayState(const CTamsorDoc& doc, int id) {
-    return Enabled(doc.Sonar().detectProfilePoints != 0, doc.View().profileDisplay == id - kCmdMixHigh);
+CommandState ProfileDisplayState(const CTamsorDoc& doc, int display) {
+    return Enabled(doc.Sonar().detectProfilePoints != 0, doc.View().profileDisplay == display);
 }
 
-void SetFilter(CTamsorDoc& doc, int id) {
-    doc.EditSettings([id](Settings& s) { s.sonar.profileFilterType = id - kCmdFilterFirst; });
+void SetFilter(CTamsorDoc& doc, int filter) {
+    doc.EditSettings([filter](Settings& s) { s.sonar.profileFilterType = filter; });
 }
 
-CommandState FilterState(const CTamsorDoc& doc, int id) {
-    return Enabled(true, doc.Sonar().profileFilterType == id - kCmdFilterFirst);
+CommandState FilterState(const CTamsorDoc& doc, int filter) {
+    return Enabled(true, doc.Sonar().profileFilterType == filter);
 }
 
-// Averaging ids step by two: "OFF" is 1 ping, "3 shots" 3, ...
-void SetAveraging(CTamsorDoc& doc, int id) {
-    doc.EditSettings([id](Settings& s) { s.sonar.average = id - (kCmdAverageOff - 1); });
+/// The pings averaged: 1 ("OFF"), 3, 5, 7 or 9.
+void SetAveraging(CTamsorDoc& doc, int pings) {
+    doc.EditSettings([pings](Settings& s) { s.sonar.average = pings; });
 }
 
-CommandState AveragingState(const CTamsorDoc& doc, int id) {
-    return Enabled(true, doc.Sonar().average == id - (kCmdAverageOff - 1));
+CommandState AveragingState(const CTamsorDoc& doc, int pings) {
+    return Enabled(true, doc.Sonar().average == pings);
 }
 
-void SetColorTable(CTamsorDoc& doc, int id) {
-    doc.EditSettings([id](Settings& s) { s.view.colorTable = id - kCmdColorFirst; });
+void SetColorTable(CTamsorDoc& doc, int table) {
+    doc.EditSettings([table](Settings& s) { s.view.colorTable = table; });
 }
 
-CommandState ColorTableState(const CTamsorDoc& doc, int id) {
-    return Enabled(true, doc.View().colorTable == id - kCmdColorFirst);
+CommandState ColorTableState(const CTamsorDoc& doc, int table) {
+    return Enabled(true, doc.View().colorTable == table);
 }
 
 // ---- Playback controls ----
 
 CommandState PlaybackControlState(const CTamsorDoc& doc, int) {
     return Enabled(doc.IsPlayback());
+}
+
+constexpr int Raw = static_cast<int>(RecordKind::Raw);
+constexpr int Beam = static_cast<int>(RecordKind::Beam);
+constexpr int Point = static_cast<int>(RecordKind::Point);
+constexpr int Metric = static_cast<int>(DistanceUnit::Metric);
+constexpr int Imperial = static_cast<int>(DistanceUnit::Imperial);
+constexpr int HeadUp = static_cast<int>(ViewOrientation::HeadUp);
+constexpr int NorthUp = static_cast<int>(ViewOrientation::NorthUp);
+constexpr int Grid(GridStyle style) {
+    return static_cast<int>(style);
 }
 
 // clang-format off
@@ -149,9 +202,9 @@ const std::array kCommands = {
         [](CTamsorDoc& d, int) { d.OnRealTime(); }},
     DocumentCommand{kCmdPlayback, "&Playback...", "Playback a Sonar Data File", false,
         [](CTamsorDoc& d, int) { d.OnOpenPlayback(); }},
-    DocumentCommand{kCmdRecordR96, "&Record ( .R96 Format)", "Record Sonar Data File .R96", true, RecordKindOf, RecordState},
-    DocumentCommand{kCmdRecordB96, "Record ( .B96 Format)", "", true, RecordKindOf, RecordState},
-    DocumentCommand{kCmdRecordP96, "Record ( .P96 Format)", "", true, RecordKindOf, RecordState},
+    DocumentCommand{kCmdRecordR96, "&Record ( .R96 Format)", "Record Sonar Data File .R96", true, Record, RecordState, Raw},
+    DocumentCommand{kCmdRecordB96, "Record ( .B96 Format)", "", true, Record, RecordState, Beam},
+    DocumentCommand{kCmdRecordP96, "Record ( .P96 Format)", "", true, Record, RecordState, Point},
     DocumentCommand{kCmdStopRecording, "&Stop Recording...", "Stop Recording Process", false,
         [](CTamsorDoc& d, int) { d.StopRecording(); },
         [](const CTamsorDoc& d, int) { return Enabled(d.Recorder().AnyRecording()); }},
@@ -163,102 +216,75 @@ const std::array kCommands = {
     DocumentCommand{kCmdAutoSizeEnable, "Enable", "", true,
         [](CTamsorDoc& d, int) { d.EditSettings([](Settings& s) { s.system.autoFileSize = s.system.autoFileSize == 0 ? 1 : 0; }); },
         [](const CTamsorDoc& d, int) { return Enabled(true, d.System().autoFileSize > 0); }},
-    DocumentCommand{kCmdAutoSize500M, "500 MBytes", "", true, AutoFileSize, AutoFileSizeState},
-    DocumentCommand{kCmdAutoSize500M + 1, "1 GBytes", "", true, AutoFileSize, AutoFileSizeState},
-    DocumentCommand{kCmdAutoSize500M + 2, "2 GBytes", "", true, AutoFileSize, AutoFileSizeState},
-    DocumentCommand{kCmdAutoSize500M + 3, "3 GBytes", "", true, AutoFileSize, AutoFileSizeState},
-    DocumentCommand{kCmdAutoSize4G, "4 GBytes", "", true, AutoFileSize, AutoFileSizeState},
+    // "Auto File Size": 1 is 500 MBytes, 2 to 5 are 1 to 4 GBytes.
+    DocumentCommand{kCmdAutoSize500M, "500 MBytes", "", true, AutoFileSize, AutoFileSizeState, 1},
+    DocumentCommand{kCmdAutoSize1G, "1 GBytes", "", true, AutoFileSize, AutoFileSizeState, 2},
+    DocumentCommand{kCmdAutoSize2G, "2 GBytes", "", true, AutoFileSize, AutoFileSizeState, 3},
+    DocumentCommand{kCmdAutoSize3G, "3 GBytes", "", true, AutoFileSize, AutoFileSizeState, 4},
+    DocumentCommand{kCmdAutoSize4G, "4 GBytes", "", true, AutoFileSize, AutoFileSizeState, 5},
 
     // View
-    DocumentCommand{kCmdZoom100, "100 %", "", true, [](CTamsorDoc& d, int id) { SetZoom(d, id - kCmdZoom100); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.View().zoomIndex == id - kCmdZoom100); }},
-    DocumentCommand{kCmdZoom50, "50 %", "", true, [](CTamsorDoc& d, int id) { SetZoom(d, id - kCmdZoom100); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.View().zoomIndex == id - kCmdZoom100); }},
-    DocumentCommand{kCmdZoomFill, "Fill Screen", "", true, [](CTamsorDoc& d, int id) { SetZoom(d, id - kCmdZoom100); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.View().zoomIndex == id - kCmdZoom100); }},
+    DocumentCommand{kCmdZoom100, "100 %", "", true, SetZoom, ZoomState, 0},
+    DocumentCommand{kCmdZoom50, "50 %", "", true, SetZoom, ZoomState, 1},
+    DocumentCommand{kCmdZoomFill, "Fill Screen", "", true, SetZoom, ZoomState, 2},
     DocumentCommand{kCmdClearImage, "Clear Image", "Clear Image", false, [](CTamsorDoc& d, int) { d.ClearImage(); }},
-    DocumentCommand{kCmdUnitsMetric, "Metric", "", true,
-        [](CTamsorDoc& d, int) { d.EditSettings([](Settings& s) { s.view.unit = 0; }); },
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.View().unit == 0); }},
-    DocumentCommand{kCmdUnitsImperial, "Imperial", "", true,
-        [](CTamsorDoc& d, int) { d.EditSettings([](Settings& s) { s.view.unit = 1; }); },
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.View().unit == 1); }},
-    DocumentCommand{kCmdGridNone, "None", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.grid = id - kCmdGridNone; }); }, GridState},
-    DocumentCommand{kCmdGridPolar, "Polar", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.grid = id - kCmdGridNone; }); }, GridState},
-    DocumentCommand{kCmdGridRectangular, "Rectangular", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.grid = id - kCmdGridNone; }); }, GridState},
-    DocumentCommand{kCmdGridLine, "Line", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.grid = id - kCmdGridNone; }); }, GridState},
+    DocumentCommand{kCmdUnitsMetric, "Metric", "", true, SetUnit, UnitState, Metric},
+    DocumentCommand{kCmdUnitsImperial, "Imperial", "", true, SetUnit, UnitState, Imperial},
+    DocumentCommand{kCmdGridNone, "None", "", true, SetGrid, GridState, Grid(GridStyle::None)},
+    DocumentCommand{kCmdGridPolar, "Polar", "", true, SetGrid, GridState, Grid(GridStyle::Polar)},
+    DocumentCommand{kCmdGridRectangular, "Rectangular", "", true, SetGrid, GridState, Grid(GridStyle::Rectangular)},
+    DocumentCommand{kCmdGridLine, "Line", "", true, SetGrid, GridState, Grid(GridStyle::Line)},
     DocumentCommand{kCmdRangeMark, "Display Range Mark", "", true,
         [](CTamsorDoc& d, int) { d.EditSettings([](Settings& s) { s.view.rangeMark = s.view.rangeMark != 0 ? 0 : 1; }); },
         [](const CTamsorDoc& d, int) { return Enabled(true, d.View().rangeMark != 0); }},
     DocumentCommand{kCmdHold, "&Hold", "", true, [](CTamsorDoc& d, int) { d.OnHold(); },
         [](const CTamsorDoc& d, int) { return Enabled(true, d.IsHeld()); }},
-    DocumentCommand{kCmdHeadUp, "Head Up", "Draw the picture with the bow at the top", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.orientation = id - kCmdHeadUp; }); },
-        [](const CTamsorDoc& d, int) { return Enabled(true, !IsNorthUp(d)); }},
+    DocumentCommand{kCmdHeadUp, "Head Up", "Draw the picture with the bow at the top", true, SetOrientation,
+        [](const CTamsorDoc& d, int) { return Enabled(true, !IsNorthUp(d)); }, HeadUp},
     DocumentCommand{kCmdNorthUp, "North Up",
         "Turn the picture by the heading, north at the top (a level head only: a vertical head's picture is a "
-        "cross-section)", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.view.orientation = id - kCmdHeadUp; }); },
-        [](const CTamsorDoc& d, int) { return Enabled(IsLevel(d), IsNorthUp(d)); }},
+        "cross-section)", true, SetOrientation,
+        [](const CTamsorDoc& d, int) { return Enabled(IsLevel(d), IsNorthUp(d)); }, NorthUp},
 
     // Data points, beams, mode, beam width, averaging
-    DocumentCommand{kCmdPoints500, "500", "Select 500 data points per channel", true, SetSamples,
-        [](const CTamsorDoc& d, int) { return Enabled(!d.IsPlayback(), d.Sonar().samples == 500); }},
-    DocumentCommand{kCmdPoints1000, "1000", "Select 1000 data points per channel", true, SetSamples,
-        [](const CTamsorDoc& d, int) { return Enabled(!d.IsPlayback(), d.Sonar().samples == 1000); }},
-    DocumentCommand{kCmdBeams1440, "1440", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SelectBeams(s.sonar, id - kCmdBeams1440); }); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamsIndex == id - kCmdBeams1440); }},
-    DocumentCommand{kCmdBeams720, "720", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SelectBeams(s.sonar, id - kCmdBeams1440); }); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamsIndex == id - kCmdBeams1440); }},
-    DocumentCommand{kCmdBeams360, "360", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { SelectBeams(s.sonar, id - kCmdBeams1440); }); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamsIndex == id - kCmdBeams1440); }},
-    DocumentCommand{kCmdModePolar, "Polar", "Display Image", true, SetDisplayMode,
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.Sonar().displayMode == kDisplayModePolar); }},
-    DocumentCommand{kCmdModeBeamTest, "Beam Test", "Display Raw Beams Data", true, SetDisplayMode,
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.Sonar().displayMode == kDisplayModeBeamTest); }},
-    DocumentCommand{kCmdWidthWide, "Wide", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.sonar.beamWidth = id - kCmdWidthWide; }); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamWidth == id - kCmdWidthWide); }},
-    DocumentCommand{kCmdWidthNormal, "Normal", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.sonar.beamWidth = id - kCmdWidthWide; }); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamWidth == id - kCmdWidthWide); }},
-    DocumentCommand{kCmdWidthNarrow, "Narrow", "", true,
-        [](CTamsorDoc& d, int id) { d.EditSettings([id](Settings& s) { s.sonar.beamWidth = id - kCmdWidthWide; }); },
-        [](const CTamsorDoc& d, int id) { return Enabled(true, d.Sonar().beamWidth == id - kCmdWidthWide); }},
-    DocumentCommand{kCmdAverageOff, "OFF", "", true, SetAveraging, AveragingState},
-    DocumentCommand{kCmdAverage3, "3 shots", "", true, SetAveraging, AveragingState},
-    DocumentCommand{kCmdAverage5, "5 shots", "", true, SetAveraging, AveragingState},
-    DocumentCommand{kCmdAverage7, "7 shots", "", true, SetAveraging, AveragingState},
-    DocumentCommand{kCmdAverage9, "9 shots", "", true, SetAveraging, AveragingState},
+    DocumentCommand{kCmdPoints500, "500", "Select 500 data points per channel", true, SetSamples, SamplesState, 500},
+    DocumentCommand{kCmdPoints1000, "1000", "Select 1000 data points per channel", true, SetSamples, SamplesState, 1000},
+    DocumentCommand{kCmdBeams1440, "1440", "", true, SetBeams, BeamsState, 0},
+    DocumentCommand{kCmdBeams720, "720", "", true, SetBeams, BeamsState, 1},
+    DocumentCommand{kCmdBeams360, "360", "", true, SetBeams, BeamsState, 2},
+    DocumentCommand{kCmdModePolar, "Polar", "Display Image", true, SetDisplayMode, DisplayModeState, kDisplayModePolar},
+    DocumentCommand{kCmdModeBeamTest, "Beam Test", "Display Raw Beams Data", true, SetDisplayMode, DisplayModeState,
+        kDisplayModeBeamTest},
+    DocumentCommand{kCmdWidthWide, "Wide", "", true, SetBeamWidth, BeamWidthState, 0},
+    DocumentCommand{kCmdWidthNormal, "Normal", "", true, SetBeamWidth, BeamWidthState, 1},
+    DocumentCommand{kCmdWidthNarrow, "Narrow", "", true, SetBeamWidth, BeamWidthState, 2},
+    DocumentCommand{kCmdAverageOff, "OFF", "", true, SetAveraging, AveragingState, 1},
+    DocumentCommand{kCmdAverage3, "3 shots", "", true, SetAveraging, AveragingState, 3},
+    DocumentCommand{kCmdAverage5, "5 shots", "", true, SetAveraging, AveragingState, 5},
+    DocumentCommand{kCmdAverage7, "7 shots", "", true, SetAveraging, AveragingState, 7},
+    DocumentCommand{kCmdAverage9, "9 shots", "", true, SetAveraging, AveragingState, 9},
 
     // Colour tables
-    DocumentCommand{kCmdColorFirst + 0, ColorTableMenuText(0), "", true, SetColorTable, ColorTableState},
-    DocumentCommand{kCmdColorFirst + 1, ColorTableMenuText(1), "", true, SetColorTable, ColorTableState},
-    DocumentCommand{kCmdColorFirst + 2, ColorTableMenuText(2), "", true, SetColorTable, ColorTableState},
-    DocumentCommand{kCmdColorFirst + 3, ColorTableMenuText(3), "", true, SetColorTable, ColorTableState},
-    DocumentCommand{kCmdColorFirst + 4, ColorTableMenuText(4), "", true, SetColorTable, ColorTableState},
-    DocumentCommand{kCmdColorFirst + 5, ColorTableMenuText(5), "", true, SetColorTable, ColorTableState},
-    DocumentCommand{kCmdColorFirst + 6, ColorTableMenuText(6), "", true, SetColorTable, ColorTableState},
-    DocumentCommand{kCmdColorFirst + 7, ColorTableMenuText(7), "", true, SetColorTable, ColorTableState},
-    DocumentCommand{kCmdColorLast, ColorTableMenuText(8), "", true, SetColorTable, ColorTableState},
+    DocumentCommand{kCmdColorTable0, ColorTableMenuText(0), "", true, SetColorTable, ColorTableState, 0},
+    DocumentCommand{kCmdColorTable1, ColorTableMenuText(1), "", true, SetColorTable, ColorTableState, 1},
+    DocumentCommand{kCmdColorTable2, ColorTableMenuText(2), "", true, SetColorTable, ColorTableState, 2},
+    DocumentCommand{kCmdColorTable3, ColorTableMenuText(3), "", true, SetColorTable, ColorTableState, 3},
+    DocumentCommand{kCmdColorTable4, ColorTableMenuText(4), "", true, SetColorTable, ColorTableState, 4},
+    DocumentCommand{kCmdColorTable5, ColorTableMenuText(5), "", true, SetColorTable, ColorTableState, 5},
+    DocumentCommand{kCmdColorTable6, ColorTableMenuText(6), "", true, SetColorTable, ColorTableState, 6},
+    DocumentCommand{kCmdColorTable7, ColorTableMenuText(7), "", true, SetColorTable, ColorTableState, 7},
+    DocumentCommand{kCmdColorTable8, ColorTableMenuText(8), "", true, SetColorTable, ColorTableState, 8},
 
     // Profile
     DocumentCommand{kCmdProfileOff, "OFF", "Do not display and detect PP Points", true, ToggleProfilePoints,
         [](const CTamsorDoc& d, int) { return Enabled(true, d.Sonar().detectProfilePoints == 0); }},
-    DocumentCommand{kCmdMixHigh, "High MIx", "Display PP Points with hign signal levels", true, SetProfileDisplay, ProfileDisplayState},
-    DocumentCommand{kCmdMixMedium, "Medium Mix", "Display PP Points with medium signal levels", true, SetProfileDisplay, ProfileDisplayState},
-    DocumentCommand{kCmdMixLow, "Lo Mix", "Display PP Points with low signal levels", true, SetProfileDisplay, ProfileDisplayState},
-    DocumentCommand{kCmdPointsOnly, "Points  Only", "Only display PP Points without signals.", true, SetProfileDisplay, ProfileDisplayState},
-    DocumentCommand{kCmdFilterFirst, "First Return", "Profile Points filter type --first return", true, SetFilter, FilterState},
-    DocumentCommand{kCmdFilterMax, "Maximum return", "Profile Points filter type --max return", true, SetFilter, FilterState},
-    DocumentCommand{kCmdFilterBottom, "Bottom Following", "Profile Points filter type --bottom following", true, SetFilter, FilterState},
+    DocumentCommand{kCmdMixHigh, "High MIx", "Display PP Points with hign signal levels", true, SetProfileDisplay, ProfileDisplayState, 0},
+    DocumentCommand{kCmdMixMedium, "Medium Mix", "Display PP Points with medium signal levels", true, SetProfileDisplay, ProfileDisplayState, 1},
+    DocumentCommand{kCmdMixLow, "Lo Mix", "Display PP Points with low signal levels", true, SetProfileDisplay, ProfileDisplayState, 2},
+    DocumentCommand{kCmdPointsOnly, "Points  Only", "Only display PP Points without signals.", true, SetProfileDisplay, ProfileDisplayState, 3},
+    DocumentCommand{kCmdFilterFirst, "First Return", "Profile Points filter type --first return", true, SetFilter, FilterState, 0},
+    DocumentCommand{kCmdFilterMax, "Maximum return", "Profile Points filter type --max return", true, SetFilter, FilterState, 1},
+    DocumentCommand{kCmdFilterBottom, "Bottom Following", "Profile Points filter type --bottom following", true, SetFilter, FilterState, 2},
 
     // Options
     DocumentCommand{kCmdMeasure, "&Measure", "", true,

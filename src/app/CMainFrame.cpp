@@ -282,10 +282,10 @@ QAction* CMainFrame::Action(int id) const {
 
 CommandState CMainFrame::StateOf(int id) const {
     if (const ConsoleCommand* own = FindCommand(ConsoleCommands(), id)) {
-        return own->state != nullptr ? own->state(*this, id) : CommandState{};
+        return own->state != nullptr ? own->state(*this, own->value) : CommandState{};
     }
     if (const DocumentCommand* command = FindCommand(DocumentCommands(), id)) {
-        return command->state != nullptr ? command->state(m_doc, id) : CommandState{};
+        return command->state != nullptr ? command->state(m_doc, command->value) : CommandState{};
     }
     return CommandState{};
 }
@@ -303,10 +303,10 @@ void CMainFrame::UpdateCommandStates() {
 void CMainFrame::OnCommand(int id) {
     if (const ConsoleCommand* own = FindCommand(ConsoleCommands(), id)) {
         if (own->action != nullptr) {
-            own->action(*this, id);
+            own->action(*this, own->value);
         }
     } else if (const DocumentCommand* command = FindCommand(DocumentCommands(), id)) {
-        command->action(m_doc, id);
+        command->action(m_doc, command->value);
     }
     // A picture the command cleared is cleared now, also when no ping comes to do it (Hold).
     if (m_view != nullptr) {

@@ -73,25 +73,26 @@ CNavInputDlg::CNavInputDlg(const SystemSettings& system, QWidget* parent)
     m_error->setStyleSheet(QStringLiteral("color: #b01e1e"));
     grid->addWidget(m_error, 7, 0, 1, 2);
     AddOkCancel(this, grid, 8, 2);
-    m_source->button(system.navSource >= 0 && system.navSource <= 2 ? system.navSource : 0)->setChecked(true);
+    // The buttons' ids are the sources in NavSourceKind's order.
+    m_source->button(static_cast<int>(system.navSource))->setChecked(true);
     connect(m_source, &QButtonGroup::idClicked, this, [this] { EnableFields(); });
     EnableFields();
 }
 
 void CNavInputDlg::EnableFields() {
-    const int source = m_source->checkedId();
-    m_device->setEnabled(source == 1);
-    m_baud->setEnabled(source == 1);
-    m_gpsdAddress->setEnabled(source == 2);
+    const auto source = static_cast<NavSourceKind>(m_source->checkedId());
+    m_device->setEnabled(source == NavSourceKind::Serial);
+    m_baud->setEnabled(source == NavSourceKind::Serial);
+    m_gpsdAddress->setEnabled(source == NavSourceKind::Gpsd);
 }
 
 void CNavInputDlg::accept() {
-    const int source = m_source->checkedId();
+    const auto source = static_cast<NavSourceKind>(m_source->checkedId());
     std::string text = "none";
-    if (source == 1) {
+    if (source == NavSourceKind::Serial) {
         text = "serial:" + m_device->currentText().trimmed().toStdString() + "," +
                m_baud->currentData().toString().toStdString();
-    } else if (source == 2) {
+    } else if (source == NavSourceKind::Gpsd) {
         text = "gpsd:" + m_gpsdAddress->text().trimmed().toStdString();
     }
     std::string error;

@@ -10,18 +10,6 @@ namespace vexar {
 
 class CMainFrame;
 
-/// The application's own command ids.
-inline constexpr int kCmdAppAbout = 57664;
-inline constexpr int kCmdAppExit = 57665;
-/// The contacts' commands.
-inline constexpr int kCmdMarkContact = 33100;
-inline constexpr int kCmdContactsWindow = 33101;
-inline constexpr int kCmdExportContacts = 33102;
-/// "Export Video..." of the played recording.
-inline constexpr int kCmdExportVideo = 33200;
-/// "Mounting...": where and how the head sits on the vehicle.
-inline constexpr int kCmdMounting = 33210;
-
 using ConsoleCommand = CommandEntry<CMainFrame>;
 
 /// Every command the main frame runs itself.

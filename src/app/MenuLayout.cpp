@@ -15,8 +15,8 @@ namespace {
 
 // clang-format off
 constexpr std::array kAutoFileSize = {
-    MenuCommand(kCmdAutoSizeEnable), MenuCommand(kCmdAutoSize500M), MenuCommand(kCmdAutoSize500M + 1),
-    MenuCommand(kCmdAutoSize500M + 2), MenuCommand(kCmdAutoSize500M + 3), MenuCommand(kCmdAutoSize4G),
+    MenuCommand(kCmdAutoSizeEnable), MenuCommand(kCmdAutoSize500M), MenuCommand(kCmdAutoSize1G),
+    MenuCommand(kCmdAutoSize2G), MenuCommand(kCmdAutoSize3G), MenuCommand(kCmdAutoSize4G),
 };
 constexpr std::array kFile = {
     MenuCommand(kCmdRealTime), MenuCommand(kCmdPlayback), MenuSeparator(),
@@ -39,9 +39,9 @@ constexpr std::array kView = {
     MenuCommand(kCmdNorthUp),
 };
 constexpr std::array kColorTable = {
-    MenuCommand(kCmdColorFirst), MenuCommand(kCmdColorFirst + 1), MenuCommand(kCmdColorFirst + 2),
-    MenuCommand(kCmdColorFirst + 3), MenuCommand(kCmdColorFirst + 4), MenuCommand(kCmdColorFirst + 5),
-    MenuCommand(kCmdColorFirst + 6), MenuCommand(kCmdColorFirst + 7), MenuCommand(kCmdColorLast),
+    MenuCommand(kCmdColorTable0), MenuCommand(kCmdColorTable1), MenuCommand(kCmdColorTable2),
+    MenuCommand(kCmdColorTable3), MenuCommand(kCmdColorTable4), MenuCommand(kCmdColorTable5),
+    MenuCommand(kCmdColorTable6), MenuCommand(kCmdColorTable7), MenuCommand(kCmdColorTable8),
 };
 static_assert(static_cast<int>(kColorTable.size()) == kColorTableCount);
 constexpr std::array kDataPoints = {MenuCommand(kCmdPoints500), MenuCommand(kCmdPoints1000)};

@@ -4,6 +4,7 @@
 // command tables; these tables only place the commands by id.
 
 #include "app/ToolBarIcons.h"
+#include "common/Commands.h"
 
 #include <QKeyCombination>
 #include <QStyle>
@@ -21,19 +22,19 @@ class CPlaybackBar;
 struct MenuNode {
     enum class Kind { Command, Separator, Menu };
     Kind kind = Kind::Command;
-    int id = 0;                      ///< the command (Command)
+    CommandId id{};                  ///< the command (Command)
     std::string_view title;          ///< the submenu's title (Menu)
     std::span<const MenuNode> items; ///< the submenu's entries (Menu)
 };
 
-constexpr MenuNode MenuCommand(int id) {
+constexpr MenuNode MenuCommand(CommandId id) {
     return MenuNode{MenuNode::Kind::Command, id, {}, {}};
 }
 constexpr MenuNode MenuSeparator() {
-    return MenuNode{MenuNode::Kind::Separator, 0, {}, {}};
+    return MenuNode{MenuNode::Kind::Separator, {}, {}, {}};
 }
 constexpr MenuNode SubMenu(std::string_view title, std::span<const MenuNode> items) {
-    return MenuNode{MenuNode::Kind::Menu, 0, title, items};
+    return MenuNode{MenuNode::Kind::Menu, {}, title, items};
 }
 
 /// Title of the menu that the view's right button opens too.

@@ -7,7 +7,9 @@
 
 namespace vexar {
 
-/// Command identifiers of the menus, toolbar and accelerators.
+/// Command identifiers of the menus, toolbar and accelerators, the console's own among them. Each
+/// item of a menu has its own: what a command of a group chooses is its entry's `value`, never a
+/// difference of identifiers.
 enum CommandId : int {
     kCmdRealTime = 32771,
     kCmdPlayback = 32772,
@@ -24,8 +26,15 @@ enum CommandId : int {
     kCmdModeBeamTest = 32786,
     kCmdHold = 32787,
     kCmdSettings = 32788,
-    kCmdColorFirst = 32789,
-    kCmdColorLast = 32797,
+    kCmdColorTable0 = 32789,
+    kCmdColorTable1 = 32790,
+    kCmdColorTable2 = 32791,
+    kCmdColorTable3 = 32792,
+    kCmdColorTable4 = 32793,
+    kCmdColorTable5 = 32794,
+    kCmdColorTable6 = 32795,
+    kCmdColorTable7 = 32796,
+    kCmdColorTable8 = 32797,
     kCmdDiagnostics = 32799,
     kCmdMeasure = 32802,
     kCmdPoints1000 = 32807,
@@ -68,6 +77,9 @@ enum CommandId : int {
     kCmdConvertXyz = 32903,
     kCmdAutoSizeEnable = 32904,
     kCmdAutoSize500M = 32905,
+    kCmdAutoSize1G = 32906,
+    kCmdAutoSize2G = 32907,
+    kCmdAutoSize3G = 32908,
     kCmdAutoSize4G = 32909,
     kCmdPingDelay = 32920,
     // Playback controls of the playback bar and their keys.
@@ -79,6 +91,14 @@ enum CommandId : int {
     kCmdSaveGeoPicture = 33010, ///< "Save Picture as GeoTIFF..."
     kCmdHeadUp = 33020,         ///< the picture with the bow at the top
     kCmdNorthUp = 33021,        ///< the picture turned by the heading, north at the top
+    // The console's own.
+    kCmdMarkContact = 33100,
+    kCmdContactsWindow = 33101,
+    kCmdExportContacts = 33102,
+    kCmdExportVideo = 33200, ///< "Export Video..." of the played recording
+    kCmdMounting = 33210,    ///< "Mounting...": where and how the head sits on the vehicle
+    kCmdAppAbout = 57664,
+    kCmdAppExit = 57665,
 };
 
 /// Check mark and enabled state of a menu item.
@@ -90,13 +110,16 @@ struct CommandState {
 /// One command of the menus, the toolbar and the keys, declared once by the area it belongs to:
 /// what it is called, what it does to its target, and what its menu item shows.
 template <typename Target> struct CommandEntry {
-    int id = 0;
+    CommandId id{};
     std::string_view text;   ///< menu text; "&" marks the access key
     std::string_view prompt; ///< status-bar prompt, empty when none
     bool checkable = false;
-    void (*action)(Target& target, int id) = nullptr;
+    /// Runs the command with its entry's `value`.
+    void (*action)(Target& target, int value) = nullptr;
     /// Null: always enabled, never checked.
-    CommandState (*state)(const Target& target, int id) = nullptr;
+    CommandState (*state)(const Target& target, int value) = nullptr;
+    /// What the command chooses among its group (a setting's value, a kind of record); 0 when alone.
+    int value = 0;
 };
 
 /// The entry of `id` in a command table, or null.

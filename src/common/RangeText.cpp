@@ -6,8 +6,8 @@
 
 namespace vexar {
 
-std::string RangeText(float rangeM, int unit) {
-    const bool imperial = unit == 1;
+std::string RangeText(float rangeM, DistanceUnit unit) {
+    const bool imperial = unit == DistanceUnit::Imperial;
     const double value = imperial ? static_cast<double>(rangeM) * 3.0 : static_cast<double>(rangeM);
     const char* suffix = imperial ? "ft" : "m";
     char text[64];

@@ -6,16 +6,10 @@ namespace vexar {
 
 NavSourceChoice NavSourceFromSettings(const SystemSettings& system) {
     NavSourceChoice choice;
-    switch (system.navSource) {
-    case 1:
-        choice.kind = NavSourceKind::Serial;
-        break;
-    case 2:
-        choice.kind = NavSourceKind::Gpsd;
-        break;
-    default:
+    if (system.navSource != NavSourceKind::Serial && system.navSource != NavSourceKind::Gpsd) {
         return choice;
     }
+    choice.kind = system.navSource;
     choice.device = system.navDevice;
     choice.baud = system.baudRate;
     std::string host;
@@ -28,7 +22,7 @@ NavSourceChoice NavSourceFromSettings(const SystemSettings& system) {
 }
 
 void StoreNavSource(const NavSourceChoice& choice, SystemSettings& system) {
-    system.navSource = static_cast<int>(choice.kind);
+    system.navSource = choice.kind;
     if (choice.kind == NavSourceKind::Serial) {
         system.navDevice = choice.device;
         if (choice.baud != 0) {

@@ -193,20 +193,22 @@ std::string SaveDisplay(const Settings& settings) {
 }
 
 void LoadNavSource(Settings& settings, const std::string& text) {
-    settings.system.navSource = text == "serial" ? 1 : (text == "gpsd" ? 2 : 0);
+    settings.system.navSource = text == "serial"
+                                    ? NavSourceKind::Serial
+                                    : (text == "gpsd" ? NavSourceKind::Gpsd : NavSourceKind::None);
 }
 
 std::string SaveNavSource(const Settings& settings) {
-    const int source = settings.system.navSource;
-    return source == 1 ? "serial" : (source == 2 ? "gpsd" : "none");
+    const NavSourceKind source = settings.system.navSource;
+    return source == NavSourceKind::Serial ? "serial" : (source == NavSourceKind::Gpsd ? "gpsd" : "none");
 }
 
 void LoadOrientation(Settings& settings, const std::string& text) {
-    settings.view.orientation = text == "North Up" ? 1 : 0;
+    settings.view.orientation = text == "North Up" ? ViewOrientation::NorthUp : ViewOrientation::HeadUp;
 }
 
 std::string SaveOrientation(const Settings& settings) {
-    return settings.view.orientation == 1 ? "North Up" : "Head Up";
+    return settings.view.orientation == ViewOrientation::NorthUp ? "North Up" : "Head Up";
 }
 
 void LoadHeadPlane(Settings& settings, const std::string& text) {

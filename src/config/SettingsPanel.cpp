@@ -108,7 +108,7 @@ bool CSettingsPanel::ApplyTyped(Settings& settings, bool live, SettingsSpin spin
     int delta = 0;
     switch (spin) {
     case SettingsSpin::Range: {
-        const double metres = settings.view.unit == 1 ? *typed / 3.0 : *typed;
+        const double metres = settings.view.unit == DistanceUnit::Imperial ? *typed / 3.0 : *typed;
         delta = NearestRangeIndex(metres) - first.rangeIndex;
         break;
     }

@@ -3,12 +3,14 @@
 // controls and the tests' expected defaults all come from this table, so a key's text, default,
 // format and limits cannot drift apart.
 
+#include "common/TextParse.h"
 #include "config/SettingsValues.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace vexar {
 
@@ -96,6 +98,13 @@ std::string SaveNavSource(const Settings& settings);
 void LoadOrientation(Settings& settings, const std::string& text);
 /// "Head Up" or "North Up".
 std::string SaveOrientation(const Settings& settings);
+/// A view setting that names one of its choices by number; the number is kept as it stands.
+template <auto Member> void LoadViewChoice(Settings& settings, const std::string& text) {
+    settings.view.*Member = static_cast<std::remove_cvref_t<decltype(settings.view.*Member)>>(ParseInt(text));
+}
+template <auto Member> std::string SaveViewChoice(const Settings& settings) {
+    return std::to_string(static_cast<int>(settings.view.*Member));
+}
 /// "Level"; anything else is a vertical fan, the geometry of files written before the key.
 void LoadHeadPlane(Settings& settings, const std::string& text);
 /// "Vertical" or "Level".
@@ -160,7 +169,8 @@ inline constexpr std::array kSettingsTable = {
     SettingKey{.section = kSystemSection, .key = "Sync Heads", .fallback = "1",
                .group = SaveGroup::Other, .systemInt = &SystemSettings::syncHeads},
     SettingKey{.section = kSystemSection, .key = "Unit", .fallback = "0",
-               .group = SaveGroup::Other, .viewInt = &ViewSettings::unit},
+               .group = SaveGroup::Other,
+               .load = LoadViewChoice<&ViewSettings::unit>, .save = SaveViewChoice<&ViewSettings::unit>},
     SettingKey{.section = kSystemSection, .key = "Sleep Time", .fallback = "0",
                .group = SaveGroup::Other, .systemInt = &SystemSettings::sleepTimeMs},
     SettingKey{.section = kSystemSection, .key = "Ping Delay", .fallback = "0",
@@ -200,7 +210,8 @@ inline constexpr std::array kSettingsTable = {
                .group = SaveGroup::Other, .viewInt = &ViewSettings::colorTable,
                .limits = {.lowest = 0, .highest = 8, .clampedOnLoad = true}},
     SettingKey{.section = kViewSection, .key = "Grid", .fallback = "1",
-               .group = SaveGroup::Other, .viewInt = &ViewSettings::grid},
+               .group = SaveGroup::Other,
+               .load = LoadViewChoice<&ViewSettings::grid>, .save = SaveViewChoice<&ViewSettings::grid>},
     SettingKey{.section = kViewSection, .key = "Range Mark", .fallback = "1",
                .group = SaveGroup::Other, .viewInt = &ViewSettings::rangeMark},
     SettingKey{.section = kViewSection, .key = "Display", .fallback = "Polar",

@@ -4,8 +4,10 @@
 // picture of [View]. The document holds one Settings value; the settings table says where each
 // key of the file lives in it.
 
+#include "config/SettingChoices.h"
 #include "head/PingSettings.h"
 #include "navigation/HeadPlacement.h"
+#include "navigation/NavigationStatus.h"
 
 #include <array>
 #include <cstdint>
@@ -27,8 +29,8 @@ struct SystemSettings {
     int autoFileSize = 1;
     int commPort = 2;
     int baudRate = 57600; ///< the serial navigation line's, unless --nav names another
-    /// Where live fixes come from: 0 none, 1 the serial line, 2 gpsd (NavSourceKind's order).
-    int navSource = 0;
+    /// Where live fixes come from ("none", "serial" or "gpsd" in the file).
+    NavSourceKind navSource = NavSourceKind::None;
     std::string navDevice = "/dev/ttyUSB0";     ///< the serial navigation line
     std::string gpsdAddress = "127.0.0.1:2947"; ///< HOST:PORT of gpsd
     /// A live ping carries the newest fix no older than this at its request.
@@ -45,12 +47,12 @@ struct SystemSettings {
 /// [View] and the units: how the picture and the readouts are drawn.
 struct ViewSettings {
     int colorTable = 0;
-    int grid = 1;
+    GridStyle grid = GridStyle::Polar;
     int rangeMark = 1;
     int zoomIndex = 0;
     int profileDisplay = 0;
-    int unit = 0;        ///< 0 metric, 1 imperial
-    int orientation = 0; ///< 0 Head Up, 1 North Up (display/PictureOrientation.h)
+    DistanceUnit unit = DistanceUnit::Metric;
+    ViewOrientation orientation = ViewOrientation::HeadUp; ///< display/PictureOrientation.h turns it
     bool operator==(const ViewSettings&) const = default;
 };
 

@@ -19,8 +19,8 @@ float SoundVelocityScale(float soundVelocity, float rangeCoefficient) {
     return 1500.0f / soundVelocity / rangeCoefficient;
 }
 
-float GridSpacingPx(float radius, int unit, float scale) {
-    if (unit == kUnitImperial) {
+float GridSpacingPx(float radius, DistanceUnit unit, float scale) {
+    if (unit == DistanceUnit::Imperial) {
         return static_cast<float>(static_cast<double>(radius) * 3.0 * 0.3048 / 5.0 *
                                   static_cast<double>(scale));
     }
@@ -31,9 +31,9 @@ int GridMarkPx(int i, float spacing) {
     return static_cast<int>(std::floor(static_cast<float>(i) * spacing));
 }
 
-std::string RangeMarkLabel(int i, float rangeM, int unit) {
+std::string RangeMarkLabel(int i, float rangeM, DistanceUnit unit) {
     const double r = static_cast<double>(rangeM);
-    const bool imperial = unit == kUnitImperial;
+    const bool imperial = unit == DistanceUnit::Imperial;
     const double value = imperial ? 3.0 * i * r / 5.0 : i * r / 5.0;
     if (r >= 5.0) {
         return FormatText(imperial ? "%d ft" : "%d m", TruncToInt(value));
@@ -44,9 +44,9 @@ std::string RangeMarkLabel(int i, float rangeM, int unit) {
     return FormatText(imperial ? "%.2f ft" : "%.2f m", value);
 }
 
-std::string ScaleText(float rangeM, int unit) {
+std::string ScaleText(float rangeM, DistanceUnit unit) {
     const double r = static_cast<double>(rangeM);
-    if (unit == kUnitImperial) {
+    if (unit == DistanceUnit::Imperial) {
         return FormatText("(%.2f ft / div)", 3.0 * r / 5.0);
     }
     return FormatText("(%.2f m / div)", r / 5.0);

@@ -3,18 +3,12 @@
 // grid spacing and ring radii. Drawing them is the painter's job (platform/qt).
 
 #include "common/RangeText.h"
+#include "config/SettingChoices.h"
 
 #include <span>
 #include <string>
 
 namespace vexar {
-
-inline constexpr int kUnitMetric = 0;
-inline constexpr int kUnitImperial = 1;
-inline constexpr int kGridNone = 0;
-inline constexpr int kGridPolar = 1;
-inline constexpr int kGridRectangular = 2;
-inline constexpr int kGridLine = 3;
 
 /// Correction of distances on screen for the sound velocity: 1500 / v / c. A velocity or range
 /// coefficient that is not positive (damaged settings) gives no correction.
@@ -22,16 +16,16 @@ float SoundVelocityScale(float soundVelocity, float rangeCoefficient);
 
 /// Pixels between grid marks for picture radius R: R/5 m per step (Metric) or 3R/5 ft
 /// (Imperial, feet taken as metres x 3 and placed with 0.3048 m per foot).
-float GridSpacingPx(float radius, int unit, float scale);
+float GridSpacingPx(float radius, DistanceUnit unit, float scale);
 
 /// Radius in pixels of grid mark i (1..5) or offset of line i (-5..5): floor(i x spacing).
 int GridMarkPx(int i, float spacing);
 
 /// Label of range mark i (1..5) for range r metres.
-std::string RangeMarkLabel(int i, float rangeM, int unit);
+std::string RangeMarkLabel(int i, float rangeM, DistanceUnit unit);
 
 /// "(%.2f m / div)" of r/5, or "(%.2f ft / div)" of 3r/5.
-std::string ScaleText(float rangeM, int unit);
+std::string ScaleText(float rangeM, DistanceUnit unit);
 
 /// "SysGain: %d dB", during playback with the recorded gain in brackets.
 std::string SysGainText(int startGain, bool playback, int fileStartGain);

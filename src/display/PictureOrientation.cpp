@@ -6,9 +6,9 @@
 
 namespace vexar {
 
-PictureTurn TurnOfPicture(int orientation, int beamsPerHead, std::optional<float> headingDeg) {
+PictureTurn TurnOfPicture(ViewOrientation orientation, int beamsPerHead, std::optional<float> headingDeg) {
     PictureTurn turn;
-    if (orientation != kOrientationNorthUp || !headingDeg || !std::isfinite(*headingDeg)) {
+    if (orientation != ViewOrientation::NorthUp || !headingDeg || !std::isfinite(*headingDeg)) {
         return turn;
     }
     // The sweep spreads its beams evenly over the circle: beam i is drawn at i x 360 / G degrees.

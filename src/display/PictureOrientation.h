@@ -6,12 +6,11 @@
 // most half a beam from its true bearing, within the picture's own angular resolution. As in
 // Head Up, the one beam of the sweep straight up is not drawn.
 
+#include "config/SettingChoices.h"
+
 #include <optional>
 
 namespace vexar {
-
-inline constexpr int kOrientationHeadUp = 0;
-inline constexpr int kOrientationNorthUp = 1;
 
 /// The turn of the polar picture. A bearing relative to the head (degrees clockwise from the bow)
 /// is drawn at the screen bearing (degrees clockwise from the top) `relative + degrees`; markers
@@ -25,6 +24,6 @@ struct PictureTurn {
 /// The turn for an orientation, the beams per head of the picture and the ping's heading: none in
 /// Head Up, and none in North Up while the ping has no heading (the picture then stays head up
 /// and no north mark is drawn).
-PictureTurn TurnOfPicture(int orientation, int beamsPerHead, std::optional<float> headingDeg);
+PictureTurn TurnOfPicture(ViewOrientation orientation, int beamsPerHead, std::optional<float> headingDeg);
 
 } // namespace vexar

@@ -40,8 +40,8 @@ float CursorRangeM(float distancePx, float rangeM, float zoomFactor, int samples
     return rangeM * distancePx / zoomFactor / static_cast<float>(samples) / soundScale;
 }
 
-std::string CursorRangeText(float rangeM, int unit) {
-    if (unit == 1) {
+std::string CursorRangeText(float rangeM, DistanceUnit unit) {
+    if (unit == DistanceUnit::Imperial) {
         return Format("%.2f ft", static_cast<double>(rangeM) / kMetresPerFoot);
     }
     return Format("%.2f m", static_cast<double>(rangeM));

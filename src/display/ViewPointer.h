@@ -3,6 +3,7 @@
 // readout, panning and the three-click distance measurement. The view only passes positions in
 // and repaints when asked.
 
+#include "common/RangeText.h"
 #include "display/CMeasureState.h"
 
 #include <optional>
@@ -19,7 +20,7 @@ float CursorBearingDeg(int x, int y, int cx, int cy);
 float CursorRangeM(float distancePx, float rangeM, float zoomFactor, int samples, float soundScale);
 
 /// Info-panel texts of the readout: "%.2f m" or, in Imperial units, "%.2f ft" with true feet.
-std::string CursorRangeText(float rangeM, int unit);
+std::string CursorRangeText(float rangeM, DistanceUnit unit);
 std::string CursorBearingText(float bearingDeg);
 /// What the pointer logic reads of the view and the document at an event.
 struct PointerContext {

@@ -1,7 +1,7 @@
 #include "files/CRecorder.h"
 
 #include "common/Numeric.h"
-#include "files/SampleBytes.h"
+#include "head/SampleBytes.h"
 
 #include <algorithm>
 #include <cstdio>

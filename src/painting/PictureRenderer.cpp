@@ -122,12 +122,12 @@ void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureMode
 
     painter.setBrush(Qt::NoBrush);
     painter.setPen(SolidPen(kGrid));
-    if (doc.View().grid == kGridPolar) {
+    if (doc.View().grid == GridStyle::Polar) {
         for (int i = 1; i <= 5; ++i) {
             const int e = GridMarkPx(i, d);
             painter.drawEllipse(QPoint(c.x, c.y), e, e);
         }
-    } else if (doc.View().grid == kGridRectangular || doc.View().grid == kGridLine) {
+    } else if (doc.View().grid == GridStyle::Rectangular || doc.View().grid == GridStyle::Line) {
         for (int i = -5; i <= 5; ++i) {
             const int e = GridMarkPx(i, d);
             painter.drawLine(c.x - r, c.y + e, c.x + r, c.y + e);
@@ -212,7 +212,7 @@ void PaintBeamTestScale(QPainter& painter, const CTamsorDoc& doc, const CPicture
                 DrawLamp(painter, centreX, 2.0 * a + 14.0, 2.0 * a, element == 0, kYellowOn, kYellowOff);
                 DrawLamp(painter, centreX, 4.0 * a + 16.0, 2.0 * a, element == 1, kGreenOn, kGreenOff);
             }
-            if (doc.View().grid != kGridNone) {
+            if (doc.View().grid != GridStyle::None) {
                 painter.setPen(SolidPen(kGrid));
                 const int lineX = static_cast<int>(std::floor(x));
                 painter.drawLine(lineX, top + 20, lineX, height);
@@ -334,7 +334,7 @@ void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel
     painter.setRenderHint(QPainter::Antialiasing, false);
     Layout layout(items);
     const bool polar = model.DisplayMode() != kDisplayModeBeamTest;
-    if (polar && doc.View().grid != kGridNone) {
+    if (polar && doc.View().grid != GridStyle::None) {
         PaintPolarGrid(painter, doc, model, layout);
     } else if (!polar) {
         PaintBeamTestScale(painter, doc, model, layout);

@@ -24,17 +24,14 @@ void HeadProcessors::RunHead(void* context, int task) {
     // The ping's transducer type is the one head 0's reply header gives.
     job.self->m_processors[static_cast<std::size_t>(head)].ProcessHeadPing(
         *job.settings, heads[0].m_transducerType, current);
-    if (job.done != nullptr) {
-        job.done(job.doneContext, head);
-    }
+    job.done->HeadProcessed(head);
 }
 
 void HeadProcessors::ProcessHeads(std::array<COndrel, kHeadCount>& heads,
                                   const std::array<bool, kHeadCount>& flagged, const PingSettings& settings,
-                                  HeadDoneFn done, void* doneContext) {
+                                  IProcessedHeads& done) {
     PingJob job;
-    job.done = done;
-    job.doneContext = doneContext;
+    job.done = &done;
     job.self = this;
     job.heads = &heads;
     job.settings = &settings;

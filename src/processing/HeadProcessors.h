@@ -13,13 +13,18 @@
 
 namespace vexar {
 
+/// Told of each head of a ping as soon as it is processed, on the thread that processed it (the
+/// combined image copies the head's rows in while they are still in that core's cache).
+class IProcessedHeads {
+public:
+    virtual ~IProcessedHeads() = default;
+    virtual void HeadProcessed(int head) = 0;
+};
+
 /// What the document asks of its ping processing. `HeadProcessors` is the console's; tests
 /// substitute their own to follow the assembly of the combined image.
 class IHeadProcessing {
 public:
-    /// Called on the thread that processed a head, right after its ping.
-    using HeadDoneFn = void (*)(void* context, int head);
-
     virtual ~IHeadProcessing() = default;
     /// Rebuilds the processing tables when the settings' tables key differs from the one they
     /// were last built for (or they were never built); true when it rebuilt them.
@@ -33,10 +38,10 @@ public:
         return true;
     }
     /// Processes the ping of every flagged head into its head image and profile, and returns when
-    /// all are done. `done` runs for each flagged head as soon as it is finished.
+    /// all are done. `done` hears of each flagged head as soon as it is finished.
     virtual void ProcessHeads(std::array<COndrel, kHeadCount>& heads,
                               const std::array<bool, kHeadCount>& flagged, const PingSettings& settings,
-                              HeadDoneFn done, void* doneContext) = 0;
+                              IProcessedHeads& done) = 0;
     /// Forgets the averaging history of every head.
     virtual void ClearHistory() = 0;
 
@@ -55,7 +60,7 @@ public:
 
     /// The result does not depend on how the heads are spread over the threads.
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      const PingSettings& settings, HeadDoneFn done, void* doneContext) override;
+                      const PingSettings& settings, IProcessedHeads& done) override;
     void ClearHistory() override;
 
     CMOndrelMBP& Processor(int head) { return m_processors[static_cast<std::size_t>(head)]; }
@@ -70,8 +75,7 @@ private:
         std::array<COndrel, kHeadCount>* heads = nullptr;
         std::array<int, kHeadCount> order{};
         const PingSettings* settings = nullptr;
-        HeadDoneFn done = nullptr;
-        void* doneContext = nullptr;
+        IProcessedHeads* done = nullptr;
     };
     static void RunHead(void* context, int task);
 

@@ -32,11 +32,11 @@ public:
     void InitialiseProcessors(const PingSettings&) override {}
     void ClearHistory() override {}
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      const PingSettings&, HeadDoneFn done, void* doneContext) override {
+                      const PingSettings&, IProcessedHeads& done) override {
         for (int k = 0; k < kHeadCount; ++k) {
             if (flagged[static_cast<std::size_t>(k)]) {
                 heads[static_cast<std::size_t>(k)].m_elementStatus = status;
-                done(doneContext, k);
+                done.HeadProcessed(k);
             }
         }
     }
@@ -67,9 +67,9 @@ protected:
             s.sonar.displayGain = 50;
             s.sonar.soundVelocity = 1500.0f;
             s.sonar.startGainDb = 6;
-            s.view.grid = kGridPolar;
+            s.view.grid = GridStyle::Polar;
             s.view.rangeMark = 1;
-            s.view.unit = kUnitMetric;
+            s.view.unit = DistanceUnit::Metric;
             s.view.colorTable = 0;
             s.view.zoomIndex = zoomIndex;
         });
@@ -165,7 +165,7 @@ TEST_F(PictureRenderTest, OverlayFontIsArialOrItsMetricTwin) {
 TEST_F(PictureRenderTest, TargetsAppearAtTheirBearingClockwiseFromTheTop) {
     Configure(120, 500, kZoomHalf, QSize(640, 600)); // 360 beams, N = 500
     Edit([](Settings& s) {
-        s.view.grid = kGridNone;
+        s.view.grid = GridStyle::None;
         s.view.colorTable = 3; // Grey: every echo above 101 is white, nothing else is
     });
     model->SelectColorTable(3);
@@ -230,7 +230,7 @@ TEST_F(PictureRenderTest, GridNoneDrawsNoRingsAxesOrLabels) {
     EXPECT_GT(Count(withGrid, kGrid), 500);
     EXPECT_GT(Count(withGrid, kAxis), 500);
     EXPECT_GT(Count(withGrid, kRangeLabel), 20);
-    Edit([](Settings& s) { s.view.grid = kGridNone; });
+    Edit([](Settings& s) { s.view.grid = GridStyle::None; });
     const QImage without = Render();
     // Inside the picture, away from the status texts, whose smoothed edges may match any colour.
     const QRect disc(CentreX() - 240, CentreY() - 240, 480, 480);
@@ -242,7 +242,7 @@ TEST_F(PictureRenderTest, GridNoneDrawsNoRingsAxesOrLabels) {
 TEST_F(PictureRenderTest, RectangularGridDrawsStraightLines) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
     Edit([](Settings& s) {
-        s.view.grid = kGridRectangular;
+        s.view.grid = GridStyle::Rectangular;
         s.view.rangeMark = 0;
     });
     Ping();
@@ -294,7 +294,7 @@ TEST_F(PictureRenderTest, BeamTestLampsFollowTheElementStatus) {
     Ping();
     Edit([](Settings& s) {
         s.sonar.displayMode = kDisplayModeBeamTest;
-        s.view.grid = kGridLine;
+        s.view.grid = GridStyle::Line;
     });
     for (int k = 0; k < kHeadCount; ++k) {
         (*heads)[static_cast<std::size_t>(k)].m_rawSamples.fill(0); // full scale where drawn
@@ -416,7 +416,7 @@ TEST_F(PictureRenderTest, StalePictureIsDimmedAndSaysSo) {
 
 TEST_F(PictureRenderTest, MeasureGraphics) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
-    Edit([](Settings& s) { s.view.grid = kGridNone; });
+    Edit([](Settings& s) { s.view.grid = GridStyle::None; });
     Ping();
     const float k = model->MeasureScale();
     CMeasureState measure;

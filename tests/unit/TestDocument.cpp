@@ -25,7 +25,7 @@ class MarkingProcessing : public IHeadProcessing {
 public:
     void InitialiseProcessors(const PingSettings&) override { ++initialisations; }
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      const PingSettings&, HeadDoneFn done, void* doneContext) override {
+                      const PingSettings&, IProcessedHeads& done) override {
         for (int k = 0; k < kHeadCount; ++k) {
             if (!flagged[static_cast<std::size_t>(k)]) {
                 continue;
@@ -38,7 +38,7 @@ public:
                 }
                 head.m_beamProfile[static_cast<std::size_t>(row)] = Mark(k, row);
             }
-            done(doneContext, k);
+            done.HeadProcessed(k);
         }
     }
     void ClearHistory() override { ++historyClears; }
@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(Beams, AssemblyTest,
 class PingMarkingProcessing : public MarkingProcessing {
 public:
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      const PingSettings&, HeadDoneFn done, void* doneContext) override {
+                      const PingSettings&, IProcessedHeads& done) override {
         ++ping;
         for (int k = 0; k < kHeadCount; ++k) {
             if (!flagged[static_cast<std::size_t>(k)]) {
@@ -238,7 +238,7 @@ public:
                 std::fill_n(head.m_headImage.begin() + row * kMaxSamples, kMaxSamples, mark);
                 head.m_beamProfile[static_cast<std::size_t>(row)] = mark;
             }
-            done(doneContext, k);
+            done.HeadProcessed(k);
         }
         if (nextFresh) {
             for (int k = 0; k < kHeadCount; ++k) {
@@ -339,7 +339,7 @@ TEST_F(DocumentTest, BeamTestModeLeavesTheCombinedImageAlone) {
 class ProfileProcessing : public MarkingProcessing {
 public:
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      const PingSettings&, HeadDoneFn done, void* doneContext) override {
+                      const PingSettings&, IProcessedHeads& done) override {
         for (int k = 0; k < kHeadCount; ++k) {
             if (!flagged[static_cast<std::size_t>(k)]) {
                 continue;
@@ -349,7 +349,7 @@ public:
                 heads[static_cast<std::size_t>(k)].m_beamProfile[static_cast<std::size_t>(row)] =
                     point != points.end() ? point->second : 250.0f;
             }
-            done(doneContext, k);
+            done.HeadProcessed(k);
         }
     }
     std::map<std::pair<int, int>, float> points; ///< (head, row) -> profile point
@@ -488,10 +488,12 @@ TEST_F(DocumentTest, SettingsChangesAreClampedAndToldOnce) {
          {false, false, false}},
         {"grid and unit",
          [](Settings& s) {
-             s.view.grid = 2;
-             s.view.unit = 1;
+             s.view.grid = GridStyle::Rectangular;
+             s.view.unit = DistanceUnit::Imperial;
          },
-         [](const CTamsorDoc& d) { return d.View().grid == 2 && d.View().unit == 1; },
+         [](const CTamsorDoc& d) {
+             return d.View().grid == GridStyle::Rectangular && d.View().unit == DistanceUnit::Imperial;
+         },
          {false, false, true}},
         {"nothing", [](Settings&) {}, [](const CTamsorDoc&) { return true; }, {}},
     };

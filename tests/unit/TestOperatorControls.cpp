@@ -19,11 +19,12 @@ protected:
     void Run(int id) {
         const DocumentCommand* command = FindCommand(DocumentCommands(), id);
         ASSERT_NE(command, nullptr) << id;
-        command->action(doc, id);
+        command->action(doc, command->value);
     }
     CommandState State(int id) {
         const DocumentCommand* command = FindCommand(DocumentCommands(), id);
-        return command != nullptr && command->state != nullptr ? command->state(doc, id) : CommandState{};
+        return command != nullptr && command->state != nullptr ? command->state(doc, command->value)
+                                                               : CommandState{};
     }
     /// Plays a recording (held at its start): the file, not the head, gives the pings.
     void Play() {
@@ -51,12 +52,12 @@ TEST_F(ControlsTest, ChoosingTheZoomInUseChangesNothing) {
 }
 
 TEST_F(ControlsTest, GridFollowsTheModeAndItsItemsAreEnabledByMode) {
-    ASSERT_EQ(doc.View().grid, 1);
+    ASSERT_EQ(doc.View().grid, GridStyle::Polar);
     EXPECT_FALSE(State(kCmdGridLine).enabled);
     EXPECT_TRUE(State(kCmdGridRectangular).enabled);
     const std::uint64_t clears = doc.ClearVersion();
     Run(kCmdModeBeamTest);
-    EXPECT_EQ(doc.View().grid, 3);
+    EXPECT_EQ(doc.View().grid, GridStyle::Line);
     EXPECT_EQ(doc.Sonar().displayMode, kDisplayModeBeamTest);
     EXPECT_NE(doc.ClearVersion(), clears);
     EXPECT_FALSE(State(kCmdGridPolar).enabled);
@@ -64,10 +65,10 @@ TEST_F(ControlsTest, GridFollowsTheModeAndItsItemsAreEnabledByMode) {
     EXPECT_TRUE(State(kCmdGridLine).enabled);
     EXPECT_TRUE(State(kCmdModeBeamTest).checked);
     Run(kCmdModePolar);
-    EXPECT_EQ(doc.View().grid, 1);
+    EXPECT_EQ(doc.View().grid, GridStyle::Polar);
     Run(kCmdGridNone);
     Run(kCmdModeBeamTest);
-    EXPECT_EQ(doc.View().grid, 0);
+    EXPECT_EQ(doc.View().grid, GridStyle::None);
 }
 
 TEST_F(ControlsTest, DataPointsRaiseTheShortRangeAndAreLockedInPlayback) {
@@ -142,9 +143,9 @@ TEST_F(ControlsTest, BeamsWidthAveragingAndTablesAreCheckedByValue) {
     EXPECT_TRUE(State(kCmdAverage7).checked);
     Run(kCmdAverageOff);
     EXPECT_EQ(doc.Sonar().average, 1);
-    Run(kCmdColorFirst + 4);
+    Run(kCmdColorTable4);
     EXPECT_EQ(doc.View().colorTable, 4);
-    EXPECT_TRUE(State(kCmdColorFirst + 4).checked);
+    EXPECT_TRUE(State(kCmdColorTable4).checked);
 }
 
 TEST_F(ControlsTest, MeasureCommandStartsAndEndsMeasuring) {
@@ -208,13 +209,13 @@ TEST_F(ControlsTest, BarUpDownsStopAtTheirLimits) {
 }
 
 TEST(RangeTexts, MetricAndImperialThresholds) {
-    EXPECT_EQ(RangeText(10.0f, 0), "10 m");
-    EXPECT_EQ(RangeText(2.5f, 0), "2.5 m");
-    EXPECT_EQ(RangeText(1.25f, 0), "1.25 m");
-    EXPECT_EQ(RangeText(1.5f, 0), "1 m");
-    EXPECT_EQ(RangeText(10.0f, 1), "30 ft");
-    EXPECT_EQ(RangeText(2.5f, 1), "7.5 ft");
-    EXPECT_EQ(RangeText(1.25f, 1), "3.75 ft");
+    EXPECT_EQ(RangeText(10.0f, DistanceUnit::Metric), "10 m");
+    EXPECT_EQ(RangeText(2.5f, DistanceUnit::Metric), "2.5 m");
+    EXPECT_EQ(RangeText(1.25f, DistanceUnit::Metric), "1.25 m");
+    EXPECT_EQ(RangeText(1.5f, DistanceUnit::Metric), "1 m");
+    EXPECT_EQ(RangeText(10.0f, DistanceUnit::Imperial), "30 ft");
+    EXPECT_EQ(RangeText(2.5f, DistanceUnit::Imperial), "7.5 ft");
+    EXPECT_EQ(RangeText(1.25f, DistanceUnit::Imperial), "3.75 ft");
 }
 
 TEST_F(ControlsTest, DiagnosticsTexts) {
@@ -230,7 +231,7 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
     EXPECT_EQ(t[16], ":   1480.0 (n/a) m/s");
     doc.EditSettings([](Settings& s) {
         s.sonar.frequencyStep = -3;
-        s.view.unit = 1;
+        s.view.unit = DistanceUnit::Imperial;
         s.sonar.rangeM = 2.5f;
     });
     t = UpdateDiagnosticsTexts(doc);
@@ -338,7 +339,7 @@ TEST(SettingsPanel, TypedSettingsStepTheSpinsWithinTheirLimits) {
     EXPECT_FLOAT_EQ(h.rangeM, 5.0f); // the nearest of 2.5, 5, 10 and 20 m
     EXPECT_TRUE(typed(SettingsSpin::Range, "0.5"));
     EXPECT_FLOAT_EQ(h.rangeM, 2.5f);
-    settings.view.unit = 1;
+    settings.view.unit = DistanceUnit::Imperial;
     EXPECT_TRUE(typed(SettingsSpin::Range, "30 ft"));
     EXPECT_FLOAT_EQ(h.rangeM, 10.0f);
     EXPECT_TRUE(typed(SettingsSpin::Frequency, "676.5"));

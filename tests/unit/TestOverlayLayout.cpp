@@ -9,7 +9,7 @@
 namespace vexar {
 namespace {
 
-std::vector<std::string> Labels(float rangeM, int unit) {
+std::vector<std::string> Labels(float rangeM, DistanceUnit unit) {
     std::vector<std::string> labels;
     for (int i = 1; i <= 5; ++i) {
         labels.push_back(RangeMarkLabel(i, rangeM, unit));
@@ -19,18 +19,18 @@ std::vector<std::string> Labels(float rangeM, int unit) {
 
 TEST(OverlayLayout, RangeMarkLabels) {
     using V = std::vector<std::string>;
-    EXPECT_EQ(Labels(10.0f, kUnitMetric), (V{"2 m", "4 m", "6 m", "8 m", "10 m"}));
-    EXPECT_EQ(Labels(2.5f, kUnitMetric), (V{"0.5 m", "1.0 m", "1.5 m", "2.0 m", "2.5 m"}));
-    EXPECT_EQ(Labels(1.25f, kUnitMetric), (V{"0.25 m", "0.50 m", "0.75 m", "1.00 m", "1.25 m"}));
-    EXPECT_EQ(Labels(10.0f, kUnitImperial), (V{"6 ft", "12 ft", "18 ft", "24 ft", "30 ft"}));
-    EXPECT_EQ(Labels(5.0f, kUnitMetric), (V{"1 m", "2 m", "3 m", "4 m", "5 m"}));
-    EXPECT_EQ(Labels(2.5f, kUnitImperial), (V{"1.5 ft", "3.0 ft", "4.5 ft", "6.0 ft", "7.5 ft"}));
+    EXPECT_EQ(Labels(10.0f, DistanceUnit::Metric), (V{"2 m", "4 m", "6 m", "8 m", "10 m"}));
+    EXPECT_EQ(Labels(2.5f, DistanceUnit::Metric), (V{"0.5 m", "1.0 m", "1.5 m", "2.0 m", "2.5 m"}));
+    EXPECT_EQ(Labels(1.25f, DistanceUnit::Metric), (V{"0.25 m", "0.50 m", "0.75 m", "1.00 m", "1.25 m"}));
+    EXPECT_EQ(Labels(10.0f, DistanceUnit::Imperial), (V{"6 ft", "12 ft", "18 ft", "24 ft", "30 ft"}));
+    EXPECT_EQ(Labels(5.0f, DistanceUnit::Metric), (V{"1 m", "2 m", "3 m", "4 m", "5 m"}));
+    EXPECT_EQ(Labels(2.5f, DistanceUnit::Imperial), (V{"1.5 ft", "3.0 ft", "4.5 ft", "6.0 ft", "7.5 ft"}));
 }
 
 TEST(OverlayLayout, ScaleTexts) {
-    EXPECT_EQ(ScaleText(10.0f, kUnitMetric), "(2.00 m / div)");
-    EXPECT_EQ(ScaleText(10.0f, kUnitImperial), "(6.00 ft / div)");
-    EXPECT_EQ(ScaleText(1.25f, kUnitMetric), "(0.25 m / div)");
+    EXPECT_EQ(ScaleText(10.0f, DistanceUnit::Metric), "(2.00 m / div)");
+    EXPECT_EQ(ScaleText(10.0f, DistanceUnit::Imperial), "(6.00 ft / div)");
+    EXPECT_EQ(ScaleText(1.25f, DistanceUnit::Metric), "(0.25 m / div)");
 }
 
 TEST(OverlayLayout, GainTexts) {
@@ -51,13 +51,13 @@ TEST(OverlayLayout, SpinnerCyclesThroughFourCharacters) {
 
 TEST(OverlayLayout, FifthRingOnThePictureEdgeAt1500MetresPerSecond) {
     for (const float radius : {1000.0f, 500.0f, 250.0f}) {
-        const float d = GridSpacingPx(radius, kUnitMetric, SoundVelocityScale(1500.0f, 1.0f));
+        const float d = GridSpacingPx(radius, DistanceUnit::Metric, SoundVelocityScale(1500.0f, 1.0f));
         EXPECT_EQ(GridMarkPx(5, d), static_cast<int>(radius));
     }
-    const float slower = GridSpacingPx(1000.0f, kUnitMetric, SoundVelocityScale(1400.0f, 1.0f));
+    const float slower = GridSpacingPx(1000.0f, DistanceUnit::Metric, SoundVelocityScale(1400.0f, 1.0f));
     EXPECT_GT(GridMarkPx(5, slower), 1000);
     // Imperial at 10 m: 6 ft steps drawn at 1.83 m.
-    const float feet = GridSpacingPx(1000.0f, kUnitImperial, 1.0f);
+    const float feet = GridSpacingPx(1000.0f, DistanceUnit::Imperial, 1.0f);
     EXPECT_EQ(GridMarkPx(1, feet), 182);
     EXPECT_EQ(GridMarkPx(-2, 200.0f), -400);
 }

@@ -270,11 +270,11 @@ TEST_F(PictureModelTest, NorthUpDrawsATargetAtItsTrueBearing) {
         for (int s = 590; s <= 610; ++s) {
             ImageAt(c.beam, s) = 255.0f;
         }
-        view.orientation = kOrientationHeadUp;
+        view.orientation = ViewOrientation::HeadUp;
         heading = c.headingDeg;
         Ping();
         const std::vector<std::uint8_t> headUp(model->Picture().begin(), model->Picture().end());
-        view.orientation = kOrientationNorthUp;
+        view.orientation = ViewOrientation::NorthUp;
         heading.reset();
         Ping();
         EXPECT_TRUE(std::equal(headUp.begin(), headUp.end(), model->Picture().begin())) << "no heading";

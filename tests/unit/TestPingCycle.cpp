@@ -5,7 +5,7 @@
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/LinkStatus.h"
 #include "files/CRecorder.h"
-#include "files/SampleBytes.h"
+#include "head/SampleBytes.h"
 #include "sim/Scene.h"
 #include "support/FakePorts.h"
 

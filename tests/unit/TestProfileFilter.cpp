@@ -158,8 +158,10 @@ TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
         } else {
             doc->ProcessPing();
         }
-        sequential->ProcessHeads(
-            *heads, {true, true, true, true}, doc->Sonar(), [](void*, int) {}, nullptr);
+        struct : IProcessedHeads {
+            void HeadProcessed(int) override {}
+        } ignored;
+        sequential->ProcessHeads(*heads, {true, true, true, true}, doc->Sonar(), ignored);
         for (int k = 0; k < kHeadCount; ++k) {
             ASSERT_TRUE(doc->Head(k).m_headImage == (*heads)[static_cast<std::size_t>(k)].m_headImage) << k;
             ASSERT_TRUE(doc->Head(k).m_beamProfile == (*heads)[static_cast<std::size_t>(k)].m_beamProfile)

@@ -20,13 +20,13 @@ namespace {
 void Command(CTamsorDoc& doc, int id) {
     const DocumentCommand* command = FindCommand(DocumentCommands(), id);
     ASSERT_NE(command, nullptr) << id;
-    command->action(doc, id);
+    command->action(doc, command->value);
 }
 
 void ExpectState(const CTamsorDoc& doc, int id, bool enabled, bool checked) {
     const DocumentCommand* command = FindCommand(DocumentCommands(), id);
     ASSERT_TRUE(command != nullptr && command->state != nullptr) << id;
-    const CommandState state = command->state(doc, id);
+    const CommandState state = command->state(doc, command->value);
     EXPECT_EQ(state.enabled, enabled) << id;
     EXPECT_EQ(state.checked, checked) << id;
 }

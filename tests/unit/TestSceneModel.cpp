@@ -353,7 +353,7 @@ public:
     void InitialiseProcessors(const PingSettings&) override {}
     void ClearHistory() override {}
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      const PingSettings& settings, HeadDoneFn done, void* doneContext) override {
+                      const PingSettings& settings, IProcessedHeads& done) override {
         for (int h = 0; h < kHeadCount; ++h) {
             if (!flagged[static_cast<std::size_t>(h)]) {
                 continue;
@@ -373,7 +373,7 @@ public:
                         std::max(0.0f, p[static_cast<std::size_t>(b)][static_cast<std::size_t>(j)]);
                 }
             }
-            done(doneContext, h);
+            done.HeadProcessed(h);
         }
     }
 };

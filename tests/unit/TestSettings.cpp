@@ -65,7 +65,6 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
         {system.baudRate, SettingOf("Baud Rate")},
         {system.maxFixAgeMs, SettingOf("Nav Max Fix Age")},
         {system.syncHeads, SettingOf("Sync Heads")},
-        {view.unit, SettingOf("Unit")},
         {system.sleepTimeMs, SettingOf("Sleep Time")},
         {system.pingDelayMs, SettingOf("Ping Delay")},
         {system.useFileSlc, SettingOf("UseFileSLC")},
@@ -88,7 +87,6 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
         {h.detectProfilePoints, SettingOf("DetectProfilePoints")},
         {view.profileDisplay, SettingOf("ProfileDisplay")},
         {view.colorTable, SettingOf("ColorTable")},
-        {view.grid, SettingOf("Grid")},
         {view.rangeMark, SettingOf("Range Mark")},
         {view.zoomIndex, SettingOf("ZoomIndex")},
     };
@@ -107,8 +105,10 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     EXPECT_EQ(system.outputAddress, SettingOf("IPAddress_Output1").fallback);
     EXPECT_EQ(system.navDevice, SettingOf("Nav Serial Device").fallback);
     EXPECT_EQ(system.gpsdAddress, SettingOf("Nav Gpsd Address").fallback);
-    EXPECT_EQ(system.navSource, 0); // "none"
-    EXPECT_EQ(view.orientation, 0); // "Head Up"
+    EXPECT_EQ(system.navSource, NavSourceKind::None);
+    EXPECT_EQ(view.orientation, ViewOrientation::HeadUp);
+    EXPECT_EQ(view.unit, DistanceUnit::Metric);
+    EXPECT_EQ(view.grid, GridStyle::Polar);
     EXPECT_EQ(system.readFolder, folder.string() + "/");
     EXPECT_EQ(system.writeFolder, folder.string() + "/");
     // What the load derives from the defaults.
@@ -185,15 +185,15 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
         s.autoFileSize = 3;
         s.commPort = 4;
         s.baudRate = 9600;
-        s.navSource = 2;
+        s.navSource = NavSourceKind::Gpsd;
         s.navDevice = "/dev/ttyS3";
         s.gpsdAddress = "127.0.0.1:2950";
         s.maxFixAgeMs = 1500;
-        v.orientation = 1;
+        v.orientation = ViewOrientation::NorthUp;
         s.readFolder = "/data/in/";
         s.writeFolder = "/data/out/";
         s.syncHeads = 0;
-        v.unit = 1;
+        v.unit = DistanceUnit::Imperial;
         s.sleepTimeMs = 150;
         s.pingDelayMs = 20;
         h.soundVelocity = 1502.256f;
@@ -218,7 +218,7 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
         h.profileFilterType = 2;
         v.profileDisplay = 3;
         v.colorTable = 5;
-        v.grid = 3;
+        v.grid = GridStyle::Line;
         v.rangeMark = 0;
         h.displayMode = 2;
         v.zoomIndex = 2;
@@ -237,15 +237,15 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
     EXPECT_EQ(s.autoFileSize, 3);
     EXPECT_EQ(s.commPort, 4);
     EXPECT_EQ(s.baudRate, 9600);
-    EXPECT_EQ(s.navSource, 2);
+    EXPECT_EQ(s.navSource, NavSourceKind::Gpsd);
     EXPECT_EQ(s.navDevice, "/dev/ttyS3");
     EXPECT_EQ(s.gpsdAddress, "127.0.0.1:2950");
     EXPECT_EQ(s.maxFixAgeMs, 1500);
-    EXPECT_EQ(v.orientation, 1);
+    EXPECT_EQ(v.orientation, ViewOrientation::NorthUp);
     EXPECT_EQ(s.readFolder, "/data/in/");
     EXPECT_EQ(s.writeFolder, "/data/out/");
     EXPECT_EQ(s.syncHeads, 0);
-    EXPECT_EQ(v.unit, 1);
+    EXPECT_EQ(v.unit, DistanceUnit::Imperial);
     EXPECT_EQ(s.sleepTimeMs, 150);
     EXPECT_EQ(s.pingDelayMs, 20);
     EXPECT_FLOAT_EQ(b.soundVelocity, 1502.26f); // written with two decimals
@@ -270,7 +270,7 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
     EXPECT_EQ(b.profileFilterType, 2);
     EXPECT_EQ(v.profileDisplay, 3);
     EXPECT_EQ(v.colorTable, 5);
-    EXPECT_EQ(v.grid, 3);
+    EXPECT_EQ(v.grid, GridStyle::Line);
     EXPECT_EQ(v.rangeMark, 0);
     EXPECT_EQ(b.displayMode, 2);
     EXPECT_EQ(v.zoomIndex, 2);

@@ -25,8 +25,8 @@ TEST(CursorReadout, RangeAndTexts) {
     EXPECT_FLOAT_EQ(CursorRangeM(500.0f, 10.0f, 1.0f, 1000, 1.0f), 5.0f);
     EXPECT_FLOAT_EQ(CursorRangeM(500.0f, 10.0f, 0.5f, 1000, 1.0f), 10.0f);
     EXPECT_FLOAT_EQ(CursorRangeM(100.0f, 10.0f, 1.0f, 1000, 0.0f), 0.0f);
-    EXPECT_EQ(CursorRangeText(3.048f, 0), "3.05 m");
-    EXPECT_EQ(CursorRangeText(3.048f, 1), "10.00 ft");
+    EXPECT_EQ(CursorRangeText(3.048f, DistanceUnit::Metric), "3.05 m");
+    EXPECT_EQ(CursorRangeText(3.048f, DistanceUnit::Imperial), "10.00 ft");
     EXPECT_EQ(CursorBearingText(271.25f), "271.2 deg.");
 }
 

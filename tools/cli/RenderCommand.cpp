@@ -53,7 +53,8 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
             s.view.colorTable = options.colorTable;
         }
         if (!options.orientation.empty()) {
-            s.view.orientation = options.orientation == "north" ? kOrientationNorthUp : kOrientationHeadUp;
+            s.view.orientation =
+                options.orientation == "north" ? ViewOrientation::NorthUp : ViewOrientation::HeadUp;
         }
     });
     doc.ResetPictureGeometry();

@@ -82,7 +82,7 @@ TEST_F(ContactsTest, MarkedAtThePointerAndKeptBesideTheRecording) {
 
 TEST_F(ContactsTest, NorthUpMarksTrueBearingsAndPlacesTheMarkerUnderThePointer) {
     m_doc->EditSettings([](Settings& s) {
-        s.view.orientation = kOrientationNorthUp;
+        s.view.orientation = ViewOrientation::NorthUp;
         s.mounting.plane = HeadPlane::Level;
     });
     PlayPingWithFix();

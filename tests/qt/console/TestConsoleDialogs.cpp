@@ -48,7 +48,7 @@ TEST_F(DialogTest, DiagnosticsBeforeTheFirstReply) {
     EXPECT_EQ(diag.ValueText(1007), QStringLiteral(":   127.0.0.1"));
     EXPECT_EQ(diag.ValueText(1090), QStringLiteral(":   n/a"));
 
-    m_doc->EditSettings([](Settings& s) { s.view.unit = 1; });
+    m_doc->EditSettings([](Settings& s) { s.view.unit = DistanceUnit::Imperial; });
     const std::pair<float, const char*> ranges[] = {
         {10.0f, ":   30 ft"}, {2.5f, ":   7.5 ft"}, {1.25f, ":   3.75 ft"}};
     for (const auto& [range, text] : ranges) {
@@ -212,7 +212,7 @@ TEST_F(DialogTest, NavigationInputTakesOnlyASourceThatCanBeRead) {
         }
         ASSERT_EQ(dialog.result(), QDialog::Accepted) << dialog.m_error->text().toStdString();
         const SystemSettings& chosen = dialog.Values();
-        EXPECT_EQ(chosen.navSource, c.source);
+        EXPECT_EQ(static_cast<int>(chosen.navSource), c.source);
         EXPECT_EQ(chosen.maxFixAgeMs, 1500);
         if (c.source == 1) {
             EXPECT_EQ(chosen.navDevice, c.device);

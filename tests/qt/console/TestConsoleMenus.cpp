@@ -58,7 +58,7 @@ TEST_F(MenuTest, MenusCarryTheirTextsAndIds) {
     EXPECT_TRUE(Texts(QStringLiteral("&File")).contains(QStringLiteral("Convert .R96 File to .xyz...")));
     EXPECT_EQ(m_frame->Action(kCmdMixHigh)->text(), QStringLiteral("High MIx"));
     EXPECT_EQ(m_frame->Action(kCmdPointsOnly)->text(), QStringLiteral("Points  Only"));
-    EXPECT_EQ(m_frame->Action(kCmdColorFirst + 5)->text(), QStringLiteral("Brown / Yellow"));
+    EXPECT_EQ(m_frame->Action(kCmdColorTable5)->text(), QStringLiteral("Brown / Yellow"));
     EXPECT_EQ(m_frame->Action(kCmdSaveScreen)->text(), QStringLiteral("Save Screen"));
     EXPECT_EQ(m_frame->Action(kCmdDataOutput)->statusTip(),
               QStringLiteral("Display Data Output Settings Dlg"));
@@ -121,7 +121,7 @@ TEST_F(MenuTest, HeadUpAndNorthUpChooseTheOrientation) {
     ShowMenus();
     EXPECT_TRUE(Checked(kCmdNorthUp));
     EXPECT_FALSE(Checked(kCmdHeadUp));
-    EXPECT_EQ(m_doc->View().orientation, kOrientationNorthUp);
+    EXPECT_EQ(m_doc->View().orientation, ViewOrientation::NorthUp);
     EXPECT_NE(m_doc->GeometryVersion(), geometry); // the held picture of the other way is cleared
     EXPECT_EQ(Texts(QStringLiteral("&View")).mid(6), (QStringList{"-", "Head Up", "North Up"}));
 }
@@ -193,7 +193,7 @@ TEST_F(MenuTest, FileMenuFollowsTheRecorder) {
     m_doc->EditSettings([](Settings& s) { s.system.autoFileSize = 2; });
     ShowMenus();
     EXPECT_FALSE(Enabled(kCmdAutoSize500M));
-    EXPECT_TRUE(Checked(kCmdAutoSize500M + 1));
+    EXPECT_TRUE(Checked(kCmdAutoSize1G));
 }
 
 TEST_F(MenuTest, StatusPromptsGoToTheMessagePane) {

@@ -133,7 +133,7 @@ TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
     Info().UpdateCursorReadout(*m_doc);
     const QString headUp = Info().MapPositionPane()->text();
     m_frame->OnCommand(kCmdNorthUp);
-    const float turn = TurnOfPicture(kOrientationNorthUp, m_doc->Sonar().beams, 45.0f).degrees;
+    const float turn = TurnOfPicture(ViewOrientation::NorthUp, m_doc->Sonar().beams, 45.0f).degrees;
     EXPECT_NEAR(turn, 45.0f, 0.125f);
     m_doc->SetCursor(6.0f, 90.0f + turn);
     Info().UpdateCursorReadout(*m_doc);

@@ -105,7 +105,7 @@ TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
 }
 
 TEST_F(ViewTest, AColourTableFromTheMenuIsDrawnAtOnce) {
-    m_frame->OnCommand(kCmdColorFirst + 3);
+    m_frame->OnCommand(kCmdColorTable3);
     EXPECT_EQ(&View().Picture().CurrentColorTable(), &View().Picture().ColorTables()[3]);
 }
 

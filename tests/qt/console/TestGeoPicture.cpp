@@ -26,7 +26,7 @@ namespace {
 // right of the picture (heads 1 and 3 change places on an inverted unit).
 struct SpotProcessing : IHeadProcessing {
     void ProcessHeads(std::array<COndrel, kHeadCount>& heads, const std::array<bool, kHeadCount>& flagged,
-                      const PingSettings& settings, HeadDoneFn done, void* context) override {
+                      const PingSettings& settings, IProcessedHeads& done) override {
         const int spotHead = settings.transducerUp != 0 ? 3 : 1;
         const int at = static_cast<int>(5.0f * static_cast<float>(settings.samples) / settings.rangeM);
         const int middle = settings.beams / 2;
@@ -42,7 +42,7 @@ struct SpotProcessing : IHeadProcessing {
                                      static_cast<std::size_t>(sample)] = 255.0f;
                 }
             }
-            done(context, k);
+            done.HeadProcessed(k);
         }
     }
     void ClearHistory() override {}

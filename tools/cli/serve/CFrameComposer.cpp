@@ -46,11 +46,11 @@ void SetTexts(FrameContent& c, std::string sentence) {
         text(FrameText::Heading) = navigation.m_headingText;
     }
     text(FrameText::Sentence) = std::move(sentence);
-    text(FrameText::Range) = RangeText(c.rangeM, kUnitMetric);
-    text(FrameText::Scale) = ScaleText(c.rangeM, kUnitMetric);
+    text(FrameText::Range) = RangeText(c.rangeM, DistanceUnit::Metric);
+    text(FrameText::Scale) = ScaleText(c.rangeM, DistanceUnit::Metric);
     for (int i = 1; i <= 5; ++i) {
         c.texts[static_cast<std::size_t>(FrameText::Mark1) + static_cast<std::size_t>(i - 1)] =
-            RangeMarkLabel(i, c.rangeM, kUnitMetric);
+            RangeMarkLabel(i, c.rangeM, DistanceUnit::Metric);
     }
 }
 

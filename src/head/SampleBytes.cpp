@@ -1,4 +1,4 @@
-#include "files/SampleBytes.h"
+#include "head/SampleBytes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
