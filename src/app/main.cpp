@@ -71,7 +71,7 @@ struct ConsoleOptions {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexar"));
-    QApplication::setApplicationVersion(QString::fromLatin1(vexar::kVersionText));
+    QApplication::setApplicationVersion(QStringLiteral(VEXAR_VERSION));
 
     QCommandLineParser parser;
     const ConsoleOptions options;
