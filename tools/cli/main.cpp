@@ -33,6 +33,12 @@ int main(int argc, char** argv) {
                  "receive the UDP data output."};
     app.name("vexar-cli");
     app.set_version_flag("--version", std::string("vexar-cli ") + VEXAR_VERSION);
+    // Options from a file (a service's configuration): a [SUBCOMMAND] section of NAME = VALUE lines.
+    // A name no subcommand knows is an error, so that a misspelt option is not silently dropped.
+    app.set_config("--config", "",
+                   "read the subcommand's options from FILE ([SUBCOMMAND] then NAME = VALUE lines)")
+        ->type_name("FILE");
+    app.allow_config_extras(CLI::config_extras_mode::error);
     app.require_subcommand(1);
 
     CommonOptions common;
