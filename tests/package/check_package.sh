@@ -14,6 +14,7 @@ export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 version=$(sed -n 's/^project(Vexar VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "the package's version is not $version"
 [[ $(basename "$deb") == "vexar_${version}_$(dpkg --print-architecture).deb" ]] || fail "named $(basename "$deb")"
+dpkg-deb -f "$deb" Description | grep -q 'console (vexar); the' || fail "the description lost its punctuation"
 
 echo "-- lintian"
 lintian --fail-on error "$deb" 2> >(grep -v 'running with root privileges' >&2) ||
@@ -53,6 +54,11 @@ echo "-- manual pages"
 for page in "$root"/usr/share/man/man1/*.1.gz; do
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/page.txt")
     [[ -z $warnings ]] || fail "$(basename "$page"): $warnings"
+    # Every option and argument a tagged paragraph: one help2man could not part from its
+    # description would show the description inside the tag.
+    if zcat "$page" | grep -q '^\.HP' || zcat "$page" | grep -A1 '^\.IP' | grep -qE '^[A-Z]+ [A-Z]+'; then
+        fail "$(basename "$page"): an option run into its description"
+    fi
 done
 # Every subcommand vexar-cli lists has its part of the page.
 MANWIDTH=80 man -l "$root/usr/share/man/man1/vexar-cli.1.gz" >"$work/cli-page.txt" 2>/dev/null
