@@ -71,7 +71,9 @@ struct ConsoleOptions {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexar"));
-    QApplication::setApplicationVersion(QString::fromLatin1(vexar::kVersionText));
+    QApplication::setApplicationVersion(QStringLiteral(VEXAR_VERSION));
+    // The desktop entry the package installs: the desktop shows its name and icon for the windows.
+    QApplication::setDesktopFileName(QStringLiteral(VEXAR_APP_ID));
 
     QCommandLineParser parser;
     const ConsoleOptions options;
