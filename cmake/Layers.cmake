@@ -22,6 +22,7 @@ set(VEXAR_LAYERS
     "painting|acquisition contacts display"
     "video|acquisition config display files painting"
     "app|acquisition common config contacts contacts/file display gis navigation output painting platform/qt ports video"
+    "tools|"
     "tools/headsim|common navigation sim"
     "tools/cli/serve|common config display files head navigation output serve"
     "tools/cli|acquisition common config contacts/file display files gis navigation output painting platform/qt serve video")

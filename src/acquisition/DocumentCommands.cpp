@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <type_traits>
 
 namespace vexar {
 
@@ -17,6 +18,19 @@ namespace {
 
 CommandState Enabled(bool enabled, bool checked = false) {
     return CommandState{enabled, checked};
+}
+
+/// A command of a group that sets one member of the settings to its row's value, and the check
+/// mark of the row whose value the member holds.
+template <auto Group, auto Member> void Choose(CTamsorDoc& doc, int value) {
+    doc.EditSettings([value](Settings& s) {
+        auto& member = (s.*Group).*Member;
+        member = static_cast<std::remove_cvref_t<decltype(member)>>(value);
+    });
+}
+
+template <auto Group, auto Member> CommandState Chosen(const CTamsorDoc& doc, int value) {
+    return Enabled(true, static_cast<int>((doc.GetSettings().*Group).*Member) == value);
 }
 
 // ---- File ----
@@ -55,18 +69,6 @@ void SetZoom(CTamsorDoc& doc, int index) {
     }
 }
 
-CommandState ZoomState(const CTamsorDoc& doc, int index) {
-    return Enabled(true, doc.View().zoomIndex == index);
-}
-
-void SetUnit(CTamsorDoc& doc, int unit) {
-    doc.EditSettings([unit](Settings& s) { s.view.unit = static_cast<DistanceUnit>(unit); });
-}
-
-CommandState UnitState(const CTamsorDoc& doc, int unit) {
-    return Enabled(true, doc.View().unit == static_cast<DistanceUnit>(unit));
-}
-
 void SetDisplayMode(CTamsorDoc& doc, int mode) {
     const bool polar = mode == kDisplayModePolar;
     doc.EditSettings([polar](Settings& s) {
@@ -76,14 +78,6 @@ void SetDisplayMode(CTamsorDoc& doc, int mode) {
         }
     });
     doc.ClearImage();
-}
-
-CommandState DisplayModeState(const CTamsorDoc& doc, int mode) {
-    return Enabled(true, doc.Sonar().displayMode == mode);
-}
-
-void SetGrid(CTamsorDoc& doc, int style) {
-    doc.EditSettings([style](Settings& s) { s.view.grid = static_cast<GridStyle>(style); });
 }
 
 CommandState GridState(const CTamsorDoc& doc, int value) {
@@ -96,11 +90,6 @@ CommandState GridState(const CTamsorDoc& doc, int value) {
         state.enabled = style != GridStyle::Polar && style != GridStyle::Rectangular;
     }
     return state;
-}
-
-void SetOrientation(CTamsorDoc& doc, int orientation) {
-    doc.EditSettings(
-        [orientation](Settings& s) { s.view.orientation = static_cast<ViewOrientation>(orientation); });
 }
 
 // ---- Sonar and processing ----
@@ -121,18 +110,6 @@ void SetBeams(CTamsorDoc& doc, int index) {
     doc.EditSettings([index](Settings& s) { SelectBeams(s.sonar, index); });
 }
 
-CommandState BeamsState(const CTamsorDoc& doc, int index) {
-    return Enabled(true, doc.Sonar().beamsIndex == index);
-}
-
-void SetBeamWidth(CTamsorDoc& doc, int width) {
-    doc.EditSettings([width](Settings& s) { s.sonar.beamWidth = width; });
-}
-
-CommandState BeamWidthState(const CTamsorDoc& doc, int width) {
-    return Enabled(true, doc.Sonar().beamWidth == width);
-}
-
 void ToggleTransducerUp(CTamsorDoc& doc, int) {
     doc.EditSettings([](Settings& s) { s.sonar.transducerUp = s.sonar.transducerUp != 0 ? 0 : 1; });
     doc.ClearProcessingHistory();
@@ -145,37 +122,8 @@ void ToggleProfilePoints(CTamsorDoc& doc, int) {
         [](Settings& s) { s.sonar.detectProfilePoints = s.sonar.detectProfilePoints != 0 ? 0 : 1; });
 }
 
-void SetProfileDisplay(CTamsorDoc& doc, int display) {
-    doc.EditSettings([display](Settings& s) { s.view.profileDisplay = display; });
-}
-
 CommandState ProfileDisplayState(const CTamsorDoc& doc, int display) {
     return Enabled(doc.Sonar().detectProfilePoints != 0, doc.View().profileDisplay == display);
-}
-
-void SetFilter(CTamsorDoc& doc, int filter) {
-    doc.EditSettings([filter](Settings& s) { s.sonar.profileFilterType = filter; });
-}
-
-CommandState FilterState(const CTamsorDoc& doc, int filter) {
-    return Enabled(true, doc.Sonar().profileFilterType == filter);
-}
-
-/// The pings averaged: 1 ("OFF"), 3, 5, 7 or 9.
-void SetAveraging(CTamsorDoc& doc, int pings) {
-    doc.EditSettings([pings](Settings& s) { s.sonar.average = pings; });
-}
-
-CommandState AveragingState(const CTamsorDoc& doc, int pings) {
-    return Enabled(true, doc.Sonar().average == pings);
-}
-
-void SetColorTable(CTamsorDoc& doc, int table) {
-    doc.EditSettings([table](Settings& s) { s.view.colorTable = table; });
-}
-
-CommandState ColorTableState(const CTamsorDoc& doc, int table) {
-    return Enabled(true, doc.View().colorTable == table);
 }
 
 // ---- Playback controls ----
@@ -183,6 +131,24 @@ CommandState ColorTableState(const CTamsorDoc& doc, int table) {
 CommandState PlaybackControlState(const CTamsorDoc& doc, int) {
     return Enabled(doc.IsPlayback());
 }
+
+constexpr auto SetUnit = Choose<&Settings::view, &ViewSettings::unit>;
+constexpr auto UnitState = Chosen<&Settings::view, &ViewSettings::unit>;
+constexpr auto ZoomState = Chosen<&Settings::view, &ViewSettings::zoomIndex>;
+constexpr auto SetGrid = Choose<&Settings::view, &ViewSettings::grid>;
+constexpr auto SetOrientation = Choose<&Settings::view, &ViewSettings::orientation>;
+constexpr auto DisplayModeState = Chosen<&Settings::sonar, &PingSettings::displayMode>;
+constexpr auto BeamsState = Chosen<&Settings::sonar, &PingSettings::beamsIndex>;
+constexpr auto SetBeamWidth = Choose<&Settings::sonar, &PingSettings::beamWidth>;
+constexpr auto BeamWidthState = Chosen<&Settings::sonar, &PingSettings::beamWidth>;
+constexpr auto SetProfileDisplay = Choose<&Settings::view, &ViewSettings::profileDisplay>;
+constexpr auto SetFilter = Choose<&Settings::sonar, &PingSettings::profileFilterType>;
+constexpr auto FilterState = Chosen<&Settings::sonar, &PingSettings::profileFilterType>;
+// The pings averaged: 1 ("OFF"), 3, 5, 7 or 9.
+constexpr auto SetAveraging = Choose<&Settings::sonar, &PingSettings::average>;
+constexpr auto AveragingState = Chosen<&Settings::sonar, &PingSettings::average>;
+constexpr auto SetColorTable = Choose<&Settings::view, &ViewSettings::colorTable>;
+constexpr auto ColorTableState = Chosen<&Settings::view, &ViewSettings::colorTable>;
 
 constexpr int Raw = static_cast<int>(RecordKind::Raw);
 constexpr int Beam = static_cast<int>(RecordKind::Beam);

@@ -38,7 +38,8 @@ void CCombinedImage::PlanHeadRows(int head, int firstRow, int rowCount, int toRo
         if (from < 0 || from >= kMaxBeams || to < 0 || to >= kCombinedBeams) {
             continue;
         }
-        m_plan[static_cast<std::size_t>(to)] = {static_cast<std::int16_t>(head), static_cast<std::int16_t>(from)};
+        m_plan[static_cast<std::size_t>(to)] = {static_cast<std::int16_t>(head),
+                                                static_cast<std::int16_t>(from)};
     }
 }
 

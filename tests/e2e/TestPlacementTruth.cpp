@@ -217,7 +217,14 @@ INSTANTIATE_TEST_SUITE_P(Mountings, LevelRuns,
                                            RunCase{90.0, {30.0, 180.0, true}},
                                            RunCase{200.0, {30.0, 0.0, true}}, RunCase{90.0, {0.0, 0.0, true}},
                                            RunCase{200.0, {0.0, 180.0, false}},
-                                           RunCase{0.0, {30.0, 180.0, true}}));
+                                           RunCase{0.0, {30.0, 180.0, true}}),
+                         [](const ::testing::TestParamInfo<RunCase>& run) {
+                             const RunCase& c = run.param;
+                             return "Heading" + std::to_string(static_cast<int>(c.headingDeg)) + "Tilt" +
+                                    std::to_string(static_cast<int>(c.mounting.tiltDeg)) + "Yaw" +
+                                    std::to_string(static_cast<int>(c.mounting.yawDeg)) +
+                                    (c.mounting.arm ? "LeverArm" : "");
+                         });
 
 /// The shortest distance from a point to a wall.
 double FromWall(const test::MapWall& w, double e, double n) {

@@ -13,7 +13,8 @@ void FillHeads(std::array<COndrel, kHeadCount>& heads, int ping) {
     for (int k = 0; k < kHeadCount; ++k) {
         COndrel& head = heads[static_cast<std::size_t>(k)];
         for (int i = 0; i < kMaxBeams; ++i) {
-            head.m_headImage[static_cast<std::size_t>(i) * kMaxSamples] = static_cast<float>(1000 * (k + 1) + i + ping);
+            head.m_headImage[static_cast<std::size_t>(i) * kMaxSamples] =
+                static_cast<float>(1000 * (k + 1) + i + ping);
             head.m_beamProfile[static_cast<std::size_t>(i)] = static_cast<float>(i + 1);
         }
     }
@@ -26,7 +27,8 @@ void FillHeads(std::array<COndrel, kHeadCount>& heads, int ping) {
 TEST(CombinedImage, LaysHeadsRoundTheCircleAndKeepsTheRowsOfAHeadWithoutAPing) {
     auto heads = std::make_unique<std::array<COndrel, kHeadCount>>();
     auto image = std::make_unique<CCombinedImage>(*heads);
-    const CombinedLayout layout{.perHead = 360, .firstCentral = 60, .quadrant = 180, .samples = 4, .recordBytes = true};
+    const CombinedLayout layout{
+        .perHead = 360, .firstCentral = 60, .quadrant = 180, .samples = 4, .recordBytes = true};
     const int rows = 4 * layout.perHead;
     const auto expected = [&](int r, int ping) {
         const int q = r + layout.quadrant;

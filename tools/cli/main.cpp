@@ -1,13 +1,13 @@
 // vexar-cli: headless tools for recordings and the data output.
 
 #include "CliCommand.h"
+#include "HelpLayout.h"
 
 #include <QGuiApplication>
 
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <sstream>
 
 namespace {
 // The framework's notes (a missing runtime folder, font fallbacks) say nothing about the user's
@@ -17,22 +17,6 @@ void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& messag
         std::fprintf(stderr, "vexar-cli: %s\n", qPrintable(message));
     }
 }
-
-// CLI11 sets an option's description beside its name, or below it when the name fills the column.
-// A name one short of the column is left a single space from its description, which the manual
-// page (help2man) then takes for part of the name: such a name gets a line of its own too.
-class HelpLayout : public CLI::Formatter {
-public:
-    std::string make_option(const CLI::Option* option, bool positional) const override {
-        std::string name = make_option_name(option, positional) + make_option_opts(option);
-        if (name.size() + 3 == get_column_width()) {
-            name += ' ';
-        }
-        std::ostringstream out;
-        CLI::detail::format_help(out, name, make_option_desc(option), get_column_width());
-        return out.str();
-    }
-};
 
 // Text drawing needs a GUI application; headless runs use the offscreen platform.
 std::unique_ptr<QGuiApplication> StartQt(int& argc, char** argv) {
@@ -49,7 +33,7 @@ int main(int argc, char** argv) {
     CLI::App app{"Headless tools of the Vexar sonar console: list, convert and record sonar files, "
                  "receive the UDP data output."};
     app.name("vexar-cli");
-    app.formatter(std::make_shared<HelpLayout>()); // before the subcommands, which take it over
+    app.formatter(std::make_shared<vexar::HelpLayout>()); // before the subcommands, which take it over
     app.set_version_flag("--version", std::string("vexar-cli ") + VEXAR_VERSION);
     // Options from a file (a service's configuration): a [SUBCOMMAND] section of NAME = VALUE lines.
     // A name no subcommand knows is an error, so that a misspelt option is not silently dropped.

@@ -34,6 +34,7 @@
 
 #include "HeadServer.h"
 #include "HeadsimOptions.h"
+#include "HelpLayout.h"
 #include "NavigationPublisher.h"
 #include "TruthWriter.h"
 
@@ -42,26 +43,9 @@
 
 #include <cstdio>
 #include <memory>
-#include <sstream>
 #include <string>
 
 namespace {
-
-// CLI11 sets an option's description beside its name, or below it when the name fills the column.
-// A name one short of the column is left a single space from its description, which the manual
-// page (help2man) then takes for part of the name: such a name gets a line of its own too.
-class HelpLayout : public CLI::Formatter {
-public:
-    std::string make_option(const CLI::Option* option, bool positional) const override {
-        std::string name = make_option_name(option, positional) + make_option_opts(option);
-        if (name.size() + 3 == get_column_width()) {
-            name += ' ';
-        }
-        std::ostringstream out;
-        CLI::detail::format_help(out, name, make_option_desc(option), get_column_width());
-        return out.str();
-    }
-};
 
 using namespace vexar::headsim;
 
@@ -103,7 +87,7 @@ int Serve(HeadsimSetup& setup) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     CLI::App cli{"Simulated sonar head: answers command packets with synthesised element data."};
-    cli.formatter(std::make_shared<HelpLayout>());
+    cli.formatter(std::make_shared<vexar::HelpLayout>());
     cli.set_version_flag("--version", std::string("vexar-headsim ") + VEXAR_VERSION);
     HeadsimCommandLine commandLine(cli);
     HeadsimSetup setup;
