@@ -39,9 +39,14 @@ std::vector<std::string> Cells(const std::string& line) {
 namespace {
 bool Between(const std::map<std::int64_t, MapSpot>& track, std::int64_t ms, double& easting,
              double& northing) {
+    // A moment beyond the first or the last row (the head draws a ping a little after the
+    // request the record is stamped with) is taken on from the two rows nearest to it.
     auto after = track.lower_bound(ms);
     if (after == track.end() && track.size() >= 2 && ms - track.rbegin()->first <= 200) {
         after = std::prev(track.end());
+    }
+    if (after == track.begin() && track.size() >= 2 && after->first - ms <= 200) {
+        after = std::next(after);
     }
     if (after == track.end() || after == track.begin()) {
         return false;
