@@ -2,12 +2,15 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CTamsorApp.h"
+#include "app/ConsoleFolders.h"
 #include "common/TextParse.h"
 #include "navigation/NavigationSource.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -84,12 +87,12 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    const QString folder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
-    QString settingsPath;
-    if (parser.isSet(options.settings)) {
-        settingsPath = QDir::current().absoluteFilePath(parser.value(options.settings));
-    }
-    vexar::CTamsorApp app(folder, settingsPath);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const vexar::ConsoleFolders folders = vexar::ChooseConsoleFolders(
+        programDir, parser.value(options.settings), QFileInfo(programDir).isWritable(),
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    vexar::CTamsorApp app(folders.programFolder, folders.settingsPath);
     if (!options.ApplyOverrides(parser, app)) {
         return 2;
     }
