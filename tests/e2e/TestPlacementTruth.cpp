@@ -235,15 +235,17 @@ double FromWall(const test::MapWall& w, double e, double n) {
     return std::hypot(w.from.easting + along * dx - e, w.from.northing + along * dy - n);
 }
 
-// Half-way round the harbour with a head tilted 15 degrees (the seabed then lies beyond its range
-// but where it rises): every pile, the tyre and the anchor seen lie within two cells of their
-// spot; the brightest cell at each mooring block seen lies on its outline.
+// A sixth of the way round the harbour with a head tilted 15 degrees (the seabed then lies beyond
+// its range but where it rises): every pile, the tyre and the anchor seen lie within two cells of
+// their spot; the echo of each mooring block seen lies on its outline. The vehicle goes slowly:
+// the simulated head draws a ping when it gets round to the request, which a loaded machine
+// delays, and the console places it at the request's time.
 TEST_F(PlacementTruth, HarbourPilesAndBlocks) {
     const Mounting tilted{15.0, 0.0, false};
     WriteSettings(tilted, 50);
     HeadProcess head;
     const std::uint16_t port = head.Start(
-        0, HeadOptions(tilted) + QStringList{"--speed", "1.5", "--turn-rate", "4", "--nav-rate", "50"});
+        0, HeadOptions(tilted) + QStringList{"--speed", "0.75", "--turn-rate", "2", "--nav-rate", "50"});
     ASSERT_NE(port, 0);
     ASSERT_NO_FATAL_FAILURE(Record(port, 30.0));
     head.Kill();
@@ -258,7 +260,7 @@ TEST_F(PlacementTruth, HarbourPilesAndBlocks) {
         EXPECT_LE(spot.cells, 2.0) << name;
         errors.push_back(spot.error);
     }
-    EXPECT_GE(errors.size(), 9u); // the piles at least
+    EXPECT_GE(errors.size(), 7u); // the piles passed
     PrintErrors("harbour", errors);
     int blocks = 0;
     for (int b = 1; b <= 3; ++b) {
