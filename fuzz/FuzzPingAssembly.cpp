@@ -1,9 +1,9 @@
 // A head that answers the link's requests with whatever the input says: whole replies, replies
 // naming another block, bytes of any length and content, in pieces, nothing, or a closed
-// connection. The link collects and checks the replies of each ping, records the complete ones
-// and hands them over; each is stored in the four heads as the document stores it. Whatever the head
-// does, every complete ping ends with the reply to its last block, and the raw recording holds
-// whole records only.
+// connection. The link collects and checks the replies of each ping, asks again for the blocks
+// whose replies fail, records the complete pings and hands them over; each is stored in the four
+// heads as the document stores it. Whatever the head does, every complete ping ends with the
+// reply to its last block, and the raw recording holds whole records only.
 
 #include "MemoryFile.h"
 #include "acquisition/CSonarLink.h"
@@ -32,7 +32,7 @@ public:
 };
 
 // What the head does with each request, read from the input as it is asked:
-//   op % 5 == 0: a whole reply to the block asked for, header bytes 6..9 from the input
+//   op % 5 == 0: a whole reply to the block asked for, header bytes 6, 7 and 9 from the input
 //   op % 5 == 1: the same, naming the block in the next input byte
 //   op % 5 == 2: the next (2-byte length) input bytes, as they are
 //   op % 5 == 3: nothing
@@ -103,9 +103,10 @@ private:
             reply[1] = 'I';
             reply[2] = 'M';
             reply[vexar::kReplyEchoByte] = op % 5 == 1 ? Next() : block;
-            for (std::size_t i = 6; i < 10; ++i) {
-                reply[i] = Next();
-            }
+            reply[6] = Next();
+            reply[7] = Next();
+            reply[8] = 4; // the transducer type names the head: the same in every reply
+            reply[9] = Next();
             for (std::size_t i = vexar::kReplyPayloadOffset; i < reply.size(); i += 97) {
                 reply[i] = block;
             }
@@ -182,6 +183,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.packet = packet.m_commandPacket;
     request.blocksPerPing = blocks;
     request.pingDelayMs = setup >> 5;
+    request.settings = settings;
+    const vexar::RecordContext context{&settings, "07122026114139042", 250.0f, {}};
+    request.record = vexar::CRecorder::RawTemplate(context);
     link.SetRequest(request);
     if (record) {
         vexar::CDataFile file;
@@ -190,8 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         vexar::RawRecordingRequest where;
         where.path = recording.Path();
-        const vexar::RecordContext context{&settings, "07122026114139042", 250.0f, {}};
-        link.StartRecording(std::move(file), where, vexar::CRecorder::RawTemplate(context));
+        link.StartRecording(std::move(file), where);
     }
 
     // Each step asks for one ping at most; a script of n bytes lasts n requests at the most.

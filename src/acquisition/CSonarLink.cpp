@@ -33,22 +33,15 @@ void CSonarLink::SetRequest(const LinkRequest& request) {
     ++m_requestGeneration;
 }
 
-void CSonarLink::StartRecording(CDataFile&& file, const RawRecordingRequest& request,
-                                const RawRecordTemplate& record) {
+void CSonarLink::StartRecording(CDataFile&& file, const RawRecordingRequest& request) {
     auto handed = std::make_unique<CDataFile>(std::move(file));
     std::lock_guard<std::mutex> lock(m_mutex);
     m_incomingFile = std::move(handed);
     m_incomingRecording = request;
-    m_pendingTemplate = record;
     m_stopRecording = false;
     m_recordingState = RawRecordingState{};
     m_recordingState.active = true;
     m_recordingState.path = request.path;
-}
-
-void CSonarLink::SetRecordTemplate(const RawRecordTemplate& record) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_pendingTemplate = record;
 }
 
 void CSonarLink::StopRecording() {
@@ -216,7 +209,6 @@ void CSonarLink::ApplyRecordingRequests() {
         if (incoming) {
             m_recording = m_incomingRecording;
         }
-        m_template = m_pendingTemplate;
     }
     if (stop || incoming) {
         m_file.reset();
@@ -259,8 +251,14 @@ int CSonarLink::Connect(std::uint64_t now) {
     }
     const std::uint64_t after = m_clock.TickMs();
     if (connected) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_stats.connections;
+        }
         m_connected.store(true);
         m_failedPings = 0;
+        m_replyWait.Reset();
+        m_headKnown = false;
         m_nextPingAt = after + kConnectPingDelayMs;
         SetState(LinkState::Connected);
         return kConnectPingDelayMs;
@@ -285,17 +283,32 @@ void CSonarLink::SetState(LinkState state) {
     m_news.store(true);
 }
 
+namespace {
+// The bytes of a reply's header that name the head (its text, its id and its transducer type):
+// the same in every reply of a connection. Anything else there may change from block to block.
+constexpr std::array<std::size_t, 5> kHeadNameBytes = {0, 1, 2, 3, 8};
+constexpr int kHeadNameEnd = 9; ///< bytes of a reply that hold all of them
+
+bool NamesTheSameHead(const ReplyBlock& reply, const std::array<std::uint8_t, kReplyHeaderSize>& header) {
+    return std::all_of(kHeadNameBytes.begin(), kHeadNameBytes.end(),
+                       [&](std::size_t at) { return reply[at] == header[at]; });
+}
+} // namespace
+
 // TCP is a byte stream: a reply may arrive in pieces. Collect until the whole block is in or
-// the wait runs out; returns the bytes collected.
-int CSonarLink::ReceiveBlock(ReplyBlock& reply) {
+// the wait runs out; returns the bytes collected. With `head`, bytes whose start does not name
+// that head are no reply of it: the collection ends as soon as that shows (kNotFromHead), so
+// that garbage shorter than a reply costs no wait.
+int CSonarLink::ReceiveBlock(ReplyBlock& reply, int waitMs,
+                             const std::array<std::uint8_t, kReplyHeaderSize>* head) {
     int total = 0;
     const std::uint64_t start = m_clock.TickMs();
     while (total < kReplyBlockSize && !m_abort.load()) {
         const std::uint64_t elapsed = m_clock.TickMs() - start;
-        if (elapsed >= static_cast<std::uint64_t>(kReplyWaitMs)) {
+        if (elapsed >= static_cast<std::uint64_t>(waitMs)) {
             break;
         }
-        const int remaining = kReplyWaitMs - static_cast<int>(elapsed);
+        const int remaining = waitMs - static_cast<int>(elapsed);
         if (!m_socket.WaitReadable(std::min(remaining, kWaitSliceMs))) {
             if (!m_socket.IsConnected()) {
                 break;
@@ -307,7 +320,11 @@ int CSonarLink::ReceiveBlock(ReplyBlock& reply) {
         if (got <= 0) {
             break;
         }
+        const bool named = total < kHeadNameEnd && total + got >= kHeadNameEnd;
         total += got;
+        if (named && head != nullptr && !NamesTheSameHead(reply, *head)) {
+            return kNotFromHead;
+        }
     }
     return total;
 }
@@ -327,24 +344,39 @@ CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
     const std::uint64_t start = m_clock.TickMs();
     ping.requestTickMs = start;
     ping.startTime = m_clock.Now();
+    ping.settings = m_request.settings;
     DiscardPending();
     const int blocks = std::clamp(m_request.blocksPerPing, 1, kMaxBlocksPerPing);
     m_packet = m_request.packet;
-    const auto failed = [this] { return m_socket.IsConnected() ? PingResult::Incomplete : PingResult::Lost; };
+    int retriesLeft = BlockRetriesPerPing(blocks);
     for (int f = 0; f < blocks; ++f) {
         if (m_abort.load()) {
             return PingResult::Incomplete;
         }
-        m_packet[kPacketBlockByte] = static_cast<std::uint8_t>(f);
-        if (m_socket.Send(m_packet) != kCommandPacketSize) {
-            return failed();
-        }
-        if (ReceiveBlock(m_reply) != kReplyBlockSize) {
-            return failed();
+        // A reply that fails its checks costs a request of its block, not the ping. A head that
+        // lets the longest wait pass in silence is not garbling: that is the ping retries' and
+        // the watchdog's.
+        for (int attempt = 0;; ++attempt) {
+            const bool longestWait = m_replyWait.WaitMs(f == 0) >= kReplyWaitMs;
+            const BlockResult result = ExchangeBlock(f, attempt > 0);
+            if (result == BlockResult::Good) {
+                break;
+            }
+            if (result == BlockResult::Lost) {
+                return PingResult::Lost;
+            }
+            if (m_abort.load() || attempt >= kBlockRetries || retriesLeft == 0 ||
+                (result == BlockResult::TimedOut && longestWait)) {
+                return PingResult::Incomplete;
+            }
+            --retriesLeft;
+            CountBlockRetry();
+            // The rest of an over-long or garbled answer must not be taken for the next reply.
+            DiscardPending();
         }
         StoreBlockPayload(m_reply, f, ping.payloads);
-        if (m_reply[kReplyEchoByte] != f) {
-            return PingResult::Incomplete;
+        if (f == 0) {
+            std::copy_n(m_reply.begin(), kReplyHeaderSize, m_pingHeader.begin());
         }
         if (m_file) {
             AppendPair(f, m_reply);
@@ -356,7 +388,62 @@ CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
     ping.acquisitionTimeMs = static_cast<float>(m_clock.TickMs() - start);
     ping.lastReply = m_reply;
     ping.blocksPerPing = blocks;
+    // Every reply of a whole ping named the head of its first: the next pings' first replies
+    // must name it too (garbage taken for a first reply never completes a ping).
+    m_headKnown = true;
     return PingResult::Complete;
+}
+
+CSonarLink::BlockResult CSonarLink::ExchangeBlock(int block, bool repeated) {
+    m_packet[kPacketBlockByte] = static_cast<std::uint8_t>(block);
+    if (m_socket.Send(m_packet) != kCommandPacketSize) {
+        return m_socket.IsConnected() ? BlockResult::Failed : BlockResult::Lost;
+    }
+    const bool first = block == 0;
+    const int waitMs = m_replyWait.WaitMs(first);
+    const std::uint64_t sent = m_clock.TickMs();
+    // The head is known from the first block of a ping, and from the pings before on this
+    // connection: a reply that does not name it fails as soon as its first bytes are in.
+    const bool headKnown = !first || m_headKnown;
+    for (;;) {
+        const std::uint64_t waited = m_clock.TickMs() - sent;
+        const int left = waited < static_cast<std::uint64_t>(waitMs) ? waitMs - static_cast<int>(waited) : 0;
+        const int received = ReceiveBlock(m_reply, left, headKnown ? &m_pingHeader : nullptr);
+        if (received == kNotFromHead) {
+            return BlockResult::Failed;
+        }
+        if (received != kReplyBlockSize) {
+            if (!m_socket.IsConnected()) {
+                return BlockResult::Lost;
+            }
+            if (!m_abort.load()) {
+                m_replyWait.TimedOut(first);
+            }
+            return BlockResult::TimedOut;
+        }
+        if (m_reply[kReplyEchoByte] == block) {
+            break;
+        }
+        if (!IsLateReply(block)) {
+            return BlockResult::Failed;
+        }
+    }
+    if (headKnown && !NamesTheSameHead(m_reply, m_pingHeader)) {
+        return BlockResult::Failed; // garbage that happens to name the block
+    }
+    if (!repeated) {
+        m_replyWait.Answered(first, m_clock.TickMs() - sent);
+    }
+    return BlockResult::Good;
+}
+
+bool CSonarLink::IsLateReply(int block) const {
+    return m_reply[kReplyEchoByte] < block && NamesTheSameHead(m_reply, m_pingHeader);
+}
+
+void CSonarLink::CountBlockRetry() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_stats.blockRetries;
 }
 
 // Looked up after the exchange, at the request's tick: every fix that arrived by then is in the
@@ -440,7 +527,7 @@ void CSonarLink::WriteRawRecord(const LinkPing& ping) {
     const std::size_t sentence = text.size();
     const std::size_t length = static_cast<std::size_t>(kRecordDataOffset) + pairs + sentence;
 
-    RecordHeaderFields fields = m_template.fields;
+    RecordHeaderFields fields = m_request.record.fields;
     fields.signature = RecordSignature(RecordKind::Raw);
     fields.dataLength = static_cast<std::uint32_t>(pairs);
     fields.extensionLength = 0;

@@ -1,17 +1,20 @@
 #pragma once
 // CSonarLink: the TCP link to the sonar head and the exchanges of each ping. It runs beside the
 // document (on a thread of its own in the programs): it connects and reconnects with a back-off,
-// requests pings, collects the 1034-byte replies, checks their echoes, times the exchange, writes
-// raw records of whole pings, and hands complete pings to the document through a small hand-off
-// that always holds the newest one.
+// requests pings, collects the 1034-byte replies, checks them and asks again for a block whose
+// reply fails, times the exchange, writes raw records of whole pings, and hands complete pings,
+// each with the settings it was requested with, to the document through a small hand-off that
+// always holds the newest one.
 //
 // Threads: Step(), the socket and the raw recording file belong to the thread that runs the
 // steps. Everything marked "document's thread" may be called while a step runs; those calls
 // only exchange values under the link's lock and never wait on the socket or the disk.
 
+#include "acquisition/ReplyWait.h"
 #include "files/CDataFile.h"
 #include "files/RawRecording.h"
 #include "files/RecordHeader.h"
+#include "head/PingSettings.h"
 #include "head/ReplyData.h"
 #include "navigation/CFixStore.h"
 #include "ports/Ports.h"
@@ -31,9 +34,17 @@ namespace vexar {
 
 inline constexpr int kWatchdogMs = 5000;
 inline constexpr int kConnectPingDelayMs = 500;
-inline constexpr int kReplyWaitMs = 500;
-/// Incomplete pings requested again before recovery is left to the watchdog.
+/// Pings given up and requested again before recovery is left to the watchdog.
 inline constexpr int kPingRetries = 3;
+/// Times a block is requested again after a reply that fails its checks (wrong block, wrong
+/// length, garbage, or none within the wait) before its ping is given up.
+inline constexpr int kBlockRetries = 5;
+/// Blocks a ping may request again in all before it is given up: half of them, so that a head
+/// that garbles a fifth of its replies still completes its pings, and one that garbles most of
+/// them is left to the ping retries and the watchdog.
+constexpr int BlockRetriesPerPing(int blocksPerPing) {
+    return blocksPerPing / 2 > kBlockRetries ? blocksPerPing / 2 : kBlockRetries;
+}
 /// First wait between connection attempts; it doubles up to the watchdog's period.
 inline constexpr int kReconnectBackoffMs = 1000;
 /// How long the link waits for the document to take a ping before it requests the next anyway.
@@ -47,6 +58,10 @@ struct LinkRequest {
     std::uint16_t port = 4040;
     std::array<std::uint8_t, kCommandPacketSize> packet{}; ///< head 0's packet; byte 13 is set per block
     int blocksPerPing = 128;
+    /// The settings the packet was built from: each ping requested with it carries them, and its
+    /// raw record is written with `record`, whatever the operator chooses meanwhile.
+    PingSettings settings;
+    RawRecordTemplate record;
     int pingDelayMs = 0;
     /// The live fixes a ping looks up its own in (not owned; null: pings carry no fix), and the
     /// greatest age a ping's fix may have at its request.
@@ -59,6 +74,7 @@ struct LinkPing {
     PingBuffer payloads{};
     ReplyBlock lastReply{}; ///< its header is the ping's reply header
     int blocksPerPing = 0;
+    PingSettings settings;           ///< what it was requested with
     LocalTime startTime{};           ///< local time when the ping was requested
     std::uint64_t requestTickMs = 0; ///< the clock's tick when the ping was requested
     /// The newest live fix no older than the request's maximum fix age at the request, looked up
@@ -72,12 +88,14 @@ struct LinkPing {
 
 /// Counters of the link since it was created.
 struct LinkStats {
-    std::uint64_t pings = 0;      ///< complete pings
-    std::uint64_t retries = 0;    ///< pings requested again after an incomplete one
-    std::uint64_t skipped = 0;    ///< complete pings replaced by a newer one before the document took them
-    std::uint64_t reconnects = 0; ///< connection attempts after the first
-    float pingsPerSecond = 0.0f;  ///< over the last few seconds
-    std::uint64_t rawRecords = 0; ///< raw records written since the link was created
+    std::uint64_t pings = 0;        ///< complete pings
+    std::uint64_t retries = 0;      ///< pings requested again after one was given up
+    std::uint64_t blockRetries = 0; ///< blocks requested again after a reply that failed its checks
+    std::uint64_t skipped = 0;      ///< complete pings replaced by a newer one before the document took them
+    std::uint64_t reconnects = 0;   ///< connection attempts after the first
+    std::uint64_t connections = 0;  ///< connections the head accepted
+    float pingsPerSecond = 0.0f;    ///< over the last few seconds
+    std::uint64_t rawRecords = 0;   ///< raw records written since the link was created
 };
 
 class CSonarLink {
@@ -93,10 +111,8 @@ public:
     // ---- Document's thread ----
     void SetRequest(const LinkRequest& request);
     /// Raw records of the pings from the next one on: the file is opened by the document and
-    /// handed over; the template is refreshed with every processed ping.
-    void StartRecording(CDataFile&& file, const RawRecordingRequest& request,
-                        const RawRecordTemplate& record);
-    void SetRecordTemplate(const RawRecordTemplate& record);
+    /// handed over; each record's header is that of its ping's request.
+    void StartRecording(CDataFile&& file, const RawRecordingRequest& request);
     /// Ends the recording between two pings; the file is closed by the step that follows.
     void StopRecording();
     RawRecordingState Recording() const;
@@ -121,6 +137,7 @@ public:
 
 private:
     enum class PingResult { Complete, Incomplete, Lost };
+    enum class BlockResult { Good, Failed, TimedOut, Lost };
     /// Takes a new request of the document's; true when there was one.
     bool TakeRequest();
     /// Exchanges one ping and follows its result; returns as Step.
@@ -131,8 +148,15 @@ private:
     int Connect(std::uint64_t now);
     void Disconnect();
     PingResult ExchangePing(LinkPing& ping);
+    /// One request of a block and its reply, checked; `repeated`: the block was requested before.
+    BlockResult ExchangeBlock(int block, bool repeated);
+    /// The reply of an earlier block of this ping, to a request that was repeated: it came late
+    /// and is passed over.
+    bool IsLateReply(int block) const;
+    void CountBlockRetry();
     void LookUpFix(LinkPing& ping) const;
-    int ReceiveBlock(ReplyBlock& reply);
+    static constexpr int kNotFromHead = -1;
+    int ReceiveBlock(ReplyBlock& reply, int waitMs, const std::array<std::uint8_t, kReplyHeaderSize>* head);
     void DiscardPending();
     void Publish(std::uint64_t now);
     /// When the ping the document has not taken yet was published; 0 when there is none.
@@ -154,7 +178,6 @@ private:
     mutable std::mutex m_mutex;
     LinkRequest m_pending;
     std::uint64_t m_requestGeneration = 0;
-    RawRecordTemplate m_pendingTemplate;
     std::unique_ptr<CDataFile> m_incomingFile;
     RawRecordingRequest m_incomingRecording;
     bool m_stopRecording = false;
@@ -182,13 +205,17 @@ private:
     int m_failedPings = 0;
     std::array<std::uint8_t, kCommandPacketSize> m_packet{};
     ReplyBlock m_reply{};
+    CReplyWait m_replyWait;
+    /// The header of the ping's first block: every other reply names the same head, and so do
+    /// the replies of the next pings on this connection once one ping was whole (m_headKnown).
+    std::array<std::uint8_t, kReplyHeaderSize> m_pingHeader{};
+    bool m_headKnown = false;
     std::array<std::uint64_t, 16> m_completions{};
     std::size_t m_completionCount = 0;
 
     // Raw recording (its thread).
     std::unique_ptr<CDataFile> m_file;
     RawRecordingRequest m_recording;
-    RawRecordTemplate m_template;
     std::uint64_t m_recordsWritten = 0;
     std::vector<std::uint8_t> m_record; ///< the record of the ping in progress, sized once
     std::size_t m_recordLength = 0;

@@ -32,6 +32,7 @@ CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
         head.m_commandPacket[2] = static_cast<std::uint8_t>(0x10 + k);
         head.m_rawSamples.fill(0);
     }
+    m_shown.Forget(m_settings.sonar);
 }
 
 CTamsorDoc::~CTamsorDoc() {
@@ -124,7 +125,8 @@ void CTamsorDoc::OnRealTime() {
         SetMode(DocMode::Live);
         ClearCombinedImage();
         ++m_clearVersion;
-        // The position of the played file describes nothing live.
+        // The position of the played file describes nothing live, nor do its settings.
+        m_shown.Forget(m_settings.sonar);
         m_navigationSentence.clear();
         m_navigation.ClearNavigation();
         RefreshStatus();
@@ -201,6 +203,7 @@ void CTamsorDoc::ApplySettings(const Settings& before) {
         m_settings.view.orientation != before.view.orientation || m_settings.mounting != before.mounting) {
         ResetPictureGeometry();
     }
+    m_shown.Follow(sonar);
     UpdateRollOverRule();
 }
 
@@ -285,7 +288,7 @@ void CTamsorDoc::ClearProcessingHistory() {
 
 PictureInput CTamsorDoc::Picture() const {
     PictureInput input;
-    input.settings = &m_settings.sonar;
+    input.settings = &Sonar();
     input.view = &m_settings.view;
     input.combinedImage = m_combined.Image().data();
     input.combinedProfile = m_combined.Profile().data();

@@ -7,6 +7,7 @@
 
 #include "acquisition/CSonarLink.h"
 #include "acquisition/DocumentTypes.h"
+#include "acquisition/ShownPingSettings.h"
 #include "config/SettingsValues.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
@@ -76,8 +77,10 @@ public:
 
     // ---- Settings ----
     const Settings& GetSettings() const { return m_settings; }
-    /// The head parameters of the current ping (a played record's header overlays them).
-    const PingSettings& Sonar() const { return m_settings.sonar; }
+    /// The head parameters of the ping shown: those it was requested with (live) or its record's
+    /// header over the operator's choice (played); what does not describe how the ping was made
+    /// follows the choice. The operator's choice itself is GetSettings().sonar.
+    const PingSettings& Sonar() const { return m_shown.Get(); }
     const SystemSettings& System() const { return m_settings.system; }
     const ViewSettings& View() const { return m_settings.view; }
     /// The one entry that changes settings: keeps every changed value within its key's limits,
@@ -310,6 +313,7 @@ private:
     std::vector<IDocumentListener*> m_listeners;
 
     Settings m_settings;
+    CShownPingSettings m_shown;
     FileHeaderValues m_fileValues;
     std::string m_programFolder;
     std::string m_settingsPath;

@@ -32,6 +32,7 @@ const std::array<DiagnosticsRow, kDiagnosticsRows> kDiagnosticsLayout = {{
     // The link's own counters, after the rows above.
     {1101, "Pings/s"},
     {1102, "Retried Pings"},
+    {1105, "Retried Blocks"},
     {1103, "Skipped Pings"},
     {1104, "Reconnects"},
 }};
@@ -81,8 +82,9 @@ std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDo
     const LinkStats& link = doc.Link().stats;
     t[19] = FormatText(":   %.1f", static_cast<double>(ShownPingRate(doc)));
     t[20] = FormatText(":   %llu", static_cast<unsigned long long>(link.retries));
-    t[21] = FormatText(":   %llu", static_cast<unsigned long long>(link.skipped));
-    t[22] = FormatText(":   %llu", static_cast<unsigned long long>(link.reconnects));
+    t[21] = FormatText(":   %llu", static_cast<unsigned long long>(link.blockRetries));
+    t[22] = FormatText(":   %llu", static_cast<unsigned long long>(link.skipped));
+    t[23] = FormatText(":   %llu", static_cast<unsigned long long>(link.reconnects));
     return t;
 }
 

@@ -9,7 +9,7 @@ namespace vexar {
 
 class CTamsorDoc;
 
-inline constexpr int kDiagnosticsRows = 23;
+inline constexpr int kDiagnosticsRows = 24;
 
 struct DiagnosticsRow {
     int id;            ///< value control id

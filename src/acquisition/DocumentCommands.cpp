@@ -83,7 +83,7 @@ void SetDisplayMode(CTamsorDoc& doc, int mode) {
 CommandState GridState(const CTamsorDoc& doc, int value) {
     const auto style = static_cast<GridStyle>(value);
     CommandState state{true, doc.View().grid == style};
-    const int mode = doc.Sonar().displayMode;
+    const int mode = doc.GetSettings().sonar.displayMode;
     if (mode == kDisplayModePolar) {
         state.enabled = style != GridStyle::Line;
     } else if (mode == kDisplayModeBeamTest) {
@@ -103,7 +103,7 @@ void SetSamples(CTamsorDoc& doc, int samples) {
 }
 
 CommandState SamplesState(const CTamsorDoc& doc, int samples) {
-    return Enabled(!doc.IsPlayback(), doc.Sonar().samples == samples);
+    return Enabled(!doc.IsPlayback(), doc.GetSettings().sonar.samples == samples);
 }
 
 void SetBeams(CTamsorDoc& doc, int index) {
@@ -123,7 +123,7 @@ void ToggleProfilePoints(CTamsorDoc& doc, int) {
 }
 
 CommandState ProfileDisplayState(const CTamsorDoc& doc, int display) {
-    return Enabled(doc.Sonar().detectProfilePoints != 0, doc.View().profileDisplay == display);
+    return Enabled(doc.GetSettings().sonar.detectProfilePoints != 0, doc.View().profileDisplay == display);
 }
 
 // ---- Playback controls ----
@@ -243,7 +243,7 @@ const std::array kCommands = {
 
     // Profile
     DocumentCommand{kCmdProfileOff, "OFF", "Do not display and detect PP Points", true, ToggleProfilePoints,
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.Sonar().detectProfilePoints == 0); }},
+        [](const CTamsorDoc& d, int) { return Enabled(true, d.GetSettings().sonar.detectProfilePoints == 0); }},
     DocumentCommand{kCmdMixHigh, "High MIx", "Display PP Points with hign signal levels", true, SetProfileDisplay, ProfileDisplayState, 0},
     DocumentCommand{kCmdMixMedium, "Medium Mix", "Display PP Points with medium signal levels", true, SetProfileDisplay, ProfileDisplayState, 1},
     DocumentCommand{kCmdMixLow, "Lo Mix", "Display PP Points with low signal levels", true, SetProfileDisplay, ProfileDisplayState, 2},
@@ -258,7 +258,7 @@ const std::array kCommands = {
         [](CTamsorDoc& d, int) { d.SetMeasuring(!d.ViewValues().measuring); },
         [](const CTamsorDoc& d, int) { return Enabled(true, d.ViewValues().measuring); }},
     DocumentCommand{kCmdTransducerUp, "&Transducer Up", "", true, ToggleTransducerUp,
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.Sonar().transducerUp != 0); }},
+        [](const CTamsorDoc& d, int) { return Enabled(true, d.GetSettings().sonar.transducerUp != 0); }},
 
     // Playback controls of the playback bar and their keys
     DocumentCommand{kCmdRecordedPace, "1\u00d7", "", true,
@@ -294,8 +294,8 @@ bool StepRange(CTamsorDoc& doc, int step) {
     if (doc.IsPlayback()) {
         return false;
     }
-    const int index = SettingOf("Operating Range").limits.Clamp(doc.Sonar().rangeIndex + step);
-    if (index == doc.Sonar().rangeIndex) {
+    const int index = SettingOf("Operating Range").limits.Clamp(doc.GetSettings().sonar.rangeIndex + step);
+    if (index == doc.GetSettings().sonar.rangeIndex) {
         return false;
     }
     doc.EditSettings([index](Settings& s) { SelectRange(s.sonar, index); });
@@ -303,8 +303,8 @@ bool StepRange(CTamsorDoc& doc, int step) {
 }
 
 bool StepStartGain(CTamsorDoc& doc, int step) {
-    const int gain = SettingOf("Start Gain").limits.Clamp(doc.Sonar().startGainDb + step);
-    if (gain == doc.Sonar().startGainDb) {
+    const int gain = SettingOf("Start Gain").limits.Clamp(doc.GetSettings().sonar.startGainDb + step);
+    if (gain == doc.GetSettings().sonar.startGainDb) {
         return false;
     }
     doc.EditSettings([gain](Settings& s) { s.sonar.startGainDb = gain; });
@@ -312,8 +312,8 @@ bool StepStartGain(CTamsorDoc& doc, int step) {
 }
 
 bool StepDisplayGain(CTamsorDoc& doc, int step) {
-    const int gain = SettingOf("Display Gain").limits.Clamp(doc.Sonar().displayGain + step);
-    if (gain == doc.Sonar().displayGain) {
+    const int gain = SettingOf("Display Gain").limits.Clamp(doc.GetSettings().sonar.displayGain + step);
+    if (gain == doc.GetSettings().sonar.displayGain) {
         return false;
     }
     doc.EditSettings([gain](Settings& s) { s.sonar.displayGain = gain; });

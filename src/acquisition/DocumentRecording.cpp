@@ -177,8 +177,7 @@ bool CTamsorDoc::StartRecording(RecordKind kind, const std::string& path, std::u
         request.folder = System().writeFolder;
         request.sizeLimitBytes = SizeLimitBytes(System().autoFileSize);
         request.maxRecords = maxRecords;
-        m_sonarLink->StartRecording(m_recorder.TakeFile(), request,
-                                    CRecorder::RawTemplate(PingRecordContext()));
+        m_sonarLink->StartRecording(m_recorder.TakeFile(), request);
     }
     NotifyRecordingChanged();
     return true;

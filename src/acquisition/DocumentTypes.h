@@ -75,7 +75,9 @@ struct ViewState {
 };
 
 /// A ping as it enters the document: its buffers, the head parameters it was made with, its
-/// sentence and its times.
+/// sentence and its times. A live ping (with a request time) and a played one (with its record's
+/// texts) bring the settings of how they were made; the rest is the operator's choice. A ping
+/// with neither is taken with all the settings it brings.
 struct PingInput {
     const PingBuffer* payloads = nullptr;
     const ReplyBlock* lastReply = nullptr; ///< its header is the ping's reply header

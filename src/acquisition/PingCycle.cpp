@@ -83,10 +83,11 @@ void CTamsorDoc::UpdateLinkRequest() {
     request.pingDelayMs = System().pingDelayMs;
     request.fixes = m_liveFixes;
     request.maxFixAgeMs = static_cast<std::uint64_t>(std::max(System().maxFixAgeMs, 0));
+    // The pings of this request carry these settings, and their raw records say so.
+    request.settings = m_settings.sonar;
+    request.record = CRecorder::RawTemplate(
+        RecordContext{&request.settings, m_clock.timeStamp, m_timings.displayedPingPeriodMs, {}});
     m_sonarLink->SetRequest(request);
-    if (LinkRecords()) {
-        m_sonarLink->SetRecordTemplate(CRecorder::RawTemplate(PingRecordContext()));
-    }
 }
 
 void CTamsorDoc::SetLiveFixes(const CFixStore* fixes) {
@@ -175,7 +176,7 @@ void CTamsorDoc::TakeLivePing(const LinkPing& ping) {
     input.payloads = &ping.payloads;
     input.lastReply = &ping.lastReply;
     input.blocksPerPing = ping.blocksPerPing;
-    input.settings = m_settings.sonar;
+    input.settings = ping.settings;
     input.requestTime = ping.startTime;
     input.sonarTimeMs = ping.sonarTimeMs;
     input.acquisitionTimeMs = ping.acquisitionTimeMs;

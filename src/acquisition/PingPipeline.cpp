@@ -29,10 +29,14 @@ OutputTarget OutputOf(const SystemSettings& system) {
 // The entry
 
 void CTamsorDoc::EnterPing(const PingInput& ping) {
-    if (ping.settings != m_settings.sonar) {
-        Settings settings = m_settings;
-        settings.sonar = ping.settings;
-        StoreSettings(settings);
+    // The ping's own settings, never the operator's choice: that stays as it is.
+    const PingSettings before = Sonar();
+    const PingOrigin origin = ping.requestTime   ? PingOrigin::Live
+                              : ping.recordTexts ? PingOrigin::Played
+                                                 : PingOrigin::Whole;
+    m_shown.Enter(ping.settings, origin, System().useFileSlc != 0, m_settings.sonar);
+    if (Sonar().transducerUp != before.transducerUp || Sonar().displayMode != before.displayMode) {
+        ResetPictureGeometry();
     }
     if (ping.requestTime) {
         RefreshClockStrings(*ping.requestTime);
@@ -47,11 +51,9 @@ void CTamsorDoc::EnterPing(const PingInput& ping) {
         m_clock.millisecond = ping.recordTexts->millisecond;
         m_clock.timeStamp = ping.recordTexts->timeStamp;
     }
-    // The blocks per ping follow the sample count with the next request: a ping requested with
-    // another count than the settings have now would be laid out and drawn at the wrong range
-    // scale; it is dropped, and the next ping carries the new count.
-    const bool whole =
-        ping.blocksPerPing == 0 || ping.blocksPerPing == BlocksPerPingFor(m_settings.sonar.samples);
+    // A ping laid out for another sample count than its settings say would be drawn at the wrong
+    // range scale; it is dropped.
+    const bool whole = ping.blocksPerPing == 0 || ping.blocksPerPing == BlocksPerPingFor(Sonar().samples);
     if (ping.payloads != nullptr && ping.lastReply != nullptr && whole) {
         CompletePing(*ping.payloads, *ping.lastReply);
     }
@@ -74,7 +76,7 @@ void CTamsorDoc::CompletePing(const PingBuffer& payloads, const ReplyBlock& last
     }
     // A scrambled ping (mode byte 0x4_) would be descrambled here; the transform belongs to the
     // head and is not known, so its words are taken as they came.
-    DeinterleavePing(payloads, m_settings.sonar.samples, m_heads);
+    DeinterleavePing(payloads, Sonar().samples, m_heads);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -89,14 +91,14 @@ void CTamsorDoc::ProcessPing() {
 void CTamsorDoc::CheckProcessingTables() {
     // The processors compare the velocity in use with the one their steering was built for at
     // every ping, so a change of it takes effect on the next ping without a rebuild here.
-    if (m_processing->PrepareTables(m_settings.sonar)) {
+    if (m_processing->PrepareTables(Sonar())) {
         ResetPictureGeometry();
     }
 }
 
 void CTamsorDoc::BeginPing(bool holdBack) {
     CheckProcessingTables();
-    const PingSettings& settings = m_settings.sonar;
+    const PingSettings& settings = Sonar();
     const int beams = SafeBeamCount(settings.beams);
     const int j = TruncToInt(beams * 0.75 * 0.5);
     const int t = 2 * j;
@@ -116,13 +118,13 @@ void CTamsorDoc::BeginPing(bool holdBack) {
 }
 
 void CTamsorDoc::EndPing() {
-    m_combined.CleanProfile(4 * m_beamsPerHeadShown, m_settings.sonar.samples);
+    m_combined.CleanProfile(4 * m_beamsPerHeadShown, Sonar().samples);
     if (m_heads[0].m_newData != 0) {
         WriteProducts();
     }
     m_combined.StopConverting();
     if (IsPlayback() && m_xyz.IsActive() && m_xyz.IsWriting()) {
-        m_xyz.WritePing(m_navigation, XyzPing{&m_settings.sonar, m_combined.Profile().data(), m_clock.date,
+        m_xyz.WritePing(m_navigation, XyzPing{&Sonar(), m_combined.Profile().data(), m_clock.date,
                                               m_clock.time, m_clock.millisecond, m_clock.timeStamp,
                                               m_settings.mounting, m_settings.system.maxFixAgeMs});
     }
@@ -130,8 +132,7 @@ void CTamsorDoc::EndPing() {
 }
 
 RecordContext CTamsorDoc::PingRecordContext() const {
-    return RecordContext{&m_settings.sonar, m_clock.timeStamp, m_timings.displayedPingPeriodMs,
-                         m_navigationSentence};
+    return RecordContext{&Sonar(), m_clock.timeStamp, m_timings.displayedPingPeriodMs, m_navigationSentence};
 }
 
 void CTamsorDoc::WriteProducts() {
@@ -193,7 +194,7 @@ void CTamsorDoc::AssembleCombinedImage(const CombinedLayout& layout, bool holdBa
         }
     }
     // The heads are independent: they are processed and copied side by side.
-    m_processing->ProcessHeads(m_heads, fresh, m_settings.sonar, m_combined);
+    m_processing->ProcessHeads(m_heads, fresh, Sonar(), m_combined);
     if (clock != nullptr) {
         m_timings.processingTimeMs = static_cast<float>(clock->TickMs() - start);
     }
@@ -215,7 +216,7 @@ bool CTamsorDoc::ProcessHeldBackHead() {
     const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
     // The row plan of the first turn still holds: the beams and samples it was made for change
     // only in BeginPing.
-    m_processing->ProcessHeads(m_heads, next, m_settings.sonar, m_combined);
+    m_processing->ProcessHeads(m_heads, next, Sonar(), m_combined);
     if (clock != nullptr) {
         m_timings.processingTimeMs += static_cast<float>(clock->TickMs() - start);
     }

@@ -349,8 +349,8 @@ void CMainFrame::OnAbout() {
 void CMainFrame::OnSoundVelocity() {
     CSVInputDlg dialog(this);
     const bool live = !m_doc.IsPlayback();
-    dialog.Load(m_doc.Sonar().soundVelocity, m_doc.FileValues().soundVelocity, m_doc.System().useFileSlc != 0,
-                !live);
+    dialog.Load(m_doc.GetSettings().sonar.soundVelocity, m_doc.FileValues().soundVelocity,
+                m_doc.System().useFileSlc != 0, !live);
     if (dialog.exec() == QDialog::Accepted) {
         const float velocity = dialog.Velocity();
         const bool useFile = dialog.UseFile();

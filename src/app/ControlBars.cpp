@@ -41,8 +41,8 @@ void AddGains(QHBoxLayout* layout, QWidget* parent, GainControls& gains) {
 }
 
 void WriteGains(const CTamsorDoc& doc, const GainControls& gains) {
-    gains.startGainText->setText(QStringLiteral("%1 dB").arg(doc.Sonar().startGainDb));
-    gains.displayGainText->setText(QStringLiteral("%1 %").arg(doc.Sonar().displayGain));
+    gains.startGainText->setText(QStringLiteral("%1 dB").arg(doc.GetSettings().sonar.startGainDb));
+    gains.displayGainText->setText(QStringLiteral("%1 %").arg(doc.GetSettings().sonar.displayGain));
 }
 } // namespace
 
@@ -99,7 +99,8 @@ CPlaybackBar::CPlaybackBar(QWidget* parent) : QWidget(parent) {
 }
 
 void RefreshBarTexts(const CTamsorDoc& doc, CLiveBar& live, CPlaybackBar& playback) {
-    live.m_rangeText->setText(QString::fromStdString(RangeText(doc.Sonar().rangeM, doc.View().unit)));
+    live.m_rangeText->setText(
+        QString::fromStdString(RangeText(doc.GetSettings().sonar.rangeM, doc.View().unit)));
     WriteGains(doc, live.m_gains);
     WriteGains(doc, playback.m_gains);
 }

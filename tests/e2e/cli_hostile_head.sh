@@ -15,7 +15,7 @@ loopback_settings "Number of Samples=500" "Beams=120" "DetectProfilePoints=1"
 "$cli" record --settings "$work/Vexar.INI" --sonar "127.0.0.1:$port" --pings 10 --timeout 90 \
     "$work/hostile.R96" >"$work/record.out"
 cat "$work/record.out"
-retried=$(sed -n 's/.*(\([0-9]*\) retried.*/\1/p' "$work/record.out")
+retried=$(sed -n 's/.*(\([0-9]*\) blocks asked again.*/\1/p' "$work/record.out")
 (( retried > 0 )) || { echo "the garbage never reached the recording" >&2; exit 1; }
 [[ $(whole_records "$cli" "$work/hostile.R96") == 10 ]] || { echo "not 10 whole records" >&2; exit 1; }
 kill -0 "$head_pid" || { echo "the simulated head fell over" >&2; exit 1; }

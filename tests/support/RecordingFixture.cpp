@@ -54,9 +54,13 @@ DocFixture::DocFixture(const std::string& systemSettings) {
         const int index = packet.size() > kPacketBlockByte ? packet[kPacketBlockByte] : 0;
         if (index == 0) {
             ++pingNumber;
+            if (abandonedPing >= 0) {
+                abandonedPing = -1;
+                abandonAt = -1;
+            }
         }
         if (abandonAt >= 0 && index == abandonAt) {
-            abandonAt = -1;
+            abandonedPing = pingNumber;
             return {};
         }
         return MakeReply(packet, pingNumber, seed);

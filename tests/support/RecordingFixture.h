@@ -51,8 +51,10 @@ struct DocFixture {
     std::unique_ptr<CTamsorDoc> doc;
     int pingNumber = -1; ///< counts the pings the fake head has begun, from 0
     std::uint32_t seed = 7;
-    /// When >= 0, the head stops answering at this packet index of the next ping (once).
+    /// When >= 0, the head stops answering at this packet index of the next ping: every request
+    /// of it in that ping goes unanswered, so the ping is given up.
     int abandonAt = -1;
+    int abandonedPing = -1; ///< the ping abandoned, until the next begins
 };
 
 /// A recorder on fake ports and the products of one ping as the document hands them over: the

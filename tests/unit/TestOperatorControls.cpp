@@ -244,7 +244,7 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
         f.world.clock.Advance(1); // each reply takes a millisecond
         return answer(packet);
     };
-    f.abandonAt = 5; // one ping goes unanswered and is requested again
+    f.abandonAt = 5; // one block goes unanswered: it is asked for again, then its ping is too
     f.RunLivePings(3);
     const LinkStats stats = doc.Link().stats;
     ASSERT_GT(stats.pingsPerSecond, 0.0f);
@@ -252,7 +252,7 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
     t = UpdateDiagnosticsTexts(doc);
     EXPECT_EQ(t[19], FormatText(":   %.1f", static_cast<double>(stats.pingsPerSecond)));
     EXPECT_EQ(std::vector<std::string>(t.begin() + 20, t.end()),
-              (std::vector<std::string>{":   1", ":   0", ":   0"}));
+              (std::vector<std::string>{":   1", FormatText(":   %d", kBlockRetries), ":   0", ":   0"}));
     EXPECT_STREQ(kDiagnosticsLayout[19].label, "Pings/s");
 
     PingInput timed;

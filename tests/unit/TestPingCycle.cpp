@@ -1,19 +1,22 @@
 // The real-time ping cycle against a scripted head, with the link's steps on the fake timers:
-// block exchanges, partial and damaged replies, out-of-step blocks, silence and quick retries,
-// Hold, the reconnection back-off and the timing values.
+// block exchanges, partial and damaged replies asked for again, pings given up, silence and the
+// watchdog, settings carried by each ping, Hold, the reconnection back-off and the timing values.
 
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/LinkStatus.h"
+#include "display/CPictureModel.h"
 #include "files/CRecorder.h"
 #include "head/SampleBytes.h"
 #include "sim/Scene.h"
 #include "support/FakePorts.h"
+#include "support/RecordingFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace vexar {
@@ -169,9 +172,10 @@ TEST_F(PingCycle, RepliesArrivingInPiecesAreCollected) {
     }
 }
 
-// An out-of-step or missing reply ends the ping; the next is requested after the ping delay, so a
-// lost reply costs its 500 ms wait and one more ping, not the watchdog's five seconds.
-TEST_F(PingCycle, AnIncompletePingIsRequestedAgainAfterThePingDelay) {
+// A block whose replies fail their checks every time it is asked gives its ping up; the next is
+// requested after the ping delay, so a lost ping costs its block's waits and one more ping, not
+// the watchdog's five seconds.
+TEST_F(PingCycle, AGivenUpPingIsRequestedAgainAfterThePingDelay) {
     head.fault = [](int block, long long ping, std::vector<std::uint8_t>& reply) {
         if (ping == 0 && block == 10) {
             reply[kReplyEchoByte] = 11;
@@ -182,20 +186,98 @@ TEST_F(PingCycle, AnIncompletePingIsRequestedAgainAfterThePingDelay) {
     SetPingDelay(20);
     Connect();
     Fire();
-    EXPECT_EQ(world.link.m_sent.size(), 11u);
+    EXPECT_EQ(world.link.m_sent.size(), 11u + kBlockRetries);
     EXPECT_FALSE(AnyNewData());
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 20);
     const std::uint64_t lost = world.clock.TickMs();
     Fire();
-    EXPECT_EQ(world.link.m_sent[11][kPacketBlockByte], 0); // a new ping starts at block 0
-    EXPECT_EQ(world.clock.TickMs() - lost, 20u + 500u);    // the delay and the wait for the reply
+    EXPECT_EQ(world.link.m_sent[11 + kBlockRetries][kPacketBlockByte], 0); // a new ping starts at block 0
+    // The delay, then block 3's waits, each twice the last from the learnt 1 ms.
+    EXPECT_EQ(world.clock.TickMs() - lost, 20u + 1u + 2u + 4u + 8u + 16u + 32u);
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 20);
+    const std::uint64_t lostAgain = world.clock.TickMs();
     EXPECT_EQ(Fire(), kPingTimer);
     ExpectHeadsHoldPing(2, 1000);
-    EXPECT_EQ(world.clock.TickMs() - lost, 20u + 500u + 20u);
+    EXPECT_EQ(world.clock.TickMs() - lostAgain, 20u);
     EXPECT_EQ(Stats().retries, 2u);
+    EXPECT_EQ(Stats().blockRetries, 2u * kBlockRetries);
 }
 
+// A reply that fails its checks is asked for again, once, and the ping completes: at no cost but
+// the request when the reply was there to be checked, at the cost of the learnt wait when it was
+// not.
+TEST_F(PingCycle, AReplyThatFailsItsChecksIsAskedForAgainAndThePingCompletes) {
+    using Damage = std::function<void(std::vector<std::uint8_t>&)>;
+    const struct {
+        const char* what;
+        Damage damage;
+        int askedAgain;     ///< the block requested twice
+        std::uint64_t cost; ///< ms the ping takes longer than a clean one
+    } cases[] = {
+        {"names another block", [](auto& r) { r[kReplyEchoByte] = 11; }, 10, 0},
+        {"garbage of a reply's length", [](auto& r) { std::fill(r.begin(), r.end(), 0xA5); }, 10, 0},
+        {"another head's reply", [](auto& r) { r[0] = 'X'; }, 10, 0},
+        // Its first bytes show it is not the head's: no wait for the rest.
+        {"garbage shorter than a reply", [](auto& r) { r.assign(40, 0xA5); }, 10, 0},
+        {"cut short", [](auto& r) { r.resize(600); }, 10, 1},
+        {"nothing", [](auto& r) { r.clear(); }, 10, 1},
+        // The reply is whole; the bytes after it are taken for the next block's.
+        {"too long", [](auto& r) { r.insert(r.end(), 300, 0xEE); }, 11, 0},
+    };
+    Damage pending;
+    head.fault = [&](int block, long long, std::vector<std::uint8_t>& reply) {
+        if (block == 10 && pending) {
+            pending(reply);
+            pending = nullptr;
+        }
+    };
+    SetPingDelay(0);
+    Connect();
+    Fire(); // the head's replies are timed: 1 ms waits from here on
+    for (const auto& c : cases) {
+        pending = c.damage;
+        const std::size_t sent = world.link.m_sent.size();
+        const std::uint64_t retriesBefore = Stats().blockRetries;
+        const std::uint64_t start = world.clock.TickMs();
+        ASSERT_EQ(Fire(), kPingTimer) << c.what;
+        EXPECT_EQ(world.clock.TickMs() - start, c.cost) << c.what;
+        ASSERT_EQ(world.link.m_sent.size() - sent, 129u) << c.what;
+        EXPECT_EQ(world.link.m_sent[sent + static_cast<std::size_t>(c.askedAgain) + 1][kPacketBlockByte],
+                  c.askedAgain)
+            << c.what;
+        EXPECT_EQ(Stats().blockRetries - retriesBefore, 1u) << c.what;
+        ExpectHeadsHoldPing(head.pingNumber, 1000);
+    }
+    EXPECT_EQ(Stats().retries, 0u);
+}
+
+// A ping asks again for half its blocks at the most: past that the head gives more garbage than
+// pings, and the ping is given up.
+TEST_F(PingCycle, APingThatAsksAgainForHalfItsBlocksIsGivenUp) {
+    bool garbling = false;
+    std::set<int> garbled;
+    head.fault = [&](int block, long long, std::vector<std::uint8_t>& reply) {
+        if (garbling && garbled.insert(block).second) {
+            reply[kReplyEchoByte] = static_cast<std::uint8_t>(block + 1);
+        }
+    };
+    Connect();
+    Fire();
+    const std::size_t sent = world.link.m_sent.size();
+    garbling = true;
+    Fire();
+    garbling = false;
+    EXPECT_EQ(doc->Head(0).m_pingCounter, 1); // no ping came
+    // Blocks 0 to 63 twice each, then block 64 once: its garbled reply is one too many.
+    EXPECT_EQ(world.link.m_sent.size() - sent, 2u * 64u + 1u);
+    EXPECT_EQ(Stats().blockRetries, 64u);
+    EXPECT_EQ(Stats().retries, 1u);
+    Fire();
+    ExpectHeadsHoldPing(head.pingNumber, 1000);
+}
+
+// A head that does not answer at all: a silence past the longest wait gives the ping up at once,
+// three pings are requested again, then the watchdog takes over.
 TEST_F(PingCycle, AfterThreeRetriesTheWatchdogTakesOver) {
     head.fault = [](int block, long long ping, std::vector<std::uint8_t>& reply) {
         if (ping < 4 && block == 0) {
@@ -209,6 +291,7 @@ TEST_F(PingCycle, AfterThreeRetriesTheWatchdogTakesOver) {
     }
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 5000);
     EXPECT_EQ(Stats().retries, 3u);
+    EXPECT_EQ(Stats().blockRetries, 0u);
     EXPECT_EQ(Fire(), kWatchdogTimer); // the status refresh comes first
     EXPECT_EQ(Fire(), kPingTimer);
     ExpectHeadsHoldPing(4, 1000);
@@ -216,8 +299,39 @@ TEST_F(PingCycle, AfterThreeRetriesTheWatchdogTakesOver) {
     EXPECT_TRUE(world.op.m_messages.empty());
 }
 
+// A head that answered and falls silent: its first block is asked again with ever longer waits,
+// then pings are given up at the longest wait until the watchdog takes over.
+TEST_F(PingCycle, SilenceAfterPingsStillBringsTheWatchdog) {
+    bool silent = false;
+    head.fault = [&silent](int, long long, std::vector<std::uint8_t>& reply) {
+        if (silent) {
+            reply.clear();
+        }
+    };
+    SetPingDelay(0);
+    Connect();
+    Fire();
+    silent = true;
+    std::vector<std::uint64_t> took;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const std::uint64_t start = world.clock.TickMs();
+        EXPECT_EQ(Fire(), kPingTimer);
+        took.push_back(world.clock.TickMs() - start);
+    }
+    // From the learnt 1 ms each wait doubles; the second ping reaches the longest and is given
+    // up with it, the next two at once.
+    EXPECT_EQ(took, (std::vector<std::uint64_t>{1 + 2 + 4 + 8 + 16 + 32, 64 + 128 + 256 + 500, 500, 500}));
+    EXPECT_EQ(world.timers.DelayOf(kPingTimer), 5000);
+    EXPECT_EQ(Stats().blockRetries, static_cast<std::uint64_t>(kBlockRetries + 3));
+    EXPECT_EQ(Stats().retries, 3u);
+    silent = false;
+    EXPECT_EQ(Fire(), kWatchdogTimer);
+    EXPECT_EQ(Fire(), kPingTimer);
+    ExpectHeadsHoldPing(head.pingNumber, 1000);
+}
+
 TEST_F(PingCycle, AReplyThatComesLateDoesNotKeepTheLinkOutOfStep) {
-    // Block 3's reply misses its wait and is still in the socket when the next ping starts.
+    // Block 3's reply misses its waits and is still in the socket when the next ping starts.
     std::vector<std::uint8_t> late;
     head.fault = [&late](int block, long long ping, std::vector<std::uint8_t>& reply) {
         if (ping == 0 && block == 3) {
@@ -230,9 +344,10 @@ TEST_F(PingCycle, AReplyThatComesLateDoesNotKeepTheLinkOutOfStep) {
     };
     Connect();
     Fire();
-    Fire(); // block 0 gets block 3's reply: out of step
     EXPECT_FALSE(AnyNewData());
-    Fire(); // block 0's reply of that ping is still waiting; it must not shift this ping
+    // Block 0 gets block 3's reply first: it is asked for again, and the reply of that first
+    // request, still waiting, must not shift this ping.
+    Fire();
     ExpectHeadsHoldPing(2, 1000);
 }
 
@@ -284,22 +399,80 @@ TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     ExpectHeadsHoldPing(head.pingNumber, 1000);
 }
 
-TEST_F(PingCycle, SampleCountChangeTakesEffectOnePingLater) {
+TEST_F(PingCycle, SampleCountChangeTakesEffectWithTheNextRequest) {
     doc->EditSettings([](Settings& s) { s.sonar.samples = 500; });
     Connect();
     EXPECT_EQ(SendsOf([&] { Fire(); }), 64u);
     EXPECT_EQ(world.link.m_sent.back()[19], 2);
     ExpectHeadsHoldPing(head.pingNumber, 500);
 
-    // The operator's command between two pings.
+    // The operator's command between two pings; the next was requested before it.
     doc->EditSettings([](Settings& s) { s.sonar.samples = 1000; });
-    const long long before = head.pingNumber;
     EXPECT_EQ(SendsOf([&] { Fire(); }), 64u);
-    // That ping carried 500 samples; drawn as 1000 it would show every echo at half its range.
-    EXPECT_FALSE(AnyNewData());
+    // That ping carries its 500 samples and is drawn with them.
+    ExpectHeadsHoldPing(head.pingNumber, 500);
+    EXPECT_EQ(doc->Sonar().samples, 500);
+    EXPECT_EQ(doc->GetSettings().sonar.samples, 1000);
     EXPECT_EQ(SendsOf([&] { Fire(); }), 128u);
     EXPECT_EQ(world.link.m_sent.back()[19], 3);
-    ExpectHeadsHoldPing(before + 2, 1000);
+    ExpectHeadsHoldPing(head.pingNumber, 1000);
+    EXPECT_EQ(doc->Sonar().samples, 1000);
+}
+
+// The operator chooses another range while a ping is on its way: that ping is processed, drawn
+// and written with the range it was requested with, the next with the new one, and the choice
+// stays the operator's.
+TEST_F(PingCycle, APingKeepsTheRangeItWasRequestedWith) {
+    doc->EditSettings([](Settings& s) {
+        s.sonar.rangeIndex = 3;
+        s.sonar.rangeM = 10.0f;
+        s.system.udpOutputPoint = 1;
+        s.system.outputAddress = "127.0.0.1";
+    });
+    test::RecordingFolder folder;
+    const std::string path = folder / "range.R96";
+    Connect();
+    ASSERT_TRUE(doc->StartRecording(RecordKind::Raw, path));
+    bool changed = false;
+    head.fault = [&](int block, long long, std::vector<std::uint8_t>&) {
+        if (block == 64 && !changed) {
+            changed = true;
+            doc->EditSettings([](Settings& s) {
+                s.sonar.rangeIndex = 4;
+                s.sonar.rangeM = 20.0f;
+            });
+        }
+    };
+    std::vector<std::uint8_t> requested;
+    std::vector<float> drawn;
+    std::vector<float> sent;
+    for (int ping = 0; ping < 2; ++ping) {
+        world.datagrams.m_sent.clear();
+        const std::size_t first = world.link.m_sent.size();
+        EXPECT_EQ(Fire(), kPingTimer);
+        requested.push_back(world.link.m_sent[first][3]);
+        drawn.push_back(doc->Picture().settings->rangeM);
+        std::vector<std::uint8_t> record;
+        for (const auto& datagram : world.datagrams.m_sent) {
+            record.insert(record.end(), datagram.bytes.begin(), datagram.bytes.end());
+        }
+        ASSERT_GE(record.size(), static_cast<std::size_t>(kRecordHeaderSize));
+        sent.push_back(ReadRecordHeader(std::span(record).first<kRecordHeaderSize>()).rangeM);
+    }
+    doc->StopRecording();
+    EXPECT_EQ(requested, (std::vector<std::uint8_t>{10, 20}));
+    EXPECT_EQ(drawn, (std::vector<float>{10.0f, 20.0f}));
+    EXPECT_EQ(sent, (std::vector<float>{10.0f, 20.0f}));
+    EXPECT_EQ(doc->GetSettings().sonar.rangeM, 20.0f);
+    const std::vector<std::uint8_t> file = test::ReadFile(path);
+    std::vector<float> recorded;
+    for (std::size_t at = 0; at + kRecordHeaderSize <= file.size();) {
+        const RecordHeaderFields fields =
+            ReadRecordHeader(std::span(file).subspan(at).first<kRecordHeaderSize>());
+        recorded.push_back(fields.rangeM);
+        at += std::max<std::size_t>(fields.totalLength, 1);
+    }
+    EXPECT_EQ(recorded, (std::vector<float>{10.0f, 20.0f}));
 }
 
 TEST_F(PingCycle, HoldStopsTheRequestsAndReleaseResumesThem) {

@@ -409,6 +409,32 @@ TEST(Playback, RealTimeRestoresTheLiveSettingsAndReleasesTheConversionHold) {
     EXPECT_TRUE(doc.Navigation().m_latitudeText.empty());
 }
 
+// A played record describes its own ping: it is processed and shown with the range and frequency
+// its header gives, while the operator's choice stays as it was; what does not describe the ping
+// (a gain) follows the choice at once, also for the ping held; "Real Time" shows the choice again.
+TEST(Playback, APlayedRecordDescribesItsPingNotTheOperatorsChoice) {
+    DocFixture f;
+    CTamsorDoc& doc = *f.doc;
+    ASSERT_EQ(doc.GetSettings().sonar.rangeM, 10.0f);
+    Bytes file = MakeRawRecord(64, 0);
+    PutF32(file, 369, 20.0f);     // recorded at 20 m
+    PutF32(file, 342, 700000.0f); // and 700 kHz
+    WriteFile(f.folder / "f.R96", file);
+    ASSERT_TRUE(doc.OpenPlayback(f.folder / "f.R96"));
+    ASSERT_EQ(f.PlaySteps(1), 1);
+    doc.SetHold(true);
+    EXPECT_EQ(doc.Sonar().rangeM, 20.0f);
+    EXPECT_EQ(doc.Sonar().baseFrequencyKHz, 700);
+    EXPECT_EQ(doc.GetSettings().sonar.rangeM, 10.0f);
+    EXPECT_EQ(doc.GetSettings().sonar.baseFrequencyKHz, 675);
+    doc.EditSettings([](Settings& s) { s.sonar.displayGain = 33; });
+    EXPECT_EQ(doc.Sonar().displayGain, 33);
+    EXPECT_EQ(doc.Sonar().rangeM, 20.0f);
+    doc.OnRealTime();
+    EXPECT_EQ(doc.Sonar(), doc.GetSettings().sonar);
+    EXPECT_EQ(doc.Sonar().rangeM, 10.0f);
+}
+
 // The operator's Hold is the operator's: "Real Time" keeps it.
 TEST(Playback, RealTimeKeepsTheOperatorsHold) {
     DocFixture f;

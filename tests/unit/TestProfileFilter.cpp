@@ -177,6 +177,8 @@ TEST(DocumentProcessing, SoundVelocityChangeRebuildsTheSteering) {
     auto doc = CTamsorDoc::Create(world.Ports());
     PingSettings settings = test::ProcessingSettings(120, 1000);
     settings.displayMode = kDisplayModePolar;
+    // The operator shows the polar picture: a change of the velocity leaves the rest as it is.
+    doc->EditSettings([&](Settings& s) { s.sonar = settings; });
     test::TestPing().EnterInto(*doc, settings);
     const float before = doc->Processors().Processor(0).SteeringPhase(5, 0);
     doc->EditSettings([](Settings& s) { s.sonar.soundVelocity = 1500.0f; });

@@ -36,15 +36,10 @@ LinkRequest Running(int blocks) {
     request.host = "127.0.0.1";
     request.packet[0] = 0xFE;
     request.blocksPerPing = blocks;
+    request.record.fields.samples = 500;
+    request.record.fields.rangeM = 10.0f;
+    request.record.fields.soundVelocity = 1500.0f;
     return request;
-}
-
-RawRecordTemplate Template() {
-    RawRecordTemplate record;
-    record.fields.samples = 500;
-    record.fields.rangeM = 10.0f;
-    record.fields.soundVelocity = 1500.0f;
-    return record;
 }
 
 /// Raw records of a file: their counters and previous lengths, or nothing when one is not whole.
@@ -120,7 +115,7 @@ TEST_F(SonarLinkTest, RecordingStartsAndStopsBetweenPingsWithWholeRecordsOnly) {
     ASSERT_TRUE(file.Open(path, CDataFile::Mode::CreateWrite));
     RawRecordingRequest request;
     request.path = path;
-    link.StartRecording(std::move(file), request, Template());
+    link.StartRecording(std::move(file), request);
     StepPings(3);
     link.StopRecording();
     StepPings(2);
@@ -138,7 +133,7 @@ TEST_F(SonarLinkTest, ARecordLimitEndsTheRecordingByItself) {
     RawRecordingRequest request;
     request.path = path;
     request.maxRecords = 2;
-    link.StartRecording(std::move(file), request, Template());
+    link.StartRecording(std::move(file), request);
     StepPings(4);
     const RawRecordingState state = link.Recording();
     EXPECT_TRUE(state.ended);
@@ -185,7 +180,7 @@ TEST_F(SonarLinkTest, OnItsOwnThreadTheLinkKeepsOnePingAheadAndRecordsEveryPing)
     ASSERT_TRUE(file.Open(path, CDataFile::Mode::CreateWrite));
     RawRecordingRequest recording;
     recording.path = path;
-    threaded.StartRecording(std::move(file), recording, Template());
+    threaded.StartRecording(std::move(file), recording);
 
     std::mutex mutex;
     std::condition_variable posted;

@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <string>
 
 namespace vexar::cli {
 namespace {
@@ -115,6 +117,22 @@ void StartNavigation(HeadlessDocument& headless, const RecordOptions& options) {
     }
 }
 
+/// What the link asked again of the head, for the summary.
+std::string Retries(const LinkStats& stats) {
+    return std::to_string(stats.blockRetries) + " blocks asked again, " + std::to_string(stats.retries) +
+           " pings given up, " + std::to_string(stats.reconnects) + " reconnects";
+}
+
+/// Why a recording got no ping: no head to talk to, or a head whose every ping failed.
+std::string WhyNoPing(const LinkStats& stats, const std::string& host, std::uint16_t port) {
+    if (stats.connections == 0) {
+        const std::uint64_t attempts = stats.reconnects + 1;
+        return "no head answered at " + host + ":" + std::to_string(port) + " (" + std::to_string(attempts) +
+               (attempts == 1 ? " connection attempt)" : " connection attempts)");
+    }
+    return "every ping failed (" + Retries(stats) + ")";
+}
+
 int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     if (options.pings <= 0 && options.durationS <= 0.0) {
         throw CLI::ValidationError("--pings", "record needs --pings N or --duration S");
@@ -148,21 +166,26 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
         EndProgress();
     }
     const std::uint64_t done = state.records;
+    if (done == 0 && stats.rawRecords == 0) {
+        // Nothing to keep: the file the recording opened goes, and the reason is the result.
+        std::error_code ignored;
+        std::filesystem::remove(options.output, ignored);
+        throw Failure("no ping recorded: " + WhyNoPing(stats, host, port));
+    }
     // The rate from the first record seen to the end, so that the connect does not count.
     double rate = 0.0;
     if (watch.firstRecordMs >= 0 && endMs > watch.firstRecordMs && done > watch.firstRecords) {
         rate = static_cast<double>(done - watch.firstRecords) * 1000.0 /
                static_cast<double>(endMs - watch.firstRecordMs);
     }
-    std::printf("%llu pings recorded to %s at %.1f pings/s (%llu retried, %llu reconnects)\n",
-                static_cast<unsigned long long>(done), options.output.c_str(), rate,
-                static_cast<unsigned long long>(stats.retries),
-                static_cast<unsigned long long>(stats.reconnects));
+    std::printf("%llu pings recorded to %s at %.1f pings/s (%s)\n", static_cast<unsigned long long>(done),
+                options.output.c_str(), rate, Retries(stats).c_str());
     const NavStatusText navigation =
         headless.navigation.Describe(static_cast<std::uint64_t>(std::max(doc.System().maxFixAgeMs, 0)));
     if (navigation.level != NavStatusLevel::Hidden) {
         std::printf("navigation at the end: %s\n", navigation.text.c_str());
     }
+    // The pings recorded stay whatever went wrong afterwards.
     if (!state.error.empty()) {
         throw Failure("the recording stopped: " + state.error);
     }
