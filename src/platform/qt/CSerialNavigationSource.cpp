@@ -118,7 +118,10 @@ void CSerialNavigationSource::Start() {
     reader->moveToThread(m_thread.get());
     // The reader, its port and its timer end on their own thread, when it finishes.
     QObject::connect(m_thread.get(), &QThread::finished, reader, &QObject::deleteLater);
-    // Begins on the thread as it starts: everything the reader was given is set before then.
+    // Begins on the thread as it starts: everything the reader was given is set before then, and
+    // ThreadSanitizer sees that order (the thread's creation). A queued call would hand the reader
+    // over through Qt's event queue, whose lock it cannot see, and report the reader's first
+    // posts into the fix store as a race with the threads that read the store.
     QObject::connect(
         m_thread.get(), &QThread::started, reader, [reader] { reader->Begin(); }, Qt::DirectConnection);
     m_thread->start();
