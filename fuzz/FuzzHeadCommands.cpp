@@ -17,10 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 4) {
         return 0;
     }
-    // One reflector and no noise: every ping is synthesised, and noise would cost most of it.
-    vexar::sim::Scene scene;
-    scene.points.push_back({30.0f, 3.0f, 1.0f});
-    scene.noise = 0.0f;
+    // One head for every input, restarted with the input's faults: it keeps its ping buffer and
+    // its synthesis buffers. One reflector and no noise: every ping is synthesised, and noise
+    // would cost most of it.
+    static vexar::sim::CHeadProtocol head(
+        [] {
+            vexar::sim::Scene scene;
+            scene.points.push_back({30.0f, 3.0f, 1.0f});
+            scene.noise = 0.0f;
+            return scene;
+        }(),
+        vexar::sim::ReplyHeaderFields{}, 1480.0f, 0, vexar::sim::HeadFaults{});
     vexar::sim::HeadFaults faults;
     const int faultBlock = data[0] % 130;
     switch (data[1] % 4) {
@@ -39,11 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     faults.garbageRate = data[2] / 255.0;
     faults.garbageRequests = data[1] / 16;
     faults.garbageSeed = data[0];
-    vexar::sim::CHeadProtocol head(scene, vexar::sim::ReplyHeaderFields{}, 1480.0f, data[3] & 1, faults);
+    head.Restart(faults, data[3] & 1);
     const std::size_t readSize = 1 + data[3] / 2;
 
     const std::span<const std::uint8_t> sent(data + 4, size - 4);
-    std::vector<std::uint8_t> pending;
+    static std::vector<std::uint8_t> pending;
+    pending.clear();
     std::array<std::uint8_t, vexar::kCommandPacketSize> packet{};
     for (std::size_t at = 0; at < sent.size(); at += readSize) {
         const auto read = sent.subspan(at, std::min(readSize, sent.size() - at));

@@ -17,9 +17,9 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace {
 
@@ -40,17 +40,17 @@ public:
 // op / 5 % 8 + 1 is the number of pieces a reply arrives in (one Receive each).
 class ScriptedHead : public vexar::ITcpLink {
 public:
-    explicit ScriptedHead(Clock& clock) : m_clock(clock) {}
+    explicit ScriptedHead(Clock& clock) : m_clock(clock) { m_incoming.reserve(1 << 16); }
     /// The next input's script; the connection is closed.
     void Reset(std::span<const std::uint8_t> script) {
         m_script = script;
         m_at = 0;
         m_open = false;
-        m_incoming.clear();
+        Empty();
     }
 
     bool StartConnect(const std::string&, std::uint16_t) override {
-        m_incoming.clear();
+        Empty();
         m_open = true;
         return true;
     }
@@ -68,25 +68,32 @@ public:
         return static_cast<int>(bytes.size());
     }
     bool WaitReadable(int timeoutMs) override {
-        if (!m_incoming.empty()) {
+        if (m_readAt < m_incoming.size()) {
             return true;
         }
         m_clock.m_tick += static_cast<std::uint64_t>(std::max(timeoutMs, 1));
         return false;
     }
     int Receive(std::span<std::uint8_t> buffer) override {
-        if (m_incoming.empty()) {
+        if (m_readAt == m_incoming.size()) {
             return m_open ? 0 : -1;
         }
-        const std::size_t n = std::min({buffer.size(), m_incoming.size(), m_piece});
-        std::copy_n(m_incoming.begin(), n, buffer.begin());
-        m_incoming.erase(m_incoming.begin(), m_incoming.begin() + static_cast<std::ptrdiff_t>(n));
+        const std::size_t n = std::min({buffer.size(), m_incoming.size() - m_readAt, m_piece});
+        std::copy_n(m_incoming.begin() + static_cast<std::ptrdiff_t>(m_readAt), n, buffer.begin());
+        m_readAt += n;
+        if (m_readAt == m_incoming.size()) {
+            Empty();
+        }
         return static_cast<int>(n);
     }
     void Close() override { m_open = false; }
     bool Exhausted() const { return m_at >= m_script.size(); }
 
 private:
+    void Empty() {
+        m_incoming.clear();
+        m_readAt = 0;
+    }
     std::uint8_t Next() { return m_at < m_script.size() ? m_script[m_at++] : 0; }
 
     void Answer(std::uint8_t block) {
@@ -133,7 +140,10 @@ private:
     std::size_t m_at = 0;
     Clock& m_clock;
     bool m_open = false;
-    std::deque<std::uint8_t> m_incoming;
+    // What the head has sent and the link not read yet: from m_readAt on. A buffer kept from input
+    // to input, not a queue that allocates as it grows.
+    std::vector<std::uint8_t> m_incoming;
+    std::size_t m_readAt = 0;
     std::size_t m_piece = vexar::kReplyBlockSize;
 };
 
@@ -178,9 +188,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vexar::PingSettings settings;
     settings.samples = blocks * 1000 / 128; // a ping of 64 blocks has 500 samples, one of 128 has 1000
     vexar::ApplyPacketRules(settings);
-    vexar::COndrel packet;
-    packet.BuildCommandPacket(settings);
-    request.packet = packet.m_commandPacket;
+    // A head's parameters hold its images too: built once.
+    static auto packet = std::make_unique<vexar::COndrel>();
+    packet->BuildCommandPacket(settings);
+    request.packet = packet->m_commandPacket;
     request.blocksPerPing = blocks;
     request.pingDelayMs = setup >> 5;
     request.settings = settings;

@@ -1,9 +1,11 @@
 // Playback of record bytes through the document: the player's header checks, resynchronisation,
 // packet pairs, sentence and the per-ping routine on what they let through. The document runs a
 // small configuration (120 beams, 500 samples, no averaging) so that a played ping costs little;
-// a record's header may still ask for more, and is played as it asks.
+// a record's header may still ask for more, and is played as it asks. The heads' processing
+// itself runs on a few samples of each head (SmallHeadProcessing.h), on the document's thread.
 
 #include "MemoryFile.h"
+#include "SmallHeadProcessing.h"
 #include "acquisition/CTamsorDoc.h"
 #include "files/CPlayer.h"
 
@@ -24,9 +26,11 @@ constexpr char kSettings[] = "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Ou
 // The document without ports: no link, no timers, no operator, nothing is ever saved.
 vexar::CTamsorDoc& Document() {
     static vexar::fuzz::MemoryFile settings("vexar-fuzz-settings");
+    static vexar::fuzz::SmallHeadProcessing processing;
     static std::unique_ptr<vexar::CTamsorDoc> doc = [] {
         settings.Write(reinterpret_cast<const std::uint8_t*>(kSettings), sizeof kSettings - 1);
-        auto d = vexar::CTamsorDoc::Create(vexar::DocumentPorts{});
+        auto d = vexar::CTamsorDoc::Create(vexar::DocumentPorts{}, 0);
+        d->SetHeadProcessing(processing);
         d->OnNewDocument("/nonexistent-vexar-fuzz/", settings.Path());
         return d;
     }();

@@ -13,14 +13,27 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vexar;
-    // Cells of 1 m keep the tiles a ping touches few; the budget the smallest a store keeps.
-    gis::MosaicRaster mosaic(1.0, gis::MosaicStat::Mean, 0, "/tmp");
-    gis::DepthGrid grid(1.0, gis::GridStat::Mean, 0, "/tmp");
+    // Cells of 1 m keep the tiles a ping touches few. The rasters live from input to input, so
+    // that a ping adds to the tiles earlier ones made instead of allocating its own (megabytes
+    // each, whose checking costs far more than the placing), and start afresh once they hold
+    // some dozens of tiles, before any would go to the spill file.
+    static std::unique_ptr<gis::MosaicRaster> mosaicKept;
+    static std::unique_ptr<gis::DepthGrid> gridKept;
+    constexpr std::size_t kBudgetBytes = std::size_t{512} << 20;
+    constexpr std::size_t kManyTiles = 48;
+    if (!mosaicKept || mosaicKept->PeakTilesInMemory() > kManyTiles ||
+        gridKept->PeakTilesInMemory() > kManyTiles) {
+        mosaicKept = std::make_unique<gis::MosaicRaster>(1.0, gis::MosaicStat::Mean, kBudgetBytes, "/tmp");
+        gridKept = std::make_unique<gis::DepthGrid>(1.0, gis::GridStat::Mean, kBudgetBytes, "/tmp");
+    }
+    gis::MosaicRaster& mosaic = *mosaicKept;
+    gis::DepthGrid& grid = *gridKept;
     HeadMounting mounting;
     if (size >= static_cast<std::size_t>(kRecordHeaderSize)) {
         const RecordHeaderFields first = ReadRecordHeader(std::span(data, size).first<kRecordHeaderSize>());

@@ -5,6 +5,7 @@
 // file held around it.
 
 #include "MemoryFile.h"
+#include "SmallHeadProcessing.h"
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/Diagnostics.h"
 #include "acquisition/DocumentCommands.h"
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -86,11 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReadLoadedValues(*doc);
 
     static auto head = std::make_unique<vexar::COndrel>();
-    const vexar::PingSettings& settings = doc->Sonar();
-    processor->InitialiseProcessor(settings, head.get());
-    // A ping of the smallest beam setting goes through the settings' processing as the largest
-    // would, at a sixteenth of the cost.
-    if (settings.beams == 120 && settings.samples == 500) {
+    // The settings' processing, on a ping of the smallest beam setting and a few samples: the
+    // values the file gives take the paths they take at any size, at a small part of the cost.
+    // Its tables are built again when the values they come from change, as the document's are.
+    const vexar::PingSettings settings = vexar::fuzz::WithFewSamples(doc->Sonar());
+    static std::optional<vexar::ProcessingTablesKey> built;
+    if (built != settings.TablesKey()) {
+        processor->InitialiseProcessor(settings, head.get());
+        built = settings.TablesKey();
+    }
+    if (settings.beams == 120) {
         head->m_newData = 1;
         processor->ProcessHeadPing(settings, head->m_transducerType, *head);
     }

@@ -19,6 +19,9 @@ CCombinedImage::CCombinedImage(const std::array<COndrel, kHeadCount>& heads)
 void CCombinedImage::BeginPing(const CombinedLayout& layout, const std::array<bool, kHeadCount>& fresh) {
     m_layout = layout;
     m_layout.samples = SafeSampleCount(layout.samples);
+    // The plan writes the rows of four heads and the wrap margin at the most.
+    m_rowsUsed = std::max(m_rowsUsed, std::clamp(4 * m_layout.perHead + kWrapMarginRows, 0, kCombinedBeams));
+    m_samplesUsed = std::max(m_samplesUsed, m_layout.samples);
     if (m_layout.recordBytes) {
         m_bytes.resize(m_image.size());
     }
@@ -132,15 +135,20 @@ std::span<const std::uint8_t* const> CCombinedImage::ConvertedRows() {
 }
 
 void CCombinedImage::Clear(WorkerPool& workers) {
-    // Eight megabytes, shared among the workers: memset (0.0f is all zero bits), which stays one
-    // call in instrumented builds too, where a fill loop is checked and counted element by element.
+    // Only what the pings wrote since the last clear, shared among the workers: memset (0.0f is
+    // all zero bits), which stays one call a row in instrumented builds too, where a fill loop is
+    // checked and counted element by element.
     float* image = m_image.data();
-    workers.RunSplit(kCombinedBeams, [image](int first, int end) {
-        std::memset(image + static_cast<std::size_t>(first) * kMaxSamples, 0,
-                    static_cast<std::size_t>(end - first) * kMaxSamples * sizeof(float));
+    const auto samples = static_cast<std::size_t>(m_samplesUsed);
+    workers.RunSplit(m_rowsUsed, [image, samples](int first, int end) {
+        for (int r = first; r < end; ++r) {
+            std::memset(image + static_cast<std::size_t>(r) * kMaxSamples, 0, samples * sizeof(float));
+        }
     });
     m_profile.fill(0.0f);
     m_layout.recordBytes = false;
+    m_rowsUsed = 0;
+    m_samplesUsed = 0;
 }
 
 } // namespace vexar

@@ -40,7 +40,7 @@ public:
     void CleanProfile(int rows, int samples);
     /// No row is converted to record bytes until the next ping asks for it.
     void StopConverting() { m_layout.recordBytes = false; }
-    /// Every row and profile point zero.
+    /// Every row and profile point zero (only what was written since the last clear is cleared).
     void Clear(WorkerPool& workers);
 
     /// kCombinedBeams rows of kMaxSamples values.
@@ -72,6 +72,9 @@ private:
     std::vector<std::uint8_t> m_bytes;
     std::array<const std::uint8_t*, kCombinedBeams> m_convertedRows{};
     std::array<RowSource, kCombinedBeams> m_plan{};
+    /// The rows and samples written since the last clear: a clear needs to go no further.
+    int m_rowsUsed = kCombinedBeams;
+    int m_samplesUsed = kMaxSamples;
 };
 
 } // namespace vexar

@@ -38,6 +38,14 @@ CHeadProtocol::CHeadProtocol(Scene scene, ReplyHeaderFields header, float soundV
       m_transducerUp(transducerUp), m_faults(std::move(faults)), m_ping(std::make_unique<PingBuffer>()),
       m_random(m_faults.garbageSeed * 0x9E3779B97F4A7C15ull + 0xD1B54A32D192ED03ull) {}
 
+void CHeadProtocol::Restart(HeadFaults faults, int transducerUp) {
+    m_faults = std::move(faults);
+    m_transducerUp = transducerUp;
+    m_pingNumber = -1;
+    m_requests = 0;
+    m_random = m_faults.garbageSeed * 0x9E3779B97F4A7C15ull + 0xD1B54A32D192ED03ull;
+}
+
 // splitmix64: reproducible garbage for a given seed, whatever the platform.
 std::uint64_t CHeadProtocol::NextRandom() {
     std::uint64_t z = (m_random += 0x9E3779B97F4A7C15ull);
@@ -69,7 +77,7 @@ HeadAnswer CHeadProtocol::Answer(std::span<const std::uint8_t, kCommandPacketSiz
         if (m_sceneOfPing) {
             m_scene = m_sceneOfPing(m_pingNumber);
         }
-        SynthesisePing(m_scene, geometry, static_cast<std::uint64_t>(m_pingNumber), *m_ping);
+        SynthesisePing(m_scene, geometry, static_cast<std::uint64_t>(m_pingNumber), *m_ping, m_scratch);
     }
     answer.ping = m_pingNumber;
 

@@ -72,6 +72,10 @@ public:
     CHeadProtocol(Scene scene, ReplyHeaderFields header, float soundVelocity, int transducerUp,
                   HeadFaults faults);
 
+    /// Starts over as a head switched on again, with these faults: the pings and requests are
+    /// counted from the start and the garbage drawn afresh; the scene and the buffers stay.
+    void Restart(HeadFaults faults, int transducerUp);
+
     /// The answer to one command packet. A request for block 0 (or the first request of all)
     /// starts a new ping.
     HeadAnswer Answer(std::span<const std::uint8_t, kCommandPacketSize> packet);
@@ -93,6 +97,7 @@ private:
     int m_transducerUp;
     HeadFaults m_faults;
     std::unique_ptr<PingBuffer> m_ping;
+    SynthesisScratch m_scratch;
     long long m_pingNumber = -1;
     long long m_requests = 0;
     std::uint64_t m_random;

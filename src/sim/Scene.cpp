@@ -320,16 +320,39 @@ void AddEcho(const Scatterer& s, const EchoGeometry& g, int head, std::vector<do
 
 } // namespace
 
+struct SynthesisScratch::Buffers {
+    std::vector<double> signal = std::vector<double>(static_cast<std::size_t>(kElementCount) * kMaxSamples);
+    std::vector<double> envelope;
+    std::vector<Scatterer> scatterers;
+    std::vector<std::uint16_t> raw =
+        std::vector<std::uint16_t>(static_cast<std::size_t>(kElementCount) * kMaxSamples);
+};
+
+SynthesisScratch::SynthesisScratch() : m_buffers(std::make_unique<Buffers>()) {}
+
+SynthesisScratch::~SynthesisScratch() = default;
+
 void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
                     HeadSamples raw) {
+    SynthesisScratch scratch;
+    SynthesiseHead(scene, geometry, head, ping, raw, scratch);
+}
+
+void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
+                    HeadSamples raw, SynthesisScratch& scratch) {
     const EchoGeometry g = EchoGeometryOf(geometry);
-    std::vector<double> signal(static_cast<std::size_t>(kElementCount) * kMaxSamples, 0.0);
-    std::vector<double> envelope(static_cast<std::size_t>(g.burst) + 2, 0.0);
-    std::vector<Scatterer> scatterers;
-    CollectScatterers(scene, ping, static_cast<float>(g.rangeM), scatterers);
-    Sway(scene, ping, scatterers);
-    for (const Scatterer& s : scatterers) {
-        AddEcho(s, g, head, signal, envelope);
+    SynthesisScratch::Buffers& b = scratch.Get();
+    const auto samples = static_cast<std::size_t>(g.samples);
+    // Echoes are added within the ping's samples only: the rest of each row is never read.
+    for (int ch = 0; ch < kElementCount; ++ch) {
+        std::fill_n(b.signal.begin() + static_cast<std::ptrdiff_t>(ch) * kMaxSamples, samples, 0.0);
+    }
+    b.envelope.assign(static_cast<std::size_t>(g.burst) + 2, 0.0);
+    b.scatterers.clear();
+    CollectScatterers(scene, ping, static_cast<float>(g.rangeM), b.scatterers);
+    Sway(scene, ping, b.scatterers);
+    for (const Scatterer& s : b.scatterers) {
+        AddEcho(s, g, head, b.signal, b.envelope);
     }
 
     NoiseSource noise((static_cast<std::uint64_t>(scene.seed) << 20) ^
@@ -337,24 +360,32 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
     const bool noisy = scene.noise != 0.0f; // a quiet scene draws nothing: the same samples, sooner
     for (int ch = 0; ch < kElementCount; ++ch) {
         const std::size_t row = static_cast<std::size_t>(ch) * kMaxSamples;
-        for (int j = 0; j < kMaxSamples; ++j) {
-            const std::size_t at = row + static_cast<std::size_t>(j);
-            raw[at] = j < g.samples ? ToSample(signal[at] + (noisy ? D(scene.noise) * noise.Next() : 0.0))
-                                    : kNoSignal;
+        for (std::size_t j = 0; j < samples; ++j) {
+            raw[row + j] = ToSample(b.signal[row + j] + (noisy ? D(scene.noise) * noise.Next() : 0.0));
         }
+        std::fill(raw.begin() + static_cast<std::ptrdiff_t>(row + samples),
+                  raw.begin() + static_cast<std::ptrdiff_t>(row) + kMaxSamples, kNoSignal);
     }
 }
 
 void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint64_t ping,
                     PingBuffer& buffer) {
+    SynthesisScratch scratch;
+    SynthesisePing(scene, geometry, ping, buffer, scratch);
+}
+
+void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint64_t ping, PingBuffer& buffer,
+                    SynthesisScratch& scratch) {
     const int samples = std::clamp(geometry.samples, 0, kMaxSamples);
-    for (std::size_t i = 0; i + 1 < buffer.size(); i += 2) {
+    // The ping's own words are all written below; the bytes after them hold no signal.
+    const std::size_t used = static_cast<std::size_t>(samples) * kHeadCount * kElementCount * 2;
+    for (std::size_t i = used; i + 1 < buffer.size(); i += 2) {
         buffer[i] = kNoSignal >> 8;
         buffer[i + 1] = kNoSignal & 0xFF;
     }
-    std::vector<std::uint16_t> raw(static_cast<std::size_t>(kElementCount) * kMaxSamples);
+    std::vector<std::uint16_t>& raw = scratch.Get().raw;
     for (int h = 0; h < kHeadCount; ++h) {
-        SynthesiseHead(scene, geometry, h, ping, HeadSamples(raw.data(), raw.size()));
+        SynthesiseHead(scene, geometry, h, ping, HeadSamples(raw.data(), raw.size()), scratch);
         for (int j = 0; j < samples; ++j) {
             for (int c = 0; c < kElementCount; ++c) {
                 const std::uint16_t word = raw[static_cast<std::size_t>(c * kMaxSamples + j)];

@@ -41,6 +41,7 @@
 #include "head/ReplyData.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -150,14 +151,33 @@ PointTarget MoverAt(const MovingTarget& mover, std::uint64_t ping, float maxRang
 /// the sample count on hold no signal.
 using HeadSamples = std::span<std::uint16_t, kElementCount * kMaxSamples>;
 
+/// The working buffers of the synthesis, kept between pings by a head that synthesises many of
+/// them; they grow to the largest ping once.
+class SynthesisScratch {
+public:
+    SynthesisScratch();
+    ~SynthesisScratch();
+    SynthesisScratch(const SynthesisScratch&) = delete;
+    SynthesisScratch& operator=(const SynthesisScratch&) = delete;
+    struct Buffers;
+    Buffers& Get() { return *m_buffers; }
+
+private:
+    std::unique_ptr<Buffers> m_buffers;
+};
+
 /// The samples head h delivers for ping number `ping` of the scene.
 void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
                     HeadSamples raw);
+void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, std::uint64_t ping,
+                    HeadSamples raw, SynthesisScratch& scratch);
 
 /// The ping buffer of one ping, laid out as the head sends it: for sample j, head h, channel c
 /// the big-endian word at ((j * 4 + h) * 16 + c) * 2; bytes after the ping's last sample hold
 /// no signal.
 void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint64_t ping, PingBuffer& buffer);
+void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint64_t ping, PingBuffer& buffer,
+                    SynthesisScratch& scratch);
 
 /// What the head writes into the header of its replies.
 struct ReplyHeaderFields {
