@@ -345,6 +345,7 @@ CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
     ping.requestTickMs = start;
     ping.startTime = m_clock.Now();
     ping.settings = m_request.settings;
+    m_hasNewerFirst = false;
     DiscardPending();
     const int blocks = std::clamp(m_request.blocksPerPing, 1, kMaxBlocksPerPing);
     m_packet = m_request.packet;
@@ -374,8 +375,12 @@ CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
             // The rest of an over-long or garbled answer must not be taken for the next reply.
             DiscardPending();
         }
+        if (m_hasNewerFirst) {
+            TakeNewerFirst(ping.payloads);
+        }
         StoreBlockPayload(m_reply, f, ping.payloads);
         if (f == 0) {
+            m_hasNewerFirst = false;
             std::copy_n(m_reply.begin(), kReplyHeaderSize, m_pingHeader.begin());
         }
         if (m_file) {
@@ -426,6 +431,13 @@ CSonarLink::BlockResult CSonarLink::ExchangeBlock(int block, bool repeated) {
         }
         if (!IsLateReply(block)) {
             return BlockResult::Failed;
+        }
+        // The head answers in order and transmits anew with every request of the first block:
+        // a first block's reply that comes late answers its last request, and the blocks after
+        // it belong to that transmission. It replaces the one taken.
+        if (m_reply[kReplyEchoByte] == 0) {
+            m_newerFirst = m_reply;
+            m_hasNewerFirst = true;
         }
     }
     if (headKnown && !NamesTheSameHead(m_reply, m_pingHeader)) {
@@ -484,6 +496,18 @@ void CSonarLink::Publish(std::uint64_t now) {
 
 // ---------------------------------------------------------------------------------------------
 // Raw recording (link's thread)
+
+void CSonarLink::TakeNewerFirst(PingBuffer& payloads) {
+    m_hasNewerFirst = false;
+    StoreBlockPayload(m_newerFirst, 0, payloads);
+    std::copy_n(m_newerFirst.begin(), kReplyHeaderSize, m_pingHeader.begin());
+    if (m_file) {
+        const std::uint8_t block = m_packet[kPacketBlockByte];
+        m_packet[kPacketBlockByte] = 0;
+        AppendPair(0, m_newerFirst);
+        m_packet[kPacketBlockByte] = block;
+    }
+}
 
 void CSonarLink::AppendPair(int block, const ReplyBlock& reply) {
     const std::size_t at =

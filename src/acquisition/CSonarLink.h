@@ -153,6 +153,9 @@ private:
     /// The reply of an earlier block of this ping, to a request that was repeated: it came late
     /// and is passed over.
     bool IsLateReply(int block) const;
+    /// Makes the first block's late reply the ping's first block (its payload, its header and
+    /// its packet pair in the raw record).
+    void TakeNewerFirst(PingBuffer& payloads);
     void CountBlockRetry();
     void LookUpFix(LinkPing& ping) const;
     static constexpr int kNotFromHead = -1;
@@ -210,6 +213,8 @@ private:
     /// the replies of the next pings on this connection once one ping was whole (m_headKnown).
     std::array<std::uint8_t, kReplyHeaderSize> m_pingHeader{};
     bool m_headKnown = false;
+    ReplyBlock m_newerFirst{}; ///< a later reply to the ping's first block, to be taken
+    bool m_hasNewerFirst = false;
     std::array<std::uint64_t, 16> m_completions{};
     std::size_t m_completionCount = 0;
 

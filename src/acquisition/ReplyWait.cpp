@@ -24,7 +24,8 @@ void CReplyWait::Answered(bool firstBlock, std::uint64_t ms) {
         e.meanMs = 0.875f * e.meanMs + 0.125f * sample;
     }
     const float wait = std::ceil(2.0f * e.meanMs + 4.0f * e.deviationMs);
-    e.waitMs = std::clamp(static_cast<int>(wait), kMinReplyWaitMs, kReplyWaitMs);
+    e.waitMs =
+        std::clamp(static_cast<int>(wait), firstBlock ? kMinFirstReplyWaitMs : kMinReplyWaitMs, kReplyWaitMs);
 }
 
 void CReplyWait::TimedOut(bool firstBlock) {

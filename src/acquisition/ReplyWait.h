@@ -3,9 +3,10 @@
 // answers in a few milliseconds; waiting the longest time for each garbled or lost reply would
 // make a noisy link as slow as a dead one. The wait is learnt from the head's own replies, apart
 // for the first block of a ping (the head transmits and listens before it answers) and the
-// others (read from its memory): about twice the usual reply time, never less than a floor and
-// never more than the longest wait. A wait that runs out doubles the next waits of its kind
-// until a reply to a first request is timed again, so a head that has grown slow is followed.
+// others (read from its memory): about twice the usual reply time, never less than a floor (a
+// higher one for the first block) and never more than the longest wait. A wait that runs out doubles the next
+// waits of its kind until a reply to a first request is timed again, so a head that has grown slow is
+// followed.
 
 #include <cstdint>
 
@@ -15,6 +16,10 @@ namespace vexar {
 inline constexpr int kReplyWaitMs = 500;
 /// The shortest wait for a reply, whatever the head's replies have taken.
 inline constexpr int kMinReplyWaitMs = 1;
+/// The shortest wait for the reply to a ping's first block. The head transmits anew with every
+/// request of it, so a wait that runs out early costs a transmission and puts the head's count
+/// of pings ahead; a garbled first block is one in a ping, so a longer wait costs little.
+inline constexpr int kMinFirstReplyWaitMs = 20;
 
 class CReplyWait {
 public:
