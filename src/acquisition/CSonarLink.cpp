@@ -299,17 +299,17 @@ bool NamesTheSameHead(const ReplyBlock& reply, const std::array<std::uint8_t, kR
 // the wait runs out; returns the bytes collected. With `head`, bytes whose start does not name
 // that head are no reply of it: the collection ends as soon as that shows (kNotFromHead), so
 // that garbage shorter than a reply costs no wait.
-int CSonarLink::ReceiveBlock(ReplyBlock& reply, int waitMs,
+int CSonarLink::ReceiveBlock(ReplyBlock& reply, int waitUs,
                              const std::array<std::uint8_t, kReplyHeaderSize>* head) {
     int total = 0;
-    const std::uint64_t start = m_clock.TickMs();
+    const std::uint64_t start = m_clock.TickUs();
     while (total < kReplyBlockSize && !m_abort.load()) {
-        const std::uint64_t elapsed = m_clock.TickMs() - start;
-        if (elapsed >= static_cast<std::uint64_t>(waitMs)) {
+        const std::uint64_t elapsed = m_clock.TickUs() - start;
+        if (elapsed >= static_cast<std::uint64_t>(waitUs)) {
             break;
         }
-        const int remaining = waitMs - static_cast<int>(elapsed);
-        if (!m_socket.WaitReadable(std::min(remaining, kWaitSliceMs))) {
+        const int remaining = waitUs - static_cast<int>(elapsed);
+        if (!m_socket.WaitReadableUs(std::min(remaining, 1000 * kWaitSliceMs))) {
             if (!m_socket.IsConnected()) {
                 break;
             }
@@ -358,7 +358,7 @@ CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
         // lets the longest wait pass in silence is not garbling: that is the ping retries' and
         // the watchdog's.
         for (int attempt = 0;; ++attempt) {
-            const bool longestWait = m_replyWait.WaitMs(f == 0) >= kReplyWaitMs;
+            const bool longestWait = m_replyWait.WaitUs(f == 0) >= kReplyWaitUs;
             const BlockResult result = ExchangeBlock(f, attempt > 0);
             if (result == BlockResult::Good) {
                 break;
@@ -405,14 +405,14 @@ CSonarLink::BlockResult CSonarLink::ExchangeBlock(int block, bool repeated) {
         return m_socket.IsConnected() ? BlockResult::Failed : BlockResult::Lost;
     }
     const bool first = block == 0;
-    const int waitMs = m_replyWait.WaitMs(first);
-    const std::uint64_t sent = m_clock.TickMs();
+    const int waitUs = m_replyWait.WaitUs(first);
+    const std::uint64_t sent = m_clock.TickUs();
     // The head is known from the first block of a ping, and from the pings before on this
     // connection: a reply that does not name it fails as soon as its first bytes are in.
     const bool headKnown = !first || m_headKnown;
     for (;;) {
-        const std::uint64_t waited = m_clock.TickMs() - sent;
-        const int left = waited < static_cast<std::uint64_t>(waitMs) ? waitMs - static_cast<int>(waited) : 0;
+        const std::uint64_t waited = m_clock.TickUs() - sent;
+        const int left = waited < static_cast<std::uint64_t>(waitUs) ? waitUs - static_cast<int>(waited) : 0;
         const int received = ReceiveBlock(m_reply, left, headKnown ? &m_pingHeader : nullptr);
         if (received == kNotFromHead) {
             return BlockResult::Failed;
@@ -444,7 +444,7 @@ CSonarLink::BlockResult CSonarLink::ExchangeBlock(int block, bool repeated) {
         return BlockResult::Failed; // garbage that happens to name the block
     }
     if (!repeated) {
-        m_replyWait.Answered(first, m_clock.TickMs() - sent);
+        m_replyWait.Answered(first, m_clock.TickUs() - sent);
     }
     return BlockResult::Good;
 }

@@ -159,7 +159,7 @@ private:
     void CountBlockRetry();
     void LookUpFix(LinkPing& ping) const;
     static constexpr int kNotFromHead = -1;
-    int ReceiveBlock(ReplyBlock& reply, int waitMs, const std::array<std::uint8_t, kReplyHeaderSize>* head);
+    int ReceiveBlock(ReplyBlock& reply, int waitUs, const std::array<std::uint8_t, kReplyHeaderSize>* head);
     void DiscardPending();
     void Publish(std::uint64_t now);
     /// When the ping the document has not taken yet was published; 0 when there is none.

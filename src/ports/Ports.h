@@ -3,6 +3,7 @@
 // implement them with Qt (platform/qt); the tests implement them with fakes that run
 // time forward instantly and record what the operator was shown.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -48,6 +49,9 @@ class IClockPort {
 public:
     virtual ~IClockPort() = default;
     virtual std::uint64_t TickMs() = 0;
+    /// Microsecond ticks on the same clock, for waits shorter than a millisecond; a clock that
+    /// counts milliseconds only gives them as whole thousands.
+    virtual std::uint64_t TickUs() { return TickMs() * 1000; }
     virtual LocalTime Now() = 0;
 };
 
@@ -65,6 +69,9 @@ public:
     virtual int Send(std::span<const std::uint8_t> bytes) = 0;
     /// Waits until data can be read or the time runs out; true when readable.
     virtual bool WaitReadable(int timeoutMs) = 0;
+    /// The same for a wait given in microseconds; a link that waits in milliseconds only waits
+    /// the whole milliseconds that cover it.
+    virtual bool WaitReadableUs(int timeoutUs) { return WaitReadable((std::max(timeoutUs, 0) + 999) / 1000); }
     /// Receives what is available, at most buffer.size() bytes; returns the count, 0 or -1.
     virtual int Receive(std::span<std::uint8_t> buffer) = 0;
     /// Shuts the link down in both directions and closes it.

@@ -58,8 +58,8 @@ clean=$(rate "$work/clean.out")
 garbled=$(rate "$work/garbled.out")
 echo "garbling head at 0.2: $garbled pings/s against a clean head's $clean:" \
   "$(awk -v g="$garbled" -v c="$clean" 'BEGIN { printf "%.0f %%", (c > 0 ? 100 * g / c : 0) }')"
-# The aim is half the clean rate. A clean head on loopback answers within a fraction of a
-# millisecond, while each reply the garbling head swallows costs a wait of one or more: a fifth
-# leaves room for a quiet machine's fast clean head and for a busy machine.
+# The aim is half the clean rate. A clean head on loopback answers in tens of microseconds,
+# while each reply the garbling head swallows costs the shortest wait, a quarter of a
+# millisecond, or more on a busy machine: a fifth leaves room for the busiest.
 awk -v g="$garbled" -v c="$clean" 'BEGIN { exit !(c > 0 && g >= 0.2 * c) }' ||
   fail "the garbling head's rate is under a fifth of the clean head's"

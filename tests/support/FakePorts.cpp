@@ -24,9 +24,7 @@ std::optional<int> FakeTimers::FireNext(const std::function<void(int)>& deliver)
     auto next = std::min_element(m_armed.begin(), m_armed.end(),
                                  [](const auto& a, const auto& b) { return a.second < b.second; });
     const int id = next->first;
-    if (next->second > m_clock.TickMs()) {
-        m_clock.m_tick = next->second;
-    }
+    m_clock.MoveTo(next->second);
     m_armed.erase(next);
     if (const auto route = m_routes.find(id); route != m_routes.end()) {
         route->second();
@@ -74,6 +72,16 @@ bool FakeTcpLink::WaitReadable(int timeoutMs) {
     }
     if (m_clock != nullptr) {
         m_clock->Advance(static_cast<std::uint64_t>(std::max(timeoutMs, 0)));
+    }
+    return false;
+}
+
+bool FakeTcpLink::WaitReadableUs(int timeoutUs) {
+    if (!m_incoming.empty()) {
+        return true;
+    }
+    if (m_clock != nullptr) {
+        m_clock->AdvanceUs(static_cast<std::uint64_t>(std::max(timeoutUs, 0)));
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include "acquisition/DocumentTypes.h"
 #include "ports/Ports.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -17,11 +18,15 @@ namespace vexar::test {
 
 class FakeClock : public IClockPort {
 public:
-    std::uint64_t TickMs() override { return m_tick; }
+    std::uint64_t TickMs() override { return m_us / 1000; }
+    std::uint64_t TickUs() override { return m_us; }
     LocalTime Now() override { return m_now; }
-    void Advance(std::uint64_t ms) { m_tick += ms; }
+    void Advance(std::uint64_t ms) { m_us += 1000 * ms; }
+    void AdvanceUs(std::uint64_t us) { m_us += us; }
+    /// Moves the clock on to the start of millisecond `tick`, unless it is there already.
+    void MoveTo(std::uint64_t tick) { m_us = std::max(m_us, 1000 * tick); }
 
-    std::uint64_t m_tick = 1000;
+    std::uint64_t m_us = 1'000'000;
     LocalTime m_now{2026, 12, 7, 11, 41, 39, 42};
 };
 
@@ -58,6 +63,7 @@ public:
     bool IsConnected() const override { return m_open; }
     int Send(std::span<const std::uint8_t> bytes) override;
     bool WaitReadable(int timeoutMs) override;
+    bool WaitReadableUs(int timeoutUs) override;
     int Receive(std::span<std::uint8_t> buffer) override;
     void Close() override;
     /// The peer closes the connection.

@@ -4,6 +4,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "acquisition/LinkStatus.h"
+#include "acquisition/ReplyWait.h"
 #include "display/CPictureModel.h"
 #include "files/CRecorder.h"
 #include "head/SampleBytes.h"
@@ -189,11 +190,11 @@ TEST_F(PingCycle, AGivenUpPingIsRequestedAgainAfterThePingDelay) {
     EXPECT_EQ(world.link.m_sent.size(), 11u + kBlockRetries);
     EXPECT_FALSE(AnyNewData());
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 20);
-    const std::uint64_t lost = world.clock.TickMs();
+    const std::uint64_t lost = world.clock.TickUs();
     Fire();
     EXPECT_EQ(world.link.m_sent[11 + kBlockRetries][kPacketBlockByte], 0); // a new ping starts at block 0
-    // The delay, then block 3's waits, each twice the last from the learnt 1 ms.
-    EXPECT_EQ(world.clock.TickMs() - lost, 20u + 1u + 2u + 4u + 8u + 16u + 32u);
+    // The delay, then block 3's waits in microseconds, each twice the last from the shortest.
+    EXPECT_EQ(world.clock.TickUs() - lost, 20'000u + 250u + 500u + 1000u + 2000u + 4000u + 8000u);
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 20);
     const std::uint64_t lostAgain = world.clock.TickMs();
     EXPECT_EQ(Fire(), kPingTimer);
@@ -204,23 +205,23 @@ TEST_F(PingCycle, AGivenUpPingIsRequestedAgainAfterThePingDelay) {
 }
 
 // A reply that fails its checks is asked for again, once, and the ping completes: at no cost but
-// the request when the reply was there to be checked, at the cost of the learnt wait when it was
-// not.
+// the request when the reply was there to be checked, at the cost of the learnt wait (here the
+// shortest, a quarter of a millisecond) when it was not.
 TEST_F(PingCycle, AReplyThatFailsItsChecksIsAskedForAgainAndThePingCompletes) {
     using Damage = std::function<void(std::vector<std::uint8_t>&)>;
     const struct {
         const char* what;
         Damage damage;
         int askedAgain;     ///< the block requested twice
-        std::uint64_t cost; ///< ms the ping takes longer than a clean one
+        std::uint64_t cost; ///< microseconds the ping takes longer than a clean one
     } cases[] = {
         {"names another block", [](auto& r) { r[kReplyEchoByte] = 11; }, 10, 0},
         {"garbage of a reply's length", [](auto& r) { std::fill(r.begin(), r.end(), 0xA5); }, 10, 0},
         {"another head's reply", [](auto& r) { r[0] = 'X'; }, 10, 0},
         // Its first bytes show it is not the head's: no wait for the rest.
         {"garbage shorter than a reply", [](auto& r) { r.assign(40, 0xA5); }, 10, 0},
-        {"cut short", [](auto& r) { r.resize(600); }, 10, 1},
-        {"nothing", [](auto& r) { r.clear(); }, 10, 1},
+        {"cut short", [](auto& r) { r.resize(600); }, 10, kMinReplyWaitUs},
+        {"nothing", [](auto& r) { r.clear(); }, 10, kMinReplyWaitUs},
         // The reply is whole; the bytes after it are taken for the next block's.
         {"too long", [](auto& r) { r.insert(r.end(), 300, 0xEE); }, 11, 0},
     };
@@ -233,14 +234,14 @@ TEST_F(PingCycle, AReplyThatFailsItsChecksIsAskedForAgainAndThePingCompletes) {
     };
     SetPingDelay(0);
     Connect();
-    Fire(); // the head's replies are timed: 1 ms waits from here on
+    Fire(); // the head's replies are timed: the shortest waits from here on
     for (const auto& c : cases) {
         pending = c.damage;
         const std::size_t sent = world.link.m_sent.size();
         const std::uint64_t retriesBefore = Stats().blockRetries;
-        const std::uint64_t start = world.clock.TickMs();
+        const std::uint64_t start = world.clock.TickUs();
         ASSERT_EQ(Fire(), kPingTimer) << c.what;
-        EXPECT_EQ(world.clock.TickMs() - start, c.cost) << c.what;
+        EXPECT_EQ(world.clock.TickUs() - start, c.cost) << c.what;
         ASSERT_EQ(world.link.m_sent.size() - sent, 129u) << c.what;
         EXPECT_EQ(world.link.m_sent[sent + static_cast<std::size_t>(c.askedAgain) + 1][kPacketBlockByte],
                   c.askedAgain)

@@ -160,7 +160,7 @@ TEST(Recording, EachLivePingCarriesTheFixOfItsRequest) {
             continue;
         }
         const std::optional<NavigationFix> read = ReadSentence(sentence);
-        ASSERT_TRUE(read && read->position) << sentence;
+        ASSERT_TRUE(read && read->position) << "ping " << sentences.size() << ": " << sentence;
         EXPECT_NEAR(read->position->latitudeDeg, 10.0 + 0.001 * ping.carried, 1e-7) << sentence;
         EXPECT_NEAR(doc.Navigation().m_heading, 30.0f + static_cast<float>(ping.carried), 1e-3f);
         ASSERT_FALSE(f.world.datagrams.m_sent.empty());

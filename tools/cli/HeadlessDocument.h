@@ -27,6 +27,7 @@ public:
     bool IsConnected() const override { return m_link.IsConnected(); }
     int Send(std::span<const std::uint8_t> bytes) override { return m_link.Send(bytes); }
     bool WaitReadable(int timeoutMs) override { return m_link.WaitReadable(timeoutMs); }
+    bool WaitReadableUs(int timeoutUs) override { return m_link.WaitReadableUs(timeoutUs); }
     int Receive(std::span<std::uint8_t> buffer) override { return m_link.Receive(buffer); }
     void Close() override { m_link.Close(); }
 

@@ -3,6 +3,11 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 
+#include <poll.h>
+
+#include <algorithm>
+#include <ctime>
+
 namespace vexar {
 
 CSSocket::CSSocket() = default;
@@ -63,6 +68,23 @@ bool CSSocket::WaitReadable(int timeoutMs) {
         return false;
     }
     return m_socket->waitForReadyRead(timeoutMs);
+}
+
+// The socket's own wait counts whole milliseconds. A shorter one waits on its descriptor, and
+// the socket reads what came in without waiting.
+bool CSSocket::WaitReadableUs(int timeoutUs) {
+    if (timeoutUs >= 1000 || m_socket == nullptr || m_socket->bytesAvailable() > 0 ||
+        m_socket->state() != QAbstractSocket::ConnectedState) {
+        return WaitReadable((std::max(timeoutUs, 0) + 999) / 1000);
+    }
+    pollfd descriptor{};
+    descriptor.fd = static_cast<int>(m_socket->socketDescriptor());
+    descriptor.events = POLLIN;
+    const timespec wait{0, static_cast<long>(std::max(timeoutUs, 0)) * 1000L};
+    if (descriptor.fd < 0 || ppoll(&descriptor, 1, &wait, nullptr) <= 0) {
+        return false;
+    }
+    return m_socket->waitForReadyRead(0);
 }
 
 int CSSocket::Receive(std::span<std::uint8_t> buffer) {

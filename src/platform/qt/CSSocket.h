@@ -26,6 +26,7 @@ public:
     bool IsConnected() const override;
     int Send(std::span<const std::uint8_t> bytes) override;
     bool WaitReadable(int timeoutMs) override;
+    bool WaitReadableUs(int timeoutUs) override;
     int Receive(std::span<std::uint8_t> buffer) override;
     void Close() override;
 

@@ -7,6 +7,7 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <chrono>
 
 namespace vexar {
 
@@ -46,6 +47,13 @@ std::uint64_t QtClock::TickMs() {
     QElapsedTimer timer;
     timer.start();
     return static_cast<std::uint64_t>(timer.msecsSinceReference()) + 1;
+}
+
+// The monotonic clock the milliseconds count too.
+std::uint64_t QtClock::TickUs() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count()) +
+           1000;
 }
 
 LocalTime QtClock::Now() {

@@ -42,6 +42,7 @@ public:
 class QtClock : public IClockPort {
 public:
     std::uint64_t TickMs() override;
+    std::uint64_t TickUs() override;
     LocalTime Now() override;
 };
 
