@@ -82,12 +82,18 @@ bool CProfileFile::Load(const std::string& path) {
         text.append(buffer, n);
     }
     std::fclose(file);
-    SetText(text);
+    m_store = std::move(text);
+    SplitLines();
     return true;
 }
 
 void CProfileFile::SetText(std::string_view text) {
     m_store.assign(text);
+    SplitLines();
+}
+
+void CProfileFile::SplitLines() {
+    const std::string_view text = m_store;
     m_lines.clear();
     m_waste = 0;
     m_newline = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";

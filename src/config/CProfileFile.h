@@ -58,6 +58,8 @@ private:
         long line = -1;
     };
 
+    /// Takes m_store as the whole text read: its lines, its line ends and its index.
+    void SplitLines();
     std::string_view LineAt(long line) const;
     Line Append(std::string_view a, std::string_view b, std::string_view c);
     Located Find(std::string_view section, std::string_view key) const;
