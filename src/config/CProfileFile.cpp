@@ -183,10 +183,10 @@ template <typename Slot> void Place(std::vector<Slot>& slots, const Slot& slot, 
     slots[at] = slot;
 }
 
-// Most lines of a file are neither headers nor keys of a section: a table starts small and
-// grows as it fills.
+// Most lines of a file are neither headers nor keys of a section: a table keeps the size it
+// grew to, up to the size that holds the keys of a whole settings file, and grows as it fills.
 template <typename Slot> void Empty(std::vector<Slot>& slots) {
-    slots.assign(std::min<std::size_t>(std::max<std::size_t>(slots.size(), 16), 64), Slot{});
+    slots.assign(std::min<std::size_t>(std::max<std::size_t>(slots.size(), 16), 256), Slot{});
 }
 } // namespace
 
