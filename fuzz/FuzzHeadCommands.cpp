@@ -1,7 +1,9 @@
 // The simulated head's handling of what a peer sends: bytes of any content, arriving in reads of
 // any size, with faults of every kind switched on. A test peer that falls over on a bad request
 // would hide the console's faults. Every packet taken is framed as a packet, every answer is what
-// its kind promises, and no more than a packet's worth of bytes is ever left waiting.
+// its kind promises, and no more than a packet's worth of bytes is ever left waiting. The bytes
+// wait in a fixed buffer and each answer is written over the last, so that a run costs the head's
+// own work.
 //
 // Input: 4 bytes of setup (faults at a block, garbage share, read size), then the bytes sent.
 
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -50,20 +53,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t readSize = 1 + data[3] / 2;
 
     const std::span<const std::uint8_t> sent(data + 4, size - 4);
-    static std::vector<std::uint8_t> pending;
-    pending.clear();
+    // What has arrived and was not taken yet: less than a packet, plus one read of 128 bytes at
+    // the most. A fixed buffer, so that a read of one byte costs a copy of one byte.
+    std::array<std::uint8_t, vexar::kCommandPacketSize + 128> pending{};
+    std::size_t waiting = 0;
+    // The answer is written over the last one: its bytes keep their storage.
+    static vexar::sim::HeadAnswer answer;
     std::array<std::uint8_t, vexar::kCommandPacketSize> packet{};
     for (std::size_t at = 0; at < sent.size(); at += readSize) {
         const auto read = sent.subspan(at, std::min(readSize, sent.size() - at));
-        pending.insert(pending.end(), read.begin(), read.end());
+        std::memcpy(pending.data() + waiting, read.data(), read.size());
+        waiting += read.size();
         std::size_t taken = 0;
         bool closed = false;
-        while (!closed && vexar::sim::TakeCommandPacket(pending, taken, packet)) {
+        while (!closed && vexar::sim::TakeCommandPacket(std::span(pending.data(), waiting), taken, packet)) {
             if (packet.front() != vexar::sim::kPacketStartByte ||
                 packet.back() != vexar::sim::kPacketEndByte) {
                 std::abort();
             }
-            const vexar::sim::HeadAnswer answer = head.Answer(packet);
+            head.Answer(packet, answer);
             const std::uint8_t block = packet[vexar::kPacketBlockByte];
             switch (answer.kind) {
             case vexar::sim::HeadAnswer::Kind::Reply:
@@ -94,9 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (closed) {
             break;
         }
-        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(taken));
-        if (pending.size() >= vexar::kCommandPacketSize ||
-            (!pending.empty() && pending.front() != vexar::sim::kPacketStartByte)) {
+        std::memmove(pending.data(), pending.data() + taken, waiting - taken);
+        waiting -= taken;
+        if (waiting >= vexar::kCommandPacketSize ||
+            (waiting != 0 && pending.front() != vexar::sim::kPacketStartByte)) {
             std::abort();
         }
     }

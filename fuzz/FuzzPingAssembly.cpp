@@ -3,7 +3,8 @@
 // connection. The link collects and checks the replies of each ping, asks again for the blocks
 // whose replies fail, records the complete pings and hands them over; each is stored in the four
 // heads as the document stores it. Whatever the head does, every complete ping ends with the
-// reply to its last block, and the raw recording holds whole records only.
+// reply to its last block, and the raw recording holds whole records only. An input plays two
+// complete pings at the most (kMaxPings), and as many failed ones as its script lasts.
 
 #include "MemoryFile.h"
 #include "acquisition/CSonarLink.h"
@@ -22,6 +23,13 @@
 #include <vector>
 
 namespace {
+
+// Complete pings per input at the most. A ping of 128 blocks is recorded and scanned back, some
+// 135 kB, and a script of 4 kB holds several of them; the first ping comes from a fresh
+// connection and the second from one the first left (late replies, back-off, counters), and a
+// third reaches nothing these two did not. Pings that fail do not count: a script may retry as
+// long as it lasts.
+constexpr int kMaxPings = 2;
 
 // Time runs only when the link waits.
 class Clock : public vexar::IClockPort {
@@ -209,9 +217,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Each step asks for one ping at most; a script of n bytes lasts n requests at the most.
-    for (std::size_t step = 0; step < size + 4 && !head.Exhausted(); ++step) {
+    int pings = 0;
+    for (std::size_t step = 0; step < size + 4 && !head.Exhausted() && pings < kMaxPings; ++step) {
         const int due = link.Step();
         if (const vexar::LinkPing* ping = link.TakePing()) {
+            ++pings;
             if (ping->blocksPerPing != blocks || ping->lastReply[vexar::kReplyEchoByte] != blocks - 1) {
                 std::abort();
             }
@@ -226,11 +236,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)link.TakePing();
 
     if (record) {
-        vexar::CDataFile file;
+        // Kept from input to input, as a player keeps its file: its read buffer is made once.
+        static vexar::CDataFile file;
         if (!file.Open(recording.Path(), vexar::CDataFile::Mode::Read)) {
             std::abort();
         }
         const vexar::ScanTotals totals = vexar::ScanRecordFile(file, nullptr, nullptr);
+        file.Close();
         if (totals.damagedStretches != 0 || totals.records != written) {
             std::abort();
         }

@@ -3,7 +3,8 @@
 // its header and navigation sentence and, when placed, added to a mosaic and a depth grid. A
 // record must never take either outside its tiles, whatever its header, sentence or data claim,
 // nor whatever mounting (within the settings' limits) the head is given: the first header's
-// label byte, two of its spare floats and the frequency choose it.
+// label byte, two of its spare floats and the frequency choose it. The rasters, the placed ping
+// and the ranges are kept from input to input.
 
 #include "files/RecordScanner.h"
 #include "gis/DepthGrid.h"
@@ -48,8 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         mounting.downM = within(first.pingPeriodS, 100.0);
     }
     PingPlacer placer({}, mounting, 2000);
-    PlacedPing ping;
-    std::vector<float> ranges;
+    // A placed ping's beams and a record's ranges keep their storage from input to input: every
+    // ping placed fills them anew.
+    static PlacedPing ping;
+    static std::vector<float> ranges;
     const std::span<const std::uint8_t> bytes(data, size);
     std::size_t at = 0;
     while (size - at >= static_cast<std::size_t>(kRecordHeaderSize)) {

@@ -25,8 +25,11 @@
 
 namespace {
 
+// The two profiles are kept from input to input: each text replaces all they held, in buffers
+// they already have.
 void CheckRoundTrip(std::string_view text) {
-    vexar::CProfileFile ini;
+    static vexar::CProfileFile ini;
+    static vexar::CProfileFile again;
     ini.SetText(text);
     for (const vexar::SettingKey& setting : vexar::kSettingsTable) {
         if (ini.GetString(setting.section, setting.key, "").size() > vexar::kProfileValueMax) {
@@ -34,7 +37,6 @@ void CheckRoundTrip(std::string_view text) {
         }
         ini.SetString(setting.section, setting.key, setting.key);
     }
-    vexar::CProfileFile again;
     again.SetText(ini.Text());
     for (const vexar::SettingKey& setting : vexar::kSettingsTable) {
         if (again.GetString(setting.section, setting.key, "") != setting.key) {

@@ -26,9 +26,11 @@ public:
         }
     }
 
-    /// Replaces the contents; false when the file could not be written.
+    /// Replaces the contents; false when the file could not be written. The new bytes are
+    /// written over the old and the file cut to their length after, so that the pages the file
+    /// holds are kept instead of freed and made again for every input.
     bool Write(const std::uint8_t* data, std::size_t size) {
-        if (m_fd < 0 || ftruncate(m_fd, 0) != 0) {
+        if (m_fd < 0) {
             return false;
         }
         std::size_t written = 0;
@@ -39,7 +41,7 @@ public:
             }
             written += static_cast<std::size_t>(n);
         }
-        return true;
+        return ftruncate(m_fd, static_cast<off_t>(size)) == 0;
     }
     const std::string& Path() const { return m_path; }
 

@@ -10,9 +10,14 @@
 
 namespace vexar {
 
+namespace {
+// What the C library gives a stream on most file systems (a block of the file).
+constexpr std::size_t kReadBufferBytes = 4096;
+} // namespace
+
 CDataFile::CDataFile(CDataFile&& other) noexcept
     : m_file(std::exchange(other.m_file, nullptr)), m_path(std::move(other.m_path)),
-      m_lastError(std::move(other.m_lastError)) {
+      m_lastError(std::move(other.m_lastError)), m_readBuffer(std::move(other.m_readBuffer)) {
     other.m_path.clear();
 }
 
@@ -20,6 +25,7 @@ CDataFile& CDataFile::operator=(CDataFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_file = std::exchange(other.m_file, nullptr);
+        m_readBuffer.swap(other.m_readBuffer);
         m_path = std::move(other.m_path);
         m_lastError = std::move(other.m_lastError);
         other.m_path.clear();
@@ -34,6 +40,12 @@ bool CDataFile::Open(const std::string& path, Mode mode) {
     if (m_file == nullptr) {
         m_lastError = std::strerror(errno);
         return false;
+    }
+    if (mode == Mode::Read) {
+        if (!m_readBuffer) {
+            m_readBuffer = std::make_unique_for_overwrite<char[]>(kReadBufferBytes);
+        }
+        std::setvbuf(m_file, m_readBuffer.get(), _IOFBF, kReadBufferBytes);
     }
     m_path = path;
     return true;

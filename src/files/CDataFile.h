@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -53,6 +54,9 @@ private:
     std::FILE* m_file = nullptr;
     std::string m_path;
     std::string m_lastError;
+    // The read buffer of the stream, kept from one file opened for reading to the next (a player
+    // opens many): it goes with the stream when the file is moved.
+    std::unique_ptr<char[]> m_readBuffer;
 };
 
 } // namespace vexar

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -22,6 +24,18 @@ TileStore::TileStore(std::size_t cellBytes, std::size_t budgetBytes, std::string
     : m_cellBytes(cellBytes), m_budgetTiles(std::max(kFewestTiles, budgetBytes / (cellBytes * kTileCells))),
       m_spillFolder(std::move(spillFolder)) {}
 
+void TileStore::FreeCells::operator()(std::byte* cells) const {
+    std::free(cells);
+}
+
+TileStore::Cells TileStore::AllocateCells(std::size_t bytes, bool zeroed) {
+    void* cells = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
+    if (cells == nullptr) {
+        throw std::bad_alloc();
+    }
+    return Cells(static_cast<std::byte*>(cells));
+}
+
 TileStore::~TileStore() {
     if (m_spillFd >= 0) {
         ::close(m_spillFd);
@@ -33,8 +47,8 @@ std::byte* TileStore::Fetch(TileKey key) {
     if (found == m_tiles.end()) {
         MakeRoom();
         found = m_tiles.emplace(key, Entry{}).first;
-        // Value-initialised: every cell empty.
-        found->second.cells = std::make_unique<std::byte[]>(TileBytes());
+        // Every cell empty.
+        found->second.cells = AllocateCells(TileBytes(), true);
         NoteResident(found->second);
     }
     Entry& entry = Load(found->second);
@@ -68,7 +82,7 @@ TileStore::Entry& TileStore::Load(Entry& entry) {
         return entry;
     }
     MakeRoom();
-    auto cells = std::make_unique_for_overwrite<std::byte[]>(TileBytes());
+    Cells cells = AllocateCells(TileBytes(), false);
     const std::size_t bytes = TileBytes();
     const off_t at = static_cast<off_t>(entry.slot) * static_cast<off_t>(bytes);
     std::size_t done = 0;

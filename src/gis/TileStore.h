@@ -67,9 +67,17 @@ public:
     std::size_t PeakResident() const { return m_peakResident; }
 
 private:
+    // Tiles come from calloc: a large block is fresh zero pages, and the cells a map never
+    // touches cost no memory and no clearing.
+    struct FreeCells {
+        void operator()(std::byte* cells) const;
+    };
+    using Cells = std::unique_ptr<std::byte[], FreeCells>;
+    static Cells AllocateCells(std::size_t bytes, bool zeroed);
+
     struct Entry {
-        std::unique_ptr<std::byte[]> cells; ///< null while spilled
-        std::int64_t slot = -1;             ///< place in the spill file, -1 when never spilled
+        Cells cells;            ///< null while spilled
+        std::int64_t slot = -1; ///< place in the spill file, -1 when never spilled
         std::uint64_t lastUse = 0;
         std::uint64_t group = 0;
     };

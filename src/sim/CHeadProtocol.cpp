@@ -66,8 +66,17 @@ bool CHeadProtocol::GarbageDue() {
 }
 
 HeadAnswer CHeadProtocol::Answer(std::span<const std::uint8_t, kCommandPacketSize> packet) {
-    ++m_requests;
     HeadAnswer answer;
+    Answer(packet, answer);
+    return answer;
+}
+
+void CHeadProtocol::Answer(std::span<const std::uint8_t, kCommandPacketSize> packet, HeadAnswer& answer) {
+    ++m_requests;
+    answer.kind = HeadAnswer::Kind::Reply;
+    answer.bytes.clear();
+    answer.newPing = false;
+    answer.lastBlock = false;
     const PingGeometry geometry = GeometryFromPacket(packet, m_soundVelocity, m_transducerUp);
     answer.block = packet[kPacketBlockByte];
     // Every request sequence that starts at block 0 is a new transmission.
@@ -98,11 +107,11 @@ HeadAnswer CHeadProtocol::Answer(std::span<const std::uint8_t, kCommandPacketSiz
         for (std::uint8_t& byte : answer.bytes) {
             byte = static_cast<std::uint8_t>(NextRandom());
         }
-        return answer;
+        return;
     }
     if (AnyMatches(m_faults.silences, answer.block, m_pingNumber)) {
         answer.kind = HeadAnswer::Kind::Silence;
-        return answer;
+        return;
     }
     const bool wrong = AnyMatches(m_faults.wrongEchoes, answer.block, m_pingNumber);
     ReplyBlock reply{};
@@ -111,11 +120,10 @@ HeadAnswer CHeadProtocol::Answer(std::span<const std::uint8_t, kCommandPacketSiz
     if (AnyMatches(m_faults.cutOffs, answer.block, m_pingNumber)) {
         answer.kind = HeadAnswer::Kind::CutOff;
         answer.bytes.assign(reply.begin(), reply.begin() + kReplyBlockSize / 2);
-        return answer;
+        return;
     }
     answer.bytes.assign(reply.begin(), reply.end());
     answer.lastBlock = answer.block == BlocksPerPingFor(geometry.samples) - 1;
-    return answer;
 }
 
 } // namespace vexar::sim

@@ -79,6 +79,8 @@ public:
     /// The answer to one command packet. A request for block 0 (or the first request of all)
     /// starts a new ping.
     HeadAnswer Answer(std::span<const std::uint8_t, kCommandPacketSize> packet);
+    /// The same answer, written over `answer`: its bytes keep their storage from answer to answer.
+    void Answer(std::span<const std::uint8_t, kCommandPacketSize> packet, HeadAnswer& answer);
 
     /// Gives the scene of each new ping (numbered from 0), called when the ping starts: a head on
     /// a moving vehicle sees its world from where the vehicle is then. Without one, every ping

@@ -277,8 +277,9 @@ void Sway(const Scene& scene, std::uint64_t ping, std::vector<Scatterer>& scatte
 }
 
 /// Adds the echo of one scatterer to head `head`'s channel-major signal.
+// Adds the echo to every channel's row; widens [touchedFirst, touchedEnd) to the samples it added to.
 void AddEcho(const Scatterer& s, const EchoGeometry& g, int head, std::vector<double>& signal,
-             std::vector<double>& envelope) {
+             std::vector<double>& envelope, int& touchedFirst, int& touchedEnd) {
     const HeadBearing seen =
         SeenFromHead(static_cast<float>(s.bearingDeg), static_cast<float>(s.rangeM), head, g.transducerUp);
     const double a = D(seen.angleDeg) * kDegToRad;
@@ -298,6 +299,8 @@ void AddEcho(const Scatterer& s, const EchoGeometry& g, int head, std::vector<do
     if (first > last) {
         return;
     }
+    touchedFirst = std::min(touchedFirst, first);
+    touchedEnd = std::max(touchedEnd, last + 1);
     for (int n = first; n <= last; ++n) {
         envelope[static_cast<std::size_t>(n - first)] = 0.5 + 0.5 * std::cos(kPi * (n - centre) / g.half);
     }
@@ -321,6 +324,7 @@ void AddEcho(const Scatterer& s, const EchoGeometry& g, int head, std::vector<do
 } // namespace
 
 struct SynthesisScratch::Buffers {
+    // Zero between pings: each ping clears what its echoes added.
     std::vector<double> signal = std::vector<double>(static_cast<std::size_t>(kElementCount) * kMaxSamples);
     std::vector<double> envelope;
     std::vector<Scatterer> scatterers;
@@ -343,28 +347,40 @@ void SynthesiseHead(const Scene& scene, const PingGeometry& geometry, int head, 
     const EchoGeometry g = EchoGeometryOf(geometry);
     SynthesisScratch::Buffers& b = scratch.Get();
     const auto samples = static_cast<std::size_t>(g.samples);
-    // Echoes are added within the ping's samples only: the rest of each row is never read.
-    for (int ch = 0; ch < kElementCount; ++ch) {
-        std::fill_n(b.signal.begin() + static_cast<std::ptrdiff_t>(ch) * kMaxSamples, samples, 0.0);
-    }
     b.envelope.assign(static_cast<std::size_t>(g.burst) + 2, 0.0);
     b.scatterers.clear();
     CollectScatterers(scene, ping, static_cast<float>(g.rangeM), b.scatterers);
     Sway(scene, ping, b.scatterers);
+    int touchedFirst = g.samples;
+    int touchedEnd = 0;
     for (const Scatterer& s : b.scatterers) {
-        AddEcho(s, g, head, b.signal, b.envelope);
+        AddEcho(s, g, head, b.signal, b.envelope, touchedFirst, touchedEnd);
     }
+    // A quiet scene's samples outside the echoes are all the same word.
+    const auto echoFirst = static_cast<std::size_t>(std::min(touchedFirst, touchedEnd));
+    const auto echoEnd = static_cast<std::size_t>(touchedEnd);
+    const std::uint16_t quiet = ToSample(0.0);
 
     NoiseSource noise((static_cast<std::uint64_t>(scene.seed) << 20) ^
                       (ping * 4u + static_cast<std::uint64_t>(head)));
     const bool noisy = scene.noise != 0.0f; // a quiet scene draws nothing: the same samples, sooner
     for (int ch = 0; ch < kElementCount; ++ch) {
         const std::size_t row = static_cast<std::size_t>(ch) * kMaxSamples;
-        for (std::size_t j = 0; j < samples; ++j) {
-            raw[row + j] = ToSample(b.signal[row + j] + (noisy ? D(scene.noise) * noise.Next() : 0.0));
+        const auto at = [&](std::size_t j) { return raw.begin() + static_cast<std::ptrdiff_t>(row + j); };
+        if (noisy) {
+            for (std::size_t j = 0; j < samples; ++j) {
+                raw[row + j] = ToSample(b.signal[row + j] + D(scene.noise) * noise.Next());
+            }
+        } else {
+            std::fill(at(0), at(echoFirst), quiet);
+            for (std::size_t j = echoFirst; j < echoEnd; ++j) {
+                raw[row + j] = ToSample(b.signal[row + j]);
+            }
+            std::fill(at(std::max(echoEnd, echoFirst)), at(samples), quiet);
         }
-        std::fill(raw.begin() + static_cast<std::ptrdiff_t>(row + samples),
-                  raw.begin() + static_cast<std::ptrdiff_t>(row) + kMaxSamples, kNoSignal);
+        std::fill(at(samples), at(kMaxSamples), kNoSignal);
+        std::fill_n(b.signal.begin() + static_cast<std::ptrdiff_t>(row + echoFirst),
+                    echoEnd - std::min(echoEnd, echoFirst), 0.0);
     }
 }
 
@@ -378,10 +394,17 @@ void SynthesisePing(const Scene& scene, const PingGeometry& geometry, std::uint6
                     SynthesisScratch& scratch) {
     const int samples = std::clamp(geometry.samples, 0, kMaxSamples);
     // The ping's own words are all written below; the bytes after them hold no signal.
+    // The word is copied in stretches that double, each from the words already there.
     const std::size_t used = static_cast<std::size_t>(samples) * kHeadCount * kElementCount * 2;
-    for (std::size_t i = used; i + 1 < buffer.size(); i += 2) {
-        buffer[i] = kNoSignal >> 8;
-        buffer[i + 1] = kNoSignal & 0xFF;
+    const std::size_t rest = used < buffer.size() ? (buffer.size() - used) / 2 * 2 : 0;
+    if (rest > 0) {
+        buffer[used] = kNoSignal >> 8;
+        buffer[used + 1] = kNoSignal & 0xFF;
+    }
+    for (std::size_t filled = 2; filled < rest;) {
+        const std::size_t n = std::min(filled, rest - filled);
+        std::memcpy(buffer.data() + used + filled, buffer.data() + used, n);
+        filled += n;
     }
     std::vector<std::uint16_t>& raw = scratch.Get().raw;
     for (int h = 0; h < kHeadCount; ++h) {
