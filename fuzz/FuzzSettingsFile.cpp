@@ -2,7 +2,7 @@
 // the document and what reads the loaded values first (the settings dialog's texts, the
 // diagnostics, the menu states, the overlay texts, the processing tables and, for 120 beams of
 // 500 samples, one ping of a head). A key set and written back reads back as set, whatever the
-// file held around it.
+// file held around it (a few keys an input, see CheckRoundTrip).
 
 #include "MemoryFile.h"
 #include "SmallHeadProcessing.h"
@@ -19,27 +19,46 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string_view>
 
 namespace {
 
+// Keys of the round trip per input. The document's load below reads every key of every input;
+// the round trip takes a few, chosen by the input's bytes, so that over the inputs every key is
+// set and read back around every kind of file, at a few keys' cost each.
+constexpr std::size_t kRoundTripKeys = 8;
+
+std::size_t Fnv1a(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return static_cast<std::size_t>(hash ^ (hash >> 32));
+}
+
 // The two profiles are kept from input to input: each text replaces all they held, in buffers
 // they already have.
 void CheckRoundTrip(std::string_view text) {
     static vexar::CProfileFile ini;
     static vexar::CProfileFile again;
+    constexpr std::size_t count = std::size(vexar::kSettingsTable);
+    const std::size_t first = Fnv1a(text) % count;
+    const auto key = [&](std::size_t k) -> const vexar::SettingKey& {
+        return vexar::kSettingsTable[(first + k * (count / kRoundTripKeys + 1)) % count];
+    };
     ini.SetText(text);
-    for (const vexar::SettingKey& setting : vexar::kSettingsTable) {
-        if (ini.GetString(setting.section, setting.key, "").size() > vexar::kProfileValueMax) {
+    for (std::size_t k = 0; k < kRoundTripKeys; ++k) {
+        if (ini.GetString(key(k).section, key(k).key, "").size() > vexar::kProfileValueMax) {
             std::abort();
         }
-        ini.SetString(setting.section, setting.key, setting.key);
+        ini.SetString(key(k).section, key(k).key, key(k).key);
     }
     again.SetText(ini.Text());
-    for (const vexar::SettingKey& setting : vexar::kSettingsTable) {
-        if (again.GetString(setting.section, setting.key, "") != setting.key) {
+    for (std::size_t k = 0; k < kRoundTripKeys; ++k) {
+        if (again.GetString(key(k).section, key(k).key, "") != key(k).key) {
             std::abort();
         }
     }
