@@ -67,13 +67,7 @@ int FakeTcpLink::Send(std::span<const std::uint8_t> bytes) {
 }
 
 bool FakeTcpLink::WaitReadable(int timeoutMs) {
-    if (!m_incoming.empty()) {
-        return true;
-    }
-    if (m_clock != nullptr) {
-        m_clock->Advance(static_cast<std::uint64_t>(std::max(timeoutMs, 0)));
-    }
-    return false;
+    return WaitReadableUs(1000 * std::max(timeoutMs, 0));
 }
 
 bool FakeTcpLink::WaitReadableUs(int timeoutUs) {
