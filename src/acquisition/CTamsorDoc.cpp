@@ -250,25 +250,7 @@ std::uint16_t CTamsorDoc::SonarPort() const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// View
-
-void CTamsorDoc::SetPan(int panX, int panY) {
-    m_view.panX = panX;
-    m_view.panY = panY;
-}
-
-void CTamsorDoc::SetCursor(float rangeM, float bearingDeg) {
-    m_view.cursorRangeM = rangeM;
-    m_view.cursorBearingDeg = bearingDeg;
-}
-
-void CTamsorDoc::SetMeasuring(bool measuring) {
-    m_view.measuring = measuring;
-}
-
-void CTamsorDoc::SetDiagnosticsVisible(bool visible) {
-    m_view.diagnosticsVisible = visible;
-}
+// The picture
 
 void CTamsorDoc::ClearImage() {
     ++m_clearVersion;
@@ -276,10 +258,6 @@ void CTamsorDoc::ClearImage() {
 
 void CTamsorDoc::ResetPictureGeometry() {
     ++m_geometryVersion;
-    // Fill Screen shows the whole circle: a pan would push it off the screen.
-    if (View().zoomIndex == kZoomFillScreen) {
-        SetPan(0, 0);
-    }
 }
 
 void CTamsorDoc::ClearProcessingHistory() {

@@ -213,12 +213,7 @@ public:
     /// Closes every file: playback, recording, XYZ.
     void CloseAllFiles();
 
-    // ---- View ----
-    const ViewState& ViewValues() const { return m_view; }
-    void SetPan(int panX, int panY);
-    void SetCursor(float rangeM, float bearingDeg);
-    void SetMeasuring(bool measuring);
-    void SetDiagnosticsVisible(bool visible);
+    // ---- The picture ----
     /// "Clear Image".
     void ClearImage();
     /// The picture's geometry is to be rebuilt (the zoom or the mode changed).
@@ -338,7 +333,6 @@ private:
     std::uint64_t m_geometryVersion = 1;
     std::uint64_t m_clearVersion = 0;
     std::string m_title;
-    ViewState m_view;
 
     /// Fresh heads of the live ping being processed in turns that wait for a turn of their own.
     std::array<bool, kHeadCount> m_heldBackHeads{};

@@ -253,10 +253,6 @@ const std::array kCommands = {
     DocumentCommand{kCmdFilterBottom, "Bottom Following", "Profile Points filter type --bottom following", true, SetFilter, FilterState, 2},
 
     // Options
-    DocumentCommand{kCmdMeasure, "&Measure", "", true,
-        // The command ends measuring as well as starting it.
-        [](CTamsorDoc& d, int) { d.SetMeasuring(!d.ViewValues().measuring); },
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.ViewValues().measuring); }},
     DocumentCommand{kCmdTransducerUp, "&Transducer Up", "", true, ToggleTransducerUp,
         [](const CTamsorDoc& d, int) { return Enabled(true, d.GetSettings().sonar.transducerUp != 0); }},
 

@@ -356,7 +356,7 @@ TEST_F(XyzExport, WholeSurveyWrittenAndParsedBack) {
         Parse(sentence);
         fixes.push_back(LatLonToUtm(nav.m_latitude, nav.m_longitude));
 
-        char clock[16];
+        char clock[24];
         std::snprintf(clock, sizeof clock, "10:00:%02d", ping);
         timeText = clock;
         millisecondText = "500";

@@ -65,11 +65,11 @@ TEST_F(DialogTest, DiagnosticsBeforeTheFirstReply) {
 
     m_frame->OnCommand(kCmdDiagnostics);
     EXPECT_FALSE(diag.isVisible());
-    EXPECT_FALSE(m_doc->ViewValues().diagnosticsVisible);
+    EXPECT_FALSE(m_frame->DiagnosticsShown());
 
     m_frame->OnCommand(kCmdDiagnostics);
     diag.close(); // by its frame
-    EXPECT_FALSE(m_doc->ViewValues().diagnosticsVisible);
+    EXPECT_FALSE(m_frame->DiagnosticsShown());
 }
 
 TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
