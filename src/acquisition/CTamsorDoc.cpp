@@ -16,7 +16,7 @@ std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int w
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
     : m_ports(ports),
       m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1) : std::min(workers, kHeadCount - 1)),
-      m_recorder(ports.operatorPort, ports.datagrams, *this), m_player(ports.clock),
+      m_recorder(ports.operatorPort, ports.datagrams, *this), m_playback(*this, ports.clock, ports.timers),
       m_xyz(ports.operatorPort) {
     if (ports.link != nullptr && ports.clock != nullptr && ports.linkRunner != nullptr) {
         m_sonarLink = std::make_unique<CSonarLink>(*ports.link, *ports.clock, m_recorder.Chain());
@@ -153,8 +153,8 @@ void CTamsorDoc::OnCloseDocument() {
 
 void CTamsorDoc::CloseAllFiles() {
     const bool recording = m_recorder.AnyRecording();
-    if (m_player.IsOpen()) {
-        m_player.Close();
+    if (m_playback.Player().IsOpen()) {
+        m_playback.Player().Close();
         SetMode(DocMode::Live);
     }
     if (m_recorder.FileIsOpen()) {

@@ -228,8 +228,8 @@ void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc, const PointerReadout& po
     if (bearing < 0.0f) {
         bearing += 360.0f;
     }
-    const PlacedPoint map = pose->PlaceInPicture(bearing, pointer.rangeM, sonar.beams,
-                                                 static_cast<double>(sonar.soundVelocity));
+    const PlacedPoint map =
+        pose->PlaceInPicture(bearing, pointer.rangeM, sonar.beams, static_cast<double>(sonar.soundVelocity));
     m_mapPosition->setText(
         Text(FormatText("E %.1f m  N %.1f m  zone %d", map.east, map.north, pose->Projection().zone)));
     const LatLon geo = pose->LatLonOf(map);

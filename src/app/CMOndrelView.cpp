@@ -83,8 +83,8 @@ void CMOndrelView::OnUpdate() {
 void CMOndrelView::FollowDocument() {
     if (m_initialised) {
         m_picture.FollowClear(m_doc.Picture());
-        m_picture.FollowZoomChoice(m_doc.View().zoomIndex);
     }
+    m_picture.FollowZoomChoice(m_doc.View().zoomIndex);
     update();
 }
 

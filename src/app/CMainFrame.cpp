@@ -201,7 +201,8 @@ void CMainFrame::CreateBars() {
     }
     connect(m_playbackBar->m_speedUpDown, &CUpDown::stepped, this, &CMainFrame::OnSpeedStep);
     CreatePlaybackButtons();
-    connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this, [this] { m_doc.OnSliderDragStart(); });
+    connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this,
+            [this] { m_doc.Playback().OnSliderDragStart(); });
     connect(m_playbackBar->m_filePos, &QSlider::sliderReleased, this, &CMainFrame::OnSliderReleased);
 }
 
@@ -442,7 +443,7 @@ void CMainFrame::OnSpeedStep(int step) {
 void CMainFrame::OnSliderReleased() {
     QSlider* slider = m_playbackBar->m_filePos;
     slider->setTickInterval(10);
-    m_doc.OnSliderRelease(slider->value());
+    m_doc.Playback().OnSliderRelease(slider->value());
     setFocus();
 }
 

@@ -157,7 +157,7 @@ void CMainFrame::RefreshControlBars() {
 }
 
 void CMainFrame::RefreshSpeedText() {
-    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.SpeedText()));
+    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Playback().SpeedText()));
 }
 
 } // namespace vexar

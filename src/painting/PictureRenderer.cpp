@@ -276,8 +276,7 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
     }
 }
 
-void PaintMeasure(QPainter& painter, const CPictureModel& model,
-                  const CMeasureState& measure) {
+void PaintMeasure(QPainter& painter, const CPictureModel& model, const CMeasureState& measure) {
     if (!measure.m_active) {
         return;
     }
@@ -375,8 +374,9 @@ QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, 
     return image;
 }
 
-QImage RenderDocumentPicture(const CTamsorDoc& doc, CPictureModel& model, QSize size, const CMeasureState* measure,
-                             OverlayItems* items, const std::vector<MarkerOnPicture>* markers) {
+QImage RenderDocumentPicture(const CTamsorDoc& doc, CPictureModel& model, QSize size,
+                             const CMeasureState* measure, OverlayItems* items,
+                             const std::vector<MarkerOnPicture>* markers) {
     if (size.width() > 0 && size.height() > 0 &&
         (model.ClientWidth() != (size.width() + 3) / 4 * 4 || model.ClientHeight() != size.height())) {
         model.Resize(doc.Picture(), size.width(), size.height());

@@ -114,7 +114,7 @@ protected:
         record[350] = static_cast<std::uint8_t>(displayGain);
         test::WriteFile(folder / "played.R96", record);
         ASSERT_TRUE(doc->OpenPlayback(folder / "played.R96", true));
-        ASSERT_EQ(doc->PlaybackStep(), StepResult::Ping);
+        ASSERT_EQ(doc->Playback().Step(), StepResult::Ping);
     }
 
     QImage Render(const CMeasureState* measure = nullptr) {

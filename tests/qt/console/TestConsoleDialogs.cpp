@@ -132,7 +132,7 @@ TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
     WriteRecordHeader(fields, written);
     std::copy(written.begin(), written.end(), header.begin());
     ASSERT_NO_FATAL_FAILURE(Play(record));
-    ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
+    ASSERT_EQ(m_doc->Playback().Step(), StepResult::Ping);
     settings.RefreshSettingsDialog();
     EXPECT_FALSE(settings.m_points->isEnabled());
     EXPECT_FALSE(settings.m_range.spin->isEnabled());

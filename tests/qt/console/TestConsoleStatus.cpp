@@ -116,7 +116,7 @@ TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
     WriteFile(path, MakeRawRecord(
                         64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,45.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
     ASSERT_TRUE(m_doc->OpenPlayback(path));
-    ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
+    ASSERT_EQ(m_doc->Playback().Step(), StepResult::Ping);
     QApplication::processEvents();
     CMOndrelView& view = *m_frame->View();
     view.PointerMovedTo(view.width() / 2 + 50, view.height() / 2);

@@ -49,8 +49,7 @@ TEST_F(ViewTest, BearingReadsClockwiseFromTheTop) {
     EXPECT_NEAR(View().Readout().rangeM, 1.0f * 1480.0f / 1500.0f, 1e-4f);
     m_frame->OnCommand(kCmdUnitsImperial);
     View().PointerMovedTo(c.x(), c.y() + 100);
-    EXPECT_EQ(Range(),
-              QString::asprintf("%.2f ft", static_cast<double>(View().Readout().rangeM) / 0.3048));
+    EXPECT_EQ(Range(), QString::asprintf("%.2f ft", static_cast<double>(View().Readout().rangeM) / 0.3048));
 }
 
 TEST_F(ViewTest, DraggingPansButNotInFillScreen) {

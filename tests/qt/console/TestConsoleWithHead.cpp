@@ -6,10 +6,10 @@
 #include "acquisition/CTamsorDoc.h"
 #include "app/CDiagDlg.h"
 #include "app/CInfoPanel.h"
-#include "display/ViewPointer.h"
 #include "app/CMOndrelView.h"
 #include "app/CMainFrame.h"
 #include "app/CTamsorApp.h"
+#include "display/ViewPointer.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
