@@ -117,12 +117,12 @@ void PlayPings(benchmark::State& state, bool products) {
     }
     std::int64_t pings = 0;
     for (auto _ : state) {
-        StepResult result = doc->PlaybackStep();
+        StepResult result = doc->Playback().Step();
         if (result == StepResult::AtEnd) {
             state.PauseTiming();
             doc->OpenPlayback(Recording(), true);
             state.ResumeTiming();
-            result = doc->PlaybackStep();
+            result = doc->Playback().Step();
         }
         pings += result == StepResult::Ping ? 1 : 0;
     }

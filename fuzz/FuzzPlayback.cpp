@@ -45,12 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!input.Write(data, size)) {
         return 0;
     }
-    const vexar::CPlayer& player = doc.Player();
+    const vexar::CPlayer& player = doc.Playback().Player();
     if (doc.OpenPlayback(input.Path(), true)) {
         int pings = 0;
         for (int step = 0; step < kMaxSteps && pings < kMaxPings; ++step) {
             const std::uint64_t before = player.Position();
-            const vexar::StepResult result = doc.PlaybackStep();
+            const vexar::StepResult result = doc.Playback().Step();
             if (result == vexar::StepResult::AtEnd) {
                 break;
             }

@@ -16,7 +16,7 @@ std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int w
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
     : m_ports(ports),
       m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1) : std::min(workers, kHeadCount - 1)),
-      m_recorder(ports.operatorPort, ports.datagrams, *this), m_player(ports.clock),
+      m_recorder(ports.operatorPort, ports.datagrams, *this), m_playback(*this, ports.clock, ports.timers),
       m_xyz(ports.operatorPort) {
     if (ports.link != nullptr && ports.clock != nullptr && ports.linkRunner != nullptr) {
         m_sonarLink = std::make_unique<CSonarLink>(*ports.link, *ports.clock, m_recorder.Chain());
@@ -153,8 +153,8 @@ void CTamsorDoc::OnCloseDocument() {
 
 void CTamsorDoc::CloseAllFiles() {
     const bool recording = m_recorder.AnyRecording();
-    if (m_player.IsOpen()) {
-        m_player.Close();
+    if (m_playback.Player().IsOpen()) {
+        m_playback.Player().Close();
         SetMode(DocMode::Live);
     }
     if (m_recorder.FileIsOpen()) {
@@ -250,25 +250,7 @@ std::uint16_t CTamsorDoc::SonarPort() const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// View
-
-void CTamsorDoc::SetPan(int panX, int panY) {
-    m_view.panX = panX;
-    m_view.panY = panY;
-}
-
-void CTamsorDoc::SetCursor(float rangeM, float bearingDeg) {
-    m_view.cursorRangeM = rangeM;
-    m_view.cursorBearingDeg = bearingDeg;
-}
-
-void CTamsorDoc::SetMeasuring(bool measuring) {
-    m_view.measuring = measuring;
-}
-
-void CTamsorDoc::SetDiagnosticsVisible(bool visible) {
-    m_view.diagnosticsVisible = visible;
-}
+// The picture
 
 void CTamsorDoc::ClearImage() {
     ++m_clearVersion;
@@ -276,10 +258,6 @@ void CTamsorDoc::ClearImage() {
 
 void CTamsorDoc::ResetPictureGeometry() {
     ++m_geometryVersion;
-    // Fill Screen shows the whole circle: a pan would push it off the screen.
-    if (View().zoomIndex == kZoomFillScreen) {
-        SetPan(0, 0);
-    }
 }
 
 void CTamsorDoc::ClearProcessingHistory() {

@@ -1,10 +1,11 @@
 #pragma once
 // CTamsorDoc: the one document of the console. It owns every buffer, the heads' ping data, the
-// link, the player and the recorder, the open files and all settings, and it is the only writer
+// link, the playback and the recorder, the open files and all settings, and it is the only writer
 // of its state: programs read it through the const accessors below and change it through its
 // intention methods, and learn of every change through its listener events. Every ping, live,
 // played or converted, enters through one entry (EnterPing) and takes the same per-ping routine.
 
+#include "acquisition/CPlayback.h"
 #include "acquisition/CSonarLink.h"
 #include "acquisition/DocumentTypes.h"
 #include "acquisition/ShownPingSettings.h"
@@ -39,7 +40,7 @@ inline constexpr std::uint16_t kOutputLocalPort = 2;
 /// In real time, a picture without a new ping for this long is shown as stale.
 inline constexpr int kStaleAfterMs = 2000;
 
-class CTamsorDoc : private IRecorderEvents {
+class CTamsorDoc : private IRecorderEvents, private IPlaybackHost {
 public:
     /// The document is large: create it on the heap. `workers`: threads that process beside the
     /// document's own (at most one per head but one); -1: as many as the machine's cores allow.
@@ -154,7 +155,9 @@ public:
     void OnTimer(int timerId);
 
     // ---- Playback ----
-    const CPlayer& Player() const { return m_player; }
+    /// The played file, its pace and the operator's steps, jumps and slider.
+    const CPlayback& Playback() const { return m_playback; }
+    CPlayback& Playback() { return m_playback; }
     /// "&Playback...": asks for a file and starts playing it. Cancelling resumes what ran before.
     void OnOpenPlayback();
     /// "Convert .R96 File to .xyz...": the open command, then the XYZ export of the played file.
@@ -163,26 +166,8 @@ public:
     /// acquisition has then restarted. `oneShot`: the file is played once, without looping and
     /// without saving the settings first (headless tools).
     bool OpenPlayback(const std::string& path, bool oneShot = false);
-    /// Plays the record at the current position (at the recorded pace when that is on).
-    StepResult PlaybackStep();
-    void SetRecordedPace(bool on);
     /// Plays at "Sleep Time" `sleepTimeMs` (leaving the recorded pace), from now on.
     void SetSleepTime(int sleepTimeMs);
-    /// One ping forward or back; playback is held (it is held first when it runs).
-    void StepForward();
-    void StepBack();
-    /// The first or the last record of the file; while held it is shown at once.
-    void JumpToStart();
-    void JumpToEnd();
-    /// Shows the record that starts at `offset` of the played file and holds playback there (a
-    /// contact's "Go to"). False when no file is played or no record could be shown there.
-    bool PlayRecordAt(std::uint64_t offset);
-    /// "File Pos" slider held / released at a position of 0..100.
-    void OnSliderDragStart();
-    void OnSliderRelease(int position);
-    bool IsDragging() const { return m_dragging; }
-    /// The speed as the playback bar shows it.
-    std::string SpeedText() const { return m_player.SpeedText(System().sleepTimeMs); }
 
     // ---- Recording ----
     const CRecorder& Recorder() const { return m_recorder; }
@@ -213,12 +198,7 @@ public:
     /// Closes every file: playback, recording, XYZ.
     void CloseAllFiles();
 
-    // ---- View ----
-    const ViewState& ViewValues() const { return m_view; }
-    void SetPan(int panX, int panY);
-    void SetCursor(float rangeM, float bearingDeg);
-    void SetMeasuring(bool measuring);
-    void SetDiagnosticsVisible(bool visible);
+    // ---- The picture ----
     /// "Clear Image".
     void ClearImage();
     /// The picture's geometry is to be rebuilt (the zoom or the mode changed).
@@ -288,20 +268,20 @@ private:
     void FollowLinkRecording(const RawRecordingState& state);
     void OnPlaybackTimer();
 
-    // Playback (DocumentPlayback.cpp).
-    void EnterPlayedRecord(const PlayedRecord& record);
-    PingSettings SettingsOfRecord(const PlayedRecord& record);
-    void TakeRecordTimes(const RecordHeaderFields& fields);
-    void FeedPairs(const PlayedRecord& record);
+    // Playback (DocumentPlayback.cpp): what the played file asks of the document.
+    bool Playing() const override;
+    bool Held() const override;
+    void HoldForPlayback() override;
+    const Settings& PlaybackSettings() const override;
+    void PlaybackMoved(int percent) override;
+    std::optional<StepResult> PassEnded() override;
+    void ShowPlaybackTitle(const std::string& title) override;
+    IRecordCopy* RecordCopy() override;
+    void EnterPlayedPing(const PlayedPing& ping) override;
     void TakeSentence(const std::optional<std::string_view>& sentence);
-    bool EndPass();
-    void UpdatePlaybackTitle();
-    void ShowRecordAt(std::uint64_t offset);
-    void HoldPlayback();
     void ResumeAfterCancel(bool wasPlayback);
     bool RefusePlayback(const char* text, bool wasPlayback);
     void EnterPlayback(const std::string& path);
-    bool CanControlPlayback() const { return IsPlayback() && m_player.IsOpen(); }
 
     // Recording (DocumentRecording.cpp).
     bool LinkRecords() const;
@@ -323,12 +303,9 @@ private:
     DocMode m_mode = DocMode::Live;
     bool m_hold = false;
     bool m_holdAfterConversion = false; ///< Hold was set by the end of an XYZ conversion
-    bool m_dragging = false;
 
     // The current ping.
     std::array<COndrel, kHeadCount> m_heads;
-    ReplyBlock m_replyBuffer{};
-    PingBuffer m_pingBuffer{};
     CCombinedImage m_combined{m_heads};
     int m_beamsPerHeadShown = 0; ///< beams each head gave the combined image at the last ping
     std::string m_navigationSentence;
@@ -338,7 +315,6 @@ private:
     std::uint64_t m_geometryVersion = 1;
     std::uint64_t m_clearVersion = 0;
     std::string m_title;
-    ViewState m_view;
 
     /// Fresh heads of the live ping being processed in turns that wait for a turn of their own.
     std::array<bool, kHeadCount> m_heldBackHeads{};
@@ -355,11 +331,10 @@ private:
     HeadProcessors m_processors{m_workers};
     IHeadProcessing* m_processing = &m_processors;
     CRecorder m_recorder;
-    CPlayer m_player;
+    CPlayback m_playback;
     CXyzExport m_xyz;
     std::unique_ptr<CSonarLink> m_sonarLink;
     const CFixStore* m_liveFixes = nullptr;
-    std::string m_playbackTitle; ///< "Playback File: PATH"
 };
 
 } // namespace vexar

@@ -253,21 +253,17 @@ const std::array kCommands = {
     DocumentCommand{kCmdFilterBottom, "Bottom Following", "Profile Points filter type --bottom following", true, SetFilter, FilterState, 2},
 
     // Options
-    DocumentCommand{kCmdMeasure, "&Measure", "", true,
-        // The command ends measuring as well as starting it.
-        [](CTamsorDoc& d, int) { d.SetMeasuring(!d.ViewValues().measuring); },
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.ViewValues().measuring); }},
     DocumentCommand{kCmdTransducerUp, "&Transducer Up", "", true, ToggleTransducerUp,
         [](const CTamsorDoc& d, int) { return Enabled(true, d.GetSettings().sonar.transducerUp != 0); }},
 
     // Playback controls of the playback bar and their keys
     DocumentCommand{kCmdRecordedPace, "1\u00d7", "", true,
-        [](CTamsorDoc& d, int) { d.SetRecordedPace(!d.Player().RecordedPace()); },
-        [](const CTamsorDoc& d, int) { return Enabled(d.IsPlayback(), d.Player().RecordedPace()); }},
-    DocumentCommand{kCmdStepBack, "Back", "", false, [](CTamsorDoc& d, int) { d.StepBack(); }, PlaybackControlState},
-    DocumentCommand{kCmdStepForward, "Forward", "", false, [](CTamsorDoc& d, int) { d.StepForward(); }, PlaybackControlState},
-    DocumentCommand{kCmdJumpToStart, "Start", "", false, [](CTamsorDoc& d, int) { d.JumpToStart(); }, PlaybackControlState},
-    DocumentCommand{kCmdJumpToEnd, "End", "", false, [](CTamsorDoc& d, int) { d.JumpToEnd(); }, PlaybackControlState},
+        [](CTamsorDoc& d, int) { d.Playback().SetRecordedPace(!d.Playback().Player().RecordedPace()); },
+        [](const CTamsorDoc& d, int) { return Enabled(d.IsPlayback(), d.Playback().Player().RecordedPace()); }},
+    DocumentCommand{kCmdStepBack, "Back", "", false, [](CTamsorDoc& d, int) { d.Playback().StepBack(); }, PlaybackControlState},
+    DocumentCommand{kCmdStepForward, "Forward", "", false, [](CTamsorDoc& d, int) { d.Playback().StepForward(); }, PlaybackControlState},
+    DocumentCommand{kCmdJumpToStart, "Start", "", false, [](CTamsorDoc& d, int) { d.Playback().JumpToStart(); }, PlaybackControlState},
+    DocumentCommand{kCmdJumpToEnd, "End", "", false, [](CTamsorDoc& d, int) { d.Playback().JumpToEnd(); }, PlaybackControlState},
 };
 // clang-format on
 

@@ -104,7 +104,7 @@ std::string CTamsorDoc::ProposedName(RecordKind kind) const {
         return {};
     }
     if (kind == RecordKind::Raw && IsPlayback()) {
-        return "Copy of " + m_player.FileName();
+        return "Copy of " + m_playback.Player().FileName();
     }
     return m_clock.autoName + ExtensionOf(kind);
 }
@@ -146,7 +146,7 @@ bool CTamsorDoc::StartRecording(RecordKind kind, const std::string& path, std::u
         }
         return false;
     }
-    if (IsPlayback() && NameOf(path) == m_player.FileName()) {
+    if (IsPlayback() && NameOf(path) == m_playback.Player().FileName()) {
         if (op != nullptr) {
             op->ShowMessage("Can't write in this file ...\nThis file is used as playback!   ",
                             MessageIcon::Warning);

@@ -63,17 +63,6 @@ struct LinkView {
     int staleSeconds = 0;
 };
 
-/// What the views share through the document: the pan of the picture, the pointer's readout and
-/// the measuring tool.
-struct ViewState {
-    int panX = 0;
-    int panY = 0;
-    float cursorRangeM = 0.0f;
-    float cursorBearingDeg = 0.0f;
-    bool measuring = false;
-    bool diagnosticsVisible = false;
-};
-
 /// A ping as it enters the document: its buffers, the head parameters it was made with, its
 /// sentence and its times. A live ping (with a request time) and a played one (with its record's
 /// texts) bring the settings of how they were made; the rest is the operator's choice. A ping

@@ -271,10 +271,10 @@ void CTamsorDoc::OnPlaybackTimer() {
     if (!IsPlayback()) {
         return;
     }
-    PlaybackStep();
+    m_playback.Step();
     // The step may have ended playback (a file without data).
     if (IsPlayback() && !m_hold) {
-        ArmTimer(m_ports.timers, kPlaybackTimer, m_player.NextStepDelayMs(System().sleepTimeMs));
+        ArmTimer(m_ports.timers, kPlaybackTimer, m_playback.NextStepDelayMs());
     }
 }
 
@@ -290,8 +290,8 @@ void CTamsorDoc::OnHold() {
     }
     if (!m_hold) {
         if (IsPlayback()) {
-            m_player.RestartPace();
-            ArmTimer(m_ports.timers, kPlaybackTimer, m_player.NextStepDelayMs(System().sleepTimeMs));
+            m_playback.Player().RestartPace();
+            ArmTimer(m_ports.timers, kPlaybackTimer, m_playback.NextStepDelayMs());
         } else {
             ArmTimer(m_ports.timers, kWatchdogTimer, kWatchdogMs);
         }

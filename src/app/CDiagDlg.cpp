@@ -36,12 +36,6 @@ void CDiagDlg::UpdateDiagnostics() {
 
 void CDiagDlg::Toggle() {
     setVisible(!isVisible());
-    m_doc.SetDiagnosticsVisible(isVisible());
-}
-
-void CDiagDlg::hideEvent(QHideEvent* event) {
-    QDialog::hideEvent(event);
-    m_doc.SetDiagnosticsVisible(false);
 }
 
 QString CDiagDlg::ValueText(int id) const {

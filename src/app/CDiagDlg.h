@@ -20,14 +20,10 @@ public:
     CDiagDlg(CTamsorDoc& doc, QWidget* parent = nullptr);
     /// Fills every value text; nothing while the window is hidden.
     void UpdateDiagnostics();
-    /// "&Diagnostics...": shows or hides the window and mirrors the state in the document.
+    /// "&Diagnostics...": shows or hides the window (its being shown is the menu item's check).
     void Toggle();
     /// Value text of the row with control id `id`.
     QString ValueText(int id) const;
-
-protected:
-    /// Closing the window by its frame also clears the document's mirror flag.
-    void hideEvent(QHideEvent* event) override;
 
 private:
     CTamsorDoc& m_doc;

@@ -207,17 +207,15 @@ void CInfoPanel::UpdateInfo(const InfoTexts& texts) {
     m_second->Pane(19)->setText(Text(texts.navigationDate));
 }
 
-void CInfoPanel::UpdateCursorReadout(const CTamsorDoc& doc) {
-    const ViewState& pointer = doc.ViewValues();
-    m_first->Pane(3)->setText(Text(CursorBearingText(pointer.cursorBearingDeg)));
-    m_second->Pane(3)->setText(Text(CursorRangeText(pointer.cursorRangeM, doc.View().unit)));
-    ShowMapPosition(doc);
+void CInfoPanel::UpdateCursorReadout(const CTamsorDoc& doc, const PointerReadout& pointer) {
+    m_first->Pane(3)->setText(Text(CursorBearingText(pointer.bearingDeg)));
+    m_second->Pane(3)->setText(Text(CursorRangeText(pointer.rangeM, doc.View().unit)));
+    ShowMapPosition(doc, pointer);
 }
 
-void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc) {
+void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc, const PointerReadout& pointer) {
     // The ping's own sentence (played, or the live fix of its request) places the picture. On a
     // North Up picture the pointer's bearing is taken back to the picture's own.
-    const ViewState& pointer = doc.ViewValues();
     const PingSettings& sonar = doc.Sonar();
     const std::optional<HeadPose> pose = doc.PingPose();
     if (!pose || sonar.beams <= 0) {
@@ -226,12 +224,12 @@ void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc) {
         return;
     }
     const PictureTurn turn = TurnOfPicture(doc.View().orientation, sonar.beams, doc.Picture().topBearingDeg);
-    float bearing = pointer.cursorBearingDeg - turn.degrees;
+    float bearing = pointer.bearingDeg - turn.degrees;
     if (bearing < 0.0f) {
         bearing += 360.0f;
     }
-    const PlacedPoint map = pose->PlaceInPicture(bearing, pointer.cursorRangeM, sonar.beams,
-                                                 static_cast<double>(sonar.soundVelocity));
+    const PlacedPoint map =
+        pose->PlaceInPicture(bearing, pointer.rangeM, sonar.beams, static_cast<double>(sonar.soundVelocity));
     m_mapPosition->setText(
         Text(FormatText("E %.1f m  N %.1f m  zone %d", map.east, map.north, pose->Projection().zone)));
     const LatLon geo = pose->LatLonOf(map);

@@ -17,6 +17,7 @@ namespace vexar {
 
 class CTamsorDoc;
 struct LinkStatusView;
+struct PointerReadout;
 struct NavStatusText;
 struct RecordingStatus;
 
@@ -50,10 +51,10 @@ public:
     explicit CInfoPanel(QWidget* parent = nullptr);
     /// Panes 5, 8, 11, 14, 17 and 19 of both bars.
     void UpdateInfo(const InfoTexts& texts);
-    void UpdateCursorReadout(const CTamsorDoc& doc);
+    void UpdateCursorReadout(const CTamsorDoc& doc, const PointerReadout& pointer);
     /// The position of the point under the pointer, as latitude and longitude and on the map;
     /// blank while the ping shown has no position fix.
-    void ShowMapPosition(const CTamsorDoc& doc);
+    void ShowMapPosition(const CTamsorDoc& doc, const PointerReadout& pointer);
     /// The navigation field: green, amber or red by its level, hidden without a source.
     void ShowNavigation(const NavStatusText& navigation);
     /// The message pane (status prompts).

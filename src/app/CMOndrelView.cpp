@@ -47,16 +47,15 @@ QCursor CMOndrelView::CrossHairCursor() {
 
 PointerContext CMOndrelView::Context() const {
     const PingSettings& sonar = m_doc.Sonar();
-    const ViewState& values = m_doc.ViewValues();
     PointerContext context;
     // The client width is kept as a multiple of 4, as the picture rows are.
     context.clientWidth = (width() + 3) / 4 * 4;
     context.clientHeight = height();
     context.measureScale = m_picture.MeasureScale();
     context.zoomFactor = m_picture.ZoomFactor();
-    context.panX = values.panX;
-    context.panY = values.panY;
-    context.measuring = values.measuring;
+    context.panX = m_picture.PanX();
+    context.panY = m_picture.PanY();
+    context.measuring = m_measuring;
     context.polar = sonar.displayMode == kDisplayModePolar;
     context.fillScreen = m_doc.View().zoomIndex == kZoomFillScreen;
     context.repaintOnMove = m_doc.IsPlayback() || m_doc.Head(0).m_newData == 0;
@@ -85,6 +84,7 @@ void CMOndrelView::FollowDocument() {
     if (m_initialised) {
         m_picture.FollowClear(m_doc.Picture());
     }
+    m_picture.FollowZoomChoice(m_doc.View().zoomIndex);
     update();
 }
 
@@ -94,9 +94,6 @@ void CMOndrelView::resizeEvent(QResizeEvent* event) {
         return; // the first update takes the size along with the settings
     }
     m_picture.Resize(m_doc.Picture(), width(), height());
-    if (m_doc.View().zoomIndex == kZoomFillScreen) {
-        m_doc.SetPan(0, 0); // a picture that fills the client is not panned
-    }
     m_pointer.Reproject(Context());
 }
 
@@ -106,7 +103,7 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
         QPainter(this).fillRect(rect(), Qt::black);
         return;
     }
-    m_pointer.SyncWithView(m_doc.ViewValues().measuring, m_picture.ZoomFactor());
+    m_pointer.SyncWithView(m_measuring, m_picture.ZoomFactor());
     m_pointer.Reproject(Context());
     const bool polar = m_doc.Sonar().displayMode == kDisplayModePolar;
     const CMeasureState* measure = polar ? &m_pointer.Measure() : nullptr;
@@ -126,15 +123,20 @@ QImage CMOndrelView::DrawnPicture() {
     return m_lastImage;
 }
 
+void CMOndrelView::SetMeasuring(bool measuring) {
+    m_measuring = measuring;
+    update();
+}
+
 void CMOndrelView::HandleResult(const PointerResult& result) {
     if (result.pan) {
-        m_doc.SetPan(result.pan->first, result.pan->second);
+        m_picture.SetPan(result.pan->first, result.pan->second);
     }
     if (result.measuringEnded) {
-        m_doc.SetMeasuring(false);
+        m_measuring = false;
     }
     if (result.readout) {
-        m_doc.SetCursor(result.cursorRangeM, result.cursorBearingDeg);
+        m_readoutValues = PointerReadout{result.cursorRangeM, result.cursorBearingDeg};
         if (m_readout) {
             m_readout();
         }

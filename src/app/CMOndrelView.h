@@ -30,7 +30,7 @@ public:
     /// Per-ping update and repaint.
     void OnUpdate();
     /// After a command: a clear the document asked for is applied now, not at the next ping (a
-    /// held picture gets none), and the view repaints.
+    /// held picture gets none), Fill Screen takes the pan back at once, and the view repaints.
     void FollowDocument();
     /// The pointer keys: the pointer moves by (dx, dy) pixels and the move is processed.
     void MovePointerBy(int dx, int dy);
@@ -54,6 +54,12 @@ public:
 
     /// What the pointer logic reads of the view and the document now.
     PointerContext Context() const;
+    /// The pointer's last readout over the polar picture.
+    const PointerReadout& Readout() const { return m_readoutValues; }
+    void SetReadout(const PointerReadout& readout) { m_readoutValues = readout; }
+    /// The measuring tool ("&Measure"): on, the clicks set its points.
+    bool IsMeasuring() const { return m_measuring; }
+    void SetMeasuring(bool measuring);
     const CViewPointer& Pointer() const { return m_pointer; }
     CViewPointer& Pointer() { return m_pointer; }
     CPictureModel& Picture() { return m_picture; }
@@ -72,8 +78,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    /// Applies the pan, the readout and the end of measuring through the document, and repaints
-    /// when asked.
+    /// Applies the pan, the readout and the end of measuring, and repaints when asked.
     void HandleResult(const PointerResult& result);
     /// The first per-ping update (after the settings are loaded) builds the picture tables.
     void EnsureInitialised();
@@ -85,6 +90,8 @@ private:
     CViewPointer m_pointer;
     QMenu* m_fileMenu = nullptr;
     std::function<void()> m_readout;
+    PointerReadout m_readoutValues;
+    bool m_measuring = false;
     OverlayItems m_overlay;
     bool m_initialised = false;
     std::function<ContactMarkers()> m_markers;

@@ -201,7 +201,8 @@ void CMainFrame::CreateBars() {
     }
     connect(m_playbackBar->m_speedUpDown, &CUpDown::stepped, this, &CMainFrame::OnSpeedStep);
     CreatePlaybackButtons();
-    connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this, [this] { m_doc.OnSliderDragStart(); });
+    connect(m_playbackBar->m_filePos, &QSlider::sliderPressed, this,
+            [this] { m_doc.Playback().OnSliderDragStart(); });
     connect(m_playbackBar->m_filePos, &QSlider::sliderReleased, this, &CMainFrame::OnSliderReleased);
 }
 
@@ -246,7 +247,7 @@ void CMainFrame::ArrangeBars() {
 void CMainFrame::CreateView() {
     m_view = new CMOndrelView(m_doc);
     m_view->SetFileMenu(m_fileMenu);
-    m_view->SetReadoutHandler([this] { m_info->UpdateCursorReadout(m_doc); });
+    m_view->SetReadoutHandler([this] { m_info->UpdateCursorReadout(m_doc, m_view->Readout()); });
     m_child = new CChildFrame;
     m_child->setWidget(m_view);
     m_child->setWindowTitle(QString::fromStdString(m_doc.Title()));
@@ -332,13 +333,21 @@ void CMainFrame::MovePointer(int dx, int dy) {
 }
 
 void CMainFrame::OnEndMeasuring() {
-    if (m_doc.ViewValues().measuring) {
-        m_doc.SetMeasuring(false);
+    if (m_view != nullptr && m_view->IsMeasuring()) {
+        m_view->SetMeasuring(false);
         UpdateCommandStates();
-        if (m_view != nullptr) {
-            m_view->update();
-        }
     }
+}
+
+void CMainFrame::ToggleMeasuring() {
+    // The command ends measuring as well as starting it.
+    if (m_view != nullptr) {
+        m_view->SetMeasuring(!m_view->IsMeasuring());
+    }
+}
+
+bool CMainFrame::DiagnosticsShown() const {
+    return m_diag != nullptr && m_diag->isVisible();
 }
 
 void CMainFrame::OnAbout() {
@@ -434,7 +443,7 @@ void CMainFrame::OnSpeedStep(int step) {
 void CMainFrame::OnSliderReleased() {
     QSlider* slider = m_playbackBar->m_filePos;
     slider->setTickInterval(10);
-    m_doc.OnSliderRelease(slider->value());
+    m_doc.Playback().OnSliderRelease(slider->value());
     setFocus();
 }
 

@@ -70,6 +70,9 @@ public:
     /// "&Settings..." and "&Diagnostics...": show or hide the modeless dialog.
     void ToggleSettings();
     void ToggleDiagnostics();
+    bool DiagnosticsShown() const;
+    /// "&Measure": starts the measuring tool, or ends it.
+    void ToggleMeasuring();
     void OnSoundVelocity();
     void OnPingDelay();
     void OnDataOutput();

@@ -4,6 +4,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 #include "app/CContactsController.h"
+#include "app/CMOndrelView.h"
 #include "app/CMainFrame.h"
 #include "app/CVideoExportDlg.h"
 #include "app/GeoPictureExport.h"
@@ -15,7 +16,7 @@ namespace vexar {
 namespace {
 
 CommandState DiagnosticsState(const CMainFrame& frame, int) {
-    return CommandState{true, frame.Document().ViewValues().diagnosticsVisible};
+    return CommandState{true, frame.DiagnosticsShown()};
 }
 
 // clang-format off
@@ -33,6 +34,8 @@ const std::array kCommands = {
         [](CMainFrame& f, int) { f.ToggleSettings(); }},
     ConsoleCommand{kCmdDiagnostics, "&Diagnostics...", "", true,
         [](CMainFrame& f, int) { f.ToggleDiagnostics(); }, DiagnosticsState},
+    ConsoleCommand{kCmdMeasure, "&Measure", "", true, [](CMainFrame& f, int) { f.ToggleMeasuring(); },
+        [](const CMainFrame& f, int) { return CommandState{true, f.View() != nullptr && f.View()->IsMeasuring()}; }},
     ConsoleCommand{kCmdSoundVelocity, "&Sound Velocity", "Show Sound Velocity Input Dialog Box", false,
         [](CMainFrame& f, int) { f.OnSoundVelocity(); }},
     ConsoleCommand{kCmdPingDelay, "Ping Delay...", "", false, [](CMainFrame& f, int) { f.OnPingDelay(); }},

@@ -43,10 +43,10 @@ Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
     input.rangeM = rangeM;
     input.lengthM = lengthM;
     input.utcMs = UtcOfStamp(doc.Clock().timeStamp);
-    if (doc.IsPlayback() && doc.Player().IsOpen()) {
-        input.recording = doc.Player().Path();
-        input.recordCounter = doc.Player().Record().fields.recordCounter;
-        input.recordOffset = doc.Player().ShownRecordStart();
+    if (doc.IsPlayback() && doc.Playback().Player().IsOpen()) {
+        input.recording = doc.Playback().Player().Path();
+        input.recordCounter = doc.Playback().Player().Record().fields.recordCounter;
+        input.recordOffset = doc.Playback().Player().ShownRecordStart();
     } else if (const RecordingStatus recording = doc.CurrentRecording(); recording.active) {
         input.recording = recording.path;
     }
@@ -55,8 +55,8 @@ Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
 }
 
 std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
-    if (doc.IsPlayback() && doc.Player().IsOpen()) {
-        return contacts::ContactsPathBeside(doc.Player().Path());
+    if (doc.IsPlayback() && doc.Playback().Player().IsOpen()) {
+        return contacts::ContactsPathBeside(doc.Playback().Player().Path());
     }
     if (const RecordingStatus recording = doc.CurrentRecording();
         recording.active && !recording.path.empty()) {
@@ -71,11 +71,11 @@ std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
 }
 
 bool IsPlaying(const CTamsorDoc& doc) {
-    return doc.Mode() == DocMode::Playback && doc.Player().IsOpen();
+    return doc.Mode() == DocMode::Playback && doc.Playback().Player().IsOpen();
 }
 
 std::string PlayedFile(const CTamsorDoc& doc) {
-    return IsPlaying(doc) ? doc.Player().Path() : std::string();
+    return IsPlaying(doc) ? doc.Playback().Player().Path() : std::string();
 }
 
 ContactMarkers MarkersOf(const CTamsorDoc& doc, const std::vector<Contact>& contacts, int selected) {
@@ -100,7 +100,7 @@ bool ShowContactRecord(CTamsorDoc& doc, const Contact& contact) {
     if (PlayedFile(doc) != contact.recording && !doc.OpenPlayback(contact.recording)) {
         return false;
     }
-    return doc.PlayRecordAt(*contact.recordOffset);
+    return doc.Playback().PlayRecordAt(*contact.recordOffset);
 }
 
 } // namespace vexar::contact_doc

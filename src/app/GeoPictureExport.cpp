@@ -65,8 +65,8 @@ std::optional<PicturePlace> PlaceOf(const CTamsorDoc& doc, const CMOndrelView& v
     if (!(place.metresPerPixel > 0.0)) {
         return std::nullopt;
     }
-    place.centreX = model.ClientWidth() / 2 - doc.ViewValues().panX;
-    place.centreY = model.ClientHeight() / 2 - doc.ViewValues().panY;
+    place.centreX = model.ScreenCentreX();
+    place.centreY = model.ScreenCentreY();
     return place;
 }
 

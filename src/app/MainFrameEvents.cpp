@@ -148,7 +148,7 @@ void CMainFrame::RefreshLinkStatus() {
 
 void CMainFrame::RefreshInfoPanel() {
     m_info->UpdateInfo(CollectInfoTexts(m_doc));
-    m_info->ShowMapPosition(m_doc);
+    m_info->ShowMapPosition(m_doc, m_view != nullptr ? m_view->Readout() : PointerReadout{});
     m_info->ShowRecording(m_doc.CurrentRecording());
 }
 
@@ -157,7 +157,7 @@ void CMainFrame::RefreshControlBars() {
 }
 
 void CMainFrame::RefreshSpeedText() {
-    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.SpeedText()));
+    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Playback().SpeedText()));
 }
 
 } // namespace vexar

@@ -149,6 +149,7 @@ void CPictureModel::Resize(const PictureInput& input, int width, int height) {
     m_clientHeight = height;
     m_beamTest.assign(static_cast<std::size_t>(m_clientWidth) * static_cast<std::size_t>(m_clientHeight), 0);
     m_beamTestTop = (m_clientWidth / 4 - 8) / 16 * 3 - 2;
+    FollowZoomChoice(input.view->zoomIndex);
     if (input.view->zoomIndex == kZoomFillScreen && m_samples > 0) {
         SetZoomFromIndex(input);
         Rebuild(input);
@@ -156,6 +157,7 @@ void CPictureModel::Resize(const PictureInput& input, int width, int height) {
 }
 
 void CPictureModel::SetZoomFromIndex(const PictureInput& input) {
+    FollowZoomChoice(input.view->zoomIndex);
     const int p = SafeSamples(m_samples > 0 ? m_samples : input.settings->samples);
     float zoom = 1.0f;
     if (input.view->zoomIndex == kZoomHalf) {

@@ -109,6 +109,18 @@ public:
     bool FollowClear(const PictureInput& input);
     /// Takes over a colour table index (clamped to 0..8).
     void SelectColorTable(int index) { m_colorTable = ClampColorTableIndex(index); }
+    /// Moves the picture's centre by this many pixels left and up of the client's centre.
+    void SetPan(int panX, int panY) {
+        m_panX = panX;
+        m_panY = panY;
+    }
+    /// A picture that fills the client (Fill Screen) shows the whole circle and is never panned:
+    /// choosing that zoom, or fitting the picture to a new client, takes the pan back.
+    void FollowZoomChoice(int zoomIndex) {
+        if (zoomIndex == kZoomFillScreen) {
+            SetPan(0, 0);
+        }
+    }
 
     // ---- State read by painting and tests ----
     int Side() const { return m_side; }
@@ -121,6 +133,11 @@ public:
     int DisplayMode() const { return m_displayMode; }
     int ClientWidth() const { return m_clientWidth; }
     int ClientHeight() const { return m_clientHeight; }
+    int PanX() const { return m_panX; }
+    int PanY() const { return m_panY; }
+    /// Where the head is drawn in the client: its centre less the pan.
+    int ScreenCentreX() const { return m_clientWidth / 2 - m_panX; }
+    int ScreenCentreY() const { return m_clientHeight / 2 - m_panY; }
     /// Top of the Beam Test channel area (the lamps sit above it).
     int BeamTestTop() const { return m_beamTestTop; }
     /// Measuring scale k: pixels per stored measuring unit.
@@ -178,6 +195,8 @@ private:
     float m_measureScale = 0.0f;
     int m_clientWidth = 0;
     int m_clientHeight = 0;
+    int m_panX = 0;
+    int m_panY = 0;
     int m_beamTestTop = 60;
     std::uint32_t m_drawableLow = 0;  ///< first combined index the picture may draw
     std::uint32_t m_drawableHigh = 0; ///< one past the last

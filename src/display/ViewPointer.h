@@ -22,6 +22,14 @@ float CursorRangeM(float distancePx, float rangeM, float zoomFactor, int samples
 /// Info-panel texts of the readout: "%.2f m" or, in Imperial units, "%.2f ft" with true feet.
 std::string CursorRangeText(float rangeM, DistanceUnit unit);
 std::string CursorBearingText(float bearingDeg);
+
+/// The pointer's place on the picture as the readout shows it: range and bearing from the head
+/// (the bearing as CursorBearingDeg gives it).
+struct PointerReadout {
+    float rangeM = 0.0f;
+    float bearingDeg = 0.0f;
+};
+
 /// What the pointer logic reads of the view and the document at an event.
 struct PointerContext {
     int clientWidth = 0;
@@ -40,7 +48,8 @@ struct PointerContext {
     float soundScale = 1.0f; ///< SoundVelocityScale of the ping
 };
 
-/// What the view must do after a pointer event, and what changed of the document's view values.
+/// What the view must do after a pointer event, and what changed of the view's pan, readout and
+/// measuring.
 struct PointerResult {
     bool repaint = false;
     bool readout = false; ///< the cursor readout of the info panel changed

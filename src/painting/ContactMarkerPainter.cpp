@@ -68,8 +68,8 @@ PictureFrame PictureFrameOf(const CTamsorDoc& doc, const CPictureModel& model) {
         CursorRangeM(1.0f, sonar.rangeM, model.ZoomFactor(), sonar.samples,
                      SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient));
     PictureFrame frame;
-    frame.centreX = model.ClientWidth() / 2 - doc.ViewValues().panX;
-    frame.centreY = model.ClientHeight() / 2 - doc.ViewValues().panY;
+    frame.centreX = model.ScreenCentreX();
+    frame.centreY = model.ScreenCentreY();
     frame.pixelsPerMetre = metresPerPixel > 0.0f ? 1.0 / static_cast<double>(metresPerPixel) : 0.0;
     frame.radiusPx = static_cast<double>(model.Radius());
     frame.rotationDeg = static_cast<double>(model.Turn().degrees);

@@ -107,13 +107,12 @@ struct ScreenCentre {
     int y = 0;
 };
 
-ScreenCentre CentreOf(const CTamsorDoc& doc, const CPictureModel& model) {
-    return {model.ClientWidth() / 2 - doc.ViewValues().panX,
-            model.ClientHeight() / 2 - doc.ViewValues().panY};
+ScreenCentre CentreOf(const CPictureModel& model) {
+    return {model.ScreenCentreX(), model.ScreenCentreY()};
 }
 
 void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model, Layout& layout) {
-    const ScreenCentre c = CentreOf(doc, model);
+    const ScreenCentre c = CentreOf(model);
     const float radius = model.Radius();
     const int r = static_cast<int>(radius);
     const PingSettings& sonar = doc.Sonar();
@@ -277,12 +276,11 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
     }
 }
 
-void PaintMeasure(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model,
-                  const CMeasureState& measure) {
+void PaintMeasure(QPainter& painter, const CPictureModel& model, const CMeasureState& measure) {
     if (!measure.m_active) {
         return;
     }
-    const ScreenCentre c = CentreOf(doc, model);
+    const ScreenCentre c = CentreOf(model);
     const float k = model.MeasureScale();
     const int ax = measure.m_a.x;
     const int ay = measure.m_a.y;
@@ -325,7 +323,7 @@ void PaintSonarPicture(QImage& target, const CTamsorDoc& doc, const CPictureMode
         return;
     }
     const int n = model.Side();
-    const ScreenCentre c = CentreOf(doc, model);
+    const ScreenCentre c = CentreOf(model);
     BlitIndexed(target, model.Picture().data(), n, n, c.x - n / 2, c.y - n / 2, palette);
 }
 
@@ -344,7 +342,7 @@ void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel
     }
     PaintStatusTexts(painter, doc, model, layout);
     if (polar && measure != nullptr) {
-        PaintMeasure(painter, doc, model, *measure);
+        PaintMeasure(painter, model, *measure);
     }
 }
 
@@ -376,14 +374,12 @@ QImage RenderDocumentPicture(const CTamsorDoc& doc, const CPictureModel& model, 
     return image;
 }
 
-QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size, const CMeasureState* measure,
-                             OverlayItems* items, const std::vector<MarkerOnPicture>* markers) {
+QImage RenderDocumentPicture(const CTamsorDoc& doc, CPictureModel& model, QSize size,
+                             const CMeasureState* measure, OverlayItems* items,
+                             const std::vector<MarkerOnPicture>* markers) {
     if (size.width() > 0 && size.height() > 0 &&
         (model.ClientWidth() != (size.width() + 3) / 4 * 4 || model.ClientHeight() != size.height())) {
         model.Resize(doc.Picture(), size.width(), size.height());
-        if (doc.View().zoomIndex == kZoomFillScreen) {
-            doc.SetPan(0, 0); // a picture that fills the client is not panned
-        }
     }
     // The off-screen picture is as wide as the client rounded up to 4; the window shows the client.
     const QImage image = RenderDocumentPicture(doc, model, measure, items, markers);

@@ -51,9 +51,9 @@ void RenderDocumentPictureInto(QImage& image, const CTamsorDoc& doc, const CPict
                                const std::vector<MarkerOnPicture>* markers = nullptr);
 
 /// Same, for a client area of `size`: the model is resized first when its client area differs
-/// (Fill Screen zoom re-fits the picture, which also resets the pan in the document). The result
-/// is exactly `size`.
-QImage RenderDocumentPicture(CTamsorDoc& doc, CPictureModel& model, QSize size,
+/// (Fill Screen zoom re-fits the picture, which also takes its pan back). The result is exactly
+/// `size`.
+QImage RenderDocumentPicture(const CTamsorDoc& doc, CPictureModel& model, QSize size,
                              const CMeasureState* measure = nullptr, OverlayItems* items = nullptr,
                              const std::vector<MarkerOnPicture>* markers = nullptr);
 

@@ -35,8 +35,8 @@ std::string Trimmed(std::string text) {
 
 VideoExportSource VideoExportSourceOf(const CTamsorDoc& doc) {
     VideoExportSource source;
-    source.playing = doc.Mode() == DocMode::Playback && doc.Player().IsOpen();
-    source.recording = doc.Player().Path();
+    source.playing = doc.Mode() == DocMode::Playback && doc.Playback().Player().IsOpen();
+    source.recording = doc.Playback().Player().Path();
     source.writeFolder = doc.System().writeFolder;
     source.settings.programFolder = doc.ProgramFolder();
     source.settings.settingsPath = doc.SettingsPath();
@@ -108,18 +108,18 @@ bool CVideoDocument::Open(const std::string& path) {
 
 VideoStep CVideoDocument::Step() {
     CTamsorDoc& doc = *m_parts->doc;
-    switch (doc.PlaybackStep()) {
+    switch (doc.Playback().Step()) {
     case StepResult::Ping:
-        return {VideoStep::Kind::Ping, doc.Player().RecordStart()};
+        return {VideoStep::Kind::Ping, doc.Playback().Player().RecordStart()};
     case StepResult::Damaged:
     case StepResult::NoRecord:
     case StepResult::Waiting:
-        return {VideoStep::Kind::Skipped, doc.Player().Position()};
+        return {VideoStep::Kind::Skipped, doc.Playback().Player().Position()};
     case StepResult::AtEnd:
     case StepResult::Idle:
         break;
     }
-    return {VideoStep::Kind::End, doc.Player().Position()};
+    return {VideoStep::Kind::End, doc.Playback().Player().Position()};
 }
 
 void CVideoDocument::Render(QImage& image) {

@@ -114,15 +114,15 @@ protected:
         record[350] = static_cast<std::uint8_t>(displayGain);
         test::WriteFile(folder / "played.R96", record);
         ASSERT_TRUE(doc->OpenPlayback(folder / "played.R96", true));
-        ASSERT_EQ(doc->PlaybackStep(), StepResult::Ping);
+        ASSERT_EQ(doc->Playback().Step(), StepResult::Ping);
     }
 
     QImage Render(const CMeasureState* measure = nullptr) {
         return RenderDocumentPicture(*doc, *model, measure);
     }
 
-    int CentreX() const { return model->ClientWidth() / 2 - doc->ViewValues().panX; }
-    int CentreY() const { return model->ClientHeight() / 2 - doc->ViewValues().panY; }
+    int CentreX() const { return model->ScreenCentreX(); }
+    int CentreY() const { return model->ScreenCentreY(); }
 
     static bool Is(const QImage& image, int x, int y, const QColor& colour) {
         return image.valid(x, y) && QColor(image.pixel(x, y)) == colour;
@@ -169,7 +169,7 @@ TEST_F(PictureRenderTest, TargetsAppearAtTheirBearingClockwiseFromTheTop) {
         s.view.colorTable = 3; // Grey: every echo above 101 is white, nothing else is
     });
     model->SelectColorTable(3);
-    doc->SetPan(40, -25);
+    model->SetPan(40, -25);
     const double radius = 300.0 * static_cast<double>(model->Radius()) / 500.0;
     const SweepPlan plan = CPictureModel::PlanSweep(120);
     for (const int beam : {10, 90, 180, 270}) {
@@ -343,7 +343,7 @@ TEST_F(PictureRenderTest, TextsFitAndMessagesCoverNothing) {
                 s.sonar.displayMode = c.mode;
                 s.sonar.displayGain = 100;
             });
-            doc->SetPan(c.pan.x(), c.pan.y());
+            model->SetPan(c.pan.x(), c.pan.y());
             StaleFor(12);
             if (c.playback) {
                 Play(1000, 100);

@@ -82,7 +82,7 @@ void DocFixture::RunLivePings(int pings) {
 int DocFixture::PlaySteps(int steps) {
     int played = 0;
     for (int i = 0; i < steps; ++i) {
-        if (doc->PlaybackStep() == StepResult::Ping) {
+        if (doc->Playback().Step() == StepResult::Ping) {
             ++played;
         }
     }

@@ -425,7 +425,7 @@ TEST_F(DocumentTest, RealTimeLeavesPlaybackAndClearsTheImage) {
     doc->SetHeadProcessing(processing);
     Start();
     ASSERT_TRUE(doc->OpenPlayback(Recording(1)));
-    ASSERT_EQ(doc->PlaybackStep(), StepResult::Ping);
+    ASSERT_EQ(doc->Playback().Step(), StepResult::Ping);
     ASSERT_NE(doc->CombinedImageAt(3, 3), 0.0f);
     ASSERT_EQ(doc->Head(2).m_newData, 1);
     ASSERT_EQ(doc->Head(2).m_pingCounter, 1);
@@ -455,7 +455,7 @@ TEST_F(DocumentTest, EveryChangeOfModeOrHoldIsToldOnce) {
     // A conversion plays its file to the end and holds on its last ping.
     EXPECT_EQ(told([&] { doc->StartXyzExport(); }), (Modes{{DocMode::Conversion, false}}));
     const auto playToTheEnd = [&] {
-        for (int step = 0; step < 10 && doc->PlaybackStep() != StepResult::AtEnd; ++step) {
+        for (int step = 0; step < 10 && doc->Playback().Step() != StepResult::AtEnd; ++step) {
         }
     };
     EXPECT_EQ(told(playToTheEnd), (Modes{{DocMode::Playback, true}}));

@@ -40,13 +40,9 @@ TEST_F(ControlsTest, ChoosingTheZoomInUseChangesNothing) {
     const std::uint64_t geometry = doc.GeometryVersion();
     Run(kCmdZoom100);
     EXPECT_EQ(doc.GeometryVersion(), geometry);
-    doc.SetPan(40, -7);
     Run(kCmdZoomFill);
     EXPECT_NE(doc.GeometryVersion(), geometry);
     EXPECT_EQ(doc.View().zoomIndex, 2);
-    // Fill Screen shows the whole circle: the pan goes.
-    EXPECT_EQ(doc.ViewValues().panX, 0);
-    EXPECT_EQ(doc.ViewValues().panY, 0);
     EXPECT_TRUE(State(kCmdZoomFill).checked);
     EXPECT_FALSE(State(kCmdZoom50).checked);
 }
@@ -146,13 +142,6 @@ TEST_F(ControlsTest, BeamsWidthAveragingAndTablesAreCheckedByValue) {
     Run(kCmdColorTable4);
     EXPECT_EQ(doc.View().colorTable, 4);
     EXPECT_TRUE(State(kCmdColorTable4).checked);
-}
-
-TEST_F(ControlsTest, MeasureCommandStartsAndEndsMeasuring) {
-    Run(kCmdMeasure);
-    EXPECT_TRUE(doc.ViewValues().measuring);
-    Run(kCmdMeasure);
-    EXPECT_FALSE(doc.ViewValues().measuring);
 }
 
 TEST_F(ControlsTest, TransducerUpSwapsHeadsAndForgetsHistory) {

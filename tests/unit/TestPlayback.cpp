@@ -38,7 +38,7 @@ PlayResult PlayOnce(DocFixture& f, const Bytes& file) {
         return result;
     }
     for (int i = 0; i < 1000; ++i) {
-        const StepResult r = f.doc->PlaybackStep();
+        const StepResult r = f.doc->Playback().Step();
         if (r == StepResult::AtEnd) {
             break;
         }
@@ -206,9 +206,9 @@ TEST(Playback, LoopsAtTheEndOfTheFile) {
     ASSERT_TRUE(f.doc->OpenPlayback(f.folder / "loop.R96"));
     // The step that finds the end goes on with the first record: no step is lost.
     EXPECT_EQ(f.PlaySteps(3), 3);
-    EXPECT_EQ(f.doc->Player().Position(), ThreeRecords().size());
+    EXPECT_EQ(f.doc->Playback().Player().Position(), ThreeRecords().size());
     EXPECT_EQ(f.PlaySteps(1), 1);
-    EXPECT_EQ(f.doc->Player().RecordStart(), 0u);
+    EXPECT_EQ(f.doc->Playback().Player().RecordStart(), 0u);
 }
 
 TEST(Playback, CopyEqualsTheOriginalIncludingItsExtensionBlock) {
@@ -249,7 +249,7 @@ TEST(Playback, ReaderInvertsTheWriterForPulseLengthAndPingPeriod) {
     ASSERT_NE(doc.Sonar().pulseLength, 12);
     ASSERT_NE(doc.Timings().displayedPingPeriodMs, 320.0f);
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "v.R96"));
-    ASSERT_EQ(doc.PlaybackStep(), StepResult::Ping);
+    ASSERT_EQ(doc.Playback().Step(), StepResult::Ping);
     EXPECT_EQ(doc.Sonar().pulseLength, 12);
     EXPECT_FLOAT_EQ(doc.Timings().displayedPingPeriodMs, 320.0f);
 }
@@ -300,12 +300,12 @@ TEST(Playback, ControlsSpeedSliderAndHold) {
     EXPECT_EQ(*f.world.timers.DelayOf(kPlaybackTimer), 1000);
 
     // Releasing the slider at 50 % moves to the record there; at 100 % to the start.
-    doc.OnSliderDragStart();
-    doc.OnSliderRelease(50);
-    EXPECT_EQ(doc.Player().Position(), 5 * GetU32(file, 4));
-    EXPECT_FALSE(doc.IsDragging());
-    doc.OnSliderRelease(100);
-    EXPECT_EQ(doc.Player().Position(), 0u);
+    doc.Playback().OnSliderDragStart();
+    doc.Playback().OnSliderRelease(50);
+    EXPECT_EQ(doc.Playback().Player().Position(), 5 * GetU32(file, 4));
+    EXPECT_FALSE(doc.Playback().IsDragging());
+    doc.Playback().OnSliderRelease(100);
+    EXPECT_EQ(doc.Playback().Player().Position(), 0u);
 
     // Hold stops the timer after the current step; releasing it continues.
     doc.OnHold();
@@ -329,8 +329,8 @@ TEST(Playback, SliderReleaseInsideARecordSkipsToTheNextRawHeader) {
     WriteFile(f.folder / "three.R96", file);
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "three.R96"));
 
-    doc.OnSliderRelease(10); // 30 % into the first record
-    EXPECT_EQ(doc.Player().Position(), 2 * length);
+    doc.Playback().OnSliderRelease(10); // 30 % into the first record
+    EXPECT_EQ(doc.Playback().Player().Position(), 2 * length);
 }
 
 TEST(Playback, CancellingTheOpenDialogResumesWhatRan) {
@@ -362,7 +362,7 @@ TEST(Playback, XyzExportEndsWithTheFile) {
     ASSERT_TRUE(doc.XyzExport().IsActive());
     ASSERT_TRUE(doc.XyzExport().IsWriting());
     EXPECT_EQ(f.PlaySteps(3), 3);
-    EXPECT_EQ(doc.PlaybackStep(), StepResult::AtEnd);
+    EXPECT_EQ(doc.Playback().Step(), StepResult::AtEnd);
     EXPECT_FALSE(doc.XyzExport().IsActive());
     // Its sentences hold no position: nothing is made up, and the operator is told once.
     EXPECT_EQ(std::count(f.world.op.m_messages.begin(), f.world.op.m_messages.end(), kXyzNoFixesText), 1);
@@ -460,36 +460,38 @@ Bytes PacedRecords() {
 TEST(Playback, RecordedPaceFollowsTheTimeStamps) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    const auto nextStepDelayMs = [&doc] { return doc.Player().NextStepDelayMs(doc.System().sleepTimeMs); };
+    const auto nextStepDelayMs = [&doc] {
+        return doc.Playback().Player().NextStepDelayMs(doc.System().sleepTimeMs);
+    };
     const auto sleepTime = [&doc](int ms) {
         doc.EditSettings([ms](Settings& s) { s.system.sleepTimeMs = ms; });
     };
     WriteFile(f.folder / "paced.R96", PacedRecords());
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "paced.R96"));
-    doc.SetRecordedPace(true);
-    EXPECT_EQ(doc.SpeedText(), "1\xC3\x97");
-    EXPECT_EQ(doc.PlaybackStep(), StepResult::Ping); // the first plays at once
-    EXPECT_EQ(doc.PlaybackStep(), StepResult::Waiting);
+    doc.Playback().SetRecordedPace(true);
+    EXPECT_EQ(doc.Playback().SpeedText(), "1\xC3\x97");
+    EXPECT_EQ(doc.Playback().Step(), StepResult::Ping); // the first plays at once
+    EXPECT_EQ(doc.Playback().Step(), StepResult::Waiting);
     EXPECT_EQ(nextStepDelayMs(), 200);
     f.world.clock.Advance(150);
-    EXPECT_EQ(doc.PlaybackStep(), StepResult::Waiting);
+    EXPECT_EQ(doc.Playback().Step(), StepResult::Waiting);
     EXPECT_EQ(nextStepDelayMs(), 50);
     f.world.clock.Advance(50);
-    EXPECT_EQ(doc.PlaybackStep(), StepResult::Ping);
+    EXPECT_EQ(doc.Playback().Step(), StepResult::Ping);
     // A late step does not put the next record back: it is due 400 ms after this one was due.
     f.world.clock.Advance(100);
-    EXPECT_EQ(doc.PlaybackStep(), StepResult::Waiting);
+    EXPECT_EQ(doc.Playback().Step(), StepResult::Waiting);
     EXPECT_EQ(nextStepDelayMs(), 300);
 
     // By "Sleep Time", the readout tells the speed against the recording's last interval.
-    doc.SetRecordedPace(false);
+    doc.Playback().SetRecordedPace(false);
     sleepTime(100);
     EXPECT_EQ(nextStepDelayMs(), 100);
-    EXPECT_EQ(doc.SpeedText(), "2\xC3\x97");
+    EXPECT_EQ(doc.Playback().SpeedText(), "2\xC3\x97");
     sleepTime(300);
-    EXPECT_EQ(doc.SpeedText(), "0.7\xC3\x97");
+    EXPECT_EQ(doc.Playback().SpeedText(), "0.7\xC3\x97");
     sleepTime(0);
-    EXPECT_EQ(doc.SpeedText(), "max");
+    EXPECT_EQ(doc.Playback().SpeedText(), "max");
     EXPECT_EQ(TimeStampMs("07122026114139600").value() - TimeStampMs("06122026114139000").value(), 86400600);
     EXPECT_FALSE(TimeStampMs("0712202611413960"));
     EXPECT_FALSE(TimeStampMs("07132026114139600"));
@@ -501,22 +503,22 @@ TEST(Playback, StepsAndJumpsShowOnePingAndHold) {
     WriteFile(f.folder / "s.R96", ThreeRecords());
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "s.R96"));
     const std::uint8_t second = MakeRawRecord(128, 1)[2048 + 60];
-    doc.StepForward();
+    doc.Playback().StepForward();
     EXPECT_TRUE(doc.IsHeld());
     EXPECT_FALSE(f.world.timers.IsArmed(kPlaybackTimer));
     EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
-    doc.StepForward();
+    doc.Playback().StepForward();
     EXPECT_EQ(FirstPayloadByte(doc), second);
-    doc.StepBack();
+    doc.Playback().StepBack();
     EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
-    doc.StepBack(); // the first stays
+    doc.Playback().StepBack(); // the first stays
     EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
-    doc.JumpToEnd();
+    doc.Playback().JumpToEnd();
     EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(2));
-    doc.StepForward(); // on from the start
+    doc.Playback().StepForward(); // on from the start
     EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
-    doc.StepForward();
-    doc.JumpToStart();
+    doc.Playback().StepForward();
+    doc.Playback().JumpToStart();
     EXPECT_EQ(FirstPayloadByte(doc), FirstPayload(0));
     EXPECT_TRUE(doc.IsHeld());
 }

@@ -81,7 +81,7 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
     // Playback gives every ping back as it came in.
     ASSERT_TRUE(doc.OpenPlayback(path));
     for (std::size_t ping = 0; ping < 3; ++ping) {
-        ASSERT_EQ(doc.PlaybackStep(), StepResult::Ping);
+        ASSERT_EQ(doc.Playback().Step(), StepResult::Ping);
         EXPECT_EQ(doc.Head(2).m_rawSamples, liveSamples[ping]);
         EXPECT_EQ(doc.Sonar().samples, 1000);
         EXPECT_EQ(doc.Sonar().rangeM, 10.0f);
@@ -186,7 +186,7 @@ TEST(Recording, AbandonedPingLeavesNoRecord) {
     EXPECT_EQ(doc.Link().stats.retries, 1u);
     ASSERT_TRUE(doc.OpenPlayback(path, true));
     EXPECT_EQ(f.PlaySteps(4), 3);
-    EXPECT_EQ(doc.Player().DamagedRecords(), 0u);
+    EXPECT_EQ(doc.Playback().Player().DamagedRecords(), 0u);
 }
 
 TEST(Recording, CommandsProposeRefuseAndTitle) {

@@ -192,11 +192,11 @@ std::unique_ptr<MapFileWriter> StartXyz(CTamsorDoc& doc, const ConvertOptions& o
 
 /// Plays the recording to its end; returns the pings played.
 std::uint64_t PlayAll(CTamsorDoc& doc, const ConvertOptions& options, const ProductFiles& files) {
-    const CPlayer& player = doc.Player();
+    const CPlayer& player = doc.Playback().Player();
     const bool progress = !options.report && StderrIsTerminal();
     std::uint64_t pings = 0;
     for (;;) {
-        const StepResult result = doc.PlaybackStep();
+        const StepResult result = doc.Playback().Step();
         if (result == StepResult::AtEnd || result == StepResult::Idle) {
             break;
         }

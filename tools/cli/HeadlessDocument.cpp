@@ -50,7 +50,7 @@ const CPlayer& PlayRecordingOnce(CTamsorDoc& doc, const std::string& path) {
     if (!doc.OpenPlayback(path, true)) {
         throw Failure("cannot play " + path);
     }
-    return doc.Player();
+    return doc.Playback().Player();
 }
 
 } // namespace vexar::cli

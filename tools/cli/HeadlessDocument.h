@@ -64,7 +64,7 @@ struct HeadlessDocument {
 };
 
 /// Opens the raw recording at `path` for one pass of playback that leaves the settings file as it
-/// is; throws Failure when it cannot be played. Its records are played by doc.PlaybackStep().
+/// is; throws Failure when it cannot be played. Its records are played by doc.Playback().Step().
 const CPlayer& PlayRecordingOnce(CTamsorDoc& doc, const std::string& path);
 
 } // namespace vexar::cli

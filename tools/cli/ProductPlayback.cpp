@@ -64,8 +64,8 @@ std::uint64_t PlayIntoProducts(const CommonOptions& common, const std::string& p
     TakerSink sink(kind, take);
     doc.SetProductSink(&sink);
     std::uint64_t pings = 0;
-    for (StepResult result = doc.PlaybackStep(); result != StepResult::AtEnd && result != StepResult::Idle;
-         result = doc.PlaybackStep()) {
+    for (StepResult result = doc.Playback().Step(); result != StepResult::AtEnd && result != StepResult::Idle;
+         result = doc.Playback().Step()) {
         pings += result == StepResult::Ping ? 1 : 0;
         if (pings % 8 == 0 || result != StepResult::Ping) {
             if (progress && player.FileLength() > 0) {

@@ -81,7 +81,7 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
     PlayRecordingOnce(doc, options.input);
     std::uint64_t played = 0;
     for (;;) {
-        const StepResult result = doc.PlaybackStep();
+        const StepResult result = doc.Playback().Step();
         if (result == StepResult::Ping && played++ == options.ping) {
             break;
         }

@@ -107,7 +107,7 @@ TEST_F(BarTest, InfoPanelHasItsLabelsAndShowsTheClock) {
 
     // A played ping brings its record's time and its sentence's navigation.
     ASSERT_NO_FATAL_FAILURE(Play(MakeRawRecord(64, 0, kSampleNavigationSentence)));
-    ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
+    ASSERT_EQ(m_doc->Playback().Step(), StepResult::Ping);
     EXPECT_EQ(first.Pane(5)->text(), QStringLiteral("11:41:39"));
     EXPECT_EQ(second.Pane(5)->text(), QStringLiteral("07-12-2026"));
     EXPECT_EQ(first.Pane(17)->text(), QStringLiteral("64.8 deg."));

@@ -36,7 +36,7 @@ protected:
                   MakeRawRecord(
                       64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,30.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
         ASSERT_TRUE(m_doc->OpenPlayback(Recording()));
-        ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
+        ASSERT_EQ(m_doc->Playback().Step(), StepResult::Ping);
         m_frame->View()->OnUpdate();
         m_frame->View()->repaint();
     }

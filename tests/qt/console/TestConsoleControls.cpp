@@ -79,9 +79,9 @@ TEST_F(ControlsConsoleTest, ArrowKeysStayWithAFocusedListAndEscEndsMeasuring) {
 
     QApplication::setActiveWindow(m_frame.get());
     m_frame->OnCommand(kCmdMeasure);
-    ASSERT_TRUE(m_doc->ViewValues().measuring);
+    ASSERT_TRUE(m_frame->View()->IsMeasuring());
     QTest::keyClick(m_frame->View(), Qt::Key_Escape);
-    EXPECT_FALSE(m_doc->ViewValues().measuring);
+    EXPECT_FALSE(m_frame->View()->IsMeasuring());
 }
 
 TEST_F(ControlsConsoleTest, LeavingPlaybackShowsTheLiveValuesInTheBars) {

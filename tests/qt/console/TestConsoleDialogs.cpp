@@ -65,11 +65,11 @@ TEST_F(DialogTest, DiagnosticsBeforeTheFirstReply) {
 
     m_frame->OnCommand(kCmdDiagnostics);
     EXPECT_FALSE(diag.isVisible());
-    EXPECT_FALSE(m_doc->ViewValues().diagnosticsVisible);
+    EXPECT_FALSE(m_frame->DiagnosticsShown());
 
     m_frame->OnCommand(kCmdDiagnostics);
     diag.close(); // by its frame
-    EXPECT_FALSE(m_doc->ViewValues().diagnosticsVisible);
+    EXPECT_FALSE(m_frame->DiagnosticsShown());
 }
 
 TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
@@ -132,7 +132,7 @@ TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
     WriteRecordHeader(fields, written);
     std::copy(written.begin(), written.end(), header.begin());
     ASSERT_NO_FATAL_FAILURE(Play(record));
-    ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
+    ASSERT_EQ(m_doc->Playback().Step(), StepResult::Ping);
     settings.RefreshSettingsDialog();
     EXPECT_FALSE(settings.m_points->isEnabled());
     EXPECT_FALSE(settings.m_range.spin->isEnabled());

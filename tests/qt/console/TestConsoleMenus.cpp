@@ -164,7 +164,7 @@ TEST_F(MenuTest, OptionsShowTheirStates) {
     m_frame->OnCommand(kCmdDiagnostics);
     ShowMenus();
     EXPECT_TRUE(Checked(kCmdDiagnostics));
-    EXPECT_TRUE(m_doc->ViewValues().diagnosticsVisible);
+    EXPECT_TRUE(m_frame->DiagnosticsShown());
 
     // Measure is started from the menu and ended there too.
     m_frame->OnCommand(kCmdMeasure);

@@ -135,7 +135,7 @@ TEST_F(PlacementTest, PointerContactAndGeoTiffPutTheReflectorAheadWhereItIs) {
     });
     ASSERT_TRUE(m_doc->OpenPlayback(Path("run.R96")));
     for (int ping = 0; ping < 8; ++ping) {
-        ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
+        ASSERT_EQ(m_doc->Playback().Step(), StepResult::Ping);
     }
     CMOndrelView& view = *m_frame->View();
     view.OnUpdate();

@@ -116,7 +116,7 @@ TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
     WriteFile(path, MakeRawRecord(
                         64, 0, "$AULOG,2;30.0,N,3;0.0,E,,-10.0,,45.0,0.0,0.0,0.0,,,0,0,0,0,0.00,1/1/2026,*"));
     ASSERT_TRUE(m_doc->OpenPlayback(path));
-    ASSERT_EQ(m_doc->PlaybackStep(), StepResult::Ping);
+    ASSERT_EQ(m_doc->Playback().Step(), StepResult::Ping);
     QApplication::processEvents();
     CMOndrelView& view = *m_frame->View();
     view.PointerMovedTo(view.width() / 2 + 50, view.height() / 2);
@@ -129,14 +129,12 @@ TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
 
     // North Up turns the picture by the heading of 45 degrees: the point a quarter turn to the
     // right of the bow is now that much further round on the screen, and lies where it did.
-    m_doc->SetCursor(6.0f, 90.0f);
-    Info().UpdateCursorReadout(*m_doc);
+    Info().UpdateCursorReadout(*m_doc, PointerReadout{6.0f, 90.0f});
     const QString headUp = Info().MapPositionPane()->text();
     m_frame->OnCommand(kCmdNorthUp);
     const float turn = TurnOfPicture(ViewOrientation::NorthUp, m_doc->Sonar().beams, 45.0f).degrees;
     EXPECT_NEAR(turn, 45.0f, 0.125f);
-    m_doc->SetCursor(6.0f, 90.0f + turn);
-    Info().UpdateCursorReadout(*m_doc);
+    Info().UpdateCursorReadout(*m_doc, PointerReadout{6.0f, 90.0f + turn});
     EXPECT_EQ(Info().MapPositionPane()->text(), headUp);
     EXPECT_EQ(Info().First()->Pane(3)->text(), QString::fromStdString(CursorBearingText(90.0f + turn)));
 

@@ -46,11 +46,10 @@ TEST_F(ViewTest, BearingReadsClockwiseFromTheTop) {
     View().PointerMovedTo(c.x(), c.y() + 100);
     EXPECT_EQ(Bearing(), QStringLiteral("180.0 deg."));
     // 10 m over 1000 points at zoom 1 and 1480 m/s: 100 pixels are 1500/1480 of a metre less.
-    EXPECT_NEAR(m_doc->ViewValues().cursorRangeM, 1.0f * 1480.0f / 1500.0f, 1e-4f);
+    EXPECT_NEAR(View().Readout().rangeM, 1.0f * 1480.0f / 1500.0f, 1e-4f);
     m_frame->OnCommand(kCmdUnitsImperial);
     View().PointerMovedTo(c.x(), c.y() + 100);
-    EXPECT_EQ(Range(),
-              QString::asprintf("%.2f ft", static_cast<double>(m_doc->ViewValues().cursorRangeM) / 0.3048));
+    EXPECT_EQ(Range(), QString::asprintf("%.2f ft", static_cast<double>(View().Readout().rangeM) / 0.3048));
 }
 
 TEST_F(ViewTest, DraggingPansButNotInFillScreen) {
@@ -58,16 +57,16 @@ TEST_F(ViewTest, DraggingPansButNotInFillScreen) {
     QTest::mousePress(&View(), Qt::LeftButton, {}, start);
     QTest::mouseMove(&View(), start + QPoint(30, 20));
     QTest::mouseRelease(&View(), Qt::LeftButton, {}, start + QPoint(30, 20));
-    EXPECT_EQ(m_doc->ViewValues().panX, -30);
-    EXPECT_EQ(m_doc->ViewValues().panY, -20);
+    EXPECT_EQ(View().Picture().PanX(), -30);
+    EXPECT_EQ(View().Picture().PanY(), -20);
 
     m_frame->OnCommand(kCmdZoomFill);
-    EXPECT_EQ(m_doc->ViewValues().panX, 0);
+    EXPECT_EQ(View().Picture().PanX(), 0);
     QTest::mousePress(&View(), Qt::LeftButton, {}, start);
     QTest::mouseMove(&View(), start + QPoint(30, 20));
     QTest::mouseRelease(&View(), Qt::LeftButton, {}, start + QPoint(30, 20));
-    EXPECT_EQ(m_doc->ViewValues().panX, 0);
-    EXPECT_EQ(m_doc->ViewValues().panY, 0);
+    EXPECT_EQ(View().Picture().PanX(), 0);
+    EXPECT_EQ(View().Picture().PanY(), 0);
 }
 
 TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
@@ -100,7 +99,7 @@ TEST_F(ViewTest, MeasuredDistanceStaysAcrossZoomAndResize) {
 
     // The third click ends measuring.
     QTest::mouseClick(&View(), Qt::LeftButton, {}, b);
-    EXPECT_FALSE(m_doc->ViewValues().measuring);
+    EXPECT_FALSE(View().IsMeasuring());
     EXPECT_FALSE(View().Pointer().Measure().m_active);
 }
 

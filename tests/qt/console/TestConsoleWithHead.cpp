@@ -9,6 +9,7 @@
 #include "app/CMOndrelView.h"
 #include "app/CMainFrame.h"
 #include "app/CTamsorApp.h"
+#include "display/ViewPointer.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -159,8 +160,7 @@ TEST_F(ConsoleWithHead, NavigationFromTheHeadsSerialLineIsShownLiveAndGoesStale)
     EXPECT_TRUE(info.Second()->Pane(14)->text().startsWith(QStringLiteral("43;"))); // Lat:
     EXPECT_LE(Frame().minimumSizeHint().width(), 1024);
     // The point under the pointer has its place on the map live too.
-    Doc().SetCursor(5.0f, 90.0f);
-    info.UpdateCursorReadout(Doc());
+    info.UpdateCursorReadout(Doc(), PointerReadout{5.0f, 90.0f});
     EXPECT_TRUE(info.MapPositionPane()->text().endsWith(QStringLiteral("zone 32")));
     const QRegularExpression geo(QStringLiteral("^43\\.(49|50)\\d{4} N (8\\.99|9\\.00)\\d{4} E$"));
     EXPECT_TRUE(geo.match(info.GeoPositionPane()->text()).hasMatch())

@@ -48,7 +48,7 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (!until() && clock.elapsed() < 120000) {
-            if (m_doc->PlaybackStep() == StepResult::Ping) {
+            if (m_doc->Playback().Step() == StepResult::Ping) {
                 ++m_consolePings;
             }
             QTest::qWait(5);

@@ -55,7 +55,7 @@ bool CServeRawPlayback::Step() {
         return false;
     }
     for (;;) {
-        switch (m_headless->doc->PlaybackStep()) {
+        switch (m_headless->doc->Playback().Step()) {
         case StepResult::Ping:
             return true;
         case StepResult::Damaged:
