@@ -56,7 +56,6 @@ public:
     PointerContext Context() const;
     /// The pointer's last readout over the polar picture.
     const PointerReadout& Readout() const { return m_readoutValues; }
-    void SetReadout(const PointerReadout& readout) { m_readoutValues = readout; }
     /// The measuring tool ("&Measure"): on, the clicks set its points.
     bool IsMeasuring() const { return m_measuring; }
     void SetMeasuring(bool measuring);

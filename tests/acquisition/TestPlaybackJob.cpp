@@ -80,7 +80,7 @@ TEST_F(PlaybackJob, EachRecordBecomesAPingWithItsTimesHeaderAndLastPair) {
     EXPECT_EQ(host.calls, (std::vector<std::string>{"moved 0", "ping"}));
     EXPECT_EQ(host.title.rfind("Playback File: " + path + "    ___0.0 M ( 0% of Total", 0), 0u) << host.title;
     EXPECT_EQ(host.pings, std::vector<std::string>{"07122026114139042"});
-    EXPECT_EQ(host.lastReplyByte, 63);   // the reply to block 63 closes the ping
+    EXPECT_EQ(host.lastReplyByte, 63);    // the reply to block 63 closes the ping
     EXPECT_EQ(host.lastRequestBlock, 63); // and the request it answered
     EXPECT_EQ(host.shown.soundVelocity, 1480.0f);
 
@@ -127,9 +127,9 @@ TEST(PlayedSettings, HeaderOverTheChoiceAndDamagedFieldsKeepIt) {
         bool fileSoundVelocity;
         float frequencyHz;
         int packets;
-        int beams;            ///< per head
-        float velocityUsed;   ///< in the settings
-        float velocityShown;  ///< among the header values
+        int beams;           ///< per head
+        float velocityUsed;  ///< in the settings
+        float velocityShown; ///< among the header values
         int baseFrequencyKHz;
         int samples;
     };
