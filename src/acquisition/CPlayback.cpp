@@ -72,7 +72,6 @@ CPlayer::OpenResult CPlayback::Open(const std::string& path, bool looping) {
     const CPlayer::OpenResult result = m_player.Open(path);
     if (result == CPlayer::OpenResult::Opened) {
         m_player.SetLooping(looping);
-        m_fileTitle = "Playback File: " + path;
     }
     return result;
 }
@@ -93,7 +92,7 @@ std::string CPlayback::PositionTitle() const {
     std::snprintf(text, sizeof text, "%.1f M ( %d%% of Total %.1f M Bytes)",
                   static_cast<double>(m_player.Position()) / 1048576.0, m_player.PositionPercent(),
                   static_cast<double>(m_player.FileLength()) / 1048576.0);
-    return m_fileTitle + "    ___" + text;
+    return FileTitle() + "    ___" + text;
 }
 
 StepResult CPlayback::Step() {

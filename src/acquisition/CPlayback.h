@@ -71,8 +71,8 @@ public:
 
     /// Opens a file for playing, at its start; `looping`: the end of the file starts it again.
     CPlayer::OpenResult Open(const std::string& path, bool looping);
-    /// "Playback File: PATH" of the file opened last.
-    const std::string& FileTitle() const { return m_fileTitle; }
+    /// "Playback File: PATH" of the file played.
+    std::string FileTitle() const { return "Playback File: " + m_player.Path(); }
 
     /// Plays the record at the current position (at the recorded pace when that is on).
     StepResult Step();
@@ -109,7 +109,6 @@ private:
     ITimerPort* m_timers;
     CPlayer m_player;
     bool m_dragging = false;
-    std::string m_fileTitle;
     // The played ping's buffers: valid until the next record.
     PingBuffer m_pingBuffer{};
     ReplyBlock m_lastReply{};

@@ -75,7 +75,7 @@ bool CSSocket::WaitReadable(int timeoutMs) {
 bool CSSocket::WaitReadableUs(int timeoutUs) {
     if (timeoutUs >= 1000 || m_socket == nullptr || m_socket->bytesAvailable() > 0 ||
         m_socket->state() != QAbstractSocket::ConnectedState) {
-        return WaitReadable((std::max(timeoutUs, 0) + 999) / 1000);
+        return ITcpLink::WaitReadableUs(timeoutUs);
     }
     pollfd descriptor{};
     descriptor.fd = static_cast<int>(m_socket->socketDescriptor());
