@@ -119,13 +119,13 @@ void RunScenario(const Scenario& scenario, int seconds, const QString& settings)
     });
     probe.start(5);
     view.processed = 0;
-    const LinkStats before = doc->SonarLink()->Stats();
+    const LinkStats before = doc->Live().SonarLink()->Stats();
     const QDeadlineTimer deadline(seconds * 1000);
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     }
     probe.stop();
-    const LinkStats after = doc->SonarLink()->Stats();
+    const LinkStats after = doc->Live().SonarLink()->Stats();
     const double pings = static_cast<double>(after.pings - before.pings) / seconds;
     doc->Unsubscribe(view);
     doc->CloseSockets();

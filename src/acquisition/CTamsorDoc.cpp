@@ -17,10 +17,7 @@ CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
     : m_ports(ports),
       m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1) : std::min(workers, kHeadCount - 1)),
       m_recorder(ports.operatorPort, ports.datagrams, *this), m_playback(*this, ports.clock, ports.timers),
-      m_xyz(ports.operatorPort) {
-    if (ports.link != nullptr && ports.clock != nullptr && ports.linkRunner != nullptr) {
-        m_sonarLink = std::make_unique<CSonarLink>(*ports.link, *ports.clock, m_recorder.Chain());
-    }
+      m_xyz(ports.operatorPort), m_live(*this, ports, m_recorder.Chain()) {
     // The doc starts with every head upright and the start gain it has before the file is read.
     m_settings.sonar.transducerUp = 1;
     UpdateHeadAzimuths(m_settings.sonar);
@@ -37,11 +34,7 @@ CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
 
 CTamsorDoc::~CTamsorDoc() {
     // A ping half processed is dropped here: its listeners may be gone.
-    m_pingInTurns = false;
-    if (m_ports.timers != nullptr) {
-        m_ports.timers->Stop(kFinishPingTimer);
-    }
-    // The link's thread must not outlive the link.
+    m_live.DropTurns();
     CloseSockets();
 }
 
@@ -147,7 +140,6 @@ void CTamsorDoc::OnCloseDocument() {
     SaveHeadSettings();
     CloseAllFiles();
     CloseSockets();
-    m_link.connected = false;
     SaveOtherSettings();
 }
 
@@ -160,8 +152,8 @@ void CTamsorDoc::CloseAllFiles() {
     if (m_recorder.FileIsOpen()) {
         m_recorder.FinishProducts();
     }
-    if (m_recorder.IsRecording(RecordKind::Raw) && m_sonarLink) {
-        m_sonarLink->StopRecording();
+    if (m_recorder.IsRecording(RecordKind::Raw) && m_live.SonarLink() != nullptr) {
+        m_live.SonarLink()->StopRecording();
     }
     m_recorder.Close();
     m_xyz.Close();

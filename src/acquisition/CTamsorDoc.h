@@ -5,8 +5,8 @@
 // intention methods, and learn of every change through its listener events. Every ping, live,
 // played or converted, enters through one entry (EnterPing) and takes the same per-ping routine.
 
+#include "acquisition/CLiveAcquisition.h"
 #include "acquisition/CPlayback.h"
-#include "acquisition/CSonarLink.h"
 #include "acquisition/DocumentTypes.h"
 #include "acquisition/ShownPingSettings.h"
 #include "config/SettingsValues.h"
@@ -37,10 +37,8 @@ struct PictureInput;
 inline constexpr const char* kVersionText = "1.022 (July 17, 2019)";
 inline constexpr const char* kSettingsFileName = "Vexar.INI";
 inline constexpr std::uint16_t kOutputLocalPort = 2;
-/// In real time, a picture without a new ping for this long is shown as stale.
-inline constexpr int kStaleAfterMs = 2000;
 
-class CTamsorDoc : private IRecorderEvents, private IPlaybackHost {
+class CTamsorDoc : private IRecorderEvents, private IPlaybackHost, private ILiveHost {
 public:
     /// The document is large: create it on the heap. `workers`: threads that process beside the
     /// document's own (at most one per head but one); -1: as many as the machine's cores allow.
@@ -57,7 +55,10 @@ public:
     /// Shutdown: saves the settings, closes files and sockets.
     void OnCloseDocument();
     /// How the document runs its pings; see DocumentOptions. Set before OnNewDocument.
-    void SetOptions(const DocumentOptions& options) { m_options = options; }
+    void SetOptions(const DocumentOptions& options) {
+        m_options = options;
+        m_live.SetOptions(options);
+    }
     const DocumentOptions& Options() const { return m_options; }
 
     // ---- Listeners ----
@@ -137,20 +138,14 @@ public:
     /// The one entry of a ping: live, played and converted pings all come through here.
     void EnterPing(const PingInput& ping);
 
-    // ---- Link ----
-    const LinkView& Link() const { return m_link; }
-    /// The live fixes each live ping takes the newest of, no older than "Nav Max Fix Age" at its
-    /// request (not owned: the program owns the store and the source that feeds it, and keeps
-    /// them until the document is gone). Null: live pings carry no sentence.
-    void SetLiveFixes(const CFixStore* fixes);
-    /// The link to the head (absent without a TCP port).
-    CSonarLink* SonarLink() { return m_sonarLink.get(); }
+    // ---- Real time ----
+    /// The link to the head, its state, the live fixes and the watchdog.
+    const CLiveAcquisition& Live() const { return m_live; }
+    CLiveAcquisition& Live() { return m_live; }
     /// (Re)starts the link to the head and the output socket.
     void StartAcquisition();
     /// Stops the link (it closes its socket) and closes the output socket.
     void CloseSockets();
-    /// The link has news (a ping, a state change, an ended recording): runs on the document's thread.
-    void OnLinkNews();
     /// The main frame's handler of any timer message.
     void OnTimer(int timerId);
 
@@ -240,8 +235,6 @@ private:
     void CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply);
     void CheckProcessingTables();
     void BeginPing(bool holdBack);
-    /// Processes the next head left for a later turn; false when none is left.
-    bool ProcessHeldBackHead();
     void EndPing();
     void RefreshStatus();
     void WriteProducts();
@@ -253,20 +246,19 @@ private:
     void RefreshClockStrings();
     void RefreshClockStrings(const LocalTime& time);
 
-    // The live ping cycle (PingCycle.cpp).
+    void EnterPing(const PingInput& ping, bool inTurns);
     void OpenOutputSocket();
-    void UpdateLinkRequest();
-    void TakeLivePing(const LinkPing& ping);
-    void RestartStaleCount(bool counting);
-    void CheckPictureStale();
-    void AfterLivePing();
-    /// Runs every turn left of a live ping processed in turns.
-    void FinishHalfDonePing();
-    /// The next turn of a live ping processed in turns: one head, or the end of the routine.
-    void NextPingTurn();
-    void WatchdogTimerProc();
-    void FollowLinkRecording(const RawRecordingState& state);
     void OnPlaybackTimer();
+
+    // Real time (DocumentLive.cpp): what the live cycle asks of the document.
+    LinkRequest NextLinkRequest() override;
+    void LinkStateChanged(LinkState state, bool dataLost) override;
+    void FollowLinkRecording(const RawRecordingState& state) override;
+    void EnterLivePing(const PingInput& ping, bool inTurns) override;
+    bool ProcessNextHead() override;
+    void EndTurnedPing() override;
+    void RefreshWithoutPing() override;
+    void PictureStale(int seconds) override;
 
     // Playback (DocumentPlayback.cpp): what the played file asks of the document.
     bool Playing() const override;
@@ -318,13 +310,6 @@ private:
 
     /// Fresh heads of the live ping being processed in turns that wait for a turn of their own.
     std::array<bool, kHeadCount> m_heldBackHeads{};
-    bool m_pingInTurns = false;
-    std::uint64_t m_turnWorkMs = 0; ///< the work of that ping's turns so far
-
-    // The live link.
-    LinkView m_link;
-    std::uint64_t m_lastLivePingTick = 0; ///< the last live ping, or the start of acquisition
-    std::uint64_t m_nextTakeTick = 0;     ///< no live ping is taken before this tick
     std::uint64_t m_lastRefreshTick = 0;
 
     WorkerPool m_workers;
@@ -333,8 +318,7 @@ private:
     CRecorder m_recorder;
     CPlayback m_playback;
     CXyzExport m_xyz;
-    std::unique_ptr<CSonarLink> m_sonarLink;
-    const CFixStore* m_liveFixes = nullptr;
+    CLiveAcquisition m_live;
 };
 
 } // namespace vexar

@@ -78,8 +78,8 @@ std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDo
                                   static_cast<double>(doc.FileValues().soundVelocity))
                      : FormatText(":   %.1f (n/a) m/s", static_cast<double>(sonar.soundVelocity));
     t[17] = ":   " + doc.SonarHost();
-    t[18] = doc.Link().connected ? ":   Yes" : ":   No";
-    const LinkStats& link = doc.Link().stats;
+    t[18] = doc.Live().Link().connected ? ":   Yes" : ":   No";
+    const LinkStats& link = doc.Live().Link().stats;
     t[19] = FormatText(":   %.1f", static_cast<double>(ShownPingRate(doc)));
     t[20] = FormatText(":   %llu", static_cast<unsigned long long>(link.retries));
     t[21] = FormatText(":   %llu", static_cast<unsigned long long>(link.blockRetries));

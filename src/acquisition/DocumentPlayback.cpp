@@ -54,7 +54,7 @@ void CTamsorDoc::ResumeAfterCancel(bool wasPlayback) {
     }
     if (wasPlayback) {
         timers->Arm(kPlaybackTimer, m_playback.NextStepDelayMs());
-    } else if (m_link.connected) {
+    } else if (m_live.Link().connected) {
         timers->Arm(kPingTimer, System().pingDelayMs);
     } else {
         timers->Arm(kWatchdogTimer, kWatchdogMs);

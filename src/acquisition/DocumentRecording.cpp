@@ -31,7 +31,7 @@ FileDialogRequest SaveRequest(RecordKind kind, const std::string& folder, const 
 } // namespace
 
 bool CTamsorDoc::LinkRecords() const {
-    return m_recorder.IsRecording(RecordKind::Raw) && !IsPlayback() && m_sonarLink != nullptr;
+    return m_recorder.IsRecording(RecordKind::Raw) && !IsPlayback() && m_live.SonarLink() != nullptr;
 }
 
 RecordingStatus CTamsorDoc::CurrentRecording() const {
@@ -41,7 +41,7 @@ RecordingStatus CTamsorDoc::CurrentRecording() const {
         status.bytes = m_recorder.RecordFileBytes();
     } else if (LinkRecords()) {
         // A live raw recording is the link's.
-        const RawRecordingState recording = m_sonarLink->Recording();
+        const RawRecordingState recording = m_live.SonarLink()->Recording();
         if (recording.active) {
             status.path = recording.path;
             status.bytes = recording.bytes;
@@ -69,7 +69,7 @@ void CTamsorDoc::FollowLinkRecording(const RawRecordingState& state) {
     if (!LinkRecords() || state.active || !state.ended) {
         return;
     }
-    m_sonarLink->StopRecording();
+    m_live.SonarLink()->StopRecording();
     m_recorder.StopAll();
     IOperatorPort* op = m_ports.operatorPort;
     if (op == nullptr || state.error.empty()) {
@@ -112,7 +112,7 @@ std::string CTamsorDoc::ProposedName(RecordKind kind) const {
 void CTamsorDoc::OnRecord(RecordKind kind) {
     if (m_recorder.IsRecording(kind)) {
         if (kind == RecordKind::Raw && LinkRecords()) {
-            m_sonarLink->StopRecording();
+            m_live.SonarLink()->StopRecording();
         }
         m_recorder.StopKind(kind);
         if (!IsPlayback()) {
@@ -177,7 +177,7 @@ bool CTamsorDoc::StartRecording(RecordKind kind, const std::string& path, std::u
         request.folder = System().writeFolder;
         request.sizeLimitBytes = SizeLimitBytes(System().autoFileSize);
         request.maxRecords = maxRecords;
-        m_sonarLink->StartRecording(m_recorder.TakeFile(), request);
+        m_live.SonarLink()->StartRecording(m_recorder.TakeFile(), request);
     }
     NotifyRecordingChanged();
     return true;
@@ -186,7 +186,7 @@ bool CTamsorDoc::StartRecording(RecordKind kind, const std::string& path, std::u
 void CTamsorDoc::StopRecording() {
     m_recorder.FinishProducts();
     if (LinkRecords()) {
-        m_sonarLink->StopRecording();
+        m_live.SonarLink()->StopRecording();
     }
     m_recorder.StopAll();
 }

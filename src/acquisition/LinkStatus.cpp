@@ -11,14 +11,15 @@ LinkIndicator IndicatorOf(const CTamsorDoc& doc) {
     if (doc.IsPlayback()) {
         return LinkIndicator::Playback;
     }
-    if (!doc.Link().connected) {
+    if (!doc.Live().Link().connected) {
         return LinkIndicator::NotConnected;
     }
     if (doc.IsHeld()) {
         return LinkIndicator::Held;
     }
-    return doc.Link().pingedSinceConnect && doc.Link().staleSeconds == 0 ? LinkIndicator::Pinging
-                                                                         : LinkIndicator::NoPings;
+    return doc.Live().Link().pingedSinceConnect && doc.Live().Link().staleSeconds == 0
+               ? LinkIndicator::Pinging
+               : LinkIndicator::NoPings;
 }
 } // namespace
 
@@ -47,7 +48,7 @@ LinkStatusView DescribeLink(const CTamsorDoc& doc) {
 
 float ShownPingRate(const CTamsorDoc& doc) {
     // The link measures the rate when a ping completes; when pings stop, its last value stays.
-    return IndicatorOf(doc) == LinkIndicator::Pinging ? doc.Link().stats.pingsPerSecond : 0.0f;
+    return IndicatorOf(doc) == LinkIndicator::Pinging ? doc.Live().Link().stats.pingsPerSecond : 0.0f;
 }
 
 std::string IdleMessage(const CTamsorDoc& doc) {

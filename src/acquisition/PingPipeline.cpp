@@ -29,6 +29,10 @@ OutputTarget OutputOf(const SystemSettings& system) {
 // The entry
 
 void CTamsorDoc::EnterPing(const PingInput& ping) {
+    EnterPing(ping, false);
+}
+
+void CTamsorDoc::EnterPing(const PingInput& ping, bool inTurns) {
     // The ping's own settings, never the operator's choice: that stays as it is.
     const PingSettings before = Sonar();
     const PingOrigin origin = ping.requestTime   ? PingOrigin::Live
@@ -57,11 +61,8 @@ void CTamsorDoc::EnterPing(const PingInput& ping) {
     if (ping.payloads != nullptr && ping.lastReply != nullptr && whole) {
         CompletePing(*ping.payloads, *ping.lastReply);
     }
-    if (ping.requestTime && m_options.livePingInTurns && m_ports.timers != nullptr) {
+    if (inTurns) {
         BeginPing(true);
-        m_pingInTurns = true;
-        m_turnWorkMs = 0;
-        m_ports.timers->Arm(kFinishPingTimer, 0);
         return;
     }
     ProcessPing();
@@ -83,7 +84,7 @@ void CTamsorDoc::CompletePing(const PingBuffer& payloads, const ReplyBlock& last
 // The per-ping routine
 
 void CTamsorDoc::ProcessPing() {
-    FinishHalfDonePing();
+    m_live.FinishTurns();
     BeginPing(false);
     EndPing();
 }
@@ -198,29 +199,6 @@ void CTamsorDoc::AssembleCombinedImage(const CombinedLayout& layout, bool holdBa
     if (clock != nullptr) {
         m_timings.processingTimeMs = static_cast<float>(clock->TickMs() - start);
     }
-}
-
-bool CTamsorDoc::ProcessHeldBackHead() {
-    std::array<bool, kHeadCount> next{};
-    for (std::size_t k = 0; k < kHeadCount; ++k) {
-        if (m_heldBackHeads[k]) {
-            next[k] = true;
-            m_heldBackHeads[k] = false;
-            break;
-        }
-    }
-    if (next == std::array<bool, kHeadCount>{}) {
-        return false;
-    }
-    IClockPort* clock = m_ports.clock;
-    const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
-    // The row plan of the first turn still holds: the beams and samples it was made for change
-    // only in BeginPing.
-    m_processing->ProcessHeads(m_heads, next, Sonar(), m_combined);
-    if (clock != nullptr) {
-        m_timings.processingTimeMs += static_cast<float>(clock->TickMs() - start);
-    }
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

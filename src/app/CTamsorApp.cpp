@@ -45,7 +45,7 @@ bool CTamsorApp::Start(bool show) {
     m_doc->SetSonarOverride(m_sonarHost, m_sonarPort);
     // Every live ping carries the newest fix of the source the settings (or --nav) name.
     m_navigation = std::make_unique<CNavigationInput>(m_clock);
-    m_doc->SetLiveFixes(&m_navigation->Store());
+    m_doc->Live().SetFixes(&m_navigation->Store());
     m_navigationFollower = std::make_unique<CNavigationFollower>(*m_doc, *m_navigation);
     m_navigationFollower->SetOverride(m_navigationOverride);
     // Products are written beside the window while it processes the next ping.

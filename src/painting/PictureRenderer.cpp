@@ -265,8 +265,8 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
         const QString held = QString::fromLatin1(kHeldText);
         message(bold, kWaiting, centred(bold, held), 2, held);
     }
-    if (doc.Link().staleSeconds > 0 && !playback) {
-        const QString stale = text(StaleText(doc.Link().staleSeconds));
+    if (doc.Live().Link().staleSeconds > 0 && !playback) {
+        const QString stale = text(StaleText(doc.Live().Link().staleSeconds));
         message(bold, kWaiting, centred(bold, stale), height / 2 - TextSize(bold, stale).height() - 12,
                 stale);
     }
@@ -312,7 +312,7 @@ QFont OverlayFont(int cellHeight, bool bold) {
 }
 
 void PaintSonarPicture(QImage& target, const CTamsorDoc& doc, const CPictureModel& model) {
-    const bool stale = doc.Link().staleSeconds > 0 && !doc.IsPlayback();
+    const bool stale = doc.Live().Link().staleSeconds > 0 && !doc.IsPlayback();
     const std::array<QRgb, 256> palette = Palette(model.CurrentColorTable(), stale);
     if (model.DisplayMode() == kDisplayModeBeamTest) {
         const auto buffer = model.BeamTestBuffer();

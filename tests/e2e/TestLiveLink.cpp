@@ -183,7 +183,7 @@ public:
         }
     }
 
-    LinkStats Stats() const { return m_doc->SonarLink()->Stats(); }
+    LinkStats Stats() const { return m_doc->Live().SonarLink()->Stats(); }
 
     QtTimers m_timers;
     QtClock m_clock;
@@ -209,7 +209,7 @@ TEST(LiveLink, CompletePingsReachEveryHeadBitForBit) {
         });
         console.Doc().StartAcquisition();
         ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 4; }));
-        EXPECT_TRUE(console.Doc().Link().connected);
+        EXPECT_TRUE(console.Doc().Live().Link().connected);
         console.ExpectHeadsHoldLatest(options.scene, head.Server().m_pingsStarted.load());
         EXPECT_EQ(console.Doc().Head(0).m_headerText, "SIM");
         EXPECT_EQ(console.Doc().Head(0).m_transducerType, 4);

@@ -397,7 +397,7 @@ TEST_F(PictureRenderTest, StalePictureIsDimmedAndSaysSo) {
     const QPoint echo(CentreX() + 100, CentreY() + 60);
     ASSERT_TRUE(Is(Render(), echo.x(), echo.y(), Qt::white));
     StaleFor(7);
-    ASSERT_EQ(doc->Link().staleSeconds, 7);
+    ASSERT_EQ(doc->Live().Link().staleSeconds, 7);
     OverlayItems items;
     const QImage stale = RenderDocumentPicture(*doc, *model, nullptr, &items);
     EXPECT_LT(qGray(stale.pixel(echo)), 128);

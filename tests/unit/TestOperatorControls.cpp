@@ -235,7 +235,7 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
     };
     f.abandonAt = 5; // one block goes unanswered: it is asked for again, then its ping is too
     f.RunLivePings(3);
-    const LinkStats stats = doc.Link().stats;
+    const LinkStats stats = doc.Live().Link().stats;
     ASSERT_GT(stats.pingsPerSecond, 0.0f);
     ASSERT_EQ(stats.retries, 1u);
     t = UpdateDiagnosticsTexts(doc);

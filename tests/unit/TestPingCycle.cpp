@@ -11,6 +11,7 @@
 #include "sim/Scene.h"
 #include "support/FakePorts.h"
 #include "support/RecordingFixture.h"
+#include "support/ScriptedHead.h"
 
 #include <gtest/gtest.h>
 
@@ -24,33 +25,7 @@ namespace vexar {
 namespace {
 
 using test::FakeWorld;
-
-/// A head on the fake link built from the simulated head's scene and reply codec.
-struct ScriptedHead {
-    sim::Scene scene = sim::PlainScene();
-    std::unique_ptr<PingBuffer> ping = std::make_unique<PingBuffer>();
-    long long pingNumber = -1;
-    /// Called for every packet before the reply is built; may change the reply or clear it.
-    std::function<void(int block, long long ping, std::vector<std::uint8_t>& reply)> fault;
-
-    std::vector<std::uint8_t> operator()(const std::vector<std::uint8_t>& packet) {
-        std::array<std::uint8_t, kCommandPacketSize> bytes{};
-        std::copy_n(packet.begin(), std::min<std::size_t>(packet.size(), bytes.size()), bytes.begin());
-        const sim::PingGeometry g = sim::GeometryFromPacket(bytes, 1480.0f, 0);
-        const int block = bytes[kPacketBlockByte];
-        if (block == 0 || pingNumber < 0) {
-            ++pingNumber;
-            sim::SynthesisePing(scene, g, static_cast<std::uint64_t>(pingNumber), *ping);
-        }
-        ReplyBlock reply{};
-        sim::BuildReply(*ping, block, static_cast<std::uint8_t>(block), sim::ReplyHeaderFields{}, reply);
-        std::vector<std::uint8_t> out(reply.begin(), reply.end());
-        if (fault) {
-            fault(block, pingNumber, out);
-        }
-        return out;
-    }
-};
+using test::ScriptedHead;
 
 class PingCycle : public ::testing::Test {
 protected:
@@ -80,7 +55,7 @@ protected:
     void Connect() {
         doc->StartAcquisition();
         EXPECT_EQ(Fire(), kPingTimer);
-        EXPECT_TRUE(doc->Link().connected);
+        EXPECT_TRUE(doc->Live().Link().connected);
     }
 
     /// Fires the next timer (a link step for kPingTimer) and returns its id; the ticks of the
@@ -123,7 +98,7 @@ protected:
         }
     }
 
-    LinkStats Stats() const { return doc->SonarLink()->Stats(); }
+    LinkStats Stats() const { return doc->Live().SonarLink()->Stats(); }
 
     bool AnyNewData() const {
         for (int h = 0; h < kHeadCount; ++h) {
@@ -296,7 +271,7 @@ TEST_F(PingCycle, AfterThreeRetriesTheWatchdogTakesOver) {
     EXPECT_EQ(Fire(), kWatchdogTimer); // the status refresh comes first
     EXPECT_EQ(Fire(), kPingTimer);
     ExpectHeadsHoldPing(4, 1000);
-    EXPECT_TRUE(doc->Link().connected);
+    EXPECT_TRUE(doc->Live().Link().connected);
     EXPECT_TRUE(world.op.m_messages.empty());
 }
 
@@ -409,7 +384,7 @@ TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     for (int attempt = 0; attempt < 25; ++attempt) {
         Fire();
         ASSERT_EQ(doc->Head(0).m_pingCounter, 1);
-        ASSERT_TRUE(doc->Link().connected);
+        ASSERT_TRUE(doc->Live().Link().connected);
     }
     EXPECT_EQ(doc->Head(2).m_rawSamples, rawBefore);
     EXPECT_EQ(doc->Head(2).m_replyHeader, headerBefore);
@@ -524,7 +499,7 @@ TEST_F(PingCycle, ConnectionAttemptsBackOff) {
         if (Fire() == kPingTimer) { // the watchdog's status refreshes come between
             attempts.push_back(world.clock.TickMs());
         }
-        EXPECT_FALSE(doc->Link().connected);
+        EXPECT_FALSE(doc->Live().Link().connected);
     }
     std::vector<std::uint64_t> gaps;
     for (std::size_t i = 1; i < attempts.size(); ++i) {
@@ -541,17 +516,17 @@ TEST_F(PingCycle, ACompletePingResetsTheBackOffAndADroppedLinkReconnects) {
     Fire();
     Fire();
     Fire(); // connected at the third attempt, 3 s after the first
-    ASSERT_TRUE(doc->Link().connected);
+    ASSERT_TRUE(doc->Live().Link().connected);
     const std::uint64_t connected = world.clock.TickMs();
     Fire();
     ASSERT_EQ(doc->Head(0).m_newData, 1);
     world.link.Drop();
     Fire(); // the next request finds the link gone
-    EXPECT_FALSE(doc->Link().connected);
+    EXPECT_FALSE(doc->Live().Link().connected);
     EXPECT_FALSE(AnyNewData());
     EXPECT_EQ(Fire(), kPingTimer); // a second after the last attempt, not four
     EXPECT_EQ(world.clock.TickMs() - connected, 1000u);
-    EXPECT_TRUE(doc->Link().connected);
+    EXPECT_TRUE(doc->Live().Link().connected);
 }
 
 // What the status bar says of the link, and the whole seconds a live picture has not changed.
@@ -591,7 +566,7 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     // The head goes quiet: from 2 s on, the count goes up a second at a time.
     head.fault = [](int, long long, std::vector<std::uint8_t>& reply) { reply.clear(); };
     const std::uint64_t last = listener.lastPingTick;
-    runUntil([this] { return doc->Link().staleSeconds >= 3; });
+    runUntil([this] { return doc->Live().Link().staleSeconds >= 3; });
     EXPECT_EQ(listener.seconds, (std::vector<int>{2, 3}));
     // Here the link's steps run among the timers, and the waits for a silent first block hold
     // them for up to a second and a half; the count still comes before the watchdog's turn.
@@ -602,7 +577,7 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     EXPECT_EQ(IdleMessage(*doc), "No pings from sonar");
     // The next ping ends it.
     head.fault = nullptr;
-    runUntil([this] { return doc->Link().staleSeconds == 0; });
+    runUntil([this] { return doc->Live().Link().staleSeconds == 0; });
     EXPECT_EQ(listener.seconds.back(), 0);
     EXPECT_EQ(DescribeLink(*doc).indicator, LinkIndicator::Pinging);
 
@@ -610,7 +585,7 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     doc->OnHold();
     world.clock.Advance(6000);
     runUntil([] { return false; });
-    EXPECT_EQ(doc->Link().staleSeconds, 0);
+    EXPECT_EQ(doc->Live().Link().staleSeconds, 0);
     EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, held");
     doc->Unsubscribe(listener);
 }

@@ -116,7 +116,7 @@ TEST(Recording, EachLivePingCarriesTheFixOfItsRequest) {
     CTamsorDoc& doc = *f.doc;
     CFixStore fixes;
     fixes.Reset(NavSourceKind::Serial);
-    doc.SetLiveFixes(&fixes);
+    doc.Live().SetFixes(&fixes);
     const auto post = [&](int n) {
         NavigationFix fix;
         fix.utcMs = 1796643699000 + n;
@@ -183,7 +183,7 @@ TEST(Recording, AbandonedPingLeavesNoRecord) {
     const std::size_t whole = kRaw1000;
     const Bytes file = ReadFile(path);
     ASSERT_EQ(file.size(), 3 * whole);
-    EXPECT_EQ(doc.Link().stats.retries, 1u);
+    EXPECT_EQ(doc.Live().Link().stats.retries, 1u);
     ASSERT_TRUE(doc.OpenPlayback(path, true));
     EXPECT_EQ(f.PlaySteps(4), 3);
     EXPECT_EQ(doc.Playback().Player().DamagedRecords(), 0u);

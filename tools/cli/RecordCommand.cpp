@@ -47,7 +47,7 @@ struct RecordWatch {
 // head keeps the recording waiting too long.
 void RunUntilDone(CTamsorDoc& doc, const RecordOptions& options, RecordWatch& watch) {
     const auto target = static_cast<std::uint64_t>(options.pings);
-    CSonarLink& link = *doc.SonarLink();
+    CSonarLink& link = *doc.Live().SonarLink();
     watch.clock.start();
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -95,7 +95,7 @@ void StartNavigation(HeadlessDocument& headless, const RecordOptions& options) {
         choice = *named;
     }
     headless.navigation.Start(choice, doc.System().baudRate);
-    doc.SetLiveFixes(&headless.navigation.Store());
+    doc.Live().SetFixes(&headless.navigation.Store());
     if (choice.kind == NavSourceKind::None) {
         return;
     }
@@ -155,13 +155,13 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     RecordWatch watch;
     RunUntilDone(doc, options, watch);
     const qint64 endMs = watch.clock.elapsed();
-    const RawRecordingState state = doc.SonarLink()->Recording();
+    const RawRecordingState state = doc.Live().SonarLink()->Recording();
     doc.StopRecording();
     // The UDP output's last records leave whole before the socket closes.
     doc.FinishProducts();
     headless.FlushDatagrams();
     doc.CloseSockets();
-    const LinkStats stats = doc.SonarLink()->Stats();
+    const LinkStats stats = doc.Live().SonarLink()->Stats();
     if (StderrIsTerminal()) {
         EndProgress();
     }

@@ -27,7 +27,8 @@ public:
     void Start(const NavSourceChoice& choice, int defaultBaud);
     /// The source read now (kind None when none).
     const NavSourceChoice& Running() const { return m_running; }
-    /// The fixes; hand it to the document (CTamsorDoc::SetLiveFixes). It lives as long as this.
+    /// The fixes; hand it to the document (CLiveAcquisition::SetFixes, through CTamsorDoc::Live). It lives as
+    /// long as this.
     const CFixStore& Store() const { return *m_store; }
     /// The status row's navigation field now, for fixes at most `maxFixAgeMs` old.
     NavStatusText Describe(std::uint64_t maxFixAgeMs) const;

@@ -41,7 +41,7 @@ TEST_F(StatusTest, LinkAndRecordingAreShownAsTheDiagnosticsSeeThem) {
 
     // The head accepts the connection but sends nothing yet.
     AnswerPings(false);
-    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().connected; }));
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Live().Link().connected; }));
     EXPECT_EQ(Link(), QStringLiteral("Sonar: connected, no pings"));
     EXPECT_EQ(Message(), QStringLiteral("No pings from sonar"));
     EXPECT_EQ(Diag(1023), QStringLiteral(":   Yes"));
@@ -49,13 +49,13 @@ TEST_F(StatusTest, LinkAndRecordingAreShownAsTheDiagnosticsSeeThem) {
     // Eight pings a second of the fake clock.
     m_doc->EditSettings([](Settings& s) { s.system.pingDelayMs = 125; });
     AnswerPings();
-    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().stats.pingsPerSecond > 0.0f; }));
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Live().Link().stats.pingsPerSecond > 0.0f; }));
     EXPECT_EQ(Link(), QStringLiteral("Sonar: %1 pings/s").arg(Diag(1101).mid(4)));
     EXPECT_NE(Diag(1101), QStringLiteral(":   0.0"));
     EXPECT_EQ(Message(), QStringLiteral("Ready"));
 
     AnswerPings(false);
-    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().staleSeconds >= 3; }));
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Live().Link().staleSeconds >= 3; }));
     EXPECT_EQ(Link(), QStringLiteral("Sonar: connected, no pings"));
     EXPECT_EQ(Diag(1101), QStringLiteral(":   0.0"));
 
@@ -80,10 +80,10 @@ TEST_F(StatusTest, StalePictureIsShownUntilTheNextPing) {
     EXPECT_EQ(banner(), QString());
     // No ping comes for four seconds after the start of acquisition.
     AnswerPings(false);
-    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().staleSeconds == 4; }));
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Live().Link().staleSeconds == 4; }));
     EXPECT_EQ(banner(), QStringLiteral("No new data for 4 s"));
     AnswerPings();
-    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Link().staleSeconds == 0; }));
+    ASSERT_TRUE(RunTimersUntil([this] { return m_doc->Live().Link().staleSeconds == 0; }));
     EXPECT_EQ(banner(), QString());
 }
 

@@ -1,0 +1,149 @@
+// The document's side of the real-time ping cycle: starting and stopping acquisition, what the
+// link requests, the pings it hands over and what Hold and the timers mean. The link, its
+// watchdog and the pace of the pings are CLiveAcquisition's; the exchanges themselves run in
+// CSonarLink, beside the document.
+
+#include "acquisition/CTamsorDoc.h"
+
+#include <algorithm>
+
+namespace vexar {
+
+void CTamsorDoc::OpenOutputSocket() {
+    if (m_ports.datagrams != nullptr && !m_ports.datagrams->IsOpen()) {
+        m_ports.datagrams->Open(kOutputLocalPort);
+    }
+}
+
+void CTamsorDoc::StartAcquisition() {
+    CloseSockets();
+    RefreshClockStrings();
+    OpenOutputSocket();
+    m_live.Start();
+}
+
+void CTamsorDoc::CloseSockets() {
+    m_live.Stop();
+    if (m_ports.datagrams != nullptr && m_ports.datagrams->IsOpen()) {
+        m_ports.datagrams->Close();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the live cycle asks
+
+LinkRequest CTamsorDoc::NextLinkRequest() {
+    ApplyPacketRules(m_settings.sonar);
+    for (COndrel& head : m_heads) {
+        head.BuildCommandPacket(m_settings.sonar);
+    }
+    LinkRequest request;
+    request.run = !IsPlayback();
+    request.paused = m_hold;
+    request.host = SonarHost();
+    request.port = SonarPort();
+    request.packet = m_heads[0].m_commandPacket;
+    request.packet[kPacketBlockByte] = 0;
+    request.blocksPerPing = BlocksPerPingFor(m_settings.sonar.samples);
+    request.pingDelayMs = System().pingDelayMs;
+    request.maxFixAgeMs = static_cast<std::uint64_t>(std::max(System().maxFixAgeMs, 0));
+    // The pings of this request carry these settings, and their raw records say so.
+    request.settings = m_settings.sonar;
+    request.record = CRecorder::RawTemplate(
+        RecordContext{&request.settings, m_clock.timeStamp, m_timings.displayedPingPeriodMs, {}});
+    return request;
+}
+
+void CTamsorDoc::LinkStateChanged(LinkState state, bool dataLost) {
+    if (dataLost) {
+        for (COndrel& head : m_heads) {
+            head.m_newData = 0;
+        }
+    }
+    Notify(&IDocumentListener::OnLinkStateChanged, state);
+}
+
+void CTamsorDoc::EnterLivePing(const PingInput& ping, bool inTurns) {
+    TakeSentence(ping.sentence);
+    EnterPing(ping, inTurns);
+}
+
+bool CTamsorDoc::ProcessNextHead() {
+    std::array<bool, kHeadCount> next{};
+    for (std::size_t k = 0; k < kHeadCount; ++k) {
+        if (m_heldBackHeads[k]) {
+            next[k] = true;
+            m_heldBackHeads[k] = false;
+            break;
+        }
+    }
+    if (next == std::array<bool, kHeadCount>{}) {
+        return false;
+    }
+    IClockPort* clock = m_ports.clock;
+    const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
+    // The row plan of the first turn still holds: the beams and samples it was made for change
+    // only in BeginPing.
+    m_processing->ProcessHeads(m_heads, next, Sonar(), m_combined);
+    if (clock != nullptr) {
+        m_timings.processingTimeMs += static_cast<float>(clock->TickMs() - start);
+    }
+    return true;
+}
+
+void CTamsorDoc::EndTurnedPing() {
+    EndPing();
+}
+
+void CTamsorDoc::RefreshWithoutPing() {
+    RefreshClockStrings();
+    for (COndrel& head : m_heads) {
+        head.m_newData = 0;
+    }
+    ProcessPing();
+}
+
+void CTamsorDoc::PictureStale(int seconds) {
+    Notify(&IDocumentListener::OnPictureStale, seconds);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timers and Hold
+
+void CTamsorDoc::OnTimer(int timerId) {
+    if (m_live.OnTimer(timerId)) {
+        return;
+    }
+    if (m_ports.timers != nullptr) {
+        m_ports.timers->Stop(timerId);
+    }
+    if (timerId == kPlaybackTimer) {
+        OnPlaybackTimer();
+    }
+}
+
+void CTamsorDoc::OnPlaybackTimer() {
+    if (!IsPlayback()) {
+        return;
+    }
+    m_playback.Step();
+    // The step may have ended playback (a file without data).
+    if (IsPlayback() && !m_hold && m_ports.timers != nullptr) {
+        m_ports.timers->Arm(kPlaybackTimer, m_playback.NextStepDelayMs());
+    }
+}
+
+void CTamsorDoc::OnHold() {
+    m_hold = !m_hold;
+    m_holdAfterConversion = false;
+    Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
+    if (!m_hold && IsPlayback()) {
+        m_playback.Player().RestartPace();
+        if (m_ports.timers != nullptr) {
+            m_ports.timers->Arm(kPlaybackTimer, m_playback.NextStepDelayMs());
+        }
+    }
+    m_live.FollowHold(m_hold);
+}
+
+} // namespace vexar
