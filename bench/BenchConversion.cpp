@@ -112,8 +112,8 @@ void PlayPings(benchmark::State& state, bool products) {
     FileSink sink;
     if (products) {
         // As the programs run it: the records are written beside the next ping's processing.
-        doc->SetProductThread(true);
-        doc->SetProductSink(&sink);
+        doc->Recording().Recorder().SetProductThread(true);
+        doc->Recording().Recorder().SetProductSink(&sink);
     }
     std::int64_t pings = 0;
     for (auto _ : state) {
@@ -126,7 +126,7 @@ void PlayPings(benchmark::State& state, bool products) {
         }
         pings += result == StepResult::Ping ? 1 : 0;
     }
-    doc->FinishProducts();
+    doc->Recording().Recorder().FinishProducts();
     state.SetItemsProcessed(pings);
     state.counters["pings/s"] = benchmark::Counter(static_cast<double>(pings), benchmark::Counter::kIsRate);
 }

@@ -16,8 +16,8 @@ std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int w
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
     : m_ports(ports),
       m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1) : std::min(workers, kHeadCount - 1)),
-      m_recorder(ports.operatorPort, ports.datagrams, *this), m_playback(*this, ports.clock, ports.timers),
-      m_xyz(ports.operatorPort), m_live(*this, ports, m_recorder.Chain()) {
+      m_recording(*this, ports), m_playback(*this, ports.clock, ports.timers), m_xyz(ports.operatorPort),
+      m_live(*this, ports, m_recording.Recorder().Chain()) {
     // The doc starts with every head upright and the start gain it has before the file is read.
     m_settings.sonar.transducerUp = 1;
     UpdateHeadAzimuths(m_settings.sonar);
@@ -144,22 +144,12 @@ void CTamsorDoc::OnCloseDocument() {
 }
 
 void CTamsorDoc::CloseAllFiles() {
-    const bool recording = m_recorder.AnyRecording();
     if (m_playback.Player().IsOpen()) {
         m_playback.Player().Close();
         SetMode(DocMode::Live);
     }
-    if (m_recorder.FileIsOpen()) {
-        m_recorder.FinishProducts();
-    }
-    if (m_recorder.IsRecording(RecordKind::Raw) && m_live.SonarLink() != nullptr) {
-        m_live.SonarLink()->StopRecording();
-    }
-    m_recorder.Close();
+    m_recording.CloseAll();
     m_xyz.Close();
-    if (recording) {
-        NotifyRecordingChanged();
-    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -196,7 +186,7 @@ void CTamsorDoc::ApplySettings(const Settings& before) {
         ResetPictureGeometry();
     }
     m_shown.Follow(sonar);
-    UpdateRollOverRule();
+    m_recording.FollowSettings();
 }
 
 void CTamsorDoc::LoadSettings() {

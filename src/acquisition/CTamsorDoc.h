@@ -7,6 +7,7 @@
 
 #include "acquisition/CLiveAcquisition.h"
 #include "acquisition/CPlayback.h"
+#include "acquisition/CRecording.h"
 #include "acquisition/DocumentTypes.h"
 #include "acquisition/ShownPingSettings.h"
 #include "config/SettingsValues.h"
@@ -38,7 +39,7 @@ inline constexpr const char* kVersionText = "1.022 (July 17, 2019)";
 inline constexpr const char* kSettingsFileName = "Vexar.INI";
 inline constexpr std::uint16_t kOutputLocalPort = 2;
 
-class CTamsorDoc : private IRecorderEvents, private IPlaybackHost, private ILiveHost {
+class CTamsorDoc : private IPlaybackHost, private ILiveHost, private IRecordingHost {
 public:
     /// The document is large: create it on the heap. `workers`: threads that process beside the
     /// document's own (at most one per head but one); -1: as many as the machine's cores allow.
@@ -114,9 +115,7 @@ public:
     /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
     int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
     /// kCombinedBeams rows of kMaxSamples values.
-    std::span<const float> CombinedImage() const { return m_combined.Image(); }
-    float CombinedImageAt(int beam, int sample) const { return m_combined.At(beam, sample); }
-    std::span<const float> CombinedProfile() const { return m_combined.Profile(); }
+    const CCombinedImage& Combined() const { return m_combined; }
     /// The sentence of the current ping; empty when it has none.
     const std::string& NavigationSentence() const { return m_navigationSentence; }
     /// Position, attitude, display texts and XYZ track parsed from the sentences.
@@ -165,22 +164,9 @@ public:
     void SetSleepTime(int sleepTimeMs);
 
     // ---- Recording ----
-    const CRecorder& Recorder() const { return m_recorder; }
-    /// The three record commands: toggles, or asks for a file and starts the kind.
-    void OnRecord(RecordKind kind);
-    /// "&Stop Recording...".
-    void StopRecording();
-    /// Starts recording the kind into a path without asking; the refusals and titles are those of
-    /// the command. A live raw recording may stop by itself after `maxRecords` records (0: none).
-    bool StartRecording(RecordKind kind, const std::string& path, std::uint64_t maxRecords = 0);
-    /// The file being recorded (a live raw recording is the link's) and its size now.
-    RecordingStatus CurrentRecording() const;
-    /// A further taker of the products (headless conversion).
-    void SetProductSink(IProductSink* sink) { m_recorder.SetProductSink(sink); }
-    /// On: the products are written beside the document while it processes the next ping.
-    void SetProductThread(bool threaded) { m_recorder.SetProductThread(threaded); }
-    /// Waits until every product built so far is written.
-    void FinishProducts() { m_recorder.FinishProducts(); }
+    /// The recorder, the record commands and the file being recorded.
+    const CRecording& Recording() const { return m_recording; }
+    CRecording& Recording() { return m_recording; }
 
     // ---- XYZ export ----
     const CXyzExport& XyzExport() const { return m_xyz; }
@@ -202,8 +188,8 @@ public:
     void ClearProcessingHistory();
 
     // ---- Title ----
-    const std::string& Title() const { return m_title; }
-    void SetTitle(const std::string& title);
+    const std::string& Title() const override { return m_title; }
+    void SetTitle(const std::string& title) override;
 
     /// Runs the heads' ping processing through `processing` instead of the document's own
     /// processors (tests follow the assembly of the combined image with it).
@@ -220,9 +206,6 @@ private:
             (listener->*handler)(args...);
         }
     }
-    void OnRecordingStopped() override;
-    void OnRecordingChanged() override;
-    void NotifyRecordingChanged();
     void SetMode(DocMode mode);
     /// The one writer of the mode and Hold together: a change of either is told once.
     void SetModeAndHold(DocMode mode, bool hold);
@@ -275,10 +258,14 @@ private:
     bool RefusePlayback(const char* text, bool wasPlayback);
     void EnterPlayback(const std::string& path);
 
-    // Recording (DocumentRecording.cpp).
-    bool LinkRecords() const;
-    std::string ProposedName(RecordKind kind) const;
-    void UpdateRollOverRule();
+    // Recording (DocumentRecording.cpp): what recording asks of the document.
+    const SystemSettings& RecordingSettings() const override { return m_settings.system; }
+    void ChangeWriteFolder(const std::string& folder) override;
+    std::string FreshAutoName() override;
+    std::string RollOverName() const override;
+    std::string PlayedFileName() const override;
+    CSonarLink* RecordingLink() override { return m_live.SonarLink(); }
+    void RecordingChanged(const RecordingStatus& status) override;
 
     DocumentPorts m_ports;
     DocumentOptions m_options;
@@ -315,7 +302,7 @@ private:
     WorkerPool m_workers;
     HeadProcessors m_processors{m_workers};
     IHeadProcessing* m_processing = &m_processors;
-    CRecorder m_recorder;
+    CRecording m_recording;
     CPlayback m_playback;
     CXyzExport m_xyz;
     CLiveAcquisition m_live;

@@ -45,11 +45,12 @@ bool IsNorthUp(const CTamsorDoc& doc) {
 }
 
 void Record(CTamsorDoc& doc, int kind) {
-    doc.OnRecord(static_cast<RecordKind>(kind));
+    doc.Recording().OnRecord(static_cast<RecordKind>(kind));
 }
 
 CommandState RecordState(const CTamsorDoc& doc, int kind) {
-    return Enabled(!doc.Recorder().AnyRecording(), doc.Recorder().IsRecording(static_cast<RecordKind>(kind)));
+    return Enabled(!doc.Recording().Recorder().AnyRecording(),
+                   doc.Recording().Recorder().IsRecording(static_cast<RecordKind>(kind)));
 }
 
 void AutoFileSize(CTamsorDoc& doc, int size) {
@@ -172,8 +173,8 @@ const std::array kCommands = {
     DocumentCommand{kCmdRecordB96, "Record ( .B96 Format)", "", true, Record, RecordState, Beam},
     DocumentCommand{kCmdRecordP96, "Record ( .P96 Format)", "", true, Record, RecordState, Point},
     DocumentCommand{kCmdStopRecording, "&Stop Recording...", "Stop Recording Process", false,
-        [](CTamsorDoc& d, int) { d.StopRecording(); },
-        [](const CTamsorDoc& d, int) { return Enabled(d.Recorder().AnyRecording()); }},
+        [](CTamsorDoc& d, int) { d.Recording().Stop(); },
+        [](const CTamsorDoc& d, int) { return Enabled(d.Recording().Recorder().AnyRecording()); }},
     DocumentCommand{kCmdConvertXyz, "Convert .R96 File to .xyz...", "", false,
         [](CTamsorDoc& d, int) { d.OnConvertToXyz(); }},
     DocumentCommand{kCmdAutoFileName, "&Auto File Name", "Automaticly Select File name", true,

@@ -63,6 +63,10 @@ void CTamsorDoc::LinkStateChanged(LinkState state, bool dataLost) {
     Notify(&IDocumentListener::OnLinkStateChanged, state);
 }
 
+void CTamsorDoc::FollowLinkRecording(const RawRecordingState& state) {
+    m_recording.FollowLinkRecording(state);
+}
+
 void CTamsorDoc::EnterLivePing(const PingInput& ping, bool inTurns) {
     TakeSentence(ping.sentence);
     EnterPing(ping, inTurns);

@@ -165,13 +165,13 @@ std::optional<StepResult> CTamsorDoc::PassEnded() {
 }
 
 void CTamsorDoc::ShowPlaybackTitle(const std::string& title) {
-    if (!m_recorder.AnyRecording()) {
+    if (!m_recording.Recorder().AnyRecording()) {
         SetTitle(title);
     }
 }
 
 IRecordCopy* CTamsorDoc::RecordCopy() {
-    return m_recorder.IsCopying() ? &m_recorder : nullptr;
+    return m_recording.Recorder().IsCopying() ? &m_recording.Recorder() : nullptr;
 }
 
 void CTamsorDoc::EnterPlayedPing(const PlayedPing& ping) {

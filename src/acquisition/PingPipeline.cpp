@@ -113,7 +113,7 @@ void CTamsorDoc::BeginPing(bool holdBack) {
     }
     // Every row the plan takes from a head is converted as it is copied in, by the end of the ping.
     const bool recordBytes =
-        m_heads[0].m_newData != 0 && m_recorder.WantsRecord(RecordKind::Beam, OutputOf(System()));
+        m_heads[0].m_newData != 0 && m_recording.Recorder().WantsRecord(RecordKind::Beam, OutputOf(System()));
     AssembleCombinedImage(CombinedLayout{t, f, j, settings.transducerUp != 0, settings.samples, recordBytes},
                           holdBack);
 }
@@ -146,7 +146,7 @@ void CTamsorDoc::WriteProducts() {
         products.convertedRows = m_combined.ConvertedRows();
     }
     products.output = OutputOf(System());
-    m_recorder.BuildProducts(products);
+    m_recording.Recorder().BuildProducts(products);
 }
 
 void CTamsorDoc::RefreshStatus() {
@@ -162,7 +162,7 @@ void CTamsorDoc::RefreshStatus() {
         m_timings.displayedPingPeriodMs = m_timings.loopTimeMs;
     }
     // The title shows the file being recorded and its size.
-    if (const RecordingStatus recording = CurrentRecording(); recording.active) {
+    if (const RecordingStatus recording = m_recording.Current(); recording.active) {
         char size[64];
         std::snprintf(size, sizeof size, "%.1f M Bytes", static_cast<double>(recording.bytes) / 1048576.0);
         SetTitle(recording.path + "    ___" + size);

@@ -513,7 +513,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    const RecordingStatus recording = m_doc.CurrentRecording();
+    const RecordingStatus recording = m_doc.Recording().Current();
     if (recording.active) {
         const std::string question =
             "Recording to " + recording.path + " is in progress.\n\nStop recording and exit?";
@@ -522,7 +522,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             return;
         }
         // Stopped between two records: the file ends with a whole record.
-        m_doc.StopRecording();
+        m_doc.Recording().Stop();
     }
     event->accept();
 }

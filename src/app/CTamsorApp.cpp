@@ -49,7 +49,7 @@ bool CTamsorApp::Start(bool show) {
     m_navigationFollower = std::make_unique<CNavigationFollower>(*m_doc, *m_navigation);
     m_navigationFollower->SetOverride(m_navigationOverride);
     // Products are written beside the window while it processes the next ping.
-    m_doc->SetProductThread(true);
+    m_doc->Recording().Recorder().SetProductThread(true);
     // The window serves input and timers between the turns of a live ping.
     DocumentOptions options;
     options.livePingInTurns = true;

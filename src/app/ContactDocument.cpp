@@ -47,7 +47,7 @@ Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
         input.recording = doc.Playback().Player().Path();
         input.recordCounter = doc.Playback().Player().Record().fields.recordCounter;
         input.recordOffset = doc.Playback().Player().ShownRecordStart();
-    } else if (const RecordingStatus recording = doc.CurrentRecording(); recording.active) {
+    } else if (const RecordingStatus recording = doc.Recording().Current(); recording.active) {
         input.recording = recording.path;
     }
     input.mounting = doc.GetSettings().mounting;
@@ -58,7 +58,7 @@ std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
     if (doc.IsPlayback() && doc.Playback().Player().IsOpen()) {
         return contacts::ContactsPathBeside(doc.Playback().Player().Path());
     }
-    if (const RecordingStatus recording = doc.CurrentRecording();
+    if (const RecordingStatus recording = doc.Recording().Current();
         recording.active && !recording.path.empty()) {
         return contacts::ContactsPathBeside(recording.path);
     }

@@ -39,7 +39,7 @@ void CContactsController::FollowFile() {
 
 void CContactsController::OnPingProcessed() {
     // The day's file changes at midnight; the rest follow the document's own events.
-    if (!m_path.empty() && !m_doc.IsPlayback() && !m_doc.CurrentRecording().active) {
+    if (!m_path.empty() && !m_doc.IsPlayback() && !m_doc.Recording().Current().active) {
         FollowFile();
     }
 }

@@ -149,7 +149,7 @@ void CMainFrame::RefreshLinkStatus() {
 void CMainFrame::RefreshInfoPanel() {
     m_info->UpdateInfo(CollectInfoTexts(m_doc));
     m_info->ShowMapPosition(m_doc, m_view != nullptr ? m_view->Readout() : PointerReadout{});
-    m_info->ShowRecording(m_doc.CurrentRecording());
+    m_info->ShowRecording(m_doc.Recording().Current());
 }
 
 void CMainFrame::RefreshControlBars() {

@@ -208,12 +208,12 @@ TEST_P(AssemblyTest, CombinedImageHoldsTheFullCircleFromTheCentreOfHeadZero) {
     for (int r = 0; r < 4 * t + kWrapMarginRows; ++r) {
         const Source s = ExpectedSource(r, beams, up);
         const float mark = MarkingProcessing::Mark(s.head, s.row);
-        ASSERT_EQ(doc->CombinedImageAt(r, 0), mark) << "row " << r;
-        ASSERT_EQ(doc->CombinedImageAt(r, 499), mark) << "row " << r;
+        ASSERT_EQ(doc->Combined().At(r, 0), mark) << "row " << r;
+        ASSERT_EQ(doc->Combined().At(r, 499), mark) << "row " << r;
     }
     // The wrap-around margin repeats the first ten rows.
     for (int r = 0; r < kWrapMarginRows; ++r) {
-        EXPECT_EQ(doc->CombinedImageAt(4 * t + r, 0), doc->CombinedImageAt(r, 0));
+        EXPECT_EQ(doc->Combined().At(4 * t + r, 0), doc->Combined().At(r, 0));
     }
 }
 
@@ -272,8 +272,8 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
             std::vector<float> rows(kCombinedBeams);
             std::vector<float> profile(kCombinedBeams);
             for (int r = 0; r < kCombinedBeams; ++r) {
-                rows[static_cast<std::size_t>(r)] = doc->CombinedImageAt(r, 0);
-                profile[static_cast<std::size_t>(r)] = doc->CombinedProfile()[static_cast<std::size_t>(r)];
+                rows[static_cast<std::size_t>(r)] = doc->Combined().At(r, 0);
+                profile[static_cast<std::size_t>(r)] = doc->Combined().Profile()[static_cast<std::size_t>(r)];
             }
             if (p + 1 < patterns.size()) {
                 processing.nextFresh = patterns[p + 1];
@@ -306,11 +306,11 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
             copy(0, f, j + kWrapMarginRows, 4 * t - j);
 
             for (int r = 0; r < kCombinedBeams; ++r) {
-                ASSERT_EQ(doc->CombinedImageAt(r, 0), rows[static_cast<std::size_t>(r)])
+                ASSERT_EQ(doc->Combined().At(r, 0), rows[static_cast<std::size_t>(r)])
                     << "row " << r << " up " << up;
-                ASSERT_EQ(doc->CombinedImageAt(r, 499), rows[static_cast<std::size_t>(r)]) << "row " << r;
+                ASSERT_EQ(doc->Combined().At(r, 499), rows[static_cast<std::size_t>(r)]) << "row " << r;
                 // Inside the circle the marks are out of range and cleaned up; past it they stay.
-                ASSERT_EQ(doc->CombinedProfile()[static_cast<std::size_t>(r)],
+                ASSERT_EQ(doc->Combined().Profile()[static_cast<std::size_t>(r)],
                           r < 4 * t ? 0.0f : profile[static_cast<std::size_t>(r)])
                     << "row " << r;
             }
@@ -324,13 +324,13 @@ TEST_F(DocumentTest, BeamTestModeLeavesTheCombinedImageAlone) {
     Start();
     doc->EditSettings([](Settings& s) { s.sonar.displayMode = kDisplayModePolar; });
     EnterPing();
-    const float shown = doc->CombinedImageAt(5, 5);
+    const float shown = doc->Combined().At(5, 5);
     ASSERT_NE(shown, 0.0f);
     processing.processed = {};
     doc->EditSettings([](Settings& s) { s.sonar.displayMode = kDisplayModeBeamTest; });
     const int refreshes = world.op.m_pingsProcessed;
     EnterPing();
-    EXPECT_EQ(doc->CombinedImageAt(5, 5), shown);
+    EXPECT_EQ(doc->Combined().At(5, 5), shown);
     EXPECT_EQ(processing.processed, (std::array<int, kHeadCount>{}));
     EXPECT_EQ(world.op.m_pingsProcessed, refreshes + 1);
 }
@@ -372,7 +372,7 @@ TEST_F(DocumentTest, ProfileCleanUpDropsPointsAtTheEnds) {
         processing.points[{source.head, source.row}] = points[static_cast<std::size_t>(r)];
     }
     EnterPing();
-    const auto profile = doc->CombinedProfile();
+    const auto profile = doc->Combined().Profile();
     EXPECT_EQ(profile[0], 0.0f);
     EXPECT_EQ(profile[1], 498.5f);
     EXPECT_EQ(profile[2], 0.0f);
@@ -401,7 +401,7 @@ TEST_F(DocumentTest, TitleShowsTheRecordingFileAndItsSize) {
     EXPECT_EQ(world.op.m_titles.back(), "Real Time");
     // Two beam records of 1440 beams x 500 samples: 2 x (2048 + 720000) bytes.
     const std::string path = (folder / "rec.B96").string();
-    ASSERT_TRUE(doc->StartRecording(RecordKind::Beam, path));
+    ASSERT_TRUE(doc->Recording().Start(RecordKind::Beam, path));
     EnterPing();
     EnterPing();
     EXPECT_EQ(world.op.m_titles.back(), path + "    ___1.4 M Bytes");
@@ -426,14 +426,14 @@ TEST_F(DocumentTest, RealTimeLeavesPlaybackAndClearsTheImage) {
     Start();
     ASSERT_TRUE(doc->OpenPlayback(Recording(1)));
     ASSERT_EQ(doc->Playback().Step(), StepResult::Ping);
-    ASSERT_NE(doc->CombinedImageAt(3, 3), 0.0f);
+    ASSERT_NE(doc->Combined().At(3, 3), 0.0f);
     ASSERT_EQ(doc->Head(2).m_newData, 1);
     ASSERT_EQ(doc->Head(2).m_pingCounter, 1);
     const std::uint64_t clears = doc->ClearVersion();
     doc->OnRealTime();
     EXPECT_FALSE(doc->IsPlayback());
-    EXPECT_EQ(doc->CombinedImageAt(3, 3), 0.0f);
-    EXPECT_EQ(doc->CombinedProfile()[3], 0.0f);
+    EXPECT_EQ(doc->Combined().At(3, 3), 0.0f);
+    EXPECT_EQ(doc->Combined().Profile()[3], 0.0f);
     EXPECT_NE(doc->ClearVersion(), clears);
     EXPECT_EQ(doc->Head(2).m_newData, 0);
     EXPECT_EQ(doc->Head(2).m_pingCounter, 0);

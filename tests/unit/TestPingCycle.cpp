@@ -430,7 +430,7 @@ TEST_F(PingCycle, APingKeepsTheRangeItWasRequestedWith) {
     test::RecordingFolder folder;
     const std::string path = folder / "range.R96";
     Connect();
-    ASSERT_TRUE(doc->StartRecording(RecordKind::Raw, path));
+    ASSERT_TRUE(doc->Recording().Start(RecordKind::Raw, path));
     bool changed = false;
     head.fault = [&](int block, long long, std::vector<std::uint8_t>&) {
         if (block == 64 && !changed) {
@@ -457,7 +457,7 @@ TEST_F(PingCycle, APingKeepsTheRangeItWasRequestedWith) {
         ASSERT_GE(record.size(), static_cast<std::size_t>(kRecordHeaderSize));
         sent.push_back(ReadRecordHeader(std::span(record).first<kRecordHeaderSize>()).rangeM);
     }
-    doc->StopRecording();
+    doc->Recording().Stop();
     EXPECT_EQ(requested, (std::vector<std::uint8_t>{10, 20}));
     EXPECT_EQ(drawn, (std::vector<float>{10.0f, 20.0f}));
     EXPECT_EQ(sent, (std::vector<float>{10.0f, 20.0f}));
@@ -633,7 +633,7 @@ TEST_F(PingCycle, APingInTurnsGivesThePictureOfAPingAtOnce) {
     otherWorld.timers.FireNext([&](int timer) { atOnce->OnTimer(timer); });
     otherWorld.timers.FireNext([&](int timer) { atOnce->OnTimer(timer); });
     ASSERT_EQ(atOnce->Head(3).m_pingCounter, 1);
-    EXPECT_TRUE(std::ranges::equal(doc->CombinedImage(), atOnce->CombinedImage()));
+    EXPECT_TRUE(std::ranges::equal(doc->Combined().Image(), atOnce->Combined().Image()));
 
     while (Fire() != kPingTimer) {
     }
@@ -667,7 +667,7 @@ TEST_F(PingCycle, TheBeamRecordOfAPingHoldsItsPicture) {
     for (int b = 0; b < beams; ++b) {
         for (int s = 0; s < samples; ++s) {
             const std::size_t at = kRecordDataOffset + static_cast<std::size_t>(b * samples + s);
-            differing += record[at] != SampleByte(doc->CombinedImageAt(b, s)) ? 1 : 0;
+            differing += record[at] != SampleByte(doc->Combined().At(b, s)) ? 1 : 0;
         }
     }
     EXPECT_EQ(differing, 0);

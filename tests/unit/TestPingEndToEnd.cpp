@@ -30,8 +30,8 @@ Found Brightest(const CTamsorDoc& doc, int rows, int samples) {
     float best = 0.0f;
     for (int r = 0; r < rows; ++r) {
         for (int s = 0; s < samples; ++s) {
-            if (doc.CombinedImageAt(r, s) > best) {
-                best = doc.CombinedImageAt(r, s);
+            if (doc.Combined().At(r, s) > best) {
+                best = doc.Combined().At(r, s);
                 found = {r, s};
             }
         }
@@ -42,7 +42,7 @@ Found Brightest(const CTamsorDoc& doc, int rows, int samples) {
     float sum = 0.0f;
     for (int r = std::max(found.row - 2, 0); r <= std::min(found.row + 2, rows - 1) && found.row >= 0; ++r) {
         for (int s = 0; s < samples; ++s) {
-            const float v = doc.CombinedImageAt(r, s);
+            const float v = doc.Combined().At(r, s);
             if (v >= 0.8f * best) {
                 weight += v;
                 sum += v * static_cast<float>(s);
@@ -314,7 +314,7 @@ TEST(PingEndToEnd, SeabedRingGivesProfilePointsAtItsRangeInEveryHead) {
                 }
                 const int rows = doc->CombinedBeamCount();
                 const ProfileCheck combined =
-                    CheckProfile(doc->CombinedProfile().data(), rows, ringSample, tolerance);
+                    CheckProfile(doc->Combined().Profile().data(), rows, ringSample, tolerance);
                 EXPECT_EQ(combined.far, 0);
                 EXPECT_GE(ShareAtRing(combined, rows), combinedFloor);
             }
@@ -357,11 +357,11 @@ TEST(PingEndToEnd, ThinSeabedRingGivesSparsePointsAtItsRange) {
             }
             const int rows = doc->CombinedBeamCount();
             const ProfileCheck combined =
-                CheckProfile(doc->CombinedProfile().data(), rows, kRingSample, kSpeckleSamples);
+                CheckProfile(doc->Combined().Profile().data(), rows, kRingSample, kSpeckleSamples);
             EXPECT_EQ(combined.far, 0);
             EXPECT_NEAR(combined.median, 0.0f, kMedianSamples);
             for (int q = 0; q < kHeadCount; ++q) {
-                const ProfileCheck quadrant = CheckProfile(doc->CombinedProfile().data() + q * rows / 4,
+                const ProfileCheck quadrant = CheckProfile(doc->Combined().Profile().data() + q * rows / 4,
                                                            rows / 4, kRingSample, kSpeckleSamples);
                 EXPECT_GT(quadrant.points, 0) << "quadrant " << q;
             }

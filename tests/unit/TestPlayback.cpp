@@ -219,9 +219,9 @@ TEST(Playback, CopyEqualsTheOriginalIncludingItsExtensionBlock) {
     WriteFile(f.folder / "orig.R96", original);
     CTamsorDoc& doc = *f.doc;
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "orig.R96"));
-    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, f.folder / "copy.R96"));
+    ASSERT_TRUE(doc.Recording().Start(RecordKind::Raw, f.folder / "copy.R96"));
     EXPECT_EQ(f.PlaySteps(3), 3);
-    doc.StopRecording();
+    doc.Recording().Stop();
     const Bytes copy = ReadFile(f.folder / "copy.R96");
     ASSERT_EQ(copy.size(), original.size());
     // Byte for byte, except the previous-length chain, which the copy continues.
@@ -268,7 +268,7 @@ TEST(Playback, OpeningForgetsTheLivePictureAndTimes) {
     live.acquisitionTimeMs = 99.0f;
     doc.EnterPing(live);
     const auto blank = [&] {
-        return std::ranges::all_of(doc.CombinedImage(), [](float v) { return v == 0.0f; });
+        return std::ranges::all_of(doc.Combined().Image(), [](float v) { return v == 0.0f; });
     };
     ASSERT_FALSE(blank());
     ASSERT_EQ(doc.Head(0).m_newData, 1);
@@ -528,10 +528,10 @@ TEST(Playback, ConversionWritesOneProductRecordPerPlayedPing) {
     CTamsorDoc& doc = *f.doc;
     WriteFile(f.folder / "c.R96", ThreeRecords());
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "c.R96"));
-    ASSERT_TRUE(doc.StartRecording(RecordKind::Point, f.folder / "c.P96"));
+    ASSERT_TRUE(doc.Recording().Start(RecordKind::Point, f.folder / "c.P96"));
     doc.EditSettings([](Settings& s) { s.system.udpOutputPoint = 1; });
     EXPECT_EQ(f.PlaySteps(3), 3);
-    doc.StopRecording();
+    doc.Recording().Stop();
     const Bytes points = ReadFile(f.folder / "c.P96");
     const std::size_t record = 2048 + 1440 * 8 + 12;
     ASSERT_EQ(points.size(), 3 * record);

@@ -18,11 +18,11 @@ namespace {
 // Both products to UDP and the beam records to a file, from live pings.
 struct ProductRun {
     explicit ProductRun(bool threaded) : f("UdpOutputP96=1\nUdpOutputB96=1\n") {
-        f.doc->SetProductThread(threaded);
+        f.doc->Recording().Recorder().SetProductThread(threaded);
         f.world.datagrams.m_sent.clear();
-        EXPECT_TRUE(f.doc->StartRecording(RecordKind::Beam, f.folder / "beams.B96"));
+        EXPECT_TRUE(f.doc->Recording().Start(RecordKind::Beam, f.folder / "beams.B96"));
         f.RunLivePings(4);
-        f.doc->FinishProducts();
+        f.doc->Recording().Recorder().FinishProducts();
     }
     DocFixture f;
 };
@@ -40,24 +40,24 @@ TEST(ProductWriter, RecordsWrittenBesideTheDocumentEqualThoseWrittenInline) {
     for (std::size_t i = 0; i < sent.size(); ++i) {
         EXPECT_EQ(sent[i].bytes, expected[i].bytes) << i;
     }
-    EXPECT_EQ(threaded.f.doc->Recorder().RecordFileBytes(), file.size());
+    EXPECT_EQ(threaded.f.doc->Recording().Recorder().RecordFileBytes(), file.size());
 }
 
 TEST(ProductWriter, WriteErrorBesideTheDocumentStopsTheRecordingWithItsMessages) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    doc.SetProductThread(true);
+    doc.Recording().Recorder().SetProductThread(true);
     const std::string path = f.folder / "full.P96";
     const std::size_t whole = 2048 + 1440 * 8 + doc.NavigationSentence().size();
     {
         const FileSizeLimit limit(2 * whole + whole / 2);
         ASSERT_TRUE(limit.Set());
-        ASSERT_TRUE(doc.StartRecording(RecordKind::Point, path));
+        ASSERT_TRUE(doc.Recording().Start(RecordKind::Point, path));
         f.RunLivePings(4);
-        doc.FinishProducts();
+        doc.Recording().Recorder().FinishProducts();
     }
 
-    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_FALSE(doc.Recording().Recorder().AnyRecording());
     ASSERT_GE(f.world.op.m_messages.size(), 2u);
     EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");
     EXPECT_EQ(

@@ -37,7 +37,7 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     const std::string path = f.folder / "live.R96";
-    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, path));
+    ASSERT_TRUE(doc.Recording().Start(RecordKind::Raw, path));
     EXPECT_EQ(doc.Title(), "Real Time -- Recording to File: " + path);
     f.world.link.m_sent.clear();
 
@@ -56,7 +56,7 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
         f.RunLivePings(1);
         liveSamples.push_back(doc.Head(2).m_rawSamples);
     }
-    doc.StopRecording();
+    doc.Recording().Stop();
     EXPECT_EQ(doc.Title(), "Real Time");
 
     const Bytes file = ReadFile(path);
@@ -134,7 +134,7 @@ TEST(Recording, EachLivePingCarriesTheFixOfItsRequest) {
         return responder(packet);
     };
     const std::string path = f.folder / "fixes.R96";
-    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, path));
+    ASSERT_TRUE(doc.Recording().Start(RecordKind::Raw, path));
 
     struct Ping {
         int postedBefore; ///< fix posted before the ping is run, -1 none
@@ -167,7 +167,7 @@ TEST(Recording, EachLivePingCarriesTheFixOfItsRequest) {
         const Bytes& record = f.world.datagrams.m_sent.back().bytes;
         EXPECT_TRUE(std::equal(sentence.rbegin(), sentence.rend(), record.rbegin())) << "UDP point record";
     }
-    doc.StopRecording();
+    doc.Recording().Stop();
     EXPECT_EQ(RecordSentences(ReadFile(path)), sentences);
 }
 
@@ -175,11 +175,11 @@ TEST(Recording, AbandonedPingLeavesNoRecord) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     const std::string path = f.folder / "cut.R96";
-    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, path));
+    ASSERT_TRUE(doc.Recording().Start(RecordKind::Raw, path));
     f.RunLivePings(1);
     f.abandonAt = 40;
     f.RunLivePings(2);
-    doc.StopRecording();
+    doc.Recording().Stop();
     const std::size_t whole = kRaw1000;
     const Bytes file = ReadFile(path);
     ASSERT_EQ(file.size(), 3 * whole);
@@ -203,14 +203,14 @@ TEST(Recording, CommandsProposeRefuseAndTitle) {
     EXPECT_EQ(op.m_dialogs[0].proposedName, "07DEC2026-114139.B96");
     EXPECT_EQ(op.m_dialogs[0].filterText, "Sonar Beam Data File: (*.B96)");
     EXPECT_EQ(op.m_dialogs[0].filterPattern, "*.B96");
-    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_FALSE(doc.Recording().Recorder().AnyRecording());
 
     const std::string sub = f.folder / "sub";
     std::filesystem::create_directories(sub);
     op.m_dialogAnswers.push_back(sub + "/a.P96");
     Command(doc, kCmdRecordP96);
     EXPECT_EQ(op.m_dialogs.back().filterText, "Sonar Profile Points Data File: (*.P96)");
-    EXPECT_TRUE(doc.Recorder().IsRecording(RecordKind::Point));
+    EXPECT_TRUE(doc.Recording().Recorder().IsRecording(RecordKind::Point));
     EXPECT_EQ(doc.System().writeFolder, sub + "/");
     EXPECT_EQ(doc.Title(), "Real Time -- Recording to File: " + sub + "/a.P96");
     ExpectState(doc, kCmdRecordR96, false, false);
@@ -226,7 +226,7 @@ TEST(Recording, CommandsProposeRefuseAndTitle) {
 
     // The same command again stops it.
     Command(doc, kCmdRecordP96);
-    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_FALSE(doc.Recording().Recorder().AnyRecording());
     EXPECT_EQ(doc.Title(), "Real Time");
     ExpectState(doc, kCmdRecordR96, true, false);
 
@@ -236,7 +236,7 @@ TEST(Recording, CommandsProposeRefuseAndTitle) {
     Command(doc, kCmdRecordR96);
     ASSERT_EQ(op.m_messages.size(), 2u);
     EXPECT_EQ(op.m_messages[1], "Error Opening File!");
-    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_FALSE(doc.Recording().Recorder().AnyRecording());
     EXPECT_EQ(doc.Title(), "Real Time");
 }
 
@@ -254,7 +254,7 @@ TEST(Recording, CopyDuringPlaybackIsProposedAndThePlayedNameRefused) {
     Command(doc, kCmdRecordR96);
     EXPECT_EQ(op.m_dialogs.back().proposedName, "Copy of played.R96");
     EXPECT_EQ(op.m_messages.back(), "Can't write in this file ...\nThis file is used as playback!   ");
-    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_FALSE(doc.Recording().Recorder().AnyRecording());
 
     op.m_dialogAnswers.push_back(f.folder / "conv.B96");
     Command(doc, kCmdRecordB96);
@@ -308,7 +308,7 @@ TEST(Recording, SizeLimitRollsOverToANewFileWithoutReplacingOne) {
         s.system.writeFolder = f.folder.Folder();
     });
     const std::string first = f.folder / "first.R96";
-    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, first));
+    ASSERT_TRUE(doc.Recording().Start(RecordKind::Raw, first));
     f.RunLivePings(1);
     const std::size_t whole = kRaw1000;
     // A file that already carries the name the roll-over would take is not replaced.
@@ -318,7 +318,7 @@ TEST(Recording, SizeLimitRollsOverToANewFileWithoutReplacingOne) {
     // A sparse file past the limit without writing half a gigabyte.
     std::filesystem::resize_file(first, 536870913);
     f.RunLivePings(2);
-    doc.StopRecording();
+    doc.Recording().Stop();
     EXPECT_EQ(std::filesystem::file_size(first), 536870913u);
     EXPECT_EQ(ReadFile(taken), (Bytes{1, 2, 3}));
     const std::string next = f.folder / "07DEC2026-120001-2.R96";
@@ -333,9 +333,9 @@ TEST(Recording, WriteErrorStopsTheRecordingWithAMessage) {
     if (!std::filesystem::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
     }
-    ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, "/dev/full"));
+    ASSERT_TRUE(doc.Recording().Start(RecordKind::Raw, "/dev/full"));
     f.RunLivePings(2);
-    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_FALSE(doc.Recording().Recorder().AnyRecording());
     ASSERT_GE(f.world.op.m_messages.size(), 2u);
     EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");
     EXPECT_EQ(doc.Title(), "Real Time");
@@ -350,11 +350,11 @@ TEST(Recording, RecordsBeforeAWriteErrorStayWhole) {
     {
         const FileSizeLimit limit(2 * whole + whole / 2);
         ASSERT_TRUE(limit.Set());
-        ASSERT_TRUE(doc.StartRecording(RecordKind::Raw, path));
+        ASSERT_TRUE(doc.Recording().Start(RecordKind::Raw, path));
         f.RunLivePings(4);
     }
 
-    EXPECT_FALSE(doc.Recorder().AnyRecording());
+    EXPECT_FALSE(doc.Recording().Recorder().AnyRecording());
     EXPECT_EQ(f.world.op.m_messages.back(), "Error Writing File!");
     EXPECT_EQ(std::filesystem::file_size(path), 2 * whole);
     ASSERT_TRUE(doc.OpenPlayback(path));

@@ -424,8 +424,8 @@ TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
     float best = 0.0f;
     for (int r = 0; r < rows; ++r) {
         for (int s = 0; s < 1000; ++s) {
-            if (doc->CombinedImageAt(r, s) > best) {
-                best = doc->CombinedImageAt(r, s);
+            if (doc->Combined().At(r, s) > best) {
+                best = doc->Combined().At(r, s);
                 bestRow = r;
                 bestSample = s;
             }

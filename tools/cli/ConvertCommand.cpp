@@ -271,20 +271,20 @@ int ConvertOne(const ConvertOptions& options, const CommonOptions& common, Conve
     HeadlessDocument headless(common, false, false, {}, 0, options.jobs > 0 ? options.jobs - 1 : -1);
     CTamsorDoc& doc = *headless.doc;
     // On one core the records are written as they are built, not by a thread of their own.
-    doc.SetProductThread(options.jobs != 1);
+    doc.Recording().Recorder().SetProductThread(options.jobs != 1);
     PlayRecordingOnce(doc, input);
     CreatedOutputs created;
     ProductFiles files(p96, b96, created);
-    doc.SetProductSink(&files);
+    doc.Recording().Recorder().SetProductSink(&files);
     const std::unique_ptr<MapFileWriter> map = StartXyz(doc, options, xyz);
     // The text layout's file exists from the start; a map layout's from its first point.
     created.Created(map ? std::string() : xyz);
     const auto start = std::chrono::steady_clock::now();
     tally.pings = PlayAll(doc, options, files);
-    doc.FinishProducts();
+    doc.Recording().Recorder().FinishProducts();
     headless.FlushDatagrams();
     tally.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    doc.SetProductSink(nullptr);
+    doc.Recording().Recorder().SetProductSink(nullptr);
     if (!files.Error().empty()) {
         throw Failure("write error: " + files.Error());
     }

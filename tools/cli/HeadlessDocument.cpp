@@ -30,7 +30,7 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
         ports.timers = timers.get();
     }
     doc = CTamsorDoc::Create(ports, workers);
-    doc->SetProductThread(true);
+    doc->Recording().Recorder().SetProductThread(true);
     if (link && !sonarHost.empty()) {
         doc->SetSonarOverride(sonarHost, sonarPort);
         link->Open();

@@ -59,10 +59,10 @@ std::uint64_t PlayIntoProducts(const CommonOptions& common, const std::string& p
         s.system.udpOutputBeam = 0;
         s.system.udpOutputPoint = 0;
     });
-    doc.SetProductThread(cores != 1);
+    doc.Recording().Recorder().SetProductThread(cores != 1);
     const CPlayer& player = PlayRecordingOnce(doc, path);
     TakerSink sink(kind, take);
-    doc.SetProductSink(&sink);
+    doc.Recording().Recorder().SetProductSink(&sink);
     std::uint64_t pings = 0;
     for (StepResult result = doc.Playback().Step(); result != StepResult::AtEnd && result != StepResult::Idle;
          result = doc.Playback().Step()) {
@@ -76,8 +76,8 @@ std::uint64_t PlayIntoProducts(const CommonOptions& common, const std::string& p
             }
         }
     }
-    doc.FinishProducts();
-    doc.SetProductSink(nullptr);
+    doc.Recording().Recorder().FinishProducts();
+    doc.Recording().Recorder().SetProductSink(nullptr);
     sink.RethrowFailure();
     return pings;
 }

@@ -62,7 +62,7 @@ void RunUntilDone(CTamsorDoc& doc, const RecordOptions& options, RecordWatch& wa
                            : static_cast<double>(watch.clock.elapsed()) / (options.durationS * 1000.0);
             DrawProgress("recording", share);
         }
-        if (!doc.Recorder().IsRecording(RecordKind::Raw)) {
+        if (!doc.Recording().Recorder().IsRecording(RecordKind::Raw)) {
             QCoreApplication::quit();
         }
     });
@@ -149,16 +149,16 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     StartNavigation(headless, options);
     // The link writes every whole ping from the next one on and stops by itself at the count.
     const auto target = static_cast<std::uint64_t>(options.pings);
-    if (!doc.StartRecording(RecordKind::Raw, options.output, target)) {
+    if (!doc.Recording().Start(RecordKind::Raw, options.output, target)) {
         throw Failure("cannot record to " + options.output);
     }
     RecordWatch watch;
     RunUntilDone(doc, options, watch);
     const qint64 endMs = watch.clock.elapsed();
     const RawRecordingState state = doc.Live().SonarLink()->Recording();
-    doc.StopRecording();
+    doc.Recording().Stop();
     // The UDP output's last records leave whole before the socket closes.
-    doc.FinishProducts();
+    doc.Recording().Recorder().FinishProducts();
     headless.FlushDatagrams();
     doc.CloseSockets();
     const LinkStats stats = doc.Live().SonarLink()->Stats();

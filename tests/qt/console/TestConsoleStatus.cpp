@@ -60,10 +60,10 @@ TEST_F(StatusTest, LinkAndRecordingAreShownAsTheDiagnosticsSeeThem) {
     EXPECT_EQ(Diag(1101), QStringLiteral(":   0.0"));
 
     const std::string path = Folder() + "points.P96";
-    ASSERT_TRUE(m_doc->StartRecording(RecordKind::Point, path));
+    ASSERT_TRUE(m_doc->Recording().Start(RecordKind::Point, path));
     EXPECT_EQ(Info().RecordingPane()->text(), QStringLiteral("Recording: points.P96  0.0 MB"));
     EXPECT_EQ(Info().RecordingPane()->toolTip(), QString::fromStdString(path));
-    m_doc->StopRecording();
+    m_doc->Recording().Stop();
     EXPECT_EQ(Info().RecordingPane()->text(), QStringLiteral("Not recording"));
 }
 
@@ -145,7 +145,7 @@ TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
 
 TEST_F(StatusTest, ExitWhileRecordingAsksAndLeavesTheFileWhole) {
     const std::string path = Folder() + "exit.P96";
-    ASSERT_TRUE(m_doc->StartRecording(RecordKind::Point, path));
+    ASSERT_TRUE(m_doc->Recording().Start(RecordKind::Point, path));
     const TestPing ping;
     ping.EnterInto(*m_doc);
     ping.EnterInto(*m_doc);
@@ -153,12 +153,12 @@ TEST_F(StatusTest, ExitWhileRecordingAsksAndLeavesTheFileWhole) {
     EXPECT_FALSE(m_frame->close());
     ASSERT_EQ(m_operator.m_questions.size(), 1u);
     EXPECT_NE(m_operator.m_questions[0].find(path), std::string::npos);
-    EXPECT_TRUE(m_doc->Recorder().AnyRecording());
+    EXPECT_TRUE(m_doc->Recording().Recorder().AnyRecording());
 
     m_operator.m_answerYes = true;
     EXPECT_TRUE(m_frame->close());
-    EXPECT_FALSE(m_doc->Recorder().AnyRecording());
-    EXPECT_FALSE(m_doc->Recorder().FileIsOpen());
+    EXPECT_FALSE(m_doc->Recording().Recorder().AnyRecording());
+    EXPECT_FALSE(m_doc->Recording().Recorder().FileIsOpen());
     // Two whole point records of 1440 beams.
     EXPECT_EQ(QFileInfo(QString::fromStdString(path)).size(), 2 * (2048 + 1440 * 8));
 }

@@ -31,12 +31,12 @@ CServeRawPlayback::CServeRawPlayback(const CommonOptions& common, RecordHandler 
       m_headless(std::make_unique<HeadlessDocument>(common, false, false)) {
     CTamsorDoc& doc = *m_headless->doc;
     // Records reach the taker before the next ping is processed, on this thread.
-    doc.SetProductThread(false);
-    doc.SetProductSink(m_taker.get());
+    doc.Recording().Recorder().SetProductThread(false);
+    doc.Recording().Recorder().SetProductSink(m_taker.get());
 }
 
 CServeRawPlayback::~CServeRawPlayback() {
-    m_headless->doc->SetProductSink(nullptr);
+    m_headless->doc->Recording().Recorder().SetProductSink(nullptr);
 }
 
 void CServeRawPlayback::Open(const std::string& path) {
