@@ -54,11 +54,13 @@ void CTamsorDoc::ResumeAfterCancel(bool wasPlayback) {
     }
     if (wasPlayback) {
         timers->Arm(kPlaybackTimer, m_playback.NextStepDelayMs());
-    } else if (m_live.Link().connected) {
-        timers->Arm(kPingTimer, System().pingDelayMs);
-    } else {
-        timers->Arm(kWatchdogTimer, kWatchdogMs);
+        return;
     }
+    if (m_live.Link().connected) {
+        timers->Arm(kPingTimer, System().pingDelayMs);
+    }
+    // A head that falls silent after the dialog is noticed as it would have been before it.
+    timers->Arm(kWatchdogTimer, kWatchdogMs);
 }
 
 bool CTamsorDoc::RefusePlayback(const char* text, bool wasPlayback) {

@@ -67,9 +67,9 @@ TEST(RecordingJob, ProposesTheHostsNamesAndRefusesThePlayedFile) {
         RecordKind kind;
         const char* proposed;
     };
-    for (const Case& c : {Case{false, RecordKind::Raw, "NOW.R96"}, Case{false, RecordKind::Point, "NOW.P96"},
-                          Case{true, RecordKind::Raw, "Copy of played.R96"},
-                          Case{true, RecordKind::Beam, "NOW.B96"}}) {
+    for (const Case& c :
+         {Case{false, RecordKind::Raw, "NOW.R96"}, Case{false, RecordKind::Point, "NOW.P96"},
+          Case{true, RecordKind::Raw, "Copy of played.R96"}, Case{true, RecordKind::Beam, "NOW.B96"}}) {
         host.playing = c.playing;
         world.op.m_dialogAnswers.push_back(std::nullopt);
         recording.OnRecord(c.kind);

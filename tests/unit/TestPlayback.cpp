@@ -341,6 +341,7 @@ TEST(Playback, CancellingTheOpenDialogResumesWhatRan) {
     EXPECT_EQ(f.world.op.m_dialogs.back().title, "Open Data File:");
     EXPECT_EQ(f.world.op.m_dialogs.back().filterText, "Sonar Data Files: (*.R96) ");
     EXPECT_TRUE(f.world.timers.IsArmed(kPingTimer));
+    EXPECT_TRUE(f.world.timers.IsArmed(kWatchdogTimer));
 
     WriteFile(f.folder / "p.R96", ThreeRecords());
     f.world.op.m_dialogAnswers.push_back(f.folder / "p.R96");
