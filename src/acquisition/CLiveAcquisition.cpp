@@ -80,6 +80,23 @@ void CLiveAcquisition::SetFixes(const CFixStore* fixes) {
     }
 }
 
+void CLiveAcquisition::SetAddressOverride(const std::string& host, std::uint16_t port) {
+    m_hostOverride = host;
+    m_portOverride = port;
+}
+
+std::string CLiveAcquisition::SonarHost(const SystemSettings& system) const {
+    return m_hostOverride.empty() ? system.sonarAddress : m_hostOverride;
+}
+
+std::uint16_t CLiveAcquisition::SonarPort(const SystemSettings& system) const {
+    if (m_portOverride != 0) {
+        return m_portOverride;
+    }
+    const int port = system.sonarPort;
+    return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : kSonarTcpPort;
+}
+
 void CLiveAcquisition::FollowHold(bool held) {
     StopTimer(kWatchdogTimer);
     const bool live = !m_host.Playing() && m_link;

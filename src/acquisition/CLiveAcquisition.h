@@ -8,10 +8,12 @@
 
 #include "acquisition/CSonarLink.h"
 #include "acquisition/DocumentTypes.h"
+#include "config/SettingsValues.h"
 #include "ports/Ports.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace vexar {
 
@@ -63,6 +65,11 @@ public:
     /// request (not owned: the program owns the store and the source that feeds it, and keeps
     /// them until the document is gone). Null: live pings carry no sentence.
     void SetFixes(const CFixStore* fixes);
+    /// "--sonar ADDR[:PORT]" of this run: used instead of the settings, never saved.
+    void SetAddressOverride(const std::string& host, std::uint16_t port);
+    /// The head's address and port in use: the settings', unless overridden for this run.
+    std::string SonarHost(const SystemSettings& system) const;
+    std::uint16_t SonarPort(const SystemSettings& system) const;
 
     /// (Re)starts the link and the watchdog.
     void Start();
@@ -99,6 +106,8 @@ private:
     DocumentOptions m_options;
     std::unique_ptr<CSonarLink> m_link;
     const CFixStore* m_fixes = nullptr;
+    std::string m_hostOverride;
+    std::uint16_t m_portOverride = 0;
     LinkView m_view;
 
     std::uint64_t m_lastPingTick = 0; ///< the last live ping, or the start of acquisition

@@ -214,23 +214,6 @@ void CTamsorDoc::SaveOtherSettings() {
     SaveSettingsGroup(m_settingsPath, m_settings, SaveGroup::Other);
 }
 
-void CTamsorDoc::SetSonarOverride(const std::string& host, std::uint16_t port) {
-    m_sonarHostOverride = host;
-    m_sonarPortOverride = port;
-}
-
-std::string CTamsorDoc::SonarHost() const {
-    return m_sonarHostOverride.empty() ? System().sonarAddress : m_sonarHostOverride;
-}
-
-std::uint16_t CTamsorDoc::SonarPort() const {
-    if (m_sonarPortOverride != 0) {
-        return m_sonarPortOverride;
-    }
-    const int port = System().sonarPort;
-    return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : kSonarTcpPort;
-}
-
 // ---------------------------------------------------------------------------------------------
 // The picture
 

@@ -102,11 +102,6 @@ public:
     void SaveOtherSettings();
     const std::string& SettingsPath() const { return m_settingsPath; }
     const std::string& ProgramFolder() const { return m_programFolder; }
-    /// "--sonar ADDR[:PORT]" of this run: used instead of the settings, never saved.
-    void SetSonarOverride(const std::string& host, std::uint16_t port);
-    /// The head's address and port in use: the settings', unless overridden for this run.
-    std::string SonarHost() const;
-    std::uint16_t SonarPort() const;
     /// Values of the played record's header that differ from the settings, for display.
     const FileHeaderValues& FileValues() const { return m_fileValues; }
 
@@ -276,8 +271,6 @@ private:
     FileHeaderValues m_fileValues;
     std::string m_programFolder;
     std::string m_settingsPath;
-    std::string m_sonarHostOverride;
-    std::uint16_t m_sonarPortOverride = 0;
 
     DocMode m_mode = DocMode::Live;
     bool m_hold = false;

@@ -77,7 +77,7 @@ std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDo
     t[16] = playback ? FormatText(":   %.1f (%.1f) m/s", static_cast<double>(sonar.soundVelocity),
                                   static_cast<double>(doc.FileValues().soundVelocity))
                      : FormatText(":   %.1f (n/a) m/s", static_cast<double>(sonar.soundVelocity));
-    t[17] = ":   " + doc.SonarHost();
+    t[17] = ":   " + doc.Live().SonarHost(doc.System());
     t[18] = doc.Live().Link().connected ? ":   Yes" : ":   No";
     const LinkStats& link = doc.Live().Link().stats;
     t[19] = FormatText(":   %.1f", static_cast<double>(ShownPingRate(doc)));

@@ -40,8 +40,8 @@ LinkRequest CTamsorDoc::NextLinkRequest() {
     LinkRequest request;
     request.run = !IsPlayback();
     request.paused = m_hold;
-    request.host = SonarHost();
-    request.port = SonarPort();
+    request.host = m_live.SonarHost(System());
+    request.port = m_live.SonarPort(System());
     request.packet = m_heads[0].m_commandPacket;
     request.packet[kPacketBlockByte] = 0;
     request.blocksPerPing = BlocksPerPingFor(m_settings.sonar.samples);

@@ -42,7 +42,7 @@ bool CTamsorApp::Start(bool show) {
     ports.operatorPort = &m_operator;
     ports.linkRunner = m_linkThread.get();
     m_doc = CTamsorDoc::Create(ports);
-    m_doc->SetSonarOverride(m_sonarHost, m_sonarPort);
+    m_doc->Live().SetAddressOverride(m_sonarHost, m_sonarPort);
     // Every live ping carries the newest fix of the source the settings (or --nav) name.
     m_navigation = std::make_unique<CNavigationInput>(m_clock);
     m_doc->Live().SetFixes(&m_navigation->Store());

@@ -152,8 +152,14 @@ TEST_F(SettingsTest, SonarPortIsAPortOrElseTheHeadsOwn) {
                                                  {"65536", 4040}, {"-7", 4040}, {"many", 4040}};
     for (const auto& [text, port] : cases) {
         Write(std::string("[System]\nRemotePort_Sonar1=") + text + "\n");
-        EXPECT_EQ(Load()->SonarPort(), port) << text;
+        const auto doc = Load();
+        EXPECT_EQ(doc->Live().SonarPort(doc->System()), port) << text;
     }
+    // "--sonar" of one run goes before the file's address and port.
+    const auto doc = Load();
+    doc->Live().SetAddressOverride("127.0.0.1", 4242);
+    EXPECT_EQ(doc->Live().SonarHost(doc->System()), "127.0.0.1");
+    EXPECT_EQ(doc->Live().SonarPort(doc->System()), 4242);
 }
 
 TEST_F(SettingsTest, SamplesDisplayFlagsAndTables) {

@@ -32,7 +32,7 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
     doc = CTamsorDoc::Create(ports, workers);
     doc->Recording().Recorder().SetProductThread(true);
     if (link && !sonarHost.empty()) {
-        doc->SetSonarOverride(sonarHost, sonarPort);
+        doc->Live().SetAddressOverride(sonarHost, sonarPort);
         link->Open();
     }
     doc->OnNewDocument(ProgramFolder(), common.settingsPath);
