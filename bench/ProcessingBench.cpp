@@ -131,7 +131,7 @@ void BM_ProcessPing(benchmark::State& state) {
     state.counters["faults/ping"] =
         pings > 0 ? static_cast<double>(MinorFaults() - faultsBefore) / static_cast<double>(pings) : 0.0;
     state.counters["RSS_MB"] = static_cast<double>(ResidentKb()) / 1024.0;
-    state.counters["workers"] = doc->Workers().Workers();
+    state.counters["workers"] = doc->PingRoutine().Workers().Workers();
 }
 BENCHMARK(BM_ProcessPing)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 

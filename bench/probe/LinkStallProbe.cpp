@@ -92,7 +92,7 @@ void RunScenario(const Scenario& scenario, int seconds, const QString& settings)
     doc = CTamsorDoc::Create(ports);
     doc->Live().SetAddressOverride("127.0.0.1", port);
     doc->SetOptions(DocumentOptions{.restShare = 1.0, .livePingInTurns = true}); // as the console runs it
-    ViewStandIn view(*doc, doc->Workers());
+    ViewStandIn view(*doc, doc->PingRoutine().Workers());
     doc->Subscribe(view);
     doc->OnNewDocument(QDir::tempPath().toStdString() + "/", settings.toStdString());
 

@@ -14,16 +14,15 @@ std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int w
 }
 
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
-    : m_ports(ports),
-      m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1) : std::min(workers, kHeadCount - 1)),
-      m_recording(*this, ports), m_playback(*this, ports.clock, ports.timers), m_xyz(ports.operatorPort),
+    : m_ports(ports), m_ping(workers, ports.clock), m_recording(*this, ports),
+      m_playback(*this, ports.clock, ports.timers), m_xyz(ports.operatorPort),
       m_live(*this, ports, m_recording.Recorder().Chain()) {
     // The doc starts with every head upright and the start gain it has before the file is read.
     m_settings.sonar.transducerUp = 1;
     UpdateHeadAzimuths(m_settings.sonar);
     ResetPulseLength(m_settings.sonar);
     for (int k = 0; k < kHeadCount; ++k) {
-        COndrel& head = m_heads[static_cast<std::size_t>(k)];
+        COndrel& head = m_ping.Heads()[static_cast<std::size_t>(k)];
         head.m_headIndex = k;
         head.ResetCommandPacket(m_settings.sonar);
         head.m_commandPacket[2] = static_cast<std::uint8_t>(0x10 + k);
@@ -93,7 +92,7 @@ bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::stri
     Settings loaded = m_settings;
     loaded.system.useFileSlc = 0;
     StoreSettings(loaded);
-    m_processing->PrepareTables(m_settings.sonar);
+    m_ping.PrepareTables(m_settings.sonar);
     OnRealTime();
     ProcessPing();
     return true;
@@ -128,7 +127,7 @@ void CTamsorDoc::OnRealTime() {
     Notify(&IDocumentListener::OnRealTimeStarted);
     SetTitle("Real Time");
     ResetPulseLength(m_settings.sonar);
-    for (COndrel& head : m_heads) {
+    for (COndrel& head : m_ping.Heads()) {
         head.m_newData = 0;
         head.m_pingCounter = 0;
         head.ResetCommandPacket(m_settings.sonar);
@@ -195,7 +194,7 @@ void CTamsorDoc::LoadSettings() {
     UpdateHeadAzimuths(settings.sonar);
     ApplyPacketRules(settings.sonar);
     StoreSettings(settings);
-    for (COndrel& head : m_heads) {
+    for (COndrel& head : m_ping.Heads()) {
         head.BuildCommandPacket(m_settings.sonar);
     }
     // The zoom and the picture geometry may have changed with the file.
@@ -226,16 +225,16 @@ void CTamsorDoc::ResetPictureGeometry() {
 }
 
 void CTamsorDoc::ClearProcessingHistory() {
-    m_processing->ClearHistory();
+    m_ping.ClearHistory();
 }
 
 PictureInput CTamsorDoc::Picture() const {
     PictureInput input;
     input.settings = &Sonar();
     input.view = &m_settings.view;
-    input.combinedImage = m_combined.Image().data();
-    input.combinedProfile = m_combined.Profile().data();
-    input.heads = &m_heads;
+    input.combinedImage = m_ping.Combined().Image().data();
+    input.combinedProfile = m_ping.Combined().Profile().data();
+    input.heads = &m_ping.Heads();
     input.displayedPingPeriodMs = m_timings.displayedPingPeriodMs;
     input.geometryVersion = m_geometryVersion;
     input.clearVersion = m_clearVersion;

@@ -6,6 +6,7 @@
 // played or converted, enters through one entry (EnterPing) and takes the same per-ping routine.
 
 #include "acquisition/CLiveAcquisition.h"
+#include "acquisition/CPingRoutine.h"
 #include "acquisition/CPlayback.h"
 #include "acquisition/CRecording.h"
 #include "acquisition/DocumentTypes.h"
@@ -106,11 +107,11 @@ public:
     const FileHeaderValues& FileValues() const { return m_fileValues; }
 
     // ---- The current ping ----
-    const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
+    const COndrel& Head(int index) const { return m_ping.Heads()[static_cast<std::size_t>(index)]; }
     /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
-    int CombinedBeamCount() const { return 4 * m_beamsPerHeadShown; }
+    int CombinedBeamCount() const { return m_ping.CombinedBeamCount(); }
     /// kCombinedBeams rows of kMaxSamples values.
-    const CCombinedImage& Combined() const { return m_combined; }
+    const CCombinedImage& Combined() const { return m_ping.Combined(); }
     /// The sentence of the current ping; empty when it has none.
     const std::string& NavigationSentence() const { return m_navigationSentence; }
     /// Position, attitude, display texts and XYZ track parsed from the sentences.
@@ -186,12 +187,9 @@ public:
     const std::string& Title() const override { return m_title; }
     void SetTitle(const std::string& title) override;
 
-    /// Runs the heads' ping processing through `processing` instead of the document's own
-    /// processors (tests follow the assembly of the combined image with it).
-    void SetHeadProcessing(IHeadProcessing& processing) { m_processing = &processing; }
-    const HeadProcessors& Processors() const { return m_processors; }
-    /// The worker threads of the heads of a ping and of the picture rows.
-    WorkerPool& Workers() { return m_workers; }
+    /// The heads' processing, its worker threads and the combined image it fills.
+    const CPingRoutine& PingRoutine() const { return m_ping; }
+    CPingRoutine& PingRoutine() { return m_ping; }
 
 private:
     // Events.
@@ -216,8 +214,7 @@ private:
     void EndPing();
     void RefreshStatus();
     void WriteProducts();
-    void AssembleCombinedImage(const CombinedLayout& layout, bool holdBack);
-    void ClearCombinedImage() { m_combined.Clear(m_workers); }
+    void ClearCombinedImage() { m_ping.ClearImage(); }
     RecordContext PingRecordContext() const;
     /// Rebuilds the date, time, millisecond, automatic-name and time-stamp strings from the
     /// clock, or from the time a ping was requested.
@@ -277,9 +274,7 @@ private:
     bool m_holdAfterConversion = false; ///< Hold was set by the end of an XYZ conversion
 
     // The current ping.
-    std::array<COndrel, kHeadCount> m_heads;
-    CCombinedImage m_combined{m_heads};
-    int m_beamsPerHeadShown = 0; ///< beams each head gave the combined image at the last ping
+    CPingRoutine m_ping;
     std::string m_navigationSentence;
     CNavigation m_navigation;
     ClockTexts m_clock;
@@ -288,13 +283,8 @@ private:
     std::uint64_t m_clearVersion = 0;
     std::string m_title;
 
-    /// Fresh heads of the live ping being processed in turns that wait for a turn of their own.
-    std::array<bool, kHeadCount> m_heldBackHeads{};
     std::uint64_t m_lastRefreshTick = 0;
 
-    WorkerPool m_workers;
-    HeadProcessors m_processors{m_workers};
-    IHeadProcessing* m_processing = &m_processors;
     CRecording m_recording;
     CPlayback m_playback;
     CXyzExport m_xyz;

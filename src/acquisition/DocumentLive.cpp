@@ -34,7 +34,7 @@ void CTamsorDoc::CloseSockets() {
 
 LinkRequest CTamsorDoc::NextLinkRequest() {
     ApplyPacketRules(m_settings.sonar);
-    for (COndrel& head : m_heads) {
+    for (COndrel& head : m_ping.Heads()) {
         head.BuildCommandPacket(m_settings.sonar);
     }
     LinkRequest request;
@@ -42,7 +42,7 @@ LinkRequest CTamsorDoc::NextLinkRequest() {
     request.paused = m_hold;
     request.host = m_live.SonarHost(System());
     request.port = m_live.SonarPort(System());
-    request.packet = m_heads[0].m_commandPacket;
+    request.packet = m_ping.Heads()[0].m_commandPacket;
     request.packet[kPacketBlockByte] = 0;
     request.blocksPerPing = BlocksPerPingFor(m_settings.sonar.samples);
     request.pingDelayMs = System().pingDelayMs;
@@ -56,7 +56,7 @@ LinkRequest CTamsorDoc::NextLinkRequest() {
 
 void CTamsorDoc::LinkStateChanged(LinkState state, bool dataLost) {
     if (dataLost) {
-        for (COndrel& head : m_heads) {
+        for (COndrel& head : m_ping.Heads()) {
             head.m_newData = 0;
         }
     }
@@ -73,26 +73,11 @@ void CTamsorDoc::EnterLivePing(const PingInput& ping, bool inTurns) {
 }
 
 bool CTamsorDoc::ProcessNextHead() {
-    std::array<bool, kHeadCount> next{};
-    for (std::size_t k = 0; k < kHeadCount; ++k) {
-        if (m_heldBackHeads[k]) {
-            next[k] = true;
-            m_heldBackHeads[k] = false;
-            break;
-        }
+    const std::optional<float> ms = m_ping.ProcessNextHead(Sonar());
+    if (ms && m_ports.clock != nullptr) {
+        m_timings.processingTimeMs += *ms;
     }
-    if (next == std::array<bool, kHeadCount>{}) {
-        return false;
-    }
-    IClockPort* clock = m_ports.clock;
-    const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
-    // The row plan of the first turn still holds: the beams and samples it was made for change
-    // only in BeginPing.
-    m_processing->ProcessHeads(m_heads, next, Sonar(), m_combined);
-    if (clock != nullptr) {
-        m_timings.processingTimeMs += static_cast<float>(clock->TickMs() - start);
-    }
-    return true;
+    return ms.has_value();
 }
 
 void CTamsorDoc::EndTurnedPing() {
@@ -101,7 +86,7 @@ void CTamsorDoc::EndTurnedPing() {
 
 void CTamsorDoc::RefreshWithoutPing() {
     RefreshClockStrings();
-    for (COndrel& head : m_heads) {
+    for (COndrel& head : m_ping.Heads()) {
         head.m_newData = 0;
     }
     ProcessPing();

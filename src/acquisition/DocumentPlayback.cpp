@@ -116,7 +116,7 @@ void CTamsorDoc::EnterPlayback(const std::string& path) {
     ResetPictureGeometry();
     CloseSockets();
     // The last live picture is not part of the file: it goes before the first played ping.
-    for (COndrel& head : m_heads) {
+    for (COndrel& head : m_ping.Heads()) {
         head.m_newData = 0;
     }
     ClearCombinedImage();
@@ -181,7 +181,7 @@ void CTamsorDoc::EnterPlayedPing(const PlayedPing& ping) {
     if (ping.pingPeriodMs) {
         m_timings.displayedPingPeriodMs = *ping.pingPeriodMs;
     }
-    std::copy(ping.lastRequest->begin(), ping.lastRequest->end(), m_heads[0].m_commandPacket.begin());
+    std::copy(ping.lastRequest->begin(), ping.lastRequest->end(), m_ping.Heads()[0].m_commandPacket.begin());
     TakeSentence(ping.input.sentence);
     EnterPing(ping.input);
 }

@@ -1,6 +1,6 @@
-// The document's per-ping routine: the one entry every ping takes, the heads' processing, the
-// assembly of the combined image, and what follows a processed ping (profile clean-up, products,
-// XYZ export, status).
+// The document's per-ping routine: the one entry every ping takes, the heads' processing and the
+// assembly of the combined image (CPingRoutine), and what follows a processed ping (profile clean-up,
+// products, XYZ export, status).
 
 #include "acquisition/CTamsorDoc.h"
 
@@ -14,11 +14,6 @@
 namespace vexar {
 
 namespace {
-// The beam counts a head can form; anything else (a damaged file) is kept inside the buffers.
-int SafeBeamCount(int beams) {
-    return std::clamp(beams, 0, kMaxBeams);
-}
-
 OutputTarget OutputOf(const SystemSettings& system) {
     return OutputTarget{system.udpOutputPoint != 0, system.udpOutputBeam != 0, system.outputAddress,
                         system.outputPort};
@@ -46,7 +41,7 @@ void CTamsorDoc::EnterPing(const PingInput& ping, bool inTurns) {
         RefreshClockStrings(*ping.requestTime);
         m_timings.sonarTimeMs = ping.sonarTimeMs;
         m_timings.acquisitionTimeMs = ping.acquisitionTimeMs;
-        for (COndrel& head : m_heads) {
+        for (COndrel& head : m_ping.Heads()) {
             head.m_newData = 0;
         }
     } else if (ping.recordTexts) {
@@ -69,15 +64,7 @@ void CTamsorDoc::EnterPing(const PingInput& ping, bool inTurns) {
 }
 
 void CTamsorDoc::CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply) {
-    for (COndrel& head : m_heads) {
-        ++head.m_pingCounter;
-        head.m_newData = 1;
-        std::copy_n(lastReply.begin(), kReplyHeaderSize, head.m_replyHeader.begin());
-        head.ParseReturnHeader();
-    }
-    // A scrambled ping (mode byte 0x4_) would be descrambled here; the transform belongs to the
-    // head and is not known, so its words are taken as they came.
-    DeinterleavePing(payloads, Sonar().samples, m_heads);
+    m_ping.Complete(payloads, lastReply, Sonar().samples);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -92,40 +79,28 @@ void CTamsorDoc::ProcessPing() {
 void CTamsorDoc::CheckProcessingTables() {
     // The processors compare the velocity in use with the one their steering was built for at
     // every ping, so a change of it takes effect on the next ping without a rebuild here.
-    if (m_processing->PrepareTables(Sonar())) {
+    if (m_ping.PrepareTables(Sonar())) {
         ResetPictureGeometry();
     }
 }
 
 void CTamsorDoc::BeginPing(bool holdBack) {
     CheckProcessingTables();
-    const PingSettings& settings = Sonar();
-    const int beams = SafeBeamCount(settings.beams);
-    const int j = TruncToInt(beams * 0.75 * 0.5);
-    const int t = 2 * j;
-    const int f = (beams - t) / 2;
-    m_beamsPerHeadShown = t;
-
-    m_heldBackHeads = {};
-    m_combined.StopConverting();
-    if (settings.displayMode != kDisplayModePolar) {
-        return;
+    const bool recordBytes = m_ping.Heads()[0].m_newData != 0 &&
+                             m_recording.Recorder().WantsRecord(RecordKind::Beam, OutputOf(System()));
+    if (const std::optional<float> ms = m_ping.Begin(Sonar(), holdBack, recordBytes)) {
+        m_timings.processingTimeMs = *ms;
     }
-    // Every row the plan takes from a head is converted as it is copied in, by the end of the ping.
-    const bool recordBytes =
-        m_heads[0].m_newData != 0 && m_recording.Recorder().WantsRecord(RecordKind::Beam, OutputOf(System()));
-    AssembleCombinedImage(CombinedLayout{t, f, j, settings.transducerUp != 0, settings.samples, recordBytes},
-                          holdBack);
 }
 
 void CTamsorDoc::EndPing() {
-    m_combined.CleanProfile(4 * m_beamsPerHeadShown, Sonar().samples);
-    if (m_heads[0].m_newData != 0) {
+    m_ping.Combined().CleanProfile(m_ping.CombinedBeamCount(), Sonar().samples);
+    if (m_ping.Heads()[0].m_newData != 0) {
         WriteProducts();
     }
-    m_combined.StopConverting();
+    m_ping.Combined().StopConverting();
     if (IsPlayback() && m_xyz.IsActive() && m_xyz.IsWriting()) {
-        m_xyz.WritePing(m_navigation, XyzPing{&Sonar(), m_combined.Profile().data(), m_clock.date,
+        m_xyz.WritePing(m_navigation, XyzPing{&Sonar(), m_ping.Combined().Profile().data(), m_clock.date,
                                               m_clock.time, m_clock.millisecond, m_clock.timeStamp,
                                               m_settings.mounting, m_settings.system.maxFixAgeMs});
     }
@@ -139,11 +114,11 @@ RecordContext CTamsorDoc::PingRecordContext() const {
 void CTamsorDoc::WriteProducts() {
     PingProducts products;
     products.context = PingRecordContext();
-    products.combinedImage = m_combined.Image().data();
-    products.combinedProfile = m_combined.Profile().data();
-    products.convertedSamples = m_combined.ConvertedSamples();
+    products.combinedImage = m_ping.Combined().Image().data();
+    products.combinedProfile = m_ping.Combined().Profile().data();
+    products.convertedSamples = m_ping.Combined().ConvertedSamples();
     if (products.convertedSamples > 0) {
-        products.convertedRows = m_combined.ConvertedRows();
+        products.convertedRows = m_ping.Combined().ConvertedRows();
     }
     products.output = OutputOf(System());
     m_recording.Recorder().BuildProducts(products);
@@ -166,38 +141,6 @@ void CTamsorDoc::RefreshStatus() {
         char size[64];
         std::snprintf(size, sizeof size, "%.1f M Bytes", static_cast<double>(recording.bytes) / 1048576.0);
         SetTitle(recording.path + "    ___" + size);
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// The combined image
-
-void CTamsorDoc::AssembleCombinedImage(const CombinedLayout& layout, bool holdBack) {
-    IClockPort* clock = m_ports.clock;
-    const std::uint64_t start = clock != nullptr ? clock->TickMs() : 0;
-
-    std::array<bool, kHeadCount> fresh{};
-    for (int k = 0; k < kHeadCount; ++k) {
-        fresh[static_cast<std::size_t>(k)] = m_heads[static_cast<std::size_t>(k)].m_newData != 0;
-    }
-    // Heads without new data are copied now; the others by the thread that processed them, as
-    // soon as they are done.
-    m_combined.BeginPing(layout, fresh);
-    if (holdBack) {
-        // The first fresh head is processed now, each other in a turn of its own.
-        bool first = true;
-        for (std::size_t k = 0; k < kHeadCount; ++k) {
-            if (fresh[k] && !first) {
-                m_heldBackHeads[k] = true;
-                fresh[k] = false;
-            }
-            first = first && !fresh[k];
-        }
-    }
-    // The heads are independent: they are processed and copied side by side.
-    m_processing->ProcessHeads(m_heads, fresh, Sonar(), m_combined);
-    if (clock != nullptr) {
-        m_timings.processingTimeMs = static_cast<float>(clock->TickMs() - start);
     }
 }
 

@@ -15,7 +15,7 @@
 namespace vexar {
 
 CMOndrelView::CMOndrelView(CTamsorDoc& doc, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_picture(doc.Workers()) {
+    : QWidget(parent), m_doc(doc), m_picture(doc.PingRoutine().Workers()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);

@@ -52,7 +52,7 @@ struct CVideoDocument::Parts : IDocumentListener {
         ports.operatorPort = &messages;
         doc = CTamsorDoc::Create(ports, settings.workers);
         doc->OnNewDocument(settings.programFolder, settings.settingsPath);
-        model = std::make_unique<CPictureModel>(doc->Workers());
+        model = std::make_unique<CPictureModel>(doc->PingRoutine().Workers());
     }
     ~Parts() override { doc->Unsubscribe(*this); }
     Parts(const Parts&) = delete;

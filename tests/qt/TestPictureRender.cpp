@@ -54,7 +54,7 @@ protected:
         DocumentPorts ports = world.Ports();
         ports.link = nullptr;
         doc = CTamsorDoc::Create(ports);
-        doc->SetHeadProcessing(processing);
+        doc->PingRoutine().SetHeadProcessing(processing);
         model = std::make_unique<CPictureModel>(serial);
     }
 

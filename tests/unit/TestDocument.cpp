@@ -116,7 +116,7 @@ TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
 
 TEST_F(DocumentTest, FirstProcessPingWithoutDataMakesNoOutputs) {
     MarkingProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     EXPECT_GE(processing.initialisations, 1);
     EXPECT_EQ(processing.processed, (std::array<int, kHeadCount>{}));
@@ -124,7 +124,7 @@ TEST_F(DocumentTest, FirstProcessPingWithoutDataMakesNoOutputs) {
 
 TEST_F(DocumentTest, BeamCountChangeReinitialisesOnTheNextPing) {
     MarkingProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     const int before = processing.initialisations;
     const std::uint64_t geometry = doc->GeometryVersion();
@@ -145,7 +145,7 @@ TEST_F(DocumentTest, BeamCountChangeReinitialisesOnTheNextPing) {
 // they were built for: once, and not again for the pings after it.
 TEST_F(DocumentTest, TablesAreRebuiltExactlyWhenTheirKeyDiffers) {
     MarkingProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     const struct {
         const char* what;
@@ -195,7 +195,7 @@ class AssemblyTest : public DocumentTest, public ::testing::WithParamInterface<s
 TEST_P(AssemblyTest, CombinedImageHoldsTheFullCircleFromTheCentreOfHeadZero) {
     const auto [beams, up] = GetParam();
     MarkingProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     doc->EditSettings([beams, up](Settings& s) {
         s.sonar.displayMode = kDisplayModePolar;
@@ -255,7 +255,7 @@ public:
 // the combined rows must be what copying, swapping and rotating row by row would give.
 TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
     PingMarkingProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     const std::array<std::array<int, kHeadCount>, 3> patterns{{{1, 0, 0, 1}, {0, 1, 1, 0}, {1, 1, 0, 1}}};
     for (const bool up : {false, true}) {
@@ -320,7 +320,7 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
 
 TEST_F(DocumentTest, BeamTestModeLeavesTheCombinedImageAlone) {
     MarkingProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     doc->EditSettings([](Settings& s) { s.sonar.displayMode = kDisplayModePolar; });
     EnterPing();
@@ -357,7 +357,7 @@ public:
 
 TEST_F(DocumentTest, ProfileCleanUpDropsPointsAtTheEnds) {
     ProfileProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     doc->EditSettings([](Settings& s) {
         s.sonar.displayMode = kDisplayModePolar;
@@ -422,7 +422,7 @@ TEST_F(DocumentTest, LoopTimeIsTheTimeBetweenRefreshes) {
 
 TEST_F(DocumentTest, RealTimeLeavesPlaybackAndClearsTheImage) {
     MarkingProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     ASSERT_TRUE(doc->OpenPlayback(Recording(1)));
     ASSERT_EQ(doc->Playback().Step(), StepResult::Ping);

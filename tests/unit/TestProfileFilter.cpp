@@ -180,10 +180,11 @@ TEST(DocumentProcessing, SoundVelocityChangeRebuildsTheSteering) {
     // The operator shows the polar picture: a change of the velocity leaves the rest as it is.
     doc->EditSettings([&](Settings& s) { s.sonar = settings; });
     test::TestPing().EnterInto(*doc, settings);
-    const float before = doc->Processors().Processor(0).SteeringPhase(5, 0);
+    const float before = doc->PingRoutine().Processors().Processor(0).SteeringPhase(5, 0);
     doc->EditSettings([](Settings& s) { s.sonar.soundVelocity = 1500.0f; });
     doc->ProcessPing();
-    EXPECT_NEAR(doc->Processors().Processor(0).SteeringPhase(5, 0), before * 1480.0f / 1500.0f, 1e-5f);
+    EXPECT_NEAR(doc->PingRoutine().Processors().Processor(0).SteeringPhase(5, 0), before * 1480.0f / 1500.0f,
+                1e-5f);
 }
 
 } // namespace

@@ -395,7 +395,7 @@ TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
     test::FakeWorld world;
     auto doc = CTamsorDoc::Create(world.Ports());
     ReferenceProcessing processing;
-    doc->SetHeadProcessing(processing);
+    doc->PingRoutine().SetHeadProcessing(processing);
     PingInput ping;
     ping.settings = doc->Sonar();
     SetBeams(ping.settings, 120);

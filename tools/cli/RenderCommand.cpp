@@ -64,7 +64,7 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
             "([Mounting] Head Plane=Level in the settings file)");
     }
 
-    CPictureModel model(doc.Workers());
+    CPictureModel model(doc.PingRoutine().Workers());
     model.InitialUpdate(doc.Picture());
     model.Resize(doc.Picture(), size.width, size.height);
     // Every processed ping updates the picture, as the console's view does.

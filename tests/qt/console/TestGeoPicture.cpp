@@ -93,7 +93,7 @@ TEST_F(GeoPictureTest, OfferedWhileAPlayedPingWithAFixIsShown) {
 // heading of 30 degrees: east 4.33 m, south 2.5 m, in the UTM zone of the fix.
 TEST_F(GeoPictureTest, PlacesThePictureAtTheFixTurnedByTheHeading) {
     SpotProcessing spot;
-    m_doc->SetHeadProcessing(spot);
+    m_doc->PingRoutine().SetHeadProcessing(spot);
     PlayPingWithFix();
     ASSERT_EQ(m_doc->Sonar().beams, 480);
     m_frame->View()->OnUpdate();
