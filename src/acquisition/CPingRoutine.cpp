@@ -15,8 +15,8 @@ int SafeBeamCount(int beams) {
 } // namespace
 
 CPingRoutine::CPingRoutine(int workers, IClockPort* clock)
-    : m_clock(clock),
-      m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1) : std::min(workers, kHeadCount - 1)) {}
+    : m_clock(clock), m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1)
+                                            : std::min(workers, kHeadCount - 1)) {}
 
 void CPingRoutine::Complete(const PingBuffer& payloads, const ReplyBlock& lastReply, int samples) {
     for (COndrel& head : m_heads) {
@@ -43,8 +43,8 @@ std::optional<float> CPingRoutine::Begin(const PingSettings& settings, bool hold
         return std::nullopt;
     }
     // Every row the plan takes from a head is converted as it is copied in, by the end of the ping.
-    return Assemble(CombinedLayout{t, f, j, settings.transducerUp != 0, settings.samples, recordBytes}, settings,
-                    holdBack);
+    return Assemble(CombinedLayout{t, f, j, settings.transducerUp != 0, settings.samples, recordBytes},
+                    settings, holdBack);
 }
 
 std::optional<float> CPingRoutine::Assemble(const CombinedLayout& layout, const PingSettings& settings,
