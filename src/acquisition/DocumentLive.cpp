@@ -73,10 +73,9 @@ void CTamsorDoc::EnterLivePing(const PingInput& ping, bool inTurns) {
 }
 
 bool CTamsorDoc::ProcessNextHead() {
+    // Without a clock the turn's time is 0.
     const std::optional<float> ms = m_ping.ProcessNextHead(Sonar());
-    if (ms && m_ports.clock != nullptr) {
-        m_timings.processingTimeMs += *ms;
-    }
+    m_timings.processingTimeMs += ms.value_or(0.0f);
     return ms.has_value();
 }
 

@@ -4,12 +4,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 
-#include "common/Numeric.h"
-#include "head/SampleBytes.h"
-
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 namespace vexar {
 
