@@ -101,7 +101,7 @@ private:
 };
 
 std::unique_ptr<CTamsorDoc> MakeDocument() {
-    auto doc = CTamsorDoc::Create(DocumentPorts{});
+    auto doc = std::make_unique<CTamsorDoc>(DocumentPorts{});
     doc->OnNewDocument("/nonexistent-vexar-bench/", "/nonexistent-vexar-bench/Vexar.INI");
     doc->OpenPlayback(Recording(), true);
     return doc;

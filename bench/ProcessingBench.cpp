@@ -99,7 +99,7 @@ long ResidentKb() {
 
 void BM_ProcessPing(benchmark::State& state) {
     test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
+    auto doc = std::make_unique<CTamsorDoc>(world.Ports());
     {
         auto heads = std::make_unique<std::array<COndrel, kHeadCount>>(); // 8 MB: not on the stack
         test::TestPing ping;

@@ -65,15 +65,15 @@ void CheckRoundTrip(std::string_view text) {
 }
 
 void ReadLoadedValues(const vexar::CTamsorDoc& doc) {
-    (void)vexar::CSettingsPanel::Refresh(doc.GetSettings(), true, doc.FileValues());
+    (void)vexar::CSettingsPanel::Refresh(doc.GetSettings(), true, doc.Shown().FileValues());
     (void)vexar::UpdateDiagnosticsTexts(doc);
     for (const vexar::DocumentCommand& command : vexar::DocumentCommands()) {
         if (command.state != nullptr) {
             (void)command.state(doc, command.value);
         }
     }
-    const vexar::PingSettings& sonar = doc.Sonar();
-    const vexar::DistanceUnit unit = doc.View().unit;
+    const vexar::PingSettings& sonar = doc.Shown().Settings();
+    const vexar::DistanceUnit unit = doc.GetSettings().view.unit;
     const float scale = vexar::SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient);
     (void)vexar::GridSpacingPx(400.0f, unit, scale);
     for (int i = 1; i <= 5; ++i) {
@@ -82,7 +82,7 @@ void ReadLoadedValues(const vexar::CTamsorDoc& doc) {
     (void)vexar::ScaleText(sonar.rangeM, unit);
     (void)vexar::SysGainText(sonar.startGainDb, false, 0);
     (void)vexar::DisplayGainText(sonar.displayGain, false, 0);
-    (void)vexar::CPictureModel::PersistenceDecay(static_cast<float>(doc.System().pingDelayMs),
+    (void)vexar::CPictureModel::PersistenceDecay(static_cast<float>(doc.GetSettings().system.pingDelayMs),
                                                  sonar.persistence);
     (void)vexar::CPictureModel::PictureSide(sonar.samples, 0.5f);
 }
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // never. The processor is one head's, built once: it allocates its buffers for the largest
     // configuration.
     static std::unique_ptr<vexar::CTamsorDoc> doc = [] {
-        auto d = vexar::CTamsorDoc::Create(vexar::DocumentPorts{});
+        auto d = vexar::std::make_unique<CTamsorDoc>(vexar::DocumentPorts{});
         d->OnNewDocument("/nonexistent-vexar-fuzz/", file.Path());
         return d;
     }();
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The settings' processing, on a ping of the smallest beam setting and a few samples: the
     // values the file gives take the paths they take at any size, at a small part of the cost.
     // Its tables are built again when the values they come from change, as the document's are.
-    const vexar::PingSettings settings = vexar::fuzz::WithFewSamples(doc->Sonar());
+    const vexar::PingSettings settings = vexar::fuzz::WithFewSamples(doc->Shown().Settings());
     static std::optional<vexar::ProcessingTablesKey> built;
     if (built != settings.TablesKey()) {
         processor->InitialiseProcessor(settings, head.get());

@@ -89,7 +89,7 @@ void RunScenario(const Scenario& scenario, int seconds, const QString& settings)
     ports.link = &socket;
     ports.datagrams = &datagrams;
     ports.linkRunner = &runner;
-    doc = CTamsorDoc::Create(ports);
+    doc = std::make_unique<CTamsorDoc>(ports);
     doc->Live().SetAddressOverride("127.0.0.1", port);
     doc->SetOptions(DocumentOptions{.restShare = 1.0, .livePingInTurns = true}); // as the console runs it
     ViewStandIn view(*doc, doc->PingRoutine().Workers());

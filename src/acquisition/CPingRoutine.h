@@ -25,6 +25,7 @@ public:
 
     std::array<COndrel, kHeadCount>& Heads() { return m_heads; }
     const std::array<COndrel, kHeadCount>& Heads() const { return m_heads; }
+    const COndrel& Head(int index) const { return m_heads[static_cast<std::size_t>(index)]; }
     /// kCombinedBeams rows of kMaxSamples values.
     const CCombinedImage& Combined() const { return m_combined; }
     CCombinedImage& Combined() { return m_combined; }

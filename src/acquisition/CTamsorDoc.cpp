@@ -9,10 +9,6 @@
 
 namespace vexar {
 
-std::unique_ptr<CTamsorDoc> CTamsorDoc::Create(const DocumentPorts& ports, int workers) {
-    return std::make_unique<CTamsorDoc>(ports, workers);
-}
-
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
     : m_ports(ports), m_ping(workers, ports.clock), m_recording(*this, ports),
       m_playback(*this, ports.clock, ports.timers), m_xyz(ports.operatorPort),
@@ -116,11 +112,9 @@ void CTamsorDoc::OnRealTime() {
         CloseAllFiles();
         SetMode(DocMode::Live);
         ClearCombinedImage();
-        ++m_clearVersion;
+        m_shown.ClearPicture();
         // The position of the played file describes nothing live, nor do its settings.
         m_shown.Forget(m_settings.sonar);
-        m_navigationSentence.clear();
-        m_navigation.ClearNavigation();
         RefreshStatus();
     }
     LoadSettings();
@@ -217,33 +211,30 @@ void CTamsorDoc::SaveOtherSettings() {
 // The picture
 
 void CTamsorDoc::ClearImage() {
-    ++m_clearVersion;
+    m_shown.ClearPicture();
 }
 
 void CTamsorDoc::ResetPictureGeometry() {
-    ++m_geometryVersion;
-}
-
-void CTamsorDoc::ClearProcessingHistory() {
-    m_ping.ClearHistory();
+    m_shown.ResetGeometry();
 }
 
 PictureInput CTamsorDoc::Picture() const {
     PictureInput input;
-    input.settings = &Sonar();
+    input.settings = &m_shown.Settings();
     input.view = &m_settings.view;
     input.combinedImage = m_ping.Combined().Image().data();
     input.combinedProfile = m_ping.Combined().Profile().data();
     input.heads = &m_ping.Heads();
-    input.displayedPingPeriodMs = m_timings.displayedPingPeriodMs;
-    input.geometryVersion = m_geometryVersion;
-    input.clearVersion = m_clearVersion;
-    input.topBearingDeg = TopBearingOfPicture(m_navigation, m_settings.mounting);
+    input.displayedPingPeriodMs = m_shown.Timings().displayedPingPeriodMs;
+    input.geometryVersion = m_shown.GeometryVersion();
+    input.clearVersion = m_shown.ClearVersion();
+    input.topBearingDeg = TopBearingOfPicture(m_shown.Navigation(), m_settings.mounting);
     return input;
 }
 
 std::optional<HeadPose> CTamsorDoc::PingPose() const {
-    return PoseOfPing(m_navigation, m_clock.timeStamp, m_settings.mounting, m_settings.system.maxFixAgeMs);
+    return PoseOfPing(m_shown.Navigation(), m_shown.Clock().timeStamp, m_settings.mounting,
+                      m_settings.system.maxFixAgeMs);
 }
 
 } // namespace vexar

@@ -9,8 +9,8 @@
 #include "acquisition/CPingRoutine.h"
 #include "acquisition/CPlayback.h"
 #include "acquisition/CRecording.h"
+#include "acquisition/CShownPing.h"
 #include "acquisition/DocumentTypes.h"
-#include "acquisition/ShownPingSettings.h"
 #include "config/SettingsValues.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
@@ -42,13 +42,11 @@ inline constexpr std::uint16_t kOutputLocalPort = 2;
 
 class CTamsorDoc : private IPlaybackHost, private ILiveHost, private IRecordingHost {
 public:
-    /// The document is large: create it on the heap. `workers`: threads that process beside the
-    /// document's own (at most one per head but one); -1: as many as the machine's cores allow.
-    static std::unique_ptr<CTamsorDoc> Create(const DocumentPorts& ports, int workers = -1);
+    /// The document is large: create it on the heap (it cannot be copied: none of its jobs can).
+    /// `workers`: threads that process beside the document's own (at most one per head but one);
+    /// -1: as many as the machine's cores allow.
     explicit CTamsorDoc(const DocumentPorts& ports, int workers = -1);
     ~CTamsorDoc() override;
-    CTamsorDoc(const CTamsorDoc&) = delete;
-    CTamsorDoc& operator=(const CTamsorDoc&) = delete;
 
     // ---- Life cycle ----
     /// Document initialisation. `settingsPath` is the settings file; empty means the file beside
@@ -57,11 +55,7 @@ public:
     /// Shutdown: saves the settings, closes files and sockets.
     void OnCloseDocument();
     /// How the document runs its pings; see DocumentOptions. Set before OnNewDocument.
-    void SetOptions(const DocumentOptions& options) {
-        m_options = options;
-        m_live.SetOptions(options);
-    }
-    const DocumentOptions& Options() const { return m_options; }
+    void SetOptions(const DocumentOptions& options) { m_live.SetOptions(options); }
 
     // ---- Listeners ----
     /// Adds a listener of the document's events (not owned; it must unsubscribe before it goes).
@@ -80,18 +74,10 @@ public:
     void SetHold(bool hold);
 
     // ---- Settings ----
+    /// The operator's choice. The head parameters of the ping shown, which may differ, are
+    /// Shown().Settings().
     const Settings& GetSettings() const { return m_settings; }
-    /// The head parameters of the ping shown: those it was requested with (live) or its record's
-    /// header over the operator's choice (played); what does not describe how the ping was made
-    /// follows the choice. The operator's choice itself is GetSettings().sonar.
-    const PingSettings& Sonar() const { return m_shown.Get(); }
-    const SystemSettings& System() const { return m_settings.system; }
-    const ViewSettings& View() const { return m_settings.view; }
-    /// The one entry that changes settings: keeps every changed value within its key's limits,
-    /// stores the result, applies what follows from it (the picture's geometry, the link's
-    /// request, the recorder's roll-over) and tells the listeners what changed.
-    void ChangeSettings(const Settings& settings);
-    /// ChangeSettings of a copy edited by `edit`.
+    /// The one entry that changes settings (ChangeSettings of a copy edited by `edit`).
     template <typename Edit> void EditSettings(Edit&& edit) {
         Settings settings = m_settings;
         edit(settings);
@@ -103,25 +89,11 @@ public:
     void SaveOtherSettings();
     const std::string& SettingsPath() const { return m_settingsPath; }
     const std::string& ProgramFolder() const { return m_programFolder; }
-    /// Values of the played record's header that differ from the settings, for display.
-    const FileHeaderValues& FileValues() const { return m_fileValues; }
 
     // ---- The current ping ----
-    const COndrel& Head(int index) const { return m_ping.Heads()[static_cast<std::size_t>(index)]; }
-    /// Rows of the combined image filled for the current beam setting (360, 720 or 1440).
-    int CombinedBeamCount() const { return m_ping.CombinedBeamCount(); }
-    /// kCombinedBeams rows of kMaxSamples values.
-    const CCombinedImage& Combined() const { return m_ping.Combined(); }
-    /// The sentence of the current ping; empty when it has none.
-    const std::string& NavigationSentence() const { return m_navigationSentence; }
-    /// Position, attitude, display texts and XYZ track parsed from the sentences.
-    const CNavigation& Navigation() const { return m_navigation; }
-    const ClockTexts& Clock() const { return m_clock; }
-    const PingTimings& Timings() const { return m_timings; }
-    /// Changes whenever the picture must rebuild its geometry (tables rebuilt, zoom, mode, file).
-    std::uint64_t GeometryVersion() const { return m_geometryVersion; }
-    /// Changes whenever the picture is to be cleared.
-    std::uint64_t ClearVersion() const { return m_clearVersion; }
+    /// What is known of the ping shown: its settings, sentence and navigation, clock texts,
+    /// timings, record values and the picture's versions.
+    const CShownPing& Shown() const { return m_shown; }
     /// What the picture is drawn from.
     PictureInput Picture() const;
     /// Where the head of the ping shown was, from its sentence and the mounting: what the pointer,
@@ -156,8 +128,6 @@ public:
     /// acquisition has then restarted. `oneShot`: the file is played once, without looping and
     /// without saving the settings first (headless tools).
     bool OpenPlayback(const std::string& path, bool oneShot = false);
-    /// Plays at "Sleep Time" `sleepTimeMs` (leaving the recorded pace), from now on.
-    void SetSleepTime(int sleepTimeMs);
 
     // ---- Recording ----
     /// The recorder, the record commands and the file being recorded.
@@ -180,14 +150,13 @@ public:
     void ClearImage();
     /// The picture's geometry is to be rebuilt (the zoom or the mode changed).
     void ResetPictureGeometry();
-    /// Forgets the averaging history of the four ping processors.
-    void ClearProcessingHistory();
 
     // ---- Title ----
     const std::string& Title() const override { return m_title; }
     void SetTitle(const std::string& title) override;
 
-    /// The heads' processing, its worker threads and the combined image it fills.
+    /// The heads' processing, its worker threads and the heads' data and combined image of the
+    /// ping shown.
     const CPingRoutine& PingRoutine() const { return m_ping; }
     CPingRoutine& PingRoutine() { return m_ping; }
 
@@ -204,6 +173,10 @@ private:
     void SetModeAndHold(DocMode mode, bool hold);
 
     // Settings.
+    /// Keeps every changed value within its key's limits, stores the result, applies what
+    /// follows from it (the picture's geometry, the link's request, the recorder's roll-over) and
+    /// tells the listeners what changed.
+    void ChangeSettings(const Settings& settings);
     void ApplySettings(const Settings& before);
     void StoreSettings(const Settings& settings);
 
@@ -216,10 +189,8 @@ private:
     void WriteProducts();
     void ClearCombinedImage() { m_ping.ClearImage(); }
     RecordContext PingRecordContext() const;
-    /// Rebuilds the date, time, millisecond, automatic-name and time-stamp strings from the
-    /// clock, or from the time a ping was requested.
-    void RefreshClockStrings();
-    void RefreshClockStrings(const LocalTime& time);
+    /// The clock's reading; a document without a clock reads zeros.
+    LocalTime ClockNow() const { return m_ports.clock != nullptr ? m_ports.clock->Now() : LocalTime{}; }
 
     void EnterPing(const PingInput& ping, bool inTurns);
     void OpenOutputSocket();
@@ -245,7 +216,6 @@ private:
     void ShowPlaybackTitle(const std::string& title) override;
     IRecordCopy* RecordCopy() override;
     void EnterPlayedPing(const PlayedPing& ping) override;
-    void TakeSentence(const std::optional<std::string_view>& sentence);
     void ResumeAfterCancel(bool wasPlayback);
     bool RefusePlayback(const char* text, bool wasPlayback);
     void EnterPlayback(const std::string& path);
@@ -260,12 +230,9 @@ private:
     void RecordingChanged(const RecordingStatus& status) override;
 
     DocumentPorts m_ports;
-    DocumentOptions m_options;
     std::vector<IDocumentListener*> m_listeners;
 
     Settings m_settings;
-    CShownPingSettings m_shown;
-    FileHeaderValues m_fileValues;
     std::string m_programFolder;
     std::string m_settingsPath;
 
@@ -275,12 +242,7 @@ private:
 
     // The current ping.
     CPingRoutine m_ping;
-    std::string m_navigationSentence;
-    CNavigation m_navigation;
-    ClockTexts m_clock;
-    PingTimings m_timings;
-    std::uint64_t m_geometryVersion = 1;
-    std::uint64_t m_clearVersion = 0;
+    CShownPing m_shown;
     std::string m_title;
 
     std::uint64_t m_lastRefreshTick = 0;

@@ -52,18 +52,18 @@ std::array<std::string, kDiagnosticsRows> InitialDiagnosticsTexts() {
 }
 
 std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDoc& doc) {
-    const COndrel& h = doc.Head(0);
-    const PingSettings& sonar = doc.Sonar();
-    const PingTimings& timings = doc.Timings();
+    const COndrel& h = doc.PingRoutine().Head(0);
+    const PingSettings& sonar = doc.Shown().Settings();
+    const PingTimings& timings = doc.Shown().Timings();
     const bool playback = doc.IsPlayback();
     std::array<std::string, kDiagnosticsRows> t;
     t[0] = ":   " + h.m_headerText;
     t[1] = FormatText(":   0x%02x", h.m_headId);
     t[2] = FormatText(":   0x%02x ", h.m_status);
     t[3] = FormatText(":   0x%02x ", h.m_transducerType);
-    t[4] = ":   " + RangeText(sonar.rangeM, doc.View().unit);
+    t[4] = ":   " + RangeText(sonar.rangeM, doc.GetSettings().view.unit);
     t[5] = FormatText(":   %d dB", sonar.startGainDb);
-    t[6] = playback ? FormatText(":   %d dB", doc.FileValues().startGainDb) : std::string(":   n/a");
+    t[6] = playback ? FormatText(":   %d dB", doc.Shown().FileValues().startGainDb) : std::string(":   n/a");
     // The console never restricts which heads transmit: every mask bit it could show is clear.
     t[7] = FormatText(":   0x%02x", 0);
     t[8] = FormatText(":   %.1f kHz", sonar.baseFrequencyKHz + sonar.frequencyStep * 0.5);
@@ -75,9 +75,9 @@ std::array<std::string, kDiagnosticsRows> UpdateDiagnosticsTexts(const CTamsorDo
     t[14] = FormatText(":   %d msec", Rounded(timings.loopTimeMs));
     t[15] = FormatText(":   %.1f ms", static_cast<double>(timings.displayedPingPeriodMs));
     t[16] = playback ? FormatText(":   %.1f (%.1f) m/s", static_cast<double>(sonar.soundVelocity),
-                                  static_cast<double>(doc.FileValues().soundVelocity))
+                                  static_cast<double>(doc.Shown().FileValues().soundVelocity))
                      : FormatText(":   %.1f (n/a) m/s", static_cast<double>(sonar.soundVelocity));
-    t[17] = ":   " + doc.Live().SonarHost(doc.System());
+    t[17] = ":   " + doc.Live().SonarHost(doc.GetSettings().system);
     t[18] = doc.Live().Link().connected ? ":   Yes" : ":   No";
     const LinkStats& link = doc.Live().Link().stats;
     t[19] = FormatText(":   %.1f", static_cast<double>(ShownPingRate(doc)));

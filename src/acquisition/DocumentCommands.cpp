@@ -41,7 +41,7 @@ bool IsLevel(const CTamsorDoc& doc) {
 }
 
 bool IsNorthUp(const CTamsorDoc& doc) {
-    return IsLevel(doc) && doc.View().orientation == ViewOrientation::NorthUp;
+    return IsLevel(doc) && doc.GetSettings().view.orientation == ViewOrientation::NorthUp;
 }
 
 void Record(CTamsorDoc& doc, int kind) {
@@ -58,14 +58,14 @@ void AutoFileSize(CTamsorDoc& doc, int size) {
 }
 
 CommandState AutoFileSizeState(const CTamsorDoc& doc, int size) {
-    const int chosen = doc.System().autoFileSize;
+    const int chosen = doc.GetSettings().system.autoFileSize;
     return Enabled(!doc.IsPlayback() && chosen != 0, chosen == size);
 }
 
 // ---- View ----
 
 void SetZoom(CTamsorDoc& doc, int index) {
-    if (index != doc.View().zoomIndex) {
+    if (index != doc.GetSettings().view.zoomIndex) {
         doc.EditSettings([index](Settings& s) { s.view.zoomIndex = index; });
     }
 }
@@ -83,7 +83,7 @@ void SetDisplayMode(CTamsorDoc& doc, int mode) {
 
 CommandState GridState(const CTamsorDoc& doc, int value) {
     const auto style = static_cast<GridStyle>(value);
-    CommandState state{true, doc.View().grid == style};
+    CommandState state{true, doc.GetSettings().view.grid == style};
     const int mode = doc.GetSettings().sonar.displayMode;
     if (mode == kDisplayModePolar) {
         state.enabled = style != GridStyle::Line;
@@ -113,7 +113,7 @@ void SetBeams(CTamsorDoc& doc, int index) {
 
 void ToggleTransducerUp(CTamsorDoc& doc, int) {
     doc.EditSettings([](Settings& s) { s.sonar.transducerUp = s.sonar.transducerUp != 0 ? 0 : 1; });
-    doc.ClearProcessingHistory();
+    doc.PingRoutine().ClearHistory();
 }
 
 // ---- Profile points ----
@@ -124,7 +124,8 @@ void ToggleProfilePoints(CTamsorDoc& doc, int) {
 }
 
 CommandState ProfileDisplayState(const CTamsorDoc& doc, int display) {
-    return Enabled(doc.GetSettings().sonar.detectProfilePoints != 0, doc.View().profileDisplay == display);
+    return Enabled(doc.GetSettings().sonar.detectProfilePoints != 0,
+                   doc.GetSettings().view.profileDisplay == display);
 }
 
 // ---- Playback controls ----
@@ -179,10 +180,10 @@ const std::array kCommands = {
         [](CTamsorDoc& d, int) { d.OnConvertToXyz(); }},
     DocumentCommand{kCmdAutoFileName, "&Auto File Name", "Automaticly Select File name", true,
         [](CTamsorDoc& d, int) { d.EditSettings([](Settings& s) { s.system.autoFileName = s.system.autoFileName != 0 ? 0 : 1; }); },
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.System().autoFileName != 0); }},
+        [](const CTamsorDoc& d, int) { return Enabled(true, d.GetSettings().system.autoFileName != 0); }},
     DocumentCommand{kCmdAutoSizeEnable, "Enable", "", true,
         [](CTamsorDoc& d, int) { d.EditSettings([](Settings& s) { s.system.autoFileSize = s.system.autoFileSize == 0 ? 1 : 0; }); },
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.System().autoFileSize > 0); }},
+        [](const CTamsorDoc& d, int) { return Enabled(true, d.GetSettings().system.autoFileSize > 0); }},
     // "Auto File Size": 1 is 500 MBytes, 2 to 5 are 1 to 4 GBytes.
     DocumentCommand{kCmdAutoSize500M, "500 MBytes", "", true, AutoFileSize, AutoFileSizeState, 1},
     DocumentCommand{kCmdAutoSize1G, "1 GBytes", "", true, AutoFileSize, AutoFileSizeState, 2},
@@ -203,7 +204,7 @@ const std::array kCommands = {
     DocumentCommand{kCmdGridLine, "Line", "", true, SetGrid, GridState, Grid(GridStyle::Line)},
     DocumentCommand{kCmdRangeMark, "Display Range Mark", "", true,
         [](CTamsorDoc& d, int) { d.EditSettings([](Settings& s) { s.view.rangeMark = s.view.rangeMark != 0 ? 0 : 1; }); },
-        [](const CTamsorDoc& d, int) { return Enabled(true, d.View().rangeMark != 0); }},
+        [](const CTamsorDoc& d, int) { return Enabled(true, d.GetSettings().view.rangeMark != 0); }},
     DocumentCommand{kCmdHold, "&Hold", "", true, [](CTamsorDoc& d, int) { d.OnHold(); },
         [](const CTamsorDoc& d, int) { return Enabled(true, d.IsHeld()); }},
     DocumentCommand{kCmdHeadUp, "Head Up", "Draw the picture with the bow at the top", true, SetOrientation,
@@ -280,7 +281,7 @@ bool HandleViewKey(CTamsorDoc& doc, char key) {
         return true;
     }
     if (key == 'z' || key == 'Z') {
-        const int next = (doc.View().zoomIndex + 1) % 3;
+        const int next = (doc.GetSettings().view.zoomIndex + 1) % 3;
         doc.EditSettings([next](Settings& s) { s.view.zoomIndex = next; });
         return true;
     }
@@ -318,14 +319,16 @@ bool StepDisplayGain(CTamsorDoc& doc, int step) {
 }
 
 bool StepSpeed(CTamsorDoc& doc, int step) {
-    const int old = doc.System().sleepTimeMs;
+    const int old = doc.GetSettings().system.sleepTimeMs;
     const int sleep = std::clamp(old - step * 50, 0, 1000);
-    doc.SetSleepTime(sleep);
+    doc.EditSettings([sleep](Settings& s) { s.system.sleepTimeMs = sleep; });
+    // A click sets the speed by "Sleep Time" again.
+    doc.Playback().SetRecordedPace(false);
     return sleep != old;
 }
 
 int SpeedBarPosition(const CTamsorDoc& doc) {
-    return (1000 - std::clamp(doc.System().sleepTimeMs, 0, 1000)) / 50;
+    return (1000 - std::clamp(doc.GetSettings().system.sleepTimeMs, 0, 1000)) / 50;
 }
 
 } // namespace vexar

@@ -22,8 +22,8 @@ bool HandleViewKey(CTamsorDoc& doc, char key);
 bool StepRange(CTamsorDoc& doc, int step);
 bool StepStartGain(CTamsorDoc& doc, int step);
 bool StepDisplayGain(CTamsorDoc& doc, int step);
-/// Playback speed: "Sleep Time" -= 50 ms per step, 0..1000, and restarts the playback timer; the
-/// recorded pace ("1x") is left.
+/// Playback speed: "Sleep Time" -= 50 ms per step, 0..1000, and restarts the playback timer unless
+/// playback is held; the recorded pace ("1x") is left.
 bool StepSpeed(CTamsorDoc& doc, int step);
 /// Position of the speed bar, 0..20.
 int SpeedBarPosition(const CTamsorDoc& doc);

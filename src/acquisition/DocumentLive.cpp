@@ -17,7 +17,7 @@ void CTamsorDoc::OpenOutputSocket() {
 
 void CTamsorDoc::StartAcquisition() {
     CloseSockets();
-    RefreshClockStrings();
+    m_shown.SetClock(ClockNow());
     OpenOutputSocket();
     m_live.Start();
 }
@@ -40,17 +40,17 @@ LinkRequest CTamsorDoc::NextLinkRequest() {
     LinkRequest request;
     request.run = !IsPlayback();
     request.paused = m_hold;
-    request.host = m_live.SonarHost(System());
-    request.port = m_live.SonarPort(System());
+    request.host = m_live.SonarHost(m_settings.system);
+    request.port = m_live.SonarPort(m_settings.system);
     request.packet = m_ping.Heads()[0].m_commandPacket;
     request.packet[kPacketBlockByte] = 0;
     request.blocksPerPing = BlocksPerPingFor(m_settings.sonar.samples);
-    request.pingDelayMs = System().pingDelayMs;
-    request.maxFixAgeMs = static_cast<std::uint64_t>(std::max(System().maxFixAgeMs, 0));
+    request.pingDelayMs = m_settings.system.pingDelayMs;
+    request.maxFixAgeMs = static_cast<std::uint64_t>(std::max(m_settings.system.maxFixAgeMs, 0));
     // The pings of this request carry these settings, and their raw records say so.
     request.settings = m_settings.sonar;
-    request.record = CRecorder::RawTemplate(
-        RecordContext{&request.settings, m_clock.timeStamp, m_timings.displayedPingPeriodMs, {}});
+    request.record = CRecorder::RawTemplate(RecordContext{
+        &request.settings, m_shown.Clock().timeStamp, m_shown.Timings().displayedPingPeriodMs, {}});
     return request;
 }
 
@@ -68,14 +68,14 @@ void CTamsorDoc::FollowLinkRecording(const RawRecordingState& state) {
 }
 
 void CTamsorDoc::EnterLivePing(const PingInput& ping, bool inTurns) {
-    TakeSentence(ping.sentence);
+    m_shown.TakeSentence(ping.sentence, m_xyz.IsActive());
     EnterPing(ping, inTurns);
 }
 
 bool CTamsorDoc::ProcessNextHead() {
     // Without a clock the turn's time is 0.
-    const std::optional<float> ms = m_ping.ProcessNextHead(Sonar());
-    m_timings.processingTimeMs += ms.value_or(0.0f);
+    const std::optional<float> ms = m_ping.ProcessNextHead(m_shown.Settings());
+    m_shown.Timings().processingTimeMs += ms.value_or(0.0f);
     return ms.has_value();
 }
 
@@ -84,7 +84,7 @@ void CTamsorDoc::EndTurnedPing() {
 }
 
 void CTamsorDoc::RefreshWithoutPing() {
-    RefreshClockStrings();
+    m_shown.SetClock(ClockNow());
     for (COndrel& head : m_ping.Heads()) {
         head.m_newData = 0;
     }

@@ -28,7 +28,7 @@ void CTamsorDoc::OnOpenPlayback() {
     if (IOperatorPort* op = m_ports.operatorPort; op != nullptr) {
         FileDialogRequest request;
         request.title = "Open Data File:";
-        request.folder = System().readFolder;
+        request.folder = m_settings.system.readFolder;
         request.filterText = "Sonar Data Files: (*.R96) ";
         request.filterPattern = "*.R96";
         chosen = op->AskOpenFile(request);
@@ -57,7 +57,7 @@ void CTamsorDoc::ResumeAfterCancel(bool wasPlayback) {
         return;
     }
     if (m_live.Link().connected) {
-        timers->Arm(kPingTimer, System().pingDelayMs);
+        timers->Arm(kPingTimer, m_settings.system.pingDelayMs);
     }
     // A head that falls silent after the dialog is noticed as it would have been before it.
     timers->Arm(kWatchdogTimer, kWatchdogMs);
@@ -111,8 +111,8 @@ void CTamsorDoc::EnterPlayback(const std::string& path) {
         EditSettings([&](Settings& s) { s.system.readFolder = folder; });
     }
     // Played pings are not timed: the times of the last live ping would describe nothing shown.
-    m_timings.sonarTimeMs = 0.0f;
-    m_timings.acquisitionTimeMs = 0.0f;
+    m_shown.Timings().sonarTimeMs = 0.0f;
+    m_shown.Timings().acquisitionTimeMs = 0.0f;
     ResetPictureGeometry();
     CloseSockets();
     // The last live picture is not part of the file: it goes before the first played ping.
@@ -120,7 +120,7 @@ void CTamsorDoc::EnterPlayback(const std::string& path) {
         head.m_newData = 0;
     }
     ClearCombinedImage();
-    ++m_clearVersion;
+    m_shown.ClearPicture();
     SetTitle(m_playback.FileTitle());
 }
 
@@ -177,41 +177,10 @@ IRecordCopy* CTamsorDoc::RecordCopy() {
 }
 
 void CTamsorDoc::EnterPlayedPing(const PlayedPing& ping) {
-    m_fileValues = ping.fileValues;
-    if (ping.pingPeriodMs) {
-        m_timings.displayedPingPeriodMs = *ping.pingPeriodMs;
-    }
+    m_shown.TakeRecordValues(ping.fileValues, ping.pingPeriodMs);
     std::copy(ping.lastRequest->begin(), ping.lastRequest->end(), m_ping.Heads()[0].m_commandPacket.begin());
-    TakeSentence(ping.input.sentence);
+    m_shown.TakeSentence(ping.input.sentence, m_xyz.IsActive());
     EnterPing(ping.input);
-}
-
-void CTamsorDoc::TakeSentence(const std::optional<std::string_view>& sentence) {
-    if (sentence) {
-        m_navigationSentence.assign(sentence->data(), sentence->size());
-    } else {
-        m_navigationSentence.clear();
-        m_navigation.ClearNavigation();
-    }
-    // The attitude of the last parsed sentence stays in force through records without one.
-    if (m_navigationSentence.size() < 6) {
-        m_navigationSentence.clear();
-        m_navigation.ClearNavigation();
-    } else {
-        m_navigation.ParseNavigationSentence(m_navigationSentence, m_xyz.IsActive());
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// The operator's controls
-
-void CTamsorDoc::SetSleepTime(int sleepTimeMs) {
-    EditSettings([sleepTimeMs](Settings& s) { s.system.sleepTimeMs = sleepTimeMs; });
-    // A click sets the speed by "Sleep Time" again.
-    m_playback.Player().SetRecordedPace(false);
-    if (m_ports.timers != nullptr && IsPlayback()) {
-        m_ports.timers->Arm(kPlaybackTimer, System().sleepTimeMs);
-    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -221,7 +190,7 @@ bool CTamsorDoc::StartXyzExport(const std::string& outputPath) {
     const CPlayer& player = m_playback.Player();
     const std::string played = player.IsOpen() ? player.Path() : std::string();
     const std::string path = outputPath.empty() ? CompanionXyzPath(played) : outputPath;
-    const bool started = m_xyz.StartToFile(path, played, m_navigation);
+    const bool started = m_xyz.StartToFile(path, played, m_shown.Navigation());
     if (!IsPlayback()) {
         return started;
     }
@@ -230,13 +199,13 @@ bool CTamsorDoc::StartXyzExport(const std::string& outputPath) {
     SetModeAndHold(DocMode::Conversion, false);
     if (ITimerPort* timers = m_ports.timers;
         wasHeld && timers != nullptr && !timers->IsArmed(kPlaybackTimer)) {
-        timers->Arm(kPlaybackTimer, System().sleepTimeMs);
+        timers->Arm(kPlaybackTimer, m_settings.system.sleepTimeMs);
     }
     return started;
 }
 
 void CTamsorDoc::StartMapExport(IMapPointSink& sink) {
-    m_xyz.StartToSink(sink, m_navigation);
+    m_xyz.StartToSink(sink, m_shown.Navigation());
     if (IsPlayback()) {
         SetMode(DocMode::Conversion);
     }
@@ -245,7 +214,7 @@ void CTamsorDoc::StartMapExport(IMapPointSink& sink) {
 XyzExportResult CTamsorDoc::FinishXyzExport() {
     // An export to a sink ends with its owner, which closes the output and tells the result.
     const bool holds = !m_xyz.HasSink() && (m_xyz.IsActive() || m_xyz.IsWriting());
-    const XyzExportResult result = m_xyz.Finish(m_navigation);
+    const XyzExportResult result = m_xyz.Finish(m_shown.Navigation());
     if (!holds) {
         return result;
     }

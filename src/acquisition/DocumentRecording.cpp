@@ -11,12 +11,12 @@ void CTamsorDoc::ChangeWriteFolder(const std::string& folder) {
 
 std::string CTamsorDoc::FreshAutoName() {
     if (!IsPlayback()) {
-        RefreshClockStrings();
+        m_shown.SetClock(ClockNow());
     } else if (m_ports.clock != nullptr) {
         // The played record's time stays in the clock strings; only the name is refreshed.
-        m_clock.autoName = FormatAutoName(m_ports.clock->Now());
+        m_shown.RenewAutoName(m_ports.clock->Now());
     }
-    return m_clock.autoName;
+    return m_shown.Clock().autoName;
 }
 
 std::string CTamsorDoc::RollOverName() const {
@@ -25,7 +25,7 @@ std::string CTamsorDoc::RollOverName() const {
     if (IsPlayback() && m_ports.clock != nullptr) {
         return FormatAutoName(m_ports.clock->Now());
     }
-    return m_clock.autoName;
+    return m_shown.Clock().autoName;
 }
 
 std::string CTamsorDoc::PlayedFileName() const {

@@ -158,7 +158,7 @@ void CContactsController::GoTo(int number) {
     }
     const PictureFrame frame = contact_doc::FrameOf(m_doc, m_view.Picture());
     const MarkerScreen screen =
-        MarkerScreenPlace(ContactPicturePoint(contact, m_doc.PingPose(), m_doc.Sonar()), frame);
+        MarkerScreenPlace(ContactPicturePoint(contact, m_doc.PingPose(), m_doc.Shown().Settings()), frame);
     m_view.PointerMovedTo(static_cast<int>(screen.x), static_cast<int>(screen.y));
     QCursor::setPos(m_view.mapToGlobal(QPoint(static_cast<int>(screen.x), static_cast<int>(screen.y))));
 }

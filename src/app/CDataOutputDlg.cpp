@@ -25,7 +25,7 @@ CDataOutputDlg::CDataOutputDlg(CTamsorDoc& doc, QWidget* parent)
     grid->addWidget(new QLabel(QStringLiteral("UDP Output IP :"), this), 3, 0);
     auto* field = new QHBoxLayout;
     field->setSpacing(1);
-    const CDataOutputDlgModel shown(doc.System());
+    const CDataOutputDlgModel shown(doc.GetSettings().system);
     const std::array<int, 4>& octets = shown.Octets();
     for (std::size_t i = 0; i < m_octets.size(); ++i) {
         if (i > 0) {

@@ -83,10 +83,10 @@ void Colour(QLabel* pane, const QColor& background, const QColor& text) {
 } // namespace
 
 InfoTexts CollectInfoTexts(const CTamsorDoc& doc) {
-    const CNavigation& nav = doc.Navigation();
+    const CNavigation& nav = doc.Shown().Navigation();
     InfoTexts texts;
-    texts.time = doc.Clock().time;
-    texts.date = doc.Clock().date;
+    texts.time = doc.Shown().Clock().time;
+    texts.date = doc.Shown().Clock().date;
     texts.roll = nav.m_rollText;
     texts.pitch = nav.m_pitchText;
     texts.altitude = nav.m_altitudeText;
@@ -209,21 +209,22 @@ void CInfoPanel::UpdateInfo(const InfoTexts& texts) {
 
 void CInfoPanel::UpdateCursorReadout(const CTamsorDoc& doc, const PointerReadout& pointer) {
     m_first->Pane(3)->setText(Text(CursorBearingText(pointer.bearingDeg)));
-    m_second->Pane(3)->setText(Text(CursorRangeText(pointer.rangeM, doc.View().unit)));
+    m_second->Pane(3)->setText(Text(CursorRangeText(pointer.rangeM, doc.GetSettings().view.unit)));
     ShowMapPosition(doc, pointer);
 }
 
 void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc, const PointerReadout& pointer) {
     // The ping's own sentence (played, or the live fix of its request) places the picture. On a
     // North Up picture the pointer's bearing is taken back to the picture's own.
-    const PingSettings& sonar = doc.Sonar();
+    const PingSettings& sonar = doc.Shown().Settings();
     const std::optional<HeadPose> pose = doc.PingPose();
     if (!pose || sonar.beams <= 0) {
         m_mapPosition->clear();
         m_geoPosition->clear();
         return;
     }
-    const PictureTurn turn = TurnOfPicture(doc.View().orientation, sonar.beams, doc.Picture().topBearingDeg);
+    const PictureTurn turn =
+        TurnOfPicture(doc.GetSettings().view.orientation, sonar.beams, doc.Picture().topBearingDeg);
     float bearing = pointer.bearingDeg - turn.degrees;
     if (bearing < 0.0f) {
         bearing += 360.0f;

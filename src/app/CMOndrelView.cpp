@@ -46,7 +46,7 @@ QCursor CMOndrelView::CrossHairCursor() {
 }
 
 PointerContext CMOndrelView::Context() const {
-    const PingSettings& sonar = m_doc.Sonar();
+    const PingSettings& sonar = m_doc.Shown().Settings();
     PointerContext context;
     // The client width is kept as a multiple of 4, as the picture rows are.
     context.clientWidth = (width() + 3) / 4 * 4;
@@ -57,8 +57,8 @@ PointerContext CMOndrelView::Context() const {
     context.panY = m_picture.PanY();
     context.measuring = m_measuring;
     context.polar = sonar.displayMode == kDisplayModePolar;
-    context.fillScreen = m_doc.View().zoomIndex == kZoomFillScreen;
-    context.repaintOnMove = m_doc.IsPlayback() || m_doc.Head(0).m_newData == 0;
+    context.fillScreen = m_doc.GetSettings().view.zoomIndex == kZoomFillScreen;
+    context.repaintOnMove = m_doc.IsPlayback() || m_doc.PingRoutine().Head(0).m_newData == 0;
     context.rangeM = sonar.rangeM;
     context.samples = sonar.samples;
     context.soundScale = SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient);
@@ -84,7 +84,7 @@ void CMOndrelView::FollowDocument() {
     if (m_initialised) {
         m_picture.FollowClear(m_doc.Picture());
     }
-    m_picture.FollowZoomChoice(m_doc.View().zoomIndex);
+    m_picture.FollowZoomChoice(m_doc.GetSettings().view.zoomIndex);
     update();
 }
 
@@ -105,7 +105,7 @@ void CMOndrelView::paintEvent(QPaintEvent* event) {
     }
     m_pointer.SyncWithView(m_measuring, m_picture.ZoomFactor());
     m_pointer.Reproject(Context());
-    const bool polar = m_doc.Sonar().displayMode == kDisplayModePolar;
+    const bool polar = m_doc.Shown().Settings().displayMode == kDisplayModePolar;
     const CMeasureState* measure = polar ? &m_pointer.Measure() : nullptr;
     m_overlay.clear();
     const ContactMarkers markers = m_markers ? m_markers() : ContactMarkers{};

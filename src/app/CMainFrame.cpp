@@ -358,8 +358,8 @@ void CMainFrame::OnAbout() {
 void CMainFrame::OnSoundVelocity() {
     CSVInputDlg dialog(this);
     const bool live = !m_doc.IsPlayback();
-    dialog.Load(m_doc.GetSettings().sonar.soundVelocity, m_doc.FileValues().soundVelocity,
-                m_doc.System().useFileSlc != 0, !live);
+    dialog.Load(m_doc.GetSettings().sonar.soundVelocity, m_doc.Shown().FileValues().soundVelocity,
+                m_doc.GetSettings().system.useFileSlc != 0, !live);
     if (dialog.exec() == QDialog::Accepted) {
         const float velocity = dialog.Velocity();
         const bool useFile = dialog.UseFile();
@@ -369,7 +369,7 @@ void CMainFrame::OnSoundVelocity() {
 }
 
 void CMainFrame::OnPingDelay() {
-    CPingDelayDlg dialog(m_doc.System().pingDelayMs, this);
+    CPingDelayDlg dialog(m_doc.GetSettings().system.pingDelayMs, this);
     if (dialog.exec() == QDialog::Accepted) {
         const int delayMs = dialog.DelayMs();
         m_doc.EditSettings([delayMs](Settings& s) { s.system.pingDelayMs = delayMs; });
@@ -382,7 +382,7 @@ void CMainFrame::OnDataOutput() {
 }
 
 void CMainFrame::OnNavigationInput() {
-    CNavInputDlg dialog(m_doc.System(), this);
+    CNavInputDlg dialog(m_doc.GetSettings().system, this);
     if (dialog.exec() == QDialog::Accepted) {
         const SystemSettings chosen = dialog.Values();
         m_doc.EditSettings([&chosen](Settings& s) { s.system = chosen; });
@@ -463,9 +463,9 @@ void CMainFrame::OnSaveGeoPicture() {
 }
 
 void CMainFrame::OnSaveScreen() {
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save Image As:"),
-                                     QString::fromStdString(m_doc.System().writeFolder), SaveScreenFilters());
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Image As:"),
+        QString::fromStdString(m_doc.GetSettings().system.writeFolder), SaveScreenFilters());
     // Redraw at once so that the dialog is not in the picture.
     repaint();
     QApplication::processEvents();

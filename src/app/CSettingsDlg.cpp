@@ -170,7 +170,7 @@ void CSettingsDlg::SelectLists(const SettingsPanelView& view) {
 
 void CSettingsDlg::RefreshSettingsDialog() {
     const SettingsPanelView view =
-        CSettingsPanel::Refresh(m_doc.GetSettings(), !m_doc.IsPlayback(), m_doc.FileValues());
+        CSettingsPanel::Refresh(m_doc.GetSettings(), !m_doc.IsPlayback(), m_doc.Shown().FileValues());
     // Persistence, the quadrant gains and the pulse-length spin only show values.
     m_persistence.edit->setEnabled(false);
     m_persistence.spin->setEnabled(false);

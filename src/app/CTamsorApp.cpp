@@ -41,7 +41,7 @@ bool CTamsorApp::Start(bool show) {
     ports.datagrams = m_pacedDatagrams.get();
     ports.operatorPort = &m_operator;
     ports.linkRunner = m_linkThread.get();
-    m_doc = CTamsorDoc::Create(ports);
+    m_doc = std::make_unique<CTamsorDoc>(ports);
     m_doc->Live().SetAddressOverride(m_sonarHost, m_sonarPort);
     // Every live ping carries the newest fix of the source the settings (or --nav) name.
     m_navigation = std::make_unique<CNavigationInput>(m_clock);

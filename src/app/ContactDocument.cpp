@@ -30,7 +30,7 @@ std::string RefusalToMark(const CTamsorDoc& doc) {
     if (doc.Mode() == DocMode::Conversion || doc.XyzExport().IsActive()) {
         return "A contact cannot be marked while a recording is being converted.";
     }
-    if (doc.Sonar().displayMode != kDisplayModePolar || doc.Head(0).m_newData == 0) {
+    if (doc.Shown().Settings().displayMode != kDisplayModePolar || doc.PingRoutine().Head(0).m_newData == 0) {
         return "There is no sonar picture to mark a contact on.";
     }
     return {};
@@ -42,7 +42,7 @@ Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
     input.pictureBearingDeg = pictureBearingDeg;
     input.rangeM = rangeM;
     input.lengthM = lengthM;
-    input.utcMs = UtcOfStamp(doc.Clock().timeStamp);
+    input.utcMs = UtcOfStamp(doc.Shown().Clock().timeStamp);
     if (doc.IsPlayback() && doc.Playback().Player().IsOpen()) {
         input.recording = doc.Playback().Player().Path();
         input.recordCounter = doc.Playback().Player().Record().fields.recordCounter;
@@ -51,7 +51,7 @@ Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
         input.recording = recording.path;
     }
     input.mounting = doc.GetSettings().mounting;
-    return MakeContact(doc.Navigation(), doc.PingPose(), doc.Sonar(), input);
+    return MakeContact(doc.Shown().Navigation(), doc.PingPose(), doc.Shown().Settings(), input);
 }
 
 std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
@@ -62,7 +62,7 @@ std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
         recording.active && !recording.path.empty()) {
         return contacts::ContactsPathBeside(recording.path);
     }
-    std::string folder = doc.System().writeFolder;
+    std::string folder = doc.GetSettings().system.writeFolder;
     if (folder.empty()) {
         folder = QDir::homePath().toStdString();
     }
@@ -83,7 +83,8 @@ ContactMarkers MarkersOf(const CTamsorDoc& doc, const std::vector<Contact>& cont
     markers.reserve(contacts.size());
     const std::optional<HeadPose> pose = doc.PingPose();
     for (const Contact& contact : contacts) {
-        markers.push_back(MarkerOnPicture{contact.number, ContactPicturePoint(contact, pose, doc.Sonar()),
+        markers.push_back(MarkerOnPicture{contact.number,
+                                          ContactPicturePoint(contact, pose, doc.Shown().Settings()),
                                           contact.number == selected});
     }
     return markers;

@@ -120,7 +120,8 @@ std::string CContactsController::ExportTo(const std::string& path) {
 void CContactsController::Export(QWidget* dialogParent) {
     FollowFile();
     const QString path = QFileDialog::getSaveFileName(
-        dialogParent, QStringLiteral("Export Contacts"), QString::fromStdString(m_doc.System().writeFolder),
+        dialogParent, QStringLiteral("Export Contacts"),
+        QString::fromStdString(m_doc.GetSettings().system.writeFolder),
         QStringLiteral("KML (*.kml);;GeoJSON (*.geojson);;CSV (*.csv);;HTML report (*.html)"));
     if (path.isEmpty()) {
         return;

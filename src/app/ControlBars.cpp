@@ -100,7 +100,7 @@ CPlaybackBar::CPlaybackBar(QWidget* parent) : QWidget(parent) {
 
 void RefreshBarTexts(const CTamsorDoc& doc, CLiveBar& live, CPlaybackBar& playback) {
     live.m_rangeText->setText(
-        QString::fromStdString(RangeText(doc.GetSettings().sonar.rangeM, doc.View().unit)));
+        QString::fromStdString(RangeText(doc.GetSettings().sonar.rangeM, doc.GetSettings().view.unit)));
     WriteGains(doc, live.m_gains);
     WriteGains(doc, playback.m_gains);
 }

@@ -40,7 +40,7 @@ std::optional<PicturePlace> PlaceOf(const CTamsorDoc& doc, const CMOndrelView& v
     if (!pose || pose->Mounting().plane != HeadPlane::Level) {
         return std::nullopt;
     }
-    const PingSettings& sonar = doc.Sonar();
+    const PingSettings& sonar = doc.Shown().Settings();
     const CPictureModel& model = view.Picture();
     const float scale = SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient);
     const auto rangePerPixel =
@@ -150,7 +150,7 @@ bool CanPlacePicture(const CTamsorDoc& doc, const CMOndrelView* view) {
 void AskAndSavePictureAsGeoTiff(const CTamsorDoc& doc, CMOndrelView& view, QWidget* dialogParent,
                                 IOperatorPort* op) {
     QString path = QFileDialog::getSaveFileName(dialogParent, QStringLiteral("Save Picture as GeoTIFF"),
-                                                QString::fromStdString(doc.System().writeFolder),
+                                                QString::fromStdString(doc.GetSettings().system.writeFolder),
                                                 QStringLiteral("GeoTIFF (*.tif *.tiff)"));
     if (path.isEmpty()) {
         return;

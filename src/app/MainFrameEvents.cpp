@@ -80,7 +80,7 @@ void CMainFrame::OnSettingsLoaded() {
     m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
     RefreshSpeedText();
     if (m_view != nullptr) {
-        m_view->Picture().SelectColorTable(m_doc.View().colorTable);
+        m_view->Picture().SelectColorTable(m_doc.GetSettings().view.colorTable);
         m_view->update();
     }
     UpdateCommandStates();
@@ -95,7 +95,7 @@ void CMainFrame::OnSettingsChanged(const SettingsChange& change) {
     }
     if (change.view && m_view != nullptr) {
         // Colour table, grid, units or zoom: the picture is drawn with them at once.
-        m_view->Picture().SelectColorTable(m_doc.View().colorTable);
+        m_view->Picture().SelectColorTable(m_doc.GetSettings().view.colorTable);
         m_view->update();
     }
 }

@@ -18,12 +18,12 @@ CNavigationFollower::~CNavigationFollower() {
 }
 
 void CNavigationFollower::Follow() {
-    const SystemSettings& system = m_doc.System();
+    const SystemSettings& system = m_doc.GetSettings().system;
     m_input.Start(m_override ? *m_override : NavSourceFromSettings(system), system.baudRate);
 }
 
 NavStatusText CNavigationFollower::Describe() const {
-    return m_input.Describe(static_cast<std::uint64_t>(std::max(m_doc.System().maxFixAgeMs, 0)));
+    return m_input.Describe(static_cast<std::uint64_t>(std::max(m_doc.GetSettings().system.maxFixAgeMs, 0)));
 }
 
 } // namespace vexar

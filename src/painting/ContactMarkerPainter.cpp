@@ -63,7 +63,7 @@ void DrawEdgeArrow(QPainter& painter, const MarkerOnPicture& marker, const Marke
 } // namespace
 
 PictureFrame PictureFrameOf(const CTamsorDoc& doc, const CPictureModel& model) {
-    const PingSettings& sonar = doc.Sonar();
+    const PingSettings& sonar = doc.Shown().Settings();
     const float metresPerPixel =
         CursorRangeM(1.0f, sonar.rangeM, model.ZoomFactor(), sonar.samples,
                      SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient));

@@ -115,18 +115,19 @@ void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureMode
     const ScreenCentre c = CentreOf(model);
     const float radius = model.Radius();
     const int r = static_cast<int>(radius);
-    const PingSettings& sonar = doc.Sonar();
-    const float d = GridSpacingPx(radius, doc.View().unit,
+    const PingSettings& sonar = doc.Shown().Settings();
+    const float d = GridSpacingPx(radius, doc.GetSettings().view.unit,
                                   SoundVelocityScale(sonar.soundVelocity, sonar.rangeCoefficient));
 
     painter.setBrush(Qt::NoBrush);
     painter.setPen(SolidPen(kGrid));
-    if (doc.View().grid == GridStyle::Polar) {
+    if (doc.GetSettings().view.grid == GridStyle::Polar) {
         for (int i = 1; i <= 5; ++i) {
             const int e = GridMarkPx(i, d);
             painter.drawEllipse(QPoint(c.x, c.y), e, e);
         }
-    } else if (doc.View().grid == GridStyle::Rectangular || doc.View().grid == GridStyle::Line) {
+    } else if (doc.GetSettings().view.grid == GridStyle::Rectangular ||
+               doc.GetSettings().view.grid == GridStyle::Line) {
         for (int i = -5; i <= 5; ++i) {
             const int e = GridMarkPx(i, d);
             painter.drawLine(c.x - r, c.y + e, c.x + r, c.y + e);
@@ -137,14 +138,14 @@ void PaintPolarGrid(QPainter& painter, const CTamsorDoc& doc, const CPictureMode
     painter.drawLine(c.x, c.y - r, c.x, c.y + r);
     painter.drawLine(c.x - r, c.y, c.x + r, c.y);
 
-    if (doc.View().rangeMark == 0) {
+    if (doc.GetSettings().view.rangeMark == 0) {
         return;
     }
     const QFont font = OverlayFont(16);
     const float rangeM = sonar.rangeM;
     for (int i = 1; i <= 5; ++i) {
         const int e = GridMarkPx(i, d);
-        const QString label = QString::fromStdString(RangeMarkLabel(i, rangeM, doc.View().unit));
+        const QString label = QString::fromStdString(RangeMarkLabel(i, rangeM, doc.GetSettings().view.unit));
         for (const QPoint at : {QPoint(c.x - e - 10, c.y - 8), QPoint(c.x + e - 10, c.y - 8),
                                 QPoint(c.x - 10, c.y - e - 8), QPoint(c.x - 10, c.y + e - 8)}) {
             layout.Take(OverlayItem::Kind::RangeLabel, label,
@@ -194,7 +195,7 @@ void PaintBeamTestScale(QPainter& painter, const CTamsorDoc& doc, const CPicture
     painter.setPen(SolidPen(kGrid));
     painter.drawLine(3, top + 19, width - 4, top + 19);
     for (int k = 0; k < kHeadCount; ++k) {
-        const auto& status = doc.Head(k).m_elementStatus;
+        const auto& status = doc.PingRoutine().Head(k).m_elementStatus;
         float x = k == 0 ? 4.0f : static_cast<float>(width * k / 4 + 4);
         for (int i = 0; i <= kElementCount; ++i) {
             if (i < kElementCount) {
@@ -211,7 +212,7 @@ void PaintBeamTestScale(QPainter& painter, const CTamsorDoc& doc, const CPicture
                 DrawLamp(painter, centreX, 2.0 * a + 14.0, 2.0 * a, element == 0, kYellowOn, kYellowOff);
                 DrawLamp(painter, centreX, 4.0 * a + 16.0, 2.0 * a, element == 1, kGreenOn, kGreenOff);
             }
-            if (doc.View().grid != GridStyle::None) {
+            if (doc.GetSettings().view.grid != GridStyle::None) {
                 painter.setPen(SolidPen(kGrid));
                 const int lineX = static_cast<int>(std::floor(x));
                 painter.drawLine(lineX, top + 20, lineX, height);
@@ -224,8 +225,8 @@ void PaintBeamTestScale(QPainter& painter, const CTamsorDoc& doc, const CPicture
 void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureModel& model, Layout& layout) {
     const int width = model.ClientWidth();
     const int height = model.ClientHeight();
-    const COndrel& head = doc.Head(0);
-    const PingSettings& sonar = doc.Sonar();
+    const COndrel& head = doc.PingRoutine().Head(0);
+    const PingSettings& sonar = doc.Shown().Settings();
     const bool polar = model.DisplayMode() != kDisplayModeBeamTest;
     const bool playback = doc.IsPlayback();
     const QFont font = OverlayFont(17);
@@ -240,10 +241,12 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
     };
 
     if (polar) {
-        status(4, height - 24, text(SysGainText(sonar.startGainDb, playback, doc.FileValues().startGainDb)));
-        status(4, 1, text(RangeText(sonar.rangeM, doc.View().unit)));
-        status(4, 24, text(ScaleText(sonar.rangeM, doc.View().unit)));
-        const QString gain = text(DisplayGainText(sonar.displayGain, playback, doc.FileValues().displayGain));
+        status(4, height - 24,
+               text(SysGainText(sonar.startGainDb, playback, doc.Shown().FileValues().startGainDb)));
+        status(4, 1, text(RangeText(sonar.rangeM, doc.GetSettings().view.unit)));
+        status(4, 24, text(ScaleText(sonar.rangeM, doc.GetSettings().view.unit)));
+        const QString gain =
+            text(DisplayGainText(sonar.displayGain, playback, doc.Shown().FileValues().displayGain));
         status(rightAligned(font, gain), height - 24, gain);
     }
     const auto centred = [width](const QFont& f, const QString& s) {
@@ -332,7 +335,7 @@ void PaintOverlays(QPainter& painter, const CTamsorDoc& doc, const CPictureModel
     painter.setRenderHint(QPainter::Antialiasing, false);
     Layout layout(items);
     const bool polar = model.DisplayMode() != kDisplayModeBeamTest;
-    if (polar && doc.View().grid != GridStyle::None) {
+    if (polar && doc.GetSettings().view.grid != GridStyle::None) {
         PaintPolarGrid(painter, doc, model, layout);
     } else if (!polar) {
         PaintBeamTestScale(painter, doc, model, layout);

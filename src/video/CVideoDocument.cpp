@@ -37,7 +37,7 @@ VideoExportSource VideoExportSourceOf(const CTamsorDoc& doc) {
     VideoExportSource source;
     source.playing = doc.Mode() == DocMode::Playback && doc.Playback().Player().IsOpen();
     source.recording = doc.Playback().Player().Path();
-    source.writeFolder = doc.System().writeFolder;
+    source.writeFolder = doc.GetSettings().system.writeFolder;
     source.settings.programFolder = doc.ProgramFolder();
     source.settings.settingsPath = doc.SettingsPath();
     source.settings.look = doc.GetSettings();
@@ -50,7 +50,7 @@ struct CVideoDocument::Parts : IDocumentListener {
     explicit Parts(const VideoSettings& settings) {
         DocumentPorts ports; // no timers, link, datagrams or clock: played pings only
         ports.operatorPort = &messages;
-        doc = CTamsorDoc::Create(ports, settings.workers);
+        doc = std::make_unique<CTamsorDoc>(ports, settings.workers);
         doc->OnNewDocument(settings.programFolder, settings.settingsPath);
         model = std::make_unique<CPictureModel>(doc->PingRoutine().Workers());
     }
@@ -131,9 +131,9 @@ void CVideoDocument::Render(QImage& image) {
 VideoCaption CVideoDocument::Caption() const {
     const CTamsorDoc& doc = *m_parts->doc;
     VideoCaption caption;
-    caption.date = doc.Clock().date;
-    caption.time = doc.Clock().time + "." + doc.Clock().millisecond;
-    const CNavigation& nav = doc.Navigation();
+    caption.date = doc.Shown().Clock().date;
+    caption.time = doc.Shown().Clock().time + "." + doc.Shown().Clock().millisecond;
+    const CNavigation& nav = doc.Shown().Navigation();
     if (!nav.m_latitudeText.empty() && !nav.m_longitudeText.empty()) {
         caption.position = std::make_pair(nav.m_latitude, nav.m_longitude);
     }

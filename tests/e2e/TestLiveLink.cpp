@@ -89,7 +89,7 @@ public:
 struct PingWatch : IDocumentListener {
     explicit PingWatch(CTamsorDoc& doc) : m_doc(doc) {}
     void OnPingProcessed() override {
-        if (m_doc.Head(0).m_newData != 0) {
+        if (m_doc.PingRoutine().Head(0).m_newData != 0) {
             m_times.push_back(m_clock.elapsed());
         }
     }
@@ -131,7 +131,7 @@ public:
         ports.datagrams = &m_datagrams;
         ports.operatorPort = &m_operator;
         ports.linkRunner = &m_runner;
-        m_doc = CTamsorDoc::Create(ports);
+        m_doc = std::make_unique<CTamsorDoc>(ports);
         m_watch = std::make_unique<PingWatch>(*m_doc);
         m_doc->Subscribe(*m_watch);
         m_doc->EditSettings([port](Settings& s) {
@@ -146,18 +146,20 @@ public:
     Console& operator=(const Console&) = delete;
 
     CTamsorDoc& Doc() { return *m_doc; }
-    int Pings() const { return m_doc->Head(0).m_pingCounter; }
+    int Pings() const { return m_doc->PingRoutine().Head(0).m_pingCounter; }
 
     /// The heads hold the latest of the head's pings that reached the console, bit for bit;
     /// `started` is the number of pings the head has begun.
     void ExpectHeadsHoldLatest(const sim::Scene& scene, long long started) {
-        const sim::PingGeometry g = sim::GeometryFromPacket(m_doc->Head(0).m_commandPacket, 1480.0f, 0);
+        const sim::PingGeometry g =
+            sim::GeometryFromPacket(m_doc->PingRoutine().Head(0).m_commandPacket, 1480.0f, 0);
         std::vector<std::uint16_t> expected(kElementCount * kMaxSamples);
         for (long long ping = started - 1; ping >= 0; --ping) {
             sim::SynthesiseHead(scene, g, 0, static_cast<std::uint64_t>(ping),
                                 sim::HeadSamples(expected.data(), expected.size()));
             const auto count = static_cast<std::ptrdiff_t>(g.samples); // channel 0 is enough to tell
-            if (std::equal(expected.begin(), expected.begin() + count, m_doc->Head(0).m_rawSamples.begin())) {
+            if (std::equal(expected.begin(), expected.begin() + count,
+                           m_doc->PingRoutine().Head(0).m_rawSamples.begin())) {
                 ExpectHeadsHold(scene, ping);
                 return;
             }
@@ -167,12 +169,13 @@ public:
 
     /// The heads hold ping `ping` of the scene, bit for bit.
     void ExpectHeadsHold(const sim::Scene& scene, long long ping) {
-        const sim::PingGeometry g = sim::GeometryFromPacket(m_doc->Head(0).m_commandPacket, 1480.0f, 0);
+        const sim::PingGeometry g =
+            sim::GeometryFromPacket(m_doc->PingRoutine().Head(0).m_commandPacket, 1480.0f, 0);
         std::vector<std::uint16_t> expected(kElementCount * kMaxSamples);
         for (int h = 0; h < kHeadCount; ++h) {
             sim::SynthesiseHead(scene, g, h, static_cast<std::uint64_t>(ping),
                                 sim::HeadSamples(expected.data(), expected.size()));
-            const auto& raw = m_doc->Head(h).m_rawSamples;
+            const auto& raw = m_doc->PingRoutine().Head(h).m_rawSamples;
             for (int c = 0; c < kElementCount; ++c) {
                 for (int j = 0; j < g.samples; ++j) {
                     const auto at = static_cast<std::size_t>(c * kMaxSamples + j);
@@ -211,9 +214,10 @@ TEST(LiveLink, CompletePingsReachEveryHeadBitForBit) {
         ASSERT_TRUE(RunUntil([&] { return console.Pings() >= 4; }));
         EXPECT_TRUE(console.Doc().Live().Link().connected);
         console.ExpectHeadsHoldLatest(options.scene, head.Server().m_pingsStarted.load());
-        EXPECT_EQ(console.Doc().Head(0).m_headerText, "SIM");
-        EXPECT_EQ(console.Doc().Head(0).m_transducerType, 4);
-        EXPECT_GE(console.Doc().Timings().acquisitionTimeMs, console.Doc().Timings().sonarTimeMs);
+        EXPECT_EQ(console.Doc().PingRoutine().Head(0).m_headerText, "SIM");
+        EXPECT_EQ(console.Doc().PingRoutine().Head(0).m_transducerType, 4);
+        EXPECT_GE(console.Doc().Shown().Timings().acquisitionTimeMs,
+                  console.Doc().Shown().Timings().sonarTimeMs);
         EXPECT_TRUE(console.m_operator.m_messages.empty());
     }
 }

@@ -53,7 +53,7 @@ protected:
     void NewDocument() {
         DocumentPorts ports = world.Ports();
         ports.link = nullptr;
-        doc = CTamsorDoc::Create(ports);
+        doc = std::make_unique<CTamsorDoc>(ports);
         doc->PingRoutine().SetHeadProcessing(processing);
         model = std::make_unique<CPictureModel>(serial);
     }
@@ -258,7 +258,7 @@ TEST_F(PictureRenderTest, SpinnerWithDataWaitingMessageWithout) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
     const QRect topRight(630, 0, 10, 20);
     const QRect middle(0, 290, 640, 30);
-    ASSERT_EQ(doc->Head(0).m_newData, 0);
+    ASSERT_EQ(doc->PingRoutine().Head(0).m_newData, 0);
     const QImage waiting = Render();
     EXPECT_GT(Count(waiting, kWaiting, middle), 10);
     EXPECT_EQ(Count(waiting, Qt::black, topRight), topRight.width() * topRight.height());
@@ -356,7 +356,7 @@ TEST_F(PictureRenderTest, TextsFitAndMessagesCoverNothing) {
             }
             doc->SetHold(true);
             model->Update(Input());
-            ASSERT_EQ(doc->Head(0).m_newData, newData);
+            ASSERT_EQ(doc->PingRoutine().Head(0).m_newData, newData);
             OverlayItems items;
             RenderDocumentPicture(*doc, *model, nullptr, &items);
             const QRect client(0, 0, c.size.width(), c.size.height());

@@ -65,14 +65,14 @@ DocFixture::DocFixture(const std::string& systemSettings) {
         }
         return MakeReply(packet, pingNumber, seed);
     };
-    doc = CTamsorDoc::Create(world.Ports());
+    doc = std::make_unique<CTamsorDoc>(world.Ports());
     doc->Subscribe(world.op);
     doc->OnNewDocument(folder.Folder(), folder / "Vexar.INI");
 }
 
 void DocFixture::RunLivePings(int pings) {
-    const int target = doc->Head(0).m_pingCounter + pings;
-    for (int fired = 0; fired < 10000 && doc->Head(0).m_pingCounter < target; ++fired) {
+    const int target = doc->PingRoutine().Head(0).m_pingCounter + pings;
+    for (int fired = 0; fired < 10000 && doc->PingRoutine().Head(0).m_pingCounter < target; ++fired) {
         if (!world.timers.FireNext([this](int id) { doc->OnTimer(id); })) {
             break;
         }

@@ -24,7 +24,7 @@ public:
     PingInput Input(const PingSettings& settings) const;
     /// Enters the ping with `settings` (the document's own when not given): every head has new data.
     void EnterInto(CTamsorDoc& doc, const PingSettings& settings) const;
-    void EnterInto(CTamsorDoc& doc) const { EnterInto(doc, doc.Sonar()); }
+    void EnterInto(CTamsorDoc& doc) const { EnterInto(doc, doc.Shown().Settings()); }
 
 private:
     std::unique_ptr<PingBuffer> m_payloads;

@@ -129,8 +129,8 @@ TEST(RangeTable, RangeToIndex) {
 
 TEST(HeadAzimuths, TransducerUpSwapsHeadsOneAndThree) {
     test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
-    const auto azimuth = [&](int k) { return doc->Sonar().Head(k).azimuth; };
+    auto doc = std::make_unique<CTamsorDoc>(world.Ports());
+    const auto azimuth = [&](int k) { return doc->Shown().Settings().Head(k).azimuth; };
     doc->EditSettings([](Settings& s) { s.sonar.transducerUp = 1; });
     EXPECT_EQ(azimuth(0), 0);
     EXPECT_EQ(azimuth(1), 900);
@@ -146,16 +146,16 @@ TEST(HeadAzimuths, TransducerUpSwapsHeadsOneAndThree) {
 
 TEST(DocumentConstruction, HeadsGetTheirAddressAndTransducerUp) {
     test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
+    auto doc = std::make_unique<CTamsorDoc>(world.Ports());
     for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(doc->Head(k).m_headIndex, k);
-        EXPECT_EQ(doc->Head(k).m_commandPacket[2], 0x10 + k);
+        EXPECT_EQ(doc->PingRoutine().Head(k).m_headIndex, k);
+        EXPECT_EQ(doc->PingRoutine().Head(k).m_commandPacket[2], 0x10 + k);
     }
-    EXPECT_EQ(doc->Sonar().transducerUp, 1);
-    EXPECT_EQ(doc->Sonar().Head(1).azimuth, 900);
+    EXPECT_EQ(doc->Shown().Settings().transducerUp, 1);
+    EXPECT_EQ(doc->Shown().Settings().Head(1).azimuth, 900);
     // The next reset, when real time starts, sets the address back to 0x10 everywhere.
-    COndrel head = doc->Head(3);
-    head.ResetCommandPacket(doc->Sonar());
+    COndrel head = doc->PingRoutine().Head(3);
+    head.ResetCommandPacket(doc->Shown().Settings());
     EXPECT_EQ(head.m_commandPacket[2], 0x10);
 }
 

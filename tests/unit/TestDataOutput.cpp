@@ -13,8 +13,8 @@ TEST(DataOutput, PointRecordGoesOutBeforeTheBeamRecordToTheSetAddress) {
     DocFixture f("UdpOutputP96=1\nUdpOutputB96=1\n");
     CTamsorDoc& doc = *f.doc;
     // Settings are read at start-up: both products on.
-    EXPECT_EQ(doc.System().udpOutputPoint, 1);
-    EXPECT_EQ(doc.System().udpOutputBeam, 1);
+    EXPECT_EQ(doc.GetSettings().system.udpOutputPoint, 1);
+    EXPECT_EQ(doc.GetSettings().system.udpOutputBeam, 1);
     f.world.datagrams.m_sent.clear();
     f.RunLivePings(1);
     const auto& sent = f.world.datagrams.m_sent;
@@ -29,14 +29,14 @@ TEST(DataOutput, PointRecordGoesOutBeforeTheBeamRecordToTheSetAddress) {
 
     // A changed address takes effect with the next ping, on the same socket.
     const std::size_t opens = f.world.datagrams.m_opens.size();
-    CDataOutputDlgModel dialog(doc.System());
+    CDataOutputDlgModel dialog(doc.GetSettings().system);
     EXPECT_TRUE(dialog.PointChecked());
     EXPECT_TRUE(dialog.BeamChecked());
     EXPECT_FALSE(dialog.NoneChecked());
     dialog.SetOctets({127, 0, 0, 2});
     doc.EditSettings([&](Settings& s) { dialog.Apply(s.system); });
-    EXPECT_EQ(doc.System().udpOutputPoint, 1); // OK without a click keeps both
-    EXPECT_EQ(doc.System().udpOutputBeam, 1);
+    EXPECT_EQ(doc.GetSettings().system.udpOutputPoint, 1); // OK without a click keeps both
+    EXPECT_EQ(doc.GetSettings().system.udpOutputBeam, 1);
     f.world.datagrams.m_sent.clear();
     f.RunLivePings(1);
     EXPECT_EQ(f.world.datagrams.m_sent.front().host, "127.0.0.2");

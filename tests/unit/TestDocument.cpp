@@ -56,7 +56,7 @@ protected:
                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(folder);
         WriteSettings("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\n");
-        doc = CTamsorDoc::Create(world.Ports());
+        doc = std::make_unique<CTamsorDoc>(world.Ports());
         doc->Subscribe(world.op);
     }
     void TearDown() override {
@@ -86,13 +86,13 @@ protected:
 TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
     WriteSettings("[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nUseFileSLC=1\n"
                   "Comm Port=7\n[Sonar]\nBeams=240\n");
-    const std::uint64_t geometry = doc->GeometryVersion();
+    const std::uint64_t geometry = doc->Shown().GeometryVersion();
     Start();
     EXPECT_EQ(doc->SettingsPath(), folder.string() + "/Vexar.INI");
     EXPECT_EQ(world.op.m_settingsLoads, 2); // loaded at initialisation and again by "Real Time"
     // Initialisation clears "UseFileSLC", but entering real time reloads the file after it.
-    EXPECT_EQ(doc->System().useFileSlc, 1);
-    EXPECT_EQ(doc->System().commPort, 7);
+    EXPECT_EQ(doc->GetSettings().system.useFileSlc, 1);
+    EXPECT_EQ(doc->GetSettings().system.commPort, 7);
     ASSERT_FALSE(world.op.m_titles.empty());
     EXPECT_EQ(world.op.m_titles.back(), "Real Time");
     // The link is started and connects at its first step.
@@ -104,13 +104,13 @@ TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
     EXPECT_EQ(world.link.m_connects[0].second, 4040);
     EXPECT_EQ(world.datagrams.m_opens, std::vector<std::uint16_t>{2});
     // The first ProcessPing builds the tables, processes nothing and only refreshes.
-    EXPECT_NE(doc->GeometryVersion(), geometry);
+    EXPECT_NE(doc->Shown().GeometryVersion(), geometry);
     EXPECT_EQ(world.op.m_pingsProcessed, 1);
-    EXPECT_EQ(doc->CombinedBeamCount(), 720);
-    EXPECT_EQ(doc->Sonar().beams, 240);
+    EXPECT_EQ(doc->PingRoutine().CombinedBeamCount(), 720);
+    EXPECT_EQ(doc->Shown().Settings().beams, 240);
     for (int k = 0; k < kHeadCount; ++k) {
-        EXPECT_EQ(doc->Head(k).m_newData, 0);
-        EXPECT_EQ(doc->Head(k).m_commandPacket[2], 0x10);
+        EXPECT_EQ(doc->PingRoutine().Head(k).m_newData, 0);
+        EXPECT_EQ(doc->PingRoutine().Head(k).m_commandPacket[2], 0x10);
     }
 }
 
@@ -127,18 +127,18 @@ TEST_F(DocumentTest, BeamCountChangeReinitialisesOnTheNextPing) {
     doc->PingRoutine().SetHeadProcessing(processing);
     Start();
     const int before = processing.initialisations;
-    const std::uint64_t geometry = doc->GeometryVersion();
+    const std::uint64_t geometry = doc->Shown().GeometryVersion();
     doc->ProcessPing();
     EXPECT_EQ(processing.initialisations, before);
-    EXPECT_EQ(doc->GeometryVersion(), geometry);
+    EXPECT_EQ(doc->Shown().GeometryVersion(), geometry);
     doc->EditSettings([](Settings& s) { s.sonar.beams = 120; });
     doc->ProcessPing();
-    EXPECT_EQ(doc->CombinedBeamCount(), 360);
+    EXPECT_EQ(doc->PingRoutine().CombinedBeamCount(), 360);
     doc->EditSettings([](Settings& s) { s.sonar.beams = 480; });
     doc->ProcessPing();
     EXPECT_EQ(processing.initialisations, before + 2);
-    EXPECT_NE(doc->GeometryVersion(), geometry);
-    EXPECT_EQ(doc->CombinedBeamCount(), 1440);
+    EXPECT_NE(doc->Shown().GeometryVersion(), geometry);
+    EXPECT_EQ(doc->PingRoutine().CombinedBeamCount(), 1440);
 }
 
 // The tables are rebuilt for a ping exactly when the settings' tables key differs from the one
@@ -208,12 +208,12 @@ TEST_P(AssemblyTest, CombinedImageHoldsTheFullCircleFromTheCentreOfHeadZero) {
     for (int r = 0; r < 4 * t + kWrapMarginRows; ++r) {
         const Source s = ExpectedSource(r, beams, up);
         const float mark = MarkingProcessing::Mark(s.head, s.row);
-        ASSERT_EQ(doc->Combined().At(r, 0), mark) << "row " << r;
-        ASSERT_EQ(doc->Combined().At(r, 499), mark) << "row " << r;
+        ASSERT_EQ(doc->PingRoutine().Combined().At(r, 0), mark) << "row " << r;
+        ASSERT_EQ(doc->PingRoutine().Combined().At(r, 499), mark) << "row " << r;
     }
     // The wrap-around margin repeats the first ten rows.
     for (int r = 0; r < kWrapMarginRows; ++r) {
-        EXPECT_EQ(doc->Combined().At(4 * t + r, 0), doc->Combined().At(r, 0));
+        EXPECT_EQ(doc->PingRoutine().Combined().At(4 * t + r, 0), doc->PingRoutine().Combined().At(r, 0));
     }
 }
 
@@ -272,8 +272,9 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
             std::vector<float> rows(kCombinedBeams);
             std::vector<float> profile(kCombinedBeams);
             for (int r = 0; r < kCombinedBeams; ++r) {
-                rows[static_cast<std::size_t>(r)] = doc->Combined().At(r, 0);
-                profile[static_cast<std::size_t>(r)] = doc->Combined().Profile()[static_cast<std::size_t>(r)];
+                rows[static_cast<std::size_t>(r)] = doc->PingRoutine().Combined().At(r, 0);
+                profile[static_cast<std::size_t>(r)] =
+                    doc->PingRoutine().Combined().Profile()[static_cast<std::size_t>(r)];
             }
             if (p + 1 < patterns.size()) {
                 processing.nextFresh = patterns[p + 1];
@@ -286,8 +287,10 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
             const auto copy = [&](int head, int first, int count, int to) {
                 for (int r = 0; r < count; ++r) {
                     const std::size_t from = static_cast<std::size_t>(first + r);
-                    rows[static_cast<std::size_t>(to + r)] = doc->Head(head).m_headImage[from * kMaxSamples];
-                    profile[static_cast<std::size_t>(to + r)] = doc->Head(head).m_beamProfile[from];
+                    rows[static_cast<std::size_t>(to + r)] =
+                        doc->PingRoutine().Head(head).m_headImage[from * kMaxSamples];
+                    profile[static_cast<std::size_t>(to + r)] =
+                        doc->PingRoutine().Head(head).m_beamProfile[from];
                 }
             };
             for (int k = 0; k < kHeadCount; ++k) {
@@ -306,11 +309,12 @@ TEST_F(DocumentTest, HeadsWithoutNewDataFollowTheRowByRowAssembly) {
             copy(0, f, j + kWrapMarginRows, 4 * t - j);
 
             for (int r = 0; r < kCombinedBeams; ++r) {
-                ASSERT_EQ(doc->Combined().At(r, 0), rows[static_cast<std::size_t>(r)])
+                ASSERT_EQ(doc->PingRoutine().Combined().At(r, 0), rows[static_cast<std::size_t>(r)])
                     << "row " << r << " up " << up;
-                ASSERT_EQ(doc->Combined().At(r, 499), rows[static_cast<std::size_t>(r)]) << "row " << r;
+                ASSERT_EQ(doc->PingRoutine().Combined().At(r, 499), rows[static_cast<std::size_t>(r)])
+                    << "row " << r;
                 // Inside the circle the marks are out of range and cleaned up; past it they stay.
-                ASSERT_EQ(doc->Combined().Profile()[static_cast<std::size_t>(r)],
+                ASSERT_EQ(doc->PingRoutine().Combined().Profile()[static_cast<std::size_t>(r)],
                           r < 4 * t ? 0.0f : profile[static_cast<std::size_t>(r)])
                     << "row " << r;
             }
@@ -324,13 +328,13 @@ TEST_F(DocumentTest, BeamTestModeLeavesTheCombinedImageAlone) {
     Start();
     doc->EditSettings([](Settings& s) { s.sonar.displayMode = kDisplayModePolar; });
     EnterPing();
-    const float shown = doc->Combined().At(5, 5);
+    const float shown = doc->PingRoutine().Combined().At(5, 5);
     ASSERT_NE(shown, 0.0f);
     processing.processed = {};
     doc->EditSettings([](Settings& s) { s.sonar.displayMode = kDisplayModeBeamTest; });
     const int refreshes = world.op.m_pingsProcessed;
     EnterPing();
-    EXPECT_EQ(doc->Combined().At(5, 5), shown);
+    EXPECT_EQ(doc->PingRoutine().Combined().At(5, 5), shown);
     EXPECT_EQ(processing.processed, (std::array<int, kHeadCount>{}));
     EXPECT_EQ(world.op.m_pingsProcessed, refreshes + 1);
 }
@@ -372,7 +376,7 @@ TEST_F(DocumentTest, ProfileCleanUpDropsPointsAtTheEnds) {
         processing.points[{source.head, source.row}] = points[static_cast<std::size_t>(r)];
     }
     EnterPing();
-    const auto profile = doc->Combined().Profile();
+    const auto profile = doc->PingRoutine().Combined().Profile();
     EXPECT_EQ(profile[0], 0.0f);
     EXPECT_EQ(profile[1], 498.5f);
     EXPECT_EQ(profile[2], 0.0f);
@@ -411,13 +415,13 @@ TEST_F(DocumentTest, LoopTimeIsTheTimeBetweenRefreshes) {
     Start();
     world.clock.Advance(40);
     doc->ProcessPing();
-    EXPECT_FLOAT_EQ(doc->Timings().loopTimeMs, 40.0f);
-    EXPECT_FLOAT_EQ(doc->Timings().displayedPingPeriodMs, 40.0f);
+    EXPECT_FLOAT_EQ(doc->Shown().Timings().loopTimeMs, 40.0f);
+    EXPECT_FLOAT_EQ(doc->Shown().Timings().displayedPingPeriodMs, 40.0f);
     ASSERT_TRUE(doc->OpenPlayback(Recording(1)));
     world.clock.Advance(70);
     doc->ProcessPing();
-    EXPECT_FLOAT_EQ(doc->Timings().loopTimeMs, 70.0f);
-    EXPECT_FLOAT_EQ(doc->Timings().displayedPingPeriodMs, 40.0f);
+    EXPECT_FLOAT_EQ(doc->Shown().Timings().loopTimeMs, 70.0f);
+    EXPECT_FLOAT_EQ(doc->Shown().Timings().displayedPingPeriodMs, 40.0f);
 }
 
 TEST_F(DocumentTest, RealTimeLeavesPlaybackAndClearsTheImage) {
@@ -426,17 +430,17 @@ TEST_F(DocumentTest, RealTimeLeavesPlaybackAndClearsTheImage) {
     Start();
     ASSERT_TRUE(doc->OpenPlayback(Recording(1)));
     ASSERT_EQ(doc->Playback().Step(), StepResult::Ping);
-    ASSERT_NE(doc->Combined().At(3, 3), 0.0f);
-    ASSERT_EQ(doc->Head(2).m_newData, 1);
-    ASSERT_EQ(doc->Head(2).m_pingCounter, 1);
-    const std::uint64_t clears = doc->ClearVersion();
+    ASSERT_NE(doc->PingRoutine().Combined().At(3, 3), 0.0f);
+    ASSERT_EQ(doc->PingRoutine().Head(2).m_newData, 1);
+    ASSERT_EQ(doc->PingRoutine().Head(2).m_pingCounter, 1);
+    const std::uint64_t clears = doc->Shown().ClearVersion();
     doc->OnRealTime();
     EXPECT_FALSE(doc->IsPlayback());
-    EXPECT_EQ(doc->Combined().At(3, 3), 0.0f);
-    EXPECT_EQ(doc->Combined().Profile()[3], 0.0f);
-    EXPECT_NE(doc->ClearVersion(), clears);
-    EXPECT_EQ(doc->Head(2).m_newData, 0);
-    EXPECT_EQ(doc->Head(2).m_pingCounter, 0);
+    EXPECT_EQ(doc->PingRoutine().Combined().At(3, 3), 0.0f);
+    EXPECT_EQ(doc->PingRoutine().Combined().Profile()[3], 0.0f);
+    EXPECT_NE(doc->Shown().ClearVersion(), clears);
+    EXPECT_EQ(doc->PingRoutine().Head(2).m_newData, 0);
+    EXPECT_EQ(doc->PingRoutine().Head(2).m_pingCounter, 0);
     EXPECT_FALSE(world.timers.IsArmed(kPlaybackTimer));
 }
 
@@ -476,15 +480,15 @@ TEST_F(DocumentTest, SettingsChangesAreClampedAndToldOnce) {
     } changes[] = {
         {"display gain",
          [](Settings& s) { s.sonar.displayGain = 500; },
-         [](const CTamsorDoc& d) { return d.Sonar().displayGain == 100; },
+         [](const CTamsorDoc& d) { return d.Shown().Settings().displayGain == 100; },
          {false, true, false}},
         {"ping delay",
          [](Settings& s) { s.system.pingDelayMs = 9000; },
-         [](const CTamsorDoc& d) { return d.System().pingDelayMs == 5000; },
+         [](const CTamsorDoc& d) { return d.GetSettings().system.pingDelayMs == 5000; },
          {true, false, false}},
         {"colour table",
          [](Settings& s) { s.view.colorTable = -4; },
-         [](const CTamsorDoc& d) { return d.View().colorTable == 0; },
+         [](const CTamsorDoc& d) { return d.GetSettings().view.colorTable == 0; },
          {false, false, false}},
         {"grid and unit",
          [](Settings& s) {
@@ -492,7 +496,8 @@ TEST_F(DocumentTest, SettingsChangesAreClampedAndToldOnce) {
              s.view.unit = DistanceUnit::Imperial;
          },
          [](const CTamsorDoc& d) {
-             return d.View().grid == GridStyle::Rectangular && d.View().unit == DistanceUnit::Imperial;
+             return d.GetSettings().view.grid == GridStyle::Rectangular &&
+                    d.GetSettings().view.unit == DistanceUnit::Imperial;
          },
          {false, false, true}},
         {"nothing", [](Settings&) {}, [](const CTamsorDoc&) { return true; }, {}},

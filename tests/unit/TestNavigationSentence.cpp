@@ -203,16 +203,16 @@ TEST(NavigationSentence, EveryCutKeepsWhatWasNotReached) {
 
 TEST(NavigationSentence, ARecordWithoutSentenceClearsTextsAndSentence) {
     test::DocFixture f;
-    EXPECT_TRUE(f.doc->NavigationSentence().empty()) << "no position before a recording gives one";
+    EXPECT_TRUE(f.doc->Shown().NavigationSentence().empty()) << "no position before a recording gives one";
     test::Bytes file = test::MakeRawRecord(64, 0, kSampleNavigationSentence);
     test::Append(file, test::MakeRawRecord(64, 1));
     test::WriteFile(f.folder / "nav.R96", file);
     ASSERT_TRUE(f.doc->OpenPlayback(f.folder / "nav.R96"));
     ASSERT_EQ(f.PlaySteps(1), 1);
-    ASSERT_EQ(f.doc->Navigation().m_depthText, "-35.400 m");
+    ASSERT_EQ(f.doc->Shown().Navigation().m_depthText, "-35.400 m");
     ASSERT_EQ(f.PlaySteps(1), 1);
-    const CNavigation& nav = f.doc->Navigation();
-    EXPECT_TRUE(f.doc->NavigationSentence().empty());
+    const CNavigation& nav = f.doc->Shown().Navigation();
+    EXPECT_TRUE(f.doc->Shown().NavigationSentence().empty());
     EXPECT_EQ(nav.m_sentenceLength, 0);
     for (const std::string* text :
          {&nav.m_latitudeText, &nav.m_longitudeText, &nav.m_dateText, &nav.m_timeText, &nav.m_speedText,

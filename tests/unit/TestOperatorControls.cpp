@@ -37,34 +37,34 @@ protected:
 };
 
 TEST_F(ControlsTest, ChoosingTheZoomInUseChangesNothing) {
-    const std::uint64_t geometry = doc.GeometryVersion();
+    const std::uint64_t geometry = doc.Shown().GeometryVersion();
     Run(kCmdZoom100);
-    EXPECT_EQ(doc.GeometryVersion(), geometry);
+    EXPECT_EQ(doc.Shown().GeometryVersion(), geometry);
     Run(kCmdZoomFill);
-    EXPECT_NE(doc.GeometryVersion(), geometry);
-    EXPECT_EQ(doc.View().zoomIndex, 2);
+    EXPECT_NE(doc.Shown().GeometryVersion(), geometry);
+    EXPECT_EQ(doc.GetSettings().view.zoomIndex, 2);
     EXPECT_TRUE(State(kCmdZoomFill).checked);
     EXPECT_FALSE(State(kCmdZoom50).checked);
 }
 
 TEST_F(ControlsTest, GridFollowsTheModeAndItsItemsAreEnabledByMode) {
-    ASSERT_EQ(doc.View().grid, GridStyle::Polar);
+    ASSERT_EQ(doc.GetSettings().view.grid, GridStyle::Polar);
     EXPECT_FALSE(State(kCmdGridLine).enabled);
     EXPECT_TRUE(State(kCmdGridRectangular).enabled);
-    const std::uint64_t clears = doc.ClearVersion();
+    const std::uint64_t clears = doc.Shown().ClearVersion();
     Run(kCmdModeBeamTest);
-    EXPECT_EQ(doc.View().grid, GridStyle::Line);
-    EXPECT_EQ(doc.Sonar().displayMode, kDisplayModeBeamTest);
-    EXPECT_NE(doc.ClearVersion(), clears);
+    EXPECT_EQ(doc.GetSettings().view.grid, GridStyle::Line);
+    EXPECT_EQ(doc.Shown().Settings().displayMode, kDisplayModeBeamTest);
+    EXPECT_NE(doc.Shown().ClearVersion(), clears);
     EXPECT_FALSE(State(kCmdGridPolar).enabled);
     EXPECT_FALSE(State(kCmdGridRectangular).enabled);
     EXPECT_TRUE(State(kCmdGridLine).enabled);
     EXPECT_TRUE(State(kCmdModeBeamTest).checked);
     Run(kCmdModePolar);
-    EXPECT_EQ(doc.View().grid, GridStyle::Polar);
+    EXPECT_EQ(doc.GetSettings().view.grid, GridStyle::Polar);
     Run(kCmdGridNone);
     Run(kCmdModeBeamTest);
-    EXPECT_EQ(doc.View().grid, GridStyle::None);
+    EXPECT_EQ(doc.GetSettings().view.grid, GridStyle::None);
 }
 
 TEST_F(ControlsTest, DataPointsRaiseTheShortRangeAndAreLockedInPlayback) {
@@ -73,14 +73,14 @@ TEST_F(ControlsTest, DataPointsRaiseTheShortRangeAndAreLockedInPlayback) {
         s.sonar.samples = 500;
     });
     Run(kCmdPoints1000);
-    EXPECT_FLOAT_EQ(doc.Sonar().rangeM, 2.5f);
-    EXPECT_EQ(doc.Sonar().rangeIndex, 1);
-    EXPECT_EQ(doc.Sonar().samples, 1000);
+    EXPECT_FLOAT_EQ(doc.Shown().Settings().rangeM, 2.5f);
+    EXPECT_EQ(doc.Shown().Settings().rangeIndex, 1);
+    EXPECT_EQ(doc.Shown().Settings().samples, 1000);
     EXPECT_TRUE(State(kCmdPoints1000).checked);
     Play();
     EXPECT_FALSE(State(kCmdPoints500).enabled);
     Run(kCmdPoints500);
-    EXPECT_EQ(doc.Sonar().samples, 1000);
+    EXPECT_EQ(doc.Shown().Settings().samples, 1000);
 }
 
 // The menu and the settings dialog choose the data points by one rule: 1000 give the same settings
@@ -99,67 +99,67 @@ TEST_F(ControlsTest, MenuAndDialogChooseDataPointsByOneRule) {
     };
     from(500);
     Run(kCmdPoints1000);
-    const PingSettings menu = doc.Sonar();
+    const PingSettings menu = doc.Shown().Settings();
     from(500);
     dialog(1);
-    EXPECT_EQ(doc.Sonar(), menu);
+    EXPECT_EQ(doc.Shown().Settings(), menu);
     EXPECT_FLOAT_EQ(menu.rangeM, 2.5f);
     EXPECT_EQ(menu.pulseLength, PulseLengthFor(2.5f, 0.5f));
 
     from(1000);
     Run(kCmdPoints500);
-    EXPECT_FLOAT_EQ(doc.Sonar().pulseLengthMultiplier, 0.5f);
+    EXPECT_FLOAT_EQ(doc.Shown().Settings().pulseLengthMultiplier, 0.5f);
     from(1000);
     dialog(0);
-    EXPECT_FLOAT_EQ(doc.Sonar().pulseLengthMultiplier, 1.0f);
-    EXPECT_EQ(doc.Sonar().samples, 500);
+    EXPECT_FLOAT_EQ(doc.Shown().Settings().pulseLengthMultiplier, 1.0f);
+    EXPECT_EQ(doc.Shown().Settings().samples, 500);
 }
 
 TEST_F(ControlsTest, ProfileMenusFollowDetection) {
-    ASSERT_EQ(doc.Sonar().detectProfilePoints, 0);
+    ASSERT_EQ(doc.Shown().Settings().detectProfilePoints, 0);
     EXPECT_TRUE(State(kCmdProfileOff).checked);
     EXPECT_FALSE(State(kCmdMixMedium).enabled);
     Run(kCmdProfileOff);
-    EXPECT_EQ(doc.Sonar().detectProfilePoints, 1);
+    EXPECT_EQ(doc.Shown().Settings().detectProfilePoints, 1);
     EXPECT_TRUE(State(kCmdMixMedium).enabled);
     Run(kCmdPointsOnly);
-    EXPECT_EQ(doc.View().profileDisplay, 3);
+    EXPECT_EQ(doc.GetSettings().view.profileDisplay, 3);
     Run(kCmdFilterBottom);
-    EXPECT_EQ(doc.Sonar().profileFilterType, 2);
+    EXPECT_EQ(doc.Shown().Settings().profileFilterType, 2);
     EXPECT_TRUE(State(kCmdFilterBottom).checked);
 }
 
 TEST_F(ControlsTest, BeamsWidthAveragingAndTablesAreCheckedByValue) {
     Run(kCmdBeams720);
-    EXPECT_EQ(doc.Sonar().beams, 240);
+    EXPECT_EQ(doc.Shown().Settings().beams, 240);
     Run(kCmdWidthWide);
-    EXPECT_EQ(doc.Sonar().beamWidth, 0);
+    EXPECT_EQ(doc.Shown().Settings().beamWidth, 0);
     Run(kCmdAverage7);
-    EXPECT_EQ(doc.Sonar().average, 7);
+    EXPECT_EQ(doc.Shown().Settings().average, 7);
     EXPECT_TRUE(State(kCmdAverage7).checked);
     Run(kCmdAverageOff);
-    EXPECT_EQ(doc.Sonar().average, 1);
+    EXPECT_EQ(doc.Shown().Settings().average, 1);
     Run(kCmdColorTable4);
-    EXPECT_EQ(doc.View().colorTable, 4);
+    EXPECT_EQ(doc.GetSettings().view.colorTable, 4);
     EXPECT_TRUE(State(kCmdColorTable4).checked);
 }
 
 TEST_F(ControlsTest, TransducerUpSwapsHeadsAndForgetsHistory) {
-    ASSERT_EQ(doc.Sonar().transducerUp, 0);
-    const std::uint64_t geometry = doc.GeometryVersion();
+    ASSERT_EQ(doc.Shown().Settings().transducerUp, 0);
+    const std::uint64_t geometry = doc.Shown().GeometryVersion();
     Run(kCmdTransducerUp);
-    EXPECT_EQ(doc.Sonar().transducerUp, 1);
-    EXPECT_EQ(doc.Sonar().Head(1).azimuth, 900);
-    EXPECT_NE(doc.GeometryVersion(), geometry);
+    EXPECT_EQ(doc.Shown().Settings().transducerUp, 1);
+    EXPECT_EQ(doc.Shown().Settings().Head(1).azimuth, 900);
+    EXPECT_NE(doc.Shown().GeometryVersion(), geometry);
     EXPECT_TRUE(State(kCmdTransducerUp).checked);
 }
 
 TEST_F(ControlsTest, KeysHoldAndCycleTheZoom) {
     EXPECT_TRUE(HandleViewKey(doc, 'z'));
     EXPECT_TRUE(HandleViewKey(doc, 'Z'));
-    EXPECT_EQ(doc.View().zoomIndex, 2);
+    EXPECT_EQ(doc.GetSettings().view.zoomIndex, 2);
     EXPECT_TRUE(HandleViewKey(doc, 'z'));
-    EXPECT_EQ(doc.View().zoomIndex, 0);
+    EXPECT_EQ(doc.GetSettings().view.zoomIndex, 0);
     EXPECT_TRUE(HandleViewKey(doc, 'H'));
     EXPECT_TRUE(doc.IsHeld());
     EXPECT_FALSE(HandleViewKey(doc, 'q'));
@@ -171,7 +171,7 @@ TEST_F(ControlsTest, BarUpDownsStopAtTheirLimits) {
     doc.EditSettings([](Settings& s) { s.sonar.rangeIndex = 1; });
     EXPECT_FALSE(StepRange(doc, -1));
     EXPECT_TRUE(StepRange(doc, +1));
-    EXPECT_FLOAT_EQ(doc.Sonar().rangeM, 5.0f);
+    EXPECT_FLOAT_EQ(doc.Shown().Settings().rangeM, 5.0f);
     Play();
     EXPECT_FALSE(StepRange(doc, +1));
 
@@ -184,13 +184,13 @@ TEST_F(ControlsTest, BarUpDownsStopAtTheirLimits) {
     doc.EditSettings([](Settings& s) { s.sonar.displayGain = 1; });
     EXPECT_FALSE(StepDisplayGain(doc, -1));
     EXPECT_TRUE(StepDisplayGain(doc, +1));
-    EXPECT_EQ(doc.Sonar().displayGain, 2);
+    EXPECT_EQ(doc.Shown().Settings().displayGain, 2);
 
     doc.EditSettings([](Settings& s) { s.system.sleepTimeMs = 0; });
     EXPECT_EQ(SpeedBarPosition(doc), 20);
     EXPECT_FALSE(StepSpeed(doc, +1));
     EXPECT_TRUE(StepSpeed(doc, -1));
-    EXPECT_EQ(doc.System().sleepTimeMs, 50);
+    EXPECT_EQ(doc.GetSettings().system.sleepTimeMs, 50);
     EXPECT_EQ(f.world.timers.DelayOf(kPlaybackTimer), 50);
     doc.EditSettings([](Settings& s) { s.system.sleepTimeMs = 1000; });
     EXPECT_EQ(SpeedBarPosition(doc), 0);
@@ -245,7 +245,7 @@ TEST_F(ControlsTest, DiagnosticsTexts) {
     EXPECT_STREQ(kDiagnosticsLayout[19].label, "Pings/s");
 
     PingInput timed;
-    timed.settings = doc.Sonar();
+    timed.settings = doc.Shown().Settings();
     timed.requestTime = f.world.clock.Now();
     timed.sonarTimeMs = 12.0f;
     timed.acquisitionTimeMs = 99.6f;

@@ -32,7 +32,7 @@ protected:
     void SetUp() override {
         world.link.m_clock = &world.clock;
         world.link.m_responder = std::ref(head);
-        doc = CTamsorDoc::Create(world.Ports());
+        doc = std::make_unique<CTamsorDoc>(world.Ports());
         doc->EditSettings([](Settings& s) {
             s.system.sonarAddress = "127.0.0.1";
             s.sonar.transducerUp = 0;
@@ -79,16 +79,16 @@ protected:
     void ExpectHeadsHoldPing(long long ping, int samples) {
         sim::PingGeometry g;
         g.samples = samples;
-        g.rangeM = doc->Sonar().rangeM;
+        g.rangeM = doc->Shown().Settings().rangeM;
         g.pulseLength = 0;
-        std::array<std::uint8_t, kCommandPacketSize> packet = doc->Head(0).m_commandPacket;
+        std::array<std::uint8_t, kCommandPacketSize> packet = doc->PingRoutine().Head(0).m_commandPacket;
         g = sim::GeometryFromPacket(packet, 1480.0f, 0);
         g.samples = samples;
         std::vector<std::uint16_t> expected(kElementCount * kMaxSamples);
         for (int h = 0; h < kHeadCount; ++h) {
             sim::SynthesiseHead(head.scene, g, h, static_cast<std::uint64_t>(ping),
                                 sim::HeadSamples(expected.data(), expected.size()));
-            const auto& raw = doc->Head(h).m_rawSamples;
+            const auto& raw = doc->PingRoutine().Head(h).m_rawSamples;
             for (int c = 0; c < kElementCount; ++c) {
                 for (int j = 0; j < samples; ++j) {
                     const auto at = static_cast<std::size_t>(c * kMaxSamples + j);
@@ -102,7 +102,7 @@ protected:
 
     bool AnyNewData() const {
         for (int h = 0; h < kHeadCount; ++h) {
-            if (doc->Head(h).m_newData != 0) {
+            if (doc->PingRoutine().Head(h).m_newData != 0) {
                 return true;
             }
         }
@@ -125,10 +125,10 @@ TEST_F(PingCycle, ConnectWaitsHalfASecondAndACompletePingFillsEveryHead) {
     }
     ExpectHeadsHoldPing(0, 1000);
     for (int h = 0; h < kHeadCount; ++h) {
-        EXPECT_EQ(doc->Head(h).m_newData, 1);
-        EXPECT_EQ(doc->Head(h).m_headerText, "SIM");
-        EXPECT_EQ(doc->Head(h).m_transducerType, 4);
-        EXPECT_EQ(doc->Head(h).m_pingCounter, 1);
+        EXPECT_EQ(doc->PingRoutine().Head(h).m_newData, 1);
+        EXPECT_EQ(doc->PingRoutine().Head(h).m_headerText, "SIM");
+        EXPECT_EQ(doc->PingRoutine().Head(h).m_transducerType, 4);
+        EXPECT_EQ(doc->PingRoutine().Head(h).m_pingCounter, 1);
     }
     // The next request follows after the ping delay; the watchdog only refreshes the status.
     EXPECT_EQ(world.timers.DelayOf(kPingTimer), 40);
@@ -144,7 +144,7 @@ TEST_F(PingCycle, RepliesArrivingInPiecesAreCollected) {
         Connect();
         Fire();
         ExpectHeadsHoldPing(head.pingNumber, 1000);
-        EXPECT_EQ(doc->Head(0).m_newData, 1) << "chunk " << chunk;
+        EXPECT_EQ(doc->PingRoutine().Head(0).m_newData, 1) << "chunk " << chunk;
     }
 }
 
@@ -243,7 +243,7 @@ TEST_F(PingCycle, APingThatAsksAgainForHalfItsBlocksIsGivenUp) {
     garbling = true;
     Fire();
     garbling = false;
-    EXPECT_EQ(doc->Head(0).m_pingCounter, 1); // no ping came
+    EXPECT_EQ(doc->PingRoutine().Head(0).m_pingCounter, 1); // no ping came
     // Blocks 0 to 63 twice each, then block 64 once: its garbled reply is one too many.
     EXPECT_EQ(world.link.m_sent.size() - sent, 2u * 64u + 1u);
     EXPECT_EQ(Stats().blockRetries, 64u);
@@ -352,9 +352,9 @@ TEST_F(PingCycle, AFirstBlockAskedAgainIsTakenFromTheLastTransmission) {
 TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     Connect();
     Fire();
-    ASSERT_EQ(doc->Head(0).m_pingCounter, 1);
-    const auto rawBefore = doc->Head(2).m_rawSamples;
-    const auto headerBefore = doc->Head(2).m_replyHeader;
+    ASSERT_EQ(doc->PingRoutine().Head(0).m_pingCounter, 1);
+    const auto rawBefore = doc->PingRoutine().Head(2).m_rawSamples;
+    const auto headerBefore = doc->PingRoutine().Head(2).m_replyHeader;
     std::uint32_t state = 12345;
     auto next = [&state] {
         state = state * 1664525u + 1013904223u;
@@ -383,15 +383,15 @@ TEST_F(PingCycle, DamagedRepliesNeverCompleteAPingNorTouchTheLastGoodOne) {
     };
     for (int attempt = 0; attempt < 25; ++attempt) {
         Fire();
-        ASSERT_EQ(doc->Head(0).m_pingCounter, 1);
+        ASSERT_EQ(doc->PingRoutine().Head(0).m_pingCounter, 1);
         ASSERT_TRUE(doc->Live().Link().connected);
     }
-    EXPECT_EQ(doc->Head(2).m_rawSamples, rawBefore);
-    EXPECT_EQ(doc->Head(2).m_replyHeader, headerBefore);
-    EXPECT_EQ(doc->Head(0).m_pingCounter, 1);
+    EXPECT_EQ(doc->PingRoutine().Head(2).m_rawSamples, rawBefore);
+    EXPECT_EQ(doc->PingRoutine().Head(2).m_replyHeader, headerBefore);
+    EXPECT_EQ(doc->PingRoutine().Head(0).m_pingCounter, 1);
     // A good head again: the cycle recovers by itself.
     head.fault = nullptr;
-    for (int i = 0; i < 6 && doc->Head(0).m_pingCounter == 1; ++i) {
+    for (int i = 0; i < 6 && doc->PingRoutine().Head(0).m_pingCounter == 1; ++i) {
         Fire();
     }
     ExpectHeadsHoldPing(head.pingNumber, 1000);
@@ -409,12 +409,12 @@ TEST_F(PingCycle, SampleCountChangeTakesEffectWithTheNextRequest) {
     EXPECT_EQ(SendsOf([&] { Fire(); }), 64u);
     // That ping carries its 500 samples and is drawn with them.
     ExpectHeadsHoldPing(head.pingNumber, 500);
-    EXPECT_EQ(doc->Sonar().samples, 500);
+    EXPECT_EQ(doc->Shown().Settings().samples, 500);
     EXPECT_EQ(doc->GetSettings().sonar.samples, 1000);
     EXPECT_EQ(SendsOf([&] { Fire(); }), 128u);
     EXPECT_EQ(world.link.m_sent.back()[19], 3);
     ExpectHeadsHoldPing(head.pingNumber, 1000);
-    EXPECT_EQ(doc->Sonar().samples, 1000);
+    EXPECT_EQ(doc->Shown().Settings().samples, 1000);
 }
 
 // The operator chooses another range while a ping is on its way: that ping is processed, drawn
@@ -519,7 +519,7 @@ TEST_F(PingCycle, ACompletePingResetsTheBackOffAndADroppedLinkReconnects) {
     ASSERT_TRUE(doc->Live().Link().connected);
     const std::uint64_t connected = world.clock.TickMs();
     Fire();
-    ASSERT_EQ(doc->Head(0).m_newData, 1);
+    ASSERT_EQ(doc->PingRoutine().Head(0).m_newData, 1);
     world.link.Drop();
     Fire(); // the next request finds the link gone
     EXPECT_FALSE(doc->Live().Link().connected);
@@ -535,8 +535,8 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
         StaleListener(const CTamsorDoc& d, IClockPort& c) : doc(d), clock(c) {}
         void OnPictureStale(int s) override { seconds.push_back(s); }
         void OnPingProcessed() override {
-            if (doc.Head(0).m_pingCounter != pings) {
-                pings = doc.Head(0).m_pingCounter;
+            if (doc.PingRoutine().Head(0).m_pingCounter != pings) {
+                pings = doc.PingRoutine().Head(0).m_pingCounter;
                 lastPingTick = clock.TickMs();
             }
         }
@@ -558,7 +558,7 @@ TEST_F(PingCycle, StatusAndStalePictureFollowTheHead) {
     EXPECT_EQ(Fire(), kPingTimer);
     EXPECT_EQ(DescribeLink(*doc).text, "Sonar: connected, no pings");
     SetPingDelay(100);
-    runUntil([this] { return doc->Head(0).m_pingCounter >= 3; });
+    runUntil([this] { return doc->PingRoutine().Head(0).m_pingCounter >= 3; });
     EXPECT_EQ(DescribeLink(*doc).indicator, LinkIndicator::Pinging);
     EXPECT_GT(ShownPingRate(*doc), 0.0f);
     EXPECT_EQ(IdleMessage(*doc), "Ready");
@@ -604,7 +604,7 @@ TEST_F(PingCycle, APingInTurnsGivesThePictureOfAPingAtOnce) {
     Connect();
     EXPECT_EQ(Fire(), kPingTimer);
     const auto blank = [this](int h) {
-        const auto& image = doc->Head(h).m_headImage;
+        const auto& image = doc->PingRoutine().Head(h).m_headImage;
         return std::all_of(image.begin(), image.end(), [](float v) { return v == 0.0f; });
     };
     EXPECT_FALSE(blank(0));
@@ -623,7 +623,7 @@ TEST_F(PingCycle, APingInTurnsGivesThePictureOfAPingAtOnce) {
     ScriptedHead otherHead;
     otherWorld.link.m_clock = &otherWorld.clock;
     otherWorld.link.m_responder = std::ref(otherHead);
-    auto atOnce = CTamsorDoc::Create(otherWorld.Ports());
+    auto atOnce = std::make_unique<CTamsorDoc>(otherWorld.Ports());
     atOnce->EditSettings([](Settings& s) {
         s.system.sonarAddress = "127.0.0.1";
         s.sonar.transducerUp = 0;
@@ -632,8 +632,9 @@ TEST_F(PingCycle, APingInTurnsGivesThePictureOfAPingAtOnce) {
     atOnce->StartAcquisition();
     otherWorld.timers.FireNext([&](int timer) { atOnce->OnTimer(timer); });
     otherWorld.timers.FireNext([&](int timer) { atOnce->OnTimer(timer); });
-    ASSERT_EQ(atOnce->Head(3).m_pingCounter, 1);
-    EXPECT_TRUE(std::ranges::equal(doc->Combined().Image(), atOnce->Combined().Image()));
+    ASSERT_EQ(atOnce->PingRoutine().Head(3).m_pingCounter, 1);
+    EXPECT_TRUE(
+        std::ranges::equal(doc->PingRoutine().Combined().Image(), atOnce->PingRoutine().Combined().Image()));
 
     while (Fire() != kPingTimer) {
     }
@@ -660,14 +661,14 @@ TEST_F(PingCycle, TheBeamRecordOfAPingHoldsItsPicture) {
     for (const auto& datagram : world.datagrams.m_sent) {
         record.insert(record.end(), datagram.bytes.begin(), datagram.bytes.end());
     }
-    const int beams = CRecorder::ProductBeams(doc->Sonar());
-    const int samples = CRecorder::ProductSamples(doc->Sonar());
+    const int beams = CRecorder::ProductBeams(doc->Shown().Settings());
+    const int samples = CRecorder::ProductSamples(doc->Shown().Settings());
     ASSERT_GE(record.size(), kRecordDataOffset + static_cast<std::size_t>(beams * samples));
     int differing = 0;
     for (int b = 0; b < beams; ++b) {
         for (int s = 0; s < samples; ++s) {
             const std::size_t at = kRecordDataOffset + static_cast<std::size_t>(b * samples + s);
-            differing += record[at] != SampleByte(doc->Combined().At(b, s)) ? 1 : 0;
+            differing += record[at] != SampleByte(doc->PingRoutine().Combined().At(b, s)) ? 1 : 0;
         }
     }
     EXPECT_EQ(differing, 0);
@@ -680,12 +681,12 @@ TEST_F(PingCycle, TimingValuesAreMeasuredFromThePingStart) {
     SetPingDelay(100);
     Connect();
     Fire();
-    EXPECT_FLOAT_EQ(doc->Timings().sonarTimeMs, 3.0f);
-    EXPECT_FLOAT_EQ(doc->Timings().acquisitionTimeMs, 3.0f * 128);
+    EXPECT_FLOAT_EQ(doc->Shown().Timings().sonarTimeMs, 3.0f);
+    EXPECT_FLOAT_EQ(doc->Shown().Timings().acquisitionTimeMs, 3.0f * 128);
     Fire();
     // From the end of one status refresh to the end of the next: ping delay + one ping.
-    EXPECT_FLOAT_EQ(doc->Timings().loopTimeMs, 100.0f + 3.0f * 128);
-    EXPECT_FLOAT_EQ(doc->Timings().displayedPingPeriodMs, doc->Timings().loopTimeMs);
+    EXPECT_FLOAT_EQ(doc->Shown().Timings().loopTimeMs, 100.0f + 3.0f * 128);
+    EXPECT_FLOAT_EQ(doc->Shown().Timings().displayedPingPeriodMs, doc->Shown().Timings().loopTimeMs);
 }
 
 } // namespace

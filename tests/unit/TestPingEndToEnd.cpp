@@ -30,8 +30,8 @@ Found Brightest(const CTamsorDoc& doc, int rows, int samples) {
     float best = 0.0f;
     for (int r = 0; r < rows; ++r) {
         for (int s = 0; s < samples; ++s) {
-            if (doc.Combined().At(r, s) > best) {
-                best = doc.Combined().At(r, s);
+            if (doc.PingRoutine().Combined().At(r, s) > best) {
+                best = doc.PingRoutine().Combined().At(r, s);
                 found = {r, s};
             }
         }
@@ -42,7 +42,7 @@ Found Brightest(const CTamsorDoc& doc, int rows, int samples) {
     float sum = 0.0f;
     for (int r = std::max(found.row - 2, 0); r <= std::min(found.row + 2, rows - 1) && found.row >= 0; ++r) {
         for (int s = 0; s < samples; ++s) {
-            const float v = doc.Combined().At(r, s);
+            const float v = doc.PingRoutine().Combined().At(r, s);
             if (v >= 0.8f * best) {
                 weight += v;
                 sum += v * static_cast<float>(s);
@@ -98,7 +98,7 @@ struct TargetLanding {
 // One ping with a single target in `head`'s fan (bearing from the head's axis, range from its
 // acoustic centre), through the per-ping routine of a fresh document; every head delivers data.
 TargetLanding PingOneTarget(int beams, bool up, int head, const test::PointTarget& target) {
-    const auto document = CTamsorDoc::Create(DocumentPorts{});
+    const auto document = std::make_unique<CTamsorDoc>(DocumentPorts{});
     const CTamsorDoc& doc = *document;
     test::SynthSettings synth;
     synth.transducerUp = up;
@@ -111,7 +111,7 @@ TargetLanding PingOneTarget(int beams, bool up, int head, const test::PointTarge
     const float x = target.rangeM * std::cos(target.bearingRad) + 0.07f;
     const float y = target.rangeM * std::sin(target.bearingRad);
     TargetLanding landing;
-    landing.found = Brightest(doc, doc.CombinedBeamCount(), 1000);
+    landing.found = Brightest(doc, doc.PingRoutine().CombinedBeamCount(), 1000);
     landing.expectedRow = ExpectedRow(head, up, beams, std::atan2(y, x) * kRadToDeg);
     landing.expectedSample = std::hypot(x, y) * 100.0f;
     return landing;
@@ -215,7 +215,7 @@ struct RingSettings {
 // All four heads set alike (10 m, averaging over three pings, detection on), then `pings` pings
 // of the scene through the per-ping routine of a fresh document.
 std::unique_ptr<CTamsorDoc> RunRingPings(const sim::Scene& scene, const RingSettings& ring, int pings) {
-    auto doc = CTamsorDoc::Create(DocumentPorts{});
+    auto doc = std::make_unique<CTamsorDoc>(DocumentPorts{});
     PingSettings settings = test::ProcessingSettings(ring.beams, ring.samples);
     settings.displayMode = kDisplayModePolar;
     settings.beamWidth = ring.width;
@@ -307,14 +307,14 @@ TEST(PingEndToEnd, SeabedRingGivesProfilePointsAtItsRangeInEveryHead) {
                 const float combinedFloor = 0.90f;
                 for (int k = 0; k < kHeadCount; ++k) {
                     SCOPED_TRACE(::testing::Message() << "head " << k);
-                    const ProfileCheck check =
-                        CheckProfile(doc->Head(k).m_beamProfile.data(), beams, ringSample, tolerance);
+                    const ProfileCheck check = CheckProfile(doc->PingRoutine().Head(k).m_beamProfile.data(),
+                                                            beams, ringSample, tolerance);
                     EXPECT_EQ(check.far, 0);
                     EXPECT_GE(ShareAtRing(check, beams), headFloor);
                 }
-                const int rows = doc->CombinedBeamCount();
+                const int rows = doc->PingRoutine().CombinedBeamCount();
                 const ProfileCheck combined =
-                    CheckProfile(doc->Combined().Profile().data(), rows, ringSample, tolerance);
+                    CheckProfile(doc->PingRoutine().Combined().Profile().data(), rows, ringSample, tolerance);
                 EXPECT_EQ(combined.far, 0);
                 EXPECT_GE(ShareAtRing(combined, rows), combinedFloor);
             }
@@ -348,21 +348,22 @@ TEST(PingEndToEnd, ThinSeabedRingGivesSparsePointsAtItsRange) {
             const auto doc = RunRingPings(scene, settings, 3);
 
             for (int k = 0; k < kHeadCount; ++k) {
-                const ProfileCheck check =
-                    CheckProfile(doc->Head(k).m_beamProfile.data(), beams, kRingSample, kSpeckleSamples);
+                const ProfileCheck check = CheckProfile(doc->PingRoutine().Head(k).m_beamProfile.data(),
+                                                        beams, kRingSample, kSpeckleSamples);
                 SCOPED_TRACE(::testing::Message() << "head " << k);
                 EXPECT_GE(check.points, 3);
                 EXPECT_EQ(check.far, 0);
                 EXPECT_NEAR(check.median, 0.0f, kMedianSamples);
             }
-            const int rows = doc->CombinedBeamCount();
-            const ProfileCheck combined =
-                CheckProfile(doc->Combined().Profile().data(), rows, kRingSample, kSpeckleSamples);
+            const int rows = doc->PingRoutine().CombinedBeamCount();
+            const ProfileCheck combined = CheckProfile(doc->PingRoutine().Combined().Profile().data(), rows,
+                                                       kRingSample, kSpeckleSamples);
             EXPECT_EQ(combined.far, 0);
             EXPECT_NEAR(combined.median, 0.0f, kMedianSamples);
             for (int q = 0; q < kHeadCount; ++q) {
-                const ProfileCheck quadrant = CheckProfile(doc->Combined().Profile().data() + q * rows / 4,
-                                                           rows / 4, kRingSample, kSpeckleSamples);
+                const ProfileCheck quadrant =
+                    CheckProfile(doc->PingRoutine().Combined().Profile().data() + q * rows / 4, rows / 4,
+                                 kRingSample, kSpeckleSamples);
                 EXPECT_GT(quadrant.points, 0) << "quadrant " << q;
             }
         }

@@ -26,7 +26,7 @@ struct PlayResult {
 
 // The first payload byte of the ping played last: the high byte of head 0's first sample.
 std::uint8_t FirstPayloadByte(const CTamsorDoc& doc) {
-    return static_cast<std::uint8_t>(doc.Head(0).m_rawSamples[0] >> 8);
+    return static_cast<std::uint8_t>(doc.PingRoutine().Head(0).m_rawSamples[0] >> 8);
 }
 
 // One pass over the file, no looping.
@@ -70,10 +70,10 @@ TEST(Playback, WholeFilePlaysEveryRecordOnce) {
     EXPECT_EQ(r.damaged, 0);
     EXPECT_EQ(r.firstPayloadBytes, (std::vector<std::uint8_t>{
                                        FirstPayload(0), MakeRawRecord(128, 1)[2048 + 60], FirstPayload(2)}));
-    EXPECT_EQ(f.doc->NavigationSentence(), "$AULOG,1,2,3");
-    EXPECT_EQ(f.doc->Clock().date, "07-12-2026");
-    EXPECT_EQ(f.doc->Clock().time, "11:41:39");
-    EXPECT_EQ(f.doc->Clock().millisecond, "042");
+    EXPECT_EQ(f.doc->Shown().NavigationSentence(), "$AULOG,1,2,3");
+    EXPECT_EQ(f.doc->Shown().Clock().date, "07-12-2026");
+    EXPECT_EQ(f.doc->Shown().Clock().time, "11:41:39");
+    EXPECT_EQ(f.doc->Shown().Clock().millisecond, "042");
 }
 
 struct DamageCase {
@@ -236,7 +236,7 @@ TEST(Playback, CopyEqualsTheOriginalIncludingItsExtensionBlock) {
 TEST(Playback, ReaderInvertsTheWriterForPulseLengthAndPingPeriod) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
-    PingSettings recorded = doc.Sonar();
+    PingSettings recorded = doc.Shown().Settings();
     recorded.pulseLength = 12;
     RecordHeaderBytes header{};
     WriteRecordHeader(CRecorder::HeaderFields(RecordKind::Raw, 64 * 1061,
@@ -246,12 +246,12 @@ TEST(Playback, ReaderInvertsTheWriterForPulseLengthAndPingPeriod) {
     const Bytes body = MakeRawRecord(64, 0);
     file.insert(file.end(), body.begin() + 1024, body.end());
     WriteFile(f.folder / "v.R96", file);
-    ASSERT_NE(doc.Sonar().pulseLength, 12);
-    ASSERT_NE(doc.Timings().displayedPingPeriodMs, 320.0f);
+    ASSERT_NE(doc.Shown().Settings().pulseLength, 12);
+    ASSERT_NE(doc.Shown().Timings().displayedPingPeriodMs, 320.0f);
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "v.R96"));
     ASSERT_EQ(doc.Playback().Step(), StepResult::Ping);
-    EXPECT_EQ(doc.Sonar().pulseLength, 12);
-    EXPECT_FLOAT_EQ(doc.Timings().displayedPingPeriodMs, 320.0f);
+    EXPECT_EQ(doc.Shown().Settings().pulseLength, 12);
+    EXPECT_FLOAT_EQ(doc.Shown().Timings().displayedPingPeriodMs, 320.0f);
 }
 
 TEST(Playback, OpeningForgetsTheLivePictureAndTimes) {
@@ -262,24 +262,24 @@ TEST(Playback, OpeningForgetsTheLivePictureAndTimes) {
     const auto echoes = std::make_unique<COndrel>();
     RandomRawSamples(*echoes, 1);
     ping.SetRawSamples(0, echoes->m_rawSamples);
-    PingInput live = ping.Input(doc.Sonar());
+    PingInput live = ping.Input(doc.Shown().Settings());
     live.requestTime = f.world.clock.Now();
     live.sonarTimeMs = 12.0f;
     live.acquisitionTimeMs = 99.0f;
     doc.EnterPing(live);
     const auto blank = [&] {
-        return std::ranges::all_of(doc.Combined().Image(), [](float v) { return v == 0.0f; });
+        return std::ranges::all_of(doc.PingRoutine().Combined().Image(), [](float v) { return v == 0.0f; });
     };
     ASSERT_FALSE(blank());
-    ASSERT_EQ(doc.Head(0).m_newData, 1);
-    const std::uint64_t clears = doc.ClearVersion();
+    ASSERT_EQ(doc.PingRoutine().Head(0).m_newData, 1);
+    const std::uint64_t clears = doc.Shown().ClearVersion();
     WriteFile(f.folder / "one.R96", MakeRawRecord(64, 0));
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "one.R96"));
-    EXPECT_EQ(doc.Timings().sonarTimeMs, 0.0f);
-    EXPECT_EQ(doc.Timings().acquisitionTimeMs, 0.0f);
+    EXPECT_EQ(doc.Shown().Timings().sonarTimeMs, 0.0f);
+    EXPECT_EQ(doc.Shown().Timings().acquisitionTimeMs, 0.0f);
     EXPECT_TRUE(blank());
-    EXPECT_NE(doc.ClearVersion(), clears);
-    EXPECT_EQ(doc.Head(0).m_newData, 0);
+    EXPECT_NE(doc.Shown().ClearVersion(), clears);
+    EXPECT_EQ(doc.PingRoutine().Head(0).m_newData, 0);
 }
 
 TEST(Playback, ControlsSpeedSliderAndHold) {
@@ -307,9 +307,12 @@ TEST(Playback, ControlsSpeedSliderAndHold) {
     doc.Playback().OnSliderRelease(100);
     EXPECT_EQ(doc.Playback().Player().Position(), 0u);
 
-    // Hold stops the timer after the current step; releasing it continues.
+    // Hold stops the timer after the current step, and a change of speed does not start it
+    // again (it would play one ping while held); releasing Hold continues.
     doc.OnHold();
     doc.OnTimer(kPlaybackTimer);
+    EXPECT_FALSE(f.world.timers.IsArmed(kPlaybackTimer));
+    StepSpeed(doc, +1);
     EXPECT_FALSE(f.world.timers.IsArmed(kPlaybackTimer));
     doc.OnHold();
     EXPECT_TRUE(f.world.timers.IsArmed(kPlaybackTimer));
@@ -347,7 +350,7 @@ TEST(Playback, CancellingTheOpenDialogResumesWhatRan) {
     f.world.op.m_dialogAnswers.push_back(f.folder / "p.R96");
     doc.OnOpenPlayback();
     ASSERT_TRUE(doc.IsPlayback());
-    EXPECT_EQ(doc.System().readFolder, f.folder.Folder());
+    EXPECT_EQ(doc.GetSettings().system.readFolder, f.folder.Folder());
     doc.OnOpenPlayback();
     EXPECT_TRUE(doc.IsPlayback());
     EXPECT_TRUE(f.world.timers.IsArmed(kPlaybackTimer));
@@ -390,8 +393,8 @@ TEST(Playback, RealTimeRestoresTheLiveSettingsAndReleasesTheConversionHold) {
     ASSERT_TRUE(doc.IsPlayback());
     EXPECT_EQ(f.PlaySteps(2), 1);
     ASSERT_TRUE(doc.IsHeld()) << "the conversion ended and holds";
-    EXPECT_EQ(doc.Sonar().baseFrequencyKHz, 700);
-    EXPECT_EQ(doc.Navigation().m_latitudeText, "2;30.0");
+    EXPECT_EQ(doc.Shown().Settings().baseFrequencyKHz, 700);
+    EXPECT_EQ(doc.Shown().Navigation().m_latitudeText, "2;30.0");
     doc.EditSettings([](Settings& s) {
         s.sonar.startGainDb = 2;
         s.sonar.displayGain = 20;
@@ -400,14 +403,14 @@ TEST(Playback, RealTimeRestoresTheLiveSettingsAndReleasesTheConversionHold) {
 
     doc.OnRealTime();
     EXPECT_FALSE(doc.IsHeld());
-    EXPECT_EQ(doc.Sonar().startGainDb, 9);
-    EXPECT_EQ(doc.Sonar().displayGain, 70);
-    EXPECT_EQ(doc.View().zoomIndex, 1);
-    EXPECT_EQ(doc.Sonar().average, 7);
-    EXPECT_EQ(doc.Sonar().baseFrequencyKHz, 675);
+    EXPECT_EQ(doc.Shown().Settings().startGainDb, 9);
+    EXPECT_EQ(doc.Shown().Settings().displayGain, 70);
+    EXPECT_EQ(doc.GetSettings().view.zoomIndex, 1);
+    EXPECT_EQ(doc.Shown().Settings().average, 7);
+    EXPECT_EQ(doc.Shown().Settings().baseFrequencyKHz, 675);
     // The played position is not the live one.
-    EXPECT_TRUE(doc.NavigationSentence().empty());
-    EXPECT_TRUE(doc.Navigation().m_latitudeText.empty());
+    EXPECT_TRUE(doc.Shown().NavigationSentence().empty());
+    EXPECT_TRUE(doc.Shown().Navigation().m_latitudeText.empty());
 }
 
 // A played record describes its own ping: it is processed and shown with the range and frequency
@@ -424,16 +427,16 @@ TEST(Playback, APlayedRecordDescribesItsPingNotTheOperatorsChoice) {
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "f.R96"));
     ASSERT_EQ(f.PlaySteps(1), 1);
     doc.SetHold(true);
-    EXPECT_EQ(doc.Sonar().rangeM, 20.0f);
-    EXPECT_EQ(doc.Sonar().baseFrequencyKHz, 700);
+    EXPECT_EQ(doc.Shown().Settings().rangeM, 20.0f);
+    EXPECT_EQ(doc.Shown().Settings().baseFrequencyKHz, 700);
     EXPECT_EQ(doc.GetSettings().sonar.rangeM, 10.0f);
     EXPECT_EQ(doc.GetSettings().sonar.baseFrequencyKHz, 675);
     doc.EditSettings([](Settings& s) { s.sonar.displayGain = 33; });
-    EXPECT_EQ(doc.Sonar().displayGain, 33);
-    EXPECT_EQ(doc.Sonar().rangeM, 20.0f);
+    EXPECT_EQ(doc.Shown().Settings().displayGain, 33);
+    EXPECT_EQ(doc.Shown().Settings().rangeM, 20.0f);
     doc.OnRealTime();
-    EXPECT_EQ(doc.Sonar(), doc.GetSettings().sonar);
-    EXPECT_EQ(doc.Sonar().rangeM, 10.0f);
+    EXPECT_EQ(doc.Shown().Settings(), doc.GetSettings().sonar);
+    EXPECT_EQ(doc.Shown().Settings().rangeM, 10.0f);
 }
 
 // The operator's Hold is the operator's: "Real Time" keeps it.
@@ -462,7 +465,7 @@ TEST(Playback, RecordedPaceFollowsTheTimeStamps) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     const auto nextStepDelayMs = [&doc] {
-        return doc.Playback().Player().NextStepDelayMs(doc.System().sleepTimeMs);
+        return doc.Playback().Player().NextStepDelayMs(doc.GetSettings().system.sleepTimeMs);
     };
     const auto sleepTime = [&doc](int ms) {
         doc.EditSettings([ms](Settings& s) { s.system.sleepTimeMs = ms; });

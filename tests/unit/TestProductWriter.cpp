@@ -48,7 +48,7 @@ TEST(ProductWriter, WriteErrorBesideTheDocumentStopsTheRecordingWithItsMessages)
     CTamsorDoc& doc = *f.doc;
     doc.Recording().Recorder().SetProductThread(true);
     const std::string path = f.folder / "full.P96";
-    const std::size_t whole = 2048 + 1440 * 8 + doc.NavigationSentence().size();
+    const std::size_t whole = 2048 + 1440 * 8 + doc.Shown().NavigationSentence().size();
     {
         const FileSizeLimit limit(2 * whole + whole / 2);
         ASSERT_TRUE(limit.Set());

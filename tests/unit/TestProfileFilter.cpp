@@ -129,7 +129,7 @@ TEST(ProfileFilter, HeadKeepsTheLastPointsWhenDetectionIsOff) {
 // The document's processors on worker threads give what four processors give one after another.
 TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
     test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
+    auto doc = std::make_unique<CTamsorDoc>(world.Ports());
     PingSettings settings = test::ProcessingSettings(240, 1000);
     settings.average = 3;
     settings.displayMode = kDisplayModePolar;
@@ -149,24 +149,28 @@ TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
             // The heads as the ping left them, before their processing.
             for (int k = 0; k < kHeadCount; ++k) {
                 COndrel& head = (*heads)[static_cast<std::size_t>(k)];
-                head = doc->Head(k);
+                head = doc->PingRoutine().Head(k);
                 head.m_headImage.fill(0.0f);
                 head.m_beamProfile.fill(0.0f);
                 head.m_elementStatus.fill(0);
             }
-            sequential->PrepareTables(doc->Sonar());
+            sequential->PrepareTables(doc->Shown().Settings());
         } else {
             doc->ProcessPing();
         }
         struct : IProcessedHeads {
             void HeadProcessed(int) override {}
         } ignored;
-        sequential->ProcessHeads(*heads, {true, true, true, true}, doc->Sonar(), ignored);
+        sequential->ProcessHeads(*heads, {true, true, true, true}, doc->Shown().Settings(), ignored);
         for (int k = 0; k < kHeadCount; ++k) {
-            ASSERT_TRUE(doc->Head(k).m_headImage == (*heads)[static_cast<std::size_t>(k)].m_headImage) << k;
-            ASSERT_TRUE(doc->Head(k).m_beamProfile == (*heads)[static_cast<std::size_t>(k)].m_beamProfile)
+            ASSERT_TRUE(doc->PingRoutine().Head(k).m_headImage ==
+                        (*heads)[static_cast<std::size_t>(k)].m_headImage)
                 << k;
-            ASSERT_TRUE(doc->Head(k).m_elementStatus == (*heads)[static_cast<std::size_t>(k)].m_elementStatus)
+            ASSERT_TRUE(doc->PingRoutine().Head(k).m_beamProfile ==
+                        (*heads)[static_cast<std::size_t>(k)].m_beamProfile)
+                << k;
+            ASSERT_TRUE(doc->PingRoutine().Head(k).m_elementStatus ==
+                        (*heads)[static_cast<std::size_t>(k)].m_elementStatus)
                 << k;
         }
     }
@@ -174,7 +178,7 @@ TEST(DocumentProcessing, ParallelHeadsMatchSequential) {
 
 TEST(DocumentProcessing, SoundVelocityChangeRebuildsTheSteering) {
     test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
+    auto doc = std::make_unique<CTamsorDoc>(world.Ports());
     PingSettings settings = test::ProcessingSettings(120, 1000);
     settings.displayMode = kDisplayModePolar;
     // The operator shows the polar picture: a change of the velocity leaves the rest as it is.

@@ -54,7 +54,7 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
     std::vector<std::array<std::uint16_t, kElementCount * kMaxSamples>> liveSamples;
     for (int i = 0; i < 3; ++i) {
         f.RunLivePings(1);
-        liveSamples.push_back(doc.Head(2).m_rawSamples);
+        liveSamples.push_back(doc.PingRoutine().Head(2).m_rawSamples);
     }
     doc.Recording().Stop();
     EXPECT_EQ(doc.Title(), "Real Time");
@@ -82,10 +82,10 @@ TEST(Recording, LivePingsAreRecordedPairByPairAndPlayBackEqual) {
     ASSERT_TRUE(doc.OpenPlayback(path));
     for (std::size_t ping = 0; ping < 3; ++ping) {
         ASSERT_EQ(doc.Playback().Step(), StepResult::Ping);
-        EXPECT_EQ(doc.Head(2).m_rawSamples, liveSamples[ping]);
-        EXPECT_EQ(doc.Sonar().samples, 1000);
-        EXPECT_EQ(doc.Sonar().rangeM, 10.0f);
-        EXPECT_EQ(doc.Sonar().pulseLength, 6); // recorded in microseconds, read back in 10 us
+        EXPECT_EQ(doc.PingRoutine().Head(2).m_rawSamples, liveSamples[ping]);
+        EXPECT_EQ(doc.Shown().Settings().samples, 1000);
+        EXPECT_EQ(doc.Shown().Settings().rangeM, 10.0f);
+        EXPECT_EQ(doc.Shown().Settings().pulseLength, 6); // recorded in microseconds, read back in 10 us
     }
 }
 
@@ -152,17 +152,17 @@ TEST(Recording, EachLivePingCarriesTheFixOfItsRequest) {
         f.world.clock.Advance(static_cast<std::uint64_t>(ping.idleMs));
         f.world.datagrams.m_sent.clear();
         f.RunLivePings(1);
-        const std::string& sentence = doc.NavigationSentence();
+        const std::string& sentence = doc.Shown().NavigationSentence();
         sentences.push_back(sentence);
         if (ping.carried < 0) {
             EXPECT_EQ(sentence, "");
-            EXPECT_EQ(doc.Navigation().m_latitudeText, "");
+            EXPECT_EQ(doc.Shown().Navigation().m_latitudeText, "");
             continue;
         }
         const std::optional<NavigationFix> read = ReadSentence(sentence);
         ASSERT_TRUE(read && read->position) << "ping " << sentences.size() << ": " << sentence;
         EXPECT_NEAR(read->position->latitudeDeg, 10.0 + 0.001 * ping.carried, 1e-7) << sentence;
-        EXPECT_NEAR(doc.Navigation().m_heading, 30.0f + static_cast<float>(ping.carried), 1e-3f);
+        EXPECT_NEAR(doc.Shown().Navigation().m_heading, 30.0f + static_cast<float>(ping.carried), 1e-3f);
         ASSERT_FALSE(f.world.datagrams.m_sent.empty());
         const Bytes& record = f.world.datagrams.m_sent.back().bytes;
         EXPECT_TRUE(std::equal(sentence.rbegin(), sentence.rend(), record.rbegin())) << "UDP point record";
@@ -211,7 +211,7 @@ TEST(Recording, CommandsProposeRefuseAndTitle) {
     Command(doc, kCmdRecordP96);
     EXPECT_EQ(op.m_dialogs.back().filterText, "Sonar Profile Points Data File: (*.P96)");
     EXPECT_TRUE(doc.Recording().Recorder().IsRecording(RecordKind::Point));
-    EXPECT_EQ(doc.System().writeFolder, sub + "/");
+    EXPECT_EQ(doc.GetSettings().system.writeFolder, sub + "/");
     EXPECT_EQ(doc.Title(), "Real Time -- Recording to File: " + sub + "/a.P96");
     ExpectState(doc, kCmdRecordR96, false, false);
     ExpectState(doc, kCmdRecordP96, false, true);
@@ -270,7 +270,7 @@ TEST(Recording, AutoFileNameAndSizeMenus) {
     CTamsorDoc& doc = *f.doc;
     doc.EditSettings([](Settings& s) { s.system.autoFileName = 1; });
     Command(doc, kCmdAutoFileName);
-    EXPECT_EQ(doc.System().autoFileName, 0);
+    EXPECT_EQ(doc.GetSettings().system.autoFileName, 0);
     ExpectState(doc, kCmdAutoFileName, true, false);
     // Off, the operator names the file: the dialog proposes none.
     f.world.op.m_dialogAnswers.push_back(std::nullopt);
@@ -282,13 +282,13 @@ TEST(Recording, AutoFileNameAndSizeMenus) {
     ExpectState(doc, 32907, true, true);
     ExpectState(doc, 32905, true, false);
     Command(doc, kCmdAutoSizeEnable);
-    EXPECT_EQ(doc.System().autoFileSize, 0);
+    EXPECT_EQ(doc.GetSettings().system.autoFileSize, 0);
     ExpectState(doc, kCmdAutoSizeEnable, true, false);
     ExpectState(doc, 32907, false, false);
     Command(doc, kCmdAutoSizeEnable);
-    EXPECT_EQ(doc.System().autoFileSize, 1); // 500 MBytes, not the 2 GBytes chosen before
+    EXPECT_EQ(doc.GetSettings().system.autoFileSize, 1); // 500 MBytes, not the 2 GBytes chosen before
     Command(doc, 32909);
-    EXPECT_EQ(doc.System().autoFileSize, 5);
+    EXPECT_EQ(doc.GetSettings().system.autoFileSize, 5);
     WriteFile(f.folder / "played.R96", MakeRawRecord(64, 0));
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "played.R96"));
     ExpectState(doc, 32909, false, true);

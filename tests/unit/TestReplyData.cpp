@@ -94,7 +94,7 @@ TEST(ReplyData, HeaderFieldsAndScrambleFlag) {
 
 TEST(ReplyData, CompletePingMarksEveryHeadAndSplitsTheBuffer) {
     test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
+    auto doc = std::make_unique<CTamsorDoc>(world.Ports());
     auto reply = std::make_unique<ReplyBlock>();
     reply->fill(0);
     (*reply)[0] = 'S';
@@ -107,16 +107,16 @@ TEST(ReplyData, CompletePingMarksEveryHeadAndSplitsTheBuffer) {
     PingInput ping;
     ping.payloads = payloads.get();
     ping.lastReply = reply.get();
-    ping.settings = doc->Sonar();
+    ping.settings = doc->Shown().Settings();
     ping.settings.samples = 500;
     doc->EnterPing(ping);
     for (int k = 0; k < kHeadCount; ++k) {
-        EXPECT_EQ(doc->Head(k).m_newData, 1);
-        EXPECT_EQ(doc->Head(k).m_pingCounter, 1);
-        EXPECT_EQ(doc->Head(k).m_headerText, "S");
-        EXPECT_EQ(doc->Head(k).m_transducerType, 4);
+        EXPECT_EQ(doc->PingRoutine().Head(k).m_newData, 1);
+        EXPECT_EQ(doc->PingRoutine().Head(k).m_pingCounter, 1);
+        EXPECT_EQ(doc->PingRoutine().Head(k).m_headerText, "S");
+        EXPECT_EQ(doc->PingRoutine().Head(k).m_transducerType, 4);
     }
-    EXPECT_EQ(doc->Head(0).m_rawSamples[1000], 0x7FFF);
+    EXPECT_EQ(doc->PingRoutine().Head(0).m_rawSamples[1000], 0x7FFF);
 }
 
 } // namespace

@@ -393,11 +393,11 @@ class SceneInCombinedImage : public ::testing::TestWithParam<PictureCase> {};
 TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
     const PictureCase c = GetParam();
     test::FakeWorld world;
-    auto doc = CTamsorDoc::Create(world.Ports());
+    auto doc = std::make_unique<CTamsorDoc>(world.Ports());
     ReferenceProcessing processing;
     doc->PingRoutine().SetHeadProcessing(processing);
     PingInput ping;
-    ping.settings = doc->Sonar();
+    ping.settings = doc->Shown().Settings();
     SetBeams(ping.settings, 120);
     ping.settings.samples = 1000;
     ping.settings.rangeM = 10.0f;
@@ -417,15 +417,15 @@ TEST_P(SceneInCombinedImage, TargetShowsAtItsBearing) {
     ping.lastReply = reply.get();
     doc->EnterPing(ping);
 
-    const int rows = doc->CombinedBeamCount();
+    const int rows = doc->PingRoutine().CombinedBeamCount();
     ASSERT_EQ(rows, 360);
     int bestRow = -1;
     int bestSample = -1;
     float best = 0.0f;
     for (int r = 0; r < rows; ++r) {
         for (int s = 0; s < 1000; ++s) {
-            if (doc->Combined().At(r, s) > best) {
-                best = doc->Combined().At(r, s);
+            if (doc->PingRoutine().Combined().At(r, s) > best) {
+                best = doc->PingRoutine().Combined().At(r, s);
                 bestRow = r;
                 bestSample = s;
             }

@@ -37,7 +37,7 @@ protected:
 
     // A document that reads and writes the test's file (its link is a fake that never runs).
     std::unique_ptr<CTamsorDoc> Load(const fs::path& settingsPath) {
-        auto doc = CTamsorDoc::Create(world.Ports());
+        auto doc = std::make_unique<CTamsorDoc>(world.Ports());
         doc->Subscribe(world.op);
         doc->OnNewDocument(folder.string() + "/", settingsPath.string());
         return doc;
@@ -53,9 +53,9 @@ protected:
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     ASSERT_TRUE(EveryKeyIsSound());
     auto doc = Load();
-    const SystemSettings& system = doc->System();
-    const PingSettings& h = doc->Sonar();
-    const ViewSettings& view = doc->View();
+    const SystemSettings& system = doc->GetSettings().system;
+    const PingSettings& h = doc->Shown().Settings();
+    const ViewSettings& view = doc->GetSettings().view;
     // Each value a missing file leaves, beside the key whose declared default it must be.
     const std::pair<int, const SettingKey&> numbers[] = {
         {system.autoFileSize, SettingOf("Enable AutoFileSize")},
@@ -117,7 +117,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     EXPECT_EQ(h.beamsIndex, 0);
     EXPECT_EQ(h.displayMode, 0); // "Polar"
     // The load ends by placing the heads and rebuilding every packet.
-    EXPECT_EQ(doc->Head(2).m_commandPacket[3], 20);
+    EXPECT_EQ(doc->PingRoutine().Head(2).m_commandPacket[3], 20);
     EXPECT_EQ(h.Head(1).azimuth, 2700);
     EXPECT_EQ(world.op.m_settingsLoads, 2); // at initialisation and again by "Real Time"
 }
@@ -139,11 +139,12 @@ TEST_F(SettingsTest, ClampsAndConversions) {
     for (const Case& c : cases) {
         Write(std::string("[Sonar]\n") + c.text);
         auto doc = Load();
-        EXPECT_EQ(doc->Sonar().rangeIndex, c.rangeIndex) << c.text;
-        EXPECT_FLOAT_EQ(doc->Sonar().rangeM, kRangeTable[static_cast<std::size_t>(c.rangeIndex)]) << c.text;
-        EXPECT_EQ(doc->Sonar().frequencyStep, c.step) << c.text;
-        EXPECT_EQ(doc->Sonar().beams, c.beams) << c.text;
-        EXPECT_EQ(doc->Sonar().beamsIndex, c.beamsIndex) << c.text;
+        EXPECT_EQ(doc->Shown().Settings().rangeIndex, c.rangeIndex) << c.text;
+        EXPECT_FLOAT_EQ(doc->Shown().Settings().rangeM, kRangeTable[static_cast<std::size_t>(c.rangeIndex)])
+            << c.text;
+        EXPECT_EQ(doc->Shown().Settings().frequencyStep, c.step) << c.text;
+        EXPECT_EQ(doc->Shown().Settings().beams, c.beams) << c.text;
+        EXPECT_EQ(doc->Shown().Settings().beamsIndex, c.beamsIndex) << c.text;
     }
 }
 
@@ -153,30 +154,30 @@ TEST_F(SettingsTest, SonarPortIsAPortOrElseTheHeadsOwn) {
     for (const auto& [text, port] : cases) {
         Write(std::string("[System]\nRemotePort_Sonar1=") + text + "\n");
         const auto doc = Load();
-        EXPECT_EQ(doc->Live().SonarPort(doc->System()), port) << text;
+        EXPECT_EQ(doc->Live().SonarPort(doc->GetSettings().system), port) << text;
     }
     // "--sonar" of one run goes before the file's address and port.
     const auto doc = Load();
     doc->Live().SetAddressOverride("127.0.0.1", 4242);
-    EXPECT_EQ(doc->Live().SonarHost(doc->System()), "127.0.0.1");
-    EXPECT_EQ(doc->Live().SonarPort(doc->System()), 4242);
+    EXPECT_EQ(doc->Live().SonarHost(doc->GetSettings().system), "127.0.0.1");
+    EXPECT_EQ(doc->Live().SonarPort(doc->GetSettings().system), 4242);
 }
 
 TEST_F(SettingsTest, SamplesDisplayFlagsAndTables) {
     Write(
         "[Sonar]\nNumber of Samples=1000\nDetectProfilePoints=5\n[View]\nDisplay=BeamTest\nColorTable=12\n");
     auto doc = Load();
-    EXPECT_EQ(doc->Sonar().samples, 1000);
-    EXPECT_EQ(doc->Sonar().detectProfilePoints, 1);
-    EXPECT_EQ(doc->Sonar().displayMode, 2);
-    EXPECT_EQ(doc->View().colorTable, 8);
+    EXPECT_EQ(doc->Shown().Settings().samples, 1000);
+    EXPECT_EQ(doc->Shown().Settings().detectProfilePoints, 1);
+    EXPECT_EQ(doc->Shown().Settings().displayMode, 2);
+    EXPECT_EQ(doc->GetSettings().view.colorTable, 8);
 
     // An unknown sample count would overrun the ping buffers: it is taken as 500.
     Write("[Sonar]\nNumber of Samples=5000\n[View]\nDisplay=beams\nColorTable=-4\n");
     doc->LoadSettings();
-    EXPECT_EQ(doc->Sonar().samples, 500);
-    EXPECT_EQ(doc->Sonar().displayMode, 2); // lower-case b leaves the mode unchanged
-    EXPECT_EQ(doc->View().colorTable, 0);
+    EXPECT_EQ(doc->Shown().Settings().samples, 500);
+    EXPECT_EQ(doc->Shown().Settings().displayMode, 2); // lower-case b leaves the mode unchanged
+    EXPECT_EQ(doc->GetSettings().view.colorTable, 0);
 }
 
 TEST_F(SettingsTest, EveryKeyRoundTrips) {
@@ -233,9 +234,9 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
     doc->SaveOtherSettings();
 
     auto back = Load();
-    const SystemSettings& s = back->System();
-    const PingSettings& b = back->Sonar();
-    const ViewSettings& v = back->View();
+    const SystemSettings& s = back->GetSettings().system;
+    const PingSettings& b = back->Shown().Settings();
+    const ViewSettings& v = back->GetSettings().view;
     EXPECT_EQ(s.sonarAddress, "127.0.0.1");
     EXPECT_EQ(s.outputAddress, "127.0.0.1");
     EXPECT_EQ(s.outputPort, 5050);
@@ -368,9 +369,9 @@ TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
     Write(original);
     for (int run = 0; run < 3; ++run) {
         auto doc = Load();
-        EXPECT_FLOAT_EQ(doc->Sonar().azimuthOffsetDeg, 12.5f);
-        EXPECT_EQ(doc->Sonar().gyroEarthRateCorr, 0);
-        EXPECT_EQ(doc->Sonar().Head(0).azimuth, -125);
+        EXPECT_FLOAT_EQ(doc->Shown().Settings().azimuthOffsetDeg, 12.5f);
+        EXPECT_EQ(doc->Shown().Settings().gyroEarthRateCorr, 0);
+        EXPECT_EQ(doc->Shown().Settings().Head(0).azimuth, -125);
         doc->SaveHeadSettings();
         doc->SaveOtherSettings();
     }
@@ -394,7 +395,7 @@ TEST_F(SettingsTest, AFolderWithALineBreakCannotAddLinesToTheFile) {
     doc->SaveOtherSettings();
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.find("[Sonar]"), text.rfind("[Sonar]"));
-    EXPECT_EQ(Load()->System().readFolder, "/data/in/");
+    EXPECT_EQ(Load()->GetSettings().system.readFolder, "/data/in/");
 }
 
 TEST_F(SettingsTest, HeadSettingsAreNotWrittenDuringPlayback) {
@@ -444,8 +445,8 @@ TEST_F(SettingsTest, GarbageLoadsDefaultsAndNeverCrashes) {
     garbage += "\n[Sonar]\nBeams=\xff\xfe\nAverage=\0\0\n";
     Write(garbage);
     auto doc = Load();
-    EXPECT_EQ(doc->Sonar().beams, 120);
-    EXPECT_EQ(doc->System().outputPort, ParseInt(SettingOf("RemotePort_Output1").fallback));
+    EXPECT_EQ(doc->Shown().Settings().beams, 120);
+    EXPECT_EQ(doc->GetSettings().system.outputPort, ParseInt(SettingOf("RemotePort_Output1").fallback));
 }
 
 TEST(ProfileFile, ValuesAreTrimmedUnquotedAndBounded) {

@@ -51,12 +51,12 @@ TEST(VideoJobs, TwoJobsBesideALiveDocumentMakeTheSameVideo) {
     VideoResult second;
     std::thread a([&] { first = CVideoJob(SmallVideo(live, recording, "a.mp4")).Run({}, cancel); });
     std::thread b([&] { second = CVideoJob(SmallVideo(live, recording, "b.mp4")).Run({}, cancel); });
-    const int pings = live.doc->Head(0).m_pingCounter;
+    const int pings = live.doc->PingRoutine().Head(0).m_pingCounter;
     live.RunLivePings(4);
     a.join();
     b.join();
 
-    EXPECT_EQ(live.doc->Head(0).m_pingCounter, pings + 4);
+    EXPECT_EQ(live.doc->PingRoutine().Head(0).m_pingCounter, pings + 4);
     for (const VideoResult& result : {first, second}) {
         ASSERT_EQ(result.outcome, VideoOutcome::Written) << result.message;
         EXPECT_EQ(result.summary.frames, 8u);

@@ -232,7 +232,7 @@ std::uint64_t PlayAll(CTamsorDoc& doc, const ConvertOptions& options, const Prod
 std::string FinishXyz(CTamsorDoc& doc, MapFileWriter* map, const std::string& input, const std::string& xyz,
                       CreatedOutputs& created) {
     const XyzExportResult result = doc.FinishXyzExport();
-    const CNavigation& nav = doc.Navigation();
+    const CNavigation& nav = doc.Shown().Navigation();
     if (result == XyzExportResult::WriteFailed || nav.m_xyzWriteFailed != 0) {
         throw Failure("write error: " + xyz);
     }

@@ -29,7 +29,7 @@ HeadlessDocument::HeadlessDocument(const CommonOptions& common, bool withLink, b
         });
         ports.timers = timers.get();
     }
-    doc = CTamsorDoc::Create(ports, workers);
+    doc = std::make_unique<CTamsorDoc>(ports, workers);
     doc->Recording().Recorder().SetProductThread(true);
     if (link && !sonarHost.empty()) {
         doc->Live().SetAddressOverride(sonarHost, sonarPort);

@@ -85,7 +85,7 @@ void RunUntilDone(CTamsorDoc& doc, const RecordOptions& options, RecordWatch& wa
 // fix, so that the first records already carry positions.
 void StartNavigation(HeadlessDocument& headless, const RecordOptions& options) {
     CTamsorDoc& doc = *headless.doc;
-    NavSourceChoice choice = NavSourceFromSettings(doc.System());
+    NavSourceChoice choice = NavSourceFromSettings(doc.GetSettings().system);
     if (!options.navigation.empty()) {
         std::string error;
         const std::optional<NavSourceChoice> named = ParseNavSource(options.navigation, &error);
@@ -94,7 +94,7 @@ void StartNavigation(HeadlessDocument& headless, const RecordOptions& options) {
         }
         choice = *named;
     }
-    headless.navigation.Start(choice, doc.System().baudRate);
+    headless.navigation.Start(choice, doc.GetSettings().system.baudRate);
     doc.Live().SetFixes(&headless.navigation.Store());
     if (choice.kind == NavSourceKind::None) {
         return;
@@ -180,8 +180,8 @@ int RunRecord(const RecordOptions& options, const CommonOptions& common) {
     }
     std::printf("%llu pings recorded to %s at %.1f pings/s (%s)\n", static_cast<unsigned long long>(done),
                 options.output.c_str(), rate, Retries(stats).c_str());
-    const NavStatusText navigation =
-        headless.navigation.Describe(static_cast<std::uint64_t>(std::max(doc.System().maxFixAgeMs, 0)));
+    const NavStatusText navigation = headless.navigation.Describe(
+        static_cast<std::uint64_t>(std::max(doc.GetSettings().system.maxFixAgeMs, 0)));
     if (navigation.level != NavStatusLevel::Hidden) {
         std::printf("navigation at the end: %s\n", navigation.text.c_str());
     }

@@ -51,13 +51,13 @@ protected:
         m_world.link.m_clock = &m_world.clock; // a wait for a silent head takes its time
         DocumentPorts ports = m_world.Ports();
         ports.operatorPort = &m_operator;
-        m_doc = CTamsorDoc::Create(ports);
+        m_doc = std::make_unique<CTamsorDoc>(ports);
         m_frame = std::make_unique<CMainFrame>(*m_doc, &m_operator);
         m_operator.SetFrame(m_frame.get());
         m_frame->CreateView();
         ASSERT_TRUE(m_doc->OnNewDocument(m_folder.path().toStdString() + "/", settings));
-        ASSERT_EQ(m_doc->System().sonarAddress, "127.0.0.1");
-        ASSERT_EQ(m_doc->System().outputAddress, "127.0.0.1");
+        ASSERT_EQ(m_doc->GetSettings().system.sonarAddress, "127.0.0.1");
+        ASSERT_EQ(m_doc->GetSettings().system.outputAddress, "127.0.0.1");
         m_frame->move(0, 0);
         m_frame->resize(1280, 1024);
         m_frame->ArrangeBars();

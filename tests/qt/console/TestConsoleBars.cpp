@@ -43,34 +43,34 @@ TEST_F(BarTest, LiveBarShowsAtStartAndPlaybackBarIsHidden) {
 
 TEST_F(BarTest, RangeStopsAtItsEndsAndIsRefusedInPlayback) {
     Click(Live().m_rangeUpDown, +1, 5);
-    EXPECT_EQ(m_doc->Sonar().rangeIndex, 4);
-    EXPECT_FLOAT_EQ(m_doc->Sonar().rangeM, 20.0f);
+    EXPECT_EQ(m_doc->Shown().Settings().rangeIndex, 4);
+    EXPECT_FLOAT_EQ(m_doc->Shown().Settings().rangeM, 20.0f);
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("20 m"));
     Click(Live().m_rangeUpDown, -1, 6);
-    EXPECT_EQ(m_doc->Sonar().rangeIndex, 1);
+    EXPECT_EQ(m_doc->Shown().Settings().rangeIndex, 1);
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("2.5 m"));
     m_frame->OnCommand(kCmdUnitsImperial);
     EXPECT_EQ(Live().m_rangeText->text(), QStringLiteral("7.5 ft"));
 
     ASSERT_NO_FATAL_FAILURE(Play(MakeRawRecord(64, 0)));
     Click(Live().m_rangeUpDown, +1);
-    EXPECT_EQ(m_doc->Sonar().rangeIndex, 1);
+    EXPECT_EQ(m_doc->Shown().Settings().rangeIndex, 1);
 }
 
 TEST_F(BarTest, GainsStopAtTheirLimitsInBothBars) {
     Click(Live().m_gains.startGainUpDown, +1, 25);
-    EXPECT_EQ(m_doc->Sonar().startGainDb, 20);
+    EXPECT_EQ(m_doc->Shown().Settings().startGainDb, 20);
     EXPECT_EQ(Live().m_gains.startGainText->text(), QStringLiteral("20 dB"));
     EXPECT_EQ(Playback().m_gains.startGainText->text(), QStringLiteral("20 dB"));
     Click(Playback().m_gains.startGainUpDown, -1, 25);
-    EXPECT_EQ(m_doc->Sonar().startGainDb, 0);
+    EXPECT_EQ(m_doc->Shown().Settings().startGainDb, 0);
     EXPECT_EQ(Live().m_gains.startGainText->text(), QStringLiteral("0 dB"));
 
     Click(Live().m_gains.displayGainUpDown, +1, 120);
-    EXPECT_EQ(m_doc->Sonar().displayGain, 100);
+    EXPECT_EQ(m_doc->Shown().Settings().displayGain, 100);
     EXPECT_EQ(Playback().m_gains.displayGainText->text(), QStringLiteral("100 %"));
     Click(Live().m_gains.displayGainUpDown, -1, 120);
-    EXPECT_EQ(m_doc->Sonar().displayGain, 1);
+    EXPECT_EQ(m_doc->Shown().Settings().displayGain, 1);
     EXPECT_EQ(Live().m_gains.displayGainText->text(), QStringLiteral("1 %"));
 }
 
@@ -79,10 +79,10 @@ TEST_F(BarTest, SpeedMovesTheSleepTimeAndTheProgressBar) {
     m_frame->OnPlaybackOpened(1000);
     EXPECT_EQ(Playback().m_speedBar->value(), 18);
     Click(Playback().m_speedUpDown, +1, 5);
-    EXPECT_EQ(m_doc->System().sleepTimeMs, 0);
+    EXPECT_EQ(m_doc->GetSettings().system.sleepTimeMs, 0);
     EXPECT_EQ(Playback().m_speedBar->value(), 20);
     Click(Playback().m_speedUpDown, -1, 25);
-    EXPECT_EQ(m_doc->System().sleepTimeMs, 1000);
+    EXPECT_EQ(m_doc->GetSettings().system.sleepTimeMs, 1000);
     EXPECT_EQ(Playback().m_speedBar->value(), 0);
 }
 

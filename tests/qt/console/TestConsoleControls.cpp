@@ -55,7 +55,7 @@ TEST_F(ControlsConsoleTest, TypedValueInTheSettingsDialogIsAppliedOnEnter) {
     dialog.RefreshSettingsDialog(); // a ping while typing leaves the text alone
     EXPECT_EQ(gain->text(), QStringLiteral("130"));
     QTest::keyClick(gain, Qt::Key_Return);
-    EXPECT_EQ(m_doc->Sonar().displayGain, 100); // within the spin's limits
+    EXPECT_EQ(m_doc->Shown().Settings().displayGain, 100); // within the spin's limits
     EXPECT_EQ(gain->text(), QStringLiteral("100 %"));
     EXPECT_EQ(m_frame->LiveBar()->m_gains.displayGainText->text(), QStringLiteral("100 %"));
 }
@@ -65,7 +65,7 @@ TEST_F(ControlsConsoleTest, SettingsDialogFollowsTheBarsWhileHeld) {
     m_doc->OnHold(); // no ping refreshes the dialog
     Q_EMIT m_frame->LiveBar()->m_gains.startGainUpDown->stepped(+1);
     EXPECT_EQ(m_frame->SettingsDlg()->m_startGain.edit->text(),
-              QStringLiteral("%1 dB").arg(m_doc->Sonar().startGainDb));
+              QStringLiteral("%1 dB").arg(m_doc->Shown().Settings().startGainDb));
 }
 
 TEST_F(ControlsConsoleTest, ArrowKeysStayWithAFocusedListAndEscEndsMeasuring) {
@@ -86,13 +86,13 @@ TEST_F(ControlsConsoleTest, ArrowKeysStayWithAFocusedListAndEscEndsMeasuring) {
 
 TEST_F(ControlsConsoleTest, LeavingPlaybackShowsTheLiveValuesInTheBars) {
     Q_EMIT m_frame->LiveBar()->m_gains.displayGainUpDown->stepped(+1);
-    const int live = m_doc->Sonar().displayGain;
+    const int live = m_doc->Shown().Settings().displayGain;
     ASSERT_NO_FATAL_FAILURE(Play(MakeRawRecord(64, 0)));
     Q_EMIT m_frame->PlaybackBar()->m_gains.displayGainUpDown->stepped(+5);
-    ASSERT_EQ(m_doc->Sonar().displayGain, live + 5);
+    ASSERT_EQ(m_doc->Shown().Settings().displayGain, live + 5);
 
     m_frame->OnCommand(kCmdRealTime);
-    EXPECT_EQ(m_doc->Sonar().displayGain, live);
+    EXPECT_EQ(m_doc->Shown().Settings().displayGain, live);
     EXPECT_EQ(m_frame->LiveBar()->m_gains.displayGainText->text(), QStringLiteral("%1 %").arg(live));
 }
 

@@ -116,7 +116,7 @@ TEST_F(DialogTest, SettingsDialogListsTextsAndEnables) {
     // Choosing "500" raises a multiplier of 0.5 to 1.0.
     m_doc->EditSettings([](Settings& s) { s.sonar.pulseLengthMultiplier = 0.5f; });
     settings.m_points->activated(0);
-    EXPECT_EQ(m_doc->Sonar().samples, 500);
+    EXPECT_EQ(m_doc->Shown().Settings().samples, 500);
     EXPECT_EQ(settings.m_multiplier.edit->text(), QStringLiteral("1.0"));
 
     EXPECT_FALSE(settings.m_persistence.spin->isEnabled());
@@ -194,7 +194,7 @@ TEST_F(DialogTest, NavigationInputTakesOnlyASourceThatCanBeRead) {
         {0, "", "", nullptr},
     };
     for (const Case& c : cases) {
-        CNavInputDlg dialog(m_doc->System(), m_frame.get());
+        CNavInputDlg dialog(m_doc->GetSettings().system, m_frame.get());
         EXPECT_EQ(dialog.m_maxFixAge->value(), 2000);
         dialog.m_source->button(c.source)->click();
         EXPECT_EQ(dialog.m_device->isEnabled(), c.source == 1);
@@ -242,18 +242,18 @@ TEST_F(DialogTest, DataOutputShowsBothProductsAndKeepsThemOnOk) {
     EXPECT_FALSE(dialog.m_none->isChecked());
     EXPECT_EQ(dialog.m_octets[0]->text(), QStringLiteral("127"));
     dialog.accept();
-    EXPECT_EQ(m_doc->System().udpOutputPoint, 1);
-    EXPECT_EQ(m_doc->System().udpOutputBeam, 1);
-    EXPECT_EQ(m_doc->System().outputAddress, "127.0.0.1");
+    EXPECT_EQ(m_doc->GetSettings().system.udpOutputPoint, 1);
+    EXPECT_EQ(m_doc->GetSettings().system.udpOutputBeam, 1);
+    EXPECT_EQ(m_doc->GetSettings().system.outputAddress, "127.0.0.1");
 
     CDataOutputDlg second(*m_doc, m_frame.get());
     second.m_beam->click();
     EXPECT_FALSE(second.m_point->isChecked());
     second.m_octets[3]->setText(QStringLiteral("2"));
     second.accept();
-    EXPECT_EQ(m_doc->System().udpOutputPoint, 0);
-    EXPECT_EQ(m_doc->System().udpOutputBeam, 1);
-    EXPECT_EQ(m_doc->System().outputAddress, "127.0.0.2");
+    EXPECT_EQ(m_doc->GetSettings().system.udpOutputPoint, 0);
+    EXPECT_EQ(m_doc->GetSettings().system.udpOutputBeam, 1);
+    EXPECT_EQ(m_doc->GetSettings().system.outputAddress, "127.0.0.2");
 }
 
 } // namespace

@@ -97,14 +97,14 @@ TEST_F(MenuTest, ModeChangesMoveTheGridAndGreyItsItems) {
 
 TEST_F(MenuTest, ZoomReselectionKeepsThePictureGeometry) {
     m_frame->OnCommand(kCmdZoom50);
-    const std::uint64_t geometry = m_doc->GeometryVersion();
+    const std::uint64_t geometry = m_doc->Shown().GeometryVersion();
     m_frame->OnCommand(kCmdZoom50);
-    EXPECT_EQ(m_doc->GeometryVersion(), geometry);
+    EXPECT_EQ(m_doc->Shown().GeometryVersion(), geometry);
     ShowMenus();
     EXPECT_TRUE(Checked(kCmdZoom50));
     EXPECT_FALSE(Checked(kCmdZoom100));
     m_frame->OnCommand(kCmdZoomFill);
-    EXPECT_NE(m_doc->GeometryVersion(), geometry);
+    EXPECT_NE(m_doc->Shown().GeometryVersion(), geometry);
 }
 
 TEST_F(MenuTest, HeadUpAndNorthUpChooseTheOrientation) {
@@ -116,13 +116,13 @@ TEST_F(MenuTest, HeadUpAndNorthUpChooseTheOrientation) {
     EXPECT_TRUE(Enabled(kCmdNorthUp));
     EXPECT_TRUE(Checked(kCmdHeadUp));
     EXPECT_FALSE(Checked(kCmdNorthUp));
-    const std::uint64_t geometry = m_doc->GeometryVersion();
+    const std::uint64_t geometry = m_doc->Shown().GeometryVersion();
     m_frame->OnCommand(kCmdNorthUp);
     ShowMenus();
     EXPECT_TRUE(Checked(kCmdNorthUp));
     EXPECT_FALSE(Checked(kCmdHeadUp));
-    EXPECT_EQ(m_doc->View().orientation, ViewOrientation::NorthUp);
-    EXPECT_NE(m_doc->GeometryVersion(), geometry); // the held picture of the other way is cleared
+    EXPECT_EQ(m_doc->GetSettings().view.orientation, ViewOrientation::NorthUp);
+    EXPECT_NE(m_doc->Shown().GeometryVersion(), geometry); // the held picture of the other way is cleared
     EXPECT_EQ(Texts(QStringLiteral("&View")).mid(6), (QStringList{"-", "Head Up", "North Up"}));
 }
 
@@ -135,11 +135,11 @@ TEST_F(MenuTest, DataPointsAreLockedInPlayback) {
     EXPECT_FALSE(Enabled(kCmdPoints500));
     EXPECT_FALSE(Enabled(kCmdPoints1000));
     m_frame->Action(kCmdPoints500)->trigger(); // a disabled item does nothing
-    EXPECT_EQ(m_doc->Sonar().samples, 1000);
+    EXPECT_EQ(m_doc->Shown().Settings().samples, 1000);
     m_doc->OnRealTime();
     ShowMenus();
     m_frame->Action(kCmdPoints500)->trigger();
-    EXPECT_EQ(m_doc->Sonar().samples, 500);
+    EXPECT_EQ(m_doc->Shown().Settings().samples, 500);
     ShowMenus();
     EXPECT_TRUE(Checked(kCmdPoints500));
 }
@@ -154,7 +154,7 @@ TEST_F(MenuTest, ProfileLevelsAreGreyWhileProfilesAreOff) {
     for (int id = kCmdMixHigh; id <= kCmdPointsOnly; ++id) {
         EXPECT_FALSE(Enabled(id)) << id;
     }
-    EXPECT_EQ(m_doc->Sonar().detectProfilePoints, 0);
+    EXPECT_EQ(m_doc->Shown().Settings().detectProfilePoints, 0);
 }
 
 TEST_F(MenuTest, OptionsShowTheirStates) {

@@ -143,8 +143,8 @@ TEST_F(PlacementTest, PointerContactAndGeoTiffPutTheReflectorAheadWhereItIs) {
     const std::optional<HeadPose> pose = m_doc->PingPose();
     ASSERT_TRUE(pose.has_value());
     ASSERT_EQ(pose->Projection().zone, truth.zone);
-    const FanPoint fan =
-        pose->PictureOf({reflector.easting, reflector.northing, pose->Head().down}, m_doc->Sonar().beams);
+    const FanPoint fan = pose->PictureOf({reflector.easting, reflector.northing, pose->Head().down},
+                                         m_doc->Shown().Settings().beams);
     const MarkerScreen expected = MarkerScreenPlace(
         PicturePoint{static_cast<float>(fan.bearingDeg), static_cast<float>(fan.slantM), 0.0},
         contact_doc::FrameOf(*m_doc, view.Picture()));

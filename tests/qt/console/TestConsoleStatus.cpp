@@ -132,7 +132,8 @@ TEST_F(StatusTest, PositionUnderThePointerInPlaybackHeadAndNorthUp) {
     Info().UpdateCursorReadout(*m_doc, PointerReadout{6.0f, 90.0f});
     const QString headUp = Info().MapPositionPane()->text();
     m_frame->OnCommand(kCmdNorthUp);
-    const float turn = TurnOfPicture(ViewOrientation::NorthUp, m_doc->Sonar().beams, 45.0f).degrees;
+    const float turn =
+        TurnOfPicture(ViewOrientation::NorthUp, m_doc->Shown().Settings().beams, 45.0f).degrees;
     EXPECT_NEAR(turn, 45.0f, 0.125f);
     Info().UpdateCursorReadout(*m_doc, PointerReadout{6.0f, 90.0f + turn});
     EXPECT_EQ(Info().MapPositionPane()->text(), headUp);

@@ -117,13 +117,13 @@ TEST_F(ViewTest, RightButtonOpensTheFileMenu) {
 
 TEST_F(ViewTest, TypedKeysCycleTheZoom) {
     View().setFocus();
-    const std::uint64_t geometry = m_doc->GeometryVersion();
+    const std::uint64_t geometry = m_doc->Shown().GeometryVersion();
     QTest::keyClick(&View(), Qt::Key_Z);
-    EXPECT_EQ(m_doc->View().zoomIndex, 1);
-    EXPECT_NE(m_doc->GeometryVersion(), geometry);
+    EXPECT_EQ(m_doc->GetSettings().view.zoomIndex, 1);
+    EXPECT_NE(m_doc->Shown().GeometryVersion(), geometry);
     QTest::keyClick(&View(), Qt::Key_Z);
     QTest::keyClick(&View(), Qt::Key_Z);
-    EXPECT_EQ(m_doc->View().zoomIndex, 0);
+    EXPECT_EQ(m_doc->GetSettings().view.zoomIndex, 0);
 }
 
 TEST_F(ViewTest, PointerKeysMoveThePointerOnePixel) {

@@ -70,8 +70,8 @@ protected:
         m_app = std::make_unique<CTamsorApp>(m_folder.path() + QLatin1Char('/'),
                                              LoopbackSettings(m_folder, m_port, system));
         ASSERT_TRUE(m_app->Start());
-        ASSERT_EQ(Doc().System().sonarAddress, "127.0.0.1");
-        ASSERT_EQ(Doc().System().outputAddress, "127.0.0.1");
+        ASSERT_EQ(Doc().GetSettings().system.sonarAddress, "127.0.0.1");
+        ASSERT_EQ(Doc().GetSettings().system.outputAddress, "127.0.0.1");
     }
     void TearDown() override {
         if (m_app) {
@@ -91,7 +91,7 @@ TEST_F(ConsoleWithHead, PingsArriveAndThePictureChanges) {
     ASSERT_NO_FATAL_FAILURE(Start());
     Frame().OnCommand(kCmdDiagnostics);
     const QImage before = Frame().View()->grab().toImage();
-    ASSERT_TRUE(WaitFor([this] { return Doc().Head(0).m_pingCounter >= 5; }, 30000));
+    ASSERT_TRUE(WaitFor([this] { return Doc().PingRoutine().Head(0).m_pingCounter >= 5; }, 30000));
     QTest::qWait(100);
     const QImage after = Frame().View()->grab().toImage();
     EXPECT_NE(before, after);
@@ -135,9 +135,9 @@ TEST_F(ConsoleWithHead, SurvivesAHeadThatAnswersWithGarbage) {
     ASSERT_NO_FATAL_FAILURE(
         Start({QStringLiteral("--garbage"), QStringLiteral("0.5"), QStringLiteral("--garbage-requests"),
                QStringLiteral("24"), QStringLiteral("--seed"), QStringLiteral("5")}));
-    ASSERT_TRUE(WaitFor([this] { return Doc().Head(0).m_pingCounter >= 3; }, 60000));
+    ASSERT_TRUE(WaitFor([this] { return Doc().PingRoutine().Head(0).m_pingCounter >= 3; }, 60000));
     EXPECT_GT(Doc().Live().Link().stats.blockRetries + Doc().Live().Link().stats.retries, 0u);
-    EXPECT_EQ(Doc().Head(0).m_headerText, "SIM");
+    EXPECT_EQ(Doc().PingRoutine().Head(0).m_headerText, "SIM");
 }
 
 // The head's navigation line as the console's source: the status row turns green with the rate
@@ -152,11 +152,13 @@ TEST_F(ConsoleWithHead, NavigationFromTheHeadsSerialLineIsShownLiveAndGoesStale)
     const auto colour = [&field] { return field.palette().color(QPalette::Window); };
     const QRegularExpression good(QStringLiteral("^Nav: serial (9|10|11) Hz$"));
     ASSERT_TRUE(WaitFor(
-        [&] { return good.match(field.text()).hasMatch() && Doc().Head(0).m_pingCounter > 3; }, 30000))
+        [&] { return good.match(field.text()).hasMatch() && Doc().PingRoutine().Head(0).m_pingCounter > 3; },
+        30000))
         << field.text().toStdString();
     EXPECT_TRUE(field.isVisible());
     EXPECT_EQ(colour(), QColor(40, 130, 40));
-    EXPECT_TRUE(Doc().NavigationSentence().starts_with("$AULOG,43;")) << Doc().NavigationSentence();
+    EXPECT_TRUE(Doc().Shown().NavigationSentence().starts_with("$AULOG,43;"))
+        << Doc().Shown().NavigationSentence();
     EXPECT_TRUE(info.Second()->Pane(14)->text().startsWith(QStringLiteral("43;"))); // Lat:
     EXPECT_LE(Frame().minimumSizeHint().width(), 1024);
     // The point under the pointer has its place on the map live too.

@@ -95,7 +95,7 @@ TEST_F(GeoPictureTest, PlacesThePictureAtTheFixTurnedByTheHeading) {
     SpotProcessing spot;
     m_doc->PingRoutine().SetHeadProcessing(spot);
     PlayPingWithFix();
-    ASSERT_EQ(m_doc->Sonar().beams, 480);
+    ASSERT_EQ(m_doc->Shown().Settings().beams, 480);
     m_frame->View()->OnUpdate();
     const std::string path = m_folder.filePath(QStringLiteral("picture.tif")).toStdString();
     ASSERT_EQ(SavePictureAsGeoTiff(*m_doc, *m_frame->View(), path), "");
