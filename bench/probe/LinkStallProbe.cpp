@@ -40,8 +40,8 @@ struct Scenario {
 /// picture in the turn of the event loop after the ping, and the view paints it in the next.
 struct ViewStandIn : QObject, IDocumentListener {
     ViewStandIn(CTamsorDoc& d, WorkerPool& workers) : doc(d), model(workers) {
-        model.InitialUpdate(doc.Picture());
-        model.Resize(doc.Picture(), 1000, 900);
+        model.InitialUpdate(PictureInputOf(doc));
+        model.Resize(PictureInputOf(doc), 1000, 900);
     }
     void OnPingProcessed() override {
         ++processed;
@@ -53,7 +53,7 @@ struct ViewStandIn : QObject, IDocumentListener {
             this,
             [this] {
                 pending = false;
-                model.Update(doc.Picture());
+                model.Update(PictureInputOf(doc));
                 QMetaObject::invokeMethod(
                     this, [this] { image = RenderDocumentPicture(doc, model, QSize(1000, 900)); },
                     Qt::QueuedConnection);

@@ -11,8 +11,8 @@ namespace vexar {
 
 CTamsorDoc::CTamsorDoc(const DocumentPorts& ports, int workers)
     : m_ports(ports), m_ping(workers, ports.clock), m_recording(*this, ports),
-      m_playback(*this, ports.clock, ports.timers), m_xyz(ports.operatorPort),
-      m_live(*this, ports, m_recording.Recorder().Chain()) {
+      m_playback(*this, ports.clock, ports.timers), m_live(*this, ports, m_recording.Recorder().Chain()),
+      m_conversion(*this, m_playback, m_shown, m_settings, ports.operatorPort, ports.timers) {
     // The doc starts with every head upright and the start gain it has before the file is read.
     m_settings.sonar.transducerUp = 1;
     UpdateHeadAzimuths(m_settings.sonar);
@@ -64,12 +64,6 @@ void CTamsorDoc::SetModeAndHold(DocMode mode, bool hold) {
     m_mode = mode;
     m_hold = hold;
     Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
-}
-
-void CTamsorDoc::SetHold(bool hold) {
-    if (hold != m_hold) {
-        OnHold();
-    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -142,7 +136,7 @@ void CTamsorDoc::CloseAllFiles() {
         SetMode(DocMode::Live);
     }
     m_recording.CloseAll();
-    m_xyz.Close();
+    m_conversion.Close();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -218,23 +212,26 @@ void CTamsorDoc::ResetPictureGeometry() {
     m_shown.ResetGeometry();
 }
 
-PictureInput CTamsorDoc::Picture() const {
+PictureInput PictureInputOf(const CTamsorDoc& doc) {
+    const CShownPing& shown = doc.Shown();
+    const CCombinedImage& combined = doc.PingRoutine().Combined();
     PictureInput input;
-    input.settings = &m_shown.Settings();
-    input.view = &m_settings.view;
-    input.combinedImage = m_ping.Combined().Image().data();
-    input.combinedProfile = m_ping.Combined().Profile().data();
-    input.heads = &m_ping.Heads();
-    input.displayedPingPeriodMs = m_shown.Timings().displayedPingPeriodMs;
-    input.geometryVersion = m_shown.GeometryVersion();
-    input.clearVersion = m_shown.ClearVersion();
-    input.topBearingDeg = TopBearingOfPicture(m_shown.Navigation(), m_settings.mounting);
+    input.settings = &shown.Settings();
+    input.view = &doc.GetSettings().view;
+    input.combinedImage = combined.Image().data();
+    input.combinedProfile = combined.Profile().data();
+    input.heads = &doc.PingRoutine().Heads();
+    input.displayedPingPeriodMs = shown.Timings().displayedPingPeriodMs;
+    input.geometryVersion = shown.GeometryVersion();
+    input.clearVersion = shown.ClearVersion();
+    input.topBearingDeg = TopBearingOfPicture(shown.Navigation(), doc.GetSettings().mounting);
     return input;
 }
 
-std::optional<HeadPose> CTamsorDoc::PingPose() const {
-    return PoseOfPing(m_shown.Navigation(), m_shown.Clock().timeStamp, m_settings.mounting,
-                      m_settings.system.maxFixAgeMs);
+std::optional<HeadPose> PoseOfShownPing(const CTamsorDoc& doc) {
+    const Settings& settings = doc.GetSettings();
+    return PoseOfPing(doc.Shown().Navigation(), doc.Shown().Clock().timeStamp, settings.mounting,
+                      settings.system.maxFixAgeMs);
 }
 
 } // namespace vexar

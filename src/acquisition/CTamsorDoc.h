@@ -5,6 +5,7 @@
 // intention methods, and learn of every change through its listener events. Every ping, live,
 // played or converted, enters through one entry (EnterPing) and takes the same per-ping routine.
 
+#include "acquisition/CConversion.h"
 #include "acquisition/CLiveAcquisition.h"
 #include "acquisition/CPingRoutine.h"
 #include "acquisition/CPlayback.h"
@@ -40,7 +41,7 @@ inline constexpr const char* kVersionText = "1.022 (July 17, 2019)";
 inline constexpr const char* kSettingsFileName = "Vexar.INI";
 inline constexpr std::uint16_t kOutputLocalPort = 2;
 
-class CTamsorDoc : private IPlaybackHost, private ILiveHost, private IRecordingHost {
+class CTamsorDoc : private IPlaybackHost, private ILiveHost, private IRecordingHost, private IConversionHost {
 public:
     /// The document is large: create it on the heap (it cannot be copied: none of its jobs can).
     /// `workers`: threads that process beside the document's own (at most one per head but one);
@@ -71,7 +72,6 @@ public:
     void OnRealTime();
     /// "&Hold": holds or releases the picture (live or played).
     void OnHold();
-    void SetHold(bool hold);
 
     // ---- Settings ----
     /// The operator's choice. The head parameters of the ping shown, which may differ, are
@@ -94,11 +94,6 @@ public:
     /// What is known of the ping shown: its settings, sentence and navigation, clock texts,
     /// timings, record values and the picture's versions.
     const CShownPing& Shown() const { return m_shown; }
-    /// What the picture is drawn from.
-    PictureInput Picture() const;
-    /// Where the head of the ping shown was, from its sentence and the mounting: what the pointer,
-    /// contacts and the picture on the map place with. Nothing when the ping has no usable fix.
-    std::optional<HeadPose> PingPose() const;
     /// The per-ping routine on the current buffers (the current ping again, e.g. after a change of
     /// the sound velocity).
     void ProcessPing();
@@ -122,8 +117,6 @@ public:
     CPlayback& Playback() { return m_playback; }
     /// "&Playback...": asks for a file and starts playing it. Cancelling resumes what ran before.
     void OnOpenPlayback();
-    /// "Convert .R96 File to .xyz...": the open command, then the XYZ export of the played file.
-    void OnConvertToXyz();
     /// Opens a file and starts playback without asking. False when the file was refused; real-time
     /// acquisition has then restarted. `oneShot`: the file is played once, without looping and
     /// without saving the settings first (headless tools).
@@ -134,14 +127,10 @@ public:
     const CRecording& Recording() const { return m_recording; }
     CRecording& Recording() { return m_recording; }
 
-    // ---- XYZ export ----
-    const CXyzExport& XyzExport() const { return m_xyz; }
-    /// Starts converting the played file into the XYZ file beside it, or to `outputPath`.
-    bool StartXyzExport(const std::string& outputPath = {});
-    /// Starts converting the played file into map points for `sink`.
-    void StartMapExport(IMapPointSink& sink);
-    /// Ends the export of the played file: result told, playback held on its last ping.
-    XyzExportResult FinishXyzExport();
+    // ---- Conversion ----
+    /// The XYZ export of the played file, to a file or to map points.
+    const CConversion& Conversion() const { return m_conversion; }
+    CConversion& Conversion() { return m_conversion; }
     /// Closes every file: playback, recording, XYZ.
     void CloseAllFiles();
 
@@ -220,6 +209,10 @@ private:
     bool RefusePlayback(const char* text, bool wasPlayback);
     void EnterPlayback(const std::string& path);
 
+    // Conversion (DocumentPlayback.cpp): what the export of a played file asks of the document.
+    void EnterConversion(bool release) override;
+    void HoldAfterConversion(bool looping) override;
+
     // Recording (DocumentRecording.cpp): what recording asks of the document.
     const SystemSettings& RecordingSettings() const override { return m_settings.system; }
     void ChangeWriteFolder(const std::string& folder) override;
@@ -249,8 +242,14 @@ private:
 
     CRecording m_recording;
     CPlayback m_playback;
-    CXyzExport m_xyz;
     CLiveAcquisition m_live;
+    CConversion m_conversion;
 };
+
+/// What the picture is drawn from: the ping shown and the view.
+PictureInput PictureInputOf(const CTamsorDoc& doc);
+/// Where the head of the ping shown was, from its sentence and the mounting: what the pointer,
+/// contacts and the picture on the map place with. Nothing when the ping has no usable fix.
+std::optional<HeadPose> PoseOfShownPing(const CTamsorDoc& doc);
 
 } // namespace vexar

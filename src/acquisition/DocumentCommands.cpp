@@ -44,6 +44,14 @@ bool IsNorthUp(const CTamsorDoc& doc) {
     return IsLevel(doc) && doc.GetSettings().view.orientation == ViewOrientation::NorthUp;
 }
 
+// "Convert .R96 File to .xyz...": the open command, then the XYZ export of the played file.
+void ConvertToXyz(CTamsorDoc& doc, int) {
+    doc.OnOpenPlayback();
+    if (doc.IsPlayback() && doc.Playback().Player().IsOpen()) {
+        doc.Conversion().Start();
+    }
+}
+
 void Record(CTamsorDoc& doc, int kind) {
     doc.Recording().OnRecord(static_cast<RecordKind>(kind));
 }
@@ -177,7 +185,7 @@ const std::array kCommands = {
         [](CTamsorDoc& d, int) { d.Recording().Stop(); },
         [](const CTamsorDoc& d, int) { return Enabled(d.Recording().Recorder().AnyRecording()); }},
     DocumentCommand{kCmdConvertXyz, "Convert .R96 File to .xyz...", "", false,
-        [](CTamsorDoc& d, int) { d.OnConvertToXyz(); }},
+        ConvertToXyz},
     DocumentCommand{kCmdAutoFileName, "&Auto File Name", "Automaticly Select File name", true,
         [](CTamsorDoc& d, int) { d.EditSettings([](Settings& s) { s.system.autoFileName = s.system.autoFileName != 0 ? 0 : 1; }); },
         [](const CTamsorDoc& d, int) { return Enabled(true, d.GetSettings().system.autoFileName != 0); }},

@@ -68,7 +68,7 @@ void CTamsorDoc::FollowLinkRecording(const RawRecordingState& state) {
 }
 
 void CTamsorDoc::EnterLivePing(const PingInput& ping, bool inTurns) {
-    m_shown.TakeSentence(ping.sentence, m_xyz.IsActive());
+    m_shown.TakeSentence(ping.sentence, m_conversion.IsActive());
     EnterPing(ping, inTurns);
 }
 

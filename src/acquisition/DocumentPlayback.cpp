@@ -40,13 +40,6 @@ void CTamsorDoc::OnOpenPlayback() {
     OpenPlayback(*chosen);
 }
 
-void CTamsorDoc::OnConvertToXyz() {
-    OnOpenPlayback();
-    if (IsPlayback() && m_playback.Player().IsOpen()) {
-        StartXyzExport();
-    }
-}
-
 void CTamsorDoc::ResumeAfterCancel(bool wasPlayback) {
     ITimerPort* timers = m_ports.timers;
     if (timers == nullptr || m_hold) {
@@ -149,9 +142,9 @@ void CTamsorDoc::PlaybackMoved(int percent) {
 
 std::optional<StepResult> CTamsorDoc::PassEnded() {
     CPlayer& player = m_playback.Player();
-    if (m_xyz.IsActive() && !player.PassPlayedNothing()) {
+    if (m_conversion.IsActive() && !player.PassPlayedNothing()) {
         // The export ends with the file: playback holds on its last ping.
-        FinishXyzExport();
+        m_conversion.Finish();
         return StepResult::AtEnd;
     }
     if (player.PassPlayedNothing()) {
@@ -179,58 +172,22 @@ IRecordCopy* CTamsorDoc::RecordCopy() {
 void CTamsorDoc::EnterPlayedPing(const PlayedPing& ping) {
     m_shown.TakeRecordValues(ping.fileValues, ping.pingPeriodMs);
     std::copy(ping.lastRequest->begin(), ping.lastRequest->end(), m_ping.Heads()[0].m_commandPacket.begin());
-    m_shown.TakeSentence(ping.input.sentence, m_xyz.IsActive());
+    m_shown.TakeSentence(ping.input.sentence, m_conversion.IsActive());
     EnterPing(ping.input);
 }
 
 // ---------------------------------------------------------------------------------------------
 // XYZ export
 
-bool CTamsorDoc::StartXyzExport(const std::string& outputPath) {
-    const CPlayer& player = m_playback.Player();
-    const std::string played = player.IsOpen() ? player.Path() : std::string();
-    const std::string path = outputPath.empty() ? CompanionXyzPath(played) : outputPath;
-    const bool started = m_xyz.StartToFile(path, played, m_shown.Navigation());
-    if (!IsPlayback()) {
-        return started;
-    }
-    // A conversion plays its file to the end: a held playback goes on.
-    const bool wasHeld = m_hold;
-    SetModeAndHold(DocMode::Conversion, false);
-    if (ITimerPort* timers = m_ports.timers;
-        wasHeld && timers != nullptr && !timers->IsArmed(kPlaybackTimer)) {
-        timers->Arm(kPlaybackTimer, m_settings.system.sleepTimeMs);
-    }
-    return started;
+void CTamsorDoc::EnterConversion(bool release) {
+    SetModeAndHold(DocMode::Conversion, release ? false : m_hold);
 }
 
-void CTamsorDoc::StartMapExport(IMapPointSink& sink) {
-    m_xyz.StartToSink(sink, m_shown.Navigation());
-    if (IsPlayback()) {
-        SetMode(DocMode::Conversion);
-    }
-}
-
-XyzExportResult CTamsorDoc::FinishXyzExport() {
-    // An export to a sink ends with its owner, which closes the output and tells the result.
-    const bool holds = !m_xyz.HasSink() && (m_xyz.IsActive() || m_xyz.IsWriting());
-    const XyzExportResult result = m_xyz.Finish(m_shown.Navigation());
-    if (!holds) {
-        return result;
-    }
-    if (m_ports.timers != nullptr) {
-        m_ports.timers->Stop(kPlaybackTimer);
-    }
-    if (!IsPlayback()) {
-        return result;
-    }
-    // The timer handler re-arms after every step unless playback holds: stay on the last ping
-    // instead of replaying the file without writing. "Real Time" releases this Hold.
+void CTamsorDoc::HoldAfterConversion(bool looping) {
     if (!m_hold) {
         m_holdAfterConversion = true;
     }
-    SetModeAndHold(m_playback.Player().IsLooping() ? DocMode::Playback : m_mode, true);
-    return result;
+    SetModeAndHold(looping ? DocMode::Playback : m_mode, true);
 }
 
 } // namespace vexar

@@ -81,12 +81,8 @@ void CTamsorDoc::EndPing() {
         WriteProducts();
     }
     m_ping.Combined().StopConverting();
-    if (IsPlayback() && m_xyz.IsActive() && m_xyz.IsWriting()) {
-        const ClockTexts& clock = m_shown.Clock();
-        m_xyz.WritePing(m_shown.Navigation(),
-                        XyzPing{&m_shown.Settings(), m_ping.Combined().Profile().data(), clock.date,
-                                clock.time, clock.millisecond, clock.timeStamp, m_settings.mounting,
-                                m_settings.system.maxFixAgeMs});
+    if (IsPlayback()) {
+        m_conversion.WritePing(m_shown.Settings(), m_ping.Combined().Profile().data(), m_settings);
     }
     RefreshStatus();
 }

@@ -157,8 +157,8 @@ void CContactsController::GoTo(int number) {
         return;
     }
     const PictureFrame frame = contact_doc::FrameOf(m_doc, m_view.Picture());
-    const MarkerScreen screen =
-        MarkerScreenPlace(ContactPicturePoint(contact, m_doc.PingPose(), m_doc.Shown().Settings()), frame);
+    const MarkerScreen screen = MarkerScreenPlace(
+        ContactPicturePoint(contact, PoseOfShownPing(m_doc), m_doc.Shown().Settings()), frame);
     m_view.PointerMovedTo(static_cast<int>(screen.x), static_cast<int>(screen.y));
     QCursor::setPos(m_view.mapToGlobal(QPoint(static_cast<int>(screen.x), static_cast<int>(screen.y))));
 }

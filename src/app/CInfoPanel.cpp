@@ -217,14 +217,14 @@ void CInfoPanel::ShowMapPosition(const CTamsorDoc& doc, const PointerReadout& po
     // The ping's own sentence (played, or the live fix of its request) places the picture. On a
     // North Up picture the pointer's bearing is taken back to the picture's own.
     const PingSettings& sonar = doc.Shown().Settings();
-    const std::optional<HeadPose> pose = doc.PingPose();
+    const std::optional<HeadPose> pose = PoseOfShownPing(doc);
     if (!pose || sonar.beams <= 0) {
         m_mapPosition->clear();
         m_geoPosition->clear();
         return;
     }
     const PictureTurn turn =
-        TurnOfPicture(doc.GetSettings().view.orientation, sonar.beams, doc.Picture().topBearingDeg);
+        TurnOfPicture(doc.GetSettings().view.orientation, sonar.beams, PictureInputOf(doc).topBearingDeg);
     float bearing = pointer.bearingDeg - turn.degrees;
     if (bearing < 0.0f) {
         bearing += 360.0f;

@@ -67,22 +67,22 @@ PointerContext CMOndrelView::Context() const {
 
 void CMOndrelView::EnsureInitialised() {
     if (!m_initialised) {
-        m_picture.InitialUpdate(m_doc.Picture());
-        m_picture.Resize(m_doc.Picture(), width(), height());
+        m_picture.InitialUpdate(PictureInputOf(m_doc));
+        m_picture.Resize(PictureInputOf(m_doc), width(), height());
         m_initialised = true;
     }
 }
 
 void CMOndrelView::OnUpdate() {
     EnsureInitialised();
-    m_picture.Update(m_doc.Picture());
+    m_picture.Update(PictureInputOf(m_doc));
     m_pointer.Reproject(Context());
     update();
 }
 
 void CMOndrelView::FollowDocument() {
     if (m_initialised) {
-        m_picture.FollowClear(m_doc.Picture());
+        m_picture.FollowClear(PictureInputOf(m_doc));
     }
     m_picture.FollowZoomChoice(m_doc.GetSettings().view.zoomIndex);
     update();
@@ -93,7 +93,7 @@ void CMOndrelView::resizeEvent(QResizeEvent* event) {
     if (!m_initialised) {
         return; // the first update takes the size along with the settings
     }
-    m_picture.Resize(m_doc.Picture(), width(), height());
+    m_picture.Resize(PictureInputOf(m_doc), width(), height());
     m_pointer.Reproject(Context());
 }
 

@@ -27,7 +27,7 @@ std::optional<std::int64_t> UtcOfStamp(const std::string& stamp) {
 } // namespace
 
 std::string RefusalToMark(const CTamsorDoc& doc) {
-    if (doc.Mode() == DocMode::Conversion || doc.XyzExport().IsActive()) {
+    if (doc.Mode() == DocMode::Conversion || doc.Conversion().Export().IsActive()) {
         return "A contact cannot be marked while a recording is being converted.";
     }
     if (doc.Shown().Settings().displayMode != kDisplayModePolar || doc.PingRoutine().Head(0).m_newData == 0) {
@@ -51,7 +51,7 @@ Contact ContactAt(const CTamsorDoc& doc, float pictureBearingDeg, float rangeM,
         input.recording = recording.path;
     }
     input.mounting = doc.GetSettings().mounting;
-    return MakeContact(doc.Shown().Navigation(), doc.PingPose(), doc.Shown().Settings(), input);
+    return MakeContact(doc.Shown().Navigation(), PoseOfShownPing(doc), doc.Shown().Settings(), input);
 }
 
 std::string ContactsFileOf(const CTamsorDoc& doc, const QDate& today) {
@@ -81,7 +81,7 @@ std::string PlayedFile(const CTamsorDoc& doc) {
 ContactMarkers MarkersOf(const CTamsorDoc& doc, const std::vector<Contact>& contacts, int selected) {
     ContactMarkers markers;
     markers.reserve(contacts.size());
-    const std::optional<HeadPose> pose = doc.PingPose();
+    const std::optional<HeadPose> pose = PoseOfShownPing(doc);
     for (const Contact& contact : contacts) {
         markers.push_back(MarkerOnPicture{contact.number,
                                           ContactPicturePoint(contact, pose, doc.Shown().Settings()),

@@ -36,7 +36,7 @@ std::optional<PicturePlace> PlaceOf(const CTamsorDoc& doc, const CMOndrelView& v
     // As the pointer's map position: a ping whose own sentence (played, or the live fix of its
     // request) gave a usable position; and a level head, whose picture is a view from above (a
     // vertical fan's is a cross-section).
-    const std::optional<HeadPose> pose = doc.PingPose();
+    const std::optional<HeadPose> pose = PoseOfShownPing(doc);
     if (!pose || pose->Mounting().plane != HeadPlane::Level) {
         return std::nullopt;
     }

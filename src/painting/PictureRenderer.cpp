@@ -260,7 +260,7 @@ void PaintStatusTexts(QPainter& painter, const CTamsorDoc& doc, const CPictureMo
         message(font, kSpinner, rightAligned(font, spinner), 1, spinner);
     }
     // A running conversion releases Hold (the view clears the flag when it paints).
-    const bool converting = playback && doc.XyzExport().IsActive();
+    const bool converting = playback && doc.Conversion().Export().IsActive();
     if (converting) {
         const QString busy = QString::fromLatin1(kConvertingText);
         message(font, kStatus, centred(font, busy), 2, busy);
@@ -382,7 +382,7 @@ QImage RenderDocumentPicture(const CTamsorDoc& doc, CPictureModel& model, QSize 
                              const std::vector<MarkerOnPicture>* markers) {
     if (size.width() > 0 && size.height() > 0 &&
         (model.ClientWidth() != (size.width() + 3) / 4 * 4 || model.ClientHeight() != size.height())) {
-        model.Resize(doc.Picture(), size.width(), size.height());
+        model.Resize(PictureInputOf(doc), size.width(), size.height());
     }
     // The off-screen picture is as wide as the client rounded up to 4; the window shows the client.
     const QImage image = RenderDocumentPicture(doc, model, measure, items, markers);

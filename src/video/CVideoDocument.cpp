@@ -59,7 +59,7 @@ struct CVideoDocument::Parts : IDocumentListener {
     Parts& operator=(const Parts&) = delete;
 
     // Every played ping updates the picture, as the console's view does (persistence needs all).
-    void OnPingProcessed() override { model->Update(doc->Picture()); }
+    void OnPingProcessed() override { model->Update(PictureInputOf(*doc)); }
 
     MessageKeeper messages;
     std::unique_ptr<CTamsorDoc> doc;
@@ -84,8 +84,8 @@ CVideoDocument::CVideoDocument(const VideoSettings& settings, QSize size)
         s.view.zoomIndex = kZoomFillScreen;
     });
     doc.ResetPictureGeometry();
-    m_parts->model->InitialUpdate(doc.Picture());
-    m_parts->model->Resize(doc.Picture(), size.width(), size.height());
+    m_parts->model->InitialUpdate(PictureInputOf(doc));
+    m_parts->model->Resize(PictureInputOf(doc), size.width(), size.height());
     doc.Subscribe(*m_parts);
 }
 

@@ -82,7 +82,7 @@ protected:
     void Edit(const std::function<void(Settings&)>& edit) { doc->EditSettings(edit); }
 
     PictureInput Input() const {
-        PictureInput input = doc->Picture();
+        PictureInput input = PictureInputOf(*doc);
         input.combinedImage = combined.data();
         input.combinedProfile = profile.data();
         input.heads = heads.get();
@@ -275,12 +275,16 @@ TEST_F(PictureRenderTest, HeldAndConvertingMessages) {
     Configure(120, 500, kZoomHalf, QSize(640, 600));
     Ping();
     const QRect topBand(150, 0, 340, 24);
-    doc->SetHold(true);
+    if (!doc->IsHeld()) {
+        doc->OnHold();
+    }
     EXPECT_GT(Count(Render(), kWaiting, topBand), 10);
     // A running conversion in playback replaces "Held..." by its own message.
     Play(500, 50);
-    ASSERT_TRUE(doc->StartXyzExport());
-    doc->SetHold(true);
+    ASSERT_TRUE(doc->Conversion().Start());
+    if (!doc->IsHeld()) {
+        doc->OnHold();
+    }
     const QImage converting = Render();
     EXPECT_EQ(Count(converting, kWaiting, topBand), 0);
     EXPECT_GT(Count(converting, kStatus, topBand), 10);
@@ -354,7 +358,9 @@ TEST_F(PictureRenderTest, TextsFitAndMessagesCoverNothing) {
             } else if (newData != 0) {
                 test::TestPing().EnterInto(*doc);
             }
-            doc->SetHold(true);
+            if (!doc->IsHeld()) {
+                doc->OnHold();
+            }
             model->Update(Input());
             ASSERT_EQ(doc->PingRoutine().Head(0).m_newData, newData);
             OverlayItems items;

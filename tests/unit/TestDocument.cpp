@@ -457,7 +457,7 @@ TEST_F(DocumentTest, EveryChangeOfModeOrHoldIsToldOnce) {
     EXPECT_EQ(told([&] { doc->OpenPlayback(path); }), (Modes{{DocMode::Playback, false}}));
     EXPECT_EQ(told([&] { doc->OnHold(); }), (Modes{{DocMode::Playback, true}}));
     // A conversion plays its file to the end and holds on its last ping.
-    EXPECT_EQ(told([&] { doc->StartXyzExport(); }), (Modes{{DocMode::Conversion, false}}));
+    EXPECT_EQ(told([&] { doc->Conversion().Start(); }), (Modes{{DocMode::Conversion, false}}));
     const auto playToTheEnd = [&] {
         for (int step = 0; step < 10 && doc->Playback().Step() != StepResult::AtEnd; ++step) {
         }

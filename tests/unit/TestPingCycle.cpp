@@ -449,7 +449,7 @@ TEST_F(PingCycle, APingKeepsTheRangeItWasRequestedWith) {
         const std::size_t first = world.link.m_sent.size();
         EXPECT_EQ(Fire(), kPingTimer);
         requested.push_back(world.link.m_sent[first][3]);
-        drawn.push_back(doc->Picture().settings->rangeM);
+        drawn.push_back(PictureInputOf(*doc).settings->rangeM);
         std::vector<std::uint8_t> record;
         for (const auto& datagram : world.datagrams.m_sent) {
             record.insert(record.end(), datagram.bytes.begin(), datagram.bytes.end());

@@ -357,17 +357,24 @@ TEST(Playback, CancellingTheOpenDialogResumesWhatRan) {
     EXPECT_FALSE(f.world.timers.IsArmed(kPingTimer));
 }
 
+// "Convert .R96 File to .xyz...", as the menu runs it.
+void ConvertFromMenu(CTamsorDoc& doc) {
+    const DocumentCommand* command = FindCommand(DocumentCommands(), kCmdConvertXyz);
+    ASSERT_NE(command, nullptr);
+    command->action(doc, command->value);
+}
+
 TEST(Playback, XyzExportEndsWithTheFile) {
     DocFixture f;
     CTamsorDoc& doc = *f.doc;
     WriteFile(f.folder / "survey.R96", ThreeRecords());
     f.world.op.m_dialogAnswers.push_back(f.folder / "survey.R96");
-    doc.OnConvertToXyz();
-    ASSERT_TRUE(doc.XyzExport().IsActive());
-    ASSERT_TRUE(doc.XyzExport().IsWriting());
+    ConvertFromMenu(doc);
+    ASSERT_TRUE(doc.Conversion().Export().IsActive());
+    ASSERT_TRUE(doc.Conversion().Export().IsWriting());
     EXPECT_EQ(f.PlaySteps(3), 3);
     EXPECT_EQ(doc.Playback().Step(), StepResult::AtEnd);
-    EXPECT_FALSE(doc.XyzExport().IsActive());
+    EXPECT_FALSE(doc.Conversion().Export().IsActive());
     // Its sentences hold no position: nothing is made up, and the operator is told once.
     EXPECT_EQ(std::count(f.world.op.m_messages.begin(), f.world.op.m_messages.end(), kXyzNoFixesText), 1);
     EXPECT_TRUE(std::filesystem::exists(f.folder / "survey.xyz"));
@@ -389,7 +396,7 @@ TEST(Playback, RealTimeRestoresTheLiveSettingsAndReleasesTheConversionHold) {
     PutF32(file, 342, 700000.0f); // recorded at 700 kHz
     WriteFile(f.folder / "f.R96", file);
     f.world.op.m_dialogAnswers.push_back(f.folder / "f.R96");
-    doc.OnConvertToXyz();
+    ConvertFromMenu(doc);
     ASSERT_TRUE(doc.IsPlayback());
     EXPECT_EQ(f.PlaySteps(2), 1);
     ASSERT_TRUE(doc.IsHeld()) << "the conversion ended and holds";
@@ -426,7 +433,9 @@ TEST(Playback, APlayedRecordDescribesItsPingNotTheOperatorsChoice) {
     WriteFile(f.folder / "f.R96", file);
     ASSERT_TRUE(doc.OpenPlayback(f.folder / "f.R96"));
     ASSERT_EQ(f.PlaySteps(1), 1);
-    doc.SetHold(true);
+    if (!doc.IsHeld()) {
+        doc.OnHold();
+    }
     EXPECT_EQ(doc.Shown().Settings().rangeM, 20.0f);
     EXPECT_EQ(doc.Shown().Settings().baseFrequencyKHz, 700);
     EXPECT_EQ(doc.GetSettings().sonar.rangeM, 10.0f);

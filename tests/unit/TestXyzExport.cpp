@@ -237,14 +237,14 @@ TEST(XyzConversion, FinishReportsOnceAndHoldsOnTheLastPing) {
     PlayedSurvey survey;
     CTamsorDoc& doc = survey.doc;
     ASSERT_TRUE(doc.OpenPlayback(survey.f.folder / "survey.R96"));
-    ASSERT_TRUE(doc.StartXyzExport());
-    EXPECT_TRUE(doc.XyzExport().IsActive());
-    EXPECT_TRUE(doc.XyzExport().IsWriting());
+    ASSERT_TRUE(doc.Conversion().Start());
+    EXPECT_TRUE(doc.Conversion().Export().IsActive());
+    EXPECT_TRUE(doc.Conversion().Export().IsWriting());
     EXPECT_EQ(survey.f.PlaySteps(4), 3);
-    doc.FinishXyzExport();
+    doc.Conversion().Finish();
     EXPECT_EQ(survey.f.world.op.m_messages, std::vector<std::string>{"Conversion Complete!"});
-    EXPECT_FALSE(doc.XyzExport().IsActive());
-    EXPECT_FALSE(doc.XyzExport().IsWriting());
+    EXPECT_FALSE(doc.Conversion().Export().IsActive());
+    EXPECT_FALSE(doc.Conversion().Export().IsWriting());
     EXPECT_FALSE(survey.f.world.timers.IsArmed(kPlaybackTimer));
     EXPECT_TRUE(doc.IsHeld());
     // The timer handler does not start the file over.
@@ -260,7 +260,7 @@ TEST(XyzConversion, StartReleasesAHeldPlayback) {
     doc.OnHold();
     doc.OnTimer(kPlaybackTimer); // a held playback plays this step and stops
     ASSERT_FALSE(survey.f.world.timers.IsArmed(kPlaybackTimer));
-    ASSERT_TRUE(doc.StartXyzExport());
+    ASSERT_TRUE(doc.Conversion().Start());
     EXPECT_FALSE(doc.IsHeld());
     EXPECT_EQ(survey.f.world.timers.DelayOf(kPlaybackTimer), 40);
 }

@@ -183,8 +183,8 @@ std::unique_ptr<MapFileWriter> StartXyz(CTamsorDoc& doc, const ConvertOptions& o
         map = std::make_unique<GpkgPointWriter>(xyz);
     }
     if (map) {
-        doc.StartMapExport(*map);
-    } else if (!doc.StartXyzExport(xyz)) {
+        doc.Conversion().StartToSink(*map);
+    } else if (!doc.Conversion().Start(xyz)) {
         throw Failure("cannot create " + xyz);
     }
     return map;
@@ -231,7 +231,7 @@ std::uint64_t PlayAll(CTamsorDoc& doc, const ConvertOptions& options, const Prod
 /// the points have no place on the map: nothing of them is written.
 std::string FinishXyz(CTamsorDoc& doc, MapFileWriter* map, const std::string& input, const std::string& xyz,
                       CreatedOutputs& created) {
-    const XyzExportResult result = doc.FinishXyzExport();
+    const XyzExportResult result = doc.Conversion().Finish();
     const CNavigation& nav = doc.Shown().Navigation();
     if (result == XyzExportResult::WriteFailed || nav.m_xyzWriteFailed != 0) {
         throw Failure("write error: " + xyz);

@@ -65,15 +65,15 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
     }
 
     CPictureModel model(doc.PingRoutine().Workers());
-    model.InitialUpdate(doc.Picture());
-    model.Resize(doc.Picture(), size.width, size.height);
+    model.InitialUpdate(PictureInputOf(doc));
+    model.Resize(PictureInputOf(doc), size.width, size.height);
     // Every processed ping updates the picture, as the console's view does.
     struct PictureUpdater : IDocumentListener {
         PictureUpdater(CTamsorDoc& d, CPictureModel& m) : doc(d), model(m) { doc.Subscribe(*this); }
         ~PictureUpdater() override { doc.Unsubscribe(*this); }
         PictureUpdater(const PictureUpdater&) = delete;
         PictureUpdater& operator=(const PictureUpdater&) = delete;
-        void OnPingProcessed() override { model.Update(doc.Picture()); }
+        void OnPingProcessed() override { model.Update(PictureInputOf(doc)); }
         CTamsorDoc& doc;
         CPictureModel& model;
     } updater(doc, model);

@@ -140,7 +140,7 @@ TEST_F(PlacementTest, PointerContactAndGeoTiffPutTheReflectorAheadWhereItIs) {
     CMOndrelView& view = *m_frame->View();
     view.OnUpdate();
     QApplication::processEvents();
-    const std::optional<HeadPose> pose = m_doc->PingPose();
+    const std::optional<HeadPose> pose = PoseOfShownPing(*m_doc);
     ASSERT_TRUE(pose.has_value());
     ASSERT_EQ(pose->Projection().zone, truth.zone);
     const FanPoint fan = pose->PictureOf({reflector.easting, reflector.northing, pose->Head().down},
