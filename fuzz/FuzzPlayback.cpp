@@ -29,7 +29,7 @@ vexar::CTamsorDoc& Document() {
     static vexar::fuzz::SmallHeadProcessing processing;
     static std::unique_ptr<vexar::CTamsorDoc> doc = [] {
         settings.Write(reinterpret_cast<const std::uint8_t*>(kSettings), sizeof kSettings - 1);
-        auto d = vexar::std::make_unique<CTamsorDoc>(vexar::DocumentPorts{}, 0);
+        auto d = std::make_unique<vexar::CTamsorDoc>(vexar::DocumentPorts{}, 0);
         d->PingRoutine().SetHeadProcessing(processing);
         d->OnNewDocument("/nonexistent-vexar-fuzz/", settings.Path());
         return d;

@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // never. The processor is one head's, built once: it allocates its buffers for the largest
     // configuration.
     static std::unique_ptr<vexar::CTamsorDoc> doc = [] {
-        auto d = vexar::std::make_unique<CTamsorDoc>(vexar::DocumentPorts{});
+        auto d = std::make_unique<vexar::CTamsorDoc>(vexar::DocumentPorts{});
         d->OnNewDocument("/nonexistent-vexar-fuzz/", file.Path());
         return d;
     }();
