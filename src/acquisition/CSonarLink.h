@@ -223,7 +223,6 @@ private:
     RawRecordingRequest m_recording;
     std::uint64_t m_recordsWritten = 0;
     std::vector<std::uint8_t> m_record; ///< the record of the ping in progress, sized once
-    std::size_t m_recordLength = 0;
 };
 
 /// Runs a link's steps on a thread of its own. News goes to the document through `post`, which
