@@ -30,14 +30,14 @@ void CConversion::StartToSink(IMapPointSink& sink) {
     }
 }
 
-void CConversion::WritePing(const PingSettings& settings, const float* profile, const Settings& chosen) {
+void CConversion::WritePing(const float* profile) {
     if (!m_xyz.IsActive() || !m_xyz.IsWriting()) {
         return;
     }
     const ClockTexts& clock = m_shown.Clock();
     m_xyz.WritePing(m_shown.Navigation(),
-                    XyzPing{&settings, profile, clock.date, clock.time, clock.millisecond, clock.timeStamp,
-                            chosen.mounting, chosen.system.maxFixAgeMs});
+                    XyzPing{&m_shown.Settings(), profile, clock.date, clock.time, clock.millisecond,
+                            clock.timeStamp, m_settings.mounting, m_settings.system.maxFixAgeMs});
 }
 
 XyzExportResult CConversion::Finish() {

@@ -30,7 +30,8 @@ public:
 class CConversion {
 public:
     /// `playback` gives the played file, `shown` the ping each line is written from, `settings`
-    /// the sleep time a released playback goes on at; `timers` may be null (headless steps).
+    /// the mounting and fix age it is placed with and the sleep time a released playback goes on
+    /// at; `timers` may be null (headless steps).
     CConversion(IConversionHost& host, const CPlayback& playback, CShownPing& shown, const Settings& settings,
                 IOperatorPort* op, ITimerPort* timers);
     CConversion(const CConversion&) = delete;
@@ -45,8 +46,9 @@ public:
     bool Start(const std::string& outputPath = {});
     /// Starts converting the played file into map points for `sink`.
     void StartToSink(IMapPointSink& sink);
-    /// Writes the processed ping shown: its profile points, then the track.
-    void WritePing(const PingSettings& settings, const float* profile, const Settings& chosen);
+    /// Writes the processed ping shown, whose combined profile is `profile`: its profile points,
+    /// then the track.
+    void WritePing(const float* profile);
     /// Ends the export: result told, playback held on its last ping.
     XyzExportResult Finish();
     /// The played file was closed: the export ends without a result.

@@ -82,7 +82,7 @@ void CTamsorDoc::EndPing() {
     }
     m_ping.Combined().StopConverting();
     if (IsPlayback()) {
-        m_conversion.WritePing(m_shown.Settings(), m_ping.Combined().Profile().data(), m_settings);
+        m_conversion.WritePing(m_ping.Combined().Profile().data());
     }
     RefreshStatus();
 }
