@@ -60,8 +60,9 @@ double Distance(const Cell& c, const MapSpot& s) {
     return std::hypot(c.easting - s.easting, c.northing - s.northing);
 }
 
-/// Where the mosaic shows a reflector: its brightest spot within a metre (the middle of the cells
-/// within a tenth of the brightest there: an echo at full scale fills several), and how bright.
+/// Where the mosaic shows a reflector: the middle of its echo within a metre, each cell at least
+/// half as bright as the brightest there weighed by its brightness, and how bright. (The few
+/// cells near the brightest alone are one ping's echo: where they lie scatters by a beam's width.)
 struct Spot {
     bool seen = false;
     double peak = 0.0;
@@ -78,18 +79,18 @@ Spot SpotOf(const std::vector<Cell>& cells, const MapSpot& truth) {
     }
     double east = 0.0;
     double north = 0.0;
-    int count = 0;
+    double weight = 0.0;
     for (const Cell& c : cells) {
-        if (Distance(c, truth) <= 1.0 && c.value >= 0.9 * spot.peak) {
-            east += c.easting;
-            north += c.northing;
-            ++count;
+        if (Distance(c, truth) <= 1.0 && c.value >= 0.5 * spot.peak) {
+            east += c.value * c.easting;
+            north += c.value * c.northing;
+            weight += c.value;
         }
     }
-    spot.seen = count > 0;
+    spot.seen = weight > 0.0;
     if (spot.seen) {
-        const double dEast = east / count - truth.easting;
-        const double dNorth = north / count - truth.northing;
+        const double dEast = east / weight - truth.easting;
+        const double dNorth = north / weight - truth.northing;
         spot.error = std::hypot(dEast, dNorth);
         spot.cells = std::max(std::fabs(dEast), std::fabs(dNorth)) / kCellM;
     }
