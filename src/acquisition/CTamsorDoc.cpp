@@ -70,8 +70,8 @@ void CTamsorDoc::SetModeAndHold(DocMode mode, bool hold) {
 // Life cycle
 
 bool CTamsorDoc::OnNewDocument(const std::string& programFolder, const std::string& settingsPath) {
-    m_programFolder = programFolder;
-    m_settingsPath = settingsPath.empty() ? programFolder + kSettingsFileName : settingsPath;
+    m_settingsFile.programFolder = programFolder;
+    m_settingsFile.path = settingsPath.empty() ? programFolder + kSettingsFileName : settingsPath;
     Settings settings = m_settings;
     settings.system.readFolder = programFolder;
     settings.system.writeFolder = programFolder;
@@ -124,10 +124,10 @@ void CTamsorDoc::OnRealTime() {
 }
 
 void CTamsorDoc::OnCloseDocument() {
-    SaveHeadSettings();
+    SaveSettings(SaveGroup::Head);
     CloseAllFiles();
     CloseSockets();
-    SaveOtherSettings();
+    SaveSettings(SaveGroup::Other);
 }
 
 void CTamsorDoc::CloseAllFiles() {
@@ -178,7 +178,7 @@ void CTamsorDoc::ApplySettings(const Settings& before) {
 
 void CTamsorDoc::LoadSettings() {
     Settings settings = m_settings;
-    LoadSettingsFile(m_settingsPath, m_programFolder, settings);
+    LoadSettingsFile(m_settingsFile.path, m_settingsFile.programFolder, settings);
     UpdateHeadAzimuths(settings.sonar);
     ApplyPacketRules(settings.sonar);
     StoreSettings(settings);
@@ -190,15 +190,11 @@ void CTamsorDoc::LoadSettings() {
     Notify(&IDocumentListener::OnSettingsLoaded);
 }
 
-void CTamsorDoc::SaveHeadSettings() {
-    if (IsPlayback()) {
+void CTamsorDoc::SaveSettings(SaveGroup group) {
+    if (group == SaveGroup::Head && IsPlayback()) {
         return;
     }
-    SaveSettingsGroup(m_settingsPath, m_settings, SaveGroup::Head);
-}
-
-void CTamsorDoc::SaveOtherSettings() {
-    SaveSettingsGroup(m_settingsPath, m_settings, SaveGroup::Other);
+    SaveSettingsGroup(m_settingsFile.path, m_settings, group);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "acquisition/CRecording.h"
 #include "acquisition/CShownPing.h"
 #include "acquisition/DocumentTypes.h"
+#include "config/SettingsFile.h"
 #include "config/SettingsValues.h"
 #include "files/CPlayer.h"
 #include "files/CRecorder.h"
@@ -84,11 +85,10 @@ public:
         ChangeSettings(settings);
     }
     void LoadSettings();
-    /// Saves the head settings (not in playback: a played file's values never reach the file).
-    void SaveHeadSettings();
-    void SaveOtherSettings();
-    const std::string& SettingsPath() const { return m_settingsPath; }
-    const std::string& ProgramFolder() const { return m_programFolder; }
+    /// Saves one group of the settings; the head's group not in playback (a played file's values
+    /// never reach the file).
+    void SaveSettings(SaveGroup group);
+    const SettingsPlace& SettingsFile() const { return m_settingsFile; }
 
     // ---- The current ping ----
     /// What is known of the ping shown: its settings, sentence and navigation, clock texts,
@@ -137,8 +137,6 @@ public:
     // ---- The picture ----
     /// "Clear Image".
     void ClearImage();
-    /// The picture's geometry is to be rebuilt (the zoom or the mode changed).
-    void ResetPictureGeometry();
 
     // ---- Title ----
     const std::string& Title() const override { return m_title; }
@@ -168,6 +166,8 @@ private:
     void ChangeSettings(const Settings& settings);
     void ApplySettings(const Settings& before);
     void StoreSettings(const Settings& settings);
+    /// The picture's geometry is to be rebuilt (the zoom or the mode changed).
+    void ResetPictureGeometry();
 
     // The per-ping routine (PingPipeline.cpp).
     void CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply);
@@ -226,8 +226,7 @@ private:
     std::vector<IDocumentListener*> m_listeners;
 
     Settings m_settings;
-    std::string m_programFolder;
-    std::string m_settingsPath;
+    SettingsPlace m_settingsFile;
 
     DocMode m_mode = DocMode::Live;
     bool m_hold = false;

@@ -76,8 +76,8 @@ bool CTamsorDoc::OpenPlayback(const std::string& path, bool oneShot) {
     if (!wasPlayback && !oneShot) {
         // "Real Time" reloads the settings file: with every live setting in it, the operator
         // gets back exactly what was in force when the file was opened.
-        SaveHeadSettings();
-        SaveOtherSettings();
+        SaveSettings(SaveGroup::Head);
+        SaveSettings(SaveGroup::Other);
     }
     switch (m_playback.Open(path, !oneShot)) {
     case CPlayer::OpenResult::CannotOpen:

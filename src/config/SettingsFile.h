@@ -9,6 +9,12 @@
 
 namespace vexar {
 
+/// Where the console's settings live.
+struct SettingsPlace {
+    std::string programFolder; ///< with a trailing separator: where the folders fall back to
+    std::string path;          ///< the settings file
+};
+
 /// Reads every key of the table from the file at `path` into `settings`; a missing key or file
 /// gives the key's fallback (the two folders fall back to `programFolder`). Keys marked so are
 /// kept within their limits; the others are taken as the file has them.

@@ -24,8 +24,8 @@ inline constexpr const char* kProgramFolder = nullptr;
 
 /// Which save writes a key.
 enum class SaveGroup {
-    Head,  ///< SaveHeadSettings: skipped in playback, so a played file's values never reach the file
-    Other, ///< SaveOtherSettings: always
+    Head,  ///< the head's: skipped in playback, so a played file's values never reach the file
+    Other, ///< the rest: always
     None,  ///< read only; a hand-edited file keeps it
 };
 
@@ -115,7 +115,7 @@ std::string SaveHeadPlane(const Settings& settings);
 /// The keys in the order the saves write them, which decides where a key missing from the file
 /// is appended; the load reads them all (each key sets its own members, so order does not matter).
 inline constexpr std::array kSettingsTable = {
-    // SaveHeadSettings
+    // The head's group
     SettingKey{.section = kSystemSection, .key = "Sound Velocity", .fallback = "1480.00",
                .group = SaveGroup::Head, .sonarFloat = &PingSettings::soundVelocity, .format = "%.2f",
                .limits = {1400.0, 1600.0}},
@@ -135,7 +135,7 @@ inline constexpr std::array kSettingsTable = {
                .group = SaveGroup::Head, .sonarFloat = &PingSettings::pulseLengthMultiplier, .format = "%.1f",
                .limits = {0.5, 2.0}},
 
-    // SaveOtherSettings
+    // The rest
     SettingKey{.section = kSystemSection, .key = "IPAddress_Sonar1", .fallback = "192.168.0.2",
                .group = SaveGroup::Other, .systemText = &SystemSettings::sonarAddress},
     SettingKey{.section = kSystemSection, .key = "RemotePort_Sonar1", .fallback = "4040",

@@ -38,8 +38,8 @@ VideoExportSource VideoExportSourceOf(const CTamsorDoc& doc) {
     source.playing = doc.Mode() == DocMode::Playback && doc.Playback().Player().IsOpen();
     source.recording = doc.Playback().Player().Path();
     source.writeFolder = doc.GetSettings().system.writeFolder;
-    source.settings.programFolder = doc.ProgramFolder();
-    source.settings.settingsPath = doc.SettingsPath();
+    source.settings.programFolder = doc.SettingsFile().programFolder;
+    source.settings.settingsPath = doc.SettingsFile().path;
     source.settings.look = doc.GetSettings();
     // The console's own processing keeps the cores it has; the export works beside it.
     source.settings.workers = 0;
@@ -83,7 +83,6 @@ CVideoDocument::CVideoDocument(const VideoSettings& settings, QSize size)
         s.system.udpOutputBeam = 0;
         s.view.zoomIndex = kZoomFillScreen;
     });
-    doc.ResetPictureGeometry();
     m_parts->model->InitialUpdate(PictureInputOf(doc));
     m_parts->model->Resize(PictureInputOf(doc), size.width(), size.height());
     doc.Subscribe(*m_parts);

@@ -88,7 +88,7 @@ TEST_F(DocumentTest, StartUpLoadsSettingsEntersRealTimeAndDrawsOnce) {
                   "Comm Port=7\n[Sonar]\nBeams=240\n");
     const std::uint64_t geometry = doc->Shown().GeometryVersion();
     Start();
-    EXPECT_EQ(doc->SettingsPath(), folder.string() + "/Vexar.INI");
+    EXPECT_EQ(doc->SettingsFile().path, folder.string() + "/Vexar.INI");
     EXPECT_EQ(world.op.m_settingsLoads, 2); // loaded at initialisation and again by "Real Time"
     // Initialisation clears "UseFileSLC", but entering real time reloads the file after it.
     EXPECT_EQ(doc->GetSettings().system.useFileSlc, 1);

@@ -230,8 +230,8 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
         h.displayMode = 2;
         v.zoomIndex = 2;
     });
-    doc->SaveHeadSettings();
-    doc->SaveOtherSettings();
+    doc->SaveSettings(SaveGroup::Head);
+    doc->SaveSettings(SaveGroup::Other);
 
     auto back = Load();
     const SystemSettings& s = back->GetSettings().system;
@@ -351,8 +351,8 @@ constexpr const char* kEveryKeyFresh =
 TEST_F(SettingsTest, EveryKeyIsWrittenBackByteForByte) {
     Write(kEveryKey);
     auto doc = Load();
-    doc->SaveHeadSettings();
-    doc->SaveOtherSettings();
+    doc->SaveSettings(SaveGroup::Head);
+    doc->SaveSettings(SaveGroup::Other);
     EXPECT_EQ(ReadFile(path), kEveryKeySaved);
 
     // Onto an empty file the keys arrive in the order the two saves write them.
@@ -372,8 +372,8 @@ TEST_F(SettingsTest, ForeignLinesAndUnwrittenKeysSurviveRepeatedRuns) {
         EXPECT_FLOAT_EQ(doc->Shown().Settings().azimuthOffsetDeg, 12.5f);
         EXPECT_EQ(doc->Shown().Settings().gyroEarthRateCorr, 0);
         EXPECT_EQ(doc->Shown().Settings().Head(0).azimuth, -125);
-        doc->SaveHeadSettings();
-        doc->SaveOtherSettings();
+        doc->SaveSettings(SaveGroup::Head);
+        doc->SaveSettings(SaveGroup::Other);
     }
     const std::string text = ReadFile(path);
     for (const char* kept :
@@ -392,7 +392,7 @@ TEST_F(SettingsTest, AFolderWithALineBreakCannotAddLinesToTheFile) {
         "[System]\nIPAddress_Sonar1=127.0.0.1\nIPAddress_Output1=127.0.0.1\nRead File Directory=/data/in/\n");
     auto doc = Load();
     doc->EditSettings([](Settings& s) { s.system.readFolder = "/data/x\r\n[Sonar]\nBeams=240\n/"; });
-    doc->SaveOtherSettings();
+    doc->SaveSettings(SaveGroup::Other);
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.find("[Sonar]"), text.rfind("[Sonar]"));
     EXPECT_EQ(Load()->GetSettings().system.readFolder, "/data/in/");
@@ -405,7 +405,7 @@ TEST_F(SettingsTest, HeadSettingsAreNotWrittenDuringPlayback) {
     // Played once through: opening it saves nothing either.
     test::WriteFile((folder / "played.R96").string(), test::MakeRawRecord(64, 0));
     ASSERT_TRUE(doc->OpenPlayback((folder / "played.R96").string(), true));
-    doc->SaveHeadSettings();
+    doc->SaveSettings(SaveGroup::Head);
     EXPECT_EQ(ReadFile(path), "[Sonar]\nNumber of Samples=500\n");
 }
 
@@ -421,7 +421,7 @@ TEST_F(SettingsTest, FailedSaveLeavesTheOldFileWhole) {
     rlimit small = old;
     small.rlim_cur = 16;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    doc->SaveOtherSettings();
+    doc->SaveSettings(SaveGroup::Other);
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(ReadFile(path), original);
     std::size_t files = 0;
@@ -433,7 +433,7 @@ TEST_F(SettingsTest, FailedSaveLeavesTheOldFileWhole) {
 
 TEST_F(SettingsTest, SaveIntoAMissingFolderFailsQuietly) {
     auto doc = Load(folder / "gone" / "Vexar.INI");
-    doc->SaveOtherSettings();
+    doc->SaveSettings(SaveGroup::Other);
     EXPECT_FALSE(fs::exists(folder / "gone"));
 }
 

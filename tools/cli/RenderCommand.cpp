@@ -57,7 +57,6 @@ int RunRender(const RenderOptions& options, const CommonOptions& common) {
                 options.orientation == "north" ? ViewOrientation::NorthUp : ViewOrientation::HeadUp;
         }
     });
-    doc.ResetPictureGeometry();
     if (options.orientation == "north" && doc.GetSettings().mounting.plane != HeadPlane::Level) {
         throw Failure(
             "--orientation north needs a level head: the picture of a vertical one is a cross-section "
