@@ -11,15 +11,13 @@ namespace {
 constexpr int kWaitSliceMs = 50;
 // Completions older than this do not count towards the ping rate.
 constexpr std::uint64_t kRateWindowMs = 5000;
-constexpr std::size_t kRecordCapacity =
-    static_cast<std::size_t>(kRecordDataOffset) + kMaxPacketPairs * kPacketPairSize + kMaxSentenceLength;
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Document's thread
 
 CSonarLink::CSonarLink(ITcpLink& socket, IClockPort& clock, RecordChain& chain)
-    : m_socket(socket), m_clock(clock), m_chain(chain), m_record(kRecordCapacity, 0) {
+    : m_socket(socket), m_clock(clock), m_recorder(chain, m_news) {
     for (auto& slot : m_slots) {
         slot = std::make_unique<LinkPing>();
     }
@@ -31,35 +29,6 @@ void CSonarLink::SetRequest(const LinkRequest& request) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pending = request;
     ++m_requestGeneration;
-}
-
-void CSonarLink::StartRecording(CDataFile&& file, const RawRecordingRequest& request) {
-    auto handed = std::make_unique<CDataFile>(std::move(file));
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_incomingFile = std::move(handed);
-    m_incomingRecording = request;
-    m_stopRecording = false;
-    m_recordingState = RawRecordingState{};
-    m_recordingState.active = true;
-    m_recordingState.path = request.path;
-}
-
-void CSonarLink::StopRecording() {
-    std::unique_ptr<CDataFile> unused;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_incomingFile) {
-            unused = std::move(m_incomingFile); // never started: nothing of it is written
-        } else {
-            m_stopRecording = true;
-        }
-        m_recordingState.active = false;
-    }
-}
-
-RawRecordingState CSonarLink::Recording() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_recordingState;
 }
 
 std::uint64_t CSonarLink::UntakenSince() const {
@@ -78,8 +47,13 @@ const LinkPing* CSonarLink::TakePing() {
 }
 
 LinkStats CSonarLink::Stats() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_stats;
+    LinkStats stats;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        stats = m_stats;
+    }
+    stats.rawRecords = m_recorder.RecordsWritten();
+    return stats;
 }
 
 LinkState CSonarLink::State() const {
@@ -102,7 +76,7 @@ bool CSonarLink::TakeRequest() {
 
 int CSonarLink::Step() {
     const bool changed = TakeRequest();
-    ApplyRecordingRequests();
+    m_recorder.FollowRequests();
     if (!m_request.run) {
         if (m_connected.load()) {
             Disconnect();
@@ -161,9 +135,7 @@ void CSonarLink::FollowPingResult(PingResult result, const LinkPing& ping, std::
     case PingResult::Complete:
         m_failedPings = 0;
         m_backoffMs = kReconnectBackoffMs;
-        if (m_file) {
-            WriteRawRecord(ping);
-        }
+        WriteRawRecord(ping);
         Publish(end);
         m_nextPingAt = end + static_cast<std::uint64_t>(std::max(m_request.pingDelayMs, 0));
         break;
@@ -190,37 +162,8 @@ void CSonarLink::FollowPingResult(PingResult result, const LinkPing& ping, std::
 
 void CSonarLink::Shutdown() {
     Disconnect();
-    if (m_file) {
-        m_file.reset();
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_recordingState.active = false;
-    }
+    m_recorder.Close();
     m_abort.store(false);
-}
-
-void CSonarLink::ApplyRecordingRequests() {
-    std::unique_ptr<CDataFile> incoming;
-    bool stop = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        stop = m_stopRecording;
-        m_stopRecording = false;
-        incoming = std::move(m_incomingFile);
-        if (incoming) {
-            m_recording = m_incomingRecording;
-        }
-    }
-    if (stop || incoming) {
-        m_file.reset();
-    }
-    if (incoming) {
-        m_file = std::move(incoming);
-        m_file->WriteThrough();
-        m_recordsWritten = 0;
-        const std::uint64_t bytes = m_file->Length();
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_recordingState.bytes = bytes;
-    }
 }
 
 int CSonarLink::Connect(std::uint64_t now) {
@@ -383,8 +326,8 @@ CSonarLink::PingResult CSonarLink::ExchangePing(LinkPing& ping) {
             m_hasNewerFirst = false;
             std::copy_n(m_reply.begin(), kReplyHeaderSize, m_pingHeader.begin());
         }
-        if (m_file) {
-            AppendPair(f, m_reply);
+        if (m_recorder.IsRecording()) {
+            m_recorder.AppendPair(f, m_packet, m_reply);
         }
         if (f == 0) {
             ping.sonarTimeMs = static_cast<float>(m_clock.TickMs() - start);
@@ -501,103 +444,20 @@ void CSonarLink::TakeNewerFirst(PingBuffer& payloads) {
     m_hasNewerFirst = false;
     StoreBlockPayload(m_newerFirst, 0, payloads);
     std::copy_n(m_newerFirst.begin(), kReplyHeaderSize, m_pingHeader.begin());
-    if (m_file) {
-        const std::uint8_t block = m_packet[kPacketBlockByte];
-        m_packet[kPacketBlockByte] = 0;
-        AppendPair(0, m_newerFirst);
-        m_packet[kPacketBlockByte] = block;
+    if (m_recorder.IsRecording()) {
+        m_recorder.AppendPair(0, m_packet, m_newerFirst);
     }
-}
-
-void CSonarLink::AppendPair(int block, const ReplyBlock& reply) {
-    const std::size_t at =
-        static_cast<std::size_t>(kRecordDataOffset) + static_cast<std::size_t>(block) * kPacketPairSize;
-    std::copy(m_packet.begin(), m_packet.end(), m_record.begin() + static_cast<std::ptrdiff_t>(at));
-    std::copy(reply.begin(), reply.end(),
-              m_record.begin() + static_cast<std::ptrdiff_t>(at + kCommandPacketSize));
-}
-
-// Past the size limit the recording goes on in a new file, named after the ping's clock reading.
-bool CSonarLink::RollOverIfFull(const LinkPing& ping) {
-    const std::uint64_t limit = m_recording.sizeLimitBytes;
-    if (limit == 0 || m_file->Length() <= limit) {
-        return true;
-    }
-    m_file.reset();
-    const std::string path = UnusedName(m_recording.folder, FormatAutoName(ping.startTime), ".R96");
-    auto next = std::make_unique<CDataFile>();
-    if (!next->Open(path, CDataFile::Mode::CreateWrite)) {
-        EndRecording(kRollOverOpenFailed);
-        return false;
-    }
-    next->WriteThrough();
-    m_file = std::move(next);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_recordingState.path = path;
-    m_recordingState.bytes = 0;
-    m_news.store(true);
-    return true;
 }
 
 void CSonarLink::WriteRawRecord(const LinkPing& ping) {
-    if (!RollOverIfFull(ping)) {
+    if (!m_recorder.IsRecording()) {
         return;
     }
-    const std::size_t pairs = static_cast<std::size_t>(ping.blocksPerPing) * kPacketPairSize;
     // The ping's own fix, never the one of the ping before.
-    const std::span<const std::uint8_t> text =
+    const std::span<const std::uint8_t> sentence =
         ping.hasFix ? CRecorder::SentenceFor(RecordKind::Raw, ping.fix.sentence.View())
                     : std::span<const std::uint8_t>{};
-    const std::size_t sentence = text.size();
-    const std::size_t length = static_cast<std::size_t>(kRecordDataOffset) + pairs + sentence;
-
-    RecordHeaderFields fields = m_request.record.fields;
-    fields.signature = RecordSignature(RecordKind::Raw);
-    fields.dataLength = static_cast<std::uint32_t>(pairs);
-    fields.extensionLength = 0;
-    fields.sentenceLength = static_cast<std::uint32_t>(sentence);
-    fields.timeStamp = FormatTimeStamp(ping.startTime);
-    const RecordChain::Link link = m_chain.Claim(static_cast<std::uint32_t>(length));
-    fields.recordCounter = static_cast<std::uint32_t>(link.counter & 0xFFFFFFFFu);
-    fields.previousLength = link.previousLength;
-    RecordHeaderBytes header{};
-    WriteRecordHeader(fields, header);
-    std::copy(header.begin(), header.end(), m_record.begin());
-    std::fill(m_record.begin() + kRecordHeaderSize, m_record.begin() + kRecordDataOffset, std::uint8_t{0});
-    std::copy(text.begin(), text.end(),
-              m_record.begin() + static_cast<std::ptrdiff_t>(kRecordDataOffset + pairs));
-
-    // The whole record goes out in one write (one system call: the file writes through), so
-    // that even a kill of the program leaves whole records; a failed write is cut back.
-    const std::uint64_t start = m_file->Position();
-    if (!m_file->Write(std::span<const std::uint8_t>(m_record.data(), length)) || !m_file->Flush()) {
-        const std::string error = "A write error occurred on " + m_file->Path() + ": " + m_file->LastError();
-        m_file->Truncate(start);
-        EndRecording(error);
-        return;
-    }
-    ++m_recordsWritten;
-    const std::uint64_t bytes = start + length;
-    bool limitReached = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_stats.rawRecords;
-        ++m_recordingState.records;
-        m_recordingState.bytes = bytes;
-        limitReached = m_recording.maxRecords != 0 && m_recordsWritten >= m_recording.maxRecords;
-    }
-    if (limitReached) {
-        EndRecording({});
-    }
-}
-
-void CSonarLink::EndRecording(const std::string& error) {
-    m_file.reset();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_recordingState.active = false;
-    m_recordingState.ended = true;
-    m_recordingState.error = error;
-    m_news.store(true);
+    m_recorder.WriteRecord(m_request.record.fields, ping.blocksPerPing, ping.startTime, sentence);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,12 +4,13 @@
 // requests pings, collects the 1034-byte replies, checks them and asks again for a block whose
 // reply fails, times the exchange, writes raw records of whole pings, and hands complete pings,
 // each with the settings it was requested with, to the document through a small hand-off that
-// always holds the newest one.
+// always holds the newest one. The raw records of whole pings are CLinkRecorder's.
 //
 // Threads: Step(), the socket and the raw recording file belong to the thread that runs the
 // steps. Everything marked "document's thread" may be called while a step runs; those calls
 // only exchange values under the link's lock and never wait on the socket or the disk.
 
+#include "acquisition/CLinkRecorder.h"
 #include "acquisition/ReplyWait.h"
 #include "files/CDataFile.h"
 #include "files/RawRecording.h"
@@ -112,10 +113,12 @@ public:
     void SetRequest(const LinkRequest& request);
     /// Raw records of the pings from the next one on: the file is opened by the document and
     /// handed over; each record's header is that of its ping's request.
-    void StartRecording(CDataFile&& file, const RawRecordingRequest& request);
+    void StartRecording(CDataFile&& file, const RawRecordingRequest& request) {
+        m_recorder.Start(std::move(file), request);
+    }
     /// Ends the recording between two pings; the file is closed by the step that follows.
-    void StopRecording();
-    RawRecordingState Recording() const;
+    void StopRecording() { m_recorder.Stop(); }
+    RawRecordingState Recording() const { return m_recorder.State(); }
     /// The newest complete ping, if one came since the last take; it stays valid until the
     /// next take. The link requests its next ping once this one is taken (poke the runner).
     const LinkPing* TakePing();
@@ -144,7 +147,6 @@ private:
     int PingOnce();
     void FollowPingResult(PingResult result, const LinkPing& ping, std::uint64_t end);
 
-    void ApplyRecordingRequests();
     int Connect(std::uint64_t now);
     void Disconnect();
     PingResult ExchangePing(LinkPing& ping);
@@ -164,27 +166,20 @@ private:
     void Publish(std::uint64_t now);
     /// When the ping the document has not taken yet was published; 0 when there is none.
     std::uint64_t UntakenSince() const;
-    void AppendPair(int block, const ReplyBlock& reply);
     void WriteRawRecord(const LinkPing& ping);
-    bool RollOverIfFull(const LinkPing& ping);
-    void EndRecording(const std::string& error);
     void SetState(LinkState state);
 
     ITcpLink& m_socket;
     IClockPort& m_clock;
-    RecordChain& m_chain;
     std::atomic<bool> m_abort{false};
     std::atomic<bool> m_news{false};
     std::atomic<bool> m_connected{false};
+    CLinkRecorder m_recorder;
 
     // Shared with the document's thread (m_mutex).
     mutable std::mutex m_mutex;
     LinkRequest m_pending;
     std::uint64_t m_requestGeneration = 0;
-    std::unique_ptr<CDataFile> m_incomingFile;
-    RawRecordingRequest m_incomingRecording;
-    bool m_stopRecording = false;
-    RawRecordingState m_recordingState;
     LinkStats m_stats;
     LinkState m_state = LinkState::Disconnected;
     // Hand-off: the link fills m_slots[m_filling], the document reads m_slots[m_reading], and
@@ -217,12 +212,6 @@ private:
     bool m_hasNewerFirst = false;
     std::array<std::uint64_t, 16> m_completions{};
     std::size_t m_completionCount = 0;
-
-    // Raw recording (its thread).
-    std::unique_ptr<CDataFile> m_file;
-    RawRecordingRequest m_recording;
-    std::uint64_t m_recordsWritten = 0;
-    std::vector<std::uint8_t> m_record; ///< the record of the ping in progress, sized once
 };
 
 /// Runs a link's steps on a thread of its own. News goes to the document through `post`, which
