@@ -72,7 +72,7 @@ private:
     std::unique_ptr<CDataFile> m_file;
     RawRecordingRequest m_request;
     std::uint64_t m_recordsThisRecording = 0; ///< by this recording, against its record limit
-    std::vector<std::uint8_t> m_record; ///< the record of the ping in progress, sized once
+    std::vector<std::uint8_t> m_record;       ///< the record of the ping in progress, sized once
 };
 
 } // namespace vexar

@@ -1,23 +1,20 @@
 #pragma once
-// CSonarLink: the TCP link to the sonar head and the exchanges of each ping. It runs beside the
-// document (on a thread of its own in the programs): it connects and reconnects with a back-off,
-// requests pings, collects the 1034-byte replies, checks them and asks again for a block whose
-// reply fails, times the exchange, writes raw records of whole pings, and hands complete pings,
-// each with the settings it was requested with, to the document through a small hand-off that
-// always holds the newest one. The raw records of whole pings are CLinkRecorder's.
+// CSonarLink: the TCP link to the sonar head. It runs beside the document (on a thread of its own
+// in the programs): it connects and reconnects with a back-off, requests pings at the document's
+// pace and retries those given up, and hands complete pings, each with the settings it was
+// requested with and its fix, to the document through a small hand-off that always holds the
+// newest one. The exchanges of a ping are CPingExchange's, its raw record CLinkRecorder's.
 //
 // Threads: Step(), the socket and the raw recording file belong to the thread that runs the
 // steps. Everything marked "document's thread" may be called while a step runs; those calls
 // only exchange values under the link's lock and never wait on the socket or the disk.
 
 #include "acquisition/CLinkRecorder.h"
-#include "acquisition/ReplyWait.h"
+#include "acquisition/CPingExchange.h"
+#include "acquisition/LinkPing.h"
 #include "files/CDataFile.h"
 #include "files/RawRecording.h"
-#include "files/RecordHeader.h"
-#include "head/PingSettings.h"
 #include "head/ReplyData.h"
-#include "navigation/CFixStore.h"
 #include "ports/Ports.h"
 
 #include <array>
@@ -32,60 +29,6 @@
 #include <vector>
 
 namespace vexar {
-
-inline constexpr int kWatchdogMs = 5000;
-inline constexpr int kConnectPingDelayMs = 500;
-/// Pings given up and requested again before recovery is left to the watchdog.
-inline constexpr int kPingRetries = 3;
-/// Times a block is requested again after a reply that fails its checks (wrong block, wrong
-/// length, garbage, or none within the wait) before its ping is given up.
-inline constexpr int kBlockRetries = 5;
-/// Blocks a ping may request again in all before it is given up: half of them, so that a head
-/// that garbles a fifth of its replies still completes its pings, and one that garbles most of
-/// them is left to the ping retries and the watchdog.
-constexpr int BlockRetriesPerPing(int blocksPerPing) {
-    return blocksPerPing / 2 > kBlockRetries ? blocksPerPing / 2 : kBlockRetries;
-}
-/// First wait between connection attempts; it doubles up to the watchdog's period.
-inline constexpr int kReconnectBackoffMs = 1000;
-/// How long the link waits for the document to take a ping before it requests the next anyway.
-inline constexpr std::uint64_t kTakeGraceMs = 1000;
-
-/// What the document wants of the link; takes effect at the next step.
-struct LinkRequest {
-    bool run = false;    ///< connect and ping; false closes the link
-    bool paused = false; ///< connected, but no pings requested (Hold)
-    std::string host;
-    std::uint16_t port = 4040;
-    std::array<std::uint8_t, kCommandPacketSize> packet{}; ///< head 0's packet; byte 13 is set per block
-    int blocksPerPing = 128;
-    /// The settings the packet was built from: each ping requested with it carries them, and its
-    /// raw record is written with `record`, whatever the operator chooses meanwhile.
-    PingSettings settings;
-    RawRecordTemplate record;
-    int pingDelayMs = 0;
-    /// The live fixes a ping looks up its own in (not owned; null: pings carry no fix), and the
-    /// greatest age a ping's fix may have at its request.
-    const CFixStore* fixes = nullptr;
-    std::uint64_t maxFixAgeMs = 2000;
-};
-
-/// A complete ping, as handed to the document.
-struct LinkPing {
-    PingBuffer payloads{};
-    ReplyBlock lastReply{}; ///< its header is the ping's reply header
-    int blocksPerPing = 0;
-    PingSettings settings;           ///< what it was requested with
-    LocalTime startTime{};           ///< local time when the ping was requested
-    std::uint64_t requestTickMs = 0; ///< the clock's tick when the ping was requested
-    /// The newest live fix no older than the request's maximum fix age at the request, looked up
-    /// once the ping is complete; its raw record carries its sentence.
-    bool hasFix = false;
-    NavigationSample fix;
-    float sonarTimeMs = 0.0f;       ///< from the request to the first reply
-    float acquisitionTimeMs = 0.0f; ///< from the request to the last reply
-    std::uint64_t number = 0;       ///< counts complete pings from 1
-};
 
 /// Counters of the link since it was created.
 struct LinkStats {
@@ -139,8 +82,7 @@ public:
     bool TakeNews() { return m_news.exchange(false); }
 
 private:
-    enum class PingResult { Complete, Incomplete, Lost };
-    enum class BlockResult { Good, Failed, TimedOut, Lost };
+    using PingResult = CPingExchange::Result;
     /// Takes a new request of the document's; true when there was one.
     bool TakeRequest();
     /// Exchanges one ping and follows its result; returns as Step.
@@ -149,20 +91,7 @@ private:
 
     int Connect(std::uint64_t now);
     void Disconnect();
-    PingResult ExchangePing(LinkPing& ping);
-    /// One request of a block and its reply, checked; `repeated`: the block was requested before.
-    BlockResult ExchangeBlock(int block, bool repeated);
-    /// The reply of an earlier block of this ping, to a request that was repeated: it came late
-    /// and is passed over.
-    bool IsLateReply(int block) const;
-    /// Makes the first block's late reply the ping's first block (its payload, its header and
-    /// its packet pair in the raw record).
-    void TakeNewerFirst(PingBuffer& payloads);
-    void CountBlockRetry();
     void LookUpFix(LinkPing& ping) const;
-    static constexpr int kNotFromHead = -1;
-    int ReceiveBlock(ReplyBlock& reply, int waitUs, const std::array<std::uint8_t, kReplyHeaderSize>* head);
-    void DiscardPending();
     void Publish(std::uint64_t now);
     /// When the ping the document has not taken yet was published; 0 when there is none.
     std::uint64_t UntakenSince() const;
@@ -175,6 +104,7 @@ private:
     std::atomic<bool> m_news{false};
     std::atomic<bool> m_connected{false};
     CLinkRecorder m_recorder;
+    CPingExchange m_exchange;
 
     // Shared with the document's thread (m_mutex).
     mutable std::mutex m_mutex;
@@ -201,15 +131,6 @@ private:
     std::uint64_t m_nextPingAt = 0;
     int m_backoffMs = kReconnectBackoffMs;
     int m_failedPings = 0;
-    std::array<std::uint8_t, kCommandPacketSize> m_packet{};
-    ReplyBlock m_reply{};
-    CReplyWait m_replyWait;
-    /// The header of the ping's first block: every other reply names the same head, and so do
-    /// the replies of the next pings on this connection once one ping was whole (m_headKnown).
-    std::array<std::uint8_t, kReplyHeaderSize> m_pingHeader{};
-    bool m_headKnown = false;
-    ReplyBlock m_newerFirst{}; ///< a later reply to the ping's first block, to be taken
-    bool m_hasNewerFirst = false;
     std::array<std::uint64_t, 16> m_completions{};
     std::size_t m_completionCount = 0;
 };
