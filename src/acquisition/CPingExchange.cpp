@@ -35,7 +35,7 @@ bool NamesTheSameHead(const ReplyBlock& reply, const std::array<std::uint8_t, kR
 // that head are no reply of it: the collection ends as soon as that shows (kNotFromHead), so
 // that garbage shorter than a reply costs no wait.
 int CPingExchange::ReceiveBlock(ReplyBlock& reply, int waitUs,
-                             const std::array<std::uint8_t, kReplyHeaderSize>* head) {
+                                const std::array<std::uint8_t, kReplyHeaderSize>* head) {
     int total = 0;
     const std::uint64_t start = m_clock.TickUs();
     while (total < kReplyBlockSize && !m_abort.load()) {

@@ -24,7 +24,8 @@ public:
     enum class Result { Complete, Incomplete, Lost };
 
     /// `abort` cuts a wait short (the runner is stopping).
-    CPingExchange(ITcpLink& socket, IClockPort& clock, const std::atomic<bool>& abort, CLinkRecorder& recorder);
+    CPingExchange(ITcpLink& socket, IClockPort& clock, const std::atomic<bool>& abort,
+                  CLinkRecorder& recorder);
 
     /// A new connection, maybe to another head: its replies are timed and named afresh.
     void Connected();

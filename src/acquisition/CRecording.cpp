@@ -1,5 +1,7 @@
 #include "acquisition/CRecording.h"
 
+#include <cstdio>
+
 namespace vexar {
 
 namespace {
@@ -23,6 +25,11 @@ FileDialogRequest SaveRequest(RecordKind kind, const std::string& folder, const 
         break;
     }
     return request;
+}
+
+OutputTarget OutputOf(const SystemSettings& system) {
+    return OutputTarget{system.udpOutputPoint != 0, system.udpOutputBeam != 0, system.outputAddress,
+                        system.outputPort};
 }
 } // namespace
 
@@ -48,6 +55,33 @@ RecordingStatus CRecording::Current() const {
     }
     status.active = !status.path.empty();
     return status;
+}
+
+std::string CRecording::Title() const {
+    const RecordingStatus recording = Current();
+    if (!recording.active) {
+        return {};
+    }
+    char size[64];
+    std::snprintf(size, sizeof size, "%.1f M Bytes", static_cast<double>(recording.bytes) / 1048576.0);
+    return recording.path + "    ___" + size;
+}
+
+bool CRecording::WantsBeamRows() const {
+    return m_recorder.WantsRecord(RecordKind::Beam, OutputOf(m_host.RecordingSettings()));
+}
+
+void CRecording::WriteProducts(CCombinedImage& combined, const RecordContext& context) {
+    PingProducts products;
+    products.context = context;
+    products.combinedImage = combined.Image().data();
+    products.combinedProfile = combined.Profile().data();
+    products.convertedSamples = combined.ConvertedSamples();
+    if (products.convertedSamples > 0) {
+        products.convertedRows = combined.ConvertedRows();
+    }
+    products.output = OutputOf(m_host.RecordingSettings());
+    m_recorder.BuildProducts(products);
 }
 
 void CRecording::Changed() {

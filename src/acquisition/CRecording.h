@@ -10,6 +10,7 @@
 #include "config/SettingsValues.h"
 #include "files/CRecorder.h"
 #include "ports/Ports.h"
+#include "processing/CCombinedImage.h"
 
 #include <cstdint>
 #include <string>
@@ -57,6 +58,13 @@ public:
     bool Start(RecordKind kind, const std::string& path, std::uint64_t maxRecords = 0);
     /// The file being recorded (a live raw recording is the link's) and its size now.
     RecordingStatus Current() const;
+    /// The title while a file is recorded: the file and its size; empty while none is.
+    std::string Title() const;
+    /// True when the ping about to be processed goes into beam records or datagrams: its rows
+    /// are turned into record bytes as they are processed.
+    bool WantsBeamRows() const;
+    /// The records and datagrams of a processed ping.
+    void WriteProducts(CCombinedImage& combined, const RecordContext& context);
     /// The settings changed: the size limit and folder of the roll-over follow.
     void FollowSettings();
     /// The raw recording the link writes may have ended by itself (its record limit, an error).

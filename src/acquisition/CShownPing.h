@@ -7,6 +7,7 @@
 #include "acquisition/DocumentTypes.h"
 #include "acquisition/ShownPingSettings.h"
 #include "config/SettingsValues.h"
+#include "files/CRecorder.h"
 #include "navigation/CNavigation.h"
 
 #include <cstdint>
@@ -26,6 +27,10 @@ public:
     const FileHeaderValues& FileValues() const { return m_fileValues; }
     /// The sentence of the ping; empty when it has none.
     const std::string& NavigationSentence() const { return m_sentence; }
+    /// What the records of this ping carry besides its data.
+    RecordContext Record() const {
+        return RecordContext{&Settings(), m_clock.timeStamp, m_timings.displayedPingPeriodMs, m_sentence};
+    }
     /// Position, attitude, display texts and XYZ track parsed from the sentences.
     const CNavigation& Navigation() const { return m_navigation; }
     CNavigation& Navigation() { return m_navigation; }

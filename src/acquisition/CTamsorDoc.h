@@ -175,9 +175,7 @@ private:
     void BeginPing(bool holdBack);
     void EndPing();
     void RefreshStatus();
-    void WriteProducts();
     void ClearCombinedImage() { m_ping.ClearImage(); }
-    RecordContext PingRecordContext() const;
     /// The clock's reading; a document without a clock reads zeros.
     LocalTime ClockNow() const { return m_ports.clock != nullptr ? m_ports.clock->Now() : LocalTime{}; }
 

@@ -4,16 +4,7 @@
 
 #include "acquisition/CTamsorDoc.h"
 
-#include <cstdio>
-
 namespace vexar {
-
-namespace {
-OutputTarget OutputOf(const SystemSettings& system) {
-    return OutputTarget{system.udpOutputPoint != 0, system.udpOutputBeam != 0, system.outputAddress,
-                        system.outputPort};
-}
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // The entry
@@ -67,9 +58,7 @@ void CTamsorDoc::CheckProcessingTables() {
 
 void CTamsorDoc::BeginPing(bool holdBack) {
     CheckProcessingTables();
-    const bool recordBytes =
-        m_ping.Heads()[0].m_newData != 0 &&
-        m_recording.Recorder().WantsRecord(RecordKind::Beam, OutputOf(m_settings.system));
+    const bool recordBytes = m_ping.Heads()[0].m_newData != 0 && m_recording.WantsBeamRows();
     if (const std::optional<float> ms = m_ping.Begin(m_shown.Settings(), holdBack, recordBytes)) {
         m_shown.Timings().processingTimeMs = *ms;
     }
@@ -78,31 +67,13 @@ void CTamsorDoc::BeginPing(bool holdBack) {
 void CTamsorDoc::EndPing() {
     m_ping.Combined().CleanProfile(m_ping.CombinedBeamCount(), m_shown.Settings().samples);
     if (m_ping.Heads()[0].m_newData != 0) {
-        WriteProducts();
+        m_recording.WriteProducts(m_ping.Combined(), m_shown.Record());
     }
     m_ping.Combined().StopConverting();
     if (IsPlayback()) {
         m_conversion.WritePing(m_ping.Combined().Profile().data());
     }
     RefreshStatus();
-}
-
-RecordContext CTamsorDoc::PingRecordContext() const {
-    return RecordContext{&m_shown.Settings(), m_shown.Clock().timeStamp,
-                         m_shown.Timings().displayedPingPeriodMs, m_shown.NavigationSentence()};
-}
-
-void CTamsorDoc::WriteProducts() {
-    PingProducts products;
-    products.context = PingRecordContext();
-    products.combinedImage = m_ping.Combined().Image().data();
-    products.combinedProfile = m_ping.Combined().Profile().data();
-    products.convertedSamples = m_ping.Combined().ConvertedSamples();
-    if (products.convertedSamples > 0) {
-        products.convertedRows = m_ping.Combined().ConvertedRows();
-    }
-    products.output = OutputOf(m_settings.system);
-    m_recording.Recorder().BuildProducts(products);
 }
 
 void CTamsorDoc::RefreshStatus() {
@@ -118,10 +89,8 @@ void CTamsorDoc::RefreshStatus() {
         m_shown.Timings().displayedPingPeriodMs = m_shown.Timings().loopTimeMs;
     }
     // The title shows the file being recorded and its size.
-    if (const RecordingStatus recording = m_recording.Current(); recording.active) {
-        char size[64];
-        std::snprintf(size, sizeof size, "%.1f M Bytes", static_cast<double>(recording.bytes) / 1048576.0);
-        SetTitle(recording.path + "    ___" + size);
+    if (std::string title = m_recording.Title(); !title.empty()) {
+        SetTitle(title);
     }
 }
 
