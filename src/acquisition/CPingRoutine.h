@@ -39,6 +39,20 @@ public:
     /// The worker threads of the heads of a ping and of the picture rows.
     WorkerPool& Workers() { return m_workers; }
 
+    /// True when the heads hold a ping not yet processed (it makes products).
+    bool HasNewPing() const { return m_heads[0].m_newData != 0; }
+    /// The heads hold no new ping: the routine draws what they had and makes no products.
+    void ForgetNewPing() {
+        for (COndrel& head : m_heads) {
+            head.m_newData = 0;
+        }
+    }
+    /// The heads' command packets for `settings`.
+    void BuildCommandPackets(const PingSettings& settings) {
+        for (COndrel& head : m_heads) {
+            head.BuildCommandPacket(settings);
+        }
+    }
     /// Lays a ping's buffers into the heads: each has new data, its reply header and samples.
     void Complete(const PingBuffer& payloads, const ReplyBlock& lastReply, int samples);
     /// Builds the processing tables for `settings` where they were built for others; true when any

@@ -182,9 +182,7 @@ void CTamsorDoc::LoadSettings() {
     UpdateHeadAzimuths(settings.sonar);
     ApplyPacketRules(settings.sonar);
     StoreSettings(settings);
-    for (COndrel& head : m_ping.Heads()) {
-        head.BuildCommandPacket(m_settings.sonar);
-    }
+    m_ping.BuildCommandPackets(m_settings.sonar);
     // The zoom and the picture geometry may have changed with the file.
     ResetPictureGeometry();
     Notify(&IDocumentListener::OnSettingsLoaded);

@@ -34,9 +34,7 @@ void CTamsorDoc::CloseSockets() {
 
 LinkRequest CTamsorDoc::NextLinkRequest() {
     ApplyPacketRules(m_settings.sonar);
-    for (COndrel& head : m_ping.Heads()) {
-        head.BuildCommandPacket(m_settings.sonar);
-    }
+    m_ping.BuildCommandPackets(m_settings.sonar);
     LinkRequest request;
     request.run = !IsPlayback();
     request.paused = m_hold;
@@ -56,9 +54,7 @@ LinkRequest CTamsorDoc::NextLinkRequest() {
 
 void CTamsorDoc::LinkStateChanged(LinkState state, bool dataLost) {
     if (dataLost) {
-        for (COndrel& head : m_ping.Heads()) {
-            head.m_newData = 0;
-        }
+        m_ping.ForgetNewPing();
     }
     Notify(&IDocumentListener::OnLinkStateChanged, state);
 }
@@ -85,9 +81,7 @@ void CTamsorDoc::EndTurnedPing() {
 
 void CTamsorDoc::RefreshWithoutPing() {
     m_shown.SetClock(ClockNow());
-    for (COndrel& head : m_ping.Heads()) {
-        head.m_newData = 0;
-    }
+    m_ping.ForgetNewPing();
     ProcessPing();
 }
 

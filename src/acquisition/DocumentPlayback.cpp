@@ -109,9 +109,7 @@ void CTamsorDoc::EnterPlayback(const std::string& path) {
     ResetPictureGeometry();
     CloseSockets();
     // The last live picture is not part of the file: it goes before the first played ping.
-    for (COndrel& head : m_ping.Heads()) {
-        head.m_newData = 0;
-    }
+    m_ping.ForgetNewPing();
     ClearCombinedImage();
     m_shown.ClearPicture();
     SetTitle(m_playback.FileTitle());

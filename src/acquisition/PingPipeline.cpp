@@ -17,9 +17,7 @@ void CTamsorDoc::EnterPing(const PingInput& ping, bool inTurns) {
     // The ping's own settings, never the operator's choice: that stays as it is.
     m_shown.Enter(ping, m_settings.system.useFileSlc != 0, m_settings.sonar);
     if (ping.requestTime) {
-        for (COndrel& head : m_ping.Heads()) {
-            head.m_newData = 0;
-        }
+        m_ping.ForgetNewPing();
     }
     // A ping laid out for another sample count than its settings say would be drawn at the wrong
     // range scale; it is dropped.
@@ -58,7 +56,7 @@ void CTamsorDoc::CheckProcessingTables() {
 
 void CTamsorDoc::BeginPing(bool holdBack) {
     CheckProcessingTables();
-    const bool recordBytes = m_ping.Heads()[0].m_newData != 0 && m_recording.WantsBeamRows();
+    const bool recordBytes = m_ping.HasNewPing() && m_recording.WantsBeamRows();
     if (const std::optional<float> ms = m_ping.Begin(m_shown.Settings(), holdBack, recordBytes)) {
         m_shown.Timings().processingTimeMs = *ms;
     }
@@ -66,7 +64,7 @@ void CTamsorDoc::BeginPing(bool holdBack) {
 
 void CTamsorDoc::EndPing() {
     m_ping.Combined().CleanProfile(m_ping.CombinedBeamCount(), m_shown.Settings().samples);
-    if (m_ping.Heads()[0].m_newData != 0) {
+    if (m_ping.HasNewPing()) {
         m_recording.WriteProducts(m_ping.Combined(), m_shown.Record());
     }
     m_ping.Combined().StopConverting();
