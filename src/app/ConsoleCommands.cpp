@@ -7,6 +7,7 @@
 #include "app/CMOndrelView.h"
 #include "app/CMainFrame.h"
 #include "app/CVideoExportDlg.h"
+#include "app/ConsoleDialogs.h"
 #include "app/GeoPictureExport.h"
 
 #include <array>
@@ -21,7 +22,7 @@ CommandState DiagnosticsState(const CMainFrame& frame, int) {
 
 // clang-format off
 const std::array kCommands = {
-    ConsoleCommand{kCmdSaveScreen, "Save Screen", "", false, [](CMainFrame& f, int) { f.OnSaveScreen(); }},
+    ConsoleCommand{kCmdSaveScreen, "Save Screen", "", false, [](CMainFrame& f, int) { f.Dialogs().OnSaveScreen(); }},
     ConsoleCommand{kCmdSaveGeoPicture, "Save Picture as GeoTIFF...",
         "Save the picture on the map, at the ping's position fix", false,
         [](CMainFrame& f, int) { f.OnSaveGeoPicture(); },
@@ -37,15 +38,15 @@ const std::array kCommands = {
     ConsoleCommand{kCmdMeasure, "&Measure", "", true, [](CMainFrame& f, int) { f.ToggleMeasuring(); },
         [](const CMainFrame& f, int) { return CommandState{true, f.View() != nullptr && f.View()->IsMeasuring()}; }},
     ConsoleCommand{kCmdSoundVelocity, "&Sound Velocity", "Show Sound Velocity Input Dialog Box", false,
-        [](CMainFrame& f, int) { f.OnSoundVelocity(); }},
-    ConsoleCommand{kCmdPingDelay, "Ping Delay...", "", false, [](CMainFrame& f, int) { f.OnPingDelay(); }},
+        [](CMainFrame& f, int) { f.Dialogs().OnSoundVelocity(); }},
+    ConsoleCommand{kCmdPingDelay, "Ping Delay...", "", false, [](CMainFrame& f, int) { f.Dialogs().OnPingDelay(); }},
     ConsoleCommand{kCmdComPort, "Com Port Settings...", "Choose where live position and attitude come from", false,
-        [](CMainFrame& f, int) { f.OnNavigationInput(); }},
+        [](CMainFrame& f, int) { f.Dialogs().OnNavigationInput(); }},
     ConsoleCommand{kCmdMounting, "Mounting...", "Set where and how the head sits on the vehicle", false,
-        [](CMainFrame& f, int) { f.OnMounting(); }},
+        [](CMainFrame& f, int) { f.Dialogs().OnMounting(); }},
     ConsoleCommand{kCmdDataOutput, "Data Output", "Display Data Output Settings Dlg", false,
-        [](CMainFrame& f, int) { f.OnDataOutput(); }},
-    ConsoleCommand{kCmdAppAbout, "&About Vexar...", "", false, [](CMainFrame& f, int) { f.OnAbout(); }},
+        [](CMainFrame& f, int) { f.Dialogs().OnDataOutput(); }},
+    ConsoleCommand{kCmdAppAbout, "&About Vexar...", "", false, [](CMainFrame& f, int) { f.Dialogs().OnAbout(); }},
     ConsoleCommand{kCmdMarkContact, "&Mark Contact", "Mark the point under the pointer as a contact", false,
         [](CMainFrame& f, int) { f.Contacts().MarkAtPointer(); }},
     ConsoleCommand{kCmdContactsWindow, "&Contacts Window", "Show/Hide the list of contacts", true,

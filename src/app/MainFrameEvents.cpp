@@ -1,5 +1,5 @@
-// CMainFrame: the document's events as the windows show them, and the refresh of the bars, the
-// info panel and the link status.
+// CMainFrame: the document's events as the windows show them, and the refresh of the info panel
+// and the link status.
 
 #include "app/CMainFrame.h"
 
@@ -7,15 +7,10 @@
 #include "acquisition/DocumentCommands.h"
 #include "acquisition/LinkStatus.h"
 #include "app/CDiagDlg.h"
-#include "app/CInfoPanel.h"
 #include "app/CMOndrelView.h"
 #include "app/CSettingsDlg.h"
-#include "app/ControlBars.h"
-
-#include <QLabel>
-#include <QProgressBar>
-#include <QSlider>
-#include <QToolBar>
+#include "app/ControlBarsController.h"
+#include "app/StatusRow.h"
 
 namespace vexar {
 
@@ -48,7 +43,7 @@ void CMainFrame::OnPingProcessed() {
     RefreshInfoPanel();
     RefreshNavigationStatus();
     if (m_doc.IsPlayback()) {
-        RefreshSpeedText();
+        m_bars->RefreshSpeedText();
     }
 }
 
@@ -75,10 +70,9 @@ void CMainFrame::OnModeChanged(DocMode mode, bool held) {
 
 void CMainFrame::OnSettingsLoaded() {
     // Everything the operator sees shows the values now in force.
-    RefreshControlBars();
+    m_bars->RefreshTexts();
     m_settings->RefreshSettingsDialog();
-    m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
-    RefreshSpeedText();
+    m_bars->ShowSpeed();
     if (m_view != nullptr) {
         m_view->Picture().SelectColorTable(m_doc.GetSettings().view.colorTable);
         m_view->update();
@@ -89,7 +83,7 @@ void CMainFrame::OnSettingsLoaded() {
 
 void CMainFrame::OnSettingsChanged(const SettingsChange& change) {
     // A change made in a menu, a bar or a dialog shows in the others at once, also while held.
-    RefreshControlBars();
+    m_bars->RefreshTexts();
     if (m_settings->isVisible()) {
         m_settings->RefreshSettingsDialog();
     }
@@ -109,55 +103,31 @@ void CMainFrame::OnPictureStale(int seconds) {
 }
 
 void CMainFrame::OnRecordingChanged(const RecordingStatus& recording) {
-    m_info->ShowRecording(recording);
+    m_status->ShowRecording(recording);
     UpdateCommandStates();
 }
 
 void CMainFrame::OnRealTimeStarted() {
-    m_playbackBand->hide();
-    m_liveBand->show();
+    m_bars->ShowLiveBand();
     RefreshLinkStatus();
 }
 
 void CMainFrame::OnPlaybackOpened(std::uint64_t fileLength) {
-    m_liveBand->hide();
-    m_playbackBand->show();
-    QSlider* slider = m_playbackBar->m_filePos;
-    slider->setRange(0, 100);
-    slider->setTickInterval(10);
-    m_playbackBar->m_speedBar->setRange(0, 20);
-    m_playbackBar->m_speedBar->setValue(SpeedBarPosition(m_doc));
-    RefreshSpeedText();
-    m_bytesPerStep = fileLength / 100;
-    OnPlaybackMoved(0);
+    m_bars->ShowPlaybackBand(fileLength);
     RefreshLinkStatus();
 }
 
 void CMainFrame::OnPlaybackMoved(int percent) {
-    m_playbackBar->m_filePos->setValue(percent);
-    m_playbackBar->m_filePos->setTickInterval(10);
+    m_bars->ShowFilePosition(percent);
 }
 
 void CMainFrame::RefreshLinkStatus() {
-    m_info->ShowLink(DescribeLink(m_doc));
-    if (!m_promptShown) {
-        m_info->ShowMessage(QString::fromStdString(IdleMessage(m_doc)));
-    }
+    m_status->RefreshLink();
     m_diag->UpdateDiagnostics();
 }
 
 void CMainFrame::RefreshInfoPanel() {
-    m_info->UpdateInfo(CollectInfoTexts(m_doc));
-    m_info->ShowMapPosition(m_doc, m_view != nullptr ? m_view->Readout() : PointerReadout{});
-    m_info->ShowRecording(m_doc.Recording().Current());
-}
-
-void CMainFrame::RefreshControlBars() {
-    RefreshBarTexts(m_doc, *m_liveBar, *m_playbackBar);
-}
-
-void CMainFrame::RefreshSpeedText() {
-    m_playbackBar->m_speedText->setText(QString::fromStdString(m_doc.Playback().SpeedText()));
+    m_status->RefreshInfo(m_view != nullptr ? m_view->Readout() : PointerReadout{});
 }
 
 } // namespace vexar

@@ -2,10 +2,12 @@
 // A settings file of sections and key=value lines, read and updated the way the classic
 // private-profile functions do it: keys are updated in place and every other line survives.
 
+#include "config/ProfileIndex.h"
+#include "config/ProfileLines.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vexar {
 
@@ -30,55 +32,19 @@ public:
     bool Save(const std::string& path) const;
 
 private:
-    // A line is a stretch of m_store: the text read, then what was set, back to back. A replaced
-    // line leaves its old text behind until the store is compacted.
-    struct Line {
-        std::size_t offset = 0;
-        std::size_t size = 0;
-    };
     struct Located {
-        int section = -1;      ///< the section's place in m_sections, -1 when missing
+        int section = -1;      ///< the section's place in the index, -1 when missing
         long sectionLine = -1; ///< index of the section header, -1 when missing
         long keyLine = -1;     ///< index of the key line, -1 when missing
         long lastLine = -1;    ///< last non-blank line of the section
     };
-    // The first section of each name and, in it, the first line of each key: open-addressed
-    // tables of hashes of names folded to lower case, kept up to date by every change of the
-    // lines, so that a look-up neither walks the file nor allocates.
-    struct SectionLines {
-        long headerLine = -1;
-        long lastLine = -1; ///< last non-blank line
-    };
-    struct Slot {
-        std::size_t hash = 0;
-        int entry = -1; ///< place in m_sections or m_keys; -1 marks an empty slot
-    };
-    struct KeyLine {
-        int section = -1;
-        long line = -1;
-    };
 
-    /// Takes m_store as the whole text read: its lines, its line ends and its index.
-    void SplitLines();
-    std::string_view LineAt(long line) const;
-    Line Append(std::string_view a, std::string_view b, std::string_view c);
+    /// Takes `text` as the whole text read: its lines, its line ends and its index.
+    void Assign(std::string text);
     Located Find(std::string_view section, std::string_view key) const;
-    int FindSection(std::string_view section, std::size_t hash) const;
-    long FindKey(int section, std::string_view key, std::size_t hash) const;
-    int AddSection(std::size_t hash, long headerLine);
-    void AddKey(int section, std::size_t hash, long line);
-    void Reindex();
-    void ShiftLinesFrom(long line);
-    void CompactIfWasteful();
 
-    std::string m_store;
-    std::vector<Line> m_lines;
-    std::size_t m_waste = 0; ///< bytes of m_store no line uses
-    std::string m_newline = "\n";
-    std::vector<SectionLines> m_sections;
-    std::vector<Slot> m_sectionSlots;
-    std::vector<KeyLine> m_keys;
-    std::vector<Slot> m_keySlots;
+    ProfileLines m_lines;
+    ProfileIndex m_index;
 };
 
 } // namespace vexar

@@ -1,11 +1,7 @@
 #include "files/CRecorder.h"
 
-#include "common/Numeric.h"
-#include "head/SampleBytes.h"
-
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -79,52 +75,6 @@ RecordKind CRecorder::ActiveKind() const {
         return RecordKind::Raw;
     }
     return IsRecording(RecordKind::Beam) ? RecordKind::Beam : RecordKind::Point;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Header
-
-std::span<const std::uint8_t> CRecorder::SentenceFor(RecordKind kind, std::string_view sentence) {
-    if (kind == RecordKind::Raw && sentence.size() <= kMinRawSentenceLength) {
-        return {};
-    }
-    const std::size_t length = std::min(sentence.size(), static_cast<std::size_t>(kMaxSentenceLength));
-    return {reinterpret_cast<const std::uint8_t*>(sentence.data()), length};
-}
-
-RecordHeaderFields CRecorder::HeaderFields(RecordKind kind, std::uint32_t dataLength,
-                                           const RecordContext& ping) {
-    const PingSettings& s = *ping.settings;
-    RecordHeaderFields f;
-    f.signature = RecordSignature(kind);
-    f.dataLength = dataLength;
-    f.sentenceLength = static_cast<std::uint32_t>(SentenceFor(kind, ping.sentence).size());
-    f.timeStamp = std::string(ping.timeStamp);
-    f.transducerUp = s.transducerUp != 0 ? 0x80 : 0;
-    f.systemGainDb = LowByte(s.startGainDb);
-    for (int k = 0; k < kHeadCount; ++k) {
-        f.quadrantGainsDb[static_cast<std::size_t>(k)] = LowByte(s.Head(k).quadrantGainDb);
-    }
-    f.field329 = 20.0f / 100.0f;
-    f.average = LowByte(s.average);
-    f.pulseLengthUs = s.pulseLength * 10;
-    f.soundVelocity = s.soundVelocity;
-    f.frequencyHz = static_cast<float>(s.baseFrequencyKHz) * 1000.0f;
-    f.pingPeriodS = ping.displayedPingPeriodMs / 1000.0f;
-    f.displayGain = LowByte(s.displayGain);
-    f.beamCount = static_cast<std::uint16_t>(s.beams * 3);
-    f.samples = s.samples;
-    f.beamSpacingDeg = s.beams != 0 ? s.sectorWidthDeg / static_cast<float>(s.beams) : 0.0f;
-    f.rangeM = s.rangeM;
-    f.metresPerSample = s.samples != 0 ? s.rangeM / static_cast<float>(s.samples) : 0.0f;
-    f.pulseLengthMultiplier = s.pulseLengthMultiplier;
-    return f;
-}
-
-RawRecordTemplate CRecorder::RawTemplate(const RecordContext& ping) {
-    RawRecordTemplate record;
-    record.fields = HeaderFields(RecordKind::Raw, 0, ping);
-    return record;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -226,14 +176,6 @@ void CRecorder::EndCopiedRecord(std::uint32_t totalLength) {
 // ---------------------------------------------------------------------------------------------
 // Products
 
-int CRecorder::ProductBeams(const PingSettings& settings) {
-    return std::clamp(TruncToInt(0.75 * settings.beams) * 4, 0, kCombinedBeams);
-}
-
-int CRecorder::ProductSamples(const PingSettings& settings) {
-    return std::clamp(settings.samples, 0, kMaxSamples);
-}
-
 bool CRecorder::RecordsProducts() const {
     return (IsRecording(RecordKind::Beam) || IsRecording(RecordKind::Point)) && m_file.IsOpen();
 }
@@ -262,10 +204,10 @@ void CRecorder::FollowProductWrites() {
 void CRecorder::BuildProducts(const PingProducts& ping) {
     FollowProductWrites();
     if (WantsRecord(RecordKind::Point, ping.output)) {
-        BuildPointRecord(ping);
+        BuildRecord(RecordKind::Point, ping);
     }
     if (WantsRecord(RecordKind::Beam, ping.output)) {
-        BuildBeamRecord(ping);
+        BuildRecord(RecordKind::Beam, ping);
     }
 }
 
@@ -294,7 +236,7 @@ std::span<std::uint8_t> CRecorder::StartProduct(RecordKind kind, std::uint32_t d
     if (IsRecording(kind)) {
         CheckFileSizeLimit();
     }
-    RecordHeaderFields f = HeaderFields(kind, dataLength, ping);
+    RecordHeaderFields f = PingRecordLayout::HeaderFields(kind, dataLength, ping);
     const std::uint32_t total = kRecordDataOffset + f.dataLength + f.extensionLength + f.sentenceLength;
     const RecordChain::Link link = m_chain.Claim(total);
     f.recordCounter = static_cast<std::uint32_t>(link.counter & 0xFFFFFFFFu);
@@ -314,57 +256,11 @@ void CRecorder::SubmitProduct(RecordKind kind, std::size_t length, const Product
     FollowProductWrites();
 }
 
-void CRecorder::BuildPointRecord(const PingProducts& ping) {
-    const PingSettings& settings = *ping.context.settings;
-    const int beams = ProductBeams(settings);
-    const int samples = ProductSamples(settings);
-    const std::uint32_t dataLength = static_cast<std::uint32_t>(beams) * 8;
-    const std::span<std::uint8_t> buffer = StartProduct(RecordKind::Point, dataLength, ping.context);
-    const ProductRoute route = RouteOf(RecordKind::Point, ping.output);
-    const float rangeM = settings.rangeM;
-    std::size_t at = kRecordDataOffset;
-    for (int b = 0; b < beams; ++b) {
-        const float p = ping.combinedProfile[static_cast<std::size_t>(b)];
-        const bool point = p > 0.0f && p < static_cast<float>(samples - 1);
-        PutF32(buffer, at, point ? p * rangeM / static_cast<float>(samples) : 0.0f);
-        PutF32(buffer, at + 4, 0.0f);
-        at += 8;
-    }
-    const auto sentence = SentenceFor(RecordKind::Point, ping.context.sentence);
-    std::copy(sentence.begin(), sentence.end(), buffer.begin() + static_cast<std::ptrdiff_t>(at));
-    at += sentence.size();
-    SubmitProduct(RecordKind::Point, at, route);
-}
-
-void CRecorder::BuildBeamRecord(const PingProducts& ping) {
-    const PingSettings& settings = *ping.context.settings;
-    const int beams = ProductBeams(settings);
-    const int samples = ProductSamples(settings);
-    const std::span<std::uint8_t> buffer =
-        StartProduct(RecordKind::Beam,
-                     static_cast<std::uint32_t>(beams) * static_cast<std::uint32_t>(samples), ping.context);
-    const ProductRoute route = RouteOf(RecordKind::Beam, ping.output);
-    const std::size_t count = static_cast<std::size_t>(samples);
-    const bool converted = samples > 0 && samples == ping.convertedSamples;
-    std::uint8_t* data = buffer.data() + kRecordDataOffset;
-    // Beam-major, samples from the transducer outwards; rows the ping's processing converted
-    // already are copied.
-    for (int b = 0; b < beams; ++b) {
-        std::uint8_t* const out = data + static_cast<std::size_t>(b) * count;
-        const std::uint8_t* bytes = converted && static_cast<std::size_t>(b) < ping.convertedRows.size()
-                                        ? ping.convertedRows[static_cast<std::size_t>(b)]
-                                        : nullptr;
-        if (bytes != nullptr) {
-            std::memcpy(out, bytes, count);
-        } else {
-            SampleBytes(ping.combinedImage + static_cast<std::size_t>(b) * kMaxSamples, out, count);
-        }
-    }
-    std::size_t at = kRecordDataOffset + static_cast<std::size_t>(beams) * count;
-    const auto sentence = SentenceFor(RecordKind::Beam, ping.context.sentence);
-    std::copy(sentence.begin(), sentence.end(), buffer.begin() + static_cast<std::ptrdiff_t>(at));
-    at += sentence.size();
-    SubmitProduct(RecordKind::Beam, at, route);
+void CRecorder::BuildRecord(RecordKind kind, const PingProducts& ping) {
+    const std::uint32_t dataLength = PingRecordLayout::ProductDataLength(kind, *ping.context.settings);
+    const std::span<std::uint8_t> buffer = StartProduct(kind, dataLength, ping.context);
+    const ProductRoute route = RouteOf(kind, ping.output);
+    SubmitProduct(kind, PingRecordLayout::WriteProductData(kind, ping, buffer), route);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,12 +1,13 @@
 #pragma once
 // CRecorder: the recording side of the console. It owns the recording file and the recording
-// switches, builds the record headers, builds the point and beam records of each processed ping
-// for the files, the product sink and the UDP output, takes the records of a played file that
-// is being copied, and rolls a recording over at its size limit. It knows nothing of the
-// document: a ping's products come to it as a const value, and what it decides (a recording
-// stopped by an error, a new file) goes back through its events.
+// switches, builds the point and beam records of each processed ping (their bytes laid out by
+// PingRecordLayout) for the files, the product sink and the UDP output, takes the records of a
+// played file that is being copied, and rolls a recording over at its size limit. It knows
+// nothing of the document: a ping's products come to it as a const value, and what it decides (a
+// recording stopped by an error, a new file) goes back through its events.
 
 #include "files/CProductWriter.h"
+#include "files/PingRecordLayout.h"
 #include "files/RawRecording.h"
 #include "files/RecordHeader.h"
 #include "head/COndrel.h"
@@ -38,34 +39,6 @@ std::uint64_t SizeLimitBytes(int value);
 std::string FolderOf(const std::string& path);
 /// The name part of a path.
 std::string NameOf(const std::string& path);
-
-/// What a record's header takes from the ping it belongs to.
-struct RecordContext {
-    const PingSettings* settings = nullptr;
-    std::string_view timeStamp; ///< DDMMYYYYHHMMSSmmm
-    float displayedPingPeriodMs = 250.0f;
-    std::string_view sentence; ///< the ping's navigation sentence, empty when it has none
-};
-
-/// Where the UDP output sends the products.
-struct OutputTarget {
-    bool point = false; ///< "UdpOutputP96"
-    bool beam = false;  ///< "UdpOutputB96"
-    std::string host;
-    int port = 0;
-};
-
-/// The products of a processed ping, as the per-ping routine left them.
-struct PingProducts {
-    RecordContext context;
-    const float* combinedImage = nullptr;   ///< kCombinedBeams rows of kMaxSamples values
-    const float* combinedProfile = nullptr; ///< kCombinedBeams values
-    /// Per combined row: its beam-record bytes as the processing converted them (for
-    /// `convertedSamples` samples), or null.
-    std::span<const std::uint8_t* const> convertedRows;
-    int convertedSamples = 0;
-    OutputTarget output;
-};
 
 /// What the recorder tells its owner.
 class IRecorderEvents {
@@ -105,16 +78,17 @@ public:
     std::uint64_t RecordCounter() const { return m_chain.Peek().counter; }
     std::uint32_t PreviousLength() const { return m_chain.Peek().previousLength; }
 
-    // ---- Record header ----
-    /// The header fields of a record of the kind for the ping; counter and previous length are
-    /// left to the record chain.
+    // ---- Record header (the layout's, for the callers of the recorder) ----
     static RecordHeaderFields HeaderFields(RecordKind kind, std::uint32_t dataLength,
-                                           const RecordContext& ping);
-    /// The ping's sentence as a record of the kind carries it: raw records only a sentence of
-    /// more than 6 characters; every kind at most 1024 bytes.
-    static std::span<const std::uint8_t> SentenceFor(RecordKind kind, std::string_view sentence);
-    /// What the link's raw records of the next pings carry besides the ping.
-    static RawRecordTemplate RawTemplate(const RecordContext& ping);
+                                           const RecordContext& ping) {
+        return PingRecordLayout::HeaderFields(kind, dataLength, ping);
+    }
+    static std::span<const std::uint8_t> SentenceFor(RecordKind kind, std::string_view sentence) {
+        return PingRecordLayout::SentenceFor(kind, sentence);
+    }
+    static RawRecordTemplate RawTemplate(const RecordContext& ping) {
+        return PingRecordLayout::RawTemplate(ping);
+    }
 
     // ---- Products of a processed ping ----
     /// Whether the products of a ping include the record of the kind (point or beam).
@@ -129,8 +103,10 @@ public:
     /// of the recording file that happened on the way.
     void FinishProducts();
     /// Beams B and samples S of the products for the settings.
-    static int ProductBeams(const PingSettings& settings);
-    static int ProductSamples(const PingSettings& settings);
+    static int ProductBeams(const PingSettings& settings) { return PingRecordLayout::ProductBeams(settings); }
+    static int ProductSamples(const PingSettings& settings) {
+        return PingRecordLayout::ProductSamples(settings);
+    }
 
     // ---- Recording ----
     /// Opens (creates) the recording file; on failure the operator is told and false returned.
@@ -172,8 +148,8 @@ private:
     std::span<std::uint8_t> StartProduct(RecordKind kind, std::uint32_t dataLength,
                                          const RecordContext& ping);
     void SubmitProduct(RecordKind kind, std::size_t length, const ProductRoute& route);
-    void BuildPointRecord(const PingProducts& ping);
-    void BuildBeamRecord(const PingProducts& ping);
+    /// The point or beam record of the ping, to where its route says.
+    void BuildRecord(RecordKind kind, const PingProducts& ping);
     /// A write error of the products' file: the recording stops with its messages.
     void FollowProductWrites();
     /// True while a B96 or P96 file takes records.
