@@ -13,23 +13,8 @@ namespace vexar {
 namespace {
 
 constexpr float kDegToRad = 0.017453292f;
-constexpr float kMaskStepRad = 0.0008726645f; // 0.05 degree
-constexpr int kMaskCircleSteps = 7200;
-// A pixel map entry is packed into 32 bits. While the sweep builds the map (map columns,
-// counter-clockwise) it holds the combined index and the weight triple + 1 at bit 21. Once built,
-// each row is mirrored into picture columns and re-coded for the per-ping walk: bits 0..20 the
-// position of the previous beam's sample in the transposed byte image (sample-major, so the
-// three beams a pixel blends share one cache line), bits 21..25 the weight slot (0 = not drawn,
-// k + 1 for the sweep's sub-step k, whose triple is m_firstTriple + k),
-// bits 26..30 the triple + 1 of a reached pixel that is not drawn (beam 0), so that the entry can
-// still be reported.
-constexpr std::uint32_t kIndexBits = 21;
-constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1u;
-constexpr std::uint32_t kSlotMask = 31u;
-constexpr std::uint32_t kHiddenShift = 26;
 // Beams per sample row of the transposed byte image: every beam the sweep reads plus the next.
-constexpr std::uint32_t kImageStride = 1448;
-static_assert(kImageStride * kMaxSamples <= kIndexMask + 1u, "positions must fit 21 bits");
+constexpr std::uint32_t kImageStride = kByteImageStride;
 constexpr std::size_t kCapacity = static_cast<std::size_t>(kMaxPictureSide) * kMaxPictureSide;
 
 int FloorToInt(float value) {
@@ -48,26 +33,9 @@ int SafeSamples(int samples) {
 } // namespace
 
 CPictureModel::CPictureModel(WorkerPool& workers)
-    : m_picture(kCapacity, 0), m_pixelMap(kCapacity, 0), m_discMask(kCapacity, 0),
-      m_rowSpans(kMaxPictureSide), m_hold(kCapacity, 0.0f),
+    : m_picture(kCapacity, 0), m_hold(kCapacity, 0.0f),
       m_image8(static_cast<std::size_t>(kImageStride) * kMaxSamples + 4, 0), m_workers(workers) {
-    for (int i = 0; i < 20; ++i) {
-        m_weights[static_cast<std::size_t>(i)] = Weight(i);
-    }
     m_tables = BuildColorTables();
-}
-
-SweepPlan CPictureModel::PlanSweep(int beamsPerHead) {
-    const int b = SafeBeams(beamsPerHead);
-    SweepPlan plan;
-    plan.totalBeams = b / 120 + 4 * QuarterBeams(b);
-    int o = static_cast<int>(360.0 * 15.0 / plan.totalBeams + 0.5);
-    if (o % 2 != 0) {
-        ++o;
-    }
-    plan.subSteps = std::clamp(o, 2, 20);
-    plan.steps = plan.totalBeams * plan.subSteps;
-    return plan;
 }
 
 int CPictureModel::PictureSide(int samples, float zoomFactor) {
@@ -76,19 +44,6 @@ int CPictureModel::PictureSide(int samples, float zoomFactor) {
     const float wanted = std::min(2.0f * static_cast<float>(p) * zoom, 2.0f * kMaxPictureSide);
     const int side = 4 * ((static_cast<int>(wanted) + 3) / 4);
     return std::clamp(side, 4, kMaxPictureSide);
-}
-
-WeightTriple CPictureModel::Weight(int index) {
-    const int i = std::clamp(index, 0, 19);
-    WeightTriple w;
-    w.previous = static_cast<std::int16_t>(static_cast<int>((95 - 5 * i) * 1.28));
-    w.same = static_cast<std::int16_t>(static_cast<int>(105 * 1.28));
-    w.next = static_cast<std::int16_t>(static_cast<int>(5 * i * 1.28));
-    return w;
-}
-
-int CPictureModel::QuarterBeams(int beamsPerHead) {
-    return static_cast<int>(0.75 * beamsPerHead + 0.5);
 }
 
 std::optional<float> CPictureModel::PersistenceDecay(float pingIntervalMs, int persistenceS) {
@@ -104,26 +59,6 @@ std::optional<float> CPictureModel::PersistenceDecay(float pingIntervalMs, int p
 
 std::span<const std::uint8_t> CPictureModel::Picture() const {
     return {m_picture.data(), static_cast<std::size_t>(m_side) * static_cast<std::size_t>(m_side)};
-}
-
-PixelMapEntry CPictureModel::PixelMapAt(int x, int y) const {
-    const std::uint32_t code = m_pixelMap[Offset(m_side - 1 - x, y)];
-    PixelMapEntry entry;
-    const std::uint32_t slot = (code >> kIndexBits) & kSlotMask;
-    const std::uint32_t hidden = (code >> kHiddenShift) & kSlotMask;
-    if (slot == 0 && hidden == 0) {
-        return entry; // no sweep step reached the pixel
-    }
-    const std::uint32_t position = code & kIndexMask;
-    entry.beam = static_cast<int>(position % kImageStride + (slot != 0 ? 1u : 0u));
-    entry.sample = static_cast<int>(position / kImageStride);
-    const std::uint32_t triple =
-        slot != 0 ? slot - 1 + static_cast<std::uint32_t>(m_firstTriple) : hidden - 1;
-    const WeightTriple& w = m_weights[std::min<std::size_t>(triple, m_weights.size() - 1)];
-    entry.w0 = static_cast<std::uint8_t>(w.previous);
-    entry.w1 = static_cast<std::uint8_t>(w.same);
-    entry.w2 = static_cast<std::uint8_t>(w.next);
-    return entry;
 }
 
 void CPictureModel::InitialUpdate(const PictureInput& input) {
@@ -147,8 +82,7 @@ void CPictureModel::Resize(const PictureInput& input, int width, int height) {
     }
     m_clientWidth = (width + 3) / 4 * 4;
     m_clientHeight = height;
-    m_beamTest.assign(static_cast<std::size_t>(m_clientWidth) * static_cast<std::size_t>(m_clientHeight), 0);
-    m_beamTestTop = (m_clientWidth / 4 - 8) / 16 * 3 - 2;
+    m_beamTest.Resize(m_clientWidth, m_clientHeight);
     FollowZoomChoice(input.view->zoomIndex);
     if (input.view->zoomIndex == kZoomFillScreen && m_samples > 0) {
         SetZoomFromIndex(input);
@@ -205,126 +139,9 @@ void CPictureModel::Rebuild(const PictureInput& input) {
     const PingSettings& settings = *input.settings;
     const float scale = SoundVelocityScale(settings.soundVelocity, settings.rangeCoefficient);
     m_measureScale = settings.rangeM > 0.0f ? m_radius / settings.rangeM * m_zoomFactor * scale : 0.0f;
-
-    // Beam 0 is never drawn; the last readable beam keeps its next neighbour inside the image.
-    const int l = 4 * m_quarterBeams + (360 - 90) * m_beams / 120;
-    const int high = std::min(l - 1, kCombinedBeams - 1);
-    m_drawableLow = kMaxSamples;
-    m_drawableHigh = static_cast<std::uint32_t>(std::max(high, 1)) * kMaxSamples;
     m_convertedRows = std::min(PlanSweep(m_beams).totalBeams + 1, static_cast<int>(kImageStride));
-
-    // Slot 0 draws nothing; slot k + 1 holds the triple of sub-step k, whose result is at least 1.
-    const SweepPlan plan = PlanSweep(m_beams);
-    m_firstTriple = 10 - plan.subSteps / 2;
-    m_blendWeights = BlendWeights{};
-    m_blendWeights.slotCount = plan.subSteps;
-    for (int k = 0; k < plan.subSteps; ++k) {
-        const WeightTriple& w = m_weights[static_cast<std::size_t>(m_firstTriple + k)];
-        const auto slot = static_cast<std::size_t>(k + 1);
-        m_blendWeights.outer[slot] = w.previous | (w.next << 16);
-        m_blendWeights.inner[slot] = w.same | (1 << 16);
-    }
-    std::fill(m_pixelMap.begin(), m_pixelMap.end(), 0u);
-    BuildPixelMap();
-    BuildDiscMask();
-    PreparePixelMapForPing();
-}
-
-void CPictureModel::PreparePixelMapForPing() {
-    const int n = m_side;
-    for (int y = 0; y < n; ++y) {
-        std::uint32_t* row = &m_pixelMap[Offset(0, y)];
-        std::reverse(row, row + n);
-        for (int c = 0; c < n; ++c) {
-            const std::uint32_t code = row[c];
-            if (code == 0) {
-                continue;
-            }
-            const std::uint32_t index = code & kIndexMask;
-            const std::uint32_t triple = (code >> kIndexBits) - 1;
-            const std::uint32_t slot = triple - static_cast<std::uint32_t>(m_firstTriple) + 1;
-            const std::uint32_t beam = index / kMaxSamples;
-            const std::uint32_t sample = index % kMaxSamples;
-            if (index >= m_drawableLow && index < m_drawableHigh && beam + 1 < kImageStride) {
-                row[c] = (sample * kImageStride + beam - 1) | (slot << kIndexBits);
-            } else {
-                // Beam 0 (the only beam outside the readable range for every beam count): the
-                // walk reads a harmless position with zero weights and draws 0.
-                row[c] = (beam + 2 < kImageStride ? sample * kImageStride + beam : 0u) |
-                         ((triple + 1) << kHiddenShift);
-            }
-        }
-    }
-}
-
-void CPictureModel::BuildPixelMap() {
-    const SweepPlan plan = PlanSweep(m_beams);
-    const float delta = (360.0f / static_cast<float>(plan.steps)) * kDegToRad;
-    const int lastRadius = static_cast<int>(m_radius) - 2;
-    const int n = m_side;
-    float angle = 0.0f;
-    for (int s = 0; s < plan.steps; ++s) {
-        const int beam = s / plan.subSteps;
-        const int sub = s - beam * plan.subSteps;
-        const int triple = 10 - plan.subSteps / 2 + sub;
-        const std::uint32_t code = static_cast<std::uint32_t>(triple + 1) << kIndexBits;
-        const std::uint32_t beamBase = static_cast<std::uint32_t>(beam) * kMaxSamples;
-        const float sinA = std::sin(angle);
-        const float cosA = std::cos(angle);
-        for (int e = 0; e <= lastRadius; ++e) {
-            const float fe = static_cast<float>(e);
-            int x = FloorToInt(m_centreX + fe * sinA + 0.5f);
-            int y = FloorToInt(m_centreY - fe * cosA + 0.5f);
-            if (x < 0 || x >= n || y < 0 || y >= n) {
-                x = 0;
-                y = 0;
-            }
-            const int sample = FloorToInt(static_cast<float>(e * m_samples) / m_radius + 0.5f);
-            m_pixelMap[Offset(x, y)] = code | (beamBase + static_cast<std::uint32_t>(sample));
-        }
-        angle -= delta;
-    }
-}
-
-void CPictureModel::BuildDiscMask() {
-    const int n = m_side;
-    std::fill(m_discMask.begin(), m_discMask.end(), std::uint8_t{0});
-    std::fill(m_rowSpans.begin(), m_rowSpans.end(), RowSpan{});
-    auto mark = [&](float radius, float angle) {
-        const int x = std::clamp(FloorToInt(m_centreX + radius * std::sin(angle) + 0.5f), 0, n - 1);
-        const int y = std::clamp(FloorToInt(m_centreY - radius * std::cos(angle) + 0.5f), 0, n - 1);
-        m_discMask[Offset(x, y)] = 128;
-    };
-    const float half = 180.0f * kDegToRad;
-    for (const float edge : {-half, half}) {
-        for (int e = 0; e < static_cast<int>(m_radius); ++e) {
-            mark(static_cast<float>(e), edge);
-        }
-    }
-    float angle = half;
-    for (int k = 0; k < kMaskCircleSteps; ++k) {
-        mark(m_radius - 1.0f, angle);
-        angle -= kMaskStepRad;
-    }
-    for (int y = 1; y < n; ++y) {
-        const std::uint8_t* row = &m_discMask[Offset(0, y)];
-        int first = 0;
-        for (int x = 0; x < n; ++x) {
-            if (row[x] >= 128) {
-                first = x + 1 >= n - 1 ? 0 : x + 1;
-                break;
-            }
-        }
-        int last = 1;
-        for (int x = n - 1; x >= 0; --x) {
-            if (row[x] >= 128) {
-                last = x - 1 <= 0 ? 1 : x - 1;
-                break;
-            }
-        }
-        m_rowSpans[static_cast<std::size_t>(y)] =
-            RowSpan{static_cast<std::int16_t>(first), static_cast<std::int16_t>(last)};
-    }
+    m_pixelMap.Build(
+        PixelMapGeometry{m_side, m_radius, m_centreX, m_centreY, m_beams, m_samples, m_quarterBeams});
 }
 
 void CPictureModel::ClearPicture() {
@@ -339,7 +156,7 @@ void CPictureModel::Update(const PictureInput& input) {
         if (m_displayMode == kDisplayModeBeamTest) {
             for (int k = 0; k < kHeadCount; ++k) {
                 if (heads[static_cast<std::size_t>(k)].m_newData != 0) {
-                    DrawBeamTestStrip(input, k);
+                    m_beamTest.DrawStrip(*input.heads, *input.settings, m_samples, k);
                 }
             }
         } else {
@@ -428,8 +245,8 @@ void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optio
     const std::uint8_t* image = m_image8.data();
     for (int y = firstRow; y < endRow; ++y) {
         std::uint8_t* out = &m_picture[Offset(0, y)];
-        const std::uint32_t* map = &m_pixelMap[Offset(0, y)];
-        const RowSpan span = m_rowSpans[static_cast<std::size_t>(y)];
+        const std::uint32_t* map = m_pixelMap.Row(y);
+        const RowSpan span = m_pixelMap.SpanAt(y);
         if (span.first > span.last) {
             std::memset(out, 0, static_cast<std::size_t>(n));
             continue;
@@ -445,7 +262,7 @@ void CPictureModel::BuildRows(int firstRow, int endRow, int dimShift, std::optio
             hold.hold = &m_hold[Offset(c0, y)];
             hold.decay = *decay;
         }
-        BlendRow(map + c0, image, out + c0, c1 - c0 + 1, m_blendWeights, dimShift, hold);
+        BlendRow(map + c0, image, out + c0, c1 - c0 + 1, m_pixelMap.Weights(), dimShift, hold);
     }
 }
 
@@ -469,37 +286,6 @@ void CPictureModel::DrawProfilePoints(const PictureInput& input) {
         const int y = FloorToInt(m_centreY + rho * std::sin(radians) + 0.5f);
         if (y > 0 && y < m_side && x >= 0 && x <= m_side - 1) {
             m_picture[Offset(x, y)] = kProfilePointValue;
-        }
-    }
-}
-
-void CPictureModel::DrawBeamTestStrip(const PictureInput& input, int head) {
-    const int w = m_clientWidth;
-    const int h = m_clientHeight;
-    const int q = w / 4;
-    const int x0 = head * q + 4;
-    const int x1 = (head + 1) * q - 4;
-    const int y0 = m_beamTestTop + 20;
-    if (q - 8 <= 0 || h - y0 <= 0 || m_beamTest.empty()) {
-        return;
-    }
-    const COndrel& first = (*input.heads)[0];
-    const bool reversed = (first.m_transducerType == 1) == (input.settings->transducerUp != 0);
-    const auto& raw = (*input.heads)[static_cast<std::size_t>(head)].m_rawSamples;
-    const float channelStep = static_cast<float>(kElementCount) / static_cast<float>(q - 8);
-    const float sampleStep = static_cast<float>(m_samples) / static_cast<float>(h - y0);
-    float samplePos = static_cast<float>(m_samples - 1);
-    for (int y = std::max(y0, 0); y < h; ++y, samplePos -= sampleStep) {
-        const int sample = std::clamp(static_cast<int>(samplePos), 0, kMaxSamples - 1);
-        std::uint8_t* row = &m_beamTest[static_cast<std::size_t>(y) * static_cast<std::size_t>(w)];
-        float channelPos = 0.0f;
-        for (int x = x0; x < x1 && x < w; ++x, channelPos += channelStep) {
-            int channel = std::clamp(static_cast<int>(channelPos), 0, kElementCount - 1);
-            if (reversed) {
-                channel = kElementCount - 1 - channel;
-            }
-            const int v = raw[static_cast<std::size_t>(channel * kMaxSamples + sample)];
-            row[x] = static_cast<std::uint8_t>(std::min(255, std::abs(v - 32767) / 128));
         }
     }
 }

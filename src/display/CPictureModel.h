@@ -1,11 +1,14 @@
 #pragma once
-// CPictureModel: the sonar picture of the view, without any toolkit. It turns the document's
-// combined image into an 8-bit palette-indexed disc through per-pixel lookup tables built once
-// per geometry, applies persistence and profile points, and draws the Beam Test strips. The Qt
-// view and the headless renderer only paint what this model holds.
+// CPictureModel: the sonar picture of the view, without any toolkit. It keeps the picture's
+// geometry for the zoom and the client, and at every ping turns the document's combined image
+// into an 8-bit palette-indexed disc through the per-pixel lookup tables of its CPixelMap,
+// applies persistence and profile points, or has its CBeamTestPicture draw the Beam Test strips.
+// The Qt view and the headless renderer only paint what this model holds.
 
 #include "common/WorkerPool.h"
 #include "config/SettingsValues.h"
+#include "display/CBeamTestPicture.h"
+#include "display/CPixelMap.h"
 #include "display/ColorTables.h"
 #include "display/PictureKernels.h"
 #include "display/PictureOrientation.h"
@@ -21,7 +24,6 @@ namespace vexar {
 
 class CMeasureState;
 
-inline constexpr int kMaxPictureSide = 2000;
 inline constexpr int kZoomFull = 0;
 inline constexpr int kZoomHalf = 1;
 inline constexpr int kZoomFillScreen = 2;
@@ -45,35 +47,6 @@ struct PictureInput {
     std::optional<float> topBearingDeg;
 };
 
-/// Interpolation weights of the previous beam, the beam itself and the next beam (sum 255).
-struct WeightTriple {
-    std::int16_t previous = 0;
-    std::int16_t same = 0;
-    std::int16_t next = 0;
-};
-
-/// One pixel map entry; all zero when no sweep step reached the pixel.
-struct PixelMapEntry {
-    int beam = 0;
-    int sample = 0;
-    std::uint8_t w0 = 0;
-    std::uint8_t w1 = 0;
-    std::uint8_t w2 = 0;
-};
-
-/// How the angular sweep spreads the beams over the circle.
-struct SweepPlan {
-    int totalBeams = 0; ///< G: beams spread over 360 degrees
-    int subSteps = 0;   ///< O: sweep steps per beam (even, at most 20)
-    int steps = 0;      ///< S = G * O
-};
-
-/// First and last column (inclusive) of the disc interior in one map row.
-struct RowSpan {
-    std::int16_t first = 0;
-    std::int16_t last = 0;
-};
-
 class CPictureModel {
 public:
     /// The per-ping picture build splits its rows over `workers` (the document's pool).
@@ -82,13 +55,13 @@ public:
     CPictureModel& operator=(const CPictureModel&) = delete;
 
     // ---- Geometry helpers (pure) ----
-    static SweepPlan PlanSweep(int beamsPerHead);
+    static SweepPlan PlanSweep(int beamsPerHead) { return CPixelMap::PlanSweep(beamsPerHead); }
     /// Picture side N for P data points and a zoom factor: a multiple of 4, at least 4,
     /// limited to the 2000 x 2000 capacity.
     static int PictureSide(int samples, float zoomFactor);
-    static WeightTriple Weight(int index);
+    static WeightTriple Weight(int index) { return CPixelMap::Weight(index); }
     /// Quarter-circle beam count Q for B beams per head (360, 180, 90).
-    static int QuarterBeams(int beamsPerHead);
+    static int QuarterBeams(int beamsPerHead) { return CPixelMap::QuarterBeams(beamsPerHead); }
     /// Hold decay per ping in palette steps, or nothing when persistence has no effect.
     static std::optional<float> PersistenceDecay(float pingIntervalMs, int persistenceS);
 
@@ -139,7 +112,7 @@ public:
     int ScreenCentreX() const { return m_clientWidth / 2 - m_panX; }
     int ScreenCentreY() const { return m_clientHeight / 2 - m_panY; }
     /// Top of the Beam Test channel area (the lamps sit above it).
-    int BeamTestTop() const { return m_beamTestTop; }
+    int BeamTestTop() const { return m_beamTest.Top(); }
     /// Measuring scale k: pixels per stored measuring unit.
     float MeasureScale() const { return m_measureScale; }
     /// Picture pixels per data point: 1 at 100 %, 0.5 at 50 %, what fits the client at Fill Screen.
@@ -153,10 +126,10 @@ public:
     /// N x N picture bytes, row-major, top row first.
     std::span<const std::uint8_t> Picture() const;
     std::uint8_t PictureAt(int x, int y) const { return m_picture[Offset(x, y)]; }
-    PixelMapEntry PixelMapAt(int x, int y) const;
-    RowSpan RowSpanAt(int y) const { return m_rowSpans[static_cast<std::size_t>(y)]; }
+    PixelMapEntry PixelMapAt(int x, int y) const { return m_pixelMap.EntryAt(x, y); }
+    RowSpan RowSpanAt(int y) const { return m_pixelMap.SpanAt(y); }
     /// Client-sized Beam Test picture (width x height bytes).
-    std::span<const std::uint8_t> BeamTestBuffer() const { return m_beamTest; }
+    std::span<const std::uint8_t> BeamTestBuffer() const { return m_beamTest.Buffer(); }
 
 private:
     std::size_t Offset(int x, int y) const {
@@ -164,15 +137,11 @@ private:
     }
     void CheckGeometry(const PictureInput& input);
     void SetZoomFromIndex(const PictureInput& input);
-    void BuildPixelMap();
-    void BuildDiscMask();
-    void PreparePixelMapForPing();
     void ConvertCombinedImage(const PictureInput& input);
     void ConvertTurnedImage(const PictureInput& input);
     void BuildPicture(const PictureInput& input, int dimShift, std::optional<float> decay);
     void BuildRows(int firstRow, int endRow, int dimShift, std::optional<float> decay);
     void DrawProfilePoints(const PictureInput& input);
-    void DrawBeamTestStrip(const PictureInput& input, int head);
 
     // Cached document values.
     int m_beams = 0;
@@ -197,22 +166,14 @@ private:
     int m_clientHeight = 0;
     int m_panX = 0;
     int m_panY = 0;
-    int m_beamTestTop = 60;
-    std::uint32_t m_drawableLow = 0;  ///< first combined index the picture may draw
-    std::uint32_t m_drawableHigh = 0; ///< one past the last
     int m_convertedRows = 0;
-    int m_firstTriple = 0; ///< weight triple of the sweep's first sub-step
-    BlendWeights m_blendWeights;
 
     // Buffers, sized once for the 2000 x 2000 capacity.
     std::vector<std::uint8_t> m_picture;
-    std::vector<std::uint32_t> m_pixelMap; ///< packed entries, see CPictureModel.cpp
-    std::vector<std::uint8_t> m_discMask;
-    std::vector<RowSpan> m_rowSpans;
     std::vector<float> m_hold;
     std::vector<std::uint8_t> m_image8; ///< combined image clamped to bytes, sample-major
-    std::vector<std::uint8_t> m_beamTest;
-    std::array<WeightTriple, 20> m_weights{};
+    CPixelMap m_pixelMap;
+    CBeamTestPicture m_beamTest;
     ColorTableSet m_tables{};
     WorkerPool& m_workers;
 };

@@ -1,6 +1,5 @@
 #include "processing/CMOndrelMBP.h"
 
-#include "common/Numeric.h"
 #include "processing/BeamKernels.h"
 
 #include <algorithm>
@@ -12,26 +11,16 @@ namespace vexar {
 namespace {
 
 constexpr float kDegToRadSector = 3.1415927f / 180.0f;
-constexpr float kDegToRadReprojection = 0.017453292f;
 constexpr std::size_t kRowFloats = kSampleRowCapacity;
-constexpr std::size_t kElementFloats = static_cast<std::size_t>(kElementCount) * kRowFloats;
 constexpr std::size_t kImageFloats = static_cast<std::size_t>(kMaxBeams) * kRowFloats;
-constexpr std::size_t kReprojEntries = static_cast<std::size_t>(kMaxBeams / 2) * kRowFloats;
-
-// Sample index of a float that may be anything, limited to [lo, hi].
-int ClampIndex(float value, int lo, int hi) {
-    return std::clamp(TruncToInt(static_cast<double>(std::floor(value))), lo, hi);
-}
 
 } // namespace
 
 CMOndrelMBP::CMOndrelMBP()
-    : m_elements(kElementFloats),
-      m_demod(static_cast<std::size_t>(kSampleRowCapacity / kDemodBlockSamples) * kDemodBlockFloats),
-      m_image(kImageFloats), m_averageSum(kImageFloats),
+    : m_image(kImageFloats), m_averageSum(kImageFloats),
       m_history(static_cast<std::size_t>(kAveragingSlots) * kImageFloats),
       m_steerCos(static_cast<std::size_t>(kMaxBeams) * kElementCount),
-      m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount), m_reprojRuns(kReprojEntries) {
+      m_steerSin(static_cast<std::size_t>(kMaxBeams) * kElementCount) {
     UseOwnImage();
 }
 
@@ -56,17 +45,16 @@ void CMOndrelMBP::InitialiseProcessor(const PingSettings& settings, const COndre
     m_halfWidthRad = m_sectorWidthDeg * 0.5f * kDegToRadSector;
     m_beamStep = 2.0f * m_halfWidthRad / static_cast<float>(m_beams);
 
-    std::fill_n(m_elements.data(), m_elements.size(), 0.0f);
-    std::fill_n(m_demod.data(), m_demod.size(), 0.0f);
+    m_elementStage.Clear();
     m_omega = static_cast<float>(2.0 * 3.14159265358979 * static_cast<double>(m_frequencyHz));
     ClearAveraging();
     if (current != nullptr) {
-        BuildGainTable(settings, *current);
+        m_elementStage.BuildGainTable(settings, *current, m_samples);
     }
     m_soundVelocity = settings.soundVelocity;
     BuildSteeringTables();
-    std::fill_n(m_bottomRange.begin(), kMaxBeams, 500.0f);
-    m_reprojBeams = -1;
+    m_profileFilter.Reset();
+    m_reprojector.Invalidate();
 }
 
 void CMOndrelMBP::ClearAveraging() {
@@ -114,124 +102,9 @@ void CMOndrelMBP::BuildSteeringTables() {
     }
 }
 
-void CMOndrelMBP::LoadElementSamples(const PingSettings& settings, const COndrel& current) {
-    std::memset(m_elements.data(), 0, m_elements.size() * sizeof(float));
-    if (m_transducerType != 4) {
-        return;
-    }
-    // An inverted head is mirrored left to right by reversing its elements.
-    const bool mirrored = settings.transducerUp != 0;
-    for (int ch = 0; ch < kElementCount; ++ch) {
-        const int element = mirrored ? kElementCount - 1 - ch : ch;
-        const std::uint16_t* raw = current.m_rawSamples.data() + static_cast<std::size_t>(ch) * kMaxSamples;
-        float* row = m_elements.data() + Row(element);
-        for (int i = 0; i < m_samples; ++i) {
-            // 32768 is no signal; the full 16-bit range maps to -1..+1 (exactly, by 2^-15).
-            row[i] = (static_cast<float>(raw[i]) - 32768.0f) * (1.0f / 32768.0f);
-        }
-    }
-}
-
-void CMOndrelMBP::BuildGainTable(const PingSettings& settings, const COndrel& current) {
-    const int startGainDb = settings.startGainDb;
-    const float range = settings.rangeM;
-    const int n = m_samples;
-    // The table depends on these four values only; most pings find it built already.
-    const GainKey key{range, n, settings.Head(current.m_headIndex).quadrantGainDb, startGainDb};
-    if (m_gainKey && *m_gainKey == key) {
-        return;
-    }
-    m_gainKey = key;
-    if (n == 500) {
-        m_quadStepBase = range * 0.8f;
-    } else if (n == 1000) {
-        m_quadStepBase = range * 0.4f;
-    }
-    const float slope = 0.2f * range / static_cast<float>(n);
-    const float near = 0.02f * static_cast<float>(n);
-    const float k = 20.0f * std::log10(0.02f * range) + 20.0f;
-    // Gains are added as integers; a wide type keeps absurd values from overflowing.
-    const float g = static_cast<float>(
-        static_cast<long long>(settings.Head(current.m_headIndex).quadrantGainDb) + startGainDb);
-    const auto level = [&](int i) {
-        const float t =
-            20.0f * std::log10(static_cast<float>(i) / near) + (g + k) + slope * static_cast<float>(i);
-        return std::pow(10.0f, t / 20.0f);
-    };
-    m_gain.fill(0.0f);
-    const int nearEnd = std::min(static_cast<int>(near), kSampleRowCapacity - 1);
-    std::fill_n(m_gain.begin(), nearEnd + 1, 1.0f);
-    for (int i = nearEnd; i < n; ++i) {
-        m_gain[static_cast<std::size_t>(i)] = level(i);
-    }
-    // Near field: the level of the sample at 0.7 m holds from the first sample.
-    const int plateau = ClampIndex(static_cast<float>(n) * 0.7f / range + 0.5f, 0, kSampleRowCapacity);
-    const float plateauGain = level(plateau);
-    std::fill_n(m_gain.begin(), plateau, plateauGain);
-}
-
-void CMOndrelMBP::BuildQuadWeights() {
-    const float step = 2.34f / (0.5f * m_quadStepBase);
-    for (int q = 0; q < 9; ++q) {
-        const float angle = (static_cast<float>(q) * step + 45.0f) * kDegToRadSector;
-        const float re = -std::cos(angle);
-        const float im = -std::sin(angle);
-        for (int e = 0; e < 4; ++e) {
-            m_quadRe[static_cast<std::size_t>(4 * q + e)] = re;
-            m_quadIm[static_cast<std::size_t>(4 * q + e)] = im;
-        }
-    }
-}
-
-void CMOndrelMBP::Demodulate() {
-    BuildQuadWeights();
-    DemodulateJob job;
-    job.elements = m_elements.data();
-    job.rowStride = kRowFloats;
-    job.demod = m_demod.data();
-    job.gain = m_gain.data();
-    job.quadRe = m_quadRe.data();
-    job.quadIm = m_quadIm.data();
-    job.samples = m_samples;
-    constexpr float r = kDemodulatorDamping;
-    const float r2 = r * r;
-    const float r4 = r2 * r2;
-    job.damping8 = r4 * r4;
-    for (int m = 1; m <= 3; ++m) {
-        job.twiddleRe[static_cast<std::size_t>(m)] = r * std::cos(static_cast<float>(m) * 0.7853982f);
-        job.twiddleIm[static_cast<std::size_t>(m)] = r * std::sin(static_cast<float>(m) * 0.7853982f);
-    }
-    DemodulateElements(job);
-}
-
-void CMOndrelMBP::MeasureElementLevels(COndrel& current) {
-    const int n = m_samples;
-    for (int k = 0; k < kElementCount; ++k) {
-        const float* row = m_elements.data() + Row(k);
-        float total = 0.0f;
-        for (int i = 0; i < n; ++i) {
-            total += std::fabs(row[i]);
-        }
-        m_elementLevel[static_cast<std::size_t>(k)] = total / static_cast<float>(n);
-    }
-    float mean = 0.0f;
-    for (int k = 0; k < kElementCount; ++k) {
-        mean += m_elementLevel[static_cast<std::size_t>(k)];
-    }
-    mean = mean * 0.0625f;
-    for (int k = 0; k < kElementCount; ++k) {
-        std::uint8_t status = 0;
-        if (mean > 0.5f) {
-            status = m_elementLevel[static_cast<std::size_t>(k)] < 0.067f * mean ? 2 : 1;
-        }
-        m_elementStatus[static_cast<std::size_t>(k)] = status;
-        current.m_elementStatus[static_cast<std::size_t>(k)] = status;
-    }
-}
-
 BeamFormJob CMOndrelMBP::PrepareBeamForming(const PingSettings& settings, int averaged) {
     BeamFormJob job;
-    job.demod = m_demod.data();
+    job.demod = m_elementStage.Demodulated();
     job.steerCos = m_steerCos.data();
     job.steerSin = m_steerSin.data();
     job.averageSum = m_averageSum.data();
@@ -273,7 +146,7 @@ void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& curren
     }
     const BeamFormJob job = PrepareBeamForming(settings, m);
     const bool form = settings.beamWidth >= 0 && settings.beamWidth <= 2;
-    m_rowCleared.fill(false);
+    m_reprojector.BeginPing();
     // Beams are formed in mirror pairs from the centre of the fan outwards, and each pair is
     // re-projected while it is still in cache.
     const int half = m_beams / 2;
@@ -288,7 +161,7 @@ void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& curren
             AverageBeamPair(job, b0, b1, row0, row1);
         }
         if (i < half) {
-            ReprojectPair(current, i, row0, row1);
+            m_reprojector.ReprojectPair(current, i, row0, row1);
         }
     }
     if (m_beams % 2 != 0) {
@@ -299,109 +172,12 @@ void CMOndrelMBP::FormAndReproject(const PingSettings& settings, COndrel& curren
             AverageBeamPair(job, m_beams - 1, m_beams - 1, row0, row0);
         }
     }
-    ClearUntouchedRows(current);
-    m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);
-    m_ringPosition = m_ringPosition + 1 >= m ? 0 : m_ringPosition + 1;
-}
-
-void CMOndrelMBP::ClearUntouchedRows(COndrel& current) {
-    // Rows no echo was moved to are empty. Rows from the beam count up were emptied by an
-    // earlier ping, unless it had more beams.
-    float* head = current.m_headImage.data();
-    const int dirtyRows = std::max(m_headRowsUsed, m_beams);
-    for (int r = 0; r < dirtyRows; ++r) {
-        if (!m_rowCleared[static_cast<std::size_t>(r)]) {
-            std::memset(head + static_cast<std::size_t>(r) * kMaxSamples, 0, kMaxSamples * sizeof(float));
-        }
-    }
-    m_headRowsUsed = m_beams;
+    // Rows no echo reached are emptied, and the finished image is handed to the readers.
+    m_reprojector.ClearUntouchedRows(current);
     UseHeadImage(current);
     m_dirtyBeams = std::max(m_dirtyBeams, m_beams);
-}
-
-void CMOndrelMBP::BuildReprojectionTable(float rangeM) {
-    m_reprojBeams = m_beams;
-    m_reprojSamples = m_samples;
-    m_reprojRange = rangeM;
-    const float c = 120.0f / static_cast<float>(m_beams);
-    const int half = m_beams / 2;
-    const float d = static_cast<float>(m_samples) * kHeadOffsetM / rangeM;
-    std::size_t count = 0;
-    m_reprojRowStart[0] = 0;
-    m_reprojRowStart[1] = 0;
-    for (int i = 1; i < half; ++i) {
-        const float cosA = std::cos((180.0f - static_cast<float>(i) * c) * kDegToRadReprojection);
-        ReprojRun* run = nullptr;
-        for (int j = 0; j < m_samples; ++j) {
-            const float jf = static_cast<float>(j);
-            const float o = jf * jf + d * d - jf * (2.0f * d) * cosA;
-            const float t = std::sqrt(o);
-            const float ratio = (o + d * d - jf * jf) / (t * (2.0f * d));
-            if (std::isnan(ratio)) {
-                run = nullptr;
-                continue;
-            }
-            // Rounding can leave the cosine just outside [-1, 1].
-            const float u = std::acos(std::clamp(ratio, -1.0f, 1.0f));
-            const int a =
-                TruncToInt(static_cast<double>(std::floor(u / kDegToRadReprojection / c + c * 0.5f)));
-            const int column = TruncToInt(static_cast<double>(std::floor(t)));
-            // Points past the row or whose angle falls outside the fan are dropped.
-            if (column < 0 || column >= kMaxSamples || a < 0 || a > m_beams) {
-                run = nullptr;
-                continue;
-            }
-            if (run != nullptr && run->offset == a && run->column + run->length == column) {
-                ++run->length;
-                continue;
-            }
-            run = &m_reprojRuns[count++];
-            run->firstSample = static_cast<std::int16_t>(j);
-            run->length = 1;
-            run->offset = static_cast<std::int16_t>(a);
-            run->column = static_cast<std::int16_t>(column);
-        }
-        m_reprojRowStart[static_cast<std::size_t>(i + 1)] = static_cast<int>(count);
-    }
-}
-
-float* CMOndrelMBP::HeadRow(COndrel& current, int row) {
-    float* target = current.m_headImage.data() + static_cast<std::size_t>(row) * kMaxSamples;
-    bool& cleared = m_rowCleared[static_cast<std::size_t>(row)];
-    if (!cleared) {
-        std::memset(target, 0, kMaxSamples * sizeof(float)); // 0.0f is all zero bits
-        cleared = true;
-    }
-    return target;
-}
-
-void CMOndrelMBP::ReprojectPair(COndrel& current, int i, const float* source1, const float* source2) {
-    // Source 1 is beam half - i, source 2 beam half + i - 1; both move by the same offset a
-    // towards opposite sides. Targets outside the fan are dropped. Every head row is cleared
-    // when it is first written, while it is in cache, instead of all of them up front.
-    const int half = m_beams / 2;
-    const int end = m_reprojRowStart[static_cast<std::size_t>(i + 1)];
-    // Near the head the runs are a sample or two long: those are done in place.
-    const auto maxInto = [](float* target, const float* source, int length) {
-        if (length >= 16) {
-            MaxClampedInto(target, source, length);
-            return;
-        }
-        for (int x = 0; x < length; ++x) {
-            const float v = std::min(source[x], 255.0f);
-            target[x] = std::max(target[x], v);
-        }
-    };
-    for (int r = m_reprojRowStart[static_cast<std::size_t>(i)]; r < end; ++r) {
-        const ReprojRun& run = m_reprojRuns[static_cast<std::size_t>(r)];
-        const int a = run.offset;
-        if (half + a - 1 < m_beams) {
-            maxInto(HeadRow(current, half + a - 1) + run.column, source1 + run.firstSample, run.length);
-        }
-        if (half - a >= 0) {
-            maxInto(HeadRow(current, half - a) + run.column, source2 + run.firstSample, run.length);
-        }
-    }
+    m_dirtySlots = std::max(m_dirtySlots, m_ringPosition + 1);
+    m_ringPosition = m_ringPosition + 1 >= m ? 0 : m_ringPosition + 1;
 }
 
 void CMOndrelMBP::ProcessHeadPing(const PingSettings& settings, int transducerType, COndrel& current) {
@@ -420,17 +196,15 @@ void CMOndrelMBP::ProcessHeadPing(const PingSettings& settings, int transducerTy
         ClearAveraging();
         m_filterTypeSeen = settings.profileFilterType;
     }
-    LoadElementSamples(settings, current);
+    m_elementStage.LoadElementSamples(settings, current, m_transducerType, m_samples);
     // The steering tables depend only on the velocity and the geometry of the last initialisation.
     if (soundVelocityMps != m_soundVelocity) {
         RebuildGeometry(soundVelocityMps);
     }
-    BuildGainTable(settings, current);
-    Demodulate();
-    MeasureElementLevels(current);
-    if (m_reprojBeams != m_beams || m_reprojSamples != m_samples || m_reprojRange != settings.rangeM) {
-        BuildReprojectionTable(settings.rangeM);
-    }
+    m_elementStage.BuildGainTable(settings, current, m_samples);
+    m_elementStage.Demodulate(m_samples);
+    m_elementStage.MeasureElementLevels(current, m_samples);
+    m_reprojector.Prepare(m_beams, m_samples, settings.rangeM);
     FormAndReproject(settings, current);
     if (settings.detectProfilePoints != 0) {
         RunSelectedFilter(settings);
@@ -440,9 +214,18 @@ void CMOndrelMBP::ProcessHeadPing(const PingSettings& settings, int transducerTy
 
 void CMOndrelMBP::CopyProfileToHead(COndrel& current) const {
     for (int i = 0; i < m_beams; ++i) {
-        current.m_beamProfile[static_cast<std::size_t>(i)] =
-            m_profilePosition[static_cast<std::size_t>(m_beams - 1 - i)];
+        current.m_beamProfile[static_cast<std::size_t>(i)] = m_profileFilter.Position(m_beams - 1 - i);
     }
+}
+
+void CMOndrelMBP::RunProfileFilter(const PingSettings& settings) {
+    UseOwnImage();
+    RunSelectedFilter(settings);
+}
+
+void CMOndrelMBP::RunSelectedFilter(const PingSettings& settings) {
+    m_profileFilter.Run(
+        settings, ProfileImage{m_imageRows, m_imageStride, m_beams, m_samples, m_beamStep, m_halfWidthRad});
 }
 
 } // namespace vexar

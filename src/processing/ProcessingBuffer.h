@@ -10,6 +10,9 @@
 
 namespace vexar {
 
+/// Floats one sample row of the processing buffers holds: every sample of a beam, rounded up.
+inline constexpr int kSampleRowCapacity = 1024;
+
 template <class T> class ProcessingBuffer {
     static_assert(std::is_trivial_v<T>);
 

@@ -1,7 +1,6 @@
-// Profile-point detection of CMOndrelMBP: one echo per beam from the finished beam image.
+#include "processing/CProfileFilter.h"
 
 #include "common/Numeric.h"
-#include "processing/CMOndrelMBP.h"
 
 #include <algorithm>
 #include <cmath>
@@ -121,19 +120,20 @@ int JumpLimit(int beamsIndex) {
 
 } // namespace
 
-float CMOndrelMBP::FilterBeamAngleRad(const PingSettings& settings, int beam) const {
+float CProfileFilter::FilterBeamAngleRad(const PingSettings& settings, int beam) const {
     const float azimuthRad = static_cast<float>(settings.heads[0].azimuth / 10) * kDegToRadFilter;
-    return static_cast<float>(beam) * m_beamStep + (azimuthRad + m_beamStep * 0.5f - m_halfWidthRad);
+    const float beamStep = m_image.beamStepRad;
+    return static_cast<float>(beam) * beamStep + (azimuthRad + beamStep * 0.5f - m_image.halfWidthRad);
 }
 
-void CMOndrelMBP::RunProfileFilter(const PingSettings& settings) {
-    UseOwnImage();
-    RunSelectedFilter(settings);
+void CProfileFilter::Reset() {
+    std::fill_n(m_bottomRange.begin(), kMaxBeams, 500.0f);
 }
 
-void CMOndrelMBP::RunSelectedFilter(const PingSettings& settings) {
-    std::fill_n(m_profilePosition.begin(), m_beams, 0.0f);
-    std::fill_n(m_profileIntensity.begin(), m_beams, 0);
+void CProfileFilter::Run(const PingSettings& settings, const ProfileImage& image) {
+    m_image = image;
+    std::fill_n(m_profilePosition.begin(), m_image.beams, 0.0f);
+    std::fill_n(m_profileIntensity.begin(), m_image.beams, 0);
     switch (settings.profileFilterType) {
     case 0:
         RunFirstReturn(settings);
@@ -149,7 +149,7 @@ void CMOndrelMBP::RunSelectedFilter(const PingSettings& settings) {
     }
 }
 
-void CMOndrelMBP::RunFirstReturn(const PingSettings& settings) {
+void CProfileFilter::RunFirstReturn(const PingSettings& settings) {
     const float range = settings.rangeM;
     const float threshold = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int nearIndex =
@@ -157,14 +157,14 @@ void CMOndrelMBP::RunFirstReturn(const PingSettings& settings) {
     // These two use 500 samples whatever the sample count is.
     const float w1 = static_cast<float>(settings.windowStartMm) * 500.0f / 1000.0f / range + 0.5f;
     const float w2 = static_cast<float>(settings.windowEndMm) * 500.0f / 1000.0f / range + 0.5f;
-    for (int b = 0; b < m_beams; ++b) {
+    for (int b = 0; b < m_image.beams; ++b) {
         const float cosAlpha = std::cos(FilterBeamAngleRad(settings, b));
         int lo = cosAlpha > 0.0f ? FloorToInt(w1 / cosAlpha) : FloorToInt(w1);
         int hi = cosAlpha > 0.0f ? FloorToInt(w2 / cosAlpha) : FloorToInt(w2);
         lo = std::max(lo, nearIndex);
         hi = std::max(hi, nearIndex);
         const float* row = ImageRow(b);
-        EchoScanner scan(row, m_samples, lo);
+        EchoScanner scan(row, m_image.samples, lo);
         int position1 = 0, width1 = 0, position2 = 0, width2 = 0;
         float peak1 = 0.0f, peak2 = 0.0f;
         bool found2 = false;
@@ -203,17 +203,17 @@ void CMOndrelMBP::RunFirstReturn(const PingSettings& settings) {
     KeepSteadyPoints(settings);
 }
 
-void CMOndrelMBP::RunMaximumReturn(const PingSettings& settings) {
+void CProfileFilter::RunMaximumReturn(const PingSettings& settings) {
     const float range = settings.rangeM;
-    const float n = static_cast<float>(m_samples);
+    const float n = static_cast<float>(m_image.samples);
     const float threshold = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int nearIndex = FloorToInt(n * 0.25f / range + 0.5f);
     const float w1 = static_cast<float>(settings.windowStartMm) * n / 1000.0f / range + 0.5f;
     const float w2 = static_cast<float>(settings.windowEndMm) * n / 1000.0f / range + 0.5f;
-    for (int b = 0; b < m_beams; ++b) {
+    for (int b = 0; b < m_image.beams; ++b) {
         const float cosAlpha = std::cos(FilterBeamAngleRad(settings, b));
         const float* row = ImageRow(b);
-        EchoScanner scan(row, m_samples, nearIndex);
+        EchoScanner scan(row, m_image.samples, nearIndex);
         float best = threshold;
         float position = 0.0f;
         float peak = 0.0f;
@@ -233,7 +233,7 @@ void CMOndrelMBP::RunMaximumReturn(const PingSettings& settings) {
         m_chosenPeak[static_cast<std::size_t>(b)] = peak;
     }
     KeepSteadyPoints(settings);
-    for (int b = 0; b < m_beams; ++b) {
+    for (int b = 0; b < m_image.beams; ++b) {
         const std::size_t at = static_cast<std::size_t>(b);
         if (m_profilePosition[at] > n) {
             m_profilePosition[at] = 0.0f;
@@ -245,11 +245,11 @@ void CMOndrelMBP::RunMaximumReturn(const PingSettings& settings) {
     }
 }
 
-void CMOndrelMBP::KeepSteadyPoints(const PingSettings& settings) {
+void CProfileFilter::KeepSteadyPoints(const PingSettings& settings) {
     // A point that jumps away from either neighbour is an outlier; the first and last beams have
     // only one neighbour and keep no point.
     const float jump = static_cast<float>(JumpLimit(settings.beamsIndex));
-    for (int b = 1; b < m_beams - 1; ++b) {
+    for (int b = 1; b < m_image.beams - 1; ++b) {
         const std::size_t at = static_cast<std::size_t>(b);
         const float p = m_chosenPosition[at];
         m_profilePosition[at] = p;
@@ -262,19 +262,19 @@ void CMOndrelMBP::KeepSteadyPoints(const PingSettings& settings) {
     }
 }
 
-void CMOndrelMBP::RunBottomFollowing(const PingSettings& settings) {
+void CProfileFilter::RunBottomFollowing(const PingSettings& settings) {
     const float range = settings.rangeM;
-    const float n = static_cast<float>(m_samples);
+    const float n = static_cast<float>(m_image.samples);
     const float threshold = static_cast<float>(settings.detectionThresholdPct) * 255.0f / 100.0f;
     const int nearIndex = FloorToInt(n * 0.25f / range + 0.5f);
     const float w1 = static_cast<float>(settings.windowStartMm) * n / 1000.0f / range;
     const float w2 = static_cast<float>(settings.windowEndMm) * n / 1000.0f / range;
-    for (int b = 1; b < m_beams; ++b) {
+    for (int b = 1; b < m_image.beams; ++b) {
         const std::size_t at = static_cast<std::size_t>(b);
         const float upper = std::min(1.1f * m_bottomRange[at], w2);
         const float cosAlpha = std::cos(FilterBeamAngleRad(settings, b));
         const float* row = ImageRow(b);
-        EchoScanner scan(row, m_samples, nearIndex);
+        EchoScanner scan(row, m_image.samples, nearIndex);
         if (!scan.Search(threshold)) {
             continue;
         }
@@ -285,7 +285,7 @@ void CMOndrelMBP::RunBottomFollowing(const PingSettings& settings) {
             m_profileIntensity[at] = FloorToInt(scan.Peak());
         }
     }
-    for (int b = 0; b < m_beams; ++b) {
+    for (int b = 0; b < m_image.beams; ++b) {
         const std::size_t at = static_cast<std::size_t>(b);
         if (m_profilePosition[at] > n) {
             m_profilePosition[at] = 0.0f;
