@@ -4,11 +4,6 @@
 
 namespace vexar {
 
-namespace {
-// Waits on the socket are cut into slices this long, so that a stopping runner is not held up.
-constexpr int kWaitSliceMs = 50;
-} // namespace
-
 CPingExchange::CPingExchange(ITcpLink& socket, IClockPort& clock, const std::atomic<bool>& abort,
                              CLinkRecorder& recorder)
     : m_socket(socket), m_clock(clock), m_abort(abort), m_recorder(recorder) {}
@@ -44,7 +39,7 @@ int CPingExchange::ReceiveBlock(ReplyBlock& reply, int waitUs,
             break;
         }
         const int remaining = waitUs - static_cast<int>(elapsed);
-        if (!m_socket.WaitReadableUs(std::min(remaining, 1000 * kWaitSliceMs))) {
+        if (!m_socket.WaitReadableUs(std::min(remaining, 1000 * kLinkWaitSliceMs))) {
             if (!m_socket.IsConnected()) {
                 break;
             }

@@ -7,8 +7,6 @@
 namespace vexar {
 
 namespace {
-// Waits on the socket are cut into slices this long, so that a stopping runner is not held up.
-constexpr int kWaitSliceMs = 50;
 // Completions older than this do not count towards the ping rate.
 constexpr std::uint64_t kRateWindowMs = 5000;
 } // namespace
@@ -189,7 +187,7 @@ int CSonarLink::Connect(std::uint64_t now) {
             if (m_abort.load() || elapsed >= static_cast<std::uint64_t>(kWatchdogMs)) {
                 break;
             }
-            const int slice = std::min(kWaitSliceMs, kWatchdogMs - static_cast<int>(elapsed));
+            const int slice = std::min(kLinkWaitSliceMs, kWatchdogMs - static_cast<int>(elapsed));
             const ITcpLink::ConnectState state = m_socket.WaitConnected(slice);
             if (state != ITcpLink::ConnectState::Pending) {
                 connected = state == ITcpLink::ConnectState::Connected;

@@ -28,6 +28,8 @@ inline constexpr int kBlockRetries = 5;
 constexpr int BlockRetriesPerPing(int blocksPerPing) {
     return blocksPerPing / 2 > kBlockRetries ? blocksPerPing / 2 : kBlockRetries;
 }
+/// Waits on the socket are cut into slices this long, so that a stopping runner is not held up.
+inline constexpr int kLinkWaitSliceMs = 50;
 /// First wait between connection attempts; it doubles up to the watchdog's period.
 inline constexpr int kReconnectBackoffMs = 1000;
 /// How long the link waits for the document to take a ping before it requests the next anyway.
