@@ -40,6 +40,14 @@ void CConversion::WritePing(const float* profile) {
                             clock.timeStamp, m_settings.mounting, m_settings.system.maxFixAgeMs});
 }
 
+std::optional<StepResult> CConversion::PassEnded() {
+    if (!IsActive() || m_playback.Player().PassPlayedNothing()) {
+        return std::nullopt;
+    }
+    Finish();
+    return StepResult::AtEnd;
+}
+
 XyzExportResult CConversion::Finish() {
     // An export to a sink ends with its owner, which closes the output and tells the result.
     const bool holds = !m_xyz.HasSink() && (m_xyz.IsActive() || m_xyz.IsWriting());

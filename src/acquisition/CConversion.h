@@ -10,6 +10,7 @@
 #include "navigation/XyzExport.h"
 #include "ports/Ports.h"
 
+#include <optional>
 #include <string>
 
 namespace vexar {
@@ -51,6 +52,9 @@ public:
     void WritePing(const float* profile);
     /// Ends the export: result told, playback held on its last ping.
     XyzExportResult Finish();
+    /// A looping pass of the played file ended: an export that wrote its pings ends with it and
+    /// playback holds on the last ping (AtEnd); nothing otherwise.
+    std::optional<StepResult> PassEnded();
     /// The played file was closed: the export ends without a result.
     void Close() { m_xyz.Close(); }
 

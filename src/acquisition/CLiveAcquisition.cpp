@@ -1,9 +1,15 @@
 #include "acquisition/CLiveAcquisition.h"
 
+#include "files/CRecorder.h"
+
+#include <algorithm>
+
 namespace vexar {
 
-CLiveAcquisition::CLiveAcquisition(ILiveHost& host, const DocumentPorts& ports, RecordChain& chain)
-    : m_host(host), m_timers(ports.timers), m_clock(ports.clock), m_runner(ports.linkRunner) {
+CLiveAcquisition::CLiveAcquisition(ILiveHost& host, const DocumentPorts& ports, RecordChain& chain,
+                                   const CDocumentEvents& events)
+    : m_host(host), m_events(events), m_timers(ports.timers), m_clock(ports.clock),
+      m_runner(ports.linkRunner) {
     if (ports.link != nullptr && ports.clock != nullptr && ports.linkRunner != nullptr) {
         m_link = std::make_unique<CSonarLink>(*ports.link, *ports.clock, chain);
     }
@@ -46,7 +52,7 @@ void CLiveAcquisition::Start() {
     }
     m_view.state = LinkState::Connecting;
     m_view.pingedSinceConnect = false;
-    m_host.LinkStateChanged(LinkState::Connecting, false);
+    m_events.Notify(&IDocumentListener::OnLinkStateChanged, LinkState::Connecting);
     ArmTimer(kWatchdogTimer, kWatchdogMs);
     RestartStaleCount(!m_host.Held());
 }
@@ -61,6 +67,41 @@ void CLiveAcquisition::Stop() {
     m_view.connected = false;
     m_view.state = LinkState::Disconnected;
     RestartStaleCount(false); // without a link no new picture is expected
+}
+
+LinkRequest CLiveAcquisition::RequestFor(const Settings& settings,
+                                         const std::array<std::uint8_t, kCommandPacketSize>& packet,
+                                         const std::string& timeStamp, float pingPeriodMs) const {
+    LinkRequest request;
+    request.run = !m_host.Playing();
+    request.paused = m_host.Held();
+    request.host = SonarHost(settings.system);
+    request.port = SonarPort(settings.system);
+    request.packet = packet;
+    request.packet[kPacketBlockByte] = 0;
+    request.blocksPerPing = BlocksPerPingFor(settings.sonar.samples);
+    request.pingDelayMs = settings.system.pingDelayMs;
+    request.maxFixAgeMs = static_cast<std::uint64_t>(std::max(settings.system.maxFixAgeMs, 0));
+    // The pings of this request carry these settings, and their raw records say so.
+    request.settings = settings.sonar;
+    request.record = CRecorder::RawTemplate(RecordContext{&request.settings, timeStamp, pingPeriodMs, {}});
+    return request;
+}
+
+void CLiveAcquisition::Pause() {
+    StopTimer(kWatchdogTimer);
+    StopTimer(kPingTimer);
+}
+
+void CLiveAcquisition::Resume(int pingDelayMs) {
+    if (m_host.Held()) {
+        return;
+    }
+    if (m_view.connected) {
+        ArmTimer(kPingTimer, pingDelayMs);
+    }
+    // A head that falls silent after the dialog is noticed as it would have been before it.
+    ArmTimer(kWatchdogTimer, kWatchdogMs);
 }
 
 void CLiveAcquisition::UpdateRequest() {
@@ -129,7 +170,10 @@ void CLiveAcquisition::OnLinkNews() {
         m_view.state = state;
         m_view.connected = state == LinkState::Connected;
         m_view.pingedSinceConnect = false;
-        m_host.LinkStateChanged(state, !m_view.connected);
+        if (!m_view.connected) {
+            m_host.LinkDataLost();
+        }
+        m_events.Notify(&IDocumentListener::OnLinkStateChanged, state);
     }
     m_host.FollowLinkRecording(m_link->Recording());
     // The document rests as long as its last ping took before it takes the next, so that the
@@ -238,7 +282,7 @@ void CLiveAcquisition::RestartStaleCount(bool counting) {
     StopTimer(kStaleTimer);
     if (m_view.staleSeconds != 0) {
         m_view.staleSeconds = 0;
-        m_host.PictureStale(0);
+        m_events.Notify(&IDocumentListener::OnPictureStale, 0);
     }
     if (counting && m_clock != nullptr) {
         m_lastPingTick = m_clock->TickMs();
@@ -260,7 +304,7 @@ void CLiveAcquisition::CheckPictureStale() {
     const int seconds = static_cast<int>(since / 1000);
     if (seconds != m_view.staleSeconds) {
         m_view.staleSeconds = seconds;
-        m_host.PictureStale(seconds);
+        m_events.Notify(&IDocumentListener::OnPictureStale, seconds);
     }
     // Again when the count reaches the next whole second.
     ArmTimer(kStaleTimer, static_cast<int>(1000 - since % 1000));

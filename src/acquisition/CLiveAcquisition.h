@@ -11,6 +11,7 @@
 #include "config/SettingsValues.h"
 #include "ports/Ports.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,9 +31,8 @@ public:
     /// What the link is to request next: the heads' packet, the address, the ping delay and the
     /// settings the pings carry (the fixes are the cycle's own).
     virtual LinkRequest NextLinkRequest() = 0;
-    /// The link connected, lost its connection or is connecting again. `dataLost`: the heads'
-    /// data of the last ping is not new any more (the link left the connected state).
-    virtual void LinkStateChanged(LinkState state, bool dataLost) = 0;
+    /// The link left the connected state: the heads' data of the last ping is not new any more.
+    virtual void LinkDataLost() = 0;
     /// The raw recording the link writes may have ended by itself.
     virtual void FollowLinkRecording(const RawRecordingState& state) = 0;
     /// A ping of the link. `inTurns`: only its first fresh head is processed now; the others
@@ -43,15 +43,15 @@ public:
     virtual void EndTurnedPing() = 0;
     /// The watchdog: no ping came for kWatchdogMs; the status is refreshed without new data.
     virtual void RefreshWithoutPing() = 0;
-    /// The picture has had no new live ping for `seconds` whole seconds (0: it is fresh again).
-    virtual void PictureStale(int seconds) = 0;
 };
 
 class CLiveAcquisition {
 public:
     /// Without a link, a clock or a runner the console has no head: the cycle then runs only its
-    /// watchdog. `chain` takes the raw records the link writes.
-    CLiveAcquisition(ILiveHost& host, const DocumentPorts& ports, RecordChain& chain);
+    /// watchdog. `chain` takes the raw records the link writes; `events` is told of the link's state
+    /// and when the picture goes stale.
+    CLiveAcquisition(ILiveHost& host, const DocumentPorts& ports, RecordChain& chain,
+                     const CDocumentEvents& events);
     ~CLiveAcquisition();
     CLiveAcquisition(const CLiveAcquisition&) = delete;
     CLiveAcquisition& operator=(const CLiveAcquisition&) = delete;
@@ -77,6 +77,16 @@ public:
     void Stop();
     /// Hands the link the next request (the settings may have changed).
     void UpdateRequest();
+    /// The request of pings made with `settings` and head 0's `packet`: the address in use, the
+    /// pace, the fix age, and the template their raw records are written with (`timeStamp` and
+    /// `pingPeriodMs` of the ping shown). It pings unless a file is played, and not while held.
+    LinkRequest RequestFor(const Settings& settings,
+                           const std::array<std::uint8_t, kCommandPacketSize>& packet,
+                           const std::string& timeStamp, float pingPeriodMs) const;
+    /// No step of the cycle runs (a dialog is up); Resume goes on as before it. `pingDelayMs`:
+    /// the pause before the link's next step.
+    void Pause();
+    void Resume(int pingDelayMs);
     /// Hold was set or released.
     void FollowHold(bool held);
     /// The link has news (a ping, a state change, an ended recording): runs on the document's thread.
@@ -100,6 +110,7 @@ private:
     void CheckPictureStale();
 
     ILiveHost& m_host;
+    const CDocumentEvents& m_events;
     ITimerPort* m_timers;
     IClockPort* m_clock;
     ILinkRunner* m_runner;

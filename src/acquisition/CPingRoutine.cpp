@@ -18,6 +18,34 @@ CPingRoutine::CPingRoutine(int workers, IClockPort* clock)
     : m_clock(clock), m_workers(workers < 0 ? WorkerPool::DefaultWorkers(kHeadCount - 1)
                                             : std::min(workers, kHeadCount - 1)) {}
 
+void CPingRoutine::InitialiseHeads(const PingSettings& settings) {
+    for (int k = 0; k < kHeadCount; ++k) {
+        COndrel& head = m_heads[static_cast<std::size_t>(k)];
+        head.m_headIndex = k;
+        head.ResetCommandPacket(settings);
+        head.m_commandPacket[2] = static_cast<std::uint8_t>(0x10 + k);
+        head.m_rawSamples.fill(0);
+    }
+}
+
+void CPingRoutine::RestartHeads(const PingSettings& settings) {
+    for (COndrel& head : m_heads) {
+        head.m_newData = 0;
+        head.m_pingCounter = 0;
+        head.ResetCommandPacket(settings);
+    }
+}
+
+void CPingRoutine::Take(const PingInput& ping, int samples) {
+    if (ping.requestTime) {
+        ForgetNewPing();
+    }
+    const bool whole = ping.blocksPerPing == 0 || ping.blocksPerPing == BlocksPerPingFor(samples);
+    if (ping.payloads != nullptr && ping.lastReply != nullptr && whole) {
+        Complete(*ping.payloads, *ping.lastReply, samples);
+    }
+}
+
 void CPingRoutine::Complete(const PingBuffer& payloads, const ReplyBlock& lastReply, int samples) {
     for (COndrel& head : m_heads) {
         ++head.m_pingCounter;

@@ -3,6 +3,7 @@
 // products: its buffers laid into the heads, the processing tables, the heads' processing on the
 // worker pool and the combined image they fill, all at once or one head a turn.
 
+#include "acquisition/DocumentTypes.h"
 #include "common/WorkerPool.h"
 #include "head/COndrel.h"
 #include "head/ReplyData.h"
@@ -48,13 +49,19 @@ public:
         }
     }
     /// The heads' command packets for `settings`.
+    /// Numbers the heads, gives each its first packet made with `settings` and clears their samples.
+    void InitialiseHeads(const PingSettings& settings);
+    /// Real time starts again: no ping is new or counted, and each head's packet is made afresh.
+    void RestartHeads(const PingSettings& settings);
     void BuildCommandPackets(const PingSettings& settings) {
         for (COndrel& head : m_heads) {
             head.BuildCommandPacket(settings);
         }
     }
-    /// Lays a ping's buffers into the heads: each has new data, its reply header and samples.
-    void Complete(const PingBuffer& payloads, const ReplyBlock& lastReply, int samples);
+    /// A ping's data enters the heads, laid out for `samples` per beam: a live ping replaces what
+    /// was new; a ping laid out for another sample count would be drawn at the wrong range scale
+    /// and is dropped.
+    void Take(const PingInput& ping, int samples);
     /// Builds the processing tables for `settings` where they were built for others; true when any
     /// was built.
     bool PrepareTables(const PingSettings& settings) { return m_processing->PrepareTables(settings); }
@@ -73,6 +80,8 @@ public:
     void ClearHistory() { m_processing->ClearHistory(); }
 
 private:
+    /// Lays a ping's buffers into the heads: each has new data, its reply header and samples.
+    void Complete(const PingBuffer& payloads, const ReplyBlock& lastReply, int samples);
     std::optional<float> Assemble(const CombinedLayout& layout, const PingSettings& settings, bool holdBack);
 
     IClockPort* m_clock;

@@ -65,8 +65,25 @@ PingSettings SettingsOfRecord(const PlayedRecord& record, const PingSettings& ch
     return s;
 }
 
-CPlayback::CPlayback(IPlaybackHost& host, IClockPort* clock, ITimerPort* timers)
-    : m_host(host), m_timers(timers), m_player(clock) {}
+std::optional<std::string> AskPlaybackFile(IOperatorPort* op, const std::string& folder) {
+    if (op == nullptr) {
+        return std::nullopt;
+    }
+    FileDialogRequest request;
+    request.title = "Open Data File:";
+    request.folder = folder;
+    request.filterText = "Sonar Data Files: (*.R96) ";
+    request.filterPattern = "*.R96";
+    std::optional<std::string> chosen = op->AskOpenFile(request);
+    if (chosen && chosen->empty()) {
+        return std::nullopt;
+    }
+    return chosen;
+}
+
+CPlayback::CPlayback(IPlaybackHost& host, IClockPort* clock, ITimerPort* timers,
+                     const CDocumentEvents& events)
+    : m_host(host), m_events(events), m_timers(timers), m_player(clock) {}
 
 CPlayer::OpenResult CPlayback::Open(const std::string& path, bool looping) {
     const CPlayer::OpenResult result = m_player.Open(path);
@@ -78,6 +95,37 @@ CPlayer::OpenResult CPlayback::Open(const std::string& path, bool looping) {
 
 int CPlayback::NextStepDelayMs() const {
     return m_player.NextStepDelayMs(m_host.PlaybackSettings().system.sleepTimeMs);
+}
+
+bool CPlayback::OnTimer(int timerId) {
+    if (timerId != kPlaybackTimer) {
+        return false;
+    }
+    Pause();
+    if (m_host.Playing()) {
+        Step();
+        // The step may have ended playback (a file without data).
+        Resume();
+    }
+    return true;
+}
+
+void CPlayback::Start() {
+    if (m_timers != nullptr) {
+        m_timers->Arm(kPlaybackTimer, NextStepDelayMs());
+    }
+}
+
+void CPlayback::Resume() {
+    if (m_timers != nullptr && m_host.Playing() && !m_host.Held()) {
+        m_timers->Arm(kPlaybackTimer, NextStepDelayMs());
+    }
+}
+
+void CPlayback::Pause() {
+    if (m_timers != nullptr) {
+        m_timers->Stop(kPlaybackTimer);
+    }
 }
 
 std::string CPlayback::SpeedText() const {
@@ -100,7 +148,7 @@ StepResult CPlayback::Step() {
         return StepResult::Idle;
     }
     if (!m_dragging) {
-        m_host.PlaybackMoved(m_player.PositionPercent());
+        m_events.Notify(&IDocumentListener::OnPlaybackMoved, m_player.PositionPercent());
         if (m_player.AtEndOfFile()) {
             if (!m_player.IsLooping()) {
                 return StepResult::AtEnd;
@@ -108,6 +156,12 @@ StepResult CPlayback::Step() {
             if (const std::optional<StepResult> ended = m_host.PassEnded()) {
                 return *ended;
             }
+            if (m_player.PassPlayedNothing()) {
+                // Not one record in the whole file: nothing to show, and nothing will come.
+                m_host.PlaybackFailed("File has no data!!!  ");
+                return StepResult::Idle;
+            }
+            m_player.Rewind();
         }
         m_host.ShowPlaybackTitle(PositionTitle());
     }
@@ -160,9 +214,7 @@ void CPlayback::FeedPairs(const PlayedRecord& record) {
 
 void CPlayback::SetRecordedPace(bool on) {
     m_player.SetRecordedPace(on);
-    if (m_timers != nullptr && m_host.Playing() && !m_host.Held()) {
-        m_timers->Arm(kPlaybackTimer, NextStepDelayMs());
-    }
+    Resume();
 }
 
 void CPlayback::ShowRecordAt(std::uint64_t offset) {
@@ -181,9 +233,7 @@ void CPlayback::Hold() {
     if (!m_host.Held()) {
         m_host.HoldForPlayback();
     }
-    if (m_timers != nullptr) {
-        m_timers->Stop(kPlaybackTimer);
-    }
+    Pause();
 }
 
 void CPlayback::StepForward() {

@@ -3,8 +3,10 @@
 // controls of it (the pace, steps, jumps and the position slider), and it turns each record the
 // player reads into a ping (PlayedPing): the ping's buffers, the head settings the record was
 // made with laid over the operator's choice, its record's times and header values and its
-// sentence. The document it plays into keeps the mode and Hold, decides what the end of a pass
-// means and takes the pings in through its one ping entry (IPlaybackHost).
+// sentence. It runs its timer and plays a looping file from its start again at the end of a pass.
+// The document it plays into keeps the mode and Hold, says what the end of a pass means to an
+// export, leaves a file that fails and takes the pings in through its one ping entry
+// (IPlaybackHost).
 
 #include "acquisition/DocumentTypes.h"
 #include "config/SettingsValues.h"
@@ -46,11 +48,12 @@ public:
     /// What the played records are read with: the operator's head settings (a record's header
     /// is laid over them), whether a file's sound velocity is used, the sleep time.
     virtual const Settings& PlaybackSettings() const = 0;
-    /// Before each step: the position, as a percentage of the file.
-    virtual void PlaybackMoved(int percent) = 0;
-    /// A looping pass reached the end of the file: nothing to play on from its start, or what
-    /// the step ends with.
+    /// A looping pass reached the end of the file: what the step ends with, or nothing to play
+    /// on from its start.
     virtual std::optional<StepResult> PassEnded() = 0;
+    /// The file cannot be played (not one record in a whole pass): `text` says why; playback
+    /// ends.
+    virtual void PlaybackFailed(const char* text) = 0;
     /// The title of the file played and its position, before each record is read.
     virtual void ShowPlaybackTitle(const std::string& title) = 0;
     /// Where the records read are copied while a copy is made; null: nowhere.
@@ -61,8 +64,9 @@ public:
 
 class CPlayback {
 public:
-    /// `timers` arms the playback timer (kPlaybackTimer; may be null: headless steps).
-    CPlayback(IPlaybackHost& host, IClockPort* clock, ITimerPort* timers);
+    /// `timers` arms the playback timer (kPlaybackTimer; may be null: headless steps). `events`
+    /// is told the position before each step.
+    CPlayback(IPlaybackHost& host, IClockPort* clock, ITimerPort* timers, const CDocumentEvents& events);
     CPlayback(const CPlayback&) = delete;
     CPlayback& operator=(const CPlayback&) = delete;
 
@@ -78,6 +82,14 @@ public:
     StepResult Step();
     /// Milliseconds until the next step is due at the speed chosen.
     int NextStepDelayMs() const;
+    /// A timer fired; false when it is not playback's. Playback's plays a step and arms the next
+    /// while the file plays unheld.
+    bool OnTimer(int timerId);
+    /// Arms the first step of a file just opened: one record is shown even while held.
+    void Start();
+    /// Arms the next step while a file plays unheld; Pause stops it.
+    void Resume();
+    void Pause();
 
     /// "1x": records play at the pace of their time stamps (or at "Sleep Time" when off).
     void SetRecordedPace(bool on);
@@ -106,6 +118,7 @@ private:
     void FeedPairs(const PlayedRecord& record);
 
     IPlaybackHost& m_host;
+    const CDocumentEvents& m_events;
     ITimerPort* m_timers;
     CPlayer m_player;
     bool m_dragging = false;
@@ -114,6 +127,10 @@ private:
     ReplyBlock m_lastReply{};
     RequestPacket m_lastRequest{};
 };
+
+/// Asks the operator for a recording to play, starting in `folder`; nothing when cancelled or
+/// nobody can be asked.
+std::optional<std::string> AskPlaybackFile(IOperatorPort* op, const std::string& folder);
 
 /// The head settings a played record was made with: its header's over `choice`; what the record
 /// cannot have been made with (a damaged field) keeps the choice's value. `fileSoundVelocity`:

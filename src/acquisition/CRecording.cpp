@@ -33,8 +33,21 @@ OutputTarget OutputOf(const SystemSettings& system) {
 }
 } // namespace
 
-CRecording::CRecording(IRecordingHost& host, const DocumentPorts& ports)
-    : m_host(host), m_operator(ports.operatorPort), m_recorder(ports.operatorPort, ports.datagrams, *this) {}
+CRecording::CRecording(IRecordingHost& host, const DocumentPorts& ports, const CDocumentEvents& events)
+    : m_host(host), m_events(events), m_operator(ports.operatorPort), m_datagrams(ports.datagrams),
+      m_recorder(ports.operatorPort, ports.datagrams, *this) {}
+
+void CRecording::OpenOutput() {
+    if (m_datagrams != nullptr && !m_datagrams->IsOpen()) {
+        m_datagrams->Open(kOutputLocalPort);
+    }
+}
+
+void CRecording::CloseOutput() {
+    if (m_datagrams != nullptr && m_datagrams->IsOpen()) {
+        m_datagrams->Close();
+    }
+}
 
 bool CRecording::LinkRecords() const {
     return m_recorder.IsRecording(RecordKind::Raw) && !m_host.Playing() && m_host.RecordingLink() != nullptr;
@@ -85,7 +98,7 @@ void CRecording::WriteProducts(CCombinedImage& combined, const RecordContext& co
 }
 
 void CRecording::Changed() {
-    m_host.RecordingChanged(Current());
+    m_events.Notify(&IDocumentListener::OnRecordingChanged, Current());
 }
 
 void CRecording::OnRecordingChanged() {

@@ -17,6 +17,9 @@
 
 namespace vexar {
 
+/// The local port the UDP output sends from.
+inline constexpr std::uint16_t kOutputLocalPort = 2;
+
 /// What recording asks of the document it records for.
 class IRecordingHost {
 public:
@@ -37,13 +40,12 @@ public:
     virtual CSonarLink* RecordingLink() = 0;
     virtual const std::string& Title() const = 0;
     virtual void SetTitle(const std::string& title) = 0;
-    /// A recording started, stopped or went on in a new file.
-    virtual void RecordingChanged(const RecordingStatus& status) = 0;
 };
 
 class CRecording : private IRecorderEvents {
 public:
-    CRecording(IRecordingHost& host, const DocumentPorts& ports);
+    /// `events` is told whenever a recording starts, stops or goes on in a new file.
+    CRecording(IRecordingHost& host, const DocumentPorts& ports, const CDocumentEvents& events);
     CRecording(const CRecording&) = delete;
     CRecording& operator=(const CRecording&) = delete;
 
@@ -71,6 +73,10 @@ public:
     void FollowLinkRecording(const RawRecordingState& state);
     /// Closes every recording: what is in flight is written first.
     void CloseAll();
+    /// Opens the UDP output's socket (where the datagrams are sent from) unless it is open, or
+    /// closes it.
+    void OpenOutput();
+    void CloseOutput();
 
 private:
     void OnRecordingStopped() override;
@@ -80,7 +86,9 @@ private:
     std::string ProposedName(RecordKind kind);
 
     IRecordingHost& m_host;
+    const CDocumentEvents& m_events;
     IOperatorPort* m_operator;
+    IDatagramSender* m_datagrams;
     CRecorder m_recorder;
 };
 

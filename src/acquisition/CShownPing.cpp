@@ -77,4 +77,43 @@ const std::string& CShownPing::RenewAutoName(const LocalTime& time) {
     return m_clock.autoName;
 }
 
+const std::string& CShownPing::FreshAutoName(bool playing, IClockPort* clock) {
+    if (!playing) {
+        SetClock(clock != nullptr ? clock->Now() : LocalTime{});
+    } else if (clock != nullptr) {
+        RenewAutoName(clock->Now());
+    }
+    return m_clock.autoName;
+}
+
+std::string CShownPing::RollOverName(bool playing, IClockPort* clock) const {
+    if (playing && clock != nullptr) {
+        return FormatAutoName(clock->Now());
+    }
+    return m_clock.autoName;
+}
+
+void CShownPing::CountLoop(IClockPort* clock, bool live) {
+    if (clock != nullptr) {
+        const std::uint64_t now = clock->TickMs();
+        if (m_lastRefreshTick != 0 && now > m_lastRefreshTick) {
+            m_timings.loopTimeMs = static_cast<float>(now - m_lastRefreshTick);
+        }
+        m_lastRefreshTick = now;
+    }
+    if (live) {
+        m_timings.displayedPingPeriodMs = m_timings.loopTimeMs;
+    }
+}
+
+void CShownPing::FollowSettings(const vexar::Settings& before, const vexar::Settings& now) {
+    const PingSettings& sonar = now.sonar;
+    if (now.view.zoomIndex != before.view.zoomIndex || sonar.displayMode != before.sonar.displayMode ||
+        sonar.transducerUp != before.sonar.transducerUp || now.view.orientation != before.view.orientation ||
+        now.mounting != before.mounting) {
+        ResetGeometry();
+    }
+    Follow(sonar);
+}
+
 } // namespace vexar

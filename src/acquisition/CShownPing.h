@@ -9,6 +9,7 @@
 #include "config/SettingsValues.h"
 #include "files/CRecorder.h"
 #include "navigation/CNavigation.h"
+#include "ports/Ports.h"
 
 #include <cstdint>
 #include <optional>
@@ -56,13 +57,27 @@ public:
     void TakeRecordValues(const FileHeaderValues& values, std::optional<float> pingPeriodMs);
     /// Rebuilds the date, time, millisecond, automatic-name and time-stamp texts from `time`.
     void SetClock(const LocalTime& time);
-    /// A new automatic name from `time`; the ping's own texts stay.
-    const std::string& RenewAutoName(const LocalTime& time);
 
+    /// The automatic name of a file started now (live: the clock texts are read afresh; played:
+    /// the played record's time stays in them and only the name is renewed).
+    const std::string& FreshAutoName(bool playing, IClockPort* clock);
+    /// The automatic name of a file a roll-over starts: the current ping's in real time; a played
+    /// record's time says nothing of now, so the name is read afresh.
+    std::string RollOverName(bool playing, IClockPort* clock) const;
+    /// The time between two status refreshes, counted at each; in real time it is also the ping
+    /// period shown.
+    void CountLoop(IClockPort* clock, bool live);
+    /// The settings changed from `before`: a zoom, mode, orientation, mounting or an inverted head
+    /// draws another picture (an inverted head swaps its halves), and what is not the ping's own
+    /// follows the choice.
+    void FollowSettings(const vexar::Settings& before, const vexar::Settings& now);
     void ResetGeometry() { ++m_geometryVersion; }
     void ClearPicture() { ++m_clearVersion; }
 
 private:
+    /// A new automatic name from `time`; the ping's own texts stay.
+    const std::string& RenewAutoName(const LocalTime& time);
+
     CShownPingSettings m_settings;
     FileHeaderValues m_fileValues;
     std::string m_sentence;
@@ -71,6 +86,7 @@ private:
     PingTimings m_timings;
     std::uint64_t m_geometryVersion = 1;
     std::uint64_t m_clearVersion = 0;
+    std::uint64_t m_lastRefreshTick = 0;
 };
 
 } // namespace vexar

@@ -39,8 +39,6 @@ namespace vexar {
 struct PictureInput;
 
 inline constexpr const char* kVersionText = "1.022 (July 17, 2019)";
-inline constexpr const char* kSettingsFileName = "Vexar.INI";
-inline constexpr std::uint16_t kOutputLocalPort = 2;
 
 class CTamsorDoc : private IPlaybackHost, private ILiveHost, private IRecordingHost, private IConversionHost {
 public:
@@ -61,8 +59,8 @@ public:
 
     // ---- Listeners ----
     /// Adds a listener of the document's events (not owned; it must unsubscribe before it goes).
-    void Subscribe(IDocumentListener& listener);
-    void Unsubscribe(IDocumentListener& listener);
+    void Subscribe(IDocumentListener& listener) { m_events.Subscribe(listener); }
+    void Unsubscribe(IDocumentListener& listener) { m_events.Unsubscribe(listener); }
 
     // ---- Mode ----
     DocMode Mode() const { return m_mode; }
@@ -98,7 +96,7 @@ public:
     /// the sound velocity).
     void ProcessPing();
     /// The one entry of a ping: live, played and converted pings all come through here.
-    void EnterPing(const PingInput& ping);
+    void EnterPing(const PingInput& ping) { EnterPing(ping, false); }
 
     // ---- Real time ----
     /// The link to the head, its state, the live fixes and the watchdog.
@@ -136,7 +134,7 @@ public:
 
     // ---- The picture ----
     /// "Clear Image".
-    void ClearImage();
+    void ClearImage() { m_shown.ClearPicture(); }
 
     // ---- Title ----
     const std::string& Title() const override { return m_title; }
@@ -148,14 +146,7 @@ public:
     CPingRoutine& PingRoutine() { return m_ping; }
 
 private:
-    // Events.
-    template <typename... Params, typename... Args>
-    void Notify(void (IDocumentListener::*handler)(Params...), Args&&... args) {
-        for (IDocumentListener* listener : m_listeners) {
-            (listener->*handler)(args...);
-        }
-    }
-    void SetMode(DocMode mode);
+    void SetMode(DocMode mode) { SetModeAndHold(mode, m_hold); }
     /// The one writer of the mode and Hold together: a change of either is told once.
     void SetModeAndHold(DocMode mode, bool hold);
 
@@ -166,62 +157,59 @@ private:
     void ChangeSettings(const Settings& settings);
     void ApplySettings(const Settings& before);
     void StoreSettings(const Settings& settings);
-    /// The picture's geometry is to be rebuilt (the zoom or the mode changed).
-    void ResetPictureGeometry();
 
     // The per-ping routine (PingPipeline.cpp).
-    void CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply);
-    void CheckProcessingTables();
     void BeginPing(bool holdBack);
     void EndPing();
     void RefreshStatus();
-    void ClearCombinedImage() { m_ping.ClearImage(); }
     /// The clock's reading; a document without a clock reads zeros.
     LocalTime ClockNow() const { return m_ports.clock != nullptr ? m_ports.clock->Now() : LocalTime{}; }
 
     void EnterPing(const PingInput& ping, bool inTurns);
-    void OpenOutputSocket();
-    void OnPlaybackTimer();
 
     // Real time (DocumentLive.cpp): what the live cycle asks of the document.
     LinkRequest NextLinkRequest() override;
-    void LinkStateChanged(LinkState state, bool dataLost) override;
-    void FollowLinkRecording(const RawRecordingState& state) override;
+    void LinkDataLost() override { m_ping.ForgetNewPing(); }
+    void FollowLinkRecording(const RawRecordingState& state) override {
+        m_recording.FollowLinkRecording(state);
+    }
     void EnterLivePing(const PingInput& ping, bool inTurns) override;
     bool ProcessNextHead() override;
-    void EndTurnedPing() override;
+    void EndTurnedPing() override { EndPing(); }
     void RefreshWithoutPing() override;
-    void PictureStale(int seconds) override;
 
     // Playback (DocumentPlayback.cpp): what the played file asks of the document.
-    bool Playing() const override;
-    bool Held() const override;
-    void HoldForPlayback() override;
-    const Settings& PlaybackSettings() const override;
-    void PlaybackMoved(int percent) override;
-    std::optional<StepResult> PassEnded() override;
+    bool Playing() const override { return IsPlayback(); }
+    bool Held() const override { return m_hold; }
+    void HoldForPlayback() override { OnHold(); }
+    const Settings& PlaybackSettings() const override { return m_settings; }
+    std::optional<StepResult> PassEnded() override { return m_conversion.PassEnded(); }
+    void PlaybackFailed(const char* text) override { RefusePlayback(text, true); }
     void ShowPlaybackTitle(const std::string& title) override;
-    IRecordCopy* RecordCopy() override;
+    IRecordCopy* RecordCopy() override {
+        return m_recording.Recorder().IsCopying() ? &m_recording.Recorder() : nullptr;
+    }
     void EnterPlayedPing(const PlayedPing& ping) override;
-    void ResumeAfterCancel(bool wasPlayback);
     bool RefusePlayback(const char* text, bool wasPlayback);
-    void EnterPlayback(const std::string& path);
 
     // Conversion (DocumentPlayback.cpp): what the export of a played file asks of the document.
-    void EnterConversion(bool release) override;
+    void EnterConversion(bool release) override {
+        SetModeAndHold(DocMode::Conversion, release ? false : m_hold);
+    }
     void HoldAfterConversion(bool looping) override;
 
-    // Recording (DocumentRecording.cpp): what recording asks of the document.
+    // Recording: what recording asks of the document.
     const SystemSettings& RecordingSettings() const override { return m_settings.system; }
-    void ChangeWriteFolder(const std::string& folder) override;
-    std::string FreshAutoName() override;
-    std::string RollOverName() const override;
-    std::string PlayedFileName() const override;
+    void ChangeWriteFolder(const std::string& folder) override {
+        EditSettings([&](Settings& s) { s.system.writeFolder = folder; });
+    }
+    std::string FreshAutoName() override { return m_shown.FreshAutoName(IsPlayback(), m_ports.clock); }
+    std::string RollOverName() const override { return m_shown.RollOverName(IsPlayback(), m_ports.clock); }
+    std::string PlayedFileName() const override { return m_playback.Player().FileName(); }
     CSonarLink* RecordingLink() override { return m_live.SonarLink(); }
-    void RecordingChanged(const RecordingStatus& status) override;
 
     DocumentPorts m_ports;
-    std::vector<IDocumentListener*> m_listeners;
+    CDocumentEvents m_events;
 
     Settings m_settings;
     SettingsPlace m_settingsFile;
@@ -234,8 +222,6 @@ private:
     CPingRoutine m_ping;
     CShownPing m_shown;
     std::string m_title;
-
-    std::uint64_t m_lastRefreshTick = 0;
 
     CRecording m_recording;
     CPlayback m_playback;

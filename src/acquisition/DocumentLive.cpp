@@ -5,28 +5,18 @@
 
 #include "acquisition/CTamsorDoc.h"
 
-#include <algorithm>
-
 namespace vexar {
-
-void CTamsorDoc::OpenOutputSocket() {
-    if (m_ports.datagrams != nullptr && !m_ports.datagrams->IsOpen()) {
-        m_ports.datagrams->Open(kOutputLocalPort);
-    }
-}
 
 void CTamsorDoc::StartAcquisition() {
     CloseSockets();
     m_shown.SetClock(ClockNow());
-    OpenOutputSocket();
+    m_recording.OpenOutput();
     m_live.Start();
 }
 
 void CTamsorDoc::CloseSockets() {
     m_live.Stop();
-    if (m_ports.datagrams != nullptr && m_ports.datagrams->IsOpen()) {
-        m_ports.datagrams->Close();
-    }
+    m_recording.CloseOutput();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -35,32 +25,8 @@ void CTamsorDoc::CloseSockets() {
 LinkRequest CTamsorDoc::NextLinkRequest() {
     ApplyPacketRules(m_settings.sonar);
     m_ping.BuildCommandPackets(m_settings.sonar);
-    LinkRequest request;
-    request.run = !IsPlayback();
-    request.paused = m_hold;
-    request.host = m_live.SonarHost(m_settings.system);
-    request.port = m_live.SonarPort(m_settings.system);
-    request.packet = m_ping.Heads()[0].m_commandPacket;
-    request.packet[kPacketBlockByte] = 0;
-    request.blocksPerPing = BlocksPerPingFor(m_settings.sonar.samples);
-    request.pingDelayMs = m_settings.system.pingDelayMs;
-    request.maxFixAgeMs = static_cast<std::uint64_t>(std::max(m_settings.system.maxFixAgeMs, 0));
-    // The pings of this request carry these settings, and their raw records say so.
-    request.settings = m_settings.sonar;
-    request.record = CRecorder::RawTemplate(RecordContext{
-        &request.settings, m_shown.Clock().timeStamp, m_shown.Timings().displayedPingPeriodMs, {}});
-    return request;
-}
-
-void CTamsorDoc::LinkStateChanged(LinkState state, bool dataLost) {
-    if (dataLost) {
-        m_ping.ForgetNewPing();
-    }
-    Notify(&IDocumentListener::OnLinkStateChanged, state);
-}
-
-void CTamsorDoc::FollowLinkRecording(const RawRecordingState& state) {
-    m_recording.FollowLinkRecording(state);
+    return m_live.RequestFor(m_settings, m_ping.Heads()[0].m_commandPacket, m_shown.Clock().timeStamp,
+                             m_shown.Timings().displayedPingPeriodMs);
 }
 
 void CTamsorDoc::EnterLivePing(const PingInput& ping, bool inTurns) {
@@ -75,55 +41,28 @@ bool CTamsorDoc::ProcessNextHead() {
     return ms.has_value();
 }
 
-void CTamsorDoc::EndTurnedPing() {
-    EndPing();
-}
-
 void CTamsorDoc::RefreshWithoutPing() {
     m_shown.SetClock(ClockNow());
     m_ping.ForgetNewPing();
     ProcessPing();
 }
 
-void CTamsorDoc::PictureStale(int seconds) {
-    Notify(&IDocumentListener::OnPictureStale, seconds);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Timers and Hold
 
 void CTamsorDoc::OnTimer(int timerId) {
-    if (m_live.OnTimer(timerId)) {
-        return;
-    }
-    if (m_ports.timers != nullptr) {
+    if (!m_live.OnTimer(timerId) && !m_playback.OnTimer(timerId) && m_ports.timers != nullptr) {
         m_ports.timers->Stop(timerId);
-    }
-    if (timerId == kPlaybackTimer) {
-        OnPlaybackTimer();
-    }
-}
-
-void CTamsorDoc::OnPlaybackTimer() {
-    if (!IsPlayback()) {
-        return;
-    }
-    m_playback.Step();
-    // The step may have ended playback (a file without data).
-    if (IsPlayback() && !m_hold && m_ports.timers != nullptr) {
-        m_ports.timers->Arm(kPlaybackTimer, m_playback.NextStepDelayMs());
     }
 }
 
 void CTamsorDoc::OnHold() {
     m_hold = !m_hold;
     m_holdAfterConversion = false;
-    Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
+    m_events.Notify(&IDocumentListener::OnModeChanged, m_mode, m_hold);
     if (!m_hold && IsPlayback()) {
         m_playback.Player().RestartPace();
-        if (m_ports.timers != nullptr) {
-            m_ports.timers->Arm(kPlaybackTimer, m_playback.NextStepDelayMs());
-        }
+        m_playback.Resume();
     }
     m_live.FollowHold(m_hold);
 }

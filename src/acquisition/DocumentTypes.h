@@ -8,11 +8,13 @@
 #include "head/ReplyData.h"
 #include "ports/Ports.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexar {
 
@@ -111,6 +113,28 @@ public:
     virtual void OnPictureStale(int seconds) { (void)seconds; }
     /// A recording started or stopped (also by itself), or went on in a new file.
     virtual void OnRecordingChanged(const RecordingStatus& recording) { (void)recording; }
+};
+
+/// The document's listeners and the one way its events reach them. The document and its jobs
+/// tell through it; listeners subscribe through the document.
+class CDocumentEvents {
+public:
+    /// Adds a listener (not owned; it must unsubscribe before it goes). Added once.
+    void Subscribe(IDocumentListener& listener) {
+        if (std::find(m_listeners.begin(), m_listeners.end(), &listener) == m_listeners.end()) {
+            m_listeners.push_back(&listener);
+        }
+    }
+    void Unsubscribe(IDocumentListener& listener) { std::erase(m_listeners, &listener); }
+    template <typename... Params, typename... Args>
+    void Notify(void (IDocumentListener::*handler)(Params...), Args&&... args) const {
+        for (IDocumentListener* listener : m_listeners) {
+            (listener->*handler)(args...);
+        }
+    }
+
+private:
+    std::vector<IDocumentListener*> m_listeners;
 };
 
 } // namespace vexar

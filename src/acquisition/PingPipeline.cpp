@@ -9,32 +9,15 @@ namespace vexar {
 // ---------------------------------------------------------------------------------------------
 // The entry
 
-void CTamsorDoc::EnterPing(const PingInput& ping) {
-    EnterPing(ping, false);
-}
-
 void CTamsorDoc::EnterPing(const PingInput& ping, bool inTurns) {
     // The ping's own settings, never the operator's choice: that stays as it is.
     m_shown.Enter(ping, m_settings.system.useFileSlc != 0, m_settings.sonar);
-    if (ping.requestTime) {
-        m_ping.ForgetNewPing();
-    }
-    // A ping laid out for another sample count than its settings say would be drawn at the wrong
-    // range scale; it is dropped.
-    const bool whole =
-        ping.blocksPerPing == 0 || ping.blocksPerPing == BlocksPerPingFor(m_shown.Settings().samples);
-    if (ping.payloads != nullptr && ping.lastReply != nullptr && whole) {
-        CompletePing(*ping.payloads, *ping.lastReply);
-    }
+    m_ping.Take(ping, m_shown.Settings().samples);
     if (inTurns) {
         BeginPing(true);
         return;
     }
     ProcessPing();
-}
-
-void CTamsorDoc::CompletePing(const PingBuffer& payloads, const ReplyBlock& lastReply) {
-    m_ping.Complete(payloads, lastReply, m_shown.Settings().samples);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -46,16 +29,12 @@ void CTamsorDoc::ProcessPing() {
     EndPing();
 }
 
-void CTamsorDoc::CheckProcessingTables() {
+void CTamsorDoc::BeginPing(bool holdBack) {
     // The processors compare the velocity in use with the one their steering was built for at
     // every ping, so a change of it takes effect on the next ping without a rebuild here.
     if (m_ping.PrepareTables(m_shown.Settings())) {
-        ResetPictureGeometry();
+        m_shown.ResetGeometry();
     }
-}
-
-void CTamsorDoc::BeginPing(bool holdBack) {
-    CheckProcessingTables();
     const bool recordBytes = m_ping.HasNewPing() && m_recording.WantsBeamRows();
     if (const std::optional<float> ms = m_ping.Begin(m_shown.Settings(), holdBack, recordBytes)) {
         m_shown.Timings().processingTimeMs = *ms;
@@ -75,17 +54,8 @@ void CTamsorDoc::EndPing() {
 }
 
 void CTamsorDoc::RefreshStatus() {
-    Notify(&IDocumentListener::OnPingProcessed);
-    if (m_ports.clock != nullptr) {
-        const std::uint64_t now = m_ports.clock->TickMs();
-        if (m_lastRefreshTick != 0 && now > m_lastRefreshTick) {
-            m_shown.Timings().loopTimeMs = static_cast<float>(now - m_lastRefreshTick);
-        }
-        m_lastRefreshTick = now;
-    }
-    if (!IsPlayback()) {
-        m_shown.Timings().displayedPingPeriodMs = m_shown.Timings().loopTimeMs;
-    }
+    m_events.Notify(&IDocumentListener::OnPingProcessed);
+    m_shown.CountLoop(m_ports.clock, !IsPlayback());
     // The title shows the file being recorded and its size.
     if (std::string title = m_recording.Title(); !title.empty()) {
         SetTitle(title);

@@ -1,6 +1,6 @@
 #include "app/ConsoleFolders.h"
 
-#include "acquisition/CTamsorDoc.h"
+#include "config/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>

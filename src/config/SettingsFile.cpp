@@ -77,6 +77,10 @@ int* LimitedInt(const SettingKey& setting, Settings& settings) {
 }
 } // namespace
 
+SettingsPlace SettingsPlaceOf(const std::string& programFolder, const std::string& path) {
+    return SettingsPlace{programFolder, path.empty() ? programFolder + kSettingsFileName : path};
+}
+
 void LoadSettingsFile(const std::string& path, const std::string& programFolder, Settings& settings) {
     CProfileFile ini;
     ini.Load(path);

@@ -9,11 +9,18 @@
 
 namespace vexar {
 
+/// The settings file's name beside the program.
+inline constexpr const char* kSettingsFileName = "Vexar.INI";
+
 /// Where the console's settings live.
 struct SettingsPlace {
     std::string programFolder; ///< with a trailing separator: where the folders fall back to
     std::string path;          ///< the settings file
 };
+
+/// The settings file `path`; when it is empty, the one beside the program in `programFolder`
+/// (with a trailing separator).
+SettingsPlace SettingsPlaceOf(const std::string& programFolder, const std::string& path);
 
 /// Reads every key of the table from the file at `path` into `settings`; a missing key or file
 /// gives the key's fallback (the two folders fall back to `programFolder`). Keys marked so are

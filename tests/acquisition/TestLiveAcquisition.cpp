@@ -18,7 +18,7 @@
 namespace vexar::test {
 namespace {
 
-class ListeningHost : public ILiveHost {
+class ListeningHost : public ILiveHost, public IDocumentListener {
 public:
     bool Playing() const override { return false; }
     bool Held() const override { return held; }
@@ -36,7 +36,8 @@ public:
         request.blocksPerPing = BlocksPerPingFor(request.settings.samples);
         return request;
     }
-    void LinkStateChanged(LinkState state, bool) override {
+    void LinkDataLost() override {}
+    void OnLinkStateChanged(LinkState state) override {
         calls.push_back(state == LinkState::Connected ? "connected" : "not connected");
     }
     void FollowLinkRecording(const RawRecordingState&) override {}
@@ -54,7 +55,7 @@ public:
     }
     void EndTurnedPing() override { calls.push_back("end"); }
     void RefreshWithoutPing() override { calls.push_back("refresh"); }
-    void PictureStale(int seconds) override { calls.push_back("stale " + std::to_string(seconds)); }
+    void OnPictureStale(int seconds) override { calls.push_back("stale " + std::to_string(seconds)); }
 
     std::unique_ptr<COndrel> head = std::make_unique<COndrel>();
     bool held = false;
@@ -71,6 +72,7 @@ struct LiveAcquisition : ::testing::Test {
     void SetUp() override {
         world.link.m_clock = &world.clock;
         world.link.m_responder = std::ref(head);
+        events.Subscribe(host);
     }
     /// Fires timers until the host's last call starts with `call` (at most `limit` timers).
     void FireUntil(CLiveAcquisition& live, const std::string& call, int limit = 20) {
@@ -83,11 +85,12 @@ struct LiveAcquisition : ::testing::Test {
     FakeWorld world;
     ScriptedHead head;
     ListeningHost host;
+    CDocumentEvents events;
     RecordChain chain;
 };
 
 TEST_F(LiveAcquisition, HandsOverEachPingWithTheSettingsItWasRequestedWith) {
-    CLiveAcquisition live(host, world.Ports(), chain);
+    CLiveAcquisition live(host, world.Ports(), chain, events);
     host.rangeM = 40.0f;
     live.Start();
     EXPECT_EQ(host.calls.front(), "not connected"); // connecting
@@ -108,7 +111,7 @@ TEST_F(LiveAcquisition, HandsOverEachPingWithTheSettingsItWasRequestedWith) {
 
 // One head a turn, then the end of the routine; the document rests as long as the turns worked.
 TEST_F(LiveAcquisition, APingTakenInTurnsProcessesOneHeadATurnAndRestsAfter) {
-    CLiveAcquisition live(host, world.Ports(), chain);
+    CLiveAcquisition live(host, world.Ports(), chain, events);
     live.SetOptions(DocumentOptions{1.0, true});
     host.clock = &world.clock;
     live.Start();
@@ -125,7 +128,7 @@ TEST_F(LiveAcquisition, APingTakenInTurnsProcessesOneHeadATurnAndRestsAfter) {
 TEST_F(LiveAcquisition, WithoutPingsTheWatchdogRefreshesAndThePictureGoesStaleUnlessHeld) {
     DocumentPorts ports = world.Ports();
     ports.link = nullptr; // no head: only the watchdog and the stale count run
-    CLiveAcquisition live(host, ports, chain);
+    CLiveAcquisition live(host, ports, chain, events);
     live.Start();
     FireUntil(live, "stale 3");
     EXPECT_EQ(host.calls, (std::vector<std::string>{"not connected", "stale 2", "stale 3"}));

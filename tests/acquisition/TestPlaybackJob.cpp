@@ -15,7 +15,7 @@
 namespace vexar::test {
 namespace {
 
-class ListeningHost : public IPlaybackHost {
+class ListeningHost : public IPlaybackHost, public IDocumentListener {
 public:
     bool Playing() const override { return true; }
     bool Held() const override { return held; }
@@ -24,11 +24,12 @@ public:
         calls.push_back("hold");
     }
     const Settings& PlaybackSettings() const override { return settings; }
-    void PlaybackMoved(int percent) override { calls.push_back("moved " + std::to_string(percent)); }
+    void OnPlaybackMoved(int percent) override { calls.push_back("moved " + std::to_string(percent)); }
     std::optional<StepResult> PassEnded() override {
         calls.push_back("pass ended");
         return endOfPass;
     }
+    void PlaybackFailed(const char* text) override { calls.push_back(std::string("failed: ") + text); }
     void ShowPlaybackTitle(const std::string& shownTitle) override { title = shownTitle; }
     IRecordCopy* RecordCopy() override { return nullptr; }
     void EnterPlayedPing(const PlayedPing& ping) override {
@@ -62,6 +63,7 @@ struct PlaybackJob : ::testing::Test {
         }
         path = folder / "three.R96";
         WriteFile(path, file);
+        events.Subscribe(host);
     }
 
     RecordingFolder folder;
@@ -70,7 +72,8 @@ struct PlaybackJob : ::testing::Test {
     FakeClock clock;
     FakeTimers timers{clock};
     ListeningHost host;
-    CPlayback playback{host, &clock, &timers};
+    CDocumentEvents events;
+    CPlayback playback{host, &clock, &timers, events};
 };
 
 TEST_F(PlaybackJob, EachRecordBecomesAPingWithItsTimesHeaderAndLastPair) {
@@ -94,6 +97,10 @@ TEST_F(PlaybackJob, EachRecordBecomesAPingWithItsTimesHeaderAndLastPair) {
     host.endOfPass = StepResult::Idle;
     EXPECT_EQ(playback.Step(), StepResult::Idle);
     EXPECT_EQ(host.calls.back(), "pass ended");
+    // A pass that found no record fails the file.
+    host.endOfPass.reset();
+    EXPECT_EQ(playback.Step(), StepResult::Idle);
+    EXPECT_EQ(host.calls.back(), "failed: File has no data!!!  ");
 }
 
 TEST_F(PlaybackJob, StepsAndJumpsHoldAndShowOneRecord) {
@@ -118,6 +125,25 @@ TEST_F(PlaybackJob, StepsAndJumpsHoldAndShowOneRecord) {
     playback.OnSliderRelease(0);
     EXPECT_FALSE(playback.IsDragging());
     EXPECT_EQ(playback.Player().Position(), 0u);
+}
+
+TEST_F(PlaybackJob, ItsTimerPlaysAStepAndArmsTheNextOnlyWhileUnheld) {
+    ASSERT_EQ(playback.Open(path, true), CPlayer::OpenResult::Opened);
+    EXPECT_FALSE(playback.OnTimer(kWatchdogTimer)); // not playback's
+    playback.Start();
+    ASSERT_TRUE(timers.IsArmed(kPlaybackTimer));
+    EXPECT_TRUE(playback.OnTimer(kPlaybackTimer));
+    EXPECT_EQ(host.pings.size(), 1u);
+    EXPECT_TRUE(timers.IsArmed(kPlaybackTimer));
+    host.held = true;
+    EXPECT_TRUE(playback.OnTimer(kPlaybackTimer));
+    EXPECT_EQ(host.pings.size(), 2u);
+    EXPECT_FALSE(timers.IsArmed(kPlaybackTimer));
+    playback.Resume(); // still held
+    EXPECT_FALSE(timers.IsArmed(kPlaybackTimer));
+    host.held = false;
+    playback.Resume();
+    EXPECT_TRUE(timers.IsArmed(kPlaybackTimer));
 }
 
 TEST(PlayedSettings, HeaderOverTheChoiceAndDamagedFieldsKeepIt) {

@@ -14,7 +14,7 @@
 namespace vexar::test {
 namespace {
 
-class ListeningHost : public IRecordingHost {
+class ListeningHost : public IRecordingHost, public IDocumentListener {
 public:
     bool Playing() const override { return playing; }
     const SystemSettings& RecordingSettings() const override { return system; }
@@ -25,7 +25,7 @@ public:
     CSonarLink* RecordingLink() override { return nullptr; }
     const std::string& Title() const override { return title; }
     void SetTitle(const std::string& shown) override { title = shown; }
-    void RecordingChanged(const RecordingStatus& status) override { changes.push_back(status); }
+    void OnRecordingChanged(const RecordingStatus& status) override { changes.push_back(status); }
 
     bool playing = false;
     SystemSettings system;
@@ -37,7 +37,9 @@ TEST(RecordingJob, AStartedRecordingMovesTheFolderAndTellsItsHostUntilClosed) {
     RecordingFolder folder;
     FakeWorld world;
     ListeningHost host;
-    CRecording recording(host, world.Ports());
+    CDocumentEvents events;
+    events.Subscribe(host);
+    CRecording recording(host, world.Ports(), events);
     const std::string path = folder / "a.B96";
     ASSERT_TRUE(recording.Start(RecordKind::Beam, path));
     EXPECT_EQ(host.system.writeFolder, folder.Folder());
@@ -60,8 +62,10 @@ TEST(RecordingJob, ProposesTheHostsNamesAndRefusesThePlayedFile) {
     RecordingFolder folder;
     FakeWorld world;
     ListeningHost host;
+    CDocumentEvents events;
+    events.Subscribe(host);
     host.system.autoFileName = 1;
-    CRecording recording(host, world.Ports());
+    CRecording recording(host, world.Ports(), events);
     struct Case {
         bool playing;
         RecordKind kind;

@@ -41,8 +41,8 @@ std::string ProgramFolder() {
 
 Settings SettingsOf(const CommonOptions& common) {
     Settings settings;
-    LoadSettingsFile(common.settingsPath.empty() ? ProgramFolder() + kSettingsFileName : common.settingsPath,
-                     ProgramFolder(), settings);
+    const SettingsPlace place = SettingsPlaceOf(ProgramFolder(), common.settingsPath);
+    LoadSettingsFile(place.path, place.programFolder, settings);
     return settings;
 }
 

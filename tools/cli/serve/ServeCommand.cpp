@@ -13,6 +13,7 @@
 
 #include "common/TextParse.h"
 #include "config/CProfileFile.h"
+#include "config/SettingsFile.h"
 #include "display/ColorTables.h"
 
 #include <QCoreApplication>
@@ -88,7 +89,7 @@ int ColorTableOf(const ServeOptions& options, const CommonOptions& common) {
         return options.colorTable;
     }
     CProfileFile settings;
-    settings.Load(common.settingsPath.empty() ? ProgramFolder() + kSettingsFileName : common.settingsPath);
+    settings.Load(SettingsPlaceOf(ProgramFolder(), common.settingsPath).path);
     return ClampColorTableIndex(ParseInt(settings.GetString("View", "ColorTable", "0")));
 }
 
