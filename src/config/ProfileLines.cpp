@@ -51,6 +51,15 @@ void ProfileLines::Clear() {
 
 void ProfileLines::Assign(std::string text) {
     m_store = std::move(text);
+    SplitStore();
+}
+
+void ProfileLines::Assign(std::string_view text) {
+    m_store.assign(text);
+    SplitStore();
+}
+
+void ProfileLines::SplitStore() {
     const std::string_view store = m_store;
     m_lines.clear();
     m_waste = 0;
