@@ -14,15 +14,30 @@
 #include <cstdlib>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 using namespace vexar;
 
-std::vector<std::string> Split(std::span<const std::uint8_t> bytes, std::uint8_t seed) {
+// The sentences of one cutting of the bytes: their texts one after the other, and where each
+// ends. Kept from input to input, so that an input's sentences take no allocation of their own.
+struct Lines {
+    std::string text;
+    std::vector<std::size_t> ends;
+
+    bool operator==(const Lines&) const = default;
+    std::string_view Line(std::size_t i) const {
+        const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+        return std::string_view(text).substr(begin, ends[i] - begin);
+    }
+};
+
+void Split(std::span<const std::uint8_t> bytes, std::uint8_t seed, Lines& lines) {
     CLineSplitter splitter;
-    std::vector<std::string> lines;
+    lines.text.clear();
+    lines.ends.clear();
     std::uint32_t state = seed * 2654435761u + 1u;
     std::size_t at = 0;
     while (at < bytes.size()) {
@@ -30,15 +45,17 @@ std::vector<std::string> Split(std::span<const std::uint8_t> bytes, std::uint8_t
         // Reads of 1 byte up to the whole rest, small ones most often.
         const std::size_t size = seed == 0 ? bytes.size() : 1 + (state >> 24) % (seed % 64 + 1);
         const std::size_t take = size < bytes.size() - at ? size : bytes.size() - at;
-        splitter.Feed(bytes.subspan(at, take), [&](std::string_view line) { lines.emplace_back(line); });
+        splitter.Feed(bytes.subspan(at, take), [&](std::string_view line) {
+            lines.text += line;
+            lines.ends.push_back(lines.text.size());
+        });
         at += take;
     }
-    return lines;
 }
 
-void CheckSentence(const std::string& line) {
+void CheckSentence(std::string_view line) {
     if (line.empty() || line.size() > kMaxLiveSentenceLength || line[0] != '$' ||
-        line.find('$', 1) != std::string::npos) {
+        line.find('$', 1) != std::string_view::npos) {
         std::abort();
     }
     for (const char c : line) {
@@ -48,7 +65,7 @@ void CheckSentence(const std::string& line) {
     }
 }
 
-void CheckFix(const std::string& line, CFixStore& store) {
+void CheckFix(std::string_view line, CFixStore& store) {
     const std::optional<NavigationFix> fix = ReadSentence(line);
     if (!fix) {
         return;
@@ -77,14 +94,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::span<const std::uint8_t> bytes(data + 1, size - 1);
-    const std::vector<std::string> whole = Split(bytes, 0);
-    if (Split(bytes, data[0]) != whole) {
+    static Lines whole;
+    static Lines cut;
+    Split(bytes, 0, whole);
+    Split(bytes, data[0], cut);
+    if (cut != whole) {
         std::abort(); // the sentences must not depend on how the reads cut the bytes
     }
-    CFixStore store;
-    for (const std::string& line : whole) {
-        CheckSentence(line);
-        CheckFix(line, store);
+    // One store for all inputs, started over for each: its ring is made once.
+    static CFixStore store;
+    store.Reset(NavSourceKind::None);
+    for (std::size_t i = 0; i < whole.ends.size(); ++i) {
+        CheckSentence(whole.Line(i));
+        CheckFix(whole.Line(i), store);
     }
     NavigationSample sample;
     (void)store.Newest(1000, 2000, sample);

@@ -30,27 +30,47 @@ bool WriteAll(int fd, const std::string& text) {
 bool CProfileFile::Load(const std::string& path) {
     m_lines.Clear();
     m_index.Rebuild(m_lines);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    std::string text;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, n);
+    // Read straight into the text, sized as the file says, with a byte to spare that finds its
+    // end (it may still grow or shrink while it is read).
+    struct stat info {};
+    const std::size_t expected =
+        ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    std::string text(expected + 1, '\0');
+    std::size_t size = 0;
+    for (;;) {
+        if (size == text.size()) {
+            text.resize(2 * text.size() + 4096);
+        }
+        const ssize_t n = ::read(fd, text.data() + size, text.size() - size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        size += static_cast<std::size_t>(n);
     }
-    std::fclose(file);
+    ::close(fd);
+    text.resize(size);
     Assign(std::move(text));
     return true;
 }
 
 void CProfileFile::SetText(std::string_view text) {
-    Assign(std::string(text));
+    Assign(text);
 }
 
 void CProfileFile::Assign(std::string text) {
     m_lines.Assign(std::move(text));
+    m_index.Rebuild(m_lines);
+}
+
+void CProfileFile::Assign(std::string_view text) {
+    m_lines.Assign(text);
     m_index.Rebuild(m_lines);
 }
 

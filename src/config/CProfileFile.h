@@ -41,6 +41,8 @@ private:
 
     /// Takes `text` as the whole text read: its lines, its line ends and its index.
     void Assign(std::string text);
+    /// The same for a copy of `text`.
+    void Assign(std::string_view text);
     Located Find(std::string_view section, std::string_view key) const;
 
     ProfileLines m_lines;

@@ -128,6 +128,8 @@ void ProfileIndex::AddKey(int section, std::size_t hash, long line) {
 void ProfileIndex::Rebuild(const ProfileLines& lines) {
     m_sections.clear();
     m_keys.clear();
+    // A line is a key at the most: the list is made once, not grown key by key.
+    m_keys.reserve(static_cast<std::size_t>(lines.Count()));
     Empty(m_sectionSlots);
     Empty(m_keySlots);
     int inside = -1;

@@ -51,11 +51,25 @@ void ProfileLines::Clear() {
 
 void ProfileLines::Assign(std::string text) {
     m_store = std::move(text);
+    SplitStore();
+}
+
+void ProfileLines::Assign(std::string_view text) {
+    m_store.assign(text);
+    SplitStore();
+}
+
+void ProfileLines::SplitStore() {
     const std::string_view store = m_store;
     m_lines.clear();
     m_waste = 0;
     m_newline = store.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
-    m_lines.reserve(static_cast<std::size_t>(std::count(store.begin(), store.end(), '\n')) + 1);
+    // Line ends are counted a line at a time, not a byte at a time.
+    std::size_t ends = 0;
+    for (auto at = store.find('\n'); at != std::string_view::npos; at = store.find('\n', at + 1)) {
+        ++ends;
+    }
+    m_lines.reserve(ends + 1);
     std::size_t start = 0;
     while (start < store.size()) {
         auto end = store.find('\n', start);

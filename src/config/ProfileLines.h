@@ -32,6 +32,8 @@ public:
     void Clear();
     /// Takes `text` as the whole text read: its lines and its line ends ("\r\n" when it has one).
     void Assign(std::string text);
+    /// The same for a copy of `text`, made in the store the lines already have.
+    void Assign(std::string_view text);
     /// The lines, each ended with the file's line end.
     std::string Text() const;
 
@@ -54,6 +56,9 @@ public:
     void CompactIfWasteful();
 
 private:
+    /// The lines of the store, which holds the whole text read.
+    void SplitStore();
+
     std::string m_store;
     std::vector<Line> m_lines;
     std::size_t m_waste = 0; ///< bytes of m_store no line uses

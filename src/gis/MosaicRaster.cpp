@@ -103,6 +103,9 @@ std::byte* MosaicRaster::TileAt(int tileIndex) {
 template <typename Cell, typename Update>
 void MosaicRaster::AddSamples(const PlacedPing& ping, std::span<const std::uint8_t> samples, Update update) {
     const int samplesPerBeam = ping.samples;
+    // Samples one after the other mostly fall in the same tile: it is looked up when it changes.
+    int tileIndex = -1;
+    Cell* tile = nullptr;
     for (std::size_t b = 0; b < m_lines.size(); ++b) {
         const BeamLine line = m_lines[b];
         const std::uint8_t* values = samples.data() + b * static_cast<std::size_t>(samplesPerBeam);
@@ -111,8 +114,12 @@ void MosaicRaster::AddSamples(const PlacedPing& ping, std::span<const std::uint8
         for (int s = 0; s < samplesPerBeam; ++s) {
             const auto c = static_cast<int>(line.col + s * line.colStep);
             const auto r = static_cast<int>(line.row + s * line.rowStep);
-            std::byte* tile = TileAt((r >> kTileShift) * m_window.tileCols + (c >> kTileShift));
-            update(reinterpret_cast<Cell*>(tile)[CellInTile(c, r)], values[s]);
+            const int index = (r >> kTileShift) * m_window.tileCols + (c >> kTileShift);
+            if (index != tileIndex) {
+                tileIndex = index;
+                tile = reinterpret_cast<Cell*>(TileAt(index));
+            }
+            update(tile[CellInTile(c, r)], values[s]);
         }
     }
 }
