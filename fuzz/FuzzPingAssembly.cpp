@@ -155,7 +155,7 @@ private:
     std::size_t m_piece = vexar::kReplyBlockSize;
 };
 
-// The heads the document stores a complete ping in (CompletePing does the same).
+// The heads the document stores a complete ping in (CPingRoutine::Take does the same).
 std::array<vexar::COndrel, vexar::kHeadCount>& Heads() {
     static auto heads = std::make_unique<std::array<vexar::COndrel, vexar::kHeadCount>>();
     return *heads;

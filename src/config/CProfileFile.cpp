@@ -49,7 +49,12 @@ bool CProfileFile::Load(const std::string& path) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
+        if (n < 0) {
+            // Half a file is not the file: none of it is taken (a folder by this name ends here).
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) {
             break;
         }
         size += static_cast<std::size_t>(n);

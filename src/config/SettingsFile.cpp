@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 
 namespace vexar {
 
@@ -95,7 +96,11 @@ void LoadSettingsFile(const std::string& path, const std::string& programFolder,
 
 void SaveSettingsGroup(const std::string& path, const Settings& settings, SaveGroup group) {
     CProfileFile ini;
-    ini.Load(path);
+    if (!ini.Load(path) && std::filesystem::exists(path)) {
+        // A file that is there but cannot be read is not replaced by this group's keys alone:
+        // the others and whatever else it holds would be lost.
+        return;
+    }
     for (const SettingKey& setting : kSettingsTable) {
         if (setting.group != group) {
             continue;

@@ -182,6 +182,8 @@ bool CDataFile::Seek(std::uint64_t offset) {
             return false;
         }
         m_readPosition = offset;
+        // As a stream's seek does: bytes the file gained since its end was found are read.
+        m_endKnown = false;
         return true;
     }
     return m_file != nullptr && fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0;

@@ -2,8 +2,8 @@
 // A byte-stream file with 64-bit positions: the playback, recording and XYZ files. A file opened
 // for reading is read through a buffer of its own at positions it keeps itself: a seek is a
 // number until the next read, and a read within what the buffer holds costs no system call. Once
-// a read has found the end of such a file, reads from there on find it too, without asking the
-// system, until Flush (bytes the file gains while it is open are read after it).
+// a read has found the end of such a file, the reads after it find it too, without asking the
+// system, until a seek or Flush (bytes the file gains while it is open are read after either).
 
 #include <cstdint>
 #include <cstdio>

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <span>
 
 namespace vexar::test {
@@ -53,6 +54,21 @@ TEST(DataFile, ReadsGiveTheFileBytesFromThePositionWhateverTheBufferHolds) {
             << step.seek;
         EXPECT_EQ(file.Position(), step.seek + expected) << step.seek;
     }
+}
+
+TEST(DataFile, BytesAddedAfterTheEndWasFoundAreReadAfterASeek) {
+    RecordingFolder folder;
+    const std::string path = folder / "growing.R96";
+    WriteFile(path, Bytes{1, 2, 3});
+    CDataFile file;
+    ASSERT_TRUE(file.Open(path, CDataFile::Mode::Read));
+    Bytes got(8);
+    ASSERT_EQ(file.Read(got), 3u);
+    std::ofstream(path, std::ios::binary | std::ios::app).write("\x04\x05", 2);
+    ASSERT_TRUE(file.Seek(3));
+    ASSERT_EQ(file.Read(got), 2u);
+    EXPECT_EQ(got[0], 4);
+    EXPECT_EQ(got[1], 5);
 }
 
 } // namespace

@@ -459,6 +459,15 @@ TEST(ProfileFile, ValuesAreTrimmedUnquotedAndBounded) {
     EXPECT_EQ(ini.GetString("Missing", "key", "fallback"), "fallback");
 }
 
+TEST(ProfileFile, AFileThatCannotBeReadLoadsNothingAndSaysSo) {
+    test::RecordingFolder folder;
+    CProfileFile ini;
+    ini.SetText("[A]\nkey=1\n");
+    EXPECT_FALSE(ini.Load(folder.Folder())); // opens, but gives no bytes
+    EXPECT_EQ(ini.GetString("A", "key", "none"), "none");
+    EXPECT_FALSE(ini.Load(folder / "missing.INI"));
+}
+
 TEST(ProfileFile, NumbersConvertLikeTheCLibrary) {
     EXPECT_EQ(ParseInt("  42abc"), 42);
     EXPECT_EQ(ParseInt("-17"), -17);
