@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!file.IsOpen() || !input.Write(data, size)) {
         return 0;
     }
+    // The bytes under the open file changed in place: what its read buffer holds is stale.
+    file.Flush();
     const std::span<const std::uint8_t> bytes(data, size);
     // Every byte is either part of a whole record or of a damaged stretch, exactly once; and
     // every record the walk calls whole passes the check of a record in memory.
