@@ -74,6 +74,13 @@ TEST(SerialSource, FixesPostedOnItsThreadAreLookedUpBesideIt) {
     store.Reset(NavSourceKind::Serial);
     CSerialNavigationSource source(pty.Device(), 57600, store, clock);
     source.Start();
+    // The source empties the device when it opens it (what waited there is old): the sentences
+    // start once it is open.
+    const QDeadlineTimer opened(10000);
+    while (store.Status(clock.TickMs()).link != NavLinkState::Connected && !opened.hasExpired()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(store.Status(clock.TickMs()).link, NavLinkState::Connected);
 
     // A reader of the link's kind: the newest fix at each moment, and the status.
     std::atomic<bool> reading{true};
