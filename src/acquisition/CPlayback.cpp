@@ -53,7 +53,7 @@ PingSettings SettingsOfRecord(const PlayedRecord& record, const PingSettings& ch
     if (fileSoundVelocity) {
         s.soundVelocity = velocity;
     }
-    const double frequency = f.frequencyHz;
+    const double frequency = static_cast<double>(f.frequencyHz);
     if (std::isfinite(frequency) && frequency >= 100000.0 && frequency <= 2000000.0) {
         const int base = TruncToInt(frequency / 1000.0);
         s.baseFrequencyKHz = base;
