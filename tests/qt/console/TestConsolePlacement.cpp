@@ -72,18 +72,20 @@ bool BrightestSpot(const std::string& path, const MapSpot& near, MapSpot& spot) 
     for (const Pixel& p : around) {
         top = std::max(top, p.value);
     }
+    // The brightness-weighted middle of the cells at least half as bright as the brightest: one
+    // brightest cell, or the few next to it, lies anywhere within an echo's width.
     double east = 0.0;
     double north = 0.0;
-    int count = 0;
+    double weight = 0.0;
     for (const Pixel& p : around) {
-        if (top > 0.0 && p.value >= 0.9 * top) {
-            east += p.east;
-            north += p.north;
-            ++count;
+        if (top > 0.0 && p.value >= 0.5 * top) {
+            east += p.value * p.east;
+            north += p.value * p.north;
+            weight += p.value;
         }
     }
-    spot = count > 0 ? MapSpot{east / count, north / count} : MapSpot{};
-    return count > 0;
+    spot = weight > 0.0 ? MapSpot{east / weight, north / weight} : MapSpot{};
+    return weight > 0.0;
 }
 
 class PlacementTest : public ConsoleTest {
